@@ -1,0 +1,136 @@
+// Whole-process figures of mosaiq-cli on a 1920 x 1080 JPEG at one cell per pixel: wall time
+// beside jp2a on the same picture, the floor (decoding the picture plus writing the page's
+// bytes), and peak memory compared with the decoded picture, for two picture sizes.
+#include <QElapsedTimer>
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Measure {
+    double seconds = 0;
+    long peakKiB = 0;
+    int status = -1;
+};
+
+// Runs argv with standard output sent to outPath, and measures wall time and peak RSS.
+Measure runProcess(const std::vector<std::string>& argv, const std::string& outPath)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, 1);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
+    return { timer.nsecsElapsed() / 1e9, usage.ru_maxrss, status };
+}
+
+Measure best(int times, const std::vector<std::string>& argv, const std::string& outPath)
+{
+    Measure result;
+    result.seconds = 1e9;
+    for (int i = 0; i < times; ++i) {
+        const Measure m = runProcess(argv, outPath);
+        if (m.seconds < result.seconds)
+            result = m;
+    }
+    return result;
+}
+
+// A photo-like test picture: gradients and noise, so that JPEG has real work to do.
+void makePicture(const std::string& path, int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            line[x] = qRgb(x * 255 / width, y * 255 / height, int((seed >> 24) & 0x3F) + 96);
+        }
+    }
+    QPainter painter(&image);
+    painter.setBrush(QColor(230, 57, 70));
+    painter.drawEllipse(QPoint(width / 3, height / 2), height / 4, height / 4);
+    painter.end();
+    image.save(QString::fromStdString(path), "JPG", 90);
+}
+
+bool haveProgram(const char* name)
+{
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+} // namespace
+
+int main()
+{
+    const std::string dir = "/tmp/mosaiq-cli-bench";
+    std::system(("mkdir -p " + dir).c_str());
+    const std::string picture = dir + "/photo-1920x1080.jpg";
+    makePicture(picture, 1920, 1080);
+    const std::string page = dir + "/page.html";
+
+    // The floor: decoding the picture in this process, and writing as many bytes as the page.
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 3; ++i)
+        QImageReader(QString::fromStdString(picture)).read();
+    const double decode = timer.nsecsElapsed() / 3e9;
+    const Measure cli = best(5, { MOSAIQ_CLI, picture, "-o", page }, "/dev/null");
+    FILE* pageFile = std::fopen(page.c_str(), "rb");
+    std::fseek(pageFile, 0, SEEK_END);
+    const long pageBytes = std::ftell(pageFile);
+    std::fclose(pageFile);
+    const Measure copy = best(3, { "dd", "if=" + page, "of=" + dir + "/copy.html", "bs=4M", "status=none" }, "/dev/null");
+
+    std::printf("picture: 1920 x 1080 JPEG, 2073600 cells, page %.1f MB\n", pageBytes / 1e6);
+    std::printf("mosaiq-cli page:            %.3f s (best of 5), exit %d\n", cli.seconds, WEXITSTATUS(cli.status));
+    std::printf("floor: decode %.3f s + write the page's bytes %.3f s = %.3f s\n", decode, copy.seconds,
+        decode + copy.seconds);
+    if (haveProgram("jp2a")) {
+        const Measure jp2a = best(3, { "jp2a", "--html", "--colors", "--width=1920", "--height=1080", picture },
+            dir + "/jp2a.html");
+        std::printf("jp2a --html --colors:       %.3f s (best of 3), exit %d\n", jp2a.seconds,
+            WEXITSTATUS(jp2a.status));
+        std::printf("mosaiq-cli / jp2a:          %.2f (goal: at most 0.25)\n", cli.seconds / jp2a.seconds);
+    } else {
+        std::printf("jp2a not installed (apt-get install jp2a) - no side by side figure\n");
+    }
+
+    // Peak memory writing only the page: the decoded picture plus one row, at two sizes.
+    for (const auto& [width, height] : std::vector<std::pair<int, int>> { { 1920, 1080 }, { 6000, 4000 } }) {
+        const std::string path = dir + "/photo-" + std::to_string(width) + "x" + std::to_string(height) + ".jpg";
+        if (width != 1920)
+            makePicture(path, width, height);
+        const Measure m = runProcess({ MOSAIQ_CLI, path, "-o", page }, "/dev/null");
+        const double pictureMiB = width * double(height) * 4 / 1048576.0;
+        const double rowMiB = width * 33.0 / 1048576.0;
+        std::printf("peak RSS %dx%d: %.1f MiB (decoded picture %.1f MiB + one row %.2f MiB; rest is the "
+                    "program and Qt) in %.2f s\n",
+            width, height, m.peakKiB / 1024.0, pictureMiB, rowMiB, m.seconds);
+    }
+    const Measure empty = runProcess({ MOSAIQ_CLI, "--help" }, "/dev/null");
+    std::printf("peak RSS of mosaiq-cli --help (the program and Qt alone): %.1f MiB\n", empty.peakKiB / 1024.0);
+    return 0;
+}

@@ -1,0 +1,93 @@
+// Cells per second of the engine alone, on one core: a 1920 x 1080 picture at one cell per
+// pixel, in letter and square mode, plus the blog-code translation of the result.
+#include "blogcode.h"
+#include "conversionrun.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+using namespace mosaiq;
+
+namespace {
+
+constexpr int Width = 1920, Height = 1080;
+
+const std::vector<std::uint32_t>& photo()
+{
+    static const std::vector<std::uint32_t> pixels = [] {
+        std::vector<std::uint32_t> words(std::size_t(Width) * Height);
+        std::mt19937 random(7);
+        for (int y = 0; y < Height; ++y)
+            for (int x = 0; x < Width; ++x)
+                words[std::size_t(y) * Width + x] = 0xFF000000u | ((x * 255 / Width) << 16)
+                    | ((y * 255 / Height) << 8) | (random() & 0xFF);
+        return words;
+    }();
+    return pixels;
+}
+
+void runPicture(benchmark::State& state, CellMode mode, GlyphSource source, ColourTreatment treatment)
+{
+    RandomGlyphs random;
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        RunStart start;
+        start.rows = Height;
+        start.glyphSource = source;
+        start.treatment = treatment;
+        ConversionRun run(start, random);
+        RowInput input;
+        input.columns = Width;
+        input.rows = Height;
+        input.mode = mode;
+        input.definedCharacters = U"o";
+        input.picture = { photo().data(), Width, Height, Width };
+        bytes = 0;
+        while (!run.finished()) {
+            run.buildRow(input);
+            bytes += run.pageRow().size();
+            benchmark::DoNotOptimize(run.row().data());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(Width) * Height);
+    state.counters["page_MB"] = double(bytes) / 1e6;
+}
+
+void letterMode(benchmark::State& state)
+{
+    runPicture(state, CellMode::Letter, GlyphSource::Defined, ColourTreatment::SourceColours);
+}
+void squareMode(benchmark::State& state)
+{
+    runPicture(state, CellMode::Square, GlyphSource::Defined, ColourTreatment::SourceColours);
+}
+void letterRandomGrey(benchmark::State& state)
+{
+    runPicture(state, CellMode::Letter, GlyphSource::Random, ColourTreatment::BlackAndWhite);
+}
+
+void blogTranslation(benchmark::State& state)
+{
+    std::string rows;
+    RunStart start;
+    start.rows = Height;
+    ConversionRun run(start);
+    RowInput input { Width, Height, CellMode::Letter, U"o", { photo().data(), Width, Height, Width } };
+    while (!run.finished()) {
+        run.buildRow(input);
+        rows += run.row();
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(HtmlToBlogCode(rows));
+    state.SetBytesProcessed(state.iterations() * std::int64_t(rows.size()));
+}
+
+} // namespace
+
+BENCHMARK(letterMode)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(squareMode)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(letterRandomGrey)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(blogTranslation)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_MAIN();

@@ -1,0 +1,197 @@
+#include "clioptions.h"
+
+namespace mosaiq {
+
+std::optional<ColourValue> parseWebColour(const std::string& text)
+{
+    std::string digits = text.starts_with('#') ? text.substr(1) : text;
+    if (digits.size() != 6)
+        return std::nullopt;
+    int parts[3];
+    for (int i = 0; i < 3; ++i) {
+        int value = 0;
+        for (int k = 0; k < 2; ++k) {
+            const char c = digits[2 * i + k];
+            int digit;
+            if (c >= '0' && c <= '9')
+                digit = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                digit = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                digit = c - 'A' + 10;
+            else
+                return std::nullopt;
+            value = value * 16 + digit;
+        }
+        parts[i] = value;
+    }
+    return makeColour(parts[0], parts[1], parts[2]);
+}
+
+CliParse parseCliOptions(const std::vector<std::string>& arguments)
+{
+    CliParse parse;
+    CliOptions& o = parse.options;
+    bool pictureSeen = false;
+    bool charactersGiven = false, randomGiven = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        // Options that take a value accept "--name value" and "--name=value".
+        std::string name = a, value;
+        bool inlineValue = false;
+        if (a.starts_with("--") && a.find('=') != std::string::npos) {
+            name = a.substr(0, a.find('='));
+            value = a.substr(a.find('=') + 1);
+            inlineValue = true;
+        }
+        auto takeValue = [&]() -> bool {
+            if (inlineValue)
+                return true;
+            if (i + 1 >= arguments.size()) {
+                parse.error = "L'option " + name + " attend une valeur.";
+                return false;
+            }
+            value = arguments[++i];
+            return true;
+        };
+        auto noValue = [&]() -> bool {
+            if (inlineValue)
+                parse.error = "L'option " + name + " ne prend pas de valeur.";
+            return !inlineValue;
+        };
+
+        if (name == "-h" || name == "--help" || name == "--aide") {
+            o.help = true;
+        } else if (name == "--columns" || name == "--colonnes") {
+            if (!takeValue())
+                return parse;
+            o.columns = value;
+        } else if (name == "--rows" || name == "--lignes") {
+            if (!takeValue())
+                return parse;
+            o.rows = value;
+        } else if (name == "--colours" || name == "--colors" || name == "--couleurs") {
+            if (!takeValue())
+                return parse;
+            if (value == "original" || value == "origine")
+                o.treatment = ColourTreatment::SourceColours;
+            else if (value == "red" || value == "rouge")
+                o.treatment = ColourTreatment::TintRed;
+            else if (value == "green" || value == "vert")
+                o.treatment = ColourTreatment::TintGreen;
+            else if (value == "blue" || value == "bleu")
+                o.treatment = ColourTreatment::TintBlue;
+            else if (value == "grey" || value == "gray" || value == "gris")
+                o.treatment = ColourTreatment::BlackAndWhite;
+            else {
+                parse.error = "Couleurs inconnues : « " + value
+                    + " » (original, red, green, blue ou grey).";
+                return parse;
+            }
+        } else if (name == "--square" || name == "--carre") {
+            if (!noValue())
+                return parse;
+            o.mode = CellMode::Square;
+        } else if (name == "--random" || name == "--hasard") {
+            if (!noValue())
+                return parse;
+            randomGiven = true;
+        } else if (name == "--chars" || name == "--caracteres") {
+            if (!takeValue())
+                return parse;
+            o.characters = value;
+            charactersGiven = true;
+        } else if (name == "--bold" || name == "--gras") {
+            if (!noValue())
+                return parse;
+            o.style.bold = true;
+        } else if (name == "--italic" || name == "--italique") {
+            if (!noValue())
+                return parse;
+            o.style.italic = true;
+        } else if (name == "--no-centre" || name == "--no-center" || name == "--non-centre") {
+            if (!noValue())
+                return parse;
+            o.style.centred = false;
+        } else if (name == "--background" || name == "--fond") {
+            if (!takeValue())
+                return parse;
+            const auto colour = parseWebColour(value);
+            if (!colour) {
+                parse.error = "Couleur de fond invalide : « " + value + " » (attendu : #RRVVBB).";
+                return parse;
+            }
+            o.background = *colour;
+        } else if (name == "-o" || name == "--page") {
+            if (!takeValue())
+                return parse;
+            o.pagePath = value;
+        } else if (name == "--html-code") {
+            if (!takeValue())
+                return parse;
+            o.htmlCodePath = value;
+        } else if (name == "--blog-code") {
+            if (!takeValue())
+                return parse;
+            o.blogCodePath = value;
+        } else if (a.size() > 1 && a.starts_with('-') && a != "-") {
+            parse.error = "Option inconnue : " + a + " (voir --help).";
+            return parse;
+        } else if (!pictureSeen) {
+            o.picture = a;
+            pictureSeen = true;
+        } else {
+            parse.error = "Une seule image à la fois : « " + a + " » est de trop.";
+            return parse;
+        }
+    }
+    if (randomGiven && charactersGiven) {
+        parse.error = "--random et --chars s'excluent : choisissez l'un des deux.";
+        return parse;
+    }
+    if (randomGiven)
+        o.glyphSource = GlyphSource::Random;
+    // As in the window, square mode draws every cell with "8" from the defined characters.
+    if (o.mode == CellMode::Square) {
+        o.glyphSource = GlyphSource::Defined;
+        o.characters = "8";
+    }
+    if (!pictureSeen && !o.help)
+        parse.error = "Aucune image indiquée (voir --help).";
+    return parse;
+}
+
+std::string cliHelpText()
+{
+    return R"(Utilisation : mosaiq-cli IMAGE [options]
+
+Transforme une image (BMP, JPEG, GIF, PNG...) en texte coloré pour une page web
+ou un article de blog : une cellule de la grille devient un caractère coloré
+comme l'image à cet endroit. Produit la même page et les mêmes codes que la
+fenêtre de Mosaiq.
+
+Dimensions (lues comme dans la fenêtre : nombre en tête, point décimal) :
+  --columns TEXTE       caractères par ligne (défaut : largeur de l'image)
+  --rows TEXTE          nombre de lignes (défaut : hauteur de l'image)
+
+Rendu :
+  --colours NOM         original, red, green, blue ou grey (défaut : original)
+  --square              mode carré (les caractères sont alors « 8 »)
+  --random              caractères tirés au hasard (@ et A à Z)
+  --chars TEXTE         caractères à répéter (défaut : « o »)
+  --bold, --italic      texte gras, italique
+  --no-centre           ne pas centrer (centré par défaut)
+  --background #RRVVBB  couleur de fond de la page (défaut : #000000)
+
+Sorties :
+  -o, --page FICHIER    la page HTML (défaut : sortie standard)
+  --html-code FICHIER   le code HTML, tel que le volet « Code HTML »
+  --blog-code FICHIER   le code pour blog, tel que le volet « Code SkyBlog »
+  -h, --help            cette aide
+
+Codes de sortie : 0 réussi, 2 réglages refusés, 3 image illisible,
+4 fichier impossible à écrire.
+)";
+}
+
+} // namespace mosaiq

@@ -1,0 +1,26 @@
+#include "clioptions.h"
+#include "clirun.h"
+
+#include <QCoreApplication>
+
+#include <clocale>
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    // Image format plugins are found through the application object; no display is needed.
+    QCoreApplication application(argc, argv);
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const mosaiq::CliParse parse = mosaiq::parseCliOptions(arguments);
+    if (parse.options.help) {
+        std::fputs(mosaiq::cliHelpText().c_str(), stdout);
+        return 0;
+    }
+    if (!parse.error.empty()) {
+        std::fprintf(stderr, "%s\n", parse.error.c_str());
+        return mosaiq::ExitRefused;
+    }
+    // A page of millions of cells goes out in large writes.
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
+    return mosaiq::runCli(parse.options, stdout, stderr);
+}

@@ -1,0 +1,227 @@
+#include "conversionrun.h"
+
+#include "numbertext.h"
+#include "samplegrid.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace mosaiq {
+
+namespace {
+
+// Cell templates with a one-byte glyph; the colour digits and the glyph are patched in place.
+constexpr char LetterTemplate[] = "<font color=\"#000000\">o</font>";
+constexpr std::size_t LetterColour = 14, LetterGlyph = 22;
+constexpr char SquareTemplate[]
+    = "<span style=\"background-color: #000000\"><font color=\"#000000\">o</font></span>";
+constexpr std::size_t SquareBackground = 32, SquareColour = 54, SquareGlyph = 62;
+static_assert(sizeof(LetterTemplate) - 1 == html::LetterCellLength);
+static_assert(sizeof(SquareTemplate) - 1 == html::SquareCellLength);
+
+} // namespace
+
+StartCheck checkStart(const StartFields& fields)
+{
+    if (fields.picturePath.empty())
+        return StartCheck::NoPicture;
+    if (fields.columns.empty() || numericValue(fields.columns) == 0.0)
+        return StartCheck::InvalidDimensions;
+    if (fields.rows.empty() || numericValue(fields.rows) == 0.0)
+        return StartCheck::InvalidDimensions;
+    if (fields.glyphSource == GlyphSource::Defined && fields.definedCharactersEmpty)
+        return StartCheck::NoDefinedCharacters;
+    const std::int64_t columns = loopCount(numericValue(fields.columns));
+    const std::int64_t rows = loopCount(numericValue(fields.rows));
+    if (columns > MaxCellsPerRow || (columns > 0 && rows > MaxCellsPerRun / columns))
+        return StartCheck::TooLarge;
+    return StartCheck::Passed;
+}
+
+ConversionRun::ConversionRun(const RunStart& start, RandomGlyphs& random)
+    : m_start(start)
+    , m_random(random)
+    , m_header(headerLine(start.background, start.style))
+    , m_rowCount(loopCount(start.rows))
+{
+    // Grey levels by table: the same nearest-integer mean as per cell, once per run.
+    for (int sum = 0; sum < 766; ++sum) {
+        const int count = start.channels.count() == 0 ? 3 : start.channels.count();
+        m_greyOfSum[sum] = static_cast<std::uint8_t>(std::min(255.0, std::nearbyint(double(sum) / count)));
+    }
+}
+
+void ConversionRun::useDefinedCharacters(std::u32string_view text)
+{
+    if (text == m_definedText && !m_definedGlyphs.empty())
+        return;
+    m_definedText.assign(text);
+    m_definedGlyphs = glyphsFor(text);
+    m_definedAscii = true;
+    for (const auto& glyph : m_definedGlyphs)
+        m_definedAscii = m_definedAscii && glyph.isAscii();
+}
+
+void ConversionRun::reserveRow(std::size_t bytes)
+{
+    if (bytes <= m_rowCapacity)
+        return;
+    m_rowCapacity = std::max(bytes, m_rowCapacity + m_rowCapacity / 2);
+    m_row.reset(new char[m_rowCapacity]);
+}
+
+void ConversionRun::computeColours(const RowInput& input, std::int64_t cells, std::int64_t y)
+{
+    const PixelBuffer& picture = input.picture;
+    SampleGrid::columns(m_columns, cells, picture.width, input.columns);
+    const std::int64_t sampleRow = SampleGrid::coordinate(y, picture.height, input.rows);
+    m_colours.resize(static_cast<std::size_t>(cells));
+
+    const bool rowInside = sampleRow >= 0 && sampleRow < picture.height && picture.pixels;
+    const std::uint32_t* line = rowInside ? picture.pixels + sampleRow * picture.stride : nullptr;
+    const std::int64_t width = picture.width;
+    for (std::int64_t i = 0; i < cells; ++i) {
+        const std::int64_t x = m_columns[i];
+        m_colours[i] = line && x >= 0 && x < width ? PixelBuffer::fromArgb(line[x]) : InvalidColour;
+    }
+
+    if (m_start.treatment == ColourTreatment::SourceColours)
+        return;
+    const ChannelSwitches channels = m_start.channels.count() == 0 ? ChannelSwitches {} : m_start.channels;
+    const std::uint32_t mask = (channels.red ? 0xFFu : 0) | (channels.green ? 0xFF00u : 0)
+        | (channels.blue ? 0xFF0000u : 0);
+    int shift = 0;
+    switch (m_start.treatment) {
+    case ColourTreatment::TintGreen:
+        shift = 8;
+        break;
+    case ColourTreatment::TintBlue:
+        shift = 16;
+        break;
+    default:
+        break;
+    }
+    const bool grey = m_start.treatment == ColourTreatment::BlackAndWhite;
+    for (auto& colour : m_colours) {
+        const std::uint32_t bits = static_cast<std::uint32_t>(colour) & mask;
+        const std::uint32_t level = m_greyOfSum[(bits & 0xFF) + ((bits >> 8) & 0xFF) + ((bits >> 16) & 0xFF)];
+        colour = ColourValue(grey ? level * 0x010101u : level << shift);
+    }
+}
+
+template<bool Square>
+void ConversionRun::writeCells(std::int64_t cells)
+{
+    // Every glyph is one byte: each cell is its template with colour and glyph patched in.
+    char* out = m_row.get();
+    const bool random = m_start.glyphSource == GlyphSource::Random;
+    const std::size_t count = m_definedGlyphs.size();
+    std::size_t next = random ? 0 : static_cast<std::size_t>(m_cellCounter) % count;
+    for (std::int64_t i = 0; i < cells; ++i) {
+        ++m_cellCounter;
+        char glyph;
+        if (random) {
+            glyph = m_random.next();
+        } else {
+            // The first cell of a run takes the second character: cell k shows character k mod L.
+            next = next + 1 == count ? 0 : next + 1;
+            glyph = m_definedGlyphs[next].utf8[0];
+        }
+        if constexpr (Square) {
+            std::memcpy(out, SquareTemplate, html::SquareCellLength);
+            writeWebDigits(out + SquareBackground, m_colours[i]);
+            std::memcpy(out + SquareColour, out + SquareBackground, 6);
+            out[SquareGlyph] = glyph;
+            out += html::SquareCellLength;
+        } else {
+            std::memcpy(out, LetterTemplate, html::LetterCellLength);
+            writeWebDigits(out + LetterColour, m_colours[i]);
+            out[LetterGlyph] = glyph;
+            out += html::LetterCellLength;
+        }
+    }
+    m_rowLength = static_cast<std::size_t>(out - m_row.get());
+}
+
+template<bool Square>
+void ConversionRun::writeCellsGeneral(std::int64_t cells)
+{
+    char* out = m_row.get();
+    const std::size_t count = m_definedGlyphs.size();
+    std::size_t next = static_cast<std::size_t>(m_cellCounter) % count;
+    constexpr std::size_t glyphAt = Square ? SquareGlyph : LetterGlyph;
+    constexpr const char* cell = Square ? SquareTemplate : LetterTemplate;
+    constexpr std::size_t length = Square ? html::SquareCellLength : html::LetterCellLength;
+    for (std::int64_t i = 0; i < cells; ++i) {
+        ++m_cellCounter;
+        next = next + 1 == count ? 0 : next + 1;
+        const Glyph& glyph = m_definedGlyphs[next];
+        std::memcpy(out, cell, glyphAt);
+        if constexpr (Square) {
+            writeWebDigits(out + SquareBackground, m_colours[i]);
+            std::memcpy(out + SquareColour, out + SquareBackground, 6);
+        } else {
+            writeWebDigits(out + LetterColour, m_colours[i]);
+        }
+        out += glyphAt;
+        std::memcpy(out, glyph.utf8, glyph.utf8Length);
+        out += glyph.utf8Length;
+        std::memcpy(out, cell + glyphAt + 1, length - glyphAt - 1);
+        out += length - glyphAt - 1;
+    }
+    m_rowLength = static_cast<std::size_t>(out - m_row.get());
+}
+
+RowOutcome ConversionRun::buildRow(const RowInput& input)
+{
+    // The sizes may have been edited since the last row; a zero would divide the grid by zero.
+    if (input.columns == 0.0 || input.rows == 0.0)
+        return RowOutcome::InvalidDimensions;
+    const bool random = m_start.glyphSource == GlyphSource::Random;
+    if (!random && input.definedCharacters.empty())
+        return RowOutcome::NoDefinedCharacters;
+    const std::int64_t cells = loopCount(input.columns);
+    if (cells > MaxCellsPerRow || m_cellsDone + cells > MaxCellsPerRun)
+        return RowOutcome::TooLarge;
+
+    if (!random)
+        useDefinedCharacters(input.definedCharacters);
+    const std::int64_t y = m_rowsDone + 1;
+    computeColours(input, cells, y);
+
+    const bool square = input.mode == CellMode::Square;
+    const std::size_t cellBytes = square ? html::SquareCellLength + 3 : html::LetterCellLength + 3;
+    reserveRow(static_cast<std::size_t>(cells) * cellBytes + html::RowEnd.size());
+    m_rowAscii = random || m_definedAscii;
+    if (m_rowAscii)
+        square ? writeCells<true>(cells) : writeCells<false>(cells);
+    else
+        square ? writeCellsGeneral<true>(cells) : writeCellsGeneral<false>(cells);
+    std::memcpy(m_row.get() + m_rowLength, html::RowEnd.data(), html::RowEnd.size());
+    m_rowLength += html::RowEnd.size();
+
+    m_cellsDone += cells;
+    m_rowsDone = y;
+    return RowOutcome::Written;
+}
+
+std::string_view ConversionRun::pageRow() const
+{
+    if (m_rowAscii)
+        return row();
+    // Markup is ASCII, so only the glyphs change: each becomes its Windows-1252 byte.
+    m_pageRow.clear();
+    for (char32_t c : decodeUtf8(row()))
+        m_pageRow += c == 0xFFFD ? '?' : windows1252(c);
+    return m_pageRow;
+}
+
+int progressPercent(std::int64_t y, double rows)
+{
+    const double percent = std::floor(double(y) * (100.0 / rows));
+    if (!(percent >= 0.0))
+        return 0;
+    return percent > 100.0 ? 100 : int(percent);
+}
+
+} // namespace mosaiq

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "colourtreatment.h"
+#include "glyph.h"
+#include "htmldocument.h"
+#include "pixelbuffer.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mosaiq {
+
+// Grids beyond these cannot be made: a single row would hold the window for ever, out of reach
+// of the stop button, and the codes would not fit in memory.
+inline constexpr std::int64_t MaxCellsPerRow = 10'000'000;
+inline constexpr std::int64_t MaxCellsPerRun = 100'000'000;
+
+// Why a run may not start, in the order the checks are made.
+enum class StartCheck : std::uint8_t {
+    Passed,
+    NoPicture, // "Veuillez charger une image..."
+    InvalidDimensions, // "Dimensions invalides"
+    NoDefinedCharacters, // "Définissez un caractères pour l'ASCII..."
+    TooLarge, // "Dimensions trop grandes"
+};
+
+// The fields the start checks look at, as the user left them.
+struct StartFields {
+    std::string_view picturePath;
+    std::string_view columns; // text of the columns field
+    std::string_view rows; // text of the rows field
+    GlyphSource glyphSource = GlyphSource::Defined;
+    bool definedCharactersEmpty = false;
+};
+
+// The start checks: picture, columns, rows, defined characters, then the size of the grid.
+StartCheck checkStart(const StartFields& fields);
+
+// The options a run takes once, when it starts.
+struct RunStart {
+    GlyphSource glyphSource = GlyphSource::Defined;
+    ChannelSwitches channels;
+    ColourTreatment treatment = ColourTreatment::SourceColours;
+    ColourValue background = 0;
+    StyleFlags style; // for the page's opening tags only
+    double rows = 0; // the loop bound
+};
+
+// The options a run reads again for each row: the user may change them between rows.
+struct RowInput {
+    double columns = 0; // loop bound and grid step across
+    double rows = 0; // grid step down
+    CellMode mode = CellMode::Letter;
+    std::u32string_view definedCharacters; // read when the source is Defined
+    PixelBuffer picture;
+};
+
+enum class RowOutcome : std::uint8_t {
+    Written,
+    InvalidDimensions, // a size became 0 during the run
+    NoDefinedCharacters, // the defined characters were emptied during the run
+    TooLarge, // the row, or the run so far, went past the limits
+};
+
+// One run, row by row. The caller writes header(), then after each buildRow() that returned
+// Written the row (pageRow() to the page, row() to the codes), and trailerLine() at the end.
+// Each cell costs no allocation; buffers grow only when a row is longer than any before.
+class ConversionRun {
+public:
+    explicit ConversionRun(const RunStart& start, RandomGlyphs& random = RandomGlyphs::shared());
+
+    // The page's first line, with the style openers chosen at the start.
+    const std::string& header() const { return m_header; }
+
+    std::int64_t rowCount() const { return m_rowCount; }
+    std::int64_t rowsDone() const { return m_rowsDone; }
+    bool finished() const { return m_rowsDone >= m_rowCount; }
+    std::int32_t cellCounter() const { return m_cellCounter; }
+
+    // Builds the next row from the options as they stand now.
+    RowOutcome buildRow(const RowInput& input);
+
+    // The row just built, "<br>" included, as UTF-8 for the HTML and blog codes.
+    std::string_view row() const { return { m_row.get(), m_rowLength }; }
+
+    // The same row as the page holds it: Windows-1252, "?" for what that code page lacks.
+    std::string_view pageRow() const;
+
+private:
+    void computeColours(const RowInput& input, std::int64_t cells, std::int64_t y);
+    void useDefinedCharacters(std::u32string_view text);
+    template<bool Square>
+    void writeCells(std::int64_t cells);
+    template<bool Square>
+    void writeCellsGeneral(std::int64_t cells);
+    void reserveRow(std::size_t bytes);
+
+    RunStart m_start;
+    RandomGlyphs& m_random;
+    std::string m_header;
+    std::int64_t m_rowCount = 0;
+    std::int64_t m_rowsDone = 0;
+    std::int64_t m_cellsDone = 0;
+    std::int32_t m_cellCounter = 0;
+    std::array<std::uint8_t, 766> m_greyOfSum {};
+
+    std::vector<std::int64_t> m_columns;
+    std::vector<ColourValue> m_colours;
+    std::u32string m_definedText;
+    std::vector<Glyph> m_definedGlyphs;
+    bool m_definedAscii = true;
+    bool m_rowAscii = true;
+
+    std::unique_ptr<char[]> m_row;
+    std::size_t m_rowCapacity = 0;
+    std::size_t m_rowLength = 0;
+    mutable std::string m_pageRow;
+};
+
+// Percentage shown after row y of a run of rows: floor(y * (100 / rows)), kept within 0-100
+// for a row count the user made smaller during the run.
+int progressPercent(std::int64_t y, double rows);
+
+} // namespace mosaiq

@@ -1,0 +1,121 @@
+#include "glyph.h"
+
+#include <cmath>
+
+namespace mosaiq {
+
+namespace {
+
+// Windows-1252 bytes 0x80-0x9F. The five bytes the code page leaves undefined map to the C1
+// controls of the same value, as the system's own conversion does.
+constexpr char32_t High1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, //
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, //
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, //
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+bool isCharacter(char32_t c)
+{
+    return c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+}
+
+} // namespace
+
+char windows1252(char32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<char>(c);
+    for (int i = 0; i < 32; ++i) {
+        if (High1252[i] == c)
+            return static_cast<char>(0x80 + i);
+    }
+    return '?';
+}
+
+Glyph glyphFor(char32_t c)
+{
+    Glyph glyph;
+    if (!isCharacter(c)) {
+        c = 0xFFFD;
+        glyph.page = '?';
+    } else {
+        glyph.page = windows1252(c);
+    }
+    auto* out = glyph.utf8;
+    if (c < 0x80) {
+        out[0] = char(c);
+        glyph.utf8Length = 1;
+    } else if (c < 0x800) {
+        out[0] = char(0xC0 | (c >> 6));
+        out[1] = char(0x80 | (c & 0x3F));
+        glyph.utf8Length = 2;
+    } else if (c < 0x10000) {
+        out[0] = char(0xE0 | (c >> 12));
+        out[1] = char(0x80 | ((c >> 6) & 0x3F));
+        out[2] = char(0x80 | (c & 0x3F));
+        glyph.utf8Length = 3;
+    } else {
+        out[0] = char(0xF0 | (c >> 18));
+        out[1] = char(0x80 | ((c >> 12) & 0x3F));
+        out[2] = char(0x80 | ((c >> 6) & 0x3F));
+        out[3] = char(0x80 | (c & 0x3F));
+        glyph.utf8Length = 4;
+    }
+    return glyph;
+}
+
+std::u32string decodeUtf8(std::string_view text)
+{
+    std::u32string result;
+    result.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        int length = lead < 0x80 ? 1 : lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+        if (lead >= 0xF5)
+            length = 0;
+        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        bool valid = length > 0 && i + length <= text.size();
+        for (int k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        // Overlong forms and encoded surrogates are as invalid as stray bytes.
+        if (valid && ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF))
+                || (c >= 0xD800 && c <= 0xDFFF)))
+            valid = false;
+        if (valid) {
+            result.push_back(c);
+            i += length;
+        } else {
+            result.push_back(0xFFFD);
+            ++i;
+        }
+    }
+    return result;
+}
+
+std::vector<Glyph> glyphsFor(std::u32string_view text)
+{
+    std::vector<Glyph> glyphs;
+    glyphs.reserve(text.size());
+    for (char32_t c : text)
+        glyphs.push_back(glyphFor(c));
+    return glyphs;
+}
+
+char RandomGlyphs::next()
+{
+    const float code = nextValue() * 26.0f + 64.0f;
+    return static_cast<char>(std::nearbyint(code));
+}
+
+RandomGlyphs& RandomGlyphs::shared()
+{
+    static RandomGlyphs generator;
+    return generator;
+}
+
+} // namespace mosaiq

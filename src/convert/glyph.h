@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mosaiq {
+
+// Where the cells' characters come from.
+enum class GlyphSource : std::uint8_t { Random, Defined };
+
+// One cell character, ready to copy: its UTF-8 bytes for the codes, and its byte in the page,
+// which is Windows-1252 text ("?" for a character that code page cannot hold).
+struct Glyph {
+    char utf8[4] = { '?', 0, 0, 0 };
+    std::uint8_t utf8Length = 1;
+    char page = '?';
+
+    bool isAscii() const { return utf8Length == 1 && static_cast<unsigned char>(utf8[0]) < 0x80; }
+};
+
+// The glyph of code point c. A surrogate or a value beyond U+10FFFF is not a character: it
+// becomes U+FFFD in the codes and "?" in the page.
+Glyph glyphFor(char32_t c);
+
+// The Windows-1252 byte of c, or '?' where that code page has none.
+char windows1252(char32_t c);
+
+// The code points of a UTF-8 text; each invalid byte becomes U+FFFD.
+std::u32string decodeUtf8(std::string_view text);
+
+// The glyphs of the defined characters, in order; one per code point.
+std::vector<Glyph> glyphsFor(std::u32string_view text);
+
+// The pinned pseudo-random generator of the random characters: the classic 24-bit linear
+// congruential generator, so that the first run after every start draws the same page.
+class RandomGlyphs {
+public:
+    // Values in [0, 1), in single precision, as the generator has always produced them.
+    float nextValue()
+    {
+        m_state = (m_state * 0x43FD43FDu + 0xC39EC3u) & 0xFFFFFFu;
+        return float(m_state) / 16777216.0f;
+    }
+
+    // "@" or "A" to "Z": code r x 26 + 64 in single precision, to the nearest, ties to even.
+    char next();
+
+    // The one generator of the program, starting afresh at every program start.
+    static RandomGlyphs& shared();
+
+private:
+    std::uint32_t m_state = 0x50000;
+};
+
+} // namespace mosaiq

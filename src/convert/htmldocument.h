@@ -1,0 +1,43 @@
+#pragma once
+
+#include "colourvalue.h"
+
+#include <string>
+#include <string_view>
+
+namespace mosaiq {
+
+// Whether each cell is a coloured character or a solid block of colour.
+enum class CellMode : std::uint8_t { Letter, Square };
+
+struct StyleFlags {
+    bool bold = false;
+    bool italic = false;
+    bool centred = false;
+};
+
+// The fixed texts of the page. Saved pages and blog articles carry them byte for byte, odd
+// letter case included, so they are not to be tidied.
+namespace html {
+inline constexpr std::string_view PageHeadStart = "<HTML><HEAD><Title>apercu</title></HEAD><Body bgcolor=\"";
+inline constexpr std::string_view PageHeadEnd = "\" style=\"font-family: Verdana; font-size: 7.5pt\">";
+inline constexpr std::string_view PageTail = "<br></FONT></BODY></HTML>";
+inline constexpr std::string_view RowEnd = "<br>";
+inline constexpr std::string_view LetterOpen = "<font color=\"";
+inline constexpr std::string_view SpanOpen = "<span style=\"background-color: ";
+inline constexpr std::string_view AttributeEnd = "\">";
+inline constexpr std::string_view FontClose = "</font>";
+inline constexpr std::string_view SpanClose = "</span>";
+inline constexpr std::size_t LetterCellLength = 30; // with a one-byte glyph
+inline constexpr std::size_t SquareCellLength = 77;
+} // namespace html
+
+// The first line of the page: its head with the background colour, then "<b>", "<i>" and
+// "<center>" for the styles chosen, in that order. No line end.
+std::string headerLine(ColourValue background, const StyleFlags& style);
+
+// The last line of the page: "</b>", "</i>", "</center>" for the styles chosen (same order as
+// the openers), then the page tail. No line end.
+std::string trailerLine(const StyleFlags& style);
+
+} // namespace mosaiq

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "colourvalue.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mosaiq {
+
+// A picture as the engine reads it: rows of 32-bit 0xAARRGGBB words (the alpha byte is ignored),
+// top row first. The engine never owns or loads pictures; whoever does hands it this view.
+struct PixelBuffer {
+    const std::uint32_t* pixels = nullptr;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::ptrdiff_t stride = 0; // words from one row to the next
+
+    // The ColourValue (0x00BBGGRR) of pixel (x, y), or -1 outside the picture.
+    ColourValue pixel(std::int64_t x, std::int64_t y) const
+    {
+        if (x < 0 || y < 0 || x >= width || y >= height)
+            return InvalidColour;
+        return fromArgb(pixels[y * stride + x]);
+    }
+
+    static ColourValue fromArgb(std::uint32_t argb)
+    {
+        return ColourValue(((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16));
+    }
+};
+
+} // namespace mosaiq

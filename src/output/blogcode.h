@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mosaiq {
+
+// The blog code of HTML rows: twelve literal, case-sensitive replacements applied one after
+// the other ("<font color=\"" to "[c=", "\">" to "]", ..., "<br>" to CR LF). Computed in one
+// pass with the same result as the twelve steps in order.
+std::string HtmlToBlogCode(std::string_view html);
+
+// The same twelve steps done literally one after the other: slow, kept as the reference the
+// one-pass form is checked against.
+std::string HtmlToBlogCodeStepByStep(std::string_view html);
+
+// code wrapped in [g]...[/g], then [i]...[/i], then [align=center]...[/align] as chosen; the
+// centre tag ends up outermost. Wraps in place: a large code is not copied.
+void WrapBlogCode(std::string& code, bool bold, bool italic, bool centred);
+
+// code wrapped in <b>, then <i>, then <center> as chosen, centre outermost. In place.
+void WrapHtmlCode(std::string& code, bool bold, bool italic, bool centred);
+
+} // namespace mosaiq

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace mosaiq {
+
+// The page file, written line by line with CR LF line ends. Every failure is kept with the
+// system's reason, so the caller can tell the user which file failed and why.
+class PageFile {
+public:
+    PageFile() = default;
+    ~PageFile(); // closes without reporting
+    PageFile(const PageFile&) = delete;
+    PageFile& operator=(const PageFile&) = delete;
+
+    // Creates path, or empties it. False on failure (see errorText()).
+    bool open(const std::string& path);
+    // Writes to an already open stream (standard output) without owning it.
+    void attach(std::FILE* stream);
+
+    // Writes line and CR LF. False once anything failed.
+    bool writeLine(std::string_view line);
+    // Writes bytes as they are, no line end.
+    bool write(std::string_view bytes);
+
+    // Flushes and closes; false if anything failed since open(), the close included.
+    bool close();
+
+    bool isOpen() const { return m_file != nullptr; }
+    bool failed() const { return m_error != 0; }
+    // The reason for the first failure, in French (see fileErrorText).
+    std::string errorText() const;
+
+private:
+    std::FILE* m_file = nullptr;
+    bool m_owned = false;
+    int m_error = 0;
+};
+
+// A short French reason for the errno value error ("le disque est plein"), empty for 0.
+std::string fileErrorText(int error);
+
+} // namespace mosaiq

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path Data = MOSAIQ_TEST_DATA;
+
+std::string readAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string quoted(const std::string& text)
+{
+    std::string result = "'";
+    for (char c : text)
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
+struct Outcome {
+    int exit = -1;
+    std::string out, err;
+};
+
+// Runs mosaiq-cli with arguments, as a user's shell would.
+class CliTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() / ("mosaiq-cli-test-" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    Outcome run(const std::vector<std::string>& arguments, const std::string& redirect = "")
+    {
+        std::string command = quoted(MOSAIQ_CLI);
+        for (const auto& a : arguments)
+            command += " " + quoted(a);
+        command += " >" + quoted((m_dir / "out").string()) + " 2>" + quoted((m_dir / "err").string());
+        command += redirect;
+        const int status = std::system(command.c_str());
+        return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(m_dir / "out"), readAll(m_dir / "err") };
+    }
+
+    fs::path file(const std::string& name) const { return m_dir / name; }
+
+    // Nothing but the files the test expects: no temporary leftovers either.
+    std::vector<std::string> leftovers() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_dir)) {
+            const std::string name = entry.path().filename().string();
+            if (name != "out" && name != "err")
+                names.push_back(name);
+        }
+        return names;
+    }
+
+    fs::path m_dir;
+};
+
+const std::string FourColours = (Data / "good" / "four-colours.bmp").string();
+
+} // namespace
+
+TEST_F(CliTest, writesThePageByteForByte)
+{
+    Outcome o = run({ FourColours, "--no-centre" });
+    EXPECT_EQ(o.exit, 0) << o.err;
+    EXPECT_EQ(o.out, readAll(Data / "good" / "four-colours.letter.html"));
+
+    o = run({ FourColours, "--square", "--bold", "--no-centre", "-o", file("page.html").string() });
+    EXPECT_EQ(o.exit, 0) << o.err;
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(readAll(file("page.html")), readAll(Data / "good" / "four-colours.square-bold.html"));
+}
+
+TEST_F(CliTest, writesBothCodesAsThePanesHoldThem)
+{
+    const Outcome o = run({ FourColours, "--columns", "2", "--rows", "2", "--html-code",
+        file("code.html").string(), "--blog-code", file("code.blog").string(), "-o", file("p.html").string() });
+    EXPECT_EQ(o.exit, 0) << o.err;
+    EXPECT_EQ(readAll(file("code.html")), readAll(Data / "good" / "four-colours.centred.html-code"));
+    EXPECT_EQ(readAll(file("code.blog")), readAll(Data / "good" / "four-colours.centred.blog-code"));
+}
+
+TEST_F(CliTest, readsTheSizeFieldsLikeTheWindow)
+{
+    // "1,5" is 1 and "2abc" is 2: one column of two rows.
+    const Outcome o = run({ FourColours, "--columns", "1,5", "--rows", "2abc", "--no-centre" });
+    EXPECT_EQ(o.exit, 0) << o.err;
+    EXPECT_NE(o.out.find("\r\n<font color=\"#00FF00\">o</font><br>\r\n<font color=\"#FFFFFF\">o</font><br>\r\n"),
+        std::string::npos)
+        << o.out;
+}
+
+TEST_F(CliTest, writesThePageInWindows1252AndTheCodesInUtf8)
+{
+    const Outcome o = run({ FourColours, "--chars", "😀é", "--columns", "2", "--rows", "1", "--no-centre",
+        "--html-code", file("code.html").string() });
+    EXPECT_EQ(o.exit, 0) << o.err;
+    // One row of two cells: the second character first (é), then the emoji.
+    EXPECT_NE(o.out.find(">\xE9</font><font color=\"#FFFFFF\">?</font><br>"), std::string::npos) << o.out;
+    EXPECT_EQ(readAll(file("code.html")),
+        "<font color=\"#0000FF\">é</font><font color=\"#FFFFFF\">😀</font><br>");
+}
+
+TEST_F(CliTest, refusesARunWithTheWindowsMessages)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const Case cases[] = {
+        { { "" }, "Veuillez charger une image...\n" },
+        { { "", "--columns", "0" }, "Veuillez charger une image...\n" },
+        { { FourColours, "--columns", "abc" }, "Dimensions invalides\n" },
+        { { FourColours, "--rows", "" }, "Dimensions invalides\n" },
+        { { FourColours, "--chars", "" }, "Définissez un caractères pour l'ASCII...\n" },
+        { { FourColours, "--columns", "1E999" }, "Dimensions trop grandes\n" },
+        { { FourColours, "--columns", "10001", "--rows", "10000" }, "Dimensions trop grandes\n" },
+    };
+    for (const auto& c : cases) {
+        auto arguments = c.arguments;
+        arguments.push_back("-o");
+        arguments.push_back(file("page.html").string());
+        const Outcome o = run(arguments);
+        EXPECT_EQ(o.exit, 2);
+        EXPECT_EQ(o.err, c.message);
+        EXPECT_TRUE(leftovers().empty()) << "nothing may be written for a refused run";
+    }
+}
+
+TEST_F(CliTest, reportsUnreadablePicturesAndLeavesNoFile)
+{
+    std::ofstream(file("empty.jpg"));
+    std::ofstream(file("text.jpg")) << "ceci n'est pas une image";
+    for (const std::string& picture : { file("empty.jpg").string(), file("text.jpg").string(),
+             file("missing.gif").string(), m_dir.string() }) {
+        const Outcome o = run({ picture, "-o", file("page.html").string() });
+        EXPECT_EQ(o.exit, 3) << picture;
+        EXPECT_EQ(o.err.rfind("Impossible de lire l'image « " + picture + " » : ", 0), 0u) << o.err;
+        EXPECT_FALSE(fs::exists(file("page.html")));
+    }
+}
+
+TEST_F(CliTest, reportsOutputThatCannotBeWritten)
+{
+    Outcome o = run({ FourColours, "-o", "/dev/full" });
+    EXPECT_EQ(o.exit, 4);
+    EXPECT_EQ(o.err, "Impossible d'écrire le fichier « /dev/full » : le disque est plein.\n");
+
+    o = run({ FourColours }, " >/dev/full");
+    EXPECT_EQ(o.exit, 4);
+
+    o = run({ FourColours, "-o", m_dir.string() });
+    EXPECT_EQ(o.exit, 4);
+    EXPECT_EQ(o.err, "Impossible d'écrire le fichier « " + m_dir.string() + " » : c'est un dossier.\n");
+
+    o = run({ FourColours, "-o", file("no-such-folder/page.html").string() });
+    EXPECT_EQ(o.exit, 4);
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(CliTest, replacesAnExistingPageOnlyWhenTheNewOneIsComplete)
+{
+    std::ofstream(file("page.html")) << "previous page";
+    Outcome o = run({ file("missing.bmp").string(), "-o", file("page.html").string() });
+    EXPECT_EQ(o.exit, 3);
+    EXPECT_EQ(readAll(file("page.html")), "previous page");
+    o = run({ FourColours, "--no-centre", "-o", file("page.html").string() });
+    EXPECT_EQ(o.exit, 0);
+    EXPECT_EQ(readAll(file("page.html")), readAll(Data / "good" / "four-colours.letter.html"));
+    EXPECT_EQ(leftovers(), std::vector<std::string> { "page.html" });
+}
+
+TEST_F(CliTest, explainsItselfInFrench)
+{
+    Outcome o = run({ "--help" });
+    EXPECT_EQ(o.exit, 0);
+    EXPECT_NE(o.out.find("Utilisation : mosaiq-cli IMAGE [options]"), std::string::npos);
+    o = run({ FourColours, "--nope" });
+    EXPECT_EQ(o.exit, 2);
+    EXPECT_EQ(o.err, "Option inconnue : --nope (voir --help).\n");
+}

@@ -1,0 +1,59 @@
+#include "clioptions.h"
+
+#include <gtest/gtest.h>
+
+using namespace mosaiq;
+
+TEST(CliOptions, defaultsAreTheWindowsAtStartUp)
+{
+    const CliParse parse = parseCliOptions({ "p.jpg" });
+    ASSERT_EQ(parse.error, "");
+    EXPECT_EQ(parse.options.picture, "p.jpg");
+    EXPECT_FALSE(parse.options.columns);
+    EXPECT_EQ(parse.options.characters, "o");
+    EXPECT_EQ(parse.options.glyphSource, GlyphSource::Defined);
+    EXPECT_TRUE(parse.options.style.centred);
+    EXPECT_FALSE(parse.options.style.bold);
+    EXPECT_EQ(parse.options.background, 0);
+}
+
+TEST(CliOptions, squareModeDrawsEightsLikeTheWindow)
+{
+    const CliParse parse = parseCliOptions({ "p.jpg", "--chars", "xy", "--square" });
+    EXPECT_EQ(parse.options.mode, CellMode::Square);
+    EXPECT_EQ(parse.options.characters, "8");
+    EXPECT_EQ(parse.options.glyphSource, GlyphSource::Defined);
+}
+
+TEST(CliOptions, readsValuesInBothSpellings)
+{
+    const CliParse parse = parseCliOptions({ "--columns=37,5", "--rows", "1 2", "p.jpg", "--background",
+        "#FF8000", "--colours", "grey", "--bold", "--italic", "--no-centre" });
+    ASSERT_EQ(parse.error, "");
+    EXPECT_EQ(*parse.options.columns, "37,5");
+    EXPECT_EQ(*parse.options.rows, "1 2");
+    EXPECT_EQ(parse.options.background, makeColour(255, 128, 0));
+    EXPECT_EQ(parse.options.treatment, ColourTreatment::BlackAndWhite);
+    EXPECT_TRUE(parse.options.style.bold && parse.options.style.italic && !parse.options.style.centred);
+}
+
+TEST(CliOptions, refusesWhatItDoesNotUnderstandInFrench)
+{
+    EXPECT_EQ(parseCliOptions({ "p.jpg", "--frobnicate" }).error, "Option inconnue : --frobnicate (voir --help).");
+    EXPECT_EQ(parseCliOptions({ "p.jpg", "--columns" }).error, "L'option --columns attend une valeur.");
+    EXPECT_EQ(parseCliOptions({}).error, "Aucune image indiquée (voir --help).");
+    EXPECT_NE(parseCliOptions({ "a.jpg", "b.jpg" }).error, "");
+    EXPECT_NE(parseCliOptions({ "p.jpg", "--random", "--chars", "x" }).error, "");
+    EXPECT_NE(parseCliOptions({ "p.jpg", "--colours", "purple" }).error, "");
+    EXPECT_NE(parseCliOptions({ "p.jpg", "--background", "#12345" }).error, "");
+    EXPECT_NE(parseCliOptions({ "p.jpg", "--bold=yes" }).error, "");
+    EXPECT_EQ(parseCliOptions({ "--help" }).error, "");
+}
+
+TEST(CliOptions, webColoursNeedSixHexadecimalDigits)
+{
+    EXPECT_EQ(parseWebColour("#0000ff"), makeColour(0, 0, 255));
+    EXPECT_EQ(parseWebColour("FFFFFF"), 0xFFFFFF);
+    EXPECT_FALSE(parseWebColour("#GG0000"));
+    EXPECT_FALSE(parseWebColour("#FFF"));
+}

@@ -1,0 +1,280 @@
+#include "conversionrun.h"
+#include "numbertext.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace mosaiq;
+
+namespace {
+
+// A picture held as the engine's 0xAARRGGBB words.
+struct TestPicture {
+    std::vector<std::uint32_t> words;
+    int width = 0, height = 0;
+
+    PixelBuffer buffer() const { return { words.data(), width, height, width }; }
+};
+
+std::uint32_t argb(int red, int green, int blue) { return 0xFF000000u | (red << 16) | (green << 8) | blue; }
+
+// Top left red, top right green, bottom left blue, bottom right white.
+TestPicture fourColours()
+{
+    return { { argb(255, 0, 0), argb(0, 255, 0), argb(0, 0, 255), argb(255, 255, 255) }, 2, 2 };
+}
+
+struct Page {
+    std::vector<std::string> lines; // as written, without CR LF
+    std::string htmlRows;
+    RowOutcome lastOutcome = RowOutcome::Written;
+};
+
+// Runs to the end with the same row options throughout, as the command-line tool does.
+Page runWhole(const RunStart& start, RowInput input, RandomGlyphs* random = nullptr)
+{
+    RandomGlyphs ownRandom;
+    ConversionRun run(start, random ? *random : ownRandom);
+    Page page;
+    page.lines.push_back(run.header());
+    while (!run.finished()) {
+        page.lastOutcome = run.buildRow(input);
+        if (page.lastOutcome != RowOutcome::Written)
+            return page;
+        page.lines.emplace_back(run.pageRow());
+        page.htmlRows += run.row();
+    }
+    page.lines.push_back(trailerLine(start.style));
+    return page;
+}
+
+RunStart startWith(double rows, StyleFlags style = {})
+{
+    RunStart start;
+    start.rows = rows;
+    start.style = style;
+    return start;
+}
+
+RowInput rowsOf(const TestPicture& picture, double columns, double rows, CellMode mode,
+    std::u32string_view characters)
+{
+    RowInput input;
+    input.columns = columns;
+    input.rows = rows;
+    input.mode = mode;
+    input.definedCharacters = characters;
+    input.picture = picture.buffer();
+    return input;
+}
+
+const std::string Head = "<HTML><HEAD><Title>apercu</title></HEAD><Body bgcolor=\"#000000\" "
+                         "style=\"font-family: Verdana; font-size: 7.5pt\">";
+
+} // namespace
+
+TEST(ConversionRun, writesTheLetterPageOfTheFourColourPicture)
+{
+    const TestPicture picture = fourColours();
+    const Page page = runWhole(startWith(2), rowsOf(picture, 2, 2, CellMode::Letter, U"o"));
+    ASSERT_EQ(page.lines.size(), 4u);
+    EXPECT_EQ(page.lines[0], Head);
+    EXPECT_EQ(page.lines[0].size(), 111u);
+    EXPECT_EQ(page.lines[1], "<font color=\"#FF0000\">o</font><font color=\"#00FF00\">o</font><br>");
+    EXPECT_EQ(page.lines[2], "<font color=\"#0000FF\">o</font><font color=\"#FFFFFF\">o</font><br>");
+    EXPECT_EQ(page.lines[3], "<br></FONT></BODY></HTML>");
+    EXPECT_EQ(page.htmlRows,
+        "<font color=\"#FF0000\">o</font><font color=\"#00FF00\">o</font><br>"
+        "<font color=\"#0000FF\">o</font><font color=\"#FFFFFF\">o</font><br>");
+}
+
+TEST(ConversionRun, writesTheSquarePageInBold)
+{
+    const TestPicture picture = fourColours();
+    const Page page = runWhole(startWith(2, { true, false, false }), rowsOf(picture, 2, 2, CellMode::Square, U"o"));
+    ASSERT_EQ(page.lines.size(), 4u);
+    EXPECT_EQ(page.lines[0], Head + "<b>");
+    EXPECT_EQ(page.lines[1],
+        "<span style=\"background-color: #FF0000\"><font color=\"#FF0000\">o</font></span>"
+        "<span style=\"background-color: #00FF00\"><font color=\"#00FF00\">o</font></span><br>");
+    EXPECT_EQ(page.lines[2],
+        "<span style=\"background-color: #0000FF\"><font color=\"#0000FF\">o</font></span>"
+        "<span style=\"background-color: #FFFFFF\"><font color=\"#FFFFFF\">o</font></span><br>");
+    EXPECT_EQ(page.lines[3], "</b><br></FONT></BODY></HTML>");
+}
+
+TEST(ConversionRun, opensAndClosesTheStylesInTheSameOrder)
+{
+    const StyleFlags all { true, true, true };
+    EXPECT_EQ(headerLine(0, all), Head + "<b><i><center>");
+    EXPECT_EQ(trailerLine(all), "</b></i></center><br></FONT></BODY></HTML>");
+    std::string white = Head;
+    white.replace(white.find("#000000"), 7, "#FFFFFF");
+    EXPECT_EQ(headerLine(0xFFFFFF, {}), white);
+}
+
+TEST(ConversionRun, rowLengthsFollowTheCellMarkup)
+{
+    TestPicture picture { std::vector<std::uint32_t>(37 * 5, argb(1, 2, 3)), 37, 5 };
+    for (int m : { 1, 7, 37, 100 }) {
+        ConversionRun letter(startWith(1));
+        letter.buildRow(rowsOf(picture, m, 1, CellMode::Letter, U"o"));
+        EXPECT_EQ(letter.row().size(), 30u * m + 4);
+        ConversionRun square(startWith(1));
+        square.buildRow(rowsOf(picture, m, 1, CellMode::Square, U"o"));
+        EXPECT_EQ(square.row().size(), 77u * m + 4);
+    }
+}
+
+TEST(ConversionRun, negativeRowsGiveHeaderAndTrailerOnly)
+{
+    const TestPicture picture = fourColours();
+    const Page page = runWhole(startWith(-5), rowsOf(picture, 2, -5, CellMode::Letter, U"o"));
+    EXPECT_EQ(page.lines.size(), 2u);
+    EXPECT_TRUE(page.htmlRows.empty());
+}
+
+TEST(ConversionRun, columnsBelowOneGiveEmptyRows)
+{
+    const TestPicture picture = fourColours();
+    const Page page = runWhole(startWith(2), rowsOf(picture, 0.4, 2, CellMode::Letter, U"o"));
+    ASSERT_EQ(page.lines.size(), 4u);
+    EXPECT_EQ(page.lines[1], "<br>");
+    EXPECT_EQ(page.lines[2], "<br>");
+}
+
+TEST(ConversionRun, definedCharactersCycleOverRowEndsStartingWithTheSecond)
+{
+    TestPicture picture { std::vector<std::uint32_t>(9, 0), 3, 3 };
+    auto glyphsOf = [](const std::string& row) {
+        std::string glyphs;
+        for (std::size_t at = 0; (at = row.find("\">", at)) != std::string::npos; at += 3)
+            glyphs += row[at + 2];
+        return glyphs;
+    };
+    const Page abc = runWhole(startWith(3), rowsOf(picture, 2, 3, CellMode::Letter, U"ABC"));
+    EXPECT_EQ(glyphsOf(abc.lines[1]) + "," + glyphsOf(abc.lines[2]) + "," + glyphsOf(abc.lines[3]), "BC,AB,CA");
+    const Page ab = runWhole(startWith(2), rowsOf(picture, 3, 2, CellMode::Letter, U"AB"));
+    EXPECT_EQ(glyphsOf(ab.lines[1]) + "," + glyphsOf(ab.lines[2]), "BAB,ABA");
+}
+
+TEST(ConversionRun, glyphsAreWrittenUnescaped)
+{
+    const TestPicture picture = fourColours();
+    ConversionRun run(startWith(1));
+    run.buildRow(rowsOf(picture, 2, 2, CellMode::Letter, U"<&"));
+    EXPECT_EQ(run.row(), "<font color=\"#FF0000\">&</font><font color=\"#00FF00\"><</font><br>");
+}
+
+TEST(ConversionRun, randomGlyphsContinueTheSequenceFromRunToRun)
+{
+    TestPicture picture { std::vector<std::uint32_t>(16, 0), 4, 4 };
+    RandomGlyphs shared;
+    RunStart start = startWith(4);
+    start.glyphSource = GlyphSource::Random;
+    const Page first = runWhole(start, rowsOf(picture, 4, 4, CellMode::Letter, U""), &shared);
+    const Page second = runWhole(start, rowsOf(picture, 4, 4, CellMode::Letter, U""), &shared);
+    EXPECT_NE(first.htmlRows, second.htmlRows);
+    RandomGlyphs restarted;
+    EXPECT_EQ(runWhole(start, rowsOf(picture, 4, 4, CellMode::Letter, U""), &restarted).htmlRows, first.htmlRows);
+    EXPECT_EQ(first.htmlRows.substr(22, 1), "R"); // the pinned generator's first draw
+}
+
+TEST(ConversionRun, readsModeSizesCharactersAndPictureAgainForEachRow)
+{
+    const TestPicture picture = fourColours();
+    const TestPicture black { { argb(0, 0, 0) }, 1, 1 };
+    ConversionRun run(startWith(3));
+    ASSERT_EQ(run.buildRow(rowsOf(picture, 2, 2, CellMode::Letter, U"o")), RowOutcome::Written);
+    EXPECT_EQ(run.row(), "<font color=\"#FF0000\">o</font><font color=\"#00FF00\">o</font><br>");
+    // Square mode, one column, other characters and another picture from row 2 on; the cell
+    // counter runs on, so the third cell takes "x".
+    ASSERT_EQ(run.buildRow(rowsOf(black, 1, 2, CellMode::Square, U"xyz")), RowOutcome::Written);
+    EXPECT_EQ(run.row(), "<span style=\"background-color: #000000\"><font color=\"#000000\">x</font></span><br>");
+    // Back to the first picture; row 3 of 2 lies below it and reads white.
+    ASSERT_EQ(run.buildRow(rowsOf(picture, 1, 2, CellMode::Letter, U"o")), RowOutcome::Written);
+    EXPECT_EQ(run.row(), "<font color=\"#FFFFFF\">o</font><br>");
+    EXPECT_TRUE(run.finished());
+    EXPECT_EQ(run.cellCounter(), 4);
+}
+
+TEST(ConversionRun, stopsWhenAFieldBecomesUnusableDuringTheRun)
+{
+    const TestPicture picture = fourColours();
+    ConversionRun run(startWith(2));
+    EXPECT_EQ(run.buildRow(rowsOf(picture, 0, 2, CellMode::Letter, U"o")), RowOutcome::InvalidDimensions);
+    EXPECT_EQ(run.buildRow(rowsOf(picture, 2, 0, CellMode::Letter, U"o")), RowOutcome::InvalidDimensions);
+    EXPECT_EQ(run.buildRow(rowsOf(picture, 2, 2, CellMode::Letter, U"")), RowOutcome::NoDefinedCharacters);
+    EXPECT_EQ(run.buildRow(rowsOf(picture, 1e7 + 1, 2, CellMode::Letter, U"o")), RowOutcome::TooLarge);
+    EXPECT_EQ(run.rowsDone(), 0);
+}
+
+TEST(ConversionRun, pageHoldsWindows1252AndTheCodesHoldUnicode)
+{
+    const TestPicture picture = fourColours();
+    ConversionRun run(startWith(1));
+    run.buildRow(rowsOf(picture, 2, 2, CellMode::Letter, U"😀é"));
+    // The first cell takes the second character.
+    EXPECT_EQ(run.row(), "<font color=\"#FF0000\">é</font><font color=\"#00FF00\">😀</font><br>");
+    EXPECT_EQ(run.pageRow(), "<font color=\"#FF0000\">\xE9</font><font color=\"#00FF00\">?</font><br>");
+}
+
+TEST(StartChecks, comeInTheirOrder)
+{
+    StartFields fields { "", "abc", "0", GlyphSource::Defined, true };
+    EXPECT_EQ(checkStart(fields), StartCheck::NoPicture);
+    fields.picturePath = "p.bmp";
+    EXPECT_EQ(checkStart(fields), StartCheck::InvalidDimensions);
+    fields.columns = "12abc";
+    EXPECT_EQ(checkStart(fields), StartCheck::InvalidDimensions);
+    fields.rows = "-5";
+    EXPECT_EQ(checkStart(fields), StartCheck::NoDefinedCharacters);
+    fields.glyphSource = GlyphSource::Random;
+    EXPECT_EQ(checkStart(fields), StartCheck::Passed);
+    fields.columns = "";
+    EXPECT_EQ(checkStart(fields), StartCheck::InvalidDimensions);
+}
+
+TEST(StartChecks, refuseGridsTooLargeToMake)
+{
+    auto check = [](const char* columns, const char* rows) {
+        return checkStart({ "p.bmp", columns, rows, GlyphSource::Defined, false });
+    };
+    EXPECT_EQ(check("10000000", "10"), StartCheck::Passed);
+    EXPECT_EQ(check("10000001", "1"), StartCheck::TooLarge);
+    EXPECT_EQ(check("10000", "10001"), StartCheck::TooLarge);
+    EXPECT_EQ(check("1e308", "1"), StartCheck::TooLarge);
+    EXPECT_EQ(check("1E999", "1"), StartCheck::TooLarge);
+    EXPECT_EQ(check("5", "1E999"), StartCheck::TooLarge);
+    EXPECT_EQ(check("-1e308", "1e308"), StartCheck::Passed); // no columns: nothing to make
+    EXPECT_EQ(check("0.5", "99999999999"), StartCheck::Passed);
+}
+
+struct ProgressCase {
+    double rows;
+    std::vector<int> shown;
+};
+
+class ProgressTest : public testing::TestWithParam<ProgressCase> { };
+
+TEST_P(ProgressTest, showsTheFlooredShareOfRowsDone)
+{
+    std::vector<int> shown;
+    for (std::int64_t y = 1; y <= loopCount(GetParam().rows); ++y)
+        shown.push_back(progressPercent(y, GetParam().rows));
+    EXPECT_EQ(shown, GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ProgressTest,
+    testing::Values(ProgressCase { 3, { 33, 66, 100 } },
+        ProgressCase { 7, { 14, 28, 42, 57, 71, 85, 100 } }, ProgressCase { 2.5, { 40, 80 } }));
+
+TEST(Progress, isClampedWhenTheRowCountShrinksDuringARun)
+{
+    EXPECT_EQ(progressPercent(9, 1000), 0);
+    EXPECT_EQ(progressPercent(10, 1000), 1);
+    EXPECT_EQ(progressPercent(5, 2), 100);
+    EXPECT_EQ(progressPercent(1, -3), 0);
+}
