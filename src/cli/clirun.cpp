@@ -6,8 +6,6 @@
 #include "pagefile.h"
 #include "picturereader.h"
 
-#include <QFile>
-
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -148,7 +146,7 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err)
         return ExitRefused;
     }
 
-    const Picture picture = readPicture(QFile::decodeName(options.picture.c_str()));
+    const Picture picture = readPictureNative(options.picture);
     if (picture.isNull()) {
         say(err, "Impossible de lire l'image « " + options.picture + " » : "
                 + pictureErrorText(picture).toStdString());

@@ -1,7 +1,14 @@
 #include "picturereader.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QtEndian>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace mosaiq {
 
@@ -40,40 +47,82 @@ QImage flattenOnWhite(QImage image)
     return image;
 }
 
-} // namespace
+// Qt's readers hand back what they could decode of a cut-off file and at most print a warning.
+// A picture with its lower part missing is damaged, not fine, so watch for what they leave.
+bool sawPrematureEnd = false;
+QtMessageHandler previousHandler = nullptr;
 
-Picture readPicture(const QString& path)
+void watchReaderWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.contains(QLatin1String("premature end"), Qt::CaseInsensitive))
+        sawPrematureEnd = true;
+    // The readers' own complaints reach the user as our message; keep them off the terminal.
+    const bool fromReader = context.category && qstrncmp(context.category, "qt.gui.imageio", 14) == 0;
+    if (!fromReader && previousHandler)
+        previousHandler(type, context, message);
+}
+
+// An uncompressed BMP says how many bytes of pixels follow; fewer in the file means a lie.
+bool bmpShorterThanItsHeader(QFile& file)
+{
+    const QByteArray head = file.read(34);
+    if (head.size() < 34 || !head.startsWith("BM"))
+        return false;
+    const auto* bytes = reinterpret_cast<const uchar*>(head.constData());
+    const quint32 offset = qFromLittleEndian<quint32>(bytes + 10);
+    const quint32 infoSize = qFromLittleEndian<quint32>(bytes + 14);
+    if (infoSize < 40)
+        return false;
+    const qint64 width = qFromLittleEndian<qint32>(bytes + 18);
+    const qint64 height = qAbs(qint64(qFromLittleEndian<qint32>(bytes + 22)));
+    const quint16 bitCount = qFromLittleEndian<quint16>(bytes + 28);
+    const quint32 compression = qFromLittleEndian<quint32>(bytes + 30);
+    if (compression != 0 && compression != 3) // run-length data has no fixed size
+        return false;
+    const qint64 rowBytes = (width * bitCount + 31) / 32 * 4;
+    return qint64(offset) + rowBytes * height > file.size();
+}
+
+// Whether the file ends the way a complete picture of its format ends.
+bool looksCutOff(QFile& file, const QByteArray& format)
+{
+    if (!file.seek(0))
+        return false;
+    if (format == "bmp")
+        return bmpShorterThanItsHeader(file);
+    if (format == "gif") {
+        // Every GIF ends with its trailer byte ";"; a cut-off one does not.
+        file.seek(file.size() - 1);
+        return file.read(1) != ";";
+    }
+    return false;
+}
+
+// Decodes the open file.
+Picture decode(QFile& file)
 {
     Picture picture;
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        picture.error = PictureError::NotFound;
-        return picture;
-    }
-    if (!info.isFile()) {
-        picture.error = PictureError::NotAFile;
-        return picture;
-    }
-    if (info.size() == 0) {
-        picture.error = PictureError::Empty;
-        return picture;
-    }
-    if (!info.isReadable()) {
-        picture.error = PictureError::Unreadable;
-        return picture;
-    }
-
     // Qt's own limit (256 MB) would refuse ordinary 100-megapixel photos; ours is by pixels.
     QImageReader::setAllocationLimit(int(MaxPicturePixels * 4 / (1024 * 1024)) + 64);
-    // The suffix picks the reader first and the content decides when the suffix lies.
-    QImageReader reader(path);
+    // A named file's suffix picks the reader first; the content decides when it lies or is
+    // missing.
+    QImageReader reader(&file);
     const QSize size = reader.size();
     if (size.isValid() && qint64(size.width()) * size.height() > MaxPicturePixels) {
         picture.error = PictureError::TooLarge;
         return picture;
     }
+    const QByteArray format = reader.format(); // forgotten once the reader has read
     QImage image;
-    if (!reader.read(&image) || image.isNull()) {
+    sawPrematureEnd = false;
+    previousHandler = qInstallMessageHandler(watchReaderWarnings);
+    const bool read = reader.read(&image);
+    qInstallMessageHandler(previousHandler);
+    if (read && (sawPrematureEnd || looksCutOff(file, format))) {
+        picture.error = PictureError::Damaged;
+        return picture;
+    }
+    if (!read || image.isNull()) {
         switch (reader.error()) {
         case QImageReader::UnsupportedFormatError:
             picture.error = PictureError::NotAPicture;
@@ -96,6 +145,51 @@ Picture readPicture(const QString& path)
     if (picture.image.isNull())
         picture.error = PictureError::TooLarge; // the conversion could not get its memory
     return picture;
+}
+
+Picture failure(PictureError error)
+{
+    Picture picture;
+    picture.error = error;
+    return picture;
+}
+
+} // namespace
+
+Picture readPicture(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return failure(PictureError::NotFound);
+    if (!info.isFile())
+        return failure(PictureError::NotAFile);
+    if (info.size() == 0)
+        return failure(PictureError::Empty);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(PictureError::Unreadable);
+    return decode(file);
+}
+
+Picture readPictureNative(const std::string& path)
+{
+    // Qt's file names are Unicode; a name in another encoding is opened by its bytes instead.
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0)
+        return failure(errno == EACCES ? PictureError::Unreadable : PictureError::NotFound);
+    if (!S_ISREG(status.st_mode))
+        return failure(PictureError::NotAFile);
+    if (status.st_size == 0)
+        return failure(PictureError::Empty);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return failure(PictureError::Unreadable);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return failure(PictureError::Unreadable);
+    }
+    return decode(file);
 }
 
 QString pictureErrorText(const Picture& picture)

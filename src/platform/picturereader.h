@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QString>
 
+#include <string>
+
 namespace mosaiq {
 
 // Why a picture could not be read; the callers choose the French message.
@@ -35,6 +37,9 @@ inline constexpr qint64 MaxPicturePixels = 400'000'000;
 
 // Reads the picture file at path at its natural size, whatever format Qt's readers know.
 Picture readPicture(const QString& path);
+
+// The same for a path given as the system's bytes, which need not be valid UTF-8.
+Picture readPictureNative(const std::string& path);
 
 // A French sentence saying why the picture could not be read (no file name in it).
 QString pictureErrorText(const Picture& picture);

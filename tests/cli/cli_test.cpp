@@ -195,3 +195,24 @@ TEST_F(CliTest, explainsItselfInFrench)
     EXPECT_EQ(o.exit, 2);
     EXPECT_EQ(o.err, "Option inconnue : --nope (voir --help).\n");
 }
+
+TEST_F(CliTest, reportsEveryBadPictureOfTheCorpusAndWritesNothing)
+{
+    for (const auto& entry : fs::directory_iterator(Data / "bad")) {
+        const std::string picture = entry.path().string();
+        const Outcome o = run({ picture, "-o", file("page.html").string(), "--html-code", file("code").string() });
+        EXPECT_EQ(o.exit, 3) << picture;
+        EXPECT_EQ(o.err.rfind("Impossible de lire l'image « " + picture + " » : ", 0), 0u) << o.err;
+        EXPECT_TRUE(leftovers().empty()) << picture;
+    }
+}
+
+TEST_F(CliTest, readsAndWritesFilesWhateverTheirNames)
+{
+    for (const std::string name : { "avec des espaces", "éléphant à l'été", "latin1-\xE9t\xE9" }) {
+        fs::copy_file(FourColours, file(name + ".bmp"));
+        const Outcome o = run({ file(name + ".bmp").string(), "--no-centre", "-o", file(name + ".html").string() });
+        EXPECT_EQ(o.exit, 0) << name << o.err;
+        EXPECT_EQ(readAll(file(name + ".html")), readAll(Data / "good" / "four-colours.letter.html")) << name;
+    }
+}

@@ -1,0 +1,138 @@
+#include "picturereader.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace mosaiq;
+
+namespace {
+
+const QString Data = QStringLiteral(MOSAIQ_TEST_DATA);
+
+QByteArray pngChunk(const char* type, const QByteArray& data)
+{
+    QByteArray chunk(4, '\0');
+    qToBigEndian<quint32>(quint32(data.size()), chunk.data());
+    QByteArray body = QByteArray(type) + data;
+    chunk += body;
+    // CRC-32 as PNG wants it.
+    quint32 crc = 0xFFFFFFFFu;
+    for (char c : body) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    QByteArray tail(4, '\0');
+    qToBigEndian<quint32>(crc ^ 0xFFFFFFFFu, tail.data());
+    return chunk + tail;
+}
+
+// A grey PNG of width x height, all zero, written without holding its pixels: a large picture
+// in a small file.
+QByteArray blackPng(int width, int height)
+{
+    QByteArray header(13, '\0');
+    qToBigEndian<quint32>(quint32(width), header.data());
+    qToBigEndian<quint32>(quint32(height), header.data() + 4);
+    header[8] = 8; // bits per sample
+    header[9] = 0; // grey
+    QByteArray raw(qsizetype(width + 1) * height, '\0');
+    QByteArray zlib = qCompress(raw, 9).mid(4); // qCompress puts the length in front of a zlib stream
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", zlib)
+        + pngChunk("IEND", {});
+}
+
+} // namespace
+
+TEST(PictureReader, readsAtTheNaturalSizeWithTheEnginesColours)
+{
+    const Picture picture = readPicture(Data + "/good/four-colours.bmp");
+    ASSERT_EQ(picture.error, PictureError::None);
+    const PixelBuffer pixels = picture.pixels();
+    EXPECT_EQ(pixels.width, 2);
+    EXPECT_EQ(pixels.height, 2);
+    EXPECT_EQ(pixels.pixel(0, 0), 255);
+    EXPECT_EQ(pixels.pixel(1, 0), 65280);
+    EXPECT_EQ(pixels.pixel(0, 1), 16711680);
+    EXPECT_EQ(pixels.pixel(1, 1), 16777215);
+    EXPECT_EQ(pixels.pixel(2, 0), -1);
+}
+
+TEST(PictureReader, paintsTransparentPixelsOnWhite)
+{
+    QTemporaryDir dir;
+    QImage image(3, 1, QImage::Format_ARGB32);
+    image.setPixel(0, 0, qRgba(255, 0, 0, 0));
+    image.setPixel(1, 0, qRgba(0, 0, 0, 128));
+    image.setPixel(2, 0, qRgba(10, 20, 30, 255));
+    ASSERT_TRUE(image.save(dir.filePath("alpha.png")));
+    const Picture picture = readPicture(dir.filePath("alpha.png"));
+    ASSERT_EQ(picture.error, PictureError::None);
+    EXPECT_EQ(picture.pixels().pixel(0, 0), 0xFFFFFF);
+    EXPECT_EQ(picture.pixels().pixel(1, 0), makeColour(127, 127, 127));
+    EXPECT_EQ(picture.pixels().pixel(2, 0), makeColour(10, 20, 30));
+}
+
+struct BadCase {
+    const char* file;
+    PictureError error;
+};
+
+class BadPictureTest : public testing::TestWithParam<BadCase> { };
+
+TEST_P(BadPictureTest, saysWhyAndHoldsNothing)
+{
+    const Picture picture = readPicture(Data + "/bad/" + GetParam().file);
+    EXPECT_EQ(picture.error, GetParam().error);
+    EXPECT_TRUE(picture.isNull());
+    EXPECT_FALSE(pictureErrorText(picture).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, BadPictureTest,
+    testing::Values(BadCase { "empty.jpg", PictureError::Empty }, BadCase { "text.jpg", PictureError::NotAPicture },
+        BadCase { "truncated.jpg", PictureError::Damaged }, BadCase { "truncated.gif", PictureError::Damaged },
+        BadCase { "huge-header.png", PictureError::TooLarge },
+        BadCase { "lying-header.bmp", PictureError::Damaged }, BadCase { "missing.bmp", PictureError::NotFound },
+        BadCase { "", PictureError::NotAFile }));
+
+TEST(PictureReader, findsFilesWhateverTheirNames)
+{
+    QTemporaryDir dir;
+    for (const QString name : { QStringLiteral("avec des espaces.bmp"), QStringLiteral("éléphant à l'été.bmp") }) {
+        const QString path = dir.filePath(name);
+        ASSERT_TRUE(QFile::copy(Data + "/good/four-colours.bmp", path));
+        const Picture picture = readPicture(path);
+        EXPECT_EQ(picture.error, PictureError::None) << name.toStdString();
+        EXPECT_EQ(picture.pixels().pixel(1, 1), 0xFFFFFF);
+    }
+    // A Latin-1 name is no Unicode text: only its bytes reach it.
+    const std::string latin1 = QFile::encodeName(dir.path()).toStdString() + "/latin1-\xE9t\xE9.bmp";
+    ASSERT_TRUE(QFile::copy(Data + "/good/four-colours.bmp", dir.filePath("copy.bmp")));
+    ASSERT_EQ(::rename(QFile::encodeName(dir.filePath("copy.bmp")).constData(), latin1.c_str()), 0);
+    const Picture picture = readPictureNative(latin1);
+    EXPECT_EQ(picture.error, PictureError::None);
+    EXPECT_EQ(picture.pixels().pixel(1, 1), 0xFFFFFF);
+    EXPECT_EQ(readPictureNative(latin1 + ".missing").error, PictureError::NotFound);
+}
+
+TEST(PictureReader, loadsPicturesOfAHundredMegapixels)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("large.png"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(blackPng(10000, 10000));
+    file.close();
+    const Picture picture = readPicture(file.fileName());
+    ASSERT_EQ(picture.error, PictureError::None) << picture.detail.toStdString();
+    EXPECT_EQ(picture.pixels().width, 10000);
+    EXPECT_EQ(picture.pixels().height, 10000);
+    EXPECT_EQ(picture.pixels().pixel(9999, 9999), 0);
+}
