@@ -42,6 +42,12 @@ std::string HtmlToBlogCode(std::string_view html)
     std::string code;
     // The blog code is a little over half the HTML; one reservation avoids regrowth.
     code.reserve(html.size() / 2 + html.size() / 8 + 16);
+    appendBlogCode(code, html);
+    return code;
+}
+
+void appendBlogCode(std::string& code, std::string_view html)
+{
     const char* const begin = html.data();
     const char* const end = begin + html.size();
     const char* copied = begin;
@@ -70,7 +76,6 @@ std::string HtmlToBlogCode(std::string_view html)
         p = copied = at + found->search.size();
     }
     code.append(copied, end);
-    return code;
 }
 
 std::string HtmlToBlogCodeStepByStep(std::string_view html)

@@ -10,6 +10,11 @@ namespace mosaiq {
 // pass with the same result as the twelve steps in order.
 std::string HtmlToBlogCode(std::string_view html);
 
+// Appends the blog code of html to code. Rows may be translated one by one as a run makes them:
+// no search text reaches across the "<br>" that ends a row, so the pieces join up to the
+// translation of the whole.
+void appendBlogCode(std::string& code, std::string_view html);
+
 // The same twelve steps done literally one after the other: slow, kept as the reference the
 // one-pass form is checked against.
 std::string HtmlToBlogCodeStepByStep(std::string_view html);

@@ -80,6 +80,19 @@ TEST(BlogCode, translatesOnlyTheExactSearchTexts)
     EXPECT_EQ(HtmlToBlogCode("<font color=\">"), "[c=>");
 }
 
+TEST(BlogCode, rowsTranslatedOneByOneJoinUpToTheWhole)
+{
+    const std::string rows[] = { "<font color=\"#FF0000\"><</font><br>", "<br>",
+        "<span style=\"background-color: #00FF00\"><font color=\"#00FF00\">\"</font></span><br>",
+        "<font color=\"#0000FF\">></font><font color=\"#0000FF\">b</font><br>" };
+    std::string whole, pieces;
+    for (const auto& row : rows) {
+        whole += row;
+        appendBlogCode(pieces, row);
+    }
+    EXPECT_EQ(pieces, HtmlToBlogCode(whole));
+}
+
 // The one-pass translation must give what the twelve steps give, on texts dense in pieces of
 // the search texts, where a mistake in step order would show.
 TEST(BlogCode, onePassAgreesWithTheStepByStepReference)
