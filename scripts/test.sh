@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test. The window's tests run offscreen; the
-# web engine runs without its sandbox (we may be root) and without a GPU.
+# Installs what is missing, builds, and runs every test: the suite in a release build, the suite
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, then a short bounded run of each
+# fuzzer. The window's tests run offscreen; the web engine runs without its sandbox (we may be
+# root) and without a GPU.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
@@ -10,3 +12,6 @@ export QT_QPA_PLATFORM=offscreen
 export QTWEBENGINE_DISABLE_SANDBOX=1
 export QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
 ctest --test-dir "$root/build" --output-on-failure -j2
+
+"$root/scripts/sanitize.sh"
+"$root/scripts/fuzz.sh" "${MOSAIQ_FUZZ_SECONDS:-15}"
