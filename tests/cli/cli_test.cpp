@@ -106,6 +106,14 @@ TEST_F(CliTest, readsTheSizeFieldsLikeTheWindow)
         << o.out;
 }
 
+TEST_F(CliTest, makesEmptyRowsForSizesBelowOne)
+{
+    // Only an exact 0 is refused: a negative column count makes rows of no cell.
+    const Outcome o = run({ FourColours, "--columns", "-1e308", "--no-centre" });
+    EXPECT_EQ(o.exit, 0) << o.err;
+    EXPECT_NE(o.out.find("7.5pt\">\r\n<br>\r\n<br>\r\n<br></FONT>"), std::string::npos) << o.out;
+}
+
 TEST_F(CliTest, writesThePageInWindows1252AndTheCodesInUtf8)
 {
     const Outcome o = run({ FourColours, "--chars", "😀é", "--columns", "2", "--rows", "1", "--no-centre",
@@ -131,6 +139,9 @@ TEST_F(CliTest, refusesARunWithTheWindowsMessages)
         { { FourColours, "--chars", "" }, "Définissez un caractères pour l'ASCII...\n" },
         { { FourColours, "--columns", "1E999" }, "Dimensions trop grandes\n" },
         { { FourColours, "--columns", "10001", "--rows", "10000" }, "Dimensions trop grandes\n" },
+        { { FourColours, "--columns", "99999999999" }, "Dimensions trop grandes\n" },
+        { { FourColours, "--rows", "1e308" }, "Dimensions trop grandes\n" },
+        { { FourColours, "--columns", std::string(5000, '7') }, "Dimensions trop grandes\n" },
     };
     for (const auto& c : cases) {
         auto arguments = c.arguments;
