@@ -1,0 +1,44 @@
+#include "colourswatch.h"
+
+#include <QMouseEvent>
+
+namespace mosaiq {
+
+ColourSwatch::ColourSwatch(QWidget* parent)
+    : QFrame(parent)
+{
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
+    setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setColour(Qt::black);
+}
+
+void ColourSwatch::setColour(const QColor& colour)
+{
+    m_colour = colour;
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, colour);
+    // The border must stay visible on a black swatch as on a white one.
+    palette.setColor(
+        QPalette::WindowText, colour.lightness() < 96 ? QColor(128, 128, 128) : Qt::black);
+    setPalette(palette);
+}
+
+void ColourSwatch::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void ColourSwatch::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool click = m_pressed && event->button() == Qt::LeftButton
+        && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    event->accept();
+    if (click)
+        emit clicked();
+}
+
+} // namespace mosaiq

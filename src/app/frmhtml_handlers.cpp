@@ -1,0 +1,177 @@
+// What the user does in the window apart from a run: the mode interlocks, the background
+// colour, the links, the picture, the output size, the copy and stop commands.
+#include "frmhtml.h"
+
+#include "codepane.h"
+#include "colourswatch.h"
+#include "desktop.h"
+#include "linklabel.h"
+#include "modecheckbox.h"
+#include "outputsize.h"
+#include "picturebox.h"
+#include "picturechoice.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWebEngineView>
+
+namespace mosaiq {
+
+void FrmHTML::initConnections()
+{
+    // A mode box is a choice, not a toggle: whatever the button or key, clicking "Mode lettre"
+    // gives letter mode and clicking "Mode carré" square mode, with exactly one box checked.
+    connect(m_Check1, &QCheckBox::clicked, this, &FrmHTML::selectLetterMode);
+    connect(m_Check1, &ModeCheckBox::otherButtonClicked, this, &FrmHTML::selectLetterMode);
+    connect(m_Check2, &QCheckBox::clicked, this, &FrmHTML::selectSquareMode);
+    connect(m_Check2, &ModeCheckBox::otherButtonClicked, this, &FrmHTML::selectSquareMode);
+    connect(m_OptTextGroup, &QButtonGroup::idClicked, this, &FrmHTML::optTextClicked);
+
+    connect(m_PicColour, &ColourSwatch::clicked, this, &FrmHTML::chooseBackgroundColour);
+    connect(m_Label9, &LinkLabel::clicked, this, &FrmHTML::openLink);
+    connect(m_Label10, &LinkLabel::clicked, this, &FrmHTML::openLink);
+    connect(m_CmdPicBrowse, &QPushButton::clicked, this, &FrmHTML::browsePicture);
+    connect(m_Command1, &QPushButton::clicked, this, [this] { scaleSizes(0.5); });
+    connect(m_Command2, &QPushButton::clicked, this, [this] { scaleSizes(2.0); });
+
+    connect(m_CmdGo, &QPushButton::clicked, this, &FrmHTML::RunConversion);
+    connect(m_creerer, &QAction::triggered, this, &FrmHTML::RunConversion);
+    connect(m_Command5, &QPushButton::clicked, this, &FrmHTML::stopButtonClicked);
+    connect(m_stoper, &QAction::triggered, this, &FrmHTML::RequestStop);
+    connect(m_Command3, &QPushButton::clicked, this, [this] {
+        CopyCode(*m_htmlrich, QStringLiteral("Vous n'avez plus qu'à le coller dans votre page."));
+    });
+    connect(m_Command4, &QPushButton::clicked, this, [this] {
+        CopyCode(
+            *m_skyblogrich, QStringLiteral("Vous n'avez plus qu'à le coller dans votre article."));
+    });
+}
+
+void FrmHTML::selectLetterMode()
+{
+    m_Check1->setChecked(true);
+    m_Check2->setChecked(false);
+    m_OptText[0]->setEnabled(true);
+    m_OptText[1]->setEnabled(true);
+    m_TxtRepeat->setEnabled(true);
+}
+
+void FrmHTML::selectSquareMode()
+{
+    m_Check2->setChecked(true);
+    m_Check1->setChecked(false);
+    m_OptText[0]->setEnabled(false);
+    m_OptText[1]->setEnabled(false);
+    m_OptText[1]->setChecked(true);
+    m_TxtRepeat->setText(QStringLiteral("8"));
+    m_TxtRepeat->setEnabled(false);
+}
+
+void FrmHTML::optTextClicked(int index)
+{
+    m_TxtRepeat->setEnabled(index == 1);
+}
+
+void FrmHTML::chooseBackgroundColour()
+{
+    if (const auto colour = m_desktop.chooseColour(this, m_PicColour->colour()))
+        m_PicColour->setColour(*colour);
+}
+
+void FrmHTML::openLink(const QUrl& address)
+{
+    if (!m_desktop.openUrl(address))
+        inform(QStringLiteral("Impossible d'ouvrir l'adresse %1 dans le navigateur.\r\n"
+                              "Aucun navigateur ne répond sur ce système.")
+                   .arg(address.toString()));
+}
+
+void FrmHTML::browsePicture()
+{
+    const QString path = m_desktop.openFileName(this, pictureFileFilter());
+    if (path.isEmpty())
+        return;
+    // Nothing changes until the picture is known to be good: a bad file leaves the previous
+    // path, picture and sizes, so the next run still has something to read.
+    PictureChoice choice = choosePicture(path, m_imghide->contentsRect().size());
+    if (!choice.loaded()) {
+        inform(choice.message);
+        return;
+    }
+    m_TxtPic->setText(path);
+    m_PicLoad->setPicture(std::move(choice.picture));
+    m_imghide->setPixmap(QPixmap::fromImage(choice.thumbnail));
+    m_TxtX->setText(choice.columns);
+    m_TxtY->setText(choice.rows);
+}
+
+void FrmHTML::scaleSizes(double factor)
+{
+    const ScaledSize result = scaleOutputSize(m_TxtX->text(), m_TxtY->text(), factor, QLocale());
+    if (result.error != ScaleError::None) {
+        inform(scaleErrorText(result));
+        return;
+    }
+    m_TxtX->setText(result.columns);
+    m_TxtY->setText(result.rows);
+}
+
+void FrmHTML::CopyCode(const CodePane& pane, const QString& closingSentence)
+{
+    m_desktop.setClipboardText(pane.text());
+    inform(QStringLiteral("Votre code est copier!\r\n") + closingSentence);
+}
+
+void FrmHTML::RequestStop()
+{
+    m_txtArret->setText(QStringLiteral("STOP"));
+}
+
+void FrmHTML::ResetAfterStop()
+{
+    m_CmdGo->setEnabled(true);
+    showProgress(0);
+    navigatePreview();
+}
+
+void FrmHTML::stopButtonClicked()
+{
+    RequestStop();
+    ResetAfterStop();
+}
+
+void FrmHTML::showProgress(int percent)
+{
+    m_bar1->setValue(percent);
+    m_pourCent->setText(QString::number(percent) + QLatin1Char('%'));
+}
+
+void FrmHTML::navigatePreview()
+{
+    const QUrl url = QUrl::fromLocalFile(m_previewFile);
+    m_web1->load(url);
+    emit previewNavigated(url);
+}
+
+void FrmHTML::inform(const QString& text)
+{
+    m_desktop.showInformation(this, title(), text);
+}
+
+void FrmHTML::closeEvent(QCloseEvent* event)
+{
+    // A close that arrives in a run's pause between rows: the run sees it when the pause ends,
+    // closes its page and stops, and the program ends once the run has returned.
+    if (m_running)
+        m_closeRequested = true;
+    event->accept();
+}
+
+} // namespace mosaiq

@@ -1,0 +1,19 @@
+#include "frmhtml.h"
+#include "qtdesktop.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    // The preview browser shares its drawing context with the window; Qt wants this said first.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Mosaiq"));
+    QApplication::setApplicationVersion(QStringLiteral("4.0.0.0"));
+
+    mosaiq::QtDesktop desktop;
+    mosaiq::FrmHTML window(desktop);
+    window.centreOnScreen();
+    window.show();
+    return application.exec();
+}

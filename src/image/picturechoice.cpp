@@ -1,0 +1,49 @@
+#include "picturechoice.h"
+
+#include <QDir>
+#include <QImageReader>
+#include <QStringList>
+
+namespace mosaiq {
+
+QString pictureFileFilter()
+{
+    QStringList entries { QStringLiteral("Any File (*.*)"), QStringLiteral("JPEG (*.JPG)"),
+        QStringLiteral("GIF (*.GIF)"), QStringLiteral("Bitmap (*.BMP)") };
+    // The classic entries name one extension each; the others, *.jpeg included, follow.
+    const QStringList listed { QStringLiteral("jpg"), QStringLiteral("gif"),
+        QStringLiteral("bmp") };
+    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+        const QString name = QString::fromLatin1(format).toLower();
+        if (listed.contains(name))
+            continue;
+        entries << QStringLiteral("%1 (*.%1)").arg(name.toUpper());
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+PictureChoice choosePicture(const QString& path, QSize thumbnailSize)
+{
+    PictureChoice choice;
+    choice.picture = readPicture(path);
+    if (choice.picture.isNull()) {
+        choice.message = pictureLoadMessage(path, choice.picture);
+        return choice;
+    }
+    const QImage& image = choice.picture.image;
+    choice.thumbnail = image.scaled(thumbnailSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    choice.columns = QString::number(image.width());
+    choice.rows = QString::number(image.height());
+    return choice;
+}
+
+QString pictureLoadMessage(const QString& path, const Picture& picture)
+{
+    QString reason = pictureErrorText(picture);
+    if (reason.isEmpty())
+        reason = QStringLiteral("L'image est vide.");
+    return QStringLiteral("Impossible de charger l'image :\r\n%1\r\n%2")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
+} // namespace mosaiq

@@ -1,0 +1,464 @@
+// The window as it opens, its keys and the interlocks of the mode boxes.
+#include "codepane.h"
+#include "colourswatch.h"
+#include "fakedesktop.h"
+#include "frmhtml.h"
+#include "picturebox.h"
+#include "picturereader.h"
+#include "windowtest.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QWebEngineView>
+
+#include <memory>
+
+using namespace mosaiq;
+
+namespace {
+
+QRect twips(int left, int top, int width, int height)
+{
+    return { qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0), qRound(height / 15.0) };
+}
+
+enum class Mode { Letter, LetterRandom, Square };
+enum class Gesture { Left, Right, Middle, Space };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Mode)
+Q_DECLARE_METATYPE(Gesture)
+
+class TestFrmHTML : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void theWindowIsFixedAtItsSize();
+    void controlsStartAsDrawn_data();
+    void controlsStartAsDrawn();
+    void controlsSitWhereDrawn_data();
+    void controlsSitWhereDrawn();
+    void hiddenControlsNeverShow();
+    void tabsShowTheirOwnPage();
+    void tabOrderFollowsTheDrawing();
+
+    void modeClicksKeepOneBoxChecked_data();
+    void modeClicksKeepOneBoxChecked();
+    void characterSourceEnablesTheCharacters();
+    void altFChoosesDefinedCharacters();
+    void altFDoesNothingInSquareMode();
+    void ctrlSRequestsAStopWhereverTheFocusIs_data();
+    void ctrlSRequestsAStopWhereverTheFocusIs();
+
+private:
+    void clickMode(QCheckBox* box, Gesture gesture);
+    void enterMode(Mode mode);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<FakeDesktop> m_desktop;
+    std::unique_ptr<FrmHTML> m_window;
+};
+
+void TestFrmHTML::init()
+{
+    QLocale::setDefault(QLocale::c());
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_desktop = std::make_unique<FakeDesktop>();
+    m_window = std::make_unique<FrmHTML>(*m_desktop);
+    m_window->setPreviewFile(m_dir->filePath(QStringLiteral("temp.html")));
+    m_window->show();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+}
+
+void TestFrmHTML::cleanup()
+{
+    m_window.reset();
+    m_desktop.reset();
+    m_dir.reset();
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestFrmHTML::theWindowIsFixedAtItsSize()
+{
+    QCOMPARE(m_window->objectName(), QStringLiteral("FrmHTML"));
+    QVERIFY(m_window->windowTitle().startsWith(QStringLiteral("Mosaiq [version 4]")));
+    QCOMPARE(m_window->size(), QSize(735, 734));
+    QCOMPARE(m_window->minimumSize(), QSize(735, 734));
+    QCOMPARE(m_window->maximumSize(), QSize(735, 734));
+    QVERIFY(!(m_window->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(m_window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    const QIcon icon = m_window->windowIcon();
+    for (int size : { 16, 32, 48 })
+        QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+    const QPixmap decoration = control<QLabel>(*m_window, QStringLiteral("Image1"))->pixmap();
+    QCOMPARE(decoration.size(), QSize(128, 128));
+}
+
+void TestFrmHTML::controlsStartAsDrawn_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QVariant>("expected");
+
+    auto row = [](const char* name, const char* property, const QVariant& expected) {
+        QTest::addRow("%s.%s", name, property)
+            << QString::fromLatin1(name) << QByteArray(property) << expected;
+    };
+    row("Label3", "text", QStringLiteral("Changer les dimensions de l'image :"));
+    row("TxtX", "text", QStringLiteral("150"));
+    row("TxtY", "text", QStringLiteral("60"));
+    row("Label4", "text", QStringLiteral("X"));
+    row("Command1", "text", QStringLiteral("diviser (/2)"));
+    row("Command2", "text", QStringLiteral("multiplier (*2)"));
+    row("Frame1", "title", QStringLiteral("Optimisation des couleurs..."));
+    const char* colours[] = { "Couleurs d'origines", "Coloriser en rouge", "Coloriser en vert",
+        "Coloriser en bleu", "Noir et blanc" };
+    for (int i = 0; i < 5; ++i) {
+        const QByteArray name = "OptColour" + QByteArray::number(i);
+        row(name.constData(), "text", QString::fromUtf8(colours[i]));
+        row(name.constData(), "checked", i == 0);
+    }
+    row("Frame2", "title", QStringLiteral("Caractères de l'ASCII"));
+    row("Check1", "text", QStringLiteral("Mode lettre"));
+    row("Check1", "checked", true);
+    row("OptText0", "text", QStringLiteral("Hasard"));
+    row("OptText0", "checked", false);
+    row("OptText0", "enabled", true);
+    row("OptText1", "text", QStringLiteral("Dé&finis"));
+    row("OptText1", "checked", true);
+    row("OptText1", "enabled", true);
+    row("TxtRepeat", "text", QStringLiteral("o"));
+    row("TxtRepeat", "enabled", true);
+    row("Check2", "text", QStringLiteral("Mode carré"));
+    row("Check2", "checked", false);
+    row("Frame6", "title", QStringLiteral("Autres..."));
+    row("centrer", "text", QStringLiteral("Centré"));
+    row("centrer", "checked", true);
+    row("italique", "text", QStringLiteral("Italique"));
+    row("italique", "checked", false);
+    row("gras", "text", QStringLiteral("Gras"));
+    row("gras", "checked", false);
+    row("Frame7", "title", QStringLiteral("Informations"));
+    row("Label2", "text", QStringLiteral("Auteur :"));
+    row("Label11", "text", QStringLiteral("Date de naissance :"));
+    row("Label5", "text", QStringLiteral("Blog :"));
+    row("Label6", "text", QStringLiteral("Site :"));
+    row("Label1", "text", QStringLiteral("Chemin de l'image :"));
+    row("TxtPic", "text", QString());
+    row("TxtPic", "readOnly", true);
+    row("CmdPicBrowse", "text", QStringLiteral("..."));
+    row("pourCent", "text", QStringLiteral("0%"));
+    row("bar1", "value", 0);
+    row("bar1", "minimum", 0);
+    row("bar1", "maximum", 100);
+    row("Label8", "text", QStringLiteral("Fond de l'aperçu :"));
+    row("CmdGo", "text", QStringLiteral("Créer (CTRL+D)"));
+    row("CmdGo", "enabled", true);
+    row("Command5", "text", QStringLiteral("Stop (CTLR+S)"));
+    row("Command3", "text", QStringLiteral("Copier..."));
+    row("Command4", "text", QStringLiteral("Copier..."));
+    row("SSTab1", "currentIndex", 0);
+    row("txtArret", "text", QString());
+    row("ChkRed", "text", QStringLiteral("Use Red"));
+    row("ChkRed", "checked", true);
+    row("ChkGreen", "text", QStringLiteral("Use Green"));
+    row("ChkGreen", "checked", true);
+    row("ChkBlue", "text", QStringLiteral("Use Blue"));
+    row("ChkBlue", "checked", true);
+    row("TxtSize", "text", QStringLiteral("8"));
+    row("TxtTitle", "text", QString());
+    row("CmdPreview", "text", QStringLiteral("View Preview"));
+    row("TxtHTML", "text", QString());
+    row("TxtHTML", "readOnly", true);
+    row("CmdHTMLBrowse", "text", QStringLiteral("Browse..."));
+    row("creerer", "text", QStringLiteral("creer"));
+    row("stoper", "text", QStringLiteral("stop"));
+    row("stoper", "shortcut", QKeySequence(Qt::CTRL | Qt::Key_S));
+    row("creerer", "shortcut", QKeySequence(Qt::CTRL | Qt::Key_D));
+}
+
+void TestFrmHTML::controlsStartAsDrawn()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, property);
+    QFETCH(QVariant, expected);
+    const QObject* object = m_window->findChild<QObject*>(name);
+    QVERIFY2(object, qPrintable(name));
+    QCOMPARE(object->property(property.constData()), expected);
+}
+
+void TestFrmHTML::controlsSitWhereDrawn_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<QRect>("geometry");
+    auto row = [](const char* name, const char* container, QRect geometry) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(container)
+                            << geometry;
+    };
+    row("imghide", "FrmHTML", twips(120, 120, 3135, 1935));
+    row("Frame3", "FrmHTML", twips(120, 2160, 3135, 1095));
+    row("Frame1", "FrmHTML", twips(3360, 120, 2535, 1575));
+    row("Frame2", "FrmHTML", twips(6000, 120, 2295, 1575));
+    row("Frame6", "FrmHTML", twips(8400, 120, 1455, 1215));
+    row("Image1", "FrmHTML", twips(9960, 240, 960, 1080));
+    row("Frame7", "FrmHTML", twips(8400, 1320, 2535, 1935));
+    row("TxtX", "Frame3", twips(840, 360, 495, 195));
+    row("TxtY", "Frame3", twips(1800, 360, 495, 195));
+    row("Command1", "Frame3", twips(120, 720, 1455, 255));
+    row("Command2", "Frame3", twips(1560, 720, 1455, 255));
+    row("OptColour4", "Frame1", twips(120, 1200, 2295, 255));
+    row("Check1", "Frame2", twips(120, 240, 2055, 255));
+    row("OptText1", "Frame2", twips(360, 720, 1455, 255));
+    row("TxtRepeat", "Frame2", twips(360, 960, 1575, 195));
+    row("Check2", "Frame2", twips(120, 1200, 2055, 255));
+    row("gras", "Frame6", twips(120, 840, 1095, 255));
+    row("Label9", "Frame7", twips(120, 1080, 2415, 255));
+    row("Label10", "Frame7", twips(120, 1560, 2415, 255));
+    row("Frame4", "FrmHTML", twips(3360, 1680, 4935, 735));
+    row("TxtPic", "Frame4", twips(120, 360, 4335, 225));
+    row("CmdPicBrowse", "Frame4", twips(4560, 360, 255, 225));
+    row("Frame5", "FrmHTML", twips(3360, 2400, 4935, 855));
+    row("bar1", "Frame5", twips(2040, 240, 2775, 135));
+    row("PicColour", "Frame5", twips(1560, 360, 255, 255));
+    row("CmdGo", "Frame5", twips(2040, 480, 1455, 255));
+    row("Command5", "Frame5", twips(3480, 480, 1335, 255));
+    row("SSTab1", "FrmHTML", twips(120, 3360, 10815, 7575));
+    row("web1", "SSTab1Page0", twips(120, 120, 10575, 6975));
+    row("skyblogrich", "SSTab1Page1", twips(120, 120, 10575, 6615));
+    row("Command4", "SSTab1Page1", twips(120, 6795, 10575, 285));
+    row("htmlrich", "SSTab1Page2", twips(120, 120, 10575, 6615));
+    row("Command3", "SSTab1Page2", twips(120, 6795, 10575, 285));
+}
+
+void TestFrmHTML::controlsSitWhereDrawn()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, container);
+    QFETCH(QRect, geometry);
+    const QWidget* widget = control<QWidget>(*m_window, name);
+    QCOMPARE(widget->parentWidget()->objectName(), container);
+    QCOMPARE(widget->geometry(), geometry);
+}
+
+void TestFrmHTML::hiddenControlsNeverShow()
+{
+    const QStringList hidden { "txtArret", "PicLoad", "ChkRed", "ChkGreen", "ChkBlue", "CmbFont",
+        "TxtSize", "TxtTitle", "CmdPreview", "TxtHTML", "CmdHTMLBrowse" };
+    for (const QString& name : hidden) {
+        const QWidget* widget = control<QWidget>(*m_window, name);
+        QVERIFY2(widget->isHidden(), qPrintable(name));
+        QVERIFY2(widget->x() >= 735 || widget->y() >= 734, qPrintable(name));
+    }
+    QVERIFY(!control<PictureBox>(*m_window, "PicLoad")->hasPicture());
+    QVERIFY(control<QComboBox>(*m_window, "CmbFont")->count() > 0);
+
+    // Doing the things a user can do leaves them hidden.
+    control<QCheckBox>(*m_window, "Check2")->click();
+    control<QPushButton>(*m_window, "Command1")->click();
+    control<QPushButton>(*m_window, "Command5")->click();
+    control<QTabWidget>(*m_window, "SSTab1")->setCurrentIndex(2);
+    for (const QString& name : hidden)
+        QVERIFY2(control<QWidget>(*m_window, name)->isHidden(), qPrintable(name));
+}
+
+void TestFrmHTML::tabsShowTheirOwnPage()
+{
+    auto* tabs = control<QTabWidget>(*m_window, "SSTab1");
+    QCOMPARE(tabs->tabPosition(), QTabWidget::South);
+    QCOMPARE(tabs->count(), 3);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Aperçu"));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Code SkyBlog"));
+    QCOMPARE(tabs->tabText(2), QStringLiteral("Code HTML"));
+
+    auto* web = control<QWebEngineView>(*m_window, "web1");
+    auto* blog = control<CodePane>(*m_window, "skyblogrich");
+    auto* html = control<CodePane>(*m_window, "htmlrich");
+    QVERIFY(web->isVisible() && !blog->isVisible() && !html->isVisible());
+    QVERIFY(blog->code().empty() && html->code().empty());
+    tabs->setCurrentIndex(1);
+    QVERIFY(!web->isVisible() && blog->isVisible() && !html->isVisible());
+    QVERIFY(control<QPushButton>(*m_window, "Command4")->isVisible());
+    tabs->setCurrentIndex(2);
+    QVERIFY(!web->isVisible() && !blog->isVisible() && html->isVisible());
+    QVERIFY(control<QPushButton>(*m_window, "Command3")->isVisible());
+    tabs->setCurrentIndex(0);
+    QVERIFY(web->isVisible());
+}
+
+void TestFrmHTML::tabOrderFollowsTheDrawing()
+{
+    // From the first colour option, Tab visits the visible controls in the drawn order; an
+    // option group is one stop. The tab bar has no name of its own.
+    const QStringList expected { "OptText0", "TxtRepeat", "qt_tabwidget_tabbar", "web1", "TxtY",
+        "TxtX", "Command1", "Command2", "CmdPicBrowse", "TxtPic", "PicColour", "CmdGo", "Check1",
+        "Check2", "Command5", "gras", "italique", "centrer", "OptColour0" };
+    auto focusName = [] {
+        // The browser takes the focus in an inner widget of its own.
+        for (const QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+            if (!w->objectName().isEmpty())
+                return w->objectName();
+        return QString();
+    };
+    control<QRadioButton>(*m_window, "OptColour0")->setFocus();
+    QStringList visited;
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const QString before = focusName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        // The page in the browser hands the focus back when its own controls run out.
+        if (before == QLatin1String("web1"))
+            QTRY_VERIFY_WITH_TIMEOUT(focusName() != QLatin1String("web1"), 10000);
+        visited << focusName();
+    }
+    QCOMPARE(visited, expected);
+}
+
+void TestFrmHTML::clickMode(QCheckBox* box, Gesture gesture)
+{
+    const QPoint indicator(6, box->height() / 2);
+    switch (gesture) {
+    case Gesture::Left:
+        QTest::mouseClick(box, Qt::LeftButton, {}, indicator);
+        break;
+    case Gesture::Right:
+        QTest::mouseClick(box, Qt::RightButton, {}, indicator);
+        break;
+    case Gesture::Middle:
+        QTest::mouseClick(box, Qt::MiddleButton, {}, indicator);
+        break;
+    case Gesture::Space:
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Space);
+        break;
+    }
+}
+
+void TestFrmHTML::enterMode(Mode mode)
+{
+    if (mode == Mode::Square)
+        control<QCheckBox>(*m_window, "Check2")->click();
+    if (mode == Mode::LetterRandom)
+        control<QRadioButton>(*m_window, "OptText0")->click();
+}
+
+void TestFrmHTML::modeClicksKeepOneBoxChecked_data()
+{
+    QTest::addColumn<Mode>("from");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<Gesture>("gesture");
+    const std::pair<Mode, const char*> modes[] = { { Mode::Letter, "letter" },
+        { Mode::LetterRandom, "letter-random" }, { Mode::Square, "square" } };
+    const std::pair<Gesture, const char*> gestures[] = { { Gesture::Left, "left" },
+        { Gesture::Right, "right" }, { Gesture::Middle, "middle" }, { Gesture::Space, "space" } };
+    for (const auto& [mode, modeName] : modes)
+        for (const char* target : { "Check1", "Check2" })
+            for (const auto& [gesture, gestureName] : gestures)
+                QTest::addRow("%s, %s %s", modeName, gestureName, target)
+                    << mode << QString::fromLatin1(target) << gesture;
+}
+
+void TestFrmHTML::modeClicksKeepOneBoxChecked()
+{
+    QFETCH(Mode, from);
+    QFETCH(QString, target);
+    QFETCH(Gesture, gesture);
+    auto* check1 = control<QCheckBox>(*m_window, "Check1");
+    auto* check2 = control<QCheckBox>(*m_window, "Check2");
+    auto* random = control<QRadioButton>(*m_window, "OptText0");
+    auto* defined = control<QRadioButton>(*m_window, "OptText1");
+    auto* characters = control<QLineEdit>(*m_window, "TxtRepeat");
+    enterMode(from);
+    const bool randomBefore = random->isChecked();
+    const QString charactersBefore = characters->text();
+
+    clickMode(target == QLatin1String("Check1") ? check1 : check2, gesture);
+
+    if (target == QLatin1String("Check1")) {
+        QVERIFY(check1->isChecked());
+        QVERIFY(!check2->isChecked());
+        QVERIFY(random->isEnabled() && defined->isEnabled());
+        QVERIFY(characters->isEnabled()); // whichever source is selected
+        QCOMPARE(random->isChecked(), randomBefore);
+        QCOMPARE(characters->text(), charactersBefore);
+    } else {
+        QVERIFY(!check1->isChecked());
+        QVERIFY(check2->isChecked());
+        QVERIFY(!random->isEnabled() && !defined->isEnabled());
+        QVERIFY(defined->isChecked() && !random->isChecked());
+        QCOMPARE(characters->text(), QStringLiteral("8"));
+        QVERIFY(!characters->isEnabled());
+    }
+}
+
+void TestFrmHTML::characterSourceEnablesTheCharacters()
+{
+    auto* characters = control<QLineEdit>(*m_window, "TxtRepeat");
+    QTest::mouseClick(
+        control<QRadioButton>(*m_window, "OptText0"), Qt::LeftButton, {}, QPoint(6, 8));
+    QVERIFY(!characters->isEnabled());
+    QCOMPARE(characters->text(), QStringLiteral("o"));
+    QTest::mouseClick(
+        control<QRadioButton>(*m_window, "OptText1"), Qt::LeftButton, {}, QPoint(6, 8));
+    QVERIFY(characters->isEnabled());
+    QCOMPARE(characters->text(), QStringLiteral("o"));
+
+    // Back from square mode the characters box offers the 8 it was given, not what came before.
+    control<QCheckBox>(*m_window, "Check2")->click();
+    control<QCheckBox>(*m_window, "Check1")->click();
+    QCOMPARE(characters->text(), QStringLiteral("8"));
+    QVERIFY(characters->isEnabled());
+}
+
+void TestFrmHTML::altFChoosesDefinedCharacters()
+{
+    control<QRadioButton>(*m_window, "OptText0")->click();
+    control<QLineEdit>(*m_window, "TxtX")->setFocus();
+    QTest::keyClick(m_window.get(), Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(control<QRadioButton>(*m_window, "OptText1")->isChecked());
+    QTRY_VERIFY(control<QLineEdit>(*m_window, "TxtRepeat")->isEnabled());
+}
+
+void TestFrmHTML::altFDoesNothingInSquareMode()
+{
+    control<QCheckBox>(*m_window, "Check2")->click();
+    QTest::keyClick(m_window.get(), Qt::Key_F, Qt::AltModifier);
+    QTest::qWait(200);
+    QVERIFY(!control<QLineEdit>(*m_window, "TxtRepeat")->isEnabled());
+    QVERIFY(control<QCheckBox>(*m_window, "Check2")->isChecked());
+}
+
+void TestFrmHTML::ctrlSRequestsAStopWhereverTheFocusIs_data()
+{
+    QTest::addColumn<QString>("focus");
+    for (const char* name : { "TxtX", "TxtRepeat", "Check1", "CmdGo", "PicColour", "OptColour2" })
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestFrmHTML::ctrlSRequestsAStopWhereverTheFocusIs()
+{
+    QFETCH(QString, focus);
+    QWidget* widget = control<QWidget>(*m_window, focus);
+    widget->setFocus();
+    QTest::keyClick(widget, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(control<QLineEdit>(*m_window, "txtArret")->text(), QStringLiteral("STOP"));
+    // The stop key neither starts nor resets anything.
+    QVERIFY(control<QPushButton>(*m_window, "CmdGo")->isEnabled());
+    QVERIFY(m_desktop->messages.isEmpty());
+}
+
+MOSAIQ_WINDOW_TEST_MAIN(TestFrmHTML)
+#include "tst_frmhtml.moc"

@@ -1,0 +1,72 @@
+// What the picture dialog offers and what a chosen picture gives the window.
+#include "picturechoice.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace mosaiq;
+
+class TestPictureChoice : public QObject {
+    Q_OBJECT
+private slots:
+    void theFilterListsAnyFileFirstThenTheClassicFormats();
+    void theFilterOffersEveryOtherReadableFormat();
+    void aPictureGivesItsSizeAndAThumbnail();
+    void aFailureNamesTheFileAndTheReason();
+};
+
+void TestPictureChoice::theFilterListsAnyFileFirstThenTheClassicFormats()
+{
+    QStringList entries = pictureFileFilter().split(QStringLiteral(";;"));
+    QCOMPARE(entries.mid(0, 4),
+        QStringList({ "Any File (*.*)", "JPEG (*.JPG)", "GIF (*.GIF)", "Bitmap (*.BMP)" }));
+    QCOMPARE(entries.removeDuplicates(), 0);
+}
+
+void TestPictureChoice::theFilterOffersEveryOtherReadableFormat()
+{
+    const QString filter = pictureFileFilter();
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+        QVERIFY2(filter.contains(QStringLiteral("*.") + QString::fromLatin1(format).toUpper()),
+            format.constData());
+    QVERIFY(filter.contains(QStringLiteral("PNG (*.PNG)")));
+}
+
+void TestPictureChoice::aPictureGivesItsSizeAndAThumbnail()
+{
+    QTemporaryDir dir;
+    QImage image(321, 17, QImage::Format_ARGB32);
+    image.fill(qRgba(255, 0, 0, 0));
+    const QString path = dir.filePath(QStringLiteral("clear.png"));
+    QVERIFY(image.save(path));
+
+    const PictureChoice choice = choosePicture(path, QSize(207, 127));
+    QVERIFY(choice.loaded());
+    QCOMPARE(choice.columns, QStringLiteral("321"));
+    QCOMPARE(choice.rows, QStringLiteral("17"));
+    QCOMPARE(choice.picture.image.size(), QSize(321, 17));
+    QCOMPARE(choice.thumbnail.size(), QSize(207, 127));
+    // Transparent parts are shown as on a white page.
+    QCOMPARE(choice.picture.image.pixel(0, 0), qRgb(255, 255, 255));
+}
+
+void TestPictureChoice::aFailureNamesTheFileAndTheReason()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("words.gif"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a picture at all");
+    file.close();
+
+    const PictureChoice choice = choosePicture(path, QSize(10, 10));
+    QVERIFY(!choice.loaded());
+    QVERIFY(choice.message.contains(QDir::toNativeSeparators(path)));
+    QVERIFY(choice.message.endsWith(pictureErrorText(choice.picture)));
+    QVERIFY(choice.columns.isEmpty() && choice.thumbnail.isNull());
+}
+
+QTEST_GUILESS_MAIN(TestPictureChoice)
+#include "tst_picturechoice.moc"

@@ -1,0 +1,47 @@
+// The parts of the desktop that a test can use without a user: the clipboard.
+#include "qtdesktop.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTest>
+
+using namespace mosaiq;
+
+class TestQtDesktop : public QObject {
+    Q_OBJECT
+private slots:
+    void theClipboardHoldsThePlainTextAlone_data();
+    void theClipboardHoldsThePlainTextAlone();
+};
+
+void TestQtDesktop::theClipboardHoldsThePlainTextAlone_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("one line of HTML")
+        << QStringLiteral("<center><font color=\"#FF0000\">o</font><br></center>");
+    QTest::newRow("blog lines with CR LF")
+        << QStringLiteral("[c=#FF0000]o[/c]\r\n[c=#0000FF]é[/c]\r\n");
+}
+
+void TestQtDesktop::theClipboardHoldsThePlainTextAlone()
+{
+    QFETCH(QString, text);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    auto* previous = new QMimeData;
+    previous->setHtml(QStringLiteral("<b>before</b>"));
+    previous->setData(QStringLiteral("application/x-mosaiq-test"), "old");
+    clipboard->setMimeData(previous);
+
+    QtDesktop desktop;
+    desktop.setClipboardText(text);
+    const QMimeData* now = clipboard->mimeData();
+    QVERIFY(now);
+    QCOMPARE(now->text(), text);
+    QVERIFY(!now->hasHtml());
+    QVERIFY(!now->hasFormat(QStringLiteral("application/x-mosaiq-test")));
+}
+
+QTEST_MAIN(TestQtDesktop)
+#include "tst_qtdesktop.moc"
