@@ -1,10 +1,11 @@
 // Whole-process figures of mosaiq-cli on a 1920 x 1080 JPEG at one cell per pixel: wall time
 // beside jp2a on the same picture, the floor (decoding the picture plus writing the page's
 // bytes), and peak memory compared with the decoded picture, for two picture sizes.
+#include "benchpicture.h"
+
 #include <QElapsedTimer>
 #include <QImage>
 #include <QImageReader>
-#include <QPainter>
 
 #include <algorithm>
 #include <cstdio>
@@ -57,23 +58,9 @@ Measure best(int times, const std::vector<std::string>& argv, const std::string&
     return result;
 }
 
-// A photo-like test picture: gradients and noise, so that JPEG has real work to do.
 void makePicture(const std::string& path, int width, int height)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    std::uint32_t seed = 12345;
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            line[x] = qRgb(x * 255 / width, y * 255 / height, int((seed >> 24) & 0x3F) + 96);
-        }
-    }
-    QPainter painter(&image);
-    painter.setBrush(QColor(230, 57, 70));
-    painter.drawEllipse(QPoint(width / 3, height / 2), height / 4, height / 4);
-    painter.end();
-    image.save(QString::fromStdString(path), "JPG", 90);
+    makeBenchPicture(QString::fromStdString(path), width, height);
 }
 
 bool haveProgram(const char* name)

@@ -99,10 +99,10 @@ private:
     void stopButtonClicked();
 
     // The run and what follows it.
-    bool runRows(PageFile& page, ConversionRun& run, std::string& htmlRows);
+    bool runRows(PageFile& page, ConversionRun& run, std::string& htmlRows, std::string& blogRows);
     void endRun();
     void failRun(const QString& message);
-    void DeliverRun(std::string htmlRows);
+    void DeliverRun(std::string htmlRows, std::string blogCode);
     void navigatePreview();
     void showProgress(int percent);
     void inform(const QString& text);

@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
+
 namespace mosaiq {
 
 namespace {
@@ -65,6 +67,16 @@ namespace {
     {
         return QStringLiteral("Impossible d'écrire la page d'aperçu :\r\n%1\r\n%2")
             .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(page.errorText()));
+    }
+
+    // Room for rows like the first, capped so that a strange estimate cannot fail the run.
+    void reserveCodes(std::string& htmlRows, std::string& blogRows, std::size_t rowBytes, qint64 rows)
+    {
+        constexpr double Cap = 1.5e9;
+        const double html = std::min(Cap, double(rowBytes) * double(rows) + 64);
+        htmlRows.reserve(std::size_t(html));
+        // A letter cell of 30 bytes is 16 in the blog code, a square cell of 77 is 31.
+        blogRows.reserve(std::size_t(html * 0.55));
     }
 
 } // namespace
@@ -131,8 +143,8 @@ void FrmHTML::RunConversion()
         return;
     }
 
-    std::string htmlRows;
-    if (!runRows(page, run, htmlRows))
+    std::string htmlRows, blogRows;
+    if (!runRows(page, run, htmlRows, blogRows))
         return;
 
     const StyleFlags style { m_gras->isChecked(), m_italique->isChecked(), m_centrer->isChecked() };
@@ -142,10 +154,10 @@ void FrmHTML::RunConversion()
         return;
     }
     m_running = false;
-    DeliverRun(std::move(htmlRows));
+    DeliverRun(std::move(htmlRows), std::move(blogRows));
 }
 
-bool FrmHTML::runRows(PageFile& page, ConversionRun& run, std::string& htmlRows)
+bool FrmHTML::runRows(PageFile& page, ConversionRun& run, std::string& htmlRows, std::string& blogRows)
 {
     std::u32string definedCharacters;
     while (!run.finished()) {
@@ -170,7 +182,13 @@ bool FrmHTML::runRows(PageFile& page, ConversionRun& run, std::string& htmlRows)
             failRun(pageFileText(m_previewFile, page));
             return false;
         }
+        // Growing a code of tens of megabytes by doubling would copy it again and again and
+        // hold two copies at the peak; once the first row shows the size, ask for it all.
+        if (run.rowsDone() == 1)
+            reserveCodes(htmlRows, blogRows, run.row().size(), run.rowCount());
         htmlRows.append(run.row());
+        // Translated row by row, the blog code costs no long pause at the end of the run.
+        appendBlogCode(blogRows, run.row());
 
         showProgress(progressPercent(run.rowsDone(), fieldValue(m_TxtY)));
         emit rowWritten(run.rowsDone());
@@ -205,10 +223,9 @@ void FrmHTML::failRun(const QString& message)
     inform(message);
 }
 
-void FrmHTML::DeliverRun(std::string htmlRows)
+void FrmHTML::DeliverRun(std::string htmlRows, std::string blogCode)
 {
     navigatePreview();
-    std::string blogCode = HtmlToBlogCode(htmlRows);
     // The boxes are read as the run ends, not as it began: a box ticked meanwhile counts here.
     const bool bold = m_gras->isChecked();
     const bool italic = m_italique->isChecked();
