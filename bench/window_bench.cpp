@@ -4,6 +4,7 @@
 // peak memory of this process (the web engine's own processes are not counted). The plain text
 // edit that the panes replace is measured on the same code, on a part of it, side by side.
 #include "benchpicture.h"
+#include "benchwindow.h"
 #include "codepane.h"
 #include "fakedesktop.h"
 #include "frmhtml.h"
@@ -31,14 +32,6 @@ double peakMiB()
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0;
-}
-
-template <typename Widget> Widget* control(const QObject& window, const char* name)
-{
-    auto* widget = window.findChild<Widget*>(QString::fromLatin1(name));
-    if (!widget)
-        qFatal("no control %s", name);
-    return widget;
 }
 
 // The longest stretch between two turns of the event loop, seen by a timer that wants to fire
@@ -145,11 +138,7 @@ void plainTextEdit(const std::string& code, std::size_t cells, std::size_t cellB
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    prepareOffscreenWindow();
     QApplication application(argc, argv);
 
     const QString dir = QStringLiteral("/tmp/mosaiq-window-bench");

@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QWebEngineHistory>
 #include <QWebEngineView>
 
 namespace mosaiq {
@@ -157,6 +158,8 @@ void FrmHTML::navigatePreview()
 {
     const QUrl url = QUrl::fromLocalFile(m_previewFile);
     m_web1->load(url);
+    // Every run shows the same file again; a history of it would only grow.
+    m_web1->history()->clear();
     emit previewNavigated(url);
 }
 

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QString>
+
+// The window's benchmarks run offscreen, the web engine without a GPU, unless told otherwise.
+// Call before the application object exists.
+inline void prepareOffscreenWindow()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+// The control called name in window.
+template <typename Widget> Widget* control(const QObject& window, const char* name)
+{
+    auto* widget = window.findChild<Widget*>(QString::fromLatin1(name));
+    if (!widget)
+        qFatal("no control %s", name);
+    return widget;
+}
