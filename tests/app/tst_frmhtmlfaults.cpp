@@ -24,9 +24,18 @@ namespace {
 const QString Data = QStringLiteral(MOSAIQ_TEST_DATA);
 const QString FourColours = Data + QStringLiteral("/good/four-colours.bmp");
 
-int openFileCount()
+// The files under folder that this process holds open. (The web engine opens and closes
+// descriptors of its own at any time, so only our files are counted.)
+QStringList openFilesUnder(const QString& folder)
 {
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System).size());
+    QStringList open;
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : descriptors.entryList(QDir::NoDotAndDotDot | QDir::System)) {
+        const QString target = QFile::symLinkTarget(descriptors.filePath(fd));
+        if (target.startsWith(folder))
+            open << target;
+    }
+    return open;
 }
 
 } // namespace
@@ -299,8 +308,6 @@ void TestFrmHTMLFaults::manyRunsLeaveNoFileOpen()
 {
     choose(ownPicture());
     setSize(QStringLiteral("2"), QStringLiteral("10"));
-    run(); // the first run opens what stays open for the program's life
-    const int before = openFileCount();
     connect(m_window.get(), &FrmHTML::rowWritten, this, [this](qint64 row) {
         if (row == 3)
             ui<QPushButton>("Command5")->click();
@@ -310,7 +317,7 @@ void TestFrmHTMLFaults::manyRunsLeaveNoFileOpen()
             ui<QLineEdit>("TxtY")->setText(i % 8 == 0 ? QStringLiteral("10") : QStringLiteral("2"));
         run();
     }
-    QCOMPARE(openFileCount(), before);
+    QCOMPARE(openFilesUnder(m_dir->path()), QStringList());
     QVERIFY(m_desktop->messages.isEmpty());
 }
 
