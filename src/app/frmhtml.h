@@ -99,6 +99,7 @@ private:
     void stopButtonClicked();
 
     // The run and what follows it.
+    void runConversion();
     bool runRows(PageFile& page, ConversionRun& run, std::string& htmlRows, std::string& blogRows);
     void endRun();
     void failRun(const QString& message);

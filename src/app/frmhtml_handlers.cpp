@@ -23,6 +23,8 @@
 #include <QWebEngineHistory>
 #include <QWebEngineView>
 
+#include <new>
+
 namespace mosaiq {
 
 void FrmHTML::initConnections()
@@ -126,7 +128,14 @@ void FrmHTML::scaleSizes(double factor)
 
 void FrmHTML::CopyCode(const CodePane& pane, const QString& closingSentence)
 {
-    m_desktop.setClipboardText(pane.text());
+    try {
+        m_desktop.setClipboardText(pane.text());
+    } catch (const std::bad_alloc&) {
+        // The clipboard wants the code in UTF-16, twice its size here; without the memory the
+        // code stays where it is and the clipboard as it was.
+        inform(QStringLiteral("Mémoire insuffisante pour copier ce code."));
+        return;
+    }
     inform(QStringLiteral("Votre code est copier!\r\n") + closingSentence);
 }
 

@@ -21,6 +21,7 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <new>
 
 namespace mosaiq {
 
@@ -87,6 +88,17 @@ void FrmHTML::RunConversion()
     // here while the start button is disabled.
     if (m_running)
         return;
+    // A grid within the limits can still need more memory than the machine gives: the run ends
+    // with a message, its page closed and the panes as they were.
+    try {
+        runConversion();
+    } catch (const std::bad_alloc&) {
+        failRun(QStringLiteral("Mémoire insuffisante pour créer ce code : réduisez les dimensions."));
+    }
+}
+
+void FrmHTML::runConversion()
+{
     m_running = true;
     m_closeRequested = false;
     m_CmdGo->setEnabled(false);
@@ -177,7 +189,8 @@ bool FrmHTML::runRows(PageFile& page, ConversionRun& run, std::string& htmlRows,
             failRun(rowOutcomeText(outcome));
             return false;
         }
-        if (!page.writeLine(run.pageRow())) {
+        // Flushed row by row: the stop button shows the page while the run still holds it open.
+        if (!page.writeLine(run.pageRow()) || !page.flush()) {
             page.close();
             failRun(pageFileText(m_previewFile, page));
             return false;
@@ -195,15 +208,17 @@ bool FrmHTML::runRows(PageFile& page, ConversionRun& run, std::string& htmlRows,
         QCoreApplication::processEvents();
 
         if (m_closeRequested) {
-            // The window is gone: nothing left to show the codes in.
+            // The window is gone: nothing left to show the codes in, nor a message.
             page.close();
             m_running = false;
             return false;
         }
         if (m_txtArret->text() == QLatin1String("STOP")) {
             m_txtArret->clear();
-            page.close();
             m_running = false;
+            // The start button stays as the stop command left it; only a failure is told.
+            if (!page.close())
+                inform(pageFileText(m_previewFile, page));
             return false;
         }
     }

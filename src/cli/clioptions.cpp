@@ -190,7 +190,7 @@ Sorties :
   -h, --help            cette aide
 
 Codes de sortie : 0 réussi, 2 réglages refusés, 3 image illisible,
-4 fichier impossible à écrire.
+4 fichier impossible à écrire, 5 mémoire insuffisante.
 )";
 }
 

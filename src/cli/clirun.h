@@ -12,6 +12,7 @@ enum CliExit : int {
     ExitRefused = 2, // bad options, or the run's own start checks
     ExitPicture = 3, // the picture cannot be read
     ExitWrite = 4, // an output file cannot be written
+    ExitMemory = 5, // the machine has not the memory for the codes asked for
 };
 
 // Converts the picture as the options say, streaming the page row by row to its file or to

@@ -5,6 +5,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <new>
 
 int main(int argc, char* argv[])
 {
@@ -22,5 +23,12 @@ int main(int argc, char* argv[])
     }
     // A page of millions of cells goes out in large writes.
     std::setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
-    return mosaiq::runCli(parse.options, stdout, stderr);
+    try {
+        return mosaiq::runCli(parse.options, stdout, stderr);
+    } catch (const std::bad_alloc&) {
+        // The output files asked for were removed on the way out; only the page on standard
+        // output may be cut short.
+        std::fprintf(stderr, "Mémoire insuffisante : réduisez les dimensions.\n");
+        return mosaiq::ExitMemory;
+    }
 }

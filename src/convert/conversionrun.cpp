@@ -3,6 +3,7 @@
 #include "numbertext.h"
 #include "samplegrid.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -33,7 +34,9 @@ StartCheck checkStart(const StartFields& fields)
         return StartCheck::NoDefinedCharacters;
     const std::int64_t columns = loopCount(numericValue(fields.columns));
     const std::int64_t rows = loopCount(numericValue(fields.rows));
-    if (columns > MaxCellsPerRow || (columns > 0 && rows > MaxCellsPerRun / columns))
+    // A row of no cell still costs its "<br>" and its pause: it counts as one cell, so that
+    // billions of empty rows are refused like billions of cells.
+    if (rows > 0 && (columns > MaxCellsPerRow || rows > MaxCellsPerRun / std::max<std::int64_t>(columns, 1)))
         return StartCheck::TooLarge;
     return StartCheck::Passed;
 }
@@ -146,7 +149,10 @@ void ConversionRun::writeCells(std::int64_t cells)
 template<bool Square>
 void ConversionRun::writeCellsGeneral(std::int64_t cells)
 {
+    // Some glyph is not ASCII: the codes take its UTF-8 bytes, the page its Windows-1252 byte,
+    // so the row is written twice over, side by side.
     char* out = m_row.get();
+    char* page = m_pageRow.data();
     const std::size_t count = m_definedGlyphs.size();
     std::size_t next = static_cast<std::size_t>(m_cellCounter) % count;
     constexpr std::size_t glyphAt = Square ? SquareGlyph : LetterGlyph;
@@ -156,20 +162,24 @@ void ConversionRun::writeCellsGeneral(std::int64_t cells)
         ++m_cellCounter;
         next = next + 1 == count ? 0 : next + 1;
         const Glyph& glyph = m_definedGlyphs[next];
-        std::memcpy(out, cell, glyphAt);
+        std::memcpy(page, cell, length);
         if constexpr (Square) {
-            writeWebDigits(out + SquareBackground, m_colours[i]);
-            std::memcpy(out + SquareColour, out + SquareBackground, 6);
+            writeWebDigits(page + SquareBackground, m_colours[i]);
+            std::memcpy(page + SquareColour, page + SquareBackground, 6);
         } else {
-            writeWebDigits(out + LetterColour, m_colours[i]);
+            writeWebDigits(page + LetterColour, m_colours[i]);
         }
+        page[glyphAt] = glyph.page;
+        std::memcpy(out, page, glyphAt);
         out += glyphAt;
         std::memcpy(out, glyph.utf8, glyph.utf8Length);
         out += glyph.utf8Length;
         std::memcpy(out, cell + glyphAt + 1, length - glyphAt - 1);
         out += length - glyphAt - 1;
+        page += length;
     }
     m_rowLength = static_cast<std::size_t>(out - m_row.get());
+    m_pageRowLength = static_cast<std::size_t>(page - m_pageRow.data());
 }
 
 RowOutcome ConversionRun::buildRow(const RowInput& input)
@@ -181,7 +191,7 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     if (!random && input.definedCharacters.empty())
         return RowOutcome::NoDefinedCharacters;
     const std::int64_t cells = loopCount(input.columns);
-    if (cells > MaxCellsPerRow || m_cellsDone + cells > MaxCellsPerRun)
+    if (cells > MaxCellsPerRow || m_cellsDone + std::max<std::int64_t>(cells, 1) > MaxCellsPerRun)
         return RowOutcome::TooLarge;
 
     if (!random)
@@ -193,14 +203,18 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     const std::size_t cellBytes = square ? html::SquareCellLength + 3 : html::LetterCellLength + 3;
     reserveRow(static_cast<std::size_t>(cells) * cellBytes + html::RowEnd.size());
     m_rowAscii = random || m_definedAscii;
-    if (m_rowAscii)
+    if (m_rowAscii) {
         square ? writeCells<true>(cells) : writeCells<false>(cells);
-    else
+    } else {
+        m_pageRow.resize(static_cast<std::size_t>(cells) * cellBytes + html::RowEnd.size());
         square ? writeCellsGeneral<true>(cells) : writeCellsGeneral<false>(cells);
+        std::memcpy(m_pageRow.data() + m_pageRowLength, html::RowEnd.data(), html::RowEnd.size());
+        m_pageRowLength += html::RowEnd.size();
+    }
     std::memcpy(m_row.get() + m_rowLength, html::RowEnd.data(), html::RowEnd.size());
     m_rowLength += html::RowEnd.size();
 
-    m_cellsDone += cells;
+    m_cellsDone += std::max<std::int64_t>(cells, 1);
     m_rowsDone = y;
     return RowOutcome::Written;
 }
@@ -209,11 +223,7 @@ std::string_view ConversionRun::pageRow() const
 {
     if (m_rowAscii)
         return row();
-    // Markup is ASCII, so only the glyphs change: each becomes its Windows-1252 byte.
-    m_pageRow.clear();
-    for (char32_t c : decodeUtf8(row()))
-        m_pageRow += c == 0xFFFD ? '?' : windows1252(c);
-    return m_pageRow;
+    return { m_pageRow.data(), m_pageRowLength };
 }
 
 int progressPercent(std::int64_t y, double rows)

@@ -118,7 +118,8 @@ private:
     std::unique_ptr<char[]> m_row;
     std::size_t m_rowCapacity = 0;
     std::size_t m_rowLength = 0;
-    mutable std::string m_pageRow;
+    std::string m_pageRow; // used only when the row has a glyph beyond ASCII
+    std::size_t m_pageRowLength = 0;
 };
 
 // Percentage shown after row y of a run of rows: floor(y * (100 / rows)), kept within 0-100

@@ -78,23 +78,6 @@ void appendBlogCode(std::string& code, std::string_view html)
     code.append(copied, end);
 }
 
-std::string HtmlToBlogCodeStepByStep(std::string_view html)
-{
-    std::string text(html);
-    for (const auto& step : Steps) {
-        std::string next;
-        std::size_t from = 0;
-        for (std::size_t at; (at = text.find(step.search, from)) != std::string::npos;) {
-            next.append(text, from, at - from);
-            next += step.replacement;
-            from = at + step.search.size();
-        }
-        next.append(text, from, std::string::npos);
-        text = std::move(next);
-    }
-    return text;
-}
-
 namespace {
 
 void wrap(std::string& code, bool bold, bool italic, bool centred,

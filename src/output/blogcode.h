@@ -15,10 +15,6 @@ std::string HtmlToBlogCode(std::string_view html);
 // translation of the whole.
 void appendBlogCode(std::string& code, std::string_view html);
 
-// The same twelve steps done literally one after the other: slow, kept as the reference the
-// one-pass form is checked against.
-std::string HtmlToBlogCodeStepByStep(std::string_view html);
-
 // code wrapped in [g]...[/g], then [i]...[/i], then [align=center]...[/align] as chosen; the
 // centre tag ends up outermost. Wraps in place: a large code is not copied.
 void WrapBlogCode(std::string& code, bool bold, bool italic, bool centred);

@@ -57,6 +57,18 @@ bool PageFile::write(std::string_view bytes)
     return true;
 }
 
+bool PageFile::flush()
+{
+    if (!m_file || m_error)
+        return false;
+    errno = 0;
+    if (std::fflush(m_file) != 0) {
+        m_error = errno ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
 bool PageFile::close()
 {
     if (!m_file)

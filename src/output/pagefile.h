@@ -25,6 +25,10 @@ public:
     // Writes bytes as they are, no line end.
     bool write(std::string_view bytes);
 
+    // Hands the buffered lines to the system, so that a reader of the file sees them. False
+    // once anything failed.
+    bool flush();
+
     // Flushes and closes; false if anything failed since open(), the close included.
     bool close();
 

@@ -5,6 +5,8 @@
 #include <QImageReader>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -91,9 +93,13 @@ bool looksCutOff(QFile& file, const QByteArray& format)
     if (format == "bmp")
         return bmpShorterThanItsHeader(file);
     if (format == "gif") {
-        // Every GIF ends with its trailer byte ";"; a cut-off one does not.
-        file.seek(file.size() - 1);
-        return file.read(1) != ";";
+        // Every GIF ends with its trailer byte ";"; a cut-off one does not. Some writers pad
+        // the file after it, so padding is looked past.
+        file.seek(std::max<qint64>(0, file.size() - 256));
+        QByteArray tail = file.readAll();
+        while (!tail.isEmpty() && (tail.back() == '\0' || std::isspace(uchar(tail.back()))))
+            tail.chop(1);
+        return !tail.endsWith(';');
     }
     return false;
 }

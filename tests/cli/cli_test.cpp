@@ -43,9 +43,11 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    Outcome run(const std::vector<std::string>& arguments, const std::string& redirect = "")
+    // prefix runs in the same shell first (a resource limit, say).
+    Outcome run(const std::vector<std::string>& arguments, const std::string& redirect = "",
+        const std::string& prefix = "")
     {
-        std::string command = quoted(MOSAIQ_CLI);
+        std::string command = prefix + quoted(MOSAIQ_CLI);
         for (const auto& a : arguments)
             command += " " + quoted(a);
         command += " >" + quoted((m_dir / "out").string()) + " 2>" + quoted((m_dir / "err").string());
@@ -226,4 +228,19 @@ TEST_F(CliTest, readsAndWritesFilesWhateverTheirNames)
         EXPECT_EQ(o.exit, 0) << name << o.err;
         EXPECT_EQ(readAll(file(name + ".html")), readAll(Data / "good" / "four-colours.letter.html")) << name;
     }
+}
+
+TEST_F(CliTest, runsOutOfMemoryWithAMessageAndNoFileLeft)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer needs more address space than the limit leaves";
+#else
+    // A hundred million cells fit the limits but their HTML code, 3 GB, not in 400 MB.
+    const Outcome o = run({ FourColours, "--columns", "10000000", "--rows", "10", "-o", "/dev/null",
+                              "--html-code", file("code.html").string() },
+        "", "ulimit -v 400000; ");
+    EXPECT_EQ(o.exit, 5);
+    EXPECT_EQ(o.err, "Mémoire insuffisante : réduisez les dimensions.\n");
+    EXPECT_TRUE(leftovers().empty());
+#endif
 }

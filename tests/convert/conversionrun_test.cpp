@@ -248,8 +248,13 @@ TEST(StartChecks, refuseGridsTooLargeToMake)
     EXPECT_EQ(check("1e308", "1"), StartCheck::TooLarge);
     EXPECT_EQ(check("1E999", "1"), StartCheck::TooLarge);
     EXPECT_EQ(check("5", "1E999"), StartCheck::TooLarge);
-    EXPECT_EQ(check("-1e308", "1e308"), StartCheck::Passed); // no columns: nothing to make
-    EXPECT_EQ(check("0.5", "99999999999"), StartCheck::Passed);
+    // Rows of no cell are rows all the same: billions of them are refused too.
+    EXPECT_EQ(check("-1e308", "1e308"), StartCheck::TooLarge);
+    EXPECT_EQ(check("0.5", "99999999999"), StartCheck::TooLarge);
+    EXPECT_EQ(check("0.5", "100000000"), StartCheck::Passed);
+    // No row at all makes no cell, however wide.
+    EXPECT_EQ(check("20000000", "-5"), StartCheck::Passed);
+    EXPECT_EQ(check("1E999", "0.5"), StartCheck::Passed);
 }
 
 struct ProgressCase {
@@ -277,4 +282,33 @@ TEST(Progress, isClampedWhenTheRowCountShrinksDuringARun)
     EXPECT_EQ(progressPercent(10, 1000), 1);
     EXPECT_EQ(progressPercent(5, 2), 100);
     EXPECT_EQ(progressPercent(1, -3), 0);
+}
+
+// The run colours cells through a table made once per run; it must agree with the plain
+// per-cell definition for every treatment and every set of channels, the invalid colour too.
+TEST(ConversionRun, colourTreatmentsAgreeWithThePlainDefinition)
+{
+    TestPicture picture { std::vector<std::uint32_t>(65 * 2), 65, 2 };
+    std::uint32_t seed = 99;
+    for (auto& word : picture.words)
+        word = (seed = seed * 1664525u + 1013904223u) >> 8;
+    for (int treatment = 0; treatment < 5; ++treatment) {
+        for (int switches = 0; switches < 8; ++switches) {
+            RunStart start = startWith(2);
+            start.treatment = ColourTreatment(treatment);
+            start.channels = { bool(switches & 1), bool(switches & 2), bool(switches & 4) };
+            ConversionRun run(start);
+            // Row 1 samples pixel row 1, columns 1 to 64; row 2 lies below the picture.
+            for (int y = 1; y <= 2; ++y) {
+                ASSERT_EQ(run.buildRow(rowsOf(picture, 64, 1, CellMode::Letter, U"o")), RowOutcome::Written);
+                const std::string row(run.row());
+                for (int x = 1; x <= 64; ++x) {
+                    const ColourValue pixel = picture.buffer().pixel(x, y);
+                    const std::string expected = DectoWebCol(CellColour(pixel, start.treatment, start.channels));
+                    ASSERT_EQ(row.substr(30 * (x - 1) + 13, 7), expected)
+                        << "treatment " << treatment << ", channels " << switches << ", cell " << x << ", row " << y;
+                }
+            }
+        }
+    }
 }

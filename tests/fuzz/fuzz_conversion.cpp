@@ -2,6 +2,7 @@
 // between rows: every row must keep the shape of its cells, and the rows must translate like
 // the reference, whole or one by one.
 #include "blogcode.h"
+#include "blogcodereference.h"
 #include "conversionrun.h"
 #include "numbertext.h"
 

@@ -1,4 +1,5 @@
 #include "blogcode.h"
+#include "blogcodereference.h"
 
 #include <gtest/gtest.h>
 

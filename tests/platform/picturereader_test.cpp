@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <unistd.h>
 
 using namespace mosaiq;
 
@@ -64,6 +65,15 @@ TEST(PictureReader, readsAtTheNaturalSizeWithTheEnginesColours)
     EXPECT_EQ(pixels.pixel(0, 1), 16711680);
     EXPECT_EQ(pixels.pixel(1, 1), 16777215);
     EXPECT_EQ(pixels.pixel(2, 0), -1);
+}
+
+TEST(PictureReader, readsAGifPaddedAfterItsEnd)
+{
+    const Picture plain = readPicture(Data + "/good/gradient.gif");
+    const Picture padded = readPicture(Data + "/good/padded.gif");
+    ASSERT_EQ(plain.error, PictureError::None);
+    ASSERT_EQ(padded.error, PictureError::None);
+    EXPECT_EQ(padded.image, plain.image);
 }
 
 TEST(PictureReader, paintsTransparentPixelsOnWhite)
@@ -121,6 +131,8 @@ TEST(PictureReader, findsFilesWhateverTheirNames)
     EXPECT_EQ(picture.error, PictureError::None);
     EXPECT_EQ(picture.pixels().pixel(1, 1), 0xFFFFFF);
     EXPECT_EQ(readPictureNative(latin1 + ".missing").error, PictureError::NotFound);
+    // Qt cannot name this file to remove it with its folder.
+    ::unlink(latin1.c_str());
 }
 
 TEST(PictureReader, loadsPicturesOfAHundredMegapixels)
