@@ -1,8 +1,16 @@
 #pragma once
 
+#include "benchpicture.h"
+#include "fakedesktop.h"
+#include "frmhtml.h"
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QObject>
+#include <QPushButton>
 #include <QString>
+
+#include <memory>
 
 // The window's benchmarks run offscreen, the web engine without a GPU, unless told otherwise.
 // Call before the application object exists.
@@ -23,3 +31,22 @@ template <typename Widget> Widget* control(const QObject& window, const char* na
         qFatal("no control %s", name);
     return widget;
 }
+
+// The window shown offscreen, its page in folder, with a photo-like picture of width x height
+// made there and chosen through the picture dialog.
+struct BenchWindow {
+    BenchWindow(const QString& folder, int width, int height)
+    {
+        QDir().mkpath(folder);
+        const QString picture = folder + QStringLiteral("/photo-%1x%2.jpg").arg(width).arg(height);
+        makeBenchPicture(picture, width, height);
+        window = std::make_unique<mosaiq::FrmHTML>(desktop);
+        window->setPreviewFile(folder + QStringLiteral("/temp.html"));
+        window->show();
+        desktop.fileAnswers << picture;
+        control<QPushButton>(*window, "CmdPicBrowse")->click();
+    }
+
+    mosaiq::FakeDesktop desktop;
+    std::unique_ptr<mosaiq::FrmHTML> window;
+};

@@ -1,9 +1,7 @@
 // Fifty runs in a row in the window, with the stop button pressed in some of them, on a
 // 640 x 480 picture at one cell per pixel: the memory of this process (resident, after each run)
 // and its open files must not grow beyond noise.
-#include "benchpicture.h"
 #include "benchwindow.h"
-#include "fakedesktop.h"
 #include "frmhtml.h"
 
 #include <QApplication>
@@ -42,17 +40,9 @@ int main(int argc, char* argv[])
 {
     prepareOffscreenWindow();
     QApplication application(argc, argv);
-    const QString dir = QStringLiteral("/tmp/mosaiq-soak-bench");
-    QDir().mkpath(dir);
-    const QString picture = dir + "/photo-640x480.jpg";
-    makeBenchPicture(picture, 640, 480);
-
-    FakeDesktop desktop;
-    FrmHTML window(desktop);
-    window.setPreviewFile(dir + "/temp.html");
-    window.show();
-    desktop.fileAnswers << picture;
-    control<QPushButton>(window, "CmdPicBrowse")->click();
+    BenchWindow bench(QStringLiteral("/tmp/mosaiq-soak-bench"), 640, 480);
+    mosaiq::FrmHTML& window = *bench.window;
+    mosaiq::FakeDesktop& desktop = bench.desktop;
 
     // Every third run is stopped halfway with the stop button, as a user would.
     int run = 0;

@@ -3,10 +3,8 @@
 // window went without serving its events, showing the HTML code and jumping to its end, and the
 // peak memory of this process (the web engine's own processes are not counted). The plain text
 // edit that the panes replace is measured on the same code, on a part of it, side by side.
-#include "benchpicture.h"
 #include "benchwindow.h"
 #include "codepane.h"
-#include "fakedesktop.h"
 #include "frmhtml.h"
 
 #include <QApplication>
@@ -141,17 +139,9 @@ int main(int argc, char* argv[])
     prepareOffscreenWindow();
     QApplication application(argc, argv);
 
-    const QString dir = QStringLiteral("/tmp/mosaiq-window-bench");
-    QDir().mkpath(dir);
-    const QString picture = dir + "/photo-1920x1080.jpg";
-    makeBenchPicture(picture, 1920, 1080);
-
-    FakeDesktop desktop;
-    FrmHTML window(desktop);
-    window.setPreviewFile(dir + "/temp.html");
-    window.show();
-    desktop.fileAnswers << picture;
-    control<QPushButton>(window, "CmdPicBrowse")->click();
+    BenchWindow bench(QStringLiteral("/tmp/mosaiq-window-bench"), 1920, 1080);
+    mosaiq::FrmHTML& window = *bench.window;
+    mosaiq::FakeDesktop& desktop = bench.desktop;
     const double before = peakMiB();
 
     std::printf("1920 x 1080 JPEG, 2073600 cells, window offscreen\n");

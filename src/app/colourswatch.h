@@ -1,5 +1,7 @@
 #pragma once
 
+#include "clicktracker.h"
+
 #include <QColor>
 #include <QFrame>
 
@@ -23,7 +25,7 @@ protected:
 
 private:
     QColor m_colour;
-    bool m_pressed = false;
+    ClickTracker m_click;
 };
 
 } // namespace mosaiq

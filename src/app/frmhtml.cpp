@@ -37,7 +37,8 @@ namespace mosaiq {
 
 namespace {
 
-    // The window was drawn in twips; at 96 dots per inch fifteen of them make a pixel.
+    // The layout is kept in twips, so every place reads as its table gives it; at 96 dots per
+    // inch fifteen of them make a pixel.
     QRect twips(int left, int top, int width, int height)
     {
         auto px = [](int value) { return qRound(value / 15.0); };
@@ -443,7 +444,7 @@ void FrmHTML::initTabOrder()
 
 void FrmHTML::fillFontList()
 {
-    // Nothing reads this list; it is filled as the window always filled it.
+    // Nothing reads this hidden list; without a font called Terminal it simply has no selection.
     m_CmbFont->addItems(QFontDatabase::families());
     m_CmbFont->setCurrentIndex(m_CmbFont->findText(QStringLiteral("Terminal")));
 }

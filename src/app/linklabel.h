@@ -1,5 +1,7 @@
 #pragma once
 
+#include "clicktracker.h"
+
 #include <QLabel>
 #include <QUrl>
 
@@ -23,7 +25,7 @@ protected:
 
 private:
     QUrl m_address;
-    bool m_pressed = false;
+    ClickTracker m_click;
 };
 
 } // namespace mosaiq

@@ -33,11 +33,12 @@ std::u32string decodeUtf8(std::string_view text);
 // The glyphs of the defined characters, in order; one per code point.
 std::vector<Glyph> glyphsFor(std::u32string_view text);
 
-// The pinned pseudo-random generator of the random characters: the classic 24-bit linear
+// The pinned pseudo-random generator of the random characters: a 24-bit linear
 // congruential generator, so that the first run after every start draws the same page.
 class RandomGlyphs {
 public:
-    // Values in [0, 1), in single precision, as the generator has always produced them.
+    // Values in [0, 1), in single precision: the same float arithmetic everywhere keeps the
+    // random pages the same on every machine.
     float nextValue()
     {
         m_state = (m_state * 0x43FD43FDu + 0xC39EC3u) & 0xFFFFFFu;

@@ -10,7 +10,7 @@ QString pictureFileFilter()
 {
     QStringList entries { QStringLiteral("Any File (*.*)"), QStringLiteral("JPEG (*.JPG)"),
         QStringLiteral("GIF (*.GIF)"), QStringLiteral("Bitmap (*.BMP)") };
-    // The classic entries name one extension each; the others, *.jpeg included, follow.
+    // The first entries name one extension each; the others, *.jpeg included, follow.
     const QStringList listed { QStringLiteral("jpg"), QStringLiteral("gif"),
         QStringLiteral("bmp") };
     for (const QByteArray& format : QImageReader::supportedImageFormats()) {

@@ -40,7 +40,7 @@ QStringList openFilesUnder(const QString& folder)
 
 } // namespace
 
-class TestFrmHTMLFaults : public QObject {
+class TestFrmHTMLFaults : public QObject, private WindowFixture {
     Q_OBJECT
 
 private slots:
@@ -65,16 +65,6 @@ private:
     {
         return control<Widget>(*m_window, QString::fromLatin1(name));
     }
-    void choose(const QString& path)
-    {
-        m_desktop->fileAnswers << path;
-        ui<QPushButton>("CmdPicBrowse")->click();
-    }
-    void setSize(const QString& columns, const QString& rows)
-    {
-        ui<QLineEdit>("TxtX")->setText(columns);
-        ui<QLineEdit>("TxtY")->setText(rows);
-    }
     void run() { ui<QPushButton>("CmdGo")->click(); }
     QByteArray page() const
     {
@@ -91,25 +81,16 @@ private:
         return path;
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<FakeDesktop> m_desktop;
-    std::unique_ptr<FrmHTML> m_window;
 };
 
 void TestFrmHTMLFaults::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_desktop = std::make_unique<FakeDesktop>();
-    m_window = std::make_unique<FrmHTML>(*m_desktop);
-    m_window->setPreviewFile(m_dir->filePath(QStringLiteral("temp.html")));
-    m_window->show();
+    openWindow();
 }
 
 void TestFrmHTMLFaults::cleanup()
 {
-    m_window.reset();
-    m_desktop.reset();
-    m_dir.reset();
+    closeWindow();
 }
 
 void TestFrmHTMLFaults::badPicturesChangeNothing_data()
@@ -126,11 +107,11 @@ void TestFrmHTMLFaults::badPicturesChangeNothing()
 {
     QFETCH(QString, path);
     const QString good = ownPicture(QStringLiteral("un nom à espaces é.bmp"));
-    choose(good);
+    loadPicture(good);
     QCOMPARE(ui<QLineEdit>("TxtPic")->text(), good);
     setSize(QStringLiteral("37,5"), QStringLiteral("12"));
 
-    choose(path);
+    loadPicture(path);
 
     QCOMPARE(m_desktop->messages.size(), 1);
     QVERIFY2(m_desktop->messages.first().contains(QDir::toNativeSeparators(path)),
@@ -150,7 +131,7 @@ void TestFrmHTMLFaults::aPictureSpoiledBeforeTheRunStopsIt()
 {
     QFETCH(QString, path);
     const QString picture = ownPicture();
-    choose(picture);
+    loadPicture(picture);
     setSize(QStringLiteral("2"), QStringLiteral("2"));
     run();
     const std::string html = ui<CodePane>("htmlrich")->code();
@@ -177,7 +158,7 @@ void TestFrmHTMLFaults::aPictureDeletedDuringTheRunDoesNotDisturbIt()
 {
     // The run samples the picture it loaded at its start; the file is not read again.
     const QString picture = ownPicture();
-    choose(picture);
+    loadPicture(picture);
     setSize(QStringLiteral("2"), QStringLiteral("2"));
     connect(m_window.get(), &FrmHTML::rowWritten, this, [&](qint64 row) {
         if (row == 1)
@@ -216,7 +197,7 @@ void TestFrmHTMLFaults::sizesAtTheEdgesOfTheNumbers()
     QFETCH(QString, columns);
     QFETCH(QString, rows);
     QFETCH(QString, message);
-    choose(ownPicture());
+    loadPicture(ownPicture());
     setSize(columns, rows);
     run();
     QVERIFY(ui<QPushButton>("CmdGo")->isEnabled());
@@ -249,7 +230,7 @@ void TestFrmHTMLFaults::anyUnicodeTextIsWritten()
     QFETCH(QByteArray, pageGlyphs);
     QFETCH(QString, first);
     QFETCH(QString, second);
-    choose(ownPicture());
+    loadPicture(ownPicture());
     setSize(QStringLiteral("2"), QStringLiteral("1"));
     ui<QCheckBox>("centrer")->setChecked(false);
     ui<QLineEdit>("TxtRepeat")->setText(characters);
@@ -279,7 +260,7 @@ void TestFrmHTMLFaults::anUnwritablePageKeepsTheLastCodes_data()
 void TestFrmHTMLFaults::anUnwritablePageKeepsTheLastCodes()
 {
     QFETCH(QString, page);
-    choose(ownPicture());
+    loadPicture(ownPicture());
     setSize(QStringLiteral("2"), QStringLiteral("2"));
     run();
     const std::string html = ui<CodePane>("htmlrich")->code();
@@ -306,7 +287,7 @@ void TestFrmHTMLFaults::anUnwritablePageKeepsTheLastCodes()
 
 void TestFrmHTMLFaults::manyRunsLeaveNoFileOpen()
 {
-    choose(ownPicture());
+    loadPicture(ownPicture());
     setSize(QStringLiteral("2"), QStringLiteral("10"));
     connect(m_window.get(), &FrmHTML::rowWritten, this, [this](qint64 row) {
         if (row == 3)

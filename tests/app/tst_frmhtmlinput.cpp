@@ -35,7 +35,7 @@ quint32 crc32(const QByteArray& bytes)
 
 } // namespace
 
-class TestFrmHTMLInput : public QObject {
+class TestFrmHTMLInput : public QObject, private WindowFixture {
     Q_OBJECT
 
 private slots:
@@ -57,32 +57,18 @@ private slots:
     void aLinkThatCannotOpenSaysSo();
 
 private:
-    void loadPicture(const QString& path);
     QString makePicture(const QString& name, QSize size, const char* format);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<FakeDesktop> m_desktop;
-    std::unique_ptr<FrmHTML> m_window;
 };
 
 void TestFrmHTMLInput::init()
 {
-    QLocale::setDefault(QLocale::c());
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_desktop = std::make_unique<FakeDesktop>();
-    m_window = std::make_unique<FrmHTML>(*m_desktop);
-    m_window->setPreviewFile(m_dir->filePath(QStringLiteral("temp.html")));
-    m_window->show();
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    openWindow();
 }
 
 void TestFrmHTMLInput::cleanup()
 {
-    m_window.reset();
-    m_desktop.reset();
-    m_dir.reset();
-    QLocale::setDefault(QLocale::c());
+    closeWindow();
 }
 
 QString TestFrmHTMLInput::makePicture(const QString& name, QSize size, const char* format)
@@ -95,12 +81,6 @@ QString TestFrmHTMLInput::makePicture(const QString& name, QSize size, const cha
     if (!image.save(path, format))
         qFatal("could not write %s", qPrintable(path));
     return path;
-}
-
-void TestFrmHTMLInput::loadPicture(const QString& path)
-{
-    m_desktop->fileAnswers << path;
-    control<QPushButton>(*m_window, "CmdPicBrowse")->click();
 }
 
 void TestFrmHTMLInput::aGoodPictureFillsPathThumbnailAndSize_data()

@@ -51,7 +51,7 @@ enum class StopBy { Button, ButtonTwice, Keys };
 
 Q_DECLARE_METATYPE(StopBy)
 
-class TestFrmHTMLRun : public QObject {
+class TestFrmHTMLRun : public QObject, private WindowFixture {
     Q_OBJECT
 
 private slots:
@@ -87,35 +87,22 @@ private:
         return control<Widget>(*m_window, QString::fromLatin1(name));
     }
     QString makePicture();
-    void loadPicture(const QString& path);
-    void setSize(const QString& columns, const QString& rows);
     void run() { ui<QPushButton>("CmdGo")->click(); }
     QMetaObject::Connection afterRow(qint64 row, std::function<void()> action);
     QList<QByteArray> pageLines() const;
     void fillPanes();
     void verifyPanesUnchanged() const;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<FakeDesktop> m_desktop;
-    std::unique_ptr<FrmHTML> m_window;
 };
 
 void TestFrmHTMLRun::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_desktop = std::make_unique<FakeDesktop>();
-    m_window = std::make_unique<FrmHTML>(*m_desktop);
-    m_window->setPreviewFile(m_dir->filePath(QStringLiteral("temp.html")));
-    m_window->show();
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    openWindow();
 }
 
 void TestFrmHTMLRun::cleanup()
 {
-    m_window.reset();
-    m_desktop.reset();
-    m_dir.reset();
+    closeWindow();
 }
 
 QString TestFrmHTMLRun::makePicture()
@@ -129,18 +116,6 @@ QString TestFrmHTMLRun::makePicture()
     if (!image.save(path))
         qFatal("could not write %s", qPrintable(path));
     return path;
-}
-
-void TestFrmHTMLRun::loadPicture(const QString& path)
-{
-    m_desktop->fileAnswers << path;
-    ui<QPushButton>("CmdPicBrowse")->click();
-}
-
-void TestFrmHTMLRun::setSize(const QString& columns, const QString& rows)
-{
-    ui<QLineEdit>("TxtX")->setText(columns);
-    ui<QLineEdit>("TxtY")->setText(rows);
 }
 
 // action runs in the run's pause after row `row`, as a user's command would.
