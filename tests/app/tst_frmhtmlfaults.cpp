@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -52,6 +53,7 @@ private slots:
     void aPictureSpoiledBeforeTheRunStopsIt_data();
     void aPictureSpoiledBeforeTheRunStopsIt();
     void aPictureDeletedDuringTheRunDoesNotDisturbIt();
+    void aPictureChosenAndSizesHalvedDuringARunCountFromTheNextRow();
     void sizesAtTheEdgesOfTheNumbers_data();
     void sizesAtTheEdgesOfTheNumbers();
     void anyUnicodeTextIsWritten_data();
@@ -173,6 +175,33 @@ void TestFrmHTMLFaults::aPictureDeletedDuringTheRunDoesNotDisturbIt()
     run();
     QCOMPARE(m_desktop->messages.size(), 1);
     QVERIFY(m_desktop->messages.first().contains(QDir::toNativeSeparators(picture)));
+}
+
+void TestFrmHTMLFaults::aPictureChosenAndSizesHalvedDuringARunCountFromTheNextRow()
+{
+    loadPicture(ownPicture());
+    setSize(QStringLiteral("2"), QStringLiteral("2"));
+    ui<QCheckBox>("centrer")->setChecked(false);
+    QImage black(1, 1, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    const QString other = m_dir->filePath(QStringLiteral("black.png"));
+    QVERIFY(black.save(other));
+    connect(m_window.get(), &FrmHTML::rowWritten, this, [&](qint64 row) {
+        if (row != 1)
+            return;
+        loadPicture(other); // its size, 1 x 1, replaces the fields...
+        setSize(QStringLiteral("2"), QStringLiteral("2"));
+        ui<QPushButton>("Command1")->click(); // ...which are then halved to 1 x 1
+    });
+    run();
+
+    // The second row: one column over the new picture, which has but one pixel to sample.
+    const QList<QByteArray> lines = page().split('\n');
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines[1], QByteArray("<font color=\"#FF0000\">o</font><font color=\"#00FF00\">o</font><br>\r"));
+    QCOMPARE(lines[2], QByteArray("<font color=\"#000000\">o</font><br>\r"));
+    QCOMPARE(ui<QLineEdit>("TxtX")->text(), QStringLiteral("1"));
+    QVERIFY(m_desktop->messages.isEmpty());
 }
 
 void TestFrmHTMLFaults::sizesAtTheEdgesOfTheNumbers_data()

@@ -10,6 +10,8 @@ struct RgbCase {
     const char* web;
 };
 
+void PrintTo(const RgbCase& c, std::ostream* out) { *out << c.value; }
+
 class ColourValueTest : public testing::TestWithParam<RgbCase> { };
 
 TEST_P(ColourValueTest, splitsAndWritesEveryColourTheSameWay)

@@ -262,6 +262,8 @@ struct ProgressCase {
     std::vector<int> shown;
 };
 
+void PrintTo(const ProgressCase& c, std::ostream* out) { *out << c.rows << " rows"; }
+
 class ProgressTest : public testing::TestWithParam<ProgressCase> { };
 
 TEST_P(ProgressTest, showsTheFlooredShareOfRowsDone)

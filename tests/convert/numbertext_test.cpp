@@ -13,6 +13,8 @@ struct NumberCase {
     double value;
 };
 
+void PrintTo(const NumberCase& c, std::ostream* out) { *out << '"' << std::string(c.text).substr(0, 40) << '"'; }
+
 class NumericValueTest : public testing::TestWithParam<NumberCase> { };
 
 TEST_P(NumericValueTest, readsTheLeadingNumberWithAPointAsTheOnlySeparator)

@@ -96,6 +96,8 @@ struct BadCase {
     PictureError error;
 };
 
+void PrintTo(const BadCase& c, std::ostream* out) { *out << '"' << c.file << '"'; }
+
 class BadPictureTest : public testing::TestWithParam<BadCase> { };
 
 TEST_P(BadPictureTest, saysWhyAndHoldsNothing)
