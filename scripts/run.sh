@@ -7,6 +7,10 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/build.sh"
 
 if [ -x "$root/build/src/app/mosaiq" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+    # The preview's web engine refuses to start its sandbox as root.
+    if [ "$(id -u)" -eq 0 ]; then
+        export QTWEBENGINE_DISABLE_SANDBOX=1
+    fi
     exec "$root/build/src/app/mosaiq"
 fi
 
