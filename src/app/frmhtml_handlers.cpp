@@ -2,6 +2,7 @@
 // colour, the links, the picture, the output size, the copy and stop commands.
 #include "frmhtml.h"
 
+#include "codemimedata.h"
 #include "codepane.h"
 #include "colourswatch.h"
 #include "desktop.h"
@@ -128,14 +129,9 @@ void FrmHTML::scaleSizes(double factor)
 
 void FrmHTML::CopyCode(const CodePane& pane, const QString& closingSentence)
 {
-    try {
-        m_desktop.setClipboardText(pane.text());
-    } catch (const std::bad_alloc&) {
-        // The clipboard wants the code in UTF-16, twice its size here; without the memory the
-        // code stays where it is and the clipboard as it was.
-        inform(QStringLiteral("Mémoire insuffisante pour copier ce code."));
-        return;
-    }
+    // The clipboard shares the pane's code and makes the text only when it is pasted, so a
+    // code of tens of megabytes is copied at once.
+    m_desktop.setClipboardData(new CodeMimeData(pane.sharedCode()));
     inform(QStringLiteral("Votre code est copier!\r\n") + closingSentence);
 }
 

@@ -7,9 +7,14 @@
 #include <QString>
 #include <QTimer>
 
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace mosaiq {
+
+// code (UTF-8) as Qt text.
+QString codeToText(std::string_view code);
 
 // A read-only pane for code of any length (tens of megabytes on one line). It keeps the code
 // once, as UTF-8, and lays out and paints only the lines in view, wrapping long lines at the
@@ -25,6 +30,8 @@ public:
     void setCode(std::string utf8);
     // The code exactly as set.
     const std::string& code() const;
+    // The same code, to be held elsewhere (on the clipboard) without copying it.
+    std::shared_ptr<const std::string> sharedCode() const;
 
     // The same as QString, for the clipboard and for tests.
     QString text() const;
@@ -75,7 +82,8 @@ private:
     void autoScroll();
     void drawRow(QPainter& painter, int row, int y, qint64 selectionStart, qint64 selectionEnd);
 
-    std::string m_code;
+    // Shared, never changed in place: a new code is a new string.
+    std::shared_ptr<const std::string> m_shared = std::make_shared<const std::string>();
     CodePaneLayout m_layout;
     QFont m_textFont;
     int m_rowHeight = 1;

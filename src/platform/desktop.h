@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QMimeData;
 class QWidget;
 
 namespace mosaiq {
@@ -32,8 +33,11 @@ public:
     // could be asked to open it.
     virtual bool openUrl(const QUrl& url) = 0;
 
-    // Replaces whatever the clipboard held, in every format, by text as plain text alone.
-    virtual void setClipboardText(const QString& text) = 0;
+    // Replaces whatever the clipboard held, in every format, by data, which it takes over.
+    virtual void setClipboardData(QMimeData* data) = 0;
+
+    // The same with text as plain text alone.
+    void setClipboardText(const QString& text);
 };
 
 } // namespace mosaiq

@@ -38,12 +38,18 @@ bool QtDesktop::openUrl(const QUrl& url)
     return QDesktopServices::openUrl(url);
 }
 
-void QtDesktop::setClipboardText(const QString& text)
+// The one convenience of the interface, shared by every desktop.
+void Desktop::setClipboardText(const QString& text)
+{
+    auto* data = new QMimeData;
+    data->setText(text);
+    setClipboardData(data);
+}
+
+void QtDesktop::setClipboardData(QMimeData* data)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    auto* data = new QMimeData;
-    data->setText(text);
     clipboard->setMimeData(data);
 }
 

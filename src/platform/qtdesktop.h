@@ -12,7 +12,7 @@ public:
     std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) override;
     void showInformation(QWidget* parent, const QString& title, const QString& text) override;
     bool openUrl(const QUrl& url) override;
-    void setClipboardText(const QString& text) override;
+    void setClipboardData(QMimeData* data) override;
 };
 
 } // namespace mosaiq

@@ -3,6 +3,7 @@
 #include "desktop.h"
 
 #include <QList>
+#include <QMimeData>
 #include <QStringList>
 
 #include <functional>
@@ -38,9 +39,11 @@ public:
         return browserAnswers;
     }
 
-    void setClipboardText(const QString& text) override
+    void setClipboardData(QMimeData* data) override
     {
-        clipboard = text;
+        clipboard = data->text();
+        clipboardFormats = data->formats();
+        delete data;
         ++clipboardWrites;
     }
 
@@ -54,6 +57,7 @@ public:
     bool browserAnswers = true;
     QList<QUrl> openedUrls;
     QString clipboard;
+    QStringList clipboardFormats;
     int clipboardWrites = 0;
 };
 

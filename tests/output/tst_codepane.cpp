@@ -1,3 +1,4 @@
+#include "codemimedata.h"
 #include "codepane.h"
 
 #include <QClipboard>
@@ -75,6 +76,7 @@ private slots:
     void selectsWithTheMouse();
     void anEmptyPaneHasOneEmptyRow();
     void scrollsToTheExactEnd();
+    void theClipboardKeepsTheCodeAsCopied();
 };
 
 void TestCodePane::givesBackTheTextExactly_data()
@@ -87,6 +89,7 @@ void TestCodePane::givesBackTheTextExactly_data()
     QTest::newRow("LF and lone CR") << "a\nb\rc\r\n\n";
     QTest::newRow("empty") << "";
     QTest::newRow("long line") << htmlLine(5000);
+    QTest::newRow("accents after a long ASCII stretch") << htmlLine(50) + "é€😀" + htmlLine(50);
 }
 
 void TestCodePane::givesBackTheTextExactly()
@@ -289,6 +292,22 @@ void TestCodePane::scrollsToTheExactEnd()
     press(*pane, Qt::Key_Left, Qt::ShiftModifier);
     QCOMPARE(pane->selectedText(), ">");
     QVERIFY(!pane->grab().isNull());
+}
+
+void TestCodePane::theClipboardKeepsTheCodeAsCopied()
+{
+    CodePane pane;
+    const QString copied = htmlLine(100) + QStringLiteral("\r\n[c=#000000]é[/c]");
+    pane.setText(copied);
+    auto* data = new mosaiq::CodeMimeData(pane.sharedCode());
+    QGuiApplication::clipboard()->setMimeData(data);
+    // A later run replaces the pane's code; what was copied stays on the clipboard.
+    pane.setText(QStringLiteral("the next run"));
+    const QMimeData* now = QGuiApplication::clipboard()->mimeData();
+    QCOMPARE(now->text(), copied);
+    QCOMPARE(now->data(QStringLiteral("text/plain")), copied.toUtf8());
+    QVERIFY(!now->hasHtml());
+    QVERIFY(!now->hasUrls());
 }
 
 QTEST_MAIN(TestCodePane)
