@@ -11,6 +11,7 @@
 #include "pagefile.h"
 #include "picturebox.h"
 #include "picturechoice.h"
+#include "runmessages.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -32,42 +33,10 @@ namespace {
         return numericValue(field->text().toUtf8().toStdString());
     }
 
-    QString startCheckText(StartCheck check)
-    {
-        switch (check) {
-        case StartCheck::Passed:
-            return {};
-        case StartCheck::NoPicture:
-            return QStringLiteral("Veuillez charger une image...");
-        case StartCheck::InvalidDimensions:
-            return QStringLiteral("Dimensions invalides");
-        case StartCheck::NoDefinedCharacters:
-            return QStringLiteral("Définissez un caractères pour l'ASCII...");
-        case StartCheck::TooLarge:
-            return QStringLiteral("Dimensions trop grandes");
-        }
-        return {};
-    }
-
-    QString rowOutcomeText(RowOutcome outcome)
-    {
-        switch (outcome) {
-        case RowOutcome::Written:
-            return {};
-        case RowOutcome::InvalidDimensions:
-            return startCheckText(StartCheck::InvalidDimensions);
-        case RowOutcome::NoDefinedCharacters:
-            return startCheckText(StartCheck::NoDefinedCharacters);
-        case RowOutcome::TooLarge:
-            return startCheckText(StartCheck::TooLarge);
-        }
-        return {};
-    }
-
     QString pageFileText(const QString& path, const PageFile& page)
     {
         return QStringLiteral("Impossible d'écrire la page d'aperçu :\r\n%1\r\n%2")
-            .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(page.errorText()));
+            .arg(QDir::toNativeSeparators(path), QString::fromStdString(page.errorText()));
     }
 
     // Room for rows like the first, capped so that a strange estimate cannot fail the run.
@@ -116,7 +85,7 @@ void FrmHTML::runConversion()
     fields.definedCharactersEmpty = m_TxtRepeat->text().isEmpty();
     if (const StartCheck check = checkStart(fields); check != StartCheck::Passed) {
         endRun();
-        inform(startCheckText(check));
+        inform(QString::fromUtf8(startCheckMessage(check)));
         return;
     }
 
@@ -186,7 +155,7 @@ bool FrmHTML::runRows(PageFile& page, ConversionRun& run, std::string& htmlRows,
         const RowOutcome outcome = run.buildRow(input);
         if (outcome != RowOutcome::Written) {
             page.close();
-            failRun(rowOutcomeText(outcome));
+            failRun(QString::fromUtf8(rowOutcomeMessage(outcome)));
             return false;
         }
         // Flushed row by row: the stop button shows the page while the run still holds it open.
@@ -203,7 +172,7 @@ bool FrmHTML::runRows(PageFile& page, ConversionRun& run, std::string& htmlRows,
         // Translated row by row, the blog code costs no long pause at the end of the run.
         appendBlogCode(blogRows, run.row());
 
-        showProgress(progressPercent(run.rowsDone(), fieldValue(m_TxtY)));
+        showProgress(progressPercent(run.rowsDone(), input.rows));
         emit rowWritten(run.rowsDone());
         QCoreApplication::processEvents();
 

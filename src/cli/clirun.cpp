@@ -5,6 +5,7 @@
 #include "numbertext.h"
 #include "pagefile.h"
 #include "picturereader.h"
+#include "runmessages.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -20,23 +21,6 @@ void say(std::FILE* err, const std::string& message)
 {
     std::fputs(message.c_str(), err);
     std::fputc('\n', err);
-}
-
-const char* startMessage(StartCheck check)
-{
-    switch (check) {
-    case StartCheck::NoPicture:
-        return "Veuillez charger une image...";
-    case StartCheck::InvalidDimensions:
-        return "Dimensions invalides";
-    case StartCheck::NoDefinedCharacters:
-        return "Définissez un caractères pour l'ASCII...";
-    case StartCheck::TooLarge:
-        return "Dimensions trop grandes";
-    case StartCheck::Passed:
-        break;
-    }
-    return "";
 }
 
 // A file written under a temporary name beside its final one and renamed when complete, so a
@@ -142,7 +126,7 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err)
     fields.definedCharactersEmpty = options.characters.empty();
     StartCheck check = checkStart(fields);
     if (check != StartCheck::Passed && check != StartCheck::TooLarge) {
-        say(err, startMessage(check));
+        say(err, startCheckMessage(check));
         return ExitRefused;
     }
 
@@ -158,7 +142,7 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err)
     fields.rows = rows;
     check = checkStart(fields);
     if (check != StartCheck::Passed) {
-        say(err, startMessage(check));
+        say(err, startCheckMessage(check));
         return ExitRefused;
     }
 
@@ -206,9 +190,8 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err)
     std::string htmlRows;
     page->writeLine(run.header());
     while (!run.finished() && !page->failed()) {
-        if (run.buildRow(input) != RowOutcome::Written) {
-            // The input does not change during a command-line run, so only the limits can stop it.
-            say(err, "Dimensions trop grandes");
+        if (const RowOutcome outcome = run.buildRow(input); outcome != RowOutcome::Written) {
+            say(err, rowOutcomeMessage(outcome));
             return ExitRefused;
         }
         page->writeLine(run.pageRow());
