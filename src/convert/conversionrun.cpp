@@ -47,11 +47,13 @@ ConversionRun::ConversionRun(const RunStart& start, RandomGlyphs& random)
     , m_header(headerLine(start.background, start.style))
     , m_rowCount(loopCount(start.rows))
 {
+    // With no channel on there is nothing to average: all three count, as in greyLevel.
+    if (m_start.channels.count() == 0)
+        m_start.channels = ChannelSwitches {};
     // Grey levels by table: the same nearest-integer mean as per cell, once per run.
-    for (int sum = 0; sum < 766; ++sum) {
-        const int count = start.channels.count() == 0 ? 3 : start.channels.count();
+    const int count = m_start.channels.count();
+    for (int sum = 0; sum < 766; ++sum)
         m_greyOfSum[sum] = static_cast<std::uint8_t>(std::min(255.0, std::nearbyint(double(sum) / count)));
-    }
 }
 
 void ConversionRun::useDefinedCharacters(std::u32string_view text)
@@ -90,7 +92,7 @@ void ConversionRun::computeColours(const RowInput& input, std::int64_t cells, st
 
     if (m_start.treatment == ColourTreatment::SourceColours)
         return;
-    const ChannelSwitches channels = m_start.channels.count() == 0 ? ChannelSwitches {} : m_start.channels;
+    const ChannelSwitches& channels = m_start.channels;
     const std::uint32_t mask = (channels.red ? 0xFFu : 0) | (channels.green ? 0xFF00u : 0)
         | (channels.blue ? 0xFF0000u : 0);
     int shift = 0;
