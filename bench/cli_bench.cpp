@@ -89,35 +89,43 @@ int main()
     std::fseek(pageFile, 0, SEEK_END);
     const long pageBytes = std::ftell(pageFile);
     std::fclose(pageFile);
-    const Measure copy = best(3, { "dd", "if=" + page, "of=" + dir + "/copy.html", "bs=4M", "status=none" }, "/dev/null");
+    const Measure copy = best(
+        3, { "dd", "if=" + page, "of=" + dir + "/copy.html", "bs=4M", "status=none" }, "/dev/null");
 
     std::printf("picture: 1920 x 1080 JPEG, 2073600 cells, page %.1f MB\n", pageBytes / 1e6);
-    std::printf("mosaiq-cli page:            %.3f s (best of 5), exit %d\n", cli.seconds, WEXITSTATUS(cli.status));
-    std::printf("floor: decode %.3f s + write the page's bytes %.3f s = %.3f s\n", decode, copy.seconds,
-        decode + copy.seconds);
+    std::printf("mosaiq-cli page:            %.3f s (best of 5), exit %d\n", cli.seconds,
+        WEXITSTATUS(cli.status));
+    std::printf("floor: decode %.3f s + write the page's bytes %.3f s = %.3f s\n", decode,
+        copy.seconds, decode + copy.seconds);
     if (haveProgram("jp2a")) {
-        const Measure jp2a = best(3, { "jp2a", "--html", "--colors", "--width=1920", "--height=1080", picture },
-            dir + "/jp2a.html");
+        const Measure jp2a
+            = best(3, { "jp2a", "--html", "--colors", "--width=1920", "--height=1080", picture },
+                dir + "/jp2a.html");
         std::printf("jp2a --html --colors:       %.3f s (best of 3), exit %d\n", jp2a.seconds,
             WEXITSTATUS(jp2a.status));
-        std::printf("mosaiq-cli / jp2a:          %.2f (goal: at most 0.25)\n", cli.seconds / jp2a.seconds);
+        std::printf(
+            "mosaiq-cli / jp2a:          %.2f (goal: at most 0.25)\n", cli.seconds / jp2a.seconds);
     } else {
         std::printf("jp2a not installed (apt-get install jp2a) - no side by side figure\n");
     }
 
     // Peak memory writing only the page: the decoded picture plus one row, at two sizes.
-    for (const auto& [width, height] : std::vector<std::pair<int, int>> { { 1920, 1080 }, { 6000, 4000 } }) {
-        const std::string path = dir + "/photo-" + std::to_string(width) + "x" + std::to_string(height) + ".jpg";
+    for (const auto& [width, height] :
+        std::vector<std::pair<int, int>> { { 1920, 1080 }, { 6000, 4000 } }) {
+        const std::string path
+            = dir + "/photo-" + std::to_string(width) + "x" + std::to_string(height) + ".jpg";
         if (width != 1920)
             makePicture(path, width, height);
         const Measure m = runProcess({ MOSAIQ_CLI, path, "-o", page }, "/dev/null");
         const double pictureMiB = width * double(height) * 4 / 1048576.0;
         const double rowMiB = width * 33.0 / 1048576.0;
-        std::printf("peak RSS %dx%d: %.1f MiB (decoded picture %.1f MiB + one row %.2f MiB; rest is the "
-                    "program and Qt) in %.2f s\n",
+        std::printf(
+            "peak RSS %dx%d: %.1f MiB (decoded picture %.1f MiB + one row %.2f MiB; rest is the "
+            "program and Qt) in %.2f s\n",
             width, height, m.peakKiB / 1024.0, pictureMiB, rowMiB, m.seconds);
     }
     const Measure empty = runProcess({ MOSAIQ_CLI, "--help" }, "/dev/null");
-    std::printf("peak RSS of mosaiq-cli --help (the program and Qt alone): %.1f MiB\n", empty.peakKiB / 1024.0);
+    std::printf("peak RSS of mosaiq-cli --help (the program and Qt alone): %.1f MiB\n",
+        empty.peakKiB / 1024.0);
     return 0;
 }

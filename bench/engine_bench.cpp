@@ -28,7 +28,8 @@ const std::vector<std::uint32_t>& photo()
     return pixels;
 }
 
-void runPicture(benchmark::State& state, CellMode mode, GlyphSource source, ColourTreatment treatment)
+void runPicture(
+    benchmark::State& state, CellMode mode, GlyphSource source, ColourTreatment treatment)
 {
     RandomGlyphs random;
     std::size_t bytes = 0;
@@ -74,7 +75,8 @@ void blogTranslation(benchmark::State& state)
     RunStart start;
     start.rows = Height;
     ConversionRun run(start);
-    RowInput input { Width, Height, CellMode::Letter, U"o", { photo().data(), Width, Height, Width } };
+    RowInput input { Width, Height, CellMode::Letter, U"o",
+        { photo().data(), Width, Height, Width } };
     while (!run.finished()) {
         run.buildRow(input);
         rows += run.row();

@@ -31,7 +31,9 @@ double residentMiB()
 
 int openFiles()
 {
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System).size());
+    return int(QDir(QStringLiteral("/proc/self/fd"))
+                   .entryList(QDir::NoDotAndDotDot | QDir::System)
+                   .size());
 }
 
 } // namespace
@@ -62,13 +64,14 @@ int main(int argc, char* argv[])
     }
     const auto [least, most] = std::minmax_element(resident.begin() + 5, resident.end());
     std::printf("50 runs of 307200 cells, every third stopped halfway\n");
-    std::printf("resident memory after run 1: %.1f MiB, run 5: %.1f MiB, run 50: %.1f MiB\n", resident[0],
-        resident[4], resident[49]);
+    std::printf("resident memory after run 1: %.1f MiB, run 5: %.1f MiB, run 50: %.1f MiB\n",
+        resident[0], resident[4], resident[49]);
     std::printf("every tenth run:");
     for (std::size_t i = 9; i < resident.size(); i += 10)
         std::printf(" %.1f", resident[i]);
     std::printf(" MiB\n");
-    std::printf("from run 6 on: between %.1f and %.1f MiB (spread %.1f MiB)\n", *least, *most, *most - *least);
+    std::printf("from run 6 on: between %.1f and %.1f MiB (spread %.1f MiB)\n", *least, *most,
+        *most - *least);
     std::printf("open files after run 1: %d, after run 50: %d\n", files[0], files[49]);
     if (!desktop.messages.isEmpty())
         std::printf("messages shown: %s\n", qPrintable(desktop.messages.join(" | ")));

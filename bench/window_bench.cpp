@@ -119,9 +119,11 @@ RunFigures runOnce(FrmHTML& window, bool square)
 }
 
 // What the plain text edit does with the first cells of the same code.
-void plainTextEdit(const std::string& code, std::size_t cells, std::size_t cellBytes, double totalCells)
+void plainTextEdit(
+    const std::string& code, std::size_t cells, std::size_t cellBytes, double totalCells)
 {
-    const QString part = QString::fromUtf8(code.data(), qsizetype(std::min(code.size(), cells * cellBytes)));
+    const QString part
+        = QString::fromUtf8(code.data(), qsizetype(std::min(code.size(), cells * cellBytes)));
     QPlainTextEdit edit;
     edit.resize(705, 441);
     QElapsedTimer timer;
@@ -153,22 +155,28 @@ int main(int argc, char* argv[])
         figures = runOnce(window, square);
         std::printf("%s mode: Créer to CmdGo enabled with both panes filled %.2f s (goal %.1f s); "
                     "longest pause of the event loop %.0f ms (goal 100 ms)\n",
-            square ? "square" : "letter", figures.runSeconds, square ? 3.0 : 2.0, figures.longestGapMs);
-        std::printf("  HTML code %.1f MB, blog code %.1f MB; showing \"Code HTML\" %.1f ms, Ctrl+End %.1f ms "
+            square ? "square" : "letter", figures.runSeconds, square ? 3.0 : 2.0,
+            figures.longestGapMs);
+        std::printf("  HTML code %.1f MB, blog code %.1f MB; showing \"Code HTML\" %.1f ms, "
+                    "Ctrl+End %.1f ms "
                     "(goal 100 ms each)\n",
-            figures.htmlBytes / 1e6, figures.blogBytes / 1e6, figures.showTabMs, figures.scrollEndMs);
-        std::printf("  peak memory of this process so far: %.0f MiB (goal for the letter run: 450 MiB)\n",
+            figures.htmlBytes / 1e6, figures.blogBytes / 1e6, figures.showTabMs,
+            figures.scrollEndMs);
+        std::printf(
+            "  peak memory of this process so far: %.0f MiB (goal for the letter run: 450 MiB)\n",
             peakMiB());
         if (!square) {
             // What the "Copier..." button costs the window, and what a paste costs later.
             QtDesktop clipboard;
             QElapsedTimer copy;
             copy.start();
-            clipboard.setClipboardData(new CodeMimeData(control<CodePane>(window, "htmlrich")->sharedCode()));
+            clipboard.setClipboardData(
+                new CodeMimeData(control<CodePane>(window, "htmlrich")->sharedCode()));
             const double copied = copy.nsecsElapsed() / 1e6;
             copy.restart();
             const qsizetype pasted = QGuiApplication::clipboard()->text().size();
-            std::printf("  copying the HTML code to the clipboard: %.1f ms; pasting its %lld characters: %.0f ms\n",
+            std::printf("  copying the HTML code to the clipboard: %.1f ms; pasting its %lld "
+                        "characters: %.0f ms\n",
                 copied, static_cast<long long>(pasted), copy.nsecsElapsed() / 1e6);
             // Before the pane of our own: the plain text edit with the same code, on a part of it.
             plainTextEdit(control<CodePane>(window, "htmlrich")->code(), 100000, 30, 2073600.0);

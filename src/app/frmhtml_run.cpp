@@ -40,7 +40,8 @@ namespace {
     }
 
     // Room for rows like the first, capped so that a strange estimate cannot fail the run.
-    void reserveCodes(std::string& htmlRows, std::string& blogRows, std::size_t rowBytes, qint64 rows)
+    void reserveCodes(
+        std::string& htmlRows, std::string& blogRows, std::size_t rowBytes, qint64 rows)
     {
         constexpr double Cap = 1.5e9;
         const double html = std::min(Cap, double(rowBytes) * double(rows) + 64);
@@ -62,7 +63,8 @@ void FrmHTML::RunConversion()
     try {
         runConversion();
     } catch (const std::bad_alloc&) {
-        failRun(QStringLiteral("Mémoire insuffisante pour créer ce code : réduisez les dimensions."));
+        failRun(
+            QStringLiteral("Mémoire insuffisante pour créer ce code : réduisez les dimensions."));
     }
 }
 
@@ -138,7 +140,8 @@ void FrmHTML::runConversion()
     DeliverRun(std::move(htmlRows), std::move(blogRows));
 }
 
-bool FrmHTML::runRows(PageFile& page, ConversionRun& run, std::string& htmlRows, std::string& blogRows)
+bool FrmHTML::runRows(
+    PageFile& page, ConversionRun& run, std::string& htmlRows, std::string& blogRows)
 {
     std::u32string definedCharacters;
     while (!run.finished()) {

@@ -17,100 +17,104 @@ namespace mosaiq {
 
 namespace {
 
-void say(std::FILE* err, const std::string& message)
-{
-    std::fputs(message.c_str(), err);
-    std::fputc('\n', err);
-}
-
-// A file written under a temporary name beside its final one and renamed when complete, so a
-// failed run never leaves a half-written file under the name the user asked for.
-class OutputFile {
-public:
-    explicit OutputFile(std::string path)
-        : m_path(std::move(path))
+    void say(std::FILE* err, const std::string& message)
     {
+        std::fputs(message.c_str(), err);
+        std::fputc('\n', err);
     }
-    ~OutputFile() { discard(); }
 
-    bool open()
-    {
-        // A device or a pipe (/dev/stdout, /dev/full) is written in place: it cannot be replaced
-        // by renaming, and has no half-written state to hide anyway.
-        struct stat status;
-        if (::stat(m_path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-            if (S_ISDIR(status.st_mode)) {
-                m_error = EISDIR;
+    // A file written under a temporary name beside its final one and renamed when complete, so a
+    // failed run never leaves a half-written file under the name the user asked for.
+    class OutputFile {
+    public:
+        explicit OutputFile(std::string path)
+            : m_path(std::move(path))
+        {
+        }
+        ~OutputFile() { discard(); }
+
+        bool open()
+        {
+            // A device or a pipe (/dev/stdout, /dev/full) is written in place: it cannot be
+            // replaced by renaming, and has no half-written state to hide anyway.
+            struct stat status;
+            if (::stat(m_path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+                if (S_ISDIR(status.st_mode)) {
+                    m_error = EISDIR;
+                    return false;
+                }
+                if (!m_file.open(m_path)) {
+                    m_error = -1;
+                    return false;
+                }
+                return true;
+            }
+            std::string pattern = m_path + ".XXXXXX";
+            const int fd = ::mkstemp(pattern.data());
+            if (fd < 0) {
+                m_error = errno;
                 return false;
             }
-            if (!m_file.open(m_path)) {
+            // mkstemp makes the file private; an output file gets the usual permissions.
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::fchmod(fd, 0666 & ~mask);
+            ::close(fd);
+            m_temporary = pattern;
+            if (!m_file.open(m_temporary)) {
                 m_error = -1;
                 return false;
             }
             return true;
         }
-        std::string pattern = m_path + ".XXXXXX";
-        const int fd = ::mkstemp(pattern.data());
-        if (fd < 0) {
-            m_error = errno;
-            return false;
+
+        PageFile& file() { return m_file; }
+
+        bool commit()
+        {
+            if (!m_file.close()) {
+                m_error = -1;
+                return false;
+            }
+            if (!m_temporary.empty() && ::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
+                m_error = errno;
+                return false;
+            }
+            m_temporary.clear();
+            return true;
         }
-        // mkstemp makes the file private; an output file gets the usual permissions.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-        ::close(fd);
-        m_temporary = pattern;
-        if (!m_file.open(m_temporary)) {
-            m_error = -1;
+
+        void discard()
+        {
+            m_file.close();
+            if (!m_temporary.empty())
+                ::unlink(m_temporary.c_str());
+            m_temporary.clear();
+        }
+
+        std::string errorText() const
+        {
+            return m_error == -1 ? m_file.errorText() : fileErrorText(m_error);
+        }
+        const std::string& path() const { return m_path; }
+
+    private:
+        std::string m_path;
+        std::string m_temporary;
+        PageFile m_file;
+        int m_error = 0;
+    };
+
+    bool writeWhole(const std::string& path, const std::string& text, std::FILE* err)
+    {
+        OutputFile output(path);
+        if (!output.open() || !output.file().write(text) || !output.commit()) {
+            say(err,
+                "Impossible d'écrire le fichier « " + path + " » : " + output.errorText() + ".");
             return false;
         }
         return true;
     }
-
-    PageFile& file() { return m_file; }
-
-    bool commit()
-    {
-        if (!m_file.close()) {
-            m_error = -1;
-            return false;
-        }
-        if (!m_temporary.empty() && ::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
-            m_error = errno;
-            return false;
-        }
-        m_temporary.clear();
-        return true;
-    }
-
-    void discard()
-    {
-        m_file.close();
-        if (!m_temporary.empty())
-            ::unlink(m_temporary.c_str());
-        m_temporary.clear();
-    }
-
-    std::string errorText() const { return m_error == -1 ? m_file.errorText() : fileErrorText(m_error); }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-    std::string m_temporary;
-    PageFile m_file;
-    int m_error = 0;
-};
-
-bool writeWhole(const std::string& path, const std::string& text, std::FILE* err)
-{
-    OutputFile output(path);
-    if (!output.open() || !output.file().write(text) || !output.commit()) {
-        say(err, "Impossible d'écrire le fichier « " + path + " » : " + output.errorText() + ".");
-        return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -132,8 +136,9 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err)
 
     const Picture picture = readPictureNative(options.picture);
     if (picture.isNull()) {
-        say(err, "Impossible de lire l'image « " + options.picture + " » : "
-                + pictureErrorText(picture).toStdString());
+        say(err,
+            "Impossible de lire l'image « " + options.picture
+                + " » : " + pictureErrorText(picture).toStdString());
         return ExitPicture;
     }
     const std::string columns = options.columns.value_or(std::to_string(picture.image.width()));
@@ -171,8 +176,9 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err)
     } else {
         pageOutput = std::make_unique<OutputFile>(options.pagePath);
         if (!pageOutput->open()) {
-            say(err, "Impossible d'écrire le fichier « " + options.pagePath + " » : "
-                    + pageOutput->errorText() + ".");
+            say(err,
+                "Impossible d'écrire le fichier « " + options.pagePath
+                    + " » : " + pageOutput->errorText() + ".");
             return ExitWrite;
         }
         page = &pageOutput->file();

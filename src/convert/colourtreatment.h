@@ -30,19 +30,21 @@ struct ChannelSwitches {
 inline int greyLevel(ColourValue pixel, const ChannelSwitches& channels)
 {
     const auto bits = static_cast<std::uint32_t>(pixel);
-    const int red = int(bits & 0xFF), green = int((bits >> 8) & 0xFF), blue = int((bits >> 16) & 0xFF);
+    const int red = int(bits & 0xFF), green = int((bits >> 8) & 0xFF),
+              blue = int((bits >> 16) & 0xFF);
     const int count = channels.count();
     if (count == 0)
         return int(std::nearbyint((red + green + blue) / 3.0));
-    const int sum = (channels.red ? red : 0) + (channels.green ? green : 0) + (channels.blue ? blue : 0);
+    const int sum
+        = (channels.red ? red : 0) + (channels.green ? green : 0) + (channels.blue ? blue : 0);
     return int(std::nearbyint(double(sum) / count));
 }
 
 // The colour a cell takes for pixel under treatment (its DectoWebCol is the cell's colour).
 // A pixel outside the picture (-1) comes out white under every treatment but the tints, where it
 // counts as white too.
-inline ColourValue CellColour(ColourValue pixel, ColourTreatment treatment,
-    const ChannelSwitches& channels)
+inline ColourValue CellColour(
+    ColourValue pixel, ColourTreatment treatment, const ChannelSwitches& channels)
 {
     if (treatment == ColourTreatment::SourceColours)
         return pixel;

@@ -7,20 +7,20 @@ namespace mosaiq {
 
 namespace {
 
-constexpr char HexDigits[] = "0123456789ABCDEF";
+    constexpr char HexDigits[] = "0123456789ABCDEF";
 
-// Two upper-case digits per byte value, so that a colour needs three lookups.
-constexpr std::array<char, 512> makeHexPairs()
-{
-    std::array<char, 512> table {};
-    for (int i = 0; i < 256; ++i) {
-        table[2 * i] = HexDigits[i >> 4];
-        table[2 * i + 1] = HexDigits[i & 15];
+    // Two upper-case digits per byte value, so that a colour needs three lookups.
+    constexpr std::array<char, 512> makeHexPairs()
+    {
+        std::array<char, 512> table {};
+        for (int i = 0; i < 256; ++i) {
+            table[2 * i] = HexDigits[i >> 4];
+            table[2 * i + 1] = HexDigits[i & 15];
+        }
+        return table;
     }
-    return table;
-}
 
-constexpr std::array<char, 512> HexPairs = makeHexPairs();
+    constexpr std::array<char, 512> HexPairs = makeHexPairs();
 
 } // namespace
 

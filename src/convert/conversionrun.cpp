@@ -11,14 +11,14 @@ namespace mosaiq {
 
 namespace {
 
-// Cell templates with a one-byte glyph; the colour digits and the glyph are patched in place.
-constexpr char LetterTemplate[] = "<font color=\"#000000\">o</font>";
-constexpr std::size_t LetterColour = 14, LetterGlyph = 22;
-constexpr char SquareTemplate[]
-    = "<span style=\"background-color: #000000\"><font color=\"#000000\">o</font></span>";
-constexpr std::size_t SquareBackground = 32, SquareColour = 54, SquareGlyph = 62;
-static_assert(sizeof(LetterTemplate) - 1 == html::LetterCellLength);
-static_assert(sizeof(SquareTemplate) - 1 == html::SquareCellLength);
+    // Cell templates with a one-byte glyph; the colour digits and the glyph are patched in place.
+    constexpr char LetterTemplate[] = "<font color=\"#000000\">o</font>";
+    constexpr std::size_t LetterColour = 14, LetterGlyph = 22;
+    constexpr char SquareTemplate[]
+        = "<span style=\"background-color: #000000\"><font color=\"#000000\">o</font></span>";
+    constexpr std::size_t SquareBackground = 32, SquareColour = 54, SquareGlyph = 62;
+    static_assert(sizeof(LetterTemplate) - 1 == html::LetterCellLength);
+    static_assert(sizeof(SquareTemplate) - 1 == html::SquareCellLength);
 
 } // namespace
 
@@ -36,7 +36,8 @@ StartCheck checkStart(const StartFields& fields)
     const std::int64_t rows = loopCount(numericValue(fields.rows));
     // A row of no cell still costs its "<br>" and its pause: it counts as one cell, so that
     // billions of empty rows are refused like billions of cells.
-    if (rows > 0 && (columns > MaxCellsPerRow || rows > MaxCellsPerRun / std::max<std::int64_t>(columns, 1)))
+    if (rows > 0
+        && (columns > MaxCellsPerRow || rows > MaxCellsPerRun / std::max<std::int64_t>(columns, 1)))
         return StartCheck::TooLarge;
     return StartCheck::Passed;
 }
@@ -53,7 +54,8 @@ ConversionRun::ConversionRun(const RunStart& start, RandomGlyphs& random)
     // Grey levels by table: the same nearest-integer mean as per cell, once per run.
     const int count = m_start.channels.count();
     for (int sum = 0; sum < 766; ++sum)
-        m_greyOfSum[sum] = static_cast<std::uint8_t>(std::min(255.0, std::nearbyint(double(sum) / count)));
+        m_greyOfSum[sum]
+            = static_cast<std::uint8_t>(std::min(255.0, std::nearbyint(double(sum) / count)));
 }
 
 void ConversionRun::useDefinedCharacters(std::u32string_view text)
@@ -109,13 +111,13 @@ void ConversionRun::computeColours(const RowInput& input, std::int64_t cells, st
     const bool grey = m_start.treatment == ColourTreatment::BlackAndWhite;
     for (auto& colour : m_colours) {
         const std::uint32_t bits = static_cast<std::uint32_t>(colour) & mask;
-        const std::uint32_t level = m_greyOfSum[(bits & 0xFF) + ((bits >> 8) & 0xFF) + ((bits >> 16) & 0xFF)];
+        const std::uint32_t level
+            = m_greyOfSum[(bits & 0xFF) + ((bits >> 8) & 0xFF) + ((bits >> 16) & 0xFF)];
         colour = ColourValue(grey ? level * 0x010101u : level << shift);
     }
 }
 
-template<bool Square>
-void ConversionRun::writeCells(std::int64_t cells)
+template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
 {
     // Every glyph is one byte: each cell is its template with colour and glyph patched in.
     char* out = m_row.get();
@@ -148,8 +150,7 @@ void ConversionRun::writeCells(std::int64_t cells)
     m_rowLength = static_cast<std::size_t>(out - m_row.get());
 }
 
-template<bool Square>
-void ConversionRun::writeCellsGeneral(std::int64_t cells)
+template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
 {
     // Some glyph is not ASCII: the codes take its UTF-8 bytes, the page its Windows-1252 byte,
     // so the row is written twice over, side by side.

@@ -93,10 +93,8 @@ public:
 private:
     void computeColours(const RowInput& input, std::int64_t cells, std::int64_t y);
     void useDefinedCharacters(std::u32string_view text);
-    template<bool Square>
-    void writeCells(std::int64_t cells);
-    template<bool Square>
-    void writeCellsGeneral(std::int64_t cells);
+    template <bool Square> void writeCells(std::int64_t cells);
+    template <bool Square> void writeCellsGeneral(std::int64_t cells);
     void reserveRow(std::size_t bytes);
 
     RunStart m_start;

@@ -6,19 +6,47 @@ namespace mosaiq {
 
 namespace {
 
-// Windows-1252 bytes 0x80-0x9F. The five bytes the code page leaves undefined map to the C1
-// controls of the same value, as the system's own conversion does.
-constexpr char32_t High1252[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, //
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, //
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, //
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
+    // Windows-1252 bytes 0x80-0x9F. The five bytes the code page leaves undefined map to the C1
+    // controls of the same value, as the system's own conversion does.
+    constexpr char32_t High1252[32] = {
+        0x20AC,
+        0x0081,
+        0x201A,
+        0x0192,
+        0x201E,
+        0x2026,
+        0x2020,
+        0x2021, //
+        0x02C6,
+        0x2030,
+        0x0160,
+        0x2039,
+        0x0152,
+        0x008D,
+        0x017D,
+        0x008F, //
+        0x0090,
+        0x2018,
+        0x2019,
+        0x201C,
+        0x201D,
+        0x2022,
+        0x2013,
+        0x2014, //
+        0x02DC,
+        0x2122,
+        0x0161,
+        0x203A,
+        0x0153,
+        0x009D,
+        0x017E,
+        0x0178,
+    };
 
-bool isCharacter(char32_t c)
-{
-    return c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-}
+    bool isCharacter(char32_t c)
+    {
+        return c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+    }
 
 } // namespace
 
@@ -72,10 +100,17 @@ std::u32string decodeUtf8(std::string_view text)
     std::size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        int length = lead < 0x80 ? 1 : lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+        int length = lead < 0x80           ? 1
+            : lead >= 0xF0 && lead <= 0xF4 ? 4
+            : lead >= 0xE0                 ? 3
+            : lead >= 0xC2                 ? 2
+                                           : 0;
         if (lead >= 0xF5)
             length = 0;
-        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        char32_t c = length == 1 ? lead
+            : length == 2        ? lead & 0x1F
+            : length == 3        ? lead & 0x0F
+                                 : lead & 0x07;
         bool valid = length > 0 && i + length <= text.size();
         for (int k = 1; valid && k < length; ++k) {
             const auto next = static_cast<unsigned char>(text[i + k]);
@@ -83,7 +118,8 @@ std::u32string decodeUtf8(std::string_view text)
             c = (c << 6) | (next & 0x3F);
         }
         // Overlong forms and encoded surrogates are as invalid as stray bytes.
-        if (valid && ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF))
+        if (valid
+            && ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF))
                 || (c >= 0xD800 && c <= 0xDFFF)))
             valid = false;
         if (valid) {

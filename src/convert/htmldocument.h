@@ -19,17 +19,19 @@ struct StyleFlags {
 // The fixed texts of the page. Saved pages and blog articles carry them byte for byte, odd
 // letter case included, so they are not to be tidied.
 namespace html {
-inline constexpr std::string_view PageHeadStart = "<HTML><HEAD><Title>apercu</title></HEAD><Body bgcolor=\"";
-inline constexpr std::string_view PageHeadEnd = "\" style=\"font-family: Verdana; font-size: 7.5pt\">";
-inline constexpr std::string_view PageTail = "<br></FONT></BODY></HTML>";
-inline constexpr std::string_view RowEnd = "<br>";
-inline constexpr std::string_view LetterOpen = "<font color=\"";
-inline constexpr std::string_view SpanOpen = "<span style=\"background-color: ";
-inline constexpr std::string_view AttributeEnd = "\">";
-inline constexpr std::string_view FontClose = "</font>";
-inline constexpr std::string_view SpanClose = "</span>";
-inline constexpr std::size_t LetterCellLength = 30; // with a one-byte glyph
-inline constexpr std::size_t SquareCellLength = 77;
+    inline constexpr std::string_view PageHeadStart
+        = "<HTML><HEAD><Title>apercu</title></HEAD><Body bgcolor=\"";
+    inline constexpr std::string_view PageHeadEnd
+        = "\" style=\"font-family: Verdana; font-size: 7.5pt\">";
+    inline constexpr std::string_view PageTail = "<br></FONT></BODY></HTML>";
+    inline constexpr std::string_view RowEnd = "<br>";
+    inline constexpr std::string_view LetterOpen = "<font color=\"";
+    inline constexpr std::string_view SpanOpen = "<span style=\"background-color: ";
+    inline constexpr std::string_view AttributeEnd = "\">";
+    inline constexpr std::string_view FontClose = "</font>";
+    inline constexpr std::string_view SpanClose = "</span>";
+    inline constexpr std::size_t LetterCellLength = 30; // with a one-byte glyph
+    inline constexpr std::size_t SquareCellLength = 77;
 } // namespace html
 
 // The first line of the page: its head with the background colour, then "<b>", "<i>" and

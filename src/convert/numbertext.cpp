@@ -9,36 +9,42 @@ namespace mosaiq {
 
 namespace {
 
-bool isSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// from_chars says only that a value left the range; whether it is too large or too small
-// depends on where the first significant digit stands once the exponent is applied.
-double outOfRange(const std::string& number)
-{
-    const auto e = number.find('e');
-    const std::string mantissa = number.substr(0, e);
-    const auto point = mantissa.find('.');
-    const auto first = mantissa.find_first_not_of("0.");
-    if (first == std::string::npos)
-        return 0.0;
-    // Position of the first significant digit relative to the decimal point (1 = units).
-    long long position = point == std::string::npos || first < point
-        ? static_cast<long long>((point == std::string::npos ? mantissa.size() : point) - first)
-        : -static_cast<long long>(first - point - 1);
-    long long exponent = 0;
-    if (e != std::string::npos) {
-        std::size_t k = e + 1;
-        const bool negative = k < number.size() && number[k] == '-';
-        if (k < number.size() && (number[k] == '-' || number[k] == '+'))
-            ++k;
-        for (; k < number.size() && exponent < 100000000; ++k)
-            exponent = exponent * 10 + (number[k] - '0');
-        if (negative)
-            exponent = -exponent;
+    bool isSkipped(char c)
+    {
+        return c == ' ' || c == '\t' || c == '\n';
     }
-    return position + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-}
+    bool isDigit(char c)
+    {
+        return c >= '0' && c <= '9';
+    }
+
+    // from_chars says only that a value left the range; whether it is too large or too small
+    // depends on where the first significant digit stands once the exponent is applied.
+    double outOfRange(const std::string& number)
+    {
+        const auto e = number.find('e');
+        const std::string mantissa = number.substr(0, e);
+        const auto point = mantissa.find('.');
+        const auto first = mantissa.find_first_not_of("0.");
+        if (first == std::string::npos)
+            return 0.0;
+        // Position of the first significant digit relative to the decimal point (1 = units).
+        long long position = point == std::string::npos || first < point
+            ? static_cast<long long>((point == std::string::npos ? mantissa.size() : point) - first)
+            : -static_cast<long long>(first - point - 1);
+        long long exponent = 0;
+        if (e != std::string::npos) {
+            std::size_t k = e + 1;
+            const bool negative = k < number.size() && number[k] == '-';
+            if (k < number.size() && (number[k] == '-' || number[k] == '+'))
+                ++k;
+            for (; k < number.size() && exponent < 100000000; ++k)
+                exponent = exponent * 10 + (number[k] - '0');
+            if (negative)
+                exponent = -exponent;
+        }
+        return position + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    }
 
 } // namespace
 

@@ -6,15 +6,15 @@ namespace mosaiq {
 
 namespace {
 
-// Cell index times step, to the nearest integer with ties to even.
-std::int64_t nearestPoint(std::int64_t index, double step)
-{
-    const double point = std::nearbyint(double(index) * step);
-    // Beyond +-2^62 (or NaN) no picture reaches; keep the conversion defined.
-    if (!(point > -4.6e18 && point < 4.6e18))
-        return SampleGrid::Outside;
-    return static_cast<std::int64_t>(point);
-}
+    // Cell index times step, to the nearest integer with ties to even.
+    std::int64_t nearestPoint(std::int64_t index, double step)
+    {
+        const double point = std::nearbyint(double(index) * step);
+        // Beyond +-2^62 (or NaN) no picture reaches; keep the conversion defined.
+        if (!(point > -4.6e18 && point < 4.6e18))
+            return SampleGrid::Outside;
+        return static_cast<std::int64_t>(point);
+    }
 
 } // namespace
 
@@ -23,8 +23,8 @@ std::int64_t SampleGrid::coordinate(std::int64_t index, std::int32_t size, doubl
     return nearestPoint(index, (size - 1) / count);
 }
 
-void SampleGrid::columns(std::vector<std::int64_t>& columns, std::int64_t cells, std::int32_t width,
-    double count)
+void SampleGrid::columns(
+    std::vector<std::int64_t>& columns, std::int64_t cells, std::int32_t width, double count)
 {
     columns.resize(static_cast<std::size_t>(cells));
     const double step = (width - 1) / count;

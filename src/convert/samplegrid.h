@@ -19,8 +19,8 @@ public:
     static std::int64_t coordinate(std::int64_t index, std::int32_t size, double count);
 
     // The sample columns of cells 1..cells of a row, into columns (reused from row to row).
-    static void columns(std::vector<std::int64_t>& columns, std::int64_t cells, std::int32_t width,
-        double count);
+    static void columns(
+        std::vector<std::int64_t>& columns, std::int64_t cells, std::int32_t width, double count);
 };
 
 } // namespace mosaiq

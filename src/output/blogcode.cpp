@@ -7,26 +7,26 @@ namespace mosaiq {
 
 namespace {
 
-struct Replacement {
-    std::string_view search;
-    std::string_view replacement;
-};
+    struct Replacement {
+        std::string_view search;
+        std::string_view replacement;
+    };
 
-// In the order they are applied; the order matters where search texts overlap.
-constexpr std::array<Replacement, 12> Steps { {
-    { "<font color=\"", "[c=" },
-    { "\">", "]" },
-    { "</font>", "[/c]" },
-    { "</b>", "[/g]" },
-    { "</i>", "[/i]" },
-    { "<i>", "[i]" },
-    { "<b>", "[g]" },
-    { "<center>", "[align=center]" },
-    { "</center>", "[/align]" },
-    { "<span style=\"background-color: ", "[f=" },
-    { "</span>", "[/f]" },
-    { "<br>", "\r\n" },
-} };
+    // In the order they are applied; the order matters where search texts overlap.
+    constexpr std::array<Replacement, 12> Steps { {
+        { "<font color=\"", "[c=" },
+        { "\">", "]" },
+        { "</font>", "[/c]" },
+        { "</b>", "[/g]" },
+        { "</i>", "[/i]" },
+        { "<i>", "[i]" },
+        { "<b>", "[g]" },
+        { "<center>", "[align=center]" },
+        { "</center>", "[/align]" },
+        { "<span style=\"background-color: ", "[f=" },
+        { "</span>", "[/f]" },
+        { "<br>", "\r\n" },
+    } };
 
 } // namespace
 
@@ -55,7 +55,8 @@ void appendBlogCode(std::string& code, std::string_view html)
     while (p < end) {
         // Jump to the next place a search text can start.
         const char* lt = static_cast<const char*>(std::memchr(p, '<', std::size_t(end - p)));
-        const char* quote = static_cast<const char*>(std::memchr(p, '"', std::size_t((lt ? lt : end) - p)));
+        const char* quote
+            = static_cast<const char*>(std::memchr(p, '"', std::size_t((lt ? lt : end) - p)));
         const char* at = quote ? quote : lt;
         if (!at)
             break;
@@ -80,31 +81,32 @@ void appendBlogCode(std::string& code, std::string_view html)
 
 namespace {
 
-void wrap(std::string& code, bool bold, bool italic, bool centred,
-    const std::array<std::string_view, 6>& tags)
-{
-    std::string open, close;
-    if (bold) {
-        open.insert(0, tags[0]);
-        close += tags[1];
+    void wrap(std::string& code, bool bold, bool italic, bool centred,
+        const std::array<std::string_view, 6>& tags)
+    {
+        std::string open, close;
+        if (bold) {
+            open.insert(0, tags[0]);
+            close += tags[1];
+        }
+        if (italic) {
+            open.insert(0, tags[2]);
+            close += tags[3];
+        }
+        if (centred) {
+            open.insert(0, tags[4]);
+            close += tags[5];
+        }
+        code.insert(0, open);
+        code += close;
     }
-    if (italic) {
-        open.insert(0, tags[2]);
-        close += tags[3];
-    }
-    if (centred) {
-        open.insert(0, tags[4]);
-        close += tags[5];
-    }
-    code.insert(0, open);
-    code += close;
-}
 
 } // namespace
 
 void WrapBlogCode(std::string& code, bool bold, bool italic, bool centred)
 {
-    wrap(code, bold, italic, centred, { "[g]", "[/g]", "[i]", "[/i]", "[align=center]", "[/align]" });
+    wrap(code, bold, italic, centred,
+        { "[g]", "[/g]", "[i]", "[/i]", "[align=center]", "[/align]" });
 }
 
 void WrapHtmlCode(std::string& code, bool bold, bool italic, bool centred)

@@ -8,8 +8,8 @@ namespace mosaiq {
 
 namespace {
 
-const QString PlainText = QStringLiteral("text/plain");
-const QString PlainUtf8 = QStringLiteral("text/plain;charset=utf-8");
+    const QString PlainText = QStringLiteral("text/plain");
+    const QString PlainUtf8 = QStringLiteral("text/plain;charset=utf-8");
 
 } // namespace
 

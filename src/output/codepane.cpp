@@ -42,7 +42,6 @@ QString codeToText(std::string_view code)
     return text;
 }
 
-
 namespace {
 
     // Blank space between the border and the text, pixels.
@@ -390,7 +389,8 @@ void CodePane::moveCursorToRow(int row, bool extend)
     qint64 offset = 0;
     if (row >= 0) {
         m_layout.layOutRows(row + 1);
-        offset = row < m_layout.laidRowCount() ? m_layout.offsetAt(row, x) : qint64((*m_shared).size());
+        offset = row < m_layout.laidRowCount() ? m_layout.offsetAt(row, x)
+                                               : qint64((*m_shared).size());
     }
     moveCursor(offset, extend);
     if (row >= 0 && row < m_layout.laidRowCount())
@@ -463,7 +463,8 @@ void CodePane::keyPressEvent(QKeyEvent* event)
         break;
     case Qt::Key_End:
         moveCursor(
-            control ? qint64((*m_shared).size()) : m_layout.row(m_layout.rowOf(m_cursor)).end, extend);
+            control ? qint64((*m_shared).size()) : m_layout.row(m_layout.rowOf(m_cursor)).end,
+            extend);
         break;
     default:
         QAbstractScrollArea::keyPressEvent(event);

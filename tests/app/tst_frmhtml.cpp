@@ -66,7 +66,6 @@ private slots:
 private:
     void clickMode(QCheckBox* box, Gesture gesture);
     void enterMode(Mode mode);
-
 };
 
 void TestFrmHTML::init()

@@ -82,7 +82,6 @@ private:
             qFatal("cannot copy the picture");
         return path;
     }
-
 };
 
 void TestFrmHTMLFaults::init()
@@ -198,7 +197,8 @@ void TestFrmHTMLFaults::aPictureChosenAndSizesHalvedDuringARunCountFromTheNextRo
     // The second row: one column over the new picture, which has but one pixel to sample.
     const QList<QByteArray> lines = page().split('\n');
     QCOMPARE(lines.size(), 5);
-    QCOMPARE(lines[1], QByteArray("<font color=\"#FF0000\">o</font><font color=\"#00FF00\">o</font><br>\r"));
+    QCOMPARE(lines[1],
+        QByteArray("<font color=\"#FF0000\">o</font><font color=\"#00FF00\">o</font><br>\r"));
     QCOMPARE(lines[2], QByteArray("<font color=\"#000000\">o</font><br>\r"));
     QCOMPARE(ui<QLineEdit>("TxtX")->text(), QStringLiteral("1"));
     QVERIFY(m_desktop->messages.isEmpty());
@@ -210,15 +210,23 @@ void TestFrmHTMLFaults::sizesAtTheEdgesOfTheNumbers_data()
     QTest::addColumn<QString>("rows");
     QTest::addColumn<QString>("message"); // empty: the run completes
     const QString tooLarge = QStringLiteral("Dimensions trop grandes");
-    QTest::newRow("1e308 columns") << "1e308" << "2" << tooLarge;
-    QTest::newRow("1E999 rows") << "2" << "1E999" << tooLarge;
-    QTest::newRow("99999999999 columns") << "99999999999" << "1" << tooLarge;
+    QTest::newRow("1e308 columns") << "1e308"
+                                   << "2" << tooLarge;
+    QTest::newRow("1E999 rows") << "2"
+                                << "1E999" << tooLarge;
+    QTest::newRow("99999999999 columns") << "99999999999"
+                                         << "1" << tooLarge;
     QTest::newRow("a thousand digits") << QString(1000, QLatin1Char('9')) << "2" << tooLarge;
-    QTest::newRow("just too many cells") << "10001" << "10000" << tooLarge;
-    QTest::newRow("-1e308 columns: empty rows") << "-1e308" << "2" << QString();
-    QTest::newRow("-1e308 rows: no row") << "2" << "-1e308" << QString();
-    QTest::newRow("0.0 is zero") << "0.0" << "2" << QStringLiteral("Dimensions invalides");
-    QTest::newRow("1e-400 is zero") << "1e-400" << "2" << QStringLiteral("Dimensions invalides");
+    QTest::newRow("just too many cells") << "10001"
+                                         << "10000" << tooLarge;
+    QTest::newRow("-1e308 columns: empty rows") << "-1e308"
+                                                << "2" << QString();
+    QTest::newRow("-1e308 rows: no row") << "2"
+                                         << "-1e308" << QString();
+    QTest::newRow("0.0 is zero") << "0.0"
+                                 << "2" << QStringLiteral("Dimensions invalides");
+    QTest::newRow("1e-400 is zero") << "1e-400"
+                                    << "2" << QStringLiteral("Dimensions invalides");
 }
 
 void TestFrmHTMLFaults::sizesAtTheEdgesOfTheNumbers()
@@ -246,9 +254,12 @@ void TestFrmHTMLFaults::anyUnicodeTextIsWritten_data()
     QTest::addColumn<QString>("first"); // and in the codes
     QTest::addColumn<QString>("second");
     // The first cell takes the second character.
-    QTest::newRow("accents and the euro") << QStringLiteral("é€") << QByteArray("\x80\xE9") << "€" << "é";
-    QTest::newRow("outside Windows-1252") << QStringLiteral("日本") << QByteArray("??") << "本" << "日";
-    QTest::newRow("emoji") << QStringLiteral("😀x") << QByteArray("x?") << "x" << "😀";
+    QTest::newRow("accents and the euro") << QStringLiteral("é€") << QByteArray("\x80\xE9") << "€"
+                                          << "é";
+    QTest::newRow("outside Windows-1252") << QStringLiteral("日本") << QByteArray("??") << "本"
+                                          << "日";
+    QTest::newRow("emoji") << QStringLiteral("😀x") << QByteArray("x?") << "x"
+                           << "😀";
     QTest::newRow("a lone surrogate") << (QStringLiteral("a") + QChar(0xD800)) << QByteArray("?a")
                                       << QString(QChar(0xFFFD)) << "a";
 }

@@ -58,7 +58,6 @@ private slots:
 
 private:
     QString makePicture(const QString& name, QSize size, const char* format);
-
 };
 
 void TestFrmHTMLInput::init()

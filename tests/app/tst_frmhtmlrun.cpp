@@ -92,7 +92,6 @@ private:
     QList<QByteArray> pageLines() const;
     void fillPanes();
     void verifyPanesUnchanged() const;
-
 };
 
 void TestFrmHTMLRun::init()

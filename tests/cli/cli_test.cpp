@@ -50,10 +50,12 @@ protected:
         std::string command = prefix + quoted(MOSAIQ_CLI);
         for (const auto& a : arguments)
             command += " " + quoted(a);
-        command += " >" + quoted((m_dir / "out").string()) + " 2>" + quoted((m_dir / "err").string());
+        command
+            += " >" + quoted((m_dir / "out").string()) + " 2>" + quoted((m_dir / "err").string());
         command += redirect;
         const int status = std::system(command.c_str());
-        return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(m_dir / "out"), readAll(m_dir / "err") };
+        return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(m_dir / "out"),
+            readAll(m_dir / "err") };
     }
 
     fs::path file(const std::string& name) const { return m_dir / name; }
@@ -91,11 +93,14 @@ TEST_F(CliTest, writesThePageByteForByte)
 
 TEST_F(CliTest, writesBothCodesAsThePanesHoldThem)
 {
-    const Outcome o = run({ FourColours, "--columns", "2", "--rows", "2", "--html-code",
-        file("code.html").string(), "--blog-code", file("code.blog").string(), "-o", file("p.html").string() });
+    const Outcome o = run(
+        { FourColours, "--columns", "2", "--rows", "2", "--html-code", file("code.html").string(),
+            "--blog-code", file("code.blog").string(), "-o", file("p.html").string() });
     EXPECT_EQ(o.exit, 0) << o.err;
-    EXPECT_EQ(readAll(file("code.html")), readAll(Data / "good" / "four-colours.centred.html-code"));
-    EXPECT_EQ(readAll(file("code.blog")), readAll(Data / "good" / "four-colours.centred.blog-code"));
+    EXPECT_EQ(
+        readAll(file("code.html")), readAll(Data / "good" / "four-colours.centred.html-code"));
+    EXPECT_EQ(
+        readAll(file("code.blog")), readAll(Data / "good" / "four-colours.centred.blog-code"));
 }
 
 TEST_F(CliTest, readsTheSizeFieldsLikeTheWindow)
@@ -103,7 +108,9 @@ TEST_F(CliTest, readsTheSizeFieldsLikeTheWindow)
     // "1,5" is 1 and "2abc" is 2: one column of two rows.
     const Outcome o = run({ FourColours, "--columns", "1,5", "--rows", "2abc", "--no-centre" });
     EXPECT_EQ(o.exit, 0) << o.err;
-    EXPECT_NE(o.out.find("\r\n<font color=\"#00FF00\">o</font><br>\r\n<font color=\"#FFFFFF\">o</font><br>\r\n"),
+    EXPECT_NE(
+        o.out.find(
+            "\r\n<font color=\"#00FF00\">o</font><br>\r\n<font color=\"#FFFFFF\">o</font><br>\r\n"),
         std::string::npos)
         << o.out;
 }
@@ -118,11 +125,12 @@ TEST_F(CliTest, makesEmptyRowsForSizesBelowOne)
 
 TEST_F(CliTest, writesThePageInWindows1252AndTheCodesInUtf8)
 {
-    const Outcome o = run({ FourColours, "--chars", "😀é", "--columns", "2", "--rows", "1", "--no-centre",
-        "--html-code", file("code.html").string() });
+    const Outcome o = run({ FourColours, "--chars", "😀é", "--columns", "2", "--rows", "1",
+        "--no-centre", "--html-code", file("code.html").string() });
     EXPECT_EQ(o.exit, 0) << o.err;
     // One row of two cells: the second character first (é), then the emoji.
-    EXPECT_NE(o.out.find(">\xE9</font><font color=\"#FFFFFF\">?</font><br>"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find(">\xE9</font><font color=\"#FFFFFF\">?</font><br>"), std::string::npos)
+        << o.out;
     EXPECT_EQ(readAll(file("code.html")),
         "<font color=\"#0000FF\">é</font><font color=\"#FFFFFF\">😀</font><br>");
 }
@@ -180,7 +188,8 @@ TEST_F(CliTest, reportsOutputThatCannotBeWritten)
 
     o = run({ FourColours, "-o", m_dir.string() });
     EXPECT_EQ(o.exit, 4);
-    EXPECT_EQ(o.err, "Impossible d'écrire le fichier « " + m_dir.string() + " » : c'est un dossier.\n");
+    EXPECT_EQ(
+        o.err, "Impossible d'écrire le fichier « " + m_dir.string() + " » : c'est un dossier.\n");
 
     o = run({ FourColours, "-o", file("no-such-folder/page.html").string() });
     EXPECT_EQ(o.exit, 4);
@@ -213,7 +222,8 @@ TEST_F(CliTest, reportsEveryBadPictureOfTheCorpusAndWritesNothing)
 {
     for (const auto& entry : fs::directory_iterator(Data / "bad")) {
         const std::string picture = entry.path().string();
-        const Outcome o = run({ picture, "-o", file("page.html").string(), "--html-code", file("code").string() });
+        const Outcome o = run(
+            { picture, "-o", file("page.html").string(), "--html-code", file("code").string() });
         EXPECT_EQ(o.exit, 3) << picture;
         EXPECT_EQ(o.err.rfind("Impossible de lire l'image « " + picture + " » : ", 0), 0u) << o.err;
         EXPECT_TRUE(leftovers().empty()) << picture;
@@ -224,9 +234,12 @@ TEST_F(CliTest, readsAndWritesFilesWhateverTheirNames)
 {
     for (const std::string name : { "avec des espaces", "éléphant à l'été", "latin1-\xE9t\xE9" }) {
         fs::copy_file(FourColours, file(name + ".bmp"));
-        const Outcome o = run({ file(name + ".bmp").string(), "--no-centre", "-o", file(name + ".html").string() });
+        const Outcome o = run(
+            { file(name + ".bmp").string(), "--no-centre", "-o", file(name + ".html").string() });
         EXPECT_EQ(o.exit, 0) << name << o.err;
-        EXPECT_EQ(readAll(file(name + ".html")), readAll(Data / "good" / "four-colours.letter.html")) << name;
+        EXPECT_EQ(
+            readAll(file(name + ".html")), readAll(Data / "good" / "four-colours.letter.html"))
+            << name;
     }
 }
 

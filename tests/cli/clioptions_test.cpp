@@ -27,20 +27,23 @@ TEST(CliOptions, squareModeDrawsEightsLikeTheWindow)
 
 TEST(CliOptions, readsValuesInBothSpellings)
 {
-    const CliParse parse = parseCliOptions({ "--columns=37,5", "--rows", "1 2", "p.jpg", "--background",
-        "#FF8000", "--colours", "grey", "--bold", "--italic", "--no-centre" });
+    const CliParse parse = parseCliOptions({ "--columns=37,5", "--rows", "1 2", "p.jpg",
+        "--background", "#FF8000", "--colours", "grey", "--bold", "--italic", "--no-centre" });
     ASSERT_EQ(parse.error, "");
     EXPECT_EQ(*parse.options.columns, "37,5");
     EXPECT_EQ(*parse.options.rows, "1 2");
     EXPECT_EQ(parse.options.background, makeColour(255, 128, 0));
     EXPECT_EQ(parse.options.treatment, ColourTreatment::BlackAndWhite);
-    EXPECT_TRUE(parse.options.style.bold && parse.options.style.italic && !parse.options.style.centred);
+    EXPECT_TRUE(
+        parse.options.style.bold && parse.options.style.italic && !parse.options.style.centred);
 }
 
 TEST(CliOptions, refusesWhatItDoesNotUnderstandInFrench)
 {
-    EXPECT_EQ(parseCliOptions({ "p.jpg", "--frobnicate" }).error, "Option inconnue : --frobnicate (voir --help).");
-    EXPECT_EQ(parseCliOptions({ "p.jpg", "--columns" }).error, "L'option --columns attend une valeur.");
+    EXPECT_EQ(parseCliOptions({ "p.jpg", "--frobnicate" }).error,
+        "Option inconnue : --frobnicate (voir --help).");
+    EXPECT_EQ(
+        parseCliOptions({ "p.jpg", "--columns" }).error, "L'option --columns attend une valeur.");
     EXPECT_EQ(parseCliOptions({}).error, "Aucune image indiquée (voir --help).");
     EXPECT_NE(parseCliOptions({ "a.jpg", "b.jpg" }).error, "");
     EXPECT_NE(parseCliOptions({ "p.jpg", "--random", "--chars", "x" }).error, "");

@@ -10,7 +10,10 @@ struct RgbCase {
     const char* web;
 };
 
-void PrintTo(const RgbCase& c, std::ostream* out) { *out << c.value; }
+void PrintTo(const RgbCase& c, std::ostream* out)
+{
+    *out << c.value;
+}
 
 class ColourValueTest : public testing::TestWithParam<RgbCase> { };
 

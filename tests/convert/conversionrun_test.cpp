@@ -18,7 +18,10 @@ struct TestPicture {
     PixelBuffer buffer() const { return { words.data(), width, height, width }; }
 };
 
-std::uint32_t argb(int red, int green, int blue) { return 0xFF000000u | (red << 16) | (green << 8) | blue; }
+std::uint32_t argb(int red, int green, int blue)
+{
+    return 0xFF000000u | (red << 16) | (green << 8) | blue;
+}
 
 // Top left red, top right green, bottom left blue, bottom right white.
 TestPicture fourColours()
@@ -82,8 +85,10 @@ TEST(ConversionRun, writesTheLetterPageOfTheFourColourPicture)
     ASSERT_EQ(page.lines.size(), 4u);
     EXPECT_EQ(page.lines[0], Head);
     EXPECT_EQ(page.lines[0].size(), 111u);
-    EXPECT_EQ(page.lines[1], "<font color=\"#FF0000\">o</font><font color=\"#00FF00\">o</font><br>");
-    EXPECT_EQ(page.lines[2], "<font color=\"#0000FF\">o</font><font color=\"#FFFFFF\">o</font><br>");
+    EXPECT_EQ(
+        page.lines[1], "<font color=\"#FF0000\">o</font><font color=\"#00FF00\">o</font><br>");
+    EXPECT_EQ(
+        page.lines[2], "<font color=\"#0000FF\">o</font><font color=\"#FFFFFF\">o</font><br>");
     EXPECT_EQ(page.lines[3], "<br></FONT></BODY></HTML>");
     EXPECT_EQ(page.htmlRows,
         "<font color=\"#FF0000\">o</font><font color=\"#00FF00\">o</font><br>"
@@ -93,7 +98,8 @@ TEST(ConversionRun, writesTheLetterPageOfTheFourColourPicture)
 TEST(ConversionRun, writesTheSquarePageInBold)
 {
     const TestPicture picture = fourColours();
-    const Page page = runWhole(startWith(2, { true, false, false }), rowsOf(picture, 2, 2, CellMode::Square, U"o"));
+    const Page page = runWhole(
+        startWith(2, { true, false, false }), rowsOf(picture, 2, 2, CellMode::Square, U"o"));
     ASSERT_EQ(page.lines.size(), 4u);
     EXPECT_EQ(page.lines[0], Head + "<b>");
     EXPECT_EQ(page.lines[1],
@@ -155,7 +161,8 @@ TEST(ConversionRun, definedCharactersCycleOverRowEndsStartingWithTheSecond)
         return glyphs;
     };
     const Page abc = runWhole(startWith(3), rowsOf(picture, 2, 3, CellMode::Letter, U"ABC"));
-    EXPECT_EQ(glyphsOf(abc.lines[1]) + "," + glyphsOf(abc.lines[2]) + "," + glyphsOf(abc.lines[3]), "BC,AB,CA");
+    EXPECT_EQ(glyphsOf(abc.lines[1]) + "," + glyphsOf(abc.lines[2]) + "," + glyphsOf(abc.lines[3]),
+        "BC,AB,CA");
     const Page ab = runWhole(startWith(2), rowsOf(picture, 3, 2, CellMode::Letter, U"AB"));
     EXPECT_EQ(glyphsOf(ab.lines[1]) + "," + glyphsOf(ab.lines[2]), "BAB,ABA");
 }
@@ -178,7 +185,8 @@ TEST(ConversionRun, randomGlyphsContinueTheSequenceFromRunToRun)
     const Page second = runWhole(start, rowsOf(picture, 4, 4, CellMode::Letter, U""), &shared);
     EXPECT_NE(first.htmlRows, second.htmlRows);
     RandomGlyphs restarted;
-    EXPECT_EQ(runWhole(start, rowsOf(picture, 4, 4, CellMode::Letter, U""), &restarted).htmlRows, first.htmlRows);
+    EXPECT_EQ(runWhole(start, rowsOf(picture, 4, 4, CellMode::Letter, U""), &restarted).htmlRows,
+        first.htmlRows);
     EXPECT_EQ(first.htmlRows.substr(22, 1), "R"); // the pinned generator's first draw
 }
 
@@ -192,7 +200,8 @@ TEST(ConversionRun, readsModeSizesCharactersAndPictureAgainForEachRow)
     // Square mode, one column, other characters and another picture from row 2 on; the cell
     // counter runs on, so the third cell takes "x".
     ASSERT_EQ(run.buildRow(rowsOf(black, 1, 2, CellMode::Square, U"xyz")), RowOutcome::Written);
-    EXPECT_EQ(run.row(), "<span style=\"background-color: #000000\"><font color=\"#000000\">x</font></span><br>");
+    EXPECT_EQ(run.row(),
+        "<span style=\"background-color: #000000\"><font color=\"#000000\">x</font></span><br>");
     // Back to the first picture; row 3 of 2 lies below it and reads white.
     ASSERT_EQ(run.buildRow(rowsOf(picture, 1, 2, CellMode::Letter, U"o")), RowOutcome::Written);
     EXPECT_EQ(run.row(), "<font color=\"#FFFFFF\">o</font><br>");
@@ -204,10 +213,14 @@ TEST(ConversionRun, stopsWhenAFieldBecomesUnusableDuringTheRun)
 {
     const TestPicture picture = fourColours();
     ConversionRun run(startWith(2));
-    EXPECT_EQ(run.buildRow(rowsOf(picture, 0, 2, CellMode::Letter, U"o")), RowOutcome::InvalidDimensions);
-    EXPECT_EQ(run.buildRow(rowsOf(picture, 2, 0, CellMode::Letter, U"o")), RowOutcome::InvalidDimensions);
-    EXPECT_EQ(run.buildRow(rowsOf(picture, 2, 2, CellMode::Letter, U"")), RowOutcome::NoDefinedCharacters);
-    EXPECT_EQ(run.buildRow(rowsOf(picture, 1e7 + 1, 2, CellMode::Letter, U"o")), RowOutcome::TooLarge);
+    EXPECT_EQ(
+        run.buildRow(rowsOf(picture, 0, 2, CellMode::Letter, U"o")), RowOutcome::InvalidDimensions);
+    EXPECT_EQ(
+        run.buildRow(rowsOf(picture, 2, 0, CellMode::Letter, U"o")), RowOutcome::InvalidDimensions);
+    EXPECT_EQ(run.buildRow(rowsOf(picture, 2, 2, CellMode::Letter, U"")),
+        RowOutcome::NoDefinedCharacters);
+    EXPECT_EQ(
+        run.buildRow(rowsOf(picture, 1e7 + 1, 2, CellMode::Letter, U"o")), RowOutcome::TooLarge);
     EXPECT_EQ(run.rowsDone(), 0);
 }
 
@@ -218,7 +231,8 @@ TEST(ConversionRun, pageHoldsWindows1252AndTheCodesHoldUnicode)
     run.buildRow(rowsOf(picture, 2, 2, CellMode::Letter, U"😀é"));
     // The first cell takes the second character.
     EXPECT_EQ(run.row(), "<font color=\"#FF0000\">é</font><font color=\"#00FF00\">😀</font><br>");
-    EXPECT_EQ(run.pageRow(), "<font color=\"#FF0000\">\xE9</font><font color=\"#00FF00\">?</font><br>");
+    EXPECT_EQ(
+        run.pageRow(), "<font color=\"#FF0000\">\xE9</font><font color=\"#00FF00\">?</font><br>");
 }
 
 TEST(StartChecks, comeInTheirOrder)
@@ -262,7 +276,10 @@ struct ProgressCase {
     std::vector<int> shown;
 };
 
-void PrintTo(const ProgressCase& c, std::ostream* out) { *out << c.rows << " rows"; }
+void PrintTo(const ProgressCase& c, std::ostream* out)
+{
+    *out << c.rows << " rows";
+}
 
 class ProgressTest : public testing::TestWithParam<ProgressCase> { };
 
@@ -302,13 +319,16 @@ TEST(ConversionRun, colourTreatmentsAgreeWithThePlainDefinition)
             ConversionRun run(start);
             // Row 1 samples pixel row 1, columns 1 to 64; row 2 lies below the picture.
             for (int y = 1; y <= 2; ++y) {
-                ASSERT_EQ(run.buildRow(rowsOf(picture, 64, 1, CellMode::Letter, U"o")), RowOutcome::Written);
+                ASSERT_EQ(run.buildRow(rowsOf(picture, 64, 1, CellMode::Letter, U"o")),
+                    RowOutcome::Written);
                 const std::string row(run.row());
                 for (int x = 1; x <= 64; ++x) {
                     const ColourValue pixel = picture.buffer().pixel(x, y);
-                    const std::string expected = DectoWebCol(CellColour(pixel, start.treatment, start.channels));
+                    const std::string expected
+                        = DectoWebCol(CellColour(pixel, start.treatment, start.channels));
                     ASSERT_EQ(row.substr(30 * (x - 1) + 13, 7), expected)
-                        << "treatment " << treatment << ", channels " << switches << ", cell " << x << ", row " << y;
+                        << "treatment " << treatment << ", channels " << switches << ", cell " << x
+                        << ", row " << y;
                 }
             }
         }

@@ -32,7 +32,8 @@ TEST(RandomGlyphs, drawsOnlyAtSignAndCapitalLetters)
 
 TEST(RandomGlyphs, firstCodesFollowFromTheFirstValues)
 {
-    // 0.7055475 x 26 + 64 = 82.34 gives "R"; 0.5334240 gives 77.87, "N"; 0.5795186 gives 79.07, "O".
+    // 0.7055475 x 26 + 64 = 82.34 gives "R"; 0.5334240 gives 77.87, "N"; 0.5795186 gives 79.07,
+    // "O".
     RandomGlyphs generator;
     EXPECT_EQ(generator.next(), 'R');
     EXPECT_EQ(generator.next(), 'N');
@@ -66,7 +67,9 @@ TEST(Glyph, keepsUnicodeForTheCodesAndReplacesWhatIsNoCharacter)
 TEST(Glyph, decodesUtf8ReplacingEachInvalidByte)
 {
     EXPECT_EQ(decodeUtf8("aé€😀"), std::u32string(U"aé€😀"));
-    EXPECT_EQ(decodeUtf8("a\xFF" "b"), std::u32string(U"a\uFFFDb"));
+    EXPECT_EQ(decodeUtf8("a\xFF"
+                         "b"),
+        std::u32string(U"a\uFFFDb"));
     EXPECT_EQ(decodeUtf8("\xC0\xAF"), std::u32string(U"\uFFFD\uFFFD")); // overlong
     EXPECT_EQ(decodeUtf8("\xED\xA0\x80"), std::u32string(U"\uFFFD\uFFFD\uFFFD")); // surrogate
     EXPECT_EQ(decodeUtf8("\xE2\x82"), std::u32string(U"\uFFFD\uFFFD")); // cut short

@@ -46,7 +46,8 @@ QByteArray blackPng(int width, int height)
     header[8] = 8; // bits per sample
     header[9] = 0; // grey
     QByteArray raw(qsizetype(width + 1) * height, '\0');
-    QByteArray zlib = qCompress(raw, 9).mid(4); // qCompress puts the length in front of a zlib stream
+    QByteArray zlib
+        = qCompress(raw, 9).mid(4); // qCompress puts the length in front of a zlib stream
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", zlib)
         + pngChunk("IEND", {});
 }
@@ -96,7 +97,10 @@ struct BadCase {
     PictureError error;
 };
 
-void PrintTo(const BadCase& c, std::ostream* out) { *out << '"' << c.file << '"'; }
+void PrintTo(const BadCase& c, std::ostream* out)
+{
+    *out << '"' << c.file << '"';
+}
 
 class BadPictureTest : public testing::TestWithParam<BadCase> { };
 
@@ -109,16 +113,19 @@ TEST_P(BadPictureTest, saysWhyAndHoldsNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, BadPictureTest,
-    testing::Values(BadCase { "empty.jpg", PictureError::Empty }, BadCase { "text.jpg", PictureError::NotAPicture },
-        BadCase { "truncated.jpg", PictureError::Damaged }, BadCase { "truncated.gif", PictureError::Damaged },
+    testing::Values(BadCase { "empty.jpg", PictureError::Empty },
+        BadCase { "text.jpg", PictureError::NotAPicture },
+        BadCase { "truncated.jpg", PictureError::Damaged },
+        BadCase { "truncated.gif", PictureError::Damaged },
         BadCase { "huge-header.png", PictureError::TooLarge },
-        BadCase { "lying-header.bmp", PictureError::Damaged }, BadCase { "missing.bmp", PictureError::NotFound },
-        BadCase { "", PictureError::NotAFile }));
+        BadCase { "lying-header.bmp", PictureError::Damaged },
+        BadCase { "missing.bmp", PictureError::NotFound }, BadCase { "", PictureError::NotAFile }));
 
 TEST(PictureReader, findsFilesWhateverTheirNames)
 {
     QTemporaryDir dir;
-    for (const QString name : { QStringLiteral("avec des espaces.bmp"), QStringLiteral("éléphant à l'été.bmp") }) {
+    for (const QString name :
+        { QStringLiteral("avec des espaces.bmp"), QStringLiteral("éléphant à l'été.bmp") }) {
         const QString path = dir.filePath(name);
         ASSERT_TRUE(QFile::copy(Data + "/good/four-colours.bmp", path));
         const Picture picture = readPicture(path);
@@ -126,7 +133,8 @@ TEST(PictureReader, findsFilesWhateverTheirNames)
         EXPECT_EQ(picture.pixels().pixel(1, 1), 0xFFFFFF);
     }
     // A Latin-1 name is no Unicode text: only its bytes reach it.
-    const std::string latin1 = QFile::encodeName(dir.path()).toStdString() + "/latin1-\xE9t\xE9.bmp";
+    const std::string latin1
+        = QFile::encodeName(dir.path()).toStdString() + "/latin1-\xE9t\xE9.bmp";
     ASSERT_TRUE(QFile::copy(Data + "/good/four-colours.bmp", dir.filePath("copy.bmp")));
     ASSERT_EQ(::rename(QFile::encodeName(dir.filePath("copy.bmp")).constData(), latin1.c_str()), 0);
     const Picture picture = readPictureNative(latin1);
