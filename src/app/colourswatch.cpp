@@ -1,4 +1,4 @@
-#include "colourswatch.h"
+#include "app/colourswatch.h"
 
 #include <QMouseEvent>
 

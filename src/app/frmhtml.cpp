@@ -1,11 +1,11 @@
-#include "frmhtml.h"
+#include "app/frmhtml.h"
 
-#include "codepane.h"
-#include "colourswatch.h"
-#include "desktop.h"
-#include "linklabel.h"
-#include "modecheckbox.h"
-#include "picturebox.h"
+#include "app/colourswatch.h"
+#include "app/linklabel.h"
+#include "app/modecheckbox.h"
+#include "app/picturebox.h"
+#include "output/codepane.h"
+#include "platform/desktop.h"
 
 #include <QAction>
 #include <QButtonGroup>

@@ -1,16 +1,16 @@
 // What the user does in the window apart from a run: the mode interlocks, the background
 // colour, the links, the picture, the output size, the copy and stop commands.
-#include "frmhtml.h"
+#include "app/frmhtml.h"
 
-#include "codemimedata.h"
-#include "codepane.h"
-#include "colourswatch.h"
-#include "desktop.h"
-#include "linklabel.h"
-#include "modecheckbox.h"
-#include "outputsize.h"
-#include "picturebox.h"
-#include "picturechoice.h"
+#include "app/colourswatch.h"
+#include "app/linklabel.h"
+#include "app/modecheckbox.h"
+#include "app/picturebox.h"
+#include "image/outputsize.h"
+#include "image/picturechoice.h"
+#include "output/codemimedata.h"
+#include "output/codepane.h"
+#include "platform/desktop.h"
 
 #include <QAction>
 #include <QButtonGroup>

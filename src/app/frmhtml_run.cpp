@@ -1,17 +1,17 @@
 // The start command: a run writes the page row by row on the window's own thread, pausing
 // after each row to serve the window, then hands its codes to the panes.
-#include "frmhtml.h"
+#include "app/frmhtml.h"
 
-#include "blogcode.h"
-#include "codepane.h"
-#include "colourswatch.h"
-#include "conversionrun.h"
-#include "modecheckbox.h"
-#include "numbertext.h"
-#include "pagefile.h"
-#include "picturebox.h"
-#include "picturechoice.h"
-#include "runmessages.h"
+#include "app/colourswatch.h"
+#include "app/modecheckbox.h"
+#include "app/picturebox.h"
+#include "convert/conversionrun.h"
+#include "convert/numbertext.h"
+#include "image/picturechoice.h"
+#include "output/blogcode.h"
+#include "output/codepane.h"
+#include "output/pagefile.h"
+#include "wording/runmessages.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "clicktracker.h"
+#include "app/clicktracker.h"
 
 #include <QLabel>
 #include <QUrl>

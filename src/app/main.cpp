@@ -1,5 +1,5 @@
-#include "frmhtml.h"
-#include "qtdesktop.h"
+#include "app/frmhtml.h"
+#include "platform/qtdesktop.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "modecheckbox.h"
+#include "app/modecheckbox.h"
 
 #include <QMouseEvent>
 

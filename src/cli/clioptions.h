@@ -1,9 +1,9 @@
 #pragma once
 
-#include "colourtreatment.h"
-#include "colourvalue.h"
-#include "glyph.h"
-#include "htmldocument.h"
+#include "convert/colourtreatment.h"
+#include "convert/colourvalue.h"
+#include "convert/glyph.h"
+#include "convert/htmldocument.h"
 
 #include <optional>
 #include <string>

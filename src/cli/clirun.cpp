@@ -1,11 +1,11 @@
-#include "clirun.h"
+#include "cli/clirun.h"
 
-#include "blogcode.h"
-#include "conversionrun.h"
-#include "numbertext.h"
-#include "pagefile.h"
-#include "picturereader.h"
-#include "runmessages.h"
+#include "convert/conversionrun.h"
+#include "convert/numbertext.h"
+#include "image/picturereader.h"
+#include "output/blogcode.h"
+#include "output/pagefile.h"
+#include "wording/runmessages.h"
 
 #include <cerrno>
 #include <cstdlib>

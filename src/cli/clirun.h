@@ -1,6 +1,6 @@
 #pragma once
 
-#include "clioptions.h"
+#include "cli/clioptions.h"
 
 #include <cstdio>
 

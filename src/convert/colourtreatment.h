@@ -1,6 +1,6 @@
 #pragma once
 
-#include "colourvalue.h"
+#include "convert/colourvalue.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "conversionrun.h"
+#include "convert/conversionrun.h"
 
-#include "numbertext.h"
-#include "samplegrid.h"
+#include "convert/numbertext.h"
+#include "convert/samplegrid.h"
 
 #include <algorithm>
 #include <cmath>

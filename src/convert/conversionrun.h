@@ -1,9 +1,9 @@
 #pragma once
 
-#include "colourtreatment.h"
-#include "glyph.h"
-#include "htmldocument.h"
-#include "pixelbuffer.h"
+#include "convert/colourtreatment.h"
+#include "convert/glyph.h"
+#include "convert/htmldocument.h"
+#include "convert/pixelbuffer.h"
 
 #include <array>
 #include <cstdint>

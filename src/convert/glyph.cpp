@@ -1,4 +1,4 @@
-#include "glyph.h"
+#include "convert/glyph.h"
 
 #include <cmath>
 

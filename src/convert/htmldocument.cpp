@@ -1,4 +1,4 @@
-#include "htmldocument.h"
+#include "convert/htmldocument.h"
 
 namespace mosaiq {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "colourvalue.h"
+#include "convert/colourvalue.h"
 
 #include <string>
 #include <string_view>

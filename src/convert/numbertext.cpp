@@ -1,4 +1,4 @@
-#include "numbertext.h"
+#include "convert/numbertext.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "samplegrid.h"
+#include "convert/samplegrid.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "outputsize.h"
+#include "image/outputsize.h"
 
 #include <cmath>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "picturechoice.h"
+#include "image/picturechoice.h"
 
 #include <QDir>
 #include <QImageReader>

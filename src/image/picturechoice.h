@@ -1,6 +1,6 @@
 #pragma once
 
-#include "picturereader.h"
+#include "image/picturereader.h"
 
 #include <QImage>
 #include <QSize>

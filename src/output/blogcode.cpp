@@ -1,4 +1,4 @@
-#include "blogcode.h"
+#include "output/blogcode.h"
 
 #include <array>
 #include <cstring>

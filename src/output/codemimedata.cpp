@@ -1,6 +1,6 @@
-#include "codemimedata.h"
+#include "output/codemimedata.h"
 
-#include "codepane.h"
+#include "output/codepane.h"
 
 #include <new>
 

@@ -1,4 +1,4 @@
-#include "codepane.h"
+#include "output/codepane.h"
 
 #include <QClipboard>
 #include <QFontMetrics>

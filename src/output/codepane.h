@@ -1,6 +1,6 @@
 #pragma once
 
-#include "codepanelayout.h"
+#include "output/codepanelayout.h"
 
 #include <QAbstractScrollArea>
 #include <QFont>

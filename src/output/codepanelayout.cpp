@@ -1,4 +1,4 @@
-#include "codepanelayout.h"
+#include "output/codepanelayout.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "qtdesktop.h"
+#include "platform/qtdesktop.h"
 
 #include <QClipboard>
 #include <QColorDialog>

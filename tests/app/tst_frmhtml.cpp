@@ -1,11 +1,11 @@
 // The window as it opens, its keys and the interlocks of the mode boxes.
-#include "codepane.h"
-#include "colourswatch.h"
-#include "fakedesktop.h"
-#include "frmhtml.h"
-#include "picturebox.h"
-#include "picturereader.h"
-#include "windowtest.h"
+#include "app/colourswatch.h"
+#include "app/frmhtml.h"
+#include "app/picturebox.h"
+#include "image/picturereader.h"
+#include "output/codepane.h"
+#include "support/fakedesktop.h"
+#include "support/windowtest.h"
 
 #include <QAction>
 #include <QCheckBox>

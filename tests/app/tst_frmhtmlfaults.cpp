@@ -1,11 +1,11 @@
 // Whatever the user throws at the window: bad pictures, pictures spoiled after they were chosen,
 // sizes at the edges of the numbers, any Unicode text, a page that cannot be written, and many
 // runs in a row. Each is answered with a message, the earlier state and results kept.
-#include "codepane.h"
-#include "fakedesktop.h"
-#include "frmhtml.h"
-#include "picturebox.h"
-#include "windowtest.h"
+#include "app/frmhtml.h"
+#include "app/picturebox.h"
+#include "output/codepane.h"
+#include "support/fakedesktop.h"
+#include "support/windowtest.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -1,12 +1,12 @@
 // What the user gives the window before a run: the picture, the output size, the background
 // colour; and the links of the information panel.
-#include "codepane.h"
-#include "colourswatch.h"
-#include "fakedesktop.h"
-#include "frmhtml.h"
-#include "picturebox.h"
-#include "picturereader.h"
-#include "windowtest.h"
+#include "app/colourswatch.h"
+#include "app/frmhtml.h"
+#include "app/picturebox.h"
+#include "image/picturereader.h"
+#include "output/codepane.h"
+#include "support/fakedesktop.h"
+#include "support/windowtest.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,12 +1,12 @@
 // A run in the window: start checks, the page and the panes, progress, stop, copy, and the
 // ways a run can end early.
-#include "blogcode.h"
-#include "codepane.h"
-#include "colourswatch.h"
-#include "fakedesktop.h"
-#include "frmhtml.h"
-#include "picturebox.h"
-#include "windowtest.h"
+#include "app/colourswatch.h"
+#include "app/frmhtml.h"
+#include "app/picturebox.h"
+#include "output/blogcode.h"
+#include "output/codepane.h"
+#include "support/fakedesktop.h"
+#include "support/windowtest.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "colourtreatment.h"
+#include "convert/colourtreatment.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "colourvalue.h"
+#include "convert/colourvalue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "conversionrun.h"
-#include "numbertext.h"
+#include "convert/conversionrun.h"
+#include "convert/numbertext.h"
 
 #include <gtest/gtest.h>
 

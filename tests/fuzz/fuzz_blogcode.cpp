@@ -1,6 +1,6 @@
 // The one-pass blog-code translation must give what the twelve steps give, for any text.
-#include "blogcode.h"
-#include "blogcodereference.h"
+#include "output/blogcode.h"
+#include "support/blogcodereference.h"
 
 #include <cstdlib>
 #include <string_view>

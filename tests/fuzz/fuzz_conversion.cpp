@@ -1,10 +1,10 @@
 // A whole run on a small random picture with random settings, the user changing options
 // between rows: every row must keep the shape of its cells, and the rows must translate like
 // the reference, whole or one by one.
-#include "blogcode.h"
-#include "blogcodereference.h"
-#include "conversionrun.h"
-#include "numbertext.h"
+#include "convert/conversionrun.h"
+#include "convert/numbertext.h"
+#include "output/blogcode.h"
+#include "support/blogcodereference.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,5 +1,5 @@
 // The size fields take any text the user types or pastes.
-#include "numbertext.h"
+#include "convert/numbertext.h"
 
 #include <cmath>
 #include <cstdlib>

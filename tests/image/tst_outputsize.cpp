@@ -1,5 +1,5 @@
 // Halving and doubling the output size in the user's number format.
-#include "outputsize.h"
+#include "image/outputsize.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 // What the picture dialog offers and what a chosen picture gives the window.
-#include "picturechoice.h"
+#include "image/picturechoice.h"
 
 #include <QFile>
 #include <QImageReader>

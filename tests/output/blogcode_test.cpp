@@ -1,5 +1,5 @@
-#include "blogcode.h"
-#include "blogcodereference.h"
+#include "output/blogcode.h"
+#include "support/blogcodereference.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "pagefile.h"
+#include "output/pagefile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "codemimedata.h"
-#include "codepane.h"
+#include "output/codemimedata.h"
+#include "output/codepane.h"
 
 #include <QClipboard>
 #include <QFontMetricsF>

@@ -1,5 +1,5 @@
 // The parts of the desktop that a test can use without a user: the clipboard.
-#include "qtdesktop.h"
+#include "platform/qtdesktop.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

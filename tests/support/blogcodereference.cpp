@@ -1,4 +1,4 @@
-#include "blogcodereference.h"
+#include "support/blogcodereference.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "picturereader.h"
+#include "image/picturereader.h"
 
 #include <QFile>
 #include <QFileInfo>

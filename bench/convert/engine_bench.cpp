@@ -1,7 +1,7 @@
 // Cells per second of the engine alone, on one core: a 1920 x 1080 picture at one cell per
 // pixel, in letter and square mode, plus the blog-code translation of the result.
-#include "blogcode.h"
-#include "conversionrun.h"
+#include "convert/conversionrun.h"
+#include "output/blogcode.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "conversionrun.h"
+#include "convert/conversionrun.h"
 
 namespace mosaiq {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "benchpicture.h"
-#include "fakedesktop.h"
-#include "frmhtml.h"
+#include "app/frmhtml.h"
+#include "support/benchpicture.h"
+#include "support/fakedesktop.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "picturereader.h"
+#include "image/picturereader.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fakedesktop.h"
-#include "frmhtml.h"
+#include "app/frmhtml.h"
+#include "support/fakedesktop.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 // Whole-process figures of mosaiq-cli on a 1920 x 1080 JPEG at one cell per pixel: wall time
 // beside jp2a on the same picture, the floor (decoding the picture plus writing the page's
 // bytes), and peak memory compared with the decoded picture, for two picture sizes.
-#include "benchpicture.h"
+#include "support/benchpicture.h"
 
 #include <QElapsedTimer>
 #include <QImage>

@@ -6,7 +6,7 @@
 //   codepane_bench [cells]      (default 1000000; the QPlainTextEdit side only runs up to
 //                                1000000 cells, it needs about 13 s per million)
 
-#include "codepane.h"
+#include "output/codepane.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 // Fifty runs in a row in the window, with the stop button pressed in some of them, on a
 // 640 x 480 picture at one cell per pixel: the memory of this process (resident, after each run)
 // and its open files must not grow beyond noise.
-#include "benchwindow.h"
-#include "frmhtml.h"
+#include "app/frmhtml.h"
+#include "support/benchwindow.h"
 
 #include <QApplication>
 #include <QDir>

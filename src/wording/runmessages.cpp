@@ -1,4 +1,4 @@
-#include "runmessages.h"
+#include "wording/runmessages.h"
 
 namespace mosaiq {
 

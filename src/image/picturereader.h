@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pixelbuffer.h"
+#include "convert/pixelbuffer.h"
 
 #include <QImage>
 #include <QString>

@@ -3,11 +3,11 @@
 // window went without serving its events, showing the HTML code and jumping to its end, and the
 // peak memory of this process (the web engine's own processes are not counted). The plain text
 // edit that the panes replace is measured on the same code, on a part of it, side by side.
-#include "benchwindow.h"
-#include "codemimedata.h"
-#include "codepane.h"
-#include "frmhtml.h"
-#include "qtdesktop.h"
+#include "app/frmhtml.h"
+#include "output/codemimedata.h"
+#include "output/codepane.h"
+#include "platform/qtdesktop.h"
+#include "support/benchwindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
