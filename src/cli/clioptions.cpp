@@ -1,5 +1,7 @@
 #include "cli/clioptions.h"
 
+#include "wording/cliwords.h"
+
 namespace mosaiq {
 
 std::optional<ColourValue> parseWebColour(const std::string& text)
@@ -48,7 +50,7 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
             if (inlineValue)
                 return true;
             if (i + 1 >= arguments.size()) {
-                parse.error = "L'option " + name + " attend une valeur.";
+                parse.error = cli::optionNeedsValue(name);
                 return false;
             }
             value = arguments[++i];
@@ -56,7 +58,7 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
         };
         auto noValue = [&]() -> bool {
             if (inlineValue)
-                parse.error = "L'option " + name + " ne prend pas de valeur.";
+                parse.error = cli::optionTakesNoValue(name);
             return !inlineValue;
         };
 
@@ -84,8 +86,7 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
             else if (value == "grey" || value == "gray" || value == "gris")
                 o.treatment = ColourTreatment::BlackAndWhite;
             else {
-                parse.error = "Couleurs inconnues : « " + value
-                    + " » (original, red, green, blue ou grey).";
+                parse.error = cli::unknownColours(value);
                 return parse;
             }
         } else if (name == "--square" || name == "--carre") {
@@ -118,7 +119,7 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
                 return parse;
             const auto colour = parseWebColour(value);
             if (!colour) {
-                parse.error = "Couleur de fond invalide : « " + value + " » (attendu : #RRVVBB).";
+                parse.error = cli::invalidBackground(value);
                 return parse;
             }
             o.background = *colour;
@@ -135,18 +136,18 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
                 return parse;
             o.blogCodePath = value;
         } else if (a.size() > 1 && a.starts_with('-') && a != "-") {
-            parse.error = "Option inconnue : " + a + " (voir --help).";
+            parse.error = cli::unknownOption(a);
             return parse;
         } else if (!pictureSeen) {
             o.picture = a;
             pictureSeen = true;
         } else {
-            parse.error = "Une seule image à la fois : « " + a + " » est de trop.";
+            parse.error = cli::onePictureOnly(a);
             return parse;
         }
     }
     if (randomGiven && charactersGiven) {
-        parse.error = "--random et --chars s'excluent : choisissez l'un des deux.";
+        parse.error = cli::RandomAndCharacters;
         return parse;
     }
     if (randomGiven)
@@ -157,41 +158,8 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
         o.characters = "8";
     }
     if (!pictureSeen && !o.help)
-        parse.error = "Aucune image indiquée (voir --help).";
+        parse.error = cli::NoPicture;
     return parse;
-}
-
-std::string cliHelpText()
-{
-    return R"(Utilisation : mosaiq-cli IMAGE [options]
-
-Transforme une image (BMP, JPEG, GIF, PNG...) en texte coloré pour une page web
-ou un article de blog : une cellule de la grille devient un caractère coloré
-comme l'image à cet endroit. Produit la même page et les mêmes codes que la
-fenêtre de Mosaiq.
-
-Dimensions (lues comme dans la fenêtre : nombre en tête, point décimal) :
-  --columns TEXTE       caractères par ligne (défaut : largeur de l'image)
-  --rows TEXTE          nombre de lignes (défaut : hauteur de l'image)
-
-Rendu :
-  --colours NOM         original, red, green, blue ou grey (défaut : original)
-  --square              mode carré (les caractères sont alors « 8 »)
-  --random              caractères tirés au hasard (@ et A à Z)
-  --chars TEXTE         caractères à répéter (défaut : « o »)
-  --bold, --italic      texte gras, italique
-  --no-centre           ne pas centrer (centré par défaut)
-  --background #RRVVBB  couleur de fond de la page (défaut : #000000)
-
-Sorties :
-  -o, --page FICHIER    la page HTML (défaut : sortie standard)
-  --html-code FICHIER   le code HTML, tel que le volet « Code HTML »
-  --blog-code FICHIER   le code pour blog, tel que le volet « Code SkyBlog »
-  -h, --help            cette aide
-
-Codes de sortie : 0 réussi, 2 réglages refusés, 3 image illisible,
-4 fichier impossible à écrire, 5 mémoire insuffisante.
-)";
 }
 
 } // namespace mosaiq

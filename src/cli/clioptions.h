@@ -36,9 +36,6 @@ struct CliParse {
 // Reads the arguments after the program name.
 CliParse parseCliOptions(const std::vector<std::string>& arguments);
 
-// The French help text.
-std::string cliHelpText();
-
 // "#RRGGBB" or "RRGGBB" as a ColourValue; nullopt for anything else.
 std::optional<ColourValue> parseWebColour(const std::string& text);
 

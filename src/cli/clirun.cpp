@@ -1,17 +1,16 @@
 #include "cli/clirun.h"
 
-#include "convert/conversionrun.h"
+#include "cli/outputfile.h"
 #include "convert/numbertext.h"
+#include "convert/rowloop.h"
 #include "image/picturereader.h"
 #include "output/blogcode.h"
-#include "output/pagefile.h"
+#include "output/codecollector.h"
+#include "wording/cliwords.h"
 #include "wording/runmessages.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <memory>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace mosaiq {
 
@@ -23,94 +22,11 @@ namespace {
         std::fputc('\n', err);
     }
 
-    // A file written under a temporary name beside its final one and renamed when complete, so a
-    // failed run never leaves a half-written file under the name the user asked for.
-    class OutputFile {
-    public:
-        explicit OutputFile(std::string path)
-            : m_path(std::move(path))
-        {
-        }
-        ~OutputFile() { discard(); }
-
-        bool open()
-        {
-            // A device or a pipe (/dev/stdout, /dev/full) is written in place: it cannot be
-            // replaced by renaming, and has no half-written state to hide anyway.
-            struct stat status;
-            if (::stat(m_path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-                if (S_ISDIR(status.st_mode)) {
-                    m_error = EISDIR;
-                    return false;
-                }
-                if (!m_file.open(m_path)) {
-                    m_error = -1;
-                    return false;
-                }
-                return true;
-            }
-            std::string pattern = m_path + ".XXXXXX";
-            const int fd = ::mkstemp(pattern.data());
-            if (fd < 0) {
-                m_error = errno;
-                return false;
-            }
-            // mkstemp makes the file private; an output file gets the usual permissions.
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::fchmod(fd, 0666 & ~mask);
-            ::close(fd);
-            m_temporary = pattern;
-            if (!m_file.open(m_temporary)) {
-                m_error = -1;
-                return false;
-            }
-            return true;
-        }
-
-        PageFile& file() { return m_file; }
-
-        bool commit()
-        {
-            if (!m_file.close()) {
-                m_error = -1;
-                return false;
-            }
-            if (!m_temporary.empty() && ::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
-                m_error = errno;
-                return false;
-            }
-            m_temporary.clear();
-            return true;
-        }
-
-        void discard()
-        {
-            m_file.close();
-            if (!m_temporary.empty())
-                ::unlink(m_temporary.c_str());
-            m_temporary.clear();
-        }
-
-        std::string errorText() const
-        {
-            return m_error == -1 ? m_file.errorText() : fileErrorText(m_error);
-        }
-        const std::string& path() const { return m_path; }
-
-    private:
-        std::string m_path;
-        std::string m_temporary;
-        PageFile m_file;
-        int m_error = 0;
-    };
-
     bool writeWhole(const std::string& path, const std::string& text, std::FILE* err)
     {
         OutputFile output(path);
         if (!output.open() || !output.file().write(text) || !output.commit()) {
-            say(err,
-                "Impossible d'écrire le fichier « " + path + " » : " + output.errorText() + ".");
+            say(err, cli::cannotWriteFile(path, output.errorText()));
             return false;
         }
         return true;
@@ -136,9 +52,7 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err)
 
     const Picture picture = readPictureNative(options.picture);
     if (picture.isNull()) {
-        say(err,
-            "Impossible de lire l'image « " + options.picture
-                + " » : " + pictureErrorText(picture).toStdString());
+        say(err, cli::cannotReadPicture(options.picture, pictureErrorText(picture).toStdString()));
         return ExitPicture;
     }
     const std::string columns = options.columns.value_or(std::to_string(picture.image.width()));
@@ -157,7 +71,6 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err)
     start.background = options.background;
     start.style = options.style;
     start.rows = numericValue(rows);
-    ConversionRun run(start);
 
     const std::u32string characters = decodeUtf8(options.characters);
     RowInput input;
@@ -166,6 +79,7 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err)
     input.mode = options.mode;
     input.definedCharacters = characters;
     input.picture = picture.pixels();
+    FixedSettings settings(input, options.style);
 
     std::unique_ptr<OutputFile> pageOutput;
     PageFile standardOutput;
@@ -176,47 +90,44 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err)
     } else {
         pageOutput = std::make_unique<OutputFile>(options.pagePath);
         if (!pageOutput->open()) {
-            say(err,
-                "Impossible d'écrire le fichier « " + options.pagePath
-                    + " » : " + pageOutput->errorText() + ".");
+            say(err, cli::cannotWriteFile(options.pagePath, pageOutput->errorText()));
             return ExitWrite;
         }
         page = &pageOutput->file();
     }
     auto pageFailed = [&] {
-        const std::string name = toStandardOutput ? std::string("la sortie standard")
-                                                  : "le fichier « " + options.pagePath + " »";
-        const std::string reason = toStandardOutput ? page->errorText() : pageOutput->errorText();
-        say(err, "Impossible d'écrire " + name + " : " + reason + ".");
+        say(err,
+            toStandardOutput ? cli::cannotWriteStandardOutput(page->errorText())
+                             : cli::cannotWriteFile(options.pagePath, pageOutput->errorText()));
         return ExitWrite;
     };
 
+    RowLoop loop(start, settings, *page);
     // The codes are kept only when asked for: the page alone streams in one row of memory.
-    const bool keepRows = !options.htmlCodePath.empty() || !options.blogCodePath.empty();
-    std::string htmlRows;
-    page->writeLine(run.header());
-    while (!run.finished() && !page->failed()) {
-        if (const RowOutcome outcome = run.buildRow(input); outcome != RowOutcome::Written) {
-            say(err, rowOutcomeMessage(outcome));
-            return ExitRefused;
-        }
-        page->writeLine(run.pageRow());
-        if (keepRows)
-            htmlRows += run.row();
+    CodeCollector codes(
+        loop.rowCount(), !options.htmlCodePath.empty(), !options.blogCodePath.empty());
+    if (!options.htmlCodePath.empty() || !options.blogCodePath.empty())
+        loop.addSink(codes);
+    const LoopStep result = loop.runToEnd();
+    if (result == LoopStep::Refused) {
+        say(err, rowOutcomeMessage(loop.refusal()));
+        return ExitRefused;
     }
-    page->writeLine(trailerLine(options.style));
-    if (toStandardOutput ? !page->close() : !pageOutput->commit())
+    if (result == LoopStep::PageFailed
+        || (toStandardOutput ? !page->close() : !pageOutput->commit()))
         return pageFailed();
 
+    const StyleFlags& style = options.style;
     if (!options.blogCodePath.empty()) {
-        std::string blog = HtmlToBlogCode(htmlRows);
-        WrapBlogCode(blog, options.style.bold, options.style.italic, options.style.centred);
+        std::string& blog = codes.blogCode();
+        WrapBlogCode(blog, style.bold, style.italic, style.centred);
         if (!writeWhole(options.blogCodePath, blog, err))
             return ExitWrite;
     }
     if (!options.htmlCodePath.empty()) {
-        WrapHtmlCode(htmlRows, options.style.bold, options.style.italic, options.style.centred);
-        if (!writeWhole(options.htmlCodePath, htmlRows, err))
+        std::string& html = codes.htmlRows();
+        WrapHtmlCode(html, style.bold, style.italic, style.centred);
+        if (!writeWhole(options.htmlCodePath, html, err))
             return ExitWrite;
     }
     return ExitOk;

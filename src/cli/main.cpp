@@ -1,5 +1,6 @@
 #include "cli/clioptions.h"
 #include "cli/clirun.h"
+#include "wording/cliwords.h"
 
 #include <QCoreApplication>
 
@@ -14,7 +15,7 @@ int main(int argc, char* argv[])
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const mosaiq::CliParse parse = mosaiq::parseCliOptions(arguments);
     if (parse.options.help) {
-        std::fputs(mosaiq::cliHelpText().c_str(), stdout);
+        std::fputs(mosaiq::cli::HelpText, stdout);
         return 0;
     }
     if (!parse.error.empty()) {
@@ -28,7 +29,7 @@ int main(int argc, char* argv[])
     } catch (const std::bad_alloc&) {
         // The output files asked for were removed on the way out; only the page on standard
         // output may be cut short.
-        std::fprintf(stderr, "Mémoire insuffisante : réduisez les dimensions.\n");
+        std::fprintf(stderr, "%s\n", mosaiq::cli::NotEnoughMemory);
         return mosaiq::ExitMemory;
     }
 }

@@ -134,6 +134,8 @@ template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
             next = next + 1 == count ? 0 : next + 1;
             glyph = m_definedGlyphs[next].utf8[0];
         }
+        if (m_keepCells)
+            m_cellGlyphs[std::size_t(i)] = Glyph { { glyph, 0, 0, 0 }, 1, glyph };
         if constexpr (Square) {
             std::memcpy(out, SquareTemplate, html::SquareCellLength);
             writeWebDigits(out + SquareBackground, m_colours[i]);
@@ -165,6 +167,8 @@ template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
         ++m_cellCounter;
         next = next + 1 == count ? 0 : next + 1;
         const Glyph& glyph = m_definedGlyphs[next];
+        if (m_keepCells)
+            m_cellGlyphs[std::size_t(i)] = glyph;
         std::memcpy(page, cell, length);
         if constexpr (Square) {
             writeWebDigits(page + SquareBackground, m_colours[i]);
@@ -206,6 +210,7 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     const std::size_t cellBytes = square ? html::SquareCellLength + 3 : html::LetterCellLength + 3;
     reserveRow(static_cast<std::size_t>(cells) * cellBytes + html::RowEnd.size());
     m_rowAscii = random || m_definedAscii;
+    m_cellGlyphs.resize(m_keepCells ? static_cast<std::size_t>(cells) : 0);
     if (m_rowAscii) {
         square ? writeCells<true>(cells) : writeCells<false>(cells);
     } else {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +91,13 @@ public:
     // The same row as the page holds it: Windows-1252, "?" for what that code page lacks.
     std::string_view pageRow() const;
 
+    // Whether each row's cell glyphs are kept for cellGlyphs(); off, the cells cost nothing more.
+    void keepCells(bool keep) { m_keepCells = keep; }
+    // The colours of the row just built, treatment applied, one per cell.
+    std::span<const ColourValue> cellColours() const { return m_colours; }
+    // Its glyphs, one per cell; empty unless keepCells(true).
+    std::span<const Glyph> cellGlyphs() const { return m_cellGlyphs; }
+
 private:
     void computeColours(const RowInput& input, std::int64_t cells, std::int64_t y);
     void useDefinedCharacters(std::u32string_view text);
@@ -112,6 +120,8 @@ private:
     std::vector<Glyph> m_definedGlyphs;
     bool m_definedAscii = true;
     bool m_rowAscii = true;
+    bool m_keepCells = false;
+    std::vector<Glyph> m_cellGlyphs;
 
     std::unique_ptr<char[]> m_row;
     std::size_t m_rowCapacity = 0;

@@ -40,8 +40,7 @@ namespace {
 std::string HtmlToBlogCode(std::string_view html)
 {
     std::string code;
-    // The blog code is a little over half the HTML; one reservation avoids regrowth.
-    code.reserve(html.size() / 2 + html.size() / 8 + 16);
+    code.reserve(estimatedBlogCodeSize(html.size()));
     appendBlogCode(code, html);
     return code;
 }

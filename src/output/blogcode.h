@@ -10,6 +10,13 @@ namespace mosaiq {
 // pass with the same result as the twelve steps in order.
 std::string HtmlToBlogCode(std::string_view html);
 
+// The size to reserve for the blog code of htmlBytes of HTML rows: a letter cell of 30 bytes is
+// 16 in the blog code, a square cell of 77 is 31, "<br>" becomes CR LF.
+constexpr std::size_t estimatedBlogCodeSize(std::size_t htmlBytes)
+{
+    return htmlBytes / 2 + htmlBytes / 16 + 16;
+}
+
 // Appends the blog code of html to code. Rows may be translated one by one as a run makes them:
 // no search text reaches across the "<br>" that ends a row, so the pieces join up to the
 // translation of the whole.

@@ -1,7 +1,8 @@
 #include "output/pagefile.h"
 
+#include "wording/filewords.h"
+
 #include <cerrno>
-#include <cstring>
 
 namespace mosaiq {
 
@@ -37,7 +38,7 @@ void PageFile::attach(std::FILE* stream)
 
 bool PageFile::writeLine(std::string_view line)
 {
-    return write(line) && write("\r\n");
+    return write(line) && write("\r\n") && (!m_flushEachLine || flush());
 }
 
 bool PageFile::write(std::string_view bytes)
@@ -87,34 +88,6 @@ bool PageFile::close()
 std::string PageFile::errorText() const
 {
     return fileErrorText(m_error);
-}
-
-std::string fileErrorText(int error)
-{
-    // The reasons a user can act on, in the program's language; the rest as the system says.
-    switch (error) {
-    case 0:
-        return {};
-    case ENOSPC:
-    case EDQUOT:
-        return "le disque est plein";
-    case EACCES:
-    case EPERM:
-        return "accès refusé";
-    case EROFS:
-        return "le dossier est en lecture seule";
-    case EISDIR:
-        return "c'est un dossier";
-    case ENOENT:
-    case ENOTDIR:
-        return "le dossier n'existe pas";
-    case ENAMETOOLONG:
-        return "le nom est trop long";
-    case EIO:
-        return "erreur d'entrée-sortie";
-    default:
-        return std::strerror(error);
-    }
 }
 
 } // namespace mosaiq

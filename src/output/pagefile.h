@@ -1,5 +1,7 @@
 #pragma once
 
+#include "convert/rowloop.h"
+
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -8,10 +10,10 @@ namespace mosaiq {
 
 // The page file, written line by line with CR LF line ends. Every failure is kept with the
 // system's reason, so the caller can tell the user which file failed and why.
-class PageFile {
+class PageFile : public PageSink {
 public:
     PageFile() = default;
-    ~PageFile(); // closes without reporting
+    ~PageFile() override; // closes without reporting
     PageFile(const PageFile&) = delete;
     PageFile& operator=(const PageFile&) = delete;
 
@@ -20,8 +22,13 @@ public:
     // Writes to an already open stream (standard output) without owning it.
     void attach(std::FILE* stream);
 
-    // Writes line and CR LF. False once anything failed.
-    bool writeLine(std::string_view line);
+    // Writes line and CR LF, and hands it to the system at once when flushEachLine() is on.
+    // False once anything failed.
+    bool writeLine(std::string_view line) override;
+
+    // A page that someone reads while it is written (the window's preview of a stopped run)
+    // is flushed line by line.
+    void flushEachLine(bool flush) { m_flushEachLine = flush; }
     // Writes bytes as they are, no line end.
     bool write(std::string_view bytes);
 
@@ -34,16 +41,14 @@ public:
 
     bool isOpen() const { return m_file != nullptr; }
     bool failed() const { return m_error != 0; }
-    // The reason for the first failure, in French (see fileErrorText).
+    // The reason for the first failure, in French.
     std::string errorText() const;
 
 private:
     std::FILE* m_file = nullptr;
     bool m_owned = false;
+    bool m_flushEachLine = false;
     int m_error = 0;
 };
-
-// A short French reason for the errno value error ("le disque est plein"), empty for 0.
-std::string fileErrorText(int error);
 
 } // namespace mosaiq

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "convert/conversionrun.h"
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace mosaiq {
+
+// What a run reads from its caller as it goes. The window answers from its controls, so a
+// change the user makes between rows counts from the next row; other callers answer with fixed
+// values.
+class RunSettings {
+public:
+    virtual ~RunSettings() = default;
+    // The options of the next row. The views in it stay valid until the next call.
+    virtual RowInput rowInput() = 0;
+    // The styles whose closing tags end the page, read when the last row is written.
+    virtual StyleFlags closingStyle() = 0;
+};
+
+// Where the page goes, one line at a time, without line ends.
+class PageSink {
+public:
+    virtual ~PageSink() = default;
+    // False once anything failed; the run then ends.
+    virtual bool writeLine(std::string_view line) = 0;
+};
+
+// One row as the run made it.
+struct BuiltRow {
+    std::int64_t number = 0; // 1 for the first row
+    std::string_view html; // the row for the codes: UTF-8, "<br>" included
+    std::string_view page; // the same row as the page holds it
+    CellMode mode = CellMode::Letter;
+    // Each cell's colour and glyph; empty unless some sink asked for cells.
+    std::span<const ColourValue> colours;
+    std::span<const Glyph> glyphs;
+};
+
+// Whatever else is made of the rows besides the page: the codes, a picture of the page.
+class RowSink {
+public:
+    virtual ~RowSink() = default;
+    // Whether rowBuilt() needs the cells' colours and glyphs, which cost a little to keep.
+    virtual bool wantsCells() const { return false; }
+    virtual void rowBuilt(const BuiltRow& row) = 0;
+};
+
+// What one step of a run did.
+enum class LoopStep : std::uint8_t {
+    RowWritten, // a row went to the page and the sinks; more may follow
+    Finished, // the trailer was written: the page is complete
+    Refused, // a row could not be made (see refusal())
+    PageFailed, // the page sink failed
+};
+
+// The one row loop of the program: the window, mosaiq-cli, the tests, the fuzzers and the
+// benchmarks all drive it. It writes the page's header, one line per row and the trailer, and
+// hands each row to the sinks. Between steps the caller may do what it likes (the window shows
+// progress, serves its events and looks for a stop); a caller that stops simply ends the loop,
+// and the page keeps its header and the rows written so far, without trailer.
+class RowLoop {
+public:
+    RowLoop(const RunStart& start, RunSettings& settings, PageSink& page,
+        RandomGlyphs& random = RandomGlyphs::shared());
+
+    // Sinks are added before the first step; the loop does not own them.
+    void addSink(RowSink& sink);
+
+    // Writes the header on the first call, then one row per call; the call after the last row
+    // writes the trailer and returns Finished.
+    LoopStep step();
+
+    // Steps until the page is complete or something fails.
+    LoopStep runToEnd();
+
+    std::int64_t rowsDone() const { return m_run.rowsDone(); }
+    std::int64_t rowCount() const { return m_run.rowCount(); }
+    // The percentage to show after the last row written, with the row count that row was made
+    // with.
+    int percent() const { return m_percent; }
+    RowOutcome refusal() const { return m_refusal; }
+
+private:
+    ConversionRun m_run;
+    RunSettings& m_settings;
+    PageSink& m_page;
+    std::vector<RowSink*> m_sinks;
+    bool m_headerWritten = false;
+    bool m_done = false;
+    int m_percent = 0;
+    RowOutcome m_refusal = RowOutcome::Written;
+};
+
+// Settings that never change during the run: mosaiq-cli, the tests and the benchmarks.
+class FixedSettings : public RunSettings {
+public:
+    FixedSettings(const RowInput& input, const StyleFlags& style)
+        : m_input(input)
+        , m_style(style)
+    {
+    }
+    RowInput rowInput() override { return m_input; }
+    StyleFlags closingStyle() override { return m_style; }
+
+private:
+    RowInput m_input;
+    StyleFlags m_style;
+};
+
+} // namespace mosaiq

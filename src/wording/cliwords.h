@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// What mosaiq-cli says, in French (UTF-8).
+namespace mosaiq::cli {
+
+// The help text of --help.
+extern const char* const HelpText;
+
+std::string optionNeedsValue(std::string_view option);
+std::string optionTakesNoValue(std::string_view option);
+std::string unknownOption(std::string_view option);
+std::string unknownColours(std::string_view name);
+std::string invalidBackground(std::string_view text);
+std::string onePictureOnly(std::string_view extra);
+inline constexpr const char* RandomAndCharacters
+    = "--random et --chars s'excluent : choisissez l'un des deux.";
+inline constexpr const char* NoPicture = "Aucune image indiquée (voir --help).";
+
+// "Impossible de lire l'image « path » : reason"
+std::string cannotReadPicture(std::string_view path, std::string_view reason);
+// "Impossible d'écrire le fichier « path » : reason."
+std::string cannotWriteFile(std::string_view path, std::string_view reason);
+// The same for the page on standard output.
+std::string cannotWriteStandardOutput(std::string_view reason);
+inline constexpr const char* NotEnoughMemory = "Mémoire insuffisante : réduisez les dimensions.";
+
+} // namespace mosaiq::cli
