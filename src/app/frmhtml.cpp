@@ -6,6 +6,7 @@
 #include "app/picturebox.h"
 #include "output/codepane.h"
 #include "platform/desktop.h"
+#include "wording/windowwords.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -36,6 +37,11 @@ static void initResources()
 namespace mosaiq {
 
 namespace {
+
+    QString text(const char* utf8)
+    {
+        return QString::fromUtf8(utf8);
+    }
 
     // The layout is kept in twips, so every place reads as its table gives it; at 96 dots per
     // inch fifteen of them make a pixel.
@@ -145,9 +151,9 @@ namespace {
 FrmHTML::FrmHTML(Desktop& desktop, QWidget* parent)
     : QWidget(parent)
     , m_desktop(desktop)
-    , m_previewFile(
-          QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("temp.html")))
 {
+    m_session.setPreviewFile(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("temp.html")));
     initResources();
     initWindow();
     initPictureBand();
@@ -162,6 +168,7 @@ FrmHTML::FrmHTML(Desktop& desktop, QWidget* parent)
     initMenuEntries();
     initTabOrder();
     initConnections();
+    initSession();
     fillFontList();
 }
 
@@ -169,7 +176,7 @@ FrmHTML::~FrmHTML() = default;
 
 QString FrmHTML::title()
 {
-    return QStringLiteral("Mosaiq [version 4] - Des images en texte coloré");
+    return QString::fromUtf8(window::Title);
 }
 
 void FrmHTML::initWindow()
@@ -214,29 +221,23 @@ void FrmHTML::initPictureBand()
 void FrmHTML::initSizeFrame()
 {
     m_Frame3 = groupBox(this, "Frame3", QString(), twips(120, 2160, 3135, 1095));
-    m_Label3 = fieldLabel(m_Frame3, "Label3", QStringLiteral("Changer les dimensions de l'image :"),
-        twips(120, 120, 2775, 255));
+    m_Label3 = fieldLabel(m_Frame3, "Label3", text(window::ChangeSize), twips(120, 120, 2775, 255));
     m_TxtX = flatTextBox(m_Frame3, "TxtX", QStringLiteral("150"), twips(840, 360, 495, 195));
     m_Label4 = valueLabel(
-        m_Frame3, "Label4", QStringLiteral("X"), twips(1320, 360, 495, 255), NormalPoints);
+        m_Frame3, "Label4", text(window::Times), twips(1320, 360, 495, 255), NormalPoints);
     m_TxtY = flatTextBox(m_Frame3, "TxtY", QStringLiteral("60"), twips(1800, 360, 495, 195));
-    m_Command1
-        = button(m_Frame3, "Command1", QStringLiteral("diviser (/2)"), twips(120, 720, 1455, 255));
-    m_Command2 = button(
-        m_Frame3, "Command2", QStringLiteral("multiplier (*2)"), twips(1560, 720, 1455, 255));
+    m_Command1 = button(m_Frame3, "Command1", text(window::Halve), twips(120, 720, 1455, 255));
+    m_Command2 = button(m_Frame3, "Command2", text(window::Double), twips(1560, 720, 1455, 255));
 }
 
 void FrmHTML::initColourFrame()
 {
-    m_Frame1 = groupBox(this, "Frame1", QStringLiteral("Optimisation des couleurs..."),
-        twips(3360, 120, 2535, 1575));
+    m_Frame1 = groupBox(this, "Frame1", text(window::ColourFrame), twips(3360, 120, 2535, 1575));
     m_OptColourGroup = new QButtonGroup(this);
     m_OptColourGroup->setObjectName(QStringLiteral("OptColourGroup"));
-    const QString captions[] = { QStringLiteral("Couleurs d'origines"),
-        QStringLiteral("Coloriser en rouge"), QStringLiteral("Coloriser en vert"),
-        QStringLiteral("Coloriser en bleu"), QStringLiteral("Noir et blanc") };
+
     for (int i = 0; i < 5; ++i) {
-        auto* option = new QRadioButton(captions[i], m_Frame1);
+        auto* option = new QRadioButton(text(window::ColourOptions[i]), m_Frame1);
         option->setObjectName(QStringLiteral("OptColour%1").arg(i));
         option->setGeometry(twips(120, 240 + 240 * i, 2295, 255));
         option->setFont(verdana(NormalPoints));
@@ -248,17 +249,16 @@ void FrmHTML::initColourFrame()
 
 void FrmHTML::initCharacterFrame()
 {
-    m_Frame2 = groupBox(
-        this, "Frame2", QStringLiteral("Caractères de l'ASCII"), twips(6000, 120, 2295, 1575));
-    m_Check1 = place(new ModeCheckBox(QStringLiteral("Mode lettre"), m_Frame2), "Check1",
+    m_Frame2 = groupBox(this, "Frame2", text(window::CharacterFrame), twips(6000, 120, 2295, 1575));
+    m_Check1 = place(new ModeCheckBox(text(window::LetterMode), m_Frame2), "Check1",
         twips(120, 240, 2055, 255), verdana(NormalPoints));
     m_Check1->setChecked(true);
 
     m_OptTextGroup = new QButtonGroup(this);
     m_OptTextGroup->setObjectName(QStringLiteral("OptTextGroup"));
-    const QString captions[] = { QStringLiteral("Hasard"), QStringLiteral("Dé&finis") };
+
     for (int i = 0; i < 2; ++i) {
-        auto* option = new QRadioButton(captions[i], m_Frame2);
+        auto* option = new QRadioButton(text(window::CharacterOptions[i]), m_Frame2);
         option->setObjectName(QStringLiteral("OptText%1").arg(i));
         option->setGeometry(twips(360, 480 + 240 * i, 1455, 255));
         option->setFont(verdana(NormalPoints));
@@ -269,40 +269,37 @@ void FrmHTML::initCharacterFrame()
 
     m_TxtRepeat
         = flatTextBox(m_Frame2, "TxtRepeat", QStringLiteral("o"), twips(360, 960, 1575, 195));
-    m_Check2 = place(new ModeCheckBox(QStringLiteral("Mode carré"), m_Frame2), "Check2",
+    m_Check2 = place(new ModeCheckBox(text(window::SquareMode), m_Frame2), "Check2",
         twips(120, 1200, 2055, 255), verdana(NormalPoints));
 }
 
 void FrmHTML::initStyleFrame()
 {
-    m_Frame6 = groupBox(this, "Frame6", QStringLiteral("Autres..."), twips(8400, 120, 1455, 1215));
-    m_centrer = place(new QCheckBox(QStringLiteral("Centré"), m_Frame6), "centrer",
+    m_Frame6 = groupBox(this, "Frame6", text(window::OtherFrame), twips(8400, 120, 1455, 1215));
+    m_centrer = place(new QCheckBox(text(window::Centred), m_Frame6), "centrer",
         twips(120, 240, 1215, 255), verdana(NormalPoints));
     m_centrer->setChecked(true);
-    m_italique = place(new QCheckBox(QStringLiteral("Italique"), m_Frame6), "italique",
+    m_italique = place(new QCheckBox(text(window::Italic), m_Frame6), "italique",
         twips(120, 600, 975, 255), verdana(NormalPoints, false, true));
-    m_gras = place(new QCheckBox(QStringLiteral("Gras"), m_Frame6), "gras",
-        twips(120, 840, 1095, 255), verdana(NormalPoints, true));
+    m_gras = place(new QCheckBox(text(window::Bold), m_Frame6), "gras", twips(120, 840, 1095, 255),
+        verdana(NormalPoints, true));
 }
 
 void FrmHTML::initInformationFrame()
 {
     m_Frame7
-        = groupBox(this, "Frame7", QStringLiteral("Informations"), twips(8400, 1320, 2535, 1935));
-    m_Label2
-        = fieldLabel(m_Frame7, "Label2", QStringLiteral("Auteur :"), twips(120, 240, 735, 255));
-    m_Label7 = valueLabel(m_Frame7, "Label7", QStringLiteral("L'équipe Mosaiq"),
-        twips(840, 240, 1695, 255), NormalPoints);
-    m_Label11 = fieldLabel(
-        m_Frame7, "Label11", QStringLiteral("Date de naissance :"), twips(120, 480, 1575, 255));
+        = groupBox(this, "Frame7", text(window::InformationFrame), twips(8400, 1320, 2535, 1935));
+    m_Label2 = fieldLabel(m_Frame7, "Label2", text(window::Author), twips(120, 240, 735, 255));
+    m_Label7 = valueLabel(
+        m_Frame7, "Label7", text(window::AuthorName), twips(840, 240, 1695, 255), NormalPoints);
+    m_Label11 = fieldLabel(m_Frame7, "Label11", text(window::Birth), twips(120, 480, 1575, 255));
     m_Label12 = valueLabel(
-        m_Frame7, "Label12", QStringLiteral("01/04/2024"), twips(1680, 520, 855, 135), SmallPoints);
-    m_Label5 = fieldLabel(m_Frame7, "Label5", QStringLiteral("Blog :"), twips(120, 840, 2415, 255));
+        m_Frame7, "Label12", text(window::BirthDate), twips(1680, 520, 855, 135), SmallPoints);
+    m_Label5 = fieldLabel(m_Frame7, "Label5", text(window::Blog), twips(120, 840, 2415, 255));
     m_Label9 = place(new LinkLabel(QStringLiteral("https://example.org/blog"),
                          QUrl(QStringLiteral("https://example.org/blog")), m_Frame7),
         "Label9", twips(120, 1080, 2415, 255), verdana(NormalPoints));
-    m_Label6
-        = fieldLabel(m_Frame7, "Label6", QStringLiteral("Site :"), twips(120, 1400, 2415, 255));
+    m_Label6 = fieldLabel(m_Frame7, "Label6", text(window::Site), twips(120, 1400, 2415, 255));
     m_Label10 = place(new LinkLabel(QStringLiteral("www.example.org"),
                           QUrl(QStringLiteral("https://www.example.org/mosaiq/")), m_Frame7),
         "Label10", twips(120, 1560, 2415, 255), verdana(NormalPoints));
@@ -319,12 +316,12 @@ void FrmHTML::initActionStrip()
     m_Frame4 = groupBox(this, "Frame4", QString(), twips(3360, 1680, 4935, 735));
     // Wider than drawn: in the sans-serif that stands in for Verdana the caption would lose its
     // colon, and nothing else shares its line.
-    m_Label1 = fieldLabel(
-        m_Frame4, "Label1", QStringLiteral("Chemin de l'image :"), twips(120, 120, 2775, 180));
+    m_Label1
+        = fieldLabel(m_Frame4, "Label1", text(window::PicturePath), twips(120, 120, 2775, 180));
     m_TxtPic = flatTextBox(m_Frame4, "TxtPic", QString(), twips(120, 360, 4335, 225));
     m_TxtPic->setReadOnly(true);
     m_CmdPicBrowse
-        = button(m_Frame4, "CmdPicBrowse", QStringLiteral("..."), twips(4560, 360, 255, 225));
+        = button(m_Frame4, "CmdPicBrowse", text(window::Browse), twips(4560, 360, 255, 225));
 
     m_Frame5 = groupBox(this, "Frame5", QString(), twips(3360, 2400, 4935, 855));
     m_pourCent = valueLabel(
@@ -334,14 +331,13 @@ void FrmHTML::initActionStrip()
     m_bar1->setRange(0, 100);
     m_bar1->setValue(0);
     m_bar1->setTextVisible(false);
-    m_Label8 = fieldLabel(
-        m_Frame5, "Label8", QStringLiteral("Fond de l'aperçu :"), twips(120, 360, 1455, 255));
+    m_Label8 = fieldLabel(m_Frame5, "Label8", text(window::Background), twips(120, 360, 1455, 255));
     m_PicColour = place(
         new ColourSwatch(m_Frame5), "PicColour", twips(1560, 360, 255, 255), verdana(NormalPoints));
-    m_CmdGo = button(m_Frame5, "CmdGo", QStringLiteral("Créer (CTRL+D)"),
-        twips(2040, 480, 1455, 255), QColor(192, 255, 192), true);
-    m_Command5 = button(m_Frame5, "Command5", QStringLiteral("Stop (CTLR+S)"),
-        twips(3480, 480, 1335, 255), QColor(255, 192, 192), true);
+    m_CmdGo = button(m_Frame5, "CmdGo", text(window::Create), twips(2040, 480, 1455, 255),
+        QColor(192, 255, 192), true);
+    m_Command5 = button(m_Frame5, "Command5", text(window::Stop), twips(3480, 480, 1335, 255),
+        QColor(255, 192, 192), true);
 }
 
 void FrmHTML::initTabs()
@@ -360,7 +356,7 @@ void FrmHTML::initTabs()
     m_web1 = place(
         new QWebEngineView(preview), "web1", twips(120, 120, 10575, 6975), verdana(NormalPoints));
     m_web1->setUrl(QUrl(QStringLiteral("about:blank")));
-    m_SSTab1->addTab(preview, QStringLiteral("Aperçu"));
+    m_SSTab1->addTab(preview, text(window::PreviewTab));
 
     auto codePage = [this](const char* pageName, const char* paneName, const char* buttonName,
                         CodePane*& pane, QPushButton*& copy) {
@@ -368,14 +364,14 @@ void FrmHTML::initTabs()
         page->setObjectName(QLatin1String(pageName));
         pane = place(
             new CodePane(page), paneName, twips(120, 120, 10575, 6615), verdana(NormalPoints));
-        copy = button(page, buttonName, QStringLiteral("Copier..."), twips(120, 6795, 10575, 285),
+        copy = button(page, buttonName, text(window::Copy), twips(120, 6795, 10575, 285),
             QColor(192, 255, 255), true);
         return page;
     };
     m_SSTab1->addTab(codePage("SSTab1Page1", "skyblogrich", "Command4", m_skyblogrich, m_Command4),
-        QStringLiteral("Code SkyBlog"));
+        text(window::BlogCodeTab));
     m_SSTab1->addTab(codePage("SSTab1Page2", "htmlrich", "Command3", m_htmlrich, m_Command3),
-        QStringLiteral("Code HTML"));
+        text(window::HtmlCodeTab));
     m_SSTab1->setCurrentIndex(0);
 }
 

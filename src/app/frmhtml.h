@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/conversionsession.h"
+
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -28,14 +30,13 @@ class ColourSwatch;
 class Desktop;
 class LinkLabel;
 class ModeCheckBox;
-class ConversionRun;
-class PageFile;
 class PictureBox;
 
-// The program's one window. The controls are its state: every option of a run is read from them
-// by name when the run needs it, so they are found by their object names too (tests do that).
-// Everything that would wait for the user or leave the program goes through the Desktop.
-class FrmHTML : public QWidget {
+// The program's one window, the view of a ConversionSession. The controls are its state: every
+// option of a run is read from them by name when the run asks for it, so they are found by their
+// object names too (tests do that). Everything that would wait for the user or leave the program
+// goes through the Desktop.
+class FrmHTML : public QWidget, private RunControls {
     Q_OBJECT
 public:
     explicit FrmHTML(Desktop& desktop, QWidget* parent = nullptr);
@@ -45,15 +46,15 @@ public:
     static QString title();
 
     // The page every run writes; temp.html beside the program unless set otherwise.
-    QString previewFile() const { return m_previewFile; }
-    void setPreviewFile(const QString& path) { m_previewFile = path; }
+    QString previewFile() const { return m_session.previewFile(); }
+    void setPreviewFile(const QString& path) { m_session.setPreviewFile(path); }
 
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_session.isRunning(); }
 
     // Places the window in the middle of the screen it is on.
     void centreOnScreen();
 
-    // The start command: checks, writes the page row by row, then delivers the codes.
+    // The start command: the session checks, writes the page row by row, then delivers.
     void RunConversion();
     // Posts a stop request; the run sees it after its current row.
     void RequestStop();
@@ -85,6 +86,7 @@ private:
     void initMenuEntries();
     void initTabOrder();
     void initConnections();
+    void initSession();
     void fillFontList();
 
     // What the user does before a run.
@@ -98,20 +100,20 @@ private:
     void CopyCode(const CodePane& pane, const QString& closingSentence);
     void stopButtonClicked();
 
-    // The run and what follows it.
-    void runConversion();
-    bool runRows(PageFile& page, ConversionRun& run, std::string& htmlRows, std::string& blogRows);
-    void endRun();
-    void failRun(const QString& message);
-    void DeliverRun(std::string htmlRows, std::string blogCode);
+    // What a run asks of the window, between rows.
+    RowInput rowInput() override;
+    StyleFlags closingStyle() override;
+    bool takeStopRequest() override;
+
+    // What follows a run.
+    void DeliverRun();
     void navigatePreview();
     void showProgress(int percent);
     void inform(const QString& text);
 
     Desktop& m_desktop;
-    QString m_previewFile;
-    bool m_running = false;
-    bool m_closeRequested = false;
+    ConversionSession m_session;
+    std::u32string m_definedCharacters; // as the last row read them
 
     // Top band.
     QLabel* m_imghide = nullptr;

@@ -11,6 +11,7 @@
 #include "output/codemimedata.h"
 #include "output/codepane.h"
 #include "platform/desktop.h"
+#include "wording/windowwords.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -49,13 +50,10 @@ void FrmHTML::initConnections()
     connect(m_creerer, &QAction::triggered, this, &FrmHTML::RunConversion);
     connect(m_Command5, &QPushButton::clicked, this, &FrmHTML::stopButtonClicked);
     connect(m_stoper, &QAction::triggered, this, &FrmHTML::RequestStop);
-    connect(m_Command3, &QPushButton::clicked, this, [this] {
-        CopyCode(*m_htmlrich, QStringLiteral("Vous n'avez plus qu'à le coller dans votre page."));
-    });
-    connect(m_Command4, &QPushButton::clicked, this, [this] {
-        CopyCode(
-            *m_skyblogrich, QStringLiteral("Vous n'avez plus qu'à le coller dans votre article."));
-    });
+    connect(m_Command3, &QPushButton::clicked, this,
+        [this] { CopyCode(*m_htmlrich, QString::fromUtf8(window::PasteInPage)); });
+    connect(m_Command4, &QPushButton::clicked, this,
+        [this] { CopyCode(*m_skyblogrich, QString::fromUtf8(window::PasteInArticle)); });
 }
 
 void FrmHTML::selectLetterMode()
@@ -92,9 +90,7 @@ void FrmHTML::chooseBackgroundColour()
 void FrmHTML::openLink(const QUrl& address)
 {
     if (!m_desktop.openUrl(address))
-        inform(QStringLiteral("Impossible d'ouvrir l'adresse %1 dans le navigateur.\r\n"
-                              "Aucun navigateur ne répond sur ce système.")
-                   .arg(address.toString()));
+        inform(QString::fromUtf8(window::NoBrowser).arg(address.toString()));
 }
 
 void FrmHTML::browsePicture()
@@ -110,7 +106,7 @@ void FrmHTML::browsePicture()
         return;
     }
     m_TxtPic->setText(path);
-    m_PicLoad->setPicture(std::move(choice.picture));
+    m_session.setPicture(path, std::move(choice.picture));
     m_imghide->setPixmap(QPixmap::fromImage(choice.thumbnail));
     m_TxtX->setText(choice.columns);
     m_TxtY->setText(choice.rows);
@@ -132,7 +128,7 @@ void FrmHTML::CopyCode(const CodePane& pane, const QString& closingSentence)
     // The clipboard shares the pane's code and makes the text only when it is pasted, so a
     // code of tens of megabytes is copied at once.
     m_desktop.setClipboardData(new CodeMimeData(pane.sharedCode()));
-    inform(QStringLiteral("Votre code est copier!\r\n") + closingSentence);
+    inform(QString::fromUtf8(window::CodeCopied) + closingSentence);
 }
 
 void FrmHTML::RequestStop()
@@ -161,7 +157,7 @@ void FrmHTML::showProgress(int percent)
 
 void FrmHTML::navigatePreview()
 {
-    const QUrl url = QUrl::fromLocalFile(m_previewFile);
+    const QUrl url = QUrl::fromLocalFile(previewFile());
     m_web1->load(url);
     // Every run shows the same file again; a history of it would only grow.
     m_web1->history()->clear();
@@ -177,8 +173,8 @@ void FrmHTML::closeEvent(QCloseEvent* event)
 {
     // A close that arrives in a run's pause between rows: the run sees it when the pause ends,
     // closes its page and stops, and the program ends once the run has returned.
-    if (m_running)
-        m_closeRequested = true;
+    if (m_session.isRunning())
+        m_session.abandon();
     event->accept();
 }
 

@@ -1,5 +1,7 @@
 #include "image/outputsize.h"
 
+#include "wording/windowwords.h"
+
 #include <cmath>
 #include <optional>
 
@@ -55,21 +57,22 @@ ScaledSize scaleOutputSize(
 
 QString scaleErrorText(const ScaledSize& result)
 {
-    const QString unchanged = QStringLiteral("\r\nLes dimensions restent inchangées.");
-    auto notANumber = [&unchanged](const QString& field, const QString& text) {
+    const QString unchanged = QString::fromUtf8(window::SizesUnchanged);
+    auto notANumber = [&unchanged](const char* field, const QString& text) {
         if (text.trimmed().isEmpty())
-            return QStringLiteral("La %1 est vide.").arg(field) + unchanged;
-        return QStringLiteral("La %1 « %2 » n'est pas un nombre.").arg(field, text) + unchanged;
+            return QString::fromUtf8(window::SizeEmpty).arg(QString::fromUtf8(field)) + unchanged;
+        return QString::fromUtf8(window::SizeNotANumber).arg(QString::fromUtf8(field), text)
+            + unchanged;
     };
     switch (result.error) {
     case ScaleError::None:
         return {};
     case ScaleError::ColumnsNotANumber:
-        return notANumber(QStringLiteral("largeur"), result.columns);
+        return notANumber(window::Width, result.columns);
     case ScaleError::RowsNotANumber:
-        return notANumber(QStringLiteral("hauteur"), result.rows);
+        return notANumber(window::Height, result.rows);
     case ScaleError::OutOfRange:
-        return QStringLiteral("Le résultat serait trop grand pour être écrit.") + unchanged;
+        return QString::fromUtf8(window::SizeTooLarge) + unchanged;
     }
     return {};
 }

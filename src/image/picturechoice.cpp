@@ -1,5 +1,7 @@
 #include "image/picturechoice.h"
 
+#include "wording/windowwords.h"
+
 #include <QDir>
 #include <QImageReader>
 #include <QStringList>
@@ -41,9 +43,8 @@ QString pictureLoadMessage(const QString& path, const Picture& picture)
 {
     QString reason = pictureErrorText(picture);
     if (reason.isEmpty())
-        reason = QStringLiteral("L'image est vide.");
-    return QStringLiteral("Impossible de charger l'image :\r\n%1\r\n%2")
-        .arg(QDir::toNativeSeparators(path), reason);
+        reason = QString::fromUtf8(window::PictureEmpty);
+    return QString::fromUtf8(window::PictureNotLoaded).arg(QDir::toNativeSeparators(path), reason);
 }
 
 } // namespace mosaiq

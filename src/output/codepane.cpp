@@ -125,7 +125,12 @@ void CodePane::initMetrics()
 
 void CodePane::setCode(std::string utf8)
 {
-    m_shared = std::make_shared<const std::string>(std::move(utf8));
+    setCode(std::make_shared<const std::string>(std::move(utf8)));
+}
+
+void CodePane::setCode(std::shared_ptr<const std::string> utf8)
+{
+    m_shared = utf8 ? std::move(utf8) : std::make_shared<const std::string>();
     m_layout.setCode(*m_shared);
     m_layout.setWidth(wrapUnits());
     m_anchor = 0;

@@ -28,6 +28,8 @@ public:
 
     // Replaces the whole code; the string is taken over, not copied.
     void setCode(std::string utf8);
+    // Shows a code held elsewhere too, without copying it.
+    void setCode(std::shared_ptr<const std::string> utf8);
     // The code exactly as set.
     const std::string& code() const;
     // The same code, to be held elsewhere (on the clipboard) without copying it.
