@@ -1,5 +1,6 @@
 #include "convert/conversionrun.h"
 #include "convert/numbertext.h"
+#include "convert/rowloop.h"
 
 #include <gtest/gtest.h>
 
@@ -35,22 +36,28 @@ struct Page {
     RowOutcome lastOutcome = RowOutcome::Written;
 };
 
+// The page as its lines, and the rows for the codes.
+struct PageLines : PageSink, RowSink {
+    Page page;
+    bool writeLine(std::string_view line) override
+    {
+        page.lines.emplace_back(line);
+        return true;
+    }
+    void rowBuilt(const BuiltRow& row) override { page.htmlRows += row.html; }
+};
+
 // Runs to the end with the same row options throughout, as the command-line tool does.
 Page runWhole(const RunStart& start, RowInput input, RandomGlyphs* random = nullptr)
 {
     RandomGlyphs ownRandom;
-    ConversionRun run(start, random ? *random : ownRandom);
-    Page page;
-    page.lines.push_back(run.header());
-    while (!run.finished()) {
-        page.lastOutcome = run.buildRow(input);
-        if (page.lastOutcome != RowOutcome::Written)
-            return page;
-        page.lines.emplace_back(run.pageRow());
-        page.htmlRows += run.row();
-    }
-    page.lines.push_back(trailerLine(start.style));
-    return page;
+    FixedSettings settings(input, start.style);
+    PageLines sink;
+    RowLoop loop(start, settings, sink, random ? *random : ownRandom);
+    loop.addSink(sink);
+    loop.runToEnd();
+    sink.page.lastOutcome = loop.refusal();
+    return sink.page;
 }
 
 RunStart startWith(double rows, StyleFlags style = {})
@@ -333,4 +340,45 @@ TEST(ConversionRun, colourTreatmentsAgreeWithThePlainDefinition)
             }
         }
     }
+}
+
+TEST(RowLoop, aStopAfterRowKLeavesTheHeaderAndKRowsWithoutTrailer)
+{
+    const TestPicture picture = fourColours();
+    FixedSettings settings(rowsOf(picture, 2, 5, CellMode::Letter, U"o"), {});
+    PageLines sink;
+    RowLoop loop(startWith(5), settings, sink);
+    loop.addSink(sink);
+    for (int k = 1; k <= 3; ++k) {
+        ASSERT_EQ(loop.step(), LoopStep::RowWritten);
+        EXPECT_EQ(loop.percent(), 20 * k);
+    }
+    ASSERT_EQ(sink.page.lines.size(), 4u);
+    EXPECT_EQ(sink.page.lines[0], Head);
+    EXPECT_EQ(
+        sink.page.lines[3], "<font color=\"#0000FF\">o</font><font color=\"#FFFFFF\">o</font><br>");
+    EXPECT_EQ(sink.page.htmlRows.size(), 3 * 64u);
+}
+
+TEST(RowLoop, handsEachCellsColourAndGlyphToSinksThatAskForThem)
+{
+    struct Cells : RowSink {
+        std::string glyphs;
+        std::vector<ColourValue> colours;
+        bool wantsCells() const override { return true; }
+        void rowBuilt(const BuiltRow& row) override
+        {
+            for (const Glyph& glyph : row.glyphs)
+                glyphs += glyph.page;
+            colours.insert(colours.end(), row.colours.begin(), row.colours.end());
+        }
+    } cells;
+    const TestPicture picture = fourColours();
+    FixedSettings settings(rowsOf(picture, 2, 2, CellMode::Letter, U"aé😀"), {});
+    PageLines page;
+    RowLoop loop(startWith(2), settings, page);
+    loop.addSink(cells);
+    EXPECT_EQ(loop.runToEnd(), LoopStep::Finished);
+    EXPECT_EQ(cells.glyphs, "\xE9?a\xE9");
+    EXPECT_EQ(cells.colours, (std::vector<ColourValue> { 0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF }));
 }

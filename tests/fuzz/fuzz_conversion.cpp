@@ -3,6 +3,7 @@
 // the reference, whole or one by one.
 #include "convert/conversionrun.h"
 #include "convert/numbertext.h"
+#include "convert/rowloop.h"
 #include "output/blogcode.h"
 #include "support/blogcodereference.h"
 
@@ -48,32 +49,56 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     start.rows = numericValue(rowsText);
     if (loopCount(start.rows) > 40)
         return 0;
+    // Each row may see other sizes, another mode and other characters.
+    struct ChangingSettings : RunSettings {
+        Bytes& in;
+        const std::vector<std::uint32_t>& pixels;
+        int width, height;
+        std::u32string characters;
+        ChangingSettings(Bytes& bytes, const std::vector<std::uint32_t>& p, int w, int h)
+            : in(bytes)
+            , pixels(p)
+            , width(w)
+            , height(h)
+        {
+        }
+        RowInput rowInput() override
+        {
+            RowInput input;
+            input.columns = numericValue(in.text(6));
+            input.rows = numericValue(in.text(6));
+            if (loopCount(input.columns) > 64)
+                input.columns = 64;
+            input.mode = in.next() & 1 ? CellMode::Square : CellMode::Letter;
+            characters = decodeUtf8(in.text(8));
+            input.definedCharacters = characters;
+            input.picture = { pixels.data(), width, height, width };
+            return input;
+        }
+        StyleFlags closingStyle() override
+        {
+            return { bool(in.next() & 1), bool(in.next() & 1), bool(in.next() & 1) };
+        }
+    } settings(in, pixels, width, height);
+    // Every row must keep the shape of its cells.
+    struct Checks : PageSink, RowSink {
+        std::string htmlRows, blogRows;
+        bool writeLine(std::string_view) override { return true; }
+        void rowBuilt(const BuiltRow& row) override
+        {
+            const std::size_t cellLength = row.mode == CellMode::Square ? 77 : 30;
+            if ((row.page.size() - 4) % cellLength != 0 || !row.page.ends_with("<br>"))
+                std::abort();
+            htmlRows += row.html;
+            appendBlogCode(blogRows, row.html);
+        }
+    } checks;
     RandomGlyphs random;
-    ConversionRun run(start, random);
-    std::string htmlRows, blogRows;
-    while (!run.finished()) {
-        // Each row may see other sizes, another mode and other characters.
-        RowInput input;
-        const std::string columnsText = in.text(6);
-        input.columns = numericValue(columnsText);
-        input.rows = numericValue(in.text(6));
-        if (loopCount(input.columns) > 64)
-            input.columns = 64;
-        input.mode = in.next() & 1 ? CellMode::Square : CellMode::Letter;
-        const std::u32string characters = decodeUtf8(in.text(8));
-        input.definedCharacters = characters;
-        input.picture = { pixels.data(), width, height, width };
-        const RowOutcome outcome = run.buildRow(input);
-        if (outcome != RowOutcome::Written)
-            break;
-        const std::size_t cells = std::size_t(loopCount(input.columns));
-        const std::size_t cellLength = input.mode == CellMode::Square ? 77 : 30;
-        const std::string_view page = run.pageRow();
-        if (page.size() != cells * cellLength + 4 || !page.ends_with("<br>"))
-            std::abort();
-        htmlRows += run.row();
-        appendBlogCode(blogRows, run.row());
-    }
+    RowLoop loop(start, settings, checks, random);
+    loop.addSink(checks);
+    loop.runToEnd();
+    const std::string& htmlRows = checks.htmlRows;
+    const std::string& blogRows = checks.blogRows;
     // Translated row by row or whole, one pass or step by step: always the same blog code.
     const std::string blog = HtmlToBlogCodeStepByStep(htmlRows);
     if (HtmlToBlogCode(htmlRows) != blog || blogRows != blog)
