@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the suite in a release build, the suite
-# again under AddressSanitizer and UndefinedBehaviorSanitizer, then a short bounded run of each
-# fuzzer. The window's tests run offscreen; the web engine runs without its sandbox (we may be
+# Installs what is missing, checks the formatting, builds, and runs every test: the suite in a
+# release build, the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then a
+# short bounded run of each fuzzer. The window's tests run offscreen; the web engine runs without its sandbox (we may be
 # root) and without a GPU.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
+"$root/scripts/check-format.sh"
 "$root/scripts/build.sh"
 
 export QT_QPA_PLATFORM=offscreen

@@ -9,7 +9,7 @@ int main(int argc, char* argv[])
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mosaiq"));
-    QApplication::setApplicationVersion(QStringLiteral("4.0.0.0"));
+    QApplication::setApplicationVersion(QStringLiteral(MOSAIQ_VERSION));
 
     mosaiq::QtDesktop desktop;
     mosaiq::FrmHTML window(desktop);

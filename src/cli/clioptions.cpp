@@ -64,6 +64,8 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
 
         if (name == "-h" || name == "--help" || name == "--aide") {
             o.help = true;
+        } else if (name == "--version") {
+            o.version = true;
         } else if (name == "--columns" || name == "--colonnes") {
             if (!takeValue())
                 return parse;
@@ -157,7 +159,7 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
         o.glyphSource = GlyphSource::Defined;
         o.characters = "8";
     }
-    if (!pictureSeen && !o.help)
+    if (!pictureSeen && !o.help && !o.version)
         parse.error = cli::NoPicture;
     return parse;
 }

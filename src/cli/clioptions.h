@@ -26,6 +26,7 @@ struct CliOptions {
     std::string htmlCodePath;
     std::string blogCodePath;
     bool help = false;
+    bool version = false;
 };
 
 struct CliParse {

@@ -18,6 +18,10 @@ int main(int argc, char* argv[])
         std::fputs(mosaiq::cli::HelpText, stdout);
         return 0;
     }
+    if (parse.options.version) {
+        std::printf("mosaiq-cli %s\n", MOSAIQ_VERSION);
+        return 0;
+    }
     if (!parse.error.empty()) {
         std::fprintf(stderr, "%s\n", parse.error.c_str());
         return mosaiq::ExitRefused;

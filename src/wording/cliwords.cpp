@@ -39,6 +39,7 @@ Sorties :
   --html-code FICHIER   le code HTML, tel que le volet « Code HTML »
   --blog-code FICHIER   le code pour blog, tel que le volet « Code SkyBlog »
   -h, --help            cette aide
+  --version             la version de mosaiq-cli
 
 Codes de sortie : 0 réussi, 2 réglages refusés, 3 image illisible,
 4 fichier impossible à écrire, 5 mémoire insuffisante.

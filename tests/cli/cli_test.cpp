@@ -213,6 +213,8 @@ TEST_F(CliTest, explainsItselfInFrench)
     Outcome o = run({ "--help" });
     EXPECT_EQ(o.exit, 0);
     EXPECT_NE(o.out.find("Utilisation : mosaiq-cli IMAGE [options]"), std::string::npos);
+    o = run({ "--version" });
+    EXPECT_EQ(o.out, "mosaiq-cli " MOSAIQ_VERSION "\n");
     o = run({ FourColours, "--nope" });
     EXPECT_EQ(o.exit, 2);
     EXPECT_EQ(o.err, "Option inconnue : --nope (voir --help).\n");
