@@ -80,7 +80,6 @@ public:
     std::int64_t rowCount() const { return m_rowCount; }
     std::int64_t rowsDone() const { return m_rowsDone; }
     bool finished() const { return m_rowsDone >= m_rowCount; }
-    std::int32_t cellCounter() const { return m_cellCounter; }
 
     // Builds the next row from the options as they stand now.
     RowOutcome buildRow(const RowInput& input);

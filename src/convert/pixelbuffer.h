@@ -15,14 +15,6 @@ struct PixelBuffer {
     std::int32_t height = 0;
     std::ptrdiff_t stride = 0; // words from one row to the next
 
-    // The ColourValue (0x00BBGGRR) of pixel (x, y), or -1 outside the picture.
-    ColourValue pixel(std::int64_t x, std::int64_t y) const
-    {
-        if (x < 0 || y < 0 || x >= width || y >= height)
-            return InvalidColour;
-        return fromArgb(pixels[y * stride + x]);
-    }
-
     static ColourValue fromArgb(std::uint32_t argb)
     {
         return ColourValue(((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16));

@@ -155,16 +155,6 @@ std::shared_ptr<const std::string> CodePane::sharedCode() const
     return m_shared;
 }
 
-QString CodePane::text() const
-{
-    return codeToText((*m_shared));
-}
-
-void CodePane::setText(const QString& text)
-{
-    setCode(text.toStdString());
-}
-
 QString CodePane::selectedText() const
 {
     const qint64 start = std::min(m_anchor, m_cursor);

@@ -35,10 +35,6 @@ public:
     // The same code, to be held elsewhere (on the clipboard) without copying it.
     std::shared_ptr<const std::string> sharedCode() const;
 
-    // The same as QString, for the clipboard and for tests.
-    QString text() const;
-    void setText(const QString& text);
-
     // The selected text (empty without a selection).
     QString selectedText() const;
     void selectAll();

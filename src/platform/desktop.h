@@ -35,9 +35,6 @@ public:
 
     // Replaces whatever the clipboard held, in every format, by data, which it takes over.
     virtual void setClipboardData(QMimeData* data) = 0;
-
-    // The same with text as plain text alone.
-    void setClipboardText(const QString& text);
 };
 
 } // namespace mosaiq

@@ -38,14 +38,6 @@ bool QtDesktop::openUrl(const QUrl& url)
     return QDesktopServices::openUrl(url);
 }
 
-// The one convenience of the interface, shared by every desktop.
-void Desktop::setClipboardText(const QString& text)
-{
-    auto* data = new QMimeData;
-    data->setText(text);
-    setClipboardData(data);
-}
-
 void QtDesktop::setClipboardData(QMimeData* data)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();

@@ -1,4 +1,4 @@
-#include "convert/colourtreatment.h"
+#include "support/colourreference.h"
 
 #include <gtest/gtest.h>
 

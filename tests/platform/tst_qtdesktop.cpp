@@ -35,7 +35,9 @@ void TestQtDesktop::theClipboardHoldsThePlainTextAlone()
     clipboard->setMimeData(previous);
 
     QtDesktop desktop;
-    desktop.setClipboardText(text);
+    auto* data = new QMimeData;
+    data->setText(text);
+    desktop.setClipboardData(data);
     const QMimeData* now = clipboard->mimeData();
     QVERIFY(now);
     QCOMPARE(now->text(), text);
