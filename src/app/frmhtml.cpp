@@ -314,8 +314,8 @@ void FrmHTML::initInformationFrame()
 void FrmHTML::initActionStrip()
 {
     m_Frame4 = groupBox(this, "Frame4", QString(), twips(3360, 1680, 4935, 735));
-    // Wider than drawn: in the sans-serif that stands in for Verdana the caption would lose its
-    // colon, and nothing else shares its line.
+    // Wider than Verdana needs: in the sans-serif that stands in for Verdana the caption would lose
+    // its colon, and nothing else shares its line.
     m_Label1
         = fieldLabel(m_Frame4, "Label1", text(window::PicturePath), twips(120, 120, 2775, 180));
     m_TxtPic = flatTextBox(m_Frame4, "TxtPic", QString(), twips(120, 360, 4335, 225));

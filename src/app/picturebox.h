@@ -7,7 +7,7 @@
 namespace mosaiq {
 
 // The never-shown holder of the full-size picture that runs sample. It keeps the decoded
-// pixels rather than a screen pixmap: a picture of hundreds of megapixels is never drawn.
+// pixels rather than a screen pixmap: a picture of hundreds of megapixels is never shown.
 class PictureBox : public QWidget {
     Q_OBJECT
 public:

@@ -18,8 +18,9 @@ QString codeToText(std::string_view code);
 
 // A read-only pane for code of any length (tens of megabytes on one line). It keeps the code
 // once, as UTF-8, and lays out and paints only the lines in view, wrapping long lines at the
-// pane's width. The user scrolls with wheel, bar and keys, selects with mouse and keyboard
-// (Ctrl+A included) and copies a selection with Ctrl+C.
+// pane's width (a pane narrower than 200 pixels cuts them instead). The user scrolls with wheel,
+// bar and keys, selects with mouse and keyboard (Ctrl+A included) and copies a selection with
+// Ctrl+C.
 class CodePane : public QAbstractScrollArea {
     Q_OBJECT
 public:

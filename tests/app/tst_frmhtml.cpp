@@ -47,10 +47,10 @@ private slots:
     void cleanup();
 
     void theWindowIsFixedAtItsSize();
-    void controlsStartAsDrawn_data();
-    void controlsStartAsDrawn();
-    void controlsSitWhereDrawn_data();
-    void controlsSitWhereDrawn();
+    void theWindowOpensWithEachControlInItsState_data();
+    void theWindowOpensWithEachControlInItsState();
+    void theWindowOpensWithEachControlInItsPlace_data();
+    void theWindowOpensWithEachControlInItsPlace();
     void hiddenControlsNeverShow();
     void tabsShowTheirOwnPage();
     void tabOrderFollowsTheDrawing();
@@ -94,7 +94,7 @@ void TestFrmHTML::theWindowIsFixedAtItsSize()
     QCOMPARE(decoration.size(), QSize(128, 128));
 }
 
-void TestFrmHTML::controlsStartAsDrawn_data()
+void TestFrmHTML::theWindowOpensWithEachControlInItsState_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("property");
@@ -177,7 +177,7 @@ void TestFrmHTML::controlsStartAsDrawn_data()
     row("creerer", "shortcut", QKeySequence(Qt::CTRL | Qt::Key_D));
 }
 
-void TestFrmHTML::controlsStartAsDrawn()
+void TestFrmHTML::theWindowOpensWithEachControlInItsState()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, property);
@@ -187,7 +187,7 @@ void TestFrmHTML::controlsStartAsDrawn()
     QCOMPARE(object->property(property.constData()), expected);
 }
 
-void TestFrmHTML::controlsSitWhereDrawn_data()
+void TestFrmHTML::theWindowOpensWithEachControlInItsPlace_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("container");
@@ -231,7 +231,7 @@ void TestFrmHTML::controlsSitWhereDrawn_data()
     row("Command3", "SSTab1Page2", twips(120, 6795, 10575, 285));
 }
 
-void TestFrmHTML::controlsSitWhereDrawn()
+void TestFrmHTML::theWindowOpensWithEachControlInItsPlace()
 {
     QFETCH(QString, name);
     QFETCH(QString, container);
@@ -288,7 +288,7 @@ void TestFrmHTML::tabsShowTheirOwnPage()
 
 void TestFrmHTML::tabOrderFollowsTheDrawing()
 {
-    // From the first colour option, Tab visits the visible controls in the drawn order; an
+    // From the first colour option, Tab visits the visible controls in the window's order; an
     // option group is one stop. The tab bar has no name of its own.
     const QStringList expected { "OptText0", "TxtRepeat", "qt_tabwidget_tabbar", "web1", "TxtY",
         "TxtX", "Command1", "Command2", "CmdPicBrowse", "TxtPic", "PicColour", "CmdGo", "Check1",
