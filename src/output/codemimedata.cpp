@@ -1,6 +1,6 @@
 #include "output/codemimedata.h"
 
-#include "output/codepane.h"
+#include "output/codetext.h"
 
 #include <new>
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "output/codepanelayout.h"
+#include "output/codetext.h"
 
 #include <QAbstractScrollArea>
 #include <QFont>
@@ -12,9 +13,6 @@
 #include <string_view>
 
 namespace mosaiq {
-
-// code (UTF-8) as Qt text.
-QString codeToText(std::string_view code);
 
 // A read-only pane for code of any length (tens of megabytes on one line). It keeps the code
 // once, as UTF-8, and lays out and paints only the lines in view, wrapping long lines at the
