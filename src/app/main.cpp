@@ -1,4 +1,6 @@
 #include "app/frmhtml.h"
+#include "platform/frenchtranslations.h"
+#include "platform/pagelocation.h"
 #include "platform/qtdesktop.h"
 
 #include <QApplication>
@@ -8,12 +10,21 @@ int main(int argc, char* argv[])
     // The preview browser shares its drawing context with the window; Qt wants this said first.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Mosaiq"));
+    // The lower-case name is the cache folder's (~/.cache/mosaiq); the desktop file name, the one
+    // installed from data/, lets Wayland show the program's icon.
+    QApplication::setApplicationName(QStringLiteral("mosaiq"));
     QApplication::setApplicationVersion(QStringLiteral(MOSAIQ_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("fr.mosaiq.Mosaiq"));
+    const mosaiq::FrenchTranslations frenchDialogs;
 
     mosaiq::QtDesktop desktop;
+    // Declared before the window, so that the page stays claimed until the window is gone.
+    const auto page = mosaiq::PageLocation::claim(mosaiq::PageLocation::applicationFolders());
     mosaiq::FrmHTML window(desktop);
+    window.setPreviewFile(page.pageFile());
     window.centreOnScreen();
     window.show();
+    if (!page.isValid())
+        desktop.showInformation(&window, mosaiq::FrmHTML::title(), page.message());
     return application.exec();
 }
