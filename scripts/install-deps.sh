@@ -8,6 +8,12 @@ packages=(
     libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     fonts-dejavu-core
+    # Qt's French texts, and the Wayland platform, as the installed program loads them.
+    qt6-translations-l10n qt6-wayland
+    # The Debian package and its checks (scripts/package.sh, scripts/test-package.sh, CTest).
+    dpkg-dev desktop-file-utils appstream lintian librsvg2-bin
+    # Looking at the window without a screen (scripts/screenshots.sh, scripts/test-package.sh).
+    xvfb xdotool x11-apps imagemagick
 )
 
 missing=()

@@ -9,6 +9,8 @@ int main(int argc, char* argv[])
 {
     // The preview browser shares its drawing context with the window; Qt wants this said first.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The desktop's own file and colour dialogs speak the desktop's language; Qt's speak French.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication application(argc, argv);
     // The lower-case name is the cache folder's (~/.cache/mosaiq); the desktop file name, the one
     // installed from data/, lets Wayland show the program's icon.

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the Debian package build-package/mosaiq_<version>_amd64.deb with CPack: a release build
+# with Debian's hardening flags, only the two programs and their documents, stripped. Then
+# lintian reads it when it is installed. Prints the package's path last.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$root/build-package"
+"$root/scripts/install-deps.sh"
+
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DMOSAIQ_BENCH=OFF \
+    -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
+    -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+cmake --build "$build" -j"$(nproc)" --target mosaiq mosaiq-cli mosaiq_data
+rm -f "$build"/mosaiq_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+package="$(ls "$build"/mosaiq_*_amd64.deb)"
+
+if command -v lintian >/dev/null; then
+    # Errors fail the build; warnings and the rest are shown.
+    lintian --fail-on error --info "$package" >&2
+fi
+echo "$package"
