@@ -49,7 +49,7 @@ run_window() {
     rm -f "$page"
     env "$@" "$program" >"$work/window.log" 2>&1 &
     window_pid=$!
-    window="$(timeout 30 xdotool search --sync --pid "$window_pid" --name 'Mosaiq \[' | head -n 1)"
+    window="$(timeout 30 xdotool search --sync --all --pid "$window_pid" --name 'Mosaiq \[' | head -n 1)"
     sleep 2
     at 536 143 # "..." beside the picture's path
     timeout 15 xdotool search --sync --onlyvisible --name '^Ouvrir' >/dev/null

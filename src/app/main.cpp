@@ -5,8 +5,14 @@
 
 #include <QApplication>
 
+#include <unistd.h>
+
 int main(int argc, char* argv[])
 {
+    // The web engine's sandbox cannot run as root, and without it the engine ends the program at
+    // start; the installed program started by root (through sudo) still opens its window.
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // The preview browser shares its drawing context with the window; Qt wants this said first.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // The desktop's own file and colour dialogs speak the desktop's language; Qt's speak French.
