@@ -119,7 +119,8 @@ QString PageLocation::message() const
         return QString::fromUtf8(package::PageFolderUnwritable)
             .arg(QDir::toNativeSeparators(m_folder));
     case Problem::Crowded:
-        return QString::fromUtf8(package::PageFolderCrowded).arg(QDir::toNativeSeparators(m_folder));
+        return QString::fromUtf8(package::PageFolderCrowded)
+            .arg(QDir::toNativeSeparators(m_folder));
     }
     return {};
 }
