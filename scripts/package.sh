@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package build-package/mosaiq_<version>_amd64.deb with CPack: a release build
 # with Debian's hardening flags, only the two programs and their documents, stripped. Then
-# lintian reads it when it is installed. Prints the package's path last.
+# lintian reads it (when it is installed): an error fails. Prints the package's path last.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-package"
@@ -12,13 +12,16 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DMOSAIQ_BENCH=OFF \
     -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target mosaiq mosaiq-cli mosaiq_data
+cmake --build "$build" -j"$(nproc)" --target mosaiq mosaiq-cli mosaiq_data >"$build/build.log" 2>&1 || {
+    tail -n 40 "$build/build.log" >&2
+    exit 1
+}
 rm -f "$build"/mosaiq_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 package="$(ls "$build"/mosaiq_*_amd64.deb)"
 
 if command -v lintian >/dev/null; then
-    # Errors fail the build; warnings and the rest are shown.
-    lintian --fail-on error --info "$package" >&2
+    # Errors fail the build; every tag down to the pedantic ones is shown.
+    lintian --fail-on error --display-info --pedantic "$package" >&2
 fi
 echo "$package"
