@@ -139,14 +139,15 @@ FitResult fitGrid(const CodeMeasure& measure, std::size_t limit)
     return result;
 }
 
-std::int64_t columnsForPosts(const CodeMeasure& measure, std::int64_t rows, std::size_t limit)
+std::int64_t columnsForPosts(
+    const CodeMeasure& measure, std::int64_t most, std::int64_t rows, std::size_t limit)
 {
     auto fits = [&](std::int64_t columns) {
         return measureCode(measure, { columns, rows }, SIZE_MAX, limit).longestPost <= limit;
     };
     if (!fits(1))
         return 0;
-    return largestFitting(std::max<std::int32_t>(1, measure.input.picture.width), fits);
+    return largestFitting(std::max<std::int64_t>(1, most), fits);
 }
 
 } // namespace mosaiq

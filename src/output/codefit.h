@@ -54,8 +54,9 @@ struct FitResult {
 // at most limit characters.
 FitResult fitGrid(const CodeMeasure& measure, std::size_t limit);
 
-// The most columns, the rows staying rows, for which every row with the style tags fits a post
-// of limit (in the dialect's unit); 0 when not even one column does.
-std::int64_t columnsForPosts(const CodeMeasure& measure, std::int64_t rows, std::size_t limit);
+// The most columns, up to most and the rows staying rows, for which every row with the style
+// tags fits a post of limit (in the dialect's unit); 0 when not even one column does.
+std::int64_t columnsForPosts(
+    const CodeMeasure& measure, std::int64_t most, std::int64_t rows, std::size_t limit);
 
 } // namespace mosaiq
