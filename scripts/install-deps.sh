@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     fonts-dejavu-core
+    mate-backgrounds
 )
 
 missing=()

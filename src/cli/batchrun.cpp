@@ -68,6 +68,12 @@ namespace {
             showProgress();
         }
 
+        void begin()
+        {
+            const std::lock_guard lock(m_mutex);
+            showProgress();
+        }
+
         void pictureDone()
         {
             const std::lock_guard lock(m_mutex);
@@ -183,6 +189,7 @@ int runBatch(const CliOptions& options, std::FILE* err)
     }
 
     BatchReporter reporter(err, jobs.size());
+    reporter.begin();
     constexpr int Duplicate = -1;
     std::vector<int> exits(jobs.size(), ExitOk);
     std::atomic<std::size_t> next { 0 };

@@ -215,7 +215,7 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
                     return parse;
                 }
             }
-        } else if (name == "--fit" || name == "--budget") {
+        } else if (name == "--fit" || name == "--ajuster") {
             if (!takeValue())
                 return parse;
             o.fitLimit = parseCount(value, 12);
@@ -257,7 +257,7 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
     // As in the window, square mode draws every cell with "8" from the defined characters.
     if (o.mode == CellMode::Square) {
         o.glyphSource = GlyphSource::Defined;
-        o.characters = "8";
+        o.characters.assign(1, '8');
     }
     if (o.help || o.version)
         return parse;

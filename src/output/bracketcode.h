@@ -28,9 +28,10 @@ public:
     std::string_view rows() const { return m_rows; }
     // Where each row ends in rows(), CR LF included.
     const std::vector<std::size_t>& rowEnds() const { return m_rowEnds; }
-    // The size of each row in characters, and in the dialect's unit.
+    // The characters of all rows so far, and the longest row in the dialect's unit: what a size
+    // budget and a post limit look at, kept even without the text.
     std::size_t characters() const { return m_characters; }
-    std::size_t longestRow() const { return m_longestRow; } // in the dialect's unit
+    std::size_t longestRow() const { return m_longestRow; }
 
     // The tags that open and close the whole code for style: bold innermost, centre outermost;
     // a style the dialect has no tag for is left out.
