@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <numbers>
 
 namespace mosaiq {
@@ -26,10 +28,30 @@ namespace {
         return table;
     }
 
+    // The cube root of t for 0 < t < 8, to the last bits of a double: the library's own is a
+    // third of the time of a whole merged row.
+    double cubeRoot(double t)
+    {
+        std::uint64_t bits;
+        std::memcpy(&bits, &t, 8);
+        bits = bits / 3 + 0x2A9F7893782DA1CEull; // a first guess within a few per cent
+        double y;
+        std::memcpy(&y, &bits, 8);
+        for (int i = 0; i < 4; ++i)
+            y -= (y * y * y - t) / (3.0 * y * y);
+        return y;
+    }
+
     double labCurve(double t)
     {
         constexpr double epsilon = 216.0 / 24389.0, kappa = 24389.0 / 27.0;
-        return t > epsilon ? std::cbrt(t) : (kappa * t + 16.0) / 116.0;
+        return t > epsilon ? cubeRoot(t) : (kappa * t + 16.0) / 116.0;
+    }
+
+    double power7(double x)
+    {
+        const double x2 = x * x;
+        return x2 * x2 * x2 * x;
     }
 
     double hueDegrees(double b, double a)
@@ -56,15 +78,25 @@ LabColour labOf(ColourValue colour)
     return { 116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz) };
 }
 
+double lightnessWeight(double meanLightness)
+{
+    const double l50 = (meanLightness - 50.0) * (meanLightness - 50.0);
+    return 1.0 + 0.015 * l50 / std::sqrt(20.0 + l50);
+}
+
 double ciede2000(const LabColour& first, const LabColour& second)
 {
     const double pow25to7 = 6103515625.0; // 25^7
-    const double c1 = std::hypot(first.a, first.b), c2 = std::hypot(second.a, second.b);
+    // Chromas are at most a few hundred: the plain square root is exact enough and far quicker
+    // than hypot.
+    const double c1 = std::sqrt(first.a * first.a + first.b * first.b);
+    const double c2 = std::sqrt(second.a * second.a + second.b * second.b);
     const double meanC = (c1 + c2) / 2.0;
-    const double meanC7 = std::pow(meanC, 7.0);
+    const double meanC7 = power7(meanC);
     const double g = 0.5 * (1.0 - std::sqrt(meanC7 / (meanC7 + pow25to7)));
     const double a1 = (1.0 + g) * first.a, a2 = (1.0 + g) * second.a;
-    const double cp1 = std::hypot(a1, first.b), cp2 = std::hypot(a2, second.b);
+    const double cp1 = std::sqrt(a1 * a1 + first.b * first.b);
+    const double cp2 = std::sqrt(a2 * a2 + second.b * second.b);
     const double hp1 = hueDegrees(first.b, a1), hp2 = hueDegrees(second.b, a2);
 
     const double deltaL = second.l - first.l;
@@ -92,11 +124,11 @@ double ciede2000(const LabColour& first, const LabColour& second)
         + 0.24 * std::cos(2.0 * meanHue / Degrees)
         + 0.32 * std::cos((3.0 * meanHue + 6.0) / Degrees)
         - 0.20 * std::cos((4.0 * meanHue - 63.0) / Degrees);
-    const double deltaTheta = 30.0 * std::exp(-std::pow((meanHue - 275.0) / 25.0, 2.0));
-    const double meanCp7 = std::pow(meanCp, 7.0);
+    const double hueFrom275 = (meanHue - 275.0) / 25.0;
+    const double deltaTheta = 30.0 * std::exp(-hueFrom275 * hueFrom275);
+    const double meanCp7 = power7(meanCp);
     const double rc = 2.0 * std::sqrt(meanCp7 / (meanCp7 + pow25to7));
-    const double l50 = (meanL - 50.0) * (meanL - 50.0);
-    const double sl = 1.0 + 0.015 * l50 / std::sqrt(20.0 + l50);
+    const double sl = lightnessWeight(meanL);
     const double sc = 1.0 + 0.045 * meanCp;
     const double sh = 1.0 + 0.015 * meanCp * t;
     const double rt = -std::sin(2.0 * deltaTheta / Degrees) * rc;

@@ -18,4 +18,9 @@ LabColour labOf(ColourValue colour);
 // smallest difference most people see side by side; black and white are 100 apart.
 double ciede2000(const LabColour& first, const LabColour& second);
 
+// SL of CIEDE2000 for the mean lightness of two colours. The difference is never below
+// |L1 - L2| / SL: the chroma and hue terms with their rotation add up to a square, so a pair of
+// lightnesses alone can show that two colours are too far apart.
+double lightnessWeight(double meanLightness);
+
 } // namespace mosaiq

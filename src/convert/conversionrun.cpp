@@ -255,13 +255,6 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     return RowOutcome::Written;
 }
 
-std::string_view ConversionRun::row() const
-{
-    if (m_merged)
-        return m_merged->row();
-    return { m_row.get(), m_rowLength };
-}
-
 std::string_view ConversionRun::pageRow() const
 {
     if (m_merged)

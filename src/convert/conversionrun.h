@@ -91,7 +91,10 @@ public:
     RowOutcome buildRow(const RowInput& input);
 
     // The row just built, "<br>" included, as UTF-8 for the HTML and blog codes.
-    std::string_view row() const;
+    std::string_view row() const
+    {
+        return m_merged ? m_merged->row() : std::string_view(m_row.get(), m_rowLength);
+    }
 
     // The same row as the page holds it: Windows-1252, "?" for what that code page lacks.
     std::string_view pageRow() const;

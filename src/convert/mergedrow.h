@@ -4,6 +4,7 @@
 #include "convert/glyph.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,15 +33,24 @@ public:
     // codes and, when some glyph is beyond ASCII, in Windows-1252 for the page.
     void build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square);
 
-    std::string_view row() const { return m_row; }
-    std::string_view pageRow() const { return m_ascii ? std::string_view(m_row) : m_pageRow; }
+    std::string_view row() const { return { m_row.get(), m_rowLength }; }
+    std::string_view pageRow() const
+    {
+        return m_ascii ? row() : std::string_view(m_pageRow.get(), m_pageRowLength);
+    }
     std::span<const std::uint32_t> runStarts() const { return m_starts; }
 
 private:
+    void reserve(std::size_t bytes);
+
     double m_tolerance;
     std::vector<std::uint32_t> m_starts;
-    std::string m_row;
-    std::string m_pageRow;
+    // Both rows are written in buffers that grow only when a row is longer than any before.
+    std::unique_ptr<char[]> m_row;
+    std::unique_ptr<char[]> m_pageRow; // used only when some glyph is beyond ASCII
+    std::size_t m_capacity = 0;
+    std::size_t m_rowLength = 0;
+    std::size_t m_pageRowLength = 0;
     bool m_ascii = true;
 };
 

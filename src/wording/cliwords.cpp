@@ -51,17 +51,18 @@ Forums (ces sorties ne sont plus celles de la fenêtre) :
                         carré devient un pavé plein « █ »)
   --merge[=TOLÉRANCE]   les cellules voisines d'une ligne partagent une balise
                         de couleur tant que leur écart CIEDE2000 à la première
-                        reste au plus TOLÉRANCE (0 à 100 ; 0, le défaut : couleurs
-                        égales seulement) ; vaut pour la page et les deux codes,
-                        qui échappent alors < > & " (HTML) et isolent [ et ]
+                        reste au plus TOLÉRANCE (0 à 100 ; 0, le défaut :
+                        couleurs égales seulement) ; vaut pour la page et les
+                        deux codes, qui échappent alors < > & " (HTML) et
+                        isolent [ et ]
   --fit LIMITE          la plus grande grille aux proportions de l'image dont le
                         code (celui de --blog-code, sinon celui de --html-code)
                         tient en LIMITE caractères, fusion comprise ; la grille
                         choisie est affichée
   --split               si le code de --blog-code dépasse la limite d'un message
-                        du forum, l'écrit aussi en messages FICHIER.1, FICHIER.2...
-                        coupés entre deux lignes, chacun avec ses balises de
-                        style ouvertes et refermées
+                        du forum, l'écrit aussi en messages FICHIER.1,
+                        FICHIER.2... coupés entre deux lignes, chacun avec ses
+                        balises de style ouvertes et refermées
                         (limites : phpbb 60000, vbulletin 10000, smf 20000,
                         xenforo 25000, discourse 32000 caractères ; mybb 65535
                         octets)
@@ -70,7 +71,8 @@ Plusieurs images :
   --output-dir DOSSIER  convertit chaque image dans DOSSIER (qui doit exister) ;
                         les sorties portent le nom du fichier de l'image, son
                         extension comprise : NOM.html (page), NOM.html-code.txt,
-                        NOM.blog-code.txt (et ses messages NOM.blog-code.txt.1...) ;
+                        NOM.blog-code.txt (et ses messages NOM.blog-code.txt.1,
+                        .2...) ;
                         une image de même nom venue d'un autre dossier reçoit
                         -2, -3... avant son extension (photo-2.jpg.html), et la
                         même image donnée deux fois n'est convertie qu'une fois
