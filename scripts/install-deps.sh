@@ -14,6 +14,8 @@ packages=(
     dpkg-dev desktop-file-utils appstream lintian librsvg2-bin
     # Looking at the window without a screen (scripts/screenshots.sh, scripts/test-package.sh).
     xvfb xdotool x11-apps imagemagick
+    # Real photos for the forum benchmark (bench/cli/forum_bench.cpp).
+    mate-backgrounds
 )
 
 missing=()

@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -40,8 +41,8 @@ struct CountingPage : PageSink {
     }
 };
 
-void runPicture(
-    benchmark::State& state, CellMode mode, GlyphSource source, ColourTreatment treatment)
+void runPicture(benchmark::State& state, CellMode mode, GlyphSource source,
+    ColourTreatment treatment, std::optional<double> merge = {})
 {
     RandomGlyphs random;
     std::size_t bytes = 0;
@@ -50,6 +51,7 @@ void runPicture(
         start.rows = Height;
         start.glyphSource = source;
         start.treatment = treatment;
+        start.mergeTolerance = merge;
         RowInput input;
         input.columns = Width;
         input.rows = Height;
@@ -79,6 +81,13 @@ void letterRandomGrey(benchmark::State& state)
     runPicture(state, CellMode::Letter, GlyphSource::Random, ColourTreatment::BlackAndWhite);
 }
 
+// mosaiq-cli --merge: neighbouring cells within a CIEDE2000 tolerance share one tag.
+void letterMerged(benchmark::State& state)
+{
+    runPicture(state, CellMode::Letter, GlyphSource::Defined, ColourTreatment::SourceColours,
+        double(state.range(0)));
+}
+
 void blogTranslation(benchmark::State& state)
 {
     RunStart start;
@@ -101,5 +110,6 @@ void blogTranslation(benchmark::State& state)
 BENCHMARK(letterMode)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(squareMode)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(letterRandomGrey)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(letterMerged)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(blogTranslation)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_MAIN();

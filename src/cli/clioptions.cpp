@@ -1,8 +1,66 @@
 #include "cli/clioptions.h"
 
+#include "output/forumdialect.h"
+#include "wording/batchwords.h"
 #include "wording/cliwords.h"
+#include "wording/forumwords.h"
 
 namespace mosaiq {
+
+namespace {
+
+    // A whole number of at most digits digits, nothing else; nullopt otherwise.
+    std::optional<std::size_t> parseCount(const std::string& text, std::size_t digits)
+    {
+        if (text.empty() || text.size() > digits)
+            return std::nullopt;
+        std::size_t value = 0;
+        for (char c : text) {
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            value = value * 10 + std::size_t(c - '0');
+        }
+        return value;
+    }
+
+    std::string dialectNames()
+    {
+        std::string names;
+        for (const auto& dialect : forumDialects()) {
+            if (!names.empty())
+                names += ", ";
+            names += dialect.name;
+        }
+        return names;
+    }
+
+} // namespace
+
+std::optional<double> parseTolerance(const std::string& text)
+{
+    double value = 0, scale = 1;
+    bool digits = false, decimals = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            digits = true;
+            if (decimals) {
+                scale /= 10;
+                value += (c - '0') * scale;
+            } else {
+                value = value * 10 + (c - '0');
+            }
+            if (value > 100)
+                return std::nullopt;
+        } else if ((c == '.' || c == ',') && !decimals) {
+            decimals = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits)
+        return std::nullopt;
+    return value;
+}
 
 std::optional<ColourValue> parseWebColour(const std::string& text)
 {
@@ -34,8 +92,8 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
 {
     CliParse parse;
     CliOptions& o = parse.options;
-    bool pictureSeen = false;
     bool charactersGiven = false, randomGiven = false;
+    bool pageGiven = false, jobsGiven = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         // Options that take a value accept "--name value" and "--name=value".
@@ -129,6 +187,7 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
             if (!takeValue())
                 return parse;
             o.pagePath = value;
+            pageGiven = true;
         } else if (name == "--html-code") {
             if (!takeValue())
                 return parse;
@@ -137,15 +196,56 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
             if (!takeValue())
                 return parse;
             o.blogCodePath = value;
+        } else if (name == "--dialect" || name == "--dialecte") {
+            if (!takeValue())
+                return parse;
+            if (!findDialect(value)) {
+                parse.error = cli::unknownDialect(value, dialectNames());
+                return parse;
+            }
+            o.dialect = value;
+        } else if (name == "--merge" || name == "--fusion") {
+            // The tolerance is optional, so it comes only as --merge=VALUE: "--merge 2" would
+            // be ambiguous with a picture called 2.
+            o.mergeTolerance = 0.0;
+            if (inlineValue) {
+                o.mergeTolerance = parseTolerance(value);
+                if (!o.mergeTolerance) {
+                    parse.error = cli::invalidTolerance(value);
+                    return parse;
+                }
+            }
+        } else if (name == "--fit" || name == "--ajuster") {
+            if (!takeValue())
+                return parse;
+            o.fitLimit = parseCount(value, 12);
+            if (!o.fitLimit || *o.fitLimit == 0) {
+                parse.error = cli::invalidLimit(value);
+                return parse;
+            }
+        } else if (name == "--split" || name == "--partager") {
+            if (!noValue())
+                return parse;
+            o.split = true;
+        } else if (name == "--output-dir" || name == "--dossier") {
+            if (!takeValue())
+                return parse;
+            o.outputDir = value;
+        } else if (name == "--jobs" || name == "--taches") {
+            if (!takeValue())
+                return parse;
+            const auto jobs = parseCount(value, 3);
+            if (!jobs || *jobs < 1 || *jobs > 256) {
+                parse.error = cli::invalidJobs(value);
+                return parse;
+            }
+            o.jobs = int(*jobs);
+            jobsGiven = true;
         } else if (a.size() > 1 && a.starts_with('-') && a != "-") {
             parse.error = cli::unknownOption(a);
             return parse;
-        } else if (!pictureSeen) {
-            o.picture = a;
-            pictureSeen = true;
         } else {
-            parse.error = cli::onePictureOnly(a);
-            return parse;
+            o.pictures.push_back(a);
         }
     }
     if (randomGiven && charactersGiven) {
@@ -157,10 +257,28 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
     // As in the window, square mode draws every cell with "8" from the defined characters.
     if (o.mode == CellMode::Square) {
         o.glyphSource = GlyphSource::Defined;
-        o.characters = "8";
+        o.characters.assign(1, '8');
     }
-    if (!pictureSeen && !o.help && !o.version)
+    if (o.help || o.version)
+        return parse;
+    if (o.pictures.empty())
         parse.error = cli::NoPicture;
+    else if (o.pictures.size() > 1 && !o.batch())
+        parse.error = cli::severalPicturesNeedOutputDir(o.pictures[1]);
+    else if (o.batch() && (pageGiven || !o.htmlCodePath.empty() || !o.blogCodePath.empty()))
+        parse.error = cli::OutputDirReplacesPaths;
+    else if (jobsGiven && !o.batch())
+        parse.error = cli::JobsNeedOutputDir;
+    else if (o.fitLimit && (o.columns || o.rows))
+        parse.error = cli::FitChoosesTheSize;
+    else if (o.split && findDialect(o.dialect)->postLimit == 0)
+        parse.error = cli::splitNeedsLimit(o.dialect);
+    else if (!o.batch() && o.blogCodePath.empty() && o.dialect != "blog")
+        parse.error = cli::DialectNeedsCode;
+    else if (!o.batch() && o.blogCodePath.empty() && o.split)
+        parse.error = cli::SplitNeedsCode;
+    else if (!o.batch() && o.fitLimit && o.blogCodePath.empty() && o.htmlCodePath.empty())
+        parse.error = cli::FitNeedsCode;
     return parse;
 }
 

@@ -5,6 +5,7 @@
 #include "convert/glyph.h"
 #include "convert/htmldocument.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@ namespace mosaiq {
 
 // What the command line asks for. The defaults are the window's at start-up.
 struct CliOptions {
-    std::string picture;
+    std::vector<std::string> pictures; // one, unless outputDir is given
     std::optional<std::string> columns; // default: the picture's width
     std::optional<std::string> rows; // default: the picture's height
     ColourTreatment treatment = ColourTreatment::SourceColours;
@@ -27,6 +28,21 @@ struct CliOptions {
     std::string blogCodePath;
     bool help = false;
     bool version = false;
+
+    // Forum codes and size budgets: mosaiq-cli only, the window never writes them.
+    std::string dialect = "blog"; // the bracket code --blog-code writes
+    std::optional<double> mergeTolerance; // CIEDE2000, 0-100; none: no merged runs
+    std::optional<std::size_t> fitLimit; // characters of the chosen code
+    bool split = false; // the bracket code in posts of the dialect's limit too
+
+    // Many pictures at once: outputs named after the pictures in outputDir.
+    std::string outputDir;
+    int jobs = 1;
+
+    bool batch() const { return !outputDir.empty(); }
+    // Whether the bracket code is written from the cells rather than translated from the HTML
+    // rows: always but for the documents' own blog code without merged runs.
+    bool bracketFromCells() const { return dialect != "blog" || mergeTolerance.has_value(); }
 };
 
 struct CliParse {
@@ -36,6 +52,9 @@ struct CliParse {
 
 // Reads the arguments after the program name.
 CliParse parseCliOptions(const std::vector<std::string>& arguments);
+
+// A tolerance of --merge: a decimal number from 0 to 100 ("," or "." before the decimals).
+std::optional<double> parseTolerance(const std::string& text);
 
 // "#RRGGBB" or "RRGGBB" as a ColourValue; nullopt for anything else.
 std::optional<ColourValue> parseWebColour(const std::string& text);

@@ -16,8 +16,9 @@ enum CliExit : int {
 };
 
 // Converts the picture as the options say, streaming the page row by row to its file or to
-// out. Messages go to err, in French. Returns a CliExit value. An output file asked for is
-// either written whole or not left behind at all.
+// out; or, with an output folder, every picture into it (see runBatch). Messages go to err, in
+// French. Returns a CliExit value. An output file asked for is either written whole or not left
+// behind at all.
 int runCli(const CliOptions& options, std::FILE* out, std::FILE* err);
 
 } // namespace mosaiq

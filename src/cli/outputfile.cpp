@@ -11,17 +11,13 @@ namespace mosaiq {
 
 namespace {
 
-    // Read once: umask() can only be read by setting it, which must not race with other threads
-    // creating files.
-    mode_t processUmask()
-    {
-        static const mode_t mask = [] {
-            const mode_t value = ::umask(0);
-            ::umask(value);
-            return value;
-        }();
-        return mask;
-    }
+    // Read once, before main: umask() can only be read by setting it, which must not race with
+    // other threads creating files (a batch writes from several).
+    const mode_t ProcessUmask = [] {
+        const mode_t value = ::umask(0);
+        ::umask(value);
+        return value;
+    }();
 
 } // namespace
 
@@ -46,7 +42,7 @@ bool OutputFile::open()
         return false;
     }
     // mkstemp makes the file private; an output file gets the usual permissions.
-    ::fchmod(fd, 0666 & ~processUmask());
+    ::fchmod(fd, 0666 & ~ProcessUmask);
     ::close(fd);
     m_temporary = pattern;
     if (!m_file.open(m_temporary)) {

@@ -48,6 +48,8 @@ ConversionRun::ConversionRun(const RunStart& start, RandomGlyphs& random)
     , m_header(headerLine(start.background, start.style))
     , m_rowCount(loopCount(start.rows))
 {
+    if (start.mergeTolerance)
+        m_merged = std::make_unique<MergedRow>(*start.mergeTolerance);
     // With no channel on there is nothing to average: all three count, as in greyLevel.
     if (m_start.channels.count() == 0)
         m_start.channels = ChannelSwitches {};
@@ -189,6 +191,24 @@ template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
     m_pageRowLength = static_cast<std::size_t>(page - m_pageRow.data());
 }
 
+void ConversionRun::drawGlyphs(std::int64_t cells)
+{
+    // The same glyph for the same cell as writeCells gives: one draw per cell, in order.
+    const bool random = m_start.glyphSource == GlyphSource::Random;
+    const std::size_t count = m_definedGlyphs.size();
+    std::size_t next = random ? 0 : static_cast<std::size_t>(m_cellCounter) % count;
+    for (std::int64_t i = 0; i < cells; ++i) {
+        ++m_cellCounter;
+        if (random) {
+            const char glyph = m_random.next();
+            m_cellGlyphs[std::size_t(i)] = Glyph { { glyph, 0, 0, 0 }, 1, glyph };
+        } else {
+            next = next + 1 == count ? 0 : next + 1;
+            m_cellGlyphs[std::size_t(i)] = m_definedGlyphs[next];
+        }
+    }
+}
+
 RowOutcome ConversionRun::buildRow(const RowInput& input)
 {
     // The sizes may have been edited since the last row; a zero would divide the grid by zero.
@@ -207,6 +227,14 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     computeColours(input, cells, y);
 
     const bool square = input.mode == CellMode::Square;
+    if (m_merged) {
+        m_cellGlyphs.resize(static_cast<std::size_t>(cells));
+        drawGlyphs(cells);
+        m_merged->build(m_colours, m_cellGlyphs, square);
+        m_cellsDone += std::max<std::int64_t>(cells, 1);
+        m_rowsDone = y;
+        return RowOutcome::Written;
+    }
     const std::size_t cellBytes = square ? html::SquareCellLength + 3 : html::LetterCellLength + 3;
     reserveRow(static_cast<std::size_t>(cells) * cellBytes + html::RowEnd.size());
     m_rowAscii = random || m_definedAscii;
@@ -229,6 +257,8 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
 
 std::string_view ConversionRun::pageRow() const
 {
+    if (m_merged)
+        return m_merged->pageRow();
     if (m_rowAscii)
         return row();
     return { m_pageRow.data(), m_pageRowLength };

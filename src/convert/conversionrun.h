@@ -3,11 +3,13 @@
 #include "convert/colourtreatment.h"
 #include "convert/glyph.h"
 #include "convert/htmldocument.h"
+#include "convert/mergedrow.h"
 #include "convert/pixelbuffer.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -49,6 +51,10 @@ struct RunStart {
     ColourValue background = 0;
     StyleFlags style; // for the page's opening tags only
     double rows = 0; // the loop bound
+    // mosaiq-cli only: neighbouring cells share one colour tag while their CIEDE2000 difference
+    // to the run's first colour is at most this (see MergedRow). None: every cell has its own
+    // markup, as the window writes it.
+    std::optional<double> mergeTolerance;
 };
 
 // The options a run reads again for each row: the user may change them between rows.
@@ -85,7 +91,10 @@ public:
     RowOutcome buildRow(const RowInput& input);
 
     // The row just built, "<br>" included, as UTF-8 for the HTML and blog codes.
-    std::string_view row() const { return { m_row.get(), m_rowLength }; }
+    std::string_view row() const
+    {
+        return m_merged ? m_merged->row() : std::string_view(m_row.get(), m_rowLength);
+    }
 
     // The same row as the page holds it: Windows-1252, "?" for what that code page lacks.
     std::string_view pageRow() const;
@@ -94,14 +103,21 @@ public:
     void keepCells(bool keep) { m_keepCells = keep; }
     // The colours of the row just built, treatment applied, one per cell.
     std::span<const ColourValue> cellColours() const { return m_colours; }
-    // Its glyphs, one per cell; empty unless keepCells(true).
+    // Its glyphs, one per cell; empty unless keepCells(true) or the run merges cells.
     std::span<const Glyph> cellGlyphs() const { return m_cellGlyphs; }
+    // When the run merges cells, the first cell of each run of the row just built; the cells'
+    // colours are then their runs'. Empty otherwise.
+    std::span<const std::uint32_t> runStarts() const
+    {
+        return m_merged ? m_merged->runStarts() : std::span<const std::uint32_t>();
+    }
 
 private:
     void computeColours(const RowInput& input, std::int64_t cells, std::int64_t y);
     void useDefinedCharacters(std::u32string_view text);
     template <bool Square> void writeCells(std::int64_t cells);
     template <bool Square> void writeCellsGeneral(std::int64_t cells);
+    void drawGlyphs(std::int64_t cells);
     void reserveRow(std::size_t bytes);
 
     RunStart m_start;
@@ -121,6 +137,7 @@ private:
     bool m_rowAscii = true;
     bool m_keepCells = false;
     std::vector<Glyph> m_cellGlyphs;
+    std::unique_ptr<MergedRow> m_merged; // only when the run merges cells
 
     std::unique_ptr<char[]> m_row;
     std::size_t m_rowCapacity = 0;

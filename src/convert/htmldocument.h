@@ -25,6 +25,12 @@ namespace html {
         = "\" style=\"font-family: Verdana; font-size: 7.5pt\">";
     inline constexpr std::string_view PageTail = "<br></FONT></BODY></HTML>";
     inline constexpr std::string_view RowEnd = "<br>";
+    // The pieces of a cell, for merged runs: "#RRGGBB" follows an opening.
+    inline constexpr std::string_view LetterOpen = "<font color=\"";
+    inline constexpr std::string_view SpanOpen = "<span style=\"background-color: ";
+    inline constexpr std::string_view AttributeEnd = "\">";
+    inline constexpr std::string_view FontClose = "</font>";
+    inline constexpr std::string_view SpanClose = "</span>";
     inline constexpr std::size_t LetterCellLength = 30; // with a one-byte glyph
     inline constexpr std::size_t SquareCellLength = 77;
 } // namespace html

@@ -35,9 +35,12 @@ struct BuiltRow {
     std::string_view html; // the row for the codes: UTF-8, "<br>" included
     std::string_view page; // the same row as the page holds it
     CellMode mode = CellMode::Letter;
-    // Each cell's colour and glyph; empty unless some sink asked for cells.
+    // Each cell's colour and glyph; empty unless some sink asked for cells or the run merges.
     std::span<const ColourValue> colours;
     std::span<const Glyph> glyphs;
+    // When the run merges cells: the first cell of each run sharing one colour tag (the cells'
+    // colours are then their runs'). Empty when every cell has its own markup.
+    std::span<const std::uint32_t> runStarts;
 };
 
 // Whatever else is made of the rows besides the page: the codes, a picture of the page.

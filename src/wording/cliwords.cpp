@@ -15,11 +15,12 @@ namespace {
 } // namespace
 
 const char* const HelpText = R"(Utilisation : mosaiq-cli IMAGE [options]
+              mosaiq-cli IMAGE... --output-dir DOSSIER [--jobs N] [options]
 
 Transforme une image (BMP, JPEG, GIF, PNG...) en texte coloré pour une page web
 ou un article de blog : une cellule de la grille devient un caractère coloré
-comme l'image à cet endroit. Produit la même page et les mêmes codes que la
-fenêtre de Mosaiq.
+comme l'image à cet endroit. Sans les options « Forums », produit la même page
+et les mêmes codes que la fenêtre de Mosaiq.
 
 Dimensions (lues comme dans la fenêtre : nombre en tête, point décimal) :
   --columns TEXTE       caractères par ligne (défaut : largeur de l'image)
@@ -37,12 +38,51 @@ Rendu :
 Sorties :
   -o, --page FICHIER    la page HTML (défaut : sortie standard)
   --html-code FICHIER   le code HTML, tel que le volet « Code HTML »
-  --blog-code FICHIER   le code pour blog, tel que le volet « Code SkyBlog »
+  --blog-code FICHIER   le code pour blog, tel que le volet « Code SkyBlog »,
+                        ou dans le dialecte de --dialect
   -h, --help            cette aide
   --version             la version de mosaiq-cli
 
+Forums (ces sorties ne sont plus celles de la fenêtre) :
+  --dialect NOM         le code à crochets de --blog-code : blog (celui de la
+                        fenêtre, défaut), phpbb, vbulletin, smf, xenforo, mybb
+                        ou discourse ([color=#RRVVBB], centrage et échappements
+                        de chaque forum ; sans fond coloré, une case du mode
+                        carré devient un pavé plein « █ »)
+  --merge[=TOLÉRANCE]   les cellules voisines d'une ligne partagent une balise
+                        de couleur tant que leur écart CIEDE2000 à la première
+                        reste au plus TOLÉRANCE (0 à 100 ; 0, le défaut :
+                        couleurs égales seulement) ; vaut pour la page et les
+                        deux codes, qui échappent alors < > & " (HTML) et
+                        isolent [ et ]
+  --fit LIMITE          la plus grande grille aux proportions de l'image dont le
+                        code (celui de --blog-code, sinon celui de --html-code)
+                        tient en LIMITE caractères, fusion comprise ; la grille
+                        choisie est affichée
+  --split               si le code de --blog-code dépasse la limite d'un message
+                        du forum, l'écrit aussi en messages FICHIER.1,
+                        FICHIER.2... coupés entre deux lignes, chacun avec ses
+                        balises de style ouvertes et refermées
+                        (limites : phpbb 60000, vbulletin 10000, smf 20000,
+                        xenforo 25000, discourse 32000 caractères ; mybb 65535
+                        octets)
+
+Plusieurs images :
+  --output-dir DOSSIER  convertit chaque image dans DOSSIER (qui doit exister) ;
+                        les sorties portent le nom du fichier de l'image, son
+                        extension comprise : NOM.html (page), NOM.html-code.txt,
+                        NOM.blog-code.txt (et ses messages NOM.blog-code.txt.1,
+                        .2...) ;
+                        une image de même nom venue d'un autre dossier reçoit
+                        -2, -3... avant son extension (photo-2.jpg.html), et la
+                        même image donnée deux fois n'est convertie qu'une fois
+  --jobs N              N images à la fois (1 à 256, défaut : 1)
+  Chaque image donne exactement les sorties d'un appel pour elle seule ; une
+  image illisible est signalée et sautée.
+
 Codes de sortie : 0 réussi, 2 réglages refusés, 3 image illisible,
-4 fichier impossible à écrire, 5 mémoire insuffisante.
+4 fichier impossible à écrire, 5 mémoire insuffisante ; pour plusieurs images,
+celui de la première image en échec.
 )";
 
 std::string optionNeedsValue(std::string_view option)
@@ -68,11 +108,6 @@ std::string unknownColours(std::string_view name)
 std::string invalidBackground(std::string_view text)
 {
     return joined({ "Couleur de fond invalide : « ", text, " » (attendu : #RRVVBB)." });
-}
-
-std::string onePictureOnly(std::string_view extra)
-{
-    return joined({ "Une seule image à la fois : « ", extra, " » est de trop." });
 }
 
 std::string cannotReadPicture(std::string_view path, std::string_view reason)

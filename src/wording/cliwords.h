@@ -14,7 +14,6 @@ std::string optionTakesNoValue(std::string_view option);
 std::string unknownOption(std::string_view option);
 std::string unknownColours(std::string_view name);
 std::string invalidBackground(std::string_view text);
-std::string onePictureOnly(std::string_view extra);
 inline constexpr const char* RandomAndCharacters
     = "--random et --chars s'excluent : choisissez l'un des deux.";
 inline constexpr const char* NoPicture = "Aucune image indiquée (voir --help).";

@@ -8,7 +8,7 @@ TEST(CliOptions, defaultsAreTheWindowsAtStartUp)
 {
     const CliParse parse = parseCliOptions({ "p.jpg" });
     ASSERT_EQ(parse.error, "");
-    EXPECT_EQ(parse.options.picture, "p.jpg");
+    EXPECT_EQ(parse.options.pictures, std::vector<std::string> { "p.jpg" });
     EXPECT_FALSE(parse.options.columns);
     EXPECT_EQ(parse.options.characters, "o");
     EXPECT_EQ(parse.options.glyphSource, GlyphSource::Defined);

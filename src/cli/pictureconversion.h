@@ -1,0 +1,34 @@
+#pragma once
+
+#include "cli/clioptions.h"
+#include "convert/glyph.h"
+#include "image/picturereader.h"
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace mosaiq {
+
+// Where one picture's outputs go.
+struct PictureOutputs {
+    std::string page; // empty or "-": the page stream
+    std::string htmlCode; // empty: not written
+    std::string blogCode; // empty: not written; the parts of --split go beside it
+};
+
+// What a conversion uses from whoever runs it: mosaiq-cli for one picture, or a batch job.
+struct ConversionContext {
+    std::FILE* pageStream = nullptr; // the page when it has no file
+    std::function<void(const std::string&)> say; // one French message, no line end
+    std::function<Picture(const std::string&)> readPicture = readPictureNative;
+};
+
+// Converts picture as options say into outputs. random is the generator of the run's random
+// glyphs as it stands at the start: a fresh one gives the window's first run after a start.
+// Searching a grid for --fit draws only from copies of it. Every output file asked for is
+// written whole or not at all; a page on a stream may be cut short. Returns a CliExit value.
+int convertPicture(const CliOptions& options, const std::string& picture,
+    const PictureOutputs& outputs, RandomGlyphs& random, const ConversionContext& context);
+
+} // namespace mosaiq

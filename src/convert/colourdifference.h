@@ -1,0 +1,26 @@
+#pragma once
+
+#include "convert/colourvalue.h"
+
+namespace mosaiq {
+
+// A colour in CIE L*a*b* (D65 white), the space in which colour differences are measured.
+struct LabColour {
+    double l = 0;
+    double a = 0;
+    double b = 0;
+};
+
+// The L*a*b* of a ColourValue read as sRGB; the invalid colour (-1) is white, as on the page.
+LabColour labOf(ColourValue colour);
+
+// The CIEDE2000 colour difference between two colours (kL = kC = kH = 1). About 1 is the
+// smallest difference most people see side by side; black and white are 100 apart.
+double ciede2000(const LabColour& first, const LabColour& second);
+
+// SL of CIEDE2000 for the mean lightness of two colours. The difference is never below
+// |L1 - L2| / SL: the chroma and hue terms with their rotation add up to a square, so a pair of
+// lightnesses alone can show that two colours are too far apart.
+double lightnessWeight(double meanLightness);
+
+} // namespace mosaiq

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "convert/colourvalue.h"
+#include "convert/glyph.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mosaiq {
+
+// The cells of a row grouped into runs that share one colour tag. A run takes the colour of its
+// first cell, and the next cell joins it while its CIEDE2000 difference to that colour is at most
+// tolerance (0: equal colours only). The first cell of each run goes into starts; every cell's
+// colour becomes its run's, which is the colour the page shows it in.
+void groupRuns(
+    std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts);
+
+// A row written as merged runs, the second row format of the engine (the first gives every cell
+// its own markup). Glyphs sit side by side here, so whatever HTML reads as markup is escaped:
+// < > & " become &lt; &gt; &amp; &quot;.
+class MergedRow {
+public:
+    explicit MergedRow(double tolerance)
+        : m_tolerance(tolerance)
+    {
+    }
+
+    // Groups the cells (see groupRuns) and writes the row, "<br>" included: as UTF-8 for the
+    // codes and, when some glyph is beyond ASCII, in Windows-1252 for the page.
+    void build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square);
+
+    std::string_view row() const { return { m_row.get(), m_rowLength }; }
+    std::string_view pageRow() const
+    {
+        return m_ascii ? row() : std::string_view(m_pageRow.get(), m_pageRowLength);
+    }
+    std::span<const std::uint32_t> runStarts() const { return m_starts; }
+
+private:
+    void reserve(std::size_t bytes);
+
+    double m_tolerance;
+    std::vector<std::uint32_t> m_starts;
+    // Both rows are written in buffers that grow only when a row is longer than any before.
+    std::unique_ptr<char[]> m_row;
+    std::unique_ptr<char[]> m_pageRow; // used only when some glyph is beyond ASCII
+    std::size_t m_capacity = 0;
+    std::size_t m_rowLength = 0;
+    std::size_t m_pageRowLength = 0;
+    bool m_ascii = true;
+};
+
+} // namespace mosaiq

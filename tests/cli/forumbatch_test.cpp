@@ -1,0 +1,181 @@
+#include "support/clirunner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace clitest;
+
+namespace {
+
+const std::string FourColours = (Data / "good" / "four-colours.bmp").string();
+const std::string Gradient = (Data / "good" / "gradient.gif").string();
+
+std::size_t characters(const std::string& text)
+{
+    std::size_t count = 0;
+    for (char c : text)
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return count;
+}
+
+} // namespace
+
+TEST_F(CliTest, batchGivesEachPictureTheOutputsOfASingleCall)
+{
+    fs::create_directory(file("outputs"));
+    // Random glyphs: each job draws from a generator of its own, as a single call does.
+    const std::vector<std::string> options { "--random", "--dialect", "smf", "--columns", "500",
+        "--rows", "3", "--split" };
+    std::vector<std::string> batch { Gradient, (Data / "bad" / "text.jpg").string(), FourColours,
+        "--output-dir", file("outputs").string(), "--jobs", "2" };
+    batch.insert(batch.end(), options.begin(), options.end());
+    const Outcome all = run(batch);
+    EXPECT_EQ(all.exit, 3) << "the first failure's code";
+    EXPECT_NE(all.err.find("text.jpg : Impossible de lire l'image"), std::string::npos) << all.err;
+    EXPECT_NE(all.err.find("3 images : 2 converties, 1 en échec."), std::string::npos) << all.err;
+
+    for (const std::string& picture : { Gradient, FourColours }) {
+        const std::string name = fs::path(picture).filename().string();
+        std::vector<std::string> single { picture, "-o", file("single.html").string(),
+            "--html-code", file("single.code").string(), "--blog-code",
+            file("single.blog").string() };
+        single.insert(single.end(), options.begin(), options.end());
+        const Outcome one = run(single);
+        ASSERT_EQ(one.exit, 0) << one.err;
+        const fs::path base = file("outputs") / name;
+        EXPECT_EQ(readAll(base.string() + ".html"), readAll(file("single.html")));
+        EXPECT_EQ(readAll(base.string() + ".html-code.txt"), readAll(file("single.code")));
+        EXPECT_EQ(readAll(base.string() + ".blog-code.txt"), readAll(file("single.blog")));
+        for (int part = 1; fs::exists(file("single.blog." + std::to_string(part))); ++part)
+            EXPECT_EQ(readAll(base.string() + ".blog-code.txt." + std::to_string(part)),
+                readAll(file("single.blog." + std::to_string(part))));
+    }
+    EXPECT_TRUE(fs::exists(file("outputs") / "gradient.gif.blog-code.txt.2")) << "split in posts";
+}
+
+TEST_F(CliTest, batchNeverOverwritesOneOutputWithAnother)
+{
+    fs::create_directories(file("a"));
+    fs::create_directories(file("b"));
+    fs::create_directories(file("outputs"));
+    fs::copy_file(FourColours, file("a/p.bmp"));
+    fs::copy_file(Gradient, file("b/p.bmp"));
+    const Outcome o = run({ file("a/p.bmp").string(), file("b/p.bmp").string(),
+        file("a/../a/p.bmp").string(), "--output-dir", file("outputs").string() });
+    EXPECT_EQ(o.exit, 0) << o.err;
+    EXPECT_NE(o.err.find("convertie une seule fois"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("3 images : 2 converties, 0 en échec, 1 en double."), std::string::npos);
+    EXPECT_EQ(readAll(file("outputs/p.bmp.html")).size(), 111u + 2 + 2 * (2 * 30 + 6) + 25 + 8 + 11)
+        << "the first p.bmp, 2 x 2";
+    EXPECT_NE(readAll(file("outputs/p-2.bmp.html")), readAll(file("outputs/p.bmp.html")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(file("outputs")), fs::directory_iterator()), 6);
+}
+
+TEST_F(CliTest, fitsTheCodeToABudgetAndSaysWhichGrid)
+{
+    Outcome o = run({ Gradient, "--fit", "1000", "--dialect", "phpbb", "--merge", "--blog-code",
+        file("code").string(), "-o", file("page").string() });
+    ASSERT_EQ(o.exit, 0) << o.err;
+    const std::size_t size = characters(readAll(file("code")));
+    EXPECT_LE(size, 1000u);
+    EXPECT_NE(o.err.find(" (" + std::to_string(size) + " caractères sur 1000)."), std::string::npos)
+        << o.err;
+    EXPECT_EQ(o.err.rfind("Grille choisie : ", 0), 0u) << o.err;
+
+    o = run({ Gradient, "--fit", "20", "--html-code", file("code").string(), "-o", "/dev/null" });
+    EXPECT_EQ(o.exit, 2);
+    EXPECT_EQ(o.err.rfind("La limite de 20 caractères est trop petite : même la plus petite "
+                          "grille, 1 × 1, en demande ",
+                  0),
+        0u)
+        << o.err;
+}
+
+TEST_F(CliTest, splitsIntoPostsOnlyWhenEachRowFitsOne)
+{
+    Outcome o = run({ Gradient, "--dialect", "vbulletin", "--split", "--columns", "300", "--rows",
+        "4", "--blog-code", file("code").string(), "-o", file("page").string() });
+    ASSERT_EQ(o.exit, 0) << o.err;
+    std::string joined;
+    for (int part = 1; part <= 4; ++part) {
+        const std::string text = readAll(file("code." + std::to_string(part)));
+        EXPECT_LE(characters(text), 10'000u);
+        EXPECT_TRUE(text.starts_with("[center]") && text.ends_with("[/center]"));
+        joined += text.substr(8, text.size() - 17);
+    }
+    EXPECT_FALSE(fs::exists(file("code.5")));
+    EXPECT_EQ("[center]" + joined + "[/center]", readAll(file("code")));
+
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
+    o = run({ Gradient, "--dialect", "vbulletin", "--split", "--columns", "500", "--blog-code",
+        file("code").string(), "-o", file("page").string() });
+    EXPECT_EQ(o.exit, 2);
+    EXPECT_EQ(o.err,
+        "La ligne 1 dépasse à elle seule la limite de 10000 caractères d'un message vbulletin : la "
+        "plus grande grille qui tient a 415 colonnes (--columns 415).\n");
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(CliTest, refusesBadForumAndBatchOptionsInFrench)
+{
+    fs::create_directories(file("outputs"));
+    std::ofstream(file("plain")) << "x";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+        int exit = 2;
+    };
+    const Case cases[] = {
+        { { "--merge=abc" }, "Tolérance invalide : « abc » (attendu : un nombre de 0 à 100).\n" },
+        { { "--merge=100.5" },
+            "Tolérance invalide : « 100.5 » (attendu : un nombre de 0 à 100).\n" },
+        { { "--merge=-1" }, "Tolérance invalide : « -1 » (attendu : un nombre de 0 à 100).\n" },
+        { { "--dialect", "ipb", "--blog-code", "c" },
+            "Dialecte inconnu : « ipb » (blog, phpbb, vbulletin, smf, xenforo, mybb, "
+            "discourse).\n" },
+        { { "--fit", "0", "--blog-code", "c" },
+            "Limite invalide : « 0 » (attendu : un nombre entier de caractères, 1 ou plus).\n" },
+        { { "--fit", "100", "--columns", "3", "--blog-code", "c" },
+            "--fit choisit lui-même la grille : retirez --columns et --rows.\n" },
+        { { "--fit", "100" },
+            "--fit mesure un code : indiquez --blog-code FICHIER ou --html-code FICHIER.\n" },
+        { { "--split", "--blog-code", "c" },
+            "--split partage le code selon la limite d'un forum, et « blog » n'en a pas : "
+            "choisissez un forum avec --dialect.\n" },
+        { { "--dialect", "mybb" },
+            "--dialect choisit le code écrit par --blog-code : indiquez aussi --blog-code "
+            "FICHIER.\n" },
+        { { Gradient },
+            "Une seule image à la fois : « " + Gradient
+                + " » est de trop (pour plusieurs images, indiquez --output-dir DOSSIER).\n" },
+        { { "--jobs", "0", "--output-dir", "d" },
+            "Nombre de tâches invalide : « 0 » (attendu : 1 à 256).\n" },
+        { { "--output-dir", "d", "-o", "p" },
+            "Avec --output-dir, les sorties prennent le nom des images : retirez --page, "
+            "--html-code et --blog-code.\n" },
+        { { "--output-dir", file("missing").string() },
+            "Le dossier de sortie « " + file("missing").string() + " » n'existe pas.\n", 4 },
+        { { "--output-dir", file("plain").string() },
+            "« " + file("plain").string() + " » n'est pas un dossier.\n", 4 },
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments { FourColours };
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const Outcome o = run(arguments);
+        EXPECT_EQ(o.exit, c.exit) << c.message;
+        EXPECT_EQ(o.err, c.message);
+    }
+    EXPECT_TRUE(fs::is_empty(file("outputs")));
+}
+
+TEST_F(CliTest, helpDescribesEveryForumDialectAndOption)
+{
+    const Outcome o = run({ "--help" });
+    for (const char* word : { "  --dialect NOM ", "  --merge[=TOLÉRANCE] ", "  --fit LIMITE ",
+             "  --split ", "  --output-dir DOSSIER ", "  --jobs N ", "phpbb", "vbulletin", "smf",
+             "xenforo", "mybb", "discourse" })
+        EXPECT_NE(o.out.find(word), std::string::npos) << word;
+}
