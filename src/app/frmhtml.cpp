@@ -215,7 +215,9 @@ void FrmHTML::initPictureBand()
     m_imghide = pictureFrame(this, "imghide", twips(120, 120, 3135, 1935));
 
     m_Image1 = pictureFrame(this, "Image1", twips(9960, 240, 960, 1080));
-    m_Image1->setPixmap(QPixmap(QStringLiteral(":/mosaiq/decoration-128.png")));
+    // Through an icon, so that a screen of two device pixels per pixel gets the @2x picture.
+    const QIcon decoration(QStringLiteral(":/mosaiq/decoration-128.png"));
+    m_Image1->setPixmap(decoration.pixmap(QSize(128, 128), devicePixelRatioF()));
 }
 
 void FrmHTML::initSizeFrame()
