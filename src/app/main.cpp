@@ -1,4 +1,5 @@
 #include "app/frmhtml.h"
+#include "image/picturereader.h"
 #include "platform/frenchtranslations.h"
 #include "platform/pagelocation.h"
 #include "platform/qtdesktop.h"
@@ -24,6 +25,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(MOSAIQ_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("fr.mosaiq.Mosaiq"));
     const mosaiq::FrenchTranslations frenchDialogs;
+    mosaiq::setUpPictureReading();
 
     mosaiq::QtDesktop desktop;
     // Declared before the window, so that the page stays claimed until the window is gone.

@@ -1,5 +1,6 @@
 #include "cli/clioptions.h"
 #include "cli/clirun.h"
+#include "image/picturereader.h"
 #include "wording/cliwords.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
 {
     // Image format plugins are found through the application object; no display is needed.
     QCoreApplication application(argc, argv);
+    mosaiq::setUpPictureReading();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const mosaiq::CliParse parse = mosaiq::parseCliOptions(arguments);
     if (parse.options.help) {

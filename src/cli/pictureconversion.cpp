@@ -53,7 +53,7 @@ int convertPicture(const CliOptions& options, const std::string& picture,
     const Picture loaded = context.readPicture(picture);
     if (loaded.isNull()) {
         say(cli::cannotReadPicture(picture, pictureErrorText(loaded).toStdString()));
-        return ExitPicture;
+        return loaded.error == PictureError::TooLarge ? ExitMemory : ExitPicture;
     }
 
     RunStart start;

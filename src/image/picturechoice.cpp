@@ -15,11 +15,16 @@ QString pictureFileFilter()
     // The first entries name one extension each; the others, *.jpeg included, follow.
     const QStringList listed { QStringLiteral("jpg"), QStringLiteral("gif"),
         QStringLiteral("bmp") };
-    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
-        const QString name = QString::fromLatin1(format).toLower();
-        if (listed.contains(name))
-            continue;
-        entries << QStringLiteral("%1 (*.%1)").arg(name.toUpper());
+    QStringList names;
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+        names << QString::fromLatin1(format).toLower();
+    // The phones' formats come through libheif; TGA is not read (see the picture reader).
+    names << QStringLiteral("heic") << QStringLiteral("heif") << QStringLiteral("avif");
+    names.removeAll(QStringLiteral("tga"));
+    names.removeDuplicates();
+    for (const QString& name : std::as_const(names)) {
+        if (!listed.contains(name))
+            entries << QStringLiteral("%1 (*.%1)").arg(name.toUpper());
     }
     return entries.join(QStringLiteral(";;"));
 }

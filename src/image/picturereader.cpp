@@ -1,12 +1,20 @@
 #include "image/picturereader.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QImageReader>
-#include <QtEndian>
+#include "image/cmykjpeg.h"
+#include "image/colourconversion.h"
+#include "image/heifpicture.h"
+#include "image/picturefacts.h"
+#include "wording/picturewords.h"
 
-#include <algorithm>
-#include <cctype>
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+#include <QLoggingCategory>
+#include <QTransform>
+
+#include <libheif/heif.h>
+
+#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,7 +34,19 @@ PixelBuffer Picture::pixels() const
     return buffer;
 }
 
+void setUpPictureReading()
+{
+    // Qt's limit (256 MB) would refuse ordinary 100-megapixel photos; ours is by pixels.
+    QImageReader::setAllocationLimit(int(MaxPicturePixels * 4 / (1024 * 1024)) + 64);
+    // A reader's complaint about a damaged file reaches the user as our message.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*.warning=false"));
+    heif_init(nullptr);
+}
+
 namespace {
+
+    // No picture we accept comes in a larger HEIF file, which is read whole.
+    constexpr qint64 MaxHeifFileBytes = qint64(1) << 30;
 
     // A transparent pixel shows what lies under it; a page has nothing under it, so white.
     QImage flattenOnWhite(QImage image)
@@ -51,150 +71,242 @@ namespace {
         return image;
     }
 
-    // Qt's readers hand back what they could decode of a cut-off file and at most print a warning.
-    // A picture with its lower part missing is damaged, not fine, so watch for what they leave.
-    bool sawPrematureEnd = false;
-    QtMessageHandler previousHandler = nullptr;
-
-    void watchReaderWarnings(
-        QtMsgType type, const QMessageLogContext& context, const QString& message)
+    // The turns Qt's readers name for the EXIF orientations 1 to 8.
+    QImageIOHandler::Transformations fromExif(int orientation)
     {
-        if (message.contains(QLatin1String("premature end"), Qt::CaseInsensitive))
-            sawPrematureEnd = true;
-        // The readers' own complaints reach the user as our message; keep them off the terminal.
-        const bool fromReader
-            = context.category && qstrncmp(context.category, "qt.gui.imageio", 14) == 0;
-        if (!fromReader && previousHandler)
-            previousHandler(type, context, message);
+        static constexpr std::array<QImageIOHandler::Transformation, 8> turns {
+            QImageIOHandler::TransformationNone,
+            QImageIOHandler::TransformationMirror,
+            QImageIOHandler::TransformationRotate180,
+            QImageIOHandler::TransformationFlip,
+            QImageIOHandler::TransformationFlipAndRotate90,
+            QImageIOHandler::TransformationRotate90,
+            QImageIOHandler::TransformationMirrorAndRotate90,
+            QImageIOHandler::TransformationRotate270,
+        };
+        return orientation >= 1 && orientation <= 8 ? turns[orientation - 1]
+                                                    : QImageIOHandler::TransformationNone;
     }
 
-    // An uncompressed BMP says how many bytes of pixels follow; fewer in the file means a lie.
-    bool bmpShorterThanItsHeader(QFile& file)
+    // Turns a picture as Qt's readers do when they apply a file's orientation themselves.
+    QImage turned(QImage image, QImageIOHandler::Transformations turns)
     {
-        const QByteArray head = file.read(34);
-        if (head.size() < 34 || !head.startsWith("BM"))
-            return false;
-        const auto* bytes = reinterpret_cast<const uchar*>(head.constData());
-        const quint32 offset = qFromLittleEndian<quint32>(bytes + 10);
-        const quint32 infoSize = qFromLittleEndian<quint32>(bytes + 14);
-        if (infoSize < 40)
-            return false;
-        const qint64 width = qFromLittleEndian<qint32>(bytes + 18);
-        const qint64 height = qAbs(qint64(qFromLittleEndian<qint32>(bytes + 22)));
-        const quint16 bitCount = qFromLittleEndian<quint16>(bytes + 28);
-        const quint32 compression = qFromLittleEndian<quint32>(bytes + 30);
-        if (compression != 0 && compression != 3) // run-length data has no fixed size
-            return false;
-        const qint64 rowBytes = (width * bitCount + 31) / 32 * 4;
-        return qint64(offset) + rowBytes * height > file.size();
+        if (turns == QImageIOHandler::TransformationNone)
+            return image;
+        if (turns == QImageIOHandler::TransformationRotate270)
+            return image.transformed(QTransform().rotate(270));
+        image = std::move(image).mirrored(turns & QImageIOHandler::TransformationMirror,
+            turns & QImageIOHandler::TransformationFlip);
+        if (turns & QImageIOHandler::TransformationRotate90)
+            image = image.transformed(QTransform().rotate(90));
+        return image;
     }
 
-    // Whether the file ends the way a complete picture of its format ends.
-    bool looksCutOff(QFile& file, const QByteArray& format)
+    // Qt's reader widens a packed channel of n bits by a shift, so that 5-bit white comes out
+    // as 248: stretch each such channel to the full 0-255 range.
+    void widenPackedChannels(QImage& image, const std::array<int, 4>& bits)
     {
-        if (!file.seek(0))
-            return false;
-        if (format == "bmp")
-            return bmpShorterThanItsHeader(file);
-        if (format == "gif") {
-            // Every GIF ends with its trailer byte ";"; a cut-off one does not. Some writers pad
-            // the file after it, so padding is looked past.
-            file.seek(std::max<qint64>(0, file.size() - 256));
-            QByteArray tail = file.readAll();
-            while (!tail.isEmpty() && (tail.back() == '\0' || std::isspace(uchar(tail.back()))))
-                tail.chop(1);
-            return !tail.endsWith(';');
+        if (bits == std::array<int, 4> {})
+            return;
+        image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        std::array<std::array<quint8, 256>, 4> widen;
+        for (int channel = 0; channel < 4; ++channel) {
+            const int n = bits[channel];
+            for (int v = 0; v < 256; ++v) {
+                const int max = (1 << n) - 1;
+                widen[channel][v]
+                    = n == 0 ? quint8(v) : quint8(((v >> (8 - n)) * 255 + max / 2) / max);
+            }
         }
-        return false;
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb p = line[x];
+                line[x] = qRgba(widen[0][qRed(p)], widen[1][qGreen(p)], widen[2][qBlue(p)],
+                    widen[3][qAlpha(p)]);
+            }
+        }
     }
 
-    // Decodes the open file.
-    Picture decode(QFile& file)
+    // Converts a decoded picture from its profile's colours to sRGB, in place. A profile that
+    // does not fit the picture (an RGB profile on a grey one) is ignored, as viewers do.
+    void convertToSrgb(QImage& image, const QByteArray& profile)
+    {
+        const bool grey = image.format() == QImage::Format_Grayscale8
+            || image.format() == QImage::Format_Grayscale16;
+        const ColourConversion conversion(
+            profile, grey ? ColourConversion::Layout::Grey32 : ColourConversion::Layout::Rgb32);
+        if (!conversion.isValid())
+            return;
+        image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (image.isNull())
+            return;
+        uchar* bits = image.bits();
+        conversion.convert(bits, image.bytesPerLine(), bits, image.bytesPerLine(), image.width(),
+            image.height());
+    }
+
+    PictureError readerError(const QImageReader& reader)
+    {
+        switch (reader.error()) {
+        case QImageReader::UnsupportedFormatError:
+            return PictureError::NotAPicture;
+        case QImageReader::FileNotFoundError:
+        case QImageReader::DeviceError:
+            return PictureError::Unreadable;
+        default:
+            // A reader that refuses its allocation says so only in its text.
+            return reader.errorString().contains(QLatin1String("alloc"), Qt::CaseInsensitive)
+                ? PictureError::TooLarge
+                : PictureError::Damaged;
+        }
+    }
+
+    Picture failure(PictureError error, const QString& detail = {})
     {
         Picture picture;
-        // Qt's own limit (256 MB) would refuse ordinary 100-megapixel photos; ours is by pixels.
-        QImageReader::setAllocationLimit(int(MaxPicturePixels * 4 / (1024 * 1024)) + 64);
-        // A named file's suffix picks the reader first; the content decides when it lies or is
-        // missing.
-        QImageReader reader(&file);
-        const QSize size = reader.size();
-        if (size.isValid() && qint64(size.width()) * size.height() > MaxPicturePixels) {
-            picture.error = PictureError::TooLarge;
-            return picture;
-        }
-        const QByteArray format = reader.format(); // forgotten once the reader has read
-        QImage image;
-        sawPrematureEnd = false;
-        previousHandler = qInstallMessageHandler(watchReaderWarnings);
-        const bool read = reader.read(&image);
-        qInstallMessageHandler(previousHandler);
-        if (read && (sawPrematureEnd || looksCutOff(file, format))) {
-            picture.error = PictureError::Damaged;
-            return picture;
-        }
-        if (!read || image.isNull()) {
-            switch (reader.error()) {
-            case QImageReader::UnsupportedFormatError:
-                picture.error = PictureError::NotAPicture;
-                break;
-            case QImageReader::FileNotFoundError:
-            case QImageReader::DeviceError:
-                picture.error = PictureError::Unreadable;
-                break;
-            default:
-                // A reader that refuses its allocation says so only in its text.
-                picture.error
-                    = reader.errorString().contains(QLatin1String("alloc"), Qt::CaseInsensitive)
-                    ? PictureError::TooLarge
-                    : PictureError::Damaged;
-                break;
-            }
-            picture.detail = reader.errorString();
-            return picture;
-        }
+        picture.error = error;
+        picture.detail = detail;
+        return picture;
+    }
+
+    // The picture of a finished decode, as the engine samples it.
+    Picture finished(QImage image)
+    {
+        Picture picture;
         picture.image = flattenOnWhite(std::move(image));
         if (picture.image.isNull())
             picture.error = PictureError::TooLarge; // the conversion could not get its memory
         return picture;
     }
 
-    Picture failure(PictureError error)
+    Picture decodeHeif(QIODevice& device)
     {
-        Picture picture;
-        picture.error = error;
-        return picture;
+        if (device.size() > MaxHeifFileBytes)
+            return failure(PictureError::TooLarge);
+        device.seek(0);
+        const QByteArray file = device.readAll();
+        if (file.size() != device.size())
+            return failure(PictureError::Unreadable);
+        PictureError error = PictureError::None;
+        QString detail;
+        QImage image = readHeif(file, MaxPicturePixels, error, detail);
+        if (error != PictureError::None)
+            return failure(error, detail);
+        return finished(std::move(image));
+    }
+
+    // An icon holds several pictures; the largest is the one drawn with most care.
+    bool jumpToLargestEntry(QImageReader& reader)
+    {
+        const int count = std::min(reader.imageCount(), 1024);
+        if (count <= 0)
+            return false;
+        int best = 0;
+        qint64 bestArea = -1;
+        for (int i = 0; i < count; ++i) {
+            if (!reader.jumpToImage(i))
+                continue;
+            const QSize size = reader.size();
+            if (qint64(size.width()) * size.height() > bestArea) {
+                bestArea = qint64(size.width()) * size.height();
+                best = i;
+            }
+        }
+        return reader.jumpToImage(best);
+    }
+
+    // Decodes the file or buffer open in device, from its start.
+    Picture decode(QIODevice& device)
+    {
+        if (looksLikeHeif(device.peek(64)))
+            return decodeHeif(device);
+        QImageReader reader(&device);
+        reader.setAutoTransform(true);
+        // A named file's suffix picks the reader first; the content decides when it lies or is
+        // missing. Qt's TGA reader turns some files upside down and refuses most others; TGA
+        // is left out rather than shown wrong.
+        const QByteArray format = reader.format(); // forgotten once the reader has read
+        if (format == "tga")
+            return failure(PictureError::NotAPicture);
+        const PictureFacts facts = inspectPicture(device, format);
+        device.seek(0);
+        if (facts.cutShort)
+            return failure(PictureError::Damaged);
+        if ((format == "ico" || format == "cur") && !jumpToLargestEntry(reader))
+            return failure(PictureError::NotAPicture);
+        const QSize size = reader.size();
+        if (size.isValid() && qint64(size.width()) * size.height() > MaxPicturePixels)
+            return failure(PictureError::TooLarge);
+
+        if (facts.jpegComponents == 4 && !facts.iccProfile.isEmpty()) {
+            const ColourConversion conversion(facts.iccProfile,
+                facts.jpegAdobe ? ColourConversion::Layout::CmykInverted
+                                : ColourConversion::Layout::Cmyk);
+            if (conversion.isValid()) {
+                const QImageIOHandler::Transformations turns = reader.transformation();
+                device.seek(0);
+                PictureError error = PictureError::None;
+                QImage image
+                    = readCmykJpeg(device.readAll(), conversion, MaxPicturePixels, error);
+                if (error != PictureError::None)
+                    return failure(error);
+                return finished(turned(std::move(image), turns));
+            }
+        }
+
+        QImage image;
+        if (!reader.read(&image) || image.isNull())
+            return failure(readerError(reader), reader.errorString());
+        if (!reader.supportsOption(QImageIOHandler::ImageTransformation))
+            image = turned(std::move(image), fromExif(facts.exifOrientation));
+        widenPackedChannels(image, facts.bmpChannelBits);
+        if (!facts.iccProfile.isEmpty() && facts.jpegComponents != 4)
+            convertToSrgb(image, facts.iccProfile);
+        return finished(std::move(image));
+    }
+
+    PictureError notARegularFile(mode_t mode)
+    {
+        if (S_ISDIR(mode))
+            return PictureError::Folder;
+        if (S_ISFIFO(mode))
+            return PictureError::NamedPipe;
+        if (S_ISCHR(mode) || S_ISBLK(mode))
+            return PictureError::Device;
+        if (S_ISSOCK(mode))
+            return PictureError::Socket;
+        return PictureError::NotAFile;
     }
 
 } // namespace
 
 Picture readPicture(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
+    if (path.isEmpty())
         return failure(PictureError::NotFound);
-    if (!info.isFile())
-        return failure(PictureError::NotAFile);
-    if (info.size() == 0)
-        return failure(PictureError::Empty);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(PictureError::Unreadable);
-    return decode(file);
+    return readPictureNative(QFile::encodeName(path).toStdString());
 }
 
 Picture readPictureNative(const std::string& path)
 {
-    // Qt's file names are Unicode; a name in another encoding is opened by its bytes instead.
+    // What is not a regular file is never opened: a named pipe would wait for a writer, and
+    // opening a device may do something.
     struct stat status;
     if (::stat(path.c_str(), &status) != 0)
         return failure(errno == EACCES ? PictureError::Unreadable : PictureError::NotFound);
     if (!S_ISREG(status.st_mode))
-        return failure(PictureError::NotAFile);
+        return failure(notARegularFile(status.st_mode));
     if (status.st_size == 0)
         return failure(PictureError::Empty);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return failure(PictureError::Unreadable);
+    // The name may have been given to something else since it was looked at.
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return failure(notARegularFile(status.st_mode));
+    }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
@@ -203,27 +315,20 @@ Picture readPictureNative(const std::string& path)
     return decode(file);
 }
 
+Picture readPictureData(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return failure(PictureError::Empty);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return failure(PictureError::Unreadable);
+    return decode(buffer);
+}
+
 QString pictureErrorText(const Picture& picture)
 {
-    switch (picture.error) {
-    case PictureError::None:
-        return {};
-    case PictureError::NotFound:
-        return QStringLiteral("Le fichier n'existe pas.");
-    case PictureError::NotAFile:
-        return QStringLiteral("Ce n'est pas un fichier mais un dossier.");
-    case PictureError::Empty:
-        return QStringLiteral("Le fichier est vide.");
-    case PictureError::Unreadable:
-        return QStringLiteral("Le fichier ne peut pas être lu (droits d'accès ?).");
-    case PictureError::NotAPicture:
-        return QStringLiteral("Ce n'est pas une image dans un format connu.");
-    case PictureError::Damaged:
-        return QStringLiteral("L'image est endommagée ou incomplète.");
-    case PictureError::TooLarge:
-        return QStringLiteral("L'image est trop grande pour être chargée.");
-    }
-    return {};
+    return QString::fromUtf8(pictureErrorWords(picture.error));
 }
 
 } // namespace mosaiq

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "convert/pixelbuffer.h"
+#include "image/pictureerror.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -9,20 +11,8 @@
 
 namespace mosaiq {
 
-// Why a picture could not be read; the callers choose the French message.
-enum class PictureError {
-    None,
-    NotFound, // no such file
-    NotAFile, // a folder or a device
-    Empty, // a file of zero bytes
-    Unreadable, // no permission, or the read failed
-    NotAPicture, // no reader knows the format
-    Damaged, // the reader knows the format but the data is broken or truncated
-    TooLarge, // more pixels than the program will hold
-};
-
 struct Picture {
-    QImage image; // Format_RGB32, transparent areas painted on white
+    QImage image; // Format_RGB32 in sRGB, transparent areas painted on white
     PictureError error = PictureError::None;
     QString detail; // the reader's own words, for the message
 
@@ -35,11 +25,24 @@ struct Picture {
 // The largest picture accepted, in pixels; 4 bytes each once decoded.
 inline constexpr qint64 MaxPicturePixels = 400'000'000;
 
-// Reads the picture file at path at its natural size, whatever format Qt's readers know.
+// Sets what picture reading needs once for the whole process, before any picture is read and
+// before other threads start: Qt's allocation limit raised to MaxPicturePixels, the readers'
+// warnings kept off the terminal (their failures reach the user as our messages), libheif
+// started. Each main() calls it once; the reading itself keeps no state between decodes, so
+// pictures may be read on several threads at once.
+void setUpPictureReading();
+
+// Reads the picture file at path as every viewer shows it: at its natural size in pixels, turned
+// as its EXIF orientation says, its colour profile converted to sRGB. Formats: those of Qt's
+// readers here (JPEG, PNG, GIF's first frame, BMP, TIFF, WebP, the largest entry of an icon...)
+// except TGA, and HEIC, HEIF and AVIF through libheif.
 Picture readPicture(const QString& path);
 
 // The same for a path given as the system's bytes, which need not be valid UTF-8.
 Picture readPictureNative(const std::string& path);
+
+// The same for a file's bytes already in memory; the files above are read the same way.
+Picture readPictureData(const QByteArray& bytes);
 
 // A French sentence saying why the picture could not be read (no file name in it).
 QString pictureErrorText(const Picture& picture);

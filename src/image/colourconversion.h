@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+namespace mosaiq {
+
+// Converts pixels from the colours an ICC profile describes to sRGB, the colours the engine
+// samples as they are (LittleCMS). One conversion serves one decode; it shares nothing.
+class ColourConversion {
+public:
+    // How the pixels handed to convert() are laid out.
+    enum class Layout {
+        Rgb32, // QImage::Format_RGB32 or ARGB32: 0xAARRGGBB words
+        Grey32, // the same words holding a grey picture (red = green = blue)
+        Rgb24, // 3 bytes a pixel, red first
+        Rgba32, // 4 bytes a pixel, red first, alpha last
+        Cmyk, // 4 bytes a pixel, 0 = no ink
+        CmykInverted, // 4 bytes a pixel, 255 = no ink (Adobe's CMYK JPEGs)
+    };
+
+    // Invalid when the profile cannot be read or describes other colours than the layout's
+    // (an RGB profile on a grey picture, say): such a profile is ignored, as viewers do.
+    ColourConversion(const QByteArray& iccProfile, Layout layout);
+    ~ColourConversion();
+    ColourConversion(const ColourConversion&) = delete;
+    ColourConversion& operator=(const ColourConversion&) = delete;
+
+    bool isValid() const { return m_transform != nullptr; }
+
+    // Converts rows of width pixels, strides in bytes, into 0xAARRGGBB words; the alpha bytes
+    // of the output are copied from an input that has them and left as they are otherwise.
+    // in may be out for the 32-bit layouts.
+    void convert(const void* in, qsizetype inStride, void* out, qsizetype outStride, int width,
+        int rows) const;
+
+    // The ICC profile of an RGB picture described by H.273 code points (colour primaries and
+    // transfer characteristics), as HEIF and AVIF files give them; empty when the picture is
+    // sRGB already or its transfer is not one shown without tone mapping.
+    static QByteArray profileFromCodePoints(int primaries, int transfer);
+
+private:
+    void* m_context = nullptr;
+    void* m_transform = nullptr;
+};
+
+} // namespace mosaiq
