@@ -71,8 +71,8 @@ namespace {
 
 } // namespace
 
-QImage readCmykJpeg(const QByteArray& file, const ColourConversion& conversion,
-    qint64 maxPixels, PictureError& error)
+QImage readCmykJpeg(const QByteArray& file, const ColourConversion& conversion, qint64 maxPixels,
+    PictureError& error)
 {
     error = PictureError::None;
     Decode decode {};

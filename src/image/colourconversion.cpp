@@ -83,15 +83,14 @@ ColourConversion::ColourConversion(const QByteArray& iccProfile, Layout layout)
     if (!context)
         return;
     m_context = context;
-    cmsHPROFILE source
-        = cmsOpenProfileFromMemTHR(context, iccProfile.constData(), cmsUInt32Number(iccProfile.size()));
+    cmsHPROFILE source = cmsOpenProfileFromMemTHR(
+        context, iccProfile.constData(), cmsUInt32Number(iccProfile.size()));
     if (!source)
         return;
     if (cmsGetColorSpace(source) == space) {
         cmsHPROFILE srgb = cmsCreate_sRGBProfileTHR(context);
-        const cmsUInt32Number flags = format == TYPE_RGBA_8 || format == TYPE_BGRA_8
-            ? cmsFLAGS_COPY_ALPHA
-            : 0;
+        const cmsUInt32Number flags
+            = format == TYPE_RGBA_8 || format == TYPE_BGRA_8 ? cmsFLAGS_COPY_ALPHA : 0;
         if (srgb)
             m_transform = cmsCreateTransformTHR(
                 context, source, format, srgb, TYPE_BGRA_8, INTENT_PERCEPTUAL, flags);
@@ -108,8 +107,8 @@ ColourConversion::~ColourConversion()
         cmsDeleteContext(static_cast<cmsContext>(m_context));
 }
 
-void ColourConversion::convert(const void* in, qsizetype inStride, void* out,
-    qsizetype outStride, int width, int rows) const
+void ColourConversion::convert(
+    const void* in, qsizetype inStride, void* out, qsizetype outStride, int width, int rows) const
 {
     if (!m_transform || width <= 0 || rows <= 0)
         return;
@@ -120,9 +119,8 @@ void ColourConversion::convert(const void* in, qsizetype inStride, void* out,
 QByteArray ColourConversion::profileFromCodePoints(int primaries, int transfer)
 {
     // Transfers shown as they are: sRGB's, and BT.709's family, which viewers show as sRGB.
-    const bool srgbTransfer
-        = transfer == 1 || transfer == 2 || transfer == 6 || transfer == 13 || transfer == 14
-        || transfer == 15;
+    const bool srgbTransfer = transfer == 1 || transfer == 2 || transfer == 6 || transfer == 13
+        || transfer == 14 || transfer == 15;
     std::array<double, 5> curve {};
     int curveType = 1;
     if (srgbTransfer) {
@@ -144,8 +142,9 @@ QByteArray ColourConversion::profileFromCodePoints(int primaries, int transfer)
     QByteArray bytes;
     cmsToneCurve* tone = cmsBuildParametricToneCurve(context, curveType, curve.data());
     cmsToneCurve* curves[3] = { tone, tone, tone };
-    cmsHPROFILE profile
-        = tone ? cmsCreateRGBProfileTHR(context, &chroma.white, &chroma.primaries, curves) : nullptr;
+    cmsHPROFILE profile = tone
+        ? cmsCreateRGBProfileTHR(context, &chroma.white, &chroma.primaries, curves)
+        : nullptr;
     cmsUInt32Number size = 0;
     if (profile && cmsSaveProfileToMem(profile, nullptr, &size) && size > 0) {
         bytes.resize(size);

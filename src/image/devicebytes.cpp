@@ -56,8 +56,8 @@ qint64 DeviceBytes::find(qint64 pos, char value)
     while (load(pos)) {
         const qint64 offset = pos - m_windowStart;
         const char* start = m_window.constData() + offset;
-        const auto* hit = static_cast<const char*>(
-            std::memchr(start, value, size_t(m_window.size() - offset)));
+        const auto* hit
+            = static_cast<const char*>(std::memchr(start, value, size_t(m_window.size() - offset)));
         if (hit)
             return pos + (hit - start);
         pos = m_windowStart + m_window.size();

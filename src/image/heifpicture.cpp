@@ -17,8 +17,14 @@ namespace {
     template <typename T, void (*Free)(T*)> struct Deleter {
         void operator()(T* p) const { Free(p); }
     };
-    void releaseHandle(heif_image_handle* handle) { heif_image_handle_release(handle); }
-    void releaseImage(heif_image* image) { heif_image_release(image); }
+    void releaseHandle(heif_image_handle* handle)
+    {
+        heif_image_handle_release(handle);
+    }
+    void releaseImage(heif_image* image)
+    {
+        heif_image_release(image);
+    }
     using Context = std::unique_ptr<heif_context, Deleter<heif_context, heif_context_free>>;
     using Handle = std::unique_ptr<heif_image_handle, Deleter<heif_image_handle, releaseHandle>>;
     using Image = std::unique_ptr<heif_image, Deleter<heif_image, releaseImage>>;
@@ -125,7 +131,8 @@ QImage readHeif(const QByteArray& file, qint64 maxPixels, PictureError& error, Q
     // The turns and crop give other sides, never more pixels than announced.
     if (!plane || decodedWidth <= 0 || decodedHeight <= 0
         || qint64(decodedWidth) * decodedHeight > width * height
-        || heif_image_get_bits_per_pixel(image.get(), heif_channel_interleaved) != (alpha ? 32 : 24)) {
+        || heif_image_get_bits_per_pixel(image.get(), heif_channel_interleaved)
+            != (alpha ? 32 : 24)) {
         error = PictureError::Damaged;
         return {};
     }
@@ -133,8 +140,8 @@ QImage readHeif(const QByteArray& file, qint64 maxPixels, PictureError& error, Q
     const QByteArray profile = profileOf(handle.get());
     const QImage::Format format = alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
     if (!profile.isEmpty() && !premultiplied) {
-        const ColourConversion conversion(profile,
-            alpha ? ColourConversion::Layout::Rgba32 : ColourConversion::Layout::Rgb24);
+        const ColourConversion conversion(
+            profile, alpha ? ColourConversion::Layout::Rgba32 : ColourConversion::Layout::Rgb24);
         if (conversion.isValid()) {
             QImage converted(decodedWidth, decodedHeight, format);
             if (converted.isNull()) {
@@ -149,7 +156,7 @@ QImage readHeif(const QByteArray& file, qint64 maxPixels, PictureError& error, Q
         }
     }
     const QImage view(plane, decodedWidth, decodedHeight, stride,
-        !alpha             ? QImage::Format_RGB888
+        !alpha              ? QImage::Format_RGB888
             : premultiplied ? QImage::Format_RGBA8888_Premultiplied
                             : QImage::Format_RGBA8888);
     QImage converted = view.convertToFormat(format);

@@ -49,7 +49,8 @@ namespace {
                 && data.bytes(body, 12) == QByteArray("ICC_PROFILE\0", 12)) {
                 const int sequence = data.at(body + 12);
                 const int count = data.at(body + 13);
-                if (sequence >= 1 && sequence <= count && (profileCount == 0 || count == profileCount)
+                if (sequence >= 1 && sequence <= count
+                    && (profileCount == 0 || count == profileCount)
                     && !profileParts.count(sequence)) {
                     profileCount = count;
                     profileParts[sequence] = data.bytes(body + 14, length - 16);
@@ -251,9 +252,8 @@ int exifOrientation(const QByteArray& exif)
     buffer.open(QIODevice::ReadOnly);
     DeviceBytes data(buffer);
     const TiffEntry entry = tiffEntry(data, 0, 0x0112);
-    return entry.found && entry.type == 3 && entry.value >= 1 && entry.value <= 8
-        ? int(entry.value)
-        : 1;
+    return entry.found && entry.type == 3 && entry.value >= 1 && entry.value <= 8 ? int(entry.value)
+                                                                                  : 1;
 }
 
 PictureFacts inspectPicture(QIODevice& device, const QByteArray& format)

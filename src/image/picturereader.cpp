@@ -142,8 +142,8 @@ namespace {
         if (image.isNull())
             return;
         uchar* bits = image.bits();
-        conversion.convert(bits, image.bytesPerLine(), bits, image.bytesPerLine(), image.width(),
-            image.height());
+        conversion.convert(
+            bits, image.bytesPerLine(), bits, image.bytesPerLine(), image.width(), image.height());
     }
 
     PictureError readerError(const QImageReader& reader)
@@ -247,8 +247,7 @@ namespace {
                 const QImageIOHandler::Transformations turns = reader.transformation();
                 device.seek(0);
                 PictureError error = PictureError::None;
-                QImage image
-                    = readCmykJpeg(device.readAll(), conversion, MaxPicturePixels, error);
+                QImage image = readCmykJpeg(device.readAll(), conversion, MaxPicturePixels, error);
                 if (error != PictureError::None)
                     return failure(error);
                 return finished(turned(std::move(image), turns));

@@ -11,6 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <future>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace mosaiq;
@@ -18,6 +22,9 @@ using namespace mosaiq;
 namespace {
 
 const QString Data = QStringLiteral(MOSAIQ_TEST_DATA);
+
+// As every main() does; the pictures of a hundred megapixels need it.
+const bool pictureReadingSetUp = (setUpPictureReading(), true);
 
 QByteArray pngChunk(const char* type, const QByteArray& data)
 {
@@ -120,12 +127,12 @@ INSTANTIATE_TEST_SUITE_P(Corpus, BadPictureTest,
         BadCase { "truncated.gif", PictureError::Damaged },
         BadCase { "huge-header.png", PictureError::TooLarge },
         BadCase { "lying-header.bmp", PictureError::Damaged },
-        BadCase { "missing.bmp", PictureError::NotFound }, BadCase { "", PictureError::NotAFile }));
+        BadCase { "missing.bmp", PictureError::NotFound }, BadCase { "", PictureError::Folder }));
 
 TEST(PictureReader, findsFilesWhateverTheirNames)
 {
     QTemporaryDir dir;
-    for (const QString name :
+    for (const QString& name :
         { QStringLiteral("avec des espaces.bmp"), QStringLiteral("éléphant à l'été.bmp") }) {
         const QString path = dir.filePath(name);
         ASSERT_TRUE(QFile::copy(Data + "/good/four-colours.bmp", path));

@@ -28,10 +28,14 @@ void TestPictureChoice::theFilterListsAnyFileFirstThenTheClassicFormats()
 void TestPictureChoice::theFilterOffersEveryOtherReadableFormat()
 {
     const QString filter = pictureFileFilter();
-    for (const QByteArray& format : QImageReader::supportedImageFormats())
-        QVERIFY2(filter.contains(QStringLiteral("*.") + QString::fromLatin1(format).toUpper()),
-            format.constData());
-    QVERIFY(filter.contains(QStringLiteral("PNG (*.PNG)")));
+    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+        if (format != "tga") // read wrong by Qt, so not read at all
+            QVERIFY2(filter.contains(QStringLiteral("*.") + QString::fromLatin1(format).toUpper()),
+                format.constData());
+    }
+    QVERIFY(!filter.contains(QStringLiteral("*.TGA")));
+    for (const char* entry : { "PNG (*.PNG)", "HEIC (*.HEIC)", "HEIF (*.HEIF)", "AVIF (*.AVIF)" })
+        QVERIFY2(filter.contains(QLatin1String(entry)), entry);
 }
 
 void TestPictureChoice::aPictureGivesItsSizeAndAThumbnail()
