@@ -9,7 +9,7 @@ seconds="${1:-15}"
 build="$root/build-fuzz"
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DMOSAIQ_FUZZ=ON -DMOSAIQ_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-targets=(fuzz_numbertext fuzz_blogcode fuzz_conversion)
+targets=(fuzz_numbertext fuzz_blogcode fuzz_conversion fuzz_picture)
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 mkdir -p "$build/crashes"
 for target in "${targets[@]}"; do
@@ -20,6 +20,14 @@ for target in "${targets[@]}"; do
     corpus="$build/corpus/$target"
     mkdir -p "$corpus"
     echo "== $target: $seconds s"
-    "$build/tests/fuzz/$target" "$corpus" -max_total_time="$seconds" -max_len=4096 \
-        -artifact_prefix="$build/crashes/$target-" -print_final_stats=0 2>&1 | tail -n 1
+    # The picture reader starts from the sample pictures; new inputs go to the first folder only.
+    seeds=()
+    length=4096
+    if [ "$target" = fuzz_picture ]; then
+        seeds=("$root/tests/data/good" "$root/tests/data/bad")
+        length=8192
+    fi
+    "$build/tests/fuzz/$target" "$corpus" "${seeds[@]}" -max_total_time="$seconds" \
+        -max_len="$length" -artifact_prefix="$build/crashes/$target-" -print_final_stats=0 2>&1 \
+        | tail -n 1
 done

@@ -2,7 +2,10 @@
 
 #include <lcms2.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <vector>
 
 namespace mosaiq {
 
@@ -76,7 +79,135 @@ namespace {
 
 } // namespace
 
+namespace {
+
+    // Linear light in the tables is fixed point: 1.0 is 1 << LinearBits.
+    constexpr int LinearBits = 18;
+    // Linear light reaches the sRGB encoding table with 14 bits: near black a step is a fifth
+    // of an output level.
+    constexpr int EncodeBits = 14;
+
+    double srgbEncode(double linear)
+    {
+        linear = std::clamp(linear, 0.0, 1.0);
+        return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
+    }
+
+    quint8 toByte(double value)
+    {
+        return quint8(std::lround(std::clamp(value, 0.0, 1.0) * 255));
+    }
+
+    bool colorants(cmsHPROFILE profile, std::array<std::array<double, 3>, 3>& matrix)
+    {
+        const cmsTagSignature tags[3]
+            = { cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag };
+        for (int column = 0; column < 3; ++column) {
+            const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, tags[column]));
+            if (!xyz)
+                return false;
+            matrix[0][column] = xyz->X;
+            matrix[1][column] = xyz->Y;
+            matrix[2][column] = xyz->Z;
+        }
+        return true;
+    }
+
+    bool invert(const std::array<std::array<double, 3>, 3>& m,
+        std::array<std::array<double, 3>, 3>& inverse)
+    {
+        const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1])
+            - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0])
+            + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+        if (std::abs(det) < 1e-9)
+            return false;
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c) {
+                const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
+                inverse[r][c] = (m[r1][c1] * m[r2][c2] - m[r1][c2] * m[r2][c1]) / det;
+            }
+        }
+        return true;
+    }
+
+} // namespace
+
+struct ColourConversion::Tables {
+    // Grey: the sRGB level of each grey level.
+    std::array<quint8, 256> grey {};
+    // RGB: what input channel k at level v adds to the linear light of output channel c, at
+    // [c * 3 + k][v]; then the sRGB level of each linear value.
+    std::array<std::array<qint32, 256>, 9> share {};
+    std::vector<quint8> encode;
+
+    void rgbToBgra(int r, int g, int b, uchar* out) const
+    {
+        auto level = [&](int c) {
+            const qint32 light = share[c * 3][r] + share[c * 3 + 1][g] + share[c * 3 + 2][b];
+            const qint32 index
+                = (std::clamp(light, 0, 1 << LinearBits) + (1 << (LinearBits - EncodeBits - 1)))
+                >> (LinearBits - EncodeBits);
+            return encode[size_t(index)];
+        };
+        out[0] = level(2);
+        out[1] = level(1);
+        out[2] = level(0);
+    }
+};
+
+bool ColourConversion::buildTables(void* handle, Layout layout)
+{
+    cmsHPROFILE profile = handle;
+    // A profile whose colour tables say how to render takes them before its matrix, as in
+    // any colour-managed viewer; those go through LittleCMS.
+    if (!cmsIsMatrixShaper(profile) || cmsIsCLUT(profile, INTENT_PERCEPTUAL, LCMS_USED_AS_INPUT))
+        return false;
+    auto tables = std::make_unique<Tables>();
+    if (layout == Layout::Grey32) {
+        const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(profile, cmsSigGrayTRCTag));
+        if (!curve)
+            return false;
+        for (int v = 0; v < 256; ++v)
+            tables->grey[v] = toByte(srgbEncode(cmsEvalToneCurveFloat(curve, float(v / 255.0))));
+        m_tables = std::move(tables);
+        return true;
+    }
+    if (layout != Layout::Rgb32 && layout != Layout::Rgb24 && layout != Layout::Rgba32)
+        return false;
+    std::array<std::array<double, 3>, 3> source, srgb, toSrgb;
+    cmsHPROFILE srgbProfile = cmsCreate_sRGBProfileTHR(static_cast<cmsContext>(m_context));
+    const bool haveMatrices = srgbProfile && colorants(profile, source)
+        && colorants(srgbProfile, srgb) && invert(srgb, toSrgb);
+    if (srgbProfile)
+        cmsCloseProfile(srgbProfile);
+    const cmsTagSignature curveTags[3] = { cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag };
+    const cmsToneCurve* curves[3];
+    for (int k = 0; k < 3; ++k)
+        curves[k] = static_cast<const cmsToneCurve*>(cmsReadTag(profile, curveTags[k]));
+    if (!haveMatrices || !curves[0] || !curves[1] || !curves[2])
+        return false;
+    for (int k = 0; k < 3; ++k) {
+        for (int v = 0; v < 256; ++v) {
+            const double linear
+                = std::clamp(double(cmsEvalToneCurveFloat(curves[k], float(v / 255.0))), 0.0, 1.0);
+            for (int c = 0; c < 3; ++c) {
+                double weight = 0; // the row of toSrgb times the column of source
+                for (int j = 0; j < 3; ++j)
+                    weight += toSrgb[c][j] * source[j][k];
+                tables->share[c * 3 + k][v]
+                    = qint32(std::lround(weight * linear * (1 << LinearBits)));
+            }
+        }
+    }
+    tables->encode.resize((1 << EncodeBits) + 1);
+    for (int i = 0; i <= 1 << EncodeBits; ++i)
+        tables->encode[size_t(i)] = toByte(srgbEncode(double(i) / (1 << EncodeBits)));
+    m_tables = std::move(tables);
+    return true;
+}
+
 ColourConversion::ColourConversion(const QByteArray& iccProfile, Layout layout)
+    : m_layout(layout)
 {
     const auto [format, space] = layoutOf(layout);
     cmsContext context = cmsCreateContext(nullptr, nullptr);
@@ -87,7 +218,7 @@ ColourConversion::ColourConversion(const QByteArray& iccProfile, Layout layout)
         context, iccProfile.constData(), cmsUInt32Number(iccProfile.size()));
     if (!source)
         return;
-    if (cmsGetColorSpace(source) == space) {
+    if (cmsGetColorSpace(source) == space && !buildTables(source, layout)) {
         cmsHPROFILE srgb = cmsCreate_sRGBProfileTHR(context);
         const cmsUInt32Number flags
             = format == TYPE_RGBA_8 || format == TYPE_BGRA_8 ? cmsFLAGS_COPY_ALPHA : 0;
@@ -110,10 +241,43 @@ ColourConversion::~ColourConversion()
 void ColourConversion::convert(
     const void* in, qsizetype inStride, void* out, qsizetype outStride, int width, int rows) const
 {
-    if (!m_transform || width <= 0 || rows <= 0)
+    if (width <= 0 || rows <= 0)
         return;
-    cmsDoTransformLineStride(m_transform, in, out, cmsUInt32Number(width), cmsUInt32Number(rows),
-        cmsUInt32Number(inStride), cmsUInt32Number(outStride), 0, 0);
+    if (m_transform) {
+        cmsDoTransformLineStride(m_transform, in, out, cmsUInt32Number(width),
+            cmsUInt32Number(rows), cmsUInt32Number(inStride), cmsUInt32Number(outStride), 0, 0);
+        return;
+    }
+    if (!m_tables)
+        return;
+    const Tables& t = *m_tables;
+    for (int y = 0; y < rows; ++y) {
+        const auto* from = static_cast<const uchar*>(in) + y * inStride;
+        auto* to = static_cast<uchar*>(out) + y * outStride;
+        switch (m_layout) {
+        case Layout::Grey32:
+            for (int x = 0; x < width; ++x, from += 4, to += 4)
+                to[0] = to[1] = to[2] = t.grey[from[0]];
+            break;
+        case Layout::Rgb32: // blue, green, red, alpha in memory
+            for (int x = 0; x < width; ++x, from += 4, to += 4)
+                t.rgbToBgra(from[2], from[1], from[0], to);
+            break;
+        case Layout::Rgb24:
+            for (int x = 0; x < width; ++x, from += 3, to += 4)
+                t.rgbToBgra(from[0], from[1], from[2], to);
+            break;
+        case Layout::Rgba32:
+            for (int x = 0; x < width; ++x, from += 4, to += 4) {
+                const uchar alpha = from[3];
+                t.rgbToBgra(from[0], from[1], from[2], to);
+                to[3] = alpha;
+            }
+            break;
+        default:
+            break;
+        }
+    }
 }
 
 QByteArray ColourConversion::profileFromCodePoints(int primaries, int transfer)

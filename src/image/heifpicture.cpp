@@ -1,6 +1,7 @@
 #include "image/heifpicture.h"
 
 #include "image/colourconversion.h"
+#include "image/picturememory.h"
 
 #include <libheif/heif.h>
 
@@ -56,13 +57,17 @@ namespace {
             return profile;
         }
         if (type == heif_color_profile_type_nclx) {
+            // libheif may hand out the description with an error (values outside H.273's
+            // tables), and it is ours to free either way.
             heif_color_profile_nclx* nclx = nullptr;
-            if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok
-                || !nclx)
-                return {};
-            const QByteArray profile = ColourConversion::profileFromCodePoints(
-                int(nclx->color_primaries), int(nclx->transfer_characteristics));
-            heif_nclx_color_profile_free(nclx);
+            const bool read
+                = heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok;
+            QByteArray profile;
+            if (read && nclx)
+                profile = ColourConversion::profileFromCodePoints(
+                    int(nclx->color_primaries), int(nclx->transfer_characteristics));
+            if (nclx)
+                heif_nclx_color_profile_free(nclx);
             return profile;
         }
         return {};
@@ -138,36 +143,40 @@ QImage readHeif(const QByteArray& file, qint64 maxPixels, PictureError& error, Q
     }
 
     const QByteArray profile = profileOf(handle.get());
-    const QImage::Format format = alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
-    if (!profile.isEmpty() && !premultiplied) {
-        const ColourConversion conversion(
-            profile, alpha ? ColourConversion::Layout::Rgba32 : ColourConversion::Layout::Rgb24);
-        if (conversion.isValid()) {
-            QImage converted(decodedWidth, decodedHeight, format);
-            if (converted.isNull()) {
-                error = PictureError::TooLarge;
-                return {};
-            }
-            if (!alpha)
-                converted.fill(Qt::white); // the alpha bytes, which the conversion leaves alone
-            conversion.convert(plane, stride, converted.bits(), converted.bytesPerLine(),
-                decodedWidth, decodedHeight);
-            return converted;
+    if (!alpha) {
+        // The usual case, a photo: converted (or only reordered) straight into the picture.
+        QImage picture = allocatePicture(decodedWidth, decodedHeight);
+        if (picture.isNull()) {
+            error = PictureError::TooLarge;
+            return {};
         }
+        const ColourConversion conversion(profile, ColourConversion::Layout::Rgb24);
+        if (!profile.isEmpty() && conversion.isValid()) {
+            picture.fill(Qt::white); // the alpha bytes, which the conversion leaves alone
+            conversion.convert(
+                plane, stride, picture.bits(), picture.bytesPerLine(), decodedWidth, decodedHeight);
+            return picture;
+        }
+        for (int y = 0; y < decodedHeight; ++y) {
+            const uint8_t* from = plane + qsizetype(y) * stride;
+            auto* to = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < decodedWidth; ++x, from += 3)
+                to[x] = qRgb(from[0], from[1], from[2]);
+        }
+        return picture;
     }
     const QImage view(plane, decodedWidth, decodedHeight, stride,
-        !alpha              ? QImage::Format_RGB888
-            : premultiplied ? QImage::Format_RGBA8888_Premultiplied
-                            : QImage::Format_RGBA8888);
-    QImage converted = view.convertToFormat(format);
+        premultiplied ? QImage::Format_RGBA8888_Premultiplied : QImage::Format_RGBA8888);
+    QImage converted = view.convertToFormat(QImage::Format_ARGB32);
     if (converted.isNull()) {
         error = PictureError::TooLarge;
         return {};
     }
-    if (!profile.isEmpty() && premultiplied) {
+    if (!profile.isEmpty()) {
         const ColourConversion conversion(profile, ColourConversion::Layout::Rgb32);
-        conversion.convert(converted.constBits(), converted.bytesPerLine(), converted.bits(),
-            converted.bytesPerLine(), decodedWidth, decodedHeight);
+        uchar* bits = converted.bits();
+        conversion.convert(bits, converted.bytesPerLine(), bits, converted.bytesPerLine(),
+            decodedWidth, decodedHeight);
     }
     return converted;
 }

@@ -21,6 +21,7 @@ namespace {
     {
         std::map<int, QByteArray> profileParts;
         int profileCount = 0;
+        bool sawExif = false;
         qint64 pos = 2; // after the start-of-image marker
         for (;;) {
             pos = data.find(pos, char(0xFF));
@@ -55,6 +56,10 @@ namespace {
                     profileCount = count;
                     profileParts[sequence] = data.bytes(body + 14, length - 16);
                 }
+            } else if (marker == 0xE1 && !sawExif && length > 8
+                && data.bytes(body, 6) == QByteArray("Exif\0\0", 6)) {
+                sawExif = true;
+                facts.exifOrientation = exifOrientation(data.bytes(body + 6, length - 8));
             } else if (marker == 0xEE && length >= 7 && data.bytes(body, 5) == "Adobe") {
                 facts.jpegAdobe = true;
             } else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8
@@ -127,8 +132,10 @@ namespace {
         const bool bitFields = compression == 3 || compression == 6;
         if (compression != 0 && !bitFields) // run-length data has no fixed size
             return;
+        // Divided rather than multiplied: a lying header's sizes would overflow.
         const qint64 rowBytes = (width * bitCount + 31) / 32 * 4;
-        if (width > 0 && qint64(offset) + rowBytes * height > data.size())
+        if (width > 0 && rowBytes > 0
+            && (offset > data.size() || height > (data.size() - offset) / rowBytes))
             facts.cutShort = true;
         std::array<quint32, 4> masks {};
         if (bitCount == 16 && compression == 0) {
@@ -169,21 +176,26 @@ namespace {
         return status == Z_STREAM_END && out.size() <= MaxProfileBytes ? out : QByteArray();
     }
 
-    // The profile of a PNG is the compressed iCCP chunk, which comes before the pixel data.
+    // The profile of a PNG is the compressed iCCP chunk, which comes before the pixel data. A
+    // chunk that says it is longer than the rest of the file is cut short: libpng would
+    // allocate what it says before finding out.
     void inspectPng(DeviceBytes& data, PictureFacts& facts)
     {
         qint64 pos = 8;
         while (pos + 8 <= data.size()) {
             const qint64 length = data.u32(pos, true);
             const QByteArray type = data.bytes(pos + 4, 4);
-            if (type == "IDAT" || type == "IEND")
+            if (type == "IEND")
                 return;
-            if (type == "iCCP" && length <= MaxProfileBytes) {
+            if (pos + 12 + length > data.size()) {
+                facts.cutShort = true;
+                return;
+            }
+            if (type == "iCCP" && length <= MaxProfileBytes && facts.iccProfile.isEmpty()) {
                 const QByteArray body = data.bytes(pos + 8, length);
                 const qsizetype nameEnd = body.indexOf('\0');
                 if (nameEnd > 0 && nameEnd + 2 < body.size() && body[nameEnd + 1] == 0)
                     facts.iccProfile = inflateProfile(body.mid(nameEnd + 2));
-                return;
             }
             pos += 12 + length;
         }

@@ -13,7 +13,7 @@ namespace mosaiq {
 struct PictureFacts {
     bool cutShort = false; // the data ends (or breaks) before the picture it announces
     QByteArray iccProfile; // the embedded ICC colour profile, empty when there is none
-    int exifOrientation = 1; // EXIF orientation (1-8) of a WebP, whose reader ignores it
+    int exifOrientation = 1; // EXIF orientation (1-8) of a JPEG or a WebP
     int jpegComponents = 0; // 1 grey, 3 colour, 4 CMYK or YCCK
     bool jpegAdobe = false; // an Adobe marker: CMYK samples are stored inverted
     // Bits of red, green, blue and alpha in a BMP's packed pixels, where fewer than 8 (0 else).

@@ -1,8 +1,8 @@
 #include "image/picturereader.h"
 
-#include "image/cmykjpeg.h"
 #include "image/colourconversion.h"
 #include "image/heifpicture.h"
+#include "image/jpegpicture.h"
 #include "image/picturefacts.h"
 #include "wording/picturewords.h"
 
@@ -17,6 +17,7 @@
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,8 +39,8 @@ void setUpPictureReading()
 {
     // Qt's limit (256 MB) would refuse ordinary 100-megapixel photos; ours is by pixels.
     QImageReader::setAllocationLimit(int(MaxPicturePixels * 4 / (1024 * 1024)) + 64);
-    // A reader's complaint about a damaged file reaches the user as our message.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*.warning=false"));
+    // A reader's complaint about a damaged file or profile reaches the user as our message.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false\nqt.gui.icc*=false"));
     heif_init(nullptr);
 }
 
@@ -180,7 +181,7 @@ namespace {
         return picture;
     }
 
-    Picture decodeHeif(QIODevice& device)
+    Picture decodeHeif(QIODevice& device, qint64 maxPixels)
     {
         if (device.size() > MaxHeifFileBytes)
             return failure(PictureError::TooLarge);
@@ -190,7 +191,7 @@ namespace {
             return failure(PictureError::Unreadable);
         PictureError error = PictureError::None;
         QString detail;
-        QImage image = readHeif(file, MaxPicturePixels, error, detail);
+        QImage image = readHeif(file, maxPixels, error, detail);
         if (error != PictureError::None)
             return failure(error, detail);
         return finished(std::move(image));
@@ -216,11 +217,11 @@ namespace {
         return reader.jumpToImage(best);
     }
 
-    // Decodes the file or buffer open in device, from its start.
-    Picture decode(QIODevice& device)
+    // Decodes the file or buffer open in device, from its start, if it has at most maxPixels.
+    Picture decode(QIODevice& device, qint64 maxPixels)
     {
         if (looksLikeHeif(device.peek(64)))
-            return decodeHeif(device);
+            return decodeHeif(device, maxPixels);
         QImageReader reader(&device);
         reader.setAutoTransform(true);
         // A named file's suffix picks the reader first; the content decides when it lies or is
@@ -236,31 +237,41 @@ namespace {
         if ((format == "ico" || format == "cur") && !jumpToLargestEntry(reader))
             return failure(PictureError::NotAPicture);
         const QSize size = reader.size();
-        if (size.isValid() && qint64(size.width()) * size.height() > MaxPicturePixels)
+        if (size.isValid() && qint64(size.width()) * size.height() > maxPixels)
             return failure(PictureError::TooLarge);
 
-        if (facts.jpegComponents == 4 && !facts.iccProfile.isEmpty()) {
-            const ColourConversion conversion(facts.iccProfile,
-                facts.jpegAdobe ? ColourConversion::Layout::CmykInverted
-                                : ColourConversion::Layout::Cmyk);
-            if (conversion.isValid()) {
-                const QImageIOHandler::Transformations turns = reader.transformation();
+        if (format == "jpeg") {
+            const bool cmyk = facts.jpegComponents == 4;
+            const ColourConversion::Layout layout = cmyk
+                ? (facts.jpegAdobe ? ColourConversion::Layout::CmykInverted
+                                   : ColourConversion::Layout::Cmyk)
+                : facts.jpegComponents == 1 ? ColourConversion::Layout::Grey32
+                                            : ColourConversion::Layout::Rgb32;
+            std::unique_ptr<ColourConversion> conversion;
+            if (!facts.iccProfile.isEmpty())
+                conversion = std::make_unique<ColourConversion>(facts.iccProfile, layout);
+            if (conversion && !conversion->isValid())
+                conversion.reset(); // a profile that does not fit is ignored
+            if (conversion || (!cmyk && facts.exifOrientation != 1)) {
                 device.seek(0);
                 PictureError error = PictureError::None;
-                QImage image = readCmykJpeg(device.readAll(), conversion, MaxPicturePixels, error);
+                QImage image = readJpeg(
+                    device.readAll(), facts.exifOrientation, conversion.get(), maxPixels, error);
                 if (error != PictureError::None)
                     return failure(error);
-                return finished(turned(std::move(image), turns));
+                return finished(std::move(image));
             }
         }
 
         QImage image;
         if (!reader.read(&image) || image.isNull())
             return failure(readerError(reader), reader.errorString());
+        if (qint64(image.width()) * image.height() > maxPixels) // a reader that gave no size
+            return failure(PictureError::TooLarge);
         if (!reader.supportsOption(QImageIOHandler::ImageTransformation))
             image = turned(std::move(image), fromExif(facts.exifOrientation));
         widenPackedChannels(image, facts.bmpChannelBits);
-        if (!facts.iccProfile.isEmpty() && facts.jpegComponents != 4)
+        if (!facts.iccProfile.isEmpty() && format != "jpeg")
             convertToSrgb(image, facts.iccProfile);
         return finished(std::move(image));
     }
@@ -311,10 +322,10 @@ Picture readPictureNative(const std::string& path)
         ::close(fd);
         return failure(PictureError::Unreadable);
     }
-    return decode(file);
+    return decode(file, MaxPicturePixels);
 }
 
-Picture readPictureData(const QByteArray& bytes)
+Picture readPictureData(const QByteArray& bytes, qint64 maxPixels)
 {
     if (bytes.isEmpty())
         return failure(PictureError::Empty);
@@ -322,7 +333,7 @@ Picture readPictureData(const QByteArray& bytes)
     buffer.setData(bytes);
     if (!buffer.open(QIODevice::ReadOnly))
         return failure(PictureError::Unreadable);
-    return decode(buffer);
+    return decode(buffer, maxPixels);
 }
 
 QString pictureErrorText(const Picture& picture)

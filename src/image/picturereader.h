@@ -42,7 +42,8 @@ Picture readPicture(const QString& path);
 Picture readPictureNative(const std::string& path);
 
 // The same for a file's bytes already in memory; the files above are read the same way.
-Picture readPictureData(const QByteArray& bytes);
+// maxPixels lowers the limit (the fuzzer keeps each input quick with it).
+Picture readPictureData(const QByteArray& bytes, qint64 maxPixels = MaxPicturePixels);
 
 // A French sentence saying why the picture could not be read (no file name in it).
 QString pictureErrorText(const Picture& picture);

@@ -1,0 +1,214 @@
+// Reading a 12-megapixel phone photo: a JPEG stored sideways (EXIF orientation 6) with a
+// Display P3 profile, and a HEIC turned by its own box with the same profile, each against the
+// same picture stored upright without profile. Time (best of several reads in this process)
+// and peak memory (one read in a fresh process). The extra cost of turning and converting
+// should stay within 30 % of the decode.
+#include "image/picturereader.h"
+#include "support/benchpicture.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QTransform>
+
+#include <libheif/heif.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+using namespace mosaiq;
+
+namespace {
+
+constexpr int Width = 4000, Height = 3000;
+const QString Dir = QStringLiteral("/tmp/mosaiq-picture-bench");
+
+// An APP1 segment holding EXIF with one tag: the orientation.
+QByteArray exifSegment(int orientation)
+{
+    const char tiff[] = { 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0,
+        char(orientation), 0, 0, 0, 0, 0, 0 };
+    const QByteArray body = QByteArray("Exif\0\0", 6) + QByteArray(tiff, sizeof tiff);
+    QByteArray segment("\xFF\xE1", 2);
+    segment += char((body.size() + 2) >> 8);
+    segment += char((body.size() + 2) & 0xFF);
+    return segment + body;
+}
+
+QByteArray jpegBytes(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 90);
+    return bytes;
+}
+
+void write(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+}
+
+// A HEIC of the picture; orientation goes into the file's own boxes, profile as ICC.
+bool writeHeic(
+    const QImage& picture, const QString& path, int orientation, const QByteArray& profile)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    heif_image* image = nullptr;
+    heif_image_create(
+        rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
+    heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(), 8);
+    int stride = 0;
+    uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+    for (int y = 0; y < rgb.height(); ++y)
+        std::memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
+    if (!profile.isEmpty())
+        heif_image_set_raw_color_profile(
+            image, "prof", profile.constData(), size_t(profile.size()));
+    heif_context* context = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
+    heif_encoder_set_lossy_quality(encoder, 85);
+    heif_encoding_options* options = heif_encoding_options_alloc();
+    options->image_orientation = heif_orientation(orientation);
+    const bool written
+        = heif_context_encode_image(context, image, encoder, options, nullptr).code == heif_error_Ok
+        && heif_context_write_to_file(context, QFile::encodeName(path).constData()).code
+            == heif_error_Ok;
+    heif_encoding_options_free(options);
+    heif_encoder_release(encoder);
+    heif_context_free(context);
+    heif_image_release(image);
+    return written;
+}
+
+void makePictures()
+{
+    if (QFile::exists(Dir + "/turned-p3.heic"))
+        return;
+    makeBenchPicture(Dir + "/upright.jpg", Width, Height);
+    const QImage upright(Dir + "/upright.jpg");
+    // Stored as the sensor saw it: turned a quarter to the left, to be turned back when shown.
+    QImage sideways = upright.transformed(QTransform().rotate(270));
+    sideways.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    QByteArray turned = jpegBytes(sideways);
+    turned.insert(2, exifSegment(6));
+    write(Dir + "/turned-p3.jpg", turned);
+    QImage sidewaysPlain = upright.transformed(QTransform().rotate(270));
+    QByteArray turnedPlain = jpegBytes(sidewaysPlain);
+    turnedPlain.insert(2, exifSegment(6));
+    write(Dir + "/turned.jpg", turnedPlain);
+    const QByteArray p3 = QColorSpace(QColorSpace::DisplayP3).iccProfile();
+    writeHeic(upright, Dir + "/upright.heic", 1, {});
+    writeHeic(sideways, Dir + "/turned-p3.heic", 6, p3);
+}
+
+struct Timing {
+    double wall = 1e9; // seconds, the best of the reads
+    double cpu = 1e9; // seconds of processor time of the whole process, the best of the reads
+};
+
+double processSeconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+Timing best(const QString& path, int times)
+{
+    Timing timing;
+    for (int i = 0; i < times; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const double cpu = processSeconds();
+        const Picture picture = readPicture(path);
+        timing.cpu = std::min(timing.cpu, processSeconds() - cpu);
+        timing.wall = std::min(timing.wall, timer.nsecsElapsed() / 1e9);
+        if (picture.isNull() || picture.image.size() != QSize(Width, Height)) {
+            std::printf("%s: not read as %d x %d\n", qPrintable(path), Width, Height);
+            std::exit(1);
+        }
+    }
+    return timing;
+}
+
+// The high-water mark of this process's memory, in MiB. (A child's ru_maxrss would count the
+// parent's memory it was forked with.)
+double highWaterMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+// Peak memory of a fresh process that reads the picture once (or nothing), in MiB.
+double peakMiB(const char* self, const QString& path)
+{
+    const QByteArray command
+        = QByteArray("'") + self + "' --read-once '" + QFile::encodeName(path) + "'";
+    FILE* child = ::popen(command.constData(), "r");
+    double peak = 0;
+    if (child && std::fscanf(child, "%lf", &peak) != 1)
+        peak = 0;
+    if (child)
+        ::pclose(child);
+    return peak;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setUpPictureReading();
+    if (argc == 3 && std::strcmp(argv[1], "--read-once") == 0) {
+        if (argv[2][0] != '\0')
+            readPicture(QFile::decodeName(argv[2]));
+        std::printf("%.1f\n", highWaterMiB());
+        return 0;
+    }
+    QDir().mkpath(Dir);
+    makePictures();
+    const double baseline = peakMiB(argv[0], QString());
+    std::printf("%d x %d pictures (%.0f MiB decoded). Best of 7 reads, wall and processor time "
+                "(the machine may be shared: the processor time is the steadier); peak memory of "
+                "one read in a fresh process, less the %.0f MiB of the program alone\n",
+        Width, Height, Width * double(Height) * 4 / 1048576.0, baseline);
+    struct Case {
+        const char* file;
+        const char* label;
+    };
+    for (const auto& group : { std::vector<Case> { { "upright.jpg", "JPEG upright, no profile   " },
+                                   { "turned.jpg", "JPEG turned (6), no profile" },
+                                   { "turned-p3.jpg", "JPEG turned (6), Display P3" } },
+             std::vector<Case> { { "upright.heic", "HEIC upright, no profile   " },
+                 { "turned-p3.heic", "HEIC turned (6), Display P3" } } }) {
+        Timing plain;
+        for (const Case& c : group) {
+            const Timing t = best(Dir + "/" + c.file, 7);
+            if (&c == &group.front())
+                plain = t;
+            std::printf("%s: wall %6.3f s  cpu %6.3f s  peak %+6.1f MiB", c.label, t.wall, t.cpu,
+                peakMiB(argv[0], Dir + "/" + c.file) - baseline);
+            if (&c != &group.front())
+                std::printf("  extra: wall %+4.0f %%, cpu %+4.0f %% (goal: at most +30 %%)",
+                    100 * (t.wall - plain.wall) / plain.wall,
+                    100 * (t.cpu - plain.cpu) / plain.cpu);
+            std::printf("\n");
+        }
+    }
+    return 0;
+}
