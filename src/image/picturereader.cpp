@@ -252,7 +252,11 @@ namespace {
                 conversion = std::make_unique<ColourConversion>(facts.iccProfile, layout);
             if (conversion && !conversion->isValid())
                 conversion.reset(); // a profile that does not fit is ignored
-            if (conversion || (!cmyk && facts.exifOrientation != 1)) {
+            // Every JPEG but a CMYK one without profile (whose colours Qt's reader makes by
+            // its own formula, kept as it was) is decoded in one pass of our own: the same
+            // libjpeg and the same bytes as Qt's reader, without its second pass over the
+            // picture, turned and converted on the way.
+            if (conversion || !cmyk) {
                 device.seek(0);
                 PictureError error = PictureError::None;
                 QImage image = readJpeg(

@@ -114,7 +114,8 @@ INSTANTIATE_TEST_SUITE_P(Gif, SeenAsViewersShowIt,
 
 TEST(PictureKinds, aPictureWithoutProfileOrTurnKeepsQtsBytes)
 {
-    for (const char* file : { "orientation-1.jpg", "orientation-1.webp", "gradient.gif" }) {
+    for (const char* file :
+        { "orientation-1.jpg", "orientation-1.webp", "gradient.gif", "grey-no-profile.jpg" }) {
         const QImage qt = QImage(Good + file).convertToFormat(QImage::Format_RGB32);
         EXPECT_EQ(readPicture(Good + file).image, qt) << file;
     }

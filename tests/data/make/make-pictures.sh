@@ -43,6 +43,7 @@ convert colours.png -profile p3lut.icc "PNG24:$good/p3-table.png"
 convert colours.png -profile p3.icc -define webp:lossless=true "$good/p3.webp"
 convert colours.png -profile adobergb.icc -compress none "$good/adobe-rgb.tif"
 convert colours.png -colorspace gray -profile grey.icc -quality 95 "$good/grey.jpg"
+convert seen.png -colorspace gray -quality 90 "$good/grey-no-profile.jpg"
 # Inks: cyan, magenta, yellow / half black, red (magenta and yellow), white; Adobe's JPEG.
 python3 - <<'PY'
 blocks = [[(255, 0, 0, 0), (0, 255, 0, 0), (0, 0, 255, 0)],
