@@ -33,8 +33,8 @@ int main(int argc, char** argv)
             return 2;
     fclose(in);
     context = heif_context_alloc();
-    heif_context_get_encoder_for_format(context,
-        argc > 4 ? heif_compression_AV1 : heif_compression_HEVC, &encoder);
+    heif_context_get_encoder_for_format(
+        context, argc > 4 ? heif_compression_AV1 : heif_compression_HEVC, &encoder);
     heif_encoder_set_lossless(encoder, 1);
     heif_encoder_set_parameter(encoder, "chroma", "444");
     nclx = heif_nclx_color_profile_alloc();

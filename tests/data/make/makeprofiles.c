@@ -46,14 +46,16 @@ static int sampleRgb(const cmsUInt16Number in[], cmsUInt16Number out[], void* ca
     return 1;
 }
 
-static double clamp(double v) { return v < 0 ? 0 : v > 1 ? 1 : v; }
+static double clamp(double v)
+{
+    return v < 0 ? 0 : v > 1 ? 1 : v;
+}
 
 static int sampleCmyk(const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo)
 {
-    const double c = in[0] / 65535.0, m = in[1] / 65535.0, y = in[2] / 65535.0,
-                 k = in[3] / 65535.0;
-    cmsFloat64Number rgb[3] = { clamp((1 - c) * (1 - k)),
-        clamp((1 - m) * (1 - 0.3 * c) * (1 - k)), clamp((1 - y) * (1 - 0.2 * m) * (1 - k)) };
+    const double c = in[0] / 65535.0, m = in[1] / 65535.0, y = in[2] / 65535.0, k = in[3] / 65535.0;
+    cmsFloat64Number rgb[3] = { clamp((1 - c) * (1 - k)), clamp((1 - m) * (1 - 0.3 * c) * (1 - k)),
+        clamp((1 - y) * (1 - 0.2 * m) * (1 - k)) };
     cmsCIELab lab;
     (void)cargo;
     cmsDoTransform(toPcs, rgb, &lab, 1);
@@ -93,8 +95,8 @@ int main(int argc, char** argv)
         cmsStage* table = cmsStageAllocCLut16bit(0, 3, 3, 3, NULL);
         curves[0] = curves[1] = curves[2] = one;
         linear = cmsCreateRGBProfile(&D65, &p3, curves);
-        toPcs = cmsCreateTransform(linear, TYPE_RGB_DBL, xyz, TYPE_XYZ_DBL, INTENT_RELATIVE_COLORIMETRIC,
-            cmsFLAGS_NOOPTIMIZE);
+        toPcs = cmsCreateTransform(linear, TYPE_RGB_DBL, xyz, TYPE_XYZ_DBL,
+            INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOOPTIMIZE);
         cmsStageSampleCLut16bit(table, sampleRgb, NULL, 0);
         curves[0] = curves[1] = curves[2] = srgbCurve();
         cmsPipelineInsertStage(pipeline, cmsAT_BEGIN, cmsStageAllocToneCurves(0, 3, curves));
@@ -120,8 +122,8 @@ int main(int argc, char** argv)
         cmsHPROFILE srgb = cmsCreate_sRGBProfile(), lab = cmsCreateLab4Profile(NULL);
         cmsPipeline* pipeline = cmsPipelineAlloc(0, 4, 3);
         cmsStage* table = cmsStageAllocCLut16bit(0, 5, 4, 3, NULL);
-        toPcs = cmsCreateTransform(srgb, TYPE_RGB_DBL, lab, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC,
-            cmsFLAGS_NOOPTIMIZE);
+        toPcs = cmsCreateTransform(srgb, TYPE_RGB_DBL, lab, TYPE_Lab_DBL,
+            INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOOPTIMIZE);
         cmsStageSampleCLut16bit(table, sampleCmyk, NULL, 0);
         cmsPipelineInsertStage(pipeline, cmsAT_BEGIN, table);
         profile = cmsCreateProfilePlaceholder(0);
