@@ -1,15 +1,12 @@
 #include "image/colourconversion.h"
 
+#include "image/matrixconversion.h"
+
 #include <lcms2.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <vector>
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace mosaiq {
 
@@ -85,25 +82,6 @@ namespace {
 
 namespace {
 
-    // Linear light in the tables is fixed point: 1.0 is 1 << LinearBits.
-    constexpr int LinearBits = 18;
-    // Linear light reaches the sRGB encoding table with 14 bits: near black a step is a fifth
-    // of an output level.
-    constexpr int EncodeBits = 14;
-    // Steps of the square root of linear light for the eight-pixel path.
-    constexpr int RootSteps = 4095;
-
-    double srgbEncode(double linear)
-    {
-        linear = std::clamp(linear, 0.0, 1.0);
-        return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
-    }
-
-    quint8 toByte(double value)
-    {
-        return quint8(std::lround(std::clamp(value, 0.0, 1.0) * 255));
-    }
-
     bool colorants(cmsHPROFILE profile, std::array<std::array<double, 3>, 3>& matrix)
     {
         const cmsTagSignature tags[3]
@@ -138,97 +116,6 @@ namespace {
 
 } // namespace
 
-struct ColourConversion::Tables {
-    // Grey: the sRGB level of each grey level.
-    std::array<quint8, 256> grey {};
-    // RGB: what input channel k at level v adds to the linear light of output channel c, at
-    // [c * 3 + k][v]; then the sRGB level of each linear value.
-    std::array<std::array<qint32, 256>, 9> share {};
-    std::vector<quint8> encode;
-    // The same for eight pixels at a time: linear light of each input level, the matrix, and
-    // the encoding of the square root of linear light (finest near black, and small enough for
-    // the nearest cache) as whole words.
-    std::array<std::array<float, 256>, 3> linear {};
-    std::array<float, 9> matrix {};
-    std::vector<qint32> encodeRoots;
-
-    void rgbToBgra(int r, int g, int b, uchar* out) const
-    {
-        auto level = [&](int c) {
-            const qint32 light = share[c * 3][r] + share[c * 3 + 1][g] + share[c * 3 + 2][b];
-            const qint32 index
-                = (std::clamp(light, 0, 1 << LinearBits) + (1 << (LinearBits - EncodeBits - 1)))
-                >> (LinearBits - EncodeBits);
-            return encode[size_t(index)];
-        };
-        out[0] = level(2);
-        out[1] = level(1);
-        out[2] = level(0);
-    }
-};
-
-namespace {
-
-#if defined(__x86_64__)
-    // Eight 0xAARRGGBB words at a time, where the processor has AVX2: the tables are gathered,
-    // the matrix is multiplied in floating point. Returns how many pixels it converted.
-    __attribute__((target("avx2,fma"))) int convertWideRgb32(
-        const std::array<std::array<float, 256>, 3>& linear, const std::array<float, 9>& m,
-        const qint32* encode, const uchar* from, uchar* to, int width)
-    {
-        const __m256i byte = _mm256_set1_epi32(0xFF);
-        const __m256i alphaMask = _mm256_set1_epi32(int(0xFF000000u));
-        const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f);
-        const __m256 scale = _mm256_set1_ps(float(RootSteps));
-        __m256 mm[9];
-        for (int i = 0; i < 9; ++i)
-            mm[i] = _mm256_set1_ps(m[size_t(i)]);
-        int x = 0;
-        for (; x + 8 <= width; x += 8) {
-            const __m256i px = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 4 * x));
-            const __m256i b = _mm256_and_si256(px, byte);
-            const __m256i g = _mm256_and_si256(_mm256_srli_epi32(px, 8), byte);
-            const __m256i r = _mm256_and_si256(_mm256_srli_epi32(px, 16), byte);
-            const __m256 lr = _mm256_i32gather_ps(linear[0].data(), r, 4);
-            const __m256 lg = _mm256_i32gather_ps(linear[1].data(), g, 4);
-            const __m256 lb = _mm256_i32gather_ps(linear[2].data(), b, 4);
-            __m256i out = _mm256_and_si256(px, alphaMask);
-            for (int c = 0; c < 3; ++c) { // red, green, blue
-                __m256 light = _mm256_fmadd_ps(mm[c * 3], lr,
-                    _mm256_fmadd_ps(mm[c * 3 + 1], lg, _mm256_mul_ps(mm[c * 3 + 2], lb)));
-                light = _mm256_min_ps(_mm256_max_ps(light, zero), one);
-                const __m256i index
-                    = _mm256_cvtps_epi32(_mm256_mul_ps(_mm256_sqrt_ps(light), scale));
-                const __m256i level = _mm256_i32gather_epi32(encode, index, 4);
-                out = _mm256_or_si256(out,
-                    c == 0       ? _mm256_slli_epi32(level, 16)
-                        : c == 1 ? _mm256_slli_epi32(level, 8)
-                                 : level);
-            }
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 4 * x), out);
-        }
-        return x;
-    }
-
-    bool haveAvx2()
-    {
-        static const bool have = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-        return have;
-    }
-#else
-    int convertWideRgb32(const std::array<std::array<float, 256>, 3>&, const std::array<float, 9>&,
-        const qint32*, const uchar*, uchar*, int)
-    {
-        return 0;
-    }
-    bool haveAvx2()
-    {
-        return false;
-    }
-#endif
-
-} // namespace
-
 bool ColourConversion::buildTables(void* handle, Layout layout)
 {
     cmsHPROFILE profile = handle;
@@ -236,22 +123,25 @@ bool ColourConversion::buildTables(void* handle, Layout layout)
     // any colour-managed viewer; those go through LittleCMS.
     if (!cmsIsMatrixShaper(profile) || cmsIsCLUT(profile, INTENT_PERCEPTUAL, LCMS_USED_AS_INPUT))
         return false;
-    auto tables = std::make_unique<Tables>();
+    auto curveAt = [](const cmsToneCurve* curve, int level) {
+        return std::clamp(double(cmsEvalToneCurveFloat(curve, float(level / 255.0))), 0.0, 1.0);
+    };
     if (layout == Layout::Grey32) {
         const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(profile, cmsSigGrayTRCTag));
         if (!curve)
             return false;
+        std::array<double, 256> grey;
         for (int v = 0; v < 256; ++v)
-            tables->grey[v] = toByte(srgbEncode(cmsEvalToneCurveFloat(curve, float(v / 255.0))));
-        m_tables = std::move(tables);
+            grey[size_t(v)] = curveAt(curve, v);
+        m_tables = std::make_unique<MatrixConversion>(grey);
         return true;
     }
     if (layout != Layout::Rgb32 && layout != Layout::Rgb24 && layout != Layout::Rgba32)
         return false;
-    std::array<std::array<double, 3>, 3> source, srgb, toSrgb;
+    std::array<std::array<double, 3>, 3> source, srgb, toSrgbPrimaries;
     cmsHPROFILE srgbProfile = cmsCreate_sRGBProfileTHR(static_cast<cmsContext>(m_context));
     const bool haveMatrices = srgbProfile && colorants(profile, source)
-        && colorants(srgbProfile, srgb) && invert(srgb, toSrgb);
+        && colorants(srgbProfile, srgb) && invert(srgb, toSrgbPrimaries);
     if (srgbProfile)
         cmsCloseProfile(srgbProfile);
     const cmsTagSignature curveTags[3] = { cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag };
@@ -260,38 +150,21 @@ bool ColourConversion::buildTables(void* handle, Layout layout)
         curves[k] = static_cast<const cmsToneCurve*>(cmsReadTag(profile, curveTags[k]));
     if (!haveMatrices || !curves[0] || !curves[1] || !curves[2])
         return false;
+    // Linear light of the profile, to the connection space, to sRGB's linear light.
+    std::array<std::array<double, 3>, 3> toSrgb {};
     for (int c = 0; c < 3; ++c) {
         for (int k = 0; k < 3; ++k) {
-            double weight = 0;
             for (int j = 0; j < 3; ++j)
-                weight += toSrgb[c][j] * source[j][k];
-            tables->matrix[size_t(c * 3 + k)] = float(weight);
+                toSrgb[size_t(c)][size_t(k)]
+                    += toSrgbPrimaries[size_t(c)][size_t(j)] * source[size_t(j)][size_t(k)];
         }
     }
+    std::array<std::array<double, 256>, 3> linear;
     for (int k = 0; k < 3; ++k) {
-        for (int v = 0; v < 256; ++v) {
-            tables->linear[size_t(k)][size_t(v)] = float(
-                std::clamp(double(cmsEvalToneCurveFloat(curves[k], float(v / 255.0))), 0.0, 1.0));
-            const double linear
-                = std::clamp(double(cmsEvalToneCurveFloat(curves[k], float(v / 255.0))), 0.0, 1.0);
-            for (int c = 0; c < 3; ++c) {
-                double weight = 0; // the row of toSrgb times the column of source
-                for (int j = 0; j < 3; ++j)
-                    weight += toSrgb[c][j] * source[j][k];
-                tables->share[c * 3 + k][v]
-                    = qint32(std::lround(weight * linear * (1 << LinearBits)));
-            }
-        }
+        for (int v = 0; v < 256; ++v)
+            linear[size_t(k)][size_t(v)] = curveAt(curves[k], v);
     }
-    tables->encode.resize((1 << EncodeBits) + 1);
-    for (int i = 0; i <= 1 << EncodeBits; ++i)
-        tables->encode[size_t(i)] = toByte(srgbEncode(double(i) / (1 << EncodeBits)));
-    tables->encodeRoots.resize(RootSteps + 1);
-    for (int i = 0; i <= RootSteps; ++i) {
-        const double root = double(i) / RootSteps;
-        tables->encodeRoots[size_t(i)] = toByte(srgbEncode(root * root));
-    }
-    m_tables = std::move(tables);
+    m_tables = std::make_unique<MatrixConversion>(linear, toSrgb);
     return true;
 }
 
@@ -339,33 +212,21 @@ void ColourConversion::convert(
     }
     if (!m_tables)
         return;
-    const Tables& t = *m_tables;
     for (int y = 0; y < rows; ++y) {
         const auto* from = static_cast<const uchar*>(in) + y * inStride;
         auto* to = static_cast<uchar*>(out) + y * outStride;
         switch (m_layout) {
+        case Layout::Rgb32:
+            m_tables->convertRgb32(from, to, width);
+            break;
         case Layout::Grey32:
-            for (int x = 0; x < width; ++x, from += 4, to += 4)
-                to[0] = to[1] = to[2] = t.grey[from[0]];
+            m_tables->convertGrey32(from, to, width);
             break;
-        case Layout::Rgb32: { // blue, green, red, alpha in memory
-            int x = haveAvx2()
-                ? convertWideRgb32(t.linear, t.matrix, t.encodeRoots.data(), from, to, width)
-                : 0;
-            for (from += 4 * x, to += 4 * x; x < width; ++x, from += 4, to += 4)
-                t.rgbToBgra(from[2], from[1], from[0], to);
-            break;
-        }
         case Layout::Rgb24:
-            for (int x = 0; x < width; ++x, from += 3, to += 4)
-                t.rgbToBgra(from[0], from[1], from[2], to);
+            m_tables->convertRgb24(from, to, width);
             break;
         case Layout::Rgba32:
-            for (int x = 0; x < width; ++x, from += 4, to += 4) {
-                const uchar alpha = from[3];
-                t.rgbToBgra(from[0], from[1], from[2], to);
-                to[3] = alpha;
-            }
+            m_tables->convertRgba32(from, to, width);
             break;
         default:
             break;

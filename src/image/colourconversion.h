@@ -7,6 +7,8 @@
 
 namespace mosaiq {
 
+class MatrixConversion;
+
 // Converts pixels from the colours an ICC profile describes to sRGB, the colours the engine
 // samples as they are (LittleCMS). One conversion serves one decode; it shares nothing.
 class ColourConversion {
@@ -42,7 +44,6 @@ public:
     static QByteArray profileFromCodePoints(int primaries, int transfer);
 
 private:
-    struct Tables;
     bool buildTables(void* profile, Layout layout);
 
     void* m_context = nullptr;
@@ -50,7 +51,7 @@ private:
     // Matrix-and-curve profiles (those of phones and cameras) and grey ones, through tables of
     // our own: several times quicker than a general transform, so that a 12-megapixel photo
     // costs little more than its decoding.
-    std::unique_ptr<Tables> m_tables;
+    std::unique_ptr<MatrixConversion> m_tables;
     Layout m_layout = Layout::Rgb32;
 };
 
