@@ -52,7 +52,8 @@ TEST(MatrixConversion, eightAtATimeAgreesWithOneAtATime)
             ASSERT_EQ(together[i] >> 24, 0xFFu);
         }
         // Where the eight-pixel path runs, its own check must have let it.
-        if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+        if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
             EXPECT_LE(conversion.wideError(), 1.0);
+        }
     }
 }
