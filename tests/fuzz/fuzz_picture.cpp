@@ -2,6 +2,7 @@
 // the colour profiles and our own walks through the files' structure. A picture read must be
 // whole and within the limit; a refusal must say why.
 #include "image/picturereader.h"
+#include "support/pixelat.h"
 
 #include <QImageReader>
 
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         || qint64(pixels.width) * pixels.height > FuzzMaxPixels)
         std::abort();
     // Every pixel is readable, the last one included.
-    volatile int last = pixels.pixel(pixels.width - 1, pixels.height - 1);
+    volatile ColourValue last = pixelAt(pixels, pixels.width - 1, pixels.height - 1);
     (void)last;
     return 0;
 }
