@@ -1,0 +1,119 @@
+#pragma once
+
+#include "output/pagerecord.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace mosaiq {
+
+// The measures of the page's font at 100 % (7.5 points, 10 CSS pixels), in CSS pixels, per page
+// byte. Advances are the font's own, unrounded, as the web engine places glyphs.
+struct GlyphMetrics {
+    std::array<double, 256> advance {};
+    // kerning[a * 256 + b]: what the pair a b adds to the advance of a; empty for none.
+    std::vector<float> kerning;
+    // Rounded to whole pixels, as the web engine rounds them: a line is ascent + descent +
+    // lineGap high, the baseline ascent + lineGap / 2 below its top.
+    int ascent = 9;
+    int descent = 2;
+    int lineGap = 0;
+
+    int lineHeight() const { return ascent + descent + lineGap; }
+    double kern(std::uint8_t a, std::uint8_t b) const
+    {
+        return kerning.empty() ? 0.0 : double(kerning[std::size_t(a) * 256 + b]);
+    }
+};
+
+// Whether the page's text collapses the byte with a space before it (white space in HTML).
+constexpr bool isCollapsibleSpace(std::uint8_t b)
+{
+    return b == ' ' || b == '\t';
+}
+
+// Where the page's cells lie at 100 %, as the web engine lays them out: each row one line,
+// glyph after glyph with their advances and the font's kerning, a run of spaces as one, every
+// row 8 pixels in from the body's edge. Made in one pass over the page; a few positions per row
+// are kept so that any stretch of a row is found without walking it from its start.
+class PageLayout {
+public:
+    static constexpr double Margin = 8; // the body's margin, CSS pixels
+    static constexpr std::int64_t MarkStep = 256; // cells between kept positions
+
+    PageLayout(std::shared_ptr<const PageRecord> record, const GlyphMetrics& metrics);
+
+    const PageRecord& record() const { return *m_record; }
+    const GlyphMetrics& metrics() const { return m_metrics; }
+    std::int64_t rowCount() const { return std::int64_t(m_rows.size()); }
+    int lineHeight() const { return m_metrics.lineHeight(); }
+    double rowWidth(std::int64_t row) const { return m_rows[std::size_t(row)].width; }
+    double widestRow() const { return m_widest; }
+
+    // The page's size for a viewport viewportWidth wide: the widest row or the viewport, and
+    // every line with the margins (a completed page ends with one empty line more).
+    double pageWidth(double viewportWidth) const;
+    double pageHeight() const;
+    // Left edge of row's first cell: centred rows sit in the middle of the body when they fit in
+    // it, and start at the margin when they do not.
+    double rowLeft(std::int64_t row, double viewportWidth) const;
+    // Top of line `row` (0 for the first): rows below the last are lines of the page too.
+    double lineTop(std::int64_t row) const { return Margin + double(row) * lineHeight(); }
+
+    // Calls visit(index, left, right) for the cells of row whose span meets [from, to), relative
+    // to the row's left edge, left to right; collapsed spaces, which take no room, are skipped.
+    template <typename Visit>
+    void forCells(std::int64_t row, double from, double to, Visit visit) const;
+
+private:
+    struct Row {
+        double width = 0;
+        std::uint32_t firstMark = 0;
+    };
+    // The room cell i takes: its advance and its kerning with the next, none for a space that
+    // follows a space or starts the line.
+    double cellAdvance(std::span<const PageRecord::Cell> cells, std::size_t i) const
+    {
+        const std::uint8_t b = PageRecord::byteOf(cells[i]);
+        if (isCollapsibleSpace(b)
+            && (i == 0 || isCollapsibleSpace(PageRecord::byteOf(cells[i - 1]))))
+            return 0;
+        const double advance = m_metrics.advance[b];
+        return i + 1 < cells.size() ? advance + m_metrics.kern(b, PageRecord::byteOf(cells[i + 1]))
+                                    : advance;
+    }
+
+    std::shared_ptr<const PageRecord> m_record;
+    GlyphMetrics m_metrics;
+    std::vector<Row> m_rows;
+    std::vector<double> m_marks; // x of cells 0, 256, 512... of each row
+    double m_widest = 0;
+};
+
+template <typename Visit>
+void PageLayout::forCells(std::int64_t row, double from, double to, Visit visit) const
+{
+    const std::span<const PageRecord::Cell> cells = m_record->rowCells(row);
+    const Row& entry = m_rows[std::size_t(row)];
+    const std::int64_t marks = (std::int64_t(cells.size()) + MarkStep - 1) / MarkStep;
+    // The last kept position at or before from.
+    std::int64_t low = 0, high = marks;
+    while (high - low > 1) {
+        const std::int64_t middle = (low + high) / 2;
+        if (m_marks[entry.firstMark + std::size_t(middle)] <= from)
+            low = middle;
+        else
+            high = middle;
+    }
+    double x = marks > 0 ? m_marks[entry.firstMark + std::size_t(low)] : 0.0;
+    for (std::size_t i = std::size_t(low * MarkStep); i < cells.size() && x < to; ++i) {
+        const double right = x + cellAdvance(cells, i);
+        if (right > from && right > x)
+            visit(std::int64_t(i), x, right);
+        x = right;
+    }
+}
+
+} // namespace mosaiq
