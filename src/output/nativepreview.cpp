@@ -3,6 +3,7 @@
 #include "wording/previewwords.h"
 
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -28,6 +29,8 @@ NativePreview::NativePreview(QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    m_idleWork.setInterval(0);
+    connect(&m_idleWork, &QTimer::timeout, this, &NativePreview::continueIdleWork);
 }
 
 NativePreview::~NativePreview() = default;
@@ -37,8 +40,18 @@ void NativePreview::setPage(std::shared_ptr<const PageRecord> record)
     m_painter = record ? std::make_unique<PagePainter>(std::move(record)) : nullptr;
     m_overview = {};
     m_overviewFactor = 0;
+    m_overviewLines = 0;
     m_fitted = {};
     m_zoom = {};
+    if (m_painter) {
+        // The rows first in view, so that the page opens as wide as they are.
+        m_painter->layout().measureRows(20000);
+        if (!viewport()->size().isEmpty())
+            startOverview(fitFactor());
+        m_idleWork.start();
+    } else {
+        m_idleWork.stop();
+    }
     updateScrollBars();
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
@@ -141,6 +154,52 @@ void NativePreview::paintEvent(QPaintEvent*)
     emit framePainted();
 }
 
+int NativePreview::fitFactor() const
+{
+    const double points = fitScale(m_painter->pointColumns(), m_painter->pointRows(),
+        viewport()->width(), viewport()->height());
+    const double cellPixels = points * viewport()->devicePixelRatioF();
+    return cellPixels > 0 && cellPixels < 1 ? int(std::floor(1 / cellPixels)) : 0;
+}
+
+void NativePreview::startOverview(int factor)
+{
+    m_overviewFactor = factor;
+    m_overviewLines = 0;
+    m_fitted = {};
+    m_overview
+        = factor > 0 ? QImage(m_painter->cellImageSize(factor), QImage::Format_RGB32) : QImage();
+    if (!m_overview.isNull())
+        m_idleWork.start();
+}
+
+void NativePreview::continueIdleWork()
+{
+    // A few milliseconds at a time, so that the window stays as quick as ever.
+    const PageLayout& layout = m_painter->layout();
+    const double widest = layout.widestRow();
+    QElapsedTimer slice;
+    slice.start();
+    bool done = false;
+    while (!done && slice.nsecsElapsed() < 4'000'000) {
+        if (!layout.allMeasured())
+            layout.measureRows(20000);
+        else if (m_overviewLines < m_overview.height()) {
+            m_painter->averageCells(
+                m_overview, m_overviewFactor, m_overviewLines, m_overviewLines + 1);
+            ++m_overviewLines;
+        } else
+            done = true;
+    }
+    if (layout.widestRow() != widest)
+        updateScrollBars();
+    if (!done)
+        return;
+    m_idleWork.stop();
+    if (m_zoom.fit)
+        viewport()->update();
+}
+
 void NativePreview::paintFit()
 {
     const double ratio = m_frame.devicePixelRatio();
@@ -150,19 +209,17 @@ void NativePreview::paintFit()
     const QSizeF grid(
         double(m_painter->pointColumns()) * points, double(m_painter->pointRows()) * points);
     const QPointF origin((view.width() - grid.width()) / 2, (view.height() - grid.height()) / 2);
-    if (points * ratio >= 1) {
-        // Each cell has a device pixel or more: the nearest cell is exact and sharp.
+    const int factor = fitFactor();
+    if (factor != m_overviewFactor)
+        startOverview(factor);
+    if (factor == 0 || m_overviewLines < m_overview.height()) {
+        // Each cell has a device pixel or more (the nearest cell is exact and sharp), or the
+        // average is not ready yet.
         m_painter->paintPoints(m_frame, origin, points);
         return;
     }
     // Smaller: each pixel shows the mean of the cells under it, from the cells averaged by
-    // whole blocks once, then brought down to the pane smoothly.
-    const int factor = std::max(1, int(std::floor(1 / (points * ratio))));
-    if (factor != m_overviewFactor) {
-        m_overview = m_painter->cellImage(factor);
-        m_overviewFactor = factor;
-        m_fitted = {};
-    }
+    // whole blocks, brought down to the pane smoothly.
     const QSize target(std::max(1, int(std::lround(grid.width() * ratio))),
         std::max(1, int(std::lround(grid.height() * ratio))));
     if (m_fitted.size() != target) {
@@ -178,6 +235,8 @@ void NativePreview::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     updateScrollBars();
+    if (m_painter && fitFactor() != m_overviewFactor)
+        startOverview(fitFactor());
 }
 
 void NativePreview::wheelEvent(QWheelEvent* event)

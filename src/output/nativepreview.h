@@ -5,6 +5,7 @@
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QTimer>
 
 #include <memory>
 
@@ -51,15 +52,23 @@ private:
     QSizeF contentSize(PreviewZoom zoom) const;
     void updateScrollBars();
     void paintFit();
+    int fitFactor() const;
+    void startOverview(int factor);
+    void continueIdleWork();
     QPointF viewCentre() const;
 
     std::unique_ptr<PagePainter> m_painter;
     PreviewZoom m_zoom;
     QImage m_frame;
+    // Between events, from the moment the page is shown: the rows not yet in view are measured
+    // (the page's width grows to the widest), then the cells are averaged for "fit".
+    QTimer m_idleWork;
     // The fitted page: cells averaged by blocks of m_overviewFactor, then brought to the pane's
-    // size; both kept until the page or the pane's size changes.
+    // size; both kept until the page or the pane's size changes. Until the average is ready,
+    // "fit" shows the cell under each pixel.
     QImage m_overview;
     int m_overviewFactor = 0;
+    int m_overviewLines = 0;
     QImage m_fitted;
     int m_wheelAngle = 0;
 };

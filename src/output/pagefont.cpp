@@ -64,7 +64,7 @@ PageFont::PageFont(const QString& family, const StyleFlags& style)
 {
 }
 
-GlyphMetrics PageFont::metrics(const PageRecord& record) const
+GlyphMetrics PageFont::metrics() const
 {
     QFont design = m_font;
     design.setPixelSize(DesignPixels);
@@ -90,22 +90,13 @@ GlyphMetrics PageFont::metrics(const PageRecord& record) const
         = int(std::lround(std::max(measures.leading(), plainMeasures.leading()) * ToPage));
 
     // Every cell is an element of its own, but the web engine shapes a line's text as one, so
-    // neighbouring glyphs kern. Only the pairs this page can hold are measured.
-    std::vector<std::uint8_t> used;
-    for (int b = 0; b < 256; ++b)
-        if (record.usesByte(std::uint8_t(b)) && drawn(std::uint8_t(b)))
-            used.push_back(std::uint8_t(b));
-    metrics.kerning.assign(256 * 256, 0.0f);
-    QString pair(2, QChar());
-    for (std::uint8_t a : used) {
-        pair[0] = pageCharacter(a);
-        for (std::uint8_t b : used) {
-            pair[1] = pageCharacter(b);
-            const double together = measures.horizontalAdvance(pair) * ToPage;
-            metrics.kerning[std::size_t(a) * 256 + b]
-                = float(together - metrics.advance[a] - metrics.advance[b]);
-        }
-    }
+    // neighbouring glyphs kern.
+    metrics.pairKerning = [measures, advance = metrics.advance](std::uint8_t a, std::uint8_t b) {
+        if (!drawn(a) || !drawn(b))
+            return 0.0;
+        const QString pair = QString(pageCharacter(a)) + pageCharacter(b);
+        return measures.horizontalAdvance(pair) * ToPage - advance[a] - advance[b];
+    };
     return metrics;
 }
 

@@ -26,8 +26,8 @@ class PageFont {
 public:
     PageFont(const QString& family, const StyleFlags& style);
 
-    // Advances and line measures at 100 %; the kerning of every pair of bytes record uses.
-    GlyphMetrics metrics(const PageRecord& record) const;
+    // Advances, line measures and kerning at 100 %.
+    GlyphMetrics metrics() const;
 
     // One glyph's coverage at the current size: 0-255 per pixel, and where its top left lies
     // from the pen on the baseline, in pixels.

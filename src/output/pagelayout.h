@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -13,8 +14,9 @@ namespace mosaiq {
 // byte. Advances are the font's own, unrounded, as the web engine places glyphs.
 struct GlyphMetrics {
     std::array<double, 256> advance {};
-    // kerning[a * 256 + b]: what the pair a b adds to the advance of a; empty for none.
-    std::vector<float> kerning;
+    // What the pair a b adds to the advance of a; asked once per pair, when a page first needs
+    // it. None: no kerning.
+    std::function<double(std::uint8_t a, std::uint8_t b)> pairKerning;
     // Rounded to whole pixels, as the web engine rounds them: a line is ascent + descent +
     // lineGap high, the baseline ascent + lineGap / 2 below its top.
     int ascent = 9;
@@ -22,10 +24,6 @@ struct GlyphMetrics {
     int lineGap = 0;
 
     int lineHeight() const { return ascent + descent + lineGap; }
-    double kern(std::uint8_t a, std::uint8_t b) const
-    {
-        return kerning.empty() ? 0.0 : double(kerning[std::size_t(a) * 256 + b]);
-    }
 };
 
 // Whether the page's text collapses the byte with a space before it (white space in HTML).
@@ -36,24 +34,34 @@ constexpr bool isCollapsibleSpace(std::uint8_t b)
 
 // Where the page's cells lie at 100 %, as the web engine lays them out: each row one line,
 // glyph after glyph with their advances and the font's kerning, a run of spaces as one, every
-// row 8 pixels in from the body's edge. Made in one pass over the page; a few positions per row
-// are kept so that any stretch of a row is found without walking it from its start.
+// row 8 pixels in from the body's edge. A row is measured when it is first needed, and a few of
+// its positions are kept so that any stretch of it is found without walking it from its start;
+// the rest of the page is measured a slice at a time (measureRows), so that showing a page of
+// any size costs only the rows in view.
 class PageLayout {
 public:
     static constexpr double Margin = 8; // the body's margin, CSS pixels
-    static constexpr std::int64_t MarkStep = 256; // cells between kept positions
+    static constexpr std::size_t MarkStep = 256; // cells between kept positions
 
     PageLayout(std::shared_ptr<const PageRecord> record, const GlyphMetrics& metrics);
 
     const PageRecord& record() const { return *m_record; }
+    std::shared_ptr<const PageRecord> shared() const { return m_record; }
     const GlyphMetrics& metrics() const { return m_metrics; }
     std::int64_t rowCount() const { return std::int64_t(m_rows.size()); }
     int lineHeight() const { return m_metrics.lineHeight(); }
-    double rowWidth(std::int64_t row) const { return m_rows[std::size_t(row)].width; }
+    double rowWidth(std::int64_t row) const { return measured(row).width; }
+
+    // Measures up to cells more cells of the rows not measured yet, top to bottom; true once
+    // every row is measured.
+    bool measureRows(std::int64_t cells) const;
+    bool allMeasured() const { return m_nextToMeasure >= rowCount(); }
+    // The widest of the rows measured so far.
     double widestRow() const { return m_widest; }
 
-    // The page's size for a viewport viewportWidth wide: the widest row or the viewport, and
-    // every line with the margins (a completed page ends with one empty line more).
+    // The page's size for a viewport viewportWidth wide: the widest row measured or the
+    // viewport, and every line with the margins (a completed page ends with one empty line
+    // more).
     double pageWidth(double viewportWidth) const;
     double pageHeight() const;
     // Left edge of row's first cell: centred rows sit in the middle of the body when they fit in
@@ -69,9 +77,10 @@ public:
 
 private:
     struct Row {
-        double width = 0;
-        std::uint32_t firstMark = 0;
+        double width = -1; // not measured yet
+        std::vector<double> marks; // x of cells 256, 512... (cell 0 is at 0)
     };
+    const Row& measured(std::int64_t row) const;
     // The room cell i takes: its advance and its kerning with the next, none for a space that
     // follows a space or starts the line.
     double cellAdvance(std::span<const PageRecord::Cell> cells, std::size_t i) const
@@ -80,35 +89,31 @@ private:
         if (isCollapsibleSpace(b)
             && (i == 0 || isCollapsibleSpace(PageRecord::byteOf(cells[i - 1]))))
             return 0;
-        const double advance = m_metrics.advance[b];
-        return i + 1 < cells.size() ? advance + m_metrics.kern(b, PageRecord::byteOf(cells[i + 1]))
-                                    : advance;
+        return i + 1 < cells.size()
+            ? m_metrics.advance[b] + kern(b, PageRecord::byteOf(cells[i + 1]))
+            : m_metrics.advance[b];
     }
+    double kern(std::uint8_t a, std::uint8_t b) const;
 
     std::shared_ptr<const PageRecord> m_record;
     GlyphMetrics m_metrics;
-    std::vector<Row> m_rows;
-    std::vector<double> m_marks; // x of cells 0, 256, 512... of each row
-    double m_widest = 0;
+    // Measured on demand by const members: the layout is a cache of what the record implies.
+    mutable std::vector<Row> m_rows;
+    mutable std::vector<float> m_kerning; // NaN: not asked yet
+    mutable std::int64_t m_nextToMeasure = 0;
+    mutable double m_widest = 0;
 };
 
 template <typename Visit>
 void PageLayout::forCells(std::int64_t row, double from, double to, Visit visit) const
 {
     const std::span<const PageRecord::Cell> cells = m_record->rowCells(row);
-    const Row& entry = m_rows[std::size_t(row)];
-    const std::int64_t marks = (std::int64_t(cells.size()) + MarkStep - 1) / MarkStep;
+    const Row& entry = measured(row);
     // The last kept position at or before from.
-    std::int64_t low = 0, high = marks;
-    while (high - low > 1) {
-        const std::int64_t middle = (low + high) / 2;
-        if (m_marks[entry.firstMark + std::size_t(middle)] <= from)
-            low = middle;
-        else
-            high = middle;
-    }
-    double x = marks > 0 ? m_marks[entry.firstMark + std::size_t(low)] : 0.0;
-    for (std::size_t i = std::size_t(low * MarkStep); i < cells.size() && x < to; ++i) {
+    const auto mark = std::upper_bound(entry.marks.begin(), entry.marks.end(), from);
+    const std::size_t step = std::size_t(mark - entry.marks.begin());
+    double x = step == 0 ? 0.0 : *(mark - 1);
+    for (std::size_t i = step * MarkStep; i < cells.size() && x < to; ++i) {
         const double right = x + cellAdvance(cells, i);
         if (right > from && right > x)
             visit(std::int64_t(i), x, right);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace mosaiq {
 
@@ -66,7 +67,7 @@ namespace {
 
 PagePainter::PagePainter(std::shared_ptr<const PageRecord> record, const QString& family)
     : m_font(family, record->style())
-    , m_layout(record, m_font.metrics(*record))
+    , m_layout(record, m_font.metrics())
     , m_background(toRgb(record->background()))
 {
 }
@@ -158,53 +159,81 @@ void PagePainter::paintPoints(QImage& target, QPointF origin, double pointsPerCe
     }
 }
 
-QImage PagePainter::cellImage(int factor) const
+QSize PagePainter::cellImageSize(int factor) const
 {
     factor = std::max(factor, 1);
-    const std::int64_t columns = (pointColumns() + factor - 1) / factor;
-    const std::int64_t rows = (pointRows() + factor - 1) / factor;
-    if (columns == 0 || rows == 0)
+    return { int((pointColumns() + factor - 1) / factor),
+        int((pointRows() + factor - 1) / factor) };
+}
+
+QImage PagePainter::cellImage(int factor) const
+{
+    const QSize size = cellImageSize(factor);
+    if (size.isEmpty())
         return {};
-    QImage image(int(columns), int(rows), QImage::Format_RGB32);
-    // Sums of red, green and blue per block, cells outside the rows counting as background.
-    std::vector<std::uint64_t> sums(std::size_t(columns) * 3);
+    QImage image(size, QImage::Format_RGB32);
+    if (!image.isNull())
+        averageCells(image, factor, 0, size.height());
+    return image;
+}
+
+void PagePainter::averageCells(QImage& image, int factor, int first, int end) const
+{
+    factor = std::max(factor, 1);
+    const auto columns = std::size_t(image.width());
+    // Sums of red, green and blue per block and the cells counted, those outside the rows
+    // counting as background.
+    std::vector<std::uint64_t> sums(columns * 3);
+    std::vector<std::int64_t> counted(columns);
     const ColourValue background = record().background();
-    for (std::int64_t blockRow = 0; blockRow < rows; ++blockRow) {
+    const std::int64_t area = std::int64_t(factor) * factor;
+    for (int blockRow = first; blockRow < std::min(end, image.height()); ++blockRow) {
         std::fill(sums.begin(), sums.end(), 0);
-        std::vector<std::int64_t> filled(std::size_t(columns), 0);
-        const std::int64_t firstRow = blockRow * factor;
+        std::fill(counted.begin(), counted.end(), 0);
+        const std::int64_t firstRow = std::int64_t(blockRow) * factor;
         const std::int64_t endRow = std::min(firstRow + factor, pointRows());
         for (std::int64_t row = firstRow; row < endRow; ++row) {
             const std::span<const PageRecord::Cell> cells = record().rowCells(row);
-            const std::int64_t offset = pointOffset(row);
-            for (std::size_t i = 0; i < cells.size(); ++i) {
-                const auto block = std::size_t((offset + std::int64_t(i)) / factor);
-                const ColourValue colour = PageRecord::colourOf(cells[i]);
-                std::uint64_t* sum = &sums[block * 3];
-                sum[0] += std::uint64_t(colour & 0xFF);
-                sum[1] += std::uint64_t((colour >> 8) & 0xFF);
-                sum[2] += std::uint64_t((colour >> 16) & 0xFF);
-                ++filled[block];
+            std::int64_t column = pointOffset(row);
+            // A block's worth of cells at a time, so that no cell costs a division.
+            for (std::size_t i = 0; i < cells.size();) {
+                const auto block = std::size_t(column / factor);
+                const std::size_t count = std::min(
+                    cells.size() - i, std::size_t((std::int64_t(block) + 1) * factor - column));
+                std::uint32_t red = 0, green = 0, blue = 0;
+                for (std::size_t k = i; k < i + count; ++k) {
+                    const PageRecord::Cell cell = cells[k];
+                    red += cell & 0xFF;
+                    green += (cell >> 8) & 0xFF;
+                    blue += (cell >> 16) & 0xFF;
+                }
+                if (block < columns) {
+                    sums[block * 3] += red;
+                    sums[block * 3 + 1] += green;
+                    sums[block * 3 + 2] += blue;
+                    counted[block] += std::int64_t(count);
+                }
+                i += count;
+                column += std::int64_t(count);
             }
         }
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(int(blockRow)));
-        const std::int64_t area = std::int64_t(factor) * factor;
-        for (std::int64_t block = 0; block < columns; ++block) {
-            const std::uint64_t* sum = &sums[std::size_t(block) * 3];
-            const auto empty = std::uint64_t(area - filled[std::size_t(block)]);
-            const auto mean = [&](std::uint64_t total, int shift) {
-                return int((total + empty * std::uint64_t((background >> shift) & 0xFF)
-                               + std::uint64_t(area) / 2)
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(blockRow));
+        for (std::size_t block = 0; block < columns; ++block) {
+            const auto empty = std::uint64_t(area - counted[block]);
+            const auto mean = [&](std::size_t channel, int shift) {
+                return int(
+                    (sums[block * 3 + channel] + empty * std::uint64_t((background >> shift) & 0xFF)
+                        + std::uint64_t(area) / 2)
                     / std::uint64_t(area));
             };
-            line[block] = qRgb(mean(sum[0], 0), mean(sum[1], 8), mean(sum[2], 16));
+            line[block] = qRgb(mean(0, 0), mean(1, 8), mean(2, 16));
         }
     }
-    return image;
 }
 
 QImage PagePainter::renderText(double scale, const QRectF& region)
 {
+    m_layout.measureRows(std::numeric_limits<std::int64_t>::max());
     const double viewWidth = m_layout.pageWidth(0);
     const QRectF area = region.isEmpty() ? QRectF(0, 0, viewWidth, m_layout.pageHeight()) : region;
     QImage image(int(std::ceil(area.width() * scale)), int(std::ceil(area.height() * scale)),

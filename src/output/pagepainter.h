@@ -24,6 +24,7 @@ public:
         std::shared_ptr<const PageRecord> record, const QString& family = pageFamily());
 
     const PageRecord& record() const { return m_layout.record(); }
+    std::shared_ptr<const PageRecord> shared() const { return m_layout.shared(); }
     const PageLayout& layout() const { return m_layout; }
     // The page's background as a colour to paint.
     QRgb background() const { return m_background; }
@@ -46,6 +47,10 @@ public:
     void paintPoints(QImage& target, QPointF origin, double pointsPerCell) const;
     // The cells' colours, one pixel per block of factor x factor cells, averaged.
     QImage cellImage(int factor) const;
+    QSize cellImageSize(int factor) const;
+    // Fills lines [first, end) of image (cellImageSize(factor), Format_RGB32) as cellImage()
+    // would: a large page is averaged a few lines at a time this way, between other work.
+    void averageCells(QImage& image, int factor, int first, int end) const;
 
     // The page or its part region (CSS pixels at 100 %; the whole page when empty) as text, at
     // scale device pixels per CSS pixel; centred rows are centred on the widest row.

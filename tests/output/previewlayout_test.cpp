@@ -89,15 +89,15 @@ TEST(PreviewZoom, zoomKeepsThePointUnderTheAnchorWithinTheScrollRange)
 
 namespace {
 
-// A row of letters 'A' (advance 2) and spaces (advance 1), one kerning pair A A of -0.5.
+// Letters 'A' (advance 2) and 'B' (3), spaces (1), and one kerning pair, A B, of -0.5.
 GlyphMetrics testMetrics()
 {
     GlyphMetrics metrics;
     metrics.advance['A'] = 2;
     metrics.advance[' '] = 1;
-    metrics.kerning.assign(256 * 256, 0.0f);
-    metrics.kerning['A' * 256 + 'B'] = -0.5f;
     metrics.advance['B'] = 3;
+    metrics.pairKerning
+        = [](std::uint8_t a, std::uint8_t b) { return a == 'A' && b == 'B' ? -0.5 : 0.0; };
     return metrics;
 }
 
@@ -153,9 +153,13 @@ TEST(PageLayout, cellsAreFoundAnywhereInALongRow)
 TEST(PageLayout, centredRowsSitInTheMiddleOfTheBodyUnlessTooWide)
 {
     const PageLayout layout(recordOf({ "AAAAA", std::string(100, 'A') }, true), testMetrics());
+    // The page is as wide as the widest row measured: none at first, all after enough cells.
+    EXPECT_DOUBLE_EQ(layout.pageWidth(116), 116);
+    EXPECT_FALSE(layout.measureRows(5));
+    EXPECT_TRUE(layout.measureRows(1000));
+    EXPECT_DOUBLE_EQ(layout.pageWidth(116), 216);
     EXPECT_DOUBLE_EQ(layout.rowLeft(0, 116), 8 + (100 - 10) / 2.0);
     EXPECT_DOUBLE_EQ(layout.rowLeft(1, 116), 8);
-    EXPECT_DOUBLE_EQ(layout.pageWidth(116), 216);
     EXPECT_DOUBLE_EQ(layout.pageWidth(1000), 1000);
     EXPECT_DOUBLE_EQ(layout.pageHeight(), 16 + 2 * 11);
     const PageLayout left(recordOf({ "AAAAA" }, false), testMetrics());
