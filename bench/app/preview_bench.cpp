@@ -166,18 +166,17 @@ void measureFrames(NativePreview& preview)
     idle.start();
     while (idle.elapsed() < 500)
         QApplication::processEvents();
-    const double firstFit = frame(preview, [&] { preview.fitToPane(); });
+    frame(firstFit, preview, [&] { preview.fitToPane(); });
     for (int i = 0; i < 10; ++i) {
-        fit.add(frame(preview, [&] { preview.zoomIn(); }));
-        fit.add(frame(preview, [&] { preview.zoomOut(); }));
-        fit.add(frame(preview, [] {}));
+        frame(fit, preview, [&] { preview.zoomIn(); });
+        frame(fit, preview, [&] { preview.zoomOut(); });
+        frame(fit, preview, [] {});
     }
-    std::printf("  native preview frames (device pixel ratio %.0f): scrolling at 100 %%: median "
-                "%.1f ms, worst %.1f ms; zoom steps 25-400 %%: median %.1f, worst %.1f; first "
-                "\"fit\": %.1f ms, then in and out of \"fit\": median %.1f, worst %.1f (goal 16 "
-                "ms)\n",
-        preview.devicePixelRatioF(), scroll.median(), scroll.worst(), zoom.median(), zoom.worst(),
-        firstFit, fit.median(), fit.worst());
+    std::printf("  native preview frames, goal 16 ms (device pixel ratio %.0f):\n"
+                "    scrolling at 100 %%: %s\n    zoom steps 25-400 %%: %s\n    first \"fit\": "
+                "%s\n    in and out of \"fit\": %s\n",
+        preview.devicePixelRatioF(), qPrintable(scroll.text()), qPrintable(zoom.text()),
+        qPrintable(firstFit.text()), qPrintable(fit.text()));
 }
 
 } // namespace
