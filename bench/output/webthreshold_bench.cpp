@@ -2,7 +2,8 @@
 // grids, are written as the program writes them and loaded into a web view of the preview's
 // size, each in a fresh view. For each: the time from the load to the page loaded and painted
 // (a frame drawn after the load), and the peak memory of all processes (this one and the web
-// engine's helpers, PSS), against a baseline of an empty view. The threshold of the preview
+// engine's helpers, PSS), against a baseline of an empty view, and the processor time all of them
+// used meanwhile, which a machine kept busy by others does not lengthen as it does the wall time. The threshold of the preview
 // (output/previewchoice.h) is the largest grid within about a second and a gigabyte.
 //
 // webthreshold_bench [repeats] [letter|square|both] [WxH ...]
@@ -30,6 +31,7 @@ namespace {
 struct Shown {
     double seconds = -1; // -1: not shown within the time allowed
     double loadedSeconds = -1;
+    double cpuSeconds = 0; // all processes, from the load to the page shown
     double peakMiB = 0;
     double baseMiB = 0;
 };
@@ -75,10 +77,12 @@ Shown showPage(const QString& path, processmemory::PeakSampler& sampler, int tim
     QObject::connect(view.get(), &QWebEngineView::titleChanged,
         [&](const QString& title) { painted = painted || title == QLatin1String("shown"); });
     sampler.reset();
+    const double cpu = processmemory::treeCpuSeconds();
     timer.start();
     view->load(QUrl::fromLocalFile(path));
     if (waitFor([&] { return painted; }, timeout))
         shown.seconds = timer.nsecsElapsed() / 1e9;
+    shown.cpuSeconds = processmemory::treeCpuSeconds() - cpu;
     shown.peakMiB = sampler.peakMiB();
     view.reset();
     // Let the page's process go before the next one.
@@ -111,8 +115,9 @@ int main(int argc, char* argv[])
 
     std::printf("web view 705 x 465, font %s; %d tries each, best and worst\n",
         qPrintable(pageFamily()), repeats);
-    std::printf("%-7s %-11s %9s %8s | %-17s | %-17s | %-21s | %s\n", "mode", "grid", "cells",
-        "page MB", "loaded, s", "loaded + shown, s", "peak, all proc., MiB", "empty view, MiB");
+    std::printf("%-7s %-11s %9s %8s | %-17s | %-17s | %-17s | %-21s | %s\n", "mode", "grid",
+        "cells", "page MB", "loaded, s", "loaded + shown, s", "processor, s", "peak, all proc., MiB",
+        "empty view, MiB");
     for (const CellMode mode : { CellMode::Letter, CellMode::Square }) {
         const bool square = mode == CellMode::Square;
         if (modes != QLatin1String("both") && modes != QLatin1String(square ? "square" : "letter"))
@@ -131,11 +136,14 @@ int main(int argc, char* argv[])
                 [](const Shown& a, const Shown& b) { return a.peakMiB < b.peakMiB; });
             auto [early, late] = std::minmax_element(tries.begin(), tries.end(),
                 [](const Shown& a, const Shown& b) { return a.loadedSeconds < b.loadedSeconds; });
-            std::printf("%-7s %5d x %-4d %9lld %8.1f | %6.2f to %6.2f | %6.2f to %6.2f | %8.0f to "
-                        "%8.0f | %.0f\n",
+            auto [cheap, dear] = std::minmax_element(tries.begin(), tries.end(),
+                [](const Shown& a, const Shown& b) { return a.cpuSeconds < b.cpuSeconds; });
+            std::printf("%-7s %5d x %-4d %9lld %8.1f | %6.2f to %6.2f | %6.2f to %6.2f | %6.2f to "
+                        "%6.2f | %8.0f to %8.0f | %.0f\n",
                 square ? "square" : "letter", width, height, static_cast<long long>(width) * height,
                 megabytes, early->loadedSeconds, late->loadedSeconds, fast->seconds, slow->seconds,
-                low->peakMiB, high->peakMiB, tries.front().baseMiB);
+                cheap->cpuSeconds, dear->cpuSeconds, low->peakMiB, high->peakMiB,
+                tries.front().baseMiB);
             std::fflush(stdout);
             if (fast->seconds < 0)
                 break; // larger grids would not do better

@@ -357,6 +357,7 @@ void FrmHTML::initTabs()
     // in the same place.
     m_preview = new PreviewPane(m_desktop);
     m_preview->setObjectName(QStringLiteral("SSTab1Page0"));
+    m_preview->setFont(verdana(NormalPoints));
     m_web1 = place(m_preview->web(), "web1", twips(120, 120, 10575, 6975), verdana(NormalPoints));
     m_preview->setPreviewGeometry(m_web1->geometry());
     m_web1->setUrl(QUrl(QStringLiteral("about:blank")));

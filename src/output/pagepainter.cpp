@@ -181,12 +181,15 @@ void PagePainter::averageCells(QImage& image, int factor, int first, int end) co
 {
     factor = std::max(factor, 1);
     const auto columns = std::size_t(image.width());
-    // Sums of red, green and blue per block and the cells counted, those outside the rows
-    // counting as background.
+    // Sums of red, green and blue per block and the cells counted; the points of the grid that
+    // a short row leaves empty count as background. Blocks at the grid's right and bottom edges
+    // cover less of it.
     std::vector<std::uint64_t> sums(columns * 3);
     std::vector<std::int64_t> counted(columns);
     const ColourValue background = record().background();
-    const std::int64_t area = std::int64_t(factor) * factor;
+    const auto within = [factor](std::int64_t block, std::int64_t size) {
+        return std::min<std::int64_t>(factor, size - block * factor);
+    };
     for (int blockRow = first; blockRow < std::min(end, image.height()); ++blockRow) {
         std::fill(sums.begin(), sums.end(), 0);
         std::fill(counted.begin(), counted.end(), 0);
@@ -218,8 +221,11 @@ void PagePainter::averageCells(QImage& image, int factor, int first, int end) co
             }
         }
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(blockRow));
+        const std::int64_t height = within(blockRow, pointRows());
         for (std::size_t block = 0; block < columns; ++block) {
-            const auto empty = std::uint64_t(area - counted[block]);
+            const std::int64_t area
+                = std::max<std::int64_t>(1, within(std::int64_t(block), pointColumns()) * height);
+            const auto empty = std::uint64_t(std::max<std::int64_t>(0, area - counted[block]));
             const auto mean = [&](std::size_t channel, int shift) {
                 return int(
                     (sums[block * 3 + channel] + empty * std::uint64_t((background >> shift) & 0xFF)

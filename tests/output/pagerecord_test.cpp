@@ -11,31 +11,22 @@ using namespace mosaiq;
 
 namespace {
 
-std::uint32_t argb(int red, int green, int blue)
-{
-    return 0xFF000000u | std::uint32_t(red << 16) | std::uint32_t(green << 8) | std::uint32_t(blue);
-}
+using Picture = std::vector<std::uint32_t>; // 2 x 2
+const Picture Colours { 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF };
+const Picture Greys { 0xFF090909, 0xFF636363, 0xFFC7C7C7, 0xFF000000 };
 
-// Row options that change as the run goes, the way a user changes the window's controls.
-class ChangingSettings : public RunSettings {
-public:
-    std::vector<CellMode> modes; // per row, the last repeated
-    std::vector<std::vector<std::uint32_t>> pictures; // 2 x 2 each, per row, the last repeated
-    std::u32string defined = U"o";
-    int row = 0;
+// Row options that change between rows, as a user changes the window's controls: row r takes
+// the r-th mode and picture, or the last.
+struct ChangingSettings : RunSettings {
+    std::vector<CellMode> modes;
+    std::vector<Picture> pictures;
+    std::u32string defined;
+    std::size_t row = 0;
 
     RowInput rowInput() override
     {
-        const auto pick = [this](const auto& list) {
-            return list[std::min<std::size_t>(row, list.size() - 1)];
-        };
-        const std::vector<std::uint32_t>& picture
-            = pictures[std::min<std::size_t>(row, pictures.size() - 1)];
-        RowInput input;
-        input.columns = 2;
-        input.rows = 3;
-        input.mode = pick(modes);
-        input.definedCharacters = defined;
+        const Picture& picture = pictures[std::min(row, pictures.size() - 1)];
+        RowInput input { 2, 3, modes[std::min(row, modes.size() - 1)], defined, {} };
         input.picture = { picture.data(), 2, 2, 2 };
         ++row;
         return input;
@@ -55,43 +46,40 @@ struct Lines : PageSink {
 // The colours and glyph bytes of a page row, read back from its text.
 std::vector<PageRecord::Cell> cellsOfLine(const std::string& line)
 {
-    static const std::regex cell("<font color=\"#([0-9A-F]{6})\">([^<]*)</font>");
+    static const std::regex cell("<font color=\"#([0-9A-F]{2})([0-9A-F]{2})([0-9A-F]{2})\">(.)");
     std::vector<PageRecord::Cell> cells;
     for (auto it = std::sregex_iterator(line.begin(), line.end(), cell);
          it != std::sregex_iterator(); ++it) {
-        const unsigned rgb = unsigned(std::stoul((*it)[1].str(), nullptr, 16));
-        const ColourValue colour
-            = makeColour(int(rgb >> 16), int((rgb >> 8) & 0xFF), int(rgb & 0xFF));
-        cells.push_back(PageRecord::makeCell(colour, (*it)[2].str().at(0)));
+        const auto part = [&](int i) { return std::stoi((*it)[i].str(), nullptr, 16); };
+        cells.push_back(
+            PageRecord::makeCell(makeColour(part(1), part(2), part(3)), (*it)[4].str()[0]));
     }
     return cells;
 }
 
-} // namespace
-
 struct RunCase {
     const char* name;
     std::vector<CellMode> modes;
-    std::vector<std::vector<std::uint32_t>> pictures;
+    std::vector<Picture> pictures;
     std::u32string defined;
 };
+
+} // namespace
 
 class PageRecordOfARun : public testing::TestWithParam<RunCase> { };
 
 TEST_P(PageRecordOfARun, holdsEachCellAsThePageWritesIt)
 {
-    const RunCase& c = GetParam();
     ChangingSettings settings;
-    settings.modes = c.modes;
-    settings.pictures = c.pictures;
-    settings.defined = c.defined;
+    settings.modes = GetParam().modes;
+    settings.pictures = GetParam().pictures;
+    settings.defined = GetParam().defined;
     RunStart start;
     start.rows = 3;
     start.background = makeColour(1, 2, 3);
     start.style = { true, false, true };
     Lines page;
-    RandomGlyphs random;
-    RowLoop loop(start, settings, page, random);
+    RowLoop loop(start, settings, page);
     PageRecord record(start.background, start.style);
     loop.addSink(record);
     ASSERT_EQ(loop.runToEnd(), LoopStep::Finished);
@@ -99,24 +87,16 @@ TEST_P(PageRecordOfARun, holdsEachCellAsThePageWritesIt)
     ASSERT_EQ(record.rowCount(), 3);
     EXPECT_EQ(record.background(), makeColour(1, 2, 3));
     EXPECT_TRUE(record.style().bold && record.style().centred && !record.style().italic);
+    EXPECT_EQ(record.cellCount(), 6);
     for (int row = 0; row < 3; ++row) {
         const std::string& line = page.lines[std::size_t(row) + 1];
-        const std::vector<PageRecord::Cell> written = cellsOfLine(line);
         const auto cells = record.rowCells(row);
-        EXPECT_EQ(std::vector<PageRecord::Cell>(cells.begin(), cells.end()), written)
-            << "row " << row;
+        EXPECT_EQ(std::vector(cells.begin(), cells.end()), cellsOfLine(line)) << "row " << row;
         EXPECT_EQ(record.rowMode(row) == CellMode::Square, line.rfind("<span", 0) == 0);
         for (PageRecord::Cell cell : cells)
             EXPECT_TRUE(record.usesByte(PageRecord::byteOf(cell)));
     }
-    EXPECT_EQ(record.cellCount(), 6);
-    EXPECT_EQ(record.widestRow(), 2);
 }
-
-const std::vector<std::uint32_t> Colours { argb(255, 0, 0), argb(0, 255, 0), argb(0, 0, 255),
-    argb(255, 255, 255) };
-const std::vector<std::uint32_t> Greys { argb(9, 9, 9), argb(99, 99, 99), argb(199, 199, 199),
-    argb(0, 0, 0) };
 
 INSTANTIATE_TEST_SUITE_P(Runs, PageRecordOfARun,
     testing::Values(RunCase { "letters", { CellMode::Letter }, { Colours }, U"o" },
@@ -124,34 +104,28 @@ INSTANTIATE_TEST_SUITE_P(Runs, PageRecordOfARun,
         RunCase { "modeSwitchedMidRun", { CellMode::Letter, CellMode::Square, CellMode::Letter },
             { Colours }, U"o" },
         RunCase { "pictureChangedMidRun", { CellMode::Letter }, { Colours, Greys }, U"o" },
-        // "€" is a byte of the page's code page, "ő" and "你" are not and become "?".
+        // "€" is a byte of the page's code page; "ő" and "你" are not and become "?".
         RunCase { "charactersOutsideThePage", { CellMode::Square }, { Colours }, U"€ő你" }),
     [](const testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
 
 TEST(PageRecord, keepsAnyShapeOfGridAtFourBytesACell)
 {
-    struct Shape {
-        std::int64_t columns, rows;
-    };
-    for (const Shape shape :
-        { Shape { 0, 0 }, Shape { 100000, 1 }, Shape { 1, 100000 }, Shape { 0, 3 } }) {
+    for (const auto& [columns, rows] : { std::pair<std::int64_t, std::int64_t> { 0, 0 },
+             { 100000, 1 }, { 1, 100000 }, { 0, 3 } }) {
         PageRecord record(0, {});
-        const std::vector<ColourValue> colours(std::size_t(shape.columns), makeColour(7, 8, 9));
-        const std::vector<Glyph> glyphs(std::size_t(shape.columns), glyphFor(U'A'));
-        for (std::int64_t row = 0; row < shape.rows; ++row)
+        const std::vector<ColourValue> colours(std::size_t(columns), makeColour(7, 8, 9));
+        const std::vector<Glyph> glyphs(std::size_t(columns), glyphFor(U'A'));
+        for (std::int64_t row = 0; row < rows; ++row)
             record.rowBuilt({ row + 1, "", "", CellMode::Square, colours, glyphs });
-        EXPECT_EQ(record.rowCount(), shape.rows);
-        EXPECT_EQ(record.squareCells(), shape.columns * shape.rows);
-        EXPECT_EQ(record.widestRow(), shape.columns);
-        if (shape.rows > 0) {
-            const auto last = record.rowCells(shape.rows - 1);
-            ASSERT_EQ(std::int64_t(last.size()), shape.columns);
-            if (shape.columns > 0) {
-                EXPECT_EQ(last.back(), PageRecord::makeCell(makeColour(7, 8, 9), 'A'));
-            }
+        EXPECT_EQ(record.rowCount(), rows);
+        EXPECT_EQ(record.squareCells(), columns * rows);
+        EXPECT_EQ(record.widestRow(), columns);
+        if (rows > 0 && columns > 0) {
+            ASSERT_EQ(std::int64_t(record.rowCells(rows - 1).size()), columns);
+            EXPECT_EQ(
+                record.rowCells(rows - 1).back(), PageRecord::makeCell(makeColour(7, 8, 9), 'A'));
         }
         // Cells, a row entry each, and at most the unused end of one block of cells.
-        EXPECT_LE(record.memoryBytes(),
-            std::size_t(shape.columns * shape.rows * 4 + shape.rows * 32 + (4 << 20)));
+        EXPECT_LE(record.memoryBytes(), std::size_t(columns * rows * 4 + rows * 32 + (4 << 20)));
     }
 }

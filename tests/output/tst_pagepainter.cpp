@@ -49,15 +49,17 @@ private slots:
     void pointsAreTheCellColoursPixelForPixel();
     void textShowsEachCellInItsColour_data();
     void textShowsEachCellInItsColour();
+    void gridsOfOneRowOrOneColumnPaintAnywhere_data();
+    void gridsOfOneRowOrOneColumnPaintAnywhere();
 };
 
 void TestPagePainter::pointsAreTheCellColoursPixelForPixel_data()
 {
     QTest::addColumn<double>("ratio");
     QTest::addColumn<bool>("centred");
-    QTest::newRow("ratio 1") << 1.0 << false;
-    QTest::newRow("ratio 2") << 2.0 << false;
-    QTest::newRow("ratio 2, centred") << 2.0 << true;
+    for (const double ratio : { 1.0, 2.0 })
+        for (const bool centred : { false, true })
+            QTest::addRow("ratio %g%s", ratio, centred ? ", centred" : "") << ratio << centred;
 }
 
 void TestPagePainter::pointsAreTheCellColoursPixelForPixel()
@@ -91,12 +93,7 @@ void TestPagePainter::pointsAreTheCellColoursPixelForPixel()
 
 void TestPagePainter::textShowsEachCellInItsColour_data()
 {
-    QTest::addColumn<double>("ratio");
-    QTest::addColumn<bool>("centred");
-    QTest::newRow("ratio 1") << 1.0 << false;
-    QTest::newRow("ratio 2") << 2.0 << false;
-    QTest::newRow("ratio 1, centred") << 1.0 << true;
-    QTest::newRow("ratio 2, centred") << 2.0 << true;
+    pointsAreTheCellColoursPixelForPixel_data();
 }
 
 void TestPagePainter::textShowsEachCellInItsColour()
@@ -151,6 +148,36 @@ void TestPagePainter::textShowsEachCellInItsColour()
     const QImage whole = painter.renderText(2);
     QCOMPARE(whole.size(),
         QSize(int(std::ceil(layout.pageWidth(0) * 2)), int(std::ceil(layout.pageHeight() * 2))));
+}
+
+void TestPagePainter::gridsOfOneRowOrOneColumnPaintAnywhere_data()
+{
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("1 x 100000") << 1 << 100000;
+    QTest::newRow("100000 x 1") << 100000 << 1;
+}
+
+void TestPagePainter::gridsOfOneRowOrOneColumnPaintAnywhere()
+{
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    PagePainter painter(
+        pageOf(std::vector(std::size_t(rows),
+                   std::pair { CellMode::Square, std::string(std::size_t(columns), 'W') }),
+            false));
+    painter.layout().measureRows(std::int64_t(columns + 1) * rows);
+    // The last cell, in view at the far end of the page.
+    const QSizeF size = painter.textSize(1.0, 200);
+    QImage image(200, 100, QImage::Format_RGB32);
+    painter.paintText(image, QPointF(size.width() - 200, size.height() - 100), 1.0, 200);
+    QCOMPARE(image.pixel(columns == 1 ? 10 : 190, 100 - 8 - 5),
+        rgb(Inks[std::size_t(columns - 1) % Inks.size()]));
+    // As points fitted to a pane: a pixel for 500 x 500 cells, their mean (a row's cells take
+    // the five inks in turn).
+    const QImage blocks = painter.cellImage(500);
+    QCOMPARE(blocks.size(), QSize(std::max(1, columns / 500), std::max(1, rows / 500)));
+    QCOMPARE(blocks.pixel(0, 0), columns == 1 ? qRgb(255, 0, 0) : qRgb(102, 153, 102));
 }
 
 QTEST_MAIN(TestPagePainter)

@@ -51,8 +51,6 @@ private slots:
 
     void thePageSizeChoosesThePreview();
     void aFailedLoadSwitchesToTheNativePreview();
-    void aMissingPageIsToldAndStillDrawn();
-    void theBarOpensThePageInTheBrowser();
 
 private:
     QString page() const { return m_dir->filePath(QStringLiteral("temp.html")); }
@@ -89,33 +87,39 @@ void TestPreviewPane::thePageSizeChoosesThePreview()
             m_pane->web()->settings()->fontFamily(QWebEngineSettings::StandardFont), pageFamily());
 
     NativePreview* native = m_pane->native();
-    for (int round = 0; round < 2; ++round) {
-        m_pane->showPage(page(), writePage(page(), WebLetterCells + 1));
-        QCOMPARE(m_pane->shown(), PreviewKind::Native);
-        QCOMPARE(m_pane->notice(), words(previewwords::PageTooLarge));
-        QVERIFY(native->isVisible() && !m_pane->web()->isVisible());
-        QVERIFY(native->hasPage());
+    m_pane->showPage(page(), writePage(page(), WebLetterCells + 1));
+    QCOMPARE(m_pane->shown(), PreviewKind::Native);
+    QCOMPARE(m_pane->notice(), words(previewwords::PageTooLarge));
+    QVERIFY(native->isVisible() && native->hasPage() && !m_pane->web()->isVisible());
 
-        // Zoom from the keyboard and the wheel, around 100 %.
-        native->setFocus();
-        QTest::keyClick(native, Qt::Key_Plus, Qt::ControlModifier);
-        QCOMPARE(native->zoom(), (PreviewZoom { false, 1.1 }));
-        QTest::keyClick(native, Qt::Key_0, Qt::ControlModifier);
-        QCOMPARE(native->zoom(), PreviewZoom {});
-        for (int i = 0; i < 8; ++i)
-            QTest::keyClick(native, Qt::Key_Minus, Qt::ControlModifier);
-        QVERIFY(native->zoom().fit);
-        QWheelEvent wheel(QPointF(10, 10), native->mapToGlobal(QPointF(10, 10)), {}, { 0, 120 },
-            Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(native->viewport(), &wheel);
-        QCOMPARE(native->zoom(), (PreviewZoom { false, 0.25 }));
+    // The bar's button opens the page in the user's browser, or says it could not.
+    auto* open = m_pane->findChild<QPushButton*>(QStringLiteral("previewOpen"));
+    QCOMPARE(open->text(), words(previewwords::OpenInBrowser));
+    open->click();
+    QCOMPARE(m_desktop->openedUrls, QList<QUrl> { QUrl::fromLocalFile(page()) });
+    m_desktop->browserAnswers = false;
+    open->click();
+    QCOMPARE(m_desktop->messages, QStringList { words(previewwords::BrowserFailed) });
 
-        // The next page within the limit goes to the web engine again.
-        m_pane->showPage(page(), writePage(page(), WebLetterCells));
-        QCOMPARE(m_pane->shown(), PreviewKind::Web);
-        QVERIFY(m_pane->notice().isEmpty());
-        QVERIFY(!native->isVisible() && m_pane->web()->isVisible());
-    }
+    // Zoom from the keyboard and the wheel, around 100 %.
+    native->setFocus();
+    QTest::keyClick(native, Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(native->zoom(), (PreviewZoom { false, 1.1 }));
+    QTest::keyClick(native, Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(native->zoom(), PreviewZoom {});
+    for (int i = 0; i < 8; ++i)
+        QTest::keyClick(native, Qt::Key_Minus, Qt::ControlModifier);
+    QVERIFY(native->zoom().fit);
+    QWheelEvent wheel(QPointF(10, 10), native->mapToGlobal(QPointF(10, 10)), {}, { 0, 120 },
+        Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(native->viewport(), &wheel);
+    QCOMPARE(native->zoom(), (PreviewZoom { false, 0.25 }));
+
+    // The next page within the limit goes to the web engine again.
+    m_pane->showPage(page(), writePage(page(), WebLetterCells));
+    QCOMPARE(m_pane->shown(), PreviewKind::Web);
+    QVERIFY(m_pane->notice().isEmpty());
+    QVERIFY(!native->isVisible() && m_pane->web()->isVisible());
 }
 
 void TestPreviewPane::aFailedLoadSwitchesToTheNativePreview()
@@ -132,33 +136,16 @@ void TestPreviewPane::aFailedLoadSwitchesToTheNativePreview()
     QTRY_COMPARE_WITH_TIMEOUT(m_pane->shown(), PreviewKind::Native, 20000);
     QCOMPARE(m_pane->notice(), words(previewwords::LoadFailed));
     QVERIFY(m_pane->native()->hasPage() && m_pane->native()->isVisible());
-}
 
-void TestPreviewPane::aMissingPageIsToldAndStillDrawn()
-{
-    m_pane->showPage(page(), std::make_shared<PageRecord>(0, StyleFlags {}));
-    QCOMPARE(m_pane->shown(), PreviewKind::Native);
+    // Shown again with the page gone, it says so and still draws what the run wrote; with no
+    // run yet either, it has nothing to draw but still a word.
+    m_pane->showPage(page(), writePage(m_dir->filePath(QStringLiteral("other.html")), 1));
     QCOMPARE(m_pane->notice(), words(previewwords::PageMissing));
     QVERIFY(m_pane->native()->hasPage());
-    // No run yet and no page: nothing to draw, but a word all the same.
     m_pane->showPage(page(), nullptr);
     QCOMPARE(m_pane->notice(), words(previewwords::NothingToShow));
     QVERIFY(!m_pane->native()->hasPage());
     m_pane->native()->repaint();
-}
-
-void TestPreviewPane::theBarOpensThePageInTheBrowser()
-{
-    m_pane->showPage(page(), writePage(page(), WebLetterCells + 1));
-    auto* open = m_pane->findChild<QPushButton*>(QStringLiteral("previewOpen"));
-    QVERIFY(open && open->isVisible());
-    QCOMPARE(open->text(), words(previewwords::OpenInBrowser));
-    open->click();
-    QCOMPARE(m_desktop->openedUrls, QList<QUrl> { QUrl::fromLocalFile(page()) });
-    QVERIFY(m_desktop->messages.isEmpty());
-    m_desktop->browserAnswers = false;
-    open->click();
-    QCOMPARE(m_desktop->messages, QStringList { words(previewwords::BrowserFailed) });
 }
 
 int main(int argc, char* argv[])
