@@ -3,8 +3,9 @@
 // size, each in a fresh view. For each: the time from the load to the page loaded and painted
 // (a frame drawn after the load), and the peak memory of all processes (this one and the web
 // engine's helpers, PSS), against a baseline of an empty view, and the processor time all of them
-// used meanwhile, which a machine kept busy by others does not lengthen as it does the wall time. The threshold of the preview
-// (output/previewchoice.h) is the largest grid within about a second and a gigabyte.
+// used meanwhile, which a machine kept busy by others does not lengthen as it does the wall time.
+// The threshold of the preview (output/previewchoice.h) is the largest grid within about a
+// second and a gigabyte.
 //
 // webthreshold_bench [repeats] [letter|square|both] [WxH ...]
 #include "output/pagefont.h"
