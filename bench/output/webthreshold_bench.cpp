@@ -117,8 +117,8 @@ int main(int argc, char* argv[])
     std::printf("web view 705 x 465, font %s; %d tries each, best and worst\n",
         qPrintable(pageFamily()), repeats);
     std::printf("%-7s %-11s %9s %8s | %-17s | %-17s | %-17s | %-21s | %s\n", "mode", "grid",
-        "cells", "page MB", "loaded, s", "loaded + shown, s", "processor, s", "peak, all proc., MiB",
-        "empty view, MiB");
+        "cells", "page MB", "loaded, s", "loaded + shown, s", "processor, s",
+        "peak, all proc., MiB", "empty view, MiB");
     for (const CellMode mode : { CellMode::Letter, CellMode::Square }) {
         const bool square = mode == CellMode::Square;
         if (modes != QLatin1String("both") && modes != QLatin1String(square ? "square" : "letter"))
