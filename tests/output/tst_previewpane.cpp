@@ -50,7 +50,7 @@ private slots:
     void cleanup();
 
     void thePageSizeChoosesThePreview();
-    void aFailedLoadSwitchesToTheNativePreview();
+    void aFailedLoadOrADeadWebEngineSwitchToTheNativePreview();
 
 private:
     QString page() const { return m_dir->filePath(QStringLiteral("temp.html")); }
@@ -122,15 +122,25 @@ void TestPreviewPane::thePageSizeChoosesThePreview()
     QVERIFY(!native->isVisible() && m_pane->web()->isVisible());
 }
 
-void TestPreviewPane::aFailedLoadSwitchesToTheNativePreview()
+void TestPreviewPane::aFailedLoadOrADeadWebEngineSwitchToTheNativePreview()
 {
     QSignalSpy loads(m_pane->web(), &QWebEngineView::loadFinished);
-    m_pane->showPage(page(), writePage(page(), 1));
-    QTRY_VERIFY_WITH_TIMEOUT(!loads.isEmpty(), 20000);
-    QCOMPARE(loads.takeFirst().at(0).toBool(), true);
-    QCOMPARE(m_pane->shown(), PreviewKind::Web);
+    const auto showLoaded = [&] {
+        loads.clear();
+        m_pane->showPage(page(), writePage(page(), 1));
+        QTRY_VERIFY_WITH_TIMEOUT(!loads.isEmpty() && loads.last().at(0).toBool()
+                && m_pane->web()->url() == QUrl::fromLocalFile(page()),
+            20000);
+        QCOMPARE(m_pane->shown(), PreviewKind::Web);
+    };
+    // The web engine's page process dies (as when the system runs out of memory).
+    showLoaded();
+    m_pane->web()->load(QUrl(QStringLiteral("chrome://kill")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_pane->shown(), PreviewKind::Native, 20000);
+    QCOMPARE(m_pane->notice(), words(previewwords::EngineStopped));
 
     // The page vanishes, and the user asks the web engine to reload it.
+    showLoaded();
     QFile::remove(page());
     m_pane->web()->reload();
     QTRY_COMPARE_WITH_TIMEOUT(m_pane->shown(), PreviewKind::Native, 20000);
