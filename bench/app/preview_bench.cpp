@@ -202,12 +202,14 @@ int main(int argc, char* argv[])
             for (int attempt = 0; attempt < tries; ++attempt) {
                 BenchWindow bench(QStringLiteral("/tmp/mosaiq-preview-bench"), width, height);
                 const RunFigures figures = runAndShow(*bench.window, square, sampler);
-                std::printf("%d x %d, %s: panes filled %.2f s; preview (%s) shown %.2f s later "
-                            "(goal %.1f s); peak of all processes %.0f MiB (goal %d); longest "
-                            "pause of the event loop %.0f ms (goal 100)\n",
+                std::printf(
+                    "%d x %d, %s: panes filled %.2f s; preview (%s) shown %.0f ms "
+                    "later (goal %.0f ms); peak of all processes %.0f MiB (goal %d); longest "
+                    "pause of the event loop %.0f ms (goal 100)\n",
                     width, height, square ? "square" : "letter", figures.filledSeconds,
-                    figures.native ? "native" : "web engine", figures.shownAfterSeconds,
-                    large ? 2.0 : 1.0, figures.peakMiB, large ? 1536 : 1024, figures.longestGapMs);
+                    figures.native ? "native" : "web engine", figures.shownAfterSeconds * 1000,
+                    large ? 2000.0 : 1000.0, figures.peakMiB, large ? 1536 : 1024,
+                    figures.longestGapMs);
                 if (!bench.desktop.messages.isEmpty())
                     std::printf("  messages: %s\n", qPrintable(bench.desktop.messages.join(" | ")));
                 auto* pane = control<PreviewPane>(*bench.window, "SSTab1Page0");

@@ -14,8 +14,8 @@ enum class PreviewKind : std::uint8_t { Web, Native };
 // processes under about a gigabyte, measured on a two-core machine (bench/output/
 // webthreshold_bench): in cells of each mode. A page that mixes both counts each cell against
 // the limit of its own mode.
-inline constexpr std::int64_t WebLetterCells = 100'000;
-inline constexpr std::int64_t WebSquareCells = 50'000;
+inline constexpr std::int64_t WebLetterCells = 20'000;
+inline constexpr std::int64_t WebSquareCells = 12'000;
 
 // The preview for a page of letterCells letter cells and squareCells square cells.
 PreviewKind previewKindFor(std::int64_t letterCells, std::int64_t squareCells);
