@@ -87,16 +87,16 @@ void NativePreview::setZoom(PreviewZoom zoom, QPointF anchor)
     const QSizeF size = contentSize(zoom);
     if (size.width() > LargestExtent || size.height() > LargestExtent)
         return;
-    const PreviewZoom before = m_zoom;
+    // Read before the new zoom's ranges can clamp it.
+    const QPointF scroll = m_zoom.fit
+        ? QPointF()
+        : QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const double from = m_zoom.fit ? zoom.factor : m_zoom.factor;
     m_zoom = zoom;
     updateScrollBars();
     if (!zoom.fit) {
         // From "fit" the page comes back at its top left; between factors the point under
         // the anchor stays.
-        const double from = before.fit ? zoom.factor : before.factor;
-        const QPointF scroll = before.fit
-            ? QPointF()
-            : QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
         horizontalScrollBar()->setValue(int(std::lround(scrollAfterZoom(
             scroll.x(), anchor.x(), from, zoom.factor, horizontalScrollBar()->maximum()))));
         verticalScrollBar()->setValue(int(std::lround(scrollAfterZoom(

@@ -147,7 +147,6 @@ void PreviewPane::showNative(const char* why)
     // The web engine lets go of what it held of an earlier page.
     if (wasWeb)
         m_web->setUrl(QUrl(QStringLiteral("about:blank")));
-    emit nativeShown();
 }
 
 QString PreviewPane::notice() const
@@ -167,7 +166,9 @@ void PreviewPane::webLoadingChanged(const QWebEngineLoadingInfo& info)
 void PreviewPane::webContextMenu(const QPoint& position)
 {
     QMenu menu(this);
-    menu.addAction(words(previewwords::Reload), m_web, &QWebEngineView::reload);
+    // The page is read again as after a run, so that one deleted meanwhile is told.
+    menu.addAction(
+        words(previewwords::Reload), this, [this] { showPage(m_url.toLocalFile(), m_record); });
     QAction* copy = menu.addAction(words(previewwords::Copy), this,
         [this] { m_web->triggerPageAction(QWebEnginePage::Copy); });
     copy->setEnabled(m_web->hasSelection());

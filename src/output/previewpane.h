@@ -45,10 +45,6 @@ public:
     // What the bar says; empty while the web engine shows the page.
     QString notice() const;
 
-signals:
-    // The native preview took the web engine's place.
-    void nativeShown();
-
 private:
     void initBar();
     void initWeb();

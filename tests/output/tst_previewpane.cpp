@@ -8,12 +8,15 @@
 #include "wording/previewwords.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QFontDatabase>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -51,6 +54,7 @@ private slots:
 
     void thePageSizeChoosesThePreview();
     void aFailedLoadOrADeadWebEngineSwitchToTheNativePreview();
+    void bothPreviewsHaveFrenchMenus();
 
 private:
     QString page() const { return m_dir->filePath(QStringLiteral("temp.html")); }
@@ -133,22 +137,23 @@ void TestPreviewPane::aFailedLoadOrADeadWebEngineSwitchToTheNativePreview()
             20000);
         QCOMPARE(m_pane->shown(), PreviewKind::Web);
     };
+    // The page vanishes while the web engine loads it again.
+    showLoaded();
+    QFile::remove(page());
+    m_pane->web()->load(QUrl::fromLocalFile(page()));
+    QTRY_COMPARE_WITH_TIMEOUT(m_pane->shown(), PreviewKind::Native, 20000);
+    QCOMPARE(m_pane->notice(), words(previewwords::LoadFailed));
+    QVERIFY(m_pane->native()->hasPage() && m_pane->native()->isVisible());
+
     // The web engine's page process dies (as when the system runs out of memory).
     showLoaded();
     m_pane->web()->load(QUrl(QStringLiteral("chrome://kill")));
     QTRY_COMPARE_WITH_TIMEOUT(m_pane->shown(), PreviewKind::Native, 20000);
     QCOMPARE(m_pane->notice(), words(previewwords::EngineStopped));
 
-    // The page vanishes, and the user asks the web engine to reload it.
-    showLoaded();
-    QFile::remove(page());
-    m_pane->web()->reload();
-    QTRY_COMPARE_WITH_TIMEOUT(m_pane->shown(), PreviewKind::Native, 20000);
-    QCOMPARE(m_pane->notice(), words(previewwords::LoadFailed));
-    QVERIFY(m_pane->native()->hasPage() && m_pane->native()->isVisible());
-
     // Shown again with the page gone, it says so and still draws what the run wrote; with no
     // run yet either, it has nothing to draw but still a word.
+    QFile::remove(page());
     m_pane->showPage(page(), writePage(m_dir->filePath(QStringLiteral("other.html")), 1));
     QCOMPARE(m_pane->notice(), words(previewwords::PageMissing));
     QVERIFY(m_pane->native()->hasPage());
@@ -156,6 +161,40 @@ void TestPreviewPane::aFailedLoadOrADeadWebEngineSwitchToTheNativePreview()
     QCOMPARE(m_pane->notice(), words(previewwords::NothingToShow));
     QVERIFY(!m_pane->native()->hasPage());
     m_pane->native()->repaint();
+}
+
+void TestPreviewPane::bothPreviewsHaveFrenchMenus()
+{
+    // Each menu, once open, is read and closed.
+    QStringList texts;
+    QTimer reader;
+    connect(&reader, &QTimer::timeout, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (const QAction* action : menu->actions())
+                if (!action->isSeparator())
+                    texts << action->text();
+            menu->close();
+        }
+    });
+    reader.start(20);
+    QSignalSpy loads(m_pane->web(), &QWebEngineView::loadFinished);
+    m_pane->showPage(page(), writePage(page(), 1));
+    QTRY_VERIFY_WITH_TIMEOUT(!loads.isEmpty(), 20000);
+    QWidget* web = m_pane->web()->focusProxy();
+    QTest::mouseClick(web, Qt::RightButton, {}, QPoint(50, 50));
+    QTRY_COMPARE_WITH_TIMEOUT(texts,
+        QStringList({ words(previewwords::Reload), words(previewwords::Copy),
+            words(previewwords::OpenInBrowser) }),
+        20000);
+
+    texts.clear();
+    m_pane->showPage(page(), writePage(page(), WebLetterCells + 1));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(50, 50));
+    QApplication::sendEvent(m_pane->native()->viewport(), &event);
+    QCOMPARE(texts,
+        QStringList({ words(previewwords::OpenInBrowser), words(previewwords::ZoomIn),
+            words(previewwords::ZoomOut), words(previewwords::ActualSize),
+            words(previewwords::FitToPane) }));
 }
 
 int main(int argc, char* argv[])
