@@ -3,6 +3,7 @@
 #include "app/frmhtml.h"
 #include "support/benchpicture.h"
 #include "support/fakedesktop.h"
+#include "support/offscreen.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,17 +12,6 @@
 #include <QString>
 
 #include <memory>
-
-// The window's benchmarks run offscreen, the web engine without a GPU, unless told otherwise.
-// Call before the application object exists.
-inline void prepareOffscreenWindow()
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-}
 
 // The control called name in window.
 template <typename Widget> Widget* control(const QObject& window, const char* name)

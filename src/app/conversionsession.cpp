@@ -153,9 +153,13 @@ void ConversionSession::writePage(const RunRequest& request, RunControls& contro
     loop.addSink(codes);
     for (RowSink* sink : m_extraSinks)
         loop.addSink(*sink);
+    // The page file now holds this run's page, whatever becomes of the run.
+    m_pageRecord = std::make_shared<PageRecord>(start.background, start.style);
+    loop.addSink(*m_pageRecord);
 
     switch (stepRows(loop, controls)) {
     case Ending::Delivered:
+        m_pageRecord->setComplete();
         break;
     case Ending::Stopped:
         m_running = false;

@@ -2,6 +2,7 @@
 
 #include "convert/rowloop.h"
 #include "image/picturereader.h"
+#include "output/pagerecord.h"
 
 #include <QObject>
 #include <QString>
@@ -60,6 +61,11 @@ public:
     // Extra sinks of the next runs' rows (a picture of the page, for instance).
     void addRowSink(RowSink& sink) { m_extraSinks.push_back(&sink); }
 
+    // What the page file holds, cell by cell, as the last run that wrote it wrote it (the run
+    // going on, during a run); null before any. The preview draws from it when the page is too
+    // large for the web engine.
+    std::shared_ptr<const PageRecord> pageRecord() const { return m_pageRecord; }
+
     // The codes of the last delivered run, wrapped in the style tags chosen at its end.
     std::shared_ptr<const std::string> htmlCode() const { return m_htmlCode; }
     std::shared_ptr<const std::string> blogCode() const { return m_blogCode; }
@@ -95,6 +101,7 @@ private:
     bool m_running = false;
     bool m_abandoned = false;
     std::vector<RowSink*> m_extraSinks;
+    std::shared_ptr<PageRecord> m_pageRecord;
     std::shared_ptr<const std::string> m_htmlCode;
     std::shared_ptr<const std::string> m_blogCode;
 };

@@ -5,6 +5,8 @@
 #include "app/modecheckbox.h"
 #include "app/picturebox.h"
 #include "output/codepane.h"
+#include "output/nativepreview.h"
+#include "output/previewpane.h"
 #include "platform/desktop.h"
 #include "wording/windowwords.h"
 
@@ -353,12 +355,15 @@ void FrmHTML::initTabs()
     m_SSTab1->setStyleSheet(QStringLiteral("QTabBar::tab { height: 20px; width: %1px; }")
                                 .arg(m_SSTab1->width() / 3 - 4));
 
-    auto* preview = new QWidget;
-    preview->setObjectName(QStringLiteral("SSTab1Page0"));
-    m_web1 = place(
-        new QWebEngineView(preview), "web1", twips(120, 120, 10575, 6975), verdana(NormalPoints));
+    // The preview tab holds the web engine and, for pages too large for it, a preview of our own
+    // in the same place.
+    m_preview = new PreviewPane(m_desktop);
+    m_preview->setObjectName(QStringLiteral("SSTab1Page0"));
+    m_preview->setFont(verdana(NormalPoints));
+    m_web1 = place(m_preview->web(), "web1", twips(120, 120, 10575, 6975), verdana(NormalPoints));
+    m_preview->setPreviewGeometry(m_web1->geometry());
     m_web1->setUrl(QUrl(QStringLiteral("about:blank")));
-    m_SSTab1->addTab(preview, text(window::PreviewTab));
+    m_SSTab1->addTab(m_preview, text(window::PreviewTab));
 
     auto codePage = [this](const char* pageName, const char* paneName, const char* buttonName,
                         CodePane*& pane, QPushButton*& copy) {
@@ -432,10 +437,10 @@ void FrmHTML::initMenuEntries()
 void FrmHTML::initTabOrder()
 {
     const QList<QWidget*> order { m_OptColour[0], m_OptColour[1], m_OptColour[2], m_OptColour[3],
-        m_OptColour[4], m_OptText[0], m_OptText[1], m_TxtRepeat, m_SSTab1->tabBar(), m_web1,
-        m_skyblogrich, m_htmlrich, m_TxtY, m_TxtX, m_Command1, m_Command2, m_CmdPicBrowse, m_TxtPic,
-        m_PicColour, m_CmdGo, m_Check1, m_Check2, m_Command3, m_Command4, m_Command5, m_gras,
-        m_italique, m_centrer };
+        m_OptColour[4], m_OptText[0], m_OptText[1], m_TxtRepeat, m_SSTab1->tabBar(),
+        m_preview->native(), m_web1, m_skyblogrich, m_htmlrich, m_TxtY, m_TxtX, m_Command1,
+        m_Command2, m_CmdPicBrowse, m_TxtPic, m_PicColour, m_CmdGo, m_Check1, m_Check2, m_Command3,
+        m_Command4, m_Command5, m_gras, m_italique, m_centrer };
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }

@@ -31,6 +31,7 @@ class Desktop;
 class LinkLabel;
 class ModeCheckBox;
 class PictureBox;
+class PreviewPane;
 
 // The program's one window, the view of a ConversionSession. The controls are its state: every
 // option of a run is read from them by name when the run asks for it, so they are found by their
@@ -163,7 +164,8 @@ private:
 
     // Tabs.
     QTabWidget* m_SSTab1 = nullptr;
-    QWebEngineView* m_web1 = nullptr;
+    PreviewPane* m_preview = nullptr;
+    QWebEngineView* m_web1 = nullptr; // the preview's web engine
     CodePane* m_skyblogrich = nullptr;
     QPushButton* m_Command4 = nullptr;
     CodePane* m_htmlrich = nullptr;

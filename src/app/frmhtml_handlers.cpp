@@ -10,6 +10,7 @@
 #include "image/picturechoice.h"
 #include "output/codemimedata.h"
 #include "output/codepane.h"
+#include "output/previewpane.h"
 #include "platform/desktop.h"
 #include "wording/windowwords.h"
 
@@ -22,8 +23,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QWebEngineHistory>
-#include <QWebEngineView>
 
 #include <new>
 
@@ -157,11 +156,9 @@ void FrmHTML::showProgress(int percent)
 
 void FrmHTML::navigatePreview()
 {
-    const QUrl url = QUrl::fromLocalFile(previewFile());
-    m_web1->load(url);
-    // Every run shows the same file again; a history of it would only grow.
-    m_web1->history()->clear();
-    emit previewNavigated(url);
+    // The record tells the preview what the page holds, and so which preview can show it.
+    m_preview->showPage(previewFile(), m_session.pageRecord());
+    emit previewNavigated(QUrl::fromLocalFile(previewFile()));
 }
 
 void FrmHTML::inform(const QString& text)
