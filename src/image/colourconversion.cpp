@@ -124,7 +124,8 @@ bool ColourConversion::buildTables(void* handle, Layout layout)
     if (!cmsIsMatrixShaper(profile) || cmsIsCLUT(profile, INTENT_PERCEPTUAL, LCMS_USED_AS_INPUT))
         return false;
     auto curveAt = [](const cmsToneCurve* curve, int level) {
-        return std::clamp(double(cmsEvalToneCurveFloat(curve, float(level / 255.0))), 0.0, 1.0);
+        const double light = cmsEvalToneCurveFloat(curve, float(level / 255.0));
+        return std::isfinite(light) ? std::clamp(light, 0.0, 1.0) : 0.0;
     };
     if (layout == Layout::Grey32) {
         const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(profile, cmsSigGrayTRCTag));
@@ -157,6 +158,14 @@ bool ColourConversion::buildTables(void* handle, Layout layout)
             for (int j = 0; j < 3; ++j)
                 toSrgb[size_t(c)][size_t(k)]
                     += toSrgbPrimaries[size_t(c)][size_t(j)] * source[size_t(j)][size_t(k)];
+        }
+    }
+    // Real primaries give entries of a few units (2.5 for the widest in use); a profile whose
+    // colorants say otherwise goes through LittleCMS, out of reach of the fixed-point tables.
+    for (const auto& row : toSrgb) {
+        for (double entry : row) {
+            if (!std::isfinite(entry) || std::abs(entry) > 16)
+                return false;
         }
     }
     std::array<std::array<double, 256>, 3> linear;

@@ -133,6 +133,15 @@ TEST(PictureKinds, aTurnedJpegHasTheBytesOfQtsTurnedDecode)
     }
 }
 
+TEST(PictureKinds, aProfileWithAbsurdColorantsIsReadWithoutOverflow)
+{
+    // Colorants of 30000 (as a fuzzer made them) go through LittleCMS, not the fixed-point
+    // tables; whatever the colours, the picture is read.
+    const Picture picture = readPicture(Good + "absurd-colorants.png");
+    EXPECT_EQ(picture.error, PictureError::None);
+    EXPECT_EQ(picture.image.size(), QSize(9, 2));
+}
+
 TEST(PictureKinds, anIconGivesItsLargestEntry)
 {
     for (const char* file : { "three-sizes.ico", "three-sizes.cur" }) {

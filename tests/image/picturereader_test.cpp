@@ -127,7 +127,81 @@ INSTANTIATE_TEST_SUITE_P(Corpus, BadPictureTest,
         BadCase { "truncated.gif", PictureError::Damaged },
         BadCase { "huge-header.png", PictureError::TooLarge },
         BadCase { "lying-header.bmp", PictureError::Damaged },
-        BadCase { "missing.bmp", PictureError::NotFound }, BadCase { "", PictureError::Folder }));
+        BadCase { "missing.bmp", PictureError::NotFound }, BadCase { "", PictureError::Folder },
+        BadCase { "truncated.heic", PictureError::Damaged },
+        BadCase { "version-2.tga", PictureError::NotAPicture },
+        BadCase { "no-footer.tga", PictureError::NotAPicture }));
+
+TEST(PictureReader, saysWhatAPathNamesWhenItIsNoFile)
+{
+    QTemporaryDir dir;
+    const QByteArray pipe = QFile::encodeName(dir.filePath("pipe"));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    const std::string socketPath = QFile::encodeName(dir.filePath("socket")).toStdString();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::pair<std::string, PictureError> cases[] = {
+        { dir.path().toStdString(), PictureError::Folder },
+        { pipe.toStdString(), PictureError::NamedPipe },
+        { "/dev/null", PictureError::Device },
+        { socketPath, PictureError::Socket },
+    };
+    for (const auto& [path, error] : cases) {
+        const Picture picture = readPictureNative(path);
+        EXPECT_EQ(picture.error, error) << path;
+        // Only a folder is called one.
+        EXPECT_EQ(pictureErrorText(picture).contains(QStringLiteral("dossier")),
+            error == PictureError::Folder)
+            << path;
+    }
+    ::close(listener);
+}
+
+TEST(PictureReader, decodesOnTwoThreadsAsOneAfterTheOther)
+{
+    // Whole, cut-short and converted files alike: a cut JPEG on one thread must not make a
+    // whole one on the other look damaged, nor a profile leak into another picture.
+    const QStringList files { Data + "/bad/truncated.jpg", Data + "/good/p3.jpg",
+        Data + "/good/orientation-6.jpg", Data + "/bad/truncated.gif", Data + "/good/cmyk.jpg",
+        Data + "/good/colours.heic", Data + "/good/no-trailer.gif", Data + "/good/rgb555.bmp",
+        Data + "/good/p3-table.png", Data + "/good/orientation-6.webp" };
+    std::vector<Picture> alone;
+    for (const QString& file : files)
+        alone.push_back(readPicture(file));
+    auto readAll = [&](int start) {
+        std::vector<Picture> pictures(size_t(files.size()));
+        for (int round = 0; round < 20; ++round) {
+            for (int i = 0; i < files.size(); ++i) {
+                const int k = (i + start) % int(files.size());
+                pictures[size_t(k)] = readPicture(files[k]);
+            }
+        }
+        return pictures;
+    };
+    auto first = std::async(std::launch::async, readAll, 0);
+    auto second = std::async(std::launch::async, readAll, 3);
+    for (const std::vector<Picture>& together : { first.get(), second.get() }) {
+        for (int i = 0; i < files.size(); ++i) {
+            EXPECT_EQ(together[size_t(i)].error, alone[size_t(i)].error) << files[i].toStdString();
+            EXPECT_EQ(together[size_t(i)].image, alone[size_t(i)].image) << files[i].toStdString();
+        }
+    }
+}
+
+TEST(PictureReader, readsBytesInMemoryAsTheFileTheyCameFrom)
+{
+    for (const char* name : { "good/p3.jpg", "good/colours.heic", "bad/truncated.gif" }) {
+        QFile file(Data + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const Picture fromBytes = readPictureData(file.readAll());
+        const Picture fromFile = readPicture(file.fileName());
+        EXPECT_EQ(fromBytes.error, fromFile.error) << name;
+        EXPECT_EQ(fromBytes.image, fromFile.image) << name;
+    }
+}
 
 TEST(PictureReader, findsFilesWhateverTheirNames)
 {

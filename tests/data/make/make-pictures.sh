@@ -44,6 +44,23 @@ convert colours.png -profile p3.icc -define webp:lossless=true "$good/p3.webp"
 convert colours.png -profile adobergb.icc -compress none "$good/adobe-rgb.tif"
 convert colours.png -colorspace gray -profile grey.icc -quality 95 "$good/grey.jpg"
 convert seen.png -colorspace gray -quality 90 "$good/grey-no-profile.jpg"
+# A profile whose red colorant is 30000 (what a fuzzer made of one): read through LittleCMS.
+cat >absurd.c <<'C'
+#include <lcms2.h>
+int main(void)
+{
+    cmsCIExyY white = { 0.3127, 0.3290, 1.0 };
+    cmsCIExyYTRIPLE primaries = { { 0.64, 0.33, 1.0 }, { 0.30, 0.60, 1.0 }, { 0.15, 0.06, 1.0 } };
+    cmsToneCurve* gamma = cmsBuildGamma(0, 2.2);
+    cmsToneCurve* curves[3] = { gamma, gamma, gamma };
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsCIEXYZ huge = { 30000.0, -30000.0, 30000.0 };
+    cmsWriteTag(profile, cmsSigRedColorantTag, &huge);
+    return !cmsSaveProfileToFile(profile, "absurd.icc");
+}
+C
+cc absurd.c -llcms2 -o absurd && ./absurd
+convert -size 9x2 'xc:rgb(200,80,60)' -profile absurd.icc "PNG24:$good/absurd-colorants.png"
 # Inks: cyan, magenta, yellow / half black, red (magenta and yellow), white; Adobe's JPEG.
 python3 - <<'PY'
 blocks = [[(255, 0, 0, 0), (0, 255, 0, 0), (0, 0, 255, 0)],
