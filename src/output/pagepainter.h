@@ -53,7 +53,10 @@ public:
     void averageCells(QImage& image, int factor, int first, int end) const;
 
     // The page or its part region (CSS pixels at 100 %; the whole page when empty) as text, at
-    // scale device pixels per CSS pixel; centred rows are centred on the widest row.
+    // scale device pixels per CSS pixel; centred rows are centred on the widest row. A null
+    // image when it would be larger than a QImage can be (a page of millions of cells at 100 %
+    // is): such a page is painted region by region. Needs a QGuiApplication (fonts); the
+    // offscreen platform will do.
     QImage renderText(double scale, const QRectF& region = {});
     // The page as points, scale device pixels per cell.
     QImage renderPoints(double scale) const;
