@@ -1,18 +1,8 @@
 #include "wording/cliwords.h"
 
+#include "wording/joined.h"
+
 namespace mosaiq::cli {
-
-namespace {
-
-    std::string joined(std::initializer_list<std::string_view> pieces)
-    {
-        std::string text;
-        for (std::string_view piece : pieces)
-            text += piece;
-        return text;
-    }
-
-} // namespace
 
 const char* const HelpText = R"(Utilisation : mosaiq-cli IMAGE [options]
               mosaiq-cli IMAGE... --output-dir DOSSIER [--jobs N] [options]

@@ -1,16 +1,10 @@
 #include "wording/forumwords.h"
 
+#include "wording/joined.h"
+
 namespace mosaiq::cli {
 
 namespace {
-
-    std::string joined(std::initializer_list<std::string_view> pieces)
-    {
-        std::string text;
-        for (std::string_view piece : pieces)
-            text += piece;
-        return text;
-    }
 
     std::string number(std::int64_t value)
     {
