@@ -116,7 +116,7 @@ TEST(PageRecord, keepsAnyShapeOfGridAtFourBytesACell)
         const std::vector<ColourValue> colours(std::size_t(columns), makeColour(7, 8, 9));
         const std::vector<Glyph> glyphs(std::size_t(columns), glyphFor(U'A'));
         for (std::int64_t row = 0; row < rows; ++row)
-            record.rowBuilt({ row + 1, "", "", CellMode::Square, colours, glyphs });
+            record.rowBuilt({ row + 1, "", "", CellMode::Square, colours, glyphs, {} });
         EXPECT_EQ(record.rowCount(), rows);
         EXPECT_EQ(record.squareCells(), columns * rows);
         EXPECT_EQ(record.widestRow(), columns);

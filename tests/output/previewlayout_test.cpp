@@ -81,7 +81,7 @@ PageLayout layoutOf(const std::vector<std::string>& rows, bool centred)
         for (char c : text)
             glyphs.push_back(glyphFor(char32_t(c)));
         record->rowBuilt(
-            { 1, "", "", CellMode::Letter, std::vector<ColourValue>(text.size()), glyphs });
+            { 1, "", "", CellMode::Letter, std::vector<ColourValue>(text.size()), glyphs, {} });
     }
     GlyphMetrics metrics;
     metrics.advance['A'] = 2;

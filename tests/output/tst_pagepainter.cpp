@@ -34,7 +34,7 @@ std::shared_ptr<PageRecord> pageOf(
             colours.push_back(Inks[i % Inks.size()]);
             glyphs.push_back(glyphFor(char32_t(text[i])));
         }
-        record->rowBuilt({ ++number, "", "", mode, colours, glyphs });
+        record->rowBuilt({ ++number, "", "", mode, colours, glyphs, {} });
     }
     return record;
 }

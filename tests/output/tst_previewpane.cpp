@@ -34,7 +34,7 @@ std::shared_ptr<PageRecord> writePage(const QString& path, std::int64_t cells)
     auto record = std::make_shared<PageRecord>(0, StyleFlags {});
     const std::vector<ColourValue> colours(std::size_t(cells), makeColour(255, 0, 0));
     const std::vector<Glyph> glyphs(std::size_t(cells), glyphFor(U'A'));
-    record->rowBuilt({ 1, "", "", CellMode::Letter, colours, glyphs });
+    record->rowBuilt({ 1, "", "", CellMode::Letter, colours, glyphs, {} });
     return record;
 }
 
