@@ -14,7 +14,10 @@ public:
     {
         connect(&m_timer, &QTimer::timeout, this, [this] {
             const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
+            if (now - m_last > m_longest) {
+                m_longest = now - m_last;
+                m_longestStart = m_last;
+            }
             m_last = now;
         });
         m_timer.setInterval(1);
@@ -23,6 +26,7 @@ public:
     {
         // The first stretch runs from the click to the run's first pause.
         m_longest = 0;
+        m_longestStart = 0;
         m_last = 0;
         m_clock.start();
         m_timer.start();
@@ -33,9 +37,15 @@ public:
         return m_longest / 1e6;
     }
 
+    // Where the longest stretch began, nanoseconds after start().
+    qint64 longestStartNs() const { return m_longestStart; }
+    // The clock started by start().
+    qint64 elapsedNs() const { return m_clock.nsecsElapsed(); }
+
 private:
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_last = 0;
     qint64 m_longest = 0;
+    qint64 m_longestStart = 0;
 };
