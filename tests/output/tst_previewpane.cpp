@@ -189,7 +189,7 @@ void TestPreviewPane::bothPreviewsHaveFrenchMenus()
 
     texts.clear();
     m_pane->showPage(page(), writePage(page(), WebLetterCells + 1));
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(50, 50));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(50, 50), QPoint(50, 50));
     QApplication::sendEvent(m_pane->native()->viewport(), &event);
     QCOMPARE(texts,
         QStringList({ words(previewwords::OpenInBrowser), words(previewwords::ZoomIn),
