@@ -73,9 +73,9 @@ enum class RowOutcome : std::uint8_t {
     TooLarge, // the row, or the run so far, went past the limits
 };
 
-// One run, row by row. The caller writes header(), then after each buildRow() that returned
-// Written the row (pageRow() to the page, row() to the codes), and trailerLine() at the end.
-// Each cell costs no allocation; buffers grow only when a row is longer than any before.
+// The rows of one run, one at a time, for RowLoop, which writes them with the header and the
+// trailer: pageRow() to the page, row() to the codes. Each cell costs no allocation; buffers
+// grow only when a row is longer than any before.
 class ConversionRun {
 public:
     explicit ConversionRun(const RunStart& start, RandomGlyphs& random = RandomGlyphs::shared());
