@@ -6,13 +6,13 @@ function addWords(list, words) { return list (list == "" ? "" : " ") words }
 
 /^  -/ {
     line = substr($0, 3)
-    spec = line
+    optionWords = line
     text = ""
     if (match(line, /   */)) {
-        spec = substr(line, 1, RSTART - 1)
+        optionWords = substr(line, 1, RSTART - 1)
         text = substr(line, RSTART + RLENGTH)
     }
-    n = split(spec, parts, " ")
+    n = split(optionWords, parts, " ")
     names = ""
     placeholder = ""
     for (i = 1; i <= n; i++) {

@@ -12,8 +12,8 @@ function roff(text) {
 }
 
 # Bold option names, italic placeholders: "-o, --page FICHIER".
-function optionSpec(spec,    n, parts, i, out, word) {
-    n = split(spec, parts, " ")
+function optionUsage(optionWords,    n, parts, i, out, word) {
+    n = split(optionWords, parts, " ")
     out = ""
     for (i = 1; i <= n; i++) {
         word = parts[i]
@@ -73,13 +73,13 @@ NR == 1 && /^Utilisation :/ {
 # An option line: two spaces, the option, a run of two spaces or more, its text.
 /^  -/ {
     line = substr($0, 3)
-    spec = line
+    optionWords = line
     text = ""
     if (match(line, /   */)) {
-        spec = substr(line, 1, RSTART - 1)
+        optionWords = substr(line, 1, RSTART - 1)
         text = substr(line, RSTART + RLENGTH)
     }
-    options = options ".TP\n" optionSpec(spec) "\n" roff(text) "\n"
+    options = options ".TP\n" optionUsage(optionWords) "\n" roff(text) "\n"
     inOptions = 1
     section = "closing"
     next
