@@ -174,6 +174,11 @@ std::string blogCodePathOf(const BatchJob& job)
     return job.outputBase + ".blog-code.txt";
 }
 
+std::string pngPathOf(const BatchJob& job)
+{
+    return job.outputBase + ".png";
+}
+
 int runBatch(const CliOptions& options, std::FILE* err)
 {
     if (const std::string problem = outputDirProblem(options.outputDir); !problem.empty()) {
@@ -193,9 +198,6 @@ int runBatch(const CliOptions& options, std::FILE* err)
     constexpr int Duplicate = -1;
     std::vector<int> exits(jobs.size(), ExitOk);
     std::atomic<std::size_t> next { 0 };
-    // The picture reader keeps process-wide state while it decodes (it watches Qt's messages),
-    // so pictures are read one at a time; the conversions themselves share nothing.
-    std::mutex readerMutex;
 
     auto convertOne = [&](const BatchJob& job) -> int {
         auto say = [&](const std::string& message) {
@@ -205,20 +207,19 @@ int runBatch(const CliOptions& options, std::FILE* err)
             say(cli::GivenTwice);
             return Duplicate;
         }
-        const PictureOutputs outputs { pagePathOf(job), htmlCodePathOf(job), blogCodePathOf(job) };
-        for (const std::string& output : { outputs.page, outputs.htmlCode, outputs.blogCode }) {
+        const PictureOutputs outputs { pagePathOf(job), htmlCodePathOf(job), blogCodePathOf(job),
+            options.png ? pngPathOf(job) : std::string() };
+        for (const std::string& output :
+            { outputs.page, outputs.htmlCode, outputs.blogCode, outputs.png }) {
             FileId id;
             if (fileIdOf(output, id) && pictureFiles.contains(id)) {
                 say(cli::wouldOverwritePicture(output));
                 return ExitWrite;
             }
         }
+        // Pictures are read, converted and painted side by side: nothing is shared.
         ConversionContext context;
         context.say = say;
-        context.readPicture = [&](const std::string& path) {
-            const std::lock_guard lock(readerMutex);
-            return readPictureNative(path);
-        };
         // Each picture draws its random glyphs as a single call on it would.
         RandomGlyphs random;
         try {

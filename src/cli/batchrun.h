@@ -22,10 +22,11 @@ struct BatchJob {
 std::vector<BatchJob> planBatch(const std::vector<std::string>& pictures, const std::string& dir);
 
 // The output files of a job: NAME.html, NAME.html-code.txt, NAME.blog-code.txt (its posts
-// beside it as NAME.blog-code.txt.1, .2...).
+// beside it as NAME.blog-code.txt.1, .2...), NAME.png.
 std::string pagePathOf(const BatchJob& job);
 std::string htmlCodePathOf(const BatchJob& job);
 std::string blogCodePathOf(const BatchJob& job);
+std::string pngPathOf(const BatchJob& job);
 
 // Converts every picture of options into options.outputDir, options.jobs at a time, each exactly
 // as a single call would (its own fresh random generator). Bad pictures are reported and

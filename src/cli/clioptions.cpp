@@ -4,6 +4,9 @@
 #include "wording/batchwords.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
+#include "wording/pngwords.h"
+
+#include <algorithm>
 
 namespace mosaiq {
 
@@ -93,7 +96,13 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
     CliParse parse;
     CliOptions& o = parse.options;
     bool charactersGiven = false, randomGiven = false;
-    bool pageGiven = false, jobsGiven = false;
+    bool pageGiven = false, jobsGiven = false, scaleGiven = false;
+    // In a batch the pictures name the outputs, so --png takes no file there: a picture after
+    // it is not its value.
+    const bool batchLine = std::any_of(arguments.begin(), arguments.end(), [](const auto& a) {
+        return a == "--output-dir" || a == "--dossier" || a.starts_with("--output-dir=")
+            || a.starts_with("--dossier=");
+    });
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         // Options that take a value accept "--name value" and "--name=value".
@@ -227,6 +236,27 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
             if (!noValue())
                 return parse;
             o.split = true;
+        } else if (name == "--png") {
+            o.png = true;
+            if (batchLine) {
+                if (inlineValue) {
+                    parse.error = cli::PngNamedInBatch;
+                    return parse;
+                }
+            } else {
+                if (!takeValue())
+                    return parse;
+                o.pngPath = value;
+            }
+        } else if (name == "--scale" || name == "--echelle") {
+            if (!takeValue())
+                return parse;
+            if (value != "1" && value != "2") {
+                parse.error = cli::invalidScale(value);
+                return parse;
+            }
+            o.scale = value[0] - '0';
+            scaleGiven = true;
         } else if (name == "--output-dir" || name == "--dossier") {
             if (!takeValue())
                 return parse;
@@ -269,6 +299,8 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
         parse.error = cli::OutputDirReplacesPaths;
     else if (jobsGiven && !o.batch())
         parse.error = cli::JobsNeedOutputDir;
+    else if (scaleGiven && !o.png)
+        parse.error = cli::ScaleNeedsPng;
     else if (o.fitLimit && (o.columns || o.rows))
         parse.error = cli::FitChoosesTheSize;
     else if (o.split && findDialect(o.dialect)->postLimit == 0)

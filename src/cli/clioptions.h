@@ -35,6 +35,12 @@ struct CliOptions {
     std::optional<std::size_t> fitLimit; // characters of the chosen code
     bool split = false; // the bracket code in posts of the dialect's limit too
 
+    // The page as a picture, as the preview shows it: to pngPath, or in a batch to each
+    // picture's NAME.png.
+    bool png = false;
+    std::string pngPath;
+    int scale = 1; // device pixels per CSS pixel: 1 or 2
+
     // Many pictures at once: outputs named after the pictures in outputDir.
     std::string outputDir;
     int jobs = 1;

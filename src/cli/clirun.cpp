@@ -18,7 +18,8 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err)
     // A fresh generator: the random glyphs of the window's first run after a start.
     RandomGlyphs random;
     return convertPicture(options, options.pictures.front(),
-        { options.pagePath, options.htmlCodePath, options.blogCodePath }, random, context);
+        { options.pagePath, options.htmlCodePath, options.blogCodePath, options.pngPath }, random,
+        context);
 }
 
 } // namespace mosaiq

@@ -4,18 +4,29 @@
 #include "wording/cliwords.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <clocale>
 #include <cstdio>
+#include <memory>
 #include <new>
 
 int main(int argc, char* argv[])
 {
-    // Image format plugins are found through the application object; no display is needed.
-    QCoreApplication application(argc, argv);
-    mosaiq::setUpPictureReading();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const mosaiq::CliParse parse = mosaiq::parseCliOptions(arguments);
+    // Image format plugins are found through the application object; no display is needed. The
+    // picture of the page needs fonts, hence Qt's GUI, which starts offscreen unless the user
+    // chose a platform: a terminal without a display must do.
+    std::unique_ptr<QCoreApplication> application;
+    if (parse.error.empty() && parse.options.png && !parse.options.help && !parse.options.version) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    mosaiq::setUpPictureReading();
     if (parse.options.help) {
         std::fputs(mosaiq::cli::HelpText, stdout);
         return 0;

@@ -2,15 +2,19 @@
 
 #include "cli/clirun.h"
 #include "cli/outputfile.h"
+#include "cli/pagepicture.h"
+#include "cli/pngfile.h"
 #include "convert/numbertext.h"
 #include "convert/rowloop.h"
 #include "output/blogcode.h"
 #include "output/bracketcode.h"
 #include "output/codecollector.h"
 #include "output/codefit.h"
+#include "output/pagerecord.h"
 #include "output/postsplit.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
+#include "wording/pngwords.h"
 #include "wording/runmessages.h"
 
 #include <memory>
@@ -135,6 +139,12 @@ int convertPicture(const CliOptions& options, const std::string& picture,
         bracketCode.emplace(dialect, loop.rowCount());
         loop.addSink(*bracketCode);
     }
+    // The picture of the page keeps four bytes a cell until it is painted.
+    std::shared_ptr<PageRecord> record;
+    if (!outputs.png.empty()) {
+        record = std::make_shared<PageRecord>(start.background, start.style);
+        loop.addSink(*record);
+    }
     const LoopStep result = loop.runToEnd();
     if (result == LoopStep::Refused) {
         say(rowOutcomeMessage(loop.refusal()));
@@ -162,6 +172,17 @@ int convertPicture(const CliOptions& options, const std::string& picture,
                     dialect.name, fitting));
                 return ExitRefused;
             }
+        }
+    }
+    // As are the pictures too large to save.
+    std::optional<PagePicture> pagePicture;
+    if (record) {
+        record->setComplete();
+        pagePicture.emplace(std::move(record), options.scale);
+        if (!pagePicture->fits()) {
+            say(cli::pngTooLarge(
+                pagePicture->width(), pagePicture->height(), PngFile::LargestSide));
+            return ExitRefused;
         }
     }
     if (toStream ? !page->close() : !pageOutput->commit())
@@ -192,6 +213,13 @@ int convertPicture(const CliOptions& options, const std::string& picture,
         WrapHtmlCode(html, style.bold, style.italic, style.centred);
         if (!writeWhole(outputs.htmlCode, html, context))
             return ExitWrite;
+    }
+    if (pagePicture) {
+        std::string error;
+        if (!pagePicture->save(outputs.png, error)) {
+            say(cli::cannotWriteFile(outputs.png, error));
+            return ExitWrite;
+        }
     }
     return ExitOk;
 }

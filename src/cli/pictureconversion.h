@@ -15,6 +15,7 @@ struct PictureOutputs {
     std::string page; // empty or "-": the page stream
     std::string htmlCode; // empty: not written
     std::string blogCode; // empty: not written; the parts of --split go beside it
+    std::string png; // empty: not written; the page as the preview shows it, at options.scale
 };
 
 // What a conversion uses from whoever runs it: mosaiq-cli for one picture, or a batch job.

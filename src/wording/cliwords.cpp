@@ -30,6 +30,12 @@ Sorties :
   --html-code FICHIER   le code HTML, tel que le volet « Code HTML »
   --blog-code FICHIER   le code pour blog, tel que le volet « Code SkyBlog »,
                         ou dans le dialecte de --dialect
+  --png FICHIER         la page en image PNG, telle que l'aperçu la montre : les
+                        caractères dans leurs couleurs sur le fond de la page,
+                        dans sa police (pour les sites qui refusent les codes
+                        de couleur) ; au plus 1000000 pixels de côté
+  --scale N             l'échelle de l'image de --png : 1 (la page à 100 %,
+                        défaut) ou 2 (deux fois plus grande et aussi nette)
   -h, --help            cette aide
   --version             la version de mosaiq-cli
 
@@ -62,7 +68,7 @@ Plusieurs images :
                         les sorties portent le nom du fichier de l'image, son
                         extension comprise : NOM.html (page), NOM.html-code.txt,
                         NOM.blog-code.txt (et ses messages NOM.blog-code.txt.1,
-                        .2...) ;
+                        .2...) et, avec --png sans fichier, NOM.png ;
                         une image de même nom venue d'un autre dossier reçoit
                         -2, -3... avant son extension (photo-2.jpg.html), et la
                         même image donnée deux fois n'est convertie qu'une fois

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "output/pagepainter.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace mosaiq {
+
+// The page as the preview shows it, saved as a PNG for the sites that take no colour codes:
+// the characters in their colours on the page's background, in the page's font or its
+// fallback. It is painted and written a strip at a time, so that a page of millions of cells
+// costs a few tens of megabytes whatever the size of the picture. Needs a QGuiApplication
+// (fonts); the offscreen platform will do. Each one paints with a font of its own: pictures of a
+// batch are painted on its threads side by side.
+class PagePicture {
+public:
+    // scale: device pixels per CSS pixel (1: the page at 100 %; 2: as sharp at twice the size).
+    PagePicture(std::shared_ptr<const PageRecord> record, int scale);
+
+    // The picture's size in pixels.
+    std::int64_t width() const { return m_width; }
+    std::int64_t height() const { return m_height; }
+    // Whether a PNG of that size can be written and read back (see PngFile::LargestSide).
+    bool fits() const;
+
+    // Writes the picture to path, whole or not at all. False on failure, error then holding the
+    // French reason.
+    bool save(const std::string& path, std::string& error);
+
+private:
+    PagePainter m_painter;
+    int m_scale;
+    double m_viewWidth = 0;
+    std::int64_t m_width = 0;
+    std::int64_t m_height = 0;
+};
+
+} // namespace mosaiq
