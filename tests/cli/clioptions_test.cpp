@@ -60,3 +60,30 @@ TEST(CliOptions, webColoursNeedSixHexadecimalDigits)
     EXPECT_FALSE(parseWebColour("#GG0000"));
     EXPECT_FALSE(parseWebColour("#FFF"));
 }
+
+TEST(CliOptions, pngTakesAFileAloneAndNoneInABatch)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string error; // empty: understood
+    };
+    const std::vector<Case> cases {
+        { { "p.jpg", "--png", "p.png", "--scale", "2" }, "" },
+        { { "a.jpg", "--png", "b.jpg", "--output-dir", "out" }, "" },
+        { { "p.jpg", "--png" }, "L'option --png attend une valeur." },
+        { { "p.jpg", "--png=p.png", "--output-dir", "out" },
+            "Avec --output-dir, --png s'écrit sans fichier : chaque image reçoit NOM.png." },
+        { { "p.jpg", "--scale", "2" },
+            "--scale règle l'image de --png : indiquez aussi --png FICHIER." },
+        { { "p.jpg", "--png", "p.png", "--scale", "0" }, "Échelle invalide : « 0 » (1 ou 2)." },
+        { { "p.jpg", "--png", "p.png", "--scale=1.5" }, "Échelle invalide : « 1.5 » (1 ou 2)." },
+        { { "p.jpg", "--png", "p.png", "--scale=" }, "Échelle invalide : «  » (1 ou 2)." },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(parseCliOptions(c.arguments).error, c.error) << c.arguments.back();
+    const CliOptions batch
+        = parseCliOptions({ "a.jpg", "--png", "b.jpg", "--output-dir", "o" }).options;
+    EXPECT_TRUE(batch.png);
+    EXPECT_EQ(batch.pictures, (std::vector<std::string> { "a.jpg", "b.jpg" }));
+    EXPECT_EQ(parseCliOptions({ "p.jpg", "--png", "p.png", "--scale", "2" }).options.scale, 2);
+}
