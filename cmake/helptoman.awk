@@ -7,7 +7,9 @@
 function roff(text) {
     gsub(/\\/, "\\e", text)
     gsub(/-/, "\\-", text)
-    sub(/^[.']/, "\\\\&&", text)
+    # A line that starts with a dot or a quote would be read as a request: \& before it.
+    if (text ~ /^[.']/)
+        text = "\\&" text
     return text
 }
 
