@@ -174,7 +174,7 @@ int convertPicture(const CliOptions& options, const std::string& picture,
             }
         }
     }
-    // As are the pictures too large to save.
+    // A picture too large to save refuses the run whole too, before the page is committed.
     std::optional<PagePicture> pagePicture;
     if (record) {
         record->setComplete();
