@@ -45,14 +45,6 @@ namespace {
         return QString::fromUtf8(utf8);
     }
 
-    // The layout is kept in twips, so every place reads as its table gives it; at 96 dots per
-    // inch fifteen of them make a pixel.
-    QRect twips(int left, int top, int width, int height)
-    {
-        auto px = [](int value) { return qRound(value / 15.0); };
-        return { px(left), px(top), px(width), px(height) };
-    }
-
     // Verdana where the system has it; DejaVu Sans has nearly its widths.
     QFont verdana(qreal points, bool bold = false, bool italic = false)
     {
@@ -78,6 +70,8 @@ namespace {
 
     constexpr qreal NormalPoints = 6.75;
     constexpr qreal SmallPoints = 6.0;
+    // The layout was made for the window's text at 96 dots per inch: 6.75 points, nine pixels.
+    constexpr int DesignedPixels = 9;
     const QColor WindowColour(239, 239, 239);
 
     template <typename Widget>
@@ -176,6 +170,11 @@ FrmHTML::FrmHTML(Desktop& desktop, QWidget* parent)
 
 FrmHTML::~FrmHTML() = default;
 
+QRect FrmHTML::twips(int left, int top, int width, int height) const
+{
+    return m_layout.twips(left, top, width, height);
+}
+
 QString FrmHTML::title()
 {
     return QString::fromUtf8(window::Title);
@@ -188,7 +187,10 @@ void FrmHTML::initWindow()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
         | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
         | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(735, 734);
+    QFont designed = verdana(NormalPoints);
+    designed.setPixelSize(DesignedPixels);
+    m_layout = LayoutScale(verdana(NormalPoints), designed);
+    setFixedSize(m_layout.twips(11025, 11010));
     setFont(verdana(NormalPoints));
 
     QIcon icon;
@@ -207,9 +209,11 @@ void FrmHTML::initWindow()
     // Group boxes carry their caption on the frame line, so that the controls placed 8 pixels
     // below the top edge sit inside the frame rather than on it.
     setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid rgb(170, 170, 170); border-radius: 3px; margin-top: 6px; }"
-        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
-        " top: 0px; padding: 0px 2px; background-color: rgb(239, 239, 239); }"));
+        "QGroupBox { border: 1px solid rgb(170, 170, 170); border-radius: 3px; margin-top: %1px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: %1px;"
+        " top: 0px; padding: 0px %2px; background-color: rgb(239, 239, 239); }")
+                      .arg(m_layout.pixels(6))
+                      .arg(m_layout.pixels(2)));
 }
 
 void FrmHTML::initPictureBand()
@@ -352,7 +356,8 @@ void FrmHTML::initTabs()
     m_SSTab1->setDocumentMode(false);
     m_SSTab1->tabBar()->setFont(verdana(NormalPoints));
     // Three tabs of equal width share the whole edge, 20 pixels high.
-    m_SSTab1->setStyleSheet(QStringLiteral("QTabBar::tab { height: 20px; width: %1px; }")
+    m_SSTab1->setStyleSheet(QStringLiteral("QTabBar::tab { height: %1px; width: %2px; }")
+                                .arg(m_layout.pixels(20))
                                 .arg(m_SSTab1->width() / 3 - 4));
 
     // The preview tab holds the web engine and, for pages too large for it, a preview of our own
@@ -386,8 +391,9 @@ void FrmHTML::initHiddenControls()
 {
     // Kept off the client area as well as hidden, so that nothing could ever show them.
     int top = 0;
-    auto hidden = [this, &top](QWidget* widget, const char* name, int height = 20) {
-        place(widget, name, QRect(760, top, 120, height), hiddenFont());
+    const int left = width() + 25;
+    auto hidden = [this, &top, left](QWidget* widget, const char* name, int height = 20) {
+        place(widget, name, QRect(left, top, 120, height), hiddenFont());
         widget->hide();
         top += height + 4;
         return widget;

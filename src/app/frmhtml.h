@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/conversionsession.h"
+#include "app/layoutscale.h"
 
 #include <QString>
 #include <QUrl>
@@ -89,6 +90,8 @@ private:
     void initConnections();
     void initSession();
     void fillFontList();
+    // A control's place, given in twips, at the window's scale.
+    QRect twips(int left, int top, int width, int height) const;
 
     // What the user does before a run.
     void selectLetterMode();
@@ -114,6 +117,7 @@ private:
 
     Desktop& m_desktop;
     ConversionSession m_session;
+    LayoutScale m_layout; // how much larger than usual this desktop shows the window's text
     std::u32string m_definedCharacters; // as the last row read them
 
     // Top band.

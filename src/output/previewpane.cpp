@@ -99,10 +99,12 @@ void PreviewPane::initNative()
 
 void PreviewPane::setPreviewGeometry(const QRect& rect)
 {
+    // A desktop set for large text makes the bar's words taller than its usual height.
+    const int barHeight = std::max(BarHeight, m_bar->fontMetrics().height() + 8);
     m_web->setGeometry(rect);
-    m_bar->setGeometry(rect.left(), rect.top(), rect.width(), BarHeight);
+    m_bar->setGeometry(rect.left(), rect.top(), rect.width(), barHeight);
     m_native->setGeometry(
-        rect.left(), rect.top() + BarHeight, rect.width(), std::max(0, rect.height() - BarHeight));
+        rect.left(), rect.top() + barHeight, rect.width(), std::max(0, rect.height() - barHeight));
 }
 
 void PreviewPane::showPage(const QString& path, std::shared_ptr<const PageRecord> record)

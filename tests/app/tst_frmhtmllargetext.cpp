@@ -1,0 +1,124 @@
+// The window on a desktop set for large text: every caption fits its control. CTest runs this
+// offscreen at the usual 96 dots per inch and, where Xvfb is at hand, at 120, 144 and 192.
+#include "app/frmhtml.h"
+#include "support/windowtest.h"
+
+#include <QAbstractButton>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
+#include <QTabWidget>
+
+#include <set>
+
+using namespace mosaiq;
+
+namespace {
+
+// The room widget leaves for its text, or an empty size for a widget without text.
+QSize roomForText(const QWidget& widget)
+{
+    const QStyle* style = widget.style();
+    if (const auto* box = qobject_cast<const QGroupBox*>(&widget)) {
+        if (box->title().isEmpty())
+            return {};
+        QStyleOptionGroupBox option;
+        option.initFrom(box);
+        option.text = box->title();
+        option.subControls = QStyle::SC_GroupBoxLabel;
+        const QRect title
+            = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
+        return { box->width() - title.left(), title.height() };
+    }
+    if (const auto* button = qobject_cast<const QPushButton*>(&widget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        return style->subElementRect(QStyle::SE_PushButtonContents, &option, button).size();
+    }
+    // A check box or an option button: what its hint asks beyond the text is the indicator's.
+    if (const auto* button = qobject_cast<const QAbstractButton*>(&widget)) {
+        const int indicator
+            = button->sizeHint().width() - button->fontMetrics().horizontalAdvance(button->text());
+        return { button->width() - indicator, button->height() };
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(&widget))
+        return label->text().isEmpty() ? QSize() : label->contentsRect().size();
+    // The flat boxes: one pixel of border on each side, one of padding left and right.
+    if (qobject_cast<const QLineEdit*>(&widget))
+        return widget.size() - QSize(4, 2);
+    return {};
+}
+
+QString textOf(const QWidget& widget)
+{
+    if (const auto* box = qobject_cast<const QGroupBox*>(&widget))
+        return box->title();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(&widget))
+        return QString(button->text()).remove(QLatin1Char('&')); // the shortcut's mark
+    if (const auto* label = qobject_cast<const QLabel*>(&widget))
+        return label->text();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(&widget))
+        return edit->text();
+    return {};
+}
+
+// What of widget's text is cut: as wide as it is written, as high as its ink.
+QString cutText(const QWidget& widget)
+{
+    const QSize room = roomForText(widget);
+    const QString text = textOf(widget);
+    if (room.isEmpty() || text.isEmpty())
+        return {};
+    const QFontMetrics metrics = widget.fontMetrics();
+    const QSize needed(metrics.horizontalAdvance(text), metrics.tightBoundingRect(text).height());
+    if (needed.width() <= room.width() && needed.height() <= room.height())
+        return {};
+    return QStringLiteral("%1 \"%2\" needs %3x%4, has %5x%6")
+        .arg(widget.objectName(), text)
+        .arg(needed.width())
+        .arg(needed.height())
+        .arg(room.width())
+        .arg(room.height());
+}
+
+} // namespace
+
+class TestFrmHTMLLargeText : public QObject, private WindowFixture {
+    Q_OBJECT
+
+private slots:
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
+
+    void everyCaptionFitsItsControl();
+};
+
+void TestFrmHTMLLargeText::everyCaptionFitsItsControl()
+{
+    qInfo("%g dots per inch, window %dx%d", m_window->screen()->logicalDotsPerInch(),
+        m_window->width(), m_window->height());
+    auto* tabs = control<QTabWidget>(*m_window, QStringLiteral("SSTab1"));
+    std::set<const QWidget*> seen;
+    QStringList cut;
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        for (const QWidget* widget : m_window->findChildren<QWidget*>()) {
+            if (widget->isVisible() && seen.insert(widget).second) {
+                if (const QString what = cutText(*widget); !what.isEmpty())
+                    cut << what;
+            }
+        }
+    }
+    QVERIFY2(seen.size() > 40, "the window shows its controls");
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("\n"))));
+}
+
+MOSAIQ_WINDOW_TEST_MAIN(TestFrmHTMLLargeText)
+#include "tst_frmhtmllargetext.moc"
