@@ -4,8 +4,9 @@
 #   docs/window.png               the window after the run,
 #   docs/page-beside-picture.png  the page, as the preview shows it, beside the photo.
 # With --scales FOLDER it shoots the window after the same run at 150 % and 200 %
-# (QT_SCALE_FACTOR), with large text (QT_FONT_DPI 120) and with larger fonts alone (144 dpi,
-# Qt's own scaling off) into FOLDER instead, to see that nothing is cut. The display number is MOSAIQ_DISPLAY (default :7).
+# (QT_SCALE_FACTOR), with large text (QT_FONT_DPI 120), with larger fonts alone (120, 144 and
+# 192 dpi, Qt's own scaling off: the window grows with its text) and with 144 dpi at 150 % into
+# FOLDER instead, to see that nothing is cut. The display number is MOSAIQ_DISPLAY (default :7).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 display="${MOSAIQ_DISPLAY:-:7}"
@@ -40,7 +41,8 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 
 # Runs the window on the photo with the environment given ("NAME=value"...), clicking at the
-# window's logical positions times the scale; leaves the window open and its id in $window.
+# window's usual positions times the scale ("auto": the window's width over its usual 735
+# pixels); leaves the window open and its id in $window.
 run_window() {
     local scale="$1"
     shift
@@ -51,6 +53,10 @@ run_window() {
     window_pid=$!
     window="$(timeout 30 xdotool search --sync --all --pid "$window_pid" --name 'Mosaiq \[' | head -n 1)"
     sleep 2
+    if [ "$scale" = auto ]; then
+        eval "$(xdotool getwindowgeometry --shell "$window")"
+        scale="$(awk "BEGIN { print $WIDTH / 735 }")"
+    fi
     at 536 143 # "..." beside the picture's path
     timeout 15 xdotool search --sync --onlyvisible --name '^Ouvrir' >/dev/null
     sleep 1
@@ -88,9 +94,13 @@ if [ -n "$scales" ]; then
     run_window 2 QT_SCALE_FACTOR=2 && shoot_window "$scales/window-scale-200.png" && close_window
     # Large text as a desktop sets it (a higher font DPI): Qt 6 scales the whole window with it.
     run_window 1.25 QT_FONT_DPI=120 && shoot_window "$scales/window-font-dpi-120.png" && close_window
-    # Larger fonts alone, in a window whose pixels stay as they are: the hardest case.
-    run_window 1 QT_ENABLE_HIGHDPI_SCALING=0 QT_FONT_DPI=144 \
-        && shoot_window "$scales/window-fonts-only-144.png" && close_window
+    # Larger fonts alone, Qt's own scaling off: the window grows with its text.
+    for dpi in 120 144 192; do
+        run_window auto QT_ENABLE_HIGHDPI_SCALING=0 QT_FONT_DPI=$dpi \
+            && shoot_window "$scales/window-fonts-only-$dpi.png" && close_window
+    done
+    run_window auto QT_ENABLE_HIGHDPI_SCALING=0 QT_FONT_DPI=144 QT_SCALE_FACTOR=1.5 \
+        && shoot_window "$scales/window-fonts-only-144-scale-150.png" && close_window
     ls "$scales"/window-*.png
     exit 0
 fi
