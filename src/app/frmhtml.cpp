@@ -187,6 +187,7 @@ void FrmHTML::initWindow()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
         | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
         | Qt::MSWindowsFixedSizeDialogHint);
+    // Every place below grows with the desktop's text, so that large text cuts no caption.
     QFont designed = verdana(NormalPoints);
     designed.setPixelSize(DesignedPixels);
     m_layout = LayoutScale(verdana(NormalPoints), designed);
@@ -355,7 +356,7 @@ void FrmHTML::initTabs()
     m_SSTab1->setTabPosition(QTabWidget::South);
     m_SSTab1->setDocumentMode(false);
     m_SSTab1->tabBar()->setFont(verdana(NormalPoints));
-    // Three tabs of equal width share the whole edge, 20 pixels high.
+    // Three tabs of equal width share the whole edge, 20 pixels high at the usual text size.
     m_SSTab1->setStyleSheet(QStringLiteral("QTabBar::tab { height: %1px; width: %2px; }")
                                 .arg(m_layout.pixels(20))
                                 .arg(m_SSTab1->width() / 3 - 4));
