@@ -21,64 +21,39 @@ using namespace mosaiq;
 
 namespace {
 
-// The room widget leaves for its text, or an empty size for a widget without text.
-QSize roomForText(const QWidget& widget)
+// What of widget's text is cut (as wide as it is written, as high as its ink), or nothing.
+QString cutText(const QWidget& widget)
 {
+    QString text;
+    QSize room = widget.size();
     const QStyle* style = widget.style();
     if (const auto* box = qobject_cast<const QGroupBox*>(&widget)) {
-        if (box->title().isEmpty())
-            return {};
         QStyleOptionGroupBox option;
         option.initFrom(box);
-        option.text = box->title();
+        option.text = text = box->title();
         option.subControls = QStyle::SC_GroupBoxLabel;
         const QRect title
             = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
-        return { box->width() - title.left(), title.height() };
-    }
-    if (const auto* button = qobject_cast<const QPushButton*>(&widget)) {
+        room = { box->width() - title.left(), title.height() };
+    } else if (const auto* button = qobject_cast<const QPushButton*>(&widget)) {
         QStyleOptionButton option;
         option.initFrom(button);
-        option.text = button->text();
-        return style->subElementRect(QStyle::SE_PushButtonContents, &option, button).size();
+        option.text = text = button->text();
+        room = style->subElementRect(QStyle::SE_PushButtonContents, &option, button).size();
+    } else if (const auto* box = qobject_cast<const QAbstractButton*>(&widget)) {
+        // A check box or an option button: what its hint asks beyond the text is the indicator's.
+        text = QString(box->text()).remove(QLatin1Char('&')); // the shortcut's mark
+        room.rwidth() -= box->sizeHint().width() - box->fontMetrics().horizontalAdvance(text);
+    } else if (const auto* label = qobject_cast<const QLabel*>(&widget)) {
+        text = label->text();
+        room = label->contentsRect().size();
+    } else if (const auto* edit = qobject_cast<const QLineEdit*>(&widget)) {
+        text = edit->text();
+        room -= QSize(4, 2); // the flat boxes' border and padding
     }
-    // A check box or an option button: what its hint asks beyond the text is the indicator's.
-    if (const auto* button = qobject_cast<const QAbstractButton*>(&widget)) {
-        const int indicator
-            = button->sizeHint().width() - button->fontMetrics().horizontalAdvance(button->text());
-        return { button->width() - indicator, button->height() };
-    }
-    if (const auto* label = qobject_cast<const QLabel*>(&widget))
-        return label->text().isEmpty() ? QSize() : label->contentsRect().size();
-    // The flat boxes: one pixel of border on each side, one of padding left and right.
-    if (qobject_cast<const QLineEdit*>(&widget))
-        return widget.size() - QSize(4, 2);
-    return {};
-}
-
-QString textOf(const QWidget& widget)
-{
-    if (const auto* box = qobject_cast<const QGroupBox*>(&widget))
-        return box->title();
-    if (const auto* button = qobject_cast<const QAbstractButton*>(&widget))
-        return QString(button->text()).remove(QLatin1Char('&')); // the shortcut's mark
-    if (const auto* label = qobject_cast<const QLabel*>(&widget))
-        return label->text();
-    if (const auto* edit = qobject_cast<const QLineEdit*>(&widget))
-        return edit->text();
-    return {};
-}
-
-// What of widget's text is cut: as wide as it is written, as high as its ink.
-QString cutText(const QWidget& widget)
-{
-    const QSize room = roomForText(widget);
-    const QString text = textOf(widget);
-    if (room.isEmpty() || text.isEmpty())
-        return {};
     const QFontMetrics metrics = widget.fontMetrics();
     const QSize needed(metrics.horizontalAdvance(text), metrics.tightBoundingRect(text).height());
-    if (needed.width() <= room.width() && needed.height() <= room.height())
+    if (text.isEmpty() || (needed.width() <= room.width() && needed.height() <= room.height()))
         return {};
     return QStringLiteral("%1 \"%2\" needs %3x%4, has %5x%6")
         .arg(widget.objectName(), text)
