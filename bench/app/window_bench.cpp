@@ -87,7 +87,7 @@ RunFigures runOnce(FrmHTML& window, bool square)
 
 // What the plain text edit does with the first cells of the same code.
 void plainTextEdit(
-    const std::string& code, std::size_t cells, std::size_t cellBytes, double totalCells)
+    std::string_view code, std::size_t cells, std::size_t cellBytes, double totalCells)
 {
     const QString part
         = QString::fromUtf8(code.data(), qsizetype(std::min(code.size(), cells * cellBytes)));

@@ -99,7 +99,7 @@ void blogTranslation(benchmark::State& state)
     CodeCollector codes(loop.rowCount(), true, false);
     loop.addSink(codes);
     loop.runToEnd();
-    const std::string& rows = codes.htmlRows();
+    const std::string_view rows = codes.htmlRows();
     for (auto _ : state)
         benchmark::DoNotOptimize(HtmlToBlogCode(rows));
     state.SetBytesProcessed(state.iterations() * std::int64_t(rows.size()));

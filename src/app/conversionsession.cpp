@@ -2,7 +2,6 @@
 
 #include "convert/numbertext.h"
 #include "image/picturechoice.h"
-#include "output/blogcode.h"
 #include "output/codecollector.h"
 #include "output/pagefile.h"
 #include "wording/runmessages.h"
@@ -63,8 +62,6 @@ namespace {
 
 ConversionSession::ConversionSession(QObject* parent)
     : QObject(parent)
-    , m_htmlCode(std::make_shared<const std::string>())
-    , m_blogCode(std::make_shared<const std::string>())
 {
 }
 
@@ -184,10 +181,8 @@ void ConversionSession::writePage(const RunRequest& request, RunControls& contro
     }
     // The style boxes are read as the run ends, not as it began: a box ticked meanwhile counts.
     const StyleFlags style = controls.closingStyle();
-    WrapBlogCode(codes.blogCode(), style.bold, style.italic, style.centred);
-    WrapHtmlCode(codes.htmlRows(), style.bold, style.italic, style.centred);
-    m_blogCode = std::make_shared<const std::string>(std::move(codes.blogCode()));
-    m_htmlCode = std::make_shared<const std::string>(std::move(codes.htmlRows()));
+    m_blogCode = codes.takeBlogCode(style);
+    m_htmlCode = codes.takeHtmlCode(style);
     m_running = false;
     emit delivered();
 }

@@ -3,6 +3,7 @@
 #include "convert/rowloop.h"
 #include "image/picturereader.h"
 #include "output/pagerecord.h"
+#include "output/sharedcode.h"
 
 #include <QObject>
 #include <QString>
@@ -67,8 +68,8 @@ public:
     std::shared_ptr<const PageRecord> pageRecord() const { return m_pageRecord; }
 
     // The codes of the last delivered run, wrapped in the style tags chosen at its end.
-    std::shared_ptr<const std::string> htmlCode() const { return m_htmlCode; }
-    std::shared_ptr<const std::string> blogCode() const { return m_blogCode; }
+    const SharedCode& htmlCode() const { return m_htmlCode; }
+    const SharedCode& blogCode() const { return m_blogCode; }
 
 signals:
     // A start check failed, or the picture or the page could not be opened: nothing was
@@ -102,8 +103,8 @@ private:
     bool m_abandoned = false;
     std::vector<RowSink*> m_extraSinks;
     std::shared_ptr<PageRecord> m_pageRecord;
-    std::shared_ptr<const std::string> m_htmlCode;
-    std::shared_ptr<const std::string> m_blogCode;
+    SharedCode m_htmlCode;
+    SharedCode m_blogCode;
 };
 
 } // namespace mosaiq

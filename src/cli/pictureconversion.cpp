@@ -24,7 +24,7 @@ namespace mosaiq {
 
 namespace {
 
-    bool writeWhole(const std::string& path, const std::string& text, const ConversionContext& c)
+    bool writeWhole(const std::string& path, std::string_view text, const ConversionContext& c)
     {
         OutputFile output(path);
         if (!output.open() || !output.file().write(text) || !output.commit()) {
@@ -190,14 +190,10 @@ int convertPicture(const CliOptions& options, const std::string& picture,
 
     const StyleFlags& style = options.style;
     if (!outputs.blogCode.empty()) {
-        std::string blog;
-        if (bracketCode) {
-            blog = bracketCode->takeCode(style);
-        } else {
-            blog = std::move(codes.blogCode());
-            WrapBlogCode(blog, style.bold, style.italic, style.centred);
-        }
-        if (!writeWhole(outputs.blogCode, blog, context))
+        // A blog code translated from the rows is wrapped in the room its collector kept.
+        const SharedCode blog
+            = bracketCode ? SharedCode(bracketCode->takeCode(style)) : codes.takeBlogCode(style);
+        if (!writeWhole(outputs.blogCode, blog.view(), context))
             return ExitWrite;
         for (std::size_t i = 0; i < posts.parts.size(); ++i) {
             if (!writeWhole(
@@ -209,9 +205,7 @@ int convertPicture(const CliOptions& options, const std::string& picture,
                 outputs.blogCode + "." + std::to_string(posts.parts.size())));
     }
     if (keepHtml) {
-        std::string& html = codes.htmlRows();
-        WrapHtmlCode(html, style.bold, style.italic, style.centred);
-        if (!writeWhole(outputs.htmlCode, html, context))
+        if (!writeWhole(outputs.htmlCode, codes.takeHtmlCode(style).view(), context))
             return ExitWrite;
     }
     if (pagePicture) {

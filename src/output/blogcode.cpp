@@ -80,37 +80,56 @@ void appendBlogCode(std::string& code, std::string_view html)
 
 namespace {
 
-    void wrap(std::string& code, bool bold, bool italic, bool centred,
-        const std::array<std::string_view, 6>& tags)
+    CodeWrapping wrapping(
+        bool bold, bool italic, bool centred, const std::array<std::string_view, 6>& tags)
     {
-        std::string open, close;
+        CodeWrapping result;
         if (bold) {
-            open.insert(0, tags[0]);
-            close += tags[1];
+            result.opening.insert(0, tags[0]);
+            result.closing += tags[1];
         }
         if (italic) {
-            open.insert(0, tags[2]);
-            close += tags[3];
+            result.opening.insert(0, tags[2]);
+            result.closing += tags[3];
         }
         if (centred) {
-            open.insert(0, tags[4]);
-            close += tags[5];
+            result.opening.insert(0, tags[4]);
+            result.closing += tags[5];
         }
-        code.insert(0, open);
-        code += close;
+        return result;
+    }
+
+    constexpr std::array<std::string_view, 6> BlogTags { "[g]", "[/g]", "[i]", "[/i]",
+        "[align=center]", "[/align]" };
+    constexpr std::array<std::string_view, 6> HtmlTags { "<b>", "</b>", "<i>", "</i>", "<center>",
+        "</center>" };
+
+    void wrap(std::string& code, const CodeWrapping& tags)
+    {
+        code.insert(0, tags.opening);
+        code += tags.closing;
     }
 
 } // namespace
 
+CodeWrapping blogCodeWrapping(bool bold, bool italic, bool centred)
+{
+    return wrapping(bold, italic, centred, BlogTags);
+}
+
+CodeWrapping htmlCodeWrapping(bool bold, bool italic, bool centred)
+{
+    return wrapping(bold, italic, centred, HtmlTags);
+}
+
 void WrapBlogCode(std::string& code, bool bold, bool italic, bool centred)
 {
-    wrap(code, bold, italic, centred,
-        { "[g]", "[/g]", "[i]", "[/i]", "[align=center]", "[/align]" });
+    wrap(code, blogCodeWrapping(bold, italic, centred));
 }
 
 void WrapHtmlCode(std::string& code, bool bold, bool italic, bool centred)
 {
-    wrap(code, bold, italic, centred, { "<b>", "</b>", "<i>", "</i>", "<center>", "</center>" });
+    wrap(code, htmlCodeWrapping(bold, italic, centred));
 }
 
 } // namespace mosaiq

@@ -22,11 +22,24 @@ constexpr std::size_t estimatedBlogCodeSize(std::size_t htmlBytes)
 // translation of the whole.
 void appendBlogCode(std::string& code, std::string_view html);
 
+// The tags that wrap a code in the chosen styles, bold innermost, centre outermost.
+struct CodeWrapping {
+    std::string opening;
+    std::string closing;
+};
+CodeWrapping blogCodeWrapping(bool bold, bool italic, bool centred);
+CodeWrapping htmlCodeWrapping(bool bold, bool italic, bool centred);
+
+// The most bytes a wrapping of either code puts before the code and after it.
+constexpr std::size_t MostOpeningTagBytes = 20; // "[align=center][i][g]"
+constexpr std::size_t MostClosingTagBytes = 16; // "[/g][/i][/align]"
+
 // code wrapped in [g]...[/g], then [i]...[/i], then [align=center]...[/align] as chosen; the
-// centre tag ends up outermost. Wraps in place: a large code is not copied.
+// centre tag ends up outermost. Wraps in place.
 void WrapBlogCode(std::string& code, bool bold, bool italic, bool centred);
 
 // code wrapped in <b>, then <i>, then <center> as chosen, centre outermost. In place.
+// A large code is better kept with room in front (CodeCollector): this moves it whole.
 void WrapHtmlCode(std::string& code, bool bold, bool italic, bool centred);
 
 } // namespace mosaiq

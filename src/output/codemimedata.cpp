@@ -13,8 +13,8 @@ namespace {
 
 } // namespace
 
-CodeMimeData::CodeMimeData(std::shared_ptr<const std::string> code)
-    : m_code(code ? std::move(code) : std::make_shared<const std::string>())
+CodeMimeData::CodeMimeData(SharedCode code)
+    : m_code(std::move(code))
 {
 }
 
@@ -36,8 +36,8 @@ QVariant CodeMimeData::retrieveData(const QString& mimeType, QMetaType type) con
     // text, that paste gets nothing rather than the program ending.
     try {
         if (type.id() == QMetaType::QString)
-            return codeToText(*m_code);
-        return QByteArray(m_code->data(), qsizetype(m_code->size()));
+            return codeToText(m_code.view());
+        return QByteArray(m_code.data(), qsizetype(m_code.size()));
     } catch (const std::bad_alloc&) {
         return {};
     }

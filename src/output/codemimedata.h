@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QMimeData>
+#include "output/sharedcode.h"
 
-#include <memory>
-#include <string>
+#include <QMimeData>
 
 namespace mosaiq {
 
@@ -13,7 +12,7 @@ namespace mosaiq {
 class CodeMimeData : public QMimeData {
     Q_OBJECT
 public:
-    explicit CodeMimeData(std::shared_ptr<const std::string> code);
+    explicit CodeMimeData(SharedCode code);
 
     bool hasFormat(const QString& mimeType) const override;
     QStringList formats() const override;
@@ -22,7 +21,7 @@ protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override;
 
 private:
-    std::shared_ptr<const std::string> m_code;
+    SharedCode m_code;
 };
 
 } // namespace mosaiq

@@ -101,13 +101,13 @@ void CodePane::initMetrics()
 
 void CodePane::setCode(std::string utf8)
 {
-    setCode(std::make_shared<const std::string>(std::move(utf8)));
+    setCode(SharedCode(std::move(utf8)));
 }
 
-void CodePane::setCode(std::shared_ptr<const std::string> utf8)
+void CodePane::setCode(SharedCode utf8)
 {
-    m_shared = utf8 ? std::move(utf8) : std::make_shared<const std::string>();
-    m_layout.setCode(*m_shared);
+    m_shared = std::move(utf8);
+    m_layout.setCode(m_shared.view());
     m_layout.setWidth(wrapUnits());
     m_anchor = 0;
     m_cursor = 0;
@@ -121,28 +121,18 @@ void CodePane::setCode(std::shared_ptr<const std::string> utf8)
     viewport()->update();
 }
 
-const std::string& CodePane::code() const
-{
-    return *m_shared;
-}
-
-std::shared_ptr<const std::string> CodePane::sharedCode() const
-{
-    return m_shared;
-}
-
 QString CodePane::selectedText() const
 {
     const qint64 start = std::min(m_anchor, m_cursor);
     const qint64 end = std::max(m_anchor, m_cursor);
-    return codeToText(std::string_view((*m_shared)).substr(start, end - start));
+    return codeToText(m_shared.view().substr(start, end - start));
 }
 
 void CodePane::selectAll()
 {
     // The cursor goes to the end without scrolling there: the view stays where the user is.
     m_anchor = 0;
-    m_cursor = qint64((*m_shared).size());
+    m_cursor = qint64(m_shared.size());
     viewport()->update();
 }
 
@@ -174,7 +164,7 @@ QString CodePane::rowText(int row)
     if (row < 0 || row >= m_layout.laidRowCount())
         return {};
     const CodePaneLayout::Row r = m_layout.row(row);
-    return QString::fromUtf8((*m_shared).data() + r.start, qsizetype(r.end - r.start));
+    return QString::fromUtf8(m_shared.data() + r.start, qsizetype(r.end - r.start));
 }
 
 void CodePane::relayOut()
@@ -302,7 +292,7 @@ void CodePane::drawRow(
     auto xOf
         = [&](qint64 offset) { return margin + m_layout.advance(r.start, offset) / unitsPerPixel; };
     auto piece = [&](qint64 start, qint64 end) {
-        QString text = QString::fromUtf8((*m_shared).data() + start, qsizetype(end - start));
+        QString text = QString::fromUtf8(m_shared.data() + start, qsizetype(end - start));
         text.replace(QLatin1Char('\t'), QLatin1Char(' '));
         return text;
     };
@@ -339,7 +329,7 @@ qint64 CodePane::offsetAtPoint(QPointF point)
         return 0;
     m_layout.layOutRows(row + 1);
     if (row >= m_layout.laidRowCount())
-        return qint64((*m_shared).size());
+        return qint64(m_shared.size());
     return m_layout.offsetAt(row, toUnits(point.x() - margin));
 }
 
@@ -360,8 +350,8 @@ void CodePane::moveCursorToRow(int row, bool extend)
     qint64 offset = 0;
     if (row >= 0) {
         m_layout.layOutRows(row + 1);
-        offset = row < m_layout.laidRowCount() ? m_layout.offsetAt(row, x)
-                                               : qint64((*m_shared).size());
+        offset
+            = row < m_layout.laidRowCount() ? m_layout.offsetAt(row, x) : qint64(m_shared.size());
     }
     moveCursor(offset, extend);
     if (row >= 0 && row < m_layout.laidRowCount())
@@ -434,8 +424,7 @@ void CodePane::keyPressEvent(QKeyEvent* event)
         break;
     case Qt::Key_End:
         moveCursor(
-            control ? qint64((*m_shared).size()) : m_layout.row(m_layout.rowOf(m_cursor)).end,
-            extend);
+            control ? qint64(m_shared.size()) : m_layout.row(m_layout.rowOf(m_cursor)).end, extend);
         break;
     default:
         QAbstractScrollArea::keyPressEvent(event);

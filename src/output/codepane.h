@@ -2,6 +2,7 @@
 
 #include "output/codepanelayout.h"
 #include "output/codetext.h"
+#include "output/sharedcode.h"
 
 #include <QAbstractScrollArea>
 #include <QFont>
@@ -28,11 +29,11 @@ public:
     // Replaces the whole code; the string is taken over, not copied.
     void setCode(std::string utf8);
     // Shows a code held elsewhere too, without copying it.
-    void setCode(std::shared_ptr<const std::string> utf8);
+    void setCode(SharedCode utf8);
     // The code exactly as set.
-    const std::string& code() const;
+    std::string_view code() const { return m_shared.view(); }
     // The same code, to be held elsewhere (on the clipboard) without copying it.
-    std::shared_ptr<const std::string> sharedCode() const;
+    const SharedCode& sharedCode() const { return m_shared; }
 
     // The selected text (empty without a selection).
     QString selectedText() const;
@@ -80,7 +81,7 @@ private:
     void drawRow(QPainter& painter, int row, int y, qint64 selectionStart, qint64 selectionEnd);
 
     // Shared, never changed in place: a new code is a new string.
-    std::shared_ptr<const std::string> m_shared = std::make_shared<const std::string>();
+    SharedCode m_shared;
     CodePaneLayout m_layout;
     QFont m_textFont;
     int m_rowHeight = 1;

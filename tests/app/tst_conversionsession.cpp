@@ -108,7 +108,7 @@ void TestConversionSession::reportsItsSignalsInOrder()
     QVERIFY(!session.isRunning());
     QCOMPARE(QFile::exists(session.previewFile()), !seen.first().startsWith("refused"));
     const bool delivered = seen.last() == QLatin1String("delivered");
-    QCOMPARE(session.htmlCode()->size(), delivered ? std::size_t(4 * 64) : 0);
+    QCOMPARE(session.htmlCode().size(), delivered ? std::size_t(4 * 64) : 0);
 }
 
 QTEST_GUILESS_MAIN(TestConversionSession)

@@ -135,7 +135,7 @@ void TestFrmHTMLFaults::aPictureSpoiledBeforeTheRunStopsIt()
     loadPicture(picture);
     setSize(QStringLiteral("2"), QStringLiteral("2"));
     run();
-    const std::string html = ui<CodePane>("htmlrich")->code();
+    const std::string html(ui<CodePane>("htmlrich")->code());
     QVERIFY(!html.empty());
     QFile::remove(m_window->previewFile());
 
@@ -151,7 +151,7 @@ void TestFrmHTMLFaults::aPictureSpoiledBeforeTheRunStopsIt()
     QVERIFY2(m_desktop->messages.first().contains(QDir::toNativeSeparators(picture)),
         qPrintable(m_desktop->messages.first()));
     QVERIFY(!QFile::exists(m_window->previewFile()));
-    QCOMPARE(ui<CodePane>("htmlrich")->code(), html);
+    QCOMPARE(ui<CodePane>("htmlrich")->code(), std::string_view(html));
     QVERIFY(ui<QPushButton>("CmdGo")->isEnabled());
 }
 
@@ -282,7 +282,7 @@ void TestFrmHTMLFaults::anyUnicodeTextIsWritten()
     for (qsizetype at = 0; (at = row.indexOf("\">", at)) >= 0; at += 2)
         glyphs += row.at(at + 2);
     QCOMPARE(glyphs, pageGlyphs);
-    QCOMPARE(QString::fromStdString(ui<CodePane>("htmlrich")->code()),
+    QCOMPARE(QString::fromUtf8(ui<CodePane>("htmlrich")->code()),
         QStringLiteral("<font color=\"#0000FF\">%1</font><font color=\"#FFFFFF\">%2</font><br>")
             .arg(first, second));
 }
@@ -303,8 +303,8 @@ void TestFrmHTMLFaults::anUnwritablePageKeepsTheLastCodes()
     loadPicture(ownPicture());
     setSize(QStringLiteral("2"), QStringLiteral("2"));
     run();
-    const std::string html = ui<CodePane>("htmlrich")->code();
-    const std::string blog = ui<CodePane>("skyblogrich")->code();
+    const std::string html(ui<CodePane>("htmlrich")->code());
+    const std::string blog(ui<CodePane>("skyblogrich")->code());
 
     QString path = page;
     if (page == QLatin1String("folder")) {
@@ -319,8 +319,8 @@ void TestFrmHTMLFaults::anUnwritablePageKeepsTheLastCodes()
     QCOMPARE(m_desktop->messages.size(), 1);
     QVERIFY2(m_desktop->messages.first().contains(QDir::toNativeSeparators(path)),
         qPrintable(m_desktop->messages.first()));
-    QCOMPARE(ui<CodePane>("htmlrich")->code(), html);
-    QCOMPARE(ui<CodePane>("skyblogrich")->code(), blog);
+    QCOMPARE(ui<CodePane>("htmlrich")->code(), std::string_view(html));
+    QCOMPARE(ui<CodePane>("skyblogrich")->code(), std::string_view(blog));
     QVERIFY(ui<QPushButton>("CmdGo")->isEnabled());
     QVERIFY(!m_window->isRunning());
 }

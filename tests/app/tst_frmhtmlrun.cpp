@@ -152,8 +152,8 @@ void TestFrmHTMLRun::fillPanes()
 
 void TestFrmHTMLRun::verifyPanesUnchanged() const
 {
-    QCOMPARE(ui<CodePane>("htmlrich")->code(), std::string("previous html"));
-    QCOMPARE(ui<CodePane>("skyblogrich")->code(), std::string("previous blog"));
+    QCOMPARE(ui<CodePane>("htmlrich")->code(), std::string_view("previous html"));
+    QCOMPARE(ui<CodePane>("skyblogrich")->code(), std::string_view("previous blog"));
 }
 
 void TestFrmHTMLRun::startChecksComeInOrder_data()
@@ -276,7 +276,7 @@ void TestFrmHTMLRun::aCompletedRunWritesThePageAndFillsThePanes()
     if (!bold && !italic && !centred)
         QCOMPARE(ui<CodePane>("htmlrich")->code(), rows);
     if (centred && !bold && !italic)
-        QCOMPARE(QByteArray::fromStdString(ui<CodePane>("htmlrich")->code()),
+        QCOMPARE(QByteArrayView(ui<CodePane>("htmlrich")->code()).toByteArray(),
             "<center>" + top + bottom + "</center>");
 
     QCOMPARE(navigations.size(), 1);
@@ -404,7 +404,7 @@ void TestFrmHTMLRun::optionsChangedBetweenRowsAreSeenWhenRead()
     QCOMPARE(pageLines(),
         QList<QByteArray>(
             { PageHead + "<center>", TopRow, squares, squares, "</b></center>" + PageTail }));
-    const QByteArray html = QByteArray::fromStdString(ui<CodePane>("htmlrich")->code());
+    const QByteArray html = QByteArrayView(ui<CodePane>("htmlrich")->code()).toByteArray();
     QCOMPARE(html, "<center><b>" + TopRow + squares + squares + "</b></center>");
     QCOMPARE(ui<ColourSwatch>("PicColour")->colour(), QColor(255, 255, 255));
 

@@ -185,8 +185,8 @@ TEST(ForumCode, theBlogDialectWithoutMergingIsTheDocumentsBlogCode)
         BracketCode code(blogDialect(), 2);
         CodeCollector codes(2, false, true);
         runSmall({ &code, &codes }, {}, mode, U"x<\"]>");
-        WrapBlogCode(codes.blogCode(), true, true, true);
-        EXPECT_EQ(code.takeCode({ true, true, true }), codes.blogCode());
+        EXPECT_EQ(
+            code.takeCode({ true, true, true }), codes.takeBlogCode({ true, true, true }).view());
     }
 }
 

@@ -1,0 +1,78 @@
+#include "output/blogcode.h"
+#include "output/codecollector.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace mosaiq;
+
+namespace {
+
+// Rows of uneven length, the first the shortest, so that the later ones outgrow what the first
+// one foretold.
+std::vector<std::string> unevenRows()
+{
+    std::vector<std::string> rows { "<font color=\"#FF0000\">o</font><br>" };
+    for (int i = 1; i < 40; ++i) {
+        std::string row;
+        for (int k = 0; k < i * 3; ++k)
+            row += "<span style=\"background-color: #00FF00\"><font color=\"#0000FF\">\"</font>"
+                   "</span>";
+        rows.push_back(row + "<br>");
+    }
+    return rows;
+}
+
+} // namespace
+
+// The wrapped codes the window and mosaiq-cli deliver must be byte for byte what wrapping the
+// whole rows gives, for every style, and the rows must not move to make room for the tags.
+TEST(CodeCollector, wrapsInItsRoomAsTheWrappersWrapTheWholeRows)
+{
+    const std::vector<std::string> rows = unevenRows();
+    std::string html;
+    for (const std::string& row : rows)
+        html += row;
+    for (int styles = 0; styles < 8; ++styles) {
+        const StyleFlags style { bool(styles & 1), bool(styles & 2), bool(styles & 4) };
+        CodeCollector codes(std::int64_t(rows.size()));
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            BuiltRow row;
+            row.number = std::int64_t(i + 1);
+            row.html = row.page = rows[i];
+            codes.rowBuilt(row);
+        }
+        const char* htmlRowsAt = codes.htmlRows().data();
+        const char* blogRowsAt = codes.blogRows().data();
+
+        std::string expectedHtml = html;
+        WrapHtmlCode(expectedHtml, style.bold, style.italic, style.centred);
+        std::string expectedBlog = HtmlToBlogCode(html);
+        WrapBlogCode(expectedBlog, style.bold, style.italic, style.centred);
+        const CodeWrapping htmlTags = htmlCodeWrapping(style.bold, style.italic, style.centred);
+        const CodeWrapping blogTags = blogCodeWrapping(style.bold, style.italic, style.centred);
+        EXPECT_LE(blogTags.opening.size(), MostOpeningTagBytes);
+        EXPECT_LE(blogTags.closing.size(), MostClosingTagBytes);
+
+        const SharedCode htmlCode = codes.takeHtmlCode(style);
+        const SharedCode blogCode = codes.takeBlogCode(style);
+        EXPECT_EQ(htmlCode.view(), expectedHtml) << styles;
+        EXPECT_EQ(blogCode.view(), expectedBlog) << styles;
+        EXPECT_EQ(htmlCode.data() + htmlTags.opening.size(), htmlRowsAt) << styles;
+        EXPECT_EQ(blogCode.data() + blogTags.opening.size(), blogRowsAt) << styles;
+        // Taken away: the collector holds nothing more.
+        EXPECT_TRUE(codes.htmlRows().empty());
+    }
+}
+
+TEST(SharedCode, viewsAreClampedToTheirBuffer)
+{
+    const auto buffer = std::make_shared<const std::string>("abcdef");
+    EXPECT_EQ(SharedCode(buffer, 2, 3).view(), "cde");
+    EXPECT_EQ(SharedCode(buffer, 4, 99).view(), "ef");
+    EXPECT_EQ(SharedCode(buffer, 99, 1).view(), "");
+    EXPECT_TRUE(SharedCode().empty());
+    EXPECT_EQ(SharedCode(std::string("xyz")).view(), "xyz");
+}
