@@ -3,25 +3,13 @@
 #include "output/blogcode.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace mosaiq {
 
 namespace {
 
     constexpr double ReserveCap = 1.5e9;
-
-    // The rows of code wrapped in tags: the opening ones go into the room in front, the closing
-    // ones into the reserve behind.
-    SharedCode wrapInRoom(std::string& code, const CodeWrapping& tags)
-    {
-        const std::size_t start = MostOpeningTagBytes - tags.opening.size();
-        code.replace(start, tags.opening.size(), tags.opening);
-        code += tags.closing;
-        const std::size_t size = code.size() - start;
-        auto buffer = std::make_shared<const std::string>(std::move(code));
-        code = std::string(MostOpeningTagBytes, ' ');
-        return SharedCode(std::move(buffer), start, size);
-    }
 
 } // namespace
 
@@ -64,12 +52,50 @@ void CodeCollector::rowBuilt(const BuiltRow& row)
 {
     if (m_keepHtml) {
         makeRoom(m_htmlRows, row.html.size(), row, false);
+        const std::size_t from = m_htmlRows.size();
         m_htmlRows.append(row.html);
+        findLines(m_htmlRows, from, m_htmlLines);
     }
     if (m_keepBlog) {
         makeRoom(m_blogCode, row.html.size(), row, true);
+        const std::size_t from = m_blogCode.size();
         appendBlogCode(m_blogCode, row.html);
+        findLines(m_blogCode, from, m_blogLines);
     }
+}
+
+void CodeCollector::findLines(
+    const std::string& code, std::size_t from, std::vector<std::int64_t>& lineStarts)
+{
+    const char* const data = code.data();
+    const char* const end = data + code.size();
+    for (const char* p = data + from; p < end;) {
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
+        if (!lf)
+            break;
+        p = lf + 1;
+        lineStarts.push_back(std::int64_t(p - data - MostOpeningTagBytes));
+    }
+}
+
+// The opening tags go into the room in front of the rows, the closing ones into the reserve
+// behind; neither holds a line end.
+SharedCode CodeCollector::wrapInRoom(
+    std::string& code, std::vector<std::int64_t>& lineStarts, const CodeWrapping& tags)
+{
+    const std::size_t start = MostOpeningTagBytes - tags.opening.size();
+    code.replace(start, tags.opening.size(), tags.opening);
+    code += tags.closing;
+    const std::size_t size = code.size() - start;
+    auto lines = std::make_shared<std::vector<std::int64_t>>();
+    lines->reserve(lineStarts.size() + 1);
+    lines->push_back(0);
+    for (const std::int64_t line : lineStarts)
+        lines->push_back(line + std::int64_t(tags.opening.size()));
+    auto buffer = std::make_shared<const std::string>(std::move(code));
+    code = std::string(MostOpeningTagBytes, ' ');
+    lineStarts.clear();
+    return SharedCode(std::move(buffer), start, size, std::move(lines));
 }
 
 std::string_view CodeCollector::htmlRows() const
@@ -84,12 +110,14 @@ std::string_view CodeCollector::blogRows() const
 
 SharedCode CodeCollector::takeHtmlCode(const StyleFlags& style)
 {
-    return wrapInRoom(m_htmlRows, htmlCodeWrapping(style.bold, style.italic, style.centred));
+    return wrapInRoom(
+        m_htmlRows, m_htmlLines, htmlCodeWrapping(style.bold, style.italic, style.centred));
 }
 
 SharedCode CodeCollector::takeBlogCode(const StyleFlags& style)
 {
-    return wrapInRoom(m_blogCode, blogCodeWrapping(style.bold, style.italic, style.centred));
+    return wrapInRoom(
+        m_blogCode, m_blogLines, blogCodeWrapping(style.bold, style.italic, style.centred));
 }
 
 } // namespace mosaiq

@@ -2,11 +2,13 @@
 
 #include "convert/htmldocument.h"
 #include "convert/rowloop.h"
+#include "output/blogcode.h"
 #include "output/sharedcode.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mosaiq {
 
@@ -33,6 +35,10 @@ public:
 
 private:
     void makeRoom(std::string& code, std::size_t adding, const BuiltRow& row, bool blog);
+    static void findLines(
+        const std::string& code, std::size_t from, std::vector<std::int64_t>& lineStarts);
+    static SharedCode wrapInRoom(
+        std::string& code, std::vector<std::int64_t>& lineStarts, const CodeWrapping& tags);
 
     std::int64_t m_rowCount;
     bool m_keepHtml;
@@ -40,6 +46,10 @@ private:
     // Each: MostOpeningTagBytes of room, then the rows.
     std::string m_htmlRows;
     std::string m_blogCode;
+    // Where each line of the rows starts past the first, found as the rows come, while they are
+    // still in the cache.
+    std::vector<std::int64_t> m_htmlLines;
+    std::vector<std::int64_t> m_blogLines;
 };
 
 } // namespace mosaiq

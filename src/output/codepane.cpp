@@ -107,7 +107,7 @@ void CodePane::setCode(std::string utf8)
 void CodePane::setCode(SharedCode utf8)
 {
     m_shared = std::move(utf8);
-    m_layout.setCode(m_shared.view());
+    m_layout.setCode(m_shared.view(), m_shared.lineStarts());
     m_layout.setWidth(wrapUnits());
     m_anchor = 0;
     m_cursor = 0;

@@ -36,10 +36,16 @@ namespace {
 
 } // namespace
 
-void CodePaneLayout::setCode(std::string_view code)
+void CodePaneLayout::setCode(std::string_view code, const std::vector<std::int64_t>* lineStarts)
 {
     m_code = code;
     m_lineStarts.assign(1, 0);
+    if (lineStarts && !lineStarts->empty() && lineStarts->front() == 0) {
+        m_lineStarts.assign(lineStarts->begin(), lineStarts->end());
+        measureAverage();
+        forgetRows();
+        return;
+    }
     const char* data = code.data();
     const char* end = data + code.size();
     for (const char* p = data; p < end;) {

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string_view>
 #include <unordered_map>
@@ -32,7 +33,9 @@ public:
 
     // code: UTF-8, kept by the caller for as long as the layout uses it. Finds the line ends
     // (LF, or CR LF, which belongs to the line end and is never shown) and forgets all rows.
-    void setCode(std::string_view code);
+    // lineStarts: where the lines start (0, then past each LF), when whoever made the code
+    // already knows; else they are looked for.
+    void setCode(std::string_view code, const std::vector<std::int64_t>* lineStarts = nullptr);
     // ascii: the advance of each 7-bit character, units; measure: that of any other code point
     // (asked once per code point, then remembered). Forgets all rows.
     void setMetrics(const std::array<qint32, 128>& ascii, Measure measure);

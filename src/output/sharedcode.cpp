@@ -9,9 +9,10 @@ SharedCode::SharedCode(std::string code)
 {
 }
 
-SharedCode::SharedCode(
-    std::shared_ptr<const std::string> buffer, std::size_t offset, std::size_t size)
+SharedCode::SharedCode(std::shared_ptr<const std::string> buffer, std::size_t offset,
+    std::size_t size, std::shared_ptr<const std::vector<std::int64_t>> lineStarts)
     : m_buffer(std::move(buffer))
+    , m_lineStarts(std::move(lineStarts))
 {
     const std::size_t length = m_buffer ? m_buffer->size() : 0;
     m_offset = std::min(offset, length);

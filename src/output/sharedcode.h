@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mosaiq {
 
@@ -16,18 +18,24 @@ public:
     SharedCode() = default;
     // The whole of code, taken over.
     explicit SharedCode(std::string code);
-    // Bytes [offset, offset + size) of buffer, clamped to it.
-    SharedCode(std::shared_ptr<const std::string> buffer, std::size_t offset, std::size_t size);
+    // Bytes [offset, offset + size) of buffer, clamped to it. lineStarts, when given: where
+    // each line of those bytes starts, 0 and every offset just past an LF, as whoever made the
+    // code found them; a pane then need not look through hundreds of megabytes for them.
+    SharedCode(std::shared_ptr<const std::string> buffer, std::size_t offset, std::size_t size,
+        std::shared_ptr<const std::vector<std::int64_t>> lineStarts = nullptr);
 
     std::string_view view() const;
     const char* data() const { return view().data(); }
     std::size_t size() const { return m_size; }
     bool empty() const { return m_size == 0; }
+    // Null when not known.
+    const std::vector<std::int64_t>* lineStarts() const { return m_lineStarts.get(); }
 
 private:
     std::shared_ptr<const std::string> m_buffer;
     std::size_t m_offset = 0;
     std::size_t m_size = 0;
+    std::shared_ptr<const std::vector<std::int64_t>> m_lineStarts;
 };
 
 } // namespace mosaiq

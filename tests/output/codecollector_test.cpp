@@ -25,10 +25,20 @@ std::vector<std::string> unevenRows()
     return rows;
 }
 
+// Where the lines of code start: 0, then past each LF.
+std::vector<std::int64_t> linesOf(std::string_view code)
+{
+    std::vector<std::int64_t> starts { 0 };
+    for (std::size_t i = 0; i < code.size(); ++i)
+        if (code[i] == '\n')
+            starts.push_back(std::int64_t(i + 1));
+    return starts;
+}
+
 } // namespace
 
 // The wrapped codes the window and mosaiq-cli deliver must be byte for byte what wrapping the
-// whole rows gives, for every style, and the rows must not move to make room for the tags.
+// whole rows gives, for every style, without the rows moving to make room for the tags.
 TEST(CodeCollector, wrapsInItsRoomAsTheWrappersWrapTheWholeRows)
 {
     const std::vector<std::string> rows = unevenRows();
@@ -62,6 +72,10 @@ TEST(CodeCollector, wrapsInItsRoomAsTheWrappersWrapTheWholeRows)
         EXPECT_EQ(blogCode.view(), expectedBlog) << styles;
         EXPECT_EQ(htmlCode.data() + htmlTags.opening.size(), htmlRowsAt) << styles;
         EXPECT_EQ(blogCode.data() + blogTags.opening.size(), blogRowsAt) << styles;
+        // The panes lay the codes out from the line starts found as the rows came.
+        ASSERT_TRUE(htmlCode.lineStarts() && blogCode.lineStarts());
+        EXPECT_EQ(*htmlCode.lineStarts(), linesOf(htmlCode.view())) << styles;
+        EXPECT_EQ(*blogCode.lineStarts(), linesOf(blogCode.view())) << styles;
         // Taken away: the collector holds nothing more.
         EXPECT_TRUE(codes.htmlRows().empty());
     }
