@@ -13,6 +13,7 @@
 
 #include <new>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace mosaiq {
 
@@ -35,6 +36,18 @@ namespace {
             + std::to_string(status.st_size) + ':' + std::to_string(status.st_mtim.tv_sec) + '.'
             + std::to_string(status.st_mtim.tv_nsec) + ':' + std::to_string(status.st_ctim.tv_sec)
             + '.' + std::to_string(status.st_ctim.tv_nsec);
+    }
+
+    // An earlier page is removed rather than emptied: a file emptied and written again is written
+    // out whole as it closes (the file system guards a replaced file so), a pause of hundreds of
+    // milliseconds after the last row of a large page; a new file is not. A link is left alone,
+    // and emptied by the opening as before.
+    void removeEarlierPage(const QString& path)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        struct stat status;
+        if (::lstat(name.constData(), &status) == 0 && S_ISREG(status.st_mode))
+            ::unlink(name.constData());
     }
 
     // The window's options for each row, with the session's picture as it is at that row.
@@ -136,6 +149,7 @@ void ConversionSession::writePage(const RunRequest& request, RunControls& contro
     RunStart start = request.start;
     start.rows = numericValue(fields.rows);
     PageFile page;
+    removeEarlierPage(m_previewFile);
     if (!page.open(QFile::encodeName(m_previewFile).toStdString())) {
         m_running = false;
         emit refused(pageFileText(m_previewFile, page));
