@@ -12,6 +12,9 @@
 #include <QFile>
 
 #include <new>
+#include <thread>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,14 +43,19 @@ namespace {
 
     // An earlier page is removed rather than emptied: a file emptied and written again is written
     // out whole as it closes (the file system guards a replaced file so), a pause of hundreds of
-    // milliseconds after the last row of a large page; a new file is not. A link is left alone,
-    // and emptied by the opening as before.
+    // milliseconds after the last row of a large page; a new file is not. Giving back the blocks
+    // of a large page takes as long again, so the last descriptor of the old one is closed on a
+    // thread of its own. A link is left alone, and emptied by the opening as before.
     void removeEarlierPage(const QString& path)
     {
         const QByteArray name = QFile::encodeName(path);
         struct stat status;
-        if (::lstat(name.constData(), &status) == 0 && S_ISREG(status.st_mode))
-            ::unlink(name.constData());
+        if (::lstat(name.constData(), &status) != 0 || !S_ISREG(status.st_mode))
+            return;
+        const int descriptor = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        ::unlink(name.constData());
+        if (descriptor >= 0)
+            std::thread([descriptor] { ::close(descriptor); }).detach();
     }
 
     // The window's options for each row, with the session's picture as it is at that row.
