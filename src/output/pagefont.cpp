@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace mosaiq {
@@ -100,17 +101,19 @@ GlyphMetrics PageFont::metrics() const
     return metrics;
 }
 
-const PageFont::Mask& PageFont::mask(std::uint8_t b, double pixelSize)
+const PageFont::Mask& PageFont::mask(std::uint8_t b, double pixelSize, int phase)
 {
+    phase = std::clamp(phase, 0, Phases - 1);
     if (pixelSize != m_maskSize) {
         m_maskSize = pixelSize;
         m_made.fill(false);
         m_masks.fill({});
     }
-    Mask& mask = m_masks[b];
-    if (m_made[b])
+    const std::size_t index = std::size_t(b) * Phases + std::size_t(phase);
+    Mask& mask = m_masks[index];
+    if (m_made[index])
         return mask;
-    m_made[b] = true;
+    m_made[index] = true;
     if (!drawn(b) || pixelSize <= 0)
         return mask;
 
@@ -128,7 +131,8 @@ const PageFont::Mask& PageFont::mask(std::uint8_t b, double pixelSize)
         painter.setRenderHint(QPainter::TextAntialiasing);
         painter.setFont(font);
         painter.setPen(Qt::white);
-        painter.drawText(pen, QString(pageCharacter(b)));
+        painter.drawText(
+            QPointF(pen.x() + double(phase) / Phases, pen.y()), QString(pageCharacter(b)));
     }
     const QImage alpha = canvas.convertToFormat(QImage::Format_Alpha8);
     int left = alpha.width(), top = alpha.height(), right = -1, bottom = -1;

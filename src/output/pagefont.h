@@ -35,17 +35,21 @@ public:
         QImage coverage; // Format_Alpha8; null for a glyph without ink
         QPoint offset;
     };
-    // The glyph of byte b at pixelSize pixels to the em (10 x zoom x device pixel ratio). The
-    // web engine puts each glyph's pen on a whole pixel, and so does the painter.
-    const Mask& mask(std::uint8_t b, double pixelSize);
+    // The web engine puts each glyph's pen to a quarter of a pixel, not on whole pixels: a glyph
+    // is drawn for each quarter, lest every few glyphs a gap or a crowding show where the
+    // fractional advances add up to the next pixel.
+    static constexpr int Phases = 4;
+    // The glyph of byte b at pixelSize pixels to the em (10 x zoom x device pixel ratio), its pen
+    // phase / Phases of a pixel right of the whole pixel the offset is taken from.
+    const Mask& mask(std::uint8_t b, double pixelSize, int phase = 0);
 
     const QFont& font() const { return m_font; }
 
 private:
     QFont m_font;
     double m_maskSize = 0;
-    std::array<Mask, 256> m_masks;
-    std::array<bool, 256> m_made {};
+    std::array<Mask, 256 * Phases> m_masks;
+    std::array<bool, 256 * Phases> m_made {};
 };
 
 } // namespace mosaiq

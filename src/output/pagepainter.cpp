@@ -115,10 +115,14 @@ void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double 
                         edge(deviceX(rowLeft + cellRight)), blockBottom, colour);
                     return;
                 }
-                const PageFont::Mask& mask = m_font.mask(PageRecord::byteOf(cell), pixelSize);
+                // The pen to the nearest quarter of a pixel, as the web engine puts it.
+                const double quarters = std::floor(
+                    std::clamp(deviceX(rowLeft + cellLeft), -1e9, 1e9) * PageFont::Phases + 0.5);
+                const double pixel = std::floor(quarters / PageFont::Phases);
+                const PageFont::Mask& mask = m_font.mask(
+                    PageRecord::byteOf(cell), pixelSize, int(quarters - pixel * PageFont::Phases));
                 if (!mask.coverage.isNull())
-                    blendMask(target, mask.coverage,
-                        edge(deviceX(rowLeft + cellLeft)) + mask.offset.x(),
+                    blendMask(target, mask.coverage, int(pixel) + mask.offset.x(),
                         baseline + mask.offset.y(), colour);
             });
     }
