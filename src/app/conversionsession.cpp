@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <new>
 #include <thread>
@@ -169,6 +170,9 @@ void ConversionSession::writePage(const RunRequest& request, RunControls& contro
     SessionSettings settings(controls, m_picture);
     RowLoop loop(start, settings, page);
     CodeCollector codes(loop.rowCount());
+    // Beside the page, which the run can write to: the codes of a large page would otherwise
+    // take more of the program's memory than the rest of it together.
+    codes.spoolTo(QFile::encodeName(QFileInfo(m_previewFile).absolutePath()).toStdString());
     loop.addSink(codes);
     for (RowSink* sink : m_extraSinks)
         loop.addSink(*sink);

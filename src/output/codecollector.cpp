@@ -17,9 +17,18 @@ CodeCollector::CodeCollector(std::int64_t rowCount, bool keepHtml, bool keepBlog
     : m_rowCount(rowCount)
     , m_keepHtml(keepHtml)
     , m_keepBlog(keepBlog)
-    , m_htmlRows(MostOpeningTagBytes, ' ')
-    , m_blogCode(MostOpeningTagBytes, ' ')
 {
+}
+
+void CodeCollector::spoolTo(const std::string& directory)
+{
+    for (Code* code : { m_keepHtml ? &m_html : nullptr, m_keepBlog ? &m_blog : nullptr }) {
+        if (!code || code->rowBytes > 0)
+            continue;
+        code->spool = std::make_unique<CodeSpool>(directory, MostOpeningTagBytes);
+        if (!code->spool->ok())
+            code->spool.reset();
+    }
 }
 
 void CodeCollector::makeRoom(std::string& code, std::size_t adding, const BuiltRow& row, bool blog)
@@ -51,73 +60,85 @@ void CodeCollector::makeRoom(std::string& code, std::size_t adding, const BuiltR
 void CodeCollector::rowBuilt(const BuiltRow& row)
 {
     if (m_keepHtml) {
-        makeRoom(m_htmlRows, row.html.size(), row, false);
-        const std::size_t from = m_htmlRows.size();
-        m_htmlRows.append(row.html);
-        findLines(m_htmlRows, from, m_htmlLines);
+        if (!m_html.spool)
+            makeRoom(m_html.memory, row.html.size(), row, false);
+        add(m_html, row.html);
     }
     if (m_keepBlog) {
-        makeRoom(m_blogCode, row.html.size(), row, true);
-        const std::size_t from = m_blogCode.size();
-        appendBlogCode(m_blogCode, row.html);
-        findLines(m_blogCode, from, m_blogLines);
+        if (!m_blog.spool)
+            makeRoom(m_blog.memory, row.html.size(), row, true);
+        m_blogRow.clear();
+        appendBlogCode(m_blogRow, row.html);
+        add(m_blog, m_blogRow);
     }
 }
 
-void CodeCollector::findLines(
-    const std::string& code, std::size_t from, std::vector<std::int64_t>& lineStarts)
+void CodeCollector::add(Code& code, std::string_view bytes)
 {
-    const char* const data = code.data();
-    const char* const end = data + code.size();
-    for (const char* p = data + from; p < end;) {
-        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
+    for (const char* p = bytes.data(); p < bytes.data() + bytes.size();) {
+        const auto* lf = static_cast<const char*>(
+            std::memchr(p, '\n', std::size_t(bytes.data() + bytes.size() - p)));
         if (!lf)
             break;
         p = lf + 1;
-        lineStarts.push_back(std::int64_t(p - data - MostOpeningTagBytes));
+        code.lineStarts.push_back(code.rowBytes + std::int64_t(p - bytes.data()));
     }
+    const std::int64_t before = code.rowBytes;
+    code.rowBytes += std::int64_t(bytes.size());
+    if (code.spool) {
+        if (code.spool->append(bytes))
+            return;
+        // A full disk, say: the code carries on in memory.
+        code.memory = code.spool->readBack(MostOpeningTagBytes + std::uint64_t(before));
+        code.spool.reset();
+    }
+    code.memory.append(bytes);
 }
 
 // The opening tags go into the room in front of the rows, the closing ones into the reserve
 // behind; neither holds a line end.
-SharedCode CodeCollector::wrapInRoom(
-    std::string& code, std::vector<std::int64_t>& lineStarts, const CodeWrapping& tags)
+SharedCode CodeCollector::take(Code& code, const CodeWrapping& tags)
 {
-    const std::size_t start = MostOpeningTagBytes - tags.opening.size();
-    code.replace(start, tags.opening.size(), tags.opening);
-    code += tags.closing;
-    const std::size_t size = code.size() - start;
     auto lines = std::make_shared<std::vector<std::int64_t>>();
-    lines->reserve(lineStarts.size() + 1);
+    lines->reserve(code.lineStarts.size() + 1);
     lines->push_back(0);
-    for (const std::int64_t line : lineStarts)
+    for (const std::int64_t line : code.lineStarts)
         lines->push_back(line + std::int64_t(tags.opening.size()));
-    auto buffer = std::make_shared<const std::string>(std::move(code));
-    code = std::string(MostOpeningTagBytes, ' ');
-    lineStarts.clear();
-    return SharedCode(std::move(buffer), start, size, std::move(lines));
+    const std::uint64_t spooled = MostOpeningTagBytes + std::uint64_t(code.rowBytes);
+    Code taken = std::move(code);
+    code = Code();
+    if (taken.spool) {
+        if (auto mapped = taken.spool->map(tags.opening, tags.closing, lines))
+            return *mapped;
+        taken.memory = taken.spool->readBack(spooled);
+    }
+    std::string& bytes = taken.memory;
+    const std::size_t start = MostOpeningTagBytes - tags.opening.size();
+    bytes.replace(start, tags.opening.size(), tags.opening);
+    bytes += tags.closing;
+    const std::size_t size = bytes.size() - start;
+    return SharedCode(
+        std::make_shared<const std::string>(std::move(bytes)), start, size, std::move(lines));
 }
 
 std::string_view CodeCollector::htmlRows() const
 {
-    return std::string_view(m_htmlRows).substr(MostOpeningTagBytes);
+    return std::string_view(m_html.memory).substr(MostOpeningTagBytes);
 }
 
 std::string_view CodeCollector::blogRows() const
 {
-    return std::string_view(m_blogCode).substr(MostOpeningTagBytes);
+    return std::string_view(m_blog.memory).substr(MostOpeningTagBytes);
 }
 
 SharedCode CodeCollector::takeHtmlCode(const StyleFlags& style)
 {
-    return wrapInRoom(
-        m_htmlRows, m_htmlLines, htmlCodeWrapping(style.bold, style.italic, style.centred));
+    return take(m_html, htmlCodeWrapping(style.bold, style.italic, style.centred));
 }
 
 SharedCode CodeCollector::takeBlogCode(const StyleFlags& style)
 {
-    return wrapInRoom(
-        m_blogCode, m_blogLines, blogCodeWrapping(style.bold, style.italic, style.centred));
+    return take(m_blog, blogCodeWrapping(style.bold, style.italic, style.centred));
 }
 
 } // namespace mosaiq

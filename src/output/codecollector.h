@@ -3,9 +3,11 @@
 #include "convert/htmldocument.h"
 #include "convert/rowloop.h"
 #include "output/blogcode.h"
+#include "output/codespool.h"
 #include "output/sharedcode.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,9 +24,13 @@ public:
     // is neither kept nor translated.
     explicit CodeCollector(std::int64_t rowCount, bool keepHtml = true, bool keepBlog = true);
 
+    // From now on the codes go to files of their own in directory (see CodeSpool) rather than
+    // to memory; a code whose file cannot be made or written carries on in memory.
+    void spoolTo(const std::string& directory);
+
     void rowBuilt(const BuiltRow& row) override;
 
-    // The rows gathered so far, without tags.
+    // The rows gathered in memory so far, without tags (empty for a spooled code).
     std::string_view htmlRows() const;
     std::string_view blogRows() const;
 
@@ -34,22 +40,25 @@ public:
     SharedCode takeBlogCode(const StyleFlags& style);
 
 private:
+    struct Code {
+        // MostOpeningTagBytes of room, then the rows; unused while spooled.
+        std::string memory = std::string(MostOpeningTagBytes, ' ');
+        std::unique_ptr<CodeSpool> spool;
+        std::int64_t rowBytes = 0;
+        // Where each line of the rows starts past the first, found as the rows come, while they
+        // are still in the cache.
+        std::vector<std::int64_t> lineStarts;
+    };
     void makeRoom(std::string& code, std::size_t adding, const BuiltRow& row, bool blog);
-    static void findLines(
-        const std::string& code, std::size_t from, std::vector<std::int64_t>& lineStarts);
-    static SharedCode wrapInRoom(
-        std::string& code, std::vector<std::int64_t>& lineStarts, const CodeWrapping& tags);
+    static void add(Code& code, std::string_view bytes);
+    static SharedCode take(Code& code, const CodeWrapping& tags);
 
     std::int64_t m_rowCount;
     bool m_keepHtml;
     bool m_keepBlog;
-    // Each: MostOpeningTagBytes of room, then the rows.
-    std::string m_htmlRows;
-    std::string m_blogCode;
-    // Where each line of the rows starts past the first, found as the rows come, while they are
-    // still in the cache.
-    std::vector<std::int64_t> m_htmlLines;
-    std::vector<std::int64_t> m_blogLines;
+    Code m_html;
+    Code m_blog;
+    std::string m_blogRow; // the row being translated
 };
 
 } // namespace mosaiq

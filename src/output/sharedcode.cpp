@@ -10,20 +10,22 @@ SharedCode::SharedCode(std::string code)
 }
 
 SharedCode::SharedCode(std::shared_ptr<const std::string> buffer, std::size_t offset,
-    std::size_t size, std::shared_ptr<const std::vector<std::int64_t>> lineStarts)
-    : m_buffer(std::move(buffer))
-    , m_lineStarts(std::move(lineStarts))
+    std::size_t size, LineStarts lineStarts)
+    : m_lineStarts(std::move(lineStarts))
 {
-    const std::size_t length = m_buffer ? m_buffer->size() : 0;
-    m_offset = std::min(offset, length);
-    m_size = std::min(size, length - m_offset);
+    if (buffer) {
+        const std::string_view whole(*buffer);
+        m_bytes = whole.substr(std::min(offset, whole.size()), size);
+        m_owner = std::move(buffer);
+    }
 }
 
-std::string_view SharedCode::view() const
+SharedCode::SharedCode(
+    std::shared_ptr<const void> owner, std::string_view bytes, LineStarts lineStarts)
+    : m_owner(std::move(owner))
+    , m_bytes(bytes)
+    , m_lineStarts(std::move(lineStarts))
 {
-    if (!m_buffer)
-        return {};
-    return std::string_view(*m_buffer).substr(m_offset, m_size);
 }
 
 } // namespace mosaiq

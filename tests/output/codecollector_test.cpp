@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
+
 #include <string>
 #include <vector>
 
@@ -22,6 +26,11 @@ std::vector<std::string> unevenRows()
                    "</span>";
         rows.push_back(row + "<br>");
     }
+    // Larger than a spool writes at once.
+    std::string large;
+    for (int k = 0; k < 150000; ++k)
+        large += "<font color=\"#0000FF\">\"</font>";
+    rows.push_back(large + "<br>");
     return rows;
 }
 
@@ -35,50 +44,86 @@ std::vector<std::int64_t> linesOf(std::string_view code)
     return starts;
 }
 
+// Where the collector keeps the codes: in memory, in files beside the page, in files that
+// cannot be written past their first bytes (a full disk), or in memory for want of a folder.
+enum class Storage { Memory, Spooled, SpoolFails, NoFolder };
+
+// Files may grow to at most limit bytes while it lives; writes past that fail.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit changed = m_old;
+        changed.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &changed);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old {};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
 } // namespace
 
 // The wrapped codes the window and mosaiq-cli deliver must be byte for byte what wrapping the
-// whole rows gives, for every style, without the rows moving to make room for the tags.
+// whole rows gives, for every style and wherever they are kept, without the rows moving to
+// make room for the tags.
 TEST(CodeCollector, wrapsInItsRoomAsTheWrappersWrapTheWholeRows)
 {
     const std::vector<std::string> rows = unevenRows();
     std::string html;
     for (const std::string& row : rows)
         html += row;
-    for (int styles = 0; styles < 8; ++styles) {
-        const StyleFlags style { bool(styles & 1), bool(styles & 2), bool(styles & 4) };
-        CodeCollector codes(std::int64_t(rows.size()));
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            BuiltRow row;
-            row.number = std::int64_t(i + 1);
-            row.html = row.page = rows[i];
-            codes.rowBuilt(row);
+    for (Storage storage :
+        { Storage::Memory, Storage::Spooled, Storage::SpoolFails, Storage::NoFolder })
+        for (int styles = 0; styles < 8; ++styles) {
+            const StyleFlags style { bool(styles & 1), bool(styles & 2), bool(styles & 4) };
+            std::optional<FileSizeLimit> limit;
+            if (storage == Storage::SpoolFails)
+                limit.emplace(4096);
+            CodeCollector codes(std::int64_t(rows.size()));
+            if (storage != Storage::Memory)
+                codes.spoolTo(
+                    storage == Storage::NoFolder ? "/no/such/folder" : testing::TempDir());
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                BuiltRow row;
+                row.number = std::int64_t(i + 1);
+                row.html = row.page = rows[i];
+                codes.rowBuilt(row);
+            }
+            const char* htmlRowsAt = codes.htmlRows().data();
+
+            std::string expectedHtml = html;
+            WrapHtmlCode(expectedHtml, style.bold, style.italic, style.centred);
+            std::string expectedBlog = HtmlToBlogCode(html);
+            WrapBlogCode(expectedBlog, style.bold, style.italic, style.centred);
+            const CodeWrapping htmlTags = htmlCodeWrapping(style.bold, style.italic, style.centred);
+            const CodeWrapping blogTags = blogCodeWrapping(style.bold, style.italic, style.centred);
+            EXPECT_LE(blogTags.opening.size(), MostOpeningTagBytes);
+            EXPECT_LE(blogTags.closing.size(), MostClosingTagBytes);
+
+            const SharedCode htmlCode = codes.takeHtmlCode(style);
+            const SharedCode blogCode = codes.takeBlogCode(style);
+            const std::string label = std::to_string(int(storage)) + "/" + std::to_string(styles);
+            EXPECT_TRUE(htmlCode.view() == expectedHtml) << label;
+            EXPECT_TRUE(blogCode.view() == expectedBlog) << label;
+            if (storage == Storage::Memory) {
+                EXPECT_EQ(htmlCode.data() + htmlTags.opening.size(), htmlRowsAt) << label;
+            }
+            // The panes lay the codes out from the line starts found as the rows came.
+            ASSERT_TRUE(htmlCode.lineStarts() && blogCode.lineStarts());
+            EXPECT_EQ(*htmlCode.lineStarts(), linesOf(htmlCode.view())) << label;
+            EXPECT_EQ(*blogCode.lineStarts(), linesOf(blogCode.view())) << label;
+            // Taken away: the collector holds nothing more.
+            EXPECT_TRUE(codes.htmlRows().empty());
         }
-        const char* htmlRowsAt = codes.htmlRows().data();
-        const char* blogRowsAt = codes.blogRows().data();
-
-        std::string expectedHtml = html;
-        WrapHtmlCode(expectedHtml, style.bold, style.italic, style.centred);
-        std::string expectedBlog = HtmlToBlogCode(html);
-        WrapBlogCode(expectedBlog, style.bold, style.italic, style.centred);
-        const CodeWrapping htmlTags = htmlCodeWrapping(style.bold, style.italic, style.centred);
-        const CodeWrapping blogTags = blogCodeWrapping(style.bold, style.italic, style.centred);
-        EXPECT_LE(blogTags.opening.size(), MostOpeningTagBytes);
-        EXPECT_LE(blogTags.closing.size(), MostClosingTagBytes);
-
-        const SharedCode htmlCode = codes.takeHtmlCode(style);
-        const SharedCode blogCode = codes.takeBlogCode(style);
-        EXPECT_EQ(htmlCode.view(), expectedHtml) << styles;
-        EXPECT_EQ(blogCode.view(), expectedBlog) << styles;
-        EXPECT_EQ(htmlCode.data() + htmlTags.opening.size(), htmlRowsAt) << styles;
-        EXPECT_EQ(blogCode.data() + blogTags.opening.size(), blogRowsAt) << styles;
-        // The panes lay the codes out from the line starts found as the rows came.
-        ASSERT_TRUE(htmlCode.lineStarts() && blogCode.lineStarts());
-        EXPECT_EQ(*htmlCode.lineStarts(), linesOf(htmlCode.view())) << styles;
-        EXPECT_EQ(*blogCode.lineStarts(), linesOf(blogCode.view())) << styles;
-        // Taken away: the collector holds nothing more.
-        EXPECT_TRUE(codes.htmlRows().empty());
-    }
 }
 
 TEST(SharedCode, viewsAreClampedToTheirBuffer)
