@@ -2,7 +2,9 @@
 #include "app/conversionsession.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,6 +39,8 @@ private slots:
     void init();
     void reportsItsSignalsInOrder_data();
     void reportsItsSignalsInOrder();
+    void replacesTheEarlierPageAndLeavesNoFileBehind_data();
+    void replacesTheEarlierPageAndLeavesNoFileBehind();
 
 private:
     QTemporaryDir m_dir;
@@ -112,4 +116,47 @@ void TestConversionSession::reportsItsSignalsInOrder()
 }
 
 QTEST_GUILESS_MAIN(TestConversionSession)
+// A run writes a new page in place of the earlier one, through a link the user made if the page
+// is one, and the files its codes were kept in are gone from the folder.
+void TestConversionSession::replacesTheEarlierPageAndLeavesNoFileBehind_data()
+{
+    QTest::addColumn<bool>("link");
+    QTest::newRow("a plain file") << false;
+    QTest::newRow("a link to a file") << true;
+}
+
+void TestConversionSession::replacesTheEarlierPageAndLeavesNoFileBehind()
+{
+    QFETCH(bool, link);
+    QTemporaryDir folder;
+    const QString page = folder.filePath(QStringLiteral("temp.html"));
+    const QString target = link ? folder.filePath(QStringLiteral("target.html")) : page;
+    QFile earlier(target);
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier page");
+    earlier.close();
+    if (link)
+        QVERIFY(QFile::link(target, page));
+
+    ConversionSession session;
+    session.setPreviewFile(page);
+    Controls controls;
+    bool delivered = false;
+    connect(&session, &ConversionSession::delivered, [&] { delivered = true; });
+    RunRequest request;
+    request.picturePath = m_picture;
+    request.columns = QStringLiteral("2");
+    request.rows = QStringLiteral("4");
+    session.run(request, controls);
+
+    QVERIFY(delivered);
+    QCOMPARE(QFileInfo(page).isSymLink(), link);
+    QFile written(target);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll().startsWith("<HTML>"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
+        link ? 2 : 1);
+    QCOMPARE(session.htmlCode().size(), std::size_t(4 * 64));
+}
+
 #include "tst_conversionsession.moc"
