@@ -54,10 +54,11 @@ protected:
         const std::string& prefix = "")
     {
         std::string command = prefix + quoted(MOSAIQ_CLI);
+        // Appended piece by piece: GCC 12 warns wrongly about a literal prefixed to a temporary.
         for (const auto& a : arguments)
-            command += " " + quoted(a);
-        command
-            += " >" + quoted((m_dir / "out").string()) + " 2>" + quoted((m_dir / "err").string());
+            command.append(" ").append(quoted(a));
+        command.append(" >").append(quoted((m_dir / "out").string()));
+        command.append(" 2>").append(quoted((m_dir / "err").string()));
         command += redirect;
         const int status = std::system(command.c_str());
         return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(m_dir / "out"),
