@@ -6,6 +6,7 @@
 #include "wording/cliwords.h"
 #include "wording/filewords.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <mutex>
@@ -198,6 +199,12 @@ int runBatch(const CliOptions& options, std::FILE* err)
     constexpr int Duplicate = -1;
     std::vector<int> exits(jobs.size(), ExitOk);
     std::atomic<std::size_t> next { 0 };
+    // Pictures are read side by side; a read takes a helper thread for a large photo only
+    // where every job can have one beside it without crowding the cores.
+    const ReadingThreads readingThreads
+        = 2 * unsigned(options.jobs) <= std::max(1u, std::thread::hardware_concurrency())
+        ? ReadingThreads::WithHelper
+        : ReadingThreads::CallerOnly;
 
     auto convertOne = [&](const BatchJob& job) -> int {
         auto say = [&](const std::string& message) {
@@ -220,6 +227,8 @@ int runBatch(const CliOptions& options, std::FILE* err)
         // Pictures are read, converted and painted side by side: nothing is shared.
         ConversionContext context;
         context.say = say;
+        context.readPicture
+            = [&](const std::string& path) { return readPictureNative(path, readingThreads); };
         // Each picture draws its random glyphs as a single call on it would.
         RandomGlyphs random;
         try {

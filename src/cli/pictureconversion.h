@@ -22,7 +22,8 @@ struct PictureOutputs {
 struct ConversionContext {
     std::FILE* pageStream = nullptr; // the page when it has no file
     std::function<void(const std::string&)> say; // one French message, no line end
-    std::function<Picture(const std::string&)> readPicture = readPictureNative;
+    std::function<Picture(const std::string&)> readPicture
+        = [](const std::string& path) { return readPictureNative(path); };
 };
 
 // Converts picture as options say into outputs. random is the generator of the run's random

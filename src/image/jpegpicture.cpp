@@ -1,12 +1,15 @@
 #include "image/jpegpicture.h"
 
+#include "image/bandpipeline.h"
 #include "image/colourconversion.h"
 #include "image/picturememory.h"
 
+#include <array>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <jpeglib.h>
+#include <optional>
 #include <vector>
 
 namespace mosaiq {
@@ -72,44 +75,83 @@ namespace {
         }
     }
 
-    // Returns false when libjpeg gave up on the data.
-    bool run(Decode& decode, const QByteArray& file, int orientation,
-        const ColourConversion* conversion, qint64 maxPixels, PictureError& error, QImage& picture,
-        std::vector<uchar>& band, std::vector<uchar>& inks)
+    // Pictures from this size on are finished on a helper thread while the next band decodes:
+    // below it the thread would cost more than it saves.
+    constexpr qint64 HelperPixels = 1'000'000;
+
+    struct Job {
+        const QByteArray& file;
+        int orientation;
+        const ColourConversion* conversion;
+        qint64 maxPixels;
+        bool mayUseHelper;
+        PictureError error = PictureError::None;
+        QImage picture {};
+        // Two bands in turn when a helper finishes them; the rows as decoded, and the inks of
+        // CMYK before their conversion.
+        std::array<std::vector<uchar>, 2> bands {}, inks {};
+        std::optional<BandPipeline> pipeline {};
+    };
+
+    // Returns false when libjpeg gave up on the data. Nothing here may need destroying when
+    // libjpeg jumps back: what outlives the jump lives in job.
+    bool run(Decode& decode, Job& job)
     {
         jpeg_decompress_struct& info = decode.info;
         if (setjmp(decode.errors.jump))
             return false;
         jpeg_create_decompress(&info);
-        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(file.constData()),
-            static_cast<unsigned long>(file.size()));
+        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(job.file.constData()),
+            static_cast<unsigned long>(job.file.size()));
         jpeg_read_header(&info, TRUE);
         const bool cmyk = info.num_components == 4;
-        if ((cmyk && !conversion)
+        if ((cmyk && !job.conversion)
             || (info.num_components != 1 && info.num_components != 3 && !cmyk)) {
-            error = PictureError::NotAPicture;
+            job.error = PictureError::NotAPicture;
             return true;
         }
-        if (qint64(info.image_width) * info.image_height > maxPixels) {
-            error = PictureError::TooLarge;
+        if (qint64(info.image_width) * info.image_height > job.maxPixels) {
+            job.error = PictureError::TooLarge;
             return true;
         }
         // CMYK and YCCK come as inks; the rest as the 0xAARRGGBB words of QImage, grey too.
         info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
         jpeg_start_decompress(&info);
         const int width = int(info.output_width), height = int(info.output_height);
-        const bool turned = orientation >= 5;
-        picture = allocatePicture(turned ? height : width, turned ? width : height);
-        if (picture.isNull()) {
-            error = PictureError::TooLarge;
+        const bool turned = job.orientation >= 5;
+        job.picture = allocatePicture(turned ? height : width, turned ? width : height);
+        if (job.picture.isNull()) {
+            job.error = PictureError::TooLarge;
             return true;
         }
         const qsizetype stride = qsizetype(width) * 4;
-        band.assign(size_t(stride) * BandRows, 0xFF); // alpha bytes stay opaque for CMYK
-        if (cmyk)
-            inks.resize(size_t(stride) * BandRows);
-        uchar* target = cmyk ? inks.data() : band.data();
+        // An upright picture without profile is copied as decoded: nothing to hide.
+        const bool helped = job.mayUseHelper && qint64(width) * height >= HelperPixels
+            && (job.conversion || job.orientation != 1);
+        const int bandCount = helped ? 2 : 1;
+        for (int slot = 0; slot < bandCount; ++slot) {
+            // Alpha bytes stay opaque for CMYK.
+            job.bands[size_t(slot)].assign(size_t(stride) * BandRows, 0xFF);
+            if (cmyk)
+                job.inks[size_t(slot)].resize(size_t(stride) * BandRows);
+        }
+        auto finish = [&job, stride, width, height](int slot, int first, int count) {
+            uchar* band = job.bands[size_t(slot)].data();
+            if (job.conversion)
+                job.conversion->convert(
+                    job.inks[size_t(slot)].empty() ? band : job.inks[size_t(slot)].data(), stride,
+                    band, stride, width, count);
+            place(band, stride, first, count, width, height, job.orientation, job.picture);
+        };
+        if (helped)
+            job.pipeline.emplace(finish);
+        BandPipeline* pipeline
+            = job.pipeline && job.pipeline->isRunning() ? &*job.pipeline : nullptr;
+        int slot = 0;
         while (info.output_scanline < info.output_height) {
+            if (pipeline)
+                pipeline->waitUntilFree(slot);
+            uchar* target = cmyk ? job.inks[size_t(slot)].data() : job.bands[size_t(slot)].data();
             const int first = int(info.output_scanline);
             int count = 0;
             while (count < BandRows && info.output_scanline < info.output_height) {
@@ -118,10 +160,15 @@ namespace {
                     return false;
                 ++count;
             }
-            if (conversion)
-                conversion->convert(target, stride, band.data(), stride, width, count);
-            place(band.data(), stride, first, count, width, height, orientation, picture);
+            if (pipeline) {
+                pipeline->handOver(slot, first, count);
+                slot ^= 1;
+            } else {
+                finish(slot, first, count);
+            }
         }
+        if (pipeline)
+            pipeline->waitUntilDone();
         jpeg_finish_decompress(&info);
         return true;
     }
@@ -129,26 +176,25 @@ namespace {
 } // namespace
 
 QImage readJpeg(const QByteArray& file, int orientation, const ColourConversion* conversion,
-    qint64 maxPixels, PictureError& error)
+    qint64 maxPixels, ReadingThreads threads, PictureError& error)
 {
-    error = PictureError::None;
     if (orientation < 1 || orientation > 8)
         orientation = 1;
     Decode decode {};
     decode.info.err = jpeg_std_error(&decode.errors.manager);
     decode.errors.manager.error_exit = leave;
     decode.errors.manager.emit_message = stayQuiet;
-    QImage picture;
-    std::vector<uchar> band, inks;
-    const bool finished
-        = run(decode, file, orientation, conversion, maxPixels, error, picture, band, inks);
+    Job job { file, orientation, conversion, maxPixels, threads == ReadingThreads::WithHelper };
+    const bool finished = run(decode, job);
+    job.pipeline.reset(); // the helper stops before anything it writes to goes
     jpeg_destroy_decompress(&decode.info);
+    error = job.error;
     if (!finished || error != PictureError::None) {
         if (error == PictureError::None)
             error = PictureError::Damaged;
         return {};
     }
-    return picture;
+    return job.picture;
 }
 
 } // namespace mosaiq

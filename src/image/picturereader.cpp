@@ -218,7 +218,7 @@ namespace {
     }
 
     // Decodes the file or buffer open in device, from its start, if it has at most maxPixels.
-    Picture decode(QIODevice& device, qint64 maxPixels)
+    Picture decode(QIODevice& device, qint64 maxPixels, ReadingThreads threads)
     {
         if (looksLikeHeif(device.peek(64)))
             return decodeHeif(device, maxPixels);
@@ -259,8 +259,8 @@ namespace {
             if (conversion || !cmyk) {
                 device.seek(0);
                 PictureError error = PictureError::None;
-                QImage image = readJpeg(
-                    device.readAll(), facts.exifOrientation, conversion.get(), maxPixels, error);
+                QImage image = readJpeg(device.readAll(), facts.exifOrientation, conversion.get(),
+                    maxPixels, threads, error);
                 if (error != PictureError::None)
                     return failure(error);
                 return finished(std::move(image));
@@ -302,7 +302,7 @@ Picture readPicture(const QString& path)
     return readPictureNative(QFile::encodeName(path).toStdString());
 }
 
-Picture readPictureNative(const std::string& path)
+Picture readPictureNative(const std::string& path, ReadingThreads threads)
 {
     // What is not a regular file is never opened: a named pipe would wait for a writer, and
     // opening a device may do something.
@@ -326,10 +326,10 @@ Picture readPictureNative(const std::string& path)
         ::close(fd);
         return failure(PictureError::Unreadable);
     }
-    return decode(file, MaxPicturePixels);
+    return decode(file, MaxPicturePixels, threads);
 }
 
-Picture readPictureData(const QByteArray& bytes, qint64 maxPixels)
+Picture readPictureData(const QByteArray& bytes, qint64 maxPixels, ReadingThreads threads)
 {
     if (bytes.isEmpty())
         return failure(PictureError::Empty);
@@ -337,7 +337,7 @@ Picture readPictureData(const QByteArray& bytes, qint64 maxPixels)
     buffer.setData(bytes);
     if (!buffer.open(QIODevice::ReadOnly))
         return failure(PictureError::Unreadable);
-    return decode(buffer, maxPixels);
+    return decode(buffer, maxPixels, threads);
 }
 
 QString pictureErrorText(const Picture& picture)

@@ -2,6 +2,7 @@
 
 #include "convert/pixelbuffer.h"
 #include "image/pictureerror.h"
+#include "image/readingthreads.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -38,12 +39,15 @@ void setUpPictureReading();
 // except TGA, and HEIC, HEIF and AVIF through libheif.
 Picture readPicture(const QString& path);
 
-// The same for a path given as the system's bytes, which need not be valid UTF-8.
-Picture readPictureNative(const std::string& path);
+// The same for a path given as the system's bytes, which need not be valid UTF-8. threads: whether
+// a helper thread may convert a large photo while it decodes; the picture is the same either way.
+Picture readPictureNative(
+    const std::string& path, ReadingThreads threads = ReadingThreads::WithHelper);
 
 // The same for a file's bytes already in memory; the files above are read the same way.
 // maxPixels lowers the limit (the fuzzer keeps each input quick with it).
-Picture readPictureData(const QByteArray& bytes, qint64 maxPixels = MaxPicturePixels);
+Picture readPictureData(const QByteArray& bytes, qint64 maxPixels = MaxPicturePixels,
+    ReadingThreads threads = ReadingThreads::WithHelper);
 
 // A French sentence saying why the picture could not be read (no file name in it).
 QString pictureErrorText(const Picture& picture);

@@ -2,6 +2,7 @@
 #include "support/pixelat.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -58,6 +59,26 @@ QByteArray blackPng(int width, int height)
         = qCompress(raw, 9).mid(4); // qCompress puts the length in front of a zlib stream
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", zlib)
         + pngChunk("IEND", {});
+}
+
+// A 1300 x 1000 JPEG of smooth colours, with an EXIF orientation and the profile of space.
+QByteArray largePhoto(int orientation, QColorSpace space)
+{
+    QImage image(1300, 1000, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 255 / 1299, y * 255 / 999, (x + y) % 256));
+    }
+    image.setColorSpace(space);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 90);
+    const char tiff[] = { 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0,
+        char(orientation), 0, 0, 0, 0, 0, 0 };
+    const QByteArray body = QByteArray("Exif\0\0", 6) + QByteArray(tiff, sizeof tiff);
+    bytes.insert(2, QByteArray("\xFF\xE1", 2) + char(0) + char(body.size() + 2) + body);
+    return bytes;
 }
 
 } // namespace
@@ -239,4 +260,35 @@ TEST(PictureReader, loadsPicturesOfAHundredMegapixels)
     EXPECT_EQ(picture.pixels().width, 10000);
     EXPECT_EQ(picture.pixels().height, 10000);
     EXPECT_EQ(pixelAt(picture.pixels(), 9999, 9999), 0);
+}
+
+TEST(PictureReader, convertsAndTurnsALargePhotoOnAHelperAsOnItsOwnThread)
+{
+    for (const QColorSpace& space : { QColorSpace(QColorSpace::DisplayP3),
+             QColorSpace(QColorSpace::AdobeRgb), QColorSpace() }) {
+        for (int orientation : { 1, 3, 6, 8 }) {
+            const QByteArray bytes = largePhoto(orientation, space);
+            const Picture helped
+                = readPictureData(bytes, MaxPicturePixels, ReadingThreads::WithHelper);
+            const Picture alone
+                = readPictureData(bytes, MaxPicturePixels, ReadingThreads::CallerOnly);
+            ASSERT_EQ(helped.error, PictureError::None) << orientation;
+            EXPECT_EQ(
+                helped.image.size(), orientation >= 5 ? QSize(1000, 1300) : QSize(1300, 1000));
+            EXPECT_EQ(helped.image, alone.image) << orientation;
+        }
+    }
+    // A second frame header in the middle of the data stops libjpeg while the helper works.
+    QByteArray broken = largePhoto(6, QColorSpace(QColorSpace::DisplayP3));
+    const qsizetype frame = broken.indexOf("\xFF\xC0");
+    ASSERT_GT(frame, 0);
+    qsizetype middle = broken.size() * 2 / 3;
+    while (broken[middle - 1] == '\xFF')
+        ++middle;
+    broken.insert(middle, broken.mid(frame, 2 + 17));
+    for (ReadingThreads threads : { ReadingThreads::WithHelper, ReadingThreads::CallerOnly }) {
+        const Picture picture = readPictureData(broken, MaxPicturePixels, threads);
+        EXPECT_EQ(picture.error, PictureError::Damaged);
+        EXPECT_TRUE(picture.image.isNull());
+    }
 }
