@@ -60,6 +60,14 @@ namespace {
         return { m[0][4] / m[0][0], m[1][4] / m[1][1], m[2][4] / m[2][2], m[3][4] / m[3][3] };
     }
 
+    // The cubic k of t written as a cubic of x, where t = a x + b.
+    std::array<double, 4> expanded(const std::array<double, 4>& k, double a, double b)
+    {
+        return { k[0] + k[1] * b + k[2] * b * b + k[3] * b * b * b,
+            k[1] * a + 2 * k[2] * a * b + 3 * k[3] * a * b * b, k[2] * a * a + 3 * k[3] * a * a * b,
+            k[3] * a * a * a };
+    }
+
 #if defined(__x86_64__)
     bool haveAvx2()
     {
@@ -68,16 +76,29 @@ namespace {
     }
 
     // Eight 0xAARRGGBB words at a time, without table lookups (which AVX2 makes slow): each
-    // piece's coefficients are picked from registers. Returns how many pixels it converted.
+    // piece's coefficients are picked from registers, and the pieces are polynomials of the
+    // level and of the square root themselves, so that no offset into the piece is computed.
+    // Returns how many pixels it converted.
     __attribute__((target("avx2,fma"))) int convertWide(
         const std::array<std::array<std::array<float, 8>, 4>, 3>& decode,
         const std::array<std::array<float, 8>, 4>& encode, const std::array<float, 9>& matrix,
         const uchar* in, uchar* out, int width)
     {
-        const __m256i byte = _mm256_set1_epi32(0xFF);
-        const __m256i alphaMask = _mm256_set1_epi32(int(0xFF000000u));
-        const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f);
-        const __m256 eight = _mm256_set1_ps(8.0f), levelScale = _mm256_set1_ps(1.0f / 32);
+        const __m256 tiny = _mm256_set1_ps(1e-20f), one = _mm256_set1_ps(1.0f);
+        const __m256 eight = _mm256_set1_ps(8.0f);
+        const __m256i lastPiece = _mm256_set1_epi32(7);
+        // The byte of each channel alone in its word, red, green, blue (bytes 2, 1, 0).
+        const __m256i channelBytes[3] = {
+            _mm256_setr_epi8(2, -1, -1, -1, 6, -1, -1, -1, 10, -1, -1, -1, 14, -1, -1, -1, 2, -1,
+                -1, -1, 6, -1, -1, -1, 10, -1, -1, -1, 14, -1, -1, -1),
+            _mm256_setr_epi8(1, -1, -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1, -1, 1, -1, -1,
+                -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1, -1),
+            _mm256_setr_epi8(0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1, 0, -1, -1,
+                -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1),
+        };
+        // Blue, green, red and alpha of four pixels, channel by channel, into four words.
+        const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7,
+            11, 15, 0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
         __m256 dk[3][4], ek[4], mm[9];
         for (int c = 0; c < 3; ++c) {
             for (int j = 0; j < 4; ++j)
@@ -91,37 +112,35 @@ namespace {
         for (; x + 8 <= width; x += 8) {
             const __m256i px = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 4 * x));
             __m256 light[3];
-            for (int c = 0; c < 3; ++c) { // red, green, blue: bytes 2, 1, 0 of each word
-                const __m256i level = _mm256_and_si256(_mm256_srli_epi32(px, 16 - 8 * c), byte);
-                const __m256i piece = _mm256_srli_epi32(level, 5);
-                const __m256 t = _mm256_mul_ps(
-                    _mm256_cvtepi32_ps(_mm256_and_si256(level, _mm256_set1_epi32(31))), levelScale);
+            for (int c = 0; c < 3; ++c) {
+                const __m256 level = _mm256_cvtepi32_ps(_mm256_shuffle_epi8(px, channelBytes[c]));
+                // The top three bits of the channel's byte; the permutes read no other bits.
+                const __m256i piece = _mm256_srli_epi32(px, 21 - 8 * c);
                 __m256 v = _mm256_permutevar8x32_ps(dk[c][3], piece);
-                v = _mm256_fmadd_ps(v, t, _mm256_permutevar8x32_ps(dk[c][2], piece));
-                v = _mm256_fmadd_ps(v, t, _mm256_permutevar8x32_ps(dk[c][1], piece));
-                light[c] = _mm256_fmadd_ps(v, t, _mm256_permutevar8x32_ps(dk[c][0], piece));
+                v = _mm256_fmadd_ps(v, level, _mm256_permutevar8x32_ps(dk[c][2], piece));
+                v = _mm256_fmadd_ps(v, level, _mm256_permutevar8x32_ps(dk[c][1], piece));
+                light[c] = _mm256_fmadd_ps(v, level, _mm256_permutevar8x32_ps(dk[c][0], piece));
             }
-            __m256i result = _mm256_and_si256(px, alphaMask);
+            __m256i levels[3];
             for (int c = 0; c < 3; ++c) {
                 __m256 l = _mm256_fmadd_ps(mm[c * 3], light[0],
                     _mm256_fmadd_ps(
                         mm[c * 3 + 1], light[1], _mm256_mul_ps(mm[c * 3 + 2], light[2])));
-                l = _mm256_min_ps(_mm256_max_ps(l, zero), one);
+                l = _mm256_min_ps(_mm256_max_ps(l, tiny), one);
                 // The square root by its quick reciprocal estimate: the pieces are checked with it.
-                const __m256 root
-                    = _mm256_mul_ps(l, _mm256_rsqrt_ps(_mm256_max_ps(l, _mm256_set1_ps(1e-20f))));
-                const __m256 s = _mm256_mul_ps(root, eight);
-                const __m256i piece
-                    = _mm256_min_epi32(_mm256_cvttps_epi32(s), _mm256_set1_epi32(7));
-                const __m256 t = _mm256_sub_ps(s, _mm256_cvtepi32_ps(piece));
+                const __m256 s = _mm256_mul_ps(_mm256_mul_ps(l, _mm256_rsqrt_ps(l)), eight);
+                const __m256i piece = _mm256_min_epi32(_mm256_cvttps_epi32(s), lastPiece);
                 __m256 v = _mm256_permutevar8x32_ps(ek[3], piece);
-                v = _mm256_fmadd_ps(v, t, _mm256_permutevar8x32_ps(ek[2], piece));
-                v = _mm256_fmadd_ps(v, t, _mm256_permutevar8x32_ps(ek[1], piece));
-                v = _mm256_fmadd_ps(v, t, _mm256_permutevar8x32_ps(ek[0], piece));
-                __m256i level = _mm256_cvtps_epi32(v);
-                level = _mm256_min_epi32(_mm256_max_epi32(level, _mm256_setzero_si256()), byte);
-                result = _mm256_or_si256(result, _mm256_slli_epi32(level, 16 - 8 * c));
+                v = _mm256_fmadd_ps(v, s, _mm256_permutevar8x32_ps(ek[2], piece));
+                v = _mm256_fmadd_ps(v, s, _mm256_permutevar8x32_ps(ek[1], piece));
+                v = _mm256_fmadd_ps(v, s, _mm256_permutevar8x32_ps(ek[0], piece));
+                levels[c] = _mm256_cvtps_epi32(v);
             }
+            // Saturating packs clamp the levels to 0-255 on the way.
+            const __m256i blueGreen = _mm256_packus_epi32(levels[2], levels[1]);
+            const __m256i redAlpha = _mm256_packus_epi32(levels[0], _mm256_srli_epi32(px, 24));
+            const __m256i result
+                = _mm256_shuffle_epi8(_mm256_packus_epi16(blueGreen, redAlpha), interleave);
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * x), result);
         }
         return x;
@@ -169,7 +188,7 @@ MatrixConversion::MatrixConversion(const std::array<double, 256>& grey)
 
 void MatrixConversion::fitWide(const std::array<std::array<double, 256>, 3>& linear)
 {
-    // Each curve, piece by piece over 32 input levels.
+    // Each curve, piece by piece over 32 input levels, as a polynomial of the level.
     for (int c = 0; c < 3; ++c) {
         for (int piece = 0; piece < 8; ++piece) {
             std::vector<double> t, f;
@@ -177,12 +196,12 @@ void MatrixConversion::fitWide(const std::array<std::array<double, 256>, 3>& lin
                 t.push_back(i / 32.0);
                 f.push_back(linear[size_t(c)][size_t(piece * 32 + i)]);
             }
-            const std::array<double, 4> k = fitCubic(t, f);
+            const std::array<double, 4> k = expanded(fitCubic(t, f), 1.0 / 32, -piece);
             for (int j = 0; j < 4; ++j)
                 m_decodePieces[size_t(c)][size_t(j)][size_t(piece)] = float(k[size_t(j)]);
         }
     }
-    // The encoding, over the square root of linear light, where it is smooth.
+    // The encoding, over eight times the square root of linear light, where it is smooth.
     for (int piece = 0; piece < 8; ++piece) {
         std::vector<double> t, f;
         for (int i = 0; i <= 400; ++i) {
@@ -190,7 +209,7 @@ void MatrixConversion::fitWide(const std::array<std::array<double, 256>, 3>& lin
             t.push_back(i / 400.0);
             f.push_back(255 * srgbEncode(root * root));
         }
-        const std::array<double, 4> k = fitCubic(t, f);
+        const std::array<double, 4> k = expanded(fitCubic(t, f), 1.0, -piece);
         for (int j = 0; j < 4; ++j)
             m_encodePieces[size_t(j)][size_t(piece)] = float(k[size_t(j)]);
     }
