@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <array>
 #include <memory>
 
 namespace mosaiq {
@@ -42,6 +43,14 @@ public:
     // transfer characteristics), as HEIF and AVIF files give them; empty when the picture is
     // sRGB already or its transfer is not one shown without tone mapping.
     static QByteArray profileFromCodePoints(int primaries, int transfer);
+
+    // The ICC profile of an RGB picture described by a PNG's gAMA and cHRM chunks without iCCP
+    // or sRGB: gamma as the chunk gives it (0.45455 for a 2.2 curve; 0 when there is none),
+    // chromaticities the x and y of white, red, green and blue (zeros when there are none).
+    // Empty when that is sRGB, or the 2.2 curve and primaries that writers put beside sRGB
+    // pixels (the picture is shown as it is, byte for byte), or nonsense.
+    static QByteArray profileFromPngChunks(
+        double gamma, const std::array<double, 8>& chromaticities);
 
 private:
     bool buildTables(void* profile, Layout layout);

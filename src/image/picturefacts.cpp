@@ -1,5 +1,6 @@
 #include "image/picturefacts.h"
 
+#include "image/colourconversion.h"
 #include "image/devicebytes.h"
 
 #include <QBuffer>
@@ -176,17 +177,21 @@ namespace {
         return status == Z_STREAM_END && out.size() <= MaxProfileBytes ? out : QByteArray();
     }
 
-    // The profile of a PNG is the compressed iCCP chunk, which comes before the pixel data. A
-    // chunk that says it is longer than the rest of the file is cut short: libpng would
-    // allocate what it says before finding out.
+    // The profile of a PNG is the compressed iCCP chunk, which comes before the pixel data;
+    // without it nor an sRGB chunk, the gAMA and cHRM chunks describe the colours. A chunk that
+    // says it is longer than the rest of the file is cut short: libpng would allocate what it
+    // says before finding out.
     void inspectPng(DeviceBytes& data, PictureFacts& facts)
     {
+        bool srgb = false;
+        double gamma = 0;
+        std::array<double, 8> chromaticities {};
         qint64 pos = 8;
         while (pos + 8 <= data.size()) {
             const qint64 length = data.u32(pos, true);
             const QByteArray type = data.bytes(pos + 4, 4);
             if (type == "IEND")
-                return;
+                break;
             if (pos + 12 + length > data.size()) {
                 facts.cutShort = true;
                 return;
@@ -196,9 +201,18 @@ namespace {
                 const qsizetype nameEnd = body.indexOf('\0');
                 if (nameEnd > 0 && nameEnd + 2 < body.size() && body[nameEnd + 1] == 0)
                     facts.iccProfile = inflateProfile(body.mid(nameEnd + 2));
+            } else if (type == "sRGB") {
+                srgb = true;
+            } else if (type == "gAMA" && length == 4) {
+                gamma = data.u32(pos + 8, true) / 100000.0;
+            } else if (type == "cHRM" && length == 32) {
+                for (int i = 0; i < 8; ++i)
+                    chromaticities[size_t(i)] = data.u32(pos + 8 + 4 * i, true) / 100000.0;
             }
             pos += 12 + length;
         }
+        if (facts.iccProfile.isEmpty() && !srgb)
+            facts.iccProfile = ColourConversion::profileFromPngChunks(gamma, chromaticities);
     }
 
     // The value of tag in the first directory of a TIFF structure held in data from base.

@@ -12,7 +12,9 @@ namespace mosaiq {
 // readers get wrong.
 struct PictureFacts {
     bool cutShort = false; // the data ends (or breaks) before the picture it announces
-    QByteArray iccProfile; // the embedded ICC colour profile, empty when there is none
+    // The embedded ICC colour profile, or the one a PNG's gAMA and cHRM chunks describe; empty
+    // when there is none.
+    QByteArray iccProfile;
     int exifOrientation = 1; // EXIF orientation (1-8) of a JPEG or a WebP
     int jpegComponents = 0; // 1 grey, 3 colour, 4 CMYK or YCCK
     bool jpegAdobe = false; // an Adobe marker: CMYK samples are stored inverted

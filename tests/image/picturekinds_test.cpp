@@ -87,6 +87,12 @@ constexpr Blocks P3 { { { 216, 68, 50 }, { 0, 162, 81 }, { 64, 90, 207 }, { 128,
 INSTANTIATE_TEST_SUITE_P(Profile, SeenAsViewersShowIt,
     testing::Values(Case { "p3.png", P3, 2 }, Case { "p3.jpg", P3, 2 }, Case { "p3.webp", P3, 2 },
         Case { "p3.heic", P3, 2 }, Case { "p3-table.png", P3, 3 },
+        // A PNG's own chunks: Display P3's primaries with sRGB's curve, and linear light.
+        Case { "p3-primaries.png", P3, 2 },
+        Case { "gamma-1.png",
+            { { { 229, 152, 133 }, { 133, 208, 160 }, { 143, 160, 229 }, { 188, 188, 188 },
+                { 137, 137, 137 }, { 225, 225, 225 } } },
+            2 },
         Case { "adobe-rgb.tif",
             { { { 229, 78, 56 }, { 0, 161, 84 }, { 57, 89, 204 }, { 129, 129, 129 }, { 61, 61, 61 },
                 { 193, 193, 193 } } },
@@ -114,8 +120,8 @@ INSTANTIATE_TEST_SUITE_P(Gif, SeenAsViewersShowIt,
 
 TEST(PictureKinds, aPictureWithoutProfileOrTurnKeepsQtsBytes)
 {
-    for (const char* file :
-        { "orientation-1.jpg", "orientation-1.webp", "gradient.gif", "grey-no-profile.jpg" }) {
+    for (const char* file : { "orientation-1.jpg", "orientation-1.webp", "gradient.gif",
+             "grey-no-profile.jpg", "srgb-by-gamma.png" }) {
         const QImage qt = QImage(Good + file).convertToFormat(QImage::Format_RGB32);
         EXPECT_EQ(readPicture(Good + file).image, qt) << file;
     }

@@ -43,6 +43,13 @@ convert colours.png -profile p3lut.icc "PNG24:$good/p3-table.png"
 convert colours.png -profile p3.icc -define webp:lossless=true "$good/p3.webp"
 convert colours.png -profile adobergb.icc -compress none "$good/adobe-rgb.tif"
 convert colours.png -colorspace gray -profile grey.icc -quality 95 "$good/grey.jpg"
+# PNGs whose gAMA and cHRM chunks say the colours, without profile: linear light; Display P3's
+# primaries alone; and what ImageMagick writes beside sRGB pixels (a 2.2 curve, sRGB primaries).
+plainpng() { convert -define png:exclude-chunk=sRGB,iCCP,bKGD,tIME,tEXt,zTXt,date "$@"; }
+plainpng colours.png -set gamma 1.0 "PNG24:$good/gamma-1.png"
+plainpng colours.png -red-primary 0.68,0.32 -green-primary 0.265,0.69 -blue-primary 0.15,0.06 \
+    -white-point 0.3127,0.329 "PNG24:$good/p3-primaries.png"
+convert -define png:exclude-chunk=bKGD,tIME,tEXt,zTXt,date colours.png "PNG24:$good/srgb-by-gamma.png"
 convert seen.png -colorspace gray -quality 90 "$good/grey-no-profile.jpg"
 # A profile whose red colorant is 30000 (what a fuzzer made of one): read through LittleCMS.
 cat >absurd.c <<'C'
