@@ -74,8 +74,26 @@ namespace {
         facts.cutShort = true;
     }
 
+    // The data of the GIF sub-blocks from start to end (past their terminator), unless larger
+    // than a profile may be.
+    QByteArray gifSubBlocks(DeviceBytes& data, qint64 start, qint64 end)
+    {
+        if (end - start > MaxProfileBytes + MaxProfileBytes / 255 + 1)
+            return {};
+        QByteArray joined;
+        for (qint64 pos = start; pos < end;) {
+            const int length = data.at(pos);
+            if (length <= 0)
+                break;
+            joined += data.bytes(pos + 1, length);
+            pos += 1 + length;
+        }
+        return joined;
+    }
+
     // A GIF shows its first frame whole when its image data blocks end with their terminator;
-    // the trailer, and whatever follows it, are not needed for that.
+    // the trailer, and whatever follows it, are not needed for that. Its colour profile is the
+    // data of an application extension named ICCRGBG1 (authentication code 012).
     void inspectGif(DeviceBytes& data, PictureFacts& facts)
     {
         auto skipColourTable = [&](qint64& pos, int flags) {
@@ -98,9 +116,18 @@ namespace {
         for (;;) {
             const int block = data.at(pos++);
             if (block == 0x21) { // extension: label, then sub-blocks
+                const bool profile = data.at(pos) == 0xFF && data.at(pos + 1) == 11
+                    && data.bytes(pos + 2, 11) == "ICCRGBG1012" && facts.iccProfile.isEmpty();
                 ++pos;
-                if (!skipSubBlocks(pos))
+                if (profile) {
+                    pos += 12;
+                    const qint64 start = pos;
+                    if (!skipSubBlocks(pos))
+                        break;
+                    facts.iccProfile = gifSubBlocks(data, start, pos);
+                } else if (!skipSubBlocks(pos)) {
                     break;
+                }
             } else if (block == 0x2C) { // image descriptor, colour table, LZW size, data
                 const int flags = data.at(pos + 8);
                 if (flags < 0)
@@ -126,6 +153,14 @@ namespace {
         const quint32 infoSize = data.u32(14, false);
         if (data.size() < 34 || infoSize < 40)
             return;
+        // A version 5 header may embed a profile ('MBED'), placed from the header's start.
+        constexpr quint32 Embedded = 0x4D424544;
+        if (infoSize >= 124 && data.u32(14 + 56, false) == Embedded) {
+            const qint64 at = 14 + qint64(data.u32(14 + 112, false));
+            const qint64 size = data.u32(14 + 116, false);
+            if (size <= MaxProfileBytes && at + size <= data.size())
+                facts.iccProfile = data.bytes(at, size);
+        }
         const qint64 width = qint32(data.u32(18, false));
         const qint64 height = qAbs(qint64(qint32(data.u32(22, false))));
         const quint32 bitCount = data.u16(28, false);

@@ -86,7 +86,8 @@ constexpr Blocks P3 { { { 216, 68, 50 }, { 0, 162, 81 }, { 64, 90, 207 }, { 128,
 
 INSTANTIATE_TEST_SUITE_P(Profile, SeenAsViewersShowIt,
     testing::Values(Case { "p3.png", P3, 2 }, Case { "p3.jpg", P3, 2 }, Case { "p3.webp", P3, 2 },
-        Case { "p3.heic", P3, 2 }, Case { "p3-table.png", P3, 3 },
+        Case { "p3.heic", P3, 2 }, Case { "p3-table.png", P3, 3 }, Case { "p3.bmp", P3, 2 },
+        Case { "p3.gif", P3, 2 },
         // A PNG's own chunks: Display P3's primaries with sRGB's curve, and linear light.
         Case { "p3-primaries.png", P3, 2 },
         Case { "gamma-1.png",

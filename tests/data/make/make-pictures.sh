@@ -41,6 +41,8 @@ convert colours.png -profile p3.icc -quality 95 -sampling-factor 1x1 "$good/p3.j
 convert colours.png -profile p3.icc "PNG24:$good/p3.png"
 convert colours.png -profile p3lut.icc "PNG24:$good/p3-table.png"
 convert colours.png -profile p3.icc -define webp:lossless=true "$good/p3.webp"
+convert colours.png -profile p3.icc "BMP:$good/p3.bmp" # a version 5 header embeds it
+convert colours.png -profile p3.icc "$good/p3.gif" # in an ICCRGBG1 application extension
 convert colours.png -profile adobergb.icc -compress none "$good/adobe-rgb.tif"
 convert colours.png -colorspace gray -profile grey.icc -quality 95 "$good/grey.jpg"
 # PNGs whose gAMA and cHRM chunks say the colours, without profile: linear light; Display P3's
