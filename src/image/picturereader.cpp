@@ -4,6 +4,7 @@
 #include "image/heifpicture.h"
 #include "image/jpegpicture.h"
 #include "image/picturefacts.h"
+#include "image/tiffpicture.h"
 #include "wording/picturewords.h"
 
 #include <QBuffer>
@@ -264,6 +265,23 @@ namespace {
                 if (error != PictureError::None)
                     return failure(error);
                 return finished(std::move(image));
+            }
+        }
+
+        // A CMYK TIFF with its profile is read from its inks; Qt's reader would give RGB made
+        // by a formula of its own.
+        if ((format == "tiff" || format == "tif") && !facts.iccProfile.isEmpty()) {
+            const ColourConversion inks(facts.iccProfile, ColourConversion::Layout::Cmyk);
+            if (inks.isValid()) {
+                device.seek(0);
+                PictureError error = PictureError::None;
+                int orientation = 1;
+                QImage image = readCmykTiff(device.readAll(), inks, maxPixels, orientation, error);
+                if (error != PictureError::None)
+                    return failure(error);
+                if (!image.isNull())
+                    return finished(turned(std::move(image), fromExif(orientation)));
+                device.seek(0);
             }
         }
 

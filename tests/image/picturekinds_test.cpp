@@ -79,10 +79,13 @@ std::vector<Case> orientations()
 
 INSTANTIATE_TEST_SUITE_P(Orientation, SeenAsViewersShowIt, testing::ValuesIn(orientations()));
 
-// Display P3 and its table-based twin, Adobe RGB, a grey profile of gamma 1.8 and Adobe's
-// inverted CMYK with inks that are not pure (naive CMYK would give cyan as 0, 255, 255).
+// Display P3 and its table-based twin, Adobe RGB, a grey profile of gamma 1.8 and CMYK with
+// inks that are not pure (naive CMYK would give cyan as 0, 255, 255), Adobe's inverted in JPEG.
 constexpr Blocks P3 { { { 216, 68, 50 }, { 0, 162, 81 }, { 64, 90, 207 }, { 128, 128, 128 },
     { 64, 64, 64 }, { 191, 192, 192 } } };
+
+constexpr Blocks Inks { { { 21, 179, 255 }, { 255, 0, 203 }, { 255, 255, 0 }, { 128, 127, 126 },
+    { 255, 0, 0 }, { 255, 255, 255 } } };
 
 INSTANTIATE_TEST_SUITE_P(Profile, SeenAsViewersShowIt,
     testing::Values(Case { "p3.png", P3, 2 }, Case { "p3.jpg", P3, 2 }, Case { "p3.webp", P3, 2 },
@@ -102,10 +105,8 @@ INSTANTIATE_TEST_SUITE_P(Profile, SeenAsViewersShowIt,
             { { { 123, 123, 123 }, { 152, 152, 152 }, { 113, 113, 113 }, { 146, 146, 146 },
                 { 81, 81, 81 }, { 203, 203, 203 } } },
             2 },
-        Case { "cmyk.jpg",
-            { { { 21, 179, 255 }, { 255, 0, 203 }, { 255, 255, 0 }, { 128, 127, 126 },
-                { 255, 0, 0 }, { 255, 255, 255 } } },
-            3 }));
+        Case { "cmyk.jpg", Inks, 3 }, Case { "cmyk.tif", Inks, 3 },
+        Case { "cmyk-orientation-6.tif", Inks, 3 }));
 
 // No profile: the numbers are the colours.
 constexpr Blocks Plain { { { 200, 80, 60 }, { 60, 160, 90 }, { 70, 90, 200 }, { 128, 128, 128 },

@@ -82,6 +82,11 @@ open('inks.cmyk', 'wb').write(b''.join(rows))
 PY
 convert -size 24x16 -depth 8 cmyk:inks.cmyk -profile cmyk.icc -quality 95 -sampling-factor 1x1 \
     "$good/cmyk.jpg"
+# The same inks in TIFFs, one stored turned (and compressed).
+convert -size 24x16 -depth 8 cmyk:inks.cmyk -profile cmyk.icc -compress none "$good/cmyk.tif"
+convert -size 24x16 -depth 8 cmyk:inks.cmyk -rotate 270 -profile cmyk.icc -compress lzw \
+    "$good/cmyk-orientation-6.tif"
+exiftool -q -overwrite_original -n -Orientation=6 "$good/cmyk-orientation-6.tif"
 
 # HEIF and AVIF, lossless in RGB so that the colours are exact. The turned ones carry their
 # orientation in their own boxes and, as phones write, in EXIF too.
