@@ -16,9 +16,9 @@ class ColourConversion;
 // those of Qt's reader, which decodes with the same libjpeg and the same settings. A CMYK JPEG
 // needs a conversion (a CMYK layout, inverted for Adobe's files): Qt's reader turns inks into RGB
 // by a formula of its own and loses what the profile says. maxPixels bounds the picture before any
-// allocation. With threads WithHelper, a large picture to convert or turn is converted and turned
-// on a second thread while the next band decodes; the bytes are the same either way. Returns an
-// RGB32 picture, or a null one with error set.
+// allocation. With threads WithHelper, a large picture to convert is converted and turned on a
+// second thread while the next band decodes; the bytes are the same either way. Returns an RGB32
+// picture, or a null one with error set.
 QImage readJpeg(const QByteArray& file, int orientation, const ColourConversion* conversion,
     qint64 maxPixels, ReadingThreads threads, PictureError& error);
 
