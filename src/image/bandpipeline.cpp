@@ -41,12 +41,6 @@ void BandPipeline::handOver(int slot, int first, int count)
     m_changed.notify_all();
 }
 
-void BandPipeline::waitUntilDone()
-{
-    waitUntilFree(0);
-    waitUntilFree(1);
-}
-
 void BandPipeline::work()
 {
     int slot = 0;

@@ -29,8 +29,6 @@ public:
     void waitUntilFree(int slot);
     // Gives slot, filled with rows first..first+count, to the helper.
     void handOver(int slot, int first, int count);
-    // Waits until every band handed over is finished.
-    void waitUntilDone();
 
 private:
     void work();

@@ -16,10 +16,11 @@ namespace mosaiq {
 
 namespace {
 
-    // Rows converted and placed together: a band of a 4000-pixel photo (500 KB) stays in the
-    // second-level cache between libjpeg writing it and the conversion and copy reading it; a
-    // band of 128 rows made the upright read a fifth slower.
-    constexpr int BandRows = 32;
+    // Rows converted and placed together. Upright, a band of a 4000-pixel photo (500 KB) stays
+    // in the second-level cache between libjpeg writing it and the conversion and copy reading
+    // it (128 rows made the read a fifth slower). Turned, each row of the band goes down a
+    // column: longer runs in each row of the picture write it faster than the cache saves.
+    constexpr int UprightBandRows = 32, TurnedBandRows = 128;
 
     struct ErrorManager {
         jpeg_error_mgr manager;
@@ -131,47 +132,77 @@ namespace {
         // of an upright picture, less than handing the bands from one core to the other.
         const bool helped
             = job.mayUseHelper && job.conversion && qint64(width) * height >= HelperPixels;
+        // Handed to the helper, short bands also pass from one core to the other more quickly.
+        const int bandRows = turned && !helped ? TurnedBandRows : UprightBandRows;
         const int bandCount = helped ? 2 : 1;
         for (int slot = 0; slot < bandCount; ++slot) {
             // Alpha bytes stay opaque for CMYK.
-            job.bands[size_t(slot)].assign(size_t(stride) * BandRows, 0xFF);
+            job.bands[size_t(slot)].assign(size_t(stride) * bandRows, 0xFF);
             if (cmyk)
-                job.inks[size_t(slot)].resize(size_t(stride) * BandRows);
+                job.inks[size_t(slot)].resize(size_t(stride) * bandRows);
         }
-        auto finish = [&job, stride, width, height](int slot, int first, int count) {
-            uchar* band = job.bands[size_t(slot)].data();
-            if (job.conversion)
-                job.conversion->convert(
-                    job.inks[size_t(slot)].empty() ? band : job.inks[size_t(slot)].data(), stride,
-                    band, stride, width, count);
-            place(band, stride, first, count, width, height, job.orientation, job.picture);
+        auto convertRows = [&job, stride, width](int slot, int row, int count) {
+            if (!job.conversion)
+                return;
+            uchar* band = job.bands[size_t(slot)].data() + row * stride;
+            const uchar* from = job.inks[size_t(slot)].empty()
+                ? band
+                : job.inks[size_t(slot)].data() + row * stride;
+            job.conversion->convert(from, stride, band, stride, width, count);
         };
+        auto placeBand = [&job, stride, width, height](int slot, int first, int count) {
+            place(job.bands[size_t(slot)].data(), stride, first, count, width, height,
+                job.orientation, job.picture);
+        };
+        // The helper converts; the bands are placed here, between two decodes, where the
+        // helper's turn would be the longer.
         if (helped)
-            job.pipeline.emplace(finish);
+            job.pipeline.emplace(
+                [convertRows](int slot, int, int count) { convertRows(slot, 0, count); });
         BandPipeline* pipeline
             = job.pipeline && job.pipeline->isRunning() ? &*job.pipeline : nullptr;
+        struct Rows {
+            int first = 0, count = 0;
+        };
+        std::array<Rows, 2> converting {}; // what each slot holds until it is placed
+        auto placeWhenConverted = [&](int slot) {
+            pipeline->waitUntilFree(slot);
+            if (converting[size_t(slot)].count > 0)
+                placeBand(slot, converting[size_t(slot)].first, converting[size_t(slot)].count);
+            converting[size_t(slot)].count = 0;
+        };
         int slot = 0;
         while (info.output_scanline < info.output_height) {
             if (pipeline)
-                pipeline->waitUntilFree(slot);
+                placeWhenConverted(slot);
             uchar* target = cmyk ? job.inks[size_t(slot)].data() : job.bands[size_t(slot)].data();
             const int first = int(info.output_scanline);
             int count = 0;
-            while (count < BandRows && info.output_scanline < info.output_height) {
-                JSAMPROW row = target + count * stride;
-                if (jpeg_read_scanlines(&info, &row, 1) != 1)
-                    return false;
-                ++count;
+            while (count < bandRows && info.output_scanline < info.output_height) {
+                // Alone, each run of rows is converted while the cache still holds it.
+                const int start = count;
+                while (count < start + UprightBandRows && count < bandRows
+                    && info.output_scanline < info.output_height) {
+                    JSAMPROW row = target + count * stride;
+                    if (jpeg_read_scanlines(&info, &row, 1) != 1)
+                        return false;
+                    ++count;
+                }
+                if (!pipeline)
+                    convertRows(slot, start, count - start);
             }
             if (pipeline) {
                 pipeline->handOver(slot, first, count);
+                converting[size_t(slot)] = { first, count };
                 slot ^= 1;
             } else {
-                finish(slot, first, count);
+                placeBand(slot, first, count);
             }
         }
-        if (pipeline)
-            pipeline->waitUntilDone();
+        if (pipeline) {
+            placeWhenConverted(slot);
+            placeWhenConverted(slot ^ 1);
+        }
         jpeg_finish_decompress(&info);
         return true;
     }
