@@ -128,8 +128,9 @@ namespace {
             return true;
         }
         const qsizetype stride = qsizetype(width) * 4;
-        // Only a colour conversion is worth a helper: turning costs little more than the copy
-        // of an upright picture, less than handing the bands from one core to the other.
+        // Only a colour conversion is worth a helper: turning alone costs little more than the
+        // copy of an upright picture, and a helper taking it costs more processor time than
+        // the wall time it saves.
         const bool helped
             = job.mayUseHelper && job.conversion && qint64(width) * height >= HelperPixels;
         // Handed to the helper, short bands also pass from one core to the other more quickly.
@@ -154,27 +155,18 @@ namespace {
             place(job.bands[size_t(slot)].data(), stride, first, count, width, height,
                 job.orientation, job.picture);
         };
-        // The helper converts; the bands are placed here, between two decodes, where the
-        // helper's turn would be the longer.
+        // The helper converts and places each band, so that the decoding thread only decodes.
         if (helped)
-            job.pipeline.emplace(
-                [convertRows](int slot, int, int count) { convertRows(slot, 0, count); });
+            job.pipeline.emplace([convertRows, placeBand](int slot, int first, int count) {
+                convertRows(slot, 0, count);
+                placeBand(slot, first, count);
+            });
         BandPipeline* pipeline
             = job.pipeline && job.pipeline->isRunning() ? &*job.pipeline : nullptr;
-        struct Rows {
-            int first = 0, count = 0;
-        };
-        std::array<Rows, 2> converting {}; // what each slot holds until it is placed
-        auto placeWhenConverted = [&](int slot) {
-            pipeline->waitUntilFree(slot);
-            if (converting[size_t(slot)].count > 0)
-                placeBand(slot, converting[size_t(slot)].first, converting[size_t(slot)].count);
-            converting[size_t(slot)].count = 0;
-        };
         int slot = 0;
         while (info.output_scanline < info.output_height) {
             if (pipeline)
-                placeWhenConverted(slot);
+                pipeline->waitUntilFree(slot);
             uchar* target = cmyk ? job.inks[size_t(slot)].data() : job.bands[size_t(slot)].data();
             const int first = int(info.output_scanline);
             int count = 0;
@@ -193,15 +185,14 @@ namespace {
             }
             if (pipeline) {
                 pipeline->handOver(slot, first, count);
-                converting[size_t(slot)] = { first, count };
                 slot ^= 1;
             } else {
                 placeBand(slot, first, count);
             }
         }
         if (pipeline) {
-            placeWhenConverted(slot);
-            placeWhenConverted(slot ^ 1);
+            pipeline->waitUntilFree(slot);
+            pipeline->waitUntilFree(slot ^ 1);
         }
         jpeg_finish_decompress(&info);
         return true;
