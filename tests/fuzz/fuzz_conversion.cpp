@@ -6,6 +6,7 @@
 #include "convert/rowloop.h"
 #include "output/blogcode.h"
 #include "support/blogcodereference.h"
+#include "support/fuzzbytes.h"
 
 #include <cstdlib>
 #include <string>
@@ -13,28 +14,9 @@
 
 using namespace mosaiq;
 
-namespace {
-
-struct Bytes {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t at = 0;
-
-    std::uint8_t next() { return at < size ? data[at++] : 0; }
-    std::string text(std::size_t maxLength)
-    {
-        std::string s;
-        for (std::size_t n = next() % (maxLength + 1); n > 0; --n)
-            s += char(next());
-        return s;
-    }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Bytes in { data, size };
+    FuzzBytes in { data, size };
     const int width = in.next() % 17, height = in.next() % 17;
     std::vector<std::uint32_t> pixels(std::size_t(width) * height);
     for (auto& p : pixels)
@@ -51,11 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     // Each row may see other sizes, another mode and other characters.
     struct ChangingSettings : RunSettings {
-        Bytes& in;
+        FuzzBytes& in;
         const std::vector<std::uint32_t>& pixels;
         int width, height;
         std::u32string characters;
-        ChangingSettings(Bytes& bytes, const std::vector<std::uint32_t>& p, int w, int h)
+        ChangingSettings(FuzzBytes& bytes, const std::vector<std::uint32_t>& p, int w, int h)
             : in(bytes)
             , pixels(p)
             , width(w)

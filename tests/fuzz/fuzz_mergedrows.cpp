@@ -6,6 +6,7 @@
 #include "convert/numbertext.h"
 #include "convert/rowloop.h"
 #include "output/bracketcode.h"
+#include "support/fuzzbytes.h"
 
 #include <cstdlib>
 #include <string>
@@ -15,14 +16,6 @@
 using namespace mosaiq;
 
 namespace {
-
-struct Bytes {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t at = 0;
-
-    std::uint8_t next() { return at < size ? data[at++] : 0; }
-};
 
 void check(bool fact)
 {
@@ -34,7 +27,7 @@ void check(bool fact)
 constexpr std::string_view Hostile[] = { "<", ">", "&", "\"", "[", "]", ":", "\\", "*", "_", "`",
     "#", "/", "=", " ", "é", "€", "█", "&lt;", "[b]", "[/color]", "<br>" };
 
-std::string charactersFrom(Bytes& in)
+std::string charactersFrom(FuzzBytes& in)
 {
     std::string text;
     for (int n = in.next() % 9; n > 0; --n) {
@@ -180,7 +173,7 @@ void checkBracketCode(std::string_view code, const ForumDialect& d)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Bytes in { data, size };
+    FuzzBytes in { data, size };
     const int width = 1 + in.next() % 12, height = 1 + in.next() % 12;
     // Few distinct colours, close to each other, so that runs form at every tolerance.
     std::vector<std::uint32_t> pixels(std::size_t(width) * height);
