@@ -2,6 +2,7 @@
 // beside jp2a on the same picture, the floor (decoding the picture plus writing the page's
 // bytes), and peak memory compared with the decoded picture, for two picture sizes.
 #include "support/benchpicture.h"
+#include "support/childrun.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -9,49 +10,19 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-struct Measure {
-    double seconds = 0;
-    long peakKiB = 0;
-    int status = -1;
-};
-
-// Runs argv with standard output sent to outPath, and measures wall time and peak RSS.
-Measure runProcess(const std::vector<std::string>& argv, const std::string& outPath)
-{
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(fd, 1);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage {};
-    ::wait4(pid, &status, 0, &usage);
-    return { timer.nsecsElapsed() / 1e9, usage.ru_maxrss, status };
-}
+using childrun::Measure;
 
 Measure best(int times, const std::vector<std::string>& argv, const std::string& outPath)
 {
     Measure result;
     result.seconds = 1e9;
     for (int i = 0; i < times; ++i) {
-        const Measure m = runProcess(argv, outPath);
+        const Measure m = childrun::run(argv, outPath, false);
         if (m.seconds < result.seconds)
             result = m;
     }
@@ -116,7 +87,7 @@ int main()
             = dir + "/photo-" + std::to_string(width) + "x" + std::to_string(height) + ".jpg";
         if (width != 1920)
             makePicture(path, width, height);
-        const Measure m = runProcess({ MOSAIQ_CLI, path, "-o", page }, "/dev/null");
+        const Measure m = childrun::run({ MOSAIQ_CLI, path, "-o", page }, "/dev/null", false);
         const double pictureMiB = width * double(height) * 4 / 1048576.0;
         const double rowMiB = width * 33.0 / 1048576.0;
         std::printf(
@@ -124,7 +95,7 @@ int main()
             "program and Qt) in %.2f s\n",
             width, height, m.peakKiB / 1024.0, pictureMiB, rowMiB, m.seconds);
     }
-    const Measure empty = runProcess({ MOSAIQ_CLI, "--help" }, "/dev/null");
+    const Measure empty = childrun::run({ MOSAIQ_CLI, "--help" }, "/dev/null", false);
     std::printf("peak RSS of mosaiq-cli --help (the program and Qt alone): %.1f MiB\n",
         empty.peakKiB / 1024.0);
     return 0;

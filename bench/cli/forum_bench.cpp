@@ -2,18 +2,16 @@
 // the size of the bracket code at 1080p and at 120 columns, plain and merged; the time --fit
 // takes to find the grid for a 60,000-character post; and a batch of fifty one-megapixel
 // pictures with --jobs 2 against fifty single calls.
+#include "support/childrun.h"
+
 #include <QElapsedTimer>
 #include <QImage>
 #include <QString>
 
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -24,25 +22,8 @@ const std::string Dir = "/tmp/mosaiq-forum-bench";
 // Runs argv with its output thrown away; the wall time in seconds, or -1 when it failed.
 double runSeconds(const std::vector<std::string>& argv)
 {
-    QElapsedTimer timer;
-    timer.start();
-    std::fflush(stdout);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    const double seconds = timer.nsecsElapsed() / 1e9;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1.0;
+    const childrun::Measure m = childrun::run(argv, "/dev/null", true);
+    return m.succeeded() ? m.seconds : -1.0;
 }
 
 double bestOf(int times, const std::vector<std::string>& argv)
