@@ -9,8 +9,8 @@
 //
 // preview_bench [tries] [WxH ...]   (default: 1 try, 1920x1080 and 4000x3000)
 #include "app/frmhtml.h"
-#include "output/nativepreview.h"
-#include "output/previewpane.h"
+#include "output/widgets/nativepreview.h"
+#include "output/widgets/previewpane.h"
 #include "support/benchwindow.h"
 #include "support/gapwatch.h"
 #include "support/processmemory.h"

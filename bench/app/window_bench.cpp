@@ -4,8 +4,8 @@
 // peak memory of this process (the web engine's own processes are not counted). The plain text
 // edit that the panes replace is measured on the same code, on a part of it, side by side.
 #include "app/frmhtml.h"
-#include "output/codemimedata.h"
-#include "output/codepane.h"
+#include "output/widgets/codemimedata.h"
+#include "output/widgets/codepane.h"
 #include "platform/qtdesktop.h"
 #include "support/benchwindow.h"
 #include "support/gapwatch.h"

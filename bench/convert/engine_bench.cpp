@@ -1,8 +1,8 @@
 // Cells per second of the engine alone, on one core: a 1920 x 1080 picture at one cell per
 // pixel, in letter and square mode, plus the blog-code translation of the result.
 #include "convert/rowloop.h"
-#include "output/blogcode.h"
-#include "output/codecollector.h"
+#include "output/codes/blogcode.h"
+#include "output/codes/codecollector.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "convert/rowloop.h"
-#include "output/pagefile.h"
-#include "output/pagerecord.h"
+#include "output/codes/pagefile.h"
+#include "output/preview/pagerecord.h"
 
 #include <cstdint>
 #include <memory>

@@ -2,8 +2,8 @@
 
 #include "convert/numbertext.h"
 #include "image/picturechoice.h"
-#include "output/codecollector.h"
-#include "output/pagefile.h"
+#include "output/codes/codecollector.h"
+#include "output/codes/pagefile.h"
 #include "wording/runmessages.h"
 #include "wording/windowwords.h"
 

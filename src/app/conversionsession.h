@@ -2,8 +2,8 @@
 
 #include "convert/rowloop.h"
 #include "image/picturereader.h"
-#include "output/pagerecord.h"
-#include "output/sharedcode.h"
+#include "output/codes/sharedcode.h"
+#include "output/preview/pagerecord.h"
 
 #include <QObject>
 #include <QString>

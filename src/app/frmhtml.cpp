@@ -4,9 +4,9 @@
 #include "app/linklabel.h"
 #include "app/modecheckbox.h"
 #include "app/picturebox.h"
-#include "output/codepane.h"
-#include "output/nativepreview.h"
-#include "output/previewpane.h"
+#include "output/widgets/codepane.h"
+#include "output/widgets/nativepreview.h"
+#include "output/widgets/previewpane.h"
 #include "platform/desktop.h"
 #include "wording/windowwords.h"
 

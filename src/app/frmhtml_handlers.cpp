@@ -8,9 +8,9 @@
 #include "app/picturebox.h"
 #include "image/outputsize.h"
 #include "image/picturechoice.h"
-#include "output/codemimedata.h"
-#include "output/codepane.h"
-#include "output/previewpane.h"
+#include "output/widgets/codemimedata.h"
+#include "output/widgets/codepane.h"
+#include "output/widgets/previewpane.h"
 #include "platform/desktop.h"
 #include "wording/windowwords.h"
 

@@ -6,7 +6,7 @@
 #include "app/modecheckbox.h"
 #include "app/picturebox.h"
 #include "convert/numbertext.h"
-#include "output/codepane.h"
+#include "output/widgets/codepane.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

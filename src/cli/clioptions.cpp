@@ -1,6 +1,6 @@
 #include "cli/clioptions.h"
 
-#include "output/forumdialect.h"
+#include "output/codes/forumdialect.h"
 #include "wording/batchwords.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/pagepainter.h"
+#include "output/painting/pagepainter.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/pagefile.h"
+#include "output/codes/pagefile.h"
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 // runs in a row. Each is answered with a message, the earlier state and results kept.
 #include "app/frmhtml.h"
 #include "app/picturebox.h"
-#include "output/codepane.h"
+#include "output/widgets/codepane.h"
 #include "support/fakedesktop.h"
 #include "support/windowtest.h"
 

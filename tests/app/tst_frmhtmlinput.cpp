@@ -4,7 +4,7 @@
 #include "app/frmhtml.h"
 #include "app/picturebox.h"
 #include "image/picturereader.h"
-#include "output/codepane.h"
+#include "output/widgets/codepane.h"
 #include "support/fakedesktop.h"
 #include "support/windowtest.h"
 

@@ -1,8 +1,8 @@
 // The preview after a run: the page goes to the web engine when it can show it and to the native
 // preview otherwise, after delivery and after the stop button, drawn from what the page holds.
 #include "app/frmhtml.h"
-#include "output/nativepreview.h"
-#include "output/previewpane.h"
+#include "output/widgets/nativepreview.h"
+#include "output/widgets/previewpane.h"
 #include "support/windowtest.h"
 #include "wording/previewwords.h"
 

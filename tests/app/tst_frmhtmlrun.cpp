@@ -3,8 +3,8 @@
 #include "app/colourswatch.h"
 #include "app/frmhtml.h"
 #include "app/picturebox.h"
-#include "output/blogcode.h"
-#include "output/codepane.h"
+#include "output/codes/blogcode.h"
+#include "output/widgets/codepane.h"
 #include "support/fakedesktop.h"
 #include "support/windowtest.h"
 

@@ -1,5 +1,5 @@
 // The one-pass blog-code translation must give what the twelve steps give, for any text.
-#include "output/blogcode.h"
+#include "output/codes/blogcode.h"
 #include "support/blogcodereference.h"
 
 #include <cstdlib>

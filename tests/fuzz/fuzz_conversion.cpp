@@ -4,7 +4,7 @@
 #include "convert/conversionrun.h"
 #include "convert/numbertext.h"
 #include "convert/rowloop.h"
-#include "output/blogcode.h"
+#include "output/codes/blogcode.h"
 #include "support/blogcodereference.h"
 #include "support/fuzzbytes.h"
 

@@ -5,7 +5,7 @@
 #include "convert/htmldocument.h"
 #include "convert/numbertext.h"
 #include "convert/rowloop.h"
-#include "output/bracketcode.h"
+#include "output/codes/bracketcode.h"
 #include "support/fuzzbytes.h"
 
 #include <cstdlib>

@@ -1,0 +1,145 @@
+#include "output/codes/bracketcode.h"
+
+#include <algorithm>
+
+namespace mosaiq {
+
+namespace {
+
+    constexpr std::string_view LineEnd = "\r\n";
+    constexpr std::string_view FullBlock = "\xE2\x96\x88"; // U+2588
+
+    bool isAsciiPunctuation(char c)
+    {
+        return (c >= '!' && c <= '/') || (c >= ':' && c <= '@') || (c >= '[' && c <= '`')
+            || (c >= '{' && c <= '~');
+    }
+
+} // namespace
+
+BracketCode::BracketCode(const ForumDialect& dialect, std::int64_t rowCount, bool keepText)
+    : m_dialect(dialect)
+    , m_rowCount(rowCount)
+    , m_keepText(keepText)
+{
+}
+
+bool BracketCode::standsAlone(const Glyph& glyph) const
+{
+    return glyph.utf8Length == 1 && m_dialect.standAlone.find(glyph.utf8[0]) != std::string::npos;
+}
+
+void BracketCode::openTag(ColourValue colour, bool square)
+{
+    char digits[6];
+    writeWebDigits(digits, colour);
+    if (square && !m_dialect.backgroundOpen.empty()) {
+        m_row += m_dialect.backgroundOpen;
+        m_row.append(digits, 6);
+        m_row += ']';
+    }
+    m_row += m_dialect.colourOpen;
+    m_row.append(digits, 6);
+    m_row += ']';
+}
+
+void BracketCode::closeTag(bool square)
+{
+    m_row += m_dialect.colourClose;
+    if (square && !m_dialect.backgroundOpen.empty())
+        m_row += m_dialect.backgroundClose;
+}
+
+void BracketCode::appendGlyph(const Glyph& glyph, bool square)
+{
+    if (square && m_dialect.backgroundOpen.empty()) {
+        m_row += FullBlock;
+        return;
+    }
+    if (m_dialect.escape == GlyphEscape::Markdown && glyph.utf8Length == 1
+        && isAsciiPunctuation(glyph.utf8[0]))
+        m_row += '\\';
+    m_row.append(glyph.utf8, glyph.utf8Length);
+}
+
+void BracketCode::rowBuilt(const BuiltRow& row)
+{
+    const bool square = row.mode == CellMode::Square;
+    m_row.clear();
+    const std::size_t cells = row.glyphs.size();
+    // Without merged runs every cell starts a run of its own.
+    const auto& starts = row.runStarts;
+    std::size_t nextStart = 0;
+    bool open = false, previousAlone = false;
+    for (std::size_t i = 0; i < cells; ++i) {
+        bool startsRun = starts.empty();
+        if (!startsRun && nextStart < starts.size() && starts[nextStart] == i) {
+            startsRun = true;
+            ++nextStart;
+        }
+        const Glyph& glyph = row.glyphs[i];
+        const bool alone = standsAlone(glyph);
+        if (open && (startsRun || alone || previousAlone)) {
+            closeTag(square);
+            open = false;
+        }
+        if (!open) {
+            openTag(row.colours[i], square);
+            open = true;
+        }
+        appendGlyph(glyph, square);
+        previousAlone = alone;
+    }
+    if (open)
+        closeTag(square);
+    m_row += LineEnd;
+
+    m_characters += sizeIn(m_row, LimitUnit::Characters);
+    m_longestRow = std::max(m_longestRow, sizeIn(m_row, m_dialect.unit));
+    if (!m_keepText)
+        return;
+    if (row.number == 1 && m_rowCount > 0) {
+        // As the codes do: once the first row shows the size, ask for it all, within reason.
+        constexpr double Cap = 1.5e9;
+        m_rows.reserve(std::size_t(std::min(Cap, double(m_row.size()) * double(m_rowCount))));
+        m_rowEnds.reserve(std::size_t(std::min<std::int64_t>(m_rowCount, 100'000'000)));
+    }
+    m_rows += m_row;
+    m_rowEnds.push_back(m_rows.size());
+}
+
+std::string BracketCode::openingTags(const StyleFlags& style) const
+{
+    std::string tags;
+    if (style.centred)
+        tags += m_dialect.centreOpen;
+    if (style.italic)
+        tags += m_dialect.italicOpen;
+    if (style.bold)
+        tags += m_dialect.boldOpen;
+    return tags;
+}
+
+std::string BracketCode::closingTags(const StyleFlags& style) const
+{
+    std::string tags;
+    if (style.bold)
+        tags += m_dialect.boldClose;
+    if (style.italic)
+        tags += m_dialect.italicClose;
+    if (style.centred)
+        tags += m_dialect.centreClose;
+    return tags;
+}
+
+std::string BracketCode::takeCode(const StyleFlags& style)
+{
+    std::string code = std::move(m_rows);
+    code.insert(0, openingTags(style));
+    code += closingTags(style);
+    m_rows.clear();
+    m_rowEnds.clear();
+    return code;
+}
+
+} // namespace mosaiq

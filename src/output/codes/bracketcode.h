@@ -1,0 +1,60 @@
+#pragma once
+
+#include "convert/rowloop.h"
+#include "output/codes/forumdialect.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mosaiq {
+
+// The bracket code of a run in one dialect, written from the cells as the rows come: one colour
+// tag per cell, or per run of merged cells, glyphs escaped as the dialect needs, each row ended
+// by CR LF. Every tag is closed, in the order opened.
+class BracketCode : public RowSink {
+public:
+    // rowCount: the rows the run will make, to reserve once. With keepText false only the sizes
+    // are kept (the code of a grid being tried for size).
+    BracketCode(const ForumDialect& dialect, std::int64_t rowCount, bool keepText = true);
+
+    bool wantsCells() const override { return true; }
+    void rowBuilt(const BuiltRow& row) override;
+
+    const ForumDialect& dialect() const { return m_dialect; }
+
+    // The rows so far, without the style tags around them.
+    std::string_view rows() const { return m_rows; }
+    // Where each row ends in rows(), CR LF included.
+    const std::vector<std::size_t>& rowEnds() const { return m_rowEnds; }
+    // The characters of all rows so far, and the longest row in the dialect's unit: what a size
+    // budget and a post limit look at, kept even without the text.
+    std::size_t characters() const { return m_characters; }
+    std::size_t longestRow() const { return m_longestRow; }
+
+    // The tags that open and close the whole code for style: bold innermost, centre outermost;
+    // a style the dialect has no tag for is left out.
+    std::string openingTags(const StyleFlags& style) const;
+    std::string closingTags(const StyleFlags& style) const;
+
+    // The whole code, style tags included; the rows are handed over, not copied.
+    std::string takeCode(const StyleFlags& style);
+
+private:
+    void appendGlyph(const Glyph& glyph, bool square);
+    void openTag(ColourValue colour, bool square);
+    void closeTag(bool square);
+    bool standsAlone(const Glyph& glyph) const;
+
+    const ForumDialect& m_dialect;
+    std::int64_t m_rowCount;
+    bool m_keepText;
+    std::string m_rows;
+    std::string m_row; // the row being written
+    std::vector<std::size_t> m_rowEnds;
+    std::size_t m_characters = 0;
+    std::size_t m_longestRow = 0;
+};
+
+} // namespace mosaiq

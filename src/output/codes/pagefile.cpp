@@ -1,0 +1,93 @@
+#include "output/codes/pagefile.h"
+
+#include "wording/filewords.h"
+
+#include <cerrno>
+
+namespace mosaiq {
+
+PageFile::~PageFile()
+{
+    if (m_file && m_owned)
+        std::fclose(m_file);
+}
+
+bool PageFile::open(const std::string& path)
+{
+    close();
+    m_error = 0;
+    // Binary mode: the line ends are written as CR LF by us, never translated.
+    m_file = std::fopen(path.c_str(), "wb");
+    if (!m_file) {
+        m_error = errno ? errno : EIO;
+        return false;
+    }
+    m_owned = true;
+    // Rows can be megabytes long; a large buffer keeps the number of system calls down.
+    std::setvbuf(m_file, nullptr, _IOFBF, 1 << 20);
+    return true;
+}
+
+void PageFile::attach(std::FILE* stream)
+{
+    close();
+    m_error = 0;
+    m_file = stream;
+    m_owned = false;
+}
+
+bool PageFile::writeLine(std::string_view line)
+{
+    return write(line) && write("\r\n") && (!m_flushEachLine || flush());
+}
+
+bool PageFile::write(std::string_view bytes)
+{
+    if (!m_file) {
+        if (!m_error)
+            m_error = EBADF;
+        return false;
+    }
+    if (m_error)
+        return false;
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
+        m_error = errno ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+bool PageFile::flush()
+{
+    if (!m_file || m_error)
+        return false;
+    errno = 0;
+    if (std::fflush(m_file) != 0) {
+        m_error = errno ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+bool PageFile::close()
+{
+    if (!m_file)
+        return m_error == 0;
+    errno = 0;
+    const bool flushed = std::fflush(m_file) == 0;
+    if (!flushed && !m_error)
+        m_error = errno ? errno : EIO;
+    if (m_owned && std::fclose(m_file) != 0 && !m_error)
+        m_error = errno ? errno : EIO;
+    m_file = nullptr;
+    m_owned = false;
+    return m_error == 0;
+}
+
+std::string PageFile::errorText() const
+{
+    return fileErrorText(m_error);
+}
+
+} // namespace mosaiq

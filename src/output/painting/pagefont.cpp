@@ -1,0 +1,157 @@
+#include "output/painting/pagefont.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace mosaiq {
+
+namespace {
+
+    // Measures are taken at the size of a font's design grid, where no hinting moves them, and
+    // brought down to the page's 10 pixels.
+    constexpr int DesignPixels = 2048;
+    constexpr double PagePixels = 10.0; // 7.5 points at 96 pixels to the inch
+    constexpr double ToPage = PagePixels / DesignPixels;
+
+    // Windows-1252 from 0x80 to 0x9F; the holes are the C1 controls.
+    constexpr std::array<char16_t, 32> HighControls { 0x20AC, 0x0081, 0x201A, 0x0192, 0x201E,
+        0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161,
+        0x203A, 0x0153, 0x009D, 0x017E, 0x0178 };
+
+    // Whether the web engine draws byte b as a glyph of its own.
+    bool drawn(std::uint8_t b)
+    {
+        const QChar c = pageCharacter(b);
+        return !isCollapsibleSpace(b) && c.category() != QChar::Other_Control
+            && c.category() != QChar::Other_Format;
+    }
+
+    QFont styledFont(const QString& family, const StyleFlags& style)
+    {
+        QFont font(family);
+        font.setStyleHint(QFont::SansSerif);
+        font.setBold(style.bold);
+        font.setItalic(style.italic);
+        // Grey edges only: the glyphs are painted in many colours over coloured ground.
+        font.setStyleStrategy(QFont::NoSubpixelAntialias);
+        return font;
+    }
+
+} // namespace
+
+QString pageFamily()
+{
+    const QString verdana = QStringLiteral("Verdana");
+    if (QFontDatabase::hasFamily(verdana))
+        return verdana;
+    QFont sans(QStringLiteral("sans-serif"));
+    sans.setStyleHint(QFont::SansSerif);
+    return QFontInfo(sans).family();
+}
+
+QChar pageCharacter(std::uint8_t b)
+{
+    return b >= 0x80 && b < 0xA0 ? QChar(HighControls[b - 0x80]) : QChar(b);
+}
+
+PageFont::PageFont(const QString& family, const StyleFlags& style)
+    : m_font(styledFont(family, style))
+{
+}
+
+GlyphMetrics PageFont::metrics() const
+{
+    QFont design = m_font;
+    design.setPixelSize(DesignPixels);
+    design.setHintingPreference(QFont::PreferNoHinting);
+    const QFontMetricsF measures(design);
+    GlyphMetrics metrics;
+    for (int b = 0; b < 256; ++b) {
+        const auto byte = std::uint8_t(b);
+        if (drawn(byte) || byte == ' ')
+            metrics.advance[b] = measures.horizontalAdvance(pageCharacter(byte)) * ToPage;
+    }
+    metrics.advance['\t'] = metrics.advance[' '];
+
+    // The line holds the body's plain font as well as the styled one.
+    QFont plain = design;
+    plain.setBold(false);
+    plain.setItalic(false);
+    const QFontMetricsF plainMeasures(plain);
+    metrics.ascent = int(std::lround(std::max(measures.ascent(), plainMeasures.ascent()) * ToPage));
+    metrics.descent
+        = int(std::lround(std::max(measures.descent(), plainMeasures.descent()) * ToPage));
+    metrics.lineGap
+        = int(std::lround(std::max(measures.leading(), plainMeasures.leading()) * ToPage));
+
+    // Every cell is an element of its own, but the web engine shapes a line's text as one, so
+    // neighbouring glyphs kern.
+    metrics.pairKerning = [measures, advance = metrics.advance](std::uint8_t a, std::uint8_t b) {
+        if (!drawn(a) || !drawn(b))
+            return 0.0;
+        const QString pair = QString(pageCharacter(a)) + pageCharacter(b);
+        return measures.horizontalAdvance(pair) * ToPage - advance[a] - advance[b];
+    };
+    return metrics;
+}
+
+const PageFont::Mask& PageFont::mask(std::uint8_t b, double pixelSize, int phase)
+{
+    phase = std::clamp(phase, 0, Phases - 1);
+    if (pixelSize != m_maskSize) {
+        m_maskSize = pixelSize;
+        m_made.fill(false);
+        m_masks.fill({});
+    }
+    const std::size_t index = std::size_t(b) * Phases + std::size_t(phase);
+    Mask& mask = m_masks[index];
+    if (m_made[index])
+        return mask;
+    m_made[index] = true;
+    if (!drawn(b) || pixelSize <= 0)
+        return mask;
+
+    // Room for an italic glyph leaning out of its cell on either side.
+    const int em = int(std::ceil(pixelSize));
+    const QPoint pen(em, 2 * em);
+    QImage canvas(4 * em, 3 * em, QImage::Format_ARGB32_Premultiplied);
+    canvas.setDotsPerMeterX(2835); // 72 dots to the inch: a point is a pixel
+    canvas.setDotsPerMeterY(2835);
+    canvas.fill(Qt::transparent);
+    QFont font = m_font;
+    font.setPointSizeF(pixelSize);
+    {
+        QPainter painter(&canvas);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(
+            QPointF(pen.x() + double(phase) / Phases, pen.y()), QString(pageCharacter(b)));
+    }
+    const QImage alpha = canvas.convertToFormat(QImage::Format_Alpha8);
+    int left = alpha.width(), top = alpha.height(), right = -1, bottom = -1;
+    for (int y = 0; y < alpha.height(); ++y) {
+        const uchar* line = alpha.constScanLine(y);
+        for (int x = 0; x < alpha.width(); ++x) {
+            if (line[x] != 0) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    if (right >= 0) {
+        mask.coverage = alpha.copy(left, top, right - left + 1, bottom - top + 1);
+        mask.offset = QPoint(left, top) - pen;
+    }
+    return mask;
+}
+
+} // namespace mosaiq

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "output/preview/pagelayout.h"
+
+#include <QFont>
+#include <QImage>
+#include <QPoint>
+#include <QString>
+
+#include <array>
+
+namespace mosaiq {
+
+// The family the page asks for, Verdana, when the system has it; otherwise the system's
+// sans-serif face, which the web engine is told to use too, so that both previews look alike
+// and neither falls back to a serif face.
+QString pageFamily();
+
+// The character the web engine reads for page byte b: the page declares no character set and
+// is read as Windows-1252. Bytes that code page leaves undefined read as the C1 controls.
+QChar pageCharacter(std::uint8_t b);
+
+// The page's font with its styles: its measures for the layout, and each glyph's coverage at a
+// given size, made once per size and per byte.
+class PageFont {
+public:
+    PageFont(const QString& family, const StyleFlags& style);
+
+    // Advances, line measures and kerning at 100 %.
+    GlyphMetrics metrics() const;
+
+    // One glyph's coverage at the current size: 0-255 per pixel, and where its top left lies
+    // from the pen on the baseline, in pixels.
+    struct Mask {
+        QImage coverage; // Format_Alpha8; null for a glyph without ink
+        QPoint offset;
+    };
+    // The web engine puts each glyph's pen to a quarter of a pixel, not on whole pixels: a glyph
+    // is drawn for each quarter, lest every few glyphs a gap or a crowding show where the
+    // fractional advances add up to the next pixel.
+    static constexpr int Phases = 4;
+    // The glyph of byte b at pixelSize pixels to the em (10 x zoom x device pixel ratio), its pen
+    // phase / Phases of a pixel right of the whole pixel the offset is taken from.
+    const Mask& mask(std::uint8_t b, double pixelSize, int phase = 0);
+
+    const QFont& font() const { return m_font; }
+
+private:
+    QFont m_font;
+    double m_maskSize = 0;
+    std::array<Mask, 256 * Phases> m_masks;
+    std::array<bool, 256 * Phases> m_made {};
+};
+
+} // namespace mosaiq

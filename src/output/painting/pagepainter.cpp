@@ -1,0 +1,269 @@
+#include "output/painting/pagepainter.h"
+
+#include "output/preview/previewzoom.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace mosaiq {
+
+namespace {
+
+    QRgb toRgb(ColourValue colour)
+    {
+        return qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    }
+
+    // Glyphs may lean this many ems out of their cell; cells that far outside are painted too.
+    constexpr double Overhang = 1.0;
+
+    // Covers the pixels under mask, its top left at (left, top), with colour as far as the
+    // glyph covers them.
+    void blendMask(QImage& target, const QImage& mask, int left, int top, QRgb colour)
+    {
+        const int x0 = std::max(0, left), y0 = std::max(0, top);
+        const int x1 = std::min(target.width(), left + mask.width());
+        const int y1 = std::min(target.height(), top + mask.height());
+        const unsigned red = qRed(colour), green = qGreen(colour), blue = qBlue(colour);
+        for (int y = y0; y < y1; ++y) {
+            const uchar* coverage = mask.constScanLine(y - top) + (x0 - left);
+            auto* out = reinterpret_cast<QRgb*>(target.scanLine(y)) + x0;
+            for (int x = x0; x < x1; ++x, ++coverage, ++out) {
+                const unsigned a = *coverage;
+                if (a == 0)
+                    continue;
+                if (a == 255) {
+                    *out = colour;
+                    continue;
+                }
+                const unsigned keep = 255 - a;
+                *out = qRgb(int((qRed(*out) * keep + red * a + 127) / 255),
+                    int((qGreen(*out) * keep + green * a + 127) / 255),
+                    int((qBlue(*out) * keep + blue * a + 127) / 255));
+            }
+        }
+    }
+
+    void fillRect(QImage& target, int left, int top, int right, int bottom, QRgb colour)
+    {
+        left = std::max(left, 0);
+        top = std::max(top, 0);
+        right = std::min(right, target.width());
+        bottom = std::min(bottom, target.height());
+        for (int y = top; y < bottom; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(target.scanLine(y));
+            std::fill(line + left, line + std::max(left, right), colour);
+        }
+    }
+
+    // A device pixel edge, clamped far outside any image so that it fits an int.
+    int edge(double value)
+    {
+        return int(std::lround(std::clamp(value, -1e9, 1e9)));
+    }
+
+} // namespace
+
+PagePainter::PagePainter(std::shared_ptr<const PageRecord> record, const QString& family)
+    : m_font(family, record->style())
+    , m_layout(record, m_font.metrics())
+    , m_background(toRgb(record->background()))
+{
+}
+
+QSizeF PagePainter::textSize(double zoom, double viewWidth) const
+{
+    return { m_layout.pageWidth(viewWidth / zoom) * zoom, m_layout.pageHeight() * zoom };
+}
+
+void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double viewWidth)
+{
+    target.fill(m_background);
+    if (zoom <= 0)
+        return;
+    const double ratio = target.devicePixelRatio();
+    const double scale = zoom * ratio; // device pixels per CSS pixel
+    const GlyphMetrics& metrics = m_layout.metrics();
+    const double layoutWidth = viewWidth / zoom;
+    // The band of the page in view, CSS pixels, with room for glyphs leaning into it.
+    const double left = scroll.x() / zoom, top = scroll.y() / zoom;
+    const double right = left + target.width() / scale, bottom = top + target.height() / scale;
+    const double overhang = Overhang * 10;
+    const LineRange lines = visibleLines(top - overhang, bottom - top + 2 * overhang,
+        PageLayout::Margin, m_layout.lineHeight(), m_layout.rowCount());
+    const double pixelSize = 10 * scale;
+    auto deviceX = [&](double x) { return (x - left) * scale; };
+    auto deviceY = [&](double y) { return (y - top) * scale; };
+
+    for (std::int64_t row = lines.first; row < lines.end; ++row) {
+        const std::span<const PageRecord::Cell> cells = record().rowCells(row);
+        const double rowLeft = m_layout.rowLeft(row, layoutWidth);
+        const double boxTop = m_layout.lineTop(row) + metrics.lineGap / 2;
+        const bool square = record().rowMode(row) == CellMode::Square;
+        const int blockTop = edge(deviceY(boxTop));
+        const int blockBottom = edge(deviceY(boxTop + metrics.ascent + metrics.descent));
+        const int baseline = edge(deviceY(boxTop + metrics.ascent));
+        m_layout.forCells(row, left - rowLeft - overhang, right - rowLeft + overhang,
+            [&](std::int64_t i, double cellLeft, double cellRight) {
+                const PageRecord::Cell cell = cells[std::size_t(i)];
+                const QRgb colour = toRgb(PageRecord::colourOf(cell));
+                if (square) {
+                    // The span's background covers the glyph's advance and the line's box;
+                    // the glyph on it has the same colour.
+                    fillRect(target, edge(deviceX(rowLeft + cellLeft)), blockTop,
+                        edge(deviceX(rowLeft + cellRight)), blockBottom, colour);
+                    return;
+                }
+                // The pen to the nearest quarter of a pixel, as the web engine puts it.
+                const double quarters = std::floor(
+                    std::clamp(deviceX(rowLeft + cellLeft), -1e9, 1e9) * PageFont::Phases + 0.5);
+                const double pixel = std::floor(quarters / PageFont::Phases);
+                const PageFont::Mask& mask = m_font.mask(
+                    PageRecord::byteOf(cell), pixelSize, int(quarters - pixel * PageFont::Phases));
+                if (!mask.coverage.isNull())
+                    blendMask(target, mask.coverage, int(pixel) + mask.offset.x(),
+                        baseline + mask.offset.y(), colour);
+            });
+    }
+}
+
+std::int64_t PagePainter::pointOffset(std::int64_t row) const
+{
+    if (!record().style().centred)
+        return 0;
+    return (record().widestRow() - std::int64_t(record().rowCells(row).size())) / 2;
+}
+
+void PagePainter::paintPoints(QImage& target, QPointF origin, double pointsPerCell) const
+{
+    target.fill(m_background);
+    const double ratio = target.devicePixelRatio();
+    const double cellPixels = pointsPerCell * ratio;
+    if (cellPixels <= 0 || pointRows() == 0)
+        return;
+    // The column under each device pixel's centre, the same for every line.
+    const int width = target.width();
+    std::vector<std::int64_t> columns(static_cast<std::size_t>(width));
+    for (int x = 0; x < width; ++x)
+        columns[std::size_t(x)]
+            = std::int64_t(std::floor((x + 0.5 - origin.x() * ratio) / cellPixels));
+    for (int y = 0; y < target.height(); ++y) {
+        const double row = std::floor((y + 0.5 - origin.y() * ratio) / cellPixels);
+        if (row < 0 || row >= double(pointRows()))
+            continue;
+        const std::span<const PageRecord::Cell> cells = record().rowCells(std::int64_t(row));
+        const std::int64_t offset = pointOffset(std::int64_t(row));
+        auto* line = reinterpret_cast<QRgb*>(target.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const std::int64_t column = columns[std::size_t(x)] - offset;
+            if (column >= 0 && column < std::int64_t(cells.size()))
+                line[x] = toRgb(PageRecord::colourOf(cells[std::size_t(column)]));
+        }
+    }
+}
+
+QSize PagePainter::cellImageSize(int factor) const
+{
+    factor = std::max(factor, 1);
+    return { int((pointColumns() + factor - 1) / factor),
+        int((pointRows() + factor - 1) / factor) };
+}
+
+QImage PagePainter::cellImage(int factor) const
+{
+    const QSize size = cellImageSize(factor);
+    if (size.isEmpty())
+        return {};
+    QImage image(size, QImage::Format_RGB32);
+    if (!image.isNull())
+        averageCells(image, factor, 0, size.height());
+    return image;
+}
+
+void PagePainter::averageCells(QImage& image, int factor, int first, int end) const
+{
+    factor = std::max(factor, 1);
+    const auto columns = std::size_t(image.width());
+    // Sums of red, green and blue per block and the cells counted; the points of the grid that
+    // a short row leaves empty count as background. Blocks at the grid's right and bottom edges
+    // cover less of it.
+    std::vector<std::uint64_t> sums(columns * 3);
+    std::vector<std::int64_t> counted(columns);
+    const ColourValue background = record().background();
+    const auto within = [factor](std::int64_t block, std::int64_t size) {
+        return std::min<std::int64_t>(factor, size - block * factor);
+    };
+    for (int blockRow = first; blockRow < std::min(end, image.height()); ++blockRow) {
+        std::fill(sums.begin(), sums.end(), 0);
+        std::fill(counted.begin(), counted.end(), 0);
+        const std::int64_t firstRow = std::int64_t(blockRow) * factor;
+        const std::int64_t endRow = std::min(firstRow + factor, pointRows());
+        for (std::int64_t row = firstRow; row < endRow; ++row) {
+            const std::span<const PageRecord::Cell> cells = record().rowCells(row);
+            std::int64_t column = pointOffset(row);
+            // A block's worth of cells at a time, so that no cell costs a division.
+            for (std::size_t i = 0; i < cells.size();) {
+                const auto block = std::size_t(column / factor);
+                const std::size_t count = std::min(
+                    cells.size() - i, std::size_t((std::int64_t(block) + 1) * factor - column));
+                std::uint32_t red = 0, green = 0, blue = 0;
+                for (std::size_t k = i; k < i + count; ++k) {
+                    const PageRecord::Cell cell = cells[k];
+                    red += cell & 0xFF;
+                    green += (cell >> 8) & 0xFF;
+                    blue += (cell >> 16) & 0xFF;
+                }
+                if (block < columns) {
+                    sums[block * 3] += red;
+                    sums[block * 3 + 1] += green;
+                    sums[block * 3 + 2] += blue;
+                    counted[block] += std::int64_t(count);
+                }
+                i += count;
+                column += std::int64_t(count);
+            }
+        }
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(blockRow));
+        const std::int64_t height = within(blockRow, pointRows());
+        for (std::size_t block = 0; block < columns; ++block) {
+            const std::int64_t area
+                = std::max<std::int64_t>(1, within(std::int64_t(block), pointColumns()) * height);
+            const auto empty = std::uint64_t(std::max<std::int64_t>(0, area - counted[block]));
+            const auto mean = [&](std::size_t channel, int shift) {
+                return int(
+                    (sums[block * 3 + channel] + empty * std::uint64_t((background >> shift) & 0xFF)
+                        + std::uint64_t(area) / 2)
+                    / std::uint64_t(area));
+            };
+            line[block] = qRgb(mean(0, 0), mean(1, 8), mean(2, 16));
+        }
+    }
+}
+
+QImage PagePainter::renderText(double scale, const QRectF& region)
+{
+    m_layout.measureRows(std::numeric_limits<std::int64_t>::max());
+    const double viewWidth = m_layout.pageWidth(0);
+    const QRectF area = region.isEmpty() ? QRectF(0, 0, viewWidth, m_layout.pageHeight()) : region;
+    QImage image(int(std::ceil(area.width() * scale)), int(std::ceil(area.height() * scale)),
+        QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    image.setDevicePixelRatio(scale);
+    paintText(image, area.topLeft(), 1.0, viewWidth);
+    return image;
+}
+
+QImage PagePainter::renderPoints(double scale) const
+{
+    QImage image(int(std::ceil(double(pointColumns()) * scale)),
+        int(std::ceil(double(pointRows()) * scale)), QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    image.setDevicePixelRatio(scale);
+    paintPoints(image, QPointF(0, 0), 1.0);
+    return image;
+}
+
+} // namespace mosaiq

@@ -1,0 +1,122 @@
+#include "output/codes/blogcode.h"
+#include "support/blogcodereference.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+using namespace mosaiq;
+
+namespace {
+
+const std::string LetterRows
+    = "<font color=\"#FF0000\">o</font><font color=\"#00FF00\">o</font><br>"
+      "<font color=\"#0000FF\">o</font><font color=\"#FFFFFF\">o</font><br>";
+const std::string SquareRows
+    = "<span style=\"background-color: #FF0000\"><font color=\"#FF0000\">o</font></span>"
+      "<span style=\"background-color: #00FF00\"><font color=\"#00FF00\">o</font></span><br>"
+      "<span style=\"background-color: #0000FF\"><font color=\"#0000FF\">o</font></span>"
+      "<span style=\"background-color: #FFFFFF\"><font color=\"#FFFFFF\">o</font></span><br>";
+
+std::string blogCode(const std::string& rows, bool bold, bool italic, bool centred)
+{
+    std::string code = HtmlToBlogCode(rows);
+    WrapBlogCode(code, bold, italic, centred);
+    return code;
+}
+
+} // namespace
+
+TEST(BlogCode, translatesTheFourColourExampleInBothModes)
+{
+    EXPECT_EQ(HtmlToBlogCode(LetterRows),
+        "[c=#FF0000]o[/c][c=#00FF00]o[/c]\r\n[c=#0000FF]o[/c][c=#FFFFFF]o[/c]\r\n");
+    EXPECT_EQ(HtmlToBlogCode(SquareRows),
+        "[f=#FF0000][c=#FF0000]o[/c][/f][f=#00FF00][c=#00FF00]o[/c][/f]\r\n"
+        "[f=#0000FF][c=#0000FF]o[/c][/f][f=#FFFFFF][c=#FFFFFF]o[/c][/f]\r\n");
+}
+
+TEST(BlogCode, wrapsOutsideTheLastLineBreakWithTheCentreOutermost)
+{
+    EXPECT_EQ(blogCode(LetterRows, false, false, true),
+        "[align=center][c=#FF0000]o[/c][c=#00FF00]o[/c]\r\n[c=#0000FF]o[/c][c=#FFFFFF]o[/c]\r\n[/"
+        "align]");
+    EXPECT_EQ(blogCode(LetterRows, true, true, true),
+        "[align=center][i][g][c=#FF0000]o[/c][c=#00FF00]o[/c]\r\n[c=#0000FF]o[/c][c=#FFFFFF]o[/"
+        "c]\r\n"
+        "[/g][/i][/align]");
+    EXPECT_EQ(blogCode("", false, false, true), "[align=center][/align]");
+    EXPECT_EQ(blogCode("", false, false, false), "");
+}
+
+TEST(HtmlCode, wrapsInTheSameNesting)
+{
+    std::string code = LetterRows;
+    WrapHtmlCode(code, false, false, true);
+    EXPECT_EQ(code, "<center>" + LetterRows + "</center>");
+    code = "X";
+    WrapHtmlCode(code, true, true, true);
+    EXPECT_EQ(code, "<center><i><b>X</b></i></center>");
+    code = "X";
+    WrapHtmlCode(code, true, false, false);
+    EXPECT_EQ(code, "<b>X</b>");
+}
+
+TEST(BlogCode, glyphsThatLookLikeMarkupPassThrough)
+{
+    EXPECT_EQ(HtmlToBlogCode("<font color=\"#FF0000\">\"</font><br>"), "[c=#FF0000]\"[/c]\r\n");
+    for (const char* glyph : { ">", "<", "[", "]", "&" }) {
+        EXPECT_EQ(HtmlToBlogCode(std::string("<font color=\"#FF0000\">") + glyph + "</font><br>"),
+            std::string("[c=#FF0000]") + glyph + "[/c]\r\n");
+        EXPECT_EQ(
+            HtmlToBlogCode(
+                std::string("<span style=\"background-color: #FF0000\"><font color=\"#FF0000\">")
+                + glyph + "</font></span>"),
+            std::string("[f=#FF0000][c=#FF0000]") + glyph + "[/c][/f]");
+    }
+}
+
+TEST(BlogCode, translatesOnlyTheExactSearchTexts)
+{
+    EXPECT_EQ(HtmlToBlogCode("plain text, no tags"), "plain text, no tags");
+    EXPECT_EQ(HtmlToBlogCode("<FONT color=\"x\"<BR>"), "<FONT color=\"x\"<BR>");
+    EXPECT_EQ(HtmlToBlogCode("<b><i><center>x</center></i></b>"),
+        "[g][i][align=center]x[/align][/i][/g]");
+    EXPECT_EQ(HtmlToBlogCode("<span style=\"background-color:#1\">"),
+        "<span style=\"background-color:#1]");
+    // Step 1 takes the quote before step 2 can.
+    EXPECT_EQ(HtmlToBlogCode("<font color=\">"), "[c=>");
+}
+
+TEST(BlogCode, rowsTranslatedOneByOneJoinUpToTheWhole)
+{
+    const std::string rows[] = { "<font color=\"#FF0000\"><</font><br>", "<br>",
+        "<span style=\"background-color: #00FF00\"><font color=\"#00FF00\">\"</font></span><br>",
+        "<font color=\"#0000FF\">></font><font color=\"#0000FF\">b</font><br>" };
+    std::string whole, pieces;
+    for (const auto& row : rows) {
+        whole += row;
+        appendBlogCode(pieces, row);
+    }
+    EXPECT_EQ(pieces, HtmlToBlogCode(whole));
+}
+
+// The one-pass translation must give what the twelve steps give, on texts dense in pieces of
+// the search texts, where a mistake in step order would show.
+TEST(BlogCode, onePassAgreesWithTheStepByStepReference)
+{
+    const std::string pieces[] = { "<", ">", "\"", "\">", "<font color=\"", "</font>", "</b>",
+        "</i>", "<i>", "<b>", "<center>", "</center>",
+        "<span style=\"background-color: ", "</span>", "<br>", "#FF00AA", "o", "[", "]", "/", "b",
+        "i", "font", " ", "span", "é", "\r\n", "center", "<br", "<span style=\"", "<font" };
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    std::uniform_int_distribution<int> length(0, 40);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        for (int n = length(random); n > 0; --n)
+            text += pieces[pick(random)];
+        ASSERT_EQ(HtmlToBlogCode(text), HtmlToBlogCodeStepByStep(text)) << text;
+    }
+}

@@ -1,0 +1,276 @@
+#include "output/codes/blogcode.h"
+#include "output/codes/bracketcode.h"
+#include "output/codes/codecollector.h"
+#include "output/codes/codefit.h"
+#include "output/codes/postsplit.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace mosaiq;
+
+namespace {
+
+class NullPage : public PageSink {
+public:
+    bool writeLine(std::string_view) override { return true; }
+};
+
+// A picture of 6 x 2 cells (one more pixel each way: the first is never sampled) with equal
+// neighbours, so that runs form.
+struct SmallPicture {
+    std::vector<std::uint32_t> words;
+    SmallPicture()
+    {
+        const std::uint32_t colours[] = { 0xFF0000, 0xFF0000, 0x00FF00, 0x00FF00, 0x00FF00,
+            0x0000FF, 0x123456, 0x123456, 0xFFFFFF, 0x000000, 0x000000, 0x000000 };
+        words.assign(7 * 3, 0xFF000000u);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 6; ++x)
+                words[std::size_t((y + 1) * 7 + x + 1)] = 0xFF000000u | colours[y * 6 + x];
+    }
+    PixelBuffer buffer() const { return { words.data(), 7, 3, 7 }; }
+};
+
+struct Cells {
+    std::vector<std::string> glyphs, colours; // "RRGGBB"
+};
+
+// Runs the small picture and hands every row to sinks; returns what each cell shows.
+Cells runSmall(std::vector<RowSink*> sinks, std::optional<double> merge, CellMode mode,
+    std::u32string_view characters)
+{
+    static const SmallPicture picture;
+    RunStart start;
+    start.rows = 2;
+    start.mergeTolerance = merge;
+    RowInput input { 6, 2, mode, characters, picture.buffer() };
+    FixedSettings settings(input, {});
+    NullPage page;
+    RandomGlyphs random;
+    RowLoop loop(start, settings, page, random);
+    struct CellKeeper : RowSink {
+        Cells cells;
+        bool wantsCells() const override { return true; }
+        void rowBuilt(const BuiltRow& row) override
+        {
+            for (std::size_t i = 0; i < row.glyphs.size(); ++i) {
+                cells.glyphs.emplace_back(row.glyphs[i].utf8, row.glyphs[i].utf8Length);
+                cells.colours.push_back(DectoWebCol(row.colours[i]).substr(1));
+            }
+        }
+    } keeper;
+    loop.addSink(keeper);
+    for (RowSink* sink : sinks)
+        loop.addSink(*sink);
+    EXPECT_EQ(loop.runToEnd(), LoopStep::Finished);
+    return keeper.cells;
+}
+
+bool isHex(std::string_view s)
+{
+    return s.size() == 6 && s.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+}
+
+// Reads a code as its forum would. Fails the test on a tag closed out of order or left open, on
+// a "[" or "]" that shares a colour tag with another glyph, or on a Markdown character left
+// unescaped. Gives what each glyph shows: itself and its colour.
+Cells readCode(std::string_view code, const ForumDialect& d)
+{
+    Cells shown;
+    std::vector<std::string_view> open; // closing tags expected, innermost last
+    std::string colour;
+    std::vector<std::string> text; // the glyphs of the colour tag being read
+    auto endText = [&] {
+        for (const auto& g : text) {
+            if (g.find_first_of("[]") != std::string::npos) {
+                EXPECT_EQ(text.size(), 1u) << "a bracket shares its tag in " << code;
+            }
+        }
+        text.clear();
+    };
+    for (std::size_t i = 0; i < code.size();) {
+        const std::string_view rest = code.substr(i);
+        bool tag = false;
+        for (auto [opening, closing, coloured] : { std::tuple { d.colourOpen, d.colourClose, true },
+                 { d.backgroundOpen, d.backgroundClose, true }, { d.boldOpen, d.boldClose, false },
+                 { d.italicOpen, d.italicClose, false }, { d.centreOpen, d.centreClose, false } }) {
+            if (opening.empty())
+                continue;
+            if (rest.starts_with(closing)) {
+                EXPECT_TRUE(!open.empty() && open.back() == closing) << "misnested in " << code;
+                if (!open.empty())
+                    open.pop_back();
+                endText();
+                i += closing.size();
+                tag = true;
+                break;
+            }
+            if (rest.starts_with(opening)) {
+                std::size_t length = opening.size();
+                if (coloured) {
+                    EXPECT_TRUE(isHex(rest.substr(length, 6)) && rest.substr(length + 6, 1) == "]");
+                    colour = std::string(rest.substr(length, 6));
+                    length += 7;
+                }
+                open.push_back(closing);
+                endText();
+                i += length;
+                tag = true;
+                break;
+            }
+        }
+        if (tag)
+            continue;
+        if (rest.starts_with("\r\n")) {
+            i += 2;
+            continue;
+        }
+        std::size_t length = 1;
+        if (d.escape == GlyphEscape::Markdown && rest[0] == '\\' && rest.size() > 1) {
+            ++i; // the escaped character follows
+        } else if (d.escape == GlyphEscape::Markdown) {
+            EXPECT_FALSE(std::ispunct(static_cast<unsigned char>(rest[0]))) << rest[0];
+        }
+        while (i + length < code.size() && (code[i + length] & 0xC0) == 0x80)
+            ++length;
+        text.emplace_back(code.substr(i, length));
+        shown.glyphs.push_back(text.back());
+        shown.colours.push_back(colour);
+        EXPECT_FALSE(open.empty()) << "a glyph outside every colour tag";
+        i += length;
+    }
+    EXPECT_TRUE(open.empty()) << "left open in " << code;
+    return shown;
+}
+
+} // namespace
+
+TEST(ForumCode, everyDialectIsWellFormedAndShowsEachCellInItsColour)
+{
+    const std::u32string hostile = U"[/color][url=x]*_`\\:<&";
+    for (const ForumDialect& dialect : forumDialects()) {
+        for (std::optional<double> merge : { std::optional<double>(), std::optional(0.0) }) {
+            for (CellMode mode : { CellMode::Letter, CellMode::Square }) {
+                BracketCode code(dialect, 2);
+                const Cells cells
+                    = runSmall({ &code }, merge, mode, mode == CellMode::Square ? U"8" : hostile);
+                const Cells shown = readCode(code.takeCode({ true, true, true }), dialect);
+                SCOPED_TRACE(std::string(dialect.name) + (merge ? " merged" : ""));
+                EXPECT_EQ(shown.colours, cells.colours);
+                const bool block = mode == CellMode::Square && dialect.backgroundOpen.empty();
+                EXPECT_EQ(shown.glyphs,
+                    block ? std::vector<std::string>(12, "\xE2\x96\x88") : cells.glyphs);
+            }
+        }
+    }
+}
+
+TEST(ForumCode, mergedRunsShareTagsButKeepBracketsAlone)
+{
+    BracketCode code(*findDialect("phpbb"), 2);
+    runSmall({ &code }, 0.0, CellMode::Letter, U"[ab]");
+    EXPECT_EQ(code.rows(),
+        "[color=#FF0000]ab[/color][color=#00FF00]][/color][color=#00FF00][[/color]"
+        "[color=#00FF00]a[/color][color=#0000FF]b[/color]\r\n"
+        "[color=#123456]][/color][color=#123456][[/color][color=#FFFFFF]a[/color]"
+        "[color=#000000]b[/color][color=#000000]][/color][color=#000000][[/color]\r\n");
+}
+
+TEST(ForumCode, theBlogDialectWithoutMergingIsTheDocumentsBlogCode)
+{
+    for (CellMode mode : { CellMode::Letter, CellMode::Square }) {
+        BracketCode code(blogDialect(), 2);
+        CodeCollector codes(2, false, true);
+        runSmall({ &code, &codes }, {}, mode, U"x<\"]>");
+        EXPECT_EQ(
+            code.takeCode({ true, true, true }), codes.takeBlogCode({ true, true, true }).view());
+    }
+}
+
+TEST(PostSplit, partsFitAreWellFormedAndGiveTheRowsBack)
+{
+    const std::string rows = "aaaa\r\nbb\r\ncccccc\r\nd\r\n\r\neeeee\r\n";
+    const std::vector<std::size_t> ends { 6, 10, 18, 21, 23, 30 };
+    for (std::size_t limit : { 15u, 20u, 40u }) {
+        const PostSplit split
+            = splitIntoPosts(rows, ends, "[b]", "[/b]", limit, LimitUnit::Characters);
+        ASSERT_EQ(split.rowTooLong, 0) << limit;
+        std::string joined;
+        for (const std::string& part : split.parts) {
+            EXPECT_LE(part.size(), limit);
+            ASSERT_TRUE(part.starts_with("[b]") && part.ends_with("[/b]")) << part;
+            joined += part.substr(3, part.size() - 7);
+        }
+        EXPECT_EQ(joined, rows) << limit;
+        EXPECT_EQ(split.parts.size(), limit == 15 ? 5u : limit == 20 ? 3u : 1u);
+    }
+    // "cccccc" and its line end take 8 characters, 15 with the tags.
+    EXPECT_EQ(splitIntoPosts(rows, ends, "[b]", "[/b]", 14, LimitUnit::Characters).rowTooLong, 3);
+    // "é" is one character but two bytes.
+    EXPECT_EQ(splitIntoPosts("é\r\n", std::vector<std::size_t> { 4 }, "", "", 3, LimitUnit::Bytes)
+                  .rowTooLong,
+        1);
+}
+
+TEST(CodeFit, findsTheLargestCountThatFitsInFewTries)
+{
+    for (auto [most, threshold] : { std::pair<std::int64_t, std::int64_t> { 1, 1 }, { 100, 1 },
+             { 100, 37 }, { 100, 64 }, { 100, 100 }, { 100, 500 }, { 1920, 333 } }) {
+        int calls = 0;
+        const std::int64_t found = largestFitting(most, [&](std::int64_t c) {
+            ++calls;
+            return c <= threshold;
+        });
+        EXPECT_EQ(found, std::min(most, threshold));
+        EXPECT_LE(calls, 2 * 11 + 2);
+    }
+}
+
+TEST(CodeFit, choosesTheLargestProportionalGridWhoseCodeFits)
+{
+    // A 40 x 30 gradient, random glyphs and merged runs: the measure must not draw from the
+    // run's generator, and must give the real run's size.
+    std::vector<std::uint32_t> words;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            words.push_back(0xFF000000u | std::uint32_t(x * 6 << 16) | std::uint32_t(y * 8));
+    CodeMeasure measure;
+    measure.start.glyphSource = GlyphSource::Random;
+    measure.start.mergeTolerance = 3.0;
+    measure.input.picture = { words.data(), 40, 30, 40 };
+    measure.style = { false, false, true };
+    for (const char* name : { "phpbb", "mybb" }) {
+        measure.dialect = findDialect(name);
+        for (std::size_t limit : { 300u, 2'000u, 9'000u, 1'000'000u }) {
+            const FitResult fit = fitGrid(measure, limit);
+            ASSERT_TRUE(fit.fits) << limit;
+            EXPECT_LE(fit.characters, limit);
+            EXPECT_EQ(fit.grid.rows, proportionalGrid(fit.grid.columns, 40, 30).rows);
+            if (fit.grid.columns < 40) {
+                const GridSize more = proportionalGrid(fit.grid.columns + 1, 40, 30);
+                EXPECT_GT(measureCode(measure, more, SIZE_MAX).characters, limit);
+            }
+
+            RunStart start = measure.start;
+            start.rows = double(fit.grid.rows);
+            RowInput input = measure.input;
+            input.columns = double(fit.grid.columns);
+            input.rows = start.rows;
+            FixedSettings settings(input, measure.style);
+            NullPage page;
+            RandomGlyphs random;
+            RowLoop loop(start, settings, page, random);
+            BracketCode code(*measure.dialect, fit.grid.rows);
+            loop.addSink(code);
+            loop.runToEnd();
+            EXPECT_EQ(sizeIn(code.takeCode(measure.style), LimitUnit::Characters), fit.characters);
+        }
+        const FitResult none = fitGrid(measure, 20);
+        EXPECT_FALSE(none.fits);
+        EXPECT_EQ(none.grid.columns, 1);
+        EXPECT_GT(none.characters, 20u);
+    }
+}
