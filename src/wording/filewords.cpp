@@ -26,6 +26,11 @@ std::string fileErrorText(int error)
         return "le dossier n'existe pas";
     case ENAMETOOLONG:
         return "le nom est trop long";
+    case ELOOP:
+        return "trop de liens symboliques à suivre";
+    case ENXIO:
+    case EPIPE:
+        return "personne ne lit à l'autre bout";
     case EIO:
         return "erreur d'entrée-sortie";
     default:
