@@ -328,6 +328,9 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
     }
     if (o.help || o.version)
         return parse;
+    // "-o ''" has always meant the standard output.
+    if (pageGiven && o.pagePath.empty())
+        o.pagePath = "-";
     const std::vector<std::string> takers = standardOutputTakers(o);
     // Without -o the page goes to the standard output, unless another output takes it.
     if (!pageGiven && takers.empty())

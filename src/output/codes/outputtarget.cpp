@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -85,6 +86,26 @@ namespace {
                 if (group == file.st_gid)
                     return true;
             }
+        }
+        return false;
+    }
+
+    // Extended attributes (access lists, capabilities, a user's own) would not follow a
+    // replacement. The security label is left out: every file has one where labels are used,
+    // and a new file in the same folder gets the same.
+    bool hasOwnAttributes(const std::string& path)
+    {
+        const ssize_t size = ::llistxattr(path.c_str(), nullptr, 0);
+        if (size <= 0)
+            return false;
+        std::string names(std::size_t(size), '\0');
+        const ssize_t listed = ::llistxattr(path.c_str(), names.data(), names.size());
+        if (listed < 0)
+            return true;
+        // Each name ends with a zero.
+        for (std::size_t at = 0; at < std::size_t(listed); at += std::strlen(names.data() + at) + 1) {
+            if (std::string_view(names.data() + at) != "security.selinux")
+                return true;
         }
         return false;
     }
@@ -187,17 +208,11 @@ OutputTarget resolveOutputTarget(const std::string& path)
         target.path = current;
         target.exists = true;
         target.mode = status.st_mode & 0777;
-        // Extended attributes (access lists, security labels) would not follow a replacement.
-        const bool attributes = ::llistxattr(current.c_str(), nullptr, 0) > 0;
-        if (status.st_nlink > 1 || attributes || !canGiveBackOwner(status)) {
-            target.way = OutputTarget::Way::Refill;
-            return target;
-        }
-        target.way = OutputTarget::Way::Replace;
-        if (status.st_uid != ::geteuid())
-            target.owner = long(status.st_uid);
-        if (status.st_gid != ::getegid())
-            target.group = long(status.st_gid);
+        target.owner = long(status.st_uid);
+        target.group = long(status.st_gid);
+        target.way = status.st_nlink > 1 || hasOwnAttributes(current) || !canGiveBackOwner(status)
+            ? OutputTarget::Way::Refill
+            : OutputTarget::Way::Replace;
         return target;
     }
     return refused(OutputTarget::Problem::SystemError, ELOOP);
@@ -215,9 +230,13 @@ int createLikeTarget(const OutputTarget& target, bool temporary, std::string& na
     }
     if (descriptor < 0)
         return -1;
-    // Owner and group before the bits, which a change of owner may clear.
-    const bool owned = (target.owner < 0 && target.group < 0)
-        || ::fchown(descriptor, uid_t(target.owner), gid_t(target.group)) == 0;
+    // Owner and group before the bits, which a change of owner may clear. A new file may have
+    // taken its folder's group.
+    struct stat made;
+    bool owned = ::fstat(descriptor, &made) == 0;
+    if (owned && target.owner >= 0
+        && (made.st_uid != uid_t(target.owner) || made.st_gid != gid_t(target.group)))
+        owned = ::fchown(descriptor, uid_t(target.owner), gid_t(target.group)) == 0;
     if (!owned || ::fchmod(descriptor, mode_t(target.mode)) != 0) {
         const int error = errno;
         ::close(descriptor);

@@ -46,7 +46,7 @@ struct OutputTarget {
     // Replace and Refill: what the written file is given. An existing file's own; for a new one
     // the permission bits a new file gets (0666 less the umask) and no owner change.
     unsigned mode = 0;
-    long owner = -1; // -1: left as the system makes it
+    long owner = -1; // an existing file's; -1: left as the system makes it
     long group = -1;
     Problem problem = Problem::None;
     int error = 0; // errno, for Problem::SystemError
