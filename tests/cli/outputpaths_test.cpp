@@ -66,7 +66,7 @@ TEST_F(CliTest, writesDevicesAndPipesInPlace)
     const fs::path pipe = file("pipe");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const std::string reader
-        = "timeout 60 cat " + quoted(pipe.string()) + " >" + quoted(file("read").string()) + " & ";
+        = "timeout 30 cat " + quoted(pipe.string()) + " >" + quoted(file("read").string()) + " & ";
     const Outcome o = run({ FourColours, "--columns", "2", "--rows", "2", "-o", "/dev/null",
                               "--html-code", pipe.string(), "--blog-code", "/proc/self/fd/3" },
         " 3>" + quoted(file("descriptor").string()) + "; status=$?; wait; exit $status", reader);
