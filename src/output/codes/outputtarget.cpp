@@ -103,7 +103,8 @@ namespace {
         if (listed < 0)
             return true;
         // Each name ends with a zero.
-        for (std::size_t at = 0; at < std::size_t(listed); at += std::strlen(names.data() + at) + 1) {
+        for (std::size_t at = 0; at < std::size_t(listed);
+             at += std::strlen(names.data() + at) + 1) {
             if (std::string_view(names.data() + at) != "security.selinux")
                 return true;
         }
