@@ -28,8 +28,11 @@ namespace {
         return value;
     }
 
-    bool looksLikePng(const std::string& word)
+    // A word after --png in a batch that can only be meant as its file: "-" or a PNG name.
+    bool meantAsPngFile(const std::string& word)
     {
+        if (word == "-")
+            return true;
         if (word.size() < 5 || word.starts_with('-'))
             return false;
         std::string extension = word.substr(word.size() - 4);
@@ -275,8 +278,9 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
                     parse.error = cli::PngNamedInBatch;
                     return parse;
                 }
-                // A PNG name right after it reads as its file, which it takes none of here.
-                if (i + 1 < arguments.size() && looksLikePng(arguments[i + 1])) {
+                // A PNG name right after it reads as its file, which it takes none of here; a
+                // picture of another kind there is still converted.
+                if (i + 1 < arguments.size() && meantAsPngFile(arguments[i + 1])) {
                     parse.error = cli::pngFileInBatch(arguments[i + 1]);
                     return parse;
                 }

@@ -110,6 +110,9 @@ TEST(CliOptions, refusalsNameTheOptionToWrite)
         { { "a.jpg", "--png", "z.PNG", "--output-dir", "o" },
             "Avec --output-dir, --png s'écrit sans fichier : chaque image reçoit NOM.png. Retirez "
             "« z.PNG », ou placez-la avant --png si c'est une image à convertir." },
+        { { "a.jpg", "--output-dir", "o", "--png", "-" },
+            "Avec --output-dir, --png s'écrit sans fichier : chaque image reçoit NOM.png. Retirez "
+            "« - », ou placez-la avant --png si c'est une image à convertir." },
         { { "p.jpg", "-o", "-", "--blog-code", "-" },
             "Une seule sortie à la fois peut aller sur la sortie standard (« - ») : --page et "
             "--blog-code la demandent toutes deux." },
