@@ -2,7 +2,6 @@
 
 #include "cli/clirun.h"
 #include "cli/outputfile.h"
-#include "cli/pagepicture.h"
 #include "cli/pngfile.h"
 #include "convert/numbertext.h"
 #include "convert/rowloop.h"
@@ -60,9 +59,9 @@ int convertPicture(const CliOptions& options, const std::string& picture,
         return ExitRefused;
     }
 
-    const Picture loaded = context.readPicture(picture);
+    const LoadedPicture loaded = context.readPicture(picture);
     if (loaded.isNull()) {
-        say(cli::cannotReadPicture(picture, pictureErrorText(loaded).toStdString()));
+        say(cli::cannotReadPicture(picture, loaded.failure));
         return loaded.error == PictureError::TooLarge ? ExitMemory : ExitPicture;
     }
 
@@ -76,7 +75,7 @@ int convertPicture(const CliOptions& options, const std::string& picture,
     RowInput input;
     input.mode = options.mode;
     input.definedCharacters = characters;
-    input.picture = loaded.pixels();
+    input.picture = loaded.pixels;
 
     const ForumDialect& dialect = *findDialect(options.dialect);
     const bool bracket = !outputs.blogCode.empty() && options.bracketFromCells();
@@ -86,8 +85,8 @@ int convertPicture(const CliOptions& options, const std::string& picture,
         return CodeMeasure { start, input, code, options.style, randomAtStart };
     };
 
-    std::string columns = options.columns.value_or(std::to_string(loaded.image.width()));
-    std::string rows = options.rows.value_or(std::to_string(loaded.image.height()));
+    std::string columns = options.columns.value_or(std::to_string(loaded.pixels.width));
+    std::string rows = options.rows.value_or(std::to_string(loaded.pixels.height));
     if (options.fitLimit) {
         // The bracket code when it is written, else the HTML code.
         const FitResult fit
@@ -183,10 +182,12 @@ int convertPicture(const CliOptions& options, const std::string& picture,
         }
     }
     // A picture too large to save refuses the run whole too, before the page is committed.
-    std::optional<PagePicture> pagePicture;
+    std::unique_ptr<PageImage> pagePicture;
     if (record) {
         record->setComplete();
-        pagePicture.emplace(std::move(record), options.scale);
+        pagePicture = context.paintPage(std::move(record), options.scale);
+        if (!pagePicture)
+            return ExitWrite;
         if (!pagePicture->fits()) {
             say(cli::pngTooLarge(
                 pagePicture->width(), pagePicture->height(), PngFile::LargestSide));

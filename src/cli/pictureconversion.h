@@ -1,14 +1,18 @@
 #pragma once
 
 #include "cli/clioptions.h"
+#include "cli/loadedpicture.h"
+#include "cli/pageimage.h"
 #include "convert/glyph.h"
-#include "image/picturereader.h"
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace mosaiq {
+
+class PageRecord;
 
 // Where one picture's outputs go.
 struct PictureOutputs {
@@ -22,8 +26,10 @@ struct PictureOutputs {
 struct ConversionContext {
     std::FILE* pageStream = nullptr; // the page when it has no file
     std::function<void(const std::string&)> say; // one French message, no line end
-    std::function<Picture(const std::string&)> readPicture
-        = [](const std::string& path) { return readPictureNative(path); };
+    std::function<LoadedPicture(const std::string&)> readPicture;
+    // The page of a finished run as a picture, at a scale; null when it cannot be painted, the
+    // message then said.
+    std::function<std::unique_ptr<PageImage>(std::shared_ptr<const PageRecord>, int)> paintPage;
 };
 
 // Converts picture as options say into outputs. random is the generator of the run's random
