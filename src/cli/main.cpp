@@ -39,8 +39,10 @@ int main(int argc, char* argv[])
         return options.png ? mosaiq::ExitWrite : mosaiq::ExitPicture;
     }
     // A batch without the module converts its plain photos; the others say what is missing.
-    // A page of millions of cells goes out in large writes.
-    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
+    // A page of millions of cells goes out in large writes. The buffer is given: asked only for
+    // a size, the C library keeps a buffer of one page.
+    static char standardOutputBuffer[1 << 20];
+    std::setvbuf(stdout, standardOutputBuffer, _IOFBF, sizeof standardOutputBuffer);
     try {
         return mosaiq::runCli(options, stdout, stderr, pictures);
     } catch (const std::bad_alloc&) {

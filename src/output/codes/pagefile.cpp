@@ -26,8 +26,7 @@ bool PageFile::open(const std::string& path)
         return false;
     }
     m_owned = true;
-    // Rows can be megabytes long; a large buffer keeps the number of system calls down.
-    std::setvbuf(m_file, nullptr, _IOFBF, 1 << 20);
+    setBuffer();
     return true;
 }
 
@@ -49,8 +48,17 @@ bool PageFile::adopt(int descriptor)
         return false;
     }
     m_owned = true;
-    std::setvbuf(m_file, nullptr, _IOFBF, 1 << 20);
+    setBuffer();
     return true;
+}
+
+void PageFile::setBuffer()
+{
+    // A megabyte keeps the number of system calls down.
+    constexpr std::size_t Size = std::size_t(1) << 20;
+    if (!m_buffer)
+        m_buffer.reset(new char[Size]); // uninitialised: the stream fills it
+    std::setvbuf(m_file, m_buffer.get(), _IOFBF, Size);
 }
 
 void PageFile::refuse(std::string reason)

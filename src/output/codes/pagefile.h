@@ -3,6 +3,7 @@
 #include "convert/rowloop.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -50,7 +51,13 @@ public:
     std::string errorText() const;
 
 private:
+    // Gives an owned stream the large buffer.
+    void setBuffer();
+
     std::FILE* m_file = nullptr;
+    // Rows can be megabytes long: the stream writes through this buffer, which the C library
+    // would make one page long if asked for a size without its memory.
+    std::unique_ptr<char[]> m_buffer;
     bool m_owned = false;
     bool m_flushEachLine = false;
     int m_error = 0;
