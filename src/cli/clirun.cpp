@@ -12,6 +12,7 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err, const CliP
         return runBatch(options, err, pictures);
     ConversionContext context;
     context.pageStream = out;
+    context.pageInBackground = true;
     context.say = [err](const std::string& message) {
         std::fputs(message.c_str(), err);
         std::fputc('\n', err);

@@ -119,6 +119,8 @@ int convertPicture(const CliOptions& options, const std::string& picture,
     const bool toStream = outputs.page == "-";
     if (toStream) {
         streamOutput.attach(context.pageStream);
+        if (context.pageInBackground)
+            streamOutput.writeInBackground();
         page = &streamOutput;
     } else if (!outputs.page.empty()) {
         pageOutput = std::make_unique<OutputFile>(outputs.page);
@@ -126,6 +128,8 @@ int convertPicture(const CliOptions& options, const std::string& picture,
             say(pageOutput->failureText());
             return ExitWrite;
         }
+        if (context.pageInBackground)
+            pageOutput->file().writeInBackground();
         page = &pageOutput->file();
     }
     auto pageFailed = [&] {

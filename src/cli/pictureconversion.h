@@ -25,6 +25,9 @@ struct PictureOutputs {
 // What a conversion uses from whoever runs it: mosaiq-cli for one picture, or a batch job.
 struct ConversionContext {
     std::FILE* pageStream = nullptr; // the page when it has no file
+    // The page written on a thread of its own while the rows are made: for one picture at a
+    // time, not for a batch that keeps every core busy already.
+    bool pageInBackground = false;
     std::function<void(const std::string&)> say; // one French message, no line end
     std::function<LoadedPicture(const std::string&)> readPicture;
     // The page of a finished run as a picture, at a scale; null when it cannot be painted, the
