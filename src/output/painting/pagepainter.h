@@ -9,16 +9,15 @@
 #include <QSizeF>
 
 #include <array>
-
 #include <memory>
 
 namespace mosaiq {
 
 // Paints a page from its record, as the web engine shows it, into an image: only the part
 // asked for, so that the cost follows the image, not the page. Two ways: the text, laid out as
-// the web engine lays it out (see PageLayout) at any zoom; or the cells as square points of
-// their colours, the page as a picture. The image's device pixel ratio sets how sharp: at 2,
-// glyphs are drawn at twice the pixels. The native preview paints with it, and so can
+// the web engine lays it out (see PageLayout) at any zoom; or the cells as square points, each
+// as the page shows it from afar, the page as a picture. The image's device pixel ratio sets how
+// sharp: at 2, glyphs are drawn at twice the pixels. The native preview paints with it, and so can
 // mosaiq-cli (on Qt's offscreen platform) to save a page as a picture.
 class PagePainter {
 public:
