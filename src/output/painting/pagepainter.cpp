@@ -84,6 +84,14 @@ std::uint32_t PagePainter::inkShare(std::uint8_t b) const
     return std::uint32_t(share);
 }
 
+void PagePainter::makeInkShares() const
+{
+    for (int b = 0; b < 256; ++b) {
+        if (record().usesByte(std::uint8_t(b)))
+            inkShare(std::uint8_t(b));
+    }
+}
+
 std::array<std::uint32_t, 3> PagePainter::distantColour(PageRecord::Cell cell, bool square) const
 {
     const ColourValue colour = PageRecord::colourOf(cell);
@@ -214,6 +222,7 @@ QImage PagePainter::cellImage(int factor) const
 void PagePainter::averageCells(QImage& image, int factor, int first, int end) const
 {
     factor = std::max(factor, 1);
+    makeInkShares();
     const auto columns = std::size_t(image.width());
     // Sums of red, green and blue per block and the cells counted; the points of the grid that
     // a short row leaves empty count as background. Blocks at the grid's right and bottom edges
@@ -238,17 +247,23 @@ void PagePainter::averageCells(QImage& image, int factor, int first, int end) co
                 const auto block = std::size_t(column / factor);
                 const std::size_t count = std::min(
                     cells.size() - i, std::size_t((std::int64_t(block) + 1) * factor - column));
-                std::uint64_t red = 0, green = 0, blue = 0;
+                // Each cell's colour weighed by its ink, and the background by what the ink
+                // leaves of the cells.
+                std::uint64_t red = 0, green = 0, blue = 0, inked = 0;
                 for (std::size_t k = i; k < i + count; ++k) {
-                    const auto mixed = distantColour(cells[k], square);
-                    red += mixed[0];
-                    green += mixed[1];
-                    blue += mixed[2];
+                    const PageRecord::Cell cell = cells[k];
+                    const std::uint32_t ink
+                        = square ? 256 : std::uint32_t(m_inkShares[PageRecord::byteOf(cell)]);
+                    red += (cell & 0xFF) * ink;
+                    green += ((cell >> 8) & 0xFF) * ink;
+                    blue += ((cell >> 16) & 0xFF) * ink;
+                    inked += ink;
                 }
+                const std::uint64_t bare = 256 * std::uint64_t(count) - inked;
                 if (block < columns) {
-                    sums[block * 3] += red;
-                    sums[block * 3 + 1] += green;
-                    sums[block * 3 + 2] += blue;
+                    sums[block * 3] += red + bare * (background & 0xFF);
+                    sums[block * 3 + 1] += green + bare * ((background >> 8) & 0xFF);
+                    sums[block * 3 + 2] += blue + bare * ((background >> 16) & 0xFF);
                     counted[block] += std::int64_t(count);
                 }
                 i += count;

@@ -72,6 +72,8 @@ private:
     // The share of a letter cell that the glyph of byte b inks, in 256ths; made when first
     // asked, since a page uses few of the 256.
     std::uint32_t inkShare(std::uint8_t b) const;
+    // Makes the shares of every byte the page holds, for loops that cannot stop to make one.
+    void makeInkShares() const;
 
     // The first cell of row r in the grid of points.
     std::int64_t pointOffset(std::int64_t row) const;
