@@ -77,6 +77,8 @@ std::string moduleFailureText(std::string_view loaderError, std::string_view mod
     const std::size_t end = loaderError.find(cannotOpen);
     if (end != std::string_view::npos) {
         const std::string_view library = loaderError.substr(0, end);
+        if (library == modulePath)
+            return cli::moduleMissing(modulePath, cli::ModuleFileAbsent);
         for (const auto& [name, package] : Packages) {
             if (library == name)
                 return cli::libraryMissing(library, package);

@@ -65,6 +65,7 @@ TEST(PictureLoading, aMissingLibraryOrModuleIsNamedWithItsPackage)
     EXPECT_EQ(load.module, nullptr);
     EXPECT_NE(load.failure.find(NoModule), std::string::npos) << load.failure;
     EXPECT_NE(load.failure.find("« mosaiq »"), std::string::npos) << load.failure;
+    EXPECT_NE(load.failure.find("ce fichier n'existe pas"), std::string::npos) << load.failure;
     const std::string heif = mosaiq::moduleFailureText(
         "libheif.so.1: cannot open shared object file: No such file or directory", NoModule);
     EXPECT_NE(heif.find("apt install libheif1"), std::string::npos) << heif;
