@@ -47,7 +47,22 @@ bool PagePicture::save(const std::string& path, std::string& error)
         error = output.errorText();
         return false;
     }
-    PngFile png(output.file());
+    if (!write(output.file(), error))
+        return false;
+    if (!output.commit()) {
+        error = output.errorText();
+        return false;
+    }
+    return true;
+}
+
+bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bool (*stop)())
+{
+    if (!fits()) {
+        error = cli::pngTooLarge(m_width, m_height, PngFile::LargestSide);
+        return false;
+    }
+    PngFile png(file, threads);
     const auto lines = int(std::clamp<std::int64_t>(StripBytes / (m_width * 4), 1, m_height));
     QImage strip(int(m_width), lines, QImage::Format_RGB32);
     if (strip.isNull())
@@ -57,16 +72,14 @@ bool PagePicture::save(const std::string& path, std::string& error)
     // Each strip is painted from its top edge on, so glyphs that cross into it from the strip
     // above land on the same pixels as in one whole image.
     for (std::int64_t top = 0; written && top < m_height; top += lines) {
+        if (stop && stop())
+            return false;
         m_painter.paintText(strip, QPointF(0, double(top) / m_scale), 1.0, m_viewWidth);
         written = png.writeLines(strip.constBits(), strip.bytesPerLine(),
             int(std::min<std::int64_t>(lines, m_height - top)));
     }
     if (!written || !png.finish()) {
-        error = output.file().failed() ? output.file().errorText() : std::string(cli::PngFailed);
-        return false;
-    }
-    if (!output.commit()) {
-        error = output.errorText();
+        error = file.failed() ? file.errorText() : std::string(cli::PngFailed);
         return false;
     }
     return true;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "cli/outputfile.h"
+#include "convert/rowloop.h"
+#include "output/codes/blogcode.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace mosaiq {
+
+// One code written to its file as the rows come, under a temporary name until the run is over:
+// its opening style tags, each row's code, its closing tags. Nothing of it stays in memory but
+// the row being written, whatever the size of the picture.
+class StreamedCode : public RowSink {
+public:
+    // The code of one row, valid until the next call.
+    using RowText = std::function<std::string_view(const BuiltRow&)>;
+
+    StreamedCode(std::string path, CodeWrapping tags, RowText rowText);
+
+    // Opens the temporary file and writes the opening tags. False on failure.
+    bool open();
+    void rowBuilt(const BuiltRow& row) override;
+    bool failed() { return m_output.file().failed(); }
+    // Writes the closing tags and closes the file, still under its temporary name. False on
+    // failure.
+    bool finish();
+    // Puts the finished file under its name. False on failure.
+    bool commit() { return m_output.commit(); }
+
+    // The French reason for the first failure.
+    std::string errorText();
+    const std::string& path() const { return m_output.path(); }
+
+private:
+    OutputFile m_output;
+    CodeWrapping m_tags;
+    RowText m_rowText;
+};
+
+} // namespace mosaiq
