@@ -31,8 +31,13 @@ void catchInterruptions()
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a write blocked on a pipe returns, so the run can end.
     action.sa_flags = 0;
-    for (const int signal : { SIGINT, SIGTERM, SIGHUP })
-        sigaction(signal, &action, nullptr);
+    for (const int signal : { SIGINT, SIGTERM, SIGHUP }) {
+        // A signal ignored by whoever started the program (nohup, a background job of a script)
+        // stays ignored.
+        struct sigaction before = {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
+    }
 }
 
 WritingOutputs::WritingOutputs()

@@ -1,6 +1,7 @@
 #include "cli/pictureconversion.h"
 
 #include "cli/clirun.h"
+#include "cli/codewriter.h"
 #include "cli/interruption.h"
 #include "cli/outputfile.h"
 #include "cli/pagepicture.h"
@@ -24,21 +25,6 @@
 namespace mosaiq {
 
 namespace {
-
-    // Hands each row of the bracket code to the posts it is cut into.
-    class PostSink : public RowSink {
-    public:
-        PostSink(const BracketCode& code, PostStream& posts)
-            : m_code(code)
-            , m_posts(posts)
-        {
-        }
-        void rowBuilt(const BuiltRow&) override { m_posts.addRow(m_code.lastRow()); }
-
-    private:
-        const BracketCode& m_code;
-        PostStream& m_posts;
-    };
 
     // One picture's conversion in its steps: the checks, the reading, the grid, the run, which
     // writes every output as the rows come, and the committing, which puts them under their
@@ -113,7 +99,7 @@ namespace {
         std::optional<StreamedCode> m_htmlCode;
         std::optional<StreamedCode> m_blogCode;
         std::optional<PostStream> m_posts;
-        std::optional<PostSink> m_postSink;
+        std::optional<CodeWriter> m_writer;
         std::shared_ptr<PageRecord> m_record;
         std::optional<PagePicture> m_pagePicture;
         std::unique_ptr<OutputFile> m_pngOutput;
@@ -244,49 +230,40 @@ namespace {
 
     bool PictureConversion::codesFailed()
     {
-        return (m_htmlCode && m_htmlCode->failed()) || (m_blogCode && m_blogCode->failed())
-            || (m_posts && !m_posts->errorText().empty());
+        return m_writer && m_writer->failed();
     }
 
     int PictureConversion::run()
     {
         m_writing.emplace();
         const StyleFlags& style = m_options.style;
-        if (!m_outputs.htmlCode.empty()) {
-            m_htmlCode.emplace(m_outputs.htmlCode,
-                htmlCodeWrapping(style.bold, style.italic, style.centred),
-                [](const BuiltRow& row) { return row.html; });
-        }
+        if (!m_outputs.htmlCode.empty())
+            m_htmlCode.emplace(
+                m_outputs.htmlCode, htmlCodeWrapping(style.bold, style.italic, style.centred));
         if (!m_outputs.blogCode.empty() && m_options.bracketFromCells()) {
-            // Only the row being written is kept: the streams take it from there.
+            // Only the row being written is kept: the writer takes it from there.
             m_bracket.emplace(m_dialect, 0, false);
-            const BracketCode& bracket = *m_bracket;
-            m_blogCode.emplace(m_outputs.blogCode,
-                CodeWrapping { bracket.openingTags(style), bracket.closingTags(style) },
-                [&bracket](const BuiltRow&) { return bracket.lastRow(); });
-            if (m_options.split) {
-                m_posts.emplace(m_outputs.blogCode, bracket.openingTags(style),
-                    bracket.closingTags(style), m_dialect.postLimit, m_dialect.unit);
-                m_postSink.emplace(bracket, *m_posts);
-            }
+            const CodeWrapping tags { m_bracket->openingTags(style),
+                m_bracket->closingTags(style) };
+            m_blogCode.emplace(m_outputs.blogCode, tags);
+            if (m_options.split)
+                m_posts.emplace(m_outputs.blogCode, tags.opening, tags.closing, m_dialect.postLimit,
+                    m_dialect.unit);
         } else if (!m_outputs.blogCode.empty()) {
-            m_blogCode.emplace(m_outputs.blogCode,
-                blogCodeWrapping(style.bold, style.italic, style.centred),
-                [translated = std::string()](const BuiltRow& row) mutable {
-                    translated.clear();
-                    appendBlogCode(translated, row.html);
-                    return std::string_view(translated);
-                });
+            m_blogCode.emplace(
+                m_outputs.blogCode, blogCodeWrapping(style.bold, style.italic, style.centred));
         }
         if (!openOutputs())
             return ExitWrite;
         FixedSettings settings(m_input, style);
         RowLoop loop(m_start, settings, *m_page, m_random);
-        for (RowSink* sink : std::initializer_list<RowSink*> { m_bracket ? &*m_bracket : nullptr,
-                 m_blogCode ? &*m_blogCode : nullptr, m_postSink ? &*m_postSink : nullptr,
-                 m_htmlCode ? &*m_htmlCode : nullptr }) {
-            if (sink)
-                loop.addSink(*sink);
+        if (m_bracket)
+            loop.addSink(*m_bracket);
+        if (m_htmlCode || m_blogCode) {
+            m_writer.emplace(CodeWriter::Codes { m_htmlCode ? &*m_htmlCode : nullptr,
+                m_blogCode ? &*m_blogCode : nullptr, m_bracket ? &*m_bracket : nullptr,
+                m_posts ? &*m_posts : nullptr });
+            loop.addSink(*m_writer);
         }
         // The picture of the page keeps four bytes a cell until it is painted.
         if (!m_outputs.png.empty()) {
@@ -298,6 +275,8 @@ namespace {
             result = loop.step();
         if (interrupted())
             return ExitInterrupted;
+        if (m_writer)
+            m_writer->finish();
         if (result == LoopStep::Refused) {
             m_context.say(rowOutcomeMessage(loop.refusal()));
             return ExitRefused;

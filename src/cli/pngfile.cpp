@@ -1,5 +1,6 @@
 #include "cli/pngfile.h"
 
+#include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -80,31 +81,43 @@ namespace {
         }
     }
 
-    std::uint64_t signedSum(const std::uint8_t* bytes, std::size_t size)
+    // What a filtered byte counts for in the choice: its distance from zero, read as signed.
+    inline std::uint32_t weight(int filteredByte)
     {
-        std::uint64_t sum = 0;
-        for (std::size_t i = 0; i < size; ++i)
-            sum += bytes[i] < 128 ? bytes[i] : 256 - bytes[i];
-        return sum;
+        return std::uint32_t(std::abs(int(std::int8_t(std::uint8_t(filteredByte)))));
     }
 
-    // Filters line as libpng does by default: with the filter whose bytes, read as signed, have
-    // the smallest sum, the first in order on a tie. best receives the filter's number, then the
-    // bytes; candidate is room for the others.
-    void filterBest(const std::uint8_t* line, const std::uint8_t* above,
-        std::vector<std::uint8_t>& best, std::vector<std::uint8_t>& candidate)
+    // The filter libpng chooses by default: the one whose bytes weigh least, the first in order
+    // on a tie. Weighed in one pass over the line, without branches, so that the compiler can
+    // weigh many bytes at once.
+    [[gnu::optimize("O3"), gnu::noinline, gnu::target_clones("avx2", "default")]] int chooseFilter(
+        const std::uint8_t* line, const std::uint8_t* above, std::size_t size)
     {
-        const std::size_t size = best.size() - 1;
-        std::uint64_t bestSum = UINT64_MAX;
-        for (int filter = 0; filter < 5; ++filter) {
-            candidate[0] = std::uint8_t(filter);
-            filterLine(filter, line, above, candidate.data() + 1, size);
-            const std::uint64_t sum = signedSum(candidate.data() + 1, size);
-            if (sum < bestSum) {
-                bestSum = sum;
-                best.swap(candidate);
-            }
+        std::uint32_t sums[5] = {};
+        for (std::size_t i = 0; i < Bpp; ++i) {
+            sums[0] += weight(line[i]);
+            sums[1] += weight(line[i]);
+            sums[2] += weight(line[i] - above[i]);
+            sums[3] += weight(line[i] - (above[i] >> 1));
+            sums[4] += weight(line[i] - above[i]);
         }
+        std::uint32_t none = 0, sub = 0, up = 0, average = 0, nearest = 0;
+        for (std::size_t i = Bpp; i < size; ++i) {
+            const int x = line[i], a = line[i - Bpp], b = above[i], c = above[i - Bpp];
+            const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+            const int predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+            none += weight(x);
+            sub += weight(x - a);
+            up += weight(x - b);
+            average += weight(x - ((a + b) >> 1));
+            nearest += weight(x - predicted);
+        }
+        sums[0] += none;
+        sums[1] += sub;
+        sums[2] += up;
+        sums[3] += average;
+        sums[4] += nearest;
+        return int(std::min_element(sums, sums + 5) - sums);
     }
 
 } // namespace
@@ -164,25 +177,32 @@ void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride,
     const auto size = std::size_t(m_width * Bpp);
     std::vector<std::uint8_t> line(size);
     std::vector<std::uint8_t> previous(above, above + size);
-    std::vector<std::uint8_t> out(size + 1);
-    std::vector<std::uint8_t> candidate(size + 1);
-    z_stream z = {};
-    if (deflateInit2(&z, Level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-        share.failed = true;
-        return;
-    }
-    share.packed.resize(std::size_t(deflateBound(&z, uLong(size + 1) * uLong(end - begin))) + 16);
+    std::vector<std::uint8_t> filtered(size + 1);
+    std::vector<std::uint8_t> levelBuffer(ISAL_DEF_LVL1_DEFAULT);
+    isal_zstream z;
+    isal_deflate_init(&z);
+    z.level = Level;
+    z.level_buf = levelBuffer.data();
+    z.level_buf_size = std::uint32_t(levelBuffer.size());
+    z.gzip_flag = IGZIP_DEFLATE;
+    z.end_of_stream = 0;
+    // Room for incompressible lines and the blocks' own bytes.
+    const std::size_t input = (size + 1) * std::size_t(end - begin);
+    share.packed.resize(input + input / 8 + 65536);
     z.next_out = share.packed.data();
-    z.avail_out = uInt(share.packed.size());
+    z.avail_out = std::uint32_t(share.packed.size());
     uLong adler = adler32(0, nullptr, 0);
     for (int row = begin; row < end; ++row) {
         toRgb(first + std::int64_t(row) * stride, m_width, line.data());
-        filterBest(line.data(), previous.data(), out, candidate);
-        adler = adler32_z(adler, out.data(), out.size());
-        z.next_in = out.data();
-        z.avail_in = uInt(out.size());
+        const int filter = chooseFilter(line.data(), previous.data(), size);
+        filtered[0] = std::uint8_t(filter);
+        filterLine(filter, line.data(), previous.data(), filtered.data() + 1, size);
+        adler = adler32_z(adler, filtered.data(), filtered.size());
+        z.next_in = filtered.data();
+        z.avail_in = std::uint32_t(filtered.size());
         // Each share ends on a byte boundary after an empty stored block: the shares join up.
-        if (deflate(&z, row + 1 == end ? Z_SYNC_FLUSH : Z_NO_FLUSH) != Z_OK || z.avail_in != 0) {
+        z.flush = row + 1 == end ? SYNC_FLUSH : NO_FLUSH;
+        if (isal_deflate(&z) != COMP_OK || z.avail_in != 0 || z.avail_out == 0) {
             share.failed = true;
             break;
         }
@@ -190,8 +210,7 @@ void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride,
     }
     share.packed.resize(share.packed.size() - z.avail_out);
     share.adler = std::uint32_t(adler);
-    share.length = std::int64_t(out.size()) * (end - begin);
-    deflateEnd(&z);
+    share.length = std::int64_t(input);
 }
 
 bool PngFile::writeLines(const std::uint8_t* first, std::int64_t stride, int count)

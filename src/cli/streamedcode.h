@@ -1,28 +1,24 @@
 #pragma once
 
 #include "cli/outputfile.h"
-#include "convert/rowloop.h"
 #include "output/codes/blogcode.h"
 
-#include <functional>
 #include <string>
 #include <string_view>
 
 namespace mosaiq {
 
 // One code written to its file as the rows come, under a temporary name until the run is over:
-// its opening style tags, each row's code, its closing tags. Nothing of it stays in memory but
-// the row being written, whatever the size of the picture.
-class StreamedCode : public RowSink {
+// its opening style tags, each row's code, its closing tags. Nothing of it stays in memory,
+// whatever the size of the picture.
+class StreamedCode {
 public:
-    // The code of one row, valid until the next call.
-    using RowText = std::function<std::string_view(const BuiltRow&)>;
-
-    StreamedCode(std::string path, CodeWrapping tags, RowText rowText);
+    StreamedCode(std::string path, CodeWrapping tags);
 
     // Opens the temporary file and writes the opening tags. False on failure.
     bool open();
-    void rowBuilt(const BuiltRow& row) override;
+    // Adds the code of one or more rows. False once anything failed.
+    bool add(std::string_view rows) { return m_output.file().write(rows); }
     bool failed() { return m_output.file().failed(); }
     // Writes the closing tags and closes the file, still under its temporary name. False on
     // failure.
@@ -37,7 +33,6 @@ public:
 private:
     OutputFile m_output;
     CodeWrapping m_tags;
-    RowText m_rowText;
 };
 
 } // namespace mosaiq
