@@ -109,7 +109,7 @@ void CodeWriter::write(const Row& row)
         written = m_codes.blog->add(row.bracket) && written;
     }
     // A row too long for a post is not a failure of the writing: the run says so at its end.
-    if (m_codes.posts && !m_codes.posts->addRow(row.bracket) && !m_codes.posts->errorText().empty())
+    if (m_codes.posts && !m_codes.posts->addRow(row.bracket) && m_codes.posts->failed())
         written = false;
     if (!written)
         m_failed = true;

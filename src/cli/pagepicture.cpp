@@ -44,13 +44,15 @@ bool PagePicture::save(const std::string& path, std::string& error)
     }
     OutputFile output(path);
     if (!output.open()) {
-        error = output.errorText();
+        error = output.failureText();
         return false;
     }
-    if (!write(output.file(), error))
+    if (!write(output.file(), error)) {
+        error = output.failureText(error);
         return false;
+    }
     if (!output.commit()) {
-        error = output.errorText();
+        error = output.failureText();
         return false;
     }
     return true;
@@ -58,10 +60,6 @@ bool PagePicture::save(const std::string& path, std::string& error)
 
 bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bool (*stop)())
 {
-    if (!fits()) {
-        error = cli::pngTooLarge(m_width, m_height, PngFile::LargestSide);
-        return false;
-    }
     PngFile png(file, threads);
     const auto lines = int(std::clamp<std::int64_t>(StripBytes / (m_width * 4), 1, m_height));
     QImage strip(int(m_width), lines, QImage::Format_RGB32);

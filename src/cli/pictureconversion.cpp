@@ -26,6 +26,12 @@ namespace mosaiq {
 
 namespace {
 
+    // The page when another output took the standard output: made, and thrown away.
+    class NoPage : public PageSink {
+    public:
+        bool writeLine(std::string_view) override { return true; }
+    };
+
     // One picture's conversion in its steps: the checks, the reading, the grid, the run, which
     // writes every output as the rows come, and the committing, which puts them under their
     // names once all are complete.
@@ -64,7 +70,7 @@ namespace {
         int commit();
 
         bool openOutputs();
-        int writeFailed(const std::string& path, const std::string& reason);
+        int writeFailed(const std::string& message);
         int pageFailed();
         bool codesFailed();
         CodeMeasure measureOf(const ForumDialect* code) const
@@ -94,7 +100,8 @@ namespace {
         std::optional<WritingOutputs> m_writing;
         std::unique_ptr<OutputFile> m_pageOutput;
         PageFile m_streamPage;
-        PageFile* m_page = nullptr;
+        NoPage m_noPage;
+        PageSink* m_page = &m_noPage;
         std::optional<BracketCode> m_bracket;
         std::optional<StreamedCode> m_htmlCode;
         std::optional<StreamedCode> m_blogCode;
@@ -105,29 +112,18 @@ namespace {
         std::unique_ptr<OutputFile> m_pngOutput;
     };
 
-    bool toStream(const std::string& page)
-    {
-        return page.empty() || page == "-";
-    }
-
-    int PictureConversion::writeFailed(const std::string& path, const std::string& reason)
+    int PictureConversion::writeFailed(const std::string& message)
     {
         if (interrupted())
             return ExitInterrupted;
-        m_context.say(cli::cannotWriteFile(path, reason));
+        m_context.say(message);
         return ExitWrite;
     }
 
     int PictureConversion::pageFailed()
     {
-        if (!m_pageOutput) {
-            if (interrupted())
-                return ExitInterrupted;
-            m_context.say(cli::cannotWriteStandardOutput(m_page->errorText()));
-            return ExitWrite;
-        }
-        return writeFailed(
-            m_outputs.page, m_page->failed() ? m_page->errorText() : m_pageOutput->errorText());
+        return writeFailed(m_pageOutput ? m_pageOutput->failureText()
+                                        : cli::cannotWriteStandardOutput(m_streamPage.errorText()));
     }
 
     // The window's checks, in its order. The sizes default to the picture's, known only once it
@@ -201,10 +197,10 @@ namespace {
     // refuses the run before any work.
     bool PictureConversion::openOutputs()
     {
-        if (toStream(m_outputs.page)) {
+        if (m_outputs.page == "-") {
             m_streamPage.attach(m_context.pageStream);
             m_page = &m_streamPage;
-        } else {
+        } else if (!m_outputs.page.empty()) {
             m_pageOutput = std::make_unique<OutputFile>(m_outputs.page);
             m_page = &m_pageOutput->file();
             if (!m_pageOutput->open()) {
@@ -214,14 +210,14 @@ namespace {
         }
         for (auto* code : { &m_blogCode, &m_htmlCode }) {
             if (*code && !(*code)->open()) {
-                writeFailed((*code)->path(), (*code)->errorText());
+                writeFailed((*code)->failureText());
                 return false;
             }
         }
         if (!m_outputs.png.empty()) {
             m_pngOutput = std::make_unique<OutputFile>(m_outputs.png);
             if (!m_pngOutput->open()) {
-                writeFailed(m_outputs.png, m_pngOutput->errorText());
+                writeFailed(m_pngOutput->failureText());
                 return false;
             }
         }
@@ -283,11 +279,11 @@ namespace {
         }
         if (result == LoopStep::PageFailed)
             return pageFailed();
-        if (m_posts && !m_posts->errorText().empty())
-            return writeFailed(m_posts->failedPath(), m_posts->errorText());
+        if (m_posts && m_posts->failed())
+            return writeFailed(m_posts->failureText());
         for (auto* code : { &m_blogCode, &m_htmlCode }) {
             if (*code && (*code)->failed())
-                return writeFailed((*code)->path(), (*code)->errorText());
+                return writeFailed((*code)->failureText());
         }
         // A code that cannot be cut into posts refuses the run whole.
         if (m_posts && m_posts->rowTooLong()) {
@@ -315,33 +311,35 @@ namespace {
     {
         // Everything is complete and closed before anything takes its name: a failure here
         // leaves the earlier outputs as they were.
-        if (!m_page->close())
+        if (m_page == &m_streamPage ? !m_streamPage.close()
+                                    : m_pageOutput && !m_pageOutput->file().close())
             return pageFailed();
         for (auto* code : { &m_blogCode, &m_htmlCode }) {
             if (*code && !(*code)->finish())
-                return writeFailed((*code)->path(), (*code)->errorText());
+                return writeFailed((*code)->failureText());
         }
         if (m_posts && !m_posts->finish())
-            return writeFailed(m_posts->failedPath(), m_posts->errorText());
+            return writeFailed(m_posts->failureText());
         if (m_pagePicture) {
             std::string error;
             if (!m_pagePicture->write(m_pngOutput->file(), error, m_context.pngThreads, interrupted)
                 || !m_pngOutput->file().close())
-                return writeFailed(m_outputs.png, error.empty() ? m_pngOutput->errorText() : error);
+                return writeFailed(
+                    m_pngOutput->failureText(error.empty() ? m_pngOutput->errorText() : error));
         }
         if (m_pageOutput && !m_pageOutput->commit())
             return pageFailed();
         if (m_blogCode && !m_blogCode->commit())
-            return writeFailed(m_blogCode->path(), m_blogCode->errorText());
+            return writeFailed(m_blogCode->failureText());
         if (m_posts && !m_posts->commit())
-            return writeFailed(m_posts->failedPath(), m_posts->errorText());
+            return writeFailed(m_posts->failureText());
         if (m_posts && m_posts->parts() > 0)
             m_context.say(cli::codeSplit(
                 m_posts->parts(), m_posts->partPath(1), m_posts->partPath(m_posts->parts())));
         if (m_htmlCode && !m_htmlCode->commit())
-            return writeFailed(m_htmlCode->path(), m_htmlCode->errorText());
+            return writeFailed(m_htmlCode->failureText());
         if (m_pngOutput && !m_pngOutput->commit())
-            return writeFailed(m_outputs.png, m_pngOutput->errorText());
+            return writeFailed(m_pngOutput->failureText());
         return ExitOk;
     }
 

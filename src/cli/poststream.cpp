@@ -21,7 +21,7 @@ std::string PostStream::partPath(std::size_t number) const
 
 bool PostStream::addRow(std::string_view row)
 {
-    if (m_rowTooLong || !m_error.empty())
+    if (m_rowTooLong || failed())
         return false;
     ++m_rows;
     const std::size_t rowSize = sizeIn(row, m_unit);
@@ -49,8 +49,7 @@ bool PostStream::closePart()
         && output->file().write(m_part) && output->file().write(m_closing)
         && output->file().close();
     if (!written) {
-        m_failedPath = output->path();
-        m_error = output->file().failed() ? output->file().errorText() : output->errorText();
+        m_failure = output->failureText();
         return false;
     }
     m_parts.push_back(std::move(output));
@@ -59,7 +58,7 @@ bool PostStream::closePart()
 
 bool PostStream::finish()
 {
-    if (m_rowTooLong || !m_error.empty())
+    if (m_rowTooLong || failed())
         return false;
     // A code that never filled a post needs no cutting.
     return m_parts.empty() || closePart();
@@ -69,8 +68,7 @@ bool PostStream::commit()
 {
     for (const auto& part : m_parts) {
         if (!part->commit()) {
-            m_failedPath = part->path();
-            m_error = part->errorText();
+            m_failure = part->failureText();
             return false;
         }
     }

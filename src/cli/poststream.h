@@ -33,9 +33,9 @@ public:
     std::size_t parts() const { return m_parts.size(); }
     // The number (from 1) of the first row too long for a post even alone; 0 when none was.
     std::int64_t rowTooLong() const { return m_rowTooLong; }
-    // The path that failed and the French reason, after a failure.
-    std::string failedPath() const { return m_failedPath; }
-    std::string errorText() const { return m_error; }
+    // Whether writing a post failed, and the French message naming it.
+    bool failed() const { return !m_failure.empty(); }
+    const std::string& failureText() const { return m_failure; }
     std::string partPath(std::size_t number) const;
 
 private:
@@ -52,8 +52,7 @@ private:
     std::int64_t m_rows = 0;
     std::int64_t m_rowTooLong = 0;
     std::vector<std::unique_ptr<OutputFile>> m_parts;
-    std::string m_failedPath;
-    std::string m_error;
+    std::string m_failure;
 };
 
 } // namespace mosaiq

@@ -18,9 +18,4 @@ bool StreamedCode::finish()
     return m_output.file().write(m_tags.closing) && m_output.file().close();
 }
 
-std::string StreamedCode::errorText()
-{
-    return m_output.file().failed() ? m_output.file().errorText() : m_output.errorText();
-}
-
 } // namespace mosaiq

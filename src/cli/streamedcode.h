@@ -26,8 +26,8 @@ public:
     // Puts the finished file under its name. False on failure.
     bool commit() { return m_output.commit(); }
 
-    // The French reason for the first failure.
-    std::string errorText();
+    // The French message for the first failure, naming the file.
+    std::string failureText() const { return m_output.failureText(); }
     const std::string& path() const { return m_output.path(); }
 
 private:
