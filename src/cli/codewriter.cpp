@@ -5,6 +5,8 @@
 #include "output/codes/blogcode.h"
 #include "output/codes/bracketcode.h"
 
+#include <new>
+
 namespace mosaiq {
 
 namespace {
@@ -47,6 +49,9 @@ void CodeWriter::finish()
     m_changed.notify_all();
     if (m_thread.joinable())
         m_thread.join();
+    // Told where the run can tell the user.
+    if (m_outOfMemory)
+        throw std::bad_alloc();
 }
 
 void CodeWriter::rowBuilt(const BuiltRow& row)
@@ -87,8 +92,14 @@ void CodeWriter::work()
         Row row = std::move(m_queue.front());
         m_queue.pop_front();
         lock.unlock();
-        if (!m_failed.load())
-            write(row);
+        if (!m_failed.load()) {
+            try {
+                write(row);
+            } catch (const std::bad_alloc&) {
+                m_outOfMemory = true;
+                m_failed = true;
+            }
+        }
         lock.lock();
         m_queuedBytes -= row.html.size() + row.bracket.size();
         m_spare.push_back(std::move(row));

@@ -39,7 +39,8 @@ public:
     void rowBuilt(const BuiltRow& row) override;
     // Whether a write failed; the run then ends. Safe from the run's thread.
     bool failed() const { return m_failed.load(); }
-    // Waits until every queued row is written, and stops the thread.
+    // Waits until every queued row is written, and stops the thread. Throws std::bad_alloc when
+    // the writer ran out of memory.
     void finish();
 
 private:
@@ -61,6 +62,7 @@ private:
     bool m_closing = false;
     bool m_discard = false;
     std::atomic<bool> m_failed { false };
+    bool m_outOfMemory = false; // read once the thread has ended
     std::thread m_thread;
 };
 
