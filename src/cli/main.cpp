@@ -17,7 +17,21 @@ int main(int argc, char* argv[])
 {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const mosaiq::CliParse parse = mosaiq::parseCliOptions(arguments);
-    // Answered before Qt starts, which costs more than the answer.
+    // Image format plugins are found through the application object; no display is needed. The
+    // picture of the page needs fonts, hence Qt's GUI, which starts offscreen unless the user
+    // chose a platform: a terminal without a display must do.
+    // Outlives the application, which may use it until it goes.
+    std::unique_ptr<mosaiq::RuntimeFolder> runtimeFolder;
+    std::unique_ptr<QCoreApplication> application;
+    if (parse.error.empty() && parse.options.png && !parse.options.help && !parse.options.version) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        runtimeFolder = std::make_unique<mosaiq::RuntimeFolder>();
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    mosaiq::setUpPictureReading();
     if (parse.options.help) {
         std::fputs(mosaiq::cli::HelpText, stdout);
         return 0;
@@ -30,21 +44,6 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", parse.error.c_str());
         return mosaiq::ExitRefused;
     }
-    // Image format plugins are found through the application object; no display is needed. The
-    // picture of the page needs fonts, hence Qt's GUI, which starts offscreen unless the user
-    // chose a platform: a terminal without a display must do.
-    // Outlives the application, which may use it until it goes.
-    std::unique_ptr<mosaiq::RuntimeFolder> runtimeFolder;
-    std::unique_ptr<QCoreApplication> application;
-    if (parse.options.png) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        runtimeFolder = std::make_unique<mosaiq::RuntimeFolder>();
-        application = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        application = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    mosaiq::setUpPictureReading();
     // A page of millions of cells goes out in large writes.
     std::setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
     mosaiq::catchInterruptions();
