@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <thread>
 
@@ -237,10 +238,15 @@ bool PngFile::writeLines(const std::uint8_t* first, std::int64_t stride, int cou
             const int end = std::min(count, begin + perShare);
             // The line above the share's first, as RGB: the last of the previous batch for the
             // first share.
-            std::vector<std::uint8_t> above = m_lastLine;
-            if (begin > 0)
-                toRgb(first + std::int64_t(begin - 1) * stride, m_width, above.data());
-            pack(parts[std::size_t(s)], first, stride, begin, end, above.data());
+            try {
+                std::vector<std::uint8_t> above = m_lastLine;
+                if (begin > 0)
+                    toRgb(first + std::int64_t(begin - 1) * stride, m_width, above.data());
+                pack(parts[std::size_t(s)], first, stride, begin, end, above.data());
+            } catch (const std::bad_alloc&) {
+                parts[std::size_t(s)].failed = true;
+                m_outOfMemory = true;
+            }
         }
     };
     std::vector<std::thread> helpers;

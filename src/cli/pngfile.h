@@ -2,6 +2,7 @@
 
 #include "output/codes/pagefile.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +30,8 @@ public:
     // Writes the end of the picture; false on failure or when fewer lines than its height were
     // written.
     bool finish();
+    // Whether a failure was for want of memory.
+    bool outOfMemory() const { return m_outOfMemory; }
 
 private:
     struct Share {
@@ -49,6 +52,7 @@ private:
     std::uint32_t m_adler = 1; // of the filtered lines so far
     std::vector<std::uint8_t> m_lastLine; // the last line written, as RGB
     bool m_failed = false;
+    std::atomic<bool> m_outOfMemory { false };
 };
 
 } // namespace mosaiq
