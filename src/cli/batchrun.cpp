@@ -272,6 +272,9 @@ int runBatch(const CliOptions& options, std::FILE* err)
                 firstFailure = exit;
         }
     }
+    // A stopped batch has no summary: the signal ends the program, as it would any other.
+    if (interrupted())
+        return ExitInterrupted;
     reporter.finish(cli::batchSummary(jobs.size(), converted, failed, duplicates));
     return firstFailure;
 }
