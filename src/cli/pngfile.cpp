@@ -130,12 +130,35 @@ namespace {
         return int(std::min_element(sums, sums + 5) - sums);
     }
 
+    // ISA-L picks the code for this processor the first time each of its functions runs,
+    // storing the choice where every thread reads it: made once, before any thread packs.
+    void chooseDeflateCode()
+    {
+        static const bool chosen = [] {
+            std::vector<std::uint8_t> level(ISAL_DEF_LVL1_DEFAULT), out(256);
+            std::uint8_t in[16] = {};
+            isal_zstream z;
+            isal_deflate_init(&z);
+            z.level = Level;
+            z.level_buf = level.data();
+            z.level_buf_size = std::uint32_t(level.size());
+            z.next_in = in;
+            z.avail_in = sizeof in;
+            z.next_out = out.data();
+            z.avail_out = std::uint32_t(out.size());
+            z.flush = SYNC_FLUSH;
+            return isal_deflate(&z) == COMP_OK;
+        }();
+        (void)chosen;
+    }
+
 } // namespace
 
 PngFile::PngFile(PageFile& file, unsigned threads)
     : m_file(file)
     , m_threads(threads ? threads : std::max(1u, std::thread::hardware_concurrency()))
 {
+    chooseDeflateCode();
 }
 
 bool PngFile::writeChunk(const char* type, const std::uint8_t* data, std::size_t size)
