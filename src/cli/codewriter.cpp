@@ -58,7 +58,15 @@ void CodeWriter::rowBuilt(const BuiltRow& row)
 {
     if (m_failed.load())
         return;
-    const bool html = m_codes.html || (m_codes.blog && !m_codes.bracket);
+    // The HTML code is written here, beside the page: the translation of the blog code is the
+    // larger work, and the writer's alone.
+    if (m_codes.html && !m_codes.html->add(row.html)) {
+        m_failed = true;
+        return;
+    }
+    const bool html = m_codes.blog && !m_codes.bracket;
+    if (!html && !m_codes.bracket)
+        return;
     const std::size_t bytes
         = (html ? row.html.size() : 0) + (m_codes.bracket ? m_codes.bracket->lastRow().size() : 0);
     std::unique_lock lock(m_mutex);
@@ -110,8 +118,6 @@ void CodeWriter::work()
 void CodeWriter::write(const Row& row)
 {
     bool written = true;
-    if (m_codes.html)
-        written = m_codes.html->add(row.html);
     if (m_codes.blog && !m_codes.bracket) {
         m_translated.clear();
         appendBlogCode(m_translated, row.html);

@@ -17,10 +17,10 @@ class BracketCode;
 class PostStream;
 class StreamedCode;
 
-// Writes the codes of a run on a thread of its own while the run makes the next rows and writes
-// the page: the HTML code, the blog code (translated from the HTML rows, or the bracket code's
-// rows) and its posts. Each row is copied and queued; the queue holds a few megabytes at most,
-// the run waiting when the disk falls behind.
+// Writes the codes of a run: the HTML code as each row comes, and on a thread of its own, while
+// the run makes the next rows and writes the page, the blog code (translated from the HTML rows,
+// or the bracket code's rows) and its posts. Each row for the thread is copied and queued; the
+// queue holds a few megabytes at most, the run waiting when the disk falls behind.
 class CodeWriter : public RowSink {
 public:
     struct Codes {
