@@ -1,6 +1,7 @@
 #include "cli/clioptions.h"
 #include "cli/clipictures.h"
 #include "cli/clirun.h"
+#include "cli/interruption.h"
 #include "cli/moduleloader.h"
 #include "wording/cliwords.h"
 
@@ -43,8 +44,11 @@ int main(int argc, char* argv[])
     // a size, the C library keeps a buffer of one page.
     static char standardOutputBuffer[1 << 20];
     std::setvbuf(stdout, standardOutputBuffer, _IOFBF, sizeof standardOutputBuffer);
+    mosaiq::catchInterruptions();
     try {
-        return mosaiq::runCli(options, stdout, stderr, pictures);
+        const int exit = mosaiq::runCli(options, stdout, stderr, pictures);
+        mosaiq::endIfInterrupted();
+        return exit;
     } catch (const std::bad_alloc&) {
         // The output files asked for were removed on the way out; only the page on standard
         // output may be cut short.

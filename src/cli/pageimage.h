@@ -5,6 +5,8 @@
 
 namespace mosaiq {
 
+class PageFile;
+
 // The page as a picture (--png), painted by the module of pictures, which alone loads Qt.
 class PageImage {
 public:
@@ -15,9 +17,12 @@ public:
     virtual std::int64_t height() const = 0;
     // Whether a PNG of that size can be written and read back.
     virtual bool fits() const = 0;
-    // Writes the picture to path ("-": the standard output), whole or not at all. False on
-    // failure, error then holding the French message.
-    virtual bool save(const std::string& path, std::string& error) = 0;
+    // Writes the picture, which fits(), into file, a strip at a time, compressed on threads (0:
+    // every core), unless stop() turns true between strips. False on failure or stop, error then
+    // holding the French reason.
+    virtual bool write(
+        PageFile& file, std::string& error, unsigned threads = 0, bool (*stop)() = nullptr)
+        = 0;
 };
 
 } // namespace mosaiq

@@ -33,6 +33,7 @@ struct ConversionContext {
     // The page of a finished run as a picture, at a scale; null when it cannot be painted, the
     // message then said.
     std::function<std::unique_ptr<PageImage>(std::shared_ptr<const PageRecord>, int)> paintPage;
+    unsigned pngThreads = 0; // the threads that compress a PNG; 0: every core
 };
 
 // Converts picture as options say into outputs. random is the generator of the run's random
