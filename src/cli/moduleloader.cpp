@@ -13,16 +13,17 @@ namespace mosaiq {
 namespace {
 
     // The libraries the module links that a system may lack, with their Debian packages: those
-    // of the pictures, and Qt's GUI with what it loads.
-    constexpr std::array<std::pair<std::string_view, std::string_view>, 18> Packages { {
+    // of the pictures and of the PNG, and Qt's GUI with what it loads.
+    constexpr std::array<std::pair<std::string_view, std::string_view>, 19> Packages { {
         { "libQt6Gui.so.6", "libqt6gui6" },
         { "libQt6Core.so.6", "libqt6core6" },
         { "libQt6DBus.so.6", "libqt6dbus6" },
         { "libheif.so.1", "libheif1" },
         { "libtiff.so.6", "libtiff6" },
         { "liblcms2.so.2", "liblcms2-2" },
-        { "libpng16.so.16", "libpng16-16" },
+        { "libisal.so.2", "libisal2" },
         { "libjpeg.so.62", "libjpeg62-turbo" },
+        { "libpng16.so.16", "libpng16-16" },
         { "libz.so.1", "zlib1g" },
         { "libEGL.so.1", "libegl1" },
         { "libOpenGL.so.0", "libopengl0" },
