@@ -20,6 +20,10 @@ set(MOSAIQ_DATA_OUT ${PROJECT_BINARY_DIR}/data)
 set(MOSAIQ_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/mosaiq)
 
 install(TARGETS mosaiq mosaiq-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# What mosaiq-cli loads only for the jobs that need it, where it looks from its own folder.
+# A library, not a program: not executable, as Debian wants it.
+install(TARGETS mosaiq_cli_pictures LIBRARY DESTINATION ${MOSAIQ_PICTURE_MODULE_DIR}
+    PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 # Menu entry, metadata and icon.
 install(FILES ${MOSAIQ_DATA}/${MOSAIQ_APP_ID}.desktop

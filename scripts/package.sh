@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package build-package/mosaiq_<version>_amd64.deb with CPack: a release build
-# with Debian's hardening flags, only the two programs and their documents, stripped. Then
-# lintian reads it (when it is installed): an error fails. Prints the package's path last.
+# with Debian's hardening flags, only the two programs, mosaiq-cli's module and their documents,
+# stripped. Then lintian reads it (when it is installed): an error fails. Prints the package's
+# path last.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-package"
@@ -11,7 +12,8 @@ export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DMOSAIQ_BENCH=OFF \
     -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
-    -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+    -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+    -DCMAKE_MODULE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target mosaiq mosaiq-cli mosaiq_data >"$build/build.log" 2>&1 || {
     tail -n 40 "$build/build.log" >&2
     exit 1

@@ -181,7 +181,7 @@ std::string pngPathOf(const BatchJob& job)
     return job.outputBase + ".png";
 }
 
-int runBatch(const CliOptions& options, std::FILE* err)
+int runBatch(const CliOptions& options, std::FILE* err, const CliPictures& pictures)
 {
     if (const std::string problem = outputDirProblem(options.outputDir); !problem.empty()) {
         std::fputs((problem + "\n").c_str(), err);
@@ -233,8 +233,7 @@ int runBatch(const CliOptions& options, std::FILE* err)
         // Pictures are read, converted and painted side by side: nothing is shared.
         ConversionContext context;
         context.say = say;
-        context.readPicture
-            = [&](const std::string& path) { return readPictureNative(path, readingThreads); };
+        serveConversion(context, pictures, readingThreads);
         context.pngThreads = pngThreads;
         // Each picture draws its random glyphs as a single call on it would.
         RandomGlyphs random;

@@ -8,6 +8,8 @@
 
 namespace mosaiq {
 
+class CliPictures;
+
 // One picture of a batch and the names of its outputs.
 struct BatchJob {
     std::string picture;
@@ -29,9 +31,9 @@ std::string blogCodePathOf(const BatchJob& job);
 std::string pngPathOf(const BatchJob& job);
 
 // Converts every picture of options into options.outputDir, options.jobs at a time, each exactly
-// as a single call would (its own fresh random generator). Bad pictures are reported and
-// skipped; a progress line shows on a terminal, a summary at the end. Returns the CliExit of the
-// first picture that failed, in the order given, or ExitOk.
-int runBatch(const CliOptions& options, std::FILE* err);
+// as a single call would (its own fresh random generator), reading through pictures. Bad pictures
+// are reported and skipped; a progress line shows on a terminal, a summary at the end. Returns the
+// CliExit of the first picture that failed, in the order given, or ExitOk.
+int runBatch(const CliOptions& options, std::FILE* err, const CliPictures& pictures);
 
 } // namespace mosaiq

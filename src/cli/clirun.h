@@ -2,9 +2,14 @@
 
 #include "cli/clioptions.h"
 
+#include "image/readingthreads.h"
+
 #include <cstdio>
 
 namespace mosaiq {
+
+class CliPictures;
+struct ConversionContext;
 
 // Exit codes of mosaiq-cli.
 enum CliExit : int {
@@ -18,10 +23,14 @@ enum CliExit : int {
     ExitInterrupted = 130,
 };
 
-// Converts the picture as the options say, streaming the page row by row to its file or to
-// out; or, with an output folder, every picture into it (see runBatch). Messages go to err, in
-// French. Returns a CliExit value. An output file asked for is either written whole or not left
-// behind at all.
-int runCli(const CliOptions& options, std::FILE* out, std::FILE* err);
+// Converts the picture as the options say, read through pictures, streaming the page row by
+// row to its file or to out; or, with an output folder, every picture into it (see runBatch).
+// Messages go to err, in French. Returns a CliExit value. An output file asked for is either
+// written whole or not left behind at all.
+int runCli(const CliOptions& options, std::FILE* out, std::FILE* err, const CliPictures& pictures);
+
+// Has context read pictures and paint pages through pictures, the reads taking threads.
+void serveConversion(
+    ConversionContext& context, const CliPictures& pictures, ReadingThreads threads);
 
 } // namespace mosaiq

@@ -1,37 +1,19 @@
 #include "cli/clioptions.h"
+#include "cli/clipictures.h"
 #include "cli/clirun.h"
 #include "cli/interruption.h"
-#include "cli/runtimefolder.h"
-#include "image/picturereader.h"
+#include "cli/moduleloader.h"
 #include "wording/cliwords.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
-
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
-#include <memory>
 #include <new>
 
 int main(int argc, char* argv[])
 {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const mosaiq::CliParse parse = mosaiq::parseCliOptions(arguments);
-    // Image format plugins are found through the application object; no display is needed. The
-    // picture of the page needs fonts, hence Qt's GUI, which starts offscreen unless the user
-    // chose a platform: a terminal without a display must do.
-    // Outlives the application, which may use it until it goes.
-    std::unique_ptr<mosaiq::RuntimeFolder> runtimeFolder;
-    std::unique_ptr<QCoreApplication> application;
-    if (parse.error.empty() && parse.options.png && !parse.options.help && !parse.options.version) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        runtimeFolder = std::make_unique<mosaiq::RuntimeFolder>();
-        application = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        application = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    mosaiq::setUpPictureReading();
     if (parse.options.help) {
         std::fputs(mosaiq::cli::HelpText, stdout);
         return 0;
@@ -44,11 +26,27 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", parse.error.c_str());
         return mosaiq::ExitRefused;
     }
-    // A page of millions of cells goes out in large writes.
-    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
+    // The user's locale, as Qt takes it when it starts.
+    std::setlocale(LC_ALL, "");
+    // Qt and the libraries of the other kinds of picture load only for the jobs that need them:
+    // they take longer to load than a plain photo takes to convert.
+    mosaiq::CliPictures pictures(mosaiq::pictureModulePath());
+    const mosaiq::CliOptions& options = parse.options;
+    const bool needed = options.png
+        || !std::all_of(options.pictures.begin(), options.pictures.end(),
+            [](const std::string& picture) { return mosaiq::CliPictures::readsAlone(picture); });
+    if (needed && !pictures.loadModule(argc, argv, options.png) && !options.batch()) {
+        std::fprintf(stderr, "%s\n", pictures.failure().c_str());
+        return options.png ? mosaiq::ExitWrite : mosaiq::ExitPicture;
+    }
+    // A batch without the module converts its plain photos; the others say what is missing.
+    // A page of millions of cells goes out in large writes. The buffer is given: asked only for
+    // a size, the C library keeps a buffer of one page.
+    static char standardOutputBuffer[1 << 20];
+    std::setvbuf(stdout, standardOutputBuffer, _IOFBF, sizeof standardOutputBuffer);
     mosaiq::catchInterruptions();
     try {
-        const int exit = mosaiq::runCli(parse.options, stdout, stderr);
+        const int exit = mosaiq::runCli(options, stdout, stderr, pictures);
         mosaiq::endIfInterrupted();
         return exit;
     } catch (const std::bad_alloc&) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/pageimage.h"
 #include "output/codes/pagefile.h"
 #include "output/painting/pagepainter.h"
 
@@ -15,16 +16,16 @@ namespace mosaiq {
 // costs a few tens of megabytes whatever the size of the picture. Needs a QGuiApplication
 // (fonts); the offscreen platform will do. Each one paints with a font of its own: pictures of a
 // batch are painted on its threads side by side.
-class PagePicture {
+class PagePicture : public PageImage {
 public:
     // scale: device pixels per CSS pixel (1: the page at 100 %; 2: as sharp at twice the size).
     PagePicture(std::shared_ptr<const PageRecord> record, int scale);
 
     // The picture's size in pixels.
-    std::int64_t width() const { return m_width; }
-    std::int64_t height() const { return m_height; }
+    std::int64_t width() const override { return m_width; }
+    std::int64_t height() const override { return m_height; }
     // Whether a PNG of that size can be written and read back (see PngFile::LargestSide).
-    bool fits() const;
+    bool fits() const override;
 
     // Writes the picture to path ("-": the standard output), whole or not at all. False on
     // failure, error then holding the French message.
@@ -32,7 +33,8 @@ public:
     // Writes the picture, which fits(), into file, a strip at a time, compressed on threads (0:
     // every core), unless stop() turns true between strips. False on failure or stop, error then
     // holding the French reason.
-    bool write(PageFile& file, std::string& error, unsigned threads = 0, bool (*stop)() = nullptr);
+    bool write(PageFile& file, std::string& error, unsigned threads = 0,
+        bool (*stop)() = nullptr) override;
 
 private:
     PagePainter m_painter;

@@ -4,7 +4,6 @@
 #include "cli/codewriter.h"
 #include "cli/interruption.h"
 #include "cli/outputfile.h"
-#include "cli/pagepicture.h"
 #include "cli/pngfile.h"
 #include "cli/poststream.h"
 #include "cli/streamedcode.h"
@@ -86,7 +85,7 @@ namespace {
         const ForumDialect& m_dialect;
 
         StartFields m_fields;
-        Picture m_loaded;
+        LoadedPicture m_loaded;
         std::u32string m_characters;
         RunStart m_start;
         RowInput m_input;
@@ -108,7 +107,7 @@ namespace {
         std::optional<PostStream> m_posts;
         std::optional<CodeWriter> m_writer;
         std::shared_ptr<PageRecord> m_record;
-        std::optional<PagePicture> m_pagePicture;
+        std::unique_ptr<PageImage> m_pagePicture;
         std::unique_ptr<OutputFile> m_pngOutput;
     };
 
@@ -147,8 +146,7 @@ namespace {
     {
         m_loaded = m_context.readPicture(m_picture);
         if (m_loaded.isNull()) {
-            m_context.say(
-                cli::cannotReadPicture(m_picture, pictureErrorText(m_loaded).toStdString()));
+            m_context.say(cli::cannotReadPicture(m_picture, m_loaded.failure));
             return m_loaded.error == PictureError::TooLarge ? ExitMemory : ExitPicture;
         }
         m_start.glyphSource = m_options.glyphSource;
@@ -159,15 +157,15 @@ namespace {
         m_characters = decodeUtf8(m_options.characters);
         m_input.mode = m_options.mode;
         m_input.definedCharacters = m_characters;
-        m_input.picture = m_loaded.pixels();
+        m_input.picture = m_loaded.pixels;
         m_randomAtStart = m_random;
         return ExitOk;
     }
 
     int PictureConversion::chooseGrid()
     {
-        m_columns = m_options.columns.value_or(std::to_string(m_loaded.image.width()));
-        m_rows = m_options.rows.value_or(std::to_string(m_loaded.image.height()));
+        m_columns = m_options.columns.value_or(std::to_string(m_loaded.pixels.width));
+        m_rows = m_options.rows.value_or(std::to_string(m_loaded.pixels.height));
         if (const auto limit = m_options.fitLimit) {
             // The bracket code when it is written, else the HTML code.
             const FitResult fit
@@ -199,6 +197,8 @@ namespace {
     {
         if (m_outputs.page == "-") {
             m_streamPage.attach(m_context.pageStream);
+            if (m_context.pageInBackground)
+                m_streamPage.writeInBackground();
             m_page = &m_streamPage;
         } else if (!m_outputs.page.empty()) {
             m_pageOutput = std::make_unique<OutputFile>(m_outputs.page);
@@ -207,6 +207,8 @@ namespace {
                 pageFailed();
                 return false;
             }
+            if (m_context.pageInBackground)
+                m_pageOutput->file().writeInBackground();
         }
         for (auto* code : { &m_blogCode, &m_htmlCode }) {
             if (*code && !(*code)->open()) {
@@ -297,7 +299,9 @@ namespace {
         // So does a picture too large to save.
         if (m_record) {
             m_record->setComplete();
-            m_pagePicture.emplace(std::move(m_record), m_options.scale);
+            m_pagePicture = m_context.paintPage(std::move(m_record), m_options.scale);
+            if (!m_pagePicture)
+                return ExitWrite;
             if (!m_pagePicture->fits()) {
                 m_context.say(cli::pngTooLarge(
                     m_pagePicture->width(), m_pagePicture->height(), PngFile::LargestSide));

@@ -1,14 +1,18 @@
 #pragma once
 
 #include "cli/clioptions.h"
+#include "cli/loadedpicture.h"
+#include "cli/pageimage.h"
 #include "convert/glyph.h"
-#include "image/picturereader.h"
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace mosaiq {
+
+class PageRecord;
 
 // Where one picture's outputs go.
 struct PictureOutputs {
@@ -21,9 +25,14 @@ struct PictureOutputs {
 // What a conversion uses from whoever runs it: mosaiq-cli for one picture, or a batch job.
 struct ConversionContext {
     std::FILE* pageStream = nullptr; // the page when it has no file
+    // The page written on a thread of its own while the rows are made: for one picture at a
+    // time, not for a batch that keeps every core busy already.
+    bool pageInBackground = false;
     std::function<void(const std::string&)> say; // one French message, no line end
-    std::function<Picture(const std::string&)> readPicture
-        = [](const std::string& path) { return readPictureNative(path); };
+    std::function<LoadedPicture(const std::string&)> readPicture;
+    // The page of a finished run as a picture, at a scale; null when it cannot be painted, the
+    // message then said.
+    std::function<std::unique_ptr<PageImage>(std::shared_ptr<const PageRecord>, int)> paintPage;
     unsigned pngThreads = 0; // the threads that compress a PNG; 0: every core
 };
 

@@ -3,11 +3,11 @@
 #include "image/bandpipeline.h"
 #include "image/colourconversion.h"
 #include "image/picturememory.h"
+#include "jpeg/rowplacement.h"
 
 #include <array>
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 #include <jpeglib.h>
 #include <optional>
 #include <vector>
@@ -39,44 +39,6 @@ namespace {
         jpeg_decompress_struct info;
         ErrorManager errors;
     };
-
-    // Writes rows first..first+count of the stored picture (width x height), held in band, where
-    // the EXIF orientation puts them in the turned picture.
-    void place(const uchar* band, qsizetype bandStride, int first, int count, int width, int height,
-        int orientation, QImage& picture)
-    {
-        auto* bits = reinterpret_cast<quint32*>(picture.bits());
-        const qsizetype stride = picture.bytesPerLine() / 4;
-        if (orientation <= 4) {
-            const bool mirror = orientation == 2 || orientation == 3;
-            const bool flip = orientation == 3 || orientation == 4;
-            for (int r = 0; r < count; ++r) {
-                const auto* from = reinterpret_cast<const quint32*>(band + r * bandStride);
-                const int y = first + r;
-                quint32* to = bits + (flip ? height - 1 - y : y) * stride;
-                if (!mirror) {
-                    std::memcpy(to, from, size_t(width) * 4);
-                } else {
-                    for (int x = 0; x < width; ++x)
-                        to[width - 1 - x] = from[x];
-                }
-            }
-            return;
-        }
-        // Rows become columns: each stored column is one row of the turned picture, of which
-        // the band fills count pixels side by side.
-        const bool reverseRows = orientation == 7 || orientation == 8; // column x goes low
-        const bool reverseColumns = orientation == 6 || orientation == 7; // row y goes right
-        for (int x = 0; x < width; ++x) {
-            quint32* to = bits + (reverseRows ? width - 1 - x : x) * stride;
-            const uchar* from = band + qsizetype(x) * 4;
-            for (int r = 0; r < count; ++r) {
-                const int y = first + r;
-                to[reverseColumns ? height - 1 - y : y]
-                    = *reinterpret_cast<const quint32*>(from + r * bandStride);
-            }
-        }
-    }
 
     // Pictures from this size on are finished on a helper thread while the next band decodes:
     // below it the thread would cost more than it saves.
@@ -152,8 +114,9 @@ namespace {
             job.conversion->convert(from, stride, band, stride, width, count);
         };
         auto placeBand = [&job, stride, width, height](int slot, int first, int count) {
-            place(job.bands[size_t(slot)].data(), stride, first, count, width, height,
-                job.orientation, job.picture);
+            placeRows(job.bands[size_t(slot)].data(), stride, first, count, width, height,
+                job.orientation, reinterpret_cast<std::uint32_t*>(job.picture.bits()),
+                job.picture.bytesPerLine() / 4);
         };
         // The helper converts and places each band, so that the decoding thread only decodes.
         if (helped)

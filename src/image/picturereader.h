@@ -2,6 +2,7 @@
 
 #include "convert/pixelbuffer.h"
 #include "image/pictureerror.h"
+#include "image/picturelimit.h"
 #include "image/readingthreads.h"
 
 #include <QByteArray>
@@ -22,9 +23,6 @@ struct Picture {
     // The engine's view of the pixels; valid while image lives and is not modified.
     PixelBuffer pixels() const;
 };
-
-// The largest picture accepted, in pixels; 4 bytes each once decoded.
-inline constexpr qint64 MaxPicturePixels = 400'000'000;
 
 // Sets what picture reading needs once for the whole process, before any picture is read and
 // before other threads start: Qt's allocation limit raised to MaxPicturePixels, the readers'

@@ -10,6 +10,7 @@ namespace mosaiq {
 
 PageFile::~PageFile()
 {
+    m_background.reset(); // what was written reaches the file, as a stream's buffer would
     if (m_file && m_owned)
         std::fclose(m_file);
 }
@@ -26,8 +27,7 @@ bool PageFile::open(const std::string& path)
         return false;
     }
     m_owned = true;
-    // Rows can be megabytes long; a large buffer keeps the number of system calls down.
-    std::setvbuf(m_file, nullptr, _IOFBF, 1 << 20);
+    setBuffer();
     return true;
 }
 
@@ -49,8 +49,17 @@ bool PageFile::adopt(int descriptor)
         return false;
     }
     m_owned = true;
-    std::setvbuf(m_file, nullptr, _IOFBF, 1 << 20);
+    setBuffer();
     return true;
+}
+
+void PageFile::setBuffer()
+{
+    // A megabyte keeps the number of system calls down.
+    constexpr std::size_t Size = std::size_t(1) << 20;
+    if (!m_buffer)
+        m_buffer.reset(new char[Size]); // uninitialised: the stream fills it
+    std::setvbuf(m_file, m_buffer.get(), _IOFBF, Size);
 }
 
 void PageFile::refuse(std::string reason)
@@ -74,6 +83,14 @@ bool PageFile::writeLine(std::string_view line)
     return write(line) && write("\r\n") && (!m_flushEachLine || flush());
 }
 
+void PageFile::writeInBackground()
+{
+    // What the stream holds goes first.
+    if (!m_file || m_background || !flush())
+        return;
+    m_background = std::make_unique<BackgroundWrites>(::fileno(m_file));
+}
+
 bool PageFile::write(std::string_view bytes)
 {
     if (!m_file) {
@@ -83,6 +100,13 @@ bool PageFile::write(std::string_view bytes)
     }
     if (m_error)
         return false;
+    if (m_background) {
+        if (!m_background->add(bytes)) {
+            m_error = m_background->error();
+            return false;
+        }
+        return true;
+    }
     errno = 0;
     if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
         m_error = errno ? errno : EIO;
@@ -95,6 +119,13 @@ bool PageFile::flush()
 {
     if (!m_file || m_error)
         return false;
+    if (m_background) {
+        if (!m_background->finish()) {
+            m_error = m_background->error();
+            return false;
+        }
+        return true;
+    }
     errno = 0;
     if (std::fflush(m_file) != 0) {
         m_error = errno ? errno : EIO;
@@ -107,6 +138,11 @@ bool PageFile::close()
 {
     if (!m_file)
         return m_error == 0;
+    if (m_background) {
+        if (!m_background->finish() && !m_error)
+            m_error = m_background->error();
+        m_background.reset();
+    }
     errno = 0;
     const bool flushed = std::fflush(m_file) == 0;
     if (!flushed && !m_error)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "convert/rowloop.h"
+#include "output/codes/backgroundwrites.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,6 +36,10 @@ public:
     // A page that someone reads while it is written (the window's preview of a stopped run)
     // is flushed line by line.
     void flushEachLine(bool flush) { m_flushEachLine = flush; }
+    // From now until it is closed, the file is written on a thread of its own while the caller
+    // makes the next lines (BackgroundWrites); a failure shows at a later write. For a page
+    // that nobody reads before it is complete.
+    void writeInBackground();
     // Writes bytes as they are, no line end.
     bool write(std::string_view bytes);
 
@@ -50,7 +56,14 @@ public:
     std::string errorText() const;
 
 private:
+    // Gives an owned stream the large buffer.
+    void setBuffer();
+
     std::FILE* m_file = nullptr;
+    // Rows can be megabytes long: the stream writes through this buffer, which the C library
+    // would make one page long if asked for a size without its memory.
+    std::unique_ptr<char[]> m_buffer;
+    std::unique_ptr<BackgroundWrites> m_background;
     bool m_owned = false;
     bool m_flushEachLine = false;
     int m_error = 0;

@@ -55,3 +55,45 @@ TEST(PageFile, reportsWhyItCouldNotWrite)
     EXPECT_FALSE(full.close());
     EXPECT_EQ(full.errorText(), "le disque est plein");
 }
+
+TEST(PageFile, writtenInBackgroundHoldsTheSameBytesAndTellsAFullDisk)
+{
+    const auto path = std::filesystem::temp_directory_path() / "mosaiq-pagefile-background.html";
+    PageFile file;
+    ASSERT_TRUE(file.open(path.string()));
+    EXPECT_TRUE(file.write("head "));
+    file.writeInBackground();
+    // Lines of every length, across several blocks of the thread.
+    std::string expected = "head ";
+    for (int i = 0; i < 3000; ++i) {
+        const std::string line(std::size_t(i * 7 % 2900), char('a' + i % 26));
+        ASSERT_TRUE(file.writeLine(line));
+        expected += line + "\r\n";
+    }
+    ASSERT_GT(expected.size(), std::size_t(3) << 20);
+    // Flushed, the bytes so far are in the file while it stays open.
+    ASSERT_TRUE(file.flush());
+    EXPECT_EQ(std::filesystem::file_size(path), expected.size());
+    EXPECT_TRUE(file.writeLine("tail"));
+    EXPECT_TRUE(file.close());
+    EXPECT_EQ(readAll(path), expected + "tail\r\n");
+    std::filesystem::remove(path);
+
+    // A full disk fails the writes that follow and the close, with the system's reason, as
+    // when the page is written on the caller's thread.
+    std::string reasons[2];
+    for (const bool background : { false, true }) {
+        PageFile full;
+        ASSERT_TRUE(full.open("/dev/full"));
+        if (background)
+            full.writeInBackground();
+        bool written = true;
+        for (int i = 0; i < 100 && written; ++i)
+            written = full.writeLine(std::string(100000, 'x'));
+        EXPECT_FALSE(written && full.close());
+        EXPECT_TRUE(full.failed());
+        reasons[background] = full.errorText();
+    }
+    EXPECT_FALSE(reasons[0].empty());
+    EXPECT_EQ(reasons[1], reasons[0]);
+}

@@ -1,0 +1,98 @@
+#include "cli/clipictures.h"
+
+#include "cli/moduleloader.h"
+#include "cli/picturemodule.h"
+#include "image/picturelimit.h"
+#include "jpeg/plainjpeg.h"
+#include "wording/picturewords.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace mosaiq {
+
+namespace {
+
+    LoadedPicture failed(PictureError error, std::string failure = {})
+    {
+        LoadedPicture picture;
+        picture.error = error;
+        picture.failure = failure.empty() ? pictureErrorWords(error) : std::move(failure);
+        return picture;
+    }
+
+} // namespace
+
+CliPictures::CliPictures(std::string modulePath)
+    : m_modulePath(std::move(modulePath))
+{
+}
+
+CliPictures::~CliPictures()
+{
+    if (m_module)
+        m_module->finish();
+}
+
+bool CliPictures::readsAlone(const std::string& path)
+{
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0)
+        return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    std::vector<std::uint8_t> bytes(std::size_t(status.st_size));
+    const bool whole = ::read(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+    ::close(fd);
+    int orientation = 1;
+    return whole && isPlainJpeg(bytes.data(), bytes.size(), orientation);
+}
+
+bool CliPictures::loadModule(int& argc, char** argv, bool gui)
+{
+    if (m_module)
+        return true;
+    const ModuleLoad load = loadPictureModule(m_modulePath);
+    if (!load.module) {
+        m_failure = load.failure;
+        return false;
+    }
+    m_module = load.module;
+    m_module->start(argc, argv, gui);
+    return true;
+}
+
+LoadedPicture CliPictures::read(const std::string& path, ReadingThreads threads) const
+{
+    const PlainJpeg plain = readPlainJpeg(path, MaxPicturePixels);
+    switch (plain.outcome) {
+    case PlainJpeg::Outcome::Decoded: {
+        LoadedPicture picture;
+        picture.pixels = plain.picture->pixels();
+        picture.owner = plain.picture;
+        return picture;
+    }
+    case PlainJpeg::Outcome::Damaged:
+        return failed(PictureError::Damaged);
+    case PlainJpeg::Outcome::TooLarge:
+        return failed(PictureError::TooLarge);
+    case PlainJpeg::Outcome::NotPlain:
+        break;
+    }
+    if (m_module)
+        return m_module->read(path, threads);
+    // Not loaded although needed: it is missing, or the file changed since it was looked at.
+    return m_failure.empty() ? failed(PictureError::Unreadable)
+                             : failed(PictureError::NotAPicture, m_failure);
+}
+
+std::unique_ptr<PageImage> CliPictures::paintPage(
+    std::shared_ptr<const PageRecord> record, int scale) const
+{
+    return m_module ? m_module->paintPage(std::move(record), scale) : nullptr;
+}
+
+} // namespace mosaiq

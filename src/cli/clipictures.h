@@ -1,0 +1,47 @@
+#pragma once
+
+#include "cli/loadedpicture.h"
+#include "cli/pageimage.h"
+#include "image/readingthreads.h"
+
+#include <memory>
+#include <string>
+
+namespace mosaiq {
+
+class PageRecord;
+class PictureModule;
+
+// How mosaiq-cli reads pictures and paints pages. A plain JPEG (whole, grey or colour, without
+// colour profile: most photos) is read here, without Qt, which takes longer to load than such a
+// photo to convert; every other picture, and the page as a picture (--png), goes through the
+// module of pictures, loaded only when a job needs it.
+class CliPictures {
+public:
+    // modulePath: where the module lies (pictureModulePath(), or any path in the tests).
+    explicit CliPictures(std::string modulePath);
+    // Stops the module's Qt, when it was started.
+    ~CliPictures();
+    CliPictures(const CliPictures&) = delete;
+    CliPictures& operator=(const CliPictures&) = delete;
+
+    // Whether the picture at path is read without the module (reads the file).
+    static bool readsAlone(const std::string& path);
+
+    // Loads and starts the module; false, with failure() saying why in French, when it cannot
+    // be loaded. argc and argv are main's (see PictureModule::start).
+    bool loadModule(int& argc, char** argv, bool gui);
+    const std::string& failure() const { return m_failure; }
+
+    // Reads the picture at path; safe from several threads at once.
+    LoadedPicture read(const std::string& path, ReadingThreads threads) const;
+    // The page of record as a picture, or null with failure() when the module is not loaded.
+    std::unique_ptr<PageImage> paintPage(std::shared_ptr<const PageRecord> record, int scale) const;
+
+private:
+    std::string m_modulePath;
+    PictureModule* m_module = nullptr;
+    std::string m_failure;
+};
+
+} // namespace mosaiq

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "jpeg/pixelblock.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace mosaiq {
+
+// A JPEG read without Qt, or why not.
+struct PlainJpeg {
+    enum class Outcome {
+        Decoded,
+        NotPlain, // not a readable regular file holding a JPEG of this kind: the reader's work
+        Damaged, // libjpeg gave up on the data
+        TooLarge, // more than maxPixels, or no memory for them
+    };
+    Outcome outcome = Outcome::NotPlain;
+    std::shared_ptr<PixelBlock> picture; // when decoded
+};
+
+// Whether the JPEG held in data is one that readPlainJpeg decodes: whole, grey or colour,
+// without colour profile. Its EXIF orientation goes to orientation.
+bool isPlainJpeg(const std::uint8_t* data, std::size_t size, int& orientation);
+
+// Reads the file at path when it holds a plain JPEG (isPlainJpeg), decoded in one pass with
+// libjpeg and turned as its EXIF orientation says: the same pixels, byte for byte, as the picture
+// reader gives for it. Anything else is left to the picture reader.
+PlainJpeg readPlainJpeg(const std::string& path, std::int64_t maxPixels);
+
+} // namespace mosaiq

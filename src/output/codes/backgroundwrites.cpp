@@ -1,0 +1,118 @@
+#include "output/codes/backgroundwrites.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+#include <unistd.h>
+
+namespace mosaiq {
+
+namespace {
+
+    constexpr std::size_t BlockBytes = std::size_t(1) << 20;
+
+} // namespace
+
+BackgroundWrites::BackgroundWrites(int descriptor)
+    : m_descriptor(descriptor)
+{
+    m_filling.reserve(BlockBytes);
+    try {
+        m_thread = std::thread([this] { work(); });
+    } catch (const std::system_error&) {
+        // Without a thread the caller writes its blocks itself.
+    }
+}
+
+BackgroundWrites::~BackgroundWrites()
+{
+    finish();
+    if (m_thread.joinable()) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+}
+
+bool BackgroundWrites::add(std::string_view bytes)
+{
+    m_filling.insert(m_filling.end(), bytes.begin(), bytes.end());
+    if (m_filling.size() >= BlockBytes)
+        return handOver();
+    return error() == 0;
+}
+
+bool BackgroundWrites::finish()
+{
+    if (!m_filling.empty() && !handOver())
+        return false;
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_full; });
+    return m_error == 0;
+}
+
+int BackgroundWrites::error()
+{
+    std::lock_guard lock(m_mutex);
+    return m_error;
+}
+
+bool BackgroundWrites::handOver()
+{
+    if (!m_thread.joinable()) {
+        if (m_error == 0)
+            m_error = writeAll(m_filling);
+        m_filling.clear();
+        return m_error == 0;
+    }
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_full; });
+        if (m_error != 0) {
+            m_filling.clear();
+            return false;
+        }
+        m_writing.swap(m_filling);
+        m_full = true;
+    }
+    m_changed.notify_all();
+    m_filling.clear();
+    return true;
+}
+
+int BackgroundWrites::writeAll(const std::vector<char>& block)
+{
+    std::size_t done = 0;
+    while (done < block.size()) {
+        const ssize_t written = ::write(m_descriptor, block.data() + done, block.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 && errno ? errno : EIO;
+        done += std::size_t(written);
+    }
+    return 0;
+}
+
+void BackgroundWrites::work()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_full || m_stop; });
+        if (!m_full)
+            return;
+        lock.unlock();
+        const int error = writeAll(m_writing);
+        m_writing.clear();
+        lock.lock();
+        if (m_error == 0)
+            m_error = error;
+        m_full = false;
+        m_changed.notify_all();
+    }
+}
+
+} // namespace mosaiq

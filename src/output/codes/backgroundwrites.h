@@ -1,0 +1,50 @@
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace mosaiq {
+
+// Bytes handed to the system on a thread of their own, a megabyte at a time, while the caller
+// makes the next: a page written this way costs the time of the slower of the two, not their
+// sum. Writes in order, all of them or up to the first failure.
+class BackgroundWrites {
+public:
+    // Writes to descriptor, which stays open and the caller's.
+    explicit BackgroundWrites(int descriptor);
+    // Writes what was added, then stops the thread.
+    ~BackgroundWrites();
+    BackgroundWrites(const BackgroundWrites&) = delete;
+    BackgroundWrites& operator=(const BackgroundWrites&) = delete;
+
+    // Adds bytes; a full block goes to the thread, once it has written the one before. False
+    // once a write failed.
+    bool add(std::string_view bytes);
+    // Hands over what was added and waits until the system has it all. False once a write
+    // failed.
+    bool finish();
+    // The errno of the first failed write; 0 while none failed.
+    int error();
+
+private:
+    // Gives the block being filled to the thread (or writes it, without thread).
+    bool handOver();
+    // Writes block whole; the errno of the failure, or 0.
+    int writeAll(const std::vector<char>& block);
+    void work();
+
+    int m_descriptor;
+    std::vector<char> m_filling; // the caller's
+    std::vector<char> m_writing; // the thread's while m_full
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_full = false;
+    bool m_stop = false;
+    int m_error = 0;
+    std::thread m_thread;
+};
+
+} // namespace mosaiq
