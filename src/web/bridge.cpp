@@ -3,6 +3,7 @@
 // each chunk reach the script as a view of the module's memory, copied once, never as a string.
 
 #include "output/codes/forumdialect.h"
+#include "output/preview/previewchoice.h"
 #include "web/webconversion.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
@@ -95,6 +96,18 @@ EMSCRIPTEN_KEEPALIVE double mosaiq_rows_done()
 EMSCRIPTEN_KEEPALIVE double mosaiq_row_count()
 {
     return current ? double(current->rowCount()) : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE double mosaiq_column_count()
+{
+    return current ? double(current->columnCount()) : 0;
+}
+
+// The most cells of a page that the preview frame shows, letter and square, as the window's
+// web engine was measured to (bench/output/widgets/webthreshold_bench).
+EMSCRIPTEN_KEEPALIVE double mosaiq_frame_cells(int square)
+{
+    return double(square ? WebSquareCells : WebLetterCells);
 }
 
 EMSCRIPTEN_KEEPALIVE int mosaiq_post_count()

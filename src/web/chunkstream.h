@@ -13,6 +13,7 @@ enum class WebChannel : int {
     HtmlCode = 1,
     BlogCode = 2, // the blog code, or the forum code of the chosen dialect
     Post = 3, // one post of a split code: each flush is a whole post
+    Cells = 4, // the cells for the drawn preview (see CellStream)
 };
 
 // Hands a stream on in chunks of about ChunkBytes: the page and the codes of a large photo are

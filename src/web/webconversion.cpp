@@ -18,6 +18,7 @@ WebConversion::WebConversion(const WebSettings& settings, std::vector<std::uint3
     , m_html(WebChannel::HtmlCode, output)
     , m_blog(WebChannel::BlogCode, output)
     , m_posts(WebChannel::Post, output)
+    , m_cells(WebChannel::Cells, output)
     , m_pageSink(m_page)
 {
     // As in the window, square mode draws every cell with "8" from the defined characters.
@@ -94,6 +95,8 @@ WebStep WebConversion::start()
             *m_dialect, m_blog, s.style, keep, m_loop->rowCount());
         m_loop->addSink(*m_bracket);
     }
+    m_cellSink = std::make_unique<CellStream>(m_cells);
+    m_loop->addSink(*m_cellSink);
     return WebStep::Running;
 }
 
@@ -115,12 +118,14 @@ WebStep WebConversion::step(std::int64_t rows)
         }
     }
     m_page.flush();
+    m_cells.flush();
     return WebStep::Running;
 }
 
 WebStep WebConversion::finish()
 {
     m_page.flush();
+    m_cells.flush();
     m_codes->finish();
     if (m_bracket) {
         const PostSplit posts = m_bracket->finish(m_posts);

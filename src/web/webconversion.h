@@ -1,8 +1,10 @@
 #pragma once
 
+#include "convert/numbertext.h"
 #include "convert/rowloop.h"
 #include "output/codes/forumdialect.h"
 #include "web/bracketstream.h"
+#include "web/cellstream.h"
 #include "web/chunkstream.h"
 #include "web/codestreams.h"
 #include "web/pagestream.h"
@@ -55,6 +57,8 @@ public:
     int percent() const { return m_loop ? m_loop->percent() : 0; }
     std::int64_t rowsDone() const { return m_loop ? m_loop->rowsDone() : 0; }
     std::int64_t rowCount() const { return m_loop ? m_loop->rowCount() : 0; }
+    // The cells across, once the run has started.
+    std::int64_t columnCount() const { return loopCount(m_input.columns); }
     // Why the run was refused, or what it tells besides its outputs (the grid a size budget
     // chose), in French; empty when nothing.
     const std::string& message() const { return m_message; }
@@ -78,9 +82,11 @@ private:
     ChunkStream m_html;
     ChunkStream m_blog;
     ChunkStream m_posts;
+    ChunkStream m_cells;
     PageStream m_pageSink;
     std::unique_ptr<CodeStreams> m_codes;
     std::unique_ptr<BracketStream> m_bracket;
+    std::unique_ptr<CellStream> m_cellSink;
     std::unique_ptr<RowLoop> m_loop;
     std::string m_message;
     std::size_t m_postCount = 0;

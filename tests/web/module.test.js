@@ -67,6 +67,17 @@ test('the module writes mosaiq-cli\'s bytes', async (t) => {
             if (c.fit) assert.strictEqual(got.message, expected.stderr.trim());
         });
     }
+    await t.test('the drawn preview gets each cell\'s colour and page byte', () => {
+        const got = convert(mosaiq, rgba, width, height, { columns: '3', rows: '2',
+            characters: 'é€' });
+        assert.strictEqual(got.cells.length, 3 * 2 * 4);
+        // The colours and bytes the page gives its cells, in order.
+        const page = [...got.page.toString('latin1').matchAll(/color="#(\w\w)(\w\w)(\w\w)">(.)/g)]
+            .flatMap((m) => [...m.slice(1, 4).map((h) => parseInt(h, 16)), m[4].charCodeAt(0)]);
+        assert.deepStrictEqual([...got.cells], page);
+        // The euro sign as its byte in Windows-1252.
+        assert.ok(got.cells.filter((b, i) => i % 4 === 3).includes(0x80));
+    });
     await t.test('a split makes several posts', () => {
         assert.ok(convert(mosaiq, rgba, width, height, cases[6].o).posts.length > 1);
     });

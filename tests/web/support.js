@@ -64,12 +64,12 @@ async function loadModule() {
     return create();
 }
 
-const Channels = ['page', 'html', 'blog', 'post'];
+const Channels = ['page', 'html', 'blog', 'post', 'cells'];
 
 // Runs one conversion to its end, rows a few at a time as the page does; the outputs as
 // Buffers, the posts as a list.
 function convert(mosaiq, rgba, width, height, o = {}) {
-    const chunks = { page: [], html: [], blog: [], post: [] };
+    const chunks = { page: [], html: [], blog: [], post: [], cells: [] };
     mosaiq.onChunk = (channel, address, size) =>
         chunks[Channels[channel]].push(Buffer.from(mosaiq.HEAPU8.slice(address, address + size)));
     const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number', 'string',
@@ -87,7 +87,7 @@ function convert(mosaiq, rgba, width, height, o = {}) {
         message: mosaiq.UTF8ToString(mosaiq._mosaiq_message()),
         posts: chunks.post,
     };
-    for (const name of ['page', 'html', 'blog']) result[name] = Buffer.concat(chunks[name]);
+    for (const name of ['page', 'html', 'blog', 'cells']) result[name] = Buffer.concat(chunks[name]);
     mosaiq._mosaiq_end();
     return result;
 }
