@@ -1,0 +1,351 @@
+// The page: the options, the picture, the run in the worker, and its results. Every rule of the
+// conversion is the module's; this script only gathers, shows and hands on.
+'use strict';
+
+const $ = (id) => document.getElementById(id);
+const Words = {
+    notReady: 'Le moteur de conversion démarre, réessayez dans un instant.',
+    busy: 'Une conversion est en cours : arrêtez-la (Stop) avant de choisir une autre image.',
+    textPasted: 'Le presse-papiers contient du texte, pas une image : copiez une image puis collez-la ici.',
+    running: 'Conversion en cours...',
+    stopped: 'Conversion arrêtée : la page garde les lignes créées, sans les codes.',
+    done: 'Conversion terminée.',
+    copied: 'Votre code est copier!\nVous n\'avez plus qu\'à le coller dans votre ',
+    copyRefused: 'Le navigateur a refusé la copie dans le presse-papiers : téléchargez le code, ou copiez-le depuis le fichier.',
+    nothingToCopy: 'Aucun code à copier : créez d\'abord une page.',
+    width: 'largeur',
+    height: 'hauteur',
+    sizeEmpty: 'La %1 est vide.',
+    sizeNotANumber: 'La %1 « %2 » n\'est pas un nombre.',
+    sizeTooLarge: 'Le résultat serait trop grand pour être écrit.',
+    sizesUnchanged: '\nLes dimensions restent inchangées.',
+    posts: (n) => `Code partagé en ${n} messages :`,
+    post: (i) => `message ${i}`,
+    bytes: (n) => `${n.toLocaleString('fr-FR')} octets`,
+    codeStart: (shown, total) => (shown < total
+        ? `Début du code (${Words.bytes(shown)} sur ${Words.bytes(total)}) :`
+        : `Code entier (${Words.bytes(total)}) :`),
+};
+const ShownBytes = 64 * 1024;
+
+let engine = null; // what the worker said when ready: words, limits, dialects
+let worker = null;
+let hasPicture = false;
+let running = false;
+let outputs = null;
+let urls = [];
+
+function say(text, error = false) {
+    $('status').textContent = text;
+    $('status').classList.toggle('error', error);
+}
+
+function startWorker() {
+    const source = new Blob([window.MosaiqWorkerSource], { type: 'text/javascript' });
+    const url = URL.createObjectURL(source);
+    worker = new Worker(url);
+    worker.onmessage = (event) => onWorker(event.data);
+}
+
+function onWorker(m) {
+    if (m.type === 'ready') {
+        engine = m;
+        const select = $('dialect');
+        select.textContent = '';
+        for (const d of m.dialects) select.add(new Option(d.name, d.name));
+        updateInterlocks();
+    } else if (m.type === 'loaded') {
+        hasPicture = true;
+        $('columns').value = String(m.width);
+        $('rows').value = String(m.height);
+        say(`Image chargée : ${m.width} × ${m.height} pixels.`);
+    } else if (m.type === 'refused') {
+        hasPicture = false;
+        $('thumbnail').hidden = true;
+        say(m.message, true);
+    } else if (m.type === 'started') {
+        outputs.columns = m.columns;
+        outputs.rowCount = m.rowCount;
+        if (m.message) say(`${Words.running}\n${m.message}`);
+    } else if (m.type === 'chunks') {
+        for (const c of m.chunks) outputs.chunks[c.channel].push(new Uint8Array(c.bytes));
+    } else if (m.type === 'progress') {
+        showProgress(m.percent);
+    } else if (m.type === 'done') {
+        finishRun(m);
+    }
+}
+
+function showProgress(percent) {
+    $('progress').value = percent;
+    $('percent').textContent = `${percent}%`;
+}
+
+function loadPicture(file) {
+    if (running) {
+        say(Words.busy, true);
+        return;
+    }
+    if (!engine) {
+        say(Words.notReady, true);
+        return;
+    }
+    hasPicture = false;
+    $('picture-name').textContent = file.name || '';
+    const thumbnail = $('thumbnail');
+    if (thumbnail.src) URL.revokeObjectURL(thumbnail.src);
+    thumbnail.src = URL.createObjectURL(file);
+    thumbnail.hidden = false;
+    say('Lecture de l\'image...');
+    worker.postMessage({ type: 'picture', file });
+}
+
+// The window's halving and doubling, in French figures: "," or "." before the decimals.
+function scaleSizes(factor) {
+    const fields = [[$('columns'), Words.width], [$('rows'), Words.height]];
+    const results = [];
+    for (const [field, name] of fields) {
+        const text = field.value.trim();
+        if (text === '') return say(Words.sizeEmpty.replace('%1', name) + Words.sizesUnchanged, true);
+        if (!/^[+-]?(\d+([.,]\d*)?|[.,]\d+)$/.test(text))
+            return say(Words.sizeNotANumber.replace('%1', name).replace('%2', text)
+                + Words.sizesUnchanged, true);
+        const value = Number(text.replace(',', '.')) * factor;
+        if (!Number.isFinite(value)) return say(Words.sizeTooLarge + Words.sizesUnchanged, true);
+        results.push(String(Number(value.toPrecision(15))).replace('.', ','));
+    }
+    fields.forEach(([field], i) => { field.value = results[i]; });
+    say('');
+}
+
+function updateInterlocks() {
+    const square = $('square-mode').checked;
+    for (const id of ['random', 'defined']) $(id).disabled = square;
+    $('characters').disabled = square || $('random').checked;
+    $('tolerance').disabled = !$('merge').checked;
+    $('fit-limit').disabled = !$('fit').checked;
+    const dialect = engine && engine.dialects.find((d) => d.name === $('dialect').value);
+    $('split').disabled = !dialect || dialect.limit === 0;
+    if ($('split').disabled) $('split').checked = false;
+    $('tab-blog').textContent = $('dialect').value === 'blog' ? 'Code SkyBlog'
+        : `Code ${$('dialect').value}`;
+}
+
+function settings() {
+    const hex = $('background').value.slice(1);
+    const red = parseInt(hex.slice(0, 2), 16), green = parseInt(hex.slice(2, 4), 16);
+    const blue = parseInt(hex.slice(4, 6), 16);
+    return {
+        columns: $('columns').value,
+        rows: $('rows').value,
+        treatment: Number(document.querySelector('input[name=treatment]:checked').value),
+        square: $('square-mode').checked,
+        random: $('random').checked,
+        characters: $('characters').value,
+        bold: $('bold').checked,
+        italic: $('italic').checked,
+        centred: $('centred').checked,
+        background: red | (green << 8) | (blue << 16),
+        backgroundCss: $('background').value,
+        dialect: $('dialect').value,
+        merge: $('merge').checked ? Math.min(100, Math.max(0, Number($('tolerance').value) || 0)) : -1,
+        fit: $('fit').checked ? Math.max(1, Math.floor(Number($('fit-limit').value) || 1)) : 0,
+        split: $('split').checked,
+    };
+}
+
+function create() {
+    if (running) return;
+    if (!engine) return say(Words.notReady, true);
+    running = true;
+    const s = settings();
+    outputs = { settings: s, chunks: [[], [], [], [], []], columns: 0, rowCount: 0 };
+    clearResults();
+    showProgress(0);
+    say(Words.running);
+    $('create').disabled = true;
+    worker.postMessage({ type: 'convert', settings: s });
+}
+
+function stop() {
+    if (running) worker.postMessage({ type: 'stop' });
+}
+
+function clearResults() {
+    for (const url of urls) URL.revokeObjectURL(url);
+    urls = [];
+    for (const id of ['download-page', 'download-blog', 'download-html']) $(id).hidden = true;
+    for (const id of ['code-blog', 'code-html', 'size-blog', 'size-html', 'posts'])
+        $(id).textContent = '';
+    $('preview-frame').hidden = true;
+    $('preview-frame').removeAttribute('src');
+    MosaiqPreview.clear();
+}
+
+function blobUrl(blob) {
+    const url = URL.createObjectURL(blob);
+    urls.push(url);
+    return url;
+}
+
+function showCode(kind, chunks) {
+    const blob = new Blob(chunks, { type: 'text/plain;charset=utf-8' });
+    outputs[kind] = blob;
+    const head = [];
+    let taken = 0;
+    for (const c of chunks) {
+        if (taken >= ShownBytes) break;
+        head.push(c.subarray(0, ShownBytes - taken));
+        taken += head[head.length - 1].length;
+    }
+    const joined = new Uint8Array(taken);
+    head.reduce((at, c) => (joined.set(c, at), at + c.length), 0);
+    const text = new TextDecoder('utf-8').decode(joined);
+    $(`size-${kind}`).textContent = Words.codeStart(taken, blob.size);
+    $(`code-${kind}`).textContent = text;
+    const link = $(`download-${kind}`);
+    link.href = blobUrl(blob);
+    link.hidden = false;
+}
+
+function showPosts(chunks) {
+    const list = $('posts');
+    list.textContent = chunks.length > 0 ? Words.posts(chunks.length) + ' ' : '';
+    chunks.forEach((post, i) => {
+        const link = document.createElement('a');
+        link.className = 'download';
+        link.textContent = Words.post(i + 1);
+        link.download = `code-blog.txt.${i + 1}`;
+        link.href = blobUrl(new Blob([post], { type: 'text/plain;charset=utf-8' }));
+        list.append(link, ' ');
+    });
+}
+
+function showPage(chunks, complete) {
+    // The page's bytes stay the documents', which name no encoding; the frame reads them as
+    // Windows-1252 from its content type, and no script of the page may run there.
+    const page = new Blob(chunks, { type: 'text/html;charset=windows-1252' });
+    outputs.page = page;
+    const link = $('download-page');
+    link.href = blobUrl(page);
+    link.hidden = false;
+    const s = outputs.settings;
+    const cells = outputs.columns * outputs.rowCount;
+    const limit = s.square ? engine.frameCells.square : engine.frameCells.letter;
+    if (cells <= limit) {
+        $('preview-frame').src = blobUrl(page);
+        $('preview-frame').hidden = false;
+    } else {
+        MosaiqPreview.show(outputs.chunks[4], outputs.columns, s, complete);
+    }
+}
+
+function finishRun(m) {
+    running = false;
+    $('create').disabled = false;
+    const c = outputs.chunks;
+    if (m.status === 'finished') {
+        showProgress(100);
+        showPage(c[0], true);
+        showCode('html', c[1]);
+        showCode('blog', c[2]);
+        showPosts(c[3]);
+        say(m.message ? `${Words.done}\n${m.message}` : Words.done);
+    } else if (m.status === 'stopped') {
+        if (c[0].length > 0) showPage(c[0], false);
+        say(Words.stopped);
+    } else {
+        say(m.message, true);
+    }
+    showProgress(0);
+}
+
+async function copyCode(kind) {
+    const blob = outputs && outputs[kind];
+    if (!blob) return say(Words.nothingToCopy, true);
+    try {
+        await navigator.clipboard.writeText(await blob.text());
+        say(Words.copied + (kind === 'html' ? 'page.' : 'article.'));
+    } catch (error) {
+        say(Words.copyRefused, true);
+    }
+}
+
+function selectTab(tab) {
+    for (const other of document.querySelectorAll('[role=tab]')) {
+        const selected = other === tab;
+        other.setAttribute('aria-selected', String(selected));
+        other.tabIndex = selected ? 0 : -1;
+        $(other.getAttribute('aria-controls')).hidden = !selected;
+    }
+    tab.focus();
+    if (tab.id === 'tab-preview') MosaiqPreview.redraw();
+}
+
+function wire() {
+    $('picture-file').addEventListener('change', (e) => {
+        if (e.target.files.length > 0) loadPicture(e.target.files[0]);
+        e.target.value = '';
+    });
+    const zone = document.body;
+    zone.addEventListener('dragover', (e) => {
+        e.preventDefault();
+        $('drop-zone').classList.add('over');
+    });
+    zone.addEventListener('dragleave', () => $('drop-zone').classList.remove('over'));
+    zone.addEventListener('drop', (e) => {
+        e.preventDefault();
+        $('drop-zone').classList.remove('over');
+        const file = [...e.dataTransfer.files][0];
+        if (file) loadPicture(file);
+        else say(Words.textPasted, true);
+    });
+    document.addEventListener('paste', (e) => {
+        const target = e.target;
+        if (target instanceof HTMLInputElement && target.type !== 'file') return;
+        const file = [...e.clipboardData.files].find((f) => f.type.startsWith('image/'))
+            || e.clipboardData.files[0];
+        e.preventDefault();
+        if (file) loadPicture(file);
+        else say(Words.textPasted, true);
+    });
+    $('halve').addEventListener('click', () => scaleSizes(0.5));
+    $('double').addEventListener('click', () => scaleSizes(2));
+    $('letter-mode').addEventListener('change', () => {
+        $('square-mode').checked = !$('letter-mode').checked;
+        updateInterlocks();
+    });
+    $('square-mode').addEventListener('change', () => {
+        $('letter-mode').checked = !$('square-mode').checked;
+        updateInterlocks();
+    });
+    for (const id of ['random', 'defined', 'merge', 'fit', 'dialect'])
+        $(id).addEventListener('change', updateInterlocks);
+    $('create').addEventListener('click', create);
+    $('stop').addEventListener('click', stop);
+    $('copy-html').addEventListener('click', () => copyCode('html'));
+    $('copy-blog').addEventListener('click', () => copyCode('blog'));
+    document.addEventListener('keydown', (e) => {
+        if (!e.ctrlKey || e.altKey || e.shiftKey) return;
+        const key = e.key.toLowerCase();
+        if (key === 'd') {
+            e.preventDefault();
+            create();
+        } else if (key === 's') {
+            e.preventDefault();
+            stop();
+        }
+    });
+    const tabs = [...document.querySelectorAll('[role=tab]')];
+    tabs.forEach((tab, i) => {
+        tab.addEventListener('click', () => selectTab(tab));
+        tab.addEventListener('keydown', (e) => {
+            const step = { ArrowRight: 1, ArrowLeft: -1 }[e.key];
+            if (step) selectTab(tabs[(i + step + tabs.length) % tabs.length]);
+        });
+    });
+    updateInterlocks();
+}
+
+wire();
+startWorker();

@@ -1,0 +1,182 @@
+// The worker of the page: it reads the picture and runs the module, so that the page never
+// waits on either. It is started from a Blob that holds the module's script followed by this
+// one (scripts/web.sh joins them): pages opened from the disk may start no worker by its path.
+'use strict';
+
+let mosaiq = null;
+let words = null;
+let picture = null; // { rgba: Uint8ClampedArray, width, height }
+let running = false;
+let stopAsked = false;
+let chunks = [];
+
+async function loadModule() {
+    mosaiq = await createMosaiq();
+    mosaiq.onChunk = (channel, address, size) => {
+        chunks.push({ channel, bytes: mosaiq.HEAPU8.slice(address, address + size).buffer });
+    };
+    const text = (address) => mosaiq.UTF8ToString(address);
+    words = {
+        notPicture: text(mosaiq._mosaiq_words(0)),
+        tooLarge: text(mosaiq._mosaiq_words(1)),
+        memory: text(mosaiq._mosaiq_words(2)),
+    };
+    return {
+        type: 'ready',
+        words,
+        pixelLimit: mosaiq._mosaiq_pixel_limit(),
+        frameCells: { letter: mosaiq._mosaiq_frame_cells(0), square: mosaiq._mosaiq_frame_cells(1) },
+        dialects: text(mosaiq._mosaiq_dialects()).trim().split('\n').map((line) => {
+            const [name, limit, unit] = line.split('\t');
+            return { name, limit: Number(limit), unit };
+        }),
+    };
+}
+
+// The browser decodes the picture: EXIF orientation applied, colours in sRGB, the alpha as the
+// file has it (the module flattens it on white as mosaiq-cli does).
+async function readPicture(file, pixelLimit) {
+    let bitmap;
+    try {
+        bitmap = await createImageBitmap(file, { imageOrientation: 'from-image',
+            premultiplyAlpha: 'none', colorSpaceConversion: 'default' });
+    } catch (error) {
+        return { type: 'refused', message: words.notPicture };
+    }
+    const { width, height } = bitmap;
+    if (width * height > pixelLimit || width > 32767 || height > 32767) {
+        bitmap.close();
+        return { type: 'refused', message: words.tooLarge };
+    }
+    try {
+        const canvas = new OffscreenCanvas(width, height);
+        const context = canvas.getContext('2d', { colorSpace: 'srgb', willReadFrequently: true });
+        context.drawImage(bitmap, 0, 0);
+        bitmap.close();
+        const data = context.getImageData(0, 0, width, height, { colorSpace: 'srgb' }).data;
+        picture = { rgba: data, width, height };
+        return { type: 'loaded', width, height };
+    } catch (error) {
+        bitmap.close();
+        return { type: 'refused', message: words.tooLarge };
+    }
+}
+
+function sendChunks() {
+    if (chunks.length === 0) return;
+    postMessage({ type: 'chunks', chunks }, chunks.map((c) => c.bytes));
+    chunks = [];
+}
+
+function finish(status, message) {
+    sendChunks();
+    const posts = mosaiq ? mosaiq._mosaiq_post_count() : 0;
+    if (mosaiq) mosaiq._mosaiq_end();
+    running = false;
+    postMessage({ type: 'done', status, message, posts });
+}
+
+// A failure of the module (its memory refused by the browser) leaves it unusable: a new one is
+// made, and the page goes on.
+async function memoryFailed() {
+    chunks = [];
+    running = false;
+    postMessage({ type: 'done', status: 'memory', message: words.memory, posts: 0 });
+    mosaiq = null;
+    try {
+        await loadModule();
+    } catch (error) {
+        // The next conversion reports it again.
+    }
+}
+
+const yieldChannel = new MessageChannel();
+yieldChannel.port1.onmessage = () => slice();
+let rowsPerSlice = 1;
+
+// Rows for about a fiftieth of a second, then a pause for the messages (a stop) to come in.
+function slice() {
+    if (stopAsked) {
+        finish('stopped', '');
+        return;
+    }
+    let step;
+    try {
+        const begin = performance.now();
+        step = mosaiq._mosaiq_step(rowsPerSlice);
+        const spent = performance.now() - begin;
+        rowsPerSlice = Math.max(1, Math.min(rowsPerSlice * 4,
+            Math.round(rowsPerSlice * 20 / Math.max(spent, 0.1))));
+    } catch (error) {
+        memoryFailed();
+        return;
+    }
+    if (step !== 0) {
+        finish(step === 1 ? 'finished' : 'refused', mosaiq.UTF8ToString(mosaiq._mosaiq_message()));
+        return;
+    }
+    sendChunks();
+    postMessage({ type: 'progress', percent: mosaiq._mosaiq_percent(),
+        rows: mosaiq._mosaiq_rows_done(), rowCount: mosaiq._mosaiq_row_count() });
+    yieldChannel.port2.postMessage(0);
+}
+
+function convert(s) {
+    if (!mosaiq) {
+        postMessage({ type: 'done', status: 'memory', message: words.memory, posts: 0 });
+        return;
+    }
+    running = true;
+    stopAsked = false;
+    rowsPerSlice = 1;
+    chunks = [];
+    let step;
+    try {
+        let address = 0;
+        if (picture) {
+            address = mosaiq._malloc(picture.rgba.length);
+            if (!address) {
+                memoryFailed();
+                return;
+            }
+            mosaiq.HEAPU8.set(picture.rgba, address);
+        }
+        const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number',
+            'string', 'string', 'number', 'number', 'number', 'string', 'number', 'number',
+            'number', 'number', 'string', 'number', 'number', 'number']);
+        step = start(address, picture ? picture.width : 0, picture ? picture.height : 0,
+            s.columns, s.rows, s.treatment, s.square ? 1 : 0, s.random ? 1 : 0, s.characters,
+            s.bold ? 1 : 0, s.italic ? 1 : 0, s.centred ? 1 : 0, s.background, s.dialect,
+            s.merge ?? -1, s.fit ?? 0, s.split ? 1 : 0);
+    } catch (error) {
+        memoryFailed();
+        return;
+    }
+    const message = mosaiq.UTF8ToString(mosaiq._mosaiq_message());
+    if (step !== 0) {
+        finish('refused', message);
+        return;
+    }
+    postMessage({ type: 'started', message, rowCount: mosaiq._mosaiq_row_count(),
+        columns: mosaiq._mosaiq_column_count() });
+    slice();
+}
+
+let pixelLimit = 0;
+const ready = loadModule().then((reply) => {
+    pixelLimit = reply.pixelLimit;
+    postMessage(reply);
+});
+
+onmessage = async (event) => {
+    await ready;
+    const m = event.data;
+    if (m.type === 'stop') {
+        stopAsked = true;
+    } else if (m.type === 'picture') {
+        picture = null;
+        postMessage(await readPicture(m.file, pixelLimit));
+    } else if (m.type === 'convert' && !running) {
+        convert(m.settings);
+    }
+};
