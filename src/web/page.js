@@ -28,6 +28,50 @@ const Words = {
 };
 const ShownBytes = 64 * 1024;
 
+// An output as it comes: its start kept for the pane, the rest handed to Blobs some dozens of
+// megabytes at a time, which the browser may keep outside the tab (a large photo's page and
+// codes are hundreds of megabytes).
+class Gathered {
+    constructor() {
+        this.blobs = [];
+        this.pending = [];
+        this.pendingBytes = 0;
+        this.size = 0;
+        this.head = [];
+        this.headBytes = 0;
+    }
+
+    add(bytes) {
+        this.size += bytes.length;
+        if (this.headBytes < ShownBytes) {
+            const start = bytes.slice(0, ShownBytes - this.headBytes);
+            this.head.push(start);
+            this.headBytes += start.length;
+        }
+        this.pending.push(bytes);
+        this.pendingBytes += bytes.length;
+        if (this.pendingBytes >= 32 * 1024 * 1024) this.seal();
+    }
+
+    seal() {
+        if (this.pending.length === 0) return;
+        this.blobs.push(new Blob(this.pending));
+        this.pending = [];
+        this.pendingBytes = 0;
+    }
+
+    blob(type) {
+        this.seal();
+        return new Blob(this.blobs, { type });
+    }
+
+    start() {
+        const joined = new Uint8Array(this.headBytes);
+        this.head.reduce((at, c) => (joined.set(c, at), at + c.length), 0);
+        return joined;
+    }
+}
+
 let engine = null; // what the worker said when ready: words, limits, dialects
 let worker = null;
 let hasPicture = false;
@@ -68,7 +112,11 @@ function onWorker(m) {
         outputs.rowCount = m.rowCount;
         if (m.message) say(`${Words.running}\n${m.message}`);
     } else if (m.type === 'chunks') {
-        for (const c of m.chunks) outputs.chunks[c.channel].push(new Uint8Array(c.bytes));
+        for (const c of m.chunks) {
+            const bytes = new Uint8Array(c.bytes);
+            if (c.channel < 3) outputs.gathered[c.channel].add(bytes);
+            else outputs.chunks[c.channel].push(bytes);
+        }
     } else if (m.type === 'progress') {
         showProgress(m.percent);
     } else if (m.type === 'done') {
@@ -159,7 +207,8 @@ function create() {
     if (!engine) return say(Words.notReady, true);
     running = true;
     const s = settings();
-    outputs = { settings: s, chunks: [[], [], [], [], []], columns: 0, rowCount: 0 };
+    outputs = { settings: s, gathered: [new Gathered(), new Gathered(), new Gathered()],
+        chunks: [[], [], [], [], []], columns: 0, rowCount: 0 };
     clearResults();
     showProgress(0);
     say(Words.running);
@@ -188,20 +237,12 @@ function blobUrl(blob) {
     return url;
 }
 
-function showCode(kind, chunks) {
-    const blob = new Blob(chunks, { type: 'text/plain;charset=utf-8' });
+function showCode(kind, gathered) {
+    const blob = gathered.blob('text/plain;charset=utf-8');
     outputs[kind] = blob;
-    const head = [];
-    let taken = 0;
-    for (const c of chunks) {
-        if (taken >= ShownBytes) break;
-        head.push(c.subarray(0, ShownBytes - taken));
-        taken += head[head.length - 1].length;
-    }
-    const joined = new Uint8Array(taken);
-    head.reduce((at, c) => (joined.set(c, at), at + c.length), 0);
-    const text = new TextDecoder('utf-8').decode(joined);
-    $(`size-${kind}`).textContent = Words.codeStart(taken, blob.size);
+    // A character cut at the end of the start shows as a replacement mark, not as an error.
+    const text = new TextDecoder('utf-8').decode(gathered.start());
+    $(`size-${kind}`).textContent = Words.codeStart(gathered.headBytes, blob.size);
     $(`code-${kind}`).textContent = text;
     const link = $(`download-${kind}`);
     link.href = blobUrl(blob);
@@ -221,10 +262,10 @@ function showPosts(chunks) {
     });
 }
 
-function showPage(chunks, complete) {
+function showPage(gathered, complete) {
     // The page's bytes stay the documents', which name no encoding; the frame reads them as
     // Windows-1252 from its content type, and no script of the page may run there.
-    const page = new Blob(chunks, { type: 'text/html;charset=windows-1252' });
+    const page = gathered.blob('text/html;charset=windows-1252');
     outputs.page = page;
     const link = $('download-page');
     link.href = blobUrl(page);
@@ -232,27 +273,32 @@ function showPage(chunks, complete) {
     const s = outputs.settings;
     const cells = outputs.columns * outputs.rowCount;
     const limit = s.square ? engine.frameCells.square : engine.frameCells.letter;
+    // The marks time the preview for bench/web.
+    const shown = () => performance.mark('mosaiq-preview');
     if (cells <= limit) {
+        $('preview-frame').onload = shown;
         $('preview-frame').src = blobUrl(page);
         $('preview-frame').hidden = false;
     } else {
         MosaiqPreview.show(outputs.chunks[4], outputs.columns, s, complete);
+        requestAnimationFrame(() => setTimeout(shown));
     }
 }
 
 function finishRun(m) {
     running = false;
     $('create').disabled = false;
-    const c = outputs.chunks;
+    const c = outputs.chunks, g = outputs.gathered;
     if (m.status === 'finished') {
         showProgress(100);
-        showPage(c[0], true);
-        showCode('html', c[1]);
-        showCode('blog', c[2]);
+        showPage(g[0], true);
+        showCode('html', g[1]);
+        showCode('blog', g[2]);
         showPosts(c[3]);
+        performance.mark('mosaiq-delivered');
         say(m.message ? `${Words.done}\n${m.message}` : Words.done);
     } else if (m.status === 'stopped') {
-        if (c[0].length > 0) showPage(c[0], false);
+        if (g[0].size > 0) showPage(g[0], false);
         say(Words.stopped);
     } else {
         say(m.message, true);
