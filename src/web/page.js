@@ -28,50 +28,6 @@ const Words = {
 };
 const ShownBytes = 64 * 1024;
 
-// An output as it comes: its start kept for the pane, the rest handed to Blobs some dozens of
-// megabytes at a time, which the browser may keep outside the tab (a large photo's page and
-// codes are hundreds of megabytes).
-class Gathered {
-    constructor() {
-        this.blobs = [];
-        this.pending = [];
-        this.pendingBytes = 0;
-        this.size = 0;
-        this.head = [];
-        this.headBytes = 0;
-    }
-
-    add(bytes) {
-        this.size += bytes.length;
-        if (this.headBytes < ShownBytes) {
-            const start = bytes.slice(0, ShownBytes - this.headBytes);
-            this.head.push(start);
-            this.headBytes += start.length;
-        }
-        this.pending.push(bytes);
-        this.pendingBytes += bytes.length;
-        if (this.pendingBytes >= 32 * 1024 * 1024) this.seal();
-    }
-
-    seal() {
-        if (this.pending.length === 0) return;
-        this.blobs.push(new Blob(this.pending));
-        this.pending = [];
-        this.pendingBytes = 0;
-    }
-
-    blob(type) {
-        this.seal();
-        return new Blob(this.blobs, { type });
-    }
-
-    start() {
-        const joined = new Uint8Array(this.headBytes);
-        this.head.reduce((at, c) => (joined.set(c, at), at + c.length), 0);
-        return joined;
-    }
-}
-
 let engine = null; // what the worker said when ready: words, limits, dialects
 let worker = null;
 let hasPicture = false;
@@ -111,12 +67,6 @@ function onWorker(m) {
         outputs.columns = m.columns;
         outputs.rowCount = m.rowCount;
         if (m.message) say(`${Words.running}\n${m.message}`);
-    } else if (m.type === 'chunks') {
-        for (const c of m.chunks) {
-            const bytes = new Uint8Array(c.bytes);
-            if (c.channel < 3) outputs.gathered[c.channel].add(bytes);
-            else outputs.chunks[c.channel].push(bytes);
-        }
     } else if (m.type === 'progress') {
         showProgress(m.percent);
     } else if (m.type === 'done') {
@@ -207,8 +157,7 @@ function create() {
     if (!engine) return say(Words.notReady, true);
     running = true;
     const s = settings();
-    outputs = { settings: s, gathered: [new Gathered(), new Gathered(), new Gathered()],
-        chunks: [[], [], [], [], []], columns: 0, rowCount: 0 };
+    outputs = { settings: s, columns: 0, rowCount: 0 };
     clearResults();
     showProgress(0);
     say(Words.running);
@@ -237,35 +186,36 @@ function blobUrl(blob) {
     return url;
 }
 
-function showCode(kind, gathered) {
-    const blob = gathered.blob('text/plain;charset=utf-8');
+// An output as the worker gathered it: { blob, start } (its first bytes, for the pane).
+function showCode(kind, output) {
+    const blob = output.blob;
     outputs[kind] = blob;
     // A character cut at the end of the start shows as a replacement mark, not as an error.
-    const text = new TextDecoder('utf-8').decode(gathered.start());
-    $(`size-${kind}`).textContent = Words.codeStart(gathered.headBytes, blob.size);
+    const text = new TextDecoder('utf-8').decode(output.start);
+    $(`size-${kind}`).textContent = Words.codeStart(output.start.length, blob.size);
     $(`code-${kind}`).textContent = text;
     const link = $(`download-${kind}`);
     link.href = blobUrl(blob);
     link.hidden = false;
 }
 
-function showPosts(chunks) {
+function showPosts(posts) {
     const list = $('posts');
-    list.textContent = chunks.length > 0 ? Words.posts(chunks.length) + ' ' : '';
-    chunks.forEach((post, i) => {
+    list.textContent = posts.length > 0 ? Words.posts(posts.length) + ' ' : '';
+    posts.forEach((post, i) => {
         const link = document.createElement('a');
         link.className = 'download';
         link.textContent = Words.post(i + 1);
         link.download = `code-blog.txt.${i + 1}`;
-        link.href = blobUrl(new Blob([post], { type: 'text/plain;charset=utf-8' }));
+        link.href = blobUrl(post);
         list.append(link, ' ');
     });
 }
 
-function showPage(gathered, complete) {
+function showPage(output, cellBytes, complete) {
     // The page's bytes stay the documents', which name no encoding; the frame reads them as
     // Windows-1252 from its content type, and no script of the page may run there.
-    const page = gathered.blob('text/html;charset=windows-1252');
+    const page = output.blob;
     outputs.page = page;
     const link = $('download-page');
     link.href = blobUrl(page);
@@ -280,7 +230,7 @@ function showPage(gathered, complete) {
         $('preview-frame').src = blobUrl(page);
         $('preview-frame').hidden = false;
     } else {
-        MosaiqPreview.show(outputs.chunks[4], outputs.columns, s, complete);
+        MosaiqPreview.show(cellBytes, outputs.columns, s, complete);
         requestAnimationFrame(() => setTimeout(shown));
     }
 }
@@ -288,17 +238,16 @@ function showPage(gathered, complete) {
 function finishRun(m) {
     running = false;
     $('create').disabled = false;
-    const c = outputs.chunks, g = outputs.gathered;
     if (m.status === 'finished') {
         showProgress(100);
-        showPage(g[0], true);
-        showCode('html', g[1]);
-        showCode('blog', g[2]);
-        showPosts(c[3]);
+        showPage(m.page, m.cells, true);
+        showCode('html', m.html);
+        showCode('blog', m.blog);
+        showPosts(m.posts);
         performance.mark('mosaiq-delivered');
         say(m.message ? `${Words.done}\n${m.message}` : Words.done);
     } else if (m.status === 'stopped') {
-        if (g[0].size > 0) showPage(g[0], false);
+        if (m.page.blob.size > 0) showPage(m.page, m.cells, false);
         say(Words.stopped);
     } else {
         say(m.message, true);

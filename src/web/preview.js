@@ -16,10 +16,10 @@ const MosaiqPreview = (() => {
         document.getElementById('zoom-bar').hidden = true;
     }
 
-    function show(chunks, columnCount, runSettings) {
-        const total = chunks.reduce((n, c) => n + c.length, 0);
-        cells = new Uint8Array(total);
-        chunks.reduce((at, c) => (cells.set(c, at), at + c.length), 0);
+    // cellBytes: four a cell, row after row (the module's cells).
+    function show(cellBytes, columnCount, runSettings) {
+        cells = cellBytes;
+        const total = cells.length;
         columns = columnCount;
         rows = columns > 0 ? Math.floor(total / 4 / columns) : 0;
         settings = runSettings;
