@@ -102,6 +102,8 @@ test('drag-and-drop, then the keyboard alone: Ctrl+D creates, arrows change tabs
     assert.ok((await download('#download-page')).equals(expected.page));
     await page.focus('#tab-preview');
     await page.keyboard.press('ArrowRight');
+    await page.keyboard.press('ArrowRight');
+    await page.keyboard.press('ArrowLeft');
     assert.strictEqual(await page.evaluate(() => document.activeElement.id), 'tab-blog');
     assert.ok(await page.isVisible('#copy-blog'));
     assert.ok(!(await page.isVisible('#preview-frame')));
@@ -178,4 +180,44 @@ test('what the page refuses, in French, and it goes on working', async () => {
     assert.match(await status(), /en cours/);
     await page.click('#stop');
     await page.waitForFunction(() => /arrêtée/.test(document.getElementById('status').textContent));
+});
+
+test('halving and doubling read and write French figures, and refuse what is no number',
+    async () => {
+        await page.fill('#columns', '47');
+        await page.fill('#rows', '30');
+        await page.click('#halve');
+        assert.deepStrictEqual([await page.inputValue('#columns'), await page.inputValue('#rows')],
+            ['23,5', '15']);
+        await page.click('#double');
+        assert.strictEqual(await page.inputValue('#columns'), '47');
+        await page.fill('#rows', '12abc');
+        await page.click('#double');
+        assert.match(await status(), /La hauteur « 12abc » n'est pas un nombre/);
+        assert.strictEqual(await page.inputValue('#columns'), '47');
+    });
+
+test('memory the browser refuses is said in French, and the next run works', async () => {
+    // The worker's memory may not grow: the module starts with 32 MB, which a
+    // six-megapixel picture and its copy pass.
+    await context.close();
+    context = await browser.newContext();
+    await context.addInitScript(() => {
+        const patch = 'WebAssembly.Memory.prototype.grow = () => { throw new RangeError(); };\n';
+        let source = '';
+        Object.defineProperty(window, 'MosaiqWorkerSource', {
+            set(value) { source = patch + value; },
+            get() { return source; },
+        });
+    });
+    page = await context.newPage();
+    await page.goto(`file://${site}/index.html`);
+    await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);
+    const large = png(testPixels(3000, 2000, false), 3000, 2000);
+    await choose(large);
+    await runToEnd();
+    assert.strictEqual(await status(), 'Mémoire insuffisante : réduisez les dimensions.');
+    await choose(picture);
+    await runToEnd();
+    assert.match(await status(), /terminée/);
 });
