@@ -97,7 +97,6 @@ async function measure(browser, size) {
     console.log(`${size} (${figures.status.split('\n')[0]})`);
     console.log(`  mosaiq-cli: ${native.toFixed(0)} ms; page in chromium: ${web} ms `
         + `(${(web / native).toFixed(2)} ×)`);
-    console.log(figures.tasks, figures.marks);
     console.log(`  longest task: ${figures.longest.toFixed(0)} ms; preview ${
         figures.preview.toFixed(0)} ms after the outputs`);
     console.log(`  peak memory: renderer ${mb(peak.renderer)}, all chromium ${mb(peak.all)}`);

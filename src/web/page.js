@@ -7,6 +7,7 @@ const Words = {
     notReady: 'Le moteur de conversion démarre, réessayez dans un instant.',
     busy: 'Une conversion est en cours : arrêtez-la (Stop) avant de choisir une autre image.',
     textPasted: 'Le presse-papiers contient du texte, pas une image : copiez une image puis collez-la ici.',
+    nothingDropped: 'Ce qui a été déposé n\'est pas un fichier : déposez une image.',
     running: 'Conversion en cours...',
     stopped: 'Conversion arrêtée : la page garde les lignes créées, sans les codes.',
     done: 'Conversion terminée.',
@@ -293,7 +294,7 @@ function wire() {
         $('drop-zone').classList.remove('over');
         const file = [...e.dataTransfer.files][0];
         if (file) loadPicture(file);
-        else say(Words.textPasted, true);
+        else say(Words.nothingDropped, true);
     });
     document.addEventListener('paste', (e) => {
         const target = e.target;
