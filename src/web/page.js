@@ -213,7 +213,7 @@ function showPosts(posts) {
     });
 }
 
-function showPage(output, cellBytes, complete) {
+function showPage(output, cellBytes) {
     // The page's bytes stay the documents', which name no encoding; the frame reads them as
     // Windows-1252 from its content type, and no script of the page may run there.
     const page = output.blob;
@@ -231,8 +231,7 @@ function showPage(output, cellBytes, complete) {
         $('preview-frame').src = blobUrl(page);
         $('preview-frame').hidden = false;
     } else {
-        MosaiqPreview.show(cellBytes, outputs.columns, s, complete);
-        requestAnimationFrame(() => setTimeout(shown));
+        MosaiqPreview.show(cellBytes, outputs.columns, s, () => requestAnimationFrame(shown));
     }
 }
 
@@ -241,14 +240,14 @@ function finishRun(m) {
     $('create').disabled = false;
     if (m.status === 'finished') {
         showProgress(100);
-        showPage(m.page, m.cells, true);
+        showPage(m.page, m.cells);
         showCode('html', m.html);
         showCode('blog', m.blog);
         showPosts(m.posts);
         performance.mark('mosaiq-delivered');
         say(m.message ? `${Words.done}\n${m.message}` : Words.done);
     } else if (m.status === 'stopped') {
-        if (m.page.blob.size > 0) showPage(m.page, m.cells, false);
+        if (m.page.blob.size > 0) showPage(m.page, m.cells);
         say(Words.stopped);
     } else {
         say(m.message, true);

@@ -8,6 +8,10 @@ const MosaiqPreview = (() => {
     const CellWidth = 7, CellHeight = 12;
     const Zooms = [0.05, 0.1, 0.25, 0.5, 0.75, 1, 1.5, 2, 3, 4];
     let cells = null, columns = 0, rows = 0, settings = null, zoom = 1;
+    let generation = 0, whenDrawn = [];
+    const Hex = Array.from({ length: 256 }, (_, v) => v.toString(16).padStart(2, '0'));
+    const Glyphs = Array.from({ length: 256 },
+        (_, b) => new TextDecoder('windows-1252').decode(new Uint8Array([b])));
     const area = () => document.getElementById('preview-drawn');
 
     function clear() {
@@ -17,7 +21,8 @@ const MosaiqPreview = (() => {
     }
 
     // cellBytes: four a cell, row after row (the module's cells).
-    function show(cellBytes, columnCount, runSettings) {
+    function show(cellBytes, columnCount, runSettings, drawn) {
+        if (drawn) whenDrawn.push(drawn);
         cells = cellBytes;
         const total = cells.length;
         columns = columnCount;
@@ -38,7 +43,7 @@ const MosaiqPreview = (() => {
     }
 
     function redraw() {
-        if (!cells || area().hidden) return;
+        if (!cells || area().hidden) return finished();
         const view = area();
         const canvas = document.getElementById('preview-canvas');
         const ratio = window.devicePixelRatio || 1;
@@ -73,27 +78,40 @@ const MosaiqPreview = (() => {
             small.getContext('2d').putImageData(image, 0, 0);
             g.imageSmoothingEnabled = true;
             g.drawImage(small, x0, y0, across * cw, down * ch);
+            finished();
             return;
         }
         const font = `${settings.italic ? 'italic ' : ''}${settings.bold ? 'bold ' : ''}`
             + `${10 * zoom}px Verdana, "DejaVu Sans", sans-serif`;
         g.font = font;
         g.textBaseline = 'top';
-        const decoder = new TextDecoder('windows-1252');
-        for (let y = 0; y < down; ++y) {
+        const drawRow = (y) => {
             for (let x = 0; x < across; ++x) {
                 const at = 4 * ((top + y) * columns + first + x);
-                const colour = `rgb(${cells[at]},${cells[at + 1]},${cells[at + 2]})`;
+                g.fillStyle = `#${Hex[cells[at]]}${Hex[cells[at + 1]]}${Hex[cells[at + 2]]}`;
                 const px = x0 + x * cw, py = y0 + y * ch;
-                if (settings.square) {
-                    g.fillStyle = colour;
-                    g.fillRect(px, py, cw + 0.5, ch + 0.5);
-                } else {
-                    g.fillStyle = colour;
-                    g.fillText(decoder.decode(cells.subarray(at + 3, at + 4)), px, py + zoom);
-                }
+                if (settings.square) g.fillRect(px, py, cw + 0.5, ch + 0.5);
+                else g.fillText(Glyphs[cells[at + 3]], px, py + zoom);
             }
-        }
+        };
+        // A few rows at a time, so that the page answers while a large view is drawn; a newer
+        // drawing ends an older one.
+        const mine = ++generation;
+        let y = 0;
+        const some = () => {
+            if (mine !== generation) return;
+            const until = performance.now() + 12;
+            while (y < down && performance.now() < until) drawRow(y++);
+            if (y < down) setTimeout(some);
+            else finished();
+        };
+        some();
+    }
+
+    function finished() {
+        const callbacks = whenDrawn;
+        whenDrawn = [];
+        for (const callback of callbacks) callback();
     }
 
     function zoomBy(step) {
