@@ -5,6 +5,7 @@
 const $ = (id) => document.getElementById(id);
 const Words = {
     notReady: 'Le moteur de conversion démarre, réessayez dans un instant.',
+    reading: 'L\'image est en cours de lecture : un instant, puis créez la page.',
     busy: 'Une conversion est en cours : arrêtez-la (Stop) avant de choisir une autre image.',
     textPasted: 'Le presse-papiers contient du texte, pas une image : copiez une image puis collez-la ici.',
     nothingDropped: 'Ce qui a été déposé n\'est pas un fichier : déposez une image.',
@@ -32,6 +33,7 @@ const ShownBytes = 64 * 1024;
 let engine = null; // what the worker said when ready: words, limits, dialects
 let worker = null;
 let hasPicture = false;
+let reading = false;
 let running = false;
 let outputs = null;
 let urls = [];
@@ -49,6 +51,7 @@ function startWorker() {
 }
 
 function onWorker(m) {
+    if (m.type === 'loaded' || m.type === 'refused') reading = false;
     if (m.type === 'ready') {
         engine = m;
         const select = $('dialect');
@@ -90,6 +93,7 @@ function loadPicture(file) {
         return;
     }
     hasPicture = false;
+    reading = true;
     $('picture-name').textContent = file.name || '';
     const thumbnail = $('thumbnail');
     if (thumbnail.src) URL.revokeObjectURL(thumbnail.src);
@@ -118,9 +122,6 @@ function scaleSizes(factor) {
 }
 
 function updateInterlocks() {
-    const square = $('square-mode').checked;
-    for (const id of ['random', 'defined']) $(id).disabled = square;
-    $('characters').disabled = square || $('random').checked;
     $('tolerance').disabled = !$('merge').checked;
     $('fit-limit').disabled = !$('fit').checked;
     const dialect = engine && engine.dialects.find((d) => d.name === $('dialect').value);
@@ -156,6 +157,7 @@ function settings() {
 function create() {
     if (running) return;
     if (!engine) return say(Words.notReady, true);
+    if (reading) return say(Words.reading, true);
     running = true;
     const s = settings();
     outputs = { settings: s, columns: 0, rowCount: 0 };
@@ -231,7 +233,8 @@ function showPage(output, cellBytes) {
         $('preview-frame').src = blobUrl(page);
         $('preview-frame').hidden = false;
     } else {
-        MosaiqPreview.show(cellBytes, outputs.columns, s, () => requestAnimationFrame(shown));
+        setTimeout(() => MosaiqPreview.show(cellBytes, outputs.columns, s,
+            () => requestAnimationFrame(shown)));
     }
 }
 
@@ -240,11 +243,12 @@ function finishRun(m) {
     $('create').disabled = false;
     if (m.status === 'finished') {
         showProgress(100);
+        // Each output is shown in a task of its own: the page answers between them.
         showPage(m.page, m.cells);
-        showCode('html', m.html);
-        showCode('blog', m.blog);
-        showPosts(m.posts);
-        performance.mark('mosaiq-delivered');
+        setTimeout(() => showCode('html', m.html));
+        setTimeout(() => showCode('blog', m.blog));
+        setTimeout(() => showPosts(m.posts));
+        setTimeout(() => performance.mark('mosaiq-delivered'));
         say(m.message ? `${Words.done}\n${m.message}` : Words.done);
     } else if (m.status === 'stopped') {
         if (m.page.blob.size > 0) showPage(m.page, m.cells);
@@ -306,16 +310,22 @@ function wire() {
     });
     $('halve').addEventListener('click', () => scaleSizes(0.5));
     $('double').addEventListener('click', () => scaleSizes(2));
+    // The window's pair of mode boxes: a click leaves the clicked one checked and the other not.
     $('letter-mode').addEventListener('change', () => {
-        $('square-mode').checked = !$('letter-mode').checked;
-        updateInterlocks();
+        $('letter-mode').checked = true;
+        $('square-mode').checked = false;
+        for (const id of ['random', 'defined', 'characters']) $(id).disabled = false;
     });
     $('square-mode').addEventListener('change', () => {
-        $('letter-mode').checked = !$('square-mode').checked;
-        updateInterlocks();
+        $('square-mode').checked = true;
+        $('letter-mode').checked = false;
+        $('defined').checked = true;
+        $('characters').value = '8';
+        for (const id of ['random', 'defined', 'characters']) $(id).disabled = true;
     });
-    for (const id of ['random', 'defined', 'merge', 'fit', 'dialect'])
-        $(id).addEventListener('change', updateInterlocks);
+    $('random').addEventListener('change', () => { $('characters').disabled = true; });
+    $('defined').addEventListener('change', () => { $('characters').disabled = false; });
+    for (const id of ['merge', 'fit', 'dialect']) $(id).addEventListener('change', updateInterlocks);
     $('create').addEventListener('click', create);
     $('stop').addEventListener('click', stop);
     $('copy-html').addEventListener('click', () => copyCode('html'));

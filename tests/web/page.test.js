@@ -143,6 +143,9 @@ test('what the page refuses, in French, and it goes on working', async () => {
     assert.match(await status(), /image/i);
     await choose(Buffer.from('pas une image'), 'texte.png');
     assert.strictEqual(await status(), 'Ce n\'est pas une image dans un format connu.');
+    // Wider than a canvas may be.
+    await choose(png(testPixels(40000, 1, false), 40000, 1), 'large.png');
+    assert.strictEqual(await status(), 'L\'image est trop grande pour être chargée.');
     await choose(picture);
     await page.fill('#columns', 'abc');
     await runToEnd();
@@ -182,8 +185,16 @@ test('what the page refuses, in French, and it goes on working', async () => {
     await page.waitForFunction(() => /arrêtée/.test(document.getElementById('status').textContent));
 });
 
-test('halving and doubling read and write French figures, and refuse what is no number',
-    async () => {
+test('the window\'s mode pair, and halving and doubling in French figures', async () => {
+        await page.check('#random');
+        await page.click('#square-mode');
+        await page.click('#square-mode'); // a click on the checked box leaves it checked
+        assert.ok(await page.isChecked('#square-mode') && !(await page.isChecked('#letter-mode')));
+        assert.ok(await page.isChecked('#defined') && await page.isDisabled('#characters'));
+        assert.strictEqual(await page.inputValue('#characters'), '8');
+        await page.click('#letter-mode');
+        assert.ok(!(await page.isChecked('#square-mode')) && await page.isEnabled('#characters'));
+
         await page.fill('#columns', '47');
         await page.fill('#rows', '30');
         await page.click('#halve');
