@@ -14,9 +14,6 @@ enum class WebChannel : int {
     BlogCode = 2, // the blog code, or the forum code of the chosen dialect
     Post = 3, // one post of a split code: each flush is a whole post
     Cells = 4, // the cells for the drawn preview (see CellStream)
-    // A stretch of the HTML code that the page holds byte for byte, in its place among the
-    // code's bytes: the page's offset and the length, two little-endian doubles.
-    HtmlFromPage = 5,
 };
 
 // Hands a stream on in chunks of about ChunkBytes: the page and the codes of a large photo are

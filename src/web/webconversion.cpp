@@ -13,7 +13,6 @@ namespace mosaiq {
 WebConversion::WebConversion(const WebSettings& settings, std::vector<std::uint32_t> pixels,
     std::int32_t width, std::int32_t height, ChunkStream::Output output)
     : m_settings(settings)
-    , m_output(output)
     , m_pixels(std::move(pixels))
     , m_page(WebChannel::Page, output)
     , m_html(WebChannel::HtmlCode, output)
@@ -88,8 +87,7 @@ WebStep WebConversion::start()
 
     m_loop = std::make_unique<RowLoop>(m_start, *m_fixed, m_pageSink, m_random);
     const bool bracket = s.dialect != "blog" || s.mergeTolerance.has_value();
-    m_codes = std::make_unique<CodeStreams>(
-        m_html, bracket ? nullptr : &m_blog, s.style, m_pageSink, m_output);
+    m_codes = std::make_unique<CodeStreams>(&m_html, bracket ? nullptr : &m_blog, s.style);
     m_loop->addSink(*m_codes);
     if (bracket) {
         const bool keep = s.split && m_dialect->postLimit > 0;

@@ -70,7 +70,6 @@ private:
     WebStep finish();
 
     WebSettings m_settings;
-    ChunkStream::Output m_output;
     std::vector<std::uint32_t> m_pixels;
     std::u32string m_characters;
     const ForumDialect* m_dialect = nullptr;

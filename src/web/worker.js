@@ -30,15 +30,8 @@ class Gathered {
         this.blobs.push(new Blob([bytes]));
     }
 
-    // Bytes [offset, offset + length) of the page, which the module found the same.
-    addFromPage(offset, length) {
-        this.blobs.push({ offset, length });
-    }
-
-    take(page) {
-        const parts = this.blobs.map((part) => (part instanceof Blob ? part
-            : page.slice(part.offset, part.offset + part.length)));
-        return { blob: new Blob(parts, { type: this.type }), start: this.start };
+    take() {
+        return { blob: new Blob(this.blobs, { type: this.type }), start: this.start };
     }
 }
 
@@ -58,9 +51,6 @@ async function loadModule() {
         const bytes = mosaiq.HEAPU8.subarray(address, address + size);
         if (channel < 3) {
             outputs.gathered[channel].add(bytes);
-        } else if (channel === 5) {
-            const span = new Float64Array(bytes.slice().buffer);
-            outputs.gathered[1].addFromPage(span[0], span[1]);
         } else if (channel === 3) {
             outputs.posts.push(new Blob([bytes], { type: 'text/plain;charset=utf-8' }));
         } else {
@@ -121,8 +111,7 @@ function finish(status, message) {
     running = false;
     const cells = new Uint8Array(outputs.cellBytes);
     outputs.cells.reduce((at, c) => (cells.set(c, at), at + c.length), 0);
-    const page = outputs.gathered[0].take();
-    const [html, blog] = outputs.gathered.slice(1).map((g) => g.take(page.blob));
+    const [page, html, blog] = outputs.gathered.map((g) => g.take());
     const posts = outputs.posts;
     outputs = newOutputs();
     postMessage({ type: 'done', status, message, page, html, blog, posts, cells }, [cells.buffer]);

@@ -78,19 +78,6 @@ test('the module writes mosaiq-cli\'s bytes', async (t) => {
         // The euro sign as its byte in Windows-1252.
         assert.ok(got.cells.filter((b, i) => i % 4 === 3).includes(0x80));
     });
-    await t.test('a large page hands its ASCII rows to the HTML code by their place', () => {
-        const large = testPixels(300, 200);
-        const got = convert(mosaiq, large, 300, 200, {});
-        const mixed = convert(mosaiq, large, 300, 200, { characters: 'oé' });
-        assert.ok(got.spans > 0 && mixed.spans === 0);
-        fs.writeFileSync(picture, png(large, 300, 200));
-        try {
-            assert.ok(got.html.equals(runCli([]).html));
-            assert.ok(mixed.html.equals(runCli(['--chars', 'oé']).html));
-        } finally {
-            fs.writeFileSync(picture, png(rgba, width, height));
-        }
-    });
     await t.test('a split makes several posts', () => {
         assert.ok(convert(mosaiq, rgba, width, height, cases[6].o).posts.length > 1);
     });

@@ -71,12 +71,8 @@ const Channels = ['page', 'html', 'blog', 'post', 'cells'];
 // Buffers, the posts as a list.
 function convert(mosaiq, rgba, width, height, o = {}) {
     const chunks = { page: [], html: [], blog: [], post: [], cells: [] };
-    mosaiq.onChunk = (channel, address, size) => {
-        const bytes = Buffer.from(mosaiq.HEAPU8.slice(address, address + size));
-        // A stretch of the HTML code given as its place in the page.
-        if (channel === 5) chunks.html.push(new Float64Array(bytes.buffer, bytes.byteOffset, 2));
-        else chunks[Channels[channel]].push(bytes);
-    };
+    mosaiq.onChunk = (channel, address, size) =>
+        chunks[Channels[channel]].push(Buffer.from(mosaiq.HEAPU8.slice(address, address + size)));
     const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number', 'string',
         'string', 'number', 'number', 'number', 'string', 'number', 'number', 'number', 'number',
         'string', 'number', 'number', 'number']);
@@ -92,10 +88,7 @@ function convert(mosaiq, rgba, width, height, o = {}) {
         message: mosaiq.UTF8ToString(mosaiq._mosaiq_message()),
         posts: chunks.post,
     };
-    for (const name of ['page', 'blog', 'cells']) result[name] = Buffer.concat(chunks[name]);
-    result.html = Buffer.concat(chunks.html.map((c) => (c instanceof Float64Array
-        ? result.page.subarray(c[0], c[0] + c[1]) : c)));
-    result.spans = chunks.html.filter((c) => c instanceof Float64Array).length;
+    for (const name of ['page', 'html', 'blog', 'cells']) result[name] = Buffer.concat(chunks[name]);
     mosaiq._mosaiq_end();
     return result;
 }
