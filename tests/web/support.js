@@ -44,7 +44,7 @@ function png(rgba, width, height) {
         chunk('IDAT', zlib.deflateSync(raw)), chunk('IEND', Buffer.alloc(0))]);
 }
 
-// A picture of many colours, with a transparent corner and a half-transparent one (which a
+// A picture of many colours, with a transparent corner and a half-transparent band (which a
 // browser's canvas, keeping its colours premultiplied, cannot give back exactly).
 function testPixels(width, height, halfTransparent = true) {
     const rgba = new Uint8Array(width * height * 4);
@@ -54,7 +54,9 @@ function testPixels(width, height, halfTransparent = true) {
             rgba[i] = (x * 37 + y * 11) & 255;
             rgba[i + 1] = (x * 5 + y * 53) & 255;
             rgba[i + 2] = (x * y * 7 + 90) & 255;
-            rgba[i + 3] = x < 3 && y < 3 ? 0 : x > width - 4 && y < 4 && halfTransparent ? 128 : 255;
+            // Below, a band of every degree of transparency.
+            const band = halfTransparent && y >= height - 8 ? (x * 13 + y * 31) & 255 : 255;
+            rgba[i + 3] = x < 3 && y < 3 ? 0 : band;
         }
     }
     return rgba;
