@@ -28,11 +28,9 @@ const Words = {
         ? `Début du code (${Words.bytes(shown)} sur ${Words.bytes(total)}) :`
         : `Code entier (${Words.bytes(total)}) :`),
 };
-const ShownBytes = 64 * 1024;
 
 let engine = null; // what the worker said when ready: words, limits, dialects
 let worker = null;
-let hasPicture = false;
 let reading = false;
 let running = false;
 let outputs = null;
@@ -59,12 +57,10 @@ function onWorker(m) {
         for (const d of m.dialects) select.add(new Option(d.name, d.name));
         updateInterlocks();
     } else if (m.type === 'loaded') {
-        hasPicture = true;
         $('columns').value = String(m.width);
         $('rows').value = String(m.height);
         say(`Image chargée : ${m.width} × ${m.height} pixels.`);
     } else if (m.type === 'refused') {
-        hasPicture = false;
         $('thumbnail').hidden = true;
         say(m.message, true);
     } else if (m.type === 'started') {
@@ -92,7 +88,6 @@ function loadPicture(file) {
         say(Words.notReady, true);
         return;
     }
-    hasPicture = false;
     reading = true;
     $('picture-name').textContent = file.name || '';
     const thumbnail = $('thumbnail');

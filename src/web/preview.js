@@ -120,7 +120,6 @@ const MosaiqPreview = (() => {
         layout();
     }
 
-    document.addEventListener('DOMContentLoaded', () => {});
     window.addEventListener('resize', () => redraw());
     const wire = () => {
         area().addEventListener('scroll', () => requestAnimationFrame(redraw));
