@@ -20,7 +20,7 @@ nice cmake --build "$build" -j2 --target mosaiq-web
 site="$build/site"
 mkdir -p "$site"
 cp "$root/src/web/index.html" "$root/src/web/mosaiq.css" "$root/src/web/page.js" \
-    "$root/src/web/preview.js" "$root/src/web/gathered.js" "$site/"
+    "$root/src/web/preview.js" "$site/"
 node -e '
 const fs = require("fs");
 const [module, worker, out] = process.argv.slice(1);

@@ -67,13 +67,10 @@ function onWorker(m) {
         outputs.columns = m.columns;
         outputs.rowCount = m.rowCount;
         if (m.message) say(`${Words.running}\n${m.message}`);
-    } else if (m.type === 'chunks') {
-        for (const c of m.chunks) outputs.gathered.add(c.channel, new Uint8Array(c.bytes));
     } else if (m.type === 'progress') {
         showProgress(m.percent);
     } else if (m.type === 'done') {
-        finishRun({ ...m, ...outputs.gathered.take() });
-        outputs.gathered = null;
+        finishRun(m);
     }
 }
 
@@ -158,7 +155,7 @@ function create() {
     if (reading) return say(Words.reading, true);
     running = true;
     const s = settings();
-    outputs = { settings: s, columns: 0, rowCount: 0, gathered: new MosaiqOutputs() };
+    outputs = { settings: s, columns: 0, rowCount: 0 };
     clearResults();
     showProgress(0);
     say(Words.running);
@@ -249,7 +246,7 @@ function finishRun(m) {
         setTimeout(() => performance.mark('mosaiq-delivered'));
         say(m.message ? `${Words.done}\n${m.message}` : Words.done);
     } else if (m.status === 'stopped') {
-        if (m.page && m.page.blob.size > 0) showPage(m.page, m.cells);
+        if (m.page.blob.size > 0) showPage(m.page, m.cells);
         say(Words.stopped);
     } else {
         say(m.message, true);

@@ -8,14 +8,55 @@ let words = null;
 let picture = null; // { rgba: Uint8ClampedArray, width, height }
 let running = false;
 let stopAsked = false;
-let chunks = []; // what the module handed on since the last message to the page
+let outputs = null;
+const ShownBytes = 64 * 1024;
+
+// An output as it comes: its first bytes kept for the page's pane, the rest in Blobs, which the
+// browser may keep outside the tab (a large photo's page and codes are hundreds of megabytes).
+class Gathered {
+    constructor(type) {
+        this.type = type;
+        this.blobs = [];
+        this.start = new Uint8Array(0);
+    }
+
+    add(bytes) {
+        if (this.start.length < ShownBytes) {
+            const start = new Uint8Array(Math.min(ShownBytes, this.start.length + bytes.length));
+            start.set(this.start);
+            start.set(bytes.subarray(0, start.length - this.start.length), this.start.length);
+            this.start = start;
+        }
+        this.blobs.push(new Blob([bytes]));
+    }
+
+    take() {
+        return { blob: new Blob(this.blobs, { type: this.type }), start: this.start };
+    }
+}
+
+function newOutputs() {
+    return {
+        gathered: [new Gathered('text/html;charset=windows-1252'),
+            new Gathered('text/plain;charset=utf-8'), new Gathered('text/plain;charset=utf-8')],
+        posts: [],
+        cells: [],
+        cellBytes: 0,
+    };
+}
 
 async function loadModule() {
     mosaiq = await createMosaiq();
-    // The page gathers the outputs: the Blobs it makes of them, a call to the browser each,
-    // then run beside the module rather than after it.
     mosaiq.onChunk = (channel, address, size) => {
-        chunks.push({ channel, bytes: mosaiq.HEAPU8.slice(address, address + size).buffer });
+        const bytes = mosaiq.HEAPU8.subarray(address, address + size);
+        if (channel < 3) {
+            outputs.gathered[channel].add(bytes);
+        } else if (channel === 3) {
+            outputs.posts.push(new Blob([bytes], { type: 'text/plain;charset=utf-8' }));
+        } else {
+            outputs.cells.push(bytes.slice());
+            outputs.cellBytes += size;
+        }
     };
     const text = (address) => mosaiq.UTF8ToString(address);
     words = {
@@ -64,23 +105,22 @@ async function readPicture(file, pixelLimit) {
     }
 }
 
-function sendChunks() {
-    if (chunks.length === 0) return;
-    postMessage({ type: 'chunks', chunks }, chunks.map((c) => c.bytes));
-    chunks = [];
-}
-
+// The outputs go to the page whole: Blobs, the codes' starts, and the cells in one buffer.
 function finish(status, message) {
-    sendChunks();
     if (mosaiq) mosaiq._mosaiq_end();
     running = false;
-    postMessage({ type: 'done', status, message });
+    const cells = new Uint8Array(outputs.cellBytes);
+    outputs.cells.reduce((at, c) => (cells.set(c, at), at + c.length), 0);
+    const [page, html, blog] = outputs.gathered.map((g) => g.take());
+    const posts = outputs.posts;
+    outputs = newOutputs();
+    postMessage({ type: 'done', status, message, page, html, blog, posts, cells }, [cells.buffer]);
 }
 
 // A failure of the module (its memory refused by the browser) leaves it unusable: a new one is
 // made, and the page goes on.
 async function memoryFailed() {
-    chunks = [];
+    outputs = newOutputs();
     running = false;
     postMessage({ type: 'done', status: 'memory', message: words.memory });
     mosaiq = null;
@@ -116,7 +156,6 @@ function slice() {
         finish(step === 1 ? 'finished' : 'refused', mosaiq.UTF8ToString(mosaiq._mosaiq_message()));
         return;
     }
-    sendChunks();
     postMessage({ type: 'progress', percent: mosaiq._mosaiq_percent(),
         rows: mosaiq._mosaiq_rows_done(), rowCount: mosaiq._mosaiq_row_count() });
     yieldChannel.port2.postMessage(0);
@@ -130,7 +169,7 @@ function convert(s) {
     running = true;
     stopAsked = false;
     rowsPerSlice = 1;
-    chunks = [];
+    outputs = newOutputs();
     let step;
     try {
         let address = 0;
