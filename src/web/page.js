@@ -5,6 +5,7 @@
 const $ = (id) => document.getElementById(id);
 const Words = {
     notReady: 'Le moteur de conversion démarre, réessayez dans un instant.',
+    noEngine: 'Ce navigateur ne peut pas faire tourner le moteur de conversion (WebAssembly) : essayez un navigateur plus récent.',
     reading: 'L\'image est en cours de lecture : un instant, puis créez la page.',
     busy: 'Une conversion est en cours : arrêtez-la (Stop) avant de choisir une autre image.',
     textPasted: 'Le presse-papiers contient du texte, pas une image : copiez une image puis collez-la ici.',
@@ -50,7 +51,9 @@ function startWorker() {
 
 function onWorker(m) {
     if (m.type === 'loaded' || m.type === 'refused') reading = false;
-    if (m.type === 'ready') {
+    if (m.type === 'failed') {
+        say(Words.noEngine, true);
+    } else if (m.type === 'ready') {
         engine = m;
         const select = $('dialect');
         select.textContent = '';

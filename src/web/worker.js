@@ -206,7 +206,7 @@ let pixelLimit = 0;
 const ready = loadModule().then((reply) => {
     pixelLimit = reply.pixelLimit;
     postMessage(reply);
-});
+}, () => postMessage({ type: 'failed' }));
 
 onmessage = async (event) => {
     await ready;

@@ -232,3 +232,19 @@ test('memory the browser refuses is said in French, and the next run works', asy
     await runToEnd();
     assert.match(await status(), /terminée/);
 });
+
+test('a browser that cannot run the module is told so in French', async () => {
+    await context.close();
+    context = await browser.newContext();
+    await context.addInitScript(() => {
+        let source = '';
+        Object.defineProperty(window, 'MosaiqWorkerSource', {
+            set(value) { source = 'delete self.WebAssembly;\n' + value; },
+            get() { return source; },
+        });
+    });
+    page = await context.newPage();
+    await page.goto(`file://${site}/index.html`);
+    await page.waitForFunction(() => document.getElementById('status').textContent !== '');
+    assert.match(await status(), /ne peut pas faire tourner le moteur/);
+});
