@@ -19,7 +19,13 @@ packages=(
     xvfb xauth xdotool x11-apps imagemagick
     # Real photos for the forum benchmark (bench/cli/forum_bench.cpp).
     mate-backgrounds
+    # The page in the browser: its module (scripts/web.sh), its tests in a real browser, its zip.
+    emscripten chromium zip
 )
+# The browser tests' npm packages (tests/web); a node already installed brings its own npm.
+if ! command -v npm >/dev/null; then
+    packages+=(nodejs npm)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package build-package/mosaiq_<version>_amd64.deb with CPack: a release build
 # with Debian's hardening flags, only the two programs, mosaiq-cli's module and their documents,
-# stripped. Then lintian reads it (when it is installed): an error fails. Prints the package's
+# stripped. Then lintian reads it (when it is installed): an error fails. Beside it, the page in
+# the browser as build-package/mosaiq-web_<version>.zip (scripts/web.sh). Prints the package's
 # path last.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -21,6 +22,13 @@ cmake --build "$build" -j"$(nproc)" --target mosaiq mosaiq-cli mosaiq_data >"$bu
 rm -f "$build"/mosaiq_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 package="$(ls "$build"/mosaiq_*_amd64.deb)"
+
+version="$(sed -n 's/^project(Mosaiq VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
+"$root/scripts/web.sh" >/dev/null
+rm -f "$build"/mosaiq-web_*.zip
+(cd "$root/build-web" && rm -rf "mosaiq-web_$version" && cp -r site "mosaiq-web_$version" \
+    && zip -qr "$build/mosaiq-web_$version.zip" "mosaiq-web_$version" \
+    && rm -r "mosaiq-web_$version")
 
 if command -v lintian >/dev/null; then
     # Errors fail the build; every tag down to the pedantic ones is shown.

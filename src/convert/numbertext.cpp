@@ -1,6 +1,7 @@
 #include "convert/numbertext.h"
 
-#include <charconv>
+#include "convert/decimalreading.h"
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -18,7 +19,7 @@ namespace {
         return c >= '0' && c <= '9';
     }
 
-    // from_chars says only that a value left the range; whether it is too large or too small
+    // The reading says only that a value left the range; whether it is too large or too small
     // depends on where the first significant digit stands once the exponent is applied.
     double outOfRange(const std::string& number)
     {
@@ -97,9 +98,7 @@ double numericValue(std::string_view text)
     }
 
     double value = 0.0;
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-    (void)end;
-    if (error == std::errc::result_out_of_range)
+    if (!readDecimal(number, value))
         value = outOfRange(number);
     return negative ? -value : value;
 }

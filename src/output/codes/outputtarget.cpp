@@ -10,11 +10,20 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+
+// The kinds of file system of /proc, /sys and /dev/pts. The WebAssembly build, which writes no
+// file, has no Linux headers: the same values, as the kernel defines them.
+#if __has_include(<linux/magic.h>)
+#include <linux/magic.h>
+#else
+#define PROC_SUPER_MAGIC 0x9fa0
+#define SYSFS_MAGIC 0x62656572
+#define DEVPTS_SUPER_MAGIC 0x1cd1
+#endif
 
 namespace mosaiq {
 

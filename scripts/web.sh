@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the browser's front end with Debian's emscripten into build-web/: the module, then the
+# site (build-web/site/), a folder that works opened from the disk or put on any static host.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$root/build-web"
+# Debian's emscripten runs its optimiser with node, which finds Debian's node modules (acorn)
+# only when told where they are.
+export NODE_PATH="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    emcmake cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
+fi
+nice cmake --build "$build" -j2 --target mosaiq-web
+
+# The site: the page's files as they are, and the worker's source (the module's script, then
+# the worker's) as a string that the page turns into a Blob: from the disk, a worker may not be
+# started by its path.
+site="$build/site"
+mkdir -p "$site"
+cp "$root/src/web/index.html" "$root/src/web/mosaiq.css" "$root/src/web/page.js" \
+    "$root/src/web/preview.js" "$site/"
+node -e '
+const fs = require("fs");
+const [module, worker, out] = process.argv.slice(1);
+const source = fs.readFileSync(module, "utf8") + "\n" + fs.readFileSync(worker, "utf8");
+fs.writeFileSync(out, "window.MosaiqWorkerSource = " + JSON.stringify(source) + ";\n");
+' "$build/src/web/mosaiq-web.js" "$root/src/web/worker.js" "$site/worker-source.js"
+echo "Site : $site/index.html"

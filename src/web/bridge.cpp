@@ -1,0 +1,159 @@
+// The module's face to the page's script: plain C functions called through cwrap. A C face
+// rather than embind keeps the module small (no binding runtime, no type information) and lets
+// each chunk reach the script as a view of the module's memory, copied once, never as a string.
+
+#include "output/codes/forumdialect.h"
+#include "output/preview/previewchoice.h"
+#include "web/webconversion.h"
+#include "wording/cliwords.h"
+#include "wording/forumwords.h"
+#include "wording/picturewords.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+using namespace mosaiq;
+
+// The page's script takes each chunk as it comes: Module.onChunk(channel, address, bytes).
+EM_JS(void, mosaiq_hand_chunk, (int channel, const char* data, std::size_t size),
+    { Module["onChunk"](channel, data, size); });
+
+namespace {
+
+std::unique_ptr<WebConversion> current;
+std::string words;
+
+// The picture, flattened, and the copy of its bytes in the module's memory beside it: the
+// largest the browser's canvas and the module's 4 GB of memory take with room for the outputs.
+constexpr double WebPixelLimit = 100'000'000;
+
+} // namespace
+
+extern "C" {
+
+// Starts a conversion of width x height RGBA bytes (given back with free() here, once read).
+// background is 0x00BBGGRR; merge below 0: none; fit 0: none. Returns a WebStep.
+EMSCRIPTEN_KEEPALIVE int mosaiq_start(std::uint8_t* rgba, int width, int height,
+    const char* columns, const char* rows, int treatment, int square, int random,
+    const char* characters, int bold, int italic, int centred, int background, const char* dialect,
+    double merge, double fit, int split)
+{
+    current.reset();
+    WebSettings settings;
+    settings.columns = columns;
+    settings.rows = rows;
+    settings.treatment = ColourTreatment(std::clamp(treatment, 0, 4));
+    settings.mode = square ? CellMode::Square : CellMode::Letter;
+    settings.glyphSource = random ? GlyphSource::Random : GlyphSource::Defined;
+    settings.characters = characters;
+    settings.style = StyleFlags { bold != 0, italic != 0, centred != 0 };
+    settings.background = ColourValue(background & 0xFFFFFF);
+    settings.dialect = dialect;
+    if (merge >= 0)
+        settings.mergeTolerance = merge;
+    if (fit >= 1)
+        settings.fitLimit = std::size_t(fit);
+    settings.split = split != 0;
+    std::vector<std::uint32_t> pixels;
+    if (rgba) {
+        pixels = flattenRgba(rgba, std::size_t(width) * std::size_t(height));
+        std::free(rgba);
+    } else {
+        width = height = 0;
+    }
+    current = std::make_unique<WebConversion>(
+        settings, std::move(pixels), width, height, [](WebChannel channel, std::string_view bytes) {
+            mosaiq_hand_chunk(int(channel), bytes.data(), bytes.size());
+        });
+    return int(current->start());
+}
+
+// Makes at most rows rows of the current conversion. Returns a WebStep.
+EMSCRIPTEN_KEEPALIVE int mosaiq_step(double rows)
+{
+    return current ? int(current->step(std::int64_t(rows))) : int(WebStep::Refused);
+}
+
+// Ends the current conversion, stopped or done, and gives its memory back.
+EMSCRIPTEN_KEEPALIVE void mosaiq_end()
+{
+    current.reset();
+}
+
+EMSCRIPTEN_KEEPALIVE int mosaiq_percent()
+{
+    return current ? current->percent() : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE double mosaiq_rows_done()
+{
+    return current ? double(current->rowsDone()) : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE double mosaiq_row_count()
+{
+    return current ? double(current->rowCount()) : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE double mosaiq_column_count()
+{
+    return current ? double(current->columnCount()) : 0;
+}
+
+// The most cells of a page that the preview frame shows, letter and square, as the window's
+// web engine was measured to (bench/output/widgets/webthreshold_bench).
+EMSCRIPTEN_KEEPALIVE double mosaiq_frame_cells(int square)
+{
+    return double(square ? WebSquareCells : WebLetterCells);
+}
+
+EMSCRIPTEN_KEEPALIVE int mosaiq_post_count()
+{
+    return current ? int(current->postCount()) : 0;
+}
+
+// Why the conversion was refused, or what it says besides its outputs; "" for nothing.
+EMSCRIPTEN_KEEPALIVE const char* mosaiq_message()
+{
+    return current ? current->message().c_str() : "";
+}
+
+EMSCRIPTEN_KEEPALIVE double mosaiq_pixel_limit()
+{
+    return WebPixelLimit;
+}
+
+// The engine's words the page shows on its own: 0 a file that is no picture, 1 a picture too
+// large, 2 memory refused.
+EMSCRIPTEN_KEEPALIVE const char* mosaiq_words(int which)
+{
+    switch (which) {
+    case 0:
+        return pictureErrorWords(PictureError::NotAPicture);
+    case 1:
+        return pictureErrorWords(PictureError::TooLarge);
+    default:
+        return cli::NotEnoughMemory;
+    }
+}
+
+// The dialects, one a line: name, a tab, the post limit (0: none), a tab, its unit ("caractères"
+// or "octets").
+EMSCRIPTEN_KEEPALIVE const char* mosaiq_dialects()
+{
+    words.clear();
+    for (const ForumDialect& dialect : forumDialects()) {
+        words += dialect.name;
+        words += '\t';
+        words += std::to_string(dialect.postLimit);
+        words += '\t';
+        words += dialect.unit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters;
+        words += '\n';
+    }
+    return words.c_str();
+}
+
+} // extern "C"

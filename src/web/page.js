@@ -1,0 +1,354 @@
+// The page: the options, the picture, the run in the worker, and its results. Every rule of the
+// conversion is the module's; this script only gathers, shows and hands on.
+'use strict';
+
+const $ = (id) => document.getElementById(id);
+const Words = {
+    notReady: 'Le moteur de conversion démarre, réessayez dans un instant.',
+    noEngine: 'Ce navigateur ne peut pas faire tourner le moteur de conversion (WebAssembly) : essayez un navigateur plus récent.',
+    reading: 'L\'image est en cours de lecture : un instant, puis créez la page.',
+    busy: 'Une conversion est en cours : arrêtez-la (Stop) avant de choisir une autre image.',
+    textPasted: 'Le presse-papiers contient du texte, pas une image : copiez une image puis collez-la ici.',
+    nothingDropped: 'Ce qui a été déposé n\'est pas un fichier : déposez une image.',
+    running: 'Conversion en cours...',
+    stopped: 'Conversion arrêtée : la page garde les lignes créées, sans les codes.',
+    done: 'Conversion terminée.',
+    copied: 'Votre code est copier!\nVous n\'avez plus qu\'à le coller dans votre ',
+    copyRefused: 'Le navigateur a refusé la copie dans le presse-papiers : téléchargez le code, ou copiez-le depuis le fichier.',
+    nothingToCopy: 'Aucun code à copier : créez d\'abord une page.',
+    width: 'largeur',
+    height: 'hauteur',
+    sizeEmpty: 'La %1 est vide.',
+    sizeNotANumber: 'La %1 « %2 » n\'est pas un nombre.',
+    sizeTooLarge: 'Le résultat serait trop grand pour être écrit.',
+    sizesUnchanged: '\nLes dimensions restent inchangées.',
+    posts: (n) => `Code partagé en ${n} messages :`,
+    post: (i) => `message ${i}`,
+    bytes: (n) => `${n.toLocaleString('fr-FR')} octets`,
+    codeStart: (shown, total) => (shown < total
+        ? `Début du code (${Words.bytes(shown)} sur ${Words.bytes(total)}) :`
+        : `Code entier (${Words.bytes(total)}) :`),
+};
+
+let engine = null; // what the worker said when ready: words, limits, dialects
+let worker = null;
+let reading = false;
+let running = false;
+let outputs = null;
+let urls = [];
+
+function say(text, error = false) {
+    $('status').textContent = text;
+    $('status').classList.toggle('error', error);
+}
+
+function startWorker() {
+    const source = new Blob([window.MosaiqWorkerSource], { type: 'text/javascript' });
+    const url = URL.createObjectURL(source);
+    worker = new Worker(url);
+    worker.onmessage = (event) => onWorker(event.data);
+}
+
+function onWorker(m) {
+    if (m.type === 'loaded' || m.type === 'refused') reading = false;
+    if (m.type === 'failed') {
+        say(Words.noEngine, true);
+    } else if (m.type === 'ready') {
+        engine = m;
+        const select = $('dialect');
+        select.textContent = '';
+        for (const d of m.dialects) select.add(new Option(d.name, d.name));
+        updateInterlocks();
+    } else if (m.type === 'loaded') {
+        $('columns').value = String(m.width);
+        $('rows').value = String(m.height);
+        say(`Image chargée : ${m.width} × ${m.height} pixels.`);
+    } else if (m.type === 'refused') {
+        $('thumbnail').hidden = true;
+        say(m.message, true);
+    } else if (m.type === 'started') {
+        outputs.columns = m.columns;
+        outputs.rowCount = m.rowCount;
+        if (m.message) say(`${Words.running}\n${m.message}`);
+    } else if (m.type === 'progress') {
+        showProgress(m.percent);
+    } else if (m.type === 'done') {
+        finishRun(m);
+    }
+}
+
+function showProgress(percent) {
+    $('progress').value = percent;
+    $('percent').textContent = `${percent}%`;
+}
+
+function loadPicture(file) {
+    if (running) {
+        say(Words.busy, true);
+        return;
+    }
+    if (!engine) {
+        say(Words.notReady, true);
+        return;
+    }
+    reading = true;
+    $('picture-name').textContent = file.name || '';
+    const thumbnail = $('thumbnail');
+    if (thumbnail.src) URL.revokeObjectURL(thumbnail.src);
+    thumbnail.src = URL.createObjectURL(file);
+    thumbnail.hidden = false;
+    say('Lecture de l\'image...');
+    worker.postMessage({ type: 'picture', file });
+}
+
+// The window's halving and doubling, in French figures: "," or "." before the decimals.
+function scaleSizes(factor) {
+    const fields = [[$('columns'), Words.width], [$('rows'), Words.height]];
+    const results = [];
+    for (const [field, name] of fields) {
+        const text = field.value.trim();
+        if (text === '') return say(Words.sizeEmpty.replace('%1', name) + Words.sizesUnchanged, true);
+        if (!/^[+-]?(\d+([.,]\d*)?|[.,]\d+)$/.test(text))
+            return say(Words.sizeNotANumber.replace('%1', name).replace('%2', text)
+                + Words.sizesUnchanged, true);
+        const value = Number(text.replace(',', '.')) * factor;
+        if (!Number.isFinite(value)) return say(Words.sizeTooLarge + Words.sizesUnchanged, true);
+        results.push(String(Number(value.toPrecision(15))).replace('.', ','));
+    }
+    fields.forEach(([field], i) => { field.value = results[i]; });
+    say('');
+}
+
+function updateInterlocks() {
+    $('tolerance').disabled = !$('merge').checked;
+    $('fit-limit').disabled = !$('fit').checked;
+    const dialect = engine && engine.dialects.find((d) => d.name === $('dialect').value);
+    $('split').disabled = !dialect || dialect.limit === 0;
+    if ($('split').disabled) $('split').checked = false;
+    $('tab-blog').textContent = $('dialect').value === 'blog' ? 'Code SkyBlog'
+        : `Code ${$('dialect').value}`;
+}
+
+function settings() {
+    const hex = $('background').value.slice(1);
+    const red = parseInt(hex.slice(0, 2), 16), green = parseInt(hex.slice(2, 4), 16);
+    const blue = parseInt(hex.slice(4, 6), 16);
+    return {
+        columns: $('columns').value,
+        rows: $('rows').value,
+        treatment: Number(document.querySelector('input[name=treatment]:checked').value),
+        square: $('square-mode').checked,
+        random: $('random').checked,
+        characters: $('characters').value,
+        bold: $('bold').checked,
+        italic: $('italic').checked,
+        centred: $('centred').checked,
+        background: red | (green << 8) | (blue << 16),
+        backgroundCss: $('background').value,
+        dialect: $('dialect').value,
+        merge: $('merge').checked ? Math.min(100, Math.max(0, Number($('tolerance').value) || 0)) : -1,
+        fit: $('fit').checked ? Math.max(1, Math.floor(Number($('fit-limit').value) || 1)) : 0,
+        split: $('split').checked,
+    };
+}
+
+function create() {
+    if (running) return;
+    if (!engine) return say(Words.notReady, true);
+    if (reading) return say(Words.reading, true);
+    running = true;
+    const s = settings();
+    outputs = { settings: s, columns: 0, rowCount: 0 };
+    clearResults();
+    showProgress(0);
+    say(Words.running);
+    $('create').disabled = true;
+    worker.postMessage({ type: 'convert', settings: s });
+}
+
+function stop() {
+    if (running) worker.postMessage({ type: 'stop' });
+}
+
+function clearResults() {
+    for (const url of urls) URL.revokeObjectURL(url);
+    urls = [];
+    for (const id of ['download-page', 'download-blog', 'download-html']) $(id).hidden = true;
+    for (const id of ['code-blog', 'code-html', 'size-blog', 'size-html', 'posts'])
+        $(id).textContent = '';
+    $('preview-frame').hidden = true;
+    $('preview-frame').removeAttribute('src');
+    MosaiqPreview.clear();
+}
+
+function blobUrl(blob) {
+    const url = URL.createObjectURL(blob);
+    urls.push(url);
+    return url;
+}
+
+// An output as the worker gathered it: { blob, start } (its first bytes, for the pane).
+function showCode(kind, output) {
+    const blob = output.blob;
+    outputs[kind] = blob;
+    // A character cut at the end of the start shows as a replacement mark, not as an error.
+    const text = new TextDecoder('utf-8').decode(output.start);
+    $(`size-${kind}`).textContent = Words.codeStart(output.start.length, blob.size);
+    $(`code-${kind}`).textContent = text;
+    const link = $(`download-${kind}`);
+    link.href = blobUrl(blob);
+    link.hidden = false;
+}
+
+function showPosts(posts) {
+    const list = $('posts');
+    list.textContent = posts.length > 0 ? Words.posts(posts.length) + ' ' : '';
+    posts.forEach((post, i) => {
+        const link = document.createElement('a');
+        link.className = 'download';
+        link.textContent = Words.post(i + 1);
+        link.download = `code-blog.txt.${i + 1}`;
+        link.href = blobUrl(post);
+        list.append(link, ' ');
+    });
+}
+
+function showPage(output, cellBytes) {
+    // The page's bytes stay the documents', which name no encoding; the frame reads them as
+    // Windows-1252 from its content type, and no script of the page may run there.
+    const page = output.blob;
+    outputs.page = page;
+    const link = $('download-page');
+    link.href = blobUrl(page);
+    link.hidden = false;
+    const s = outputs.settings;
+    const cells = outputs.columns * outputs.rowCount;
+    const limit = s.square ? engine.frameCells.square : engine.frameCells.letter;
+    // The marks time the preview for bench/web.
+    const shown = () => performance.mark('mosaiq-preview');
+    if (cells <= limit) {
+        $('preview-frame').onload = shown;
+        $('preview-frame').src = blobUrl(page);
+        $('preview-frame').hidden = false;
+    } else {
+        setTimeout(() => MosaiqPreview.show(cellBytes, outputs.columns, s,
+            () => requestAnimationFrame(shown)));
+    }
+}
+
+function finishRun(m) {
+    running = false;
+    $('create').disabled = false;
+    if (m.status === 'finished') {
+        showProgress(100);
+        // Each output is shown in a task of its own: the page answers between them.
+        showPage(m.page, m.cells);
+        setTimeout(() => showCode('html', m.html));
+        setTimeout(() => showCode('blog', m.blog));
+        setTimeout(() => showPosts(m.posts));
+        setTimeout(() => performance.mark('mosaiq-delivered'));
+        say(m.message ? `${Words.done}\n${m.message}` : Words.done);
+    } else if (m.status === 'stopped') {
+        if (m.page.blob.size > 0) showPage(m.page, m.cells);
+        say(Words.stopped);
+    } else {
+        say(m.message, true);
+    }
+    showProgress(0);
+}
+
+async function copyCode(kind) {
+    const blob = outputs && outputs[kind];
+    if (!blob) return say(Words.nothingToCopy, true);
+    try {
+        await navigator.clipboard.writeText(await blob.text());
+        say(Words.copied + (kind === 'html' ? 'page.' : 'article.'));
+    } catch (error) {
+        say(Words.copyRefused, true);
+    }
+}
+
+function selectTab(tab) {
+    for (const other of document.querySelectorAll('[role=tab]')) {
+        const selected = other === tab;
+        other.setAttribute('aria-selected', String(selected));
+        other.tabIndex = selected ? 0 : -1;
+        $(other.getAttribute('aria-controls')).hidden = !selected;
+    }
+    tab.focus();
+    if (tab.id === 'tab-preview') MosaiqPreview.redraw();
+}
+
+function wire() {
+    $('picture-file').addEventListener('change', (e) => {
+        if (e.target.files.length > 0) loadPicture(e.target.files[0]);
+        e.target.value = '';
+    });
+    const zone = document.body;
+    zone.addEventListener('dragover', (e) => {
+        e.preventDefault();
+        $('drop-zone').classList.add('over');
+    });
+    zone.addEventListener('dragleave', () => $('drop-zone').classList.remove('over'));
+    zone.addEventListener('drop', (e) => {
+        e.preventDefault();
+        $('drop-zone').classList.remove('over');
+        const file = [...e.dataTransfer.files][0];
+        if (file) loadPicture(file);
+        else say(Words.nothingDropped, true);
+    });
+    document.addEventListener('paste', (e) => {
+        const target = e.target;
+        if (target instanceof HTMLInputElement && target.type !== 'file') return;
+        const file = [...e.clipboardData.files].find((f) => f.type.startsWith('image/'))
+            || e.clipboardData.files[0];
+        e.preventDefault();
+        if (file) loadPicture(file);
+        else say(Words.textPasted, true);
+    });
+    $('halve').addEventListener('click', () => scaleSizes(0.5));
+    $('double').addEventListener('click', () => scaleSizes(2));
+    // The window's pair of mode boxes: a click leaves the clicked one checked and the other not.
+    $('letter-mode').addEventListener('change', () => {
+        $('letter-mode').checked = true;
+        $('square-mode').checked = false;
+        for (const id of ['random', 'defined', 'characters']) $(id).disabled = false;
+    });
+    $('square-mode').addEventListener('change', () => {
+        $('square-mode').checked = true;
+        $('letter-mode').checked = false;
+        $('defined').checked = true;
+        $('characters').value = '8';
+        for (const id of ['random', 'defined', 'characters']) $(id).disabled = true;
+    });
+    $('random').addEventListener('change', () => { $('characters').disabled = true; });
+    $('defined').addEventListener('change', () => { $('characters').disabled = false; });
+    for (const id of ['merge', 'fit', 'dialect']) $(id).addEventListener('change', updateInterlocks);
+    $('create').addEventListener('click', create);
+    $('stop').addEventListener('click', stop);
+    $('copy-html').addEventListener('click', () => copyCode('html'));
+    $('copy-blog').addEventListener('click', () => copyCode('blog'));
+    document.addEventListener('keydown', (e) => {
+        if (!e.ctrlKey || e.altKey || e.shiftKey) return;
+        const key = e.key.toLowerCase();
+        if (key === 'd') {
+            e.preventDefault();
+            create();
+        } else if (key === 's') {
+            e.preventDefault();
+            stop();
+        }
+    });
+    const tabs = [...document.querySelectorAll('[role=tab]')];
+    tabs.forEach((tab, i) => {
+        tab.addEventListener('click', () => selectTab(tab));
+        tab.addEventListener('keydown', (e) => {
+            const step = { ArrowRight: 1, ArrowLeft: -1 }[e.key];
+            if (step) selectTab(tabs[(i + step + tabs.length) % tabs.length]);
+        });
+    });
+    updateInterlocks();
+}
+
+wire();
+startWorker();

@@ -1,0 +1,138 @@
+// The preview of a page too large for the frame: the page's script draws the visible part of
+// its cells on a canvas, in the page's font, at the zoom chosen.
+'use strict';
+
+const MosaiqPreview = (() => {
+    // A cell of the page in Verdana 7.5 pt (10 px) as the browser lays it out: about 7 px
+    // across, 12 px down.
+    const CellWidth = 7, CellHeight = 12;
+    const Zooms = [0.05, 0.1, 0.25, 0.5, 0.75, 1, 1.5, 2, 3, 4];
+    let cells = null, columns = 0, rows = 0, settings = null, zoom = 1;
+    let generation = 0, whenDrawn = [];
+    const Hex = Array.from({ length: 256 }, (_, v) => v.toString(16).padStart(2, '0'));
+    const Glyphs = Array.from({ length: 256 },
+        (_, b) => new TextDecoder('windows-1252').decode(new Uint8Array([b])));
+    const area = () => document.getElementById('preview-drawn');
+
+    function clear() {
+        cells = null;
+        area().hidden = true;
+        document.getElementById('zoom-bar').hidden = true;
+    }
+
+    // cellBytes: four a cell, row after row (the module's cells).
+    function show(cellBytes, columnCount, runSettings, drawn) {
+        if (drawn) whenDrawn.push(drawn);
+        cells = cellBytes;
+        const total = cells.length;
+        columns = columnCount;
+        rows = columns > 0 ? Math.floor(total / 4 / columns) : 0;
+        settings = runSettings;
+        zoom = 1;
+        area().hidden = false;
+        document.getElementById('zoom-bar').hidden = false;
+        layout();
+    }
+
+    function layout() {
+        const sizer = document.getElementById('preview-sizer');
+        sizer.style.width = `${Math.ceil(columns * CellWidth * zoom)}px`;
+        sizer.style.height = `${Math.ceil(rows * CellHeight * zoom)}px`;
+        document.getElementById('zoom-value').textContent = `Zoom : ${Math.round(zoom * 100)} %`;
+        redraw();
+    }
+
+    function redraw() {
+        if (!cells || area().hidden) return finished();
+        const view = area();
+        const canvas = document.getElementById('preview-canvas');
+        const ratio = window.devicePixelRatio || 1;
+        const width = view.clientWidth, height = view.clientHeight;
+        canvas.width = Math.max(1, Math.round(width * ratio));
+        canvas.height = Math.max(1, Math.round(height * ratio));
+        canvas.style.width = `${width}px`;
+        canvas.style.height = `${height}px`;
+        canvas.style.marginTop = `${-Math.ceil(rows * CellHeight * zoom)}px`;
+        const g = canvas.getContext('2d');
+        g.setTransform(ratio, 0, 0, ratio, 0, 0);
+        g.fillStyle = settings.backgroundCss;
+        g.fillRect(0, 0, width, height);
+        const cw = CellWidth * zoom, ch = CellHeight * zoom;
+        const first = Math.floor(view.scrollLeft / cw), top = Math.floor(view.scrollTop / ch);
+        const across = Math.min(columns - first, Math.ceil(width / cw) + 1);
+        const down = Math.min(rows - top, Math.ceil(height / ch) + 1);
+        const x0 = first * cw - view.scrollLeft, y0 = top * ch - view.scrollTop;
+        if (cw < 3) {
+            // Cells too small for their letters: one pixel each, scaled.
+            const image = new ImageData(Math.max(across, 1), Math.max(down, 1));
+            for (let y = 0; y < down; ++y) {
+                for (let x = 0; x < across; ++x) {
+                    const from = 4 * ((top + y) * columns + first + x), to = 4 * (y * across + x);
+                    image.data[to] = cells[from];
+                    image.data[to + 1] = cells[from + 1];
+                    image.data[to + 2] = cells[from + 2];
+                    image.data[to + 3] = 255;
+                }
+            }
+            const small = new OffscreenCanvas(image.width, image.height);
+            small.getContext('2d').putImageData(image, 0, 0);
+            g.imageSmoothingEnabled = true;
+            g.drawImage(small, x0, y0, across * cw, down * ch);
+            finished();
+            return;
+        }
+        const font = `${settings.italic ? 'italic ' : ''}${settings.bold ? 'bold ' : ''}`
+            + `${10 * zoom}px Verdana, "DejaVu Sans", sans-serif`;
+        g.font = font;
+        g.textBaseline = 'top';
+        const drawRow = (y) => {
+            for (let x = 0; x < across; ++x) {
+                const at = 4 * ((top + y) * columns + first + x);
+                g.fillStyle = `#${Hex[cells[at]]}${Hex[cells[at + 1]]}${Hex[cells[at + 2]]}`;
+                const px = x0 + x * cw, py = y0 + y * ch;
+                if (settings.square) g.fillRect(px, py, cw + 0.5, ch + 0.5);
+                else g.fillText(Glyphs[cells[at + 3]], px, py + zoom);
+            }
+        };
+        // A few rows at a time, so that the page answers while a large view is drawn; a newer
+        // drawing ends an older one.
+        const mine = ++generation;
+        let y = 0;
+        const some = () => {
+            if (mine !== generation) return;
+            const until = performance.now() + 12;
+            while (y < down && performance.now() < until) drawRow(y++);
+            if (y < down) setTimeout(some);
+            else finished();
+        };
+        some();
+    }
+
+    function finished() {
+        const callbacks = whenDrawn;
+        whenDrawn = [];
+        for (const callback of callbacks) callback();
+    }
+
+    function zoomBy(step) {
+        const i = Zooms.findIndex((z) => z >= zoom);
+        zoom = step === 0 ? 1 : Zooms[Math.max(0, Math.min(Zooms.length - 1, i + step))];
+        layout();
+    }
+
+    window.addEventListener('resize', () => redraw());
+    const wire = () => {
+        area().addEventListener('scroll', () => requestAnimationFrame(redraw));
+        document.getElementById('zoom-in').addEventListener('click', () => zoomBy(1));
+        document.getElementById('zoom-out').addEventListener('click', () => zoomBy(-1));
+        document.getElementById('zoom-actual').addEventListener('click', () => zoomBy(0));
+        area().addEventListener('keydown', (e) => {
+            if (e.key === '+') zoomBy(1);
+            else if (e.key === '-') zoomBy(-1);
+            else if (e.key === '0') zoomBy(0);
+        });
+    };
+    if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', wire);
+    else wire();
+    return { clear, show, redraw };
+})();

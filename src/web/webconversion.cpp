@@ -1,0 +1,165 @@
+#include "web/webconversion.h"
+
+#include "convert/numbertext.h"
+#include "output/codes/codefit.h"
+#include "wording/cliwords.h"
+#include "wording/forumwords.h"
+#include "wording/runmessages.h"
+
+#include <algorithm>
+
+namespace mosaiq {
+
+WebConversion::WebConversion(const WebSettings& settings, std::vector<std::uint32_t> pixels,
+    std::int32_t width, std::int32_t height, ChunkStream::Output output)
+    : m_settings(settings)
+    , m_pixels(std::move(pixels))
+    , m_page(WebChannel::Page, output)
+    , m_html(WebChannel::HtmlCode, output)
+    , m_blog(WebChannel::BlogCode, output)
+    , m_posts(WebChannel::Post, output)
+    , m_cells(WebChannel::Cells, output)
+    , m_pageSink(m_page)
+{
+    // As in the window, square mode draws every cell with "8" from the defined characters.
+    if (m_settings.mode == CellMode::Square) {
+        m_settings.glyphSource = GlyphSource::Defined;
+        m_settings.characters = "8";
+    }
+    m_input.picture = PixelBuffer { m_pixels.data(), width, height, width };
+}
+
+WebStep WebConversion::refuse(std::string message)
+{
+    m_message = std::move(message);
+    m_loop.reset();
+    return WebStep::Refused;
+}
+
+WebStep WebConversion::start()
+{
+    const WebSettings& s = m_settings;
+    m_dialect = findDialect(s.dialect);
+    if (!m_dialect)
+        m_dialect = &blogDialect();
+    StartFields fields;
+    fields.picturePath = m_input.picture.width > 0 ? "image" : "";
+    fields.columns = s.columns;
+    fields.rows = s.rows;
+    fields.glyphSource = s.glyphSource;
+    fields.definedCharactersEmpty = s.characters.empty();
+    // As mosaiq-cli: a budget chooses the size, so the fields are checked once it has.
+    if (s.fitLimit)
+        fields.columns = fields.rows = "1";
+    StartCheck check = checkStart(fields);
+    if (check != StartCheck::Passed)
+        return refuse(startCheckMessage(check));
+
+    m_start.glyphSource = s.glyphSource;
+    m_start.treatment = s.treatment;
+    m_start.background = s.background;
+    m_start.style = s.style;
+    m_start.mergeTolerance = s.mergeTolerance;
+    m_characters = decodeUtf8(s.characters);
+    m_input.mode = s.mode;
+    m_input.definedCharacters = m_characters;
+
+    std::string columns = s.columns, rows = s.rows;
+    if (s.fitLimit) {
+        const CodeMeasure measure { m_start, m_input, m_dialect, s.style, m_randomAtStart };
+        const FitResult fit = fitGrid(measure, *s.fitLimit);
+        if (!fit.fits)
+            return refuse(
+                cli::limitTooSmall(*s.fitLimit, fit.grid.columns, fit.grid.rows, fit.characters));
+        m_message = cli::chosenGrid(fit.grid.columns, fit.grid.rows, fit.characters, *s.fitLimit);
+        columns = std::to_string(fit.grid.columns);
+        rows = std::to_string(fit.grid.rows);
+        fields.columns = columns;
+        fields.rows = rows;
+        check = checkStart(fields);
+        if (check != StartCheck::Passed)
+            return refuse(startCheckMessage(check));
+    }
+    m_start.rows = numericValue(rows);
+    m_input.columns = numericValue(columns);
+    m_input.rows = m_start.rows;
+    m_fixed = std::make_unique<FixedSettings>(m_input, s.style);
+
+    m_loop = std::make_unique<RowLoop>(m_start, *m_fixed, m_pageSink, m_random);
+    const bool bracket = s.dialect != "blog" || s.mergeTolerance.has_value();
+    m_codes = std::make_unique<CodeStreams>(&m_html, bracket ? nullptr : &m_blog, s.style);
+    m_loop->addSink(*m_codes);
+    if (bracket) {
+        const bool keep = s.split && m_dialect->postLimit > 0;
+        m_bracket = std::make_unique<BracketStream>(
+            *m_dialect, m_blog, s.style, keep, m_loop->rowCount());
+        m_loop->addSink(*m_bracket);
+    }
+    m_cellSink = std::make_unique<CellStream>(m_cells);
+    m_loop->addSink(*m_cellSink);
+    return WebStep::Running;
+}
+
+WebStep WebConversion::step(std::int64_t rows)
+{
+    if (!m_loop)
+        return WebStep::Refused;
+    const std::int64_t until = m_loop->rowsDone() + std::max<std::int64_t>(rows, 1);
+    while (m_loop->rowsDone() < until) {
+        switch (m_loop->step()) {
+        case LoopStep::RowWritten:
+            break;
+        case LoopStep::Finished:
+            return finish();
+        case LoopStep::Refused:
+            return refuse(rowOutcomeMessage(m_loop->refusal()));
+        case LoopStep::PageFailed:
+            return refuse(cli::NotEnoughMemory);
+        }
+    }
+    m_page.flush();
+    m_cells.flush();
+    return WebStep::Running;
+}
+
+WebStep WebConversion::finish()
+{
+    m_page.flush();
+    m_cells.flush();
+    m_codes->finish();
+    if (m_bracket) {
+        const PostSplit posts = m_bracket->finish(m_posts);
+        if (posts.rowTooLong) {
+            const CodeMeasure measure { m_start, m_input, m_dialect, m_settings.style,
+                m_randomAtStart };
+            const std::int64_t fitting = columnsForPosts(
+                measure, loopCount(m_input.columns), m_loop->rowCount(), m_dialect->postLimit);
+            return refuse(cli::rowTooLongForPost(posts.rowTooLong, m_dialect->postLimit,
+                m_dialect->unit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters,
+                m_dialect->name, fitting));
+        }
+        m_postCount = posts.parts.size();
+    }
+    return WebStep::Finished;
+}
+
+std::vector<std::uint32_t> flattenRgba(const std::uint8_t* rgba, std::size_t pixels)
+{
+    std::vector<std::uint32_t> words(pixels);
+    for (std::size_t i = 0; i < pixels; ++i) {
+        const std::uint8_t* p = rgba + 4 * i;
+        std::uint32_t r = p[0], g = p[1], b = p[2];
+        const std::uint32_t a = p[3];
+        if (a != 255) {
+            // A transparent pixel shows what lies under it; a page has nothing under it.
+            auto over = [a](std::uint32_t c) { return (c * a + 255 * (255 - a) + 127) / 255; };
+            r = over(r);
+            g = over(g);
+            b = over(b);
+        }
+        words[i] = 0xFF000000u | (r << 16) | (g << 8) | b;
+    }
+    return words;
+}
+
+} // namespace mosaiq

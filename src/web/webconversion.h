@@ -1,0 +1,99 @@
+#pragma once
+
+#include "convert/numbertext.h"
+#include "convert/rowloop.h"
+#include "output/codes/forumdialect.h"
+#include "web/bracketstream.h"
+#include "web/cellstream.h"
+#include "web/chunkstream.h"
+#include "web/codestreams.h"
+#include "web/pagestream.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mosaiq {
+
+// The options of a run in the browser: the window's, and mosaiq-cli's forum options.
+struct WebSettings {
+    std::string columns; // the size fields as the user typed them
+    std::string rows;
+    ColourTreatment treatment = ColourTreatment::SourceColours;
+    CellMode mode = CellMode::Letter;
+    GlyphSource glyphSource = GlyphSource::Defined;
+    std::string characters = "o"; // UTF-8
+    StyleFlags style { false, false, true };
+    ColourValue background = 0;
+    std::string dialect = "blog";
+    std::optional<double> mergeTolerance;
+    std::optional<std::size_t> fitLimit; // characters of the blog or forum code
+    bool split = false;
+};
+
+enum class WebStep : int {
+    Running = 0,
+    Finished = 1,
+    Refused = 2, // message() says why
+};
+
+// One conversion for the page in the browser, on the same row loop as mosaiq-cli and with the
+// same outputs: the page, the HTML code, the blog or forum code and its posts, each handed on
+// in chunks as the rows come. The page's script calls step() again and again, so that it can
+// report progress and stop between calls.
+class WebConversion {
+public:
+    // pixels: 0xAARRGGBB words, row after row, already flattened on white.
+    WebConversion(const WebSettings& settings, std::vector<std::uint32_t> pixels,
+        std::int32_t width, std::int32_t height, ChunkStream::Output output);
+
+    // The start checks, the grid of a size budget, then the page's header. Refused or Running.
+    WebStep start();
+    // Makes at most rows rows; the call after the last row ends the outputs.
+    WebStep step(std::int64_t rows);
+
+    int percent() const { return m_loop ? m_loop->percent() : 0; }
+    std::int64_t rowsDone() const { return m_loop ? m_loop->rowsDone() : 0; }
+    std::int64_t rowCount() const { return m_loop ? m_loop->rowCount() : 0; }
+    // The cells across, once the run has started.
+    std::int64_t columnCount() const { return loopCount(m_input.columns); }
+    // Why the run was refused, or what it tells besides its outputs (the grid a size budget
+    // chose), in French; empty when nothing.
+    const std::string& message() const { return m_message; }
+    // The posts the code was split into; 0 when it was not.
+    std::size_t postCount() const { return m_postCount; }
+
+private:
+    WebStep refuse(std::string message);
+    WebStep finish();
+
+    WebSettings m_settings;
+    std::vector<std::uint32_t> m_pixels;
+    std::u32string m_characters;
+    const ForumDialect* m_dialect = nullptr;
+    RunStart m_start;
+    RowInput m_input;
+    RandomGlyphs m_random; // fresh, as mosaiq-cli's: the window's first run after a start
+    RandomGlyphs m_randomAtStart; // what a measure of the real run's glyphs draws from
+    std::unique_ptr<FixedSettings> m_fixed;
+    ChunkStream m_page;
+    ChunkStream m_html;
+    ChunkStream m_blog;
+    ChunkStream m_posts;
+    ChunkStream m_cells;
+    PageStream m_pageSink;
+    std::unique_ptr<CodeStreams> m_codes;
+    std::unique_ptr<BracketStream> m_bracket;
+    std::unique_ptr<CellStream> m_cellSink;
+    std::unique_ptr<RowLoop> m_loop;
+    std::string m_message;
+    std::size_t m_postCount = 0;
+};
+
+// Flattens RGBA bytes (a canvas's, colours not premultiplied) on white into the engine's
+// 0xAARRGGBB words, as mosaiq-cli's reader flattens a transparent picture.
+std::vector<std::uint32_t> flattenRgba(const std::uint8_t* rgba, std::size_t pixels);
+
+} // namespace mosaiq

@@ -1,0 +1,124 @@
+// The module against mosaiq-cli on the same PNG: every output byte for byte, for every kind of
+// option, and the same French words when a run is refused.
+'use strict';
+const test = require('node:test');
+const assert = require('node:assert');
+const os = require('node:os');
+const path = require('node:path');
+const { spawnSync } = require('node:child_process');
+const { cli, png, testPixels, loadModule, convert, fs } = require('./support.js');
+
+const width = 41, height = 29;
+const rgba = testPixels(width, height);
+const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'mosaiq-web-'));
+const picture = path.join(folder, 'picture.png');
+fs.writeFileSync(picture, png(rgba, width, height));
+
+function runCli(args) {
+    const out = (name) => path.join(folder, name);
+    for (const name of fs.readdirSync(folder)) if (name !== 'picture.png') fs.rmSync(out(name));
+    const run = spawnSync(cli, [picture, '-o', out('page.html'), '--html-code', out('html.txt'),
+        '--blog-code', out('blog.txt'), ...args], { encoding: 'utf8' });
+    const { status, stderr } = run;
+    const read = (name) => (fs.existsSync(out(name)) ? fs.readFileSync(out(name)) : null);
+    const posts = [];
+    for (let i = 1; fs.existsSync(out(`blog.txt.${i}`)); ++i) posts.push(read(`blog.txt.${i}`));
+    return { status, stderr, page: read('page.html'), html: read('html.txt'),
+        blog: read('blog.txt'), posts };
+}
+
+const cases = [
+    { name: 'the window\'s defaults', args: [], o: {} },
+    { name: 'random letters, bold, italic, not centred, a background, grey', o: { random: true,
+        bold: true, italic: true, centred: false, background: 0x3366cc, treatment: 4 },
+      args: ['--random', '--bold', '--italic', '--no-centre', '--background', '#CC6633',
+        '--colours', 'grey'] },
+    { name: 'square cells, red tint, a smaller grid from odd fields', o: { square: true,
+        treatment: 1, columns: '12abc', rows: ' 7.6' },
+      args: ['--square', '--colours', 'red', '--columns', '12abc', '--rows', ' 7.6'] },
+    { name: 'defined characters that look like markup, green and blue tints',
+      o: { characters: '<script>[/color]é€', treatment: 2 },
+      args: ['--chars', '<script>[/color]é€', '--colours', 'green'] },
+    { name: 'a forum dialect with markup in the characters, merged', o: { characters:
+        '[/color]<b>*_', dialect: 'discourse', merge: 4.5, treatment: 3 },
+      args: ['--chars', '[/color]<b>*_', '--dialect', 'discourse', '--merge=4,5', '--colours',
+        'blue'] },
+    { name: 'merged blog code in square mode', o: { merge: 0, square: true },
+      args: ['--merge', '--square'] },
+    { name: 'split into posts', o: { dialect: 'smf', split: true, columns: '41', rows: '29' },
+      args: ['--dialect', 'smf', '--split'] },
+    { name: 'a size budget', o: { fit: 9000, dialect: 'phpbb' },
+      args: ['--fit', '9000', '--dialect', 'phpbb'], fit: true },
+];
+
+test('the module writes mosaiq-cli\'s bytes', async (t) => {
+    const mosaiq = await loadModule();
+    for (const c of cases) {
+        await t.test(c.name, () => {
+            const expected = runCli(c.args);
+            assert.strictEqual(expected.status, 0, expected.stderr);
+            const got = convert(mosaiq, rgba, width, height, c.o);
+            assert.strictEqual(got.step, 1, got.message);
+            assert.ok(got.page.equals(expected.page), 'page');
+            assert.ok(got.html.equals(expected.html), 'HTML code');
+            assert.ok(got.blog.equals(expected.blog), 'blog or forum code');
+            assert.strictEqual(got.posts.length, expected.posts.length, 'posts');
+            got.posts.forEach((post, i) => assert.ok(post.equals(expected.posts[i]), `post ${i}`));
+            if (c.fit) assert.strictEqual(got.message, expected.stderr.trim());
+        });
+    }
+    await t.test('the drawn preview gets each cell\'s colour and page byte', () => {
+        const got = convert(mosaiq, rgba, width, height, { columns: '3', rows: '2',
+            characters: 'é€' });
+        assert.strictEqual(got.cells.length, 3 * 2 * 4);
+        // The colours and bytes the page gives its cells, in order.
+        const page = [...got.page.toString('latin1').matchAll(/color="#(\w\w)(\w\w)(\w\w)">(.)/g)]
+            .flatMap((m) => [...m.slice(1, 4).map((h) => parseInt(h, 16)), m[4].charCodeAt(0)]);
+        assert.deepStrictEqual([...got.cells], page);
+        // The euro sign as its byte in Windows-1252.
+        assert.ok(got.cells.filter((b, i) => i % 4 === 3).includes(0x80));
+    });
+    await t.test('a split makes several posts', () => {
+        assert.ok(convert(mosaiq, rgba, width, height, cases[6].o).posts.length > 1);
+    });
+});
+
+test('refused runs say what mosaiq-cli says, and the module goes on', async () => {
+    const mosaiq = await loadModule();
+    for (const [o, args] of [[{ columns: 'abc' }, ['--columns', 'abc']],
+        [{ rows: '0' }, ['--rows', '0']], [{ characters: '' }, ['--chars', '']],
+        [{ columns: '1e9', rows: '1e9' }, ['--columns', '1e9', '--rows', '1e9']],
+        [{ columns: '1e400' }, ['--columns', '1e400']], [{ rows: '1e-400' }, ['--rows', '1e-400']],
+        [{ fit: 3, dialect: 'phpbb' }, ['--fit', '3', '--dialect', 'phpbb']]]) {
+        const expected = runCli(args);
+        assert.strictEqual(expected.status, 2);
+        const got = convert(mosaiq, rgba, width, height, o);
+        assert.strictEqual(got.step, 2);
+        assert.strictEqual(got.message, expected.stderr.trim());
+    }
+    const none = convert(mosaiq, null, 0, 0, {});
+    assert.match(none.message, /image/);
+    assert.strictEqual(convert(mosaiq, rgba, width, height, {}).step, 1);
+});
+
+test('a stopped run leaves the header and the rows made so far', async () => {
+    const mosaiq = await loadModule();
+    const whole = convert(mosaiq, rgba, width, height, {});
+    const chunks = [];
+    mosaiq.onChunk = (channel, address, size) => {
+        if (channel === 0) chunks.push(Buffer.from(mosaiq.HEAPU8.slice(address, address + size)));
+    };
+    const start = mosaiq.cwrap('mosaiq_start', 'number', Array(17).fill('number')
+        .map((type, i) => ([3, 4, 8, 13].includes(i) ? 'string' : type)));
+    const address = mosaiq._malloc(rgba.length);
+    mosaiq.HEAPU8.set(rgba, address);
+    assert.strictEqual(start(address, width, height, '41', '29', 0, 0, 0, 'o', 0, 0, 1, 0, 'blog',
+        -1, 0, 0), 0);
+    assert.strictEqual(mosaiq._mosaiq_step(4), 0);
+    assert.strictEqual(mosaiq._mosaiq_rows_done(), 4);
+    mosaiq._mosaiq_end();
+    const page = Buffer.concat(chunks).toString('latin1');
+    const lines = page.split('\r\n');
+    assert.strictEqual(lines.length, 6); // the header, four rows, and nothing after the last CR LF
+    assert.ok(whole.page.toString('latin1').startsWith(page));
+});

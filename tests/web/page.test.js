@@ -1,0 +1,250 @@
+// The page in Debian's chromium, headless, opened from the disk as a user opens it: a picture
+// chosen, dropped or pasted, the run and its stop, the codes copied and downloaded, the keyboard
+// alone, the preview's two kinds, and what the page refuses.
+'use strict';
+const test = require('node:test');
+const assert = require('node:assert');
+const os = require('node:os');
+const path = require('node:path');
+const { spawnSync } = require('node:child_process');
+const { chromium } = require('playwright-core');
+const { root, cli, png, testPixels, fs } = require('./support.js');
+
+const site = process.env.MOSAIQ_WEB_SITE || path.join(root, 'build-web/site');
+const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'mosaiq-page-'));
+const width = 48, height = 30;
+const picture = png(testPixels(width, height, false), width, height);
+fs.writeFileSync(path.join(folder, 'picture.png'), picture);
+
+function cliOutputs(args) {
+    const out = (name) => path.join(folder, name);
+    const run = spawnSync(cli, [out('picture.png'), '-o', out('page.html'), '--html-code',
+        out('html.txt'), '--blog-code', out('blog.txt'), ...args]);
+    assert.strictEqual(run.status, 0, String(run.stderr));
+    return { page: fs.readFileSync(out('page.html')), html: fs.readFileSync(out('html.txt')),
+        blog: fs.readFileSync(out('blog.txt')) };
+}
+
+let browser, context, page;
+test.before(async () => {
+    browser = await chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+        headless: true, args: ['--no-sandbox'] });
+});
+test.after(async () => browser && browser.close());
+test.beforeEach(async () => {
+    context = await browser.newContext({ acceptDownloads: true });
+    await context.grantPermissions(['clipboard-read', 'clipboard-write']);
+    page = await context.newPage();
+    page.on('pageerror', (error) => assert.fail(`error in the page: ${error.message}`));
+    await page.goto(`file://${site}/index.html`);
+    await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);
+});
+test.afterEach(async () => context.close());
+
+const status = () => page.locator('#status').textContent();
+async function choose(buffer, name = 'picture.png') {
+    await page.setInputFiles('#picture-file', { name, mimeType: 'image/png', buffer });
+    await page.waitForFunction(() => !/Lecture/.test(document.getElementById('status').textContent));
+}
+async function runToEnd() {
+    await page.click('#create');
+    await page.waitForFunction(() => !document.getElementById('create').disabled);
+}
+async function download(selector) {
+    const [file] = await Promise.all([page.waitForEvent('download'), page.click(selector)]);
+    return fs.readFileSync(await file.path());
+}
+
+test('a chosen picture gives mosaiq-cli\'s page and codes, shown, copied and downloaded',
+    async () => {
+        await choose(picture);
+        assert.strictEqual(await page.inputValue('#columns'), String(width));
+        assert.strictEqual(await page.inputValue('#rows'), String(height));
+        await page.check('#bold');
+        await page.click('input[name=treatment][value="4"]');
+        await runToEnd();
+        assert.match(await status(), /terminée/);
+        const expected = cliOutputs(['--bold', '--colours', 'grey']);
+        assert.ok((await download('#download-page')).equals(expected.page), 'page');
+        // The small page is shown in the frame, read as Windows-1252, with no script.
+        assert.ok(await page.isVisible('#preview-frame'));
+        assert.strictEqual(await page.getAttribute('#preview-frame', 'sandbox'), '');
+        const frame = page.frame({ url: /^blob:/ });
+        assert.strictEqual(await frame.evaluate(() => document.characterSet), 'windows-1252');
+        await page.click('#tab-html');
+        assert.ok((await download('#download-html')).equals(expected.html), 'HTML code');
+        await page.click('#copy-html');
+        await page.waitForFunction(() => /copier!|refusé/.test(
+            document.getElementById('status').textContent));
+        assert.match(await status(), /copier!/);
+        assert.strictEqual(await page.evaluate(() => navigator.clipboard.readText()),
+            expected.html.toString('utf8'));
+        await page.click('#tab-blog');
+        assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code');
+        assert.match(await page.textContent('#size-blog'), new RegExp(
+            `${expected.blog.length.toLocaleString('fr-FR')}`.replace(/\s/g, '\\s')));
+    });
+
+test('drag-and-drop, then the keyboard alone: Ctrl+D creates, arrows change tabs', async () => {
+    await page.evaluate((bytes) => {
+        const data = new DataTransfer();
+        data.items.add(new File([new Uint8Array(bytes)], 'dropped.png', { type: 'image/png' }));
+        document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true,
+            cancelable: true }));
+    }, [...picture]);
+    await page.waitForFunction(() => /chargée/.test(document.getElementById('status').textContent));
+    await page.focus('#columns');
+    await page.keyboard.press('Control+a');
+    await page.keyboard.type('12abc');
+    await page.keyboard.press('Control+d');
+    await page.waitForFunction(() => /terminée/.test(document.getElementById('status').textContent));
+    const expected = cliOutputs(['--columns', '12abc']);
+    assert.ok((await download('#download-page')).equals(expected.page));
+    await page.focus('#tab-preview');
+    await page.keyboard.press('ArrowRight');
+    await page.keyboard.press('ArrowRight');
+    await page.keyboard.press('ArrowLeft');
+    assert.strictEqual(await page.evaluate(() => document.activeElement.id), 'tab-blog');
+    assert.ok(await page.isVisible('#copy-blog'));
+    assert.ok(!(await page.isVisible('#preview-frame')));
+});
+
+test('a page above the frame\'s size is drawn, zoomable; a stopped run keeps its rows',
+    async () => {
+        const big = png(testPixels(300, 200, false), 300, 200);
+        await choose(big);
+        await runToEnd(); // 60 000 cells: more than the frame shows
+        assert.ok(await page.isVisible('#preview-drawn'));
+        assert.ok(!(await page.isVisible('#preview-frame')));
+        const painted = () => page.evaluate(() => {
+            const c = document.getElementById('preview-canvas');
+            const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+            return d.some((v, i) => i % 4 !== 3 && v !== 0);
+        });
+        assert.ok(await painted());
+        await page.click('#zoom-out');
+        assert.match(await page.textContent('#zoom-value'), /75 %/);
+        // Stopped at once: the page so far, without the codes.
+        await page.fill('#columns', '3000');
+        await page.fill('#rows', '3000');
+        await page.click('#create');
+        await page.click('#stop');
+        await page.waitForFunction(() => /arrêtée/.test(document.getElementById('status').textContent));
+        assert.ok(!(await page.isVisible('#download-html')));
+        await page.fill('#columns', '10');
+        await page.fill('#rows', '5');
+        await runToEnd();
+        assert.match(await status(), /terminée/);
+    });
+
+test('what the page refuses, in French, and it goes on working', async () => {
+    await page.click('#create');
+    await page.waitForFunction(() => !document.getElementById('create').disabled);
+    assert.match(await status(), /image/i);
+    await choose(Buffer.from('pas une image'), 'texte.png');
+    assert.strictEqual(await status(), 'Ce n\'est pas une image dans un format connu.');
+    // Wider than a canvas may be.
+    await choose(png(testPixels(40000, 1, false), 40000, 1), 'large.png');
+    assert.strictEqual(await status(), 'L\'image est trop grande pour être chargée.');
+    await choose(picture);
+    await page.fill('#columns', 'abc');
+    await runToEnd();
+    assert.match(await status(), /Dimensions invalides/);
+    await page.fill('#columns', '0');
+    await runToEnd();
+    assert.match(await status(), /Dimensions invalides/);
+    await page.fill('#columns', '20');
+    await page.check('#random');
+    await page.check('#defined');
+    await page.fill('#characters', '');
+    await runToEnd();
+    assert.match(await status(), /caractère/);
+    // Markup as characters: the page keeps it as the documents write it; mosaiq-cli's bytes.
+    await page.fill('#characters', '<script>[/color]');
+    await page.selectOption('#dialect', 'phpbb');
+    await runToEnd();
+    const expected = cliOutputs(['--columns', '20', '--chars', '<script>[/color]', '--dialect',
+        'phpbb']);
+    assert.ok((await download('#download-page')).equals(expected.page));
+    await page.click('#tab-blog');
+    assert.ok((await download('#download-blog')).equals(expected.blog));
+    // A paste of text, and a second picture during a run.
+    await page.evaluate(() => {
+        const data = new DataTransfer();
+        data.setData('text/plain', 'du texte');
+        document.dispatchEvent(new ClipboardEvent('paste', { clipboardData: data }));
+    });
+    assert.match(await status(), /texte, pas une image/);
+    await page.fill('#columns', '3000');
+    await page.fill('#rows', '3000');
+    await page.click('#create');
+    await page.setInputFiles('#picture-file', { name: 'b.png', mimeType: 'image/png',
+        buffer: picture });
+    assert.match(await status(), /en cours/);
+    await page.click('#stop');
+    await page.waitForFunction(() => /arrêtée/.test(document.getElementById('status').textContent));
+});
+
+test('the window\'s mode pair, and halving and doubling in French figures', async () => {
+        await page.check('#random');
+        await page.click('#square-mode');
+        await page.click('#square-mode'); // a click on the checked box leaves it checked
+        assert.ok(await page.isChecked('#square-mode') && !(await page.isChecked('#letter-mode')));
+        assert.ok(await page.isChecked('#defined') && await page.isDisabled('#characters'));
+        assert.strictEqual(await page.inputValue('#characters'), '8');
+        await page.click('#letter-mode');
+        assert.ok(!(await page.isChecked('#square-mode')) && await page.isEnabled('#characters'));
+
+        await page.fill('#columns', '47');
+        await page.fill('#rows', '30');
+        await page.click('#halve');
+        assert.deepStrictEqual([await page.inputValue('#columns'), await page.inputValue('#rows')],
+            ['23,5', '15']);
+        await page.click('#double');
+        assert.strictEqual(await page.inputValue('#columns'), '47');
+        await page.fill('#rows', '12abc');
+        await page.click('#double');
+        assert.match(await status(), /La hauteur « 12abc » n'est pas un nombre/);
+        assert.strictEqual(await page.inputValue('#columns'), '47');
+    });
+
+test('memory the browser refuses is said in French, and the next run works', async () => {
+    // The worker's memory may not grow: the module starts with 32 MB, which a
+    // six-megapixel picture and its copy pass.
+    await context.close();
+    context = await browser.newContext();
+    await context.addInitScript(() => {
+        const patch = 'WebAssembly.Memory.prototype.grow = () => { throw new RangeError(); };\n';
+        let source = '';
+        Object.defineProperty(window, 'MosaiqWorkerSource', {
+            set(value) { source = patch + value; },
+            get() { return source; },
+        });
+    });
+    page = await context.newPage();
+    await page.goto(`file://${site}/index.html`);
+    await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);
+    const large = png(testPixels(3000, 2000, false), 3000, 2000);
+    await choose(large);
+    await runToEnd();
+    assert.strictEqual(await status(), 'Mémoire insuffisante : réduisez les dimensions.');
+    await choose(picture);
+    await runToEnd();
+    assert.match(await status(), /terminée/);
+});
+
+test('a browser that cannot run the module is told so in French', async () => {
+    await context.close();
+    context = await browser.newContext();
+    await context.addInitScript(() => {
+        let source = '';
+        Object.defineProperty(window, 'MosaiqWorkerSource', {
+            set(value) { source = 'delete self.WebAssembly;\n' + value; },
+            get() { return source; },
+        });
+    });
+    page = await context.newPage();
+    await page.goto(`file://${site}/index.html`);
+    await page.waitForFunction(() => document.getElementById('status').textContent !== '');
+    assert.match(await status(), /ne peut pas faire tourner le moteur/);
+});
