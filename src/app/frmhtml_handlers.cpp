@@ -95,20 +95,19 @@ void FrmHTML::openLink(const QUrl& address)
 void FrmHTML::browsePicture()
 {
     const QString path = m_desktop.openFileName(this, pictureFileFilter());
-    if (path.isEmpty())
-        return;
-    // Nothing changes until the picture is known to be good: a bad file leaves the previous
-    // path, picture and sizes, so the next run still has something to read.
-    PictureChoice choice = choosePicture(path, m_imghide->contentsRect().size());
-    if (!choice.loaded()) {
-        inform(choice.message);
-        return;
-    }
-    m_TxtPic->setText(path);
-    m_session.setPicture(path, std::move(choice.picture));
-    m_imghide->setPixmap(QPixmap::fromImage(choice.thumbnail));
-    m_TxtX->setText(choice.columns);
-    m_TxtY->setText(choice.rows);
+    if (!path.isEmpty())
+        m_session.choosePicture(path);
+}
+
+void FrmHTML::showChosenPicture()
+{
+    // The picture's own size replaces whatever the fields held, typed, halved or doubled.
+    const QImage& picture = m_session.picture().image;
+    m_TxtPic->setText(m_session.picturePath());
+    m_imghide->setPixmap(
+        QPixmap::fromImage(pictureThumbnail(picture, m_imghide->contentsRect().size())));
+    m_TxtX->setText(QString::number(picture.width()));
+    m_TxtY->setText(QString::number(picture.height()));
 }
 
 void FrmHTML::scaleSizes(double factor)
@@ -132,7 +131,7 @@ void FrmHTML::CopyCode(const CodePane& pane, const QString& closingSentence)
 
 void FrmHTML::RequestStop()
 {
-    m_txtArret->setText(QStringLiteral("STOP"));
+    m_session.requestStop();
 }
 
 void FrmHTML::ResetAfterStop()

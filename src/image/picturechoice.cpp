@@ -29,19 +29,9 @@ QString pictureFileFilter()
     return entries.join(QStringLiteral(";;"));
 }
 
-PictureChoice choosePicture(const QString& path, QSize thumbnailSize)
+QImage pictureThumbnail(const QImage& picture, QSize boxSize)
 {
-    PictureChoice choice;
-    choice.picture = readPicture(path);
-    if (choice.picture.isNull()) {
-        choice.message = pictureLoadMessage(path, choice.picture);
-        return choice;
-    }
-    const QImage& image = choice.picture.image;
-    choice.thumbnail = image.scaled(thumbnailSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    choice.columns = QString::number(image.width());
-    choice.rows = QString::number(image.height());
-    return choice;
+    return picture.scaled(boxSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QString pictureLoadMessage(const QString& path, const Picture& picture)

@@ -1,9 +1,7 @@
-// What the picture dialog offers and what a chosen picture gives the window.
+// What the picture dialog offers and how the window shows a chosen picture.
 #include "image/picturechoice.h"
 
-#include <QFile>
 #include <QImageReader>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace mosaiq;
@@ -13,8 +11,7 @@ class TestPictureChoice : public QObject {
 private slots:
     void theFilterListsAnyFileFirstThenTheClassicFormats();
     void theFilterOffersEveryOtherReadableFormat();
-    void aPictureGivesItsSizeAndAThumbnail();
-    void aFailureNamesTheFileAndTheReason();
+    void theThumbnailFillsItsBoxWhateverThePictureShape();
 };
 
 void TestPictureChoice::theFilterListsAnyFileFirstThenTheClassicFormats()
@@ -38,38 +35,13 @@ void TestPictureChoice::theFilterOffersEveryOtherReadableFormat()
         QVERIFY2(filter.contains(QLatin1String(entry)), entry);
 }
 
-void TestPictureChoice::aPictureGivesItsSizeAndAThumbnail()
+void TestPictureChoice::theThumbnailFillsItsBoxWhateverThePictureShape()
 {
-    QTemporaryDir dir;
-    QImage image(321, 17, QImage::Format_ARGB32);
-    image.fill(qRgba(255, 0, 0, 0));
-    const QString path = dir.filePath(QStringLiteral("clear.png"));
-    QVERIFY(image.save(path));
-
-    const PictureChoice choice = choosePicture(path, QSize(207, 127));
-    QVERIFY(choice.loaded());
-    QCOMPARE(choice.columns, QStringLiteral("321"));
-    QCOMPARE(choice.rows, QStringLiteral("17"));
-    QCOMPARE(choice.picture.image.size(), QSize(321, 17));
-    QCOMPARE(choice.thumbnail.size(), QSize(207, 127));
-    // Transparent parts are shown as on a white page.
-    QCOMPARE(choice.picture.image.pixel(0, 0), qRgb(255, 255, 255));
-}
-
-void TestPictureChoice::aFailureNamesTheFileAndTheReason()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("words.gif"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("not a picture at all");
-    file.close();
-
-    const PictureChoice choice = choosePicture(path, QSize(10, 10));
-    QVERIFY(!choice.loaded());
-    QVERIFY(choice.message.contains(QDir::toNativeSeparators(path)));
-    QVERIFY(choice.message.endsWith(pictureErrorText(choice.picture)));
-    QVERIFY(choice.columns.isEmpty() && choice.thumbnail.isNull());
+    QImage image(321, 17, QImage::Format_RGB32);
+    image.fill(qRgb(255, 0, 0));
+    const QImage thumbnail = pictureThumbnail(image, QSize(207, 127));
+    QCOMPARE(thumbnail.size(), QSize(207, 127));
+    QCOMPARE(thumbnail.pixel(206, 126), qRgb(255, 0, 0));
 }
 
 QTEST_GUILESS_MAIN(TestPictureChoice)
