@@ -35,11 +35,13 @@ public:
     {
     }
 
-    Glyph next()
+    // Valid until the next call.
+    const Glyph& next()
     {
         if (m_random) {
             const char glyph = m_random->next();
-            return Glyph { { glyph, 0, 0, 0 }, 1, glyph };
+            m_drawn = Glyph { { glyph, 0, 0, 0 }, 1, glyph };
+            return m_drawn;
         }
         m_next = m_next + 1 == m_count ? 0 : m_next + 1;
         return m_defined[m_next];
@@ -50,6 +52,7 @@ private:
     const Glyph* m_defined;
     std::size_t m_count;
     std::size_t m_next;
+    Glyph m_drawn;
 };
 
 StartCheck checkStart(const StartFields& fields)
@@ -155,7 +158,7 @@ template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
     char* out = m_row.get();
     GlyphCycle glyphs = glyphCycle();
     for (std::int64_t i = 0; i < cells; ++i) {
-        const Glyph cellGlyph = glyphs.next();
+        const Glyph& cellGlyph = glyphs.next();
         const char glyph = cellGlyph.utf8[0];
         if (m_keepCells)
             m_cellGlyphs[std::size_t(i)] = cellGlyph;
@@ -186,7 +189,7 @@ template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
     constexpr const char* cell = Square ? SquareTemplate : LetterTemplate;
     constexpr std::size_t length = Square ? html::SquareCellLength : html::LetterCellLength;
     for (std::int64_t i = 0; i < cells; ++i) {
-        const Glyph glyph = glyphs.next();
+        const Glyph& glyph = glyphs.next();
         if (m_keepCells)
             m_cellGlyphs[std::size_t(i)] = glyph;
         std::memcpy(page, cell, length);
