@@ -33,14 +33,25 @@ void TestQtDesktop::theClipboardHoldsThePlainTextAlone()
     previous->setHtml(QStringLiteral("<b>before</b>"));
     previous->setData(QStringLiteral("application/x-mosaiq-test"), "old");
     clipboard->setMimeData(previous);
+    // What a clipboard manager sees: the clipboard emptied, then the text alone.
+    QList<QStringList> seen;
+    const auto watch = connect(clipboard, &QClipboard::dataChanged, this, [&] {
+        const QMimeData* data = clipboard->mimeData();
+        seen << (data ? data->formats() : QStringList());
+    });
 
     QtDesktop desktop;
     auto* data = new QMimeData;
     data->setText(text);
     desktop.setClipboardData(data);
+    disconnect(watch);
+
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen.first(), QStringList());
     const QMimeData* now = clipboard->mimeData();
     QVERIFY(now);
     QCOMPARE(now->text(), text);
+    QCOMPARE(seen.last(), now->formats());
     QVERIFY(!now->hasHtml());
     QVERIFY(!now->hasFormat(QStringLiteral("application/x-mosaiq-test")));
 }

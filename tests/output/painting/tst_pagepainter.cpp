@@ -39,6 +39,20 @@ std::shared_ptr<PageRecord> pageOf(
     return record;
 }
 
+// The first and last columns of image with anything but the background between lines top
+// and bottom.
+std::pair<int, int> inkAcross(const QImage& image, int top, int bottom)
+{
+    int first = image.width(), last = -1;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != rgb(Background)) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+    return { first, last };
+}
+
 } // namespace
 
 class TestPagePainter : public QObject {
@@ -73,9 +87,12 @@ void TestPagePainter::pointsAreTheCellColoursPixelForPixel()
     const PagePainter painter(record);
     const QImage image = painter.renderPoints(ratio);
     QCOMPARE(image.size(), QSize(int(7 * ratio), int(4 * ratio)));
+    // Centred in the widest row's 7 points: 4 spare for "ABC", 2 on each side; 1 for "ABCDEF",
+    // which goes to the right.
+    const std::int64_t offsets[] = { 0, centred ? 2 : 0, 0, 0 };
     for (int y = 0; y < image.height(); ++y) {
         const auto cells = record->rowCells(int(y / ratio));
-        const std::int64_t offset = centred ? (7 - std::int64_t(cells.size())) / 2 : 0;
+        const std::int64_t offset = offsets[int(y / ratio)];
         for (int x = 0; x < image.width(); ++x) {
             const std::int64_t column = std::int64_t(x / ratio) - offset;
             const QRgb expected = column >= 0 && column < std::int64_t(cells.size())
@@ -114,10 +131,22 @@ void TestPagePainter::textShowsEachCellInItsColour()
 
     for (std::int64_t row = 0; row < 2; ++row) {
         const double left = layout.rowLeft(row, ViewWidth);
-        QCOMPARE(left, centred ? 8 + (ViewWidth - 16 - layout.rowWidth(row)) / 2 : 8.0);
         const int top = device(layout.lineTop(row) + metrics.lineGap / 2);
         const int bottom
             = device(layout.lineTop(row) + metrics.lineGap / 2 + metrics.ascent + metrics.descent);
+        // Where the row's ink lies, found in the image alone: the body is 8 pixels in from
+        // each side. A square row's ink is its cells, edge to edge; a letter row's starts and
+        // ends with the side bearings of an "H".
+        const auto [first, last] = inkAcross(image, top, bottom);
+        const int bearing = row == 1 ? 0 : device(1.5);
+        const int leftGap = first - device(8), rightGap = device(ViewWidth - 8) - 1 - last;
+        if (centred) {
+            QVERIFY2(leftGap > device(40), qPrintable(QString::number(leftGap)));
+            QVERIFY2(std::abs(leftGap - rightGap) <= 1 + bearing,
+                qPrintable(QStringLiteral("%1 left, %2 right").arg(leftGap).arg(rightGap)));
+        } else {
+            QVERIFY2(leftGap >= 0 && leftGap <= bearing, qPrintable(QString::number(leftGap)));
+        }
         // Left of the row and right of it, only the background.
         for (int y = top; y < bottom; ++y) {
             QCOMPARE(image.pixel(device(left) - 2, y), rgb(Background));
