@@ -28,6 +28,18 @@
 
 namespace mosaiq {
 
+namespace {
+
+    // The size fields are narrow: a number the program writes is shown from its first digit,
+    // not scrolled to its end as typing leaves it.
+    void showFromStart(QLineEdit* field, const QString& text)
+    {
+        field->setText(text);
+        field->setCursorPosition(0);
+    }
+
+} // namespace
+
 void FrmHTML::initConnections()
 {
     // A mode box is a choice, not a toggle: whatever the button or key, clicking "Mode lettre"
@@ -104,10 +116,14 @@ void FrmHTML::showChosenPicture()
     // The picture's own size replaces whatever the fields held, typed, halved or doubled.
     const QImage& picture = m_session.picture().image;
     m_TxtPic->setText(m_session.picturePath());
-    m_imghide->setPixmap(
-        QPixmap::fromImage(pictureThumbnail(picture, m_imghide->contentsRect().size())));
-    m_TxtX->setText(QString::number(picture.width()));
-    m_TxtY->setText(QString::number(picture.height()));
+    // The thumbnail in device pixels: the box would otherwise stretch it again, smoothly.
+    const qreal ratio = m_imghide->devicePixelRatio();
+    QPixmap thumbnail
+        = QPixmap::fromImage(stretchPicture(picture, m_imghide->contentsRect().size() * ratio));
+    thumbnail.setDevicePixelRatio(ratio);
+    m_imghide->setPixmap(thumbnail);
+    showFromStart(m_TxtX, QString::number(picture.width()));
+    showFromStart(m_TxtY, QString::number(picture.height()));
 }
 
 void FrmHTML::scaleSizes(double factor)
@@ -117,8 +133,8 @@ void FrmHTML::scaleSizes(double factor)
         inform(scaleErrorText(result));
         return;
     }
-    m_TxtX->setText(result.columns);
-    m_TxtY->setText(result.rows);
+    showFromStart(m_TxtX, result.columns);
+    showFromStart(m_TxtY, result.rows);
 }
 
 void FrmHTML::CopyCode(const CodePane& pane, const QString& closingSentence)

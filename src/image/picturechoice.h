@@ -12,8 +12,9 @@ namespace mosaiq {
 // first, then JPEG, GIF and Bitmap, then every other format Qt's readers know here.
 QString pictureFileFilter();
 
-// The picture stretched to the thumbnail box of boxSize pixels, as the window shows it.
-QImage pictureThumbnail(const QImage& picture, QSize boxSize);
+// image stretched to size, each axis on its own, as the window's thumbnail box shows a chosen
+// picture: an axis that grows takes the nearest pixel, one that shrinks is averaged.
+QImage stretchPicture(const QImage& image, QSize size);
 
 // "The picture <path> could not be loaded" in French, with the reason.
 QString pictureLoadMessage(const QString& path, const Picture& picture);

@@ -4,6 +4,8 @@
 #include <QImageReader>
 #include <QTest>
 
+#include <cstdlib>
+
 using namespace mosaiq;
 
 class TestPictureChoice : public QObject {
@@ -11,7 +13,7 @@ class TestPictureChoice : public QObject {
 private slots:
     void theFilterListsAnyFileFirstThenTheClassicFormats();
     void theFilterOffersEveryOtherReadableFormat();
-    void theThumbnailFillsItsBoxWhateverThePictureShape();
+    void aSmallPictureIsEnlargedToFlatColours();
 };
 
 void TestPictureChoice::theFilterListsAnyFileFirstThenTheClassicFormats()
@@ -35,13 +37,24 @@ void TestPictureChoice::theFilterOffersEveryOtherReadableFormat()
         QVERIFY2(filter.contains(QLatin1String(entry)), entry);
 }
 
-void TestPictureChoice::theThumbnailFillsItsBoxWhateverThePictureShape()
+void TestPictureChoice::aSmallPictureIsEnlargedToFlatColours()
 {
-    QImage image(321, 17, QImage::Format_RGB32);
-    image.fill(qRgb(255, 0, 0));
-    const QImage thumbnail = pictureThumbnail(image, QSize(207, 127));
+    QImage image(2, 2, QImage::Format_RGB32);
+    const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255),
+               white = qRgb(255, 255, 255);
+    image.setPixel(0, 0, red);
+    image.setPixel(1, 0, green);
+    image.setPixel(0, 1, blue);
+    image.setPixel(1, 1, white);
+
+    // Four flat quarters, nothing blended between them.
+    const QImage thumbnail = stretchPicture(image, QSize(207, 127));
     QCOMPARE(thumbnail.size(), QSize(207, 127));
-    QCOMPARE(thumbnail.pixel(206, 126), qRgb(255, 0, 0));
+    for (int y = 0; y < 127; ++y)
+        for (int x = 0; x < 207; ++x)
+            if (std::abs(2 * x - 206) > 2 && std::abs(2 * y - 126) > 2)
+                QCOMPARE(thumbnail.pixel(x, y) & 0xFFFFFF,
+                    (y < 63 ? (x < 103 ? red : green) : (x < 103 ? blue : white)) & 0xFFFFFF);
 }
 
 QTEST_GUILESS_MAIN(TestPictureChoice)

@@ -1,9 +1,16 @@
-// The parts of the desktop that a test can use without a user: the clipboard.
+// The parts of the desktop that a test can use without a user: the clipboard, and the open
+// dialog as it is set up before it waits.
 #include "platform/qtdesktop.h"
 
 #include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace mosaiq;
@@ -13,6 +20,7 @@ class TestQtDesktop : public QObject {
 private slots:
     void theClipboardHoldsThePlainTextAlone_data();
     void theClipboardHoldsThePlainTextAlone();
+    void anyFileListsFilesWithoutAnExtension();
 };
 
 void TestQtDesktop::theClipboardHoldsThePlainTextAlone_data()
@@ -54,6 +62,41 @@ void TestQtDesktop::theClipboardHoldsThePlainTextAlone()
     QCOMPARE(seen.last(), now->formats());
     QVERIFY(!now->hasHtml());
     QVERIFY(!now->hasFormat(QStringLiteral("application/x-mosaiq-test")));
+}
+
+void TestQtDesktop::anyFileListsFilesWithoutAnExtension()
+{
+    QTemporaryDir dir;
+    for (const char* name : { "sansextension", "photo.jpg", "image.gif" }) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    QtDesktop::prepareOpenDialog(
+        dialog, QStringLiteral("Any File (*.*);;JPEG (*.JPG *.JPEG);;Bitmap (*.BMP)"));
+    dialog.setDirectory(dir.path());
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    QVERIFY(types);
+    QStringList captions;
+    for (int i = 0; i < types->count(); ++i)
+        captions << types->itemText(i);
+    QCOMPARE(captions, QStringList({ "Any File (*.*)", "JPEG (*.JPG *.JPEG)", "Bitmap (*.BMP)" }));
+
+    // The names the dialog lists under each entry.
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    QVERIFY(model);
+    const auto listed = [&] {
+        QStringList names;
+        const QModelIndex folder = model->index(dir.path());
+        for (int row = 0; row < model->rowCount(folder); ++row)
+            names << model->index(row, 0, folder).data().toString();
+        names.sort();
+        return names;
+    };
+    QTRY_COMPARE(listed(), QStringList({ "image.gif", "photo.jpg", "sansextension" }));
+    dialog.selectNameFilter(dialog.nameFilters().at(1));
+    QTRY_COMPARE(listed(), QStringList { "photo.jpg" });
 }
 
 QTEST_MAIN(TestQtDesktop)

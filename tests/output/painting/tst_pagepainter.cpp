@@ -1,6 +1,7 @@
 // The native preview's painting, offscreen into images at device pixel ratios 1 and 2: points
-// are the cells' colours pixel for pixel; text has each glyph's ink in its cell's colour,
-// square cells solid, centred rows centred, and the page's background around them.
+// are the square cells' colours pixel for pixel and the letter cells' ink over the page; text has
+// each glyph's ink in its cell's colour, square cells solid, centred rows centred, and the page's
+// background around them.
 #include "output/painting/pagepainter.h"
 
 #include <QTest>
@@ -66,6 +67,7 @@ private slots:
     void gridsOfOneRowOrOneColumnPaintAnywhere_data();
     void gridsOfOneRowOrOneColumnPaintAnywhere();
     void glyphsSitToAQuarterOfAPixel();
+    void aLetterCellFromAfarIsItsInkOverTheBackground();
 };
 
 void TestPagePainter::pointsAreTheCellColoursPixelForPixel_data()
@@ -81,8 +83,8 @@ void TestPagePainter::pointsAreTheCellColoursPixelForPixel()
 {
     QFETCH(double, ratio);
     QFETCH(bool, centred);
-    const auto record = pageOf({ { CellMode::Letter, "ABCDEFG" }, { CellMode::Square, "ABC" },
-                                   { CellMode::Letter, "" }, { CellMode::Letter, "ABCDEF" } },
+    const auto record = pageOf({ { CellMode::Square, "ABCDEFG" }, { CellMode::Square, "ABC" },
+                                   { CellMode::Square, "" }, { CellMode::Square, "ABCDEF" } },
         centred);
     const PagePainter painter(record);
     const QImage image = painter.renderPoints(ratio);
@@ -236,6 +238,39 @@ void TestPagePainter::glyphsSitToAQuarterOfAPixel()
                     QStringLiteral("phase %1: %2 after %3").arg(phase).arg(centre).arg(previous)));
         previous = centre;
     }
+}
+
+// At "fit", 'o's on black looked like the bright photo: a letter cell seen from afar is mostly
+// background.
+void TestPagePainter::aLetterCellFromAfarIsItsInkOverTheBackground()
+{
+    const ColourValue white = makeColour(255, 255, 255);
+    auto record = std::make_shared<PageRecord>(Background, StyleFlags {});
+    for (const CellMode mode : { CellMode::Letter, CellMode::Square, CellMode::Letter })
+        record->rowBuilt({ 1, "", "", mode, std::vector<ColourValue>(8, white),
+            std::vector<Glyph>(8, glyphFor(U'W')), {} });
+    PagePainter painter(record);
+    const int grey = qRed(painter.cellImage(1).pixel(0, 0));
+    QVERIFY2(grey > 10 && grey < 128, qPrintable(QString::number(grey)));
+    QCOMPARE(painter.renderPoints(1).pixel(0, 2), qRgb(grey, grey, grey));
+    QCOMPARE(painter.renderPoints(1).pixel(0, 1), qRgb(255, 255, 255));
+    // Letters and squares mixed in one block.
+    QVERIFY(std::abs(qGreen(painter.cellImage(2).pixel(0, 0)) - (grey + 255) / 2.0) <= 1);
+
+    // The text of the first row, painted large, has about as much light over its line.
+    const PageLayout& layout = painter.layout();
+    layout.measureRows(100);
+    const double scale = 4;
+    const QImage text = painter.renderText(scale);
+    const double top = layout.lineTop(0), left = layout.rowLeft(0, layout.pageWidth(0));
+    double light = 0;
+    int pixels = 0;
+    for (int y = int(top * scale); y < int((top + layout.lineHeight()) * scale); ++y)
+        for (int x = int(left * scale); x < int((left + layout.rowWidth(0)) * scale); ++x, ++pixels)
+            light += qRed(text.pixel(x, y));
+    const double drawn = light / pixels;
+    QVERIFY2(std::abs(drawn - grey) < 0.25 * drawn,
+        qPrintable(QStringLiteral("%1 from afar, %2 drawn").arg(grey).arg(drawn)));
 }
 
 QTEST_MAIN(TestPagePainter)
