@@ -29,9 +29,10 @@ class ConversionRun::GlyphCycle {
 public:
     GlyphCycle(RandomGlyphs* random, const std::vector<Glyph>& defined, std::int32_t cellsBefore)
         : m_random(random)
-        , m_defined(defined.data())
-        , m_count(defined.size())
-        , m_next(random ? 0 : static_cast<std::size_t>(cellsBefore) % m_count)
+        , m_first(defined.data())
+        , m_end(defined.data() + defined.size())
+        , m_last(
+              random ? m_first : m_first + static_cast<std::size_t>(cellsBefore) % defined.size())
     {
     }
 
@@ -43,15 +44,16 @@ public:
             m_drawn = Glyph { { glyph, 0, 0, 0 }, 1, glyph };
             return m_drawn;
         }
-        m_next = m_next + 1 == m_count ? 0 : m_next + 1;
-        return m_defined[m_next];
+        if (++m_last == m_end)
+            m_last = m_first;
+        return *m_last;
     }
 
 private:
     RandomGlyphs* m_random; // null for the defined characters
-    const Glyph* m_defined;
-    std::size_t m_count;
-    std::size_t m_next;
+    const Glyph* m_first;
+    const Glyph* m_end;
+    const Glyph* m_last; // the glyph of the cell before
     Glyph m_drawn;
 };
 
