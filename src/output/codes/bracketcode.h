@@ -26,6 +26,8 @@ public:
 
     // The rows so far, without the style tags around them.
     std::string_view rows() const { return m_rows; }
+    // The last row made, CR LF included, kept or not: what a code written as it comes takes.
+    std::string_view lastRow() const { return m_row; }
     // Where each row ends in rows(), CR LF included.
     const std::vector<std::size_t>& rowEnds() const { return m_rowEnds; }
     // The characters of all rows so far, and the longest row in the dialect's unit: what a size
