@@ -95,7 +95,8 @@ void blogTranslation(benchmark::State& state)
     FixedSettings settings(
         { Width, Height, CellMode::Letter, U"o", { photo().data(), Width, Height, Width } }, {});
     CountingPage page;
-    RowLoop loop(start, settings, page);
+    RandomGlyphs random;
+    RowLoop loop(start, settings, page, random);
     CodeCollector codes(loop.rowCount(), true, false);
     loop.addSink(codes);
     loop.runToEnd();

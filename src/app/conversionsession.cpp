@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <new>
@@ -85,21 +86,21 @@ namespace {
     // The window's options for each row, with the session's picture as it is at that row.
     class SessionSettings : public RunSettings {
     public:
-        SessionSettings(RunControls& controls, const Picture& picture)
-            : m_controls(controls)
+        SessionSettings(RunSettings& window, const Picture& picture)
+            : m_window(window)
             , m_picture(picture)
         {
         }
         RowInput rowInput() override
         {
-            RowInput input = m_controls.rowInput();
+            RowInput input = m_window.rowInput();
             input.picture = m_picture.pixels();
             return input;
         }
-        StyleFlags closingStyle() override { return m_controls.closingStyle(); }
+        StyleFlags closingStyle() override { return m_window.closingStyle(); }
 
     private:
-        RunControls& m_controls;
+        RunSettings& m_window;
         const Picture& m_picture;
     };
 
@@ -112,6 +113,19 @@ ConversionSession::ConversionSession(QObject* parent)
 
 ConversionSession::~ConversionSession() = default;
 
+void ConversionSession::choosePicture(const QString& path)
+{
+    // Nothing changes until the picture is known to be good: a bad file leaves the previous
+    // path and picture, so the next run still has something to read.
+    Picture picture = readPicture(path);
+    if (picture.isNull()) {
+        emit pictureNotLoaded(pictureLoadMessage(path, picture));
+        return;
+    }
+    setPicture(path, std::move(picture));
+    emit pictureChosen();
+}
+
 void ConversionSession::setPicture(const QString& path, Picture picture)
 {
     m_pictureStamp = fileStamp(path);
@@ -120,48 +134,79 @@ void ConversionSession::setPicture(const QString& path, Picture picture)
     emit pictureChanged();
 }
 
-void ConversionSession::run(const RunRequest& request, RunControls& controls)
+void ConversionSession::requestStop()
+{
+    setStopRequested(true);
+}
+
+void ConversionSession::setStopRequested(bool requested)
+{
+    if (requested == m_stopRequested)
+        return;
+    m_stopRequested = requested;
+    emit stopRequestChanged(requested);
+}
+
+void ConversionSession::run(const RunRequest& request, RunSettings& settings)
 {
     // One run at a time: the page file is open for the whole run, and Ctrl+D still reaches
     // here from the events served between rows.
     if (m_running)
         return;
-    m_running = true;
-    m_abandoned = false;
-    // A grid within the limits can still need more memory than the machine gives: the run ends
-    // with a message, its page closed and the codes as they were.
-    try {
-        writePage(request, controls);
-    } catch (const std::bad_alloc&) {
-        fail(QString::fromUtf8(window::NotEnoughMemory));
+    RunEnd end;
+    {
+        // The session is idle again before the end is told, so that whatever the window does
+        // then (a message, the next run) finds it so.
+        m_running = true;
+        const auto idle = qScopeGuard([this] { m_running = false; });
+        m_abandoned = false;
+        setStopRequested(false);
+        // A grid within the limits can still need more memory than the machine gives: the run
+        // ends with a message, its page closed and the codes as they were.
+        try {
+            end = writePage(request, settings);
+        } catch (const std::bad_alloc&) {
+            end = { Ending::Failed, QString::fromUtf8(window::NotEnoughMemory) };
+        }
     }
-    m_running = false;
+    switch (end.ending) {
+    case Ending::Refused:
+        emit refused(end.message);
+        break;
+    case Ending::Delivered:
+        emit delivered();
+        break;
+    case Ending::Stopped:
+        emit stopped(end.message);
+        break;
+    case Ending::Failed:
+        emit failed(end.message);
+        break;
+    case Ending::Abandoned:
+        // The window is gone: nothing left to show the codes in, nor a message.
+        break;
+    }
 }
 
-bool ConversionSession::reloadPicture(const QString& path)
+QString ConversionSession::reloadPicture()
 {
     // Every run samples the file as it is now, not as it was when it was chosen. An unchanged
     // file is not decoded again, so that a huge picture is never held twice; a changed one is,
     // and the picture already loaded stays if the new one cannot be read.
-    const std::string stamp = fileStamp(path);
-    if (!stamp.empty() && stamp == m_pictureStamp && path == m_picturePath && !m_picture.isNull())
-        return true;
-    Picture picture = readPicture(path);
-    if (picture.isNull()) {
-        m_running = false;
-        emit refused(pictureLoadMessage(path, picture));
-        return false;
-    }
-    m_pictureStamp = stamp;
-    m_picturePath = path;
-    m_picture = std::move(picture);
-    emit pictureChanged();
-    return true;
+    const std::string stamp = fileStamp(m_picturePath);
+    if (!stamp.empty() && stamp == m_pictureStamp && !m_picture.isNull())
+        return {};
+    Picture picture = readPicture(m_picturePath);
+    if (picture.isNull())
+        return pictureLoadMessage(m_picturePath, picture);
+    setPicture(m_picturePath, std::move(picture));
+    return {};
 }
 
-void ConversionSession::writePage(const RunRequest& request, RunControls& controls)
+ConversionSession::RunEnd ConversionSession::writePage(
+    const RunRequest& request, RunSettings& window)
 {
-    const QByteArray picturePath = request.picturePath.toUtf8();
+    const QByteArray picturePath = m_picturePath.toUtf8();
     const QByteArray columns = request.columns.toUtf8();
     const QByteArray rows = request.rows.toUtf8();
     StartFields fields;
@@ -170,72 +215,57 @@ void ConversionSession::writePage(const RunRequest& request, RunControls& contro
     fields.rows = std::string_view(rows.constData(), std::size_t(rows.size()));
     fields.glyphSource = request.start.glyphSource;
     fields.definedCharactersEmpty = request.definedCharactersEmpty;
-    if (const StartCheck check = checkStart(fields); check != StartCheck::Passed) {
-        m_running = false;
-        emit refused(QString::fromUtf8(startCheckMessage(check)));
-        return;
-    }
-    if (!reloadPicture(request.picturePath))
-        return;
+    if (const StartCheck check = checkStart(fields); check != StartCheck::Passed)
+        return { Ending::Refused, QString::fromUtf8(startCheckMessage(check)) };
+    if (QString message = reloadPicture(); !message.isEmpty())
+        return { Ending::Refused, message };
 
     RunStart start = request.start;
     start.rows = numericValue(fields.rows);
     PageFile page;
-    if (!openPage(page, m_previewFile)) {
-        m_running = false;
-        emit refused(pageFileText(m_previewFile, page));
-        return;
-    }
+    if (!openPage(page, m_previewFile))
+        return { Ending::Refused, pageFileText(m_previewFile, page) };
     // Flushed row by row: the stop button shows the page while the run still holds it open.
     page.flushEachLine(true);
 
-    SessionSettings settings(controls, m_picture);
-    RowLoop loop(start, settings, page);
+    SessionSettings settings(window, m_picture);
+    RowLoop loop(start, settings, page, m_random);
     CodeCollector codes(loop.rowCount());
     // Beside the page, which the run can write to: the codes of a large page would otherwise
     // take more of the program's memory than the rest of it together.
     codes.spoolTo(QFile::encodeName(QFileInfo(m_previewFile).absolutePath()).toStdString());
     loop.addSink(codes);
-    for (RowSink* sink : m_extraSinks)
-        loop.addSink(*sink);
     // The page file now holds this run's page, whatever becomes of the run.
     m_pageRecord = std::make_shared<PageRecord>(start.background, start.style);
     loop.addSink(*m_pageRecord);
 
-    switch (stepRows(loop, controls)) {
+    const Ending ending = stepRows(loop);
+    const bool closed = page.close();
+    switch (ending) {
     case Ending::Delivered:
         m_pageRecord->setComplete();
         break;
     case Ending::Stopped:
-        m_running = false;
         // The start button stays as the stop command left it; only a failure is told.
-        emit stopped(page.close() ? QString() : pageFileText(m_previewFile, page));
-        return;
-    case Ending::Abandoned:
-        // The window is gone: nothing left to show the codes in, nor a message.
-        page.close();
-        return;
+        return { Ending::Stopped, closed ? QString() : pageFileText(m_previewFile, page) };
     case Ending::Failed:
-        page.close();
         if (loop.refusal() != RowOutcome::Written)
-            fail(QString::fromUtf8(rowOutcomeMessage(loop.refusal())));
-        else
-            fail(pageFileText(m_previewFile, page));
-        return;
+            return { Ending::Failed, QString::fromUtf8(rowOutcomeMessage(loop.refusal())) };
+        return { Ending::Failed, pageFileText(m_previewFile, page) };
+    case Ending::Abandoned:
+    case Ending::Refused:
+        return { ending, QString() };
     }
-    if (!page.close()) {
-        fail(pageFileText(m_previewFile, page));
-        return;
-    }
+    if (!closed)
+        return { Ending::Failed, pageFileText(m_previewFile, page) };
     // The style boxes are read as the run ends, not as it began: a box ticked meanwhile counts.
-    const StyleFlags style = controls.closingStyle();
+    const StyleFlags style = settings.closingStyle();
     m_blogCode = codes.takeBlogCode(style);
     m_htmlCode = codes.takeHtmlCode(style);
-    m_running = false;
-    emit delivered();
+    return { Ending::Delivered, QString() };
 }
 
-ConversionSession::Ending ConversionSession::stepRows(RowLoop& loop, RunControls& controls)
+ConversionSession::Ending ConversionSession::stepRows(RowLoop& loop)
 {
     for (;;) {
         switch (loop.step()) {
@@ -251,15 +281,11 @@ ConversionSession::Ending ConversionSession::stepRows(RowLoop& loop, RunControls
         QCoreApplication::processEvents();
         if (m_abandoned)
             return Ending::Abandoned;
-        if (controls.takeStopRequest())
+        if (m_stopRequested) {
+            setStopRequested(false);
             return Ending::Stopped;
+        }
     }
-}
-
-void ConversionSession::fail(const QString& message)
-{
-    m_running = false;
-    emit failed(message);
 }
 
 } // namespace mosaiq

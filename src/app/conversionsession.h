@@ -10,32 +10,23 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace mosaiq {
 
 // What the window hands over when the user starts a run: the fields as they stand then.
 struct RunRequest {
-    QString picturePath;
     QString columns; // the size fields' texts
     QString rows;
     bool definedCharactersEmpty = false;
     RunStart start; // all but the row count, which is read from rows
 };
 
-// What a run asks of the window while it goes: each row's options, and whether the user asked
-// for a stop.
-class RunControls : public RunSettings {
-public:
-    // True when a stop was asked for; the request is taken away by answering true.
-    virtual bool takeStopRequest() = 0;
-};
-
-// The controller of the window: it owns the picture that runs sample, the page file, the
-// stepping of a run, the stop and the delivered codes, and tells the window what happened
-// through its signals. A run keeps the window's thread: after each row the window's pending
-// events are served once, so a modal message opened then suspends the run until it is closed,
-// and an option changed then counts from the next row.
+// The controller of the window: it owns the picture that runs sample, the stop request, the
+// page file, the stepping of a run, the random characters and the delivered codes, and tells the
+// window what happened through its signals; the window's controls mirror what it reports. A run
+// keeps the window's thread: after each row the window's pending events are served once, so a
+// modal message opened then suspends the run until it is closed, and an option changed then
+// counts from the next row.
 class ConversionSession : public QObject {
     Q_OBJECT
 public:
@@ -46,21 +37,27 @@ public:
     QString previewFile() const { return m_previewFile; }
     void setPreviewFile(const QString& path) { m_previewFile = path; }
 
-    // The picture runs sample. A picture set between two rows is sampled from the next row.
+    // Reads the picture at path for the next runs, or tells why it cannot (and keeps the one it
+    // had). A picture chosen between two rows is sampled from the next row, with its own size.
+    void choosePicture(const QString& path);
+    // The picture runs sample, and the file it was read from; empty before any choice.
     const Picture& picture() const { return m_picture; }
-    void setPicture(const QString& path, Picture picture);
+    QString picturePath() const { return m_picturePath; }
+
+    // Asks the run going on to stop after its current row. A request made while no run is going
+    // is dropped when the next run starts: it belongs to no run.
+    void requestStop();
+    bool isStopRequested() const { return m_stopRequested; }
 
     bool isRunning() const { return m_running; }
 
     // Checks, writes the page row by row, then delivers the codes, or reports why not. Returns
-    // when the run is over. Does nothing while a run is going.
-    void run(const RunRequest& request, RunControls& controls);
+    // when the run is over, and reports how it ended once it is. Does nothing while a run is
+    // going.
+    void run(const RunRequest& request, RunSettings& settings);
 
     // The window is going away: a run ends after its current row, delivering nothing.
     void abandon() { m_abandoned = true; }
-
-    // Extra sinks of the next runs' rows (a picture of the page, for instance).
-    void addRowSink(RowSink& sink) { m_extraSinks.push_back(&sink); }
 
     // What the page file holds, cell by cell, as the last run that wrote it wrote it (the run
     // going on, during a run); null before any. The preview draws from it when the page is too
@@ -85,23 +82,35 @@ signals:
     void stopped(const QString& message);
     // The run broke off after it had started writing.
     void failed(const QString& message);
+    // The user's choice of picture was read: picturePath() and picture() are the new ones.
+    void pictureChosen();
+    // The chosen file could not be read; nothing changed.
+    void pictureNotLoaded(const QString& message);
     // The picture changed (chosen, or read again at the start of a run).
     void pictureChanged();
+    // A stop was asked for, or the request was dropped or acted on.
+    void stopRequestChanged(bool requested);
 
 private:
-    enum class Ending { Delivered, Stopped, Abandoned, Failed };
-    void writePage(const RunRequest& request, RunControls& controls);
-    bool reloadPicture(const QString& path);
-    Ending stepRows(RowLoop& loop, RunControls& controls);
-    void fail(const QString& message);
+    enum class Ending { Refused, Delivered, Stopped, Abandoned, Failed };
+    struct RunEnd {
+        Ending ending = Ending::Delivered;
+        QString message;
+    };
+    RunEnd writePage(const RunRequest& request, RunSettings& settings);
+    QString reloadPicture();
+    Ending stepRows(RowLoop& loop);
+    void setPicture(const QString& path, Picture picture);
+    void setStopRequested(bool requested);
 
     QString m_previewFile;
     Picture m_picture;
     QString m_picturePath;
     std::string m_pictureStamp; // what the file was when it was read
+    bool m_stopRequested = false;
     bool m_running = false;
     bool m_abandoned = false;
-    std::vector<RowSink*> m_extraSinks;
+    RandomGlyphs m_random; // one sequence over all the runs of the window
     std::shared_ptr<PageRecord> m_pageRecord;
     SharedCode m_htmlCode;
     SharedCode m_blogCode;

@@ -38,7 +38,7 @@ class PreviewPane;
 // option of a run is read from them by name when the run asks for it, so they are found by their
 // object names too (tests do that). Everything that would wait for the user or leave the program
 // goes through the Desktop.
-class FrmHTML : public QWidget, private RunControls {
+class FrmHTML : public QWidget, private RunSettings {
     Q_OBJECT
 public:
     explicit FrmHTML(Desktop& desktop, QWidget* parent = nullptr);
@@ -58,7 +58,7 @@ public:
 
     // The start command: the session checks, writes the page row by row, then delivers.
     void RunConversion();
-    // Posts a stop request; the run sees it after its current row.
+    // Asks the session for a stop; the run sees it after its current row.
     void RequestStop();
     // Puts the window back to idle at once: start button, progress, preview.
     void ResetAfterStop();
@@ -100,6 +100,7 @@ private:
     void chooseBackgroundColour();
     void openLink(const QUrl& address);
     void browsePicture();
+    void showChosenPicture();
     void scaleSizes(double factor);
     void CopyCode(const CodePane& pane, const QString& closingSentence);
     void stopButtonClicked();
@@ -107,7 +108,6 @@ private:
     // What a run asks of the window, between rows.
     RowInput rowInput() override;
     StyleFlags closingStyle() override;
-    bool takeStopRequest() override;
 
     // What follows a run.
     void DeliverRun();

@@ -107,24 +107,23 @@ void FrmHTML::openLink(const QUrl& address)
 void FrmHTML::browsePicture()
 {
     const QString path = m_desktop.openFileName(this, pictureFileFilter());
-    if (path.isEmpty())
-        return;
-    // Nothing changes until the picture is known to be good: a bad file leaves the previous
-    // path, picture and sizes, so the next run still has something to read.
+    if (!path.isEmpty())
+        m_session.choosePicture(path);
+}
+
+void FrmHTML::showChosenPicture()
+{
+    // The picture's own size replaces whatever the fields held, typed, halved or doubled.
+    const QImage& picture = m_session.picture().image;
+    m_TxtPic->setText(m_session.picturePath());
     // The thumbnail in device pixels: the box would otherwise stretch it again, smoothly.
     const qreal ratio = m_imghide->devicePixelRatio();
-    PictureChoice choice = choosePicture(path, m_imghide->contentsRect().size() * ratio);
-    if (!choice.loaded()) {
-        inform(choice.message);
-        return;
-    }
-    m_TxtPic->setText(path);
-    m_session.setPicture(path, std::move(choice.picture));
-    QPixmap thumbnail = QPixmap::fromImage(choice.thumbnail);
+    QPixmap thumbnail
+        = QPixmap::fromImage(stretchPicture(picture, m_imghide->contentsRect().size() * ratio));
     thumbnail.setDevicePixelRatio(ratio);
     m_imghide->setPixmap(thumbnail);
-    showFromStart(m_TxtX, choice.columns);
-    showFromStart(m_TxtY, choice.rows);
+    showFromStart(m_TxtX, QString::number(picture.width()));
+    showFromStart(m_TxtY, QString::number(picture.height()));
 }
 
 void FrmHTML::scaleSizes(double factor)
@@ -148,7 +147,7 @@ void FrmHTML::CopyCode(const CodePane& pane, const QString& closingSentence)
 
 void FrmHTML::RequestStop()
 {
-    m_txtArret->setText(QStringLiteral("STOP"));
+    m_session.requestStop();
 }
 
 void FrmHTML::ResetAfterStop()

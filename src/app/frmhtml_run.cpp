@@ -44,8 +44,15 @@ void FrmHTML::initSession()
         showProgress(0);
         inform(message);
     });
+    // The hidden controls mirror the session: the picture box its picture, the stop flag its
+    // request.
     connect(&m_session, &ConversionSession::pictureChanged, this,
         [this] { m_PicLoad->setPicture(m_session.picture()); });
+    connect(&m_session, &ConversionSession::stopRequestChanged, this, [this](bool requested) {
+        m_txtArret->setText(requested ? QStringLiteral("STOP") : QString());
+    });
+    connect(&m_session, &ConversionSession::pictureChosen, this, &FrmHTML::showChosenPicture);
+    connect(&m_session, &ConversionSession::pictureNotLoaded, this, &FrmHTML::inform);
 }
 
 void FrmHTML::RunConversion()
@@ -54,11 +61,8 @@ void FrmHTML::RunConversion()
     if (m_session.isRunning())
         return;
     m_CmdGo->setEnabled(false);
-    // A stop asked for while no run was going belongs to no run.
-    m_txtArret->clear();
 
     RunRequest request;
-    request.picturePath = m_TxtPic->text();
     request.columns = m_TxtX->text();
     request.rows = m_TxtY->text();
     request.definedCharactersEmpty = m_TxtRepeat->text().isEmpty();
@@ -93,14 +97,6 @@ RowInput FrmHTML::rowInput()
 StyleFlags FrmHTML::closingStyle()
 {
     return { m_gras->isChecked(), m_italique->isChecked(), m_centrer->isChecked() };
-}
-
-bool FrmHTML::takeStopRequest()
-{
-    if (m_txtArret->text() != QLatin1String("STOP"))
-        return false;
-    m_txtArret->clear();
-    return true;
 }
 
 void FrmHTML::DeliverRun()

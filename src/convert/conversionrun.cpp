@@ -22,6 +22,41 @@ namespace {
 
 } // namespace
 
+// The glyphs of one row's cells, in cell order. A random cell draws one value; the defined
+// characters cycle on over row ends, cell k of the run showing character k mod L, so the first
+// cell of a run takes the second character.
+class ConversionRun::GlyphCycle {
+public:
+    GlyphCycle(RandomGlyphs* random, const std::vector<Glyph>& defined, std::int32_t cellsBefore)
+        : m_random(random)
+        , m_first(defined.data())
+        , m_end(defined.data() + defined.size())
+        , m_last(
+              random ? m_first : m_first + static_cast<std::size_t>(cellsBefore) % defined.size())
+    {
+    }
+
+    // Valid until the next call.
+    const Glyph& next()
+    {
+        if (m_random) {
+            const char glyph = m_random->next();
+            m_drawn = Glyph { { glyph, 0, 0, 0 }, 1, glyph };
+            return m_drawn;
+        }
+        if (++m_last == m_end)
+            m_last = m_first;
+        return *m_last;
+    }
+
+private:
+    RandomGlyphs* m_random; // null for the defined characters
+    const Glyph* m_first;
+    const Glyph* m_end;
+    const Glyph* m_last; // the glyph of the cell before
+    Glyph m_drawn;
+};
+
 StartCheck checkStart(const StartFields& fields)
 {
     if (fields.picturePath.empty())
@@ -123,21 +158,12 @@ template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
 {
     // Every glyph is one byte: each cell is its template with colour and glyph patched in.
     char* out = m_row.get();
-    const bool random = m_start.glyphSource == GlyphSource::Random;
-    const std::size_t count = m_definedGlyphs.size();
-    std::size_t next = random ? 0 : static_cast<std::size_t>(m_cellCounter) % count;
+    GlyphCycle glyphs = glyphCycle();
     for (std::int64_t i = 0; i < cells; ++i) {
-        ++m_cellCounter;
-        char glyph;
-        if (random) {
-            glyph = m_random.next();
-        } else {
-            // The first cell of a run takes the second character: cell k shows character k mod L.
-            next = next + 1 == count ? 0 : next + 1;
-            glyph = m_definedGlyphs[next].utf8[0];
-        }
+        const Glyph& cellGlyph = glyphs.next();
+        const char glyph = cellGlyph.utf8[0];
         if (m_keepCells)
-            m_cellGlyphs[std::size_t(i)] = Glyph { { glyph, 0, 0, 0 }, 1, glyph };
+            m_cellGlyphs[std::size_t(i)] = cellGlyph;
         if constexpr (Square) {
             std::memcpy(out, SquareTemplate, html::SquareCellLength);
             writeWebDigits(out + SquareBackground, m_colours[i]);
@@ -160,15 +186,12 @@ template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
     // so the row is written twice over, side by side.
     char* out = m_row.get();
     char* page = m_pageRow.data();
-    const std::size_t count = m_definedGlyphs.size();
-    std::size_t next = static_cast<std::size_t>(m_cellCounter) % count;
+    GlyphCycle glyphs = glyphCycle();
     constexpr std::size_t glyphAt = Square ? SquareGlyph : LetterGlyph;
     constexpr const char* cell = Square ? SquareTemplate : LetterTemplate;
     constexpr std::size_t length = Square ? html::SquareCellLength : html::LetterCellLength;
     for (std::int64_t i = 0; i < cells; ++i) {
-        ++m_cellCounter;
-        next = next + 1 == count ? 0 : next + 1;
-        const Glyph& glyph = m_definedGlyphs[next];
+        const Glyph& glyph = glyphs.next();
         if (m_keepCells)
             m_cellGlyphs[std::size_t(i)] = glyph;
         std::memcpy(page, cell, length);
@@ -191,22 +214,10 @@ template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
     m_pageRowLength = static_cast<std::size_t>(page - m_pageRow.data());
 }
 
-void ConversionRun::drawGlyphs(std::int64_t cells)
+ConversionRun::GlyphCycle ConversionRun::glyphCycle()
 {
-    // The same glyph for the same cell as writeCells gives: one draw per cell, in order.
-    const bool random = m_start.glyphSource == GlyphSource::Random;
-    const std::size_t count = m_definedGlyphs.size();
-    std::size_t next = random ? 0 : static_cast<std::size_t>(m_cellCounter) % count;
-    for (std::int64_t i = 0; i < cells; ++i) {
-        ++m_cellCounter;
-        if (random) {
-            const char glyph = m_random.next();
-            m_cellGlyphs[std::size_t(i)] = Glyph { { glyph, 0, 0, 0 }, 1, glyph };
-        } else {
-            next = next + 1 == count ? 0 : next + 1;
-            m_cellGlyphs[std::size_t(i)] = m_definedGlyphs[next];
-        }
-    }
+    RandomGlyphs* random = m_start.glyphSource == GlyphSource::Random ? &m_random : nullptr;
+    return GlyphCycle(random, m_definedGlyphs, m_cellCounter);
 }
 
 RowOutcome ConversionRun::buildRow(const RowInput& input)
@@ -229,10 +240,11 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     const bool square = input.mode == CellMode::Square;
     if (m_merged) {
         m_cellGlyphs.resize(static_cast<std::size_t>(cells));
-        drawGlyphs(cells);
+        GlyphCycle glyphs = glyphCycle();
+        for (Glyph& glyph : m_cellGlyphs)
+            glyph = glyphs.next();
         m_merged->build(m_colours, m_cellGlyphs, square);
-        m_cellsDone += std::max<std::int64_t>(cells, 1);
-        m_rowsDone = y;
+        endRow(cells);
         return RowOutcome::Written;
     }
     const std::size_t cellBytes = square ? html::SquareCellLength + 3 : html::LetterCellLength + 3;
@@ -249,10 +261,15 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     }
     std::memcpy(m_row.get() + m_rowLength, html::RowEnd.data(), html::RowEnd.size());
     m_rowLength += html::RowEnd.size();
-
-    m_cellsDone += std::max<std::int64_t>(cells, 1);
-    m_rowsDone = y;
+    endRow(cells);
     return RowOutcome::Written;
+}
+
+void ConversionRun::endRow(std::int64_t cells)
+{
+    m_cellCounter += static_cast<std::int32_t>(cells);
+    m_cellsDone += std::max<std::int64_t>(cells, 1);
+    ++m_rowsDone;
 }
 
 std::string_view ConversionRun::pageRow() const

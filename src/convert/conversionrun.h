@@ -78,7 +78,7 @@ enum class RowOutcome : std::uint8_t {
 // grow only when a row is longer than any before.
 class ConversionRun {
 public:
-    explicit ConversionRun(const RunStart& start, RandomGlyphs& random = RandomGlyphs::shared());
+    ConversionRun(const RunStart& start, RandomGlyphs& random);
 
     // The page's first line, with the style openers chosen at the start.
     const std::string& header() const { return m_header; }
@@ -117,7 +117,9 @@ private:
     void useDefinedCharacters(std::u32string_view text);
     template <bool Square> void writeCells(std::int64_t cells);
     template <bool Square> void writeCellsGeneral(std::int64_t cells);
-    void drawGlyphs(std::int64_t cells);
+    class GlyphCycle;
+    GlyphCycle glyphCycle();
+    void endRow(std::int64_t cells);
     void reserveRow(std::size_t bytes);
 
     RunStart m_start;

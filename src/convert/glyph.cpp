@@ -148,10 +148,4 @@ char RandomGlyphs::next()
     return static_cast<char>(std::nearbyint(code));
 }
 
-RandomGlyphs& RandomGlyphs::shared()
-{
-    static RandomGlyphs generator;
-    return generator;
-}
-
 } // namespace mosaiq

@@ -34,7 +34,8 @@ std::u32string decodeUtf8(std::string_view text);
 std::vector<Glyph> glyphsFor(std::u32string_view text);
 
 // The pinned pseudo-random generator of the random characters: a 24-bit linear
-// congruential generator, so that the first run after every start draws the same page.
+// congruential generator, so that the first run after every start draws the same page. Whoever
+// runs conversions owns one and hands it to each run: a window's runs continue one sequence.
 class RandomGlyphs {
 public:
     // Values in [0, 1), in single precision: the same float arithmetic everywhere keeps the
@@ -47,9 +48,6 @@ public:
 
     // "@" or "A" to "Z": code r x 26 + 64 in single precision, to the nearest, ties to even.
     char next();
-
-    // The one generator of the program, starting afresh at every program start.
-    static RandomGlyphs& shared();
 
 private:
     std::uint32_t m_state = 0x50000;

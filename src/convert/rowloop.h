@@ -67,8 +67,7 @@ enum class LoopStep : std::uint8_t {
 // and the page keeps its header and the rows written so far, without trailer.
 class RowLoop {
 public:
-    RowLoop(const RunStart& start, RunSettings& settings, PageSink& page,
-        RandomGlyphs& random = RandomGlyphs::shared());
+    RowLoop(const RunStart& start, RunSettings& settings, PageSink& page, RandomGlyphs& random);
 
     // Sinks are added before the first step; the loop does not own them.
     void addSink(RowSink& sink);

@@ -31,21 +31,6 @@ QString pictureFileFilter()
     return entries.join(QStringLiteral(";;"));
 }
 
-PictureChoice choosePicture(const QString& path, QSize thumbnailSize)
-{
-    PictureChoice choice;
-    choice.picture = readPicture(path);
-    if (choice.picture.isNull()) {
-        choice.message = pictureLoadMessage(path, choice.picture);
-        return choice;
-    }
-    const QImage& image = choice.picture.image;
-    choice.thumbnail = stretchPicture(image, thumbnailSize);
-    choice.columns = QString::number(image.width());
-    choice.rows = QString::number(image.height());
-    return choice;
-}
-
 QImage stretchPicture(const QImage& image, QSize size)
 {
     // An axis that shrinks is averaged first, so that a large picture does not shimmer; then an

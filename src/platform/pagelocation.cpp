@@ -1,6 +1,6 @@
 #include "platform/pagelocation.h"
 
-#include "wording/packagewords.h"
+#include "wording/pagefolderwords.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -116,11 +116,10 @@ QString PageLocation::message() const
     case Problem::None:
         return {};
     case Problem::FolderUnwritable:
-        return QString::fromUtf8(package::PageFolderUnwritable)
+        return QString::fromUtf8(window::PageFolderUnwritable)
             .arg(QDir::toNativeSeparators(m_folder));
     case Problem::Crowded:
-        return QString::fromUtf8(package::PageFolderCrowded)
-            .arg(QDir::toNativeSeparators(m_folder));
+        return QString::fromUtf8(window::PageFolderCrowded).arg(QDir::toNativeSeparators(m_folder));
     }
     return {};
 }

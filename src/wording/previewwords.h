@@ -2,7 +2,7 @@
 
 // What the "Aperçu" tab says, in UTF-8: the bar above the native preview and the context menus
 // of both previews (the web engine's own menu would be in English).
-namespace mosaiq::previewwords {
+namespace mosaiq::window {
 
 // Why the bar shows: the page is too large, or the web engine could not show it.
 inline constexpr const char* PageTooLarge
@@ -31,6 +31,6 @@ inline constexpr const char* ZoomOut = "Zoom arrière";
 inline constexpr const char* ActualSize = "Taille réelle (100 %)";
 inline constexpr const char* FitToPane = "Ajuster à l'aperçu";
 inline constexpr const char* Reload = "Actualiser";
-inline constexpr const char* Copy = "Copier";
+inline constexpr const char* CopySelection = "Copier";
 
-} // namespace mosaiq::previewwords
+} // namespace mosaiq::window

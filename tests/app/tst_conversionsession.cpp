@@ -15,11 +15,9 @@ using namespace mosaiq;
 
 namespace {
 
-// Fixed options; a stop is asked for after row stopAfter.
-struct Controls : RunControls {
+// Fixed options, as the window would give them.
+struct Controls : RunSettings {
     double rows = 4;
-    qint64 stopAfter = -1;
-    qint64 rowsSeen = 0;
     RowInput rowInput() override
     {
         RowInput input;
@@ -29,8 +27,14 @@ struct Controls : RunControls {
         return input;
     }
     StyleFlags closingStyle() override { return {}; }
-    bool takeStopRequest() override { return rowsSeen == stopAfter; }
 };
+
+QString savePicture(const QString& path, QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image.save(path) ? path : QString();
+}
 
 } // namespace
 
@@ -41,6 +45,7 @@ private slots:
     void init();
     void reportsItsSignalsInOrder_data();
     void reportsItsSignalsInOrder();
+    void aChoiceReplacesThePictureOnlyWhenItCanBeRead();
     void replacesTheEarlierPageAndLeavesNoFileBehind_data();
     void replacesTheEarlierPageAndLeavesNoFileBehind();
 
@@ -51,13 +56,14 @@ private:
 
 void TestConversionSession::init()
 {
-    m_picture = m_dir.filePath(QStringLiteral("two.png"));
-    QImage image(2, 2, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QVERIFY(image.save(m_picture));
+    m_picture
+        = savePicture(m_dir.filePath(QStringLiteral("two.png")), QSize(2, 2), qRgb(255, 0, 0));
+    QVERIFY(!m_picture.isEmpty());
     QFile::remove(m_dir.filePath(QStringLiteral("temp.html")));
 }
 
+// The picture is chosen, then left, rewritten or spoiled before the run; a stop is asked for
+// before the run (row 0) or after a row.
 void TestConversionSession::reportsItsSignalsInOrder_data()
 {
     QTest::addColumn<QString>("picture");
@@ -65,18 +71,28 @@ void TestConversionSession::reportsItsSignalsInOrder_data()
     QTest::addColumn<qint64>("stopAfter");
     QTest::addColumn<QStringList>("signalsSeen");
     const QStringList rows { "row 1 25%", "row 2 50%", "row 3 75%", "row 4 100%" };
-    QTest::newRow("a whole run") << "two.png"
-                                 << "4" << qint64(-1)
-                                 << QStringList { "picture" } + rows + QStringList { "delivered" };
+    const QStringList delivered { "delivered" };
+    QTest::newRow("a whole run") << "chosen"
+                                 << "4" << qint64(-1) << rows + delivered;
+    QTest::newRow("a picture rewritten since it was chosen")
+        << "rewritten"
+        << "4" << qint64(-1) << QStringList { "picture" } + rows + delivered;
     QTest::newRow("a run stopped after row 2")
-        << "two.png"
-        << "4" << qint64(2) << QStringList { "picture", "row 1 25%", "row 2 50%", "stopped" };
+        << "chosen"
+        << "4" << qint64(2)
+        << QStringList { "row 1 25%", "row 2 50%", "stop asked", "stop dropped", "stopped" };
+    QTest::newRow("a stop asked for before the run")
+        << "chosen"
+        << "4" << qint64(0) << QStringList { "stop asked", "stop dropped" } + rows + delivered;
     QTest::newRow("a start check that fails")
-        << "two.png"
+        << "chosen"
         << "0" << qint64(-1) << QStringList { "refused Dimensions invalides" };
-    QTest::newRow("a picture that cannot be read")
-        << "missing.png"
-        << "4" << qint64(-1) << QStringList { "refused" };
+    QTest::newRow("no picture chosen")
+        << "none"
+        << "4" << qint64(-1) << QStringList { "refused Veuillez charger une image..." };
+    QTest::newRow("a picture spoiled since it was chosen")
+        << "spoiled"
+        << "4" << qint64(-1) << QStringList { "refused Impossible de charger l'image :" };
 }
 
 void TestConversionSession::reportsItsSignalsInOrder()
@@ -88,33 +104,88 @@ void TestConversionSession::reportsItsSignalsInOrder()
 
     ConversionSession session;
     session.setPreviewFile(m_dir.filePath(QStringLiteral("temp.html")));
+    if (picture != QLatin1String("none"))
+        session.choosePicture(m_picture);
+    if (picture == QLatin1String("rewritten"))
+        QVERIFY(!savePicture(m_picture, QSize(3, 3), qRgb(0, 0, 255)).isEmpty());
+    if (picture == QLatin1String("spoiled")) {
+        QFile file(m_picture);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("no longer a picture");
+    }
     Controls controls;
-    controls.stopAfter = stopAfter;
     QStringList seen;
     connect(&session, &ConversionSession::pictureChanged, [&] { seen << "picture"; });
     connect(&session, &ConversionSession::rowWritten, [&](qint64 row, int percent) {
-        controls.rowsSeen = row;
         seen << QStringLiteral("row %1 %2%").arg(row).arg(percent);
+        if (row == stopAfter)
+            session.requestStop();
+    });
+    connect(&session, &ConversionSession::stopRequestChanged, [&](bool requested) {
+        seen << (requested ? "stop asked" : "stop dropped");
+        QCOMPARE(session.isStopRequested(), requested);
     });
     connect(&session, &ConversionSession::delivered, [&] { seen << "delivered"; });
     connect(&session, &ConversionSession::stopped, [&] { seen << "stopped"; });
     connect(&session, &ConversionSession::failed, [&](const QString& m) { seen << "failed " + m; });
     connect(&session, &ConversionSession::refused, [&](const QString& message) {
-        seen << (message.startsWith("Dimensions") ? "refused " + message : QString("refused"));
+        seen << "refused " + message.section(QStringLiteral("\r\n"), 0, 0);
         QVERIFY(!session.isRunning());
     });
 
     RunRequest request;
-    request.picturePath = m_dir.filePath(picture);
     request.columns = QStringLiteral("2");
     request.rows = rows;
+    if (stopAfter == 0)
+        session.requestStop();
     session.run(request, controls);
 
     QCOMPARE(seen, signalsSeen);
     QVERIFY(!session.isRunning());
-    QCOMPARE(QFile::exists(session.previewFile()), !seen.first().startsWith("refused"));
+    QVERIFY(!session.isStopRequested());
+    QCOMPARE(QFile::exists(session.previewFile()), !seen.last().startsWith("refused"));
     const bool delivered = seen.last() == QLatin1String("delivered");
     QCOMPARE(session.htmlCode().size(), delivered ? std::size_t(4 * 64) : 0);
+    // The rewritten picture is the one sampled; a spoiled one leaves the earlier one in place.
+    if (picture == QLatin1String("rewritten"))
+        QVERIFY(session.htmlCode().view().find("#0000FF") != std::string_view::npos);
+    QSize kept(2, 2);
+    if (picture == QLatin1String("none"))
+        kept = QSize(0, 0);
+    else if (picture == QLatin1String("rewritten"))
+        kept = QSize(3, 3);
+    QCOMPARE(session.picture().image.size(), kept);
+}
+
+void TestConversionSession::aChoiceReplacesThePictureOnlyWhenItCanBeRead()
+{
+    ConversionSession session;
+    QStringList seen;
+    connect(&session, &ConversionSession::pictureChanged, [&] { seen << "changed"; });
+    connect(&session, &ConversionSession::pictureChosen, [&] { seen << "chosen"; });
+    connect(&session, &ConversionSession::pictureNotLoaded, [&](const QString& m) { seen << m; });
+
+    const QString clear = savePicture(
+        m_dir.filePath(QStringLiteral("clear.png")), QSize(321, 17), qRgba(255, 0, 0, 0));
+    session.choosePicture(clear);
+    QCOMPARE(seen, QStringList({ "changed", "chosen" }));
+    QCOMPARE(session.picturePath(), clear);
+    QCOMPARE(session.picture().image.size(), QSize(321, 17));
+    // Transparent parts are shown as on a white page.
+    QCOMPARE(session.picture().image.pixel(0, 0), qRgb(255, 255, 255));
+
+    seen.clear();
+    const QString words = m_dir.filePath(QStringLiteral("words.gif"));
+    QFile file(words);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a picture at all");
+    file.close();
+    session.choosePicture(words);
+    QCOMPARE(seen.size(), 1);
+    QVERIFY2(seen.first().contains(QDir::toNativeSeparators(words)), qPrintable(seen.first()));
+    QVERIFY2(seen.first().contains(QStringLiteral("pas une image")), qPrintable(seen.first()));
+    QCOMPARE(session.picturePath(), clear);
+    QCOMPARE(session.picture().image.size(), QSize(321, 17));
 }
 
 QTEST_GUILESS_MAIN(TestConversionSession)
@@ -153,11 +224,11 @@ void TestConversionSession::replacesTheEarlierPageAndLeavesNoFileBehind()
 
     ConversionSession session;
     session.setPreviewFile(page);
+    session.choosePicture(m_picture);
     Controls controls;
     bool delivered = false;
     connect(&session, &ConversionSession::delivered, [&] { delivered = true; });
     RunRequest request;
-    request.picturePath = m_picture;
     request.columns = QStringLiteral("2");
     request.rows = QStringLiteral("4");
     session.run(request, controls);

@@ -75,7 +75,7 @@ void TestFrmHTMLPreview::aDeliveredPageGoesToThePreviewThatCanShowIt()
     QCOMPARE(pane()->web()->isVisible(), !native);
     QCOMPARE(pane()->native()->isVisible(), native);
     if (native) {
-        QCOMPARE(pane()->notice(), QString::fromUtf8(previewwords::PageTooLarge));
+        QCOMPARE(pane()->notice(), QString::fromUtf8(window::PageTooLarge));
         const PageRecord& record = pane()->native()->painter()->record();
         QCOMPARE(record.rowCount(), rows);
         QCOMPARE(record.cellCount(), columns * rows);

@@ -133,11 +133,12 @@ TEST(ConversionRun, opensAndClosesTheStylesInTheSameOrder)
 TEST(ConversionRun, rowLengthsFollowTheCellMarkup)
 {
     TestPicture picture { std::vector<std::uint32_t>(37 * 5, argb(1, 2, 3)), 37, 5 };
+    RandomGlyphs random;
     for (int m : { 1, 7, 37, 100 }) {
-        ConversionRun letter(startWith(1));
+        ConversionRun letter(startWith(1), random);
         letter.buildRow(rowsOf(picture, m, 1, CellMode::Letter, U"o"));
         EXPECT_EQ(letter.row().size(), 30u * m + 4);
-        ConversionRun square(startWith(1));
+        ConversionRun square(startWith(1), random);
         square.buildRow(rowsOf(picture, m, 1, CellMode::Square, U"o"));
         EXPECT_EQ(square.row().size(), 77u * m + 4);
     }
@@ -179,7 +180,8 @@ TEST(ConversionRun, definedCharactersCycleOverRowEndsStartingWithTheSecond)
 TEST(ConversionRun, glyphsAreWrittenUnescaped)
 {
     const TestPicture picture = fourColours();
-    ConversionRun run(startWith(1));
+    RandomGlyphs random;
+    ConversionRun run(startWith(1), random);
     run.buildRow(rowsOf(picture, 2, 2, CellMode::Letter, U"<&"));
     EXPECT_EQ(run.row(), "<font color=\"#FF0000\">&</font><font color=\"#00FF00\"><</font><br>");
 }
@@ -203,7 +205,8 @@ TEST(ConversionRun, readsModeSizesCharactersAndPictureAgainForEachRow)
 {
     const TestPicture picture = fourColours();
     const TestPicture black { { argb(0, 0, 0) }, 1, 1 };
-    ConversionRun run(startWith(3));
+    RandomGlyphs random;
+    ConversionRun run(startWith(3), random);
     ASSERT_EQ(run.buildRow(rowsOf(picture, 2, 2, CellMode::Letter, U"o")), RowOutcome::Written);
     EXPECT_EQ(run.row(), "<font color=\"#FF0000\">o</font><font color=\"#00FF00\">o</font><br>");
     // Square mode, one column, other characters and another picture from row 2 on; the cell
@@ -220,7 +223,8 @@ TEST(ConversionRun, readsModeSizesCharactersAndPictureAgainForEachRow)
 TEST(ConversionRun, stopsWhenAFieldBecomesUnusableDuringTheRun)
 {
     const TestPicture picture = fourColours();
-    ConversionRun run(startWith(2));
+    RandomGlyphs random;
+    ConversionRun run(startWith(2), random);
     EXPECT_EQ(
         run.buildRow(rowsOf(picture, 0, 2, CellMode::Letter, U"o")), RowOutcome::InvalidDimensions);
     EXPECT_EQ(
@@ -235,7 +239,8 @@ TEST(ConversionRun, stopsWhenAFieldBecomesUnusableDuringTheRun)
 TEST(ConversionRun, pageHoldsWindows1252AndTheCodesHoldUnicode)
 {
     const TestPicture picture = fourColours();
-    ConversionRun run(startWith(1));
+    RandomGlyphs random;
+    ConversionRun run(startWith(1), random);
     run.buildRow(rowsOf(picture, 2, 2, CellMode::Letter, U"😀é"));
     // The first cell takes the second character.
     EXPECT_EQ(run.row(), "<font color=\"#FF0000\">é</font><font color=\"#00FF00\">😀</font><br>");
@@ -324,7 +329,8 @@ TEST(ConversionRun, colourTreatmentsAgreeWithThePlainDefinition)
             RunStart start = startWith(2);
             start.treatment = ColourTreatment(treatment);
             start.channels = { bool(switches & 1), bool(switches & 2), bool(switches & 4) };
-            ConversionRun run(start);
+            RandomGlyphs random;
+            ConversionRun run(start, random);
             // Row 1 samples pixel row 1, columns 1 to 64; row 2 lies below the picture.
             for (int y = 1; y <= 2; ++y) {
                 ASSERT_EQ(run.buildRow(rowsOf(picture, 64, 1, CellMode::Letter, U"o")),
@@ -348,7 +354,8 @@ TEST(RowLoop, aStopAfterRowKLeavesTheHeaderAndKRowsWithoutTrailer)
     const TestPicture picture = fourColours();
     FixedSettings settings(rowsOf(picture, 2, 5, CellMode::Letter, U"o"), {});
     PageLines sink;
-    RowLoop loop(startWith(5), settings, sink);
+    RandomGlyphs random;
+    RowLoop loop(startWith(5), settings, sink, random);
     loop.addSink(sink);
     for (int k = 1; k <= 3; ++k) {
         ASSERT_EQ(loop.step(), LoopStep::RowWritten);
@@ -377,7 +384,8 @@ TEST(RowLoop, handsEachCellsColourAndGlyphToSinksThatAskForThem)
     const TestPicture picture = fourColours();
     FixedSettings settings(rowsOf(picture, 2, 2, CellMode::Letter, U"aé😀"), {});
     PageLines page;
-    RowLoop loop(startWith(2), settings, page);
+    RandomGlyphs random;
+    RowLoop loop(startWith(2), settings, page, random);
     loop.addSink(cells);
     EXPECT_EQ(loop.runToEnd(), LoopStep::Finished);
     EXPECT_EQ(cells.glyphs, "\xE9?a\xE9");

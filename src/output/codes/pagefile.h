@@ -50,7 +50,6 @@ public:
     // Flushes and closes; false if anything failed since open(), the close included.
     bool close();
 
-    bool isOpen() const { return m_file != nullptr; }
     bool failed() const { return m_error != 0; }
     // The reason for the first failure, in French.
     std::string errorText() const;

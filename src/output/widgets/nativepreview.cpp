@@ -289,21 +289,20 @@ void NativePreview::keyPressEvent(QKeyEvent* event)
 void NativePreview::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
-    menu.addAction(QString::fromUtf8(previewwords::OpenInBrowser), this,
-        &NativePreview::openInBrowserRequested);
+    menu.addAction(
+        QString::fromUtf8(window::OpenInBrowser), this, &NativePreview::openInBrowserRequested);
     menu.addSeparator();
     const bool page = m_painter != nullptr;
-    QAction* in
-        = menu.addAction(QString::fromUtf8(previewwords::ZoomIn), this, &NativePreview::zoomIn);
+    QAction* in = menu.addAction(QString::fromUtf8(window::ZoomIn), this, &NativePreview::zoomIn);
     in->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus));
     QAction* out
-        = menu.addAction(QString::fromUtf8(previewwords::ZoomOut), this, &NativePreview::zoomOut);
+        = menu.addAction(QString::fromUtf8(window::ZoomOut), this, &NativePreview::zoomOut);
     out->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
-    QAction* actual = menu.addAction(
-        QString::fromUtf8(previewwords::ActualSize), this, &NativePreview::resetZoom);
+    QAction* actual
+        = menu.addAction(QString::fromUtf8(window::ActualSize), this, &NativePreview::resetZoom);
     actual->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
-    QAction* fit = menu.addAction(
-        QString::fromUtf8(previewwords::FitToPane), this, &NativePreview::fitToPane);
+    QAction* fit
+        = menu.addAction(QString::fromUtf8(window::FitToPane), this, &NativePreview::fitToPane);
     fit->setCheckable(true);
     fit->setChecked(m_zoom.fit);
     for (QAction* action : { in, out, actual, fit })

@@ -64,7 +64,7 @@ void PreviewPane::initWeb()
     connect(m_web->page(), &QWebEnginePage::renderProcessTerminated, this,
         [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
             if (status != QWebEnginePage::NormalTerminationStatus && m_shown == PreviewKind::Web)
-                showNative(previewwords::EngineStopped);
+                showNative(window::EngineStopped);
         });
 }
 
@@ -84,7 +84,7 @@ void PreviewPane::initBar()
     m_notice->setTextFormat(Qt::PlainText);
     m_zoom = new QLabel(m_bar);
     m_zoom->setObjectName(QStringLiteral("previewZoom"));
-    m_open = new QPushButton(words(previewwords::OpenInBrowser), m_bar);
+    m_open = new QPushButton(words(window::OpenInBrowser), m_bar);
     m_open->setObjectName(QStringLiteral("previewOpen"));
     layout->addWidget(m_notice, 1);
     layout->addWidget(m_zoom);
@@ -119,7 +119,7 @@ void PreviewPane::showPage(const QString& path, std::shared_ptr<const PageRecord
     const QFileInfo file(path);
     if (!file.isFile()) {
         // Deleted since the run (or no run yet): what the run wrote is still known.
-        showNative(m_record ? previewwords::PageMissing : previewwords::NothingToShow);
+        showNative(m_record ? window::PageMissing : window::NothingToShow);
         return;
     }
     const PreviewKind kind
@@ -127,7 +127,7 @@ void PreviewPane::showPage(const QString& path, std::shared_ptr<const PageRecord
     if (kind == PreviewKind::Web)
         showWeb(m_url);
     else
-        showNative(m_record ? previewwords::PageTooLarge : previewwords::TooLargeToDraw);
+        showNative(m_record ? window::PageTooLarge : window::TooLargeToDraw);
 }
 
 void PreviewPane::showWeb(const QUrl& url)
@@ -175,7 +175,7 @@ void PreviewPane::webLoadingChanged(const QWebEngineLoadingInfo& info)
     // an error page, or a blank one.
     if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && m_shown == PreviewKind::Web
         && info.url() == m_url)
-        showNative(previewwords::LoadFailed);
+        showNative(window::LoadFailed);
 }
 
 void PreviewPane::webContextMenu(const QPoint& position)
@@ -183,27 +183,26 @@ void PreviewPane::webContextMenu(const QPoint& position)
     QMenu menu(this);
     // The page is read again as after a run, so that one deleted meanwhile is told.
     menu.addAction(
-        words(previewwords::Reload), this, [this] { showPage(m_url.toLocalFile(), m_record); });
-    QAction* copy = menu.addAction(words(previewwords::Copy), this,
+        words(window::Reload), this, [this] { showPage(m_url.toLocalFile(), m_record); });
+    QAction* copy = menu.addAction(words(window::CopySelection), this,
         [this] { m_web->triggerPageAction(QWebEnginePage::Copy); });
     copy->setEnabled(m_web->hasSelection());
     menu.addSeparator();
-    menu.addAction(words(previewwords::OpenInBrowser), this, &PreviewPane::openInBrowser);
+    menu.addAction(words(window::OpenInBrowser), this, &PreviewPane::openInBrowser);
     menu.exec(m_web->mapToGlobal(position));
 }
 
 void PreviewPane::openInBrowser()
 {
     if (m_url.isEmpty() || !m_desktop.openUrl(m_url))
-        m_desktop.showInformation(
-            window(), window()->windowTitle(), words(previewwords::BrowserFailed));
+        m_desktop.showInformation(window(), window()->windowTitle(), words(window::BrowserFailed));
 }
 
 void PreviewPane::showZoom()
 {
     const PreviewZoom zoom = m_native->zoom();
-    m_zoom->setText(zoom.fit ? words(previewwords::ZoomFitted)
-                             : words(previewwords::ZoomPercent).arg(qRound(zoom.factor * 100)));
+    m_zoom->setText(zoom.fit ? words(window::ZoomFitted)
+                             : words(window::ZoomPercent).arg(qRound(zoom.factor * 100)));
 }
 
 } // namespace mosaiq

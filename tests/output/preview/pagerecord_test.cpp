@@ -79,7 +79,8 @@ TEST_P(PageRecordOfARun, holdsEachCellAsThePageWritesIt)
     start.background = makeColour(1, 2, 3);
     start.style = { true, false, true };
     Lines page;
-    RowLoop loop(start, settings, page);
+    RandomGlyphs random;
+    RowLoop loop(start, settings, page, random);
     PageRecord record(start.background, start.style);
     loop.addSink(record);
     ASSERT_EQ(loop.runToEnd(), LoopStep::Finished);

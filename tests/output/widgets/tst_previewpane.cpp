@@ -95,17 +95,17 @@ void TestPreviewPane::thePageSizeChoosesThePreview()
     NativePreview* native = m_pane->native();
     m_pane->showPage(page(), writePage(page(), WebLetterCells + 1));
     QCOMPARE(m_pane->shown(), PreviewKind::Native);
-    QCOMPARE(m_pane->notice(), words(previewwords::PageTooLarge));
+    QCOMPARE(m_pane->notice(), words(window::PageTooLarge));
     QVERIFY(native->isVisible() && native->hasPage() && !m_pane->web()->isVisible());
 
     // The bar's button opens the page in the user's browser, or says it could not.
     auto* open = m_pane->findChild<QPushButton*>(QStringLiteral("previewOpen"));
-    QCOMPARE(open->text(), words(previewwords::OpenInBrowser));
+    QCOMPARE(open->text(), words(window::OpenInBrowser));
     open->click();
     QCOMPARE(m_desktop->openedUrls, QList<QUrl> { QUrl::fromLocalFile(page()) });
     m_desktop->browserAnswers = false;
     open->click();
-    QCOMPARE(m_desktop->messages, QStringList { words(previewwords::BrowserFailed) });
+    QCOMPARE(m_desktop->messages, QStringList { words(window::BrowserFailed) });
 
     // Zoom from the keyboard and the wheel, around 100 %.
     native->setFocus();
@@ -146,23 +146,23 @@ void TestPreviewPane::aFailedLoadOrADeadWebEngineSwitchToTheNativePreview()
     QFile::remove(page());
     m_pane->web()->load(QUrl::fromLocalFile(page()));
     QTRY_COMPARE_WITH_TIMEOUT(m_pane->shown(), PreviewKind::Native, 20000);
-    QCOMPARE(m_pane->notice(), words(previewwords::LoadFailed));
+    QCOMPARE(m_pane->notice(), words(window::LoadFailed));
     QVERIFY(m_pane->native()->hasPage() && m_pane->native()->isVisible());
 
     // The web engine's page process dies (as when the system runs out of memory).
     showLoaded();
     m_pane->web()->load(QUrl(QStringLiteral("chrome://kill")));
     QTRY_COMPARE_WITH_TIMEOUT(m_pane->shown(), PreviewKind::Native, 20000);
-    QCOMPARE(m_pane->notice(), words(previewwords::EngineStopped));
+    QCOMPARE(m_pane->notice(), words(window::EngineStopped));
 
     // Shown again with the page gone, it says so and still draws what the run wrote; with no
     // run yet either, it has nothing to draw but still a word.
     QFile::remove(page());
     m_pane->showPage(page(), writePage(m_dir->filePath(QStringLiteral("other.html")), 1));
-    QCOMPARE(m_pane->notice(), words(previewwords::PageMissing));
+    QCOMPARE(m_pane->notice(), words(window::PageMissing));
     QVERIFY(m_pane->native()->hasPage());
     m_pane->showPage(page(), nullptr);
-    QCOMPARE(m_pane->notice(), words(previewwords::NothingToShow));
+    QCOMPARE(m_pane->notice(), words(window::NothingToShow));
     QVERIFY(!m_pane->native()->hasPage());
     m_pane->native()->repaint();
 }
@@ -187,8 +187,8 @@ void TestPreviewPane::bothPreviewsHaveFrenchMenus()
     QWidget* web = m_pane->web()->focusProxy();
     QTest::mouseClick(web, Qt::RightButton, {}, QPoint(50, 50));
     QTRY_COMPARE_WITH_TIMEOUT(texts,
-        QStringList({ words(previewwords::Reload), words(previewwords::Copy),
-            words(previewwords::OpenInBrowser) }),
+        QStringList(
+            { words(window::Reload), words(window::CopySelection), words(window::OpenInBrowser) }),
         20000);
 
     texts.clear();
@@ -196,9 +196,8 @@ void TestPreviewPane::bothPreviewsHaveFrenchMenus()
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(50, 50), QPoint(50, 50));
     QApplication::sendEvent(m_pane->native()->viewport(), &event);
     QCOMPARE(texts,
-        QStringList({ words(previewwords::OpenInBrowser), words(previewwords::ZoomIn),
-            words(previewwords::ZoomOut), words(previewwords::ActualSize),
-            words(previewwords::FitToPane) }));
+        QStringList({ words(window::OpenInBrowser), words(window::ZoomIn), words(window::ZoomOut),
+            words(window::ActualSize), words(window::FitToPane) }));
 }
 
 void TestPreviewPane::theWebEngineReadsThePageAsWritten()

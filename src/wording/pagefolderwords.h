@@ -1,9 +1,9 @@
 #pragma once
 
-// What the installed program tells the user about where it writes its page (UTF-8). "%1" is the
+// What the window tells the user about the folder where it writes its page (UTF-8). "%1" is the
 // folder it tried, filled in by the caller.
 
-namespace mosaiq::package {
+namespace mosaiq::window {
 
 inline constexpr const char* PageFolderUnwritable
     = "Mosaiq ne peut pas écrire sa page dans le dossier « %1 » : ce dossier ne peut pas être "
@@ -15,4 +15,4 @@ inline constexpr const char* PageFolderCrowded
     = "Trop de fenêtres de Mosaiq sont ouvertes à la fois : aucune page libre dans le dossier "
       "« %1 ».\n\nFermez une autre fenêtre de Mosaiq, puis relancez-le.";
 
-} // namespace mosaiq::package
+} // namespace mosaiq::window
