@@ -224,6 +224,10 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
                     return parse;
                 }
             }
+        } else if (name == "--best-runs" || name == "--meilleures-plages") {
+            if (!noValue())
+                return parse;
+            o.bestRuns = true;
         } else if (name == "--fit" || name == "--ajuster") {
             if (!takeValue())
                 return parse;
@@ -301,6 +305,8 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
         parse.error = cli::JobsNeedOutputDir;
     else if (scaleGiven && !o.png)
         parse.error = cli::ScaleNeedsPng;
+    else if (o.bestRuns && !o.mergeTolerance)
+        parse.error = cli::BestRunsNeedMerge;
     else if (o.fitLimit && (o.columns || o.rows))
         parse.error = cli::FitChoosesTheSize;
     else if (o.split && findDialect(o.dialect)->postLimit == 0)

@@ -32,6 +32,7 @@ struct CliOptions {
     // Forum codes and size budgets: mosaiq-cli only, the window never writes them.
     std::string dialect = "blog"; // the bracket code --blog-code writes
     std::optional<double> mergeTolerance; // CIEDE2000, 0-100; none: no merged runs
+    bool bestRuns = false; // the merged runs chosen for fewer and shorter tags
     std::optional<std::size_t> fitLimit; // characters of the chosen code
     bool split = false; // the bracket code in posts of the dialect's limit too
 

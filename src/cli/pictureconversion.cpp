@@ -66,13 +66,16 @@ int convertPicture(const CliOptions& options, const std::string& picture,
     start.background = options.background;
     start.style = options.style;
     start.mergeTolerance = options.mergeTolerance;
+    const ForumDialect& dialect = *findDialect(options.dialect);
+    start.bestRuns = options.bestRuns;
+    if (options.bestRuns)
+        start.colourForms = dialect.forms;
     const std::u32string characters = decodeUtf8(options.characters);
     RowInput input;
     input.mode = options.mode;
     input.definedCharacters = characters;
     input.picture = loaded.pixels();
 
-    const ForumDialect& dialect = *findDialect(options.dialect);
     const bool bracket = !outputs.blogCode.empty() && options.bracketFromCells();
     // Whatever measures a grid draws from copies of the generator as the run will start it.
     const RandomGlyphs randomAtStart = random;
@@ -136,7 +139,7 @@ int convertPicture(const CliOptions& options, const std::string& picture,
         loop.addSink(codes);
     std::optional<BracketCode> bracketCode;
     if (bracket) {
-        bracketCode.emplace(dialect, loop.rowCount());
+        bracketCode.emplace(dialect, loop.rowCount(), true, start.colourForms);
         loop.addSink(*bracketCode);
     }
     // The picture of the page keeps four bytes a cell until it is painted.

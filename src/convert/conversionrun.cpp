@@ -49,7 +49,8 @@ ConversionRun::ConversionRun(const RunStart& start, RandomGlyphs& random)
     , m_rowCount(loopCount(start.rows))
 {
     if (start.mergeTolerance)
-        m_merged = std::make_unique<MergedRow>(*start.mergeTolerance);
+        m_merged
+            = std::make_unique<MergedRow>(*start.mergeTolerance, start.bestRuns, start.colourForms);
     // With no channel on there is nothing to average: all three count, as in greyLevel.
     if (m_start.channels.count() == 0)
         m_start.channels = ChannelSwitches {};

@@ -55,6 +55,10 @@ struct RunStart {
     // to the run's first colour is at most this (see MergedRow). None: every cell has its own
     // markup, as the window writes it.
     std::optional<double> mergeTolerance;
+    // With a tolerance: runs chosen for fewer and shorter tags (see RunChooser), their colours
+    // in the forms the destination reads.
+    bool bestRuns = false;
+    ColourForms colourForms;
 };
 
 // The options a run reads again for each row: the user may change them between rows.

@@ -20,6 +20,8 @@ inline constexpr const char* FitChoosesTheSize
     = "--fit choisit lui-même la grille : retirez --columns et --rows.";
 inline constexpr const char* SplitNeedsCode
     = "--split partage le code écrit par --blog-code : indiquez aussi --blog-code FICHIER.";
+inline constexpr const char* BestRunsNeedMerge
+    = "--best-runs choisit les plages de --merge : indiquez aussi --merge[=TOLÉRANCE].";
 std::string splitNeedsLimit(std::string_view dialect);
 
 // "Grille choisie : 120 × 68 (59874 caractères sur 60000)."

@@ -17,10 +17,12 @@ namespace {
 
 } // namespace
 
-BracketCode::BracketCode(const ForumDialect& dialect, std::int64_t rowCount, bool keepText)
+BracketCode::BracketCode(
+    const ForumDialect& dialect, std::int64_t rowCount, bool keepText, ColourForms forms)
     : m_dialect(dialect)
     , m_rowCount(rowCount)
     , m_keepText(keepText)
+    , m_forms(forms)
 {
 }
 
@@ -31,16 +33,19 @@ bool BracketCode::standsAlone(const Glyph& glyph) const
 
 void BracketCode::openTag(ColourValue colour, bool square)
 {
-    char digits[6];
-    writeWebDigits(digits, colour);
-    if (square && !m_dialect.backgroundOpen.empty()) {
-        m_row += m_dialect.backgroundOpen;
-        m_row.append(digits, 6);
+    // The tags end in "#": the colour's text follows it.
+    char text[7];
+    const std::size_t length = writeColourText(text, colour, m_forms);
+    const std::string_view value
+        = text[0] == '#' ? std::string_view(text + 1, length - 1) : std::string_view(text, length);
+    auto open = [&](std::string_view tag) {
+        m_row += text[0] == '#' ? tag : tag.substr(0, tag.size() - 1);
+        m_row += value;
         m_row += ']';
-    }
-    m_row += m_dialect.colourOpen;
-    m_row.append(digits, 6);
-    m_row += ']';
+    };
+    if (square && !m_dialect.backgroundOpen.empty())
+        open(m_dialect.backgroundOpen);
+    open(m_dialect.colourOpen);
 }
 
 void BracketCode::closeTag(bool square)

@@ -16,8 +16,10 @@ namespace mosaiq {
 class BracketCode : public RowSink {
 public:
     // rowCount: the rows the run will make, to reserve once. With keepText false only the sizes
-    // are kept (the code of a grid being tried for size).
-    BracketCode(const ForumDialect& dialect, std::int64_t rowCount, bool keepText = true);
+    // are kept (the code of a grid being tried for size). forms: the colour texts written where
+    // shorter than #RRGGBB, from the dialect's for the best runs; none by default.
+    BracketCode(const ForumDialect& dialect, std::int64_t rowCount, bool keepText = true,
+        ColourForms forms = {});
 
     bool wantsCells() const override { return true; }
     void rowBuilt(const BuiltRow& row) override;
@@ -50,6 +52,7 @@ private:
     const ForumDialect& m_dialect;
     std::int64_t m_rowCount;
     bool m_keepText;
+    ColourForms m_forms;
     std::string m_rows;
     std::string m_row; // the row being written
     std::vector<std::size_t> m_rowEnds;

@@ -54,7 +54,8 @@ CodeSize measureCode(
     HtmlCodeSize html;
     std::size_t tags = 0, postTags = 0;
     if (measure.dialect) {
-        bracket.emplace(*measure.dialect, grid.rows, false);
+        bracket.emplace(*measure.dialect, grid.rows, false,
+            measure.start.bestRuns ? measure.start.colourForms : ColourForms {});
         loop.addSink(*bracket);
         const std::string open = bracket->openingTags(measure.style);
         const std::string close = bracket->closingTags(measure.style);

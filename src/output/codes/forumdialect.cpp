@@ -29,6 +29,11 @@ namespace {
     // forum shows tags as text). All take [b] and [i]. None but the blog has a background
     // colour tag, so a square cell there is a full block, U+2588, in the cell's colour.
     //
+    // Shorter colour texts (written only with --best-runs): phpBB's BBCode guide names "a
+    // recognised color name" or "#RRGGBB", so names but not #RGB; SMF's BBC reference takes the
+    // colour values of CSS 2.1, names and #RGB both. The others' help pages were not checked for
+    // them: six digits only.
+    //
     // Escapes: bracket forums turn HTML into text themselves, and have no escape common to all
     // of them, so "[" and "]" never share a colour tag with another glyph: alone between a tag's
     // "]" and the next "[/", neither can start or end a tag. Discourse posts are Markdown as
@@ -36,19 +41,19 @@ namespace {
     // gets one, and ":" stands alone too (emoji are written :name:).
     constexpr std::array<ForumDialect, 7> Dialects { {
         { "blog", "[c=#", "[/c]", "[f=#", "[/f]", "[g]", "[/g]", "[i]", "[/i]", "[align=center]",
-            "[/align]", GlyphEscape::None, "[]", 0, LimitUnit::Characters },
+            "[/align]", GlyphEscape::None, "[]", 0, LimitUnit::Characters, {} },
         { "phpbb", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "", "",
-            GlyphEscape::None, "[]", 60'000, LimitUnit::Characters },
+            GlyphEscape::None, "[]", 60'000, LimitUnit::Characters, { false, true } },
         { "vbulletin", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
-            "[/center]", GlyphEscape::None, "[]", 10'000, LimitUnit::Characters },
+            "[/center]", GlyphEscape::None, "[]", 10'000, LimitUnit::Characters, {} },
         { "smf", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
-            "[/center]", GlyphEscape::None, "[]", 20'000, LimitUnit::Characters },
+            "[/center]", GlyphEscape::None, "[]", 20'000, LimitUnit::Characters, { true, true } },
         { "xenforo", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
-            "[/center]", GlyphEscape::None, "[]", 25'000, LimitUnit::Characters },
+            "[/center]", GlyphEscape::None, "[]", 25'000, LimitUnit::Characters, {} },
         { "mybb", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[align=center]",
-            "[/align]", GlyphEscape::None, "[]", 65'535, LimitUnit::Bytes },
+            "[/align]", GlyphEscape::None, "[]", 65'535, LimitUnit::Bytes, {} },
         { "discourse", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
-            "[/center]", GlyphEscape::Markdown, "[]:", 32'000, LimitUnit::Characters },
+            "[/center]", GlyphEscape::Markdown, "[]:", 32'000, LimitUnit::Characters, {} },
     } };
 
 } // namespace

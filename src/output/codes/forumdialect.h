@@ -1,5 +1,7 @@
 #pragma once
 
+#include "convert/colourform.h"
+
 #include <cstddef>
 #include <span>
 #include <string_view>
@@ -19,7 +21,7 @@ enum class GlyphEscape : unsigned char {
 // whole, so an empty one means the destination has no such thing.
 struct ForumDialect {
     std::string_view name; // as --dialect takes it
-    std::string_view colourOpen; // followed by RRGGBB and "]"
+    std::string_view colourOpen; // followed by RRGGBB (or a form of forms) and "]"
     std::string_view colourClose;
     std::string_view backgroundOpen; // followed by RRGGBB and "]"; empty: no background tag
     std::string_view backgroundClose;
@@ -31,6 +33,8 @@ struct ForumDialect {
     std::string_view standAlone;
     std::size_t postLimit = 0; // 0: none
     LimitUnit unit = LimitUnit::Characters;
+    // The shorter colour texts the forum's own help says it reads, used with --best-runs.
+    ColourForms forms;
 };
 
 // The blog code of the documents: [c=#RRGGBB], [f=#RRGGBB], [g], [i], [align=center].

@@ -40,12 +40,14 @@ struct Cells {
 
 // Runs the small picture and hands every row to sinks; returns what each cell shows.
 Cells runSmall(std::vector<RowSink*> sinks, std::optional<double> merge, CellMode mode,
-    std::u32string_view characters)
+    std::u32string_view characters, ColourForms bestRunsForms = {}, bool bestRuns = false)
 {
     static const SmallPicture picture;
     RunStart start;
     start.rows = 2;
     start.mergeTolerance = merge;
+    start.bestRuns = bestRuns;
+    start.colourForms = bestRunsForms;
     RowInput input { 6, 2, mode, characters, picture.buffer() };
     FixedSettings settings(input, {});
     NullPage page;
@@ -272,5 +274,26 @@ TEST(CodeFit, choosesTheLargestProportionalGridWhoseCodeFits)
         EXPECT_FALSE(none.fits);
         EXPECT_EQ(none.grid.columns, 1);
         EXPECT_GT(none.characters, 20u);
+    }
+}
+
+TEST(ForumCode, bestRunsWriteTheShortColoursEachForumReads)
+{
+    const std::pair<const char*, const char*> cases[] {
+        { "phpbb",
+            "[color=red]oo[/color][color=lime]ooo[/color][color=blue]o[/color]\r\n"
+            "[color=#123456]oo[/color][color=white]o[/color][color=black]ooo[/color]\r\n" },
+        { "smf",
+            "[color=red]oo[/color][color=#0F0]ooo[/color][color=#00F]o[/color]\r\n"
+            "[color=#123456]oo[/color][color=#FFF]o[/color][color=#000]ooo[/color]\r\n" },
+        { "xenforo",
+            "[color=#FF0000]oo[/color][color=#00FF00]ooo[/color][color=#0000FF]o[/color]\r\n"
+            "[color=#123456]oo[/color][color=#FFFFFF]o[/color][color=#000000]ooo[/color]\r\n" },
+    };
+    for (const auto& [name, expected] : cases) {
+        const ForumDialect& dialect = *findDialect(name);
+        BracketCode code(dialect, 2, true, dialect.forms);
+        runSmall({ &code }, 0.0, CellMode::Letter, U"o", dialect.forms, true);
+        EXPECT_EQ(code.rows(), expected) << name;
     }
 }
