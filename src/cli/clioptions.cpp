@@ -231,7 +231,9 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
         } else if (name == "--fit" || name == "--ajuster") {
             if (!takeValue())
                 return parse;
-            o.fitLimit = parseCount(value, 12);
+            // "post": the limit of a post of the dialect, known once every option is read.
+            o.fitPost = value == "post" || value == "message";
+            o.fitLimit = o.fitPost ? std::optional<std::size_t>(1) : parseCount(value, 12);
             if (!o.fitLimit || *o.fitLimit == 0) {
                 parse.error = cli::invalidLimit(value);
                 return parse;
@@ -295,6 +297,11 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
     }
     if (o.help || o.version)
         return parse;
+    const ForumDialect& dialect = *findDialect(o.dialect);
+    if (o.fitPost) {
+        o.fitLimit = dialect.postLimit;
+        o.fitUnit = dialect.unit;
+    }
     if (o.pictures.empty())
         parse.error = cli::NoPicture;
     else if (o.pictures.size() > 1 && !o.batch())
@@ -307,9 +314,11 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
         parse.error = cli::ScaleNeedsPng;
     else if (o.bestRuns && !o.mergeTolerance)
         parse.error = cli::BestRunsNeedMerge;
+    else if (o.fitPost && dialect.postLimit == 0)
+        parse.error = cli::fitPostNeedsLimit(o.dialect);
     else if (o.fitLimit && (o.columns || o.rows))
         parse.error = cli::FitChoosesTheSize;
-    else if (o.split && findDialect(o.dialect)->postLimit == 0)
+    else if (o.split && dialect.postLimit == 0)
         parse.error = cli::splitNeedsLimit(o.dialect);
     else if (!o.batch() && o.blogCodePath.empty() && o.dialect != "blog")
         parse.error = cli::DialectNeedsCode;

@@ -4,6 +4,7 @@
 #include "convert/colourvalue.h"
 #include "convert/glyph.h"
 #include "convert/htmldocument.h"
+#include "output/codes/forumdialect.h"
 
 #include <cstddef>
 #include <optional>
@@ -33,7 +34,9 @@ struct CliOptions {
     std::string dialect = "blog"; // the bracket code --blog-code writes
     std::optional<double> mergeTolerance; // CIEDE2000, 0-100; none: no merged runs
     bool bestRuns = false; // the merged runs chosen for fewer and shorter tags
-    std::optional<std::size_t> fitLimit; // characters of the chosen code
+    std::optional<std::size_t> fitLimit; // characters of the chosen code (bytes for fitUnit)
+    bool fitPost = false; // --fit post: fitLimit is the dialect's post limit, in fitUnit
+    LimitUnit fitUnit = LimitUnit::Characters;
     bool split = false; // the bracket code in posts of the dialect's limit too
 
     // The page as a picture, as the preview shows it: to pngPath, or in a batch to each

@@ -80,7 +80,7 @@ int convertPicture(const CliOptions& options, const std::string& picture,
     // Whatever measures a grid draws from copies of the generator as the run will start it.
     const RandomGlyphs randomAtStart = random;
     auto measureOf = [&](const ForumDialect* code) {
-        return CodeMeasure { start, input, code, options.style, randomAtStart };
+        return CodeMeasure { start, input, code, options.style, randomAtStart, options.fitUnit };
     };
 
     std::string columns = options.columns.value_or(std::to_string(loaded.image.width()));
@@ -89,12 +89,15 @@ int convertPicture(const CliOptions& options, const std::string& picture,
         // The bracket code when it is written, else the HTML code.
         const FitResult fit
             = fitGrid(measureOf(outputs.blogCode.empty() ? nullptr : &dialect), *options.fitLimit);
+        const char* unit
+            = options.fitUnit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters;
         if (!fit.fits) {
             say(cli::limitTooSmall(
-                *options.fitLimit, fit.grid.columns, fit.grid.rows, fit.characters));
+                *options.fitLimit, fit.grid.columns, fit.grid.rows, fit.characters, unit));
             return ExitRefused;
         }
-        say(cli::chosenGrid(fit.grid.columns, fit.grid.rows, fit.characters, *options.fitLimit));
+        say(cli::chosenGrid(
+            fit.grid.columns, fit.grid.rows, fit.characters, *options.fitLimit, unit));
         columns = std::to_string(fit.grid.columns);
         rows = std::to_string(fit.grid.rows);
     }

@@ -62,7 +62,8 @@ Forums (ces sorties ne sont plus celles de la fenêtre) :
   --fit LIMITE          la plus grande grille aux proportions de l'image dont le
                         code (celui de --blog-code, sinon celui de --html-code)
                         tient en LIMITE caractères, fusion comprise ; la grille
-                        choisie est affichée
+                        choisie est affichée ; --fit post prend la limite d'un
+                        message du forum de --dialect (en octets pour mybb)
   --split               si le code de --blog-code dépasse la limite d'un message
                         du forum, l'écrit aussi en messages FICHIER.1,
                         FICHIER.2... coupés entre deux lignes, chacun avec ses

@@ -35,19 +35,26 @@ std::string splitNeedsLimit(std::string_view dialect)
         " » n'en a pas : choisissez un forum avec --dialect." });
 }
 
-std::string chosenGrid(
-    std::int64_t columns, std::int64_t rows, std::size_t characters, std::size_t limit)
+std::string fitPostNeedsLimit(std::string_view dialect)
 {
-    return joined({ "Grille choisie : ", number(columns), " × ", number(rows), " (",
-        number(std::int64_t(characters)), " caractères sur ", number(std::int64_t(limit)), ")." });
+    return joined({ "--fit post prend la limite d'un message du forum, et « ", dialect,
+        " » (le code pour blog) n'en a pas : donnez une limite en nombre (--fit 60000) ou "
+        "choisissez un forum avec --dialect." });
 }
 
-std::string limitTooSmall(
-    std::size_t limit, std::int64_t columns, std::int64_t rows, std::size_t characters)
+std::string chosenGrid(std::int64_t columns, std::int64_t rows, std::size_t characters,
+    std::size_t limit, std::string_view unit)
 {
-    return joined({ "La limite de ", number(std::int64_t(limit)),
-        " caractères est trop petite : même la plus petite grille, ", number(columns), " × ",
-        number(rows), ", en demande ", number(std::int64_t(characters)), "." });
+    return joined({ "Grille choisie : ", number(columns), " × ", number(rows), " (",
+        number(std::int64_t(characters)), " ", unit, " sur ", number(std::int64_t(limit)), ")." });
+}
+
+std::string limitTooSmall(std::size_t limit, std::int64_t columns, std::int64_t rows,
+    std::size_t characters, std::string_view unit)
+{
+    return joined({ "La limite de ", number(std::int64_t(limit)), " ", unit,
+        " est trop petite : même la plus petite grille, ", number(columns), " × ", number(rows),
+        ", en demande ", number(std::int64_t(characters)), "." });
 }
 
 std::string rowTooLongForPost(std::int64_t row, std::size_t limit, std::string_view unit,

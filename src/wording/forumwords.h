@@ -23,13 +23,14 @@ inline constexpr const char* SplitNeedsCode
 inline constexpr const char* BestRunsNeedMerge
     = "--best-runs choisit les plages de --merge : indiquez aussi --merge[=TOLÉRANCE].";
 std::string splitNeedsLimit(std::string_view dialect);
+std::string fitPostNeedsLimit(std::string_view dialect);
 
 // "Grille choisie : 120 × 68 (59874 caractères sur 60000)."
-std::string chosenGrid(
-    std::int64_t columns, std::int64_t rows, std::size_t characters, std::size_t limit);
+std::string chosenGrid(std::int64_t columns, std::int64_t rows, std::size_t characters,
+    std::size_t limit, std::string_view unit = "caractères");
 // Not even the smallest grid keeping the proportions fits the limit.
-std::string limitTooSmall(
-    std::size_t limit, std::int64_t columns, std::int64_t rows, std::size_t characters);
+std::string limitTooSmall(std::size_t limit, std::int64_t columns, std::int64_t rows,
+    std::size_t characters, std::string_view unit = "caractères");
 // A row is longer than a post on its own; columns is the most that would fit (0: none).
 std::string rowTooLongForPost(std::int64_t row, std::size_t limit, std::string_view unit,
     std::string_view dialect, std::int64_t columns);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,7 +23,64 @@ std::size_t characters(const std::string& text)
     return count;
 }
 
+// A picture of 200 x 100 pixels, no two neighbours alike, as a binary PPM.
+void writeBusyPicture(const std::string& path)
+{
+    std::string ppm = "P6\n200 100\n255\n";
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x)
+            ppm += { char(x * 37 + y * 11), char(x * 5 ^ y * 29), char(x * y * 3 + 1) };
+    std::ofstream(path, std::ios::binary) << ppm;
+}
+
+// The columns and rows of "Grille choisie : C × R (...".
+std::pair<int, int> chosenGrid(const std::string& said)
+{
+    int columns = 0, rows = 0;
+    std::sscanf(said.c_str(), "Grille choisie : %d \xC3\x97 %d", &columns, &rows);
+    return { columns, rows };
+}
+
 } // namespace
+
+TEST_F(CliTest, fitsAPostOfTheForumWhereOneMoreColumnWouldNot)
+{
+    writeBusyPicture(file("busy.ppm"));
+    const std::string busy = file("busy.ppm");
+    struct Case {
+        const char* dialect;
+        std::vector<std::string> options;
+        std::size_t limit;
+        bool bytes;
+    };
+    for (const Case& c : { Case { "vbulletin", {}, 10'000, false },
+             Case { "mybb", { "--square" }, 65'535, true } }) {
+        std::vector<std::string> arguments { busy, "--dialect", c.dialect, "--blog-code",
+            file("code").string(), "-o", "/dev/null" };
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        std::vector<std::string> fitted = arguments;
+        fitted.insert(fitted.end(), { "--fit", "post" });
+        const Outcome o = run(fitted);
+        ASSERT_EQ(o.exit, 0) << o.err;
+        const std::string code = readAll(file("code"));
+        const std::size_t size = c.bytes ? code.size() : characters(code);
+        EXPECT_LE(size, c.limit);
+        EXPECT_NE(o.err.find(std::to_string(size) + (c.bytes ? " octets" : " caractères") + " sur "
+                      + std::to_string(c.limit)),
+            std::string::npos)
+            << o.err;
+        const auto [columns, rows] = chosenGrid(o.err);
+        ASSERT_GT(columns, 1) << o.err;
+        // One more column, the picture's proportions kept (2 to 1, the half rounded to even).
+        EXPECT_EQ(rows, int(std::nearbyint(columns / 2.0)));
+        arguments.insert(arguments.end(),
+            { "--columns", std::to_string(columns + 1), "--rows",
+                std::to_string(int(std::nearbyint((columns + 1) / 2.0))) });
+        ASSERT_EQ(run(arguments).exit, 0);
+        const std::string wider = readAll(file("code"));
+        EXPECT_GT(c.bytes ? wider.size() : characters(wider), c.limit) << c.dialect;
+    }
+}
 
 TEST_F(CliTest, batchGivesEachPictureTheOutputsOfASingleCall)
 {
@@ -142,6 +202,12 @@ TEST_F(CliTest, refusesBadForumAndBatchOptionsInFrench)
             "--fit choisit lui-même la grille : retirez --columns et --rows.\n" },
         { { "--fit", "100" },
             "--fit mesure un code : indiquez --blog-code FICHIER ou --html-code FICHIER.\n" },
+        { { "--fit", "post", "--blog-code", "c" },
+            "--fit post prend la limite d'un message du forum, et « blog » (le code pour blog) "
+            "n'en a pas : donnez une limite en nombre (--fit 60000) ou choisissez un forum avec "
+            "--dialect.\n" },
+        { { "--best-runs", "--blog-code", "c" },
+            "--best-runs choisit les plages de --merge : indiquez aussi --merge[=TOLÉRANCE].\n" },
         { { "--split", "--blog-code", "c" },
             "--split partage le code selon la limite d'un forum, et « blog » n'en a pas : "
             "choisissez un forum avec --dialect.\n" },
@@ -174,8 +240,8 @@ TEST_F(CliTest, refusesBadForumAndBatchOptionsInFrench)
 TEST_F(CliTest, helpDescribesEveryForumDialectAndOption)
 {
     const Outcome o = run({ "--help" });
-    for (const char* word : { "  --dialect NOM ", "  --merge[=TOLÉRANCE] ", "  --fit LIMITE ",
-             "  --split ", "  --output-dir DOSSIER ", "  --jobs N ", "phpbb", "vbulletin", "smf",
-             "xenforo", "mybb", "discourse" })
+    for (const char* word : { "  --dialect NOM ", "  --merge[=TOLÉRANCE] ", "  --best-runs ",
+             "  --fit LIMITE ", "--fit post", "  --split ", "  --output-dir DOSSIER ",
+             "  --jobs N ", "phpbb", "vbulletin", "smf", "xenforo", "mybb", "discourse" })
         EXPECT_NE(o.out.find(word), std::string::npos) << word;
 }

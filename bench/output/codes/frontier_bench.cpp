@@ -103,15 +103,23 @@ Point frontierPoint(const QImage& image, double tolerance, bool best)
     return { fit.grid.columns * fit.grid.rows, fidelity.mean() };
 }
 
-// The most cells reached at a mean difference of at most limit.
-std::int64_t cellsWithin(const std::vector<Point>& points, double limit)
+// The cells reached at a mean difference of limit, read on the line between the two tolerances
+// whose differences surround it (the points grow with the tolerance); 0 when none is below.
+double cellsAt(const std::vector<Point>& points, double limit)
 {
-    std::int64_t most = 0;
-    for (const Point& p : points) {
-        if (p.meanDifference <= limit)
-            most = std::max(most, p.cells);
+    double cells = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const Point& p = points[i];
+        if (p.meanDifference > limit)
+            continue;
+        cells = std::max(cells, double(p.cells));
+        if (i + 1 < points.size() && points[i + 1].meanDifference > limit) {
+            const Point& q = points[i + 1];
+            const double share = (limit - p.meanDifference) / (q.meanDifference - p.meanDifference);
+            cells = std::max(cells, double(p.cells) + share * double(q.cells - p.cells));
+        }
     }
-    return most;
+    return cells;
 }
 
 double bytesPerCell(
@@ -144,7 +152,7 @@ int main(int argc, char** argv)
     std::FILE* points = argc > 1 ? std::fopen(argv[1], "w") : nullptr;
     const std::vector<std::string> names { "LadyBird.jpg", "Storm.jpg", "Garden.jpg", "Aqua.jpg",
         "Dune.jpg" };
-    const std::vector<double> tolerances { 0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 12, 15, 20 };
+    const std::vector<double> tolerances { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 16, 20 };
     std::vector<QImage> images;
     for (const auto& name : names) {
         const QImage photo(QString::fromStdString(Photos + name));
@@ -177,10 +185,9 @@ int main(int argc, char** argv)
                     (long long)best.back().cells, best.back().meanDifference);
         }
         for (double limit : { 4.0, 2.0 }) {
-            const std::int64_t before = cellsWithin(plain, limit);
-            const std::int64_t after = cellsWithin(best, limit);
-            std::printf("  at mean ΔE <= %.0f: %lld cells against %lld, %.2f x\n", limit,
-                (long long)after, (long long)before, before ? double(after) / double(before) : 0.0);
+            const double before = cellsAt(plain, limit), after = cellsAt(best, limit);
+            std::printf("  at mean ΔE %.0f: %.0f cells against %.0f, %.2f x\n", limit, after,
+                before, before > 0 ? after / before : 0.0);
         }
         if (points)
             std::fprintf(points, "\n\n");

@@ -100,6 +100,7 @@ void BracketCode::rowBuilt(const BuiltRow& row)
     m_row += LineEnd;
 
     m_characters += sizeIn(m_row, LimitUnit::Characters);
+    m_bytes += m_row.size();
     m_longestRow = std::max(m_longestRow, sizeIn(m_row, m_dialect.unit));
     if (!m_keepText)
         return;

@@ -34,6 +34,11 @@ public:
     // budget and a post limit look at, kept even without the text.
     std::size_t characters() const { return m_characters; }
     std::size_t longestRow() const { return m_longestRow; }
+    // The size of all rows so far in unit.
+    std::size_t size(LimitUnit unit) const
+    {
+        return unit == LimitUnit::Bytes ? m_bytes : m_characters;
+    }
 
     // The tags that open and close the whole code for style: bold innermost, centre outermost;
     // a style the dialect has no tag for is left out.
@@ -57,6 +62,7 @@ private:
     std::string m_row; // the row being written
     std::vector<std::size_t> m_rowEnds;
     std::size_t m_characters = 0;
+    std::size_t m_bytes = 0;
     std::size_t m_longestRow = 0;
 };
 
