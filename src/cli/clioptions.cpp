@@ -224,6 +224,10 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
                     return parse;
                 }
             }
+        } else if (name == "--stats" || name == "--statistiques") {
+            if (!noValue())
+                return parse;
+            o.stats = true;
         } else if (name == "--best-runs" || name == "--meilleures-plages") {
             if (!noValue())
                 return parse;

@@ -38,6 +38,7 @@ struct CliOptions {
     bool fitPost = false; // --fit post: fitLimit is the dialect's post limit, in fitUnit
     LimitUnit fitUnit = LimitUnit::Characters;
     bool split = false; // the bracket code in posts of the dialect's limit too
+    bool stats = false; // figures of the run on standard error
 
     // The page as a picture, as the preview shows it: to pngPath, or in a batch to each
     // picture's NAME.png.

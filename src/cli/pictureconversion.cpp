@@ -10,6 +10,7 @@
 #include "output/codes/bracketcode.h"
 #include "output/codes/codecollector.h"
 #include "output/codes/codefit.h"
+#include "output/codes/codestats.h"
 #include "output/codes/postsplit.h"
 #include "output/preview/pagerecord.h"
 #include "wording/cliwords.h"
@@ -32,6 +33,19 @@ namespace {
             return false;
         }
         return true;
+    }
+
+    std::string statsText(const CodeStats& stats, std::size_t blogBytes, std::string_view dialect)
+    {
+        const double cells = double(std::max<std::int64_t>(1, stats.cells()));
+        std::vector<std::pair<std::string, double>> bytes {
+            { cli::StatsPage, double(stats.pageBytes()) / cells },
+            { cli::StatsHtmlCode, double(stats.htmlBytes()) / cells },
+        };
+        if (blogBytes > 0)
+            bytes.emplace_back(cli::statsBracketCode(dialect), double(blogBytes) / cells);
+        return cli::statsReport(stats.columns(), stats.rows(), stats.cells(), bytes,
+            stats.coloursUsed(), stats.meanDifference(), stats.percentile95());
     }
 
 } // namespace
@@ -151,6 +165,11 @@ int convertPicture(const CliOptions& options, const std::string& picture,
         record = std::make_shared<PageRecord>(start.background, start.style);
         loop.addSink(*record);
     }
+    std::optional<CodeStats> stats;
+    if (options.stats) {
+        stats.emplace();
+        loop.addSink(*stats);
+    }
     const LoopStep result = loop.runToEnd();
     if (result == LoopStep::Refused) {
         say(rowOutcomeMessage(loop.refusal()));
@@ -195,12 +214,14 @@ int convertPicture(const CliOptions& options, const std::string& picture,
         return pageFailed();
 
     const StyleFlags& style = options.style;
+    std::size_t blogBytes = 0;
     if (!outputs.blogCode.empty()) {
         // A blog code translated from the rows is wrapped in the room its collector kept.
         const SharedCode blog
             = bracketCode ? SharedCode(bracketCode->takeCode(style)) : codes.takeBlogCode(style);
         if (!writeWhole(outputs.blogCode, blog.view(), context))
             return ExitWrite;
+        blogBytes = blog.view().size();
         for (std::size_t i = 0; i < posts.parts.size(); ++i) {
             if (!writeWhole(
                     outputs.blogCode + "." + std::to_string(i + 1), posts.parts[i], context))
@@ -221,6 +242,8 @@ int convertPicture(const CliOptions& options, const std::string& picture,
             return ExitWrite;
         }
     }
+    if (stats)
+        say(statsText(*stats, blogBytes, options.dialect));
     return ExitOk;
 }
 

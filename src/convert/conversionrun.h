@@ -107,6 +107,12 @@ public:
     void keepCells(bool keep) { m_keepCells = keep; }
     // The colours of the row just built, treatment applied, one per cell.
     std::span<const ColourValue> cellColours() const { return m_colours; }
+    // The colours as sampled: those of cellColours() but for merged cells, which show their
+    // runs' colours.
+    std::span<const ColourValue> sampledColours() const
+    {
+        return m_merged ? m_merged->sampledColours() : std::span<const ColourValue>(m_colours);
+    }
     // Its glyphs, one per cell; empty unless keepCells(true) or the run merges cells.
     std::span<const Glyph> cellGlyphs() const { return m_cellGlyphs; }
     // When the run merges cells, the first cell of each run of the row just built; the cells'

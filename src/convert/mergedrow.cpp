@@ -127,6 +127,7 @@ void MergedRow::reserve(std::size_t bytes)
 
 void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square)
 {
+    m_sampled.assign(colours.begin(), colours.end());
     if (m_chooser)
         m_chooser->choose(colours, m_tolerance, m_starts);
     else

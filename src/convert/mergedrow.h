@@ -42,6 +42,8 @@ public:
         return m_ascii ? row() : std::string_view(m_pageRow.get(), m_pageRowLength);
     }
     std::span<const std::uint32_t> runStarts() const { return m_starts; }
+    // The cells' colours as sampled, before their runs' replaced them.
+    std::span<const ColourValue> sampledColours() const { return m_sampled; }
 
 private:
     void reserve(std::size_t bytes);
@@ -49,6 +51,7 @@ private:
     double m_tolerance;
     std::unique_ptr<RunChooser> m_chooser; // only with bestRuns
     std::vector<std::uint32_t> m_starts;
+    std::vector<ColourValue> m_sampled;
     // Both rows are written in buffers that grow only when a row is longer than any before.
     std::unique_ptr<char[]> m_row;
     std::unique_ptr<char[]> m_pageRow; // used only when some glyph is beyond ASCII

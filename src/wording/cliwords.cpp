@@ -71,6 +71,10 @@ Forums (ces sorties ne sont plus celles de la fenêtre) :
                         (limites : phpbb 60000, vbulletin 10000, smf 20000,
                         xenforo 25000, discourse 32000 caractères ; mybb 65535
                         octets)
+  --stats               sur la sortie d'erreur : la grille, les octets par
+                        cellule de chaque code, les couleurs employées, l'écart
+                        CIEDE2000 moyen et au 95e centile des couleurs écrites
+                        aux couleurs de l'image
 
 Plusieurs images :
   --output-dir DOSSIER  convertit chaque image dans DOSSIER (qui doit exister) ;

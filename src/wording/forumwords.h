@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // What mosaiq-cli says about forum codes, merged runs, size budgets and posts, in French (UTF-8).
 namespace mosaiq::cli {
@@ -36,6 +38,15 @@ std::string rowTooLongForPost(std::int64_t row, std::size_t limit, std::string_v
     std::string_view dialect, std::int64_t columns);
 // "Code partagé en 3 messages : code.txt.1 à code.txt.3."
 std::string codeSplit(std::size_t parts, std::string_view first, std::string_view last);
+
+// What --stats says, on several lines: the grid, the bytes per cell of each code written
+// (label and figure), the colours used, the mean and 95th percentile of the differences.
+std::string statsReport(std::int64_t columns, std::int64_t rows, std::int64_t cells,
+    std::span<const std::pair<std::string, double>> bytesPerCell, std::size_t colours, double mean,
+    double percentile95);
+inline constexpr const char* StatsPage = "page";
+inline constexpr const char* StatsHtmlCode = "code HTML";
+std::string statsBracketCode(std::string_view dialect);
 
 inline constexpr const char* UnitCharacters = "caractères";
 inline constexpr const char* UnitBytes = "octets";

@@ -82,6 +82,25 @@ TEST_F(CliTest, fitsAPostOfTheForumWhereOneMoreColumnWouldNot)
     }
 }
 
+TEST_F(CliTest, statsTellTheGridTheBytesAndTheFidelity)
+{
+    Outcome o = run({ FourColours, "--stats", "-o", "/dev/null" });
+    ASSERT_EQ(o.exit, 0) << o.err;
+    EXPECT_EQ(
+        o.err.rfind("Statistiques : grille 2 × 2 (4 cellules).\nOctets par cellule : page ", 0), 0u)
+        << o.err;
+    EXPECT_NE(o.err.find("Couleurs employées : 4.\n"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find(": moyen 0,00, 95 % des cellules à 0,00 ou moins."), std::string::npos);
+
+    // Everything in one run a row: fewer colours, further from the picture.
+    o = run({ FourColours, "--stats", "--merge=100", "--dialect", "phpbb", "--blog-code",
+        file("code").string(), "-o", "/dev/null" });
+    ASSERT_EQ(o.exit, 0) << o.err;
+    EXPECT_NE(o.err.find("Couleurs employées : 2.\n"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find(" ; code pour blog (phpbb) "), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.find(": moyen 0,00"), std::string::npos) << o.err;
+}
+
 TEST_F(CliTest, batchGivesEachPictureTheOutputsOfASingleCall)
 {
     fs::create_directory(file("outputs"));
@@ -241,7 +260,7 @@ TEST_F(CliTest, helpDescribesEveryForumDialectAndOption)
 {
     const Outcome o = run({ "--help" });
     for (const char* word : { "  --dialect NOM ", "  --merge[=TOLÉRANCE] ", "  --best-runs ",
-             "  --fit LIMITE ", "--fit post", "  --split ", "  --output-dir DOSSIER ",
+             "  --fit LIMITE ", "--fit post", "  --stats ", "  --split ", "  --output-dir DOSSIER ",
              "  --jobs N ", "phpbb", "vbulletin", "smf", "xenforo", "mybb", "discourse" })
         EXPECT_NE(o.out.find(word), std::string::npos) << word;
 }

@@ -2,6 +2,7 @@
 #include "output/codes/bracketcode.h"
 #include "output/codes/codecollector.h"
 #include "output/codes/codefit.h"
+#include "output/codes/codestats.h"
 #include "output/codes/postsplit.h"
 
 #include <gtest/gtest.h>
@@ -296,4 +297,28 @@ TEST(ForumCode, bestRunsWriteTheShortColoursEachForumReads)
         runSmall({ &code }, 0.0, CellMode::Letter, U"o", dialect.forms, true);
         EXPECT_EQ(code.rows(), expected) << name;
     }
+}
+
+TEST(CodeStats, countsTheColoursWrittenAndHowFarTheyAreFromTheSampledOnes)
+{
+    // Twenty cells written black; one, then two, sampled white (CIEDE2000 100 from black).
+    const std::vector<ColourValue> written(20, makeColour(0, 0, 0));
+    std::vector<ColourValue> sampled = written;
+    sampled[3] = makeColour(255, 255, 255);
+    CodeStats stats;
+    BuiltRow row;
+    row.colours = written;
+    row.sampledColours = sampled;
+    row.html = "0123456789";
+    stats.rowBuilt(row);
+    EXPECT_EQ(stats.cells(), 20);
+    EXPECT_EQ(stats.coloursUsed(), 1u);
+    EXPECT_NEAR(stats.meanDifference(), 5.0, 1e-6);
+    EXPECT_EQ(stats.percentile95(), 0.0) << "19 cells of 20 are exact";
+    EXPECT_EQ(stats.htmlBytes(), 10u);
+    sampled[4] = makeColour(255, 255, 255);
+    row.sampledColours = sampled;
+    stats.rowBuilt(row);
+    EXPECT_EQ(stats.rows(), 2);
+    EXPECT_NEAR(stats.percentile95(), 100.0, 0.01) << "3 cells of 40 are 100 apart";
 }
