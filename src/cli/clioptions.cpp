@@ -7,6 +7,7 @@
 #include "wording/pngwords.h"
 
 #include <algorithm>
+#include <fstream>
 
 namespace mosaiq {
 
@@ -35,6 +36,44 @@ namespace {
             names += dialect.name;
         }
         return names;
+    }
+
+    // --palette N (digits only) or --palette FILE; the error, French, or empty.
+    std::string readPalette(const std::string& value, CliOptions& o)
+    {
+        if (!value.empty() && value.find_first_not_of("0123456789") == std::string::npos) {
+            const auto count = parseCount(value, 3);
+            if (!count || *count < 2 || *count > 256)
+                return cli::invalidPaletteCount(value);
+            o.paletteCount = int(*count);
+            return {};
+        }
+        std::ifstream in(value, std::ios::binary);
+        std::string text;
+        // A palette of 256 colours with long names is a few kilobytes: more is not a palette.
+        constexpr std::size_t Most = 1 << 20;
+        text.resize(Most + 1);
+        in.read(text.data(), std::streamsize(text.size()));
+        if (!in && !in.eof())
+            return cli::cannotReadPalette(value);
+        text.resize(std::size_t(in.gcount()));
+        if (text.size() > Most)
+            return cli::notGimpPalette(value, 1);
+        const PaletteFile palette = readGimpPalette(text);
+        switch (palette.error) {
+        case PaletteFileError::Read:
+            o.paletteColours = palette.colours;
+            return {};
+        case PaletteFileError::Empty:
+            return cli::emptyPalette(value);
+        case PaletteFileError::NotGimp:
+            return cli::notGimpPalette(value, palette.line);
+        case PaletteFileError::OutOfRange:
+            return cli::paletteOutOfRange(value, palette.line);
+        case PaletteFileError::TooMany:
+            break;
+        }
+        return cli::paletteTooLarge(value);
     }
 
 } // namespace
@@ -96,7 +135,7 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
     CliParse parse;
     CliOptions& o = parse.options;
     bool charactersGiven = false, randomGiven = false;
-    bool pageGiven = false, jobsGiven = false, scaleGiven = false;
+    bool pageGiven = false, jobsGiven = false, scaleGiven = false, paletteGiven = false;
     // In a batch the pictures name the outputs, so --png takes no file there: a picture after
     // it is not its value.
     const bool batchLine = std::any_of(arguments.begin(), arguments.end(), [](const auto& a) {
@@ -224,6 +263,24 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
                     return parse;
                 }
             }
+        } else if (name == "--palette") {
+            if (!takeValue())
+                return parse;
+            parse.error = readPalette(value, o);
+            if (!parse.error.empty())
+                return parse;
+            paletteGiven = true;
+        } else if (name == "--dither" || name == "--tramage") {
+            if (!takeValue())
+                return parse;
+            if (value == "ordered" || value == "ordonne" || value == "ordonné")
+                o.dither = Dither::Ordered;
+            else if (value == "diffusion")
+                o.dither = Dither::Diffusion;
+            else {
+                parse.error = cli::unknownDither(value);
+                return parse;
+            }
         } else if (name == "--stats" || name == "--statistiques") {
             if (!noValue())
                 return parse;
@@ -316,6 +373,8 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
         parse.error = cli::JobsNeedOutputDir;
     else if (scaleGiven && !o.png)
         parse.error = cli::ScaleNeedsPng;
+    else if (o.dither != Dither::None && !paletteGiven)
+        parse.error = cli::DitherNeedsPalette;
     else if (o.bestRuns && !o.mergeTolerance)
         parse.error = cli::BestRunsNeedMerge;
     else if (o.fitPost && dialect.postLimit == 0)

@@ -4,6 +4,7 @@
 #include "convert/colourvalue.h"
 #include "convert/glyph.h"
 #include "convert/htmldocument.h"
+#include "convert/palette.h"
 #include "output/codes/forumdialect.h"
 
 #include <cstddef>
@@ -39,6 +40,10 @@ struct CliOptions {
     LimitUnit fitUnit = LimitUnit::Characters;
     bool split = false; // the bracket code in posts of the dialect's limit too
     bool stats = false; // figures of the run on standard error
+    // A palette: N colours chosen from the picture, or a GIMP palette's colours.
+    std::optional<int> paletteCount;
+    std::vector<ColourValue> paletteColours;
+    Dither dither = Dither::None;
 
     // The page as a picture, as the preview shows it: to pngPath, or in a batch to each
     // picture's NAME.png.

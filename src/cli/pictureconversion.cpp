@@ -89,6 +89,12 @@ int convertPicture(const CliOptions& options, const std::string& picture,
     input.mode = options.mode;
     input.definedCharacters = characters;
     input.picture = loaded.pixels();
+    if (options.paletteCount)
+        start.palette = std::make_shared<const std::vector<ColourValue>>(
+            choosePalette(input.picture, *options.paletteCount));
+    else if (!options.paletteColours.empty())
+        start.palette = std::make_shared<const std::vector<ColourValue>>(options.paletteColours);
+    start.dither = options.dither;
 
     const bool bracket = !outputs.blogCode.empty() && options.bracketFromCells();
     // Whatever measures a grid draws from copies of the generator as the run will start it.

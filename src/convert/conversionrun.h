@@ -4,6 +4,7 @@
 #include "convert/glyph.h"
 #include "convert/htmldocument.h"
 #include "convert/mergedrow.h"
+#include "convert/palette.h"
 #include "convert/pixelbuffer.h"
 
 #include <array>
@@ -59,6 +60,10 @@ struct RunStart {
     // in the forms the destination reads.
     bool bestRuns = false;
     ColourForms colourForms;
+    // mosaiq-cli only: the colours every cell is mapped to before it is written (none: its own),
+    // spread as dither says.
+    std::shared_ptr<const std::vector<ColourValue>> palette;
+    Dither dither = Dither::None;
 };
 
 // The options a run reads again for each row: the user may change them between rows.
@@ -108,9 +113,11 @@ public:
     // The colours of the row just built, treatment applied, one per cell.
     std::span<const ColourValue> cellColours() const { return m_colours; }
     // The colours as sampled: those of cellColours() but for merged cells, which show their
-    // runs' colours.
+    // runs' colours, and with a palette, whose colours all cells show.
     std::span<const ColourValue> sampledColours() const
     {
+        if (m_palette)
+            return m_beforePalette;
         return m_merged ? m_merged->sampledColours() : std::span<const ColourValue>(m_colours);
     }
     // Its glyphs, one per cell; empty unless keepCells(true) or the run merges cells.
@@ -148,6 +155,8 @@ private:
     bool m_keepCells = false;
     std::vector<Glyph> m_cellGlyphs;
     std::unique_ptr<MergedRow> m_merged; // only when the run merges cells
+    std::unique_ptr<PaletteMapper> m_palette; // only with a palette
+    std::vector<ColourValue> m_beforePalette;
 
     std::unique_ptr<char[]> m_row;
     std::size_t m_rowCapacity = 0;

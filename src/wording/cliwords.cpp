@@ -71,6 +71,14 @@ Forums (ces sorties ne sont plus celles de la fenêtre) :
                         (limites : phpbb 60000, vbulletin 10000, smf 20000,
                         xenforo 25000, discourse 32000 caractères ; mybb 65535
                         octets)
+  --palette N|FICHIER   les couleurs des cellules ramenées, avant d'être écrites,
+                        à N couleurs (2 à 256) choisies parmi celles de l'image
+                        (toujours les mêmes pour la même image), ou à celles
+                        d'une palette GIMP (.gpl) ; --palette ./16 pour un
+                        fichier nommé 16
+  --dither MODE         avec --palette, répartit l'écart : ordered (trame
+                        ordonnée 4 × 4) ou diffusion (Floyd-Steinberg) ; sans
+                        tramage par défaut
   --stats               sur la sortie d'erreur : la grille, les octets par
                         cellule de chaque code, les couleurs employées, l'écart
                         CIEDE2000 moyen et au 95e centile des couleurs écrites

@@ -40,6 +40,46 @@ std::string statsReport(std::int64_t columns, std::int64_t rows, std::int64_t ce
             decimal(mean), ", 95 % des cellules à ", decimal(percentile95), " ou moins." });
 }
 
+std::string invalidPaletteCount(std::string_view text)
+{
+    return joined({ "Nombre de couleurs invalide : « ", text,
+        " » (attendu : de 2 à 256, ou le fichier d'une palette GIMP)." });
+}
+
+std::string cannotReadPalette(std::string_view path)
+{
+    return joined(
+        { "Impossible de lire la palette « ", path, " » : fichier introuvable ou illisible." });
+}
+
+std::string emptyPalette(std::string_view path)
+{
+    return joined({ "La palette « ", path, " » ne contient aucune couleur." });
+}
+
+std::string notGimpPalette(std::string_view path, std::size_t line)
+{
+    return joined({ "« ", path, " » n'est pas une palette GIMP (.gpl) : ligne ",
+        number(std::int64_t(line)),
+        " illisible (attendu : « GIMP Palette » en tête, puis une couleur « R V B » par ligne)." });
+}
+
+std::string paletteOutOfRange(std::string_view path, std::size_t line)
+{
+    return joined({ "Couleur hors limites dans la palette « ", path, " », ligne ",
+        number(std::int64_t(line)), " : chaque composante va de 0 à 255." });
+}
+
+std::string paletteTooLarge(std::string_view path)
+{
+    return joined({ "La palette « ", path, " » a plus de 256 couleurs." });
+}
+
+std::string unknownDither(std::string_view text)
+{
+    return joined({ "Tramage inconnu : « ", text, " » (ordered ou diffusion)." });
+}
+
 std::string statsBracketCode(std::string_view dialect)
 {
     return joined({ "code pour blog (", dialect, ")" });

@@ -48,6 +48,18 @@ inline constexpr const char* StatsPage = "page";
 inline constexpr const char* StatsHtmlCode = "code HTML";
 std::string statsBracketCode(std::string_view dialect);
 
+// Palettes and dithering.
+std::string invalidPaletteCount(std::string_view text);
+std::string cannotReadPalette(std::string_view path);
+std::string emptyPalette(std::string_view path);
+std::string notGimpPalette(std::string_view path, std::size_t line);
+std::string paletteOutOfRange(std::string_view path, std::size_t line);
+std::string paletteTooLarge(std::string_view path);
+std::string unknownDither(std::string_view text);
+inline constexpr const char* DitherNeedsPalette
+    = "--dither répartit les couleurs d'une palette : indiquez aussi --palette N ou --palette "
+      "FICHIER.";
+
 inline constexpr const char* UnitCharacters = "caractères";
 inline constexpr const char* UnitBytes = "octets";
 

@@ -202,6 +202,8 @@ TEST_F(CliTest, refusesBadForumAndBatchOptionsInFrench)
 {
     fs::create_directories(file("outputs"));
     std::ofstream(file("plain")) << "x";
+    std::ofstream(file("empty.gpl")) << "";
+    std::ofstream(file("range.gpl")) << "GIMP Palette\n0 300 0 vert\n";
     struct Case {
         std::vector<std::string> arguments;
         std::string message;
@@ -227,6 +229,30 @@ TEST_F(CliTest, refusesBadForumAndBatchOptionsInFrench)
             "--dialect.\n" },
         { { "--best-runs", "--blog-code", "c" },
             "--best-runs choisit les plages de --merge : indiquez aussi --merge[=TOLÉRANCE].\n" },
+        { { "--palette", "1" },
+            "Nombre de couleurs invalide : « 1 » (attendu : de 2 à 256, ou le fichier d'une "
+            "palette GIMP).\n" },
+        { { "--palette", "0" },
+            "Nombre de couleurs invalide : « 0 » (attendu : de 2 à 256, ou le fichier d'une "
+            "palette GIMP).\n" },
+        { { "--palette=300" },
+            "Nombre de couleurs invalide : « 300 » (attendu : de 2 à 256, ou le fichier d'une "
+            "palette GIMP).\n" },
+        { { "--palette", file("missing.gpl").string() },
+            "Impossible de lire la palette « " + file("missing.gpl").string()
+                + " » : fichier introuvable ou illisible.\n" },
+        { { "--palette", file("plain").string() },
+            "« " + file("plain").string()
+                + " » n'est pas une palette GIMP (.gpl) : ligne 1 illisible (attendu : « GIMP "
+                  "Palette » en tête, puis une couleur « R V B » par ligne).\n" },
+        { { "--palette", file("empty.gpl").string() },
+            "La palette « " + file("empty.gpl").string() + " » ne contient aucune couleur.\n" },
+        { { "--palette", file("range.gpl").string() },
+            "Couleur hors limites dans la palette « " + file("range.gpl").string()
+                + " », ligne 2 : chaque composante va de 0 à 255.\n" },
+        { { "--dither", "ordered" },
+            "--dither répartit les couleurs d'une palette : indiquez aussi --palette N ou "
+            "--palette FICHIER.\n" },
         { { "--split", "--blog-code", "c" },
             "--split partage le code selon la limite d'un forum, et « blog » n'en a pas : "
             "choisissez un forum avec --dialect.\n" },
