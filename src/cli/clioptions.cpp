@@ -38,6 +38,16 @@ namespace {
         return names;
     }
 
+    // C0 and C1 controls, DEL: what a chat client reads as codes (ESC, IRC's ^C and ^B...).
+    bool hasControlCharacter(const std::string& text)
+    {
+        for (char32_t c : decodeUtf8(text)) {
+            if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
+                return true;
+        }
+        return false;
+    }
+
     // --palette N (digits only) or --palette FILE; the error, French, or empty.
     std::string readPalette(const std::string& value, CliOptions& o)
     {
@@ -377,6 +387,14 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
         parse.error = cli::DitherNeedsPalette;
     else if (o.bestRuns && !o.mergeTolerance)
         parse.error = cli::BestRunsNeedMerge;
+    else if (o.fitPost && dialect.rowPerMessage)
+        parse.error = cli::fitPostPerRow(o.dialect);
+    else if (dialect.kind != CodeKind::Bracket && o.glyphSource == GlyphSource::Defined
+        && hasControlCharacter(o.characters))
+        parse.error = cli::controlCharacterInChat(o.dialect);
+    else if (dialect.kind == CodeKind::Discord && o.glyphSource == GlyphSource::Defined
+        && o.characters.find('`') != std::string::npos)
+        parse.error = cli::BacktickClosesFence;
     else if (o.fitPost && dialect.postLimit == 0)
         parse.error = cli::fitPostNeedsLimit(o.dialect);
     else if (o.fitLimit && (o.columns || o.rows))

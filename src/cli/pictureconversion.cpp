@@ -187,7 +187,20 @@ int convertPicture(const CliOptions& options, const std::string& picture,
     // The posts are made before the page is committed: a code that cannot be split refuses the
     // run whole.
     PostSplit posts;
-    if (options.split && bracketCode) {
+    if (bracketCode && dialect.rowPerMessage) {
+        // Each row is a message: none may pass the limit, and there is nothing to split.
+        const auto& ends = bracketCode->rowEnds();
+        for (std::size_t r = 0, begin = 0; r < ends.size(); begin = ends[r++]) {
+            const std::string_view row = bracketCode->rows().substr(begin, ends[r] - begin);
+            if (row.size() - 2 > dialect.postLimit) { // CR LF ends the line, not the message
+                const std::int64_t fitting = columnsForPosts(measureOf(&dialect),
+                    loopCount(input.columns), loop.rowCount(), dialect.postLimit + 2);
+                say(cli::rowTooLongForPost(
+                    std::int64_t(r) + 1, dialect.postLimit, cli::UnitBytes, dialect.name, fitting));
+                return ExitRefused;
+            }
+        }
+    } else if (options.split && bracketCode) {
         const std::string opening = bracketCode->openingTags(options.style);
         const std::string closing = bracketCode->closingTags(options.style);
         const std::size_t size = sizeIn(opening, dialect.unit)

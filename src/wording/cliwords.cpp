@@ -44,7 +44,11 @@ Forums (ces sorties ne sont plus celles de la fenêtre) :
                         fenêtre, défaut), phpbb, vbulletin, smf, xenforo, mybb
                         ou discourse ([color=#RRVVBB], centrage et échappements
                         de chaque forum ; sans fond coloré, une case du mode
-                        carré devient un pavé plein « █ »)
+                        carré devient un pavé plein « █ ») ; pour les messageries :
+                        discord (bloc ```ansi, les 8 couleurs de Discord, 2000
+                        caractères par message), irc (couleurs mIRC 00 à 98, un
+                        message par ligne d'au plus 510 octets, --split n'y
+                        change rien) ou ansi (couleurs 24 bits pour un terminal)
   --merge[=TOLÉRANCE]   les cellules voisines d'une ligne partagent une balise
                         de couleur tant que leur écart CIEDE2000 à la première
                         reste au plus TOLÉRANCE (0 à 100 ; 0, le défaut :

@@ -40,6 +40,19 @@ std::string statsReport(std::int64_t columns, std::int64_t rows, std::int64_t ce
             decimal(mean), ", 95 % des cellules à ", decimal(percentile95), " ou moins." });
 }
 
+std::string controlCharacterInChat(std::string_view dialect)
+{
+    return joined({ "--chars contient un caractère de contrôle, que ", dialect,
+        " lirait comme un code et non comme un caractère : retirez-le." });
+}
+
+std::string fitPostPerRow(std::string_view dialect)
+{
+    return joined({ "--fit post mesure un message entier, et ", dialect,
+        " envoie un message par ligne : choisissez la largeur avec --columns (une ligne trop "
+        "longue est signalée)." });
+}
+
 std::string invalidPaletteCount(std::string_view text)
 {
     return joined({ "Nombre de couleurs invalide : « ", text,

@@ -48,6 +48,12 @@ inline constexpr const char* StatsPage = "page";
 inline constexpr const char* StatsHtmlCode = "code HTML";
 std::string statsBracketCode(std::string_view dialect);
 
+// Chat dialects.
+std::string controlCharacterInChat(std::string_view dialect);
+inline constexpr const char* BacktickClosesFence
+    = "Le caractère « ` » fermerait le bloc de code de Discord : retirez-le de --chars.";
+std::string fitPostPerRow(std::string_view dialect);
+
 // Palettes and dithering.
 std::string invalidPaletteCount(std::string_view text);
 std::string cannotReadPalette(std::string_view path);

@@ -82,6 +82,31 @@ TEST_F(CliTest, fitsAPostOfTheForumWhereOneMoreColumnWouldNot)
     }
 }
 
+TEST_F(CliTest, chatCodesHoldTheirPlatformsLimits)
+{
+    writeBusyPicture(file("busy.ppm"));
+    // Discord: every message within 2,000 characters, fenced.
+    Outcome o = run({ file("busy.ppm"), "--dialect", "discord", "--columns", "100", "--rows", "40",
+        "--split", "--blog-code", file("code").string(), "-o", "/dev/null" });
+    ASSERT_EQ(o.exit, 0) << o.err;
+    ASSERT_TRUE(fs::exists(file("code.2")));
+    for (int part = 1; fs::exists(file("code." + std::to_string(part))); ++part) {
+        const std::string message = readAll(file("code." + std::to_string(part)));
+        EXPECT_LE(characters(message), 2000u);
+        EXPECT_TRUE(message.starts_with("```ansi\n") && message.ends_with("```\n"));
+    }
+    // IRC: a row over 510 bytes is refused, with the columns that fit.
+    o = run({ file("busy.ppm"), "--dialect", "irc", "--columns", "200", "--rows", "3",
+        "--blog-code", file("irc").string(), "-o", "/dev/null" });
+    EXPECT_EQ(o.exit, 2);
+    EXPECT_EQ(o.err.rfind("La ligne 1 dépasse à elle seule la limite de 510 octets d'un message "
+                          "irc : la plus grande grille qui tient a ",
+                  0),
+        0u)
+        << o.err;
+    EXPECT_FALSE(fs::exists(file("irc")));
+}
+
 TEST_F(CliTest, statsTellTheGridTheBytesAndTheFidelity)
 {
     Outcome o = run({ FourColours, "--stats", "-o", "/dev/null" });
@@ -216,7 +241,7 @@ TEST_F(CliTest, refusesBadForumAndBatchOptionsInFrench)
         { { "--merge=-1" }, "Tolérance invalide : « -1 » (attendu : un nombre de 0 à 100).\n" },
         { { "--dialect", "ipb", "--blog-code", "c" },
             "Dialecte inconnu : « ipb » (blog, phpbb, vbulletin, smf, xenforo, mybb, "
-            "discourse).\n" },
+            "discourse, discord, irc, ansi).\n" },
         { { "--fit", "0", "--blog-code", "c" },
             "Limite invalide : « 0 » (attendu : un nombre entier de caractères, 1 ou plus).\n" },
         { { "--fit", "100", "--columns", "3", "--blog-code", "c" },
@@ -253,6 +278,14 @@ TEST_F(CliTest, refusesBadForumAndBatchOptionsInFrench)
         { { "--dither", "ordered" },
             "--dither répartit les couleurs d'une palette : indiquez aussi --palette N ou "
             "--palette FICHIER.\n" },
+        { { "--dialect", "discord", "--chars", "a`", "--blog-code", "c" },
+            "Le caractère « ` » fermerait le bloc de code de Discord : retirez-le de --chars.\n" },
+        { { "--dialect", "irc", "--chars", "a\x03", "--blog-code", "c" },
+            "--chars contient un caractère de contrôle, que irc lirait comme un code et non comme "
+            "un caractère : retirez-le.\n" },
+        { { "--dialect", "irc", "--fit", "post", "--blog-code", "c" },
+            "--fit post mesure un message entier, et irc envoie un message par ligne : choisissez "
+            "la largeur avec --columns (une ligne trop longue est signalée).\n" },
         { { "--split", "--blog-code", "c" },
             "--split partage le code selon la limite d'un forum, et « blog » n'en a pas : "
             "choisissez un forum avec --dialect.\n" },

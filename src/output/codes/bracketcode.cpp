@@ -1,5 +1,7 @@
 #include "output/codes/bracketcode.h"
 
+#include "output/codes/chatcolours.h"
+
 #include <algorithm>
 
 namespace mosaiq {
@@ -67,10 +69,65 @@ void BracketCode::appendGlyph(const Glyph& glyph, bool square)
     m_row.append(glyph.utf8, glyph.utf8Length);
 }
 
+void BracketCode::writeChatRow(const BuiltRow& row)
+{
+    const bool square = row.mode == CellMode::Square;
+    const CodeKind kind = m_dialect.kind;
+    const auto palette = kind == CodeKind::Discord ? discordColours() : ircColours();
+    int current = -1;
+    ColourValue last = InvalidColour;
+    for (std::size_t i = 0; i < row.glyphs.size(); ++i) {
+        const ColourValue colour = row.colours[i];
+        if (kind == CodeKind::Ansi) {
+            if (i == 0 || colour != last) {
+                const auto bits = static_cast<std::uint32_t>(colour);
+                m_row += "\x1b[38;2;" + std::to_string(bits & 0xFF) + ';'
+                    + std::to_string((bits >> 8) & 0xFF) + ';' + std::to_string((bits >> 16) & 0xFF)
+                    + 'm';
+            }
+        } else {
+            int code = current;
+            if (i == 0 || colour != last) {
+                auto known = m_chatCodes.find(colour);
+                if (known == m_chatCodes.end())
+                    known = m_chatCodes.emplace(colour, nearestIndex(palette, colour)).first;
+                code = known->second;
+            }
+            if (code != current) {
+                if (kind == CodeKind::Discord) {
+                    m_row += "\x1b[3";
+                    m_row += char('0' + code);
+                    m_row += 'm';
+                } else {
+                    // Always two digits, so that a digit glyph is never read as part of it.
+                    m_row += '\x03';
+                    m_row += char('0' + code / 10);
+                    m_row += char('0' + code % 10);
+                    // A comma then a digit would be read as a background: two bold switches
+                    // keep them apart.
+                    if (row.glyphs[i].utf8Length == 1 && row.glyphs[i].utf8[0] == ',')
+                        m_row += "\x02\x02";
+                }
+            }
+            current = code;
+        }
+        last = colour;
+        appendGlyph(row.glyphs[i], square);
+    }
+    if (kind != CodeKind::Irc && !row.glyphs.empty())
+        m_row += "\x1b[0m";
+    m_row += kind == CodeKind::Irc ? LineEnd : "\n";
+}
+
 void BracketCode::rowBuilt(const BuiltRow& row)
 {
     const bool square = row.mode == CellMode::Square;
     m_row.clear();
+    if (m_dialect.kind != CodeKind::Bracket) {
+        writeChatRow(row);
+        finishRow(row);
+        return;
+    }
     const std::size_t cells = row.glyphs.size();
     // Without merged runs every cell starts a run of its own.
     const auto& starts = row.runStarts;
@@ -98,7 +155,11 @@ void BracketCode::rowBuilt(const BuiltRow& row)
     if (open)
         closeTag(square);
     m_row += LineEnd;
+    finishRow(row);
+}
 
+void BracketCode::finishRow(const BuiltRow& row)
+{
     m_characters += sizeIn(m_row, LimitUnit::Characters);
     m_bytes += m_row.size();
     m_longestRow = std::max(m_longestRow, sizeIn(m_row, m_dialect.unit));
@@ -116,7 +177,7 @@ void BracketCode::rowBuilt(const BuiltRow& row)
 
 std::string BracketCode::openingTags(const StyleFlags& style) const
 {
-    std::string tags;
+    std::string tags(m_dialect.codeOpen);
     if (style.centred)
         tags += m_dialect.centreOpen;
     if (style.italic)
@@ -135,6 +196,7 @@ std::string BracketCode::closingTags(const StyleFlags& style) const
         tags += m_dialect.italicClose;
     if (style.centred)
         tags += m_dialect.centreClose;
+    tags += m_dialect.codeClose;
     return tags;
 }
 

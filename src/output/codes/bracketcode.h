@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace mosaiq {
@@ -50,6 +51,10 @@ public:
 
 private:
     void appendGlyph(const Glyph& glyph, bool square);
+    // The colour codes of a chat dialect: a code where the code changes, a reset at the end.
+    void writeChatRow(const BuiltRow& row);
+    // Counts the row just written and keeps it.
+    void finishRow(const BuiltRow& row);
     void openTag(ColourValue colour, bool square);
     void closeTag(bool square);
     bool standsAlone(const Glyph& glyph) const;
@@ -63,6 +68,7 @@ private:
     std::vector<std::size_t> m_rowEnds;
     std::size_t m_characters = 0;
     std::size_t m_bytes = 0;
+    std::unordered_map<ColourValue, int> m_chatCodes; // a chat dialect's code of each colour
     std::size_t m_longestRow = 0;
 };
 

@@ -11,6 +11,14 @@ namespace mosaiq {
 // How a post's size is counted by the forum that takes it.
 enum class LimitUnit : unsigned char { Characters, Bytes };
 
+// What a code is made of: bracket tags, or a chat platform's colour codes.
+enum class CodeKind : unsigned char {
+    Bracket,
+    Discord, // a ```ansi block, SGR 30 to 37
+    Irc, // mIRC colour codes, one message per row
+    Ansi, // true-colour SGR, for a terminal
+};
+
 // What a glyph needs before it to be read as itself.
 enum class GlyphEscape : unsigned char {
     None, // bracket code only: nothing else in the post is markup
@@ -35,6 +43,11 @@ struct ForumDialect {
     LimitUnit unit = LimitUnit::Characters;
     // The shorter colour texts the forum's own help says it reads, used with --best-runs.
     ColourForms forms;
+    CodeKind kind = CodeKind::Bracket;
+    // Written around the code and around each post whatever the style (Discord's fence).
+    std::string_view codeOpen, codeClose;
+    // Each row is a message of its own, of at most postLimit (IRC's lines).
+    bool rowPerMessage = false;
 };
 
 // The blog code of the documents: [c=#RRGGBB], [f=#RRGGBB], [g], [i], [align=center].
