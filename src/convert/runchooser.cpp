@@ -67,12 +67,17 @@ void RunChooser::plainRuns()
     // worked out once.
     const std::size_t n = m_cells.size();
     m_plain.resize(n);
+    m_plainEnd.resize(n);
     std::size_t start = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        if (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i]))
+        if (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i])) {
+            std::fill(m_plainEnd.begin() + std::ptrdiff_t(start),
+                m_plainEnd.begin() + std::ptrdiff_t(i), i);
             start = i;
+        }
         m_plain[i] = m_cells[start];
     }
+    std::fill(m_plainEnd.begin() + std::ptrdiff_t(start), m_plainEnd.end(), n);
 }
 
 ColourValue RunChooser::finalColour(
@@ -80,6 +85,9 @@ ColourValue RunChooser::finalColour(
 {
     if (end - begin == 1)
         return m_cells[begin];
+    // A pair's mean is its box's centre, which it has already when the centre held it.
+    if (end - begin == 2 && !m_forms.names && !m_forms.shortHex)
+        return colour;
     LabColour mean;
     for (std::size_t i = begin; i < end; ++i) {
         mean.l += m_labs[i].l;
@@ -149,15 +157,26 @@ void RunChooser::refineCuts()
 {
     // Short runs only: there a cell more or less on either side of a cut changes the mean
     // difference most, and the moves cost little.
-    constexpr std::size_t Shortest = 16, Reach = 2;
+    constexpr std::size_t Shortest = 8, Reach = 1;
+    // The right run's cost, worked out for one cut, is the left run's for the next.
+    double carried = -2.0;
+    ColourValue carriedColour = 0;
     for (std::size_t r = 0; r + 1 < m_runs.size(); ++r) {
         Run& left = m_runs[r];
         Run& right = m_runs[r + 1];
-        if (left.end - left.begin > Shortest || right.end - right.begin > Shortest)
+        if (left.end - left.begin > Shortest || right.end - right.begin > Shortest) {
+            carried = -2.0;
             continue;
+        }
         ColourValue leftColour = left.colour, rightColour = right.colour;
-        double best = runCost(left.begin, left.end, leftColour);
+        double best = carried;
+        if (best > -2.0)
+            leftColour = carriedColour;
+        else
+            best = runCost(left.begin, left.end, leftColour);
         const double rightCost = runCost(right.begin, right.end, rightColour);
+        carried = rightCost < 0 ? -2.0 : rightCost;
+        carriedColour = rightColour;
         if (best < 0 || rightCost < 0)
             continue;
         best += rightCost;
@@ -179,6 +198,8 @@ void RunChooser::refineCuts()
                 rightColour = b;
             }
         }
+        if (bestCut != left.end)
+            carried = -2.0; // the right run changed: its cost is worked out again
         left.end = right.begin = bestCut;
         left.colour = leftColour;
         right.colour = rightColour;
@@ -214,15 +235,23 @@ void RunChooser::choose(
             }
             LabBox grown = box;
             grown.add(cell);
-            const ColourValue centre = colourOfLab(grown.centre());
-            const LabColour centreLab = labOf(centre);
-            if (holds(centre, centreLab, begin, end + 1, end)) {
+            // A box too tall for any colour between its lightnesses to be within reach of both
+            // ends (CIEDE2000 is at least the lightness difference over SL) has no centre to try.
+            const double halfHeight = (grown.high.l - grown.low.l) / 2.0;
+            const bool tooTall = halfHeight > m_tolerance
+                    * std::max(lightnessWeight(grown.low.l + halfHeight / 2.0),
+                        lightnessWeight(grown.high.l - halfHeight / 2.0))
+                    * (1.0 + 1e-9);
+            const ColourValue centre = tooTall ? colour : colourOfLab(grown.centre());
+            const LabColour centreLab = tooTall ? lab : labOf(centre);
+            if (!tooTall && holds(centre, centreLab, begin, end + 1, end)) {
                 colour = centre;
                 lab = centreLab;
                 box = grown;
                 continue;
             }
-            if (plain != colour && holds(plain, labOf(plain), begin, end + 1, end)) {
+            // The plain run's colour holds every cell to the end of that run: no need to measure.
+            if (end < m_plainEnd[begin]) {
                 colour = plain;
                 lab = labOf(plain);
                 box = grown;

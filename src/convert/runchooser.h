@@ -67,6 +67,7 @@ private:
     std::vector<ColourValue> m_cells; // the cells' own colours
     std::vector<LabColour> m_labs;
     std::vector<ColourValue> m_plain; // groupRuns' colours
+    std::vector<std::size_t> m_plainEnd; // where each cell's run in groupRuns ends
     std::vector<Run> m_runs;
 };
 

@@ -6,6 +6,7 @@
 // scripts/frontier-plot.sh.
 #include "convert/colourdifference.h"
 #include "convert/mergedrow.h"
+#include "convert/palette.h"
 #include "convert/runchooser.h"
 #include "output/codes/bracketcode.h"
 #include "output/codes/codefit.h"
@@ -14,6 +15,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -122,8 +124,8 @@ double cellsAt(const std::vector<Point>& points, double limit)
     return cells;
 }
 
-double bytesPerCell(
-    const QImage& image, const ForumDialect& dialect, std::optional<double> tolerance, bool best)
+double bytesPerCell(const QImage& image, const ForumDialect& dialect,
+    std::optional<double> tolerance, bool best, bool palette = false)
 {
     static const std::u32string characters = U"o";
     const GridSize grid = proportionalGrid(120, image.width(), image.height());
@@ -133,6 +135,9 @@ double bytesPerCell(
     start.bestRuns = best;
     start.colourForms = best ? dialect.forms : ColourForms {};
     RowInput input = inputOf(image, characters);
+    if (palette)
+        start.palette
+            = std::make_shared<const std::vector<ColourValue>>(choosePalette(input.picture, 16));
     input.columns = double(grid.columns);
     input.rows = double(grid.rows);
     FixedSettings settings(input, {});
@@ -195,14 +200,17 @@ int main(int argc, char** argv)
     if (points)
         std::fclose(points);
 
-    std::printf("\nBytes per cell at 120 columns (%s):\n%-10s %8s %10s %10s %14s\n",
-        names[0].c_str(), "dialect", "plain", "--merge=0", "--merge=4", "--best-runs=4");
+    std::printf("\nBytes per cell at 120 columns (%s); --best-runs with --merge=4; the palette "
+                "of 16 colours with --merge=0:\n%-10s %8s %10s %10s %12s %10s\n",
+        names[0].c_str(), "dialect", "plain", "--merge=0", "--merge=4", "--best-runs",
+        "palette 16");
     for (const ForumDialect& dialect : forumDialects()) {
-        std::printf("%-10s %8.2f %10.2f %10.2f %14.2f\n", std::string(dialect.name).c_str(),
+        std::printf("%-10s %8.2f %10.2f %10.2f %12.2f %10.2f\n", std::string(dialect.name).c_str(),
             bytesPerCell(images[0], dialect, std::nullopt, false),
             bytesPerCell(images[0], dialect, 0.0, false),
             bytesPerCell(images[0], dialect, 4.0, false),
-            bytesPerCell(images[0], dialect, 4.0, true));
+            bytesPerCell(images[0], dialect, 4.0, true),
+            bytesPerCell(images[0], dialect, 0.0, false, true));
     }
     return 0;
 }
