@@ -120,6 +120,12 @@ std::string splitNeedsLimit(std::string_view dialect)
         " » n'en a pas : choisissez un forum avec --dialect." });
 }
 
+std::string mergeValueApart(std::string_view value)
+{
+    return joined({ "La tolérance de --merge s'écrit attachée : --merge=", value, " (« --merge ",
+        value, " » lirait « ", value, " » comme une image)." });
+}
+
 std::string fitPostNeedsLimit(std::string_view dialect)
 {
     return joined({ "--fit post prend la limite d'un message du forum, et « ", dialect,

@@ -26,6 +26,11 @@ inline constexpr const char* BestRunsNeedMerge
     = "--best-runs choisit les plages de --merge : indiquez aussi --merge[=TOLÉRANCE].";
 std::string splitNeedsLimit(std::string_view dialect);
 std::string fitPostNeedsLimit(std::string_view dialect);
+inline constexpr const char* SplitNeedsFile
+    = "--split écrit ses messages à côté du fichier de --blog-code : indiquez un fichier plutôt "
+      "que « - ».";
+// "--merge 10": the tolerance given apart, read as a picture.
+std::string mergeValueApart(std::string_view value);
 
 // "Grille choisie : 120 × 68 (59874 caractères sur 60000)."
 std::string chosenGrid(std::int64_t columns, std::int64_t rows, std::size_t characters,
