@@ -42,7 +42,7 @@ struct BuiltRow {
     // colours are then their runs'). Empty when every cell has its own markup.
     std::span<const std::uint32_t> runStarts;
     // The colours as sampled, before merged runs replaced them; with colours.
-    std::span<const ColourValue> sampledColours;
+    std::span<const ColourValue> sampledColours = {};
 };
 
 // Whatever else is made of the rows besides the page: the codes, a picture of the page.
