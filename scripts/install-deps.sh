@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-webengine-dev qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
-    libheif-dev liblcms2-dev libjpeg-dev libtiff-dev zlib1g-dev libpng-dev
+    libheif-dev liblcms2-dev libjpeg-dev libtiff-dev zlib1g-dev libpng-dev libisal-dev
     libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     fonts-dejavu-core

@@ -1,6 +1,7 @@
 #include "cli/batchrun.h"
 
 #include "cli/clirun.h"
+#include "cli/interruption.h"
 #include "cli/pictureconversion.h"
 #include "wording/batchwords.h"
 #include "wording/cliwords.h"
@@ -206,6 +207,11 @@ int runBatch(const CliOptions& options, std::FILE* err)
         ? ReadingThreads::WithHelper
         : ReadingThreads::CallerOnly;
 
+    // The jobs share the cores: a PNG is compressed on the cores no other job takes.
+    const unsigned pngThreads = std::max(1u,
+        std::max(1u, std::thread::hardware_concurrency())
+            / unsigned(std::clamp<std::size_t>(jobs.size(), 1, std::size_t(options.jobs))));
+
     auto convertOne = [&](const BatchJob& job) -> int {
         auto say = [&](const std::string& message) {
             reporter.say(cli::aboutPicture(job.picture, message));
@@ -229,6 +235,7 @@ int runBatch(const CliOptions& options, std::FILE* err)
         context.say = say;
         context.readPicture
             = [&](const std::string& path) { return readPictureNative(path, readingThreads); };
+        context.pngThreads = pngThreads;
         // Each picture draws its random glyphs as a single call on it would.
         RandomGlyphs random;
         try {
@@ -239,7 +246,7 @@ int runBatch(const CliOptions& options, std::FILE* err)
         }
     };
     auto worker = [&] {
-        for (std::size_t i = next++; i < jobs.size(); i = next++) {
+        for (std::size_t i = next++; i < jobs.size() && !interrupted(); i = next++) {
             exits[i] = convertOne(jobs[i]);
             reporter.pictureDone();
         }
@@ -265,6 +272,9 @@ int runBatch(const CliOptions& options, std::FILE* err)
                 firstFailure = exit;
         }
     }
+    // A stopped batch has no summary: the signal ends the program, as it would any other.
+    if (interrupted())
+        return ExitInterrupted;
     reporter.finish(cli::batchSummary(jobs.size(), converted, failed, duplicates));
     return firstFailure;
 }

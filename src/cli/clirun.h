@@ -13,6 +13,9 @@ enum CliExit : int {
     ExitPicture = 3, // the picture cannot be read
     ExitWrite = 4, // an output file cannot be written
     ExitMemory = 5, // the machine has not the memory for the codes asked for
+    // Ctrl+C or a kill during a run: its temporary files are removed, then the signal ends the
+    // program, so the caller sees the signal rather than this value.
+    ExitInterrupted = 130,
 };
 
 // Converts the picture as the options say, streaming the page row by row to its file or to

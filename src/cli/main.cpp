@@ -1,5 +1,6 @@
 #include "cli/clioptions.h"
 #include "cli/clirun.h"
+#include "cli/interruption.h"
 #include "cli/runtimefolder.h"
 #include "image/picturereader.h"
 #include "wording/cliwords.h"
@@ -45,8 +46,11 @@ int main(int argc, char* argv[])
     }
     // A page of millions of cells goes out in large writes.
     std::setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
+    mosaiq::catchInterruptions();
     try {
-        return mosaiq::runCli(parse.options, stdout, stderr);
+        const int exit = mosaiq::runCli(parse.options, stdout, stderr);
+        mosaiq::endIfInterrupted();
+        return exit;
     } catch (const std::bad_alloc&) {
         // The output files asked for were removed on the way out; only the page on standard
         // output may be cut short.

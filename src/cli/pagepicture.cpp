@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <thread>
 
 namespace mosaiq {
 
@@ -47,27 +48,75 @@ bool PagePicture::save(const std::string& path, std::string& error)
         error = output.failureText();
         return false;
     }
-    PngFile png(output.file());
-    const auto lines = int(std::clamp<std::int64_t>(StripBytes / (m_width * 4), 1, m_height));
-    QImage strip(int(m_width), lines, QImage::Format_RGB32);
-    if (strip.isNull())
-        throw std::bad_alloc();
-    strip.setDevicePixelRatio(m_scale);
-    bool written = png.begin(m_width, m_height);
-    // Each strip is painted from its top edge on, so glyphs that cross into it from the strip
-    // above land on the same pixels as in one whole image.
-    for (std::int64_t top = 0; written && top < m_height; top += lines) {
-        m_painter.paintText(strip, QPointF(0, double(top) / m_scale), 1.0, m_viewWidth);
-        written = png.writeLines(strip.constBits(), strip.bytesPerLine(),
-            int(std::min<std::int64_t>(lines, m_height - top)));
-    }
-    if (!written || !png.finish()) {
-        error = output.failureText(
-            output.file().failed() ? output.file().errorText() : std::string(cli::PngFailed));
+    if (!write(output.file(), error)) {
+        error = output.failureText(error);
         return false;
     }
     if (!output.commit()) {
         error = output.failureText();
+        return false;
+    }
+    return true;
+}
+
+bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bool (*stop)())
+{
+    PngFile png(file, threads);
+    const auto lines = int(std::clamp<std::int64_t>(StripBytes / (m_width * 4), 1, m_height));
+    // Two strips: one is painted while the other is packed.
+    QImage strips[2] = { QImage(int(m_width), lines, QImage::Format_RGB32),
+        QImage(int(m_width), lines, QImage::Format_RGB32) };
+    for (QImage& strip : strips) {
+        if (strip.isNull())
+            throw std::bad_alloc();
+        strip.setDevicePixelRatio(m_scale);
+    }
+    bool written = png.begin(m_width, m_height);
+    std::thread packing;
+    // Joined on every way out, an exception of the painting's included.
+    struct Joiner {
+        std::thread& thread;
+        ~Joiner()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joiner { packing };
+    bool outOfMemory = false;
+    auto packed = [&] {
+        if (packing.joinable())
+            packing.join();
+        return written;
+    };
+    int next = 0;
+    // Each strip is painted from its top edge on, so glyphs that cross into it from the strip
+    // above land on the same pixels as in one whole image.
+    for (std::int64_t top = 0; top < m_height; top += lines) {
+        QImage& strip = strips[next];
+        next = 1 - next;
+        if (stop && stop()) {
+            packed();
+            return false;
+        }
+        m_painter.paintText(strip, QPointF(0, double(top) / m_scale), 1.0, m_viewWidth);
+        if (!packed())
+            break;
+        const int count = int(std::min<std::int64_t>(lines, m_height - top));
+        packing = std::thread([&, &strip = strip, count] {
+            try {
+                written = png.writeLines(strip.constBits(), strip.bytesPerLine(), count);
+            } catch (const std::exception&) {
+                // No thread to be had, say: told below as a shortage of memory.
+                written = false;
+                outOfMemory = true;
+            }
+        });
+    }
+    const bool allPacked = packed();
+    if (outOfMemory || png.outOfMemory())
+        throw std::bad_alloc();
+    if (!allPacked || !png.finish()) {
+        error = file.failed() ? file.errorText() : std::string(cli::PngFailed);
         return false;
     }
     return true;

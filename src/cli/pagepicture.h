@@ -1,5 +1,6 @@
 #pragma once
 
+#include "output/codes/pagefile.h"
 #include "output/painting/pagepainter.h"
 
 #include <cstdint>
@@ -28,6 +29,10 @@ public:
     // Writes the picture to path ("-": the standard output), whole or not at all. False on
     // failure, error then holding the French message.
     bool save(const std::string& path, std::string& error);
+    // Writes the picture, which fits(), into file, a strip at a time, compressed on threads (0:
+    // every core), unless stop() turns true between strips. False on failure or stop, error then
+    // holding the French reason.
+    bool write(PageFile& file, std::string& error, unsigned threads = 0, bool (*stop)() = nullptr);
 
 private:
     PagePainter m_painter;

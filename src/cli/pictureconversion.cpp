@@ -1,17 +1,19 @@
 #include "cli/pictureconversion.h"
 
 #include "cli/clirun.h"
+#include "cli/codewriter.h"
+#include "cli/interruption.h"
 #include "cli/outputfile.h"
 #include "cli/pagepicture.h"
 #include "cli/pngfile.h"
+#include "cli/poststream.h"
+#include "cli/streamedcode.h"
 #include "convert/numbertext.h"
 #include "convert/rowloop.h"
 #include "output/codes/blogcode.h"
 #include "output/codes/bracketcode.h"
-#include "output/codes/codecollector.h"
 #include "output/codes/codefit.h"
 #include "output/codes/codestats.h"
-#include "output/codes/postsplit.h"
 #include "output/preview/pagerecord.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
@@ -25,15 +27,11 @@ namespace mosaiq {
 
 namespace {
 
-    bool writeWhole(const std::string& path, std::string_view text, const ConversionContext& c)
-    {
-        OutputFile output(path);
-        if (!output.open() || !output.file().write(text) || !output.commit()) {
-            c.say(output.failureText());
-            return false;
-        }
-        return true;
-    }
+    // The page when another output took the standard output: made, and thrown away.
+    class NoPage : public PageSink {
+    public:
+        bool writeLine(std::string_view) override { return true; }
+    };
 
     std::string statsText(const CodeStats& stats, std::size_t blogBytes, std::string_view dialect)
     {
@@ -48,230 +46,354 @@ namespace {
             stats.coloursUsed(), stats.meanDifference(), stats.percentile95());
     }
 
-    // The page when another output took the standard output: made, and thrown away.
-    class NoPage : public PageSink {
+    // One picture's conversion in its steps: the checks, the reading, the grid, the run, which
+    // writes every output as the rows come, and the committing, which puts them under their
+    // names once all are complete.
+    class PictureConversion {
     public:
-        bool writeLine(std::string_view) override { return true; }
+        PictureConversion(const CliOptions& options, const std::string& picture,
+            const PictureOutputs& outputs, RandomGlyphs& random, const ConversionContext& context)
+            : m_options(options)
+            , m_picture(picture)
+            , m_outputs(outputs)
+            , m_random(random)
+            , m_context(context)
+            , m_dialect(*findDialect(options.dialect))
+        {
+        }
+
+        int convert()
+        {
+            int exit = check();
+            if (exit == ExitOk)
+                exit = read();
+            if (exit == ExitOk)
+                exit = chooseGrid();
+            if (exit == ExitOk)
+                exit = run();
+            if (exit == ExitOk)
+                exit = commit();
+            return exit;
+        }
+
+    private:
+        int check();
+        int read();
+        int chooseGrid();
+        int run();
+        int commit();
+
+        bool openOutputs();
+        int writeFailed(const std::string& message);
+        int pageFailed();
+        bool codesFailed();
+        CodeMeasure measureOf(const ForumDialect* code) const
+        {
+            return CodeMeasure { m_start, m_input, code, m_options.style, m_randomAtStart,
+                m_options.fitUnit };
+        }
+
+        const CliOptions& m_options;
+        const std::string& m_picture;
+        const PictureOutputs& m_outputs;
+        RandomGlyphs& m_random;
+        const ConversionContext& m_context;
+        const ForumDialect& m_dialect;
+
+        StartFields m_fields;
+        Picture m_loaded;
+        std::u32string m_characters;
+        RunStart m_start;
+        RowInput m_input;
+        std::string m_columns;
+        std::string m_rows;
+        // Whatever measures a grid draws from copies of the generator as the run will start it.
+        RandomGlyphs m_randomAtStart;
+
+        // Declared before the outputs, so that the signals wait until their temporary files
+        // are gone.
+        std::optional<WritingOutputs> m_writing;
+        std::unique_ptr<OutputFile> m_pageOutput;
+        PageFile m_streamPage;
+        NoPage m_noPage;
+        PageSink* m_page = &m_noPage;
+        std::optional<BracketCode> m_bracket;
+        std::optional<StreamedCode> m_htmlCode;
+        std::optional<StreamedCode> m_blogCode;
+        std::optional<PostStream> m_posts;
+        std::optional<CodeWriter> m_writer;
+        std::shared_ptr<PageRecord> m_record;
+        std::optional<CodeStats> m_stats;
+        std::optional<PagePicture> m_pagePicture;
+        std::unique_ptr<OutputFile> m_pngOutput;
     };
+
+    int PictureConversion::writeFailed(const std::string& message)
+    {
+        if (interrupted())
+            return ExitInterrupted;
+        m_context.say(message);
+        return ExitWrite;
+    }
+
+    int PictureConversion::pageFailed()
+    {
+        return writeFailed(m_pageOutput ? m_pageOutput->failureText()
+                                        : cli::cannotWriteStandardOutput(m_streamPage.errorText()));
+    }
+
+    // The window's checks, in its order. The sizes default to the picture's, known only once it
+    // is read: here they stand at 1, and the grid is checked again once chosen.
+    int PictureConversion::check()
+    {
+        m_fields.picturePath = m_picture;
+        m_fields.columns = m_options.columns ? std::string_view(*m_options.columns) : "1";
+        m_fields.rows = m_options.rows ? std::string_view(*m_options.rows) : "1";
+        m_fields.glyphSource = m_options.glyphSource;
+        m_fields.definedCharactersEmpty = m_options.characters.empty();
+        const StartCheck check = checkStart(m_fields);
+        if (check != StartCheck::Passed && check != StartCheck::TooLarge) {
+            m_context.say(startCheckMessage(check));
+            return ExitRefused;
+        }
+        return ExitOk;
+    }
+
+    int PictureConversion::read()
+    {
+        m_loaded = m_context.readPicture(m_picture);
+        if (m_loaded.isNull()) {
+            m_context.say(
+                cli::cannotReadPicture(m_picture, pictureErrorText(m_loaded).toStdString()));
+            return m_loaded.error == PictureError::TooLarge ? ExitMemory : ExitPicture;
+        }
+        m_start.glyphSource = m_options.glyphSource;
+        m_start.treatment = m_options.treatment;
+        m_start.background = m_options.background;
+        m_start.style = m_options.style;
+        m_start.mergeTolerance = m_options.mergeTolerance;
+        m_start.bestRuns = m_options.bestRuns;
+        if (m_options.bestRuns)
+            m_start.colourForms = m_dialect.forms;
+        m_characters = decodeUtf8(m_options.characters);
+        m_input.mode = m_options.mode;
+        m_input.definedCharacters = m_characters;
+        m_input.picture = m_loaded.pixels();
+        if (m_options.paletteCount)
+            m_start.palette = std::make_shared<const std::vector<ColourValue>>(
+                choosePalette(m_input.picture, *m_options.paletteCount));
+        else if (!m_options.paletteColours.empty())
+            m_start.palette
+                = std::make_shared<const std::vector<ColourValue>>(m_options.paletteColours);
+        m_start.dither = m_options.dither;
+        m_randomAtStart = m_random;
+        return ExitOk;
+    }
+
+    int PictureConversion::chooseGrid()
+    {
+        m_columns = m_options.columns.value_or(std::to_string(m_loaded.image.width()));
+        m_rows = m_options.rows.value_or(std::to_string(m_loaded.image.height()));
+        if (const auto limit = m_options.fitLimit) {
+            // The bracket code when it is written, else the HTML code.
+            const FitResult fit
+                = fitGrid(measureOf(m_outputs.blogCode.empty() ? nullptr : &m_dialect), *limit);
+            const char* unit
+                = m_options.fitUnit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters;
+            if (!fit.fits) {
+                m_context.say(cli::limitTooSmall(
+                    *limit, fit.grid.columns, fit.grid.rows, fit.characters, unit));
+                return ExitRefused;
+            }
+            m_context.say(
+                cli::chosenGrid(fit.grid.columns, fit.grid.rows, fit.characters, *limit, unit));
+            m_columns = std::to_string(fit.grid.columns);
+            m_rows = std::to_string(fit.grid.rows);
+        }
+        m_fields.columns = m_columns;
+        m_fields.rows = m_rows;
+        if (const StartCheck check = checkStart(m_fields); check != StartCheck::Passed) {
+            m_context.say(startCheckMessage(check));
+            return ExitRefused;
+        }
+        m_start.rows = numericValue(m_rows);
+        m_input.columns = numericValue(m_columns);
+        m_input.rows = m_start.rows;
+        return ExitOk;
+    }
+
+    // Every output file is opened before the first row, so that one that cannot be made
+    // refuses the run before any work.
+    bool PictureConversion::openOutputs()
+    {
+        if (m_outputs.page == "-") {
+            m_streamPage.attach(m_context.pageStream);
+            m_page = &m_streamPage;
+        } else if (!m_outputs.page.empty()) {
+            m_pageOutput = std::make_unique<OutputFile>(m_outputs.page);
+            m_page = &m_pageOutput->file();
+            if (!m_pageOutput->open()) {
+                pageFailed();
+                return false;
+            }
+        }
+        for (auto* code : { &m_blogCode, &m_htmlCode }) {
+            if (*code && !(*code)->open()) {
+                writeFailed((*code)->failureText());
+                return false;
+            }
+        }
+        if (!m_outputs.png.empty()) {
+            m_pngOutput = std::make_unique<OutputFile>(m_outputs.png);
+            if (!m_pngOutput->open()) {
+                writeFailed(m_pngOutput->failureText());
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool PictureConversion::codesFailed()
+    {
+        return m_writer && m_writer->failed();
+    }
+
+    int PictureConversion::run()
+    {
+        m_writing.emplace();
+        const StyleFlags& style = m_options.style;
+        if (!m_outputs.htmlCode.empty())
+            m_htmlCode.emplace(
+                m_outputs.htmlCode, htmlCodeWrapping(style.bold, style.italic, style.centred));
+        if (!m_outputs.blogCode.empty() && m_options.bracketFromCells()) {
+            // Only the row being written is kept: the writer takes it from there.
+            m_bracket.emplace(m_dialect, 0, false, m_start.colourForms);
+            const CodeWrapping tags { m_bracket->openingTags(style),
+                m_bracket->closingTags(style) };
+            m_blogCode.emplace(m_outputs.blogCode, tags);
+            // A chat that takes a row per message has nothing to split.
+            if (m_options.split && !m_dialect.rowPerMessage)
+                m_posts.emplace(m_outputs.blogCode, tags.opening, tags.closing, m_dialect.postLimit,
+                    m_dialect.unit);
+        } else if (!m_outputs.blogCode.empty()) {
+            m_blogCode.emplace(
+                m_outputs.blogCode, blogCodeWrapping(style.bold, style.italic, style.centred));
+        }
+        if (!openOutputs())
+            return ExitWrite;
+        FixedSettings settings(m_input, style);
+        RowLoop loop(m_start, settings, *m_page, m_random);
+        if (m_bracket)
+            loop.addSink(*m_bracket);
+        if (m_htmlCode || m_blogCode) {
+            m_writer.emplace(CodeWriter::Codes { m_htmlCode ? &*m_htmlCode : nullptr,
+                m_blogCode ? &*m_blogCode : nullptr, m_bracket ? &*m_bracket : nullptr,
+                m_posts ? &*m_posts : nullptr });
+            loop.addSink(*m_writer);
+        }
+        // The picture of the page keeps four bytes a cell until it is painted.
+        if (!m_outputs.png.empty()) {
+            m_record = std::make_shared<PageRecord>(m_start.background, style);
+            loop.addSink(*m_record);
+        }
+        if (m_options.stats) {
+            m_stats.emplace();
+            loop.addSink(*m_stats);
+        }
+        LoopStep result = loop.step();
+        while (result == LoopStep::RowWritten && !codesFailed() && !interrupted())
+            result = loop.step();
+        if (interrupted())
+            return ExitInterrupted;
+        if (m_writer)
+            m_writer->finish();
+        if (result == LoopStep::Refused) {
+            m_context.say(rowOutcomeMessage(loop.refusal()));
+            return ExitRefused;
+        }
+        if (result == LoopStep::PageFailed)
+            return pageFailed();
+        if (m_posts && m_posts->failed())
+            return writeFailed(m_posts->failureText());
+        for (auto* code : { &m_blogCode, &m_htmlCode }) {
+            if (*code && (*code)->failed())
+                return writeFailed((*code)->failureText());
+        }
+        // A code that cannot be cut into posts refuses the run whole.
+        if (m_posts && m_posts->rowTooLong()) {
+            const std::int64_t fitting = columnsForPosts(measureOf(&m_dialect),
+                loopCount(m_input.columns), loop.rowCount(), m_dialect.postLimit);
+            m_context.say(cli::rowTooLongForPost(m_posts->rowTooLong(), m_dialect.postLimit,
+                m_dialect.unit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters,
+                m_dialect.name, fitting));
+            return ExitRefused;
+        }
+        // So does a row longer than a message where each row is one.
+        if (m_bracket && m_dialect.rowPerMessage && m_bracket->firstRowPastLimit() > 0) {
+            const std::int64_t fitting = columnsForPosts(measureOf(&m_dialect),
+                loopCount(m_input.columns), loop.rowCount(), m_dialect.postLimit + 2);
+            m_context.say(cli::rowTooLongForPost(m_bracket->firstRowPastLimit(),
+                m_dialect.postLimit, cli::UnitBytes, m_dialect.name, fitting));
+            return ExitRefused;
+        }
+        // So does a picture too large to save.
+        if (m_record) {
+            m_record->setComplete();
+            m_pagePicture.emplace(std::move(m_record), m_options.scale);
+            if (!m_pagePicture->fits()) {
+                m_context.say(cli::pngTooLarge(
+                    m_pagePicture->width(), m_pagePicture->height(), PngFile::LargestSide));
+                return ExitRefused;
+            }
+        }
+        return ExitOk;
+    }
+
+    int PictureConversion::commit()
+    {
+        // Everything is complete and closed before anything takes its name: a failure here
+        // leaves the earlier outputs as they were.
+        if (m_page == &m_streamPage ? !m_streamPage.close()
+                                    : m_pageOutput && !m_pageOutput->file().close())
+            return pageFailed();
+        for (auto* code : { &m_blogCode, &m_htmlCode }) {
+            if (*code && !(*code)->finish())
+                return writeFailed((*code)->failureText());
+        }
+        if (m_posts && !m_posts->finish())
+            return writeFailed(m_posts->failureText());
+        if (m_pagePicture) {
+            std::string error;
+            if (!m_pagePicture->write(m_pngOutput->file(), error, m_context.pngThreads, interrupted)
+                || !m_pngOutput->file().close())
+                return writeFailed(
+                    m_pngOutput->failureText(error.empty() ? m_pngOutput->errorText() : error));
+        }
+        if (m_pageOutput && !m_pageOutput->commit())
+            return pageFailed();
+        if (m_blogCode && !m_blogCode->commit())
+            return writeFailed(m_blogCode->failureText());
+        if (m_posts && !m_posts->commit())
+            return writeFailed(m_posts->failureText());
+        if (m_posts && m_posts->parts() > 0)
+            m_context.say(cli::codeSplit(
+                m_posts->parts(), m_posts->partPath(1), m_posts->partPath(m_posts->parts())));
+        if (m_htmlCode && !m_htmlCode->commit())
+            return writeFailed(m_htmlCode->failureText());
+        if (m_pngOutput && !m_pngOutput->commit())
+            return writeFailed(m_pngOutput->failureText());
+        if (m_stats)
+            m_context.say(
+                statsText(*m_stats, m_blogCode ? m_blogCode->bytes() : 0, m_options.dialect));
+        return ExitOk;
+    }
 
 } // namespace
 
 int convertPicture(const CliOptions& options, const std::string& picture,
     const PictureOutputs& outputs, RandomGlyphs& random, const ConversionContext& context)
 {
-    const auto& say = context.say;
-    // The window's checks, in its order; the sizes default to the picture's, known only once it
-    // is read, so they are checked again afterwards.
-    StartFields fields;
-    fields.picturePath = picture;
-    fields.columns = options.columns ? std::string_view(*options.columns) : std::string_view("1");
-    fields.rows = options.rows ? std::string_view(*options.rows) : std::string_view("1");
-    fields.glyphSource = options.glyphSource;
-    fields.definedCharactersEmpty = options.characters.empty();
-    StartCheck check = checkStart(fields);
-    if (check != StartCheck::Passed && check != StartCheck::TooLarge) {
-        say(startCheckMessage(check));
-        return ExitRefused;
-    }
-
-    const Picture loaded = context.readPicture(picture);
-    if (loaded.isNull()) {
-        say(cli::cannotReadPicture(picture, pictureErrorText(loaded).toStdString()));
-        return loaded.error == PictureError::TooLarge ? ExitMemory : ExitPicture;
-    }
-
-    RunStart start;
-    start.glyphSource = options.glyphSource;
-    start.treatment = options.treatment;
-    start.background = options.background;
-    start.style = options.style;
-    start.mergeTolerance = options.mergeTolerance;
-    const ForumDialect& dialect = *findDialect(options.dialect);
-    start.bestRuns = options.bestRuns;
-    if (options.bestRuns)
-        start.colourForms = dialect.forms;
-    const std::u32string characters = decodeUtf8(options.characters);
-    RowInput input;
-    input.mode = options.mode;
-    input.definedCharacters = characters;
-    input.picture = loaded.pixels();
-    if (options.paletteCount)
-        start.palette = std::make_shared<const std::vector<ColourValue>>(
-            choosePalette(input.picture, *options.paletteCount));
-    else if (!options.paletteColours.empty())
-        start.palette = std::make_shared<const std::vector<ColourValue>>(options.paletteColours);
-    start.dither = options.dither;
-
-    const bool bracket = !outputs.blogCode.empty() && options.bracketFromCells();
-    // Whatever measures a grid draws from copies of the generator as the run will start it.
-    const RandomGlyphs randomAtStart = random;
-    auto measureOf = [&](const ForumDialect* code) {
-        return CodeMeasure { start, input, code, options.style, randomAtStart, options.fitUnit };
-    };
-
-    std::string columns = options.columns.value_or(std::to_string(loaded.image.width()));
-    std::string rows = options.rows.value_or(std::to_string(loaded.image.height()));
-    if (options.fitLimit) {
-        // The bracket code when it is written, else the HTML code.
-        const FitResult fit
-            = fitGrid(measureOf(outputs.blogCode.empty() ? nullptr : &dialect), *options.fitLimit);
-        const char* unit
-            = options.fitUnit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters;
-        if (!fit.fits) {
-            say(cli::limitTooSmall(
-                *options.fitLimit, fit.grid.columns, fit.grid.rows, fit.characters, unit));
-            return ExitRefused;
-        }
-        say(cli::chosenGrid(
-            fit.grid.columns, fit.grid.rows, fit.characters, *options.fitLimit, unit));
-        columns = std::to_string(fit.grid.columns);
-        rows = std::to_string(fit.grid.rows);
-    }
-    fields.columns = columns;
-    fields.rows = rows;
-    check = checkStart(fields);
-    if (check != StartCheck::Passed) {
-        say(startCheckMessage(check));
-        return ExitRefused;
-    }
-    start.rows = numericValue(rows);
-    input.columns = numericValue(columns);
-    input.rows = start.rows;
-    FixedSettings settings(input, options.style);
-
-    std::unique_ptr<OutputFile> pageOutput;
-    PageFile streamOutput;
-    NoPage noPage;
-    PageSink* page = &noPage;
-    const bool toStream = outputs.page == "-";
-    if (toStream) {
-        streamOutput.attach(context.pageStream);
-        page = &streamOutput;
-    } else if (!outputs.page.empty()) {
-        pageOutput = std::make_unique<OutputFile>(outputs.page);
-        if (!pageOutput->open()) {
-            say(pageOutput->failureText());
-            return ExitWrite;
-        }
-        page = &pageOutput->file();
-    }
-    auto pageFailed = [&] {
-        say(toStream ? cli::cannotWriteStandardOutput(streamOutput.errorText())
-                     : pageOutput->failureText());
-        return ExitWrite;
-    };
-
-    RowLoop loop(start, settings, *page, random);
-    // The codes are kept only when asked for: the page alone streams in one row of memory.
-    const bool keepHtml = !outputs.htmlCode.empty();
-    const bool translateBlog = !outputs.blogCode.empty() && !bracket;
-    CodeCollector codes(loop.rowCount(), keepHtml, translateBlog);
-    if (keepHtml || translateBlog)
-        loop.addSink(codes);
-    std::optional<BracketCode> bracketCode;
-    if (bracket) {
-        bracketCode.emplace(dialect, loop.rowCount(), true, start.colourForms);
-        loop.addSink(*bracketCode);
-    }
-    // The picture of the page keeps four bytes a cell until it is painted.
-    std::shared_ptr<PageRecord> record;
-    if (!outputs.png.empty()) {
-        record = std::make_shared<PageRecord>(start.background, start.style);
-        loop.addSink(*record);
-    }
-    std::optional<CodeStats> stats;
-    if (options.stats) {
-        stats.emplace();
-        loop.addSink(*stats);
-    }
-    const LoopStep result = loop.runToEnd();
-    if (result == LoopStep::Refused) {
-        say(rowOutcomeMessage(loop.refusal()));
-        return ExitRefused;
-    }
-    if (result == LoopStep::PageFailed)
-        return pageFailed();
-
-    // The posts are made before the page is committed: a code that cannot be split refuses the
-    // run whole.
-    PostSplit posts;
-    if (bracketCode && dialect.rowPerMessage) {
-        // Each row is a message: none may pass the limit, and there is nothing to split.
-        const auto& ends = bracketCode->rowEnds();
-        for (std::size_t r = 0, begin = 0; r < ends.size(); begin = ends[r++]) {
-            const std::string_view row = bracketCode->rows().substr(begin, ends[r] - begin);
-            if (row.size() - 2 > dialect.postLimit) { // CR LF ends the line, not the message
-                const std::int64_t fitting = columnsForPosts(measureOf(&dialect),
-                    loopCount(input.columns), loop.rowCount(), dialect.postLimit + 2);
-                say(cli::rowTooLongForPost(
-                    std::int64_t(r) + 1, dialect.postLimit, cli::UnitBytes, dialect.name, fitting));
-                return ExitRefused;
-            }
-        }
-    } else if (options.split && bracketCode) {
-        const std::string opening = bracketCode->openingTags(options.style);
-        const std::string closing = bracketCode->closingTags(options.style);
-        const std::size_t size = sizeIn(opening, dialect.unit)
-            + sizeIn(bracketCode->rows(), dialect.unit) + sizeIn(closing, dialect.unit);
-        if (size > dialect.postLimit) {
-            posts = splitIntoPosts(bracketCode->rows(), bracketCode->rowEnds(), opening, closing,
-                dialect.postLimit, dialect.unit);
-            if (posts.rowTooLong) {
-                const std::int64_t fitting = columnsForPosts(measureOf(&dialect),
-                    loopCount(input.columns), loop.rowCount(), dialect.postLimit);
-                say(cli::rowTooLongForPost(posts.rowTooLong, dialect.postLimit,
-                    dialect.unit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters,
-                    dialect.name, fitting));
-                return ExitRefused;
-            }
-        }
-    }
-    // A picture too large to save refuses the run whole too, before the page is committed.
-    std::optional<PagePicture> pagePicture;
-    if (record) {
-        record->setComplete();
-        pagePicture.emplace(std::move(record), options.scale);
-        if (!pagePicture->fits()) {
-            say(cli::pngTooLarge(
-                pagePicture->width(), pagePicture->height(), PngFile::LargestSide));
-            return ExitRefused;
-        }
-    }
-    if (toStream ? !streamOutput.close() : pageOutput && !pageOutput->commit())
-        return pageFailed();
-
-    const StyleFlags& style = options.style;
-    std::size_t blogBytes = 0;
-    if (!outputs.blogCode.empty()) {
-        // A blog code translated from the rows is wrapped in the room its collector kept.
-        const SharedCode blog
-            = bracketCode ? SharedCode(bracketCode->takeCode(style)) : codes.takeBlogCode(style);
-        if (!writeWhole(outputs.blogCode, blog.view(), context))
-            return ExitWrite;
-        blogBytes = blog.view().size();
-        for (std::size_t i = 0; i < posts.parts.size(); ++i) {
-            if (!writeWhole(
-                    outputs.blogCode + "." + std::to_string(i + 1), posts.parts[i], context))
-                return ExitWrite;
-        }
-        if (!posts.parts.empty())
-            say(cli::codeSplit(posts.parts.size(), outputs.blogCode + ".1",
-                outputs.blogCode + "." + std::to_string(posts.parts.size())));
-    }
-    if (keepHtml) {
-        if (!writeWhole(outputs.htmlCode, codes.takeHtmlCode(style).view(), context))
-            return ExitWrite;
-    }
-    if (pagePicture) {
-        std::string failure;
-        if (!pagePicture->save(outputs.png, failure)) {
-            say(failure);
-            return ExitWrite;
-        }
-    }
-    if (stats)
-        say(statsText(*stats, blogBytes, options.dialect));
-    return ExitOk;
+    return PictureConversion(options, picture, outputs, random, context).convert();
 }
 
 } // namespace mosaiq

@@ -24,6 +24,7 @@ struct ConversionContext {
     std::function<void(const std::string&)> say; // one French message, no line end
     std::function<Picture(const std::string&)> readPicture
         = [](const std::string& path) { return readPictureNative(path); };
+    unsigned pngThreads = 0; // the threads that compress a PNG; 0: every core
 };
 
 // Converts picture as options say into outputs. random is the generator of the run's random

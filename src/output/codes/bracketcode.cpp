@@ -163,6 +163,9 @@ void BracketCode::finishRow(const BuiltRow& row)
     m_characters += sizeIn(m_row, LimitUnit::Characters);
     m_bytes += m_row.size();
     m_longestRow = std::max(m_longestRow, sizeIn(m_row, m_dialect.unit));
+    if (m_dialect.rowPerMessage && m_firstRowPastLimit == 0
+        && sizeIn(m_row, m_dialect.unit) > m_dialect.postLimit + LineEnd.size())
+        m_firstRowPastLimit = row.number;
     if (!m_keepText)
         return;
     if (row.number == 1 && m_rowCount > 0) {

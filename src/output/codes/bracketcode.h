@@ -29,12 +29,17 @@ public:
 
     // The rows so far, without the style tags around them.
     std::string_view rows() const { return m_rows; }
+    // The last row made, CR LF included, kept or not: what a code written as it comes takes.
+    std::string_view lastRow() const { return m_row; }
     // Where each row ends in rows(), CR LF included.
     const std::vector<std::size_t>& rowEnds() const { return m_rowEnds; }
     // The characters of all rows so far, and the longest row in the dialect's unit: what a size
     // budget and a post limit look at, kept even without the text.
     std::size_t characters() const { return m_characters; }
     std::size_t longestRow() const { return m_longestRow; }
+    // Where each row is a message of its own: the first row (from 1) past the dialect's post
+    // limit, its line end aside; 0 when none.
+    std::int64_t firstRowPastLimit() const { return m_firstRowPastLimit; }
     // The size of all rows so far in unit.
     std::size_t size(LimitUnit unit) const
     {
@@ -68,6 +73,7 @@ private:
     std::vector<std::size_t> m_rowEnds;
     std::size_t m_characters = 0;
     std::size_t m_bytes = 0;
+    std::int64_t m_firstRowPastLimit = 0;
     std::unordered_map<ColourValue, int> m_chatCodes; // a chat dialect's code of each colour
     std::size_t m_longestRow = 0;
 };

@@ -1,0 +1,94 @@
+#include "cli/pngfile.h"
+#include "support/clirunner.h"
+
+#include <png.h>
+
+#include <cstdint>
+#include <vector>
+
+using namespace clitest;
+using mosaiq::PageFile;
+using mosaiq::PngFile;
+
+namespace {
+
+// The RGB bytes of a PNG as libpng reads it, empty when it cannot.
+std::vector<std::uint8_t> decoded(const fs::path& path, int& width, int& height)
+{
+    png_image image {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return {};
+    image.format = PNG_FORMAT_RGB;
+    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+        return {};
+    width = int(image.width);
+    height = int(image.height);
+    return pixels;
+}
+
+} // namespace
+
+// Flat areas, edges and noise, handed over in batches that split the shares unevenly: each
+// thread count gives the same file, and libpng reads back every pixel.
+TEST_F(CliTest, parallelPngHoldsEveryPixelWhateverTheThreads)
+{
+    constexpr int Width = 1500, Height = 1400;
+    std::vector<std::uint32_t> words(std::size_t(Width) * Height);
+    std::uint32_t seed = 7;
+    for (int y = 0; y < Height; ++y) {
+        for (int x = 0; x < Width; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const std::uint32_t noise
+                = (x / 64 + y / 64) % 3 == 0 ? seed >> 8 : 0x203040u * (x > y);
+            words[std::size_t(y) * Width + std::size_t(x)] = 0xff000000u | (noise & 0xffffffu);
+        }
+    }
+    std::vector<std::string> files;
+    for (const unsigned threads : { 1u, 2u, 5u }) {
+        const fs::path path = file(std::to_string(threads).append(".png"));
+        PageFile page;
+        ASSERT_TRUE(page.open(path.string()));
+        PngFile png(page, threads);
+        ASSERT_TRUE(png.begin(Width, Height));
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(words.data());
+        for (const auto& [first, count] :
+            { std::pair(0, 1), std::pair(1, 900), std::pair(901, 499) })
+            ASSERT_TRUE(png.writeLines(bytes + std::size_t(first) * Width * 4, Width * 4, count));
+        ASSERT_TRUE(png.finish());
+        ASSERT_TRUE(page.close());
+        files.push_back(readAll(path));
+        int width = 0, height = 0;
+        const std::vector<std::uint8_t> rgb = decoded(path, width, height);
+        ASSERT_EQ(width, Width);
+        ASSERT_EQ(height, Height);
+        std::size_t wrong = 0;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            const std::uint32_t w = words[i];
+            wrong += rgb[3 * i] != std::uint8_t(w >> 16) || rgb[3 * i + 1] != std::uint8_t(w >> 8)
+                || rgb[3 * i + 2] != std::uint8_t(w);
+        }
+        EXPECT_EQ(wrong, 0u) << threads << " threads";
+    }
+    EXPECT_EQ(files[0], files[1]);
+    EXPECT_EQ(files[0], files[2]);
+}
+
+// The PNG that mosaiq-cli wrote with libpng on one core, before it compressed on every core.
+TEST_F(CliTest, pngOfThePageHasTheSamePixelsAsBefore)
+{
+    const Outcome o
+        = run({ (Data / "good" / "gradient.gif").string(), "--square", "--columns", "150",
+                  "--scale", "2", "-o", "/dev/null", "--png", file("page.png").string() },
+            "", "QT_QPA_PLATFORM=offscreen ");
+    ASSERT_EQ(o.exit, 0) << o.err;
+    int width = 0, height = 0, beforeWidth = 0, beforeHeight = 0;
+    const auto now = decoded(file("page.png"), width, height);
+    const auto before = decoded(
+        Data / "good" / "codes" / "gradient-square-150-scale-2.png", beforeWidth, beforeHeight);
+    ASSERT_FALSE(before.empty());
+    EXPECT_EQ(width, beforeWidth);
+    EXPECT_EQ(height, beforeHeight);
+    EXPECT_TRUE(now == before);
+}
