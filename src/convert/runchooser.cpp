@@ -164,7 +164,11 @@ void RunChooser::refineCuts()
     for (std::size_t r = 0; r + 1 < m_runs.size(); ++r) {
         Run& left = m_runs[r];
         Run& right = m_runs[r + 1];
-        if (left.end - left.begin > Shortest || right.end - right.begin > Shortest) {
+        const std::size_t lowest = std::max(left.begin + 1, left.end - std::min(left.end, Reach));
+        const std::size_t highest = std::min(right.end - 1, left.end + Reach);
+        // Long runs, and two single cells, whose cut cannot move, are left as they are.
+        if (left.end - left.begin > Shortest || right.end - right.begin > Shortest
+            || (lowest == left.end && highest == left.end)) {
             carried = -2.0;
             continue;
         }
@@ -181,8 +185,6 @@ void RunChooser::refineCuts()
             continue;
         best += rightCost;
         std::size_t bestCut = left.end;
-        const std::size_t lowest = std::max(left.begin + 1, left.end - std::min(left.end, Reach));
-        const std::size_t highest = std::min(right.end - 1, left.end + Reach);
         for (std::size_t cut = lowest; cut <= highest; ++cut) {
             if (cut == left.end)
                 continue;
