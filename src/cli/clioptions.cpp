@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
 
 namespace mosaiq {
 
@@ -65,6 +66,54 @@ namespace {
             names += dialect.name;
         }
         return names;
+    }
+
+    // C0 and C1 controls, DEL: what a chat client reads as codes (ESC, IRC's ^C and ^B...).
+    bool hasControlCharacter(const std::string& text)
+    {
+        for (char32_t c : decodeUtf8(text)) {
+            if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
+                return true;
+        }
+        return false;
+    }
+
+    // --palette N (digits only) or --palette FILE; the error, French, or empty.
+    std::string readPalette(const std::string& value, CliOptions& o)
+    {
+        if (!value.empty() && value.find_first_not_of("0123456789") == std::string::npos) {
+            const auto count = parseCount(value, 3);
+            if (!count || *count < 2 || *count > 256)
+                return cli::invalidPaletteCount(value);
+            o.paletteCount = int(*count);
+            return {};
+        }
+        std::ifstream in(value, std::ios::binary);
+        std::string text;
+        // A palette of 256 colours with long names is a few kilobytes: more is not a palette.
+        constexpr std::size_t Most = 1 << 20;
+        text.resize(Most + 1);
+        in.read(text.data(), std::streamsize(text.size()));
+        if (!in && !in.eof())
+            return cli::cannotReadPalette(value);
+        text.resize(std::size_t(in.gcount()));
+        if (text.size() > Most)
+            return cli::notGimpPalette(value, 1);
+        const PaletteFile palette = readGimpPalette(text);
+        switch (palette.error) {
+        case PaletteFileError::Read:
+            o.paletteColours = palette.colours;
+            return {};
+        case PaletteFileError::Empty:
+            return cli::emptyPalette(value);
+        case PaletteFileError::NotGimp:
+            return cli::notGimpPalette(value, palette.line);
+        case PaletteFileError::OutOfRange:
+            return cli::paletteOutOfRange(value, palette.line);
+        case PaletteFileError::TooMany:
+            break;
+        }
+        return cli::paletteTooLarge(value);
     }
 
 } // namespace
@@ -126,7 +175,7 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
     CliParse parse;
     CliOptions& o = parse.options;
     bool charactersGiven = false, randomGiven = false;
-    bool pageGiven = false, jobsGiven = false, scaleGiven = false;
+    bool pageGiven = false, jobsGiven = false, scaleGiven = false, paletteGiven = false;
     // "--merge 10": a number right after --merge, taken as a picture, most likely meant as the
     // tolerance.
     std::string mergeWordApart;
@@ -259,10 +308,38 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
                     return parse;
                 }
             }
+        } else if (name == "--palette") {
+            if (!takeValue())
+                return parse;
+            parse.error = readPalette(value, o);
+            if (!parse.error.empty())
+                return parse;
+            paletteGiven = true;
+        } else if (name == "--dither" || name == "--tramage") {
+            if (!takeValue())
+                return parse;
+            if (value == "ordered" || value == "ordonne" || value == "ordonné")
+                o.dither = Dither::Ordered;
+            else if (value == "diffusion")
+                o.dither = Dither::Diffusion;
+            else {
+                parse.error = cli::unknownDither(value);
+                return parse;
+            }
+        } else if (name == "--stats" || name == "--statistiques") {
+            if (!noValue())
+                return parse;
+            o.stats = true;
+        } else if (name == "--best-runs" || name == "--meilleures-plages") {
+            if (!noValue())
+                return parse;
+            o.bestRuns = true;
         } else if (name == "--fit" || name == "--ajuster") {
             if (!takeValue())
                 return parse;
-            o.fitLimit = parseCount(value, 12);
+            // "post": the limit of a post of the dialect, known once every option is read.
+            o.fitPost = value == "post" || value == "message";
+            o.fitLimit = o.fitPost ? std::optional<std::size_t>(1) : parseCount(value, 12);
             if (!o.fitLimit || *o.fitLimit == 0) {
                 parse.error = cli::invalidLimit(value);
                 return parse;
@@ -339,6 +416,11 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
     // Without -o the page goes to the standard output, unless another output takes it.
     if (!pageGiven && takers.empty())
         o.pagePath = "-";
+    const ForumDialect& dialect = *findDialect(o.dialect);
+    if (o.fitPost) {
+        o.fitLimit = dialect.postLimit;
+        o.fitUnit = dialect.unit;
+    }
     std::error_code noFile;
     const bool mergeWordIsPicture = !mergeWordApart.empty()
         && std::find(o.pictures.begin(), o.pictures.end(), mergeWordApart) != o.pictures.end()
@@ -356,6 +438,20 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
         parse.error = cli::JobsNeedOutputDir;
     else if (scaleGiven && !o.png)
         parse.error = cli::ScaleNeedsPng;
+    else if (o.dither != Dither::None && !paletteGiven)
+        parse.error = cli::DitherNeedsPalette;
+    else if (o.bestRuns && !o.mergeTolerance)
+        parse.error = cli::BestRunsNeedMerge;
+    else if (o.fitPost && dialect.rowPerMessage)
+        parse.error = cli::fitPostPerRow(o.dialect);
+    else if (dialect.kind != CodeKind::Bracket && o.glyphSource == GlyphSource::Defined
+        && hasControlCharacter(o.characters))
+        parse.error = cli::controlCharacterInChat(o.dialect);
+    else if (dialect.kind == CodeKind::Discord && o.glyphSource == GlyphSource::Defined
+        && o.characters.find('`') != std::string::npos)
+        parse.error = cli::BacktickClosesFence;
+    else if (o.fitPost && dialect.postLimit == 0)
+        parse.error = cli::fitPostNeedsLimit(o.dialect);
     else if (o.fitLimit && (o.columns || o.rows))
         parse.error = cli::FitChoosesTheSize;
     else if (takers.size() > 1)
@@ -364,7 +460,7 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
         parse.error = cli::SplitNeedsCode;
     else if (o.split && o.blogCodePath == "-")
         parse.error = cli::SplitNeedsFile;
-    else if (o.split && findDialect(o.dialect)->postLimit == 0)
+    else if (o.split && dialect.postLimit == 0)
         parse.error = cli::splitNeedsLimit(o.dialect);
     else if (!o.batch() && o.blogCodePath.empty() && o.dialect != "blog")
         parse.error = cli::DialectNeedsCode;

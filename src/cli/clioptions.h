@@ -4,6 +4,8 @@
 #include "convert/colourvalue.h"
 #include "convert/glyph.h"
 #include "convert/htmldocument.h"
+#include "convert/palette.h"
+#include "output/codes/forumdialect.h"
 
 #include <cstddef>
 #include <optional>
@@ -34,8 +36,16 @@ struct CliOptions {
     // Forum codes and size budgets: mosaiq-cli only, the window never writes them.
     std::string dialect = "blog"; // the bracket code --blog-code writes
     std::optional<double> mergeTolerance; // CIEDE2000, 0-100; none: no merged runs
-    std::optional<std::size_t> fitLimit; // characters of the chosen code
+    bool bestRuns = false; // the merged runs chosen for fewer and shorter tags
+    std::optional<std::size_t> fitLimit; // characters of the chosen code (bytes for fitUnit)
+    bool fitPost = false; // --fit post: fitLimit is the dialect's post limit, in fitUnit
+    LimitUnit fitUnit = LimitUnit::Characters;
     bool split = false; // the bracket code in posts of the dialect's limit too
+    bool stats = false; // figures of the run on standard error
+    // A palette: N colours chosen from the picture, or a GIMP palette's colours.
+    std::optional<int> paletteCount;
+    std::vector<ColourValue> paletteColours;
+    Dither dither = Dither::None;
 
     // The page as a picture, as the preview shows it: to pngPath, or in a batch to each
     // picture's NAME.png.

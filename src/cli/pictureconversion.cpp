@@ -12,6 +12,7 @@
 #include "output/codes/blogcode.h"
 #include "output/codes/bracketcode.h"
 #include "output/codes/codefit.h"
+#include "output/codes/codestats.h"
 #include "output/preview/pagerecord.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
@@ -30,6 +31,19 @@ namespace {
     public:
         bool writeLine(std::string_view) override { return true; }
     };
+
+    std::string statsText(const CodeStats& stats, std::size_t blogBytes, std::string_view dialect)
+    {
+        const double cells = double(std::max<std::int64_t>(1, stats.cells()));
+        std::vector<std::pair<std::string, double>> bytes {
+            { cli::StatsPage, double(stats.pageBytes()) / cells },
+            { cli::StatsHtmlCode, double(stats.htmlBytes()) / cells },
+        };
+        if (blogBytes > 0)
+            bytes.emplace_back(cli::statsBracketCode(dialect), double(blogBytes) / cells);
+        return cli::statsReport(stats.columns(), stats.rows(), stats.cells(), bytes,
+            stats.coloursUsed(), stats.meanDifference(), stats.percentile95());
+    }
 
     // One picture's conversion in its steps: the checks, the reading, the grid, the run, which
     // writes every output as the rows come, and the committing, which puts them under their
@@ -74,7 +88,8 @@ namespace {
         bool codesFailed();
         CodeMeasure measureOf(const ForumDialect* code) const
         {
-            return CodeMeasure { m_start, m_input, code, m_options.style, m_randomAtStart };
+            return CodeMeasure { m_start, m_input, code, m_options.style, m_randomAtStart,
+                m_options.fitUnit };
         }
 
         const CliOptions& m_options;
@@ -107,6 +122,7 @@ namespace {
         std::optional<PostStream> m_posts;
         std::optional<CodeWriter> m_writer;
         std::shared_ptr<PageRecord> m_record;
+        std::optional<CodeStats> m_stats;
         std::unique_ptr<PageImage> m_pagePicture;
         std::unique_ptr<OutputFile> m_pngOutput;
     };
@@ -154,10 +170,20 @@ namespace {
         m_start.background = m_options.background;
         m_start.style = m_options.style;
         m_start.mergeTolerance = m_options.mergeTolerance;
+        m_start.bestRuns = m_options.bestRuns;
+        if (m_options.bestRuns)
+            m_start.colourForms = m_dialect.forms;
         m_characters = decodeUtf8(m_options.characters);
         m_input.mode = m_options.mode;
         m_input.definedCharacters = m_characters;
         m_input.picture = m_loaded.pixels;
+        if (m_options.paletteCount)
+            m_start.palette = std::make_shared<const std::vector<ColourValue>>(
+                choosePalette(m_input.picture, *m_options.paletteCount));
+        else if (!m_options.paletteColours.empty())
+            m_start.palette
+                = std::make_shared<const std::vector<ColourValue>>(m_options.paletteColours);
+        m_start.dither = m_options.dither;
         m_randomAtStart = m_random;
         return ExitOk;
     }
@@ -170,12 +196,15 @@ namespace {
             // The bracket code when it is written, else the HTML code.
             const FitResult fit
                 = fitGrid(measureOf(m_outputs.blogCode.empty() ? nullptr : &m_dialect), *limit);
+            const char* unit
+                = m_options.fitUnit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters;
             if (!fit.fits) {
-                m_context.say(
-                    cli::limitTooSmall(*limit, fit.grid.columns, fit.grid.rows, fit.characters));
+                m_context.say(cli::limitTooSmall(
+                    *limit, fit.grid.columns, fit.grid.rows, fit.characters, unit));
                 return ExitRefused;
             }
-            m_context.say(cli::chosenGrid(fit.grid.columns, fit.grid.rows, fit.characters, *limit));
+            m_context.say(
+                cli::chosenGrid(fit.grid.columns, fit.grid.rows, fit.characters, *limit, unit));
             m_columns = std::to_string(fit.grid.columns);
             m_rows = std::to_string(fit.grid.rows);
         }
@@ -240,11 +269,12 @@ namespace {
                 m_outputs.htmlCode, htmlCodeWrapping(style.bold, style.italic, style.centred));
         if (!m_outputs.blogCode.empty() && m_options.bracketFromCells()) {
             // Only the row being written is kept: the writer takes it from there.
-            m_bracket.emplace(m_dialect, 0, false);
+            m_bracket.emplace(m_dialect, 0, false, m_start.colourForms);
             const CodeWrapping tags { m_bracket->openingTags(style),
                 m_bracket->closingTags(style) };
             m_blogCode.emplace(m_outputs.blogCode, tags);
-            if (m_options.split)
+            // A chat that takes a row per message has nothing to split.
+            if (m_options.split && !m_dialect.rowPerMessage)
                 m_posts.emplace(m_outputs.blogCode, tags.opening, tags.closing, m_dialect.postLimit,
                     m_dialect.unit);
         } else if (!m_outputs.blogCode.empty()) {
@@ -267,6 +297,10 @@ namespace {
         if (!m_outputs.png.empty()) {
             m_record = std::make_shared<PageRecord>(m_start.background, style);
             loop.addSink(*m_record);
+        }
+        if (m_options.stats) {
+            m_stats.emplace();
+            loop.addSink(*m_stats);
         }
         LoopStep result = loop.step();
         while (result == LoopStep::RowWritten && !codesFailed() && !interrupted())
@@ -294,6 +328,14 @@ namespace {
             m_context.say(cli::rowTooLongForPost(m_posts->rowTooLong(), m_dialect.postLimit,
                 m_dialect.unit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters,
                 m_dialect.name, fitting));
+            return ExitRefused;
+        }
+        // So does a row longer than a message where each row is one.
+        if (m_bracket && m_dialect.rowPerMessage && m_bracket->firstRowPastLimit() > 0) {
+            const std::int64_t fitting = columnsForPosts(measureOf(&m_dialect),
+                loopCount(m_input.columns), loop.rowCount(), m_dialect.postLimit + 2);
+            m_context.say(cli::rowTooLongForPost(m_bracket->firstRowPastLimit(),
+                m_dialect.postLimit, cli::UnitBytes, m_dialect.name, fitting));
             return ExitRefused;
         }
         // So does a picture too large to save.
@@ -344,6 +386,9 @@ namespace {
             return writeFailed(m_htmlCode->failureText());
         if (m_pngOutput && !m_pngOutput->commit())
             return writeFailed(m_pngOutput->failureText());
+        if (m_stats)
+            m_context.say(
+                statsText(*m_stats, m_blogCode ? m_blogCode->bytes() : 0, m_options.dialect));
         return ExitOk;
     }
 

@@ -18,7 +18,13 @@ public:
     // Opens the temporary file and writes the opening tags. False on failure.
     bool open();
     // Adds the code of one or more rows. False once anything failed.
-    bool add(std::string_view rows) { return m_output.file().write(rows); }
+    bool add(std::string_view rows)
+    {
+        m_bytes += rows.size();
+        return m_output.file().write(rows);
+    }
+    // The bytes of the rows added so far, for --stats.
+    std::size_t bytes() const { return m_bytes; }
     bool failed() { return m_output.file().failed(); }
     // Writes the closing tags and closes the file, still under its temporary name. False on
     // failure.
@@ -33,6 +39,7 @@ public:
 private:
     OutputFile m_output;
     CodeWrapping m_tags;
+    std::size_t m_bytes = 0;
 };
 
 } // namespace mosaiq

@@ -78,10 +78,63 @@ LabColour labOf(ColourValue colour)
     return { 116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz) };
 }
 
+ColourValue colourOfLab(const LabColour& lab)
+{
+    auto inverseCurve = [](double f) {
+        constexpr double delta = 6.0 / 29.0;
+        return f > delta ? f * f * f : 3.0 * delta * delta * (f - 4.0 / 29.0);
+    };
+    const double fy = (lab.l + 16.0) / 116.0;
+    const double x = 0.95047 * inverseCurve(fy + lab.a / 500.0);
+    const double y = inverseCurve(fy);
+    const double z = 1.08883 * inverseCurve(fy - lab.b / 200.0);
+    const double linear[3] = { 3.2404542 * x - 1.5371385 * y - 0.4985314 * z,
+        -0.9692660 * x + 1.8760108 * y + 0.0415560 * z,
+        0.0556434 * x - 0.2040259 * y + 1.0572252 * z };
+    int bytes[3];
+    for (int i = 0; i < 3; ++i) {
+        // The byte whose linear light is nearest, found in the table rather than by a power.
+        const auto& table = linearOfByte();
+        const auto above = std::lower_bound(table.begin(), table.end(), linear[i]);
+        int byte = int(above - table.begin());
+        if (byte == 256
+            || (byte > 0 && linear[i] - table[std::size_t(byte - 1)] < *above - linear[i]))
+            --byte;
+        bytes[i] = byte;
+    }
+    return makeColour(bytes[0], bytes[1], bytes[2]);
+}
+
 double lightnessWeight(double meanLightness)
 {
     const double l50 = (meanLightness - 50.0) * (meanLightness - 50.0);
     return 1.0 + 0.015 * l50 / std::sqrt(20.0 + l50);
+}
+
+double ciede2000Bound(const LabColour& first, const LabColour& second)
+{
+    const double pow25to7 = 6103515625.0; // 25^7
+    const double c1 = std::sqrt(first.a * first.a + first.b * first.b);
+    const double c2 = std::sqrt(second.a * second.a + second.b * second.b);
+    const double meanC7 = power7((c1 + c2) / 2.0);
+    const double g = 0.5 * (1.0 - std::sqrt(meanC7 / (meanC7 + pow25to7)));
+    const double a1 = (1.0 + g) * first.a, a2 = (1.0 + g) * second.a;
+    const double meanCp
+        = (std::sqrt(a1 * a1 + first.b * first.b) + std::sqrt(a2 * a2 + second.b * second.b)) / 2.0;
+    // delta C'^2 + delta H'^2 is the squared distance in the a'b' plane.
+    const double deltaA = a2 - a1, deltaB = second.b - first.b;
+    const double chromaHue = deltaA * deltaA + deltaB * deltaB;
+    // T of the hue weight is never below 0.362 (at a mean hue of 290 degrees), so SH is at least
+    // this; the rotation term adds at most |RT| / 2 of the chroma and hue terms, |RT| being at
+    // most sin(60 degrees) RC.
+    const double sc = 1.0 + 0.045 * meanCp;
+    const double shLeast = 1.0 + 0.015 * meanCp * 0.362;
+    const double weight = std::min(sc, shLeast);
+    const double meanCp7 = power7(meanCp);
+    const double rc = 2.0 * std::sqrt(meanCp7 / (meanCp7 + pow25to7));
+    const double l = (second.l - first.l) / lightnessWeight((first.l + second.l) / 2.0);
+    const double bound = l * l + (1.0 + 0.4331 * rc) * chromaHue / (weight * weight);
+    return std::sqrt(bound) * (1.0 + 1e-9);
 }
 
 double ciede2000(const LabColour& first, const LabColour& second)

@@ -14,9 +14,16 @@ struct LabColour {
 // The L*a*b* of a ColourValue read as sRGB; the invalid colour (-1) is white, as on the page.
 LabColour labOf(ColourValue colour);
 
+// The sRGB colour nearest to a L*a*b* colour, each channel clamped to its range and rounded.
+ColourValue colourOfLab(const LabColour& lab);
+
 // The CIEDE2000 colour difference between two colours (kL = kC = kH = 1). About 1 is the
 // smallest difference most people see side by side; black and white are 100 apart.
 double ciede2000(const LabColour& first, const LabColour& second);
+
+// A quick upper bound of ciede2000(first, second), without its trigonometry: the hue terms at
+// their worst. Where it is within a tolerance, the difference is too.
+double ciede2000Bound(const LabColour& first, const LabColour& second);
 
 // SL of CIEDE2000 for the mean lightness of two colours. The difference is never below
 // |L1 - L2| / SL: the chroma and hue terms with their rotation add up to a square, so a pair of

@@ -84,7 +84,10 @@ ConversionRun::ConversionRun(const RunStart& start, RandomGlyphs& random)
     , m_rowCount(loopCount(start.rows))
 {
     if (start.mergeTolerance)
-        m_merged = std::make_unique<MergedRow>(*start.mergeTolerance);
+        m_merged
+            = std::make_unique<MergedRow>(*start.mergeTolerance, start.bestRuns, start.colourForms);
+    if (start.palette)
+        m_palette = std::make_unique<PaletteMapper>(*start.palette, start.dither);
     // With no channel on there is nothing to average: all three count, as in greyLevel.
     if (m_start.channels.count() == 0)
         m_start.channels = ChannelSwitches {};
@@ -236,6 +239,10 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
         useDefinedCharacters(input.definedCharacters);
     const std::int64_t y = m_rowsDone + 1;
     computeColours(input, cells, y);
+    if (m_palette) {
+        m_beforePalette.assign(m_colours.begin(), m_colours.end());
+        m_palette->mapRow(m_colours, y - 1);
+    }
 
     const bool square = input.mode == CellMode::Square;
     if (m_merged) {

@@ -4,6 +4,7 @@
 #include "convert/glyph.h"
 #include "convert/htmldocument.h"
 #include "convert/mergedrow.h"
+#include "convert/palette.h"
 #include "convert/pixelbuffer.h"
 
 #include <array>
@@ -55,6 +56,14 @@ struct RunStart {
     // to the run's first colour is at most this (see MergedRow). None: every cell has its own
     // markup, as the window writes it.
     std::optional<double> mergeTolerance;
+    // With a tolerance: runs chosen for fewer and shorter tags (see RunChooser), their colours
+    // in the forms the destination reads.
+    bool bestRuns = false;
+    ColourForms colourForms;
+    // mosaiq-cli only: the colours every cell is mapped to before it is written (none: its own),
+    // spread as dither says.
+    std::shared_ptr<const std::vector<ColourValue>> palette;
+    Dither dither = Dither::None;
 };
 
 // The options a run reads again for each row: the user may change them between rows.
@@ -103,6 +112,14 @@ public:
     void keepCells(bool keep) { m_keepCells = keep; }
     // The colours of the row just built, treatment applied, one per cell.
     std::span<const ColourValue> cellColours() const { return m_colours; }
+    // The colours as sampled: those of cellColours() but for merged cells, which show their
+    // runs' colours, and with a palette, whose colours all cells show.
+    std::span<const ColourValue> sampledColours() const
+    {
+        if (m_palette)
+            return m_beforePalette;
+        return m_merged ? m_merged->sampledColours() : std::span<const ColourValue>(m_colours);
+    }
     // Its glyphs, one per cell; empty unless keepCells(true) or the run merges cells.
     std::span<const Glyph> cellGlyphs() const { return m_cellGlyphs; }
     // When the run merges cells, the first cell of each run of the row just built; the cells'
@@ -140,6 +157,8 @@ private:
     bool m_keepCells = false;
     std::vector<Glyph> m_cellGlyphs;
     std::unique_ptr<MergedRow> m_merged; // only when the run merges cells
+    std::unique_ptr<PaletteMapper> m_palette; // only with a palette
+    std::vector<ColourValue> m_beforePalette;
 
     std::unique_ptr<char[]> m_row;
     std::size_t m_rowCapacity = 0;

@@ -2,6 +2,7 @@
 
 #include "convert/colourdifference.h"
 #include "convert/htmldocument.h"
+#include "convert/runchooser.h"
 
 #include <algorithm>
 #include <cmath>
@@ -107,6 +108,14 @@ void groupRuns(std::span<ColourValue> colours, double tolerance, std::vector<std
     }
 }
 
+MergedRow::MergedRow(double tolerance, bool bestRuns, ColourForms forms)
+    : m_tolerance(tolerance)
+    , m_chooser(bestRuns ? std::make_unique<RunChooser>(forms) : nullptr)
+{
+}
+
+MergedRow::~MergedRow() = default;
+
 void MergedRow::reserve(std::size_t bytes)
 {
     if (bytes <= m_capacity)
@@ -118,7 +127,11 @@ void MergedRow::reserve(std::size_t bytes)
 
 void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square)
 {
-    groupRuns(colours, m_tolerance, m_starts);
+    m_sampled.assign(colours.begin(), colours.end());
+    if (m_chooser)
+        m_chooser->choose(colours, m_tolerance, m_starts);
+    else
+        groupRuns(colours, m_tolerance, m_starts);
     m_ascii = true;
     for (const Glyph& glyph : glyphs)
         m_ascii = m_ascii && glyph.isAscii();

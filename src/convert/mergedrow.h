@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/colourform.h"
 #include "convert/colourvalue.h"
 #include "convert/glyph.h"
 
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace mosaiq {
+
+class RunChooser;
 
 // The cells of a row grouped into runs that share one colour tag. A run takes the colour of its
 // first cell, and the next cell joins it while its CIEDE2000 difference to that colour is at most
@@ -24,10 +27,10 @@ void groupRuns(
 // < > & " become &lt; &gt; &amp; &quot;.
 class MergedRow {
 public:
-    explicit MergedRow(double tolerance)
-        : m_tolerance(tolerance)
-    {
-    }
+    // With bestRuns, the runs are RunChooser's, coloured where they can be by colours that forms
+    // write short (the bracket code writes those; the page and the HTML code keep #RRGGBB).
+    explicit MergedRow(double tolerance, bool bestRuns = false, ColourForms forms = {});
+    ~MergedRow();
 
     // Groups the cells (see groupRuns) and writes the row, "<br>" included: as UTF-8 for the
     // codes and, when some glyph is beyond ASCII, in Windows-1252 for the page.
@@ -39,12 +42,16 @@ public:
         return m_ascii ? row() : std::string_view(m_pageRow.get(), m_pageRowLength);
     }
     std::span<const std::uint32_t> runStarts() const { return m_starts; }
+    // The cells' colours as sampled, before their runs' replaced them.
+    std::span<const ColourValue> sampledColours() const { return m_sampled; }
 
 private:
     void reserve(std::size_t bytes);
 
     double m_tolerance;
+    std::unique_ptr<RunChooser> m_chooser; // only with bestRuns
     std::vector<std::uint32_t> m_starts;
+    std::vector<ColourValue> m_sampled;
     // Both rows are written in buffers that grow only when a row is longer than any before.
     std::unique_ptr<char[]> m_row;
     std::unique_ptr<char[]> m_pageRow; // used only when some glyph is beyond ASCII

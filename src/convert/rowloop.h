@@ -41,6 +41,8 @@ struct BuiltRow {
     // When the run merges cells: the first cell of each run sharing one colour tag (the cells'
     // colours are then their runs'). Empty when every cell has its own markup.
     std::span<const std::uint32_t> runStarts;
+    // The colours as sampled, before merged runs replaced them; with colours.
+    std::span<const ColourValue> sampledColours = {};
 };
 
 // Whatever else is made of the rows besides the page: the codes, a picture of the page.

@@ -45,17 +45,30 @@ Forums (ces sorties ne sont plus celles de la fenêtre) :
                         fenêtre, défaut), phpbb, vbulletin, smf, xenforo, mybb
                         ou discourse ([color=#RRVVBB], centrage et échappements
                         de chaque forum ; sans fond coloré, une case du mode
-                        carré devient un pavé plein « █ »)
+                        carré devient un pavé plein « █ ») ; pour les messageries :
+                        discord (bloc ```ansi, les 8 couleurs de Discord, 2000
+                        caractères par message), irc (couleurs mIRC 00 à 98, un
+                        message par ligne d'au plus 510 octets, --split n'y
+                        change rien) ou ansi (couleurs 24 bits pour un terminal)
   --merge[=TOLÉRANCE]   les cellules voisines d'une ligne partagent une balise
                         de couleur tant que leur écart CIEDE2000 à la première
                         reste au plus TOLÉRANCE (0 à 100 ; 0, le défaut :
                         couleurs égales seulement) ; vaut pour la page et les
                         deux codes, qui échappent alors < > & " (HTML) et
                         isolent [ et ]
+  --best-runs           avec --merge, des plages plus longues à la même
+                        tolérance : chacune prend la couleur du milieu de ses
+                        cellules (et non plus celle de la première), sans
+                        qu'aucune cellule ne s'en écarte de plus de TOLÉRANCE ;
+                        le code à crochets écrit une couleur sous une forme
+                        plus courte quand le forum la lit (phpbb : noms ;
+                        smf : noms et #RVB) ; sans cette option, --merge
+                        écrit exactement ce qu'il écrivait
   --fit LIMITE          la plus grande grille aux proportions de l'image dont le
                         code (celui de --blog-code, sinon celui de --html-code)
                         tient en LIMITE caractères, fusion comprise ; la grille
-                        choisie est affichée
+                        choisie est affichée ; --fit post prend la limite d'un
+                        message du forum de --dialect (en octets pour mybb)
   --split               si le code de --blog-code dépasse la limite d'un message
                         du forum, l'écrit aussi en messages FICHIER.1,
                         FICHIER.2... coupés entre deux lignes, chacun avec ses
@@ -63,6 +76,18 @@ Forums (ces sorties ne sont plus celles de la fenêtre) :
                         (limites : phpbb 60000, vbulletin 10000, smf 20000,
                         xenforo 25000, discourse 32000 caractères ; mybb 65535
                         octets)
+  --palette N|FICHIER   les couleurs des cellules ramenées, avant d'être écrites,
+                        à N couleurs (2 à 256) choisies parmi celles de l'image
+                        (toujours les mêmes pour la même image), ou à celles
+                        d'une palette GIMP (.gpl) ; --palette ./16 pour un
+                        fichier nommé 16
+  --dither MODE         avec --palette, répartit l'écart : ordered (trame
+                        ordonnée 4 × 4) ou diffusion (Floyd-Steinberg) ; sans
+                        tramage par défaut
+  --stats               sur la sortie d'erreur : la grille, les octets par
+                        cellule de chaque code, les couleurs employées, l'écart
+                        CIEDE2000 moyen et au 95e centile des couleurs écrites
+                        aux couleurs de l'image
 
 Plusieurs images :
   --output-dir DOSSIER  convertit chaque image dans DOSSIER (qui doit exister) ;

@@ -2,6 +2,8 @@
 
 #include "wording/joined.h"
 
+#include <cmath>
+
 namespace mosaiq::cli {
 
 namespace {
@@ -11,7 +13,90 @@ namespace {
         return std::to_string(value);
     }
 
+    // French decimals: a comma, two places.
+    std::string decimal(double value)
+    {
+        std::string text = std::to_string(std::llround(value * 100.0));
+        if (text.size() < 3)
+            text.insert(0, 3 - text.size(), '0');
+        text.insert(text.size() - 2, 1, ',');
+        return text;
+    }
+
 } // namespace
+
+std::string statsReport(std::int64_t columns, std::int64_t rows, std::int64_t cells,
+    std::span<const std::pair<std::string, double>> bytesPerCell, std::size_t colours, double mean,
+    double percentile95)
+{
+    std::string text = joined({ "Statistiques : grille ", number(columns), " × ", number(rows),
+        " (", number(cells), " cellules).\nOctets par cellule :" });
+    for (std::size_t i = 0; i < bytesPerCell.size(); ++i)
+        text += joined(
+            { i ? " ; " : " ", bytesPerCell[i].first, " ", decimal(bytesPerCell[i].second) });
+    return text
+        + joined({ ".\nCouleurs employées : ", number(std::int64_t(colours)),
+            ".\nÉcart CIEDE2000 des couleurs écrites aux couleurs de l'image : moyen ",
+            decimal(mean), ", 95 % des cellules à ", decimal(percentile95), " ou moins." });
+}
+
+std::string controlCharacterInChat(std::string_view dialect)
+{
+    return joined({ "--chars contient un caractère de contrôle, que ", dialect,
+        " lirait comme un code et non comme un caractère : retirez-le." });
+}
+
+std::string fitPostPerRow(std::string_view dialect)
+{
+    return joined({ "--fit post mesure un message entier, et ", dialect,
+        " envoie un message par ligne : choisissez la largeur avec --columns (une ligne trop "
+        "longue est signalée)." });
+}
+
+std::string invalidPaletteCount(std::string_view text)
+{
+    return joined({ "Nombre de couleurs invalide : « ", text,
+        " » (attendu : de 2 à 256, ou le fichier d'une palette GIMP)." });
+}
+
+std::string cannotReadPalette(std::string_view path)
+{
+    return joined(
+        { "Impossible de lire la palette « ", path, " » : fichier introuvable ou illisible." });
+}
+
+std::string emptyPalette(std::string_view path)
+{
+    return joined({ "La palette « ", path, " » ne contient aucune couleur." });
+}
+
+std::string notGimpPalette(std::string_view path, std::size_t line)
+{
+    return joined({ "« ", path, " » n'est pas une palette GIMP (.gpl) : ligne ",
+        number(std::int64_t(line)),
+        " illisible (attendu : « GIMP Palette » en tête, puis une couleur « R V B » par ligne)." });
+}
+
+std::string paletteOutOfRange(std::string_view path, std::size_t line)
+{
+    return joined({ "Couleur hors limites dans la palette « ", path, " », ligne ",
+        number(std::int64_t(line)), " : chaque composante va de 0 à 255." });
+}
+
+std::string paletteTooLarge(std::string_view path)
+{
+    return joined({ "La palette « ", path, " » a plus de 256 couleurs." });
+}
+
+std::string unknownDither(std::string_view text)
+{
+    return joined({ "Tramage inconnu : « ", text, " » (ordered ou diffusion)." });
+}
+
+std::string statsBracketCode(std::string_view dialect)
+{
+    return joined({ "code pour blog (", dialect, ")" });
+}
 
 std::string unknownDialect(std::string_view name, std::string_view names)
 {
@@ -41,19 +126,26 @@ std::string mergeValueApart(std::string_view value)
         value, " » lirait « ", value, " » comme une image)." });
 }
 
-std::string chosenGrid(
-    std::int64_t columns, std::int64_t rows, std::size_t characters, std::size_t limit)
+std::string fitPostNeedsLimit(std::string_view dialect)
 {
-    return joined({ "Grille choisie : ", number(columns), " × ", number(rows), " (",
-        number(std::int64_t(characters)), " caractères sur ", number(std::int64_t(limit)), ")." });
+    return joined({ "--fit post prend la limite d'un message du forum, et « ", dialect,
+        " » (le code pour blog) n'en a pas : donnez une limite en nombre (--fit 60000) ou "
+        "choisissez un forum avec --dialect." });
 }
 
-std::string limitTooSmall(
-    std::size_t limit, std::int64_t columns, std::int64_t rows, std::size_t characters)
+std::string chosenGrid(std::int64_t columns, std::int64_t rows, std::size_t characters,
+    std::size_t limit, std::string_view unit)
 {
-    return joined({ "La limite de ", number(std::int64_t(limit)),
-        " caractères est trop petite : même la plus petite grille, ", number(columns), " × ",
-        number(rows), ", en demande ", number(std::int64_t(characters)), "." });
+    return joined({ "Grille choisie : ", number(columns), " × ", number(rows), " (",
+        number(std::int64_t(characters)), " ", unit, " sur ", number(std::int64_t(limit)), ")." });
+}
+
+std::string limitTooSmall(std::size_t limit, std::int64_t columns, std::int64_t rows,
+    std::size_t characters, std::string_view unit)
+{
+    return joined({ "La limite de ", number(std::int64_t(limit)), " ", unit,
+        " est trop petite : même la plus petite grille, ", number(columns), " × ", number(rows),
+        ", en demande ", number(std::int64_t(characters)), "." });
 }
 
 std::string rowTooLongForPost(std::int64_t row, std::size_t limit, std::string_view unit,

@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // What mosaiq-cli says about forum codes, merged runs, size budgets and posts, in French (UTF-8).
 namespace mosaiq::cli {
@@ -20,7 +22,10 @@ inline constexpr const char* FitChoosesTheSize
     = "--fit choisit lui-même la grille : retirez --columns et --rows.";
 inline constexpr const char* SplitNeedsCode
     = "--split partage le code écrit par --blog-code : indiquez aussi --blog-code FICHIER.";
+inline constexpr const char* BestRunsNeedMerge
+    = "--best-runs choisit les plages de --merge : indiquez aussi --merge[=TOLÉRANCE].";
 std::string splitNeedsLimit(std::string_view dialect);
+std::string fitPostNeedsLimit(std::string_view dialect);
 inline constexpr const char* SplitNeedsFile
     = "--split écrit ses messages à côté du fichier de --blog-code : indiquez un fichier plutôt "
       "que « - ».";
@@ -28,16 +33,43 @@ inline constexpr const char* SplitNeedsFile
 std::string mergeValueApart(std::string_view value);
 
 // "Grille choisie : 120 × 68 (59874 caractères sur 60000)."
-std::string chosenGrid(
-    std::int64_t columns, std::int64_t rows, std::size_t characters, std::size_t limit);
+std::string chosenGrid(std::int64_t columns, std::int64_t rows, std::size_t characters,
+    std::size_t limit, std::string_view unit = "caractères");
 // Not even the smallest grid keeping the proportions fits the limit.
-std::string limitTooSmall(
-    std::size_t limit, std::int64_t columns, std::int64_t rows, std::size_t characters);
+std::string limitTooSmall(std::size_t limit, std::int64_t columns, std::int64_t rows,
+    std::size_t characters, std::string_view unit = "caractères");
 // A row is longer than a post on its own; columns is the most that would fit (0: none).
 std::string rowTooLongForPost(std::int64_t row, std::size_t limit, std::string_view unit,
     std::string_view dialect, std::int64_t columns);
 // "Code partagé en 3 messages : code.txt.1 à code.txt.3."
 std::string codeSplit(std::size_t parts, std::string_view first, std::string_view last);
+
+// What --stats says, on several lines: the grid, the bytes per cell of each code written
+// (label and figure), the colours used, the mean and 95th percentile of the differences.
+std::string statsReport(std::int64_t columns, std::int64_t rows, std::int64_t cells,
+    std::span<const std::pair<std::string, double>> bytesPerCell, std::size_t colours, double mean,
+    double percentile95);
+inline constexpr const char* StatsPage = "page";
+inline constexpr const char* StatsHtmlCode = "code HTML";
+std::string statsBracketCode(std::string_view dialect);
+
+// Chat dialects.
+std::string controlCharacterInChat(std::string_view dialect);
+inline constexpr const char* BacktickClosesFence
+    = "Le caractère « ` » fermerait le bloc de code de Discord : retirez-le de --chars.";
+std::string fitPostPerRow(std::string_view dialect);
+
+// Palettes and dithering.
+std::string invalidPaletteCount(std::string_view text);
+std::string cannotReadPalette(std::string_view path);
+std::string emptyPalette(std::string_view path);
+std::string notGimpPalette(std::string_view path, std::size_t line);
+std::string paletteOutOfRange(std::string_view path, std::size_t line);
+std::string paletteTooLarge(std::string_view path);
+std::string unknownDither(std::string_view text);
+inline constexpr const char* DitherNeedsPalette
+    = "--dither répartit les couleurs d'une palette : indiquez aussi --palette N ou --palette "
+      "FICHIER.";
 
 inline constexpr const char* UnitCharacters = "caractères";
 inline constexpr const char* UnitBytes = "octets";

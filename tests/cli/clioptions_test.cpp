@@ -88,6 +88,16 @@ TEST(CliOptions, pngTakesAFileAloneAndNoneInABatch)
     EXPECT_EQ(parseCliOptions({ "p.jpg", "--png", "p.png", "--scale", "2" }).options.scale, 2);
 }
 
+TEST(CliOptions, bestRunsChooseTheRunsOfMerge)
+{
+    EXPECT_EQ(parseCliOptions({ "p.jpg", "--blog-code", "c.txt", "--best-runs" }).error,
+        "--best-runs choisit les plages de --merge : indiquez aussi --merge[=TOLÉRANCE].");
+    const CliParse parse
+        = parseCliOptions({ "p.jpg", "--blog-code", "c.txt", "--merge=3", "--best-runs" });
+    EXPECT_EQ(parse.error, "");
+    EXPECT_TRUE(parse.options.bestRuns);
+}
+
 // Each refusal names what the user has to write instead.
 TEST(CliOptions, refusalsNameTheOptionToWrite)
 {

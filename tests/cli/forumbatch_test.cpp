@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,7 +23,108 @@ std::size_t characters(const std::string& text)
     return count;
 }
 
+// A picture of 200 x 100 pixels, no two neighbours alike, as a binary PPM.
+void writeBusyPicture(const std::string& path)
+{
+    std::string ppm = "P6\n200 100\n255\n";
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x)
+            ppm += { char(x * 37 + y * 11), char(x * 5 ^ y * 29), char(x * y * 3 + 1) };
+    std::ofstream(path, std::ios::binary) << ppm;
+}
+
+// The columns and rows of "Grille choisie : C × R (...".
+std::pair<int, int> chosenGrid(const std::string& said)
+{
+    int columns = 0, rows = 0;
+    std::sscanf(said.c_str(), "Grille choisie : %d \xC3\x97 %d", &columns, &rows);
+    return { columns, rows };
+}
+
 } // namespace
+
+TEST_F(CliTest, fitsAPostOfTheForumWhereOneMoreColumnWouldNot)
+{
+    writeBusyPicture(file("busy.ppm"));
+    const std::string busy = file("busy.ppm");
+    struct Case {
+        const char* dialect;
+        std::vector<std::string> options;
+        std::size_t limit;
+        bool bytes;
+    };
+    for (const Case& c : { Case { "vbulletin", {}, 10'000, false },
+             Case { "mybb", { "--square" }, 65'535, true } }) {
+        std::vector<std::string> arguments { busy, "--dialect", c.dialect, "--blog-code",
+            file("code").string(), "-o", "/dev/null" };
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        std::vector<std::string> fitted = arguments;
+        fitted.insert(fitted.end(), { "--fit", "post" });
+        const Outcome o = run(fitted);
+        ASSERT_EQ(o.exit, 0) << o.err;
+        const std::string code = readAll(file("code"));
+        const std::size_t size = c.bytes ? code.size() : characters(code);
+        EXPECT_LE(size, c.limit);
+        EXPECT_NE(o.err.find(std::to_string(size) + (c.bytes ? " octets" : " caractères") + " sur "
+                      + std::to_string(c.limit)),
+            std::string::npos)
+            << o.err;
+        const auto [columns, rows] = chosenGrid(o.err);
+        ASSERT_GT(columns, 1) << o.err;
+        // One more column, the picture's proportions kept (2 to 1, the half rounded to even).
+        EXPECT_EQ(rows, int(std::nearbyint(columns / 2.0)));
+        arguments.insert(arguments.end(),
+            { "--columns", std::to_string(columns + 1), "--rows",
+                std::to_string(int(std::nearbyint((columns + 1) / 2.0))) });
+        ASSERT_EQ(run(arguments).exit, 0);
+        const std::string wider = readAll(file("code"));
+        EXPECT_GT(c.bytes ? wider.size() : characters(wider), c.limit) << c.dialect;
+    }
+}
+
+TEST_F(CliTest, chatCodesHoldTheirPlatformsLimits)
+{
+    writeBusyPicture(file("busy.ppm"));
+    // Discord: every message within 2,000 characters, fenced.
+    Outcome o = run({ file("busy.ppm"), "--dialect", "discord", "--columns", "100", "--rows", "40",
+        "--split", "--blog-code", file("code").string(), "-o", "/dev/null" });
+    ASSERT_EQ(o.exit, 0) << o.err;
+    ASSERT_TRUE(fs::exists(file("code.2")));
+    for (int part = 1; fs::exists(file("code." + std::to_string(part))); ++part) {
+        const std::string message = readAll(file("code." + std::to_string(part)));
+        EXPECT_LE(characters(message), 2000u);
+        EXPECT_TRUE(message.starts_with("```ansi\n") && message.ends_with("```\n"));
+    }
+    // IRC: a row over 510 bytes is refused, with the columns that fit.
+    o = run({ file("busy.ppm"), "--dialect", "irc", "--columns", "200", "--rows", "3",
+        "--blog-code", file("irc").string(), "-o", "/dev/null" });
+    EXPECT_EQ(o.exit, 2);
+    EXPECT_EQ(o.err.rfind("La ligne 1 dépasse à elle seule la limite de 510 octets d'un message "
+                          "irc : la plus grande grille qui tient a ",
+                  0),
+        0u)
+        << o.err;
+    EXPECT_FALSE(fs::exists(file("irc")));
+}
+
+TEST_F(CliTest, statsTellTheGridTheBytesAndTheFidelity)
+{
+    Outcome o = run({ FourColours, "--stats", "-o", "/dev/null" });
+    ASSERT_EQ(o.exit, 0) << o.err;
+    EXPECT_EQ(
+        o.err.rfind("Statistiques : grille 2 × 2 (4 cellules).\nOctets par cellule : page ", 0), 0u)
+        << o.err;
+    EXPECT_NE(o.err.find("Couleurs employées : 4.\n"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find(": moyen 0,00, 95 % des cellules à 0,00 ou moins."), std::string::npos);
+
+    // Everything in one run a row: fewer colours, further from the picture.
+    o = run({ FourColours, "--stats", "--merge=100", "--dialect", "phpbb", "--blog-code",
+        file("code").string(), "-o", "/dev/null" });
+    ASSERT_EQ(o.exit, 0) << o.err;
+    EXPECT_NE(o.err.find("Couleurs employées : 2.\n"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find(" ; code pour blog (phpbb) "), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.find(": moyen 0,00"), std::string::npos) << o.err;
+}
 
 TEST_F(CliTest, batchGivesEachPictureTheOutputsOfASingleCall)
 {
@@ -123,6 +227,8 @@ TEST_F(CliTest, refusesBadForumAndBatchOptionsInFrench)
 {
     fs::create_directories(file("outputs"));
     std::ofstream(file("plain")) << "x";
+    std::ofstream(file("empty.gpl")) << "";
+    std::ofstream(file("range.gpl")) << "GIMP Palette\n0 300 0 vert\n";
     struct Case {
         std::vector<std::string> arguments;
         std::string message;
@@ -135,13 +241,51 @@ TEST_F(CliTest, refusesBadForumAndBatchOptionsInFrench)
         { { "--merge=-1" }, "Tolérance invalide : « -1 » (attendu : un nombre de 0 à 100).\n" },
         { { "--dialect", "ipb", "--blog-code", "c" },
             "Dialecte inconnu : « ipb » (blog, phpbb, vbulletin, smf, xenforo, mybb, "
-            "discourse).\n" },
+            "discourse, discord, irc, ansi).\n" },
         { { "--fit", "0", "--blog-code", "c" },
             "Limite invalide : « 0 » (attendu : un nombre entier de caractères, 1 ou plus).\n" },
         { { "--fit", "100", "--columns", "3", "--blog-code", "c" },
             "--fit choisit lui-même la grille : retirez --columns et --rows.\n" },
         { { "--fit", "100" },
             "--fit mesure un code : indiquez --blog-code FICHIER ou --html-code FICHIER.\n" },
+        { { "--fit", "post", "--blog-code", "c" },
+            "--fit post prend la limite d'un message du forum, et « blog » (le code pour blog) "
+            "n'en a pas : donnez une limite en nombre (--fit 60000) ou choisissez un forum avec "
+            "--dialect.\n" },
+        { { "--best-runs", "--blog-code", "c" },
+            "--best-runs choisit les plages de --merge : indiquez aussi --merge[=TOLÉRANCE].\n" },
+        { { "--palette", "1" },
+            "Nombre de couleurs invalide : « 1 » (attendu : de 2 à 256, ou le fichier d'une "
+            "palette GIMP).\n" },
+        { { "--palette", "0" },
+            "Nombre de couleurs invalide : « 0 » (attendu : de 2 à 256, ou le fichier d'une "
+            "palette GIMP).\n" },
+        { { "--palette=300" },
+            "Nombre de couleurs invalide : « 300 » (attendu : de 2 à 256, ou le fichier d'une "
+            "palette GIMP).\n" },
+        { { "--palette", file("missing.gpl").string() },
+            "Impossible de lire la palette « " + file("missing.gpl").string()
+                + " » : fichier introuvable ou illisible.\n" },
+        { { "--palette", file("plain").string() },
+            "« " + file("plain").string()
+                + " » n'est pas une palette GIMP (.gpl) : ligne 1 illisible (attendu : « GIMP "
+                  "Palette » en tête, puis une couleur « R V B » par ligne).\n" },
+        { { "--palette", file("empty.gpl").string() },
+            "La palette « " + file("empty.gpl").string() + " » ne contient aucune couleur.\n" },
+        { { "--palette", file("range.gpl").string() },
+            "Couleur hors limites dans la palette « " + file("range.gpl").string()
+                + " », ligne 2 : chaque composante va de 0 à 255.\n" },
+        { { "--dither", "ordered" },
+            "--dither répartit les couleurs d'une palette : indiquez aussi --palette N ou "
+            "--palette FICHIER.\n" },
+        { { "--dialect", "discord", "--chars", "a`", "--blog-code", "c" },
+            "Le caractère « ` » fermerait le bloc de code de Discord : retirez-le de --chars.\n" },
+        { { "--dialect", "irc", "--chars", "a\x03", "--blog-code", "c" },
+            "--chars contient un caractère de contrôle, que irc lirait comme un code et non comme "
+            "un caractère : retirez-le.\n" },
+        { { "--dialect", "irc", "--fit", "post", "--blog-code", "c" },
+            "--fit post mesure un message entier, et irc envoie un message par ligne : choisissez "
+            "la largeur avec --columns (une ligne trop longue est signalée).\n" },
         { { "--split", "--blog-code", "c" },
             "--split partage le code selon la limite d'un forum, et « blog » n'en a pas : "
             "choisissez un forum avec --dialect.\n" },
@@ -174,8 +318,8 @@ TEST_F(CliTest, refusesBadForumAndBatchOptionsInFrench)
 TEST_F(CliTest, helpDescribesEveryForumDialectAndOption)
 {
     const Outcome o = run({ "--help" });
-    for (const char* word : { "  --dialect NOM ", "  --merge[=TOLÉRANCE] ", "  --fit LIMITE ",
-             "  --split ", "  --output-dir DOSSIER ", "  --jobs N ", "phpbb", "vbulletin", "smf",
-             "xenforo", "mybb", "discourse" })
+    for (const char* word : { "  --dialect NOM ", "  --merge[=TOLÉRANCE] ", "  --best-runs ",
+             "  --fit LIMITE ", "--fit post", "  --stats ", "  --split ", "  --output-dir DOSSIER ",
+             "  --jobs N ", "phpbb", "vbulletin", "smf", "xenforo", "mybb", "discourse" })
         EXPECT_NE(o.out.find(word), std::string::npos) << word;
 }

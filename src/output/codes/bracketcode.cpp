@@ -1,5 +1,7 @@
 #include "output/codes/bracketcode.h"
 
+#include "output/codes/chatcolours.h"
+
 #include <algorithm>
 
 namespace mosaiq {
@@ -17,10 +19,12 @@ namespace {
 
 } // namespace
 
-BracketCode::BracketCode(const ForumDialect& dialect, std::int64_t rowCount, bool keepText)
+BracketCode::BracketCode(
+    const ForumDialect& dialect, std::int64_t rowCount, bool keepText, ColourForms forms)
     : m_dialect(dialect)
     , m_rowCount(rowCount)
     , m_keepText(keepText)
+    , m_forms(forms)
 {
 }
 
@@ -31,16 +35,19 @@ bool BracketCode::standsAlone(const Glyph& glyph) const
 
 void BracketCode::openTag(ColourValue colour, bool square)
 {
-    char digits[6];
-    writeWebDigits(digits, colour);
-    if (square && !m_dialect.backgroundOpen.empty()) {
-        m_row += m_dialect.backgroundOpen;
-        m_row.append(digits, 6);
+    // The tags end in "#": the colour's text follows it.
+    char text[7];
+    const std::size_t length = writeColourText(text, colour, m_forms);
+    const std::string_view value
+        = text[0] == '#' ? std::string_view(text + 1, length - 1) : std::string_view(text, length);
+    auto open = [&](std::string_view tag) {
+        m_row += text[0] == '#' ? tag : tag.substr(0, tag.size() - 1);
+        m_row += value;
         m_row += ']';
-    }
-    m_row += m_dialect.colourOpen;
-    m_row.append(digits, 6);
-    m_row += ']';
+    };
+    if (square && !m_dialect.backgroundOpen.empty())
+        open(m_dialect.backgroundOpen);
+    open(m_dialect.colourOpen);
 }
 
 void BracketCode::closeTag(bool square)
@@ -62,10 +69,65 @@ void BracketCode::appendGlyph(const Glyph& glyph, bool square)
     m_row.append(glyph.utf8, glyph.utf8Length);
 }
 
+void BracketCode::writeChatRow(const BuiltRow& row)
+{
+    const bool square = row.mode == CellMode::Square;
+    const CodeKind kind = m_dialect.kind;
+    const auto palette = kind == CodeKind::Discord ? discordColours() : ircColours();
+    int current = -1;
+    ColourValue last = InvalidColour;
+    for (std::size_t i = 0; i < row.glyphs.size(); ++i) {
+        const ColourValue colour = row.colours[i];
+        if (kind == CodeKind::Ansi) {
+            if (i == 0 || colour != last) {
+                const auto bits = static_cast<std::uint32_t>(colour);
+                m_row += "\x1b[38;2;" + std::to_string(bits & 0xFF) + ';'
+                    + std::to_string((bits >> 8) & 0xFF) + ';' + std::to_string((bits >> 16) & 0xFF)
+                    + 'm';
+            }
+        } else {
+            int code = current;
+            if (i == 0 || colour != last) {
+                auto known = m_chatCodes.find(colour);
+                if (known == m_chatCodes.end())
+                    known = m_chatCodes.emplace(colour, nearestIndex(palette, colour)).first;
+                code = known->second;
+            }
+            if (code != current) {
+                if (kind == CodeKind::Discord) {
+                    m_row += "\x1b[3";
+                    m_row += char('0' + code);
+                    m_row += 'm';
+                } else {
+                    // Always two digits, so that a digit glyph is never read as part of it.
+                    m_row += '\x03';
+                    m_row += char('0' + code / 10);
+                    m_row += char('0' + code % 10);
+                    // A comma then a digit would be read as a background: two bold switches
+                    // keep them apart.
+                    if (row.glyphs[i].utf8Length == 1 && row.glyphs[i].utf8[0] == ',')
+                        m_row += "\x02\x02";
+                }
+            }
+            current = code;
+        }
+        last = colour;
+        appendGlyph(row.glyphs[i], square);
+    }
+    if (kind != CodeKind::Irc && !row.glyphs.empty())
+        m_row += "\x1b[0m";
+    m_row += kind == CodeKind::Irc ? LineEnd : "\n";
+}
+
 void BracketCode::rowBuilt(const BuiltRow& row)
 {
     const bool square = row.mode == CellMode::Square;
     m_row.clear();
+    if (m_dialect.kind != CodeKind::Bracket) {
+        writeChatRow(row);
+        finishRow(row);
+        return;
+    }
     const std::size_t cells = row.glyphs.size();
     // Without merged runs every cell starts a run of its own.
     const auto& starts = row.runStarts;
@@ -93,9 +155,17 @@ void BracketCode::rowBuilt(const BuiltRow& row)
     if (open)
         closeTag(square);
     m_row += LineEnd;
+    finishRow(row);
+}
 
+void BracketCode::finishRow(const BuiltRow& row)
+{
     m_characters += sizeIn(m_row, LimitUnit::Characters);
+    m_bytes += m_row.size();
     m_longestRow = std::max(m_longestRow, sizeIn(m_row, m_dialect.unit));
+    if (m_dialect.rowPerMessage && m_firstRowPastLimit == 0
+        && sizeIn(m_row, m_dialect.unit) > m_dialect.postLimit + LineEnd.size())
+        m_firstRowPastLimit = row.number;
     if (!m_keepText)
         return;
     if (row.number == 1 && m_rowCount > 0) {
@@ -110,7 +180,7 @@ void BracketCode::rowBuilt(const BuiltRow& row)
 
 std::string BracketCode::openingTags(const StyleFlags& style) const
 {
-    std::string tags;
+    std::string tags(m_dialect.codeOpen);
     if (style.centred)
         tags += m_dialect.centreOpen;
     if (style.italic)
@@ -129,6 +199,7 @@ std::string BracketCode::closingTags(const StyleFlags& style) const
         tags += m_dialect.italicClose;
     if (style.centred)
         tags += m_dialect.centreClose;
+    tags += m_dialect.codeClose;
     return tags;
 }
 

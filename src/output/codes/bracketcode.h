@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace mosaiq {
@@ -16,8 +17,10 @@ namespace mosaiq {
 class BracketCode : public RowSink {
 public:
     // rowCount: the rows the run will make, to reserve once. With keepText false only the sizes
-    // are kept (the code of a grid being tried for size).
-    BracketCode(const ForumDialect& dialect, std::int64_t rowCount, bool keepText = true);
+    // are kept (the code of a grid being tried for size). forms: the colour texts written where
+    // shorter than #RRGGBB, from the dialect's for the best runs; none by default.
+    BracketCode(const ForumDialect& dialect, std::int64_t rowCount, bool keepText = true,
+        ColourForms forms = {});
 
     bool wantsCells() const override { return true; }
     void rowBuilt(const BuiltRow& row) override;
@@ -34,6 +37,14 @@ public:
     // budget and a post limit look at, kept even without the text.
     std::size_t characters() const { return m_characters; }
     std::size_t longestRow() const { return m_longestRow; }
+    // Where each row is a message of its own: the first row (from 1) past the dialect's post
+    // limit, its line end aside; 0 when none.
+    std::int64_t firstRowPastLimit() const { return m_firstRowPastLimit; }
+    // The size of all rows so far in unit.
+    std::size_t size(LimitUnit unit) const
+    {
+        return unit == LimitUnit::Bytes ? m_bytes : m_characters;
+    }
 
     // The tags that open and close the whole code for style: bold innermost, centre outermost;
     // a style the dialect has no tag for is left out.
@@ -45,6 +56,10 @@ public:
 
 private:
     void appendGlyph(const Glyph& glyph, bool square);
+    // The colour codes of a chat dialect: a code where the code changes, a reset at the end.
+    void writeChatRow(const BuiltRow& row);
+    // Counts the row just written and keeps it.
+    void finishRow(const BuiltRow& row);
     void openTag(ColourValue colour, bool square);
     void closeTag(bool square);
     bool standsAlone(const Glyph& glyph) const;
@@ -52,10 +67,14 @@ private:
     const ForumDialect& m_dialect;
     std::int64_t m_rowCount;
     bool m_keepText;
+    ColourForms m_forms;
     std::string m_rows;
     std::string m_row; // the row being written
     std::vector<std::size_t> m_rowEnds;
     std::size_t m_characters = 0;
+    std::size_t m_bytes = 0;
+    std::int64_t m_firstRowPastLimit = 0;
+    std::unordered_map<ColourValue, int> m_chatCodes; // a chat dialect's code of each colour
     std::size_t m_longestRow = 0;
 };
 

@@ -19,13 +19,15 @@ namespace {
 
     class HtmlCodeSize : public RowSink {
     public:
-        void rowBuilt(const BuiltRow& row) override
+        explicit HtmlCodeSize(LimitUnit unit)
+            : m_unit(unit)
         {
-            m_characters += sizeIn(row.html, LimitUnit::Characters);
         }
+        void rowBuilt(const BuiltRow& row) override { m_characters += sizeIn(row.html, m_unit); }
         std::size_t characters() const { return m_characters; }
 
     private:
+        LimitUnit m_unit;
         std::size_t m_characters = 0;
     };
 
@@ -51,26 +53,27 @@ CodeSize measureCode(
     RowLoop loop(start, settings, page, random);
 
     std::optional<BracketCode> bracket;
-    HtmlCodeSize html;
+    HtmlCodeSize html(measure.unit);
     std::size_t tags = 0, postTags = 0;
     if (measure.dialect) {
-        bracket.emplace(*measure.dialect, grid.rows, false);
+        bracket.emplace(*measure.dialect, grid.rows, false,
+            measure.start.bestRuns ? measure.start.colourForms : ColourForms {});
         loop.addSink(*bracket);
         const std::string open = bracket->openingTags(measure.style);
         const std::string close = bracket->closingTags(measure.style);
-        tags = sizeIn(open, LimitUnit::Characters) + sizeIn(close, LimitUnit::Characters);
+        tags = sizeIn(open, measure.unit) + sizeIn(close, measure.unit);
         postTags = sizeIn(open, measure.dialect->unit) + sizeIn(close, measure.dialect->unit);
     } else {
         loop.addSink(html);
         std::string wrappers;
         WrapHtmlCode(wrappers, measure.style.bold, measure.style.italic, measure.style.centred);
-        tags = wrappers.size();
+        tags = sizeIn(wrappers, measure.unit);
     }
 
     CodeSize size;
     LoopStep step;
     while ((step = loop.step()) == LoopStep::RowWritten) {
-        size.characters = tags + (bracket ? bracket->characters() : html.characters());
+        size.characters = tags + (bracket ? bracket->size(measure.unit) : html.characters());
         size.longestPost = bracket ? postTags + bracket->longestRow() : 0;
         if (size.characters > stopAbove || size.longestPost > stopAboveRow) {
             size.complete = false;
@@ -83,7 +86,7 @@ CodeSize measureCode(
         size.complete = false;
         return size;
     }
-    size.characters = tags + (bracket ? bracket->characters() : html.characters());
+    size.characters = tags + (bracket ? bracket->size(measure.unit) : html.characters());
     return size;
 }
 

@@ -27,10 +27,12 @@ struct CodeMeasure {
     // The run's generator as the real run will start from it: each measure draws from a copy,
     // so the real run's glyphs are those measured.
     RandomGlyphs random;
+    // What a size counts: characters, or bytes for a forum that counts them.
+    LimitUnit unit = LimitUnit::Characters;
 };
 
 struct CodeSize {
-    std::size_t characters = 0; // the whole code, style tags included
+    std::size_t characters = 0; // the whole code, style tags included, in the measure's unit
     std::size_t longestPost = 0; // the longest row with the style tags, in the dialect's unit
     bool complete = true; // false when measuring stopped early or the run refused the grid
 };

@@ -29,26 +29,51 @@ namespace {
     // forum shows tags as text). All take [b] and [i]. None but the blog has a background
     // colour tag, so a square cell there is a full block, U+2588, in the cell's colour.
     //
+    // Shorter colour texts (written only with --best-runs): phpBB's BBCode guide names "a
+    // recognised color name" or "#RRGGBB", so names but not #RGB; SMF's BBC reference takes the
+    // colour values of CSS 2.1, names and #RGB both. The others' help pages were not checked for
+    // them: six digits only.
+    //
     // Escapes: bracket forums turn HTML into text themselves, and have no escape common to all
     // of them, so "[" and "]" never share a colour tag with another glyph: alone between a tag's
     // "]" and the next "[/", neither can start or end a tag. Discourse posts are Markdown as
     // well; CommonMark lets a backslash escape any ASCII punctuation mark, so every such glyph
     // gets one, and ":" stands alone too (emoji are written :name:).
-    constexpr std::array<ForumDialect, 7> Dialects { {
+    //
+    // Chat codes have no tags: a colour code starts each run whose colour code differs from the
+    // one before, and the row ends with a reset where colours would carry over. Discord: a
+    // message is at most 2,000 characters (its API's message content limit), fence included.
+    // IRC: a line is at most 512 bytes with its CR LF (RFC 1459, 2.3), the sender's prefix and
+    // command included; 510 is the bound checked here, and a client's own "PRIVMSG #channel :"
+    // leaves less. ansi: no limit. Styles have no code here.
+    constexpr std::array<ForumDialect, 10> Dialects { {
         { "blog", "[c=#", "[/c]", "[f=#", "[/f]", "[g]", "[/g]", "[i]", "[/i]", "[align=center]",
-            "[/align]", GlyphEscape::None, "[]", 0, LimitUnit::Characters },
+            "[/align]", GlyphEscape::None, "[]", 0, LimitUnit::Characters, {}, CodeKind::Bracket,
+            "", "", false },
         { "phpbb", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "", "",
-            GlyphEscape::None, "[]", 60'000, LimitUnit::Characters },
+            GlyphEscape::None, "[]", 60'000, LimitUnit::Characters, { false, true },
+            CodeKind::Bracket, "", "", false },
         { "vbulletin", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
-            "[/center]", GlyphEscape::None, "[]", 10'000, LimitUnit::Characters },
+            "[/center]", GlyphEscape::None, "[]", 10'000, LimitUnit::Characters, {},
+            CodeKind::Bracket, "", "", false },
         { "smf", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
-            "[/center]", GlyphEscape::None, "[]", 20'000, LimitUnit::Characters },
+            "[/center]", GlyphEscape::None, "[]", 20'000, LimitUnit::Characters, { true, true },
+            CodeKind::Bracket, "", "", false },
         { "xenforo", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
-            "[/center]", GlyphEscape::None, "[]", 25'000, LimitUnit::Characters },
+            "[/center]", GlyphEscape::None, "[]", 25'000, LimitUnit::Characters, {},
+            CodeKind::Bracket, "", "", false },
         { "mybb", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[align=center]",
-            "[/align]", GlyphEscape::None, "[]", 65'535, LimitUnit::Bytes },
+            "[/align]", GlyphEscape::None, "[]", 65'535, LimitUnit::Bytes, {}, CodeKind::Bracket,
+            "", "", false },
         { "discourse", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
-            "[/center]", GlyphEscape::Markdown, "[]:", 32'000, LimitUnit::Characters },
+            "[/center]", GlyphEscape::Markdown, "[]:", 32'000, LimitUnit::Characters, {},
+            CodeKind::Bracket, "", "", false },
+        { "discord", "", "", "", "", "", "", "", "", "", "", GlyphEscape::None, "", 2'000,
+            LimitUnit::Characters, {}, CodeKind::Discord, "```ansi\n", "```\n", false },
+        { "irc", "", "", "", "", "", "", "", "", "", "", GlyphEscape::None, "", 510,
+            LimitUnit::Bytes, {}, CodeKind::Irc, "", "", true },
+        { "ansi", "", "", "", "", "", "", "", "", "", "", GlyphEscape::None, "", 0,
+            LimitUnit::Bytes, {}, CodeKind::Ansi, "", "", false },
     } };
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "output/codes/bracketcode.h"
 #include "output/codes/codecollector.h"
 #include "output/codes/codefit.h"
+#include "output/codes/codestats.h"
 #include "output/codes/postsplit.h"
 
 #include <gtest/gtest.h>
@@ -42,12 +43,14 @@ struct Cells {
 
 // Runs the small picture and hands every row to sinks; returns what each cell shows.
 Cells runSmall(std::vector<RowSink*> sinks, std::optional<double> merge, CellMode mode,
-    std::u32string_view characters)
+    std::u32string_view characters, ColourForms bestRunsForms = {}, bool bestRuns = false)
 {
     static const SmallPicture picture;
     RunStart start;
     start.rows = 2;
     start.mergeTolerance = merge;
+    start.bestRuns = bestRuns;
+    start.colourForms = bestRunsForms;
     RowInput input { 6, 2, mode, characters, picture.buffer() };
     FixedSettings settings(input, {});
     NullPage page;
@@ -154,6 +157,8 @@ TEST(ForumCode, everyDialectIsWellFormedAndShowsEachCellInItsColour)
 {
     const std::u32string hostile = U"[/color][url=x]*_`\\:<&";
     for (const ForumDialect& dialect : forumDialects()) {
+        if (dialect.kind != CodeKind::Bracket)
+            continue; // see ChatCode below
         for (std::optional<double> merge : { std::optional<double>(), std::optional(0.0) }) {
             for (CellMode mode : { CellMode::Letter, CellMode::Square }) {
                 BracketCode code(dialect, 2);
@@ -289,4 +294,89 @@ TEST(CodeFit, choosesTheLargestProportionalGridWhoseCodeFits)
         EXPECT_EQ(none.grid.columns, 1);
         EXPECT_GT(none.characters, 20u);
     }
+}
+
+TEST(ForumCode, bestRunsWriteTheShortColoursEachForumReads)
+{
+    const std::pair<const char*, const char*> cases[] {
+        { "phpbb",
+            "[color=red]oo[/color][color=lime]ooo[/color][color=blue]o[/color]\r\n"
+            "[color=#123456]oo[/color][color=white]o[/color][color=black]ooo[/color]\r\n" },
+        { "smf",
+            "[color=red]oo[/color][color=#0F0]ooo[/color][color=#00F]o[/color]\r\n"
+            "[color=#123456]oo[/color][color=#FFF]o[/color][color=#000]ooo[/color]\r\n" },
+        { "xenforo",
+            "[color=#FF0000]oo[/color][color=#00FF00]ooo[/color][color=#0000FF]o[/color]\r\n"
+            "[color=#123456]oo[/color][color=#FFFFFF]o[/color][color=#000000]ooo[/color]\r\n" },
+    };
+    for (const auto& [name, expected] : cases) {
+        const ForumDialect& dialect = *findDialect(name);
+        BracketCode code(dialect, 2, true, dialect.forms);
+        runSmall({ &code }, 0.0, CellMode::Letter, U"o", dialect.forms, true);
+        EXPECT_EQ(code.rows(), expected) << name;
+    }
+}
+
+TEST(CodeStats, countsTheColoursWrittenAndHowFarTheyAreFromTheSampledOnes)
+{
+    // Twenty cells written black; one, then two, sampled white (CIEDE2000 100 from black).
+    const std::vector<ColourValue> written(20, makeColour(0, 0, 0));
+    std::vector<ColourValue> sampled = written;
+    sampled[3] = makeColour(255, 255, 255);
+    CodeStats stats;
+    BuiltRow row;
+    row.colours = written;
+    row.sampledColours = sampled;
+    row.html = "0123456789";
+    stats.rowBuilt(row);
+    EXPECT_EQ(stats.cells(), 20);
+    EXPECT_EQ(stats.coloursUsed(), 1u);
+    EXPECT_NEAR(stats.meanDifference(), 5.0, 1e-6);
+    EXPECT_EQ(stats.percentile95(), 0.0) << "19 cells of 20 are exact";
+    EXPECT_EQ(stats.htmlBytes(), 10u);
+    sampled[4] = makeColour(255, 255, 255);
+    row.sampledColours = sampled;
+    stats.rowBuilt(row);
+    EXPECT_EQ(stats.rows(), 2);
+    EXPECT_NEAR(stats.percentile95(), 100.0, 0.01) << "3 cells of 40 are 100 apart";
+}
+
+TEST(ChatCode, discordIrcAndAnsiCodesAreWellFormed)
+{
+    StyleFlags style { true, true, true };
+    // Discord: the fence around, SGR 30 to 37 only, each row reset.
+    BracketCode discord(*findDialect("discord"), 2);
+    runSmall({ &discord }, std::nullopt, CellMode::Letter, U",1");
+    const std::string fenced = discord.takeCode(style);
+    EXPECT_TRUE(fenced.starts_with("```ansi\n") && fenced.ends_with("\x1b[0m\n```\n")) << fenced;
+    EXPECT_EQ(fenced.find('`', 3), fenced.size() - 4) << "no backtick but the fences'";
+    for (std::size_t at = fenced.find('\x1b'); at != std::string::npos;
+         at = fenced.find('\x1b', at + 1)) {
+        const std::string sequence = fenced.substr(at, 5);
+        EXPECT_TRUE(
+            (sequence[2] == '3' && sequence[3] >= '0' && sequence[3] <= '7' && sequence[4] == 'm')
+            || sequence.starts_with("\x1b[0m"))
+            << at;
+    }
+    // Red, green, then blue, whose nearest in Discord's shades is its grey (its blue is far
+    // lighter).
+    EXPECT_EQ(fenced.substr(8, 20), "\x1b[31m1,\x1b[32m1,1\x1b[30m");
+
+    // IRC: two digits after each ^C, a comma kept from reading as a background, CR LF rows.
+    BracketCode irc(*findDialect("irc"), 2);
+    runSmall({ &irc }, std::nullopt, CellMode::Letter, U",1");
+    EXPECT_EQ(std::string(irc.rows()).substr(0, 20),
+        "\x03"
+        "041,\x03"
+        "561,1\x03"
+        "60\x02\x02,\r\n\x03");
+    EXPECT_TRUE(irc.takeCode(style).ends_with("\r\n"));
+
+    // ansi: the cells' own colours, each row reset.
+    BracketCode ansi(*findDialect("ansi"), 2);
+    runSmall({ &ansi }, std::nullopt, CellMode::Letter, U"o");
+    const std::string terminal(ansi.rows());
+    EXPECT_TRUE(terminal.starts_with("\x1b[38;2;255;0;0moo\x1b[38;2;0;255;0mooo")) << terminal;
+    EXPECT_NE(terminal.find("\x1b[38;2;18;52;86moo\x1b[38;2;255;255;255mo"), std::string::npos);
+    EXPECT_TRUE(terminal.ends_with("o\x1b[0m\n"));
 }

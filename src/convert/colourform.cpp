@@ -1,0 +1,88 @@
+#include "convert/colourform.h"
+
+#include <array>
+#include <cstring>
+
+namespace mosaiq {
+
+namespace {
+
+    // Fuchsia, seven letters, saves nothing and is left out.
+    constexpr std::array<NamedColour, 15> Names { {
+        { "red", makeColour(255, 0, 0) },
+        { "aqua", makeColour(0, 255, 255) },
+        { "blue", makeColour(0, 0, 255) },
+        { "gray", makeColour(128, 128, 128) },
+        { "lime", makeColour(0, 255, 0) },
+        { "navy", makeColour(0, 0, 128) },
+        { "teal", makeColour(0, 128, 128) },
+        { "black", makeColour(0, 0, 0) },
+        { "green", makeColour(0, 128, 0) },
+        { "olive", makeColour(128, 128, 0) },
+        { "white", makeColour(255, 255, 255) },
+        { "maroon", makeColour(128, 0, 0) },
+        { "purple", makeColour(128, 0, 128) },
+        { "silver", makeColour(192, 192, 192) },
+        { "yellow", makeColour(255, 255, 0) },
+    } };
+
+    constexpr char Hex[] = "0123456789ABCDEF";
+
+} // namespace
+
+std::span<const NamedColour> namedColours()
+{
+    return Names;
+}
+
+std::string_view colourName(ColourValue colour)
+{
+    for (const auto& named : Names) {
+        if (named.colour == colour)
+            return named.name;
+    }
+    return {};
+}
+
+bool hasShortHex(ColourValue colour)
+{
+    const auto bits = static_cast<std::uint32_t>(colour);
+    return colour >= 0 && (bits & 0xFF) % 17 == 0 && ((bits >> 8) & 0xFF) % 17 == 0
+        && ((bits >> 16) & 0xFF) % 17 == 0;
+}
+
+ColourValue nearestShortHex(ColourValue colour)
+{
+    const auto bits = static_cast<std::uint32_t>(colour);
+    auto near = [](std::uint32_t byte) { return int((byte + 8) / 17 * 17); };
+    return makeColour(near(bits & 0xFF), near((bits >> 8) & 0xFF), near((bits >> 16) & 0xFF));
+}
+
+std::size_t writeColourText(char* out, ColourValue colour, ColourForms forms)
+{
+    if (forms.names) {
+        const std::string_view name = colourName(colour);
+        if (!name.empty() && (!forms.shortHex || name.size() < 4 || !hasShortHex(colour))) {
+            std::memcpy(out, name.data(), name.size());
+            return name.size();
+        }
+    }
+    out[0] = '#';
+    if (forms.shortHex && hasShortHex(colour)) {
+        const auto bits = static_cast<std::uint32_t>(colour);
+        out[1] = Hex[(bits & 0xFF) / 17];
+        out[2] = Hex[((bits >> 8) & 0xFF) / 17];
+        out[3] = Hex[((bits >> 16) & 0xFF) / 17];
+        return 4;
+    }
+    writeWebDigits(out + 1, colour);
+    return 7;
+}
+
+std::size_t colourTextLength(ColourValue colour, ColourForms forms)
+{
+    char text[7];
+    return writeColourText(text, colour, forms);
+}
+
+} // namespace mosaiq

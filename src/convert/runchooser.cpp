@@ -1,0 +1,279 @@
+#include "convert/runchooser.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace mosaiq {
+
+namespace {
+
+    struct LabBox {
+        LabColour low, high;
+        explicit LabBox(const LabColour& lab)
+            : low(lab)
+            , high(lab)
+        {
+        }
+        void add(const LabColour& lab)
+        {
+            low = { std::min(low.l, lab.l), std::min(low.a, lab.a), std::min(low.b, lab.b) };
+            high = { std::max(high.l, lab.l), std::max(high.a, lab.a), std::max(high.b, lab.b) };
+        }
+        LabColour centre() const
+        {
+            return { (low.l + high.l) / 2, (low.a + high.a) / 2, (low.b + high.b) / 2 };
+        }
+    };
+
+    double squaredDistance(const LabColour& x, const LabColour& y)
+    {
+        return (x.l - y.l) * (x.l - y.l) + (x.a - y.a) * (x.a - y.a) + (x.b - y.b) * (x.b - y.b);
+    }
+
+} // namespace
+
+bool RunChooser::within(const LabColour& colour, const LabColour& cell) const
+{
+    // CIEDE2000 is at most 2.05 times the L*a*b* distance (its weights are at least 1, its a*
+    // stretch at most 1.5 and its rotation term adds at most 87 %): near cells need no more;
+    // and the lightnesses alone tell most cells that are too far.
+    if (squaredDistance(cell, colour) <= m_nearEnough)
+        return true;
+    if (std::abs(cell.l - colour.l)
+        > m_tolerance * lightnessWeight((cell.l + colour.l) / 2.0) * (1.0 + 1e-9))
+        return false;
+    return ciede2000Bound(colour, cell) <= m_tolerance || ciede2000(colour, cell) <= m_tolerance;
+}
+
+bool RunChooser::holds(ColourValue colour, const LabColour& lab, std::size_t begin, std::size_t end,
+    std::size_t first) const
+{
+    if (m_cells[first] != colour && !within(lab, m_labs[first]))
+        return false;
+    ColourValue last = colour; // neighbours repeat colours: each is measured once in a row
+    for (std::size_t i = begin; i < end; ++i) {
+        if (m_cells[i] == last || i == first)
+            continue;
+        if (!within(lab, m_labs[i]))
+            return false;
+        last = m_cells[i];
+    }
+    return true;
+}
+
+void RunChooser::plainRuns()
+{
+    // groupRuns' runs, measured as the chooser measures: the same verdicts, from the L*a*b*
+    // worked out once.
+    const std::size_t n = m_cells.size();
+    m_plain.resize(n);
+    m_plainEnd.resize(n);
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i])) {
+            std::fill(m_plainEnd.begin() + std::ptrdiff_t(start),
+                m_plainEnd.begin() + std::ptrdiff_t(i), i);
+            start = i;
+        }
+        m_plain[i] = m_cells[start];
+    }
+    std::fill(m_plainEnd.begin() + std::ptrdiff_t(start), m_plainEnd.end(), n);
+}
+
+ColourValue RunChooser::finalColour(
+    ColourValue colour, std::size_t begin, std::size_t end, bool settled) const
+{
+    if (end - begin == 1)
+        return m_cells[begin];
+    // A pair's mean is its box's centre, which it has already when the centre held it.
+    if (end - begin == 2 && !m_forms.names && !m_forms.shortHex)
+        return colour;
+    LabColour mean;
+    for (std::size_t i = begin; i < end; ++i) {
+        mean.l += m_labs[i].l;
+        mean.a += m_labs[i].a;
+        mean.b += m_labs[i].b;
+    }
+    const double count = double(end - begin);
+    mean = { mean.l / count, mean.a / count, mean.b / count };
+    const ColourValue meanColour = colourOfLab(mean);
+
+    // A shorter text first: a name near the run, then #RGB near its mean or its colour.
+    const std::size_t length = colourTextLength(colour, m_forms);
+    if (m_forms.names) {
+        // CIEDE2000 is rarely more than twice the L*a*b* distance: farther names are not tried.
+        const double reach = 4.0 * m_tolerance * m_tolerance;
+        for (const auto& named : namedColours()) {
+            const LabColour lab = labOf(named.colour);
+            if (colourTextLength(named.colour, m_forms) < length
+                && squaredDistance(lab, mean) <= reach
+                && holds(named.colour, lab, begin, end, begin))
+                return named.colour;
+        }
+    }
+    if (m_forms.shortHex && length > 4) {
+        for (ColourValue near : { nearestShortHex(meanColour), nearestShortHex(colour) }) {
+            if (holds(near, labOf(near), begin, end, begin))
+                return near;
+        }
+    }
+    if (!settled && length == colourTextLength(meanColour, m_forms) && meanColour != colour
+        && holds(meanColour, labOf(meanColour), begin, end, begin))
+        return meanColour;
+    return colour;
+}
+
+double RunChooser::runCost(std::size_t begin, std::size_t end, ColourValue& colour) const
+{
+    LabColour mean;
+    LabBox box(m_labs[begin]);
+    for (std::size_t i = begin; i < end; ++i) {
+        mean.l += m_labs[i].l;
+        mean.a += m_labs[i].a;
+        mean.b += m_labs[i].b;
+        box.add(m_labs[i]);
+    }
+    const double count = double(end - begin);
+    mean = { mean.l / count, mean.a / count, mean.b / count };
+    for (const LabColour& candidate : { mean, box.centre() }) {
+        const ColourValue c = end - begin == 1 ? m_cells[begin] : colourOfLab(candidate);
+        const LabColour lab = labOf(c);
+        double sum = 0;
+        bool held = true;
+        for (std::size_t i = begin; i < end && held; ++i) {
+            const double difference = m_cells[i] == c ? 0.0 : ciede2000(lab, m_labs[i]);
+            held = difference <= m_tolerance;
+            sum += difference;
+        }
+        if (held) {
+            colour = c;
+            return sum;
+        }
+    }
+    return -1.0;
+}
+
+void RunChooser::refineCuts()
+{
+    // Short runs only: there a cell more or less on either side of a cut changes the mean
+    // difference most, and the moves cost little.
+    constexpr std::size_t Shortest = 8, Reach = 1;
+    // The right run's cost, worked out for one cut, is the left run's for the next.
+    double carried = -2.0;
+    ColourValue carriedColour = 0;
+    for (std::size_t r = 0; r + 1 < m_runs.size(); ++r) {
+        Run& left = m_runs[r];
+        Run& right = m_runs[r + 1];
+        const std::size_t lowest = std::max(left.begin + 1, left.end - std::min(left.end, Reach));
+        const std::size_t highest = std::min(right.end - 1, left.end + Reach);
+        // Long runs, and two single cells, whose cut cannot move, are left as they are.
+        if (left.end - left.begin > Shortest || right.end - right.begin > Shortest
+            || (lowest == left.end && highest == left.end)) {
+            carried = -2.0;
+            continue;
+        }
+        ColourValue leftColour = left.colour, rightColour = right.colour;
+        double best = carried;
+        if (best > -2.0)
+            leftColour = carriedColour;
+        else
+            best = runCost(left.begin, left.end, leftColour);
+        const double rightCost = runCost(right.begin, right.end, rightColour);
+        carried = rightCost < 0 ? -2.0 : rightCost;
+        carriedColour = rightColour;
+        if (best < 0 || rightCost < 0)
+            continue;
+        best += rightCost;
+        std::size_t bestCut = left.end;
+        for (std::size_t cut = lowest; cut <= highest; ++cut) {
+            if (cut == left.end)
+                continue;
+            ColourValue a = 0, b = 0;
+            const double first = runCost(left.begin, cut, a);
+            if (first < 0 || first >= best)
+                continue;
+            const double second = runCost(cut, right.end, b);
+            if (second >= 0 && first + second < best) {
+                best = first + second;
+                bestCut = cut;
+                leftColour = a;
+                rightColour = b;
+            }
+        }
+        if (bestCut != left.end)
+            carried = -2.0; // the right run changed: its cost is worked out again
+        left.end = right.begin = bestCut;
+        left.colour = leftColour;
+        right.colour = rightColour;
+        left.settled = right.settled = true;
+    }
+}
+
+void RunChooser::choose(
+    std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts)
+{
+    m_tolerance = tolerance;
+    m_nearEnough = (tolerance / 2.06) * (tolerance / 2.06);
+    const std::size_t n = colours.size();
+    m_cells.assign(colours.begin(), colours.end());
+    m_labs.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
+        m_labs[i] = i > 0 && m_cells[i] == m_cells[i - 1] ? m_labs[i - 1] : labOf(m_cells[i]);
+    plainRuns();
+
+    m_runs.clear();
+    std::size_t begin = 0;
+    while (begin < n) {
+        ColourValue colour = m_cells[begin];
+        LabColour lab = m_labs[begin];
+        LabBox box(lab);
+        const ColourValue plain = m_plain[begin];
+        std::size_t end = begin + 1;
+        for (; end < n; ++end) {
+            const LabColour& cell = m_labs[end];
+            if (holds(colour, lab, end, end + 1, end)) {
+                box.add(cell);
+                continue;
+            }
+            LabBox grown = box;
+            grown.add(cell);
+            // A box too tall for any colour between its lightnesses to be within reach of both
+            // ends (CIEDE2000 is at least the lightness difference over SL) has no centre to try.
+            const double halfHeight = (grown.high.l - grown.low.l) / 2.0;
+            const bool tooTall = halfHeight > m_tolerance
+                    * std::max(lightnessWeight(grown.low.l + halfHeight / 2.0),
+                        lightnessWeight(grown.high.l - halfHeight / 2.0))
+                    * (1.0 + 1e-9);
+            const ColourValue centre = tooTall ? colour : colourOfLab(grown.centre());
+            const LabColour centreLab = tooTall ? lab : labOf(centre);
+            if (!tooTall && holds(centre, centreLab, begin, end + 1, end)) {
+                colour = centre;
+                lab = centreLab;
+                box = grown;
+                continue;
+            }
+            // The plain run's colour holds every cell to the end of that run: no need to measure.
+            if (end < m_plainEnd[begin]) {
+                colour = plain;
+                lab = labOf(plain);
+                box = grown;
+                continue;
+            }
+            break;
+        }
+        m_runs.push_back({ begin, end, colour, false });
+        begin = end;
+    }
+    if (tolerance > 0.0)
+        refineCuts();
+
+    starts.clear();
+    for (const Run& run : m_runs) {
+        starts.push_back(static_cast<std::uint32_t>(run.begin));
+        const ColourValue colour = finalColour(run.colour, run.begin, run.end, run.settled);
+        std::fill(colours.begin() + std::ptrdiff_t(run.begin),
+            colours.begin() + std::ptrdiff_t(run.end), colour);
+    }
+}
+
+} // namespace mosaiq

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "convert/colourdifference.h"
+#include "convert/colourform.h"
+#include "convert/colourvalue.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace mosaiq {
+
+// Groups the cells of a row into runs that share one colour tag, as groupRuns does, but with
+// fewer and cheaper tags at the same tolerance: a run is coloured from the middle of its colours
+// rather than by its first cell, so that a gradient holds twice as far; every cell's CIEDE2000
+// difference to its run's colour stays at most the tolerance.
+//
+// Since any part of a run that can share a colour can share it too, taking each run as far as it
+// goes gives the fewest runs: no cut, however searched, has fewer. The work is in the colour of
+// each run, which decides how far it goes: the centre of its colours' L*a*b* box while that holds
+// every cell, else the colour that groupRuns gives the cell where the run starts (which holds up
+// to the end of groupRuns' run there, so this never makes more runs than groupRuns); once the run
+// ends, each cut between two short runs moves by up to two cells where that lowers the summed
+// difference (the same runs, nearer colours); then each run takes the shortest text that holds
+// its cells (a name, #RGB, as forms allow), else the mean of its colours when that holds them,
+// which lowers the mean difference.
+class RunChooser {
+public:
+    explicit RunChooser(ColourForms forms = {})
+        : m_forms(forms)
+    {
+    }
+
+    // Like groupRuns: the first cell of each run into starts, every cell's colour its run's.
+    void choose(
+        std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts);
+
+private:
+    // Whether a cell is within the tolerance of a colour.
+    bool within(const LabColour& colour, const LabColour& cell) const;
+    // Into m_plain, each cell's colour in groupRuns' runs.
+    void plainRuns();
+    // Whether colour, of L*a*b* lab, is within the tolerance of the cells from begin to end,
+    // the cell at first checked before the others (the one most likely to be too far).
+    bool holds(ColourValue colour, const LabColour& lab, std::size_t begin, std::size_t end,
+        std::size_t first) const;
+    // settled: colour is already the mean's, or the box centre's where the mean is too far.
+    ColourValue finalColour(
+        ColourValue colour, std::size_t begin, std::size_t end, bool settled) const;
+    // The summed difference of the cells from begin to end to the mean of their colours, or to
+    // the centre of their box where the mean is too far from one; that colour into colour. -1
+    // when neither holds them all.
+    double runCost(std::size_t begin, std::size_t end, ColourValue& colour) const;
+    // Moves each cut between two short runs by up to two cells where that lowers the summed
+    // difference, both runs still held: the same number of runs, nearer colours.
+    void refineCuts();
+
+    struct Run {
+        std::size_t begin, end;
+        ColourValue colour;
+        bool settled;
+    };
+
+    ColourForms m_forms;
+    double m_tolerance = 0;
+    double m_nearEnough = 0; // squared L*a*b* distance within which CIEDE2000 must hold
+    std::vector<ColourValue> m_cells; // the cells' own colours
+    std::vector<LabColour> m_labs;
+    std::vector<ColourValue> m_plain; // groupRuns' colours
+    std::vector<std::size_t> m_plainEnd; // where each cell's run in groupRuns ends
+    std::vector<Run> m_runs;
+};
+
+} // namespace mosaiq

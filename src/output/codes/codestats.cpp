@@ -1,0 +1,46 @@
+#include "output/codes/codestats.h"
+
+#include "convert/colourdifference.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace mosaiq {
+
+void CodeStats::rowBuilt(const BuiltRow& row)
+{
+    m_columns = std::max<std::int64_t>(m_columns, std::int64_t(row.colours.size()));
+    ++m_rows;
+    m_cells += std::int64_t(row.colours.size());
+    m_pageBytes += row.page.size();
+    m_htmlBytes += row.html.size();
+    for (std::size_t i = 0; i < row.colours.size(); ++i) {
+        const ColourValue written = row.colours[i];
+        m_colours.insert(written);
+        double difference = 0;
+        if (i < row.sampledColours.size() && row.sampledColours[i] != written)
+            difference = ciede2000(labOf(row.sampledColours[i]), labOf(written));
+        m_sum += difference;
+        ++m_histogram[std::min(Bins - 1, std::size_t(std::ceil(difference * 100.0)))];
+    }
+}
+
+double CodeStats::meanDifference() const
+{
+    return m_cells > 0 ? m_sum / double(m_cells) : 0.0;
+}
+
+double CodeStats::percentile95() const
+{
+    // The smallest hundredth at or below which 95 % of the cells lie.
+    const double wanted = 0.95 * double(m_cells);
+    std::int64_t seen = 0;
+    for (std::size_t bin = 0; bin < Bins; ++bin) {
+        seen += m_histogram[bin];
+        if (double(seen) >= wanted)
+            return double(bin) / 100.0;
+    }
+    return 100.0;
+}
+
+} // namespace mosaiq
