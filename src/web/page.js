@@ -16,12 +16,6 @@ const Words = {
     copied: 'Votre code est copier!\nVous n\'avez plus qu\'à le coller dans votre ',
     copyRefused: 'Le navigateur a refusé la copie dans le presse-papiers : téléchargez le code, ou copiez-le depuis le fichier.',
     nothingToCopy: 'Aucun code à copier : créez d\'abord une page.',
-    width: 'largeur',
-    height: 'hauteur',
-    sizeEmpty: 'La %1 est vide.',
-    sizeNotANumber: 'La %1 « %2 » n\'est pas un nombre.',
-    sizeTooLarge: 'Le résultat serait trop grand pour être écrit.',
-    sizesUnchanged: '\nLes dimensions restent inchangées.',
     posts: (n) => `Code partagé en ${n} messages :`,
     post: (i) => `message ${i}`,
     bytes: (n) => `${n.toLocaleString('fr-FR')} octets`,
@@ -70,6 +64,8 @@ function onWorker(m) {
         outputs.columns = m.columns;
         outputs.rowCount = m.rowCount;
         if (m.message) say(`${Words.running}\n${m.message}`);
+    } else if (m.type === 'scaled') {
+        onScaled(m);
     } else if (m.type === 'progress') {
         showProgress(m.percent);
     } else if (m.type === 'done') {
@@ -102,20 +98,19 @@ function loadPicture(file) {
 }
 
 // The window's halving and doubling, in French figures: "," or "." before the decimals.
+// The module halves and doubles the fields, as the window does; a field typed into meanwhile
+// keeps what was typed.
 function scaleSizes(factor) {
-    const fields = [[$('columns'), Words.width], [$('rows'), Words.height]];
-    const results = [];
-    for (const [field, name] of fields) {
-        const text = field.value.trim();
-        if (text === '') return say(Words.sizeEmpty.replace('%1', name) + Words.sizesUnchanged, true);
-        if (!/^[+-]?(\d+([.,]\d*)?|[.,]\d+)$/.test(text))
-            return say(Words.sizeNotANumber.replace('%1', name).replace('%2', text)
-                + Words.sizesUnchanged, true);
-        const value = Number(text.replace(',', '.')) * factor;
-        if (!Number.isFinite(value)) return say(Words.sizeTooLarge + Words.sizesUnchanged, true);
-        results.push(String(Number(value.toPrecision(15))).replace('.', ','));
-    }
-    fields.forEach(([field], i) => { field.value = results[i]; });
+    if (!engine) return say(Words.notReady, true);
+    worker.postMessage({ type: 'scale', columns: $('columns').value, rows: $('rows').value,
+        factor });
+}
+
+function onScaled(m) {
+    if (!m.ok) return say(m.message, true);
+    if ($('columns').value !== m.asked.columns || $('rows').value !== m.asked.rows) return;
+    $('columns').value = m.columns;
+    $('rows').value = m.rows;
     say('');
 }
 

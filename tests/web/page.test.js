@@ -195,16 +195,20 @@ test('the window\'s mode pair, and halving and doubling in French figures', asyn
         await page.click('#letter-mode');
         assert.ok(!(await page.isChecked('#square-mode')) && await page.isEnabled('#characters'));
 
+        // The module answers the buttons: each result is awaited.
+        const sizes = (columns, rows) => page.waitForFunction(([x, y]) => document
+            .getElementById('columns').value === x && document.getElementById('rows').value === y,
+        [columns, rows]);
         await page.fill('#columns', '47');
         await page.fill('#rows', '30');
         await page.click('#halve');
-        assert.deepStrictEqual([await page.inputValue('#columns'), await page.inputValue('#rows')],
-            ['23,5', '15']);
+        await sizes('23,5', '15');
         await page.click('#double');
-        assert.strictEqual(await page.inputValue('#columns'), '47');
+        await sizes('47', '30');
         await page.fill('#rows', '12abc');
         await page.click('#double');
-        assert.match(await status(), /La hauteur « 12abc » n'est pas un nombre/);
+        await page.waitForFunction(() => /La hauteur « 12abc » n'est pas un nombre/
+            .test(document.getElementById('status').textContent));
         assert.strictEqual(await page.inputValue('#columns'), '47');
     });
 
