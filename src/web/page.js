@@ -15,6 +15,10 @@ const Words = {
     done: 'Conversion terminée.',
     copied: 'Votre code est copier!\nVous n\'avez plus qu\'à le coller dans votre ',
     copyRefused: 'Le navigateur a refusé la copie dans le presse-papiers : téléchargez le code, ou copiez-le depuis le fichier.',
+    pngMaking: 'L\'image PNG de l\'aperçu est en préparation…',
+    pngWhole: 'L\'image PNG de l\'aperçu est prête.',
+    pngSmall: 'L\'aperçu à 100 % dépasse la taille des images de ce navigateur : l\'image PNG donne un pixel par caractère.',
+    pngTooLarge: 'L\'aperçu est trop grand pour une image PNG dans ce navigateur, même à un pixel par caractère : téléchargez la page à la place.',
     nothingToCopy: 'Aucun code à copier : créez d\'abord une page.',
     posts: (n) => `Code partagé en ${n} messages :`,
     post: (i) => `message ${i}`,
@@ -168,7 +172,8 @@ function stop() {
 function clearResults() {
     for (const url of urls) URL.revokeObjectURL(url);
     urls = [];
-    for (const id of ['download-page', 'download-blog', 'download-html']) $(id).hidden = true;
+    for (const id of ['download-page', 'download-png', 'download-blog', 'download-html'])
+        $(id).hidden = true;
     for (const id of ['code-blog', 'code-html', 'size-blog', 'size-html', 'posts'])
         $(id).textContent = '';
     $('preview-frame').hidden = true;
@@ -213,9 +218,11 @@ function showPage(output, cellBytes) {
     // Windows-1252 from its content type, and no script of the page may run there.
     const page = output.blob;
     outputs.page = page;
+    outputs.cells = cellBytes;
     const link = $('download-page');
     link.href = blobUrl(page);
     link.hidden = false;
+    $('download-png').hidden = false;
     const s = outputs.settings;
     const cells = outputs.columns * outputs.rowCount;
     const limit = s.square ? engine.frameCells.square : engine.frameCells.letter;
@@ -250,6 +257,27 @@ function finishRun(m) {
         say(m.message, true);
     }
     showProgress(0);
+}
+
+// The preview as a PNG, drawn when asked: a large page's image takes seconds and hundreds of
+// megabytes, which no run should spend unasked.
+async function downloadPng() {
+    const o = outputs;
+    if (!o || !o.cells || $('download-png').disabled) return;
+    $('download-png').disabled = true;
+    say(Words.pngMaking);
+    try {
+        const image = await MosaiqPreview.png(o.cells, o.columns, o.settings);
+        if (outputs !== o) return;
+        if (!image) return say(Words.pngTooLarge, true);
+        const link = document.createElement('a');
+        link.href = blobUrl(image.blob);
+        link.download = 'mosaiq.png';
+        link.click();
+        say(image.small ? Words.pngSmall : Words.pngWhole);
+    } finally {
+        $('download-png').disabled = false;
+    }
 }
 
 async function copyCode(kind) {
@@ -322,6 +350,7 @@ function wire() {
     $('create').addEventListener('click', create);
     $('stop').addEventListener('click', stop);
     $('copy-html').addEventListener('click', () => copyCode('html'));
+    $('download-png').addEventListener('click', downloadPng);
     $('copy-blog').addEventListener('click', () => copyCode('blog'));
     document.addEventListener('keydown', (e) => {
         if (!e.ctrlKey || e.altKey || e.shiftKey) return;
