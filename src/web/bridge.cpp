@@ -9,6 +9,7 @@
 #include "wording/forumwords.h"
 #include "wording/picturewords.h"
 #include "wording/sizewords.h"
+#include "wording/webwords.h"
 
 #include <emscripten.h>
 
@@ -163,6 +164,13 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_scale_sizes(const char* columns, const char* row
 
 EMSCRIPTEN_KEEPALIVE const char* mosaiq_words_given()
 {
+    return words.c_str();
+}
+
+// The page's own texts, one JSON object (scripts/web.sh writes them into the site).
+EMSCRIPTEN_KEEPALIVE const char* mosaiq_page_words()
+{
+    words = webWordsJson();
     return words.c_str();
 }
 

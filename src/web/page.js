@@ -3,30 +3,11 @@
 'use strict';
 
 const $ = (id) => document.getElementById(id);
-const Words = {
-    notReady: 'Le moteur de conversion démarre, réessayez dans un instant.',
-    noEngine: 'Ce navigateur ne peut pas faire tourner le moteur de conversion (WebAssembly) : essayez un navigateur plus récent.',
-    reading: 'L\'image est en cours de lecture : un instant, puis créez la page.',
-    busy: 'Une conversion est en cours : arrêtez-la (Stop) avant de choisir une autre image.',
-    textPasted: 'Le presse-papiers contient du texte, pas une image : copiez une image puis collez-la ici.',
-    nothingDropped: 'Ce qui a été déposé n\'est pas un fichier : déposez une image.',
-    running: 'Conversion en cours...',
-    stopped: 'Conversion arrêtée : la page garde les lignes créées, sans les codes.',
-    done: 'Conversion terminée.',
-    copied: 'Votre code est copier!\nVous n\'avez plus qu\'à le coller dans votre ',
-    copyRefused: 'Le navigateur a refusé la copie dans le presse-papiers : téléchargez le code, ou copiez-le depuis le fichier.',
-    pngMaking: 'L\'image PNG de l\'aperçu est en préparation…',
-    pngWhole: 'L\'image PNG de l\'aperçu est prête.',
-    pngSmall: 'L\'aperçu à 100 % dépasse la taille des images de ce navigateur : l\'image PNG donne un pixel par caractère.',
-    pngTooLarge: 'L\'aperçu est trop grand pour une image PNG dans ce navigateur, même à un pixel par caractère : téléchargez la page à la place.',
-    nothingToCopy: 'Aucun code à copier : créez d\'abord une page.',
-    posts: (n) => `Code partagé en ${n} messages :`,
-    post: (i) => `message ${i}`,
-    bytes: (n) => `${n.toLocaleString('fr-FR')} octets`,
-    codeStart: (shown, total) => (shown < total
-        ? `Début du code (${Words.bytes(shown)} sur ${Words.bytes(total)}) :`
-        : `Code entier (${Words.bytes(total)}) :`),
-};
+// The page's texts, from the engine's words (words.js, which scripts/web.sh writes).
+const Words = window.MosaiqWords;
+// text with "%1", "%2"... replaced by values.
+const fill = (text, ...values) => values.reduce((t, v, i) => t.replace(`%${i + 1}`, v), text);
+const bytes = (n) => fill(Words.bytes, n.toLocaleString('fr-FR'));
 
 let engine = null; // what the worker said when ready: words, limits, dialects
 let worker = null;
@@ -60,7 +41,7 @@ function onWorker(m) {
     } else if (m.type === 'loaded') {
         $('columns').value = String(m.width);
         $('rows').value = String(m.height);
-        say(`Image chargée : ${m.width} × ${m.height} pixels.`);
+        say(fill(Words.pictureLoaded, m.width, m.height));
     } else if (m.type === 'refused') {
         $('thumbnail').hidden = true;
         say(m.message, true);
@@ -124,8 +105,8 @@ function updateInterlocks() {
     const dialect = engine && engine.dialects.find((d) => d.name === $('dialect').value);
     $('split').disabled = !dialect || dialect.limit === 0;
     if ($('split').disabled) $('split').checked = false;
-    $('tab-blog').textContent = $('dialect').value === 'blog' ? 'Code SkyBlog'
-        : `Code ${$('dialect').value}`;
+    $('tab-blog').textContent = $('dialect').value === 'blog' ? Words.blogTab
+        : fill(Words.forumTab, $('dialect').value);
 }
 
 function settings() {
@@ -193,7 +174,9 @@ function showCode(kind, output) {
     outputs[kind] = blob;
     // A character cut at the end of the start shows as a replacement mark, not as an error.
     const text = new TextDecoder('utf-8').decode(output.start);
-    $(`size-${kind}`).textContent = Words.codeStart(output.start.length, blob.size);
+    $(`size-${kind}`).textContent = output.start.length < blob.size
+        ? fill(Words.codeStart, bytes(output.start.length), bytes(blob.size))
+        : fill(Words.codeWhole, bytes(blob.size));
     $(`code-${kind}`).textContent = text;
     const link = $(`download-${kind}`);
     link.href = blobUrl(blob);
@@ -202,11 +185,11 @@ function showCode(kind, output) {
 
 function showPosts(posts) {
     const list = $('posts');
-    list.textContent = posts.length > 0 ? Words.posts(posts.length) + ' ' : '';
+    list.textContent = posts.length > 0 ? fill(Words.posts, posts.length) + ' ' : '';
     posts.forEach((post, i) => {
         const link = document.createElement('a');
         link.className = 'download';
-        link.textContent = Words.post(i + 1);
+        link.textContent = fill(Words.post, i + 1);
         link.download = `code-blog.txt.${i + 1}`;
         link.href = blobUrl(post);
         list.append(link, ' ');
@@ -285,7 +268,7 @@ async function copyCode(kind) {
     if (!blob) return say(Words.nothingToCopy, true);
     try {
         await navigator.clipboard.writeText(await blob.text());
-        say(Words.copied + (kind === 'html' ? 'page.' : 'article.'));
+        say(kind === 'html' ? Words.copiedPage : Words.copiedArticle);
     } catch (error) {
         say(Words.copyRefused, true);
     }

@@ -38,7 +38,8 @@ const MosaiqPreview = (() => {
         const sizer = document.getElementById('preview-sizer');
         sizer.style.width = `${Math.ceil(columns * CellWidth * zoom)}px`;
         sizer.style.height = `${Math.ceil(rows * CellHeight * zoom)}px`;
-        document.getElementById('zoom-value').textContent = `Zoom : ${Math.round(zoom * 100)} %`;
+        document.getElementById('zoom-value').textContent
+            = MosaiqWords.zoom.replace('%1', Math.round(zoom * 100));
         redraw();
     }
 
