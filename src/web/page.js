@@ -6,7 +6,8 @@ const $ = (id) => document.getElementById(id);
 // The page's texts, from the engine's words (words.js, which scripts/web.sh writes).
 const Words = window.MosaiqWords;
 // text with "%1", "%2"... replaced by values.
-const fill = (text, ...values) => values.reduce((t, v, i) => t.replace(`%${i + 1}`, v), text);
+const fill = (text, ...values) => values.reduce(
+    (t, v, i) => t.replace(`%${i + 1}`, () => String(v)), text);
 const bytes = (n) => fill(Words.bytes, n.toLocaleString('fr-FR'));
 
 let engine = null; // what the worker said when ready: words, limits, dialects
@@ -82,7 +83,6 @@ function loadPicture(file) {
     worker.postMessage({ type: 'picture', file });
 }
 
-// The window's halving and doubling, in French figures: "," or "." before the decimals.
 // The module halves and doubles the fields, as the window does; a field typed into meanwhile
 // keeps what was typed.
 function scaleSizes(factor) {
