@@ -27,4 +27,13 @@ const [module, worker, out] = process.argv.slice(1);
 const source = fs.readFileSync(module, "utf8") + "\n" + fs.readFileSync(worker, "utf8");
 fs.writeFileSync(out, "window.MosaiqWorkerSource = " + JSON.stringify(source) + ";\n");
 ' "$build/src/web/mosaiq-web.js" "$root/src/web/worker.js" "$site/worker-source.js"
+# The page's texts, which live with the engine's words: asked of the module once, here.
+node -e '
+const [module, out] = process.argv.slice(1);
+require(module)().then((mosaiq) => {
+    const words = mosaiq.UTF8ToString(mosaiq._mosaiq_page_words());
+    JSON.parse(words);
+    require("fs").writeFileSync(out, "window.MosaiqWords = " + words + ";\n");
+});
+' "$build/src/web/mosaiq-web.js" "$site/words.js"
 echo "Site : $site/index.html"

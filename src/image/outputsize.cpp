@@ -1,6 +1,6 @@
 #include "image/outputsize.h"
 
-#include "wording/windowwords.h"
+#include "wording/sizewords.h"
 
 #include <cmath>
 #include <optional>
@@ -19,13 +19,21 @@ namespace {
         return value;
     }
 
-    QString writeNumber(double value, QLocale locale)
+    NumberFormat formatOf(const QLocale& locale)
     {
-        locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-        // Halving -0.5 far enough gives -0, which reads oddly in a size field.
-        if (value == 0.0)
-            value = 0.0;
-        return locale.toString(value, 'g', 15);
+        NumberFormat format;
+        format.decimal = locale.decimalPoint().toStdString();
+        format.minus = locale.negativeSign().toStdString();
+        format.plus = locale.positiveSign().toStdString();
+        format.exponential = locale.exponential().toStdString();
+        // Every set of digits runs from its zero in one block, so the last code unit counts up.
+        const QString zero = locale.zeroDigit();
+        for (int i = 0; i < 10; ++i) {
+            QString digit = zero;
+            digit.back() = QChar(digit.back().unicode() + i);
+            format.digits[i] = digit.toStdString();
+        }
+        return format;
     }
 
 } // namespace
@@ -33,48 +41,20 @@ namespace {
 ScaledSize scaleOutputSize(
     const QString& columns, const QString& rows, double factor, const QLocale& locale)
 {
-    ScaledSize result { columns, rows, ScaleError::None };
-    const auto x = readNumber(columns, locale);
-    if (!x) {
-        result.error = ScaleError::ColumnsNotANumber;
-        return result;
-    }
-    const auto y = readNumber(rows, locale);
-    if (!y) {
-        result.error = ScaleError::RowsNotANumber;
-        return result;
-    }
-    const double newX = *x * factor;
-    const double newY = *y * factor;
-    if (!std::isfinite(newX) || !std::isfinite(newY)) {
-        result.error = ScaleError::OutOfRange;
-        return result;
-    }
-    result.columns = writeNumber(newX, locale);
-    result.rows = writeNumber(newY, locale);
-    return result;
+    const ScaledNumbers scaled = scaleSizes(
+        readNumber(columns, locale), readNumber(rows, locale), factor, formatOf(locale));
+    if (scaled.error != ScaleError::None)
+        return { columns, rows, scaled.error };
+    return { QString::fromStdString(scaled.columns), QString::fromStdString(scaled.rows),
+        ScaleError::None };
 }
 
 QString scaleErrorText(const ScaledSize& result)
 {
-    const QString unchanged = QString::fromUtf8(window::SizesUnchanged);
-    auto notANumber = [&unchanged](const char* field, const QString& text) {
-        if (text.trimmed().isEmpty())
-            return QString::fromUtf8(window::SizeEmpty).arg(QString::fromUtf8(field)) + unchanged;
-        return QString::fromUtf8(window::SizeNotANumber).arg(QString::fromUtf8(field), text)
-            + unchanged;
-    };
-    switch (result.error) {
-    case ScaleError::None:
-        return {};
-    case ScaleError::ColumnsNotANumber:
-        return notANumber(window::Width, result.columns);
-    case ScaleError::RowsNotANumber:
-        return notANumber(window::Height, result.rows);
-    case ScaleError::OutOfRange:
-        return QString::fromUtf8(window::SizeTooLarge) + unchanged;
-    }
-    return {};
+    const QString& offending
+        = result.error == ScaleError::RowsNotANumber ? result.rows : result.columns;
+    return QString::fromStdString(scaleErrorWords(
+        result.error, offending.trimmed().isEmpty() ? std::string() : offending.toStdString()));
 }
 
 } // namespace mosaiq

@@ -1,17 +1,11 @@
 #pragma once
 
+#include "convert/sizescaling.h"
+
 #include <QLocale>
 #include <QString>
 
 namespace mosaiq {
-
-// Why the size fields were left as they were.
-enum class ScaleError {
-    None,
-    ColumnsNotANumber, // the columns field does not hold a number in the user's format
-    RowsNotANumber,
-    OutOfRange, // the result would leave the range of double-precision numbers
-};
 
 struct ScaledSize {
     QString columns;
@@ -19,10 +13,10 @@ struct ScaledSize {
     ScaleError error = ScaleError::None;
 };
 
-// Both size fields multiplied by factor (0.5 halves, 2 doubles), read and written in locale's
-// format: its decimal separator, at most 15 significant digits, no digit grouping, no trailing
-// zeros. Both fields are checked before either result is given, so on any error the caller
-// changes neither field; columns and rows are then returned as they came.
+// Both size fields multiplied by factor (0.5 halves, 2 doubles), read in locale's format (its
+// grouping and digits as the locale reads them) and written as scaleSizes writes in that format.
+// On any error the caller changes neither field; columns and rows are then returned as they
+// came.
 ScaledSize scaleOutputSize(
     const QString& columns, const QString& rows, double factor, const QLocale& locale);
 

@@ -8,6 +8,8 @@
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
 #include "wording/picturewords.h"
+#include "wording/sizewords.h"
+#include "wording/webwords.h"
 
 #include <emscripten.h>
 
@@ -138,6 +140,38 @@ EMSCRIPTEN_KEEPALIVE const char* mosaiq_words(int which)
     default:
         return cli::NotEnoughMemory;
     }
+}
+
+// The size fields halved (factor 0.5) or doubled (2) as the window does, in French figures.
+// Returns the ScaleError; the new texts, "columns\nrows", or the French reason are then
+// mosaiq_words_given().
+EMSCRIPTEN_KEEPALIVE int mosaiq_scale_sizes(const char* columns, const char* rows, double factor)
+{
+    const NumberFormat french = NumberFormat::french();
+    const auto x = readSizeNumber(columns, french);
+    const auto y = readSizeNumber(rows, french);
+    const ScaledNumbers scaled = scaleSizes(x, y, factor, french);
+    if (scaled.error == ScaleError::None) {
+        words = scaled.columns + '\n' + scaled.rows;
+    } else {
+        std::string_view offending = x ? rows : columns;
+        if (offending.find_first_not_of(" \t\n\r") == std::string_view::npos)
+            offending = {};
+        words = scaleErrorWords(scaled.error, offending);
+    }
+    return int(scaled.error);
+}
+
+EMSCRIPTEN_KEEPALIVE const char* mosaiq_words_given()
+{
+    return words.c_str();
+}
+
+// The page's own texts, one JSON object (scripts/web.sh writes them into the site).
+EMSCRIPTEN_KEEPALIVE const char* mosaiq_page_words()
+{
+    words = webWordsJson();
+    return words.c_str();
 }
 
 // The dialects, one a line: name, a tab, the post limit (0: none), a tab, its unit ("caractères"

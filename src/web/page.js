@@ -3,32 +3,12 @@
 'use strict';
 
 const $ = (id) => document.getElementById(id);
-const Words = {
-    notReady: 'Le moteur de conversion démarre, réessayez dans un instant.',
-    noEngine: 'Ce navigateur ne peut pas faire tourner le moteur de conversion (WebAssembly) : essayez un navigateur plus récent.',
-    reading: 'L\'image est en cours de lecture : un instant, puis créez la page.',
-    busy: 'Une conversion est en cours : arrêtez-la (Stop) avant de choisir une autre image.',
-    textPasted: 'Le presse-papiers contient du texte, pas une image : copiez une image puis collez-la ici.',
-    nothingDropped: 'Ce qui a été déposé n\'est pas un fichier : déposez une image.',
-    running: 'Conversion en cours...',
-    stopped: 'Conversion arrêtée : la page garde les lignes créées, sans les codes.',
-    done: 'Conversion terminée.',
-    copied: 'Votre code est copier!\nVous n\'avez plus qu\'à le coller dans votre ',
-    copyRefused: 'Le navigateur a refusé la copie dans le presse-papiers : téléchargez le code, ou copiez-le depuis le fichier.',
-    nothingToCopy: 'Aucun code à copier : créez d\'abord une page.',
-    width: 'largeur',
-    height: 'hauteur',
-    sizeEmpty: 'La %1 est vide.',
-    sizeNotANumber: 'La %1 « %2 » n\'est pas un nombre.',
-    sizeTooLarge: 'Le résultat serait trop grand pour être écrit.',
-    sizesUnchanged: '\nLes dimensions restent inchangées.',
-    posts: (n) => `Code partagé en ${n} messages :`,
-    post: (i) => `message ${i}`,
-    bytes: (n) => `${n.toLocaleString('fr-FR')} octets`,
-    codeStart: (shown, total) => (shown < total
-        ? `Début du code (${Words.bytes(shown)} sur ${Words.bytes(total)}) :`
-        : `Code entier (${Words.bytes(total)}) :`),
-};
+// The page's texts, from the engine's words (words.js, which scripts/web.sh writes).
+const Words = window.MosaiqWords;
+// text with "%1", "%2"... replaced by values.
+const fill = (text, ...values) => values.reduce(
+    (t, v, i) => t.replace(`%${i + 1}`, () => String(v)), text);
+const bytes = (n) => fill(Words.bytes, n.toLocaleString('fr-FR'));
 
 let engine = null; // what the worker said when ready: words, limits, dialects
 let worker = null;
@@ -62,7 +42,7 @@ function onWorker(m) {
     } else if (m.type === 'loaded') {
         $('columns').value = String(m.width);
         $('rows').value = String(m.height);
-        say(`Image chargée : ${m.width} × ${m.height} pixels.`);
+        say(fill(Words.pictureLoaded, m.width, m.height));
     } else if (m.type === 'refused') {
         $('thumbnail').hidden = true;
         say(m.message, true);
@@ -70,6 +50,8 @@ function onWorker(m) {
         outputs.columns = m.columns;
         outputs.rowCount = m.rowCount;
         if (m.message) say(`${Words.running}\n${m.message}`);
+    } else if (m.type === 'scaled') {
+        onScaled(m);
     } else if (m.type === 'progress') {
         showProgress(m.percent);
     } else if (m.type === 'done') {
@@ -101,21 +83,19 @@ function loadPicture(file) {
     worker.postMessage({ type: 'picture', file });
 }
 
-// The window's halving and doubling, in French figures: "," or "." before the decimals.
+// The module halves and doubles the fields, as the window does; a field typed into meanwhile
+// keeps what was typed.
 function scaleSizes(factor) {
-    const fields = [[$('columns'), Words.width], [$('rows'), Words.height]];
-    const results = [];
-    for (const [field, name] of fields) {
-        const text = field.value.trim();
-        if (text === '') return say(Words.sizeEmpty.replace('%1', name) + Words.sizesUnchanged, true);
-        if (!/^[+-]?(\d+([.,]\d*)?|[.,]\d+)$/.test(text))
-            return say(Words.sizeNotANumber.replace('%1', name).replace('%2', text)
-                + Words.sizesUnchanged, true);
-        const value = Number(text.replace(',', '.')) * factor;
-        if (!Number.isFinite(value)) return say(Words.sizeTooLarge + Words.sizesUnchanged, true);
-        results.push(String(Number(value.toPrecision(15))).replace('.', ','));
-    }
-    fields.forEach(([field], i) => { field.value = results[i]; });
+    if (!engine) return say(Words.notReady, true);
+    worker.postMessage({ type: 'scale', columns: $('columns').value, rows: $('rows').value,
+        factor });
+}
+
+function onScaled(m) {
+    if (!m.ok) return say(m.message, true);
+    if ($('columns').value !== m.asked.columns || $('rows').value !== m.asked.rows) return;
+    $('columns').value = m.columns;
+    $('rows').value = m.rows;
     say('');
 }
 
@@ -125,8 +105,8 @@ function updateInterlocks() {
     const dialect = engine && engine.dialects.find((d) => d.name === $('dialect').value);
     $('split').disabled = !dialect || dialect.limit === 0;
     if ($('split').disabled) $('split').checked = false;
-    $('tab-blog').textContent = $('dialect').value === 'blog' ? 'Code SkyBlog'
-        : `Code ${$('dialect').value}`;
+    $('tab-blog').textContent = $('dialect').value === 'blog' ? Words.blogTab
+        : fill(Words.forumTab, $('dialect').value);
 }
 
 function settings() {
@@ -173,7 +153,8 @@ function stop() {
 function clearResults() {
     for (const url of urls) URL.revokeObjectURL(url);
     urls = [];
-    for (const id of ['download-page', 'download-blog', 'download-html']) $(id).hidden = true;
+    for (const id of ['download-page', 'download-png', 'download-blog', 'download-html'])
+        $(id).hidden = true;
     for (const id of ['code-blog', 'code-html', 'size-blog', 'size-html', 'posts'])
         $(id).textContent = '';
     $('preview-frame').hidden = true;
@@ -193,7 +174,9 @@ function showCode(kind, output) {
     outputs[kind] = blob;
     // A character cut at the end of the start shows as a replacement mark, not as an error.
     const text = new TextDecoder('utf-8').decode(output.start);
-    $(`size-${kind}`).textContent = Words.codeStart(output.start.length, blob.size);
+    $(`size-${kind}`).textContent = output.start.length < blob.size
+        ? fill(Words.codeStart, bytes(output.start.length), bytes(blob.size))
+        : fill(Words.codeWhole, bytes(blob.size));
     $(`code-${kind}`).textContent = text;
     const link = $(`download-${kind}`);
     link.href = blobUrl(blob);
@@ -202,11 +185,11 @@ function showCode(kind, output) {
 
 function showPosts(posts) {
     const list = $('posts');
-    list.textContent = posts.length > 0 ? Words.posts(posts.length) + ' ' : '';
+    list.textContent = posts.length > 0 ? fill(Words.posts, posts.length) + ' ' : '';
     posts.forEach((post, i) => {
         const link = document.createElement('a');
         link.className = 'download';
-        link.textContent = Words.post(i + 1);
+        link.textContent = fill(Words.post, i + 1);
         link.download = `code-blog.txt.${i + 1}`;
         link.href = blobUrl(post);
         list.append(link, ' ');
@@ -218,9 +201,11 @@ function showPage(output, cellBytes) {
     // Windows-1252 from its content type, and no script of the page may run there.
     const page = output.blob;
     outputs.page = page;
+    outputs.cells = cellBytes;
     const link = $('download-page');
     link.href = blobUrl(page);
     link.hidden = false;
+    $('download-png').hidden = false;
     const s = outputs.settings;
     const cells = outputs.columns * outputs.rowCount;
     const limit = s.square ? engine.frameCells.square : engine.frameCells.letter;
@@ -257,12 +242,33 @@ function finishRun(m) {
     showProgress(0);
 }
 
+// The preview as a PNG, drawn when asked: a large page's image takes seconds and hundreds of
+// megabytes, which no run should spend unasked.
+async function downloadPng() {
+    const o = outputs;
+    if (!o || !o.cells || $('download-png').disabled) return;
+    $('download-png').disabled = true;
+    say(Words.pngMaking);
+    try {
+        const image = await MosaiqPreview.png(o.cells, o.columns, o.settings);
+        if (outputs !== o) return;
+        if (!image) return say(Words.pngTooLarge, true);
+        const link = document.createElement('a');
+        link.href = blobUrl(image.blob);
+        link.download = 'mosaiq.png';
+        link.click();
+        say(image.small ? Words.pngSmall : Words.pngWhole);
+    } finally {
+        $('download-png').disabled = false;
+    }
+}
+
 async function copyCode(kind) {
     const blob = outputs && outputs[kind];
     if (!blob) return say(Words.nothingToCopy, true);
     try {
         await navigator.clipboard.writeText(await blob.text());
-        say(Words.copied + (kind === 'html' ? 'page.' : 'article.'));
+        say(kind === 'html' ? Words.copiedPage : Words.copiedArticle);
     } catch (error) {
         say(Words.copyRefused, true);
     }
@@ -327,6 +333,7 @@ function wire() {
     $('create').addEventListener('click', create);
     $('stop').addEventListener('click', stop);
     $('copy-html').addEventListener('click', () => copyCode('html'));
+    $('download-png').addEventListener('click', downloadPng);
     $('copy-blog').addEventListener('click', () => copyCode('blog'));
     document.addEventListener('keydown', (e) => {
         if (!e.ctrlKey || e.altKey || e.shiftKey) return;

@@ -38,7 +38,8 @@ const MosaiqPreview = (() => {
         const sizer = document.getElementById('preview-sizer');
         sizer.style.width = `${Math.ceil(columns * CellWidth * zoom)}px`;
         sizer.style.height = `${Math.ceil(rows * CellHeight * zoom)}px`;
-        document.getElementById('zoom-value').textContent = `Zoom : ${Math.round(zoom * 100)} %`;
+        document.getElementById('zoom-value').textContent
+            = MosaiqWords.zoom.replace('%1', Math.round(zoom * 100));
         redraw();
     }
 
@@ -81,19 +82,8 @@ const MosaiqPreview = (() => {
             finished();
             return;
         }
-        const font = `${settings.italic ? 'italic ' : ''}${settings.bold ? 'bold ' : ''}`
-            + `${10 * zoom}px Verdana, "DejaVu Sans", sans-serif`;
-        g.font = font;
-        g.textBaseline = 'top';
-        const drawRow = (y) => {
-            for (let x = 0; x < across; ++x) {
-                const at = 4 * ((top + y) * columns + first + x);
-                g.fillStyle = `#${Hex[cells[at]]}${Hex[cells[at + 1]]}${Hex[cells[at + 2]]}`;
-                const px = x0 + x * cw, py = y0 + y * ch;
-                if (settings.square) g.fillRect(px, py, cw + 0.5, ch + 0.5);
-                else g.fillText(Glyphs[cells[at + 3]], px, py + zoom);
-            }
-        };
+        const drawRow = rowPainter(g, { cells, columns, settings }, zoom, first, top, across,
+            x0, y0);
         // A few rows at a time, so that the page answers while a large view is drawn; a newer
         // drawing ends an older one.
         const mine = ++generation;
@@ -106,6 +96,75 @@ const MosaiqPreview = (() => {
             else finished();
         };
         some();
+    }
+
+    // What draws row y of the view on g: the cells of page ({ cells, columns, settings }) from
+    // column first of row top + y, across of them, the first at (x0, y0), in its font at zoom.
+    function rowPainter(g, page, zoom, first, top, across, x0, y0) {
+        const { cells, columns, settings } = page;
+        g.font = `${settings.italic ? 'italic ' : ''}${settings.bold ? 'bold ' : ''}`
+            + `${10 * zoom}px Verdana, "DejaVu Sans", sans-serif`;
+        g.textBaseline = 'top';
+        const cw = CellWidth * zoom, ch = CellHeight * zoom;
+        return (y) => {
+            for (let x = 0; x < across; ++x) {
+                const at = 4 * ((top + y) * columns + first + x);
+                g.fillStyle = `#${Hex[cells[at]]}${Hex[cells[at + 1]]}${Hex[cells[at + 2]]}`;
+                const px = x0 + x * cw, py = y0 + y * ch;
+                if (settings.square) g.fillRect(px, py, cw + 0.5, ch + 0.5);
+                else g.fillText(Glyphs[cells[at + 3]], px, py + zoom);
+            }
+        };
+    }
+
+    // A 2D canvas of width x height that the browser really draws on, or null: past its
+    // limits a canvas is refused, or made but left blank, which its last pixel shows.
+    function canvasOf(width, height) {
+        if (!(width >= 1 && height >= 1)) return null;
+        try {
+            const canvas = document.createElement('canvas');
+            canvas.width = width;
+            canvas.height = height;
+            const g = canvas.getContext('2d');
+            if (!g || canvas.width !== width || canvas.height !== height) return null;
+            g.fillStyle = '#000';
+            g.fillRect(width - 1, height - 1, 1, 1);
+            if (g.getImageData(width - 1, height - 1, 1, 1).data[3] !== 255) return null;
+            return { canvas, g };
+        } catch (error) {
+            return null;
+        }
+    }
+
+    // The whole preview as a PNG: the page at 100 %, as the drawn preview shows it, or, where
+    // that passes the browser's canvas limits, each cell as one pixel of its colour. Resolves to
+    // { blob, small } (small: one pixel a cell), or null when even that is beyond the limits.
+    // Drawn a few rows at a time, so the page answers meanwhile.
+    async function png(cells, columns, settings) {
+        const rows = columns > 0 ? Math.floor(cells.length / 4 / columns) : 0;
+        const pause = () => new Promise((resolve) => setTimeout(resolve));
+        let target = canvasOf(columns * CellWidth, rows * CellHeight);
+        const small = !target;
+        if (small) {
+            target = canvasOf(columns, rows);
+            if (!target) return null;
+            const image = new ImageData(columns, rows);
+            image.data.set(cells.subarray(0, columns * rows * 4));
+            for (let at = 3; at < image.data.length; at += 4) image.data[at] = 255;
+            target.g.putImageData(image, 0, 0);
+        } else {
+            target.g.fillStyle = settings.backgroundCss;
+            target.g.fillRect(0, 0, target.canvas.width, target.canvas.height);
+            const page = { cells, columns, settings };
+            const drawRow = rowPainter(target.g, page, 1, 0, 0, columns, 0, 0);
+            for (let y = 0; y < rows;) {
+                const until = performance.now() + 12;
+                while (y < rows && performance.now() < until) drawRow(y++);
+                await pause();
+            }
+        }
+        const blob = await new Promise((resolve) => target.canvas.toBlob(resolve, 'image/png'));
+        return blob ? { blob, small } : null;
     }
 
     function finished() {
@@ -134,5 +193,5 @@ const MosaiqPreview = (() => {
     };
     if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', wire);
     else wire();
-    return { clear, show, redraw };
+    return { clear, show, redraw, png };
 })();

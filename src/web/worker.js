@@ -202,6 +202,20 @@ function convert(s) {
     slice();
 }
 
+// The size fields halved or doubled by the module, as the window does it.
+function scale(m) {
+    if (!mosaiq) return { type: 'scaled', ok: false, message: words.memory };
+    const error = mosaiq.cwrap('mosaiq_scale_sizes', 'number', ['string', 'string', 'number'])(
+        m.columns, m.rows, m.factor);
+    const text = mosaiq.UTF8ToString(mosaiq._mosaiq_words_given());
+    // The window's line break, as the page's status shows it.
+    if (error !== 0) {
+        return { type: 'scaled', ok: false, message: text.replace(/\r\n/g, '\n') };
+    }
+    const [columns, rows] = text.split('\n');
+    return { type: 'scaled', ok: true, asked: m, columns, rows };
+}
+
 let pixelLimit = 0;
 const ready = loadModule().then((reply) => {
     pixelLimit = reply.pixelLimit;
@@ -216,6 +230,8 @@ onmessage = async (event) => {
     } else if (m.type === 'picture') {
         picture = null;
         postMessage(await readPicture(m.file, pixelLimit));
+    } else if (m.type === 'scale') {
+        postMessage(scale(m));
     } else if (m.type === 'convert' && !running) {
         convert(m.settings);
     }

@@ -122,3 +122,16 @@ test('a stopped run leaves the header and the rows made so far', async () => {
     assert.strictEqual(lines.length, 6); // the header, four rows, and nothing after the last CR LF
     assert.ok(whole.page.toString('latin1').startsWith(page));
 });
+
+test('every text the page\'s scripts name comes from the engine\'s words', async () => {
+    const mosaiq = await loadModule();
+    const words = JSON.parse(mosaiq.UTF8ToString(mosaiq._mosaiq_page_words()));
+    const web = path.join(__dirname, '../../src/web');
+    const scripts = ['page.js', 'preview.js'].map((name) => fs.readFileSync(path.join(web, name),
+        'utf8')).join('\n');
+    const named = [...scripts.matchAll(/Words\.(\w+)/g)].map((m) => m[1]);
+    assert.ok(named.length > 20);
+    for (const name of named) assert.ok(typeof words[name] === 'string' && words[name], name);
+    assert.strictEqual(words.copiedPage,
+        'Votre code est copier!\nVous n\'avez plus qu\'à le coller dans votre page.');
+});

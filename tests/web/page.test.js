@@ -195,18 +195,45 @@ test('the window\'s mode pair, and halving and doubling in French figures', asyn
         await page.click('#letter-mode');
         assert.ok(!(await page.isChecked('#square-mode')) && await page.isEnabled('#characters'));
 
+        // The module answers the buttons: each result is awaited.
+        const sizes = (columns, rows) => page.waitForFunction(([x, y]) => document
+            .getElementById('columns').value === x && document.getElementById('rows').value === y,
+        [columns, rows]);
         await page.fill('#columns', '47');
         await page.fill('#rows', '30');
         await page.click('#halve');
-        assert.deepStrictEqual([await page.inputValue('#columns'), await page.inputValue('#rows')],
-            ['23,5', '15']);
+        await sizes('23,5', '15');
         await page.click('#double');
-        assert.strictEqual(await page.inputValue('#columns'), '47');
+        await sizes('47', '30');
         await page.fill('#rows', '12abc');
         await page.click('#double');
-        assert.match(await status(), /La hauteur « 12abc » n'est pas un nombre/);
+        await page.waitForFunction(() => /La hauteur « 12abc » n'est pas un nombre/
+            .test(document.getElementById('status').textContent));
         assert.strictEqual(await page.inputValue('#columns'), '47');
     });
+
+test('the preview as a PNG: the page at 100 %, one pixel a cell past the canvas limits', async () => {
+    await choose(picture);
+    await runToEnd();
+    const size = (file) => [file.readUInt32BE(16), file.readUInt32BE(20)];
+    const whole = await download('#download-png');
+    assert.strictEqual(whole.subarray(1, 4).toString(), 'PNG');
+    assert.deepStrictEqual(size(whole), [width * 7, height * 12]);
+    // A browser whose canvases end at 100 pixels across, then at 10.
+    await page.evaluate(() => {
+        const made = HTMLCanvasElement.prototype.getContext;
+        window.canvasLimit = 100;
+        HTMLCanvasElement.prototype.getContext = function (...args) {
+            return this.width > window.canvasLimit ? null : made.apply(this, args);
+        };
+    });
+    assert.deepStrictEqual(size(await download('#download-png')), [width, height]);
+    assert.match(await status(), /un pixel par caractère/);
+    await page.evaluate(() => { window.canvasLimit = 10; });
+    await page.click('#download-png');
+    await page.waitForFunction(() => /trop grand pour une image PNG/
+        .test(document.getElementById('status').textContent));
+});
 
 test('memory the browser refuses is said in French, and the next run works', async () => {
     // The worker's memory may not grow: the module starts with 32 MB, which a

@@ -1,0 +1,97 @@
+#include "wording/webwords.h"
+
+#include "wording/joined.h"
+#include "wording/previewwords.h"
+#include "wording/windowwords.h"
+
+#include <cstdio>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace mosaiq {
+
+namespace {
+
+    std::vector<std::pair<const char*, std::string>> webWords()
+    {
+        return {
+            { "notReady", "Le moteur de conversion démarre, réessayez dans un instant." },
+            { "noEngine",
+                "Ce navigateur ne peut pas faire tourner le moteur de conversion (WebAssembly) : "
+                "essayez un navigateur plus récent." },
+            { "reading", "L'image est en cours de lecture : un instant, puis créez la page." },
+            { "busy",
+                "Une conversion est en cours : arrêtez-la (Stop) avant de choisir une autre "
+                "image." },
+            { "textPasted",
+                "Le presse-papiers contient du texte, pas une image : copiez une image puis "
+                "collez-la ici." },
+            { "nothingDropped", "Ce qui a été déposé n'est pas un fichier : déposez une image." },
+            { "pictureLoaded", "Image chargée : %1 × %2 pixels." },
+            { "running", "Conversion en cours..." },
+            { "stopped", "Conversion arrêtée : la page garde les lignes créées, sans les codes." },
+            { "done", "Conversion terminée." },
+            { "copiedPage", joined({ window::CodeCopied, window::PasteInPage }) },
+            { "copiedArticle", joined({ window::CodeCopied, window::PasteInArticle }) },
+            { "copyRefused",
+                "Le navigateur a refusé la copie dans le presse-papiers : téléchargez le code, ou "
+                "copiez-le depuis le fichier." },
+            { "nothingToCopy", "Aucun code à copier : créez d'abord une page." },
+            { "pngMaking", "L'image PNG de l'aperçu est en préparation…" },
+            { "pngWhole", "L'image PNG de l'aperçu est prête." },
+            { "pngSmall",
+                "L'aperçu à 100 % dépasse la taille des images de ce navigateur : l'image PNG "
+                "donne un pixel par caractère." },
+            { "pngTooLarge",
+                "L'aperçu est trop grand pour une image PNG dans ce navigateur, même à un pixel "
+                "par caractère : téléchargez la page à la place." },
+            { "blogTab", window::BlogCodeTab },
+            { "forumTab", "Code %1" },
+            { "posts", "Code partagé en %1 messages :" },
+            { "post", "message %1" },
+            { "bytes", "%1 octets" },
+            { "codeStart", "Début du code (%1 sur %2) :" },
+            { "codeWhole", "Code entier (%1) :" },
+            { "zoom", previewwords::ZoomPercent },
+        };
+    }
+
+    // text as a JSON string; the window's "\r\n" becomes the page's "\n".
+    std::string quoted(std::string_view text)
+    {
+        std::string out = "\"";
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                continue;
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += c;
+            } else if (c == '\n') {
+                out += "\\n";
+            } else if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+        return out + '"';
+    }
+
+} // namespace
+
+std::string webWordsJson()
+{
+    std::string json = "{";
+    for (const auto& [name, text] : webWords()) {
+        if (json.size() > 1)
+            json += ',';
+        json += quoted(name) + ':' + quoted(text);
+    }
+    return json + '}';
+}
+
+} // namespace mosaiq
