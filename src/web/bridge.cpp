@@ -170,7 +170,7 @@ EMSCRIPTEN_KEEPALIVE const char* mosaiq_words_given()
 // The page's own texts, one JSON object (scripts/web.sh writes them into the site).
 EMSCRIPTEN_KEEPALIVE const char* mosaiq_page_words()
 {
-    words = webWordsJson();
+    words = web::webWordsJson();
     return words.c_str();
 }
 

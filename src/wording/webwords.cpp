@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace mosaiq {
+namespace mosaiq::web {
 
 namespace {
 
@@ -53,7 +53,7 @@ namespace {
             { "bytes", "%1 octets" },
             { "codeStart", "Début du code (%1 sur %2) :" },
             { "codeWhole", "Code entier (%1) :" },
-            { "zoom", previewwords::ZoomPercent },
+            { "zoom", window::ZoomPercent },
         };
     }
 
@@ -94,4 +94,4 @@ std::string webWordsJson()
     return json + '}';
 }
 
-} // namespace mosaiq
+} // namespace mosaiq::web
