@@ -13,8 +13,10 @@ packages=(
     qt6-translations-l10n qt6-wayland
     # The Debian package and its checks (scripts/package.sh, scripts/test-package.sh, CTest).
     dpkg-dev desktop-file-utils appstream lintian librsvg2-bin
-    # Looking at the window without a screen (scripts/screenshots.sh, scripts/test-package.sh).
-    xvfb xdotool x11-apps imagemagick
+    # Looking at the window without a screen (scripts/screenshots.sh, scripts/test-package.sh,
+    # the large-text runs of the window's tests); xvfb-run needs xauth, which xvfb only
+    # recommends.
+    xvfb xauth xdotool x11-apps imagemagick
     # Real photos for the forum benchmark (bench/cli/forum_bench.cpp).
     mate-backgrounds
 )

@@ -3,6 +3,7 @@
 #include "convert/numbertext.h"
 #include "image/picturechoice.h"
 #include "output/codes/codecollector.h"
+#include "output/codes/outputtarget.h"
 #include "output/codes/pagefile.h"
 #include "wording/runmessages.h"
 #include "wording/windowwords.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <new>
 #include <thread>
 
@@ -46,17 +48,38 @@ namespace {
     // out whole as it closes (the file system guards a replaced file so), a pause of hundreds of
     // milliseconds after the last row of a large page; a new file is not. Giving back the blocks
     // of a large page takes as long again, so the last descriptor of the old one is closed on a
-    // thread of its own. A link is left alone, and emptied by the opening as before.
-    void removeEarlierPage(const QString& path)
+    // thread of its own. The new file is made where the links lead, with the old one's
+    // permission bits, owner and group; a page that a new file would part from something (other
+    // names, a device, a foreign owner) is emptied and written in place instead, as always
+    // row by row.
+    bool openPage(PageFile& page, const QString& path)
     {
-        const QByteArray name = QFile::encodeName(path);
-        struct stat status;
-        if (::lstat(name.constData(), &status) != 0 || !S_ISREG(status.st_mode))
-            return;
-        const int descriptor = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-        ::unlink(name.constData());
-        if (descriptor >= 0)
-            std::thread([descriptor] { ::close(descriptor); }).detach();
+        const std::string name = QFile::encodeName(path).toStdString();
+        const OutputTarget target = resolveOutputTarget(name);
+        switch (target.way) {
+        case OutputTarget::Way::Refused:
+            page.refuse(target.reasonText());
+            return false;
+        case OutputTarget::Way::Replace: {
+            std::string created;
+            if (target.exists) {
+                const int earlier = ::open(target.path.c_str(), O_RDONLY | O_CLOEXEC);
+                ::unlink(target.path.c_str());
+                if (earlier >= 0)
+                    std::thread([earlier] { ::close(earlier); }).detach();
+            }
+            const int descriptor = createLikeTarget(target, false, created);
+            // Something made the name again meanwhile: it is written in place.
+            if (descriptor >= 0 || errno != EEXIST)
+                return page.adopt(descriptor);
+            break;
+        }
+        case OutputTarget::Way::StandardOutput:
+        case OutputTarget::Way::InPlace:
+        case OutputTarget::Way::Refill:
+            break;
+        }
+        return page.open(name);
     }
 
     // The window's options for each row, with the session's picture as it is at that row.
@@ -158,8 +181,7 @@ void ConversionSession::writePage(const RunRequest& request, RunControls& contro
     RunStart start = request.start;
     start.rows = numericValue(fields.rows);
     PageFile page;
-    removeEarlierPage(m_previewFile);
-    if (!page.open(QFile::encodeName(m_previewFile).toStdString())) {
+    if (!openPage(page, m_previewFile)) {
         m_running = false;
         emit refused(pageFileText(m_previewFile, page));
         return;

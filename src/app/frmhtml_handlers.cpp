@@ -28,6 +28,18 @@
 
 namespace mosaiq {
 
+namespace {
+
+    // The size fields are narrow: a number the program writes is shown from its first digit,
+    // not scrolled to its end as typing leaves it.
+    void showFromStart(QLineEdit* field, const QString& text)
+    {
+        field->setText(text);
+        field->setCursorPosition(0);
+    }
+
+} // namespace
+
 void FrmHTML::initConnections()
 {
     // A mode box is a choice, not a toggle: whatever the button or key, clicking "Mode lettre"
@@ -99,16 +111,20 @@ void FrmHTML::browsePicture()
         return;
     // Nothing changes until the picture is known to be good: a bad file leaves the previous
     // path, picture and sizes, so the next run still has something to read.
-    PictureChoice choice = choosePicture(path, m_imghide->contentsRect().size());
+    // The thumbnail in device pixels: the box would otherwise stretch it again, smoothly.
+    const qreal ratio = m_imghide->devicePixelRatio();
+    PictureChoice choice = choosePicture(path, m_imghide->contentsRect().size() * ratio);
     if (!choice.loaded()) {
         inform(choice.message);
         return;
     }
     m_TxtPic->setText(path);
     m_session.setPicture(path, std::move(choice.picture));
-    m_imghide->setPixmap(QPixmap::fromImage(choice.thumbnail));
-    m_TxtX->setText(choice.columns);
-    m_TxtY->setText(choice.rows);
+    QPixmap thumbnail = QPixmap::fromImage(choice.thumbnail);
+    thumbnail.setDevicePixelRatio(ratio);
+    m_imghide->setPixmap(thumbnail);
+    showFromStart(m_TxtX, choice.columns);
+    showFromStart(m_TxtY, choice.rows);
 }
 
 void FrmHTML::scaleSizes(double factor)
@@ -118,8 +134,8 @@ void FrmHTML::scaleSizes(double factor)
         inform(scaleErrorText(result));
         return;
     }
-    m_TxtX->setText(result.columns);
-    m_TxtY->setText(result.rows);
+    showFromStart(m_TxtX, result.columns);
+    showFromStart(m_TxtY, result.rows);
 }
 
 void FrmHTML::CopyCode(const CodePane& pane, const QString& closingSentence)

@@ -7,6 +7,8 @@
 #include "wording/pngwords.h"
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 
 namespace mosaiq {
 
@@ -24,6 +26,34 @@ namespace {
             value = value * 10 + std::size_t(c - '0');
         }
         return value;
+    }
+
+    // A word after --png in a batch that can only be meant as its file: "-" or a PNG name.
+    bool meantAsPngFile(const std::string& word)
+    {
+        if (word == "-")
+            return true;
+        if (word.size() < 5 || word.starts_with('-'))
+            return false;
+        std::string extension = word.substr(word.size() - 4);
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+            [](unsigned char c) { return char(std::tolower(c)); });
+        return extension == ".png";
+    }
+
+    // The options given "-", by the names the user knows them by.
+    std::vector<std::string> standardOutputTakers(const CliOptions& o)
+    {
+        std::vector<std::string> names;
+        if (o.pagePath == "-")
+            names.push_back("--page");
+        if (o.htmlCodePath == "-")
+            names.push_back("--html-code");
+        if (o.blogCodePath == "-")
+            names.push_back("--blog-code");
+        if (o.pngPath == "-")
+            names.push_back("--png");
+        return names;
     }
 
     std::string dialectNames()
@@ -97,6 +127,9 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
     CliOptions& o = parse.options;
     bool charactersGiven = false, randomGiven = false;
     bool pageGiven = false, jobsGiven = false, scaleGiven = false;
+    // "--merge 10": a number right after --merge, taken as a picture, most likely meant as the
+    // tolerance.
+    std::string mergeWordApart;
     // In a batch the pictures name the outputs, so --png takes no file there: a picture after
     // it is not its value.
     const bool batchLine = std::any_of(arguments.begin(), arguments.end(), [](const auto& a) {
@@ -217,6 +250,8 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
             // The tolerance is optional, so it comes only as --merge=VALUE: "--merge 2" would
             // be ambiguous with a picture called 2.
             o.mergeTolerance = 0.0;
+            if (!inlineValue && i + 1 < arguments.size() && parseTolerance(arguments[i + 1]))
+                mergeWordApart = arguments[i + 1];
             if (inlineValue) {
                 o.mergeTolerance = parseTolerance(value);
                 if (!o.mergeTolerance) {
@@ -241,6 +276,12 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
             if (batchLine) {
                 if (inlineValue) {
                     parse.error = cli::PngNamedInBatch;
+                    return parse;
+                }
+                // A PNG name right after it reads as its file, which it takes none of here; a
+                // picture of another kind there is still converted.
+                if (i + 1 < arguments.size() && meantAsPngFile(arguments[i + 1])) {
+                    parse.error = cli::pngFileInBatch(arguments[i + 1]);
                     return parse;
                 }
             } else {
@@ -291,7 +332,21 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
     }
     if (o.help || o.version)
         return parse;
-    if (o.pictures.empty())
+    // "-o ''" has always meant the standard output.
+    if (pageGiven && o.pagePath.empty())
+        o.pagePath = "-";
+    const std::vector<std::string> takers = standardOutputTakers(o);
+    // Without -o the page goes to the standard output, unless another output takes it.
+    if (!pageGiven && takers.empty())
+        o.pagePath = "-";
+    std::error_code noFile;
+    const bool mergeWordIsPicture = !mergeWordApart.empty()
+        && std::find(o.pictures.begin(), o.pictures.end(), mergeWordApart) != o.pictures.end()
+        && ((o.pictures.size() > 1 && !o.batch())
+            || !std::filesystem::exists(mergeWordApart, noFile));
+    if (mergeWordIsPicture)
+        parse.error = cli::mergeValueApart(mergeWordApart);
+    else if (o.pictures.empty())
         parse.error = cli::NoPicture;
     else if (o.pictures.size() > 1 && !o.batch())
         parse.error = cli::severalPicturesNeedOutputDir(o.pictures[1]);
@@ -303,12 +358,16 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
         parse.error = cli::ScaleNeedsPng;
     else if (o.fitLimit && (o.columns || o.rows))
         parse.error = cli::FitChoosesTheSize;
+    else if (takers.size() > 1)
+        parse.error = cli::standardOutputTakenTwice(takers[0], takers[1]);
+    else if (!o.batch() && o.blogCodePath.empty() && o.split)
+        parse.error = cli::SplitNeedsCode;
+    else if (o.split && o.blogCodePath == "-")
+        parse.error = cli::SplitNeedsFile;
     else if (o.split && findDialect(o.dialect)->postLimit == 0)
         parse.error = cli::splitNeedsLimit(o.dialect);
     else if (!o.batch() && o.blogCodePath.empty() && o.dialect != "blog")
         parse.error = cli::DialectNeedsCode;
-    else if (!o.batch() && o.blogCodePath.empty() && o.split)
-        parse.error = cli::SplitNeedsCode;
     else if (!o.batch() && o.fitLimit && o.blogCodePath.empty() && o.htmlCodePath.empty())
         parse.error = cli::FitNeedsCode;
     return parse;

@@ -23,7 +23,9 @@ struct CliOptions {
     std::string characters = "o"; // UTF-8
     StyleFlags style { false, false, true };
     ColourValue background = 0;
-    std::string pagePath; // empty or "-": standard output
+    // "-": the standard output, where the page goes unless -o names a file or another output
+    // takes it; empty: not written.
+    std::string pagePath;
     std::string htmlCodePath;
     std::string blogCodePath;
     bool help = false;

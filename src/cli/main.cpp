@@ -1,5 +1,6 @@
 #include "cli/clioptions.h"
 #include "cli/clirun.h"
+#include "cli/runtimefolder.h"
 #include "image/picturereader.h"
 #include "wording/cliwords.h"
 
@@ -18,10 +19,13 @@ int main(int argc, char* argv[])
     // Image format plugins are found through the application object; no display is needed. The
     // picture of the page needs fonts, hence Qt's GUI, which starts offscreen unless the user
     // chose a platform: a terminal without a display must do.
+    // Outlives the application, which may use it until it goes.
+    std::unique_ptr<mosaiq::RuntimeFolder> runtimeFolder;
     std::unique_ptr<QCoreApplication> application;
     if (parse.error.empty() && parse.options.png && !parse.options.help && !parse.options.version) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        runtimeFolder = std::make_unique<mosaiq::RuntimeFolder>();
         application = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "output/codes/outputtarget.h"
 #include "output/codes/pagefile.h"
 
 #include <string>
 
 namespace mosaiq {
 
-// A file written under a temporary name beside its final one and renamed when complete, so a
-// failed run never leaves a half-written file under the name the user asked for. A device or a
-// pipe (/dev/stdout, /dev/full) is written in place: it cannot be replaced by renaming, and has
-// no half-written state to hide anyway.
+// An output file of mosaiq-cli, written as its OutputTarget says: a regular file whole under a
+// temporary name beside the file the name leads to and renamed onto it when complete (or, for a
+// file with other names, copied into it then), so that a failed run never leaves a half-written
+// file under the name the user asked for; "-", a device or a pipe as it goes.
 class OutputFile {
 public:
     explicit OutputFile(std::string path)
@@ -20,23 +21,35 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Opens the temporary file (or the device). False on failure (see errorText()).
+    // Opens what is written to. False on failure (see errorText()).
     bool open();
     PageFile& file() { return m_file; }
-    // Closes and renames into place; false if anything failed, the file then being removed.
+    // Closes and puts the file in place; false if anything failed, what was written then being
+    // removed.
     bool commit();
-    // Closes and removes what was written.
+    // Closes and removes what was written, leaving the earlier file as it was.
     void discard();
 
     // The French reason for the failure.
     std::string errorText() const;
+    // The French message for the failure, naming the file or the standard output; with reason
+    // instead of the failure's own.
+    std::string failureText() const { return failureText(errorText()); }
+    std::string failureText(const std::string& reason) const;
     const std::string& path() const { return m_path; }
 
 private:
+    bool openTemporary();
+    bool copyIntoTarget();
+
     std::string m_path;
+    OutputTarget m_target;
     std::string m_temporary;
+    int m_destination = -1; // a refilled file, held open from the start
     PageFile m_file;
-    int m_error = 0; // errno, or -1 when the page file holds the reason
+    int m_error = 0; // errno; FileFailed or TargetRefused when they hold the reason
+    static constexpr int FileFailed = -1;
+    static constexpr int TargetRefused = -2;
 };
 
 } // namespace mosaiq

@@ -44,7 +44,7 @@ bool PagePicture::save(const std::string& path, std::string& error)
     }
     OutputFile output(path);
     if (!output.open()) {
-        error = output.errorText();
+        error = output.failureText();
         return false;
     }
     PngFile png(output.file());
@@ -62,11 +62,12 @@ bool PagePicture::save(const std::string& path, std::string& error)
             int(std::min<std::int64_t>(lines, m_height - top)));
     }
     if (!written || !png.finish()) {
-        error = output.file().failed() ? output.file().errorText() : std::string(cli::PngFailed);
+        error = output.failureText(
+            output.file().failed() ? output.file().errorText() : std::string(cli::PngFailed));
         return false;
     }
     if (!output.commit()) {
-        error = output.errorText();
+        error = output.failureText();
         return false;
     }
     return true;

@@ -25,8 +25,8 @@ public:
     // Whether a PNG of that size can be written and read back (see PngFile::LargestSide).
     bool fits() const;
 
-    // Writes the picture to path, whole or not at all. False on failure, error then holding the
-    // French reason.
+    // Writes the picture to path ("-": the standard output), whole or not at all. False on
+    // failure, error then holding the French message.
     bool save(const std::string& path, std::string& error);
 
 private:

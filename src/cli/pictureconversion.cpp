@@ -28,11 +28,17 @@ namespace {
     {
         OutputFile output(path);
         if (!output.open() || !output.file().write(text) || !output.commit()) {
-            c.say(cli::cannotWriteFile(path, output.errorText()));
+            c.say(output.failureText());
             return false;
         }
         return true;
     }
+
+    // The page when another output took the standard output: made, and thrown away.
+    class NoPage : public PageSink {
+    public:
+        bool writeLine(std::string_view) override { return true; }
+    };
 
 } // namespace
 
@@ -109,21 +115,23 @@ int convertPicture(const CliOptions& options, const std::string& picture,
 
     std::unique_ptr<OutputFile> pageOutput;
     PageFile streamOutput;
-    PageFile* page = &streamOutput;
-    const bool toStream = outputs.page.empty() || outputs.page == "-";
+    NoPage noPage;
+    PageSink* page = &noPage;
+    const bool toStream = outputs.page == "-";
     if (toStream) {
         streamOutput.attach(context.pageStream);
-    } else {
+        page = &streamOutput;
+    } else if (!outputs.page.empty()) {
         pageOutput = std::make_unique<OutputFile>(outputs.page);
         if (!pageOutput->open()) {
-            say(cli::cannotWriteFile(outputs.page, pageOutput->errorText()));
+            say(pageOutput->failureText());
             return ExitWrite;
         }
         page = &pageOutput->file();
     }
     auto pageFailed = [&] {
-        say(toStream ? cli::cannotWriteStandardOutput(page->errorText())
-                     : cli::cannotWriteFile(outputs.page, pageOutput->errorText()));
+        say(toStream ? cli::cannotWriteStandardOutput(streamOutput.errorText())
+                     : pageOutput->failureText());
         return ExitWrite;
     };
 
@@ -185,7 +193,7 @@ int convertPicture(const CliOptions& options, const std::string& picture,
             return ExitRefused;
         }
     }
-    if (toStream ? !page->close() : !pageOutput->commit())
+    if (toStream ? !streamOutput.close() : pageOutput && !pageOutput->commit())
         return pageFailed();
 
     const StyleFlags& style = options.style;
@@ -209,9 +217,9 @@ int convertPicture(const CliOptions& options, const std::string& picture,
             return ExitWrite;
     }
     if (pagePicture) {
-        std::string error;
-        if (!pagePicture->save(outputs.png, error)) {
-            say(cli::cannotWriteFile(outputs.png, error));
+        std::string failure;
+        if (!pagePicture->save(outputs.png, failure)) {
+            say(failure);
             return ExitWrite;
         }
     }

@@ -12,7 +12,7 @@ namespace mosaiq {
 
 // Where one picture's outputs go.
 struct PictureOutputs {
-    std::string page; // empty or "-": the page stream
+    std::string page; // "-": the page stream; empty: not written
     std::string htmlCode; // empty: not written
     std::string blogCode; // empty: not written; the parts of --split go beside it
     std::string png; // empty: not written; the page as the preview shows it, at options.scale

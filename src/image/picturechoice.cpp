@@ -6,6 +6,8 @@
 #include <QImageReader>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace mosaiq {
 
 QString pictureFileFilter()
@@ -38,10 +40,23 @@ PictureChoice choosePicture(const QString& path, QSize thumbnailSize)
         return choice;
     }
     const QImage& image = choice.picture.image;
-    choice.thumbnail = image.scaled(thumbnailSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    choice.thumbnail = stretchPicture(image, thumbnailSize);
     choice.columns = QString::number(image.width());
     choice.rows = QString::number(image.height());
     return choice;
+}
+
+QImage stretchPicture(const QImage& image, QSize size)
+{
+    // An axis that shrinks is averaged first, so that a large picture does not shimmer; then an
+    // axis that grows repeats the nearest pixel, so that a small one keeps its flat colours
+    // instead of blending them into ones it does not have.
+    const QSize shrunk(
+        std::min(image.width(), size.width()), std::min(image.height(), size.height()));
+    const QImage averaged = shrunk == image.size()
+        ? image
+        : image.scaled(shrunk, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return averaged.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
 QString pictureLoadMessage(const QString& path, const Picture& picture)

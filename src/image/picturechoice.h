@@ -26,6 +26,10 @@ struct PictureChoice {
 // Reads the picture at path and prepares its thumbnail of thumbnailSize pixels.
 PictureChoice choosePicture(const QString& path, QSize thumbnailSize);
 
+// image stretched to size, each axis on its own: one that grows takes the nearest pixel, one
+// that shrinks is averaged.
+QImage stretchPicture(const QImage& image, QSize size);
+
 // "The picture <path> could not be loaded" in French, with the reason.
 QString pictureLoadMessage(const QString& path, const Picture& picture);
 

@@ -7,12 +7,40 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QRegularExpression>
 
 namespace mosaiq {
 
 QString QtDesktop::openFileName(QWidget* parent, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    QFileDialog dialog(parent);
+    prepareOpenDialog(dialog, filter);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
+}
+
+void QtDesktop::prepareOpenDialog(QFileDialog& dialog, const QString& filter)
+{
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // Qt reads an entry's patterns from its last parentheses: each label gets its patterns
+    // repeated after it, which the dialog reads but does not show.
+    QStringList entries;
+    const QRegularExpression patterns(QStringLiteral("\\(([^()]*)\\)\\s*$"));
+    for (const QString& entry : filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch match = patterns.match(entry);
+        QStringList names = match.hasMatch()
+            ? match.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts)
+            : QStringList { QStringLiteral("*") };
+        for (QString& name : names) {
+            if (name == QLatin1String("*.*"))
+                name = QStringLiteral("*");
+        }
+        entries << entry + QStringLiteral(" (") + names.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(entries);
 }
 
 std::optional<QColor> QtDesktop::chooseColour(QWidget* parent, const QColor& initial)

@@ -2,6 +2,8 @@
 
 #include "platform/desktop.h"
 
+class QFileDialog;
+
 namespace mosaiq {
 
 // The desktop through Qt: Qt's own dialogs, QMessageBox, QDesktopServices and the system
@@ -13,6 +15,11 @@ public:
     void showInformation(QWidget* parent, const QString& title, const QString& text) override;
     bool openUrl(const QUrl& url) override;
     void setClipboardData(QMimeData* data) override;
+
+    // Sets dialog up to open one existing file with filter's entries, each shown with its own
+    // label; "*.*" in a pattern means any file, with or without an extension, as the label
+    // promises (Qt's "*.*" wants a dot).
+    static void prepareOpenDialog(QFileDialog& dialog, const QString& filter);
 };
 
 } // namespace mosaiq

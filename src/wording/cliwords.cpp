@@ -26,7 +26,8 @@ Rendu :
   --background #RRVVBB  couleur de fond de la page (défaut : #000000)
 
 Sorties :
-  -o, --page FICHIER    la page HTML (défaut : sortie standard)
+  -o, --page FICHIER    la page HTML (défaut : la sortie standard, si aucune
+                        autre sortie ne la prend)
   --html-code FICHIER   le code HTML, tel que le volet « Code HTML »
   --blog-code FICHIER   le code pour blog, tel que le volet « Code SkyBlog »,
                         ou dans le dialecte de --dialect
@@ -76,6 +77,12 @@ Plusieurs images :
   Chaque image donne exactement les sorties d'un appel pour elle seule ; une
   image illisible est signalée et sautée.
 
+Fichiers de sortie : « - » désigne la sortie standard, pour une seule sortie à
+la fois. Un lien est suivi et le fichier qu'il désigne est remplacé, le lien
+reste ; un fichier remplacé garde ses droits, et un fichier à plusieurs noms
+(liens physiques) est réécrit sur place une fois la sortie complète ; un
+périphérique ou un tube est écrit tel quel.
+
 Codes de sortie : 0 réussi, 2 réglages refusés, 3 image illisible,
 4 fichier impossible à écrire, 5 mémoire insuffisante ; pour plusieurs images,
 celui de la première image en échec.
@@ -104,6 +111,12 @@ std::string unknownColours(std::string_view name)
 std::string invalidBackground(std::string_view text)
 {
     return joined({ "Couleur de fond invalide : « ", text, " » (attendu : #RRVVBB)." });
+}
+
+std::string standardOutputTakenTwice(std::string_view first, std::string_view second)
+{
+    return joined({ "Une seule sortie à la fois peut aller sur la sortie standard (« - ») : ",
+        first, " et ", second, " la demandent toutes deux." });
 }
 
 std::string cannotReadPicture(std::string_view path, std::string_view reason)

@@ -16,6 +16,8 @@ std::string unknownColours(std::string_view name);
 std::string invalidBackground(std::string_view text);
 inline constexpr const char* RandomAndCharacters
     = "--random et --chars s'excluent : choisissez l'un des deux.";
+// Two outputs were given "-".
+std::string standardOutputTakenTwice(std::string_view first, std::string_view second);
 inline constexpr const char* NoPicture = "Aucune image indiquée (voir --help).";
 
 // "Impossible de lire l'image « path » : reason"

@@ -26,6 +26,13 @@ std::string fileErrorText(int error)
         return "le dossier n'existe pas";
     case ENAMETOOLONG:
         return "le nom est trop long";
+    case EBADF:
+        return "le descripteur est fermé";
+    case ELOOP:
+        return "trop de liens symboliques à suivre";
+    case ENXIO:
+    case EPIPE:
+        return "personne ne lit à l'autre bout";
     case EIO:
         return "erreur d'entrée-sortie";
     default:

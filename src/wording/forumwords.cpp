@@ -35,6 +35,12 @@ std::string splitNeedsLimit(std::string_view dialect)
         " » n'en a pas : choisissez un forum avec --dialect." });
 }
 
+std::string mergeValueApart(std::string_view value)
+{
+    return joined({ "La tolérance de --merge s'écrit attachée : --merge=", value, " (« --merge ",
+        value, " » lirait « ", value, " » comme une image)." });
+}
+
 std::string chosenGrid(
     std::int64_t columns, std::int64_t rows, std::size_t characters, std::size_t limit)
 {

@@ -21,6 +21,11 @@ inline constexpr const char* FitChoosesTheSize
 inline constexpr const char* SplitNeedsCode
     = "--split partage le code écrit par --blog-code : indiquez aussi --blog-code FICHIER.";
 std::string splitNeedsLimit(std::string_view dialect);
+inline constexpr const char* SplitNeedsFile
+    = "--split écrit ses messages à côté du fichier de --blog-code : indiquez un fichier plutôt "
+      "que « - ».";
+// "--merge 10": the tolerance given apart, read as a picture.
+std::string mergeValueApart(std::string_view value);
 
 // "Grille choisie : 120 × 68 (59874 caractères sur 60000)."
 std::string chosenGrid(

@@ -12,6 +12,8 @@ inline constexpr const char* ScaleNeedsPng
     = "--scale règle l'image de --png : indiquez aussi --png FICHIER.";
 inline constexpr const char* PngNamedInBatch
     = "Avec --output-dir, --png s'écrit sans fichier : chaque image reçoit NOM.png.";
+// A PNG name right after --png in a batch.
+std::string pngFileInBatch(std::string_view name);
 // The page's picture would be larger than a PNG that can be read back.
 std::string pngTooLarge(std::int64_t width, std::int64_t height, std::int64_t largest);
 inline constexpr const char* PngFailed = "la compression PNG a échoué";

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 using namespace mosaiq;
 
 namespace {
@@ -121,13 +123,16 @@ QTEST_GUILESS_MAIN(TestConversionSession)
 void TestConversionSession::replacesTheEarlierPageAndLeavesNoFileBehind_data()
 {
     QTest::addColumn<bool>("link");
-    QTest::newRow("a plain file") << false;
-    QTest::newRow("a link to a file") << true;
+    QTest::addColumn<bool>("hardLink");
+    QTest::newRow("a plain file") << false << false;
+    QTest::newRow("a link to a file") << true << false;
+    QTest::newRow("a file with another name") << false << true;
 }
 
 void TestConversionSession::replacesTheEarlierPageAndLeavesNoFileBehind()
 {
     QFETCH(bool, link);
+    QFETCH(bool, hardLink);
     QTemporaryDir folder;
     const QString page = folder.filePath(QStringLiteral("temp.html"));
     const QString target = link ? folder.filePath(QStringLiteral("target.html")) : page;
@@ -135,8 +140,16 @@ void TestConversionSession::replacesTheEarlierPageAndLeavesNoFileBehind()
     QVERIFY(earlier.open(QIODevice::WriteOnly));
     earlier.write("earlier page");
     earlier.close();
+    // Permissions of the user's own choosing, which the new page keeps.
+    const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(earlier.setPermissions(permissions));
     if (link)
         QVERIFY(QFile::link(target, page));
+    const QString otherName = folder.filePath(QStringLiteral("other-name.html"));
+    if (hardLink)
+        QCOMPARE(
+            ::link(QFile::encodeName(page).constData(), QFile::encodeName(otherName).constData()),
+            0);
 
     ConversionSession session;
     session.setPreviewFile(page);
@@ -154,8 +167,15 @@ void TestConversionSession::replacesTheEarlierPageAndLeavesNoFileBehind()
     QFile written(target);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QVERIFY(written.readAll().startsWith("<HTML>"));
+    QCOMPARE(written.permissions() & ~QFile::Permissions(QFile::ReadUser | QFile::WriteUser),
+        permissions);
+    if (hardLink) {
+        QFile other(otherName);
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QVERIFY(other.readAll().startsWith("<HTML>"));
+    }
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
-        link ? 2 : 1);
+        link || hardLink ? 2 : 1);
     QCOMPARE(session.htmlCode().size(), std::size_t(4 * 64));
 }
 

@@ -26,11 +26,6 @@ using namespace mosaiq;
 
 namespace {
 
-QRect twips(int left, int top, int width, int height)
-{
-    return { qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0), qRound(height / 15.0) };
-}
-
 enum class Mode { Letter, LetterRandom, Square };
 enum class Gesture { Left, Right, Middle, Space };
 
@@ -192,43 +187,44 @@ void TestFrmHTML::theWindowOpensWithEachControlInItsPlace_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("container");
     QTest::addColumn<QRect>("geometry");
+    // In pixels: the window's twips, 15 to the pixel at the usual 96 dots per inch.
     auto row = [](const char* name, const char* container, QRect geometry) {
         QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(container)
                             << geometry;
     };
-    row("imghide", "FrmHTML", twips(120, 120, 3135, 1935));
-    row("Frame3", "FrmHTML", twips(120, 2160, 3135, 1095));
-    row("Frame1", "FrmHTML", twips(3360, 120, 2535, 1575));
-    row("Frame2", "FrmHTML", twips(6000, 120, 2295, 1575));
-    row("Frame6", "FrmHTML", twips(8400, 120, 1455, 1215));
-    row("Image1", "FrmHTML", twips(9960, 240, 960, 1080));
-    row("Frame7", "FrmHTML", twips(8400, 1320, 2535, 1935));
-    row("TxtX", "Frame3", twips(840, 360, 495, 195));
-    row("TxtY", "Frame3", twips(1800, 360, 495, 195));
-    row("Command1", "Frame3", twips(120, 720, 1455, 255));
-    row("Command2", "Frame3", twips(1560, 720, 1455, 255));
-    row("OptColour4", "Frame1", twips(120, 1200, 2295, 255));
-    row("Check1", "Frame2", twips(120, 240, 2055, 255));
-    row("OptText1", "Frame2", twips(360, 720, 1455, 255));
-    row("TxtRepeat", "Frame2", twips(360, 960, 1575, 195));
-    row("Check2", "Frame2", twips(120, 1200, 2055, 255));
-    row("gras", "Frame6", twips(120, 840, 1095, 255));
-    row("Label9", "Frame7", twips(120, 1080, 2415, 255));
-    row("Label10", "Frame7", twips(120, 1560, 2415, 255));
-    row("Frame4", "FrmHTML", twips(3360, 1680, 4935, 735));
-    row("TxtPic", "Frame4", twips(120, 360, 4335, 225));
-    row("CmdPicBrowse", "Frame4", twips(4560, 360, 255, 225));
-    row("Frame5", "FrmHTML", twips(3360, 2400, 4935, 855));
-    row("bar1", "Frame5", twips(2040, 240, 2775, 135));
-    row("PicColour", "Frame5", twips(1560, 360, 255, 255));
-    row("CmdGo", "Frame5", twips(2040, 480, 1455, 255));
-    row("Command5", "Frame5", twips(3480, 480, 1335, 255));
-    row("SSTab1", "FrmHTML", twips(120, 3360, 10815, 7575));
-    row("web1", "SSTab1Page0", twips(120, 120, 10575, 6975));
-    row("skyblogrich", "SSTab1Page1", twips(120, 120, 10575, 6615));
-    row("Command4", "SSTab1Page1", twips(120, 6795, 10575, 285));
-    row("htmlrich", "SSTab1Page2", twips(120, 120, 10575, 6615));
-    row("Command3", "SSTab1Page2", twips(120, 6795, 10575, 285));
+    row("imghide", "FrmHTML", QRect(8, 8, 209, 129));
+    row("Frame3", "FrmHTML", QRect(8, 144, 209, 73));
+    row("Frame1", "FrmHTML", QRect(224, 8, 169, 105));
+    row("Frame2", "FrmHTML", QRect(400, 8, 153, 105));
+    row("Frame6", "FrmHTML", QRect(560, 8, 97, 81));
+    row("Image1", "FrmHTML", QRect(664, 16, 64, 72));
+    row("Frame7", "FrmHTML", QRect(560, 88, 169, 129));
+    row("TxtX", "Frame3", QRect(56, 24, 33, 13));
+    row("TxtY", "Frame3", QRect(120, 24, 33, 13));
+    row("Command1", "Frame3", QRect(8, 48, 97, 17));
+    row("Command2", "Frame3", QRect(104, 48, 97, 17));
+    row("OptColour4", "Frame1", QRect(8, 80, 153, 17));
+    row("Check1", "Frame2", QRect(8, 16, 137, 17));
+    row("OptText1", "Frame2", QRect(24, 48, 97, 17));
+    row("TxtRepeat", "Frame2", QRect(24, 64, 105, 13));
+    row("Check2", "Frame2", QRect(8, 80, 137, 17));
+    row("gras", "Frame6", QRect(8, 56, 73, 17));
+    row("Label9", "Frame7", QRect(8, 72, 161, 17));
+    row("Label10", "Frame7", QRect(8, 104, 161, 17));
+    row("Frame4", "FrmHTML", QRect(224, 112, 329, 49));
+    row("TxtPic", "Frame4", QRect(8, 24, 289, 15));
+    row("CmdPicBrowse", "Frame4", QRect(304, 24, 17, 15));
+    row("Frame5", "FrmHTML", QRect(224, 160, 329, 57));
+    row("bar1", "Frame5", QRect(136, 16, 185, 9));
+    row("PicColour", "Frame5", QRect(104, 24, 17, 17));
+    row("CmdGo", "Frame5", QRect(136, 32, 97, 17));
+    row("Command5", "Frame5", QRect(232, 32, 89, 17));
+    row("SSTab1", "FrmHTML", QRect(8, 224, 721, 505));
+    row("web1", "SSTab1Page0", QRect(8, 8, 705, 465));
+    row("skyblogrich", "SSTab1Page1", QRect(8, 8, 705, 441));
+    row("Command4", "SSTab1Page1", QRect(8, 453, 705, 19));
+    row("htmlrich", "SSTab1Page2", QRect(8, 8, 705, 441));
+    row("Command3", "SSTab1Page2", QRect(8, 453, 705, 19));
 }
 
 void TestFrmHTML::theWindowOpensWithEachControlInItsPlace()

@@ -291,8 +291,7 @@ void TestFrmHTMLFaults::anUnwritablePageKeepsTheLastCodes_data()
 {
     QTest::addColumn<QString>("page");
     QTest::newRow("temp.html is a folder") << "folder";
-    if (QFile::exists(QStringLiteral("/dev/full")))
-        QTest::newRow("the disk is full") << "/dev/full";
+    QTest::newRow("the disk is full") << "/dev/full";
     // A folder where no file can be made, even by root.
     QTest::newRow("a read-only folder") << "/proc/temp.html";
 }
@@ -300,6 +299,8 @@ void TestFrmHTMLFaults::anUnwritablePageKeepsTheLastCodes_data()
 void TestFrmHTMLFaults::anUnwritablePageKeepsTheLastCodes()
 {
     QFETCH(QString, page);
+    if (page == QLatin1String("/dev/full") && !QFile::exists(page))
+        QSKIP("this system has no /dev/full, the device whose every write fails as on a full disk");
     loadPicture(ownPicture());
     setSize(QStringLiteral("2"), QStringLiteral("2"));
     run();

@@ -217,6 +217,11 @@ void TestFrmHTMLInput::halvingAndDoublingFollowTheLocale_data()
                                   << "Command1"
                                   << "37.5"
                                   << "15" << false;
+    QTest::newRow("French, 451 halved twice") << french << "225,5"
+                                              << "150"
+                                              << "Command1"
+                                              << "112,75"
+                                              << "75" << false;
     QTest::newRow("French, 37,5 doubled") << french << "37,5"
                                           << "15"
                                           << "Command2"
@@ -270,6 +275,13 @@ void TestFrmHTMLInput::halvingAndDoublingFollowTheLocale()
     QCOMPARE(control<QLineEdit>(*m_window, "TxtX")->text(), expectedX);
     QCOMPARE(control<QLineEdit>(*m_window, "TxtY")->text(), expectedY);
     QCOMPARE(m_desktop->messages.size(), refused ? 1 : 0);
+    // A number longer than its field shows its first digits, not its last.
+    for (const char* name : { "TxtX", "TxtY" }) {
+        auto* field = control<QLineEdit>(*m_window, name);
+        QCOMPARE(field->cursorPosition(), refused ? field->text().size() : 0);
+        if (!refused)
+            QVERIFY(field->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() <= 3);
+    }
 }
 
 void TestFrmHTMLInput::theColourDialogSetsTheSwatch()

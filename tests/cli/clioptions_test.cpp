@@ -87,3 +87,46 @@ TEST(CliOptions, pngTakesAFileAloneAndNoneInABatch)
     EXPECT_EQ(batch.pictures, (std::vector<std::string> { "a.jpg", "b.jpg" }));
     EXPECT_EQ(parseCliOptions({ "p.jpg", "--png", "p.png", "--scale", "2" }).options.scale, 2);
 }
+
+// Each refusal names what the user has to write instead.
+TEST(CliOptions, refusalsNameTheOptionToWrite)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string error;
+    };
+    const std::string mergeApart = "La tolérance de --merge s'écrit attachée : --merge=10 "
+                                   "(« --merge 10 » lirait « 10 » comme une image).";
+    const std::vector<Case> cases {
+        { { "p.jpg", "--merge", "10", "--blog-code", "c" }, mergeApart },
+        { { "--merge", "10", "p.jpg", "--blog-code", "c" }, mergeApart },
+        { { "--merge", "10", "a.jpg", "b.jpg", "--output-dir", "o" }, mergeApart },
+        { { "p.jpg", "--split" },
+            "--split partage le code écrit par --blog-code : indiquez aussi --blog-code "
+            "FICHIER." },
+        { { "p.jpg", "--split", "--dialect", "phpbb", "--blog-code", "-" },
+            "--split écrit ses messages à côté du fichier de --blog-code : indiquez un fichier "
+            "plutôt que « - »." },
+        { { "a.jpg", "--png", "z.PNG", "--output-dir", "o" },
+            "Avec --output-dir, --png s'écrit sans fichier : chaque image reçoit NOM.png. Retirez "
+            "« z.PNG », ou placez-la avant --png si c'est une image à convertir." },
+        { { "a.jpg", "--output-dir", "o", "--png", "-" },
+            "Avec --output-dir, --png s'écrit sans fichier : chaque image reçoit NOM.png. Retirez "
+            "« - », ou placez-la avant --png si c'est une image à convertir." },
+        { { "p.jpg", "-o", "-", "--blog-code", "-" },
+            "Une seule sortie à la fois peut aller sur la sortie standard (« - ») : --page et "
+            "--blog-code la demandent toutes deux." },
+        { { "p.jpg", "--html-code", "-", "--png", "-" },
+            "Une seule sortie à la fois peut aller sur la sortie standard (« - ») : --html-code "
+            "et --png la demandent toutes deux." },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(parseCliOptions(c.arguments).error, c.error) << c.arguments[1];
+
+    // The page gives the standard output up to a code that asks for it, and keeps it otherwise.
+    EXPECT_EQ(parseCliOptions({ "p.jpg", "--html-code", "-" }).options.pagePath, "");
+    EXPECT_EQ(parseCliOptions({ "p.jpg", "--html-code", "c" }).options.pagePath, "-");
+    // A merge tolerance glued to its option, and a picture that merely follows it, stay legal.
+    EXPECT_EQ(parseCliOptions({ "--merge=10", "p.jpg", "--blog-code", "c" }).error, "");
+    EXPECT_EQ(parseCliOptions({ "--merge", "p.jpg", "--blog-code", "c" }).error, "");
+}

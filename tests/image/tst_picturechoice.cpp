@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdlib>
+
 using namespace mosaiq;
 
 class TestPictureChoice : public QObject {
@@ -14,6 +16,7 @@ private slots:
     void theFilterListsAnyFileFirstThenTheClassicFormats();
     void theFilterOffersEveryOtherReadableFormat();
     void aPictureGivesItsSizeAndAThumbnail();
+    void aSmallPictureIsEnlargedToFlatColours();
     void aFailureNamesTheFileAndTheReason();
 };
 
@@ -54,6 +57,29 @@ void TestPictureChoice::aPictureGivesItsSizeAndAThumbnail()
     QCOMPARE(choice.thumbnail.size(), QSize(207, 127));
     // Transparent parts are shown as on a white page.
     QCOMPARE(choice.picture.image.pixel(0, 0), qRgb(255, 255, 255));
+}
+
+void TestPictureChoice::aSmallPictureIsEnlargedToFlatColours()
+{
+    QTemporaryDir dir;
+    QImage image(2, 2, QImage::Format_RGB32);
+    const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255),
+               white = qRgb(255, 255, 255);
+    image.setPixel(0, 0, red);
+    image.setPixel(1, 0, green);
+    image.setPixel(0, 1, blue);
+    image.setPixel(1, 1, white);
+    const QString path = dir.filePath(QStringLiteral("four.bmp"));
+    QVERIFY(image.save(path));
+
+    // Four flat quarters, nothing blended between them.
+    const QImage thumbnail = choosePicture(path, QSize(207, 127)).thumbnail;
+    QCOMPARE(thumbnail.size(), QSize(207, 127));
+    for (int y = 0; y < 127; ++y)
+        for (int x = 0; x < 207; ++x)
+            if (std::abs(2 * x - 206) > 2 && std::abs(2 * y - 126) > 2)
+                QCOMPARE(thumbnail.pixel(x, y) & 0xFFFFFF,
+                    (y < 63 ? (x < 103 ? red : green) : (x < 103 ? blue : white)) & 0xFFFFFF);
 }
 
 void TestPictureChoice::aFailureNamesTheFileAndTheReason()

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 namespace mosaiq {
 
@@ -39,11 +40,10 @@ public:
         return browserAnswers;
     }
 
+    // Kept as the window handed it over, to be read when the test pastes, as a desktop would.
     void setClipboardData(QMimeData* data) override
     {
-        clipboard = data->text();
-        clipboardFormats = data->formats();
-        delete data;
+        clipboard.reset(data);
         ++clipboardWrites;
     }
 
@@ -56,8 +56,7 @@ public:
     std::function<void(const QString&)> onMessage;
     bool browserAnswers = true;
     QList<QUrl> openedUrls;
-    QString clipboard;
-    QStringList clipboardFormats;
+    std::unique_ptr<QMimeData> clipboard;
     int clipboardWrites = 0;
 };
 

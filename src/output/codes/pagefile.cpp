@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include <unistd.h>
+
 namespace mosaiq {
 
 PageFile::~PageFile()
@@ -16,6 +18,7 @@ bool PageFile::open(const std::string& path)
 {
     close();
     m_error = 0;
+    m_reason.clear();
     // Binary mode: the line ends are written as CR LF by us, never translated.
     m_file = std::fopen(path.c_str(), "wb");
     if (!m_file) {
@@ -28,10 +31,40 @@ bool PageFile::open(const std::string& path)
     return true;
 }
 
+bool PageFile::adopt(int descriptor)
+{
+    // A descriptor that failed to open comes with its errno.
+    const int opening = errno;
+    close();
+    m_error = 0;
+    m_reason.clear();
+    if (descriptor < 0) {
+        m_error = opening ? opening : EBADF;
+        return false;
+    }
+    m_file = ::fdopen(descriptor, "wb");
+    if (!m_file) {
+        m_error = errno ? errno : EIO;
+        ::close(descriptor);
+        return false;
+    }
+    m_owned = true;
+    std::setvbuf(m_file, nullptr, _IOFBF, 1 << 20);
+    return true;
+}
+
+void PageFile::refuse(std::string reason)
+{
+    close();
+    m_error = EINVAL;
+    m_reason = std::move(reason);
+}
+
 void PageFile::attach(std::FILE* stream)
 {
     close();
     m_error = 0;
+    m_reason.clear();
     m_file = stream;
     m_owned = false;
 }
@@ -87,7 +120,7 @@ bool PageFile::close()
 
 std::string PageFile::errorText() const
 {
-    return fileErrorText(m_error);
+    return m_reason.empty() ? fileErrorText(m_error) : m_reason;
 }
 
 } // namespace mosaiq

@@ -19,8 +19,13 @@ public:
 
     // Creates path, or empties it. False on failure (see errorText()).
     bool open(const std::string& path);
+    // Writes to descriptor and closes it in the end. False on failure; a descriptor of -1 fails
+    // with the errno of the opening that returned it.
+    bool adopt(int descriptor);
     // Writes to an already open stream (standard output) without owning it.
     void attach(std::FILE* stream);
+    // Fails with reason, in French, before anything is written.
+    void refuse(std::string reason);
 
     // Writes line and CR LF, and hands it to the system at once when flushEachLine() is on.
     // False once anything failed.
@@ -49,6 +54,7 @@ private:
     bool m_owned = false;
     bool m_flushEachLine = false;
     int m_error = 0;
+    std::string m_reason; // when no errno value tells
 };
 
 } // namespace mosaiq

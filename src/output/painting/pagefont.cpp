@@ -101,6 +101,35 @@ GlyphMetrics PageFont::metrics() const
     return metrics;
 }
 
+double PageFont::inkArea(std::uint8_t b) const
+{
+    if (!drawn(b))
+        return 0;
+    // Drawn at several times the page's size without hinting, which at 10 pixels would widen
+    // or thin stems by whole pixels.
+    constexpr int Scale = 4;
+    constexpr int Em = int(PagePixels) * Scale;
+    QImage canvas(4 * Em, 3 * Em, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    QFont font = m_font;
+    font.setPixelSize(Em);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    {
+        QPainter painter(&canvas);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(QPointF(Em, 2 * Em), QString(pageCharacter(b)));
+    }
+    double ink = 0;
+    for (int y = 0; y < canvas.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
+        for (int x = 0; x < canvas.width(); ++x)
+            ink += qAlpha(line[x]);
+    }
+    return ink / 255 / (Scale * Scale);
+}
+
 const PageFont::Mask& PageFont::mask(std::uint8_t b, double pixelSize, int phase)
 {
     phase = std::clamp(phase, 0, Phases - 1);

@@ -43,6 +43,10 @@ public:
     // phase / Phases of a pixel right of the whole pixel the offset is taken from.
     const Mask& mask(std::uint8_t b, double pixelSize, int phase = 0);
 
+    // How much ink the glyph of byte b puts on the page at 100 %, in square pixels: its coverage
+    // summed. From afar a letter cell looks like its ink spread over the cell.
+    double inkArea(std::uint8_t b) const;
+
     const QFont& font() const { return m_font; }
 
 private:

@@ -70,6 +70,40 @@ PagePainter::PagePainter(std::shared_ptr<const PageRecord> record, const QString
     , m_layout(record, m_font.metrics())
     , m_background(toRgb(record->background()))
 {
+    m_inkShares.fill(-1);
+}
+
+std::uint32_t PagePainter::inkShare(std::uint8_t b) const
+{
+    std::int16_t& share = m_inkShares[b];
+    if (share < 0) {
+        const double cell = m_layout.metrics().advance[b] * m_layout.lineHeight();
+        const double ink = cell > 0 ? m_font.inkArea(b) / cell : 0;
+        share = std::int16_t(std::lround(std::clamp(ink, 0.0, 1.0) * 256));
+    }
+    return std::uint32_t(share);
+}
+
+void PagePainter::makeInkShares() const
+{
+    for (int b = 0; b < 256; ++b) {
+        if (record().usesByte(std::uint8_t(b)))
+            inkShare(std::uint8_t(b));
+    }
+}
+
+std::array<std::uint32_t, 3> PagePainter::distantColour(PageRecord::Cell cell, bool square) const
+{
+    const ColourValue colour = PageRecord::colourOf(cell);
+    const std::uint32_t ink = square ? 256 : inkShare(PageRecord::byteOf(cell));
+    const ColourValue ground = record().background();
+    std::array<std::uint32_t, 3> mixed {};
+    for (std::size_t channel = 0; channel < 3; ++channel) {
+        const int shift = int(channel) * 8;
+        mixed[channel]
+            = ((colour >> shift) & 0xFF) * ink + ((ground >> shift) & 0xFF) * (256 - ink);
+    }
+    return mixed;
 }
 
 QSizeF PagePainter::textSize(double zoom, double viewWidth) const
@@ -154,11 +188,15 @@ void PagePainter::paintPoints(QImage& target, QPointF origin, double pointsPerCe
             continue;
         const std::span<const PageRecord::Cell> cells = record().rowCells(std::int64_t(row));
         const std::int64_t offset = pointOffset(std::int64_t(row));
+        const bool square = record().rowMode(std::int64_t(row)) == CellMode::Square;
         auto* line = reinterpret_cast<QRgb*>(target.scanLine(y));
         for (int x = 0; x < width; ++x) {
             const std::int64_t column = columns[std::size_t(x)] - offset;
-            if (column >= 0 && column < std::int64_t(cells.size()))
-                line[x] = toRgb(PageRecord::colourOf(cells[std::size_t(column)]));
+            if (column >= 0 && column < std::int64_t(cells.size())) {
+                const auto mixed = distantColour(cells[std::size_t(column)], square);
+                line[x] = qRgb(int((mixed[0] + 128) / 256), int((mixed[1] + 128) / 256),
+                    int((mixed[2] + 128) / 256));
+            }
         }
     }
 }
@@ -184,6 +222,7 @@ QImage PagePainter::cellImage(int factor) const
 void PagePainter::averageCells(QImage& image, int factor, int first, int end) const
 {
     factor = std::max(factor, 1);
+    makeInkShares();
     const auto columns = std::size_t(image.width());
     // Sums of red, green and blue per block and the cells counted; the points of the grid that
     // a short row leaves empty count as background. Blocks at the grid's right and bottom edges
@@ -201,23 +240,30 @@ void PagePainter::averageCells(QImage& image, int factor, int first, int end) co
         const std::int64_t endRow = std::min(firstRow + factor, pointRows());
         for (std::int64_t row = firstRow; row < endRow; ++row) {
             const std::span<const PageRecord::Cell> cells = record().rowCells(row);
+            const bool square = record().rowMode(row) == CellMode::Square;
             std::int64_t column = pointOffset(row);
             // A block's worth of cells at a time, so that no cell costs a division.
             for (std::size_t i = 0; i < cells.size();) {
                 const auto block = std::size_t(column / factor);
                 const std::size_t count = std::min(
                     cells.size() - i, std::size_t((std::int64_t(block) + 1) * factor - column));
-                std::uint32_t red = 0, green = 0, blue = 0;
+                // Each cell's colour weighed by its ink, and the background by what the ink
+                // leaves of the cells.
+                std::uint64_t red = 0, green = 0, blue = 0, inked = 0;
                 for (std::size_t k = i; k < i + count; ++k) {
                     const PageRecord::Cell cell = cells[k];
-                    red += cell & 0xFF;
-                    green += (cell >> 8) & 0xFF;
-                    blue += (cell >> 16) & 0xFF;
+                    const std::uint32_t ink
+                        = square ? 256 : std::uint32_t(m_inkShares[PageRecord::byteOf(cell)]);
+                    red += (cell & 0xFF) * ink;
+                    green += ((cell >> 8) & 0xFF) * ink;
+                    blue += ((cell >> 16) & 0xFF) * ink;
+                    inked += ink;
                 }
+                const std::uint64_t bare = 256 * std::uint64_t(count) - inked;
                 if (block < columns) {
-                    sums[block * 3] += red;
-                    sums[block * 3 + 1] += green;
-                    sums[block * 3 + 2] += blue;
+                    sums[block * 3] += red + bare * (background & 0xFF);
+                    sums[block * 3 + 1] += green + bare * ((background >> 8) & 0xFF);
+                    sums[block * 3 + 2] += blue + bare * ((background >> 16) & 0xFF);
                     counted[block] += std::int64_t(count);
                 }
                 i += count;
@@ -230,11 +276,13 @@ void PagePainter::averageCells(QImage& image, int factor, int first, int end) co
             const std::int64_t area
                 = std::max<std::int64_t>(1, within(std::int64_t(block), pointColumns()) * height);
             const auto empty = std::uint64_t(std::max<std::int64_t>(0, area - counted[block]));
+            // The sums are in 256ths of a level.
             const auto mean = [&](std::size_t channel, int shift) {
+                const std::uint64_t whole = std::uint64_t(area) * 256;
                 return int(
-                    (sums[block * 3 + channel] + empty * std::uint64_t((background >> shift) & 0xFF)
-                        + std::uint64_t(area) / 2)
-                    / std::uint64_t(area));
+                    (sums[block * 3 + channel]
+                        + empty * 256 * std::uint64_t((background >> shift) & 0xFF) + whole / 2)
+                    / whole);
             };
             line[block] = qRgb(mean(0, 0), mean(1, 8), mean(2, 16));
         }

@@ -8,15 +8,16 @@
 #include <QRectF>
 #include <QSizeF>
 
+#include <array>
 #include <memory>
 
 namespace mosaiq {
 
 // Paints a page from its record, as the web engine shows it, into an image: only the part
 // asked for, so that the cost follows the image, not the page. Two ways: the text, laid out as
-// the web engine lays it out (see PageLayout) at any zoom; or the cells as square points of
-// their colours, the page as a picture. The image's device pixel ratio sets how sharp: at 2,
-// glyphs are drawn at twice the pixels. The native preview paints with it, and so can
+// the web engine lays it out (see PageLayout) at any zoom; or the cells as square points, each
+// as the page shows it from afar, the page as a picture. The image's device pixel ratio sets how
+// sharp: at 2, glyphs are drawn at twice the pixels. The native preview paints with it, and so can
 // mosaiq-cli (on Qt's offscreen platform) to save a page as a picture.
 class PagePainter {
 public:
@@ -42,10 +43,11 @@ public:
     std::int64_t pointRows() const { return record().rowCount(); }
     // Paints the cells as squares pointsPerCell view pixels wide, the grid's top left at
     // origin (view pixels), into the whole of target (Format_RGB32): each device pixel takes
-    // the colour of the cell under its centre. Rows shorter than the widest are centred on a
-    // centred page; what no cell covers is the page's background.
+    // the colour of the cell under its centre as the page shows it from afar (see
+    // distantColour). Rows shorter than the widest are centred on a centred page; what no cell
+    // covers is the page's background.
     void paintPoints(QImage& target, QPointF origin, double pointsPerCell) const;
-    // The cells' colours, one pixel per block of factor x factor cells, averaged.
+    // The cells as seen from afar, one pixel per block of factor x factor cells, averaged.
     QImage cellImage(int factor) const;
     QSize cellImageSize(int factor) const;
     // Fills lines [first, end) of image (cellImageSize(factor), Format_RGB32) as cellImage()
@@ -61,13 +63,26 @@ public:
     // The page as points, scale device pixels per cell.
     QImage renderPoints(double scale) const;
 
+    // A cell as the page shows it from afar: red, green and blue, each in 256ths of a level.
+    // A square cell is its colour; a letter cell its ink over the background, as much
+    // of it as the glyph covers of the cell (its advance by the line's height).
+    std::array<std::uint32_t, 3> distantColour(PageRecord::Cell cell, bool square) const;
+
 private:
+    // The share of a letter cell that the glyph of byte b inks, in 256ths; made when first
+    // asked, since a page uses few of the 256.
+    std::uint32_t inkShare(std::uint8_t b) const;
+    // Makes the shares of every byte the page holds, for loops that cannot stop to make one.
+    void makeInkShares() const;
+
     // The first cell of row r in the grid of points.
     std::int64_t pointOffset(std::int64_t row) const;
 
     PageFont m_font;
     PageLayout m_layout;
     QRgb m_background;
+    // Not the page's state, only what it costs to know: filled in as the averages need it.
+    mutable std::array<std::int16_t, 256> m_inkShares;
 };
 
 } // namespace mosaiq

@@ -6,6 +6,7 @@
 #include "platform/desktop.h"
 #include "wording/previewwords.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,6 +23,10 @@ namespace mosaiq {
 namespace {
 
     constexpr int BarHeight = 20;
+    // What the web engine takes from memory: its limit is 2 MB once percent-encoded, which
+    // makes a page about three fifths larger. The pages it is given stay under a megabyte (see
+    // previewchoice.h).
+    constexpr qint64 LargestContent = 1'200'000;
 
     QString words(const char* text)
     {
@@ -132,7 +137,15 @@ void PreviewPane::showWeb(const QUrl& url)
     m_bar->hide();
     m_native->hide();
     m_web->show();
-    m_web->load(url);
+    // The page declares no encoding and its bytes are Windows-1252 (see pageCharacter). Read
+    // from its file, the web engine guesses the encoding from the bytes, whatever its default
+    // says, and takes a page of "Ça va" for a Macintosh one: it is handed the bytes with their
+    // encoding instead, under the file's address.
+    QFile file(url.toLocalFile());
+    if (file.open(QIODevice::ReadOnly) && file.size() <= LargestContent)
+        m_web->setContent(file.readAll(), QByteArrayLiteral("text/html;charset=windows-1252"), url);
+    else
+        m_web->load(url);
     // Every run shows the same file again; a history of it would only grow.
     m_web->history()->clear();
 }

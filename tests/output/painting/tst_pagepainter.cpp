@@ -1,6 +1,7 @@
 // The native preview's painting, offscreen into images at device pixel ratios 1 and 2: points
-// are the cells' colours pixel for pixel; text has each glyph's ink in its cell's colour,
-// square cells solid, centred rows centred, and the page's background around them.
+// are the square cells' colours pixel for pixel and the letter cells' ink over the page; text has
+// each glyph's ink in its cell's colour, square cells solid, centred rows centred, and the page's
+// background around them.
 #include "output/painting/pagepainter.h"
 
 #include <QTest>
@@ -39,6 +40,20 @@ std::shared_ptr<PageRecord> pageOf(
     return record;
 }
 
+// The first and last columns of image with anything but the background between lines top
+// and bottom.
+std::pair<int, int> inkAcross(const QImage& image, int top, int bottom)
+{
+    int first = image.width(), last = -1;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != rgb(Background)) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+    return { first, last };
+}
+
 } // namespace
 
 class TestPagePainter : public QObject {
@@ -52,6 +67,7 @@ private slots:
     void gridsOfOneRowOrOneColumnPaintAnywhere_data();
     void gridsOfOneRowOrOneColumnPaintAnywhere();
     void glyphsSitToAQuarterOfAPixel();
+    void aLetterCellFromAfarIsItsInkOverTheBackground();
 };
 
 void TestPagePainter::pointsAreTheCellColoursPixelForPixel_data()
@@ -67,15 +83,18 @@ void TestPagePainter::pointsAreTheCellColoursPixelForPixel()
 {
     QFETCH(double, ratio);
     QFETCH(bool, centred);
-    const auto record = pageOf({ { CellMode::Letter, "ABCDEFG" }, { CellMode::Square, "ABC" },
-                                   { CellMode::Letter, "" }, { CellMode::Letter, "ABCDEF" } },
+    const auto record = pageOf({ { CellMode::Square, "ABCDEFG" }, { CellMode::Square, "ABC" },
+                                   { CellMode::Square, "" }, { CellMode::Square, "ABCDEF" } },
         centred);
     const PagePainter painter(record);
     const QImage image = painter.renderPoints(ratio);
     QCOMPARE(image.size(), QSize(int(7 * ratio), int(4 * ratio)));
+    // Centred in the widest row's 7 points: 4 spare for "ABC", 2 on each side; 1 for "ABCDEF",
+    // which goes to the right.
+    const std::int64_t offsets[] = { 0, centred ? 2 : 0, 0, 0 };
     for (int y = 0; y < image.height(); ++y) {
         const auto cells = record->rowCells(int(y / ratio));
-        const std::int64_t offset = centred ? (7 - std::int64_t(cells.size())) / 2 : 0;
+        const std::int64_t offset = offsets[int(y / ratio)];
         for (int x = 0; x < image.width(); ++x) {
             const std::int64_t column = std::int64_t(x / ratio) - offset;
             const QRgb expected = column >= 0 && column < std::int64_t(cells.size())
@@ -114,10 +133,22 @@ void TestPagePainter::textShowsEachCellInItsColour()
 
     for (std::int64_t row = 0; row < 2; ++row) {
         const double left = layout.rowLeft(row, ViewWidth);
-        QCOMPARE(left, centred ? 8 + (ViewWidth - 16 - layout.rowWidth(row)) / 2 : 8.0);
         const int top = device(layout.lineTop(row) + metrics.lineGap / 2);
         const int bottom
             = device(layout.lineTop(row) + metrics.lineGap / 2 + metrics.ascent + metrics.descent);
+        // Where the row's ink lies, found in the image alone: the body is 8 pixels in from
+        // each side. A square row's ink is its cells, edge to edge; a letter row's starts and
+        // ends with the side bearings of an "H".
+        const auto [first, last] = inkAcross(image, top, bottom);
+        const int bearing = row == 1 ? 0 : device(1.5);
+        const int leftGap = first - device(8), rightGap = device(ViewWidth - 8) - 1 - last;
+        if (centred) {
+            QVERIFY2(leftGap > device(40), qPrintable(QString::number(leftGap)));
+            QVERIFY2(std::abs(leftGap - rightGap) <= 1 + bearing,
+                qPrintable(QStringLiteral("%1 left, %2 right").arg(leftGap).arg(rightGap)));
+        } else {
+            QVERIFY2(leftGap >= 0 && leftGap <= bearing, qPrintable(QString::number(leftGap)));
+        }
         // Left of the row and right of it, only the background.
         for (int y = top; y < bottom; ++y) {
             QCOMPARE(image.pixel(device(left) - 2, y), rgb(Background));
@@ -207,6 +238,39 @@ void TestPagePainter::glyphsSitToAQuarterOfAPixel()
                     QStringLiteral("phase %1: %2 after %3").arg(phase).arg(centre).arg(previous)));
         previous = centre;
     }
+}
+
+// At "fit", 'o's on black looked like the bright photo: a letter cell seen from afar is mostly
+// background.
+void TestPagePainter::aLetterCellFromAfarIsItsInkOverTheBackground()
+{
+    const ColourValue white = makeColour(255, 255, 255);
+    auto record = std::make_shared<PageRecord>(Background, StyleFlags {});
+    for (const CellMode mode : { CellMode::Letter, CellMode::Square, CellMode::Letter })
+        record->rowBuilt({ 1, "", "", mode, std::vector<ColourValue>(8, white),
+            std::vector<Glyph>(8, glyphFor(U'W')), {} });
+    PagePainter painter(record);
+    const int grey = qRed(painter.cellImage(1).pixel(0, 0));
+    QVERIFY2(grey > 10 && grey < 128, qPrintable(QString::number(grey)));
+    QCOMPARE(painter.renderPoints(1).pixel(0, 2), qRgb(grey, grey, grey));
+    QCOMPARE(painter.renderPoints(1).pixel(0, 1), qRgb(255, 255, 255));
+    // Letters and squares mixed in one block.
+    QVERIFY(std::abs(qGreen(painter.cellImage(2).pixel(0, 0)) - (grey + 255) / 2.0) <= 1);
+
+    // The text of the first row, painted large, has about as much light over its line.
+    const PageLayout& layout = painter.layout();
+    layout.measureRows(100);
+    const double scale = 4;
+    const QImage text = painter.renderText(scale);
+    const double top = layout.lineTop(0), left = layout.rowLeft(0, layout.pageWidth(0));
+    double light = 0;
+    int pixels = 0;
+    for (int y = int(top * scale); y < int((top + layout.lineHeight()) * scale); ++y)
+        for (int x = int(left * scale); x < int((left + layout.rowWidth(0)) * scale); ++x, ++pixels)
+            light += qRed(text.pixel(x, y));
+    const double drawn = light / pixels;
+    QVERIFY2(std::abs(drawn - grey) < 0.25 * drawn,
+        qPrintable(QStringLiteral("%1 from afar, %2 drawn").arg(grey).arg(drawn)));
 }
 
 QTEST_MAIN(TestPagePainter)

@@ -12,23 +12,25 @@ using namespace mosaiq;
 
 TEST(PreviewChoice, theWebEngineShowsPagesUpToItsLimitInEitherMode)
 {
-    const std::int64_t letters = WebLetterCells, squares = WebSquareCells;
     struct Case {
         std::int64_t letter, square;
         PreviewKind kind;
     };
-    for (const Case& c : { Case { 0, 0, PreviewKind::Web }, { letters, 0, PreviewKind::Web },
-             { letters + 1, 0, PreviewKind::Native }, { 0, squares, PreviewKind::Web },
-             { 0, squares + 1, PreviewKind::Native },
-             // A page of both kinds counts each cell against its own kind's limit.
-             { letters / 2, squares / 2, PreviewKind::Web },
-             { letters / 2, squares / 2 + 1, PreviewKind::Native },
-             { std::int64_t(1) << 50, 0, PreviewKind::Native } })
+    // 20 000 letter cells, or 12 000 square cells.
+    for (const Case& c : { Case { 0, 0, PreviewKind::Web }, { 20'000, 0, PreviewKind::Web },
+             { 20'001, 0, PreviewKind::Native }, { 0, 12'000, PreviewKind::Web },
+             { 0, 12'001, PreviewKind::Native },
+             // A page of both kinds counts each cell against its own kind's limit:
+             // 15 000 / 20 000 + 3 000 / 12 000 = 3/4 + 1/4.
+             { 15'000, 3'000, PreviewKind::Web }, { 15'000, 3'001, PreviewKind::Native },
+             { 15'001, 3'000, PreviewKind::Native },
+             { std::int64_t(1) << 50, 0, PreviewKind::Native },
+             { 0, std::int64_t(1) << 50, PreviewKind::Native } })
         EXPECT_EQ(previewKindFor(c.letter, c.square), c.kind) << c.letter << " + " << c.square;
-    // Known by its file alone, a page is taken as the kind whose cells its bytes make most of.
-    const std::int64_t bytes = std::min(letters * 30, squares * 77);
-    EXPECT_EQ(previewKindForFileSize(bytes), PreviewKind::Web);
-    EXPECT_EQ(previewKindForFileSize(bytes + 1), PreviewKind::Native);
+    // Known by its file alone, a page is taken as the kind whose cells its bytes make most of:
+    // 20 000 letter cells of 30 bytes make 600 000 bytes, 12 000 square cells of 77 make 924 000.
+    EXPECT_EQ(previewKindForFileSize(600'000), PreviewKind::Web);
+    EXPECT_EQ(previewKindForFileSize(600'001), PreviewKind::Native);
 }
 
 TEST(PreviewZoom, stepsStopAtTheEndsAndFitIsBelowTheSmallest)
