@@ -3,6 +3,7 @@
 #include "image/bandpipeline.h"
 #include "image/colourconversion.h"
 #include "image/picturememory.h"
+#include "jpeg/jpegerrors.h"
 #include "jpeg/rowplacement.h"
 
 #include <array>
@@ -22,22 +23,9 @@ namespace {
     // column: longer runs in each row of the picture write it faster than the cache saves.
     constexpr int UprightBandRows = 32, TurnedBandRows = 128;
 
-    struct ErrorManager {
-        jpeg_error_mgr manager;
-        std::jmp_buf jump;
-    };
-
-    [[noreturn]] void leave(j_common_ptr info)
-    {
-        std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
-    }
-
-    // Warnings about data the decoder patched over are what Qt's reader ignores too.
-    void stayQuiet(j_common_ptr, int) { }
-
     struct Decode {
         jpeg_decompress_struct info;
-        ErrorManager errors;
+        JpegErrors errors;
     };
 
     // Pictures from this size on are finished on a helper thread while the next band decodes:
@@ -169,9 +157,7 @@ QImage readJpeg(const QByteArray& file, int orientation, const ColourConversion*
     if (orientation < 1 || orientation > 8)
         orientation = 1;
     Decode decode {};
-    decode.info.err = jpeg_std_error(&decode.errors.manager);
-    decode.errors.manager.error_exit = leave;
-    decode.errors.manager.emit_message = stayQuiet;
+    watchJpegErrors(decode.info, decode.errors);
     Job job { file, orientation, conversion, maxPixels, threads == ReadingThreads::WithHelper };
     const bool finished = run(decode, job);
     job.pipeline.reset(); // the helper stops before anything it writes to goes

@@ -1,5 +1,6 @@
 #include "jpeg/plainjpeg.h"
 
+#include "jpeg/jpegerrors.h"
 #include "jpeg/jpegwalk.h"
 #include "jpeg/rowplacement.h"
 
@@ -18,19 +19,6 @@ namespace {
     // Rows decoded and placed together, as the picture reader's decode does.
     constexpr int UprightBandRows = 32, TurnedBandRows = 128;
 
-    struct ErrorManager {
-        jpeg_error_mgr manager;
-        std::jmp_buf jump;
-    };
-
-    [[noreturn]] void leave(j_common_ptr info)
-    {
-        std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
-    }
-
-    // Warnings about data the decoder patched over are ignored, as by the picture reader.
-    void stayQuiet(j_common_ptr, int) { }
-
     struct Job {
         const std::vector<std::uint8_t>& file;
         int orientation;
@@ -41,7 +29,7 @@ namespace {
 
     // Returns false when libjpeg gave up on the data. Nothing here may need destroying when
     // libjpeg jumps back: what outlives the jump lives in job.
-    bool run(jpeg_decompress_struct& info, ErrorManager& errors, Job& job)
+    bool run(jpeg_decompress_struct& info, JpegErrors& errors, Job& job)
     {
         if (setjmp(errors.jump))
             return false;
@@ -133,10 +121,8 @@ PlainJpeg readPlainJpeg(const std::string& path, std::int64_t maxPixels)
     if (!readWhole(path, file) || !isPlainJpeg(file.data(), file.size(), orientation))
         return {};
     jpeg_decompress_struct info {};
-    ErrorManager errors {};
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = leave;
-    errors.manager.emit_message = stayQuiet;
+    JpegErrors errors {};
+    watchJpegErrors(info, errors);
     Job job { file, orientation, maxPixels };
     const bool finished = run(info, errors, job);
     jpeg_destroy_decompress(&info);
