@@ -57,7 +57,9 @@ async function download(selector) {
 
 test('a chosen picture gives mosaiq-cli\'s page and codes, shown, copied and downloaded',
     async () => {
+        assert.strictEqual(await page.isVisible('#thumbnail'), false, 'no picture, no thumbnail');
         await choose(picture);
+        assert.strictEqual(await page.isVisible('#thumbnail'), true);
         assert.strictEqual(await page.inputValue('#columns'), String(width));
         assert.strictEqual(await page.inputValue('#rows'), String(height));
         await page.check('#bold');
