@@ -37,6 +37,12 @@ public:
     std::string failureText() const { return failureText(errorText()); }
     std::string failureText(const std::string& reason) const;
     const std::string& path() const { return m_path; }
+    // Whether commit() renames the written file onto an existing one.
+    bool replacesFile() const
+    {
+        return m_target.way == OutputTarget::Way::Replace && m_target.exists
+            && !m_temporary.empty();
+    }
 
 private:
     bool openTemporary();

@@ -237,7 +237,7 @@ namespace {
                 return false;
             }
             if (m_context.pageInBackground)
-                m_pageOutput->file().writeInBackground();
+                m_pageOutput->file().writeInBackground(m_pageOutput->replacesFile());
         }
         for (auto* code : { &m_blogCode, &m_htmlCode }) {
             if (*code && !(*code)->open()) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -13,9 +14,14 @@ namespace {
 
 } // namespace
 
-BackgroundWrites::BackgroundWrites(int descriptor)
+BackgroundWrites::BackgroundWrites(int descriptor, bool startWriteback)
     : m_descriptor(descriptor)
+    , m_startWriteback(startWriteback)
 {
+    if (m_startWriteback)
+        m_written = ::lseek(m_descriptor, 0, SEEK_CUR);
+    if (m_written < 0)
+        m_startWriteback = false;
     m_filling.reserve(BlockBytes);
     try {
         m_thread = std::thread([this] { work(); });
@@ -106,6 +112,13 @@ void BackgroundWrites::work()
             return;
         lock.unlock();
         const int error = writeAll(m_writing);
+        if (m_startWriteback && error == 0) {
+            // Only a start: nothing waits for the disk, and a file system that cannot tell
+            // leaves the block to its usual writeback.
+            ::sync_file_range(
+                m_descriptor, m_written, off_t(m_writing.size()), SYNC_FILE_RANGE_WRITE);
+            m_written += (long long)m_writing.size();
+        }
         m_writing.clear();
         lock.lock();
         if (m_error == 0)

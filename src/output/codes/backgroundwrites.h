@@ -13,8 +13,9 @@ namespace mosaiq {
 // sum. Writes in order, all of them or up to the first failure.
 class BackgroundWrites {
 public:
-    // Writes to descriptor, which stays open and the caller's.
-    explicit BackgroundWrites(int descriptor);
+    // Writes to descriptor, which stays open and the caller's. With startWriteback, the thread
+    // also starts the disk writes of each block once the system has it (see PageFile).
+    explicit BackgroundWrites(int descriptor, bool startWriteback = false);
     // Writes what was added, then stops the thread.
     ~BackgroundWrites();
     BackgroundWrites(const BackgroundWrites&) = delete;
@@ -37,6 +38,8 @@ private:
     void work();
 
     int m_descriptor;
+    bool m_startWriteback;
+    long long m_written = 0; // the file offset of the thread's next block
     std::vector<char> m_filling; // the caller's
     std::vector<char> m_writing; // the thread's while m_full
     std::mutex m_mutex;

@@ -83,12 +83,12 @@ bool PageFile::writeLine(std::string_view line)
     return write(line) && write("\r\n") && (!m_flushEachLine || flush());
 }
 
-void PageFile::writeInBackground()
+void PageFile::writeInBackground(bool startWriteback)
 {
     // What the stream holds goes first.
     if (!m_file || m_background || !flush())
         return;
-    m_background = std::make_unique<BackgroundWrites>(::fileno(m_file));
+    m_background = std::make_unique<BackgroundWrites>(::fileno(m_file), startWriteback);
 }
 
 bool PageFile::write(std::string_view bytes)

@@ -38,8 +38,10 @@ public:
     void flushEachLine(bool flush) { m_flushEachLine = flush; }
     // From now until it is closed, the file is written on a thread of its own while the caller
     // makes the next lines (BackgroundWrites); a failure shows at a later write. For a page
-    // that nobody reads before it is complete.
-    void writeInBackground();
+    // that nobody reads before it is complete. A file that will replace an existing one has
+    // its disk writes started block by block (startWriteback): ext4 and btrfs force them when
+    // the rename replaces the old file, which would then wait for them all after the last row.
+    void writeInBackground(bool startWriteback = false);
     // Writes bytes as they are, no line end.
     bool write(std::string_view bytes);
 

@@ -59,25 +59,28 @@ TEST(PageFile, reportsWhyItCouldNotWrite)
 TEST(PageFile, writtenInBackgroundHoldsTheSameBytesAndTellsAFullDisk)
 {
     const auto path = std::filesystem::temp_directory_path() / "mosaiq-pagefile-background.html";
-    PageFile file;
-    ASSERT_TRUE(file.open(path.string()));
-    EXPECT_TRUE(file.write("head "));
-    file.writeInBackground();
-    // Lines of every length, across several blocks of the thread.
-    std::string expected = "head ";
-    for (int i = 0; i < 3000; ++i) {
-        const std::string line(std::size_t(i * 7 % 2900), char('a' + i % 26));
-        ASSERT_TRUE(file.writeLine(line));
-        expected += line + "\r\n";
+    // With its disk writes started as it goes too, as a file that replaces another is.
+    for (const bool startWriteback : { false, true }) {
+        PageFile file;
+        ASSERT_TRUE(file.open(path.string()));
+        EXPECT_TRUE(file.write("head "));
+        file.writeInBackground(startWriteback);
+        // Lines of every length, across several blocks of the thread.
+        std::string expected = "head ";
+        for (int i = 0; i < 3000; ++i) {
+            const std::string line(std::size_t(i * 7 % 2900), char('a' + i % 26));
+            ASSERT_TRUE(file.writeLine(line));
+            expected += line + "\r\n";
+        }
+        ASSERT_GT(expected.size(), std::size_t(3) << 20);
+        // Flushed, the bytes so far are in the file while it stays open.
+        ASSERT_TRUE(file.flush());
+        EXPECT_EQ(std::filesystem::file_size(path), expected.size());
+        EXPECT_TRUE(file.writeLine("tail"));
+        EXPECT_TRUE(file.close());
+        EXPECT_EQ(readAll(path), expected + "tail\r\n");
+        std::filesystem::remove(path);
     }
-    ASSERT_GT(expected.size(), std::size_t(3) << 20);
-    // Flushed, the bytes so far are in the file while it stays open.
-    ASSERT_TRUE(file.flush());
-    EXPECT_EQ(std::filesystem::file_size(path), expected.size());
-    EXPECT_TRUE(file.writeLine("tail"));
-    EXPECT_TRUE(file.close());
-    EXPECT_EQ(readAll(path), expected + "tail\r\n");
-    std::filesystem::remove(path);
 
     // A full disk fails the writes that follow and the close, with the system's reason, as
     // when the page is written on the caller's thread.
@@ -86,7 +89,7 @@ TEST(PageFile, writtenInBackgroundHoldsTheSameBytesAndTellsAFullDisk)
         PageFile full;
         ASSERT_TRUE(full.open("/dev/full"));
         if (background)
-            full.writeInBackground();
+            full.writeInBackground(true);
         bool written = true;
         for (int i = 0; i < 100 && written; ++i)
             written = full.writeLine(std::string(100000, 'x'));
