@@ -130,18 +130,25 @@ namespace {
         return int(std::min_element(sums, sums + 5) - sums);
     }
 
+    // A deflate stream at our level, whose working memory is levelBuffer (it must outlive z).
+    void startDeflate(isal_zstream& z, std::vector<std::uint8_t>& levelBuffer)
+    {
+        levelBuffer.resize(ISAL_DEF_LVL1_DEFAULT);
+        isal_deflate_init(&z);
+        z.level = Level;
+        z.level_buf = levelBuffer.data();
+        z.level_buf_size = std::uint32_t(levelBuffer.size());
+    }
+
     // ISA-L picks the code for this processor the first time each of its functions runs,
     // storing the choice where every thread reads it: made once, before any thread packs.
     void chooseDeflateCode()
     {
         static const bool chosen = [] {
-            std::vector<std::uint8_t> level(ISAL_DEF_LVL1_DEFAULT), out(256);
+            std::vector<std::uint8_t> level, out(256);
             std::uint8_t in[16] = {};
             isal_zstream z;
-            isal_deflate_init(&z);
-            z.level = Level;
-            z.level_buf = level.data();
-            z.level_buf_size = std::uint32_t(level.size());
+            startDeflate(z, level);
             z.next_in = in;
             z.avail_in = sizeof in;
             z.next_out = out.data();
@@ -211,12 +218,9 @@ void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride,
     std::vector<std::uint8_t> line(size);
     std::vector<std::uint8_t> previous(above, above + size);
     std::vector<std::uint8_t> filtered(size + 1);
-    std::vector<std::uint8_t> levelBuffer(ISAL_DEF_LVL1_DEFAULT);
+    std::vector<std::uint8_t> levelBuffer;
     isal_zstream z;
-    isal_deflate_init(&z);
-    z.level = Level;
-    z.level_buf = levelBuffer.data();
-    z.level_buf_size = std::uint32_t(levelBuffer.size());
+    startDeflate(z, levelBuffer);
     z.gzip_flag = IGZIP_DEFLATE;
     z.end_of_stream = 0;
     // Room for incompressible lines and the blocks' own bytes.

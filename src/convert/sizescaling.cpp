@@ -34,6 +34,16 @@ namespace {
         return count;
     }
 
+    // A sign in the format's form or in plain ASCII; a minus goes into plain, a plus is
+    // dropped.
+    void takeSign(std::string_view& text, const NumberFormat& format, std::string& plain)
+    {
+        if (take(text, format.minus) || take(text, "-"))
+            plain += '-';
+        else if (!take(text, format.plus))
+            take(text, "+");
+    }
+
     bool isSpace(char c)
     {
         return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -56,10 +66,7 @@ std::optional<double> readSizeNumber(std::string_view text, const NumberFormat& 
     while (!text.empty() && isSpace(text.back()))
         text.remove_suffix(1);
     std::string plain;
-    if (take(text, format.minus) || take(text, "-"))
-        plain += '-';
-    else if (!take(text, format.plus))
-        take(text, "+");
+    takeSign(text, format, plain);
     if (takeDigits(text, format, plain) == 0)
         return std::nullopt;
     if (take(text, format.decimal)) {
@@ -69,10 +76,7 @@ std::optional<double> readSizeNumber(std::string_view text, const NumberFormat& 
     }
     if (take(text, format.exponential) || take(text, "e") || take(text, "E")) {
         plain += 'e';
-        if (take(text, format.minus) || take(text, "-"))
-            plain += '-';
-        else if (!take(text, format.plus))
-            take(text, "+");
+        takeSign(text, format, plain);
         if (takeDigits(text, format, plain) == 0)
             return std::nullopt;
     }
