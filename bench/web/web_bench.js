@@ -93,9 +93,15 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
     const figures = await page.evaluate(() => ({
         status: document.getElementById('status').textContent,
         longest: window.longestTask, tasks: JSON.stringify(window.tasks), marks: JSON.stringify(performance.getEntriesByType('mark').map((m) => [m.name, Math.round(m.startTime)])),
+        stages: performance.getEntriesByType('measure').concat(performance.getEntriesByType('mark'))
+            .filter((m) => m.name.startsWith('mosaiq-')).sort((a, b) => a.startTime - b.startTime)
+            .map((m) => `${m.name.slice(7)} ${m.startTime.toFixed(0)}${m.duration ? `+${m.duration.toFixed(0)}` : ''}`).join(', '),
         preview: performance.getEntriesByName('mosaiq-preview')[0].startTime
             - performance.getEntriesByName('mosaiq-delivered')[0].startTime,
     }));
+    await page.waitForFunction(() => performance.getEntriesByName('mosaiq-blobs').length > 0,
+        null, { timeout: 0 });
+    const blobs = await page.evaluate(() => performance.getEntriesByName('mosaiq-blobs')[0]);
     const [download] = await Promise.all([page.waitForEvent('download'),
         page.click('#download-page')]);
     const downloaded = fs.statSync(await download.path()).size;
@@ -106,6 +112,7 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
         + `(${(web / native).toFixed(2)} ×)`);
     console.log(`  longest task: ${figures.longest.toFixed(0)} ms; preview ${
         figures.preview.toFixed(0)} ms after the outputs (below 0: before)`);
+    console.log(`  stages (ms from the page's start, +duration): ${figures.stages}`);
     console.log(`  peak memory: renderer ${mb(peak.renderer)}, all chromium ${mb(peak.all)}`);
     console.log(`  page downloaded: ${downloaded} bytes, ${
         downloaded === pageBytes ? 'as' : 'NOT as'} mosaiq-cli's ${pageBytes}`);

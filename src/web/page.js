@@ -30,6 +30,9 @@ function startWorker() {
 }
 
 function onWorker(m) {
+    // The worker's stages, in the page's timeline for bench/web.
+    for (const { name, start, duration } of m.measures || [])
+        performance.measure(name, { start: start - performance.timeOrigin, duration });
     if (m.type === 'loaded' || m.type === 'refused') reading = false;
     if (m.type === 'failed') {
         say(Words.noEngine, true);
@@ -56,6 +59,8 @@ function onWorker(m) {
         showProgress(m.percent);
     } else if (m.type === 'done') {
         finishRun(m);
+    } else if (m.type === 'blob') {
+        if (outputs && outputs.run === m.run) outputs.blobs[m.which].arrived(m.blob);
     }
 }
 
@@ -74,6 +79,7 @@ function loadPicture(file) {
         return;
     }
     reading = true;
+    performance.mark('mosaiq-chosen');
     $('picture-name').textContent = file.name || '';
     const thumbnail = $('thumbnail');
     if (thumbnail.src) URL.revokeObjectURL(thumbnail.src);
@@ -137,6 +143,7 @@ function create() {
     if (!engine) return say(Words.notReady, true);
     if (reading) return say(Words.reading, true);
     running = true;
+    performance.mark('mosaiq-create');
     const s = settings();
     outputs = { settings: s, columns: 0, rowCount: 0 };
     clearResults();
@@ -168,19 +175,43 @@ function blobUrl(blob) {
     return url;
 }
 
-// An output as the worker gathered it: { blob, start } (its first bytes, for the pane).
+// An output's Blob, which the worker builds once the run is over: a download or a copy asked
+// before it has come waits for it.
+function awaitedBlob() {
+    let arrived;
+    const promise = new Promise((resolve) => { arrived = resolve; });
+    return { promise, arrived, blob: null };
+}
+
+// The link downloads the Blob once it has come; a click before then waits for it, then clicks
+// again.
+function linkTo(link, output, run) {
+    link.removeAttribute('href');
+    link.hidden = false;
+    output.promise.then((blob) => {
+        output.blob = blob;
+        if (outputs && outputs.run === run) link.href = blobUrl(blob);
+    });
+}
+
+function whenBlobMissing(e) {
+    const link = e.currentTarget;
+    if (link.href) return;
+    e.preventDefault();
+    const which = { 'download-page': 0, 'download-html': 1, 'download-blog': 2 }[link.id];
+    const o = outputs;
+    if (o && o.blobs) o.blobs[which].promise.then(() => outputs === o && link.click());
+}
+
+// An output as the worker gave it: { start, size } (its first bytes, for the pane).
 function showCode(kind, output) {
-    const blob = output.blob;
-    outputs[kind] = blob;
     // A character cut at the end of the start shows as a replacement mark, not as an error.
     const text = new TextDecoder('utf-8').decode(output.start);
-    $(`size-${kind}`).textContent = output.start.length < blob.size
-        ? fill(Words.codeStart, bytes(output.start.length), bytes(blob.size))
-        : fill(Words.codeWhole, bytes(blob.size));
+    $(`size-${kind}`).textContent = output.start.length < output.size
+        ? fill(Words.codeStart, bytes(output.start.length), bytes(output.size))
+        : fill(Words.codeWhole, bytes(output.size));
     $(`code-${kind}`).textContent = text;
-    const link = $(`download-${kind}`);
-    link.href = blobUrl(blob);
-    link.hidden = false;
+    linkTo($(`download-${kind}`), outputs.blobs[kind === 'html' ? 1 : 2], outputs.run);
 }
 
 function showPosts(posts) {
@@ -196,15 +227,11 @@ function showPosts(posts) {
     });
 }
 
-function showPage(output, cellBytes) {
-    // The page's bytes stay the documents', which name no encoding; the frame reads them as
-    // Windows-1252 from its content type, and no script of the page may run there.
-    const page = output.blob;
-    outputs.page = page;
+function showPage(cellBytes) {
     outputs.cells = cellBytes;
-    const link = $('download-page');
-    link.href = blobUrl(page);
-    link.hidden = false;
+    const run = outputs.run;
+    const page = outputs.blobs[0];
+    linkTo($('download-page'), page, run);
     $('download-png').hidden = false;
     const s = outputs.settings;
     const cells = outputs.columns * outputs.rowCount;
@@ -212,9 +239,14 @@ function showPage(output, cellBytes) {
     // The marks time the preview for bench/web.
     const shown = () => performance.mark('mosaiq-preview');
     if (cells <= limit) {
-        $('preview-frame').onload = shown;
-        $('preview-frame').src = blobUrl(page);
-        $('preview-frame').hidden = false;
+        // The page's bytes stay the documents', which name no encoding; the frame reads them
+        // as Windows-1252 from its content type, and no script of the page may run there.
+        page.promise.then((blob) => {
+            if (outputs.run !== run) return;
+            $('preview-frame').onload = shown;
+            $('preview-frame').src = blobUrl(blob);
+            $('preview-frame').hidden = false;
+        });
     } else {
         setTimeout(() => MosaiqPreview.show(cellBytes, outputs.columns, s,
             () => requestAnimationFrame(shown)));
@@ -222,19 +254,23 @@ function showPage(output, cellBytes) {
 }
 
 function finishRun(m) {
+    performance.mark('mosaiq-done');
     running = false;
     $('create').disabled = false;
+    outputs.run = m.run;
+    outputs.blobs = [awaitedBlob(), awaitedBlob(), awaitedBlob()];
+    outputs.finished = m.status === 'finished';
     if (m.status === 'finished') {
         showProgress(100);
         // Each output is shown in a task of its own: the page answers between them.
-        showPage(m.page, m.cells);
+        showPage(m.cells);
         setTimeout(() => showCode('html', m.html));
         setTimeout(() => showCode('blog', m.blog));
         setTimeout(() => showPosts(m.posts));
         setTimeout(() => performance.mark('mosaiq-delivered'));
         say(m.message ? `${Words.done}\n${m.message}` : Words.done);
     } else if (m.status === 'stopped') {
-        if (m.page.blob.size > 0) showPage(m.page, m.cells);
+        if (m.page.size > 0) showPage(m.cells);
         say(Words.stopped);
     } else {
         say(m.message, true);
@@ -264,9 +300,10 @@ async function downloadPng() {
 }
 
 async function copyCode(kind) {
-    const blob = outputs && outputs[kind];
-    if (!blob) return say(Words.nothingToCopy, true);
+    const o = outputs;
+    if (!o || !o.finished) return say(Words.nothingToCopy, true);
     try {
+        const blob = await o.blobs[kind === 'html' ? 1 : 2].promise;
         await navigator.clipboard.writeText(await blob.text());
         say(kind === 'html' ? Words.copiedPage : Words.copiedArticle);
     } catch (error) {
@@ -335,6 +372,8 @@ function wire() {
     $('copy-html').addEventListener('click', () => copyCode('html'));
     $('download-png').addEventListener('click', downloadPng);
     $('copy-blog').addEventListener('click', () => copyCode('blog'));
+    for (const id of ['download-page', 'download-html', 'download-blog'])
+        $(id).addEventListener('click', whenBlobMissing);
     document.addEventListener('keydown', (e) => {
         if (!e.ctrlKey || e.altKey || e.shiftKey) return;
         const key = e.key.toLowerCase();

@@ -11,27 +11,46 @@ let stopAsked = false;
 let outputs = null;
 const ShownBytes = 64 * 1024;
 
-// An output as it comes: its first bytes kept for the page's pane, the rest in Blobs, which the
-// browser may keep outside the tab (a large photo's page and codes are hundreds of megabytes).
+// The stages' times, as measures of the worker's timeline that go to the page with the outputs
+// (bench/web reads them there): the decode, the canvas's read-back, the module's own time, the
+// chunks' hand-over, the Blobs' building.
+function measure(name, start, end = performance.now()) {
+    performance.measure(`mosaiq-${name}`, { start, end });
+}
+function takeMeasures() {
+    const taken = performance.getEntriesByType('measure').map((m) => ({ name: m.name,
+        start: m.startTime + performance.timeOrigin, duration: m.duration }));
+    performance.clearMeasures();
+    return taken;
+}
+let converting = 0, chunkTime = 0, stepTime = 0;
+
+// An output as it comes: its chunks copied once out of the module's memory and kept as they are;
+// the Blob the page downloads is built from them once the run is over (buildBlobs), off the way
+// of the outputs shown.
 class Gathered {
     constructor(type) {
         this.type = type;
-        this.blobs = [];
-        this.start = new Uint8Array(0);
+        this.chunks = [];
+        this.size = 0;
     }
 
     add(bytes) {
-        if (this.start.length < ShownBytes) {
-            const start = new Uint8Array(Math.min(ShownBytes, this.start.length + bytes.length));
-            start.set(this.start);
-            start.set(bytes.subarray(0, start.length - this.start.length), this.start.length);
-            this.start = start;
-        }
-        this.blobs.push(new Blob([bytes]));
+        this.chunks.push(bytes.slice());
+        this.size += bytes.length;
     }
 
-    take() {
-        return { blob: new Blob(this.blobs, { type: this.type }), start: this.start };
+    // The first bytes, for the page's pane.
+    start() {
+        const start = new Uint8Array(Math.min(ShownBytes, this.size));
+        let at = 0;
+        for (const chunk of this.chunks) {
+            if (at === start.length) break;
+            const part = chunk.subarray(0, start.length - at);
+            start.set(part, at);
+            at += part.length;
+        }
+        return start;
     }
 }
 
@@ -48,6 +67,11 @@ function newOutputs() {
 async function loadModule() {
     mosaiq = await createMosaiq();
     mosaiq.onChunk = (channel, address, size) => {
+        const begin = performance.now();
+        handChunk(channel, address, size);
+        chunkTime += performance.now() - begin;
+    };
+    const handChunk = (channel, address, size) => {
         const bytes = mosaiq.HEAPU8.subarray(address, address + size);
         if (channel < 3) {
             outputs.gathered[channel].add(bytes);
@@ -80,6 +104,7 @@ async function loadModule() {
 // file has it (the module flattens it on white as mosaiq-cli does).
 async function readPicture(file, pixelLimit) {
     let bitmap;
+    const begin = performance.now();
     try {
         bitmap = await createImageBitmap(file, { imageOrientation: 'from-image',
             premultiplyAlpha: 'none', colorSpaceConversion: 'default' });
@@ -87,6 +112,8 @@ async function readPicture(file, pixelLimit) {
         return { type: 'refused', message: words.notPicture };
     }
     const { width, height } = bitmap;
+    const decoded = performance.now();
+    measure('decode', begin, decoded);
     if (width * height > pixelLimit || width > 32767 || height > 32767) {
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
@@ -98,23 +125,58 @@ async function readPicture(file, pixelLimit) {
         bitmap.close();
         const data = context.getImageData(0, 0, width, height, { colorSpace: 'srgb' }).data;
         picture = { rgba: data, width, height };
-        return { type: 'loaded', width, height };
+        measure('readback', decoded);
+        return { type: 'loaded', width, height, measures: takeMeasures() };
     } catch (error) {
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
     }
 }
 
-// The outputs go to the page whole: Blobs, the codes' starts, and the cells in one buffer.
+// The outputs go to the page as soon as the run is over: each code's first bytes and size, the
+// posts and the cells (handed over, not copied); then each output's Blob as it is built.
+let run = 0;
 function finish(status, message) {
     if (mosaiq) mosaiq._mosaiq_end();
     running = false;
     const cells = new Uint8Array(outputs.cellBytes);
     outputs.cells.reduce((at, c) => (cells.set(c, at), at + c.length), 0);
-    const [page, html, blog] = outputs.gathered.map((g) => g.take());
+    const gathered = outputs.gathered;
+    const [page, html, blog] = gathered.map((g) => ({ start: g.start(), size: g.size }));
     const posts = outputs.posts;
     outputs = newOutputs();
-    postMessage({ type: 'done', status, message, page, html, blog, posts, cells }, [cells.buffer]);
+    performance.measure('mosaiq-module', { start: converting, duration: stepTime - chunkTime });
+    performance.measure('mosaiq-chunks', { start: converting, duration: chunkTime });
+    measure('conversion', converting);
+    postMessage({ type: 'done', run, status, message, page, html, blog, posts, cells,
+        measures: takeMeasures() }, [cells.buffer]);
+    buildBlobs(run, gathered);
+}
+
+// Each output's Blob, made from its chunks a few megabytes at a time: the chunks so moved are
+// let go at once, so that a photo's hundreds of megabytes are never held twice, and the worker
+// reads its messages between the steps. A new run drops what is left of the last one's.
+const BlobStep = 16;
+const blobChannel = new MessageChannel();
+blobChannel.port1.onmessage = () => blobStep();
+let blobStep = () => {};
+function buildBlobs(ofRun, gathered) {
+    const begin = performance.now();
+    let which = 0;
+    let parts = [];
+    const next = () => {
+        if (ofRun !== run) return;
+        const g = gathered[which];
+        parts.push(new Blob(g.chunks.splice(0, BlobStep)));
+        if (g.chunks.length > 0) return blobChannel.port2.postMessage(0);
+        postMessage({ type: 'blob', run: ofRun, which, blob: new Blob(parts, { type: g.type }) });
+        parts = [];
+        if (++which < gathered.length) return blobChannel.port2.postMessage(0);
+        measure('blobs', begin);
+        postMessage({ type: 'measures', measures: takeMeasures() });
+    };
+    blobStep = next;
+    next();
 }
 
 // A failure of the module (its memory refused by the browser) leaves it unusable: a new one is
@@ -146,6 +208,7 @@ function slice() {
         const begin = performance.now();
         step = mosaiq._mosaiq_step(rowsPerSlice);
         const spent = performance.now() - begin;
+        stepTime += spent;
         rowsPerSlice = Math.max(1, Math.min(rowsPerSlice * 4,
             Math.round(rowsPerSlice * 20 / Math.max(spent, 0.1))));
     } catch (error) {
@@ -167,6 +230,9 @@ function convert(s) {
         return;
     }
     running = true;
+    ++run;
+    converting = performance.now();
+    chunkTime = stepTime = 0;
     stopAsked = false;
     rowsPerSlice = 1;
     outputs = newOutputs();
@@ -181,6 +247,7 @@ function convert(s) {
             }
             mosaiq.HEAPU8.set(picture.rgba, address);
         }
+        const begin = performance.now();
         const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number',
             'string', 'string', 'number', 'number', 'number', 'string', 'number', 'number',
             'number', 'number', 'string', 'number', 'number', 'number']);
@@ -188,6 +255,7 @@ function convert(s) {
             s.columns, s.rows, s.treatment, s.square ? 1 : 0, s.random ? 1 : 0, s.characters,
             s.bold ? 1 : 0, s.italic ? 1 : 0, s.centred ? 1 : 0, s.background, s.dialect,
             s.merge ?? -1, s.fit ?? 0, s.split ? 1 : 0);
+        measure('start', begin);
     } catch (error) {
         memoryFailed();
         return;
