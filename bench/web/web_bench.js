@@ -74,6 +74,8 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
     const page = await context.newPage();
     await page.goto(`file://${site}/index.html`);
     await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);
+    await new Promise((resolve) => setTimeout(resolve, 500));
+    const idle = chromiumPss();
     let peak = { all: 0, renderer: 0 };
     const sampler = setInterval(() => {
         const now = chromiumPss();
@@ -113,7 +115,8 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
     console.log(`  longest task: ${figures.longest.toFixed(0)} ms; preview ${
         figures.preview.toFixed(0)} ms after the outputs (below 0: before)`);
     console.log(`  stages (ms from the page's start, +duration): ${figures.stages}`);
-    console.log(`  peak memory: renderer ${mb(peak.renderer)}, all chromium ${mb(peak.all)}`);
+    console.log(`  peak memory: renderer ${mb(peak.renderer)}, all chromium ${mb(peak.all)}`
+        + ` (before the picture: ${mb(idle.renderer)}, ${mb(idle.all)})`);
     console.log(`  page downloaded: ${downloaded} bytes, ${
         downloaded === pageBytes ? 'as' : 'NOT as'} mosaiq-cli's ${pageBytes}`);
 }

@@ -28,16 +28,43 @@ namespace {
 std::unique_ptr<WebConversion> current;
 std::string words;
 
-// The picture, flattened, and the copy of its bytes in the module's memory beside it: the
-// largest the browser's canvas and the module's 4 GB of memory take with room for the outputs.
+// The picture the page keeps in the module from run to run (mosaiq_hold_picture), so that the
+// worker need not keep a copy of a photo's hundreds of megabytes besides.
+std::shared_ptr<std::uint32_t[]> held;
+std::size_t heldPixels = 0;
+bool heldFlat = false;
+
+std::shared_ptr<std::uint32_t[]> adopted(void* block)
+{
+    return std::shared_ptr<std::uint32_t[]>(static_cast<std::uint32_t*>(block), std::free);
+}
+
+// The picture in the module's memory, and the browser's decoded copy beside it while it is read:
+// the largest the browser's canvas and the module's 4 GB of memory take with room for the
+// outputs.
 constexpr double WebPixelLimit = 100'000'000;
 
 } // namespace
 
 extern "C" {
 
-// Starts a conversion of width x height RGBA bytes (given back with free() here, once read).
-// background is 0x00BBGGRR; merge below 0: none; fit 0: none. Returns a WebStep.
+// A block for a picture of width x height RGBA bytes, which the module keeps for the runs that
+// follow; null when the memory is refused. The picture held before is let go first.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* mosaiq_hold_picture(int width, int height)
+{
+    held.reset();
+    heldPixels = std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0));
+    heldFlat = false;
+    void* block = std::malloc(std::max<std::size_t>(heldPixels, 1) * 4);
+    if (!block)
+        return nullptr;
+    held = adopted(block);
+    return static_cast<std::uint8_t*>(block);
+}
+
+// Starts a conversion of width x height RGBA bytes: the picture held, or a block from malloc()
+// that the module takes over. background is 0x00BBGGRR; merge below 0: none; fit 0: none.
+// Returns a WebStep.
 EMSCRIPTEN_KEEPALIVE int mosaiq_start(std::uint8_t* rgba, int width, int height,
     const char* columns, const char* rows, int treatment, int square, int random,
     const char* characters, int bold, int italic, int centred, int background, const char* dialect,
@@ -59,10 +86,16 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(std::uint8_t* rgba, int width, int height,
     if (fit >= 1)
         settings.fitLimit = std::size_t(fit);
     settings.split = split != 0;
-    std::vector<std::uint32_t> pixels;
-    if (rgba) {
-        pixels = flattenRgba(rgba, std::size_t(width) * std::size_t(height));
-        std::free(rgba);
+    std::shared_ptr<const std::uint32_t[]> pixels;
+    if (held && rgba == reinterpret_cast<std::uint8_t*>(held.get())) {
+        if (!heldFlat)
+            flattenRgba(held.get(), heldPixels);
+        heldFlat = true;
+        pixels = held;
+    } else if (rgba) {
+        auto given = adopted(rgba);
+        flattenRgba(given.get(), std::size_t(width) * std::size_t(height));
+        pixels = std::move(given);
     } else {
         width = height = 0;
     }

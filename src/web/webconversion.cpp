@@ -10,8 +10,9 @@
 
 namespace mosaiq {
 
-WebConversion::WebConversion(const WebSettings& settings, std::vector<std::uint32_t> pixels,
-    std::int32_t width, std::int32_t height, ChunkStream::Output output)
+WebConversion::WebConversion(const WebSettings& settings,
+    std::shared_ptr<const std::uint32_t[]> pixels, std::int32_t width, std::int32_t height,
+    ChunkStream::Output output)
     : m_settings(settings)
     , m_pixels(std::move(pixels))
     , m_page(WebChannel::Page, output)
@@ -26,7 +27,7 @@ WebConversion::WebConversion(const WebSettings& settings, std::vector<std::uint3
         m_settings.glyphSource = GlyphSource::Defined;
         m_settings.characters = "8";
     }
-    m_input.picture = PixelBuffer { m_pixels.data(), width, height, width };
+    m_input.picture = PixelBuffer { m_pixels.get(), width, height, width };
 }
 
 WebStep WebConversion::refuse(std::string message)
@@ -143,10 +144,10 @@ WebStep WebConversion::finish()
     return WebStep::Finished;
 }
 
-std::vector<std::uint32_t> flattenRgba(const std::uint8_t* rgba, std::size_t pixels)
+void flattenRgba(std::uint32_t* pixels, std::size_t count)
 {
-    std::vector<std::uint32_t> words(pixels);
-    for (std::size_t i = 0; i < pixels; ++i) {
+    const auto* rgba = reinterpret_cast<const std::uint8_t*>(pixels);
+    for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* p = rgba + 4 * i;
         std::uint32_t r = p[0], g = p[1], b = p[2];
         const std::uint32_t a = p[3];
@@ -157,9 +158,8 @@ std::vector<std::uint32_t> flattenRgba(const std::uint8_t* rgba, std::size_t pix
             g = over(g);
             b = over(b);
         }
-        words[i] = 0xFF000000u | (r << 16) | (g << 8) | b;
+        pixels[i] = 0xFF000000u | (r << 16) | (g << 8) | b;
     }
-    return words;
 }
 
 } // namespace mosaiq

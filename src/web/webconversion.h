@@ -45,8 +45,9 @@ enum class WebStep : int {
 // report progress and stop between calls.
 class WebConversion {
 public:
-    // pixels: 0xAARRGGBB words, row after row, already flattened on white.
-    WebConversion(const WebSettings& settings, std::vector<std::uint32_t> pixels,
+    // pixels: 0xAARRGGBB words, row after row, already flattened on white; shared, since the
+    // page keeps its picture in the module from run to run.
+    WebConversion(const WebSettings& settings, std::shared_ptr<const std::uint32_t[]> pixels,
         std::int32_t width, std::int32_t height, ChunkStream::Output output);
 
     // The start checks, the grid of a size budget, then the page's header. Refused or Running.
@@ -70,7 +71,7 @@ private:
     WebStep finish();
 
     WebSettings m_settings;
-    std::vector<std::uint32_t> m_pixels;
+    std::shared_ptr<const std::uint32_t[]> m_pixels;
     std::u32string m_characters;
     const ForumDialect* m_dialect = nullptr;
     RunStart m_start;
@@ -93,7 +94,8 @@ private:
 };
 
 // Flattens RGBA bytes (a canvas's, colours not premultiplied) on white into the engine's
-// 0xAARRGGBB words, as mosaiq-cli's reader flattens a transparent picture.
-std::vector<std::uint32_t> flattenRgba(const std::uint8_t* rgba, std::size_t pixels);
+// 0xAARRGGBB words, as mosaiq-cli's reader flattens a transparent picture: in place, each
+// pixel's four bytes becoming its word, since a photo's copy would cost as much again.
+void flattenRgba(std::uint32_t* pixels, std::size_t count);
 
 } // namespace mosaiq

@@ -5,7 +5,10 @@
 
 let mosaiq = null;
 let words = null;
-let picture = null; // { rgba: Uint8ClampedArray, width, height }
+// The picture, held in the module's memory (mosaiq_hold_picture): { address, width, height };
+// its file, read again if the module has to be made again.
+let picture = null;
+let pictureFile = null;
 let running = false;
 let stopAsked = false;
 let outputs = null;
@@ -13,7 +16,7 @@ const ShownBytes = 64 * 1024;
 
 // The stages' times, as measures of the worker's timeline that go to the page with the outputs
 // (bench/web reads them there): the decode, the canvas's read-back, the module's own time, the
-// chunks' hand-over, the Blobs' building.
+// chunks' hand-over, the Blobs built as a large run goes and once it is over.
 function measure(name, start, end = performance.now()) {
     performance.measure(`mosaiq-${name}`, { start, end });
 }
@@ -23,35 +26,75 @@ function takeMeasures() {
     performance.clearMeasures();
     return taken;
 }
-let converting = 0, chunkTime = 0, stepTime = 0;
+let converting = 0, chunkTime = 0, stepTime = 0, movedTime = 0;
 
-// An output as it comes: its chunks copied once out of the module's memory and kept as they are;
-// the Blob the page downloads is built from them once the run is over (buildBlobs), off the way
-// of the outputs shown.
+// An output as it comes: its first bytes kept for the page's pane, its chunks copied once out of
+// the module's memory and kept as they are. The Blob the page downloads is built from them once
+// the run is over (buildBlobs), off the way of the outputs shown. But a run whose outputs will
+// pass HeldLimit bytes sends its bytes into Blobs as it goes (stream()), through one buffer used
+// again and again, so that a large photo's hundreds of megabytes are never held twice, in the
+// tab and in the browser's store.
+const HeldLimit = 160 * 1024 * 1024;
+const BlobStep = 16; // chunks moved into one Blob at a time
+const StageBytes = 8 * 1024 * 1024;
+
 class Gathered {
     constructor(type) {
         this.type = type;
+        this.parts = []; // Blobs
         this.chunks = [];
         this.size = 0;
+        this.start = new Uint8Array(0);
+        this.stage = null;
+        this.staged = 0;
     }
 
     add(bytes) {
-        this.chunks.push(bytes.slice());
+        if (this.start.length < ShownBytes) {
+            const start = new Uint8Array(Math.min(ShownBytes, this.start.length + bytes.length));
+            start.set(this.start);
+            start.set(bytes.subarray(0, start.length - this.start.length), this.start.length);
+            this.start = start;
+        }
         this.size += bytes.length;
+        if (!this.stage) {
+            this.chunks.push(bytes.slice());
+            return;
+        }
+        for (let at = 0; at < bytes.length;) {
+            const part = bytes.subarray(at, at + this.stage.length - this.staged);
+            this.stage.set(part, this.staged);
+            this.staged += part.length;
+            at += part.length;
+            if (this.staged === this.stage.length) this.unstage();
+        }
     }
 
-    // The first bytes, for the page's pane.
-    start() {
-        const start = new Uint8Array(Math.min(ShownBytes, this.size));
-        let at = 0;
-        for (const chunk of this.chunks) {
-            if (at === start.length) break;
-            const part = chunk.subarray(0, start.length - at);
-            start.set(part, at);
-            at += part.length;
-        }
-        return start;
+    stream() {
+        if (this.stage) return;
+        while (this.move());
+        this.stage = new Uint8Array(StageBytes);
     }
+
+    // A Blob copies its bytes: the buffer is free again at once.
+    unstage() {
+        if (this.staged === 0) return;
+        this.parts.push(new Blob([this.stage.subarray(0, this.staged)]));
+        this.staged = 0;
+    }
+
+    // Moves the oldest chunks into a Blob; whether there were any.
+    move() {
+        if (this.chunks.length === 0) return false;
+        this.parts.push(new Blob(this.chunks.splice(0, BlobStep)));
+        return true;
+    }
+}
+
+// done: the share of the rows made so far.
+function bound(gathered, done) {
+    const size = gathered.reduce((sum, g) => sum + g.size, 0);
+    if (size > HeldLimit * done) for (const g of gathered) g.stream();
 }
 
 function newOutputs() {
@@ -59,7 +102,7 @@ function newOutputs() {
         gathered: [new Gathered('text/html;charset=windows-1252'),
             new Gathered('text/plain;charset=utf-8'), new Gathered('text/plain;charset=utf-8')],
         posts: [],
-        cells: [],
+        cells: new Uint8Array(0), // four bytes a cell, room made once the grid is known
         cellBytes: 0,
     };
 }
@@ -72,13 +115,20 @@ async function loadModule() {
         chunkTime += performance.now() - begin;
     };
     const handChunk = (channel, address, size) => {
-        const bytes = mosaiq.HEAPU8.subarray(address, address + size);
+        // Addresses past 2 GB come as negative numbers.
+        const bytes = mosaiq.HEAPU8.subarray(address >>> 0, (address >>> 0) + size);
         if (channel < 3) {
             outputs.gathered[channel].add(bytes);
         } else if (channel === 3) {
             outputs.posts.push(new Blob([bytes], { type: 'text/plain;charset=utf-8' }));
         } else {
-            outputs.cells.push(bytes.slice());
+            if (outputs.cellBytes + size > outputs.cells.length) {
+                const cells = new Uint8Array(Math.max(2 * outputs.cells.length,
+                    outputs.cellBytes + size));
+                cells.set(outputs.cells.subarray(0, outputs.cellBytes));
+                outputs.cells = cells;
+            }
+            outputs.cells.set(bytes, outputs.cellBytes);
             outputs.cellBytes += size;
         }
     };
@@ -101,8 +151,13 @@ async function loadModule() {
 }
 
 // The browser decodes the picture: EXIF orientation applied, colours in sRGB, the alpha as the
-// file has it (the module flattens it on white as mosaiq-cli does).
-async function readPicture(file, pixelLimit) {
+// file has it (the module flattens it on white as mosaiq-cli does). Its pixels go into the
+// module's memory a band of rows at a time: a photo's whole copy would cost as much again.
+const BandBytes = 4 * 1024 * 1024;
+async function readPicture(file) {
+    picture = null;
+    pictureFile = null;
+    if (!mosaiq) return { type: 'refused', message: words.memory };
     let bitmap;
     const begin = performance.now();
     try {
@@ -118,18 +173,30 @@ async function readPicture(file, pixelLimit) {
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
     }
+    let canvas;
     try {
-        const canvas = new OffscreenCanvas(width, height);
+        canvas = new OffscreenCanvas(width, height);
         const context = canvas.getContext('2d', { colorSpace: 'srgb', willReadFrequently: true });
         context.drawImage(bitmap, 0, 0);
         bitmap.close();
-        const data = context.getImageData(0, 0, width, height, { colorSpace: 'srgb' }).data;
-        picture = { rgba: data, width, height };
+        const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
+        if (!address) return { type: 'refused', message: words.memory };
+        const band = Math.max(1, Math.floor(BandBytes / (4 * width)));
+        for (let y = 0; y < height; y += band) {
+            const data = context.getImageData(0, y, width, Math.min(band, height - y),
+                { colorSpace: 'srgb' }).data;
+            mosaiq.HEAPU8.set(data, address + 4 * width * y);
+        }
+        picture = { address, width, height };
+        pictureFile = file;
         measure('readback', decoded);
         return { type: 'loaded', width, height, measures: takeMeasures() };
     } catch (error) {
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
+    } finally {
+        // The canvas's pixels go now, not when the collector comes.
+        if (canvas) canvas.width = canvas.height = 1;
     }
 }
 
@@ -139,14 +206,14 @@ let run = 0;
 function finish(status, message) {
     if (mosaiq) mosaiq._mosaiq_end();
     running = false;
-    const cells = new Uint8Array(outputs.cellBytes);
-    outputs.cells.reduce((at, c) => (cells.set(c, at), at + c.length), 0);
+    const cells = outputs.cells.subarray(0, outputs.cellBytes);
     const gathered = outputs.gathered;
-    const [page, html, blog] = gathered.map((g) => ({ start: g.start(), size: g.size }));
+    const [page, html, blog] = gathered.map((g) => ({ start: g.start, size: g.size }));
     const posts = outputs.posts;
     outputs = newOutputs();
     performance.measure('mosaiq-module', { start: converting, duration: stepTime - chunkTime });
     performance.measure('mosaiq-chunks', { start: converting, duration: chunkTime });
+    performance.measure('mosaiq-moved', { start: converting, duration: movedTime });
     measure('conversion', converting);
     postMessage({ type: 'done', run, status, message, page, html, blog, posts, cells,
         measures: takeMeasures() }, [cells.buffer]);
@@ -154,23 +221,20 @@ function finish(status, message) {
 }
 
 // Each output's Blob, made from its chunks a few megabytes at a time: the chunks so moved are
-// let go at once, so that a photo's hundreds of megabytes are never held twice, and the worker
-// reads its messages between the steps. A new run drops what is left of the last one's.
-const BlobStep = 16;
+// let go at once, and the worker reads its messages between the steps. A new run drops what is
+// left of the last one's.
 const blobChannel = new MessageChannel();
 blobChannel.port1.onmessage = () => blobStep();
 let blobStep = () => {};
 function buildBlobs(ofRun, gathered) {
     const begin = performance.now();
     let which = 0;
-    let parts = [];
     const next = () => {
         if (ofRun !== run) return;
         const g = gathered[which];
-        parts.push(new Blob(g.chunks.splice(0, BlobStep)));
-        if (g.chunks.length > 0) return blobChannel.port2.postMessage(0);
-        postMessage({ type: 'blob', run: ofRun, which, blob: new Blob(parts, { type: g.type }) });
-        parts = [];
+        g.unstage();
+        if (g.move() && g.chunks.length > 0) return blobChannel.port2.postMessage(0);
+        postMessage({ type: 'blob', run: ofRun, which, blob: new Blob(g.parts, { type: g.type }) });
         if (++which < gathered.length) return blobChannel.port2.postMessage(0);
         measure('blobs', begin);
         postMessage({ type: 'measures', measures: takeMeasures() });
@@ -183,6 +247,7 @@ function buildBlobs(ofRun, gathered) {
 // made, and the page goes on.
 async function memoryFailed() {
     outputs = newOutputs();
+    picture = null;
     running = false;
     postMessage({ type: 'done', status: 'memory', message: words.memory });
     mosaiq = null;
@@ -219,39 +284,42 @@ function slice() {
         finish(step === 1 ? 'finished' : 'refused', mosaiq.UTF8ToString(mosaiq._mosaiq_message()));
         return;
     }
-    postMessage({ type: 'progress', percent: mosaiq._mosaiq_percent(),
-        rows: mosaiq._mosaiq_rows_done(), rowCount: mosaiq._mosaiq_row_count() });
+    const rows = mosaiq._mosaiq_rows_done(), rowCount = mosaiq._mosaiq_row_count();
+    const begin = performance.now();
+    bound(outputs.gathered, rows / Math.max(rowCount, 1));
+    movedTime += performance.now() - begin;
+    postMessage({ type: 'progress', percent: mosaiq._mosaiq_percent(), rows, rowCount });
     yieldChannel.port2.postMessage(0);
 }
 
-function convert(s) {
+async function convert(s) {
     if (!mosaiq) {
         postMessage({ type: 'done', status: 'memory', message: words.memory });
         return;
     }
     running = true;
+    // A module made again after a failure holds no picture: it is read again from its file.
+    if (!picture && pictureFile) {
+        const read = await readPicture(pictureFile);
+        if (read.type !== 'loaded') {
+            running = false;
+            postMessage({ type: 'done', status: 'refused', message: read.message });
+            return;
+        }
+    }
     ++run;
     converting = performance.now();
-    chunkTime = stepTime = 0;
+    chunkTime = stepTime = movedTime = 0;
     stopAsked = false;
     rowsPerSlice = 1;
     outputs = newOutputs();
     let step;
     try {
-        let address = 0;
-        if (picture) {
-            address = mosaiq._malloc(picture.rgba.length);
-            if (!address) {
-                memoryFailed();
-                return;
-            }
-            mosaiq.HEAPU8.set(picture.rgba, address);
-        }
         const begin = performance.now();
         const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number',
             'string', 'string', 'number', 'number', 'number', 'string', 'number', 'number',
             'number', 'number', 'string', 'number', 'number', 'number']);
-        step = start(address, picture ? picture.width : 0, picture ? picture.height : 0,
+        step = start(picture ? picture.address : 0, picture ? picture.width : 0, picture ? picture.height : 0,
             s.columns, s.rows, s.treatment, s.square ? 1 : 0, s.random ? 1 : 0, s.characters,
             s.bold ? 1 : 0, s.italic ? 1 : 0, s.centred ? 1 : 0, s.background, s.dialect,
             s.merge ?? -1, s.fit ?? 0, s.split ? 1 : 0);
@@ -265,8 +333,13 @@ function convert(s) {
         finish('refused', message);
         return;
     }
-    postMessage({ type: 'started', message, rowCount: mosaiq._mosaiq_row_count(),
-        columns: mosaiq._mosaiq_column_count() });
+    const rowCount = mosaiq._mosaiq_row_count(), columns = mosaiq._mosaiq_column_count();
+    try {
+        outputs.cells = new Uint8Array(4 * rowCount * columns);
+    } catch (error) {
+        // Refused at once: the cells' room grows as they come, as far as it can.
+    }
+    postMessage({ type: 'started', message, rowCount, columns });
     slice();
 }
 
@@ -296,8 +369,7 @@ onmessage = async (event) => {
     if (m.type === 'stop') {
         stopAsked = true;
     } else if (m.type === 'picture') {
-        picture = null;
-        postMessage(await readPicture(m.file, pixelLimit));
+        postMessage(await readPicture(m.file));
     } else if (m.type === 'scale') {
         postMessage(scale(m));
     } else if (m.type === 'convert' && !running) {
