@@ -272,6 +272,18 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     return RowOutcome::Written;
 }
 
+void ConversionRun::skipRows(std::int64_t rows, const RowInput& input)
+{
+    const std::int64_t cells = loopCount(input.columns);
+    if (m_start.glyphSource == GlyphSource::Random) {
+        // The glyphs those rows would have drawn, so that the next are the ones they precede.
+        for (std::int64_t i = 0; i < rows * cells; ++i)
+            m_random.next();
+    }
+    for (std::int64_t i = 0; i < rows; ++i)
+        endRow(cells);
+}
+
 void ConversionRun::endRow(std::int64_t cells)
 {
     m_cellCounter += static_cast<std::int32_t>(cells);

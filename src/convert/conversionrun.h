@@ -98,6 +98,9 @@ public:
 
     // Builds the next row from the options as they stand now.
     RowOutcome buildRow(const RowInput& input);
+    // Goes past rows rows as if they had been built from input, writing nothing: another run of
+    // the same options builds them (the page in the browser shares a run between two workers).
+    void skipRows(std::int64_t rows, const RowInput& input);
 
     // The row just built, "<br>" included, as UTF-8 for the HTML and blog codes.
     std::string_view row() const

@@ -46,6 +46,12 @@ LoopStep RowLoop::step()
     return LoopStep::RowWritten;
 }
 
+void RowLoop::startAt(std::int64_t first)
+{
+    m_headerWritten = true;
+    m_run.skipRows(first, m_settings.rowInput());
+}
+
 LoopStep RowLoop::runToEnd()
 {
     LoopStep result = step();

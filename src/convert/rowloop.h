@@ -81,6 +81,10 @@ public:
     // Steps until the page is complete or something fails.
     LoopStep runToEnd();
 
+    // Before the first step: starts at row first, with no header, the rows before it being
+    // another loop's (the page in the browser shares a run between two workers).
+    void startAt(std::int64_t first);
+
     std::int64_t rowsDone() const { return m_run.rowsDone(); }
     std::int64_t rowCount() const { return m_run.rowCount(); }
     // The percentage to show after the last row written, with the row count that row was made

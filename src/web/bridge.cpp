@@ -106,6 +106,14 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(std::uint8_t* rgba, int width, int height,
     return int(current->start());
 }
 
+// Before the first step: this module makes the part-th of parts bands of the run's rows, another
+// worker's module the others (WebConversion::share). 1 when shared, 0 when the options need the
+// whole run in one module.
+EMSCRIPTEN_KEEPALIVE int mosaiq_share(int part, int parts)
+{
+    return current && current->share(part, parts) ? 1 : 0;
+}
+
 // Makes at most rows rows of the current conversion. Returns a WebStep.
 EMSCRIPTEN_KEEPALIVE int mosaiq_step(double rows)
 {

@@ -18,6 +18,8 @@ public:
     void rowBuilt(const BuiltRow& row) override;
     // The closing tags, after the last row.
     void finish();
+    // For a run whose first rows another worker makes, with the opening tags.
+    void skipOpening() { m_started = true; }
 
 private:
     ChunkStream* m_html;

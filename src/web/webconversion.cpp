@@ -101,11 +101,37 @@ WebStep WebConversion::start()
     return WebStep::Running;
 }
 
+bool WebConversion::share(int part, int parts)
+{
+    if (!m_loop || m_stepped || m_bracket || m_settings.fitLimit || m_settings.mergeTolerance
+        || parts < 2 || part < 0 || part >= parts || m_loop->rowCount() < parts)
+        return false;
+    const std::int64_t rows = m_loop->rowCount();
+    const std::int64_t first = rows * part / parts;
+    if (part > 0) {
+        m_loop->startAt(first);
+        m_codes->skipOpening();
+    }
+    if (part < parts - 1)
+        m_partEnd = rows * (part + 1) / parts;
+    return true;
+}
+
 WebStep WebConversion::step(std::int64_t rows)
 {
     if (!m_loop)
         return WebStep::Refused;
-    const std::int64_t until = m_loop->rowsDone() + std::max<std::int64_t>(rows, 1);
+    m_stepped = true;
+    std::int64_t until = m_loop->rowsDone() + std::max<std::int64_t>(rows, 1);
+    if (m_partEnd) {
+        // A band before the last ends with its last row: the end of the outputs is another's.
+        until = std::min(until, *m_partEnd);
+        if (m_loop->rowsDone() >= *m_partEnd) {
+            for (ChunkStream* stream : { &m_page, &m_cells, &m_html, &m_blog })
+                stream->flush();
+            return WebStep::Finished;
+        }
+    }
     while (m_loop->rowsDone() < until) {
         switch (m_loop->step()) {
         case LoopStep::RowWritten:

@@ -55,6 +55,13 @@ public:
     // Makes at most rows rows; the call after the last row ends the outputs.
     WebStep step(std::int64_t rows);
 
+    // Before the first step, shares the run between parts workers, each with its own module:
+    // this one makes the part-th band of rows, the first with the page's header and the codes'
+    // opening tags, the last with their ends, so that the bands' outputs joined in order are
+    // the whole run's. Only where a band's bytes do not hang on the rows before it: not with a
+    // size budget, merged cells or a forum code. Whether it is shared.
+    bool share(int part, int parts);
+
     int percent() const { return m_loop ? m_loop->percent() : 0; }
     std::int64_t rowsDone() const { return m_loop ? m_loop->rowsDone() : 0; }
     std::int64_t rowCount() const { return m_loop ? m_loop->rowCount() : 0; }
@@ -91,6 +98,8 @@ private:
     std::unique_ptr<RowLoop> m_loop;
     std::string m_message;
     std::size_t m_postCount = 0;
+    bool m_stepped = false;
+    std::optional<std::int64_t> m_partEnd; // the row after a shared run's band, but the last
 };
 
 // Flattens RGBA bytes (a canvas's, colours not premultiplied) on white into the engine's

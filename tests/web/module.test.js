@@ -83,6 +83,27 @@ test('the module writes mosaiq-cli\'s bytes', async (t) => {
     });
 });
 
+test('a run shared between workers gives, joined in order, the bytes of one', async () => {
+    const mosaiq = await loadModule();
+    const join = (parts, name) => Buffer.concat(parts.map((p) => p[name]));
+    for (const [o, parts] of [[{}, 2], [{ random: true, bold: true, italic: true }, 3],
+        [{ square: true, centred: false, treatment: 4, columns: '13', rows: '9' }, 2],
+        [{ characters: 'é€<b>', rowsPerStep: 1 }, 2]]) {
+        const whole = convert(mosaiq, rgba, width, height, o);
+        const bands = [...Array(parts).keys()].map((part) => convert(mosaiq, rgba, width, height,
+            { ...o, part, parts }));
+        for (const band of bands) assert.deepStrictEqual([band.step, band.shared], [1, 1]);
+        for (const name of ['page', 'html', 'blog', 'cells'])
+            assert.ok(join(bands, name).equals(whole[name]), `${name} of ${JSON.stringify(o)}`);
+    }
+    // What needs the whole run is not shared, and stays whole.
+    for (const o of [{ fit: 9000 }, { merge: 0 }, { dialect: 'phpbb' }, { rows: '1' }]) {
+        const got = convert(mosaiq, rgba, width, height, { ...o, part: 1, parts: 2 });
+        assert.strictEqual(got.shared, 0, JSON.stringify(o));
+        assert.ok(got.page.equals(convert(mosaiq, rgba, width, height, o).page));
+    }
+});
+
 test('refused runs say what mosaiq-cli says, and the module goes on', async () => {
     const mosaiq = await loadModule();
     for (const [o, args] of [[{ columns: 'abc' }, ['--columns', 'abc']],
