@@ -63,6 +63,11 @@ async function measure(browser, size) {
 
 async function measureInBrowser(browser, size, photo, native, pageBytes) {
     const context = await browser.newContext({ acceptDownloads: true });
+    // MOSAIQ_BENCH_ONE_WORKER=1: the page as on a machine of one core, with one worker.
+    if (process.env.MOSAIQ_BENCH_ONE_WORKER === '1') {
+        await context.addInitScript(() => Object.defineProperty(navigator, 'hardwareConcurrency',
+            { get: () => 1 }));
+    }
     await context.addInitScript(() => {
         window.longestTask = 0;
         new PerformanceObserver((list) => {
@@ -114,6 +119,7 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
         + `(${(web / native).toFixed(2)} ×)`);
     console.log(`  longest task: ${figures.longest.toFixed(0)} ms; preview ${
         figures.preview.toFixed(0)} ms after the outputs (below 0: before)`);
+    console.log(`  long tasks (ms from the page's start +duration): ${figures.tasks}`);
     console.log(`  stages (ms from the page's start, +duration): ${figures.stages}`);
     console.log(`  peak memory: renderer ${mb(peak.renderer)}, all chromium ${mb(peak.all)}`
         + ` (before the picture: ${mb(idle.renderer)}, ${mb(idle.all)})`);

@@ -12,6 +12,10 @@ const bytes = (n) => fill(Words.bytes, n.toLocaleString('fr-FR'));
 
 let engine = null; // what the worker said when ready: words, limits, dialects
 let worker = null;
+// A second worker with its own module, where the machine has two cores: it holds the picture
+// too, and makes the second half of the rows of a large run (see the worker's ShareCells).
+let helper = null;
+let helperLoaded = false;
 let reading = false;
 let running = false;
 let outputs = null;
@@ -27,6 +31,69 @@ function startWorker() {
     const url = URL.createObjectURL(source);
     worker = new Worker(url);
     worker.onmessage = (event) => onWorker(event.data);
+    if ((navigator.hardwareConcurrency || 1) > 1) {
+        helper = new Worker(url);
+        helper.onmessage = (event) => onHelper(event.data);
+    }
+}
+
+function onHelper(m) {
+    for (const { name, start, duration } of m.measures || [])
+        performance.measure(name.replace('mosaiq-', 'mosaiq-helper-'),
+            { start: start - performance.timeOrigin, duration });
+    if (m.type === 'loaded' || m.type === 'refused') helperLoaded = m.type === 'loaded';
+    else if (m.type === 'progress' || m.type === 'done' || m.type === 'blob') onBand(1, m);
+}
+
+// What each worker of a run says: its progress, its outputs (a band of the rows when the run
+// is shared), their Blobs.
+function onBand(part, m) {
+    if (!outputs || !outputs.bands) return;
+    if (m.type === 'progress') {
+        outputs.progress[part] = m;
+        const [first, second] = outputs.progress;
+        if (!outputs.shared) showProgress(first.percent);
+        else if (second) showProgress(Math.floor(100 * (first.rows + second.rows) / outputs.rowCount));
+    } else if (m.type === 'done') {
+        outputs.bands[part] = m;
+        outputs.blobParts[part] = [];
+        if (outputs.bands.filter(Boolean).length === outputs.workers.length) finishRun(joined());
+    } else if (outputs.bands[part] && outputs.bands[part].run === m.run) {
+        outputs.blobParts[part][m.which] = m.blob;
+        settleBlobs();
+    }
+}
+
+// The bands of a shared run as one run's outputs, in order; the first band alone when the run
+// was not shared or when a band was stopped (the rows made so far are then the first's).
+function joined() {
+    const [first, second] = outputs.bands;
+    outputs.joined = [0];
+    if (!second || second.status === 'unshared' || first.status !== 'finished') return first;
+    if (second.status === 'stopped') return { ...first, status: 'stopped' };
+    if (second.status !== 'finished') return second;
+    outputs.joined = [0, 1];
+    const code = (a, b) => ({ size: a.size + b.size,
+        start: a.start.length < a.size ? a.start : concat([a.start, b.start]) });
+    return { ...first, page: code(first.page, second.page), html: code(first.html, second.html),
+        blog: code(first.blog, second.blog), cells: concat([first.cells, second.cells]) };
+}
+
+function concat(arrays) {
+    const all = new Uint8Array(arrays.reduce((sum, a) => sum + a.length, 0));
+    arrays.reduce((at, a) => (all.set(a, at), at + a.length), 0);
+    return all;
+}
+
+// Each output's Blob, once every band joined has sent its own.
+function settleBlobs() {
+    if (!outputs.joined) return;
+    for (let which = 0; which < 3; ++which) {
+        const parts = outputs.joined.map((part) => outputs.blobParts[part][which]);
+        if (parts.some((b) => !b) || outputs.blobs[which].blob) continue;
+        outputs.blobs[which].blob = new Blob(parts, { type: parts[0].type });
+        outputs.blobs[which].arrived(outputs.blobs[which].blob);
+    }
 }
 
 function onWorker(m) {
@@ -52,15 +119,12 @@ function onWorker(m) {
     } else if (m.type === 'started') {
         outputs.columns = m.columns;
         outputs.rowCount = m.rowCount;
+        outputs.shared = m.shared;
         if (m.message) say(`${Words.running}\n${m.message}`);
     } else if (m.type === 'scaled') {
         onScaled(m);
-    } else if (m.type === 'progress') {
-        showProgress(m.percent);
-    } else if (m.type === 'done') {
-        finishRun(m);
-    } else if (m.type === 'blob') {
-        if (outputs && outputs.run === m.run) outputs.blobs[m.which].arrived(m.blob);
+    } else {
+        onBand(0, m);
     }
 }
 
@@ -87,6 +151,8 @@ function loadPicture(file) {
     thumbnail.hidden = false;
     say('Lecture de l\'image...');
     worker.postMessage({ type: 'picture', file });
+    helperLoaded = false;
+    if (helper) helper.postMessage({ type: 'picture', file, helping: true });
 }
 
 // The module halves and doubles the fields, as the window does; a field typed into meanwhile
@@ -150,11 +216,17 @@ function create() {
     showProgress(0);
     say(Words.running);
     $('create').disabled = true;
-    worker.postMessage({ type: 'convert', settings: s });
+    outputs.workers = helperLoaded ? [worker, helper] : [worker];
+    outputs.bands = [];
+    outputs.progress = [];
+    outputs.blobParts = [];
+    outputs.blobs = [awaitedBlob(), awaitedBlob(), awaitedBlob()];
+    outputs.workers.forEach((w, part) => w.postMessage({ type: 'convert', settings: s, part,
+        parts: outputs.workers.length }));
 }
 
 function stop() {
-    if (running) worker.postMessage({ type: 'stop' });
+    if (running) for (const w of outputs.workers) w.postMessage({ type: 'stop' });
 }
 
 function clearResults() {
@@ -185,12 +257,13 @@ function awaitedBlob() {
 
 // The link downloads the Blob once it has come; a click before then waits for it, then clicks
 // again.
-function linkTo(link, output, run) {
+function linkTo(link, output) {
+    const o = outputs;
     link.removeAttribute('href');
     link.hidden = false;
     output.promise.then((blob) => {
         output.blob = blob;
-        if (outputs && outputs.run === run) link.href = blobUrl(blob);
+        if (outputs === o) link.href = blobUrl(blob);
     });
 }
 
@@ -211,7 +284,7 @@ function showCode(kind, output) {
         ? fill(Words.codeStart, bytes(output.start.length), bytes(output.size))
         : fill(Words.codeWhole, bytes(output.size));
     $(`code-${kind}`).textContent = text;
-    linkTo($(`download-${kind}`), outputs.blobs[kind === 'html' ? 1 : 2], outputs.run);
+    linkTo($(`download-${kind}`), outputs.blobs[kind === 'html' ? 1 : 2]);
 }
 
 function showPosts(posts) {
@@ -229,9 +302,9 @@ function showPosts(posts) {
 
 function showPage(cellBytes) {
     outputs.cells = cellBytes;
-    const run = outputs.run;
+    const o = outputs;
     const page = outputs.blobs[0];
-    linkTo($('download-page'), page, run);
+    linkTo($('download-page'), page);
     $('download-png').hidden = false;
     const s = outputs.settings;
     const cells = outputs.columns * outputs.rowCount;
@@ -242,7 +315,7 @@ function showPage(cellBytes) {
         // The page's bytes stay the documents', which name no encoding; the frame reads them
         // as Windows-1252 from its content type, and no script of the page may run there.
         page.promise.then((blob) => {
-            if (outputs.run !== run) return;
+            if (outputs !== o) return;
             $('preview-frame').onload = shown;
             $('preview-frame').src = blobUrl(blob);
             $('preview-frame').hidden = false;
@@ -257,8 +330,7 @@ function finishRun(m) {
     performance.mark('mosaiq-done');
     running = false;
     $('create').disabled = false;
-    outputs.run = m.run;
-    outputs.blobs = [awaitedBlob(), awaitedBlob(), awaitedBlob()];
+    settleBlobs();
     outputs.finished = m.status === 'finished';
     if (m.status === 'finished') {
         showProgress(100);

@@ -91,11 +91,17 @@ class Gathered {
     }
 }
 
-// done: the share of the rows made so far.
-function bound(gathered, done) {
+// done: the share of the rows made so far; parts: the workers sharing the run.
+function bound(gathered, done, parts) {
     const size = gathered.reduce((sum, g) => sum + g.size, 0);
-    if (size > HeldLimit * done) for (const g of gathered) g.stream();
+    if (size > HeldLimit / parts * done) for (const g of gathered) g.stream();
 }
+
+// The grids whose rows two workers share (a band each, WebConversion::share): from a quarter of
+// a million cells, below which the second worker saves less than it costs, to four million,
+// past which a second picture in the second worker's memory costs more than it saves.
+const ShareFrom = 250000, ShareCells = 4000000;
+let band = { first: 0, parts: 1 };
 
 function newOutputs() {
     return {
@@ -154,7 +160,8 @@ async function loadModule() {
 // file has it (the module flattens it on white as mosaiq-cli does). Its pixels go into the
 // module's memory a band of rows at a time: a photo's whole copy would cost as much again.
 const BandBytes = 4 * 1024 * 1024;
-async function readPicture(file) {
+// helping: for the second worker, which holds only the pictures whose runs it may share.
+async function readPicture(file, helping = false) {
     picture = null;
     pictureFile = null;
     if (!mosaiq) return { type: 'refused', message: words.memory };
@@ -169,7 +176,7 @@ async function readPicture(file) {
     const { width, height } = bitmap;
     const decoded = performance.now();
     measure('decode', begin, decoded);
-    if (width * height > pixelLimit || width > 32767 || height > 32767) {
+    if (width * height > (helping ? ShareCells : pixelLimit) || width > 32767 || height > 32767) {
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
     }
@@ -284,15 +291,18 @@ function slice() {
         finish(step === 1 ? 'finished' : 'refused', mosaiq.UTF8ToString(mosaiq._mosaiq_message()));
         return;
     }
-    const rows = mosaiq._mosaiq_rows_done(), rowCount = mosaiq._mosaiq_row_count();
+    // The rows of this worker's band.
+    const rows = mosaiq._mosaiq_rows_done() - band.first;
+    const rowCount = mosaiq._mosaiq_row_count();
     const begin = performance.now();
-    bound(outputs.gathered, rows / Math.max(rowCount, 1));
+    bound(outputs.gathered, rows * band.parts / Math.max(rowCount, 1), band.parts);
     movedTime += performance.now() - begin;
     postMessage({ type: 'progress', percent: mosaiq._mosaiq_percent(), rows, rowCount });
     yieldChannel.port2.postMessage(0);
 }
 
-async function convert(s) {
+// part of parts: the band of rows this worker makes if the run is shared.
+async function convert(s, part, parts) {
     if (!mosaiq) {
         postMessage({ type: 'done', status: 'memory', message: words.memory });
         return;
@@ -334,12 +344,22 @@ async function convert(s) {
         return;
     }
     const rowCount = mosaiq._mosaiq_row_count(), columns = mosaiq._mosaiq_column_count();
+    const cellCount = rowCount * columns;
+    const shared = parts > 1 && cellCount >= ShareFrom && cellCount <= ShareCells
+        && mosaiq._mosaiq_share(part, parts) === 1;
+    if (part > 0 && !shared) {
+        mosaiq._mosaiq_end();
+        running = false;
+        postMessage({ type: 'done', status: 'unshared' });
+        return;
+    }
+    band = { first: mosaiq._mosaiq_rows_done(), parts: shared ? parts : 1 };
     try {
         outputs.cells = new Uint8Array(4 * rowCount * columns);
     } catch (error) {
         // Refused at once: the cells' room grows as they come, as far as it can.
     }
-    postMessage({ type: 'started', message, rowCount, columns });
+    postMessage({ type: 'started', message, rowCount, columns, shared });
     slice();
 }
 
@@ -358,6 +378,7 @@ function scale(m) {
 }
 
 let pixelLimit = 0;
+let pictureRead = Promise.resolve();
 const ready = loadModule().then((reply) => {
     pixelLimit = reply.pixelLimit;
     postMessage(reply);
@@ -369,10 +390,14 @@ onmessage = async (event) => {
     if (m.type === 'stop') {
         stopAsked = true;
     } else if (m.type === 'picture') {
-        postMessage(await readPicture(m.file));
+        pictureRead = readPicture(m.file, m.helping);
+        postMessage(await pictureRead);
     } else if (m.type === 'scale') {
         postMessage(scale(m));
     } else if (m.type === 'convert' && !running) {
-        convert(m.settings);
+        running = true;
+        await pictureRead;
+        running = false;
+        convert(m.settings, m.part ?? 0, m.parts ?? 1);
     }
 };

@@ -139,6 +139,39 @@ test('a page above the frame\'s size is drawn, zoomable; a stopped run keeps its
         assert.match(await status(), /terminée/);
     });
 
+test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its first rows',
+    async () => {
+        const large = png(testPixels(640, 400, false), 640, 400);
+        fs.writeFileSync(path.join(folder, 'picture.png'), large);
+        await choose(large);
+        // The second worker holds the picture once it has read it too.
+        await page.waitForFunction(() => helperLoaded);
+        await page.check('#italic');
+        await runToEnd();
+        assert.ok(await page.evaluate(() => outputs.shared), 'shared');
+        const expected = cliOutputs(['--italic']);
+        assert.ok((await download('#download-page')).equals(expected.page), 'page');
+        await page.click('#tab-html');
+        assert.ok((await download('#download-html')).equals(expected.html), 'HTML code');
+        await page.click('#tab-blog');
+        assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code');
+        // Stopped: the header and the rows made so far, from the first, never the second band's
+        // rows alone.
+        await page.fill('#columns', '2000');
+        await page.fill('#rows', '2000');
+        await page.click('#create');
+        await page.waitForFunction(() => Number(document.getElementById('progress').value) > 0);
+        await page.click('#stop');
+        await page.waitForFunction(() => /arrêtée/.test(document.getElementById('status').textContent));
+        await page.click('#tab-preview');
+        const stopped = await download('#download-page');
+        const whole = cliOutputs(['--italic', '--columns', '2000', '--rows', '2000']).page;
+        assert.ok(stopped.length > 0 && stopped.length < whole.length);
+        assert.ok(whole.subarray(0, stopped.length).equals(stopped));
+        assert.ok(stopped.subarray(-6).equals(Buffer.from('<br>\r\n')));
+        fs.writeFileSync(path.join(folder, 'picture.png'), picture);
+    });
+
 test('what the page refuses, in French, and it goes on working', async () => {
     await page.click('#create');
     await page.waitForFunction(() => !document.getElementById('create').disabled);
