@@ -52,6 +52,7 @@ function onBand(part, m) {
     if (m.type === 'progress') {
         outputs.progress[part] = m;
         const [first, second] = outputs.progress;
+        if (!first) return;
         if (!outputs.shared) showProgress(first.percent);
         else if (second) showProgress(Math.floor(100 * (first.rows + second.rows) / outputs.rowCount));
     } else if (m.type === 'done') {
