@@ -91,6 +91,7 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
     await page.setInputFiles('#picture-file', photo);
     await page.waitForFunction(() => !/^Lecture/.test(
         document.getElementById('status').textContent), null, { polling: 10, timeout: 0 });
+    const loaded = chromiumPss();
     await page.click('#create');
     await page.waitForFunction(() => !document.getElementById('create').disabled, null,
         { polling: 10, timeout: 0 });
@@ -122,7 +123,8 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
     console.log(`  long tasks (ms from the page's start +duration): ${figures.tasks}`);
     console.log(`  stages (ms from the page's start, +duration): ${figures.stages}`);
     console.log(`  peak memory: renderer ${mb(peak.renderer)}, all chromium ${mb(peak.all)}`
-        + ` (before the picture: ${mb(idle.renderer)}, ${mb(idle.all)})`);
+        + ` (before the picture: ${mb(idle.renderer)}, ${mb(idle.all)}; picture read: `
+        + `${mb(loaded.renderer)}, ${mb(loaded.all)})`);
     console.log(`  page downloaded: ${downloaded} bytes, ${
         downloaded === pageBytes ? 'as' : 'NOT as'} mosaiq-cli's ${pageBytes}`);
 }

@@ -111,6 +111,10 @@ function onWorker(m) {
         for (const d of m.dialects) select.add(new Option(d.name, d.name));
         updateInterlocks();
     } else if (m.type === 'loaded') {
+        const thumbnail = $('thumbnail');
+        if (thumbnail.src) URL.revokeObjectURL(thumbnail.src);
+        thumbnail.src = URL.createObjectURL(m.thumbnail);
+        thumbnail.hidden = false;
         $('columns').value = String(m.width);
         $('rows').value = String(m.height);
         say(fill(Words.pictureLoaded, m.width, m.height));
@@ -146,10 +150,7 @@ function loadPicture(file) {
     reading = true;
     performance.mark('mosaiq-chosen');
     $('picture-name').textContent = file.name || '';
-    const thumbnail = $('thumbnail');
-    if (thumbnail.src) URL.revokeObjectURL(thumbnail.src);
-    thumbnail.src = URL.createObjectURL(file);
-    thumbnail.hidden = false;
+    $('thumbnail').hidden = true;
     say('Lecture de l\'image...');
     worker.postMessage({ type: 'picture', file });
     helperLoaded = false;

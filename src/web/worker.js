@@ -160,6 +160,17 @@ async function loadModule() {
 // file has it (the module flattens it on white as mosaiq-cli does). Its pixels go into the
 // module's memory a band of rows at a time: a photo's whole copy would cost as much again.
 const BandBytes = 4 * 1024 * 1024;
+// The page's thumbnail, made small here: for the picture's file itself, the browser would keep
+// the whole decoded photo, a hundred megabytes for twelve million pixels.
+const ThumbnailSide = 480;
+async function thumbnailOf(bitmap) {
+    const scale = Math.min(1, ThumbnailSide / Math.max(bitmap.width, bitmap.height));
+    const canvas = new OffscreenCanvas(Math.max(1, Math.round(bitmap.width * scale)),
+        Math.max(1, Math.round(bitmap.height * scale)));
+    canvas.getContext('2d').drawImage(bitmap, 0, 0, canvas.width, canvas.height);
+    return canvas.convertToBlob();
+}
+
 // helping: for the second worker, which holds only the pictures whose runs it may share.
 async function readPicture(file, helping = false) {
     picture = null;
@@ -185,6 +196,7 @@ async function readPicture(file, helping = false) {
         canvas = new OffscreenCanvas(width, height);
         const context = canvas.getContext('2d', { colorSpace: 'srgb', willReadFrequently: true });
         context.drawImage(bitmap, 0, 0);
+        const thumbnail = helping ? null : await thumbnailOf(bitmap);
         bitmap.close();
         const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
         if (!address) return { type: 'refused', message: words.memory };
@@ -197,7 +209,7 @@ async function readPicture(file, helping = false) {
         picture = { address, width, height };
         pictureFile = file;
         measure('readback', decoded);
-        return { type: 'loaded', width, height, measures: takeMeasures() };
+        return { type: 'loaded', width, height, thumbnail, measures: takeMeasures() };
     } catch (error) {
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
