@@ -16,7 +16,7 @@ const { spawnSync, execFileSync } = require('node:child_process');
 
 const root = path.resolve(__dirname, '../..');
 const { chromium } = require(path.join(root, 'tests/web/node_modules/playwright-core'));
-const site = path.join(root, 'build-web/site');
+const site = process.env.MOSAIQ_WEB_SITE || path.join(root, 'build-web/site');
 const cli = path.join(root, 'build/src/cli/mosaiq-cli');
 const photos = '/usr/share/backgrounds/mate/nature/';
 const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'mosaiq-web-bench-'));
@@ -46,19 +46,37 @@ async function measure(browser, size) {
     const photo = path.join(folder, `photo-${size}.jpg`);
     execFileSync('convert', [path.join(photos, 'Aqua.jpg'), '-resize', `${width}x${height}!`,
         '-quality', '90', photo]);
-    let native = Infinity;
+    // The best of three, wall and processor time (GNU time).
+    const native = { wall: Infinity, cpu: Infinity };
     for (let i = 0; i < 3; ++i) {
-        const begin = process.hrtime.bigint();
-        const run = spawnSync(cli, [photo, '-o', path.join(folder, 'page.html'), '--html-code',
-            path.join(folder, 'html.txt'), '--blog-code', path.join(folder, 'blog.txt')]);
+        const run = spawnSync('/usr/bin/time', ['-f', '%e %U %S', cli, photo, '-o',
+            path.join(folder, 'page.html'), '--html-code', path.join(folder, 'html.txt'),
+            '--blog-code', path.join(folder, 'blog.txt')], { encoding: 'utf8' });
         if (run.status !== 0) throw new Error(String(run.stderr));
-        native = Math.min(native, Number(process.hrtime.bigint() - begin) / 1e6);
+        const [wall, user, system] = run.stderr.trim().split('\n').pop().split(' ').map(Number);
+        native.wall = Math.min(native.wall, wall * 1000);
+        native.cpu = Math.min(native.cpu, (user + system) * 1000);
     }
     const pageBytes = fs.statSync(path.join(folder, 'page.html')).size;
     for (const name of ['page.html', 'html.txt', 'blog.txt']) fs.rmSync(path.join(folder, name));
 
     for (let attempt = 0; attempt < tries; ++attempt)
         await measureInBrowser(browser, size, photo, native, pageBytes);
+}
+
+// Processor time (user + system) of all chromium's processes so far, in milliseconds.
+function chromiumCpu() {
+    let ticks = 0;
+    for (const pid of fs.readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
+        try {
+            if (!fs.readFileSync(`/proc/${pid}/cmdline`, 'latin1').includes('chromium')) continue;
+            const fields = fs.readFileSync(`/proc/${pid}/stat`, 'latin1').split(') ')[1].split(' ');
+            ticks += Number(fields[11]) + Number(fields[12]);
+        } catch (error) {
+            // The process ended meanwhile.
+        }
+    }
+    return ticks * 10;
 }
 
 async function measureInBrowser(browser, size, photo, native, pageBytes) {
@@ -69,12 +87,9 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
             { get: () => 1 }));
     }
     await context.addInitScript(() => {
-        window.longestTask = 0;
-        new PerformanceObserver((list) => {
-            for (const entry of list.getEntries())
-                window.longestTask = Math.max(window.longestTask, entry.duration),
-                (window.tasks = window.tasks || []).push([Math.round(entry.startTime), Math.round(entry.duration)]);
-        }).observe({ type: 'longtask', buffered: true });
+        window.longTasks = [];
+        new PerformanceObserver((list) => window.longTasks.push(...list.getEntries().map(
+            (e) => Math.round(e.duration)))).observe({ type: 'longtask', buffered: true });
     });
     const page = await context.newPage();
     await page.goto(`file://${site}/index.html`);
@@ -82,11 +97,13 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
     await new Promise((resolve) => setTimeout(resolve, 500));
     const idle = chromiumPss();
     let peak = { all: 0, renderer: 0 };
-    const sampler = setInterval(() => {
+    const sample = () => {
         const now = chromiumPss();
         peak = { all: Math.max(peak.all, now.all), renderer: Math.max(peak.renderer, now.renderer) };
-    }, 200);
-    await page.evaluate(() => { window.longestTask = 0; });
+    };
+    let sampler = setInterval(sample, 100);
+    await page.evaluate(() => { window.longTasks = []; });
+    const cpuBefore = chromiumCpu();
     const begin = Date.now();
     await page.setInputFiles('#picture-file', photo);
     await page.waitForFunction(() => !/^Lecture/.test(
@@ -96,35 +113,50 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
     await page.waitForFunction(() => !document.getElementById('create').disabled, null,
         { polling: 10, timeout: 0 });
     const web = Date.now() - begin;
-    await page.waitForFunction(() => performance.getEntriesByName('mosaiq-preview').length > 0,
-        null, { timeout: 60000 });
-    const figures = await page.evaluate(() => ({
-        status: document.getElementById('status').textContent,
-        longest: window.longestTask, tasks: JSON.stringify(window.tasks), marks: JSON.stringify(performance.getEntriesByType('mark').map((m) => [m.name, Math.round(m.startTime)])),
-        stages: performance.getEntriesByType('measure').concat(performance.getEntriesByType('mark'))
-            .filter((m) => m.name.startsWith('mosaiq-')).sort((a, b) => a.startTime - b.startTime)
-            .map((m) => `${m.name.slice(7)} ${m.startTime.toFixed(0)}${m.duration ? `+${m.duration.toFixed(0)}` : ''}`).join(', '),
-        preview: performance.getEntriesByName('mosaiq-preview')[0].startTime
-            - performance.getEntriesByName('mosaiq-delivered')[0].startTime,
-    }));
-    await page.waitForFunction(() => performance.getEntriesByName('mosaiq-blobs').length > 0,
-        null, { timeout: 0 });
-    const blobs = await page.evaluate(() => performance.getEntriesByName('mosaiq-blobs')[0]);
+    await page.waitForFunction(() => performance.getEntriesByName('mosaiq-preview').length > 0
+        && performance.getEntriesByName('mosaiq-blobs').length > 0, null, { timeout: 0 });
+    const cpu = chromiumCpu() - cpuBefore;
+    clearInterval(sampler);
+    sample();
+    const ready = peak;
+    const f = await page.evaluate(() => {
+        const at = (name) => performance.getEntriesByName(name)[0];
+        const time = (name) => (at(name) ? at(name).duration : NaN);
+        const mark = (name) => at(name).startTime;
+        return {
+            status: document.getElementById('status').textContent,
+            longest: Math.max(0, ...window.longTasks),
+            own: mark('mosaiq-delivered') - mark('mosaiq-create')
+                + Math.max(at('mosaiq-readback').startTime + time('mosaiq-readback'),
+                    at('mosaiq-decode').startTime + time('mosaiq-decode')) - mark('mosaiq-chosen'),
+            stages: ['decode', 'readback', 'start', 'module', 'chunks', 'moved', 'conversion']
+                .map((s) => [s, time(`mosaiq-${s}`), time(`mosaiq-helper-${s}`)]),
+            shown: mark('mosaiq-delivered') - mark('mosaiq-done'),
+            blobs: at('mosaiq-blobs').startTime + time('mosaiq-blobs') - mark('mosaiq-done'),
+            preview: mark('mosaiq-preview') - mark('mosaiq-delivered'),
+        };
+    });
+    sampler = setInterval(sample, 100);
     const [download] = await Promise.all([page.waitForEvent('download'),
         page.click('#download-page')]);
     const downloaded = fs.statSync(await download.path()).size;
     clearInterval(sampler);
     await context.close();
-    console.log(`${size} (${figures.status.split('\n')[0]})`);
-    console.log(`  mosaiq-cli: ${native.toFixed(0)} ms; page in chromium: ${web} ms `
-        + `(${(web / native).toFixed(2)} ×)`);
-    console.log(`  longest task: ${figures.longest.toFixed(0)} ms; preview ${
-        figures.preview.toFixed(0)} ms after the outputs (below 0: before)`);
-    console.log(`  long tasks (ms from the page's start +duration): ${figures.tasks}`);
-    console.log(`  stages (ms from the page's start, +duration): ${figures.stages}`);
-    console.log(`  peak memory: renderer ${mb(peak.renderer)}, all chromium ${mb(peak.all)}`
-        + ` (before the picture: ${mb(idle.renderer)}, ${mb(idle.all)}; picture read: `
-        + `${mb(loaded.renderer)}, ${mb(loaded.all)})`);
+    const ms = (t) => (Number.isNaN(t) ? '-' : t.toFixed(0));
+    console.log(`${size} (${f.status.split('\n')[0]})`);
+    console.log(`  mosaiq-cli: ${native.wall.toFixed(0)} ms (processor ${native.cpu.toFixed(0)} ms);`
+        + ` page in chromium: ${web} ms (${(web / native.wall).toFixed(2)} ×), of which the`
+        + ` page's own ${f.own.toFixed(0)} ms (${(f.own / native.wall).toFixed(2)} ×, without`
+        + ` the click); processor time of all chromium ${cpu} ms`);
+    console.log(`  stages, ms (worker / second worker): ${f.stages.map(([s, a, b]) =>
+        `${s} ${ms(a)}${Number.isNaN(b) ? '' : ` / ${ms(b)}`}`).join(', ')}; outputs shown ${
+        ms(f.shown)} after the run, downloads ready (Blobs) ${ms(f.blobs)} after it`);
+    console.log(`  longest task: ${f.longest} ms; preview ${ms(f.preview)} ms after the outputs`
+        + ' (below 0: before)');
+    console.log(`  peak memory to the downloads ready: renderer ${mb(ready.renderer)}, all chromium`
+        + ` ${mb(ready.all)}; during the page's download: ${mb(peak.all)} (before the picture: `
+        + `${mb(idle.renderer)}, ${mb(idle.all)}; picture read: ${mb(loaded.renderer)}, `
+        + `${mb(loaded.all)})`);
     console.log(`  page downloaded: ${downloaded} bytes, ${
         downloaded === pageBytes ? 'as' : 'NOT as'} mosaiq-cli's ${pageBytes}`);
 }
