@@ -21,9 +21,28 @@ const cli = path.join(root, 'build/src/cli/mosaiq-cli');
 const photos = '/usr/share/backgrounds/mate/nature/';
 const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'mosaiq-web-bench-'));
 
+// This benchmark's chromium processes: those descended from it, not another's browser that
+// may run beside it.
+function ownChromium() {
+    const parents = new Map();
+    for (const pid of fs.readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
+        try {
+            const stat = fs.readFileSync(`/proc/${pid}/stat`, 'latin1');
+            parents.set(Number(pid), Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]));
+        } catch (error) {
+            // The process ended meanwhile.
+        }
+    }
+    const ours = (pid) => {
+        for (let p = pid; p > 1; p = parents.get(p) || 0) if (p === process.pid) return true;
+        return false;
+    };
+    return [...parents.keys()].filter((pid) => pid !== process.pid && ours(pid));
+}
+
 function chromiumPss() {
     let all = 0, renderer = 0;
-    for (const pid of fs.readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
+    for (const pid of ownChromium()) {
         try {
             const command = fs.readFileSync(`/proc/${pid}/cmdline`, 'latin1');
             if (!command.includes('chromium')) continue;
@@ -67,7 +86,7 @@ async function measure(browser, size) {
 // Processor time (user + system) of all chromium's processes so far, in milliseconds.
 function chromiumCpu() {
     let ticks = 0;
-    for (const pid of fs.readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
+    for (const pid of ownChromium()) {
         try {
             if (!fs.readFileSync(`/proc/${pid}/cmdline`, 'latin1').includes('chromium')) continue;
             const fields = fs.readFileSync(`/proc/${pid}/stat`, 'latin1').split(') ')[1].split(' ');

@@ -28,25 +28,25 @@ function takeMeasures() {
 }
 let converting = 0, chunkTime = 0, stepTime = 0, movedTime = 0;
 
-// An output as it comes: its first bytes kept for the page's pane, its chunks copied once out of
-// the module's memory and kept as they are. The Blob the page downloads is built from them once
-// the run is over (buildBlobs), off the way of the outputs shown. But a run whose outputs will
-// pass HeldLimit bytes sends its bytes into Blobs as it goes (stream()), through one buffer used
-// again and again, so that a large photo's hundreds of megabytes are never held twice, in the
-// tab and in the browser's store.
+// An output as it comes: its first bytes kept for the page's pane, its bytes copied once out of
+// the module's memory into slabs of SlabBytes, kept as they are. The Blob the page downloads is
+// built from them once the run is over (buildBlobs), off the way of the outputs shown. But a run
+// whose outputs will pass HeldLimit bytes sends its bytes into Blobs as it goes (stream()),
+// through one slab filled again and again, so that a large photo's hundreds of megabytes are
+// never held twice, in the tab and in the browser's store. Large slabs, fresh from the system,
+// cost no clearing and few allocations.
 const HeldLimit = 160 * 1024 * 1024;
-const BlobStep = 16; // chunks moved into one Blob at a time
-const StageBytes = 8 * 1024 * 1024;
+const SlabBytes = 8 * 1024 * 1024;
 
 class Gathered {
     constructor(type) {
         this.type = type;
         this.parts = []; // Blobs
-        this.chunks = [];
+        this.slabs = [];
+        this.filled = 0; // bytes in the last slab
         this.size = 0;
         this.start = new Uint8Array(0);
-        this.stage = null;
-        this.staged = 0;
+        this.streaming = false;
     }
 
     add(bytes) {
@@ -57,36 +57,37 @@ class Gathered {
             this.start = start;
         }
         this.size += bytes.length;
-        if (!this.stage) {
-            this.chunks.push(bytes.slice());
-            return;
-        }
         for (let at = 0; at < bytes.length;) {
-            const part = bytes.subarray(at, at + this.stage.length - this.staged);
-            this.stage.set(part, this.staged);
-            this.staged += part.length;
+            if (this.slabs.length === 0 || this.filled === SlabBytes) this.nextSlab();
+            const part = bytes.subarray(at, at + SlabBytes - this.filled);
+            this.slabs[this.slabs.length - 1].set(part, this.filled);
+            this.filled += part.length;
             at += part.length;
-            if (this.staged === this.stage.length) this.unstage();
         }
+    }
+
+    nextSlab() {
+        if (this.streaming && this.slabs.length > 0) {
+            // A Blob copies its bytes: the slab is free again at once.
+            this.parts.push(new Blob([this.slabs[0].subarray(0, this.filled)]));
+        } else {
+            this.slabs.push(new Uint8Array(SlabBytes));
+        }
+        this.filled = 0;
     }
 
     stream() {
-        if (this.stage) return;
-        while (this.move());
-        this.stage = new Uint8Array(StageBytes);
+        if (this.streaming) return;
+        this.streaming = true;
+        while (this.slabs.length > 1) this.move();
     }
 
-    // A Blob copies its bytes: the buffer is free again at once.
-    unstage() {
-        if (this.staged === 0) return;
-        this.parts.push(new Blob([this.stage.subarray(0, this.staged)]));
-        this.staged = 0;
-    }
-
-    // Moves the oldest chunks into a Blob; whether there were any.
+    // Moves the oldest slab into a Blob; whether there was one.
     move() {
-        if (this.chunks.length === 0) return false;
-        this.parts.push(new Blob(this.chunks.splice(0, BlobStep)));
+        if (this.slabs.length === 0) return false;
+        const slab = this.slabs.shift();
+        const bytes = this.slabs.length === 0 ? slab.subarray(0, this.filled) : slab;
+        if (bytes.length > 0) this.parts.push(new Blob([bytes]));
         return true;
     }
 }
@@ -239,8 +240,8 @@ function finish(status, message) {
     buildBlobs(run, gathered);
 }
 
-// Each output's Blob, made from its chunks a few megabytes at a time: the chunks so moved are
-// let go at once, and the worker reads its messages between the steps. A new run drops what is
+// Each output's Blob, made from its slabs one at a time: the slabs so moved are let go at
+// once, and the worker reads its messages between the steps. A new run drops what is
 // left of the last one's.
 const blobChannel = new MessageChannel();
 blobChannel.port1.onmessage = () => blobStep();
@@ -251,8 +252,7 @@ function buildBlobs(ofRun, gathered) {
     const next = () => {
         if (ofRun !== run) return;
         const g = gathered[which];
-        g.unstage();
-        if (g.move() && g.chunks.length > 0) return blobChannel.port2.postMessage(0);
+        if (g.move() && g.slabs.length > 0) return blobChannel.port2.postMessage(0);
         postMessage({ type: 'blob', run: ofRun, which, blob: new Blob(g.parts, { type: g.type }) });
         if (++which < gathered.length) return blobChannel.port2.postMessage(0);
         measure('blobs', begin);
