@@ -1,12 +1,15 @@
 // Figures of the page in the browser, run by hand on an idle machine, beside mosaiq-cli's on the
 // same photo: `node bench/web/web_bench.js [WxH ...]` (default 1920x1080 4000x3000), after
 // scripts/web.sh, scripts/build.sh and `npm ci` in tests/web. Photos are made from Debian's
-// mate-backgrounds with ImageMagick, at one cell per pixel. For each: mosaiq-cli's wall time
-// (page and both codes written), the page's from the file chosen to the page and both codes
-// ready, the longest task of the page (a long-task observer), the preview's delay after the
-// outputs, the peak memory (PSS) of the tab's renderer and of all chromium's processes, and
-// whether the page's download has the page's size; MOSAIQ_BENCH_TRIES runs in the browser (3).
-// Then the module's size, gzipped.
+// mate-backgrounds with ImageMagick, at one cell per pixel. For each: mosaiq-cli's wall and
+// processor time (page and both codes written), the page's from the file chosen to the page and
+// both codes ready (and its own part, without the click between), processor time of all
+// chromium, the stages as the page marks them, when the downloads are ready, the longest task of
+// the page (a long-task observer), the preview's delay after the outputs, the peak memory (PSS)
+// of the tab's renderer and of all this benchmark's chromium processes, and whether the page's
+// download has the page's size; MOSAIQ_BENCH_TRIES runs in the browser (3). Then the module's
+// size, gzipped. MOSAIQ_BENCH_ONE_WORKER=1: the page with one worker; MOSAIQ_WEB_SITE: another
+// build's site (one that marks its stages).
 'use strict';
 const fs = require('node:fs');
 const os = require('node:os');
