@@ -110,8 +110,8 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
     }
     await context.addInitScript(() => {
         window.longTasks = [];
-        new PerformanceObserver((list) => window.longTasks.push(...list.getEntries().map(
-            (e) => Math.round(e.duration)))).observe({ type: 'longtask', buffered: true });
+        new PerformanceObserver((list) => window.longTasks.push(...list.getEntries()))
+            .observe({ type: 'longtask', buffered: true });
     });
     const page = await context.newPage();
     await page.goto(`file://${site}/index.html`);
@@ -135,8 +135,10 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
     await page.waitForFunction(() => !document.getElementById('create').disabled, null,
         { polling: 10, timeout: 0 });
     const web = Date.now() - begin;
+    // An older site marks no stages and builds no Blobs afterwards.
     await page.waitForFunction(() => performance.getEntriesByName('mosaiq-preview').length > 0
-        && performance.getEntriesByName('mosaiq-blobs').length > 0, null, { timeout: 0 });
+        && (performance.getEntriesByName('mosaiq-downloads').length > 0
+            || performance.getEntriesByName('mosaiq-create').length === 0), null, { timeout: 0 });
     const cpu = chromiumCpu() - cpuBefore;
     clearInterval(sampler);
     sample();
@@ -144,17 +146,20 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
     const f = await page.evaluate(() => {
         const at = (name) => performance.getEntriesByName(name)[0];
         const time = (name) => (at(name) ? at(name).duration : NaN);
-        const mark = (name) => at(name).startTime;
+        const mark = (name) => (at(name) ? at(name).startTime : NaN);
+        const end = (name) => mark(name) + time(name);
         return {
             status: document.getElementById('status').textContent,
-            longest: Math.max(0, ...window.longTasks),
+            longest: window.longTasks.reduce((a, b) => (b.duration > a.duration ? b : a),
+                { duration: 0, startTime: NaN }),
+            marks: performance.getEntriesByType('mark').filter((m) => m.name.startsWith('mosaiq-'))
+                .map((m) => [m.name.slice(7), m.startTime]),
             own: mark('mosaiq-delivered') - mark('mosaiq-create')
-                + Math.max(at('mosaiq-readback').startTime + time('mosaiq-readback'),
-                    at('mosaiq-decode').startTime + time('mosaiq-decode')) - mark('mosaiq-chosen'),
+                + end('mosaiq-readback') - mark('mosaiq-chosen'),
             stages: ['decode', 'readback', 'start', 'module', 'chunks', 'moved', 'conversion']
                 .map((s) => [s, time(`mosaiq-${s}`), time(`mosaiq-helper-${s}`)]),
             shown: mark('mosaiq-delivered') - mark('mosaiq-done'),
-            blobs: at('mosaiq-blobs').startTime + time('mosaiq-blobs') - mark('mosaiq-done'),
+            blobs: mark('mosaiq-downloads') - mark('mosaiq-done'),
             preview: mark('mosaiq-preview') - mark('mosaiq-delivered'),
         };
     });
@@ -168,12 +173,15 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
     console.log(`${size} (${f.status.split('\n')[0]})`);
     console.log(`  mosaiq-cli: ${native.wall.toFixed(0)} ms (processor ${native.cpu.toFixed(0)} ms);`
         + ` page in chromium: ${web} ms (${(web / native.wall).toFixed(2)} ×), of which the`
-        + ` page's own ${f.own.toFixed(0)} ms (${(f.own / native.wall).toFixed(2)} ×, without`
+        + ` page's own ${ms(f.own)} ms (${(f.own / native.wall).toFixed(2)} ×, without`
         + ` the click); processor time of all chromium ${cpu} ms`);
     console.log(`  stages, ms (worker / second worker): ${f.stages.map(([s, a, b]) =>
         `${s} ${ms(a)}${Number.isNaN(b) ? '' : ` / ${ms(b)}`}`).join(', ')}; outputs shown ${
         ms(f.shown)} after the run, downloads ready (Blobs) ${ms(f.blobs)} after it`);
-    console.log(`  longest task: ${f.longest} ms; preview ${ms(f.preview)} ms after the outputs`
+    // Where the longest task fell: the page's last mark before it.
+    const before = f.marks.filter(([, t]) => t <= f.longest.startTime).pop();
+    console.log(`  longest task: ${ms(f.longest.duration)} ms${before ? `, ${ms(f.longest.startTime
+        - before[1])} ms after "${before[0]}"` : ''}; preview ${ms(f.preview)} ms after the outputs`
         + ' (below 0: before)');
     console.log(`  peak memory to the downloads ready: renderer ${mb(ready.renderer)}, all chromium`
         + ` ${mb(ready.all)}; during the page's download: ${mb(peak.all)} (before the picture: `

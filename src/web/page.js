@@ -91,9 +91,10 @@ function settleBlobs() {
     if (!outputs.joined) return;
     for (let which = 0; which < 3; ++which) {
         const parts = outputs.joined.map((part) => outputs.blobParts[part][which]);
-        if (parts.some((b) => !b) || outputs.blobs[which].blob) continue;
-        outputs.blobs[which].blob = new Blob(parts, { type: parts[0].type });
-        outputs.blobs[which].arrived(outputs.blobs[which].blob);
+        if (parts.some((b) => !b) || outputs.blobs[which].parts) continue;
+        outputs.blobs[which].arrived(parts);
+        // The mark times the downloads for bench/web.
+        if (outputs.blobs.every((b) => b.parts)) performance.mark('mosaiq-downloads');
     }
 }
 
@@ -234,8 +235,10 @@ function stop() {
 function clearResults() {
     for (const url of urls) URL.revokeObjectURL(url);
     urls = [];
-    for (const id of ['download-page', 'download-png', 'download-blog', 'download-html'])
+    for (const id of ['download-page', 'download-png', 'download-blog', 'download-html']) {
         $(id).hidden = true;
+        $(id).removeAttribute('href');
+    }
     for (const id of ['code-blog', 'code-html', 'size-blog', 'size-html', 'posts'])
         $(id).textContent = '';
     $('preview-frame').hidden = true;
@@ -249,33 +252,48 @@ function blobUrl(blob) {
     return url;
 }
 
-// An output's Blob, which the worker builds once the run is over: a download or a copy asked
-// before it has come waits for it.
+// An output's Blob, which the workers build once the run is over, a part each when they shared
+// it: a download or a copy asked before it has come waits for it.
 function awaitedBlob() {
-    let arrived;
-    const promise = new Promise((resolve) => { arrived = resolve; });
-    return { promise, arrived, blob: null };
+    let resolve;
+    const entry = { parts: null, blob: null };
+    entry.promise = new Promise((r) => { resolve = r; });
+    entry.arrived = (parts) => {
+        entry.parts = parts;
+        resolve(entry);
+    };
+    return entry;
 }
 
-// The link downloads the Blob once it has come; a click before then waits for it, then clicks
-// again.
-function linkTo(link, output) {
-    const o = outputs;
+// The output's Blob, made and given an address only when asked: both wait on the browser, which
+// is busy storing the outputs just after a run, and the page would freeze meanwhile.
+function blobOf(entry) {
+    if (!entry.blob) {
+        entry.blob = entry.parts.length === 1 ? entry.parts[0]
+            : new Blob(entry.parts, { type: entry.parts[0].type });
+    }
+    return entry.blob;
+}
+
+function showLink(link) {
     link.removeAttribute('href');
     link.hidden = false;
-    output.promise.then((blob) => {
-        output.blob = blob;
-        if (outputs === o) link.href = blobUrl(blob);
-    });
 }
 
-function whenBlobMissing(e) {
+// A download link gets its address when clicked; clicked before its Blob has come, it waits
+// for it, then clicks again.
+function onDownload(e) {
     const link = e.currentTarget;
     if (link.href) return;
-    e.preventDefault();
     const which = { 'download-page': 0, 'download-html': 1, 'download-blog': 2 }[link.id];
     const o = outputs;
-    if (o && o.blobs) o.blobs[which].promise.then(() => outputs === o && link.click());
+    const entry = o && o.blobs && o.blobs[which];
+    if (entry && entry.parts) {
+        link.href = blobUrl(blobOf(entry));
+        return;
+    }
+    e.preventDefault();
+    if (entry) entry.promise.then(() => outputs === o && link.click());
 }
 
 // An output as the worker gave it: { start, size } (its first bytes, for the pane).
@@ -286,7 +304,7 @@ function showCode(kind, output) {
         ? fill(Words.codeStart, bytes(output.start.length), bytes(output.size))
         : fill(Words.codeWhole, bytes(output.size));
     $(`code-${kind}`).textContent = text;
-    linkTo($(`download-${kind}`), outputs.blobs[kind === 'html' ? 1 : 2]);
+    showLink($(`download-${kind}`));
 }
 
 function showPosts(posts) {
@@ -306,7 +324,7 @@ function showPage(cellBytes) {
     outputs.cells = cellBytes;
     const o = outputs;
     const page = outputs.blobs[0];
-    linkTo($('download-page'), page);
+    showLink($('download-page'));
     $('download-png').hidden = false;
     const s = outputs.settings;
     const cells = outputs.columns * outputs.rowCount;
@@ -316,8 +334,9 @@ function showPage(cellBytes) {
     if (cells <= limit) {
         // The page's bytes stay the documents', which name no encoding; the frame reads them
         // as Windows-1252 from its content type, and no script of the page may run there.
-        page.promise.then((blob) => {
+        page.promise.then((entry) => {
             if (outputs !== o) return;
+            const blob = blobOf(entry);
             $('preview-frame').onload = shown;
             $('preview-frame').src = blobUrl(blob);
             $('preview-frame').hidden = false;
@@ -350,6 +369,9 @@ function finishRun(m) {
         say(m.message, true);
     }
     showProgress(0);
+    // The workers build the Blobs once the outputs are shown.
+    const o = outputs;
+    setTimeout(() => o.workers.forEach((w) => w.postMessage({ type: 'blobs' })));
 }
 
 // The preview as a PNG, drawn when asked: a large page's image takes seconds and hundreds of
@@ -377,7 +399,7 @@ async function copyCode(kind) {
     const o = outputs;
     if (!o || !o.finished) return say(Words.nothingToCopy, true);
     try {
-        const blob = await o.blobs[kind === 'html' ? 1 : 2].promise;
+        const blob = blobOf(await o.blobs[kind === 'html' ? 1 : 2].promise);
         await navigator.clipboard.writeText(await blob.text());
         say(kind === 'html' ? Words.copiedPage : Words.copiedArticle);
     } catch (error) {
@@ -447,7 +469,7 @@ function wire() {
     $('download-png').addEventListener('click', downloadPng);
     $('copy-blog').addEventListener('click', () => copyCode('blog'));
     for (const id of ['download-page', 'download-html', 'download-blog'])
-        $(id).addEventListener('click', whenBlobMissing);
+        $(id).addEventListener('click', onDownload);
     document.addEventListener('keydown', (e) => {
         if (!e.ctrlKey || e.altKey || e.shiftKey) return;
         const key = e.key.toLowerCase();

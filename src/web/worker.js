@@ -221,7 +221,8 @@ async function readPicture(file, helping = false) {
 }
 
 // The outputs go to the page as soon as the run is over: each code's first bytes and size, the
-// posts and the cells (handed over, not copied); then each output's Blob as it is built.
+// posts and the cells (handed over, not copied); then, once the page asks, each output's Blob as
+// it is built.
 let run = 0;
 function finish(status, message) {
     if (mosaiq) mosaiq._mosaiq_end();
@@ -237,8 +238,12 @@ function finish(status, message) {
     measure('conversion', converting);
     postMessage({ type: 'done', run, status, message, page, html, blog, posts, cells,
         measures: takeMeasures() }, [cells.buffer]);
-    buildBlobs(run, gathered);
+    waiting = { run, gathered };
 }
+
+// The outputs whose Blobs wait for the page to have shown them (its 'blobs' message): built
+// meanwhile, they would take the processor from it.
+let waiting = null;
 
 // Each output's Blob, made from its slabs one at a time: the slabs so moved are let go at
 // once, and the worker reads its messages between the steps. A new run drops what is
@@ -399,7 +404,10 @@ const ready = loadModule().then((reply) => {
 onmessage = async (event) => {
     await ready;
     const m = event.data;
-    if (m.type === 'stop') {
+    if (m.type === 'blobs') {
+        if (waiting && waiting.run === run) buildBlobs(waiting.run, waiting.gathered);
+        waiting = null;
+    } else if (m.type === 'stop') {
         stopAsked = true;
     } else if (m.type === 'picture') {
         pictureRead = readPicture(m.file, m.helping);
