@@ -173,7 +173,8 @@ async function measureInBrowser(browser, size, photo, native, pageBytes) {
                 .map((m) => [m.name.slice(7), m.startTime]),
             own: mark('mosaiq-delivered') - mark('bench-convert') + mark('bench-loaded')
                 - mark('bench-picture'),
-            stages: ['decode', 'readback', 'start', 'module', 'chunks', 'moved', 'conversion']
+            stages: ['decode', 'readback', 'start', 'module', 'chunks', 'moved', 'between',
+                'conversion']
                 .map((s) => [s, time(`mosaiq-${s}`), time(`mosaiq-helper-${s}`)]),
             shown: mark('mosaiq-delivered') - mark('mosaiq-done'),
             blobs: mark('mosaiq-downloads') - mark('mosaiq-done'),

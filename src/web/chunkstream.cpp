@@ -10,6 +10,11 @@ ChunkStream::ChunkStream(WebChannel channel, Output output)
 
 void ChunkStream::append(std::string_view bytes)
 {
+    if (bytes.size() >= DirectBytes && m_channel != WebChannel::Post) {
+        flush();
+        m_output(m_channel, bytes);
+        return;
+    }
     if (m_held.capacity() < ChunkBytes)
         m_held.reserve(ChunkBytes + ChunkBytes / 4);
     m_held.append(bytes);

@@ -26,15 +26,14 @@ function takeMeasures() {
     performance.clearMeasures();
     return taken;
 }
-let converting = 0, chunkTime = 0, stepTime = 0, movedTime = 0;
+let converting = 0, chunkTime = 0, stepTime = 0, movedTime = 0, betweenTime = 0, yielded = 0;
 
 // An output as it comes: its first bytes kept for the page's pane, its bytes copied once out of
 // the module's memory into slabs of SlabBytes, kept as they are. The Blob the page downloads is
 // built from them once the run is over (buildBlobs), off the way of the outputs shown. But a run
 // whose outputs will pass HeldLimit bytes sends its bytes into Blobs as it goes (stream()),
 // through one slab filled again and again, so that a large photo's hundreds of megabytes are
-// never held twice, in the tab and in the browser's store. Large slabs, fresh from the system,
-// cost no clearing and few allocations.
+// never held twice, in the tab and in the browser's store.
 const HeldLimit = 160 * 1024 * 1024;
 const SlabBytes = 8 * 1024 * 1024;
 
@@ -235,6 +234,7 @@ function finish(status, message) {
     performance.measure('mosaiq-module', { start: converting, duration: stepTime - chunkTime });
     performance.measure('mosaiq-chunks', { start: converting, duration: chunkTime });
     performance.measure('mosaiq-moved', { start: converting, duration: movedTime });
+    performance.measure('mosaiq-between', { start: converting, duration: betweenTime });
     measure('conversion', converting);
     postMessage({ type: 'done', run, status, message, page, html, blog, posts, cells,
         measures: takeMeasures() }, [cells.buffer]);
@@ -288,6 +288,7 @@ let rowsPerSlice = 1;
 
 // Rows for about a fiftieth of a second, then a pause for the messages (a stop) to come in.
 function slice() {
+    if (yielded) betweenTime += performance.now() - yielded;
     if (stopAsked) {
         finish('stopped', '');
         return;
@@ -315,6 +316,7 @@ function slice() {
     bound(outputs.gathered, rows * band.parts / Math.max(rowCount, 1), band.parts);
     movedTime += performance.now() - begin;
     postMessage({ type: 'progress', percent: mosaiq._mosaiq_percent(), rows, rowCount });
+    yielded = performance.now();
     yieldChannel.port2.postMessage(0);
 }
 
@@ -336,7 +338,7 @@ async function convert(s, part, parts) {
     }
     ++run;
     converting = performance.now();
-    chunkTime = stepTime = movedTime = 0;
+    chunkTime = stepTime = movedTime = betweenTime = yielded = 0;
     stopAsked = false;
     rowsPerSlice = 1;
     outputs = newOutputs();
