@@ -172,6 +172,27 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
 
+test('a download asked before the outputs\' Blobs are built waits for them', async () => {
+    // The workers are asked for the Blobs only when the test lets them.
+    await page.evaluate(() => {
+        const post = Worker.prototype.postMessage;
+        window.held = [];
+        Worker.prototype.postMessage = function (m, ...rest) {
+            if (m && m.type === 'blobs') return window.held.push(() => post.call(this, m, ...rest));
+            return post.call(this, m, ...rest);
+        };
+    });
+    await choose(picture);
+    await runToEnd();
+    const [file] = await Promise.all([page.waitForEvent('download'), (async () => {
+        await page.click('#download-page');
+        await page.waitForTimeout(300);
+        assert.strictEqual(await page.getAttribute('#download-page', 'href'), null);
+        await page.evaluate(() => window.held.forEach((release) => release()));
+    })()]);
+    assert.ok(fs.readFileSync(await file.path()).equals(cliOutputs([]).page));
+});
+
 test('what the page refuses, in French, and it goes on working', async () => {
     await page.click('#create');
     await page.waitForFunction(() => !document.getElementById('create').disabled);
