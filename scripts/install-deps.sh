@@ -21,6 +21,8 @@ packages=(
     mate-backgrounds
     # The page in the browser: its module (scripts/web.sh), its tests in a real browser, its zip.
     emscripten chromium zip
+    # GNU time: mosaiq-cli's processor time beside the page's (bench/web/web_bench.js).
+    time
 )
 # The browser tests' npm packages (tests/web); a node already installed brings its own npm.
 if ! command -v npm >/dev/null; then
