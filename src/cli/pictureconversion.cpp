@@ -245,6 +245,10 @@ namespace {
                 return false;
             }
         }
+        // The HTML code is written beside the page, on the run's thread, which then only copies
+        // its rows; the blog code has the writer's thread already.
+        if (m_htmlCode && m_context.pageInBackground)
+            m_htmlCode->writeInBackground();
         if (!m_outputs.png.empty()) {
             m_pngOutput = std::make_unique<OutputFile>(m_outputs.png);
             if (!m_pngOutput->open()) {

@@ -17,6 +17,9 @@ public:
 
     // Opens the temporary file and writes the opening tags. False on failure.
     bool open();
+    // From now on the file is written on a thread of its own while the caller makes the next
+    // rows (see PageFile::writeInBackground).
+    void writeInBackground() { m_output.file().writeInBackground(m_output.replacesFile()); }
     // Adds the code of one or more rows. False once anything failed.
     bool add(std::string_view rows)
     {

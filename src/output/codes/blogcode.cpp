@@ -28,6 +28,97 @@ namespace {
         { "<br>", "\r\n" },
     } };
 
+    // The bytes that can start a search text.
+    constexpr bool startsSearch(char c)
+    {
+        return c == '<' || c == '"';
+    }
+
+    template <std::size_t N> bool startsWith(const char* p, const char (&text)[N])
+    {
+        return std::memcmp(p, text, N - 1) == 0;
+    }
+
+    // The six digits of a colour hold nothing a search text starts with.
+    bool plainDigits(const char* p)
+    {
+        bool plain = true;
+        for (int i = 0; i < 6; ++i)
+            plain &= !startsSearch(p[i]);
+        return plain;
+    }
+
+    // The bytes of a cell's glyph at p, before end: one byte, or the bytes of a character
+    // beyond ASCII (all at least 0x80, up to four).
+    std::size_t glyphLength(const char* p, const char* end)
+    {
+        if (p >= end)
+            return 0;
+        if (static_cast<unsigned char>(*p) < 0x80)
+            return 1;
+        std::size_t length = 0;
+        while (length < 4 && p + length < end && static_cast<unsigned char>(p[length]) >= 0x80)
+            ++length;
+        return length;
+    }
+
+    constexpr char SquareOpening[] = "<span style=\"background-color: #";
+    constexpr char CellColour[] = "\"><font color=\"#";
+    constexpr char LetterOpening[] = "<font color=\"#";
+    constexpr char GlyphOpening[] = "\">";
+    constexpr char LetterClosing[] = "</font>";
+    constexpr char SquareClosing[] = "</font></span>";
+    constexpr std::size_t SquareHead
+        = sizeof(SquareOpening) - 1 + 6 + sizeof(CellColour) - 1 + 6 + sizeof(GlyphOpening) - 1;
+    constexpr std::size_t LetterHead = sizeof(LetterOpening) - 1 + 6 + sizeof(GlyphOpening) - 1;
+
+    // A cell as a run writes it, translated whole: "[f=#RRGGBB][c=#RRGGBB]g[/c][/f]" or
+    // "[c=#RRGGBB]g[/c]". Its translation step by step is exactly that whatever the glyph: a
+    // glyph of one byte is followed by "</font>", so it starts no search text even as "<" or
+    // "\"", and a longer one holds no "<" or "\"" at all. The input read, or 0 when p holds no
+    // whole cell (the caller then goes on a byte at a time).
+    std::size_t translateCell(const char* p, const char* end, char*& out)
+    {
+        const std::size_t left = std::size_t(end - p);
+        if (left >= SquareHead + 1 + sizeof(SquareClosing) - 1 && startsWith(p, SquareOpening)) {
+            const char* background = p + sizeof(SquareOpening) - 1;
+            const char* colour = background + 6 + sizeof(CellColour) - 1;
+            const char* glyph = p + SquareHead;
+            const std::size_t length = glyphLength(glyph, end);
+            if (!startsWith(background + 6, CellColour) || !startsWith(colour + 6, GlyphOpening)
+                || !plainDigits(background) || !plainDigits(colour)
+                || std::size_t(end - glyph) < length + sizeof(SquareClosing) - 1
+                || !startsWith(glyph + length, SquareClosing))
+                return 0;
+            std::memcpy(out, "[f=#", 4);
+            std::memcpy(out + 4, background, 6);
+            std::memcpy(out + 10, "][c=#", 5);
+            std::memcpy(out + 15, colour, 6);
+            out[21] = ']';
+            std::memcpy(out + 22, glyph, length);
+            std::memcpy(out + 22 + length, "[/c][/f]", 8);
+            out += 30 + length;
+            return SquareHead + length + sizeof(SquareClosing) - 1;
+        }
+        if (left >= LetterHead + 1 + sizeof(LetterClosing) - 1 && startsWith(p, LetterOpening)) {
+            const char* colour = p + sizeof(LetterOpening) - 1;
+            const char* glyph = p + LetterHead;
+            const std::size_t length = glyphLength(glyph, end);
+            if (!startsWith(colour + 6, GlyphOpening) || !plainDigits(colour)
+                || std::size_t(end - glyph) < length + sizeof(LetterClosing) - 1
+                || !startsWith(glyph + length, LetterClosing))
+                return 0;
+            std::memcpy(out, "[c=#", 4);
+            std::memcpy(out + 4, colour, 6);
+            out[10] = ']';
+            std::memcpy(out + 11, glyph, length);
+            std::memcpy(out + 11 + length, "[/c]", 4);
+            out += 15 + length;
+            return LetterHead + length + sizeof(LetterClosing) - 1;
+        }
+        return 0;
+    }
+
 } // namespace
 
 // Why one pass gives the same text as the twelve steps in turn: every search text starts with
@@ -40,26 +131,42 @@ namespace {
 std::string HtmlToBlogCode(std::string_view html)
 {
     std::string code;
-    code.reserve(estimatedBlogCodeSize(html.size()));
-    appendBlogCode(code, html);
+    code.resize(mostBlogCodeBytes(html.size()));
+    code.resize(std::size_t(writeBlogCode(code.data(), html) - code.data()));
     return code;
 }
 
 void appendBlogCode(std::string& code, std::string_view html)
 {
-    const char* const begin = html.data();
-    const char* const end = begin + html.size();
-    const char* copied = begin;
-    const char* p = begin;
+    // A code kept whole (the window's) grows only by what it takes, as it would by appending.
+    const std::size_t before = code.size();
+    if (code.capacity() - before < mostBlogCodeBytes(html.size())) {
+        code += HtmlToBlogCode(html);
+        return;
+    }
+    code.resize(before + mostBlogCodeBytes(html.size()));
+    code.resize(std::size_t(writeBlogCode(code.data() + before, html) - code.data()));
+}
+
+char* writeBlogCode(char* out, std::string_view html)
+{
+    const char* p = html.data();
+    const char* const end = p + html.size();
     while (p < end) {
-        // Jump to the next place a search text can start.
-        const char* lt = static_cast<const char*>(std::memchr(p, '<', std::size_t(end - p)));
-        const char* quote
-            = static_cast<const char*>(std::memchr(p, '"', std::size_t((lt ? lt : end) - p)));
-        const char* at = quote ? quote : lt;
-        if (!at)
-            break;
-        const std::string_view rest(at, std::size_t(end - at));
+        if (!startsSearch(*p)) {
+            const char* plain = p;
+            while (p < end && !startsSearch(*p))
+                ++p;
+            std::memcpy(out, plain, std::size_t(p - plain));
+            out += p - plain;
+            continue;
+        }
+        // Most of a run's code is whole cells: each goes in one piece.
+        if (const std::size_t read = translateCell(p, end, out)) {
+            p += read;
+            continue;
+        }
+        const std::string_view rest(p, std::size_t(end - p));
         const Replacement* found = nullptr;
         for (const auto& step : Steps) {
             if (rest.starts_with(step.search)) {
@@ -68,14 +175,14 @@ void appendBlogCode(std::string& code, std::string_view html)
             }
         }
         if (!found) {
-            p = at + 1;
+            *out++ = *p++;
             continue;
         }
-        code.append(copied, at);
-        code += found->replacement;
-        p = copied = at + found->search.size();
+        std::memcpy(out, found->replacement.data(), found->replacement.size());
+        out += found->replacement.size();
+        p += found->search.size();
     }
-    code.append(copied, end);
+    return out;
 }
 
 namespace {

@@ -17,6 +17,17 @@ constexpr std::size_t estimatedBlogCodeSize(std::size_t htmlBytes)
     return htmlBytes / 2 + htmlBytes / 16 + 16;
 }
 
+// The most bytes the blog code of htmlBytes of HTML can take: "<center>" grows by 6 bytes in 8,
+// every other replacement shrinks or keeps its text.
+constexpr std::size_t mostBlogCodeBytes(std::size_t htmlBytes)
+{
+    return htmlBytes + (htmlBytes * 3 + 3) / 4;
+}
+
+// Writes the blog code of html at out, which has room for mostBlogCodeBytes(html.size()), and
+// returns the end of what it wrote.
+char* writeBlogCode(char* out, std::string_view html);
+
 // Appends the blog code of html to code. Rows may be translated one by one as a run makes them:
 // no search text reaches across the "<br>" that ends a row, so the pieces join up to the
 // translation of the whole.
