@@ -1,6 +1,7 @@
 #include "output/codes/blogcode.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace mosaiq {
@@ -39,13 +40,21 @@ namespace {
         return std::memcmp(p, text, N - 1) == 0;
     }
 
-    // The six digits of a colour hold nothing a search text starts with.
+    // Whether the six digits of a colour at p hold nothing a search text starts with; p has
+    // eight bytes to read. The bytes are tested eight at a time: a byte equal to '<' or '"'
+    // becomes zero after the exclusive or, and (v - 0x01...) & ~v & 0x80... is non-zero exactly
+    // when some byte of v is zero.
     bool plainDigits(const char* p)
     {
-        bool plain = true;
-        for (int i = 0; i < 6; ++i)
-            plain &= !startsSearch(p[i]);
-        return plain;
+        std::uint64_t v;
+        std::memcpy(&v, p, 8);
+        // The two bytes after the digits are set apart from both.
+        v = (v & 0x0000FFFFFFFFFFFFull) | 0x4141000000000000ull;
+        constexpr std::uint64_t Ones = 0x0101010101010101ull;
+        constexpr std::uint64_t Highs = 0x8080808080808080ull;
+        const std::uint64_t lt = v ^ (Ones * '<');
+        const std::uint64_t quote = v ^ (Ones * '"');
+        return ((((lt - Ones) & ~lt) | ((quote - Ones) & ~quote)) & Highs) == 0;
     }
 
     // The bytes of a cell's glyph at p, before end: one byte, or the bytes of a character

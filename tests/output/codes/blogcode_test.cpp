@@ -128,7 +128,8 @@ TEST(BlogCode, wholeCellsAgreeWithTheStepByStepReference)
 {
     const std::string glyphs[] = { "o", "<", "\"", ">", "b", "é", "€", "😀", "\xC3", "\x80\x80",
         "\xF0\x9F\x98\x80\xBF", "", "ab" };
-    const std::string digits[] = { "00FF7A", "\"><b>", "ab\"><i", "<br>00", "\"\"\"\"\"\"", "00" };
+    const std::string digits[]
+        = { "00FF7A", "\"><b>", "ab\"><i", "<br>00", "\"\"\"\"\"\"", "00", "0000\">", "000<b>" };
     std::mt19937 random(20261208);
     auto pick = [&](std::size_t size) {
         return std::uniform_int_distribution<std::size_t>(0, size - 1)(random);
