@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -25,8 +26,37 @@ void GetRgb(ColourValue Color, std::int16_t& Red, std::int16_t& Green, std::int1
 // gives "#FFFFFF" and 0x80000008 gives "#080080".
 std::string DectoWebCol(const ColourValue& lngColour);
 
+namespace webdigits {
+    // Two upper-case digits per byte value, so that a colour needs three lookups.
+    constexpr std::array<char, 512> makeHexPairs()
+    {
+        constexpr char HexDigits[] = "0123456789ABCDEF";
+        std::array<char, 512> table {};
+        for (int i = 0; i < 256; ++i) {
+            table[2 * i] = HexDigits[i >> 4];
+            table[2 * i + 1] = HexDigits[i & 15];
+        }
+        return table;
+    }
+
+    inline constexpr std::array<char, 512> HexPairs = makeHexPairs();
+} // namespace webdigits
+
 // Hot-loop form of DectoWebCol for colours 0-16777215 and -1: writes the six digits RRGGBB
-// at out, without the "#". Any other value is masked to its low 24 bits.
-void writeWebDigits(char* out, ColourValue colour);
+// at out, without the "#". Any other value is masked to its low 24 bits. Inline: a page calls
+// it once a cell.
+inline void writeWebDigits(char* out, ColourValue colour)
+{
+    const auto bits = static_cast<std::uint32_t>(colour);
+    const char* red = &webdigits::HexPairs[2 * (bits & 0xFF)];
+    const char* green = &webdigits::HexPairs[2 * ((bits >> 8) & 0xFF)];
+    const char* blue = &webdigits::HexPairs[2 * ((bits >> 16) & 0xFF)];
+    out[0] = red[0];
+    out[1] = red[1];
+    out[2] = green[0];
+    out[3] = green[1];
+    out[4] = blue[0];
+    out[5] = blue[1];
+}
 
 } // namespace mosaiq

@@ -120,7 +120,14 @@ void ConversionRun::reserveRow(std::size_t bytes)
 void ConversionRun::computeColours(const RowInput& input, std::int64_t cells, std::int64_t y)
 {
     const PixelBuffer& picture = input.picture;
-    SampleGrid::columns(m_columns, cells, picture.width, input.columns);
+    // The columns change only with the grid, which the window may edit between rows.
+    if (cells != m_columnsCells || picture.width != m_columnsWidth
+        || !(input.columns == m_columnsCount)) {
+        SampleGrid::columns(m_columns, cells, picture.width, input.columns);
+        m_columnsCells = cells;
+        m_columnsWidth = picture.width;
+        m_columnsCount = input.columns;
+    }
     const std::int64_t sampleRow = SampleGrid::coordinate(y, picture.height, input.rows);
     m_colours.resize(static_cast<std::size_t>(cells));
 

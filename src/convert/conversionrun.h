@@ -149,6 +149,10 @@ private:
     std::array<std::uint8_t, 766> m_greyOfSum {};
 
     std::vector<std::int64_t> m_columns;
+    // What m_columns was computed for.
+    std::int64_t m_columnsCells = -1;
+    std::int32_t m_columnsWidth = -1;
+    double m_columnsCount = 0;
     std::vector<ColourValue> m_colours;
     std::u32string m_definedText;
     std::vector<Glyph> m_definedGlyphs;
