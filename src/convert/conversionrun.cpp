@@ -167,7 +167,7 @@ void ConversionRun::computeColours(const RowInput& input, std::int64_t cells, st
 template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
 {
     // Every glyph is one byte: each cell is its template with colour and glyph patched in.
-    char* out = m_row.get();
+    char* out = m_rowData;
     GlyphCycle glyphs = glyphCycle();
     for (std::int64_t i = 0; i < cells; ++i) {
         const Glyph& cellGlyph = glyphs.next();
@@ -187,14 +187,14 @@ template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
             out += html::LetterCellLength;
         }
     }
-    m_rowLength = static_cast<std::size_t>(out - m_row.get());
+    m_rowLength = static_cast<std::size_t>(out - m_rowData);
 }
 
 template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
 {
     // Some glyph is not ASCII: the codes take its UTF-8 bytes, the page its Windows-1252 byte,
     // so the row is written twice over, side by side.
-    char* out = m_row.get();
+    char* out = m_rowData;
     char* page = m_pageRow.data();
     GlyphCycle glyphs = glyphCycle();
     constexpr std::size_t glyphAt = Square ? SquareGlyph : LetterGlyph;
@@ -220,7 +220,7 @@ template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
         out += length - glyphAt - 1;
         page += length;
     }
-    m_rowLength = static_cast<std::size_t>(out - m_row.get());
+    m_rowLength = static_cast<std::size_t>(out - m_rowData);
     m_pageRowLength = static_cast<std::size_t>(page - m_pageRow.data());
 }
 
@@ -262,8 +262,14 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
         return RowOutcome::Written;
     }
     const std::size_t cellBytes = square ? html::SquareCellLength + 3 : html::LetterCellLength + 3;
-    reserveRow(static_cast<std::size_t>(cells) * cellBytes + html::RowEnd.size());
+    const std::size_t rowBytes = static_cast<std::size_t>(cells) * cellBytes + html::RowEnd.size();
     m_rowAscii = random || m_definedAscii;
+    // Only a row that the page holds as the codes do can be built in the page's memory.
+    m_rowData = m_rowAscii && m_lender ? m_lender->rowMemory(rowBytes) : nullptr;
+    if (!m_rowData) {
+        reserveRow(rowBytes);
+        m_rowData = m_row.get();
+    }
     m_cellGlyphs.resize(m_keepCells ? static_cast<std::size_t>(cells) : 0);
     if (m_rowAscii) {
         square ? writeCells<true>(cells) : writeCells<false>(cells);
@@ -273,7 +279,7 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
         std::memcpy(m_pageRow.data() + m_pageRowLength, html::RowEnd.data(), html::RowEnd.size());
         m_pageRowLength += html::RowEnd.size();
     }
-    std::memcpy(m_row.get() + m_rowLength, html::RowEnd.data(), html::RowEnd.size());
+    std::memcpy(m_rowData + m_rowLength, html::RowEnd.data(), html::RowEnd.size());
     m_rowLength += html::RowEnd.size();
     endRow(cells);
     return RowOutcome::Written;

@@ -82,6 +82,16 @@ enum class RowOutcome : std::uint8_t {
     TooLarge, // the row, or the run so far, went past the limits
 };
 
+// Memory that whoever writes the page lends the run for its next row, so that a row of the page
+// is built where it is written from, not copied there.
+class RowMemory {
+public:
+    virtual ~RowMemory() = default;
+    // Room for a row of up to bytes bytes, valid until the row has been written and handed on;
+    // nullptr when there is none to lend (the run then builds the row in its own memory).
+    virtual char* rowMemory(std::size_t bytes) = 0;
+};
+
 // The rows of one run, one at a time, for RowLoop, which writes them with the header and the
 // trailer: pageRow() to the page, row() to the codes. Each cell costs no allocation; buffers
 // grow only when a row is longer than any before.
@@ -96,13 +106,17 @@ public:
     std::int64_t rowsDone() const { return m_rowsDone; }
     bool finished() const { return m_rowsDone >= m_rowCount; }
 
+    // Rows that are the same in the page and the codes are built in memory from lender, which
+    // outlives the run; nullptr: in the run's own.
+    void borrowRowMemory(RowMemory* lender) { m_lender = lender; }
+
     // Builds the next row from the options as they stand now.
     RowOutcome buildRow(const RowInput& input);
 
     // The row just built, "<br>" included, as UTF-8 for the HTML and blog codes.
     std::string_view row() const
     {
-        return m_merged ? m_merged->row() : std::string_view(m_row.get(), m_rowLength);
+        return m_merged ? m_merged->row() : std::string_view(m_rowData, m_rowLength);
     }
 
     // The same row as the page holds it: Windows-1252, "?" for what that code page lacks.
@@ -166,6 +180,8 @@ private:
 
     std::unique_ptr<char[]> m_row;
     std::size_t m_rowCapacity = 0;
+    RowMemory* m_lender = nullptr;
+    char* m_rowData = nullptr; // the row just built: in m_row or lent
     std::size_t m_rowLength = 0;
     std::string m_pageRow; // used only when the row has a glyph beyond ASCII
     std::size_t m_pageRowLength = 0;

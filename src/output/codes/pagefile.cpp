@@ -3,6 +3,7 @@
 #include "wording/filewords.h"
 
 #include <cerrno>
+#include <utility>
 
 #include <unistd.h>
 
@@ -80,7 +81,26 @@ void PageFile::attach(std::FILE* stream)
 
 bool PageFile::writeLine(std::string_view line)
 {
+    const char* lent = std::exchange(m_lent, nullptr);
+    if (lent && line.data() == lent && m_background && !m_error) {
+        // The line was made in place.
+        if (!m_background->commitLent(line.size())) {
+            m_error = m_background->error();
+            return false;
+        }
+        return write("\r\n");
+    }
     return write(line) && write("\r\n") && (!m_flushEachLine || flush());
+}
+
+char* PageFile::rowMemory(std::size_t bytes)
+{
+    m_lent = nullptr;
+    if (!m_file || m_error || !m_background || m_flushEachLine)
+        return nullptr;
+    // Room for the line end too.
+    m_lent = m_background->lend(bytes + 2);
+    return m_lent;
 }
 
 void PageFile::writeInBackground(bool startWriteback)
@@ -142,6 +162,7 @@ bool PageFile::close()
         if (!m_background->finish() && !m_error)
             m_error = m_background->error();
         m_background.reset();
+        m_lent = nullptr;
     }
     errno = 0;
     const bool flushed = std::fflush(m_file) == 0;
