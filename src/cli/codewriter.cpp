@@ -78,8 +78,10 @@ void CodeWriter::rowBuilt(const BuiltRow& row)
     if (translate) {
         if (queued.blog.size() < mostBlogCodeBytes(row.html.size()))
             queued.blog.resize(mostBlogCodeBytes(row.html.size()));
-        queued.blogBytes
-            = std::size_t(writeBlogCode(queued.blog.data(), row.html) - queued.blog.data());
+        char* end = writeBlogCodeOfCells(queued.blog.data(), row);
+        if (!end)
+            end = writeBlogCode(queued.blog.data(), row.html);
+        queued.blogBytes = std::size_t(end - queued.blog.data());
     }
     if (m_codes.bracket)
         queued.bracket.assign(m_codes.bracket->lastRow());

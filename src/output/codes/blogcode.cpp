@@ -1,5 +1,8 @@
 #include "output/codes/blogcode.h"
 
+#include "convert/colourvalue.h"
+#include "convert/htmldocument.h"
+
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -192,6 +195,56 @@ char* writeBlogCode(char* out, std::string_view html)
         p += found->search.size();
     }
     return out;
+}
+
+namespace {
+
+    // A cell's glyph in the HTML row, and its blog code with the digits and the glyph to fill.
+    constexpr std::size_t LetterGlyph = LetterHead, SquareGlyph = SquareHead;
+    constexpr char LetterCode[] = "[c=#000000]o[/c]";
+    constexpr char SquareCode[] = "[f=#000000][c=#000000]o[/c][/f]";
+    static_assert(LetterGlyph + sizeof(LetterClosing) == html::LetterCellLength);
+    static_assert(SquareGlyph + sizeof(SquareClosing) == html::SquareCellLength);
+
+    template <bool Square>
+    char* writeCells(char* out, const char* cell, std::span<const ColourValue> colours)
+    {
+        constexpr std::size_t length = Square ? sizeof(SquareCode) - 1 : sizeof(LetterCode) - 1;
+        constexpr std::size_t step = Square ? html::SquareCellLength : html::LetterCellLength;
+        for (const ColourValue colour : colours) {
+            std::memcpy(out, Square ? SquareCode : LetterCode, length);
+            writeWebDigits(out + 4, colour);
+            if constexpr (Square) {
+                std::memcpy(out + 15, out + 4, 6);
+                out[22] = cell[SquareGlyph];
+            } else {
+                out[11] = cell[LetterGlyph];
+            }
+            out += length;
+            cell += step;
+        }
+        return out;
+    }
+
+} // namespace
+
+char* writeBlogCodeOfCells(char* out, const BuiltRow& row)
+{
+    // Every cell at its place, one byte of glyph each, and the row end after the last: then each
+    // cell is the run's template with its colour's digits, whose blog code translateCell() shows
+    // is the fixed one.
+    const bool square = row.mode == CellMode::Square;
+    const std::size_t step = square ? html::SquareCellLength : html::LetterCellLength;
+    const std::size_t cells = row.colours.size();
+    if (!row.runStarts.empty() || row.html.size() != cells * step + html::RowEnd.size()
+        || !row.html.ends_with(html::RowEnd))
+        return nullptr;
+    if (cells > 0 && !row.html.starts_with(square ? SquareOpening : LetterOpening))
+        return nullptr;
+    out = square ? writeCells<true>(out, row.html.data(), row.colours)
+                 : writeCells<false>(out, row.html.data(), row.colours);
+    std::memcpy(out, "\r\n", 2);
+    return out + 2;
 }
 
 namespace {
