@@ -176,8 +176,9 @@ template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
             m_cellGlyphs[std::size_t(i)] = cellGlyph;
         if constexpr (Square) {
             std::memcpy(out, SquareTemplate, html::SquareCellLength);
-            writeWebDigits(out + SquareBackground, m_colours[i]);
-            std::memcpy(out + SquareColour, out + SquareBackground, 6);
+            const std::uint64_t digits = webDigitsWord(m_colours[i]);
+            std::memcpy(out + SquareBackground, &digits, 6);
+            std::memcpy(out + SquareColour, &digits, 6);
             out[SquareGlyph] = glyph;
             out += html::SquareCellLength;
         } else {
@@ -206,8 +207,9 @@ template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
             m_cellGlyphs[std::size_t(i)] = glyph;
         std::memcpy(page, cell, length);
         if constexpr (Square) {
-            writeWebDigits(page + SquareBackground, m_colours[i]);
-            std::memcpy(page + SquareColour, page + SquareBackground, 6);
+            const std::uint64_t digits = webDigitsWord(m_colours[i]);
+            std::memcpy(page + SquareBackground, &digits, 6);
+            std::memcpy(page + SquareColour, &digits, 6);
         } else {
             writeWebDigits(page + LetterColour, m_colours[i]);
         }

@@ -213,9 +213,10 @@ namespace {
         constexpr std::size_t step = Square ? html::SquareCellLength : html::LetterCellLength;
         for (const ColourValue colour : colours) {
             std::memcpy(out, Square ? SquareCode : LetterCode, length);
-            writeWebDigits(out + 4, colour);
+            const std::uint64_t digits = webDigitsWord(colour);
+            std::memcpy(out + 4, &digits, 6);
             if constexpr (Square) {
-                std::memcpy(out + 15, out + 4, 6);
+                std::memcpy(out + 15, &digits, 6);
                 out[22] = cell[SquareGlyph];
             } else {
                 out[11] = cell[LetterGlyph];
