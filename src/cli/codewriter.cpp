@@ -19,6 +19,7 @@ namespace {
 
 CodeWriter::CodeWriter(Codes codes)
     : m_codes(codes)
+    , m_blogInPlace(codes.blog && !codes.bracket && codes.blog->inBackground())
     , m_thread([this] { work(); })
 {
 }
@@ -66,6 +67,16 @@ void CodeWriter::rowBuilt(const BuiltRow& row)
     const bool translate = m_codes.blog && !m_codes.bracket;
     if (!translate && !m_codes.bracket)
         return;
+    if (translate && m_blogInPlace) {
+        // Made where it is written from: the blog code's own thread writes it.
+        char* out = m_codes.blog->lend(mostBlogCodeBytes(row.html.size()));
+        char* end = out ? writeBlogCodeOfCells(out, row) : nullptr;
+        if (out && !end)
+            end = writeBlogCode(out, row.html);
+        if (!out || !m_codes.blog->commitLent(std::size_t(end - out)))
+            m_failed = true;
+        return;
+    }
     std::unique_lock lock(m_mutex);
     Row queued;
     if (!m_spare.empty()) {

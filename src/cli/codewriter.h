@@ -19,7 +19,8 @@ class StreamedCode;
 
 // Writes the codes of a run: the HTML code as each row comes, and on a thread of its own, while
 // the run makes the next rows and writes the page, the blog code (translated from the HTML rows
-// as they come, or the bracket code's rows) and its posts. Each row for the thread is queued in
+// as they come, or the bracket code's rows) and its posts. A translated blog code whose file is
+// written in the background is made there at once. Each row for the thread is queued in
 // memory of its own; the queue holds a few megabytes at most, the run waiting when the disk
 // falls behind.
 class CodeWriter : public RowSink {
@@ -58,6 +59,9 @@ private:
     void stop();
 
     Codes m_codes;
+    // The blog code translated into the memory of its file written in the background, on the
+    // run's thread, rather than queued for the writer.
+    bool m_blogInPlace;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Row> m_queue;

@@ -84,23 +84,34 @@ bool PageFile::writeLine(std::string_view line)
     const char* lent = std::exchange(m_lent, nullptr);
     if (lent && line.data() == lent && m_background && !m_error) {
         // The line was made in place.
-        if (!m_background->commitLent(line.size())) {
-            m_error = m_background->error();
-            return false;
-        }
-        return write("\r\n");
+        return commitLent(line.size()) && write("\r\n");
     }
     return write(line) && write("\r\n") && (!m_flushEachLine || flush());
 }
 
 char* PageFile::rowMemory(std::size_t bytes)
 {
-    m_lent = nullptr;
-    if (!m_file || m_error || !m_background || m_flushEachLine)
-        return nullptr;
     // Room for the line end too.
-    m_lent = m_background->lend(bytes + 2);
+    m_lent = m_flushEachLine ? nullptr : lend(bytes + 2);
     return m_lent;
+}
+
+char* PageFile::lend(std::size_t bytes)
+{
+    if (!m_file || m_error || !m_background)
+        return nullptr;
+    return m_background->lend(bytes);
+}
+
+bool PageFile::commitLent(std::size_t bytes)
+{
+    if (!m_background || m_error)
+        return false;
+    if (!m_background->commitLent(bytes)) {
+        m_error = m_background->error();
+        return false;
+    }
+    return true;
 }
 
 void PageFile::writeInBackground(bool startWriteback)

@@ -45,8 +45,14 @@ public:
     // its disk writes started block by block (startWriteback): ext4 and btrfs force them when
     // the rename replaces the old file, which would then wait for them all after the last row.
     void writeInBackground(bool startWriteback = false);
+    bool inBackground() const { return m_background != nullptr; }
     // Writes bytes as they are, no line end.
     bool write(std::string_view bytes);
+    // Written in the background: room for up to bytes bytes, made in place and then written by
+    // commitLent(); nullptr otherwise, or once anything failed.
+    char* lend(std::size_t bytes);
+    // Writes the first bytes of the room lent. False once anything failed.
+    bool commitLent(std::size_t bytes);
 
     // Hands the buffered lines to the system, so that a reader of the file sees them. False
     // once anything failed.
