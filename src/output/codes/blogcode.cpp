@@ -4,6 +4,7 @@
 #include "convert/htmldocument.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -49,9 +50,16 @@ namespace {
     // when some byte of v is zero.
     bool plainDigits(const char* p)
     {
+        if constexpr (std::endian::native != std::endian::little) {
+            for (int i = 0; i < 6; ++i) {
+                if (startsSearch(p[i]))
+                    return false;
+            }
+            return true;
+        }
         std::uint64_t v;
         std::memcpy(&v, p, 8);
-        // The two bytes after the digits are set apart from both.
+        // The two bytes after the digits, the high ones in memory order, are set apart.
         v = (v & 0x0000FFFFFFFFFFFFull) | 0x4141000000000000ull;
         constexpr std::uint64_t Ones = 0x0101010101010101ull;
         constexpr std::uint64_t Highs = 0x8080808080808080ull;
