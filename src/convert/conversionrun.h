@@ -6,6 +6,7 @@
 #include "convert/mergedrow.h"
 #include "convert/palette.h"
 #include "convert/pixelbuffer.h"
+#include "convert/rowmemory.h"
 
 #include <array>
 #include <cstdint>
@@ -80,16 +81,6 @@ enum class RowOutcome : std::uint8_t {
     InvalidDimensions, // a size became 0 during the run
     NoDefinedCharacters, // the defined characters were emptied during the run
     TooLarge, // the row, or the run so far, went past the limits
-};
-
-// Memory that whoever writes the page lends the run for its next row, so that a row of the page
-// is built where it is written from, not copied there.
-class RowMemory {
-public:
-    virtual ~RowMemory() = default;
-    // Room for a row of up to bytes bytes, valid until the row has been written and handed on;
-    // nullptr when there is none to lend (the run then builds the row in its own memory).
-    virtual char* rowMemory(std::size_t bytes) = 0;
 };
 
 // The rows of one run, one at a time, for RowLoop, which writes them with the header and the
