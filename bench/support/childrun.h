@@ -16,6 +16,7 @@ namespace childrun {
 
 struct Measure {
     double seconds = 0;
+    double processorSeconds = 0; // user + system, every thread
     long peakKiB = 0;
     int status = -1;
 
@@ -45,7 +46,9 @@ inline Measure run(const std::vector<std::string>& argv, const std::string& outP
     int status = 0;
     rusage usage {};
     ::wait4(pid, &status, 0, &usage);
-    return { timer.nsecsElapsed() / 1e9, usage.ru_maxrss, status };
+    const double processor = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return { timer.nsecsElapsed() / 1e9, processor, usage.ru_maxrss, status };
 }
 
 } // namespace childrun

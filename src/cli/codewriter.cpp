@@ -19,6 +19,7 @@ namespace {
 
 CodeWriter::CodeWriter(Codes codes)
     : m_codes(codes)
+    , m_blogInPlace(codes.blog && !codes.bracket && codes.blog->inBackground())
     , m_thread([this] { work(); })
 {
 }
@@ -58,32 +59,47 @@ void CodeWriter::rowBuilt(const BuiltRow& row)
 {
     if (m_failed.load())
         return;
-    // The HTML code is written here, beside the page: the translation of the blog code is the
-    // larger work, and the writer's alone.
+    // The HTML code is written here, beside the page; the writer's thread writes the blog code.
     if (m_codes.html && !m_codes.html->add(row.html)) {
         m_failed = true;
         return;
     }
-    const bool html = m_codes.blog && !m_codes.bracket;
-    if (!html && !m_codes.bracket)
+    const bool translate = m_codes.blog && !m_codes.bracket;
+    if (!translate && !m_codes.bracket)
         return;
-    const std::size_t bytes
-        = (html ? row.html.size() : 0) + (m_codes.bracket ? m_codes.bracket->lastRow().size() : 0);
+    if (translate && m_blogInPlace) {
+        // Made where it is written from: the blog code's own thread writes it.
+        char* out = m_codes.blog->lend(mostBlogCodeBytes(row.html.size()));
+        char* end = out ? writeBlogCodeOfCells(out, row) : nullptr;
+        if (out && !end)
+            end = writeBlogCode(out, row.html);
+        if (!out || !m_codes.blog->commitLent(std::size_t(end - out)))
+            m_failed = true;
+        return;
+    }
     std::unique_lock lock(m_mutex);
-    m_changed.wait(
-        lock, [&] { return m_queue.empty() || m_queuedBytes + bytes <= MostQueuedBytes; });
     Row queued;
     if (!m_spare.empty()) {
         queued = std::move(m_spare.back());
         m_spare.pop_back();
     }
     lock.unlock();
-    // The copies are made outside the lock, so the writer is not kept waiting.
-    if (html)
-        queued.html.assign(row.html);
+    // Translated here, outside the lock, straight into the queued row: a copy of the HTML row
+    // for the writer would cost more than the translation.
+    if (translate) {
+        if (queued.blog.size() < mostBlogCodeBytes(row.html.size()))
+            queued.blog.resize(mostBlogCodeBytes(row.html.size()));
+        char* end = writeBlogCodeOfCells(queued.blog.data(), row);
+        if (!end)
+            end = writeBlogCode(queued.blog.data(), row.html);
+        queued.blogBytes = std::size_t(end - queued.blog.data());
+    }
     if (m_codes.bracket)
         queued.bracket.assign(m_codes.bracket->lastRow());
+    const std::size_t bytes = queued.memory();
     lock.lock();
+    m_changed.wait(
+        lock, [&] { return m_queue.empty() || m_queuedBytes + bytes <= MostQueuedBytes; });
     m_queuedBytes += bytes;
     m_queue.push_back(std::move(queued));
     lock.unlock();
@@ -109,7 +125,7 @@ void CodeWriter::work()
             }
         }
         lock.lock();
-        m_queuedBytes -= row.html.size() + row.bracket.size();
+        m_queuedBytes -= row.memory();
         m_spare.push_back(std::move(row));
         m_changed.notify_all();
     }
@@ -119,9 +135,7 @@ void CodeWriter::write(const Row& row)
 {
     bool written = true;
     if (m_codes.blog && !m_codes.bracket) {
-        m_translated.clear();
-        appendBlogCode(m_translated, row.html);
-        written = m_codes.blog->add(m_translated) && written;
+        written = m_codes.blog->add(std::string_view(row.blog.data(), row.blogBytes)) && written;
     } else if (m_codes.blog) {
         written = m_codes.blog->add(row.bracket) && written;
     }

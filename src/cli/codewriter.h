@@ -18,9 +18,11 @@ class PostStream;
 class StreamedCode;
 
 // Writes the codes of a run: the HTML code as each row comes, and on a thread of its own, while
-// the run makes the next rows and writes the page, the blog code (translated from the HTML rows,
-// or the bracket code's rows) and its posts. Each row for the thread is copied and queued; the
-// queue holds a few megabytes at most, the run waiting when the disk falls behind.
+// the run makes the next rows and writes the page, the blog code (translated from the HTML rows
+// as they come, or the bracket code's rows) and its posts. A translated blog code whose file is
+// written in the background is made there at once. Each row for the thread is queued in
+// memory of its own; the queue holds a few megabytes at most, the run waiting when the disk
+// falls behind.
 class CodeWriter : public RowSink {
 public:
     struct Codes {
@@ -45,15 +47,21 @@ public:
 
 private:
     struct Row {
-        std::string html;
+        // The blog code translated from the HTML row: its first blogBytes bytes. The rest is
+        // room kept for the next row, counted in the queue's bytes as the memory it is.
+        std::string blog;
+        std::size_t blogBytes = 0;
         std::string bracket;
+        std::size_t memory() const { return blog.size() + bracket.size(); }
     };
     void work();
     void write(const Row& row);
     void stop();
 
     Codes m_codes;
-    std::string m_translated; // the row being translated, on the writer's thread
+    // The blog code translated into the memory of its file written in the background, on the
+    // run's thread, rather than queued for the writer.
+    bool m_blogInPlace;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Row> m_queue;

@@ -245,6 +245,14 @@ namespace {
                 return false;
             }
         }
+        // The codes are written beside the page, so that the run's thread only makes them:
+        // each is then started on its disk as it goes when it replaces a file, as the page is.
+        if (m_context.pageInBackground) {
+            for (auto* code : { &m_blogCode, &m_htmlCode }) {
+                if (*code)
+                    (*code)->writeInBackground();
+            }
+        }
         if (!m_outputs.png.empty()) {
             m_pngOutput = std::make_unique<OutputFile>(m_outputs.png);
             if (!m_pngOutput->open()) {

@@ -17,11 +17,23 @@ public:
 
     // Opens the temporary file and writes the opening tags. False on failure.
     bool open();
+    // From now on the file is written on a thread of its own while the caller makes the next
+    // rows (see PageFile::writeInBackground).
+    void writeInBackground() { m_output.file().writeInBackground(m_output.replacesFile()); }
+    bool inBackground() { return m_output.file().inBackground(); }
     // Adds the code of one or more rows. False once anything failed.
     bool add(std::string_view rows)
     {
         m_bytes += rows.size();
         return m_output.file().write(rows);
+    }
+    // Written in the background, room for the code of rows made in place, or nullptr (see
+    // PageFile::lend()); commitLent() adds the first bytes of it.
+    char* lend(std::size_t bytes) { return m_output.file().lend(bytes); }
+    bool commitLent(std::size_t bytes)
+    {
+        m_bytes += bytes;
+        return m_output.file().commitLent(bytes);
     }
     // The bytes of the rows added so far, for --stats.
     std::size_t bytes() const { return m_bytes; }

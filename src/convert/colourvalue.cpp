@@ -1,6 +1,5 @@
 #include "convert/colourvalue.h"
 
-#include <array>
 #include <cmath>
 
 namespace mosaiq {
@@ -8,19 +7,6 @@ namespace mosaiq {
 namespace {
 
     constexpr char HexDigits[] = "0123456789ABCDEF";
-
-    // Two upper-case digits per byte value, so that a colour needs three lookups.
-    constexpr std::array<char, 512> makeHexPairs()
-    {
-        std::array<char, 512> table {};
-        for (int i = 0; i < 256; ++i) {
-            table[2 * i] = HexDigits[i >> 4];
-            table[2 * i + 1] = HexDigits[i & 15];
-        }
-        return table;
-    }
-
-    constexpr std::array<char, 512> HexPairs = makeHexPairs();
 
 } // namespace
 
@@ -48,20 +34,6 @@ std::string DectoWebCol(const ColourValue& lngColour)
     web += hex.substr(2, 2);
     web += hex.substr(0, 2);
     return web;
-}
-
-void writeWebDigits(char* out, ColourValue colour)
-{
-    const auto bits = static_cast<std::uint32_t>(colour);
-    const char* red = &HexPairs[2 * (bits & 0xFF)];
-    const char* green = &HexPairs[2 * ((bits >> 8) & 0xFF)];
-    const char* blue = &HexPairs[2 * ((bits >> 16) & 0xFF)];
-    out[0] = red[0];
-    out[1] = red[1];
-    out[2] = green[0];
-    out[3] = green[1];
-    out[4] = blue[0];
-    out[5] = blue[1];
 }
 
 } // namespace mosaiq

@@ -120,7 +120,14 @@ void ConversionRun::reserveRow(std::size_t bytes)
 void ConversionRun::computeColours(const RowInput& input, std::int64_t cells, std::int64_t y)
 {
     const PixelBuffer& picture = input.picture;
-    SampleGrid::columns(m_columns, cells, picture.width, input.columns);
+    // The columns change only with the grid, which the window may edit between rows.
+    if (cells != m_columnsCells || picture.width != m_columnsWidth
+        || !(input.columns == m_columnsCount)) {
+        SampleGrid::columns(m_columns, cells, picture.width, input.columns);
+        m_columnsCells = cells;
+        m_columnsWidth = picture.width;
+        m_columnsCount = input.columns;
+    }
     const std::int64_t sampleRow = SampleGrid::coordinate(y, picture.height, input.rows);
     m_colours.resize(static_cast<std::size_t>(cells));
 
@@ -160,7 +167,7 @@ void ConversionRun::computeColours(const RowInput& input, std::int64_t cells, st
 template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
 {
     // Every glyph is one byte: each cell is its template with colour and glyph patched in.
-    char* out = m_row.get();
+    char* out = m_rowData;
     GlyphCycle glyphs = glyphCycle();
     for (std::int64_t i = 0; i < cells; ++i) {
         const Glyph& cellGlyph = glyphs.next();
@@ -169,8 +176,9 @@ template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
             m_cellGlyphs[std::size_t(i)] = cellGlyph;
         if constexpr (Square) {
             std::memcpy(out, SquareTemplate, html::SquareCellLength);
-            writeWebDigits(out + SquareBackground, m_colours[i]);
-            std::memcpy(out + SquareColour, out + SquareBackground, 6);
+            const std::uint64_t digits = webDigitsWord(m_colours[i]);
+            std::memcpy(out + SquareBackground, &digits, 6);
+            std::memcpy(out + SquareColour, &digits, 6);
             out[SquareGlyph] = glyph;
             out += html::SquareCellLength;
         } else {
@@ -180,14 +188,14 @@ template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
             out += html::LetterCellLength;
         }
     }
-    m_rowLength = static_cast<std::size_t>(out - m_row.get());
+    m_rowLength = static_cast<std::size_t>(out - m_rowData);
 }
 
 template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
 {
     // Some glyph is not ASCII: the codes take its UTF-8 bytes, the page its Windows-1252 byte,
     // so the row is written twice over, side by side.
-    char* out = m_row.get();
+    char* out = m_rowData;
     char* page = m_pageRow.data();
     GlyphCycle glyphs = glyphCycle();
     constexpr std::size_t glyphAt = Square ? SquareGlyph : LetterGlyph;
@@ -199,8 +207,9 @@ template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
             m_cellGlyphs[std::size_t(i)] = glyph;
         std::memcpy(page, cell, length);
         if constexpr (Square) {
-            writeWebDigits(page + SquareBackground, m_colours[i]);
-            std::memcpy(page + SquareColour, page + SquareBackground, 6);
+            const std::uint64_t digits = webDigitsWord(m_colours[i]);
+            std::memcpy(page + SquareBackground, &digits, 6);
+            std::memcpy(page + SquareColour, &digits, 6);
         } else {
             writeWebDigits(page + LetterColour, m_colours[i]);
         }
@@ -213,7 +222,7 @@ template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
         out += length - glyphAt - 1;
         page += length;
     }
-    m_rowLength = static_cast<std::size_t>(out - m_row.get());
+    m_rowLength = static_cast<std::size_t>(out - m_rowData);
     m_pageRowLength = static_cast<std::size_t>(page - m_pageRow.data());
 }
 
@@ -255,8 +264,14 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
         return RowOutcome::Written;
     }
     const std::size_t cellBytes = square ? html::SquareCellLength + 3 : html::LetterCellLength + 3;
-    reserveRow(static_cast<std::size_t>(cells) * cellBytes + html::RowEnd.size());
+    const std::size_t rowBytes = static_cast<std::size_t>(cells) * cellBytes + html::RowEnd.size();
     m_rowAscii = random || m_definedAscii;
+    // Only a row that the page holds as the codes do can be built in the page's memory.
+    m_rowData = m_rowAscii && m_lender ? m_lender->rowMemory(rowBytes) : nullptr;
+    if (!m_rowData) {
+        reserveRow(rowBytes);
+        m_rowData = m_row.get();
+    }
     m_cellGlyphs.resize(m_keepCells ? static_cast<std::size_t>(cells) : 0);
     if (m_rowAscii) {
         square ? writeCells<true>(cells) : writeCells<false>(cells);
@@ -266,7 +281,7 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
         std::memcpy(m_pageRow.data() + m_pageRowLength, html::RowEnd.data(), html::RowEnd.size());
         m_pageRowLength += html::RowEnd.size();
     }
-    std::memcpy(m_row.get() + m_rowLength, html::RowEnd.data(), html::RowEnd.size());
+    std::memcpy(m_rowData + m_rowLength, html::RowEnd.data(), html::RowEnd.size());
     m_rowLength += html::RowEnd.size();
     endRow(cells);
     return RowOutcome::Written;

@@ -6,6 +6,7 @@
 #include "convert/mergedrow.h"
 #include "convert/palette.h"
 #include "convert/pixelbuffer.h"
+#include "convert/rowmemory.h"
 
 #include <array>
 #include <cstdint>
@@ -96,6 +97,10 @@ public:
     std::int64_t rowsDone() const { return m_rowsDone; }
     bool finished() const { return m_rowsDone >= m_rowCount; }
 
+    // Rows that are the same in the page and the codes are built in memory from lender, which
+    // outlives the run; nullptr: in the run's own.
+    void borrowRowMemory(RowMemory* lender) { m_lender = lender; }
+
     // Builds the next row from the options as they stand now.
     RowOutcome buildRow(const RowInput& input);
     // Goes past rows rows as if they had been built from input, writing nothing: another run of
@@ -105,7 +110,7 @@ public:
     // The row just built, "<br>" included, as UTF-8 for the HTML and blog codes.
     std::string_view row() const
     {
-        return m_merged ? m_merged->row() : std::string_view(m_row.get(), m_rowLength);
+        return m_merged ? m_merged->row() : std::string_view(m_rowData, m_rowLength);
     }
 
     // The same row as the page holds it: Windows-1252, "?" for what that code page lacks.
@@ -152,6 +157,10 @@ private:
     std::array<std::uint8_t, 766> m_greyOfSum {};
 
     std::vector<std::int64_t> m_columns;
+    // What m_columns was computed for.
+    std::int64_t m_columnsCells = -1;
+    std::int32_t m_columnsWidth = -1;
+    double m_columnsCount = 0;
     std::vector<ColourValue> m_colours;
     std::u32string m_definedText;
     std::vector<Glyph> m_definedGlyphs;
@@ -165,6 +174,8 @@ private:
 
     std::unique_ptr<char[]> m_row;
     std::size_t m_rowCapacity = 0;
+    RowMemory* m_lender = nullptr;
+    char* m_rowData = nullptr; // the row just built: in m_row or lent
     std::size_t m_rowLength = 0;
     std::string m_pageRow; // used only when the row has a glyph beyond ASCII
     std::size_t m_pageRowLength = 0;

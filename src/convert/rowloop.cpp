@@ -9,6 +9,7 @@ RowLoop::RowLoop(const RunStart& start, RunSettings& settings, PageSink& page, R
     , m_settings(settings)
     , m_page(page)
 {
+    m_run.borrowRowMemory(page.rowLender());
 }
 
 void RowLoop::addSink(RowSink& sink)

@@ -27,6 +27,9 @@ public:
     virtual ~PageSink() = default;
     // False once anything failed; the run then ends.
     virtual bool writeLine(std::string_view line) = 0;
+    // Memory in which the run may build its rows, which writeLine() then finds in place (see
+    // RowMemory); nullptr: none.
+    virtual RowMemory* rowLender() { return nullptr; }
 };
 
 // One row as the run made it.

@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } settings(in, pixels, width, height);
     // Every row must keep the shape of its cells.
     struct Checks : PageSink, RowSink {
-        std::string htmlRows, blogRows;
+        std::string htmlRows, blogRows, cellRows;
         bool writeLine(std::string_view) override { return true; }
         void rowBuilt(const BuiltRow& row) override
         {
@@ -73,6 +73,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
             htmlRows += row.html;
             appendBlogCode(blogRows, row.html);
+            // Written from the cells where the row allows, else translated.
+            std::string code(mostBlogCodeBytes(row.html.size()), '\0');
+            const char* end = writeBlogCodeOfCells(code.data(), row);
+            if (!end)
+                end = writeBlogCode(code.data(), row.html);
+            cellRows.append(code.data(), std::size_t(end - code.data()));
         }
     } checks;
     RandomGlyphs random;
@@ -83,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& blogRows = checks.blogRows;
     // Translated row by row or whole, one pass or step by step: always the same blog code.
     const std::string blog = HtmlToBlogCodeStepByStep(htmlRows);
-    if (HtmlToBlogCode(htmlRows) != blog || blogRows != blog)
+    if (HtmlToBlogCode(htmlRows) != blog || blogRows != blog || checks.cellRows != blog)
         std::abort();
     return 0;
 }

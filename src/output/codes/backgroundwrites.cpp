@@ -1,5 +1,6 @@
 #include "output/codes/backgroundwrites.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -22,7 +23,6 @@ BackgroundWrites::BackgroundWrites(int descriptor, bool startWriteback)
         m_written = ::lseek(m_descriptor, 0, SEEK_CUR);
     if (m_written < 0)
         m_startWriteback = false;
-    m_filling.reserve(BlockBytes);
     try {
         m_thread = std::thread([this] { work(); });
     } catch (const std::system_error&) {
@@ -45,15 +45,43 @@ BackgroundWrites::~BackgroundWrites()
 
 bool BackgroundWrites::add(std::string_view bytes)
 {
-    m_filling.insert(m_filling.end(), bytes.begin(), bytes.end());
-    if (m_filling.size() >= BlockBytes)
+    if (!makeRoom(bytes.size()))
+        return false;
+    if (!bytes.empty())
+        std::memcpy(m_filling.data.get() + m_filling.size, bytes.data(), bytes.size());
+    return commitLent(bytes.size());
+}
+
+char* BackgroundWrites::lend(std::size_t bytes)
+{
+    return makeRoom(bytes) ? m_filling.data.get() + m_filling.size : nullptr;
+}
+
+bool BackgroundWrites::commitLent(std::size_t bytes)
+{
+    m_filling.size += bytes;
+    if (m_filling.size >= BlockBytes)
         return handOver();
+    return error() == 0;
+}
+
+bool BackgroundWrites::makeRoom(std::size_t bytes)
+{
+    if (m_filling.capacity - m_filling.size >= bytes)
+        return error() == 0;
+    if (m_filling.size > 0 && !handOver())
+        return false;
+    if (m_filling.capacity < std::max(bytes, BlockBytes)) {
+        // A line longer than a block has a block of its own size.
+        m_filling.data.reset(new char[std::max(bytes, BlockBytes)]); // uninitialised
+        m_filling.capacity = std::max(bytes, BlockBytes);
+    }
     return error() == 0;
 }
 
 bool BackgroundWrites::finish()
 {
-    if (!m_filling.empty() && !handOver())
+    if (m_filling.size > 0 && !handOver())
         return false;
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return !m_full; });
@@ -71,29 +99,29 @@ bool BackgroundWrites::handOver()
     if (!m_thread.joinable()) {
         if (m_error == 0)
             m_error = writeAll(m_filling);
-        m_filling.clear();
+        m_filling.size = 0;
         return m_error == 0;
     }
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return !m_full; });
         if (m_error != 0) {
-            m_filling.clear();
+            m_filling.size = 0;
             return false;
         }
-        m_writing.swap(m_filling);
+        std::swap(m_writing, m_filling);
         m_full = true;
     }
     m_changed.notify_all();
-    m_filling.clear();
+    m_filling.size = 0;
     return true;
 }
 
-int BackgroundWrites::writeAll(const std::vector<char>& block)
+int BackgroundWrites::writeAll(const Block& block)
 {
     std::size_t done = 0;
-    while (done < block.size()) {
-        const ssize_t written = ::write(m_descriptor, block.data() + done, block.size() - done);
+    while (done < block.size) {
+        const ssize_t written = ::write(m_descriptor, block.data.get() + done, block.size - done);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
@@ -116,10 +144,10 @@ void BackgroundWrites::work()
             // Only a start: nothing waits for the disk, and a file system that cannot tell
             // leaves the block to its usual writeback.
             ::sync_file_range(
-                m_descriptor, m_written, off_t(m_writing.size()), SYNC_FILE_RANGE_WRITE);
-            m_written += (long long)m_writing.size();
+                m_descriptor, m_written, off_t(m_writing.size), SYNC_FILE_RANGE_WRITE);
+            m_written += (long long)m_writing.size;
         }
-        m_writing.clear();
+        m_writing.size = 0;
         lock.lock();
         if (m_error == 0)
             m_error = error;

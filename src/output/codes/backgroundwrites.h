@@ -1,10 +1,11 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 namespace mosaiq {
 
@@ -24,6 +25,12 @@ public:
     // Adds bytes; a full block goes to the thread, once it has written the one before. False
     // once a write failed.
     bool add(std::string_view bytes);
+    // Room for up to bytes bytes at the end of what was added, so that the caller makes them in
+    // place rather than copying them; added by commitLent(). The memory stays as it is until
+    // the next add() or lend(), even once the thread writes it. nullptr once a write failed.
+    char* lend(std::size_t bytes);
+    // Adds the first bytes of the room lent.
+    bool commitLent(std::size_t bytes);
     // Hands over what was added and waits until the system has it all. False once a write
     // failed.
     bool finish();
@@ -31,17 +38,24 @@ public:
     int error();
 
 private:
+    struct Block {
+        std::unique_ptr<char[]> data;
+        std::size_t size = 0;
+        std::size_t capacity = 0;
+    };
+    // Makes room for bytes more in the block being filled, handing it over first when full.
+    bool makeRoom(std::size_t bytes);
     // Gives the block being filled to the thread (or writes it, without thread).
     bool handOver();
     // Writes block whole; the errno of the failure, or 0.
-    int writeAll(const std::vector<char>& block);
+    int writeAll(const Block& block);
     void work();
 
     int m_descriptor;
     bool m_startWriteback;
     long long m_written = 0; // the file offset of the thread's next block
-    std::vector<char> m_filling; // the caller's
-    std::vector<char> m_writing; // the thread's while m_full
+    Block m_filling; // the caller's
+    Block m_writing; // the thread's while m_full
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_full = false;

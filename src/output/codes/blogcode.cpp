@@ -1,6 +1,11 @@
 #include "output/codes/blogcode.h"
 
+#include "convert/colourvalue.h"
+#include "convert/htmldocument.h"
+
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace mosaiq {
@@ -28,6 +33,112 @@ namespace {
         { "<br>", "\r\n" },
     } };
 
+    // The bytes that can start a search text.
+    constexpr bool startsSearch(char c)
+    {
+        return c == '<' || c == '"';
+    }
+
+    template <std::size_t N> bool startsWith(const char* p, const char (&text)[N])
+    {
+        return std::memcmp(p, text, N - 1) == 0;
+    }
+
+    // Whether the six digits of a colour at p hold nothing a search text starts with; p has
+    // eight bytes to read. The bytes are tested eight at a time: a byte equal to '<' or '"'
+    // becomes zero after the exclusive or, and (v - 0x01...) & ~v & 0x80... is non-zero exactly
+    // when some byte of v is zero.
+    bool plainDigits(const char* p)
+    {
+        if constexpr (std::endian::native != std::endian::little) {
+            for (int i = 0; i < 6; ++i) {
+                if (startsSearch(p[i]))
+                    return false;
+            }
+            return true;
+        }
+        std::uint64_t v;
+        std::memcpy(&v, p, 8);
+        // The two bytes after the digits, the high ones in memory order, are set apart.
+        v = (v & 0x0000FFFFFFFFFFFFull) | 0x4141000000000000ull;
+        constexpr std::uint64_t Ones = 0x0101010101010101ull;
+        constexpr std::uint64_t Highs = 0x8080808080808080ull;
+        const std::uint64_t lt = v ^ (Ones * '<');
+        const std::uint64_t quote = v ^ (Ones * '"');
+        return ((((lt - Ones) & ~lt) | ((quote - Ones) & ~quote)) & Highs) == 0;
+    }
+
+    // The bytes of a cell's glyph at p, before end: one byte, or the bytes of a character
+    // beyond ASCII (all at least 0x80, up to four).
+    std::size_t glyphLength(const char* p, const char* end)
+    {
+        if (p >= end)
+            return 0;
+        if (static_cast<unsigned char>(*p) < 0x80)
+            return 1;
+        std::size_t length = 0;
+        while (length < 4 && p + length < end && static_cast<unsigned char>(p[length]) >= 0x80)
+            ++length;
+        return length;
+    }
+
+    constexpr char SquareOpening[] = "<span style=\"background-color: #";
+    constexpr char CellColour[] = "\"><font color=\"#";
+    constexpr char LetterOpening[] = "<font color=\"#";
+    constexpr char GlyphOpening[] = "\">";
+    constexpr char LetterClosing[] = "</font>";
+    constexpr char SquareClosing[] = "</font></span>";
+    constexpr std::size_t SquareHead
+        = sizeof(SquareOpening) - 1 + 6 + sizeof(CellColour) - 1 + 6 + sizeof(GlyphOpening) - 1;
+    constexpr std::size_t LetterHead = sizeof(LetterOpening) - 1 + 6 + sizeof(GlyphOpening) - 1;
+
+    // A cell as a run writes it, translated whole: "[f=#RRGGBB][c=#RRGGBB]g[/c][/f]" or
+    // "[c=#RRGGBB]g[/c]". Its translation step by step is exactly that whatever the glyph: a
+    // glyph of one byte is followed by "</font>", so it starts no search text even as "<" or
+    // "\"", and a longer one holds no "<" or "\"" at all. The input read, or 0 when p holds no
+    // whole cell (the caller then goes on a byte at a time).
+    std::size_t translateCell(const char* p, const char* end, char*& out)
+    {
+        const std::size_t left = std::size_t(end - p);
+        if (left >= SquareHead + 1 + sizeof(SquareClosing) - 1 && startsWith(p, SquareOpening)) {
+            const char* background = p + sizeof(SquareOpening) - 1;
+            const char* colour = background + 6 + sizeof(CellColour) - 1;
+            const char* glyph = p + SquareHead;
+            const std::size_t length = glyphLength(glyph, end);
+            if (!startsWith(background + 6, CellColour) || !startsWith(colour + 6, GlyphOpening)
+                || !plainDigits(background) || !plainDigits(colour)
+                || std::size_t(end - glyph) < length + sizeof(SquareClosing) - 1
+                || !startsWith(glyph + length, SquareClosing))
+                return 0;
+            std::memcpy(out, "[f=#", 4);
+            std::memcpy(out + 4, background, 6);
+            std::memcpy(out + 10, "][c=#", 5);
+            std::memcpy(out + 15, colour, 6);
+            out[21] = ']';
+            std::memcpy(out + 22, glyph, length);
+            std::memcpy(out + 22 + length, "[/c][/f]", 8);
+            out += 30 + length;
+            return SquareHead + length + sizeof(SquareClosing) - 1;
+        }
+        if (left >= LetterHead + 1 + sizeof(LetterClosing) - 1 && startsWith(p, LetterOpening)) {
+            const char* colour = p + sizeof(LetterOpening) - 1;
+            const char* glyph = p + LetterHead;
+            const std::size_t length = glyphLength(glyph, end);
+            if (!startsWith(colour + 6, GlyphOpening) || !plainDigits(colour)
+                || std::size_t(end - glyph) < length + sizeof(LetterClosing) - 1
+                || !startsWith(glyph + length, LetterClosing))
+                return 0;
+            std::memcpy(out, "[c=#", 4);
+            std::memcpy(out + 4, colour, 6);
+            out[10] = ']';
+            std::memcpy(out + 11, glyph, length);
+            std::memcpy(out + 11 + length, "[/c]", 4);
+            out += 15 + length;
+            return LetterHead + length + sizeof(LetterClosing) - 1;
+        }
+        return 0;
+    }
+
 } // namespace
 
 // Why one pass gives the same text as the twelve steps in turn: every search text starts with
@@ -40,26 +151,42 @@ namespace {
 std::string HtmlToBlogCode(std::string_view html)
 {
     std::string code;
-    code.reserve(estimatedBlogCodeSize(html.size()));
-    appendBlogCode(code, html);
+    code.resize(mostBlogCodeBytes(html.size()));
+    code.resize(std::size_t(writeBlogCode(code.data(), html) - code.data()));
     return code;
 }
 
 void appendBlogCode(std::string& code, std::string_view html)
 {
-    const char* const begin = html.data();
-    const char* const end = begin + html.size();
-    const char* copied = begin;
-    const char* p = begin;
+    // A code kept whole (the window's) grows only by what it takes, as it would by appending.
+    const std::size_t before = code.size();
+    if (code.capacity() - before < mostBlogCodeBytes(html.size())) {
+        code += HtmlToBlogCode(html);
+        return;
+    }
+    code.resize(before + mostBlogCodeBytes(html.size()));
+    code.resize(std::size_t(writeBlogCode(code.data() + before, html) - code.data()));
+}
+
+char* writeBlogCode(char* out, std::string_view html)
+{
+    const char* p = html.data();
+    const char* const end = p + html.size();
     while (p < end) {
-        // Jump to the next place a search text can start.
-        const char* lt = static_cast<const char*>(std::memchr(p, '<', std::size_t(end - p)));
-        const char* quote
-            = static_cast<const char*>(std::memchr(p, '"', std::size_t((lt ? lt : end) - p)));
-        const char* at = quote ? quote : lt;
-        if (!at)
-            break;
-        const std::string_view rest(at, std::size_t(end - at));
+        if (!startsSearch(*p)) {
+            const char* plain = p;
+            while (p < end && !startsSearch(*p))
+                ++p;
+            std::memcpy(out, plain, std::size_t(p - plain));
+            out += p - plain;
+            continue;
+        }
+        // Most of a run's code is whole cells: each goes in one piece.
+        if (const std::size_t read = translateCell(p, end, out)) {
+            p += read;
+            continue;
+        }
+        const std::string_view rest(p, std::size_t(end - p));
         const Replacement* found = nullptr;
         for (const auto& step : Steps) {
             if (rest.starts_with(step.search)) {
@@ -68,14 +195,65 @@ void appendBlogCode(std::string& code, std::string_view html)
             }
         }
         if (!found) {
-            p = at + 1;
+            *out++ = *p++;
             continue;
         }
-        code.append(copied, at);
-        code += found->replacement;
-        p = copied = at + found->search.size();
+        std::memcpy(out, found->replacement.data(), found->replacement.size());
+        out += found->replacement.size();
+        p += found->search.size();
     }
-    code.append(copied, end);
+    return out;
+}
+
+namespace {
+
+    // A cell's glyph in the HTML row, and its blog code with the digits and the glyph to fill.
+    constexpr std::size_t LetterGlyph = LetterHead, SquareGlyph = SquareHead;
+    constexpr char LetterCode[] = "[c=#000000]o[/c]";
+    constexpr char SquareCode[] = "[f=#000000][c=#000000]o[/c][/f]";
+    static_assert(LetterGlyph + sizeof(LetterClosing) == html::LetterCellLength);
+    static_assert(SquareGlyph + sizeof(SquareClosing) == html::SquareCellLength);
+
+    template <bool Square>
+    char* writeCells(char* out, const char* cell, std::span<const ColourValue> colours)
+    {
+        constexpr std::size_t length = Square ? sizeof(SquareCode) - 1 : sizeof(LetterCode) - 1;
+        constexpr std::size_t step = Square ? html::SquareCellLength : html::LetterCellLength;
+        for (const ColourValue colour : colours) {
+            std::memcpy(out, Square ? SquareCode : LetterCode, length);
+            const std::uint64_t digits = webDigitsWord(colour);
+            std::memcpy(out + 4, &digits, 6);
+            if constexpr (Square) {
+                std::memcpy(out + 15, &digits, 6);
+                out[22] = cell[SquareGlyph];
+            } else {
+                out[11] = cell[LetterGlyph];
+            }
+            out += length;
+            cell += step;
+        }
+        return out;
+    }
+
+} // namespace
+
+char* writeBlogCodeOfCells(char* out, const BuiltRow& row)
+{
+    // Every cell at its place, one byte of glyph each, and the row end after the last: then each
+    // cell is the run's template with its colour's digits, whose blog code translateCell() shows
+    // is the fixed one.
+    const bool square = row.mode == CellMode::Square;
+    const std::size_t step = square ? html::SquareCellLength : html::LetterCellLength;
+    const std::size_t cells = row.colours.size();
+    if (!row.runStarts.empty() || row.html.size() != cells * step + html::RowEnd.size()
+        || !row.html.ends_with(html::RowEnd))
+        return nullptr;
+    if (cells > 0 && !row.html.starts_with(square ? SquareOpening : LetterOpening))
+        return nullptr;
+    out = square ? writeCells<true>(out, row.html.data(), row.colours)
+                 : writeCells<false>(out, row.html.data(), row.colours);
+    std::memcpy(out, "\r\n", 2);
+    return out + 2;
 }
 
 namespace {

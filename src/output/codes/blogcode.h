@@ -1,5 +1,7 @@
 #pragma once
 
+#include "convert/rowloop.h"
+
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,24 @@ constexpr std::size_t estimatedBlogCodeSize(std::size_t htmlBytes)
 {
     return htmlBytes / 2 + htmlBytes / 16 + 16;
 }
+
+// The most bytes the blog code of htmlBytes of HTML can take: "<center>" grows by 6 bytes in 8,
+// every other replacement shrinks or keeps its text.
+constexpr std::size_t mostBlogCodeBytes(std::size_t htmlBytes)
+{
+    return htmlBytes + (htmlBytes * 3 + 3) / 4;
+}
+
+// Writes the blog code of html at out, which has room for mostBlogCodeBytes(html.size()), and
+// returns the end of what it wrote.
+char* writeBlogCode(char* out, std::string_view html);
+
+// Writes at out the blog code of a row as a run builds it when every cell has its own colour tag
+// and a glyph of one byte, straight from the cells' colours: the same bytes as writeBlogCode()
+// of row.html, at a fraction of the work. Returns the end of what it wrote, or nullptr (nothing
+// written) for any other row: merged cells, a glyph of several bytes. out has room for
+// mostBlogCodeBytes(row.html.size()).
+char* writeBlogCodeOfCells(char* out, const BuiltRow& row);
 
 // Appends the blog code of html to code. Rows may be translated one by one as a run makes them:
 // no search text reaches across the "<br>" that ends a row, so the pieces join up to the

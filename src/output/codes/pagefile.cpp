@@ -3,6 +3,7 @@
 #include "wording/filewords.h"
 
 #include <cerrno>
+#include <utility>
 
 #include <unistd.h>
 
@@ -80,7 +81,37 @@ void PageFile::attach(std::FILE* stream)
 
 bool PageFile::writeLine(std::string_view line)
 {
+    const char* lent = std::exchange(m_lent, nullptr);
+    if (lent && line.data() == lent && m_background && !m_error) {
+        // The line was made in place.
+        return commitLent(line.size()) && write("\r\n");
+    }
     return write(line) && write("\r\n") && (!m_flushEachLine || flush());
+}
+
+char* PageFile::rowMemory(std::size_t bytes)
+{
+    // Room for the line end too.
+    m_lent = m_flushEachLine ? nullptr : lend(bytes + 2);
+    return m_lent;
+}
+
+char* PageFile::lend(std::size_t bytes)
+{
+    if (!m_file || m_error || !m_background)
+        return nullptr;
+    return m_background->lend(bytes);
+}
+
+bool PageFile::commitLent(std::size_t bytes)
+{
+    if (!m_background || m_error)
+        return false;
+    if (!m_background->commitLent(bytes)) {
+        m_error = m_background->error();
+        return false;
+    }
+    return true;
 }
 
 void PageFile::writeInBackground(bool startWriteback)
@@ -142,6 +173,7 @@ bool PageFile::close()
         if (!m_background->finish() && !m_error)
             m_error = m_background->error();
         m_background.reset();
+        m_lent = nullptr;
     }
     errno = 0;
     const bool flushed = std::fflush(m_file) == 0;

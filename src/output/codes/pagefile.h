@@ -12,7 +12,7 @@ namespace mosaiq {
 
 // The page file, written line by line with CR LF line ends. Every failure is kept with the
 // system's reason, so the caller can tell the user which file failed and why.
-class PageFile : public PageSink {
+class PageFile : public PageSink, private RowMemory {
 public:
     PageFile() = default;
     ~PageFile() override; // closes without reporting
@@ -32,6 +32,9 @@ public:
     // Writes line and CR LF, and hands it to the system at once when flushEachLine() is on.
     // False once anything failed.
     bool writeLine(std::string_view line) override;
+    // Written in the background, the page lends the run the memory of its next block, so that
+    // its rows are not copied there.
+    RowMemory* rowLender() override { return this; }
 
     // A page that someone reads while it is written (the window's preview of a stopped run)
     // is flushed line by line.
@@ -42,8 +45,14 @@ public:
     // its disk writes started block by block (startWriteback): ext4 and btrfs force them when
     // the rename replaces the old file, which would then wait for them all after the last row.
     void writeInBackground(bool startWriteback = false);
+    bool inBackground() const { return m_background != nullptr; }
     // Writes bytes as they are, no line end.
     bool write(std::string_view bytes);
+    // Written in the background: room for up to bytes bytes, made in place and then written by
+    // commitLent(); nullptr otherwise, or once anything failed.
+    char* lend(std::size_t bytes);
+    // Writes the first bytes of the room lent. False once anything failed.
+    bool commitLent(std::size_t bytes);
 
     // Hands the buffered lines to the system, so that a reader of the file sees them. False
     // once anything failed.
@@ -59,12 +68,14 @@ public:
 private:
     // Gives an owned stream the large buffer.
     void setBuffer();
+    char* rowMemory(std::size_t bytes) override;
 
     std::FILE* m_file = nullptr;
     // Rows can be megabytes long: the stream writes through this buffer, which the C library
     // would make one page long if asked for a size without its memory.
     std::unique_ptr<char[]> m_buffer;
     std::unique_ptr<BackgroundWrites> m_background;
+    char* m_lent = nullptr; // the memory lent for the next line
     bool m_owned = false;
     bool m_flushEachLine = false;
     int m_error = 0;

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 using namespace mosaiq;
 
@@ -118,5 +121,112 @@ TEST(BlogCode, onePassAgreesWithTheStepByStepReference)
         for (int n = length(random); n > 0; --n)
             text += pieces[pick(random)];
         ASSERT_EQ(HtmlToBlogCode(text), HtmlToBlogCodeStepByStep(text)) << text;
+    }
+}
+
+// Cells as a run writes them go whole through a quicker path: it must agree with the twelve
+// steps whatever the glyph, and give way where a cell is cut, a colour digit could start a
+// search text or the glyph is not one character.
+TEST(BlogCode, wholeCellsAgreeWithTheStepByStepReference)
+{
+    const std::string glyphs[] = { "o", "<", "\"", ">", "b", "é", "€", "😀", "\xC3", "\x80\x80",
+        "\xF0\x9F\x98\x80\xBF", "", "ab" };
+    const std::string digits[]
+        = { "00FF7A", "\"><b>", "ab\"><i", "<br>00", "\"\"\"\"\"\"", "00", "0000\">", "000<b>" };
+    std::mt19937 random(20261208);
+    auto pick = [&](std::size_t size) {
+        return std::uniform_int_distribution<std::size_t>(0, size - 1)(random);
+    };
+    for (int i = 0; i < 5000; ++i) {
+        std::string row;
+        for (int n = int(pick(12)); n > 0; --n) {
+            // Mostly sound cells, now and then an odd glyph or digit.
+            const std::string& glyph = glyphs[pick(4) == 0 ? pick(std::size(glyphs)) : pick(6)];
+            const std::string& colour = digits[pick(8) == 0 ? pick(std::size(digits)) : 0];
+            std::string cell = pick(2) == 0 ? "<font color=\"#" + colour + "\">" + glyph + "</font>"
+                                            : "<span style=\"background-color: #" + colour
+                    + "\"><font color=\"#" + colour + "\">" + glyph + "</font></span>";
+            if (pick(10) == 0)
+                cell.resize(pick(cell.size()));
+            row += cell;
+        }
+        row += pick(3) == 0 ? "<b" : "<br>";
+        const std::string expected = HtmlToBlogCodeStepByStep(row);
+        ASSERT_EQ(HtmlToBlogCode(row), expected) << row;
+        // Appended in place or not, after what the code already holds.
+        std::string inPlace = "[c=#000000]x[/c]";
+        inPlace.reserve(inPlace.size() + mostBlogCodeBytes(row.size()));
+        appendBlogCode(inPlace, row);
+        ASSERT_EQ(inPlace, "[c=#000000]x[/c]" + expected) << row;
+    }
+}
+
+namespace {
+
+struct NullPage : PageSink {
+    bool writeLine(std::string_view) override { return true; }
+};
+
+// Translates each row from its cells, where it can, beside the twelve steps on its HTML.
+struct CellsBeside : RowSink {
+    int fromCells = 0;
+    void rowBuilt(const BuiltRow& row) override
+    {
+        std::string code(mostBlogCodeBytes(row.html.size()), '\0');
+        char* end = writeBlogCodeOfCells(code.data(), row);
+        if (!end)
+            return;
+        ++fromCells;
+        code.resize(std::size_t(end - code.data()));
+        EXPECT_EQ(code, HtmlToBlogCodeStepByStep(row.html)) << row.html;
+    }
+};
+
+} // namespace
+
+// The blog code written from a run's cells is that of its HTML rows, in both modes, for random
+// and defined glyphs (those that start a search text too), every treatment and a palette; rows
+// it cannot write (merged cells, glyphs of several bytes) are left to the translation.
+TEST(BlogCode, fromTheCellsIsTheTranslationOfTheRows)
+{
+    std::vector<std::uint32_t> pixels(23 * 17);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = std::uint32_t(i * 2654435761u);
+    const PixelBuffer picture { pixels.data(), 23, 17, 23 };
+    struct Case {
+        GlyphSource source;
+        std::u32string characters;
+        ColourTreatment treatment;
+        bool palette;
+        std::optional<double> merge;
+        bool fromCells;
+    };
+    const Case cases[] = {
+        { GlyphSource::Defined, U"o", ColourTreatment::SourceColours, false, {}, true },
+        { GlyphSource::Random, U"", ColourTreatment::TintGreen, false, {}, true },
+        { GlyphSource::Defined, U"<\">b", ColourTreatment::BlackAndWhite, true, {}, true },
+        { GlyphSource::Defined, U"aé", ColourTreatment::TintBlue, false, {}, false },
+        { GlyphSource::Defined, U"o", ColourTreatment::SourceColours, false, 5.0, false },
+    };
+    for (const Case& c : cases) {
+        for (const CellMode mode : { CellMode::Letter, CellMode::Square }) {
+            RunStart start;
+            start.rows = 9;
+            start.glyphSource = c.source;
+            start.treatment = c.treatment;
+            start.mergeTolerance = c.merge;
+            if (c.palette)
+                start.palette = std::make_shared<const std::vector<ColourValue>>(
+                    std::vector<ColourValue> { 0x102030, 0xFFFFFF, 0 });
+            const RowInput input { 31, start.rows, mode, c.characters, picture };
+            FixedSettings settings(input, {});
+            NullPage page;
+            RandomGlyphs random;
+            RowLoop loop(start, settings, page, random);
+            CellsBeside beside;
+            loop.addSink(beside);
+            ASSERT_EQ(loop.runToEnd(), LoopStep::Finished);
+            EXPECT_EQ(beside.fromCells, c.fromCells ? 9 : 0);
+        }
     }
 }

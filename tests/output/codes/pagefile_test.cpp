@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 using namespace mosaiq;
 
@@ -99,4 +101,55 @@ TEST(PageFile, writtenInBackgroundHoldsTheSameBytesAndTellsAFullDisk)
     }
     EXPECT_FALSE(reasons[0].empty());
     EXPECT_EQ(reasons[1], reasons[0]);
+}
+
+namespace {
+
+// Keeps every row as the sinks see it.
+struct RowCopies : RowSink {
+    std::string rows;
+    void rowBuilt(const BuiltRow& row) override { rows += row.html; }
+};
+
+} // namespace
+
+// Written in the background, the page lends the run its memory for the rows: the page and the
+// rows the sinks see are those of a page written on the caller's thread, with rows smaller and
+// larger than a block, in both modes and with characters the page holds otherwise.
+TEST(PageFile, rowsMadeInTheBackgroundPagesMemoryAreThePagesOfAPlainOne)
+{
+    std::vector<std::uint32_t> pixels(64 * 48);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = std::uint32_t(i * 2654435761u);
+    const PixelBuffer picture { pixels.data(), 64, 48, 64 };
+    const auto path = std::filesystem::temp_directory_path() / "mosaiq-pagefile-lent.html";
+    for (const CellMode mode : { CellMode::Letter, CellMode::Square }) {
+        for (const std::u32string characters : { U"o<\"", U"é" }) {
+            for (const double columns : { 700.0, 40000.0 }) {
+                std::string pages[2], rows[2];
+                for (const bool background : { false, true }) {
+                    PageFile file;
+                    ASSERT_TRUE(file.open(path.string()));
+                    if (background)
+                        file.writeInBackground();
+                    RunStart start;
+                    start.rows = columns > 1000 ? 3 : 40;
+                    const RowInput input { columns, start.rows, mode, characters, picture };
+                    FixedSettings settings(input, {});
+                    RandomGlyphs random;
+                    RowLoop loop(start, settings, file, random);
+                    RowCopies copies;
+                    loop.addSink(copies);
+                    ASSERT_EQ(loop.runToEnd(), LoopStep::Finished);
+                    ASSERT_TRUE(file.close());
+                    pages[background] = readAll(path);
+                    rows[background] = std::move(copies.rows);
+                }
+                EXPECT_EQ(pages[1], pages[0]);
+                EXPECT_EQ(rows[1], rows[0]);
+                EXPECT_GT(rows[0].size(), std::size_t(columns) * 30);
+            }
+        }
+    }
+    std::filesystem::remove(path);
 }
