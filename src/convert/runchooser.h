@@ -3,6 +3,7 @@
 #include "convert/colourdifference.h"
 #include "convert/colourform.h"
 #include "convert/colourvalue.h"
+#include "convert/runplanner.h"
 
 #include <cstdint>
 #include <span>
@@ -47,10 +48,21 @@ private:
     // settled: colour is already the mean's, or the box centre's where the mean is too far.
     ColourValue finalColour(
         ColourValue colour, std::size_t begin, std::size_t end, bool settled) const;
+    // The summed difference of the cells from begin to end to colour; -1 when a cell is beyond
+    // the tolerance or the sum beyond limit.
+    double summedDifference(
+        ColourValue colour, std::size_t begin, std::size_t end, double limit) const;
     // The summed difference of the cells from begin to end to the mean of their colours, or to
     // the centre of their box where the mean is too far from one; that colour into colour. -1
     // when neither holds them all.
     double runCost(std::size_t begin, std::size_t end, ColourValue& colour) const;
+    // The runs taken each as far as it goes, in m_runs with their final colours.
+    void greedyRuns();
+    // The runs that RunPlanner cuts, in m_runs with their final colours; false when they would
+    // write more characters than the plain runs.
+    bool plannedRuns();
+    // A planned run from begin to end, in the mean of its colours when that holds every cell.
+    void placeRun(std::size_t begin, std::size_t end);
     // Moves each cut between two short runs by up to two cells where that lowers the summed
     // difference, both runs still held: the same number of runs, nearer colours.
     void refineCuts();
@@ -63,12 +75,15 @@ private:
 
     ColourForms m_forms;
     double m_tolerance = 0;
+    double m_characterWorth = 0; // the summed difference that one character saved is worth
     double m_nearEnough = 0; // squared L*a*b* distance within which CIEDE2000 must hold
     std::vector<ColourValue> m_cells; // the cells' own colours
     std::vector<LabColour> m_labs;
     std::vector<ColourValue> m_plain; // groupRuns' colours
     std::vector<std::size_t> m_plainEnd; // where each cell's run in groupRuns ends
     std::vector<Run> m_runs;
+    RunPlanner m_planner;
+    std::vector<std::size_t> m_ends;
 };
 
 } // namespace mosaiq

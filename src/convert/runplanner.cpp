@@ -1,0 +1,172 @@
+#include "convert/runplanner.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace mosaiq {
+
+namespace {
+
+    // Runs shorter than this are tried at every length; longer ones only as the longest run in
+    // view, which is the one a smooth stretch wants.
+    constexpr std::size_t ShortRuns = 32;
+    // Characters per unit of squared difference, over the squared tolerance: where one more run
+    // is worth it. Measured on the frontier photos (frontier_bench).
+    constexpr double TradeWeight = 4.0;
+
+    // The squared steps that CIEDE2000 gives a small move of each channel near a colour: its
+    // lightness weight, and for a* and b* a chroma weight between those of chroma and hue (a*
+    // stretched by G near the greys as CIEDE2000 does).
+    void stepWeights(const double lab[3], double weights[3])
+    {
+        const double sl = lightnessWeight(lab[0]);
+        const double chroma = std::sqrt(lab[1] * lab[1] + lab[2] * lab[2]);
+        const double c2 = chroma * chroma;
+        const double c7 = c2 * c2 * c2 * chroma;
+        const double g = 0.5 * (1.0 - std::sqrt(c7 / (c7 + 6103515625.0)));
+        const double s = 1.0 + 0.03 * chroma;
+        weights[0] = 1.0 / (sl * sl);
+        weights[1] = (1.0 + g) * (1.0 + g) / (s * s);
+        weights[2] = 1.0 / (s * s);
+    }
+
+    double channel(const LabColour& lab, int c)
+    {
+        return c == 0 ? lab.l : c == 1 ? lab.a : lab.b;
+    }
+
+} // namespace
+
+double RunPlanner::differenceWeight(double tolerance)
+{
+    return TradeWeight / (tolerance * tolerance);
+}
+
+double RunPlanner::spread(std::size_t begin, std::size_t end, double mean[3]) const
+{
+    const Sums& a = m_sums[begin];
+    const Sums& b = m_sums[end];
+    const double count = double(end - begin);
+    double sum = 0;
+    for (int c = 0; c < 3; ++c) {
+        const double m = (b.plain[c] - a.plain[c]) / count;
+        mean[c] = m;
+        sum += (b.squares[c] - a.squares[c]) - 2.0 * m * (b.weighted[c] - a.weighted[c])
+            + m * m * (b.weight[c] - a.weight[c]);
+    }
+    return std::max(0.0, sum);
+}
+
+bool RunPlanner::boxWithin(const double mean[3], const double low[3], const double high[3]) const
+{
+    double weights[3];
+    stepWeights(mean, weights);
+    double sum = 0;
+    for (int c = 0; c < 3; ++c) {
+        const double reach = std::max(mean[c] - low[c], high[c] - mean[c]);
+        sum += weights[c] * reach * reach;
+    }
+    return sum <= m_tolerance * m_tolerance;
+}
+
+void RunPlanner::plan(
+    std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends)
+{
+    const std::size_t n = labs.size();
+    ends.clear();
+    if (n == 0)
+        return;
+    m_tolerance = tolerance;
+    const double weight = differenceWeight(tolerance);
+
+    m_sums.resize(n + 1);
+    m_sums[0] = {};
+    for (std::size_t i = 0; i < n; ++i) {
+        const double lab[3] = { labs[i].l, labs[i].a, labs[i].b };
+        double weights[3];
+        stepWeights(lab, weights);
+        Sums& next = m_sums[i + 1];
+        const Sums& last = m_sums[i];
+        for (int c = 0; c < 3; ++c) {
+            next.plain[c] = last.plain[c] + lab[c];
+            next.weight[c] = last.weight[c] + weights[c];
+            next.weighted[c] = last.weighted[c] + weights[c] * lab[c];
+            next.squares[c] = last.squares[c] + weights[c] * lab[c] * lab[c];
+        }
+    }
+
+    m_cost.assign(n + 1, 0.0);
+    m_from.assign(n + 1, 0);
+    for (auto& q : m_low)
+        q.clear();
+    for (auto& q : m_high)
+        q.clear();
+    std::size_t longest = 0; // where the longest run in view starts
+    for (std::size_t j = 1; j <= n; ++j) {
+        // The cell j - 1 comes into view; the first ones leave it while the box is too wide.
+        const std::size_t cell = j - 1;
+        for (int c = 0; c < 3; ++c) {
+            const double v = channel(labs[cell], c);
+            while (!m_low[c].empty() && channel(labs[m_low[c].back()], c) >= v)
+                m_low[c].pop_back();
+            m_low[c].push_back(cell);
+            while (!m_high[c].empty() && channel(labs[m_high[c].back()], c) <= v)
+                m_high[c].pop_back();
+            m_high[c].push_back(cell);
+        }
+        double mean[3], low[3], high[3];
+        for (;;) {
+            for (int c = 0; c < 3; ++c) {
+                while (m_low[c].front() < longest)
+                    m_low[c].pop_front();
+                while (m_high[c].front() < longest)
+                    m_high[c].pop_front();
+                low[c] = channel(labs[m_low[c].front()], c);
+                high[c] = channel(labs[m_high[c].front()], c);
+            }
+            if (longest + 1 >= j)
+                break;
+            spread(longest, j, mean);
+            if (boxWithin(mean, low, high))
+                break;
+            ++longest;
+        }
+
+        double best = std::numeric_limits<double>::infinity();
+        std::size_t from = cell;
+        if (longest < cell) {
+            best = m_cost[longest] + RunCharacters + weight * spread(longest, j, mean);
+            from = longest;
+        }
+        // Shorter runs ending here, longest first down to a single cell; their box grows as
+        // they reach back.
+        double shortLow[3] = { labs[cell].l, labs[cell].a, labs[cell].b };
+        double shortHigh[3] = { shortLow[0], shortLow[1], shortLow[2] };
+        const std::size_t farthest = std::max(longest + 1, j > ShortRuns ? j - ShortRuns : 0);
+        for (std::size_t i = cell + 1; i-- > farthest;) {
+            const LabColour& added = labs[i];
+            shortLow[0] = std::min(shortLow[0], added.l);
+            shortLow[1] = std::min(shortLow[1], added.a);
+            shortLow[2] = std::min(shortLow[2], added.b);
+            shortHigh[0] = std::max(shortHigh[0], added.l);
+            shortHigh[1] = std::max(shortHigh[1], added.a);
+            shortHigh[2] = std::max(shortHigh[2], added.b);
+            if (m_cost[i] + RunCharacters >= best)
+                continue;
+            const double value = m_cost[i] + RunCharacters + weight * spread(i, j, mean);
+            if (value < best && (i == cell || boxWithin(mean, shortLow, shortHigh))) {
+                best = value;
+                from = i;
+            }
+        }
+        m_cost[j] = best;
+        m_from[j] = from;
+    }
+
+    for (std::size_t j = n; j > 0; j = m_from[j])
+        ends.push_back(j);
+    std::reverse(ends.begin(), ends.end());
+}
+
+} // namespace mosaiq
