@@ -87,15 +87,18 @@ void RunChooser::plainRuns()
 double RunChooser::summedDifference(
     ColourValue colour, std::size_t begin, std::size_t end, double limit) const
 {
+    // Each cell's difference as CIEDE2000 weighs a small step near it: close enough to weigh
+    // one colour against another, and a square root where CIEDE2000 takes four trigonometric
+    // calls. The tolerance itself is checked with the full difference.
     const LabColour lab = labOf(colour);
+    const auto weights = m_planner.stepWeights();
     double sum = 0;
-    for (std::size_t i = begin; i < end; ++i) {
-        const double difference = m_cells[i] == colour ? 0.0 : ciede2000(lab, m_labs[i]);
-        sum += difference;
-        if (difference > m_tolerance || sum > limit)
-            return -1.0;
+    for (std::size_t i = begin; i < end && sum <= limit; ++i) {
+        const double l = lab.l - m_labs[i].l, a = lab.a - m_labs[i].a, b = lab.b - m_labs[i].b;
+        const auto& w = weights[i];
+        sum += std::sqrt(w[0] * l * l + w[1] * a * a + w[2] * b * b);
     }
-    return sum;
+    return sum <= limit ? sum : -1.0;
 }
 
 ColourValue RunChooser::finalColour(
@@ -119,7 +122,7 @@ ColourValue RunChooser::finalColour(
     if (!settled && colourTextLength(colour, m_forms) == colourTextLength(meanColour, m_forms)
         && meanColour != colour && holds(meanColour, labOf(meanColour), begin, end, begin))
         colour = meanColour;
-    if (!shorter)
+    if (!shorter || m_characterWorth <= 0.0)
         return colour;
 
     // A shorter text (a name near the run, #RGB near its mean or its colour) is written where
@@ -135,7 +138,8 @@ ColourValue RunChooser::finalColour(
             return;
         const double worth = double(length - candidateLength) * m_characterWorth;
         const double sum = summedDifference(candidate, begin, end, current + worth - bestGain);
-        if (sum >= 0 && worth - (sum - current) > bestGain) {
+        if (sum >= 0 && worth - (sum - current) > bestGain
+            && holds(candidate, labOf(candidate), begin, end, begin)) {
             bestGain = worth - (sum - current);
             best = candidate;
         }

@@ -48,8 +48,8 @@ private:
     // settled: colour is already the mean's, or the box centre's where the mean is too far.
     ColourValue finalColour(
         ColourValue colour, std::size_t begin, std::size_t end, bool settled) const;
-    // The summed difference of the cells from begin to end to colour; -1 when a cell is beyond
-    // the tolerance or the sum beyond limit.
+    // About the summed difference of the cells from begin to end to colour; -1 when beyond
+    // limit.
     double summedDifference(
         ColourValue colour, std::size_t begin, std::size_t end, double limit) const;
     // The summed difference of the cells from begin to end to the mean of their colours, or to

@@ -18,7 +18,7 @@ namespace {
     // The squared steps that CIEDE2000 gives a small move of each channel near a colour: its
     // lightness weight, and for a* and b* a chroma weight between those of chroma and hue (a*
     // stretched by G near the greys as CIEDE2000 does).
-    void stepWeights(const double lab[3], double weights[3])
+    void weighSteps(const double lab[3], double weights[3])
     {
         const double sl = lightnessWeight(lab[0]);
         const double chroma = std::sqrt(lab[1] * lab[1] + lab[2] * lab[2]);
@@ -58,10 +58,10 @@ double RunPlanner::spread(std::size_t begin, std::size_t end, double mean[3]) co
     return std::max(0.0, sum);
 }
 
-bool RunPlanner::boxWithin(const double mean[3], const double low[3], const double high[3]) const
+bool RunPlanner::boxWithin(
+    const double mean[3], const double low[3], const double high[3], std::size_t at) const
 {
-    double weights[3];
-    stepWeights(mean, weights);
+    const auto& weights = m_weights[at];
     double sum = 0;
     for (int c = 0; c < 3; ++c) {
         const double reach = std::max(mean[c] - low[c], high[c] - mean[c]);
@@ -82,10 +82,15 @@ void RunPlanner::plan(
 
     m_sums.resize(n + 1);
     m_sums[0] = {};
+    m_weights.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         const double lab[3] = { labs[i].l, labs[i].a, labs[i].b };
-        double weights[3];
-        stepWeights(lab, weights);
+        double* weights = m_weights[i].data();
+        if (i > 0 && labs[i].l == labs[i - 1].l && labs[i].a == labs[i - 1].a
+            && labs[i].b == labs[i - 1].b)
+            m_weights[i] = m_weights[i - 1];
+        else
+            weighSteps(lab, weights);
         Sums& next = m_sums[i + 1];
         const Sums& last = m_sums[i];
         for (int c = 0; c < 3; ++c) {
@@ -128,7 +133,7 @@ void RunPlanner::plan(
             if (longest + 1 >= j)
                 break;
             spread(longest, j, mean);
-            if (boxWithin(mean, low, high))
+            if (boxWithin(mean, low, high, cell))
                 break;
             ++longest;
         }
@@ -155,7 +160,7 @@ void RunPlanner::plan(
             if (m_cost[i] + RunCharacters >= best)
                 continue;
             const double value = m_cost[i] + RunCharacters + weight * spread(i, j, mean);
-            if (value < best && (i == cell || boxWithin(mean, shortLow, shortHigh))) {
+            if (value < best && (i == cell || boxWithin(mean, shortLow, shortHigh, cell))) {
                 best = value;
                 from = i;
             }

@@ -2,6 +2,7 @@
 
 #include "convert/colourdifference.h"
 
+#include <array>
 #include <cstddef>
 #include <deque>
 #include <span>
@@ -24,6 +25,10 @@ public:
     // The end of each run, in order, into ends; the last is labs.size().
     void plan(std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends);
 
+    // For each cell of the last row planned, the squared steps that CIEDE2000 gives a small
+    // move of L*, a* and b* near it.
+    std::span<const std::array<double, 3>> stepWeights() const { return m_weights; }
+
     // The weight of the summed squared difference against characters at a tolerance.
     static double differenceWeight(double tolerance);
 
@@ -39,11 +44,14 @@ private:
     // The weighted summed squared difference of the cells from begin to end to their mean, and
     // that mean.
     double spread(std::size_t begin, std::size_t end, double mean[3]) const;
-    // Whether every corner of a box seen from mean seems within the tolerance.
-    bool boxWithin(const double mean[3], const double low[3], const double high[3]) const;
+    // Whether every corner of a box seen from mean seems within the tolerance, the steps
+    // weighed as near the cell at.
+    bool boxWithin(
+        const double mean[3], const double low[3], const double high[3], std::size_t at) const;
 
     double m_tolerance = 0;
     std::vector<Sums> m_sums;
+    std::vector<std::array<double, 3>> m_weights;
     std::vector<double> m_cost; // the least total for the cells before each index
     std::vector<std::size_t> m_from; // where the last run of that least total starts
     // The cells of the longest run still in view, their lowest and highest in each channel.
