@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace mosaiq {
@@ -10,7 +11,7 @@ namespace {
 
     // Runs shorter than this are tried at every length; longer ones only as the longest run in
     // view, which is the one a smooth stretch wants.
-    constexpr std::size_t ShortRuns = 32;
+    constexpr std::size_t ShortRuns = 16;
     // Characters per unit of squared difference, over the squared tolerance: where one more run
     // is worth it. Measured on the frontier photos (frontier_bench).
     constexpr double TradeWeight = 4.0;
@@ -43,17 +44,17 @@ double RunPlanner::differenceWeight(double tolerance)
     return TradeWeight / (tolerance * tolerance);
 }
 
-double RunPlanner::spread(std::size_t begin, std::size_t end, double mean[3]) const
+double RunPlanner::spread(std::size_t begin, std::size_t end, double mean[3], std::size_t at) const
 {
     const Sums& a = m_sums[begin];
     const Sums& b = m_sums[end];
     const double count = double(end - begin);
+    const auto& weights = m_weights[at];
     double sum = 0;
     for (int c = 0; c < 3; ++c) {
-        const double m = (b.plain[c] - a.plain[c]) / count;
-        mean[c] = m;
-        sum += (b.squares[c] - a.squares[c]) - 2.0 * m * (b.weighted[c] - a.weighted[c])
-            + m * m * (b.weight[c] - a.weight[c]);
+        const double total = b.plain[c] - a.plain[c];
+        mean[c] = total / count;
+        sum += weights[c] * ((b.squares[c] - a.squares[c]) - total * mean[c]);
     }
     return std::max(0.0, sum);
 }
@@ -83,8 +84,10 @@ void RunPlanner::plan(
     m_sums.resize(n + 1);
     m_sums[0] = {};
     m_weights.resize(n);
+    m_points.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const double lab[3] = { labs[i].l, labs[i].a, labs[i].b };
+        m_points[i] = { labs[i].l, labs[i].a, labs[i].b };
+        const double* lab = m_points[i].data();
         double* weights = m_weights[i].data();
         if (i > 0 && labs[i].l == labs[i - 1].l && labs[i].a == labs[i - 1].a
             && labs[i].b == labs[i - 1].b)
@@ -95,44 +98,33 @@ void RunPlanner::plan(
         const Sums& last = m_sums[i];
         for (int c = 0; c < 3; ++c) {
             next.plain[c] = last.plain[c] + lab[c];
-            next.weight[c] = last.weight[c] + weights[c];
-            next.weighted[c] = last.weighted[c] + weights[c] * lab[c];
-            next.squares[c] = last.squares[c] + weights[c] * lab[c] * lab[c];
+            next.squares[c] = last.squares[c] + lab[c] * lab[c];
         }
     }
 
     m_cost.assign(n + 1, 0.0);
     m_from.assign(n + 1, 0);
     for (auto& q : m_low)
-        q.clear();
+        q.clear(n);
     for (auto& q : m_high)
-        q.clear();
+        q.clear(n);
     std::size_t longest = 0; // where the longest run in view starts
     for (std::size_t j = 1; j <= n; ++j) {
         // The cell j - 1 comes into view; the first ones leave it while the box is too wide.
         const std::size_t cell = j - 1;
         for (int c = 0; c < 3; ++c) {
-            const double v = channel(labs[cell], c);
-            while (!m_low[c].empty() && channel(labs[m_low[c].back()], c) >= v)
-                m_low[c].pop_back();
-            m_low[c].push_back(cell);
-            while (!m_high[c].empty() && channel(labs[m_high[c].back()], c) <= v)
-                m_high[c].pop_back();
-            m_high[c].push_back(cell);
+            m_low[c].push(m_points, cell, c, std::less_equal<>());
+            m_high[c].push(m_points, cell, c, std::greater_equal<>());
         }
         double mean[3], low[3], high[3];
         for (;;) {
             for (int c = 0; c < 3; ++c) {
-                while (m_low[c].front() < longest)
-                    m_low[c].pop_front();
-                while (m_high[c].front() < longest)
-                    m_high[c].pop_front();
-                low[c] = channel(labs[m_low[c].front()], c);
-                high[c] = channel(labs[m_high[c].front()], c);
+                low[c] = m_points[m_low[c].front(longest)][std::size_t(c)];
+                high[c] = m_points[m_high[c].front(longest)][std::size_t(c)];
             }
             if (longest + 1 >= j)
                 break;
-            spread(longest, j, mean);
+            spread(longest, j, mean, cell);
             if (boxWithin(mean, low, high, cell))
                 break;
             ++longest;
@@ -141,7 +133,7 @@ void RunPlanner::plan(
         double best = std::numeric_limits<double>::infinity();
         std::size_t from = cell;
         if (longest < cell) {
-            best = m_cost[longest] + RunCharacters + weight * spread(longest, j, mean);
+            best = m_cost[longest] + RunCharacters + weight * spread(longest, j, mean, cell);
             from = longest;
         }
         // Shorter runs ending here, longest first down to a single cell; their box grows as
@@ -159,7 +151,7 @@ void RunPlanner::plan(
             shortHigh[2] = std::max(shortHigh[2], added.b);
             if (m_cost[i] + RunCharacters >= best)
                 continue;
-            const double value = m_cost[i] + RunCharacters + weight * spread(i, j, mean);
+            const double value = m_cost[i] + RunCharacters + weight * spread(i, j, mean, cell);
             if (value < best && (i == cell || boxWithin(mean, shortLow, shortHigh, cell))) {
                 best = value;
                 from = i;
