@@ -147,9 +147,16 @@ ColourValue RunChooser::finalColour(
     if (m_forms.names) {
         // CIEDE2000 is rarely more than twice the L*a*b* distance: farther names are not tried.
         const double reach = 4.0 * m_tolerance * m_tolerance;
-        for (const auto& named : namedColours()) {
-            if (squaredDistance(labOf(named.colour), mean) <= reach)
-                consider(named.colour);
+        static const std::vector<LabColour> nameLabs = [] {
+            std::vector<LabColour> labs;
+            for (const auto& named : namedColours())
+                labs.push_back(labOf(named.colour));
+            return labs;
+        }();
+        const auto names = namedColours();
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (squaredDistance(nameLabs[i], mean) <= reach)
+                consider(names[i].colour);
         }
     }
     if (m_forms.shortHex) {
