@@ -117,6 +117,7 @@ void RunPlanner::plan(
             m_high[c].push(m_points, cell, c, std::greater_equal<>());
         }
         double mean[3], low[3], high[3];
+        double longestSpread = 0;
         for (;;) {
             for (int c = 0; c < 3; ++c) {
                 low[c] = m_points[m_low[c].front(longest)][std::size_t(c)];
@@ -124,7 +125,7 @@ void RunPlanner::plan(
             }
             if (longest + 1 >= j)
                 break;
-            spread(longest, j, mean, cell);
+            longestSpread = spread(longest, j, mean, cell);
             if (boxWithin(mean, low, high, cell))
                 break;
             ++longest;
@@ -133,10 +134,10 @@ void RunPlanner::plan(
         double best = std::numeric_limits<double>::infinity();
         std::size_t from = cell;
         if (longest < cell) {
-            best = m_cost[longest] + RunCharacters + weight * spread(longest, j, mean, cell);
+            best = m_cost[longest] + RunCharacters + weight * longestSpread;
             from = longest;
         }
-        // Shorter runs ending here, longest first down to a single cell; their box grows as
+        // Shorter runs ending here, from a single cell to ShortRuns cells; their box grows as
         // they reach back.
         double shortLow[3] = { labs[cell].l, labs[cell].a, labs[cell].b };
         double shortHigh[3] = { shortLow[0], shortLow[1], shortLow[2] };
