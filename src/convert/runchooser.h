@@ -11,20 +11,16 @@
 
 namespace mosaiq {
 
-// Groups the cells of a row into runs that share one colour tag, as groupRuns does, but with
-// fewer and cheaper tags at the same tolerance: a run is coloured from the middle of its colours
-// rather than by its first cell, so that a gradient holds twice as far; every cell's CIEDE2000
-// difference to its run's colour stays at most the tolerance.
-//
-// Since any part of a run that can share a colour can share it too, taking each run as far as it
-// goes gives the fewest runs: no cut, however searched, has fewer. The work is in the colour of
-// each run, which decides how far it goes: the centre of its colours' L*a*b* box while that holds
-// every cell, else the colour that groupRuns gives the cell where the run starts (which holds up
-// to the end of groupRuns' run there, so this never makes more runs than groupRuns); once the run
-// ends, each cut between two short runs moves by up to two cells where that lowers the summed
-// difference (the same runs, nearer colours); then each run takes the shortest text that holds
-// its cells (a name, #RGB, as forms allow), else the mean of its colours when that holds them,
-// which lowers the mean difference.
+// Groups the cells of a row into runs that share one colour tag, as groupRuns does, but for more
+// cells per character at the same mean difference. RunPlanner cuts the row, trading each run's
+// tag characters against how far its cells are from their mean; each run takes that mean when it
+// holds every cell within the tolerance (else its box's centre, else the plain runs' cuts inside
+// it), then the shortest text the forms allow where the difference it adds is worth the
+// characters it saves. Every cell's CIEDE2000 difference to its run's colour stays at most the
+// tolerance, and a row never writes more tag characters than groupRuns' runs: where the planned
+// runs would, the row takes runs as long as they go instead, each coloured from the middle of
+// its colours (the centre of their L*a*b* box, else the colour groupRuns gives its first cell),
+// with each cut between two short runs moved where that lowers the summed difference.
 class RunChooser {
 public:
     explicit RunChooser(ColourForms forms = {})
