@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace mosaiq {
 
@@ -28,6 +29,9 @@ namespace {
     // The summed difference that a character saved is worth, per unit of tolerance: measured on
     // the frontier photos (frontier_bench), where a shorter text is a gain between 0.03 and 0.3.
     constexpr double CharacterWorth = 0.1;
+    // Rows of at least this many cells are planned on two cores: a row of a large grid takes
+    // milliseconds, far more than starting a thread.
+    constexpr std::size_t LongRow = 1024;
 
     double squaredDistance(const LabColour& x, const LabColour& y)
     {
@@ -91,7 +95,7 @@ double RunChooser::summedDifference(
     // one colour against another, and a square root where CIEDE2000 takes four trigonometric
     // calls. The tolerance itself is checked with the full difference.
     const LabColour lab = labOf(colour);
-    const auto weights = m_planner.stepWeights();
+    const auto weights = m_steps;
     double sum = 0;
     for (std::size_t i = begin; i < end && sum <= limit; ++i) {
         const double l = lab.l - m_labs[i].l, a = lab.a - m_labs[i].a, b = lab.b - m_labs[i].b;
@@ -339,17 +343,21 @@ void RunChooser::placeRun(std::size_t begin, std::size_t end)
     }
 }
 
-bool RunChooser::plannedRuns()
+void RunChooser::planRuns(std::size_t from, std::size_t to)
 {
-    m_planner.plan(m_labs, m_tolerance, m_ends);
-    m_runs.clear();
-    std::size_t begin = 0;
+    m_planner.plan(
+        std::span<const LabColour>(m_labs).subspan(from, to - from), m_tolerance, m_ends);
+    m_steps = m_planner.stepWeights();
+    std::size_t begin = from;
     for (std::size_t end : m_ends) {
-        placeRun(begin, end);
-        begin = end;
+        placeRun(begin, from + end);
+        begin = from + end;
     }
-    // Never more characters than the plain runs of the same row: a run's tags besides its
-    // colour text, then each colour's text.
+}
+
+bool RunChooser::fewerCharacters() const
+{
+    // A run's tags besides its colour text, then each colour's text.
     constexpr std::size_t Tags = std::size_t(RunPlanner::RunCharacters) - 7;
     std::size_t planned = 0, plain = 0;
     for (const Run& run : m_runs)
@@ -359,20 +367,70 @@ bool RunChooser::plannedRuns()
     return planned <= plain;
 }
 
-void RunChooser::choose(
-    std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts)
+void RunChooser::prepare(
+    std::span<const ColourValue> cells, std::span<const LabColour> labs, double tolerance)
 {
     m_tolerance = tolerance;
     m_nearEnough = (tolerance / 2.06) * (tolerance / 2.06);
     m_characterWorth = CharacterWorth * tolerance;
+    m_cells.assign(cells.begin(), cells.end());
+    m_labs.assign(labs.begin(), labs.end());
+    m_runs.clear();
+}
+
+void RunChooser::planAcrossCores()
+{
+    // The second part of a long row is planned on a thread of its own while this one plans the
+    // first and works out the plain runs of the whole row, which is why it takes the larger part.
+    const std::size_t n = m_cells.size();
+    const std::size_t split = n * 9 / 20;
+    if (!m_helper)
+        m_helper = std::make_unique<RunChooser>(m_forms);
+    RunChooser& helper = *m_helper;
+    std::thread second([&] {
+        helper.prepare(std::span<const ColourValue>(m_cells).subspan(split),
+            std::span<const LabColour>(m_labs).subspan(split), m_tolerance);
+        helper.planRuns(0, n - split);
+    });
+    planRuns(0, split);
+    plainRuns();
+    second.join();
+    for (const Run& run : helper.m_runs)
+        m_runs.push_back({ run.begin + split, run.end + split, run.colour, run.settled });
+    // The greedy runs, should the row need them, weigh their colours with every cell's steps.
+    m_joinedSteps.assign(m_steps.begin(), m_steps.end());
+    m_joinedSteps.insert(m_joinedSteps.end(), helper.m_steps.begin(), helper.m_steps.end());
+    m_steps = m_joinedSteps;
+}
+
+void RunChooser::choose(
+    std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts)
+{
     const std::size_t n = colours.size();
-    m_cells.assign(colours.begin(), colours.end());
     m_labs.resize(n);
     for (std::size_t i = 0; i < n; ++i)
-        m_labs[i] = i > 0 && m_cells[i] == m_cells[i - 1] ? m_labs[i - 1] : labOf(m_cells[i]);
-    plainRuns();
-    if (tolerance <= 0.0 || !plannedRuns())
+        m_labs[i] = i > 0 && colours[i] == colours[i - 1] ? m_labs[i - 1] : labOf(colours[i]);
+    m_tolerance = tolerance;
+    m_nearEnough = (tolerance / 2.06) * (tolerance / 2.06);
+    m_characterWorth = CharacterWorth * tolerance;
+    m_cells.assign(colours.begin(), colours.end());
+    m_runs.clear();
+    if (tolerance <= 0.0) {
+        plainRuns();
         greedyRuns();
+    } else {
+        if (n >= LongRow) {
+            planAcrossCores();
+        } else {
+            planRuns(0, n);
+            plainRuns();
+        }
+        // Never more characters than the plain runs of the same row.
+        if (!fewerCharacters()) {
+            m_runs.clear();
+            greedyRuns();
+        }
+    }
 
     starts.clear();
     for (const Run& run : m_runs) {

@@ -5,7 +5,9 @@
 #include "convert/colourvalue.h"
 #include "convert/runplanner.h"
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -54,9 +56,16 @@ private:
     double runCost(std::size_t begin, std::size_t end, ColourValue& colour) const;
     // The runs taken each as far as it goes, in m_runs with their final colours.
     void greedyRuns();
-    // The runs that RunPlanner cuts, in m_runs with their final colours; false when they would
-    // write more characters than the plain runs.
-    bool plannedRuns();
+    // The runs that RunPlanner cuts between from and to, added to m_runs with their final
+    // colours.
+    void planRuns(std::size_t from, std::size_t to);
+    // Whether m_runs write no more tag characters than the plain runs.
+    bool fewerCharacters() const;
+    // The state of a chooser for a part of a row.
+    void prepare(
+        std::span<const ColourValue> cells, std::span<const LabColour> labs, double tolerance);
+    // planRuns over the whole row, a part on each core, and plainRuns.
+    void planAcrossCores();
     // A planned run from begin to end, in the mean of its colours when that holds every cell.
     void placeRun(std::size_t begin, std::size_t end);
     // Moves each cut between two short runs by up to two cells where that lowers the summed
@@ -79,6 +88,9 @@ private:
     std::vector<std::size_t> m_plainEnd; // where each cell's run in groupRuns ends
     std::vector<Run> m_runs;
     RunPlanner m_planner;
+    std::span<const std::array<double, 3>> m_steps; // each cell's step weights, as planned
+    std::vector<std::array<double, 3>> m_joinedSteps; // both parts' of a long row
+    std::unique_ptr<RunChooser> m_helper; // plans the second part of a long row
     std::vector<std::size_t> m_ends;
 };
 

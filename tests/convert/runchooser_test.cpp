@@ -72,7 +72,9 @@ TEST(RunChooser, holdsEveryCellWithinTheToleranceAndNeverWritesMoreThanThePlainR
     }
     std::mt19937 random(21);
     for (int trial = 0; trial < 400; ++trial) {
-        std::vector<ColourValue> cells(1 + random() % 40);
+        // Now and then a row long enough to be planned on two cores.
+        std::vector<ColourValue> cells(
+            trial % 40 == 0 ? 1024 + random() % 3000 : 1 + random() % 40);
         int r = int(random() % 256), g = int(random() % 256), b = int(random() % 256);
         for (auto& cell : cells) {
             // A drift with noise, and now and then a jump.
