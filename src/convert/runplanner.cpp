@@ -11,7 +11,7 @@ namespace {
 
     // Runs shorter than this are tried at every length; longer ones only as the longest run in
     // view, which is the one a smooth stretch wants.
-    constexpr std::size_t ShortRuns = 16;
+    constexpr std::size_t ShortRuns = 24;
     // Characters per unit of squared difference, over the squared tolerance: where one more run
     // is worth it. Measured on the frontier photos (frontier_bench).
     constexpr double TradeWeight = 4.0;
