@@ -40,7 +40,7 @@ namespace {
 
 } // namespace
 
-bool RunChooser::within(const LabColour& colour, const LabColour& cell) const
+bool RunChooser::within(const LabColour& colour, const LabColour& cell, bool mostlyNear) const
 {
     // CIEDE2000 is at most 2.05 times the L*a*b* distance (its weights are at least 1, its a*
     // stretch at most 1.5 and its rotation term adds at most 87 %): near cells need no more;
@@ -50,7 +50,8 @@ bool RunChooser::within(const LabColour& colour, const LabColour& cell) const
     if (std::abs(cell.l - colour.l)
         > m_tolerance * lightnessWeight((cell.l + colour.l) / 2.0) * (1.0 + 1e-9))
         return false;
-    return ciede2000Bound(colour, cell) <= m_tolerance || ciede2000(colour, cell) <= m_tolerance;
+    return (mostlyNear && ciede2000Bound(colour, cell) <= m_tolerance)
+        || ciede2000(colour, cell) <= m_tolerance;
 }
 
 bool RunChooser::holds(ColourValue colour, const LabColour& lab, std::size_t begin, std::size_t end,
@@ -78,7 +79,7 @@ void RunChooser::plainRuns()
     m_plainEnd.resize(n);
     std::size_t start = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        if (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i])) {
+        if (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i], false)) {
             std::fill(m_plainEnd.begin() + std::ptrdiff_t(start),
                 m_plainEnd.begin() + std::ptrdiff_t(i), i);
             start = i;

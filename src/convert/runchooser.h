@@ -35,8 +35,9 @@ public:
         std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts);
 
 private:
-    // Whether a cell is within the tolerance of a colour.
-    bool within(const LabColour& colour, const LabColour& cell) const;
+    // Whether a cell is within the tolerance of a colour; mostlyNear when most cells asked are,
+    // where a quick bound spares the full difference more often than it costs.
+    bool within(const LabColour& colour, const LabColour& cell, bool mostlyNear = true) const;
     // Into m_plain, each cell's colour in groupRuns' runs.
     void plainRuns();
     // Whether colour, of L*a*b* lab, is within the tolerance of the cells from begin to end,

@@ -142,6 +142,7 @@ void RunPlanner::plan(
         double shortLow[3] = { labs[cell].l, labs[cell].a, labs[cell].b };
         double shortHigh[3] = { shortLow[0], shortLow[1], shortLow[2] };
         const std::size_t farthest = std::max(longest + 1, j > ShortRuns ? j - ShortRuns : 0);
+        double lastSpread = 0;
         for (std::size_t i = cell + 1; i-- > farthest;) {
             const LabColour& added = labs[i];
             shortLow[0] = std::min(shortLow[0], added.l);
@@ -150,9 +151,11 @@ void RunPlanner::plan(
             shortHigh[0] = std::max(shortHigh[0], added.l);
             shortHigh[1] = std::max(shortHigh[1], added.a);
             shortHigh[2] = std::max(shortHigh[2], added.b);
-            if (m_cost[i] + RunCharacters >= best)
+            // A run's spread only grows as it reaches back: the last one worked out bounds this.
+            if (m_cost[i] + RunCharacters + weight * lastSpread >= best)
                 continue;
-            const double value = m_cost[i] + RunCharacters + weight * spread(i, j, mean, cell);
+            lastSpread = spread(i, j, mean, cell);
+            const double value = m_cost[i] + RunCharacters + weight * lastSpread;
             if (value < best && (i == cell || boxWithin(mean, shortLow, shortHigh, cell))) {
                 best = value;
                 from = i;
