@@ -42,10 +42,9 @@ namespace {
 
 bool RunChooser::within(const LabColour& colour, const LabColour& cell, bool mostlyNear) const
 {
-    // CIEDE2000 is at most 2.05 times the L*a*b* distance (its weights are at least 1, its a*
-    // stretch at most 1.5 and its rotation term adds at most 87 %): near cells need no more;
-    // and the lightnesses alone tell most cells that are too far.
-    if (squaredDistance(cell, colour) <= m_nearEnough)
+    // Near cells need no more than the channels' differences; and the lightnesses alone tell
+    // most cells that are too far.
+    if (ciede2000SquaredCeiling(colour, cell) <= m_nearEnough)
         return true;
     if (std::abs(cell.l - colour.l)
         > m_tolerance * lightnessWeight((cell.l + colour.l) / 2.0) * (1.0 + 1e-9))
@@ -372,7 +371,7 @@ void RunChooser::prepare(
     std::span<const ColourValue> cells, std::span<const LabColour> labs, double tolerance)
 {
     m_tolerance = tolerance;
-    m_nearEnough = (tolerance / 2.06) * (tolerance / 2.06);
+    m_nearEnough = tolerance * tolerance;
     m_characterWorth = CharacterWorth * tolerance;
     m_cells.assign(cells.begin(), cells.end());
     m_labs.assign(labs.begin(), labs.end());
@@ -412,7 +411,7 @@ void RunChooser::choose(
     for (std::size_t i = 0; i < n; ++i)
         m_labs[i] = i > 0 && colours[i] == colours[i - 1] ? m_labs[i - 1] : labOf(colours[i]);
     m_tolerance = tolerance;
-    m_nearEnough = (tolerance / 2.06) * (tolerance / 2.06);
+    m_nearEnough = tolerance * tolerance;
     m_characterWorth = CharacterWorth * tolerance;
     m_cells.assign(colours.begin(), colours.end());
     m_runs.clear();

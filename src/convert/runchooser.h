@@ -82,7 +82,7 @@ private:
     ColourForms m_forms;
     double m_tolerance = 0;
     double m_characterWorth = 0; // the summed difference that one character saved is worth
-    double m_nearEnough = 0; // squared L*a*b* distance within which CIEDE2000 must hold
+    double m_nearEnough = 0; // the squared tolerance
     std::vector<ColourValue> m_cells; // the cells' own colours
     std::vector<LabColour> m_labs;
     std::vector<ColourValue> m_plain; // groupRuns' colours

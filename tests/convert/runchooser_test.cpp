@@ -177,6 +177,7 @@ TEST(ColourDifference, quickBoundIsNeverBelowTheDifferenceAndLabRoundTrips)
             = i % 4 == 0 ? anyColour() : makeColour(near(0), near(8), near(16));
         const LabColour a = labOf(first), b = labOf(second);
         ASSERT_GE(ciede2000Bound(a, b), ciede2000(a, b));
+        ASSERT_GE(ciede2000SquaredCeiling(a, b), ciede2000(a, b) * ciede2000(a, b));
         ASSERT_EQ(colourOfLab(a), first);
     }
 }
