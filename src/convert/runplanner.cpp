@@ -161,6 +161,25 @@ void RunPlanner::plan(
                 from = i;
             }
         }
+        // Longer runs start on a grid of cells, coarser the farther it reaches, so that a cut
+        // made long ago stays in reach while the run after it grows. Their box is the window's,
+        // which holds theirs.
+        std::size_t stride = 8;
+        for (std::size_t i = farthest; i > longest + 1;) {
+            i = (i - 1) / stride * stride;
+            if (i <= longest)
+                break;
+            if (j - i >= 8 * stride)
+                stride *= 4;
+            if (m_cost[i] + RunCharacters + weight * lastSpread >= best)
+                continue;
+            lastSpread = spread(i, j, mean, cell);
+            const double value = m_cost[i] + RunCharacters + weight * lastSpread;
+            if (value < best && boxWithin(mean, low, high, cell)) {
+                best = value;
+                from = i;
+            }
+        }
         m_cost[j] = best;
         m_from[j] = from;
     }
