@@ -56,14 +56,16 @@ Forums (ces sorties ne sont plus celles de la fenêtre) :
                         couleurs égales seulement) ; vaut pour la page et les
                         deux codes, qui échappent alors < > & " (HTML) et
                         isolent [ et ]
-  --best-runs           avec --merge, des plages plus longues à la même
-                        tolérance : chacune prend la couleur du milieu de ses
-                        cellules (et non plus celle de la première), sans
-                        qu'aucune cellule ne s'en écarte de plus de TOLÉRANCE ;
-                        le code à crochets écrit une couleur sous une forme
-                        plus courte quand le forum la lit (phpbb : noms ;
-                        smf : noms et #RVB) ; sans cette option, --merge
-                        écrit exactement ce qu'il écrivait
+  --best-runs           avec --merge, plus de cellules par caractère au même
+                        écart moyen : chaque ligne est coupée en plages là où
+                        une balise de plus rapproche assez les couleurs, et
+                        chaque plage prend la couleur moyenne de ses cellules,
+                        sans qu'aucune cellule ne s'en écarte de plus de
+                        TOLÉRANCE ; le code à crochets écrit une couleur sous
+                        une forme plus courte quand le forum la lit et que
+                        l'écart ajouté vaut les caractères gagnés (phpbb, mybb,
+                        smf : noms et #RVB) ; sans cette option, --merge écrit
+                        exactement ce qu'il écrivait
   --fit LIMITE          la plus grande grille aux proportions de l'image dont le
                         code (celui de --blog-code, sinon celui de --html-code)
                         tient en LIMITE caractères, fusion comprise ; la grille

@@ -72,7 +72,9 @@ TEST(RunChooser, holdsEveryCellWithinTheToleranceAndNeverWritesMoreThanThePlainR
     }
     std::mt19937 random(21);
     for (int trial = 0; trial < 400; ++trial) {
-        std::vector<ColourValue> cells(1 + random() % 40);
+        // Now and then a row long enough to be planned on two cores.
+        std::vector<ColourValue> cells(
+            trial % 40 == 0 ? 1024 + random() % 3000 : 1 + random() % 40);
         int r = int(random() % 256), g = int(random() % 256), b = int(random() % 256);
         for (auto& cell : cells) {
             // A drift with noise, and now and then a jump.
@@ -103,16 +105,52 @@ TEST(RunChooser, holdsAGradientTwiceAsFarAsItsFirstColour)
     EXPECT_EQ(choose(cells, tolerance).starts.size(), 1u);
 }
 
-TEST(RunChooser, writesAShorterColourWhereItHoldsTheRun)
+TEST(RunChooser, cutsWhereOneMoreTagBuysMuchFidelityAndNotForNoise)
 {
-    const std::vector<ColourValue> nearOrange { makeColour(250, 134, 3), makeColour(255, 140, 0),
-        makeColour(252, 138, 6) };
+    // Two long flat stretches a step apart, beyond the tolerance but both within it of their
+    // middle: one run would leave every cell half a step off, two runs leave none off.
+    const ColourValue dark = makeColour(100, 100, 100), light = makeColour(120, 120, 120);
+    const ColourValue middle = makeColour(110, 110, 110);
+    ASSERT_GT(ciede2000(labOf(dark), labOf(light)), 6.0);
+    ASSERT_LT(ciede2000(labOf(dark), labOf(middle)), 6.0);
+    ASSERT_LT(ciede2000(labOf(light), labOf(middle)), 6.0);
+    std::vector<ColourValue> step(40, dark);
+    step.resize(80, light);
+    const Chosen split = choose(step, 6.0);
+    EXPECT_EQ(split.starts, (std::vector<std::uint32_t> { 0, 40 }));
+    EXPECT_EQ(split.colours.front(), dark);
+    EXPECT_EQ(split.colours.back(), light);
+
+    // The same tolerance over a row that only flickers by a unit: one run.
+    std::vector<ColourValue> flicker;
+    for (int i = 0; i < 80; ++i)
+        flicker.push_back(makeColour(110 + i % 2, 110, 110 - i % 3));
+    EXPECT_EQ(choose(flicker, 6.0).starts.size(), 1u);
+}
+
+TEST(RunChooser, writesAShorterColourWhereItsAddedDifferenceIsWorthTheCharacters)
+{
     const ColourForms shortHex { true, false };
-    EXPECT_EQ(choose(nearOrange, 3.0, shortHex).colours[0], makeColour(255, 136, 0));
-    // #F80 is too far from the first cell then.
-    EXPECT_NE(choose(nearOrange, 0.5, shortHex).colours[0], makeColour(255, 136, 0));
-    const std::vector<ColourValue> nearRed { makeColour(250, 4, 2), makeColour(252, 0, 6) };
+    const ColourValue orange = makeColour(255, 136, 0); // #F80
+    const std::vector<ColourValue> nearOrange { makeColour(255, 137, 1), makeColour(254, 136, 0),
+        makeColour(255, 135, 0) };
+    EXPECT_EQ(choose(nearOrange, 3.0, shortHex).colours[0], orange);
+    const std::vector<ColourValue> nearRed { makeColour(254, 1, 0), makeColour(255, 0, 1) };
     EXPECT_EQ(choose(nearRed, 3.0, { false, true }).colours[0], makeColour(255, 0, 0));
+
+    // Farther cells: #F80 is beyond a small tolerance; within a larger one, it would still add
+    // more difference over a long run than three characters are worth.
+    const std::vector<ColourValue> farOrange { makeColour(250, 134, 3), makeColour(255, 140, 0),
+        makeColour(252, 138, 6) };
+    EXPECT_NE(choose(farOrange, 0.5, shortHex).colours[0], orange);
+    std::vector<ColourValue> longRun;
+    for (int i = 0; i < 12; ++i)
+        longRun.push_back(farOrange[std::size_t(i % 3)]);
+    for (ColourValue cell : longRun)
+        ASSERT_LE(ciede2000(labOf(orange), labOf(cell)), 6.0);
+    const Chosen chosen = choose(longRun, 6.0, shortHex);
+    EXPECT_EQ(chosen.starts.size(), 1u);
+    EXPECT_NE(chosen.colours[0], orange);
 
     char text[7];
     EXPECT_EQ(std::string(text, writeColourText(text, makeColour(255, 136, 0), shortHex)), "#F80");
@@ -139,6 +177,7 @@ TEST(ColourDifference, quickBoundIsNeverBelowTheDifferenceAndLabRoundTrips)
             = i % 4 == 0 ? anyColour() : makeColour(near(0), near(8), near(16));
         const LabColour a = labOf(first), b = labOf(second);
         ASSERT_GE(ciede2000Bound(a, b), ciede2000(a, b));
+        ASSERT_GE(ciede2000SquaredCeiling(a, b), ciede2000(a, b) * ciede2000(a, b));
         ASSERT_EQ(colourOfLab(a), first);
     }
 }

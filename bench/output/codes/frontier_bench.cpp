@@ -1,9 +1,10 @@
 // How many cells a phpBB post of 60,000 characters holds against the colour fidelity, as the
 // tolerance of --merge grows: the plain merged runs against the best runs (--best-runs), on the
 // photos of Debian's mate-backgrounds. "ΔE" is the mean CIEDE2000 difference between each written
-// cell colour and its sampled colour at the grid --fit chooses. Then the bytes per cell of each
-// dialect at 120 columns. With an argument, the frontier's points also go to that file, for
-// scripts/frontier-plot.sh.
+// cell colour and its sampled colour at the grid --fit chooses. Then the cost: the processor time
+// of a 1920 x 1080 grid at one cell per pixel, plain runs against best runs; and the bytes per
+// cell of each dialect at 120 columns. With an argument, the frontier's points also go to that
+// file, for scripts/frontier-plot.sh.
 #include "convert/colourdifference.h"
 #include "convert/mergedrow.h"
 #include "convert/palette.h"
@@ -14,7 +15,10 @@
 #include <QImage>
 #include <QString>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -150,6 +154,43 @@ double bytesPerCell(const QImage& image, const ForumDialect& dialect,
     return double(code.rows().size()) / double(grid.columns * grid.rows);
 }
 
+struct Cost {
+    double wall = 1e9, processor = 1e9;
+};
+
+// The wall and processor times of a whole 1920 x 1080 grid at one cell per pixel in phpBB's
+// code, merged at tolerance, plain or with the best runs: the best of three of each.
+Cost costOf(const QImage& image, double tolerance, bool best)
+{
+    static const std::u32string characters = U"o";
+    const ForumDialect& phpbb = *findDialect("phpbb");
+    Cost fastest;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        RunStart start;
+        start.rows = 1080;
+        start.mergeTolerance = tolerance;
+        start.bestRuns = best;
+        start.colourForms = best ? phpbb.forms : ColourForms {};
+        RowInput input = inputOf(image, characters);
+        input.columns = 1920;
+        input.rows = 1080;
+        FixedSettings settings(input, {});
+        NullPage page;
+        RandomGlyphs random;
+        const std::clock_t begin = std::clock();
+        const auto wallBegin = std::chrono::steady_clock::now();
+        RowLoop loop(start, settings, page, random);
+        BracketCode code(phpbb, 1080, true, start.colourForms);
+        loop.addSink(code);
+        loop.runToEnd();
+        fastest.processor
+            = std::min(fastest.processor, double(std::clock() - begin) / CLOCKS_PER_SEC);
+        fastest.wall = std::min(fastest.wall,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBegin).count());
+    }
+    return fastest;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -199,6 +240,20 @@ int main(int argc, char** argv)
     }
     if (points)
         std::fclose(points);
+
+    std::printf("\nCost: 1920 x 1080 cells, phpBB, the rows' wall and processor times (best of "
+                "3), --best-runs against --merge:\n");
+    for (std::size_t p = 0; p < names.size(); ++p) {
+        for (double tolerance : { 2.0, 5.0 }) {
+            const Cost plain = costOf(images[p], tolerance, false);
+            const Cost best = costOf(images[p], tolerance, true);
+            std::printf(
+                "  %-13s --merge=%.0f wall %.3f s against %.3f s (%.2f x), processor %.3f s "
+                "against %.3f s (%.2f x)\n",
+                names[p].c_str(), tolerance, best.wall, plain.wall, best.wall / plain.wall,
+                best.processor, plain.processor, best.processor / plain.processor);
+        }
+    }
 
     std::printf("\nBytes per cell at 120 columns (%s); --best-runs with --merge=4; the palette "
                 "of 16 colours with --merge=0:\n%-10s %8s %10s %10s %12s %10s\n",

@@ -29,10 +29,13 @@ namespace {
     // forum shows tags as text). All take [b] and [i]. None but the blog has a background
     // colour tag, so a square cell there is a full block, U+2588, in the cell's colour.
     //
-    // Shorter colour texts (written only with --best-runs): phpBB's BBCode guide names "a
-    // recognised color name" or "#RRGGBB", so names but not #RGB; SMF's BBC reference takes the
-    // colour values of CSS 2.1, names and #RGB both. The others' help pages were not checked for
-    // them: six digits only.
+    // Shorter colour texts (written only with --best-runs), from each parser's own source where
+    // we could read it: phpBB 3.2 and later checks [color=] with its text formatter's colour
+    // filter, which takes #RGB, #RRGGBB and any name in letters (3.0's own pattern took
+    // #[0-9a-f]{3}, six digits and names as well), though its BBCode guide shows only names and
+    // six digits; MyBB's parser takes a name in letters, #RGB or #RRGGBB; SMF's BBC reference
+    // takes the colour values of CSS 2.1, names and #RGB both. vBulletin, XenForo and Discourse
+    // (its BBCode plugin) were not checked: six digits only.
     //
     // Escapes: bracket forums turn HTML into text themselves, and have no escape common to all
     // of them, so "[" and "]" never share a colour tag with another glyph: alone between a tag's
@@ -51,7 +54,7 @@ namespace {
             "[/align]", GlyphEscape::None, "[]", 0, LimitUnit::Characters, {}, CodeKind::Bracket,
             "", "", false },
         { "phpbb", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "", "",
-            GlyphEscape::None, "[]", 60'000, LimitUnit::Characters, { false, true },
+            GlyphEscape::None, "[]", 60'000, LimitUnit::Characters, { true, true },
             CodeKind::Bracket, "", "", false },
         { "vbulletin", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
             "[/center]", GlyphEscape::None, "[]", 10'000, LimitUnit::Characters, {},
@@ -63,8 +66,8 @@ namespace {
             "[/center]", GlyphEscape::None, "[]", 25'000, LimitUnit::Characters, {},
             CodeKind::Bracket, "", "", false },
         { "mybb", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[align=center]",
-            "[/align]", GlyphEscape::None, "[]", 65'535, LimitUnit::Bytes, {}, CodeKind::Bracket,
-            "", "", false },
+            "[/align]", GlyphEscape::None, "[]", 65'535, LimitUnit::Bytes, { true, true },
+            CodeKind::Bracket, "", "", false },
         { "discourse", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
             "[/center]", GlyphEscape::Markdown, "[]:", 32'000, LimitUnit::Characters, {},
             CodeKind::Bracket, "", "", false },

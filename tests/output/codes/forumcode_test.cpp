@@ -300,8 +300,11 @@ TEST(ForumCode, bestRunsWriteTheShortColoursEachForumReads)
 {
     const std::pair<const char*, const char*> cases[] {
         { "phpbb",
-            "[color=red]oo[/color][color=lime]ooo[/color][color=blue]o[/color]\r\n"
-            "[color=#123456]oo[/color][color=white]o[/color][color=black]ooo[/color]\r\n" },
+            "[color=red]oo[/color][color=#0F0]ooo[/color][color=#00F]o[/color]\r\n"
+            "[color=#123456]oo[/color][color=#FFF]o[/color][color=#000]ooo[/color]\r\n" },
+        { "mybb",
+            "[color=red]oo[/color][color=#0F0]ooo[/color][color=#00F]o[/color]\r\n"
+            "[color=#123456]oo[/color][color=#FFF]o[/color][color=#000]ooo[/color]\r\n" },
         { "smf",
             "[color=red]oo[/color][color=#0F0]ooo[/color][color=#00F]o[/color]\r\n"
             "[color=#123456]oo[/color][color=#FFF]o[/color][color=#000]ooo[/color]\r\n" },

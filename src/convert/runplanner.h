@@ -1,0 +1,89 @@
+#pragma once
+
+#include "convert/colourdifference.h"
+
+#include <array>
+#include <cstddef>
+#include <span>
+#include <vector>
+
+namespace mosaiq {
+
+// Where a row's runs end, chosen for the fewest characters at the smallest colour difference
+// together: each run costs the characters of its tags plus weight times the summed squared
+// difference of its cells to their mean, as CIEDE2000 weighs a small step near each cell, and
+// the cut with the least total is found by dynamic programming. The weight grows as the
+// tolerance shrinks, so that one number still moves a row from few loose runs to many close
+// ones. A run is only considered while its cells' box, seen from their mean, seems within the
+// tolerance: a close estimate, not a proof, which the caller checks with the full difference.
+class RunPlanner {
+public:
+    // The characters a run costs besides its cells: "[color=#RRGGBB]" and "[/color]".
+    static constexpr double RunCharacters = 23.0;
+
+    // The end of each run, in order, into ends; the last is labs.size().
+    void plan(std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends);
+
+    // For each cell of the last row planned, the squared steps that CIEDE2000 gives a small
+    // move of L*, a* and b* near it.
+    std::span<const std::array<double, 3>> stepWeights() const { return m_weights; }
+
+    // The weight of the summed squared difference against characters at a tolerance.
+    static double differenceWeight(double tolerance);
+
+private:
+    // Running sums of each channel and of its squares, from the first cell up to one.
+    struct Sums {
+        double plain[3];
+        double squares[3];
+    };
+
+    // The summed squared difference of the cells from begin to end to their mean, the steps
+    // weighed as near the cell at, and that mean.
+    double spread(std::size_t begin, std::size_t end, double mean[3], std::size_t at) const;
+    // Whether every corner of a box seen from mean seems within the tolerance, the steps
+    // weighed as near the cell at.
+    bool boxWithin(
+        const double mean[3], const double low[3], const double high[3], std::size_t at) const;
+
+    // The cells of a window whose values in one channel only rise (or only fall) from the
+    // front: its lowest (or highest) at the front once those before the window are dropped.
+    class Extreme {
+    public:
+        void clear(std::size_t capacity)
+        {
+            m_cells.resize(capacity);
+            m_head = m_tail = 0;
+        }
+        template <typename Keeps>
+        void push(
+            const std::vector<std::array<double, 3>>& points, std::size_t cell, int c, Keeps keeps)
+        {
+            const double value = points[cell][std::size_t(c)];
+            while (m_tail > m_head && !keeps(points[m_cells[m_tail - 1]][std::size_t(c)], value))
+                --m_tail;
+            m_cells[m_tail++] = cell;
+        }
+        std::size_t front(std::size_t first)
+        {
+            while (m_cells[m_head] < first)
+                ++m_head;
+            return m_cells[m_head];
+        }
+
+    private:
+        std::vector<std::size_t> m_cells;
+        std::size_t m_head = 0, m_tail = 0;
+    };
+
+    double m_tolerance = 0;
+    std::vector<Sums> m_sums;
+    std::vector<std::array<double, 3>> m_weights;
+    std::vector<std::array<double, 3>> m_points; // the cells' L*a*b*
+    std::vector<double> m_cost; // the least total for the cells before each index
+    std::vector<std::size_t> m_from; // where the last run of that least total starts
+    // The cells of the longest run still in view, their lowest and highest in each channel.
+    Extreme m_low[3], m_high[3];
+};
+
+} // namespace mosaiq
