@@ -49,7 +49,7 @@ LoadedPicture QtPictures::read(const std::string& path, ReadingThreads threads)
         return loaded;
     }
     auto image = std::make_shared<const QImage>(picture.image);
-    loaded.pixels = Picture { *image }.pixels();
+    loaded.pixels = Picture { *image, PictureError::None, {} }.pixels();
     loaded.owner = std::move(image);
     return loaded;
 }

@@ -32,11 +32,6 @@ namespace {
         weights[2] = 1.0 / (s * s);
     }
 
-    double channel(const LabColour& lab, int c)
-    {
-        return c == 0 ? lab.l : c == 1 ? lab.a : lab.b;
-    }
-
 } // namespace
 
 double RunPlanner::differenceWeight(double tolerance)

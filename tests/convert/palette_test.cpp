@@ -49,8 +49,9 @@ TEST(Palette, readsGimpPalettesAndTellsWhyOthersAreRefused)
              { tooMany, PaletteFileError::TooMany, 0 } }) {
         const PaletteFile file = readGimpPalette(c.text);
         EXPECT_EQ(file.error, c.error) << c.text.substr(0, 40);
-        if (c.line)
+        if (c.line) {
             EXPECT_EQ(file.line, c.line) << c.text;
+        }
     }
 }
 
