@@ -1,6 +1,7 @@
 #include "convert/runchooser.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <thread>
 
@@ -36,6 +37,22 @@ namespace {
     double squaredDistance(const LabColour& x, const LabColour& y)
     {
         return (x.l - y.l) * (x.l - y.l) + (x.a - y.a) * (x.a - y.a) + (x.b - y.b) * (x.b - y.b);
+    }
+
+    // The two colours a run may take, best first: its cells' mean, then the centre of their box.
+    std::array<LabColour, 2> runColourCandidates(
+        const std::vector<LabColour>& labs, std::size_t begin, std::size_t end)
+    {
+        LabColour mean;
+        LabBox box(labs[begin]);
+        for (std::size_t i = begin; i < end; ++i) {
+            mean.l += labs[i].l;
+            mean.a += labs[i].a;
+            mean.b += labs[i].b;
+            box.add(labs[i]);
+        }
+        const double count = double(end - begin);
+        return { LabColour { mean.l / count, mean.a / count, mean.b / count }, box.centre() };
     }
 
 } // namespace
@@ -173,17 +190,7 @@ ColourValue RunChooser::finalColour(
 
 double RunChooser::runCost(std::size_t begin, std::size_t end, ColourValue& colour) const
 {
-    LabColour mean;
-    LabBox box(m_labs[begin]);
-    for (std::size_t i = begin; i < end; ++i) {
-        mean.l += m_labs[i].l;
-        mean.a += m_labs[i].a;
-        mean.b += m_labs[i].b;
-        box.add(m_labs[i]);
-    }
-    const double count = double(end - begin);
-    mean = { mean.l / count, mean.a / count, mean.b / count };
-    for (const LabColour& candidate : { mean, box.centre() }) {
+    for (const LabColour& candidate : runColourCandidates(m_labs, begin, end)) {
         const ColourValue c = end - begin == 1 ? m_cells[begin] : colourOfLab(candidate);
         const LabColour lab = labOf(c);
         double sum = 0;
@@ -315,17 +322,7 @@ void RunChooser::placeRun(std::size_t begin, std::size_t end)
         m_runs.push_back({ begin, end, m_cells[begin], true });
         return;
     }
-    LabColour mean;
-    LabBox box(m_labs[begin]);
-    for (std::size_t i = begin; i < end; ++i) {
-        mean.l += m_labs[i].l;
-        mean.a += m_labs[i].a;
-        mean.b += m_labs[i].b;
-        box.add(m_labs[i]);
-    }
-    const double count = double(end - begin);
-    mean = { mean.l / count, mean.a / count, mean.b / count };
-    for (const LabColour& candidate : { mean, box.centre() }) {
+    for (const LabColour& candidate : runColourCandidates(m_labs, begin, end)) {
         const ColourValue colour = colourOfLab(candidate);
         if (holds(colour, labOf(colour), begin, end, begin)) {
             m_runs.push_back({ begin, end, finalColour(colour, begin, end, true), true });
