@@ -67,12 +67,14 @@ bool CliPictures::loadModule(int& argc, char** argv, bool gui)
 
 LoadedPicture CliPictures::read(const std::string& path, ReadingThreads threads) const
 {
-    const PlainJpeg plain = readPlainJpeg(path, MaxPicturePixels);
+    // With a helper thread to spare, a photo's rows are converted as they are decoded.
+    const PlainJpeg plain = readPlainJpeg(path, MaxPicturePixels,
+        threads == ReadingThreads::WithHelper ? JpegRows::Arriving : JpegRows::Whole);
     switch (plain.outcome) {
     case PlainJpeg::Outcome::Decoded: {
         LoadedPicture picture;
-        picture.pixels = plain.picture->pixels();
-        picture.owner = plain.picture;
+        picture.pixels = plain.pixels;
+        picture.owner = plain.owner;
         return picture;
     }
     case PlainJpeg::Outcome::Damaged:

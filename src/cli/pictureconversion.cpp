@@ -16,6 +16,7 @@
 #include "output/preview/pagerecord.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
+#include "wording/picturewords.h"
 #include "wording/pngwords.h"
 #include "wording/runmessages.h"
 
@@ -71,6 +72,8 @@ namespace {
             if (exit == ExitOk)
                 exit = run();
             if (exit == ExitOk)
+                exit = pictureWhole();
+            if (exit == ExitOk)
                 exit = commit();
             return exit;
         }
@@ -80,6 +83,7 @@ namespace {
         int read();
         int chooseGrid();
         int run();
+        int pictureWhole();
         int commit();
 
         bool openOutputs();
@@ -177,6 +181,9 @@ namespace {
         m_input.mode = m_options.mode;
         m_input.definedCharacters = m_characters;
         m_input.picture = m_loaded.pixels;
+        // The palette is chosen from every pixel, so it waits for the whole picture.
+        if (m_options.paletteCount && pictureWhole() != ExitOk)
+            return ExitPicture;
         if (m_options.paletteCount)
             m_start.palette = std::make_shared<const std::vector<ColourValue>>(
                 choosePalette(m_input.picture, *m_options.paletteCount));
@@ -186,6 +193,17 @@ namespace {
         m_start.dither = m_options.dither;
         m_randomAtStart = m_random;
         return ExitOk;
+    }
+
+    // A photo converted while its rows were still decoded: if its data broke off, the outputs
+    // made from it are dropped as for a picture that could not be read.
+    int PictureConversion::pictureWhole()
+    {
+        const RowArrival* arrival = m_loaded.pixels.arrival;
+        if (!arrival || arrival->complete())
+            return ExitOk;
+        m_context.say(cli::cannotReadPicture(m_picture, pictureErrorWords(PictureError::Damaged)));
+        return ExitPicture;
     }
 
     int PictureConversion::chooseGrid()

@@ -132,6 +132,8 @@ void ConversionRun::computeColours(const RowInput& input, std::int64_t cells, st
     m_colours.resize(static_cast<std::size_t>(cells));
 
     const bool rowInside = sampleRow >= 0 && sampleRow < picture.height && picture.pixels;
+    if (rowInside && picture.arrival)
+        picture.arrival->waitFor(sampleRow);
     const std::uint32_t* line = rowInside ? picture.pixels + sampleRow * picture.stride : nullptr;
     const std::int64_t width = picture.width;
     for (std::int64_t i = 0; i < cells; ++i) {

@@ -7,6 +7,16 @@
 
 namespace mosaiq {
 
+// Rows of a picture still being decoded while the engine reads it, top row first.
+class RowArrival {
+public:
+    virtual ~RowArrival() = default;
+    // Returns once row and every row above it hold their pixels, or the decode has ended.
+    virtual void waitFor(std::int64_t row) const = 0;
+    // Waits for the decode to end; false when the data broke off and the picture is not whole.
+    virtual bool complete() const = 0;
+};
+
 // A picture as the engine reads it: rows of 32-bit 0xAARRGGBB words (the alpha byte is ignored),
 // top row first. The engine never owns or loads pictures; whoever does hands it this view.
 struct PixelBuffer {
@@ -14,6 +24,7 @@ struct PixelBuffer {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::ptrdiff_t stride = 0; // words from one row to the next
+    const RowArrival* arrival = nullptr; // while the rows still arrive; else all are there
 
     static ColourValue fromArgb(std::uint32_t argb)
     {

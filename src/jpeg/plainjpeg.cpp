@@ -4,11 +4,14 @@
 #include "jpeg/jpegwalk.h"
 #include "jpeg/rowplacement.h"
 
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
 #include <fcntl.h>
 #include <jpeglib.h>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -19,61 +22,134 @@ namespace {
     // Rows decoded and placed together, as the picture reader's decode does.
     constexpr int UprightBandRows = 32, TurnedBandRows = 128;
 
-    struct Job {
-        const std::vector<std::uint8_t>& file;
-        int orientation;
-        std::int64_t maxPixels;
-        PlainJpeg result {};
-        std::vector<std::uint8_t> band {};
+    // One decode: the file's bytes, libjpeg's state and the picture, kept together on the heap so
+    // that a thread of its own may finish what the caller began.
+    struct Decoder {
+        std::vector<std::uint8_t> file;
+        int orientation = 1;
+        jpeg_decompress_struct info {};
+        JpegErrors errors {};
+        std::shared_ptr<PixelBlock> picture;
+        std::vector<std::uint8_t> band;
+        bool created = false;
+
+        Decoder() { watchJpegErrors(info, errors); }
+        ~Decoder()
+        {
+            if (created)
+                jpeg_destroy_decompress(&info);
+        }
+        Decoder(const Decoder&) = delete;
+        Decoder& operator=(const Decoder&) = delete;
     };
 
-    // Returns false when libjpeg gave up on the data. Nothing here may need destroying when
-    // libjpeg jumps back: what outlives the jump lives in job.
-    bool run(jpeg_decompress_struct& info, JpegErrors& errors, Job& job)
+    // Reads the header and makes the picture's memory. Returns false when libjpeg gave up on the
+    // data; else outcome says whether the rows may be decoded. Nothing here may need destroying
+    // when libjpeg jumps back: what outlives the jump lives in the decoder.
+    bool start(Decoder& d, std::int64_t maxPixels, PlainJpeg::Outcome& outcome)
     {
-        if (setjmp(errors.jump))
+        if (setjmp(d.errors.jump))
             return false;
-        jpeg_create_decompress(&info);
-        jpeg_mem_src(&info, job.file.data(), static_cast<unsigned long>(job.file.size()));
-        jpeg_read_header(&info, TRUE);
-        if (info.num_components != 1 && info.num_components != 3) {
-            job.result.outcome = PlainJpeg::Outcome::NotPlain;
+        jpeg_create_decompress(&d.info);
+        d.created = true;
+        jpeg_mem_src(&d.info, d.file.data(), static_cast<unsigned long>(d.file.size()));
+        jpeg_read_header(&d.info, TRUE);
+        outcome = PlainJpeg::Outcome::TooLarge;
+        if (d.info.num_components != 1 && d.info.num_components != 3) {
+            outcome = PlainJpeg::Outcome::NotPlain;
             return true;
         }
-        if (std::int64_t(info.image_width) * info.image_height > job.maxPixels) {
-            job.result.outcome = PlainJpeg::Outcome::TooLarge;
+        if (std::int64_t(d.info.image_width) * d.info.image_height > maxPixels)
             return true;
-        }
-        info.out_color_space = JCS_EXT_BGRA; // the 0xAARRGGBB words the engine reads, grey too
-        jpeg_start_decompress(&info);
+        d.info.out_color_space = JCS_EXT_BGRA; // the 0xAARRGGBB words the engine reads, grey too
+        jpeg_start_decompress(&d.info);
+        const int width = int(d.info.output_width), height = int(d.info.output_height);
+        const bool turned = d.orientation >= 5;
+        d.picture = std::make_shared<PixelBlock>(turned ? height : width, turned ? width : height);
+        if (d.picture->isNull())
+            return true;
+        outcome = PlainJpeg::Outcome::Decoded;
+        return true;
+    }
+
+    // Decodes and places every row, telling rowsDone how many rows of the picture, from its top,
+    // are whole after each band (only meaningful for a picture not turned upside down or
+    // sideways). Returns false when libjpeg gave up on the data.
+    template <class RowsDone> bool decodeRows(Decoder& d, RowsDone&& rowsDone)
+    {
+        if (setjmp(d.errors.jump))
+            return false;
+        jpeg_decompress_struct& info = d.info;
         const int width = int(info.output_width), height = int(info.output_height);
-        const bool turned = job.orientation >= 5;
-        auto picture
-            = std::make_shared<PixelBlock>(turned ? height : width, turned ? width : height);
-        if (picture->isNull()) {
-            job.result.outcome = PlainJpeg::Outcome::TooLarge;
-            return true;
-        }
+        const bool turned = d.orientation >= 5;
         const std::ptrdiff_t stride = std::ptrdiff_t(width) * 4;
         const int bandRows = turned ? TurnedBandRows : UprightBandRows;
-        job.band.assign(std::size_t(stride) * bandRows, 0xFF);
+        d.band.assign(std::size_t(stride) * bandRows, 0xFF);
         while (info.output_scanline < info.output_height) {
             const int first = int(info.output_scanline);
             int count = 0;
             while (count < bandRows && info.output_scanline < info.output_height) {
-                JSAMPROW row = job.band.data() + count * stride;
+                JSAMPROW row = d.band.data() + count * stride;
                 if (jpeg_read_scanlines(&info, &row, 1) != 1)
                     return false;
                 ++count;
             }
-            placeRows(job.band.data(), stride, first, count, width, height, job.orientation,
-                picture->bits(), turned ? height : width);
+            placeRows(d.band.data(), stride, first, count, width, height, d.orientation,
+                d.picture->bits(), turned ? height : width);
+            rowsDone(std::int64_t(first) + count);
         }
         jpeg_finish_decompress(&info);
-        job.result.outcome = PlainJpeg::Outcome::Decoded;
-        job.result.picture = std::move(picture);
         return true;
     }
+
+    // An upright picture whose rows a thread of its own decodes while the engine reads those
+    // already there: the decode of a large photo and the making of its first rows overlap.
+    class ArrivingRows final : public RowArrival {
+    public:
+        explicit ArrivingRows(std::unique_ptr<Decoder> decoder)
+            : m_decoder(std::move(decoder))
+            , m_thread([this] {
+                const bool whole = decodeRows(*m_decoder, [this](std::int64_t rows) {
+                    const std::lock_guard lock(m_mutex);
+                    m_rows = rows;
+                    m_changed.notify_all();
+                });
+                const std::lock_guard lock(m_mutex);
+                m_ended = true;
+                m_whole = whole;
+                m_changed.notify_all();
+            })
+        {
+        }
+        ~ArrivingRows() override { m_thread.join(); }
+
+        void waitFor(std::int64_t row) const override
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_rows > row || m_ended; });
+        }
+        bool complete() const override
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_ended; });
+            return m_whole;
+        }
+        PixelBuffer pixels() const
+        {
+            PixelBuffer buffer = m_decoder->picture->pixels();
+            buffer.arrival = this;
+            return buffer;
+        }
+
+    private:
+        std::unique_ptr<Decoder> m_decoder;
+        mutable std::mutex m_mutex;
+        mutable std::condition_variable m_changed;
+        std::int64_t m_rows = 0;
+        bool m_ended = false;
+        bool m_whole = false;
+        std::thread m_thread; // last: it starts once everything above is ready
+    };
 
     // The whole of a regular file, or nothing.
     bool readWhole(const std::string& path, std::vector<std::uint8_t>& bytes)
@@ -109,26 +185,36 @@ bool isPlainJpeg(const std::uint8_t* data, std::size_t size, int& orientation)
     return !walk.cutShort && !walk.profile && (walk.components == 1 || walk.components == 3);
 }
 
-PlainJpeg readPlainJpeg(const std::string& path, std::int64_t maxPixels)
+PlainJpeg readPlainJpeg(const std::string& path, std::int64_t maxPixels, JpegRows rows)
 {
     // What is not a regular file is never opened by the reader, nor here: a named pipe would
     // wait for a writer, and opening a device may do something.
     struct stat status;
     if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return {};
-    std::vector<std::uint8_t> file;
-    int orientation = 1;
-    if (!readWhole(path, file) || !isPlainJpeg(file.data(), file.size(), orientation))
+    auto decoder = std::make_unique<Decoder>();
+    if (!readWhole(path, decoder->file)
+        || !isPlainJpeg(decoder->file.data(), decoder->file.size(), decoder->orientation))
         return {};
-    jpeg_decompress_struct info {};
-    JpegErrors errors {};
-    watchJpegErrors(info, errors);
-    Job job { file, orientation, maxPixels };
-    const bool finished = run(info, errors, job);
-    jpeg_destroy_decompress(&info);
-    if (!finished)
-        return { PlainJpeg::Outcome::Damaged, nullptr };
-    return job.result;
+    PlainJpeg result;
+    if (!start(*decoder, maxPixels, result.outcome))
+        return { PlainJpeg::Outcome::Damaged, nullptr, {}, {} };
+    if (result.outcome != PlainJpeg::Outcome::Decoded)
+        return result;
+    // Rows come in the picture's order only when it is not turned or flipped upside down.
+    if (rows == JpegRows::Arriving && decoder->orientation <= 2) {
+        result.picture = decoder->picture;
+        auto arriving = std::make_shared<ArrivingRows>(std::move(decoder));
+        result.pixels = arriving->pixels();
+        result.owner = std::move(arriving);
+        return result;
+    }
+    if (!decodeRows(*decoder, [](std::int64_t) {}))
+        return { PlainJpeg::Outcome::Damaged, nullptr, {}, {} };
+    result.picture = decoder->picture;
+    result.pixels = result.picture->pixels();
+    result.owner = result.picture;
+    return result;
 }
 
 } // namespace mosaiq

@@ -18,6 +18,16 @@ struct PlainJpeg {
     };
     Outcome outcome = Outcome::NotPlain;
     std::shared_ptr<PixelBlock> picture; // when decoded
+    // The engine's view of the picture, and what keeps it and whatever still decodes it.
+    PixelBuffer pixels;
+    std::shared_ptr<const void> owner;
+};
+
+enum class JpegRows {
+    Whole, // the picture is decoded before readPlainJpeg returns
+    // An upright picture is decoded on a thread of its own after readPlainJpeg returns:
+    // pixels.arrival says which rows are there, and whether the data held to its end.
+    Arriving,
 };
 
 // Whether the JPEG held in data is one that readPlainJpeg decodes: whole, grey or colour,
@@ -27,6 +37,7 @@ bool isPlainJpeg(const std::uint8_t* data, std::size_t size, int& orientation);
 // Reads the file at path when it holds a plain JPEG (isPlainJpeg), decoded in one pass with
 // libjpeg and turned as its EXIF orientation says: the same pixels, byte for byte, as the picture
 // reader gives for it. Anything else is left to the picture reader.
-PlainJpeg readPlainJpeg(const std::string& path, std::int64_t maxPixels);
+PlainJpeg readPlainJpeg(
+    const std::string& path, std::int64_t maxPixels, JpegRows rows = JpegRows::Whole);
 
 } // namespace mosaiq

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QImage>
 
 #include <cstring>
 #include <filesystem>
@@ -42,6 +43,38 @@ bool sameAsReader(const std::string& path, const PlainJpeg& plain, const mosaiq:
     return true;
 }
 
+// The same file read with its rows arriving on a thread of their own: each row, once waited for,
+// holds the whole decode's pixels, and a decode that gave up says so at the end.
+void expectSameAsItArrives(const std::string& path, const PlainJpeg& whole)
+{
+    const PlainJpeg arriving
+        = mosaiq::readPlainJpeg(path, mosaiq::MaxPicturePixels, mosaiq::JpegRows::Arriving);
+    const mosaiq::RowArrival* arrival = arriving.pixels.arrival;
+    if (whole.outcome != PlainJpeg::Outcome::Decoded) {
+        if (arriving.outcome == PlainJpeg::Outcome::Decoded && arrival)
+            EXPECT_FALSE(arrival->complete());
+        else
+            EXPECT_EQ(arriving.outcome, whole.outcome);
+        return;
+    }
+    ASSERT_EQ(arriving.outcome, PlainJpeg::Outcome::Decoded);
+    const mosaiq::PixelBuffer ours = arriving.pixels;
+    const mosaiq::PixelBuffer theirs = whole.picture->pixels();
+    ASSERT_EQ(ours.height, theirs.height);
+    for (int y = 0; y < ours.height; ++y) {
+        if (arrival) {
+            arrival->waitFor(y);
+        }
+        ASSERT_EQ(std::memcmp(ours.pixels + y * ours.stride, theirs.pixels + y * theirs.stride,
+                      std::size_t(ours.width) * 4),
+            0)
+            << "row " << y;
+    }
+    if (arrival) {
+        EXPECT_TRUE(arrival->complete());
+    }
+}
+
 } // namespace
 
 TEST(PlainJpeg, readsWhatItTakesAsThePictureReaderDoesAndLeavesTheRest)
@@ -63,6 +96,7 @@ TEST(PlainJpeg, readsWhatItTakesAsThePictureReaderDoesAndLeavesTheRest)
                 continue;
             decoded += plain.outcome == PlainJpeg::Outcome::Decoded;
             EXPECT_TRUE(sameAsReader(path, plain, mosaiq::readPictureNative(path)));
+            expectSameAsItArrives(path, plain);
         }
     }
     // The eight turns and the grey photo without profile at least.
@@ -95,4 +129,22 @@ TEST(PlainJpeg, refusesMorePixelsThanAllowedAsTheReaderDoes)
     QFile file(QString::fromStdString(path));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(mosaiq::readPictureData(file.readAll(), 10).error, mosaiq::PictureError::TooLarge);
+}
+
+TEST(PlainJpeg, givesAPhotosRowsInOrderWhileItDecodesTheRest)
+{
+    // Many bands of rows, so that the engine may read the first while later ones decode.
+    QImage photo(640, 900, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, qRgb(x * 255 / 640, y * 255 / 900, (x ^ y) & 0xFF));
+    const fs::path path = fs::temp_directory_path() / "mosaiq-arriving-rows.jpg";
+    ASSERT_TRUE(photo.save(QString::fromStdString(path.string()), "JPEG", 90));
+    const PlainJpeg whole = mosaiq::readPlainJpeg(path.string(), mosaiq::MaxPicturePixels);
+    ASSERT_EQ(whole.outcome, PlainJpeg::Outcome::Decoded);
+    const PlainJpeg arriving = mosaiq::readPlainJpeg(
+        path.string(), mosaiq::MaxPicturePixels, mosaiq::JpegRows::Arriving);
+    EXPECT_NE(arriving.pixels.arrival, nullptr);
+    expectSameAsItArrives(path.string(), whole);
+    fs::remove(path);
 }
