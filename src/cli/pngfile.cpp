@@ -207,69 +207,97 @@ bool PngFile::begin(std::int64_t width, std::int64_t height)
         return false;
     m_width = width;
     m_height = height;
-    m_lastLine.assign(std::size_t(width * Bpp), 0);
+    m_lastLine.assign(std::size_t(width), 0);
     return true;
 }
 
-void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride, int begin, int end,
+int PngFile::linesPerShare() const
+{
+    return int(std::clamp<std::int64_t>(ShareBytes / (m_width * Bpp + 1), 1, m_height));
+}
+
+namespace {
+
+    // Grows buffer to size bytes at least, keeping what it already holds in memory.
+    void reserveBytes(std::vector<std::uint8_t>& buffer, std::size_t size)
+    {
+        if (buffer.size() < size)
+            buffer.resize(size);
+    }
+
+} // namespace
+
+void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride, int count,
     const std::uint8_t* above) const
 {
     const auto size = std::size_t(m_width * Bpp);
-    std::vector<std::uint8_t> line(size);
-    std::vector<std::uint8_t> previous(above, above + size);
-    std::vector<std::uint8_t> filtered(size + 1);
-    std::vector<std::uint8_t> levelBuffer;
+    const std::size_t input = (size + 1) * std::size_t(count);
+    reserveBytes(share.line, size);
+    reserveBytes(share.previous, size);
+    reserveBytes(share.filtered, input);
+    // Room for incompressible lines and the blocks' own bytes.
+    reserveBytes(share.packed, input + input / 8 + 65536);
+    if (above)
+        toRgb(above, m_width, share.previous.data());
+    else
+        std::fill_n(share.previous.begin(), size, std::uint8_t(0));
+    // The whole share filtered first, then summed and packed in one go each.
+    std::uint8_t* out = share.filtered.data();
+    for (int row = 0; row < count; ++row, out += size + 1) {
+        toRgb(first + std::int64_t(row) * stride, m_width, share.line.data());
+        const int filter = chooseFilter(share.line.data(), share.previous.data(), size);
+        out[0] = std::uint8_t(filter);
+        filterLine(filter, share.line.data(), share.previous.data(), out + 1, size);
+        share.previous.swap(share.line);
+    }
+    share.adler = isal_adler32(1, share.filtered.data(), input);
+    share.length = std::int64_t(input);
+    share.lines = count;
     isal_zstream z;
-    startDeflate(z, levelBuffer);
+    startDeflate(z, share.levelBuffer);
     z.gzip_flag = IGZIP_DEFLATE;
     z.end_of_stream = 0;
-    // Room for incompressible lines and the blocks' own bytes.
-    const std::size_t input = (size + 1) * std::size_t(end - begin);
-    share.packed.resize(input + input / 8 + 65536);
+    z.next_in = share.filtered.data();
+    z.avail_in = std::uint32_t(input);
     z.next_out = share.packed.data();
     z.avail_out = std::uint32_t(share.packed.size());
-    uLong adler = adler32(0, nullptr, 0);
-    for (int row = begin; row < end; ++row) {
-        toRgb(first + std::int64_t(row) * stride, m_width, line.data());
-        const int filter = chooseFilter(line.data(), previous.data(), size);
-        filtered[0] = std::uint8_t(filter);
-        filterLine(filter, line.data(), previous.data(), filtered.data() + 1, size);
-        adler = adler32_z(adler, filtered.data(), filtered.size());
-        z.next_in = filtered.data();
-        z.avail_in = std::uint32_t(filtered.size());
-        // Each share ends on a byte boundary after an empty stored block: the shares join up.
-        z.flush = row + 1 == end ? SYNC_FLUSH : NO_FLUSH;
-        if (isal_deflate(&z) != COMP_OK || z.avail_in != 0 || z.avail_out == 0) {
-            share.failed = true;
-            break;
-        }
-        previous.swap(line);
+    // Each share ends on a byte boundary after an empty stored block: the shares join up.
+    z.flush = SYNC_FLUSH;
+    share.failed = isal_deflate(&z) != COMP_OK || z.avail_in != 0 || z.avail_out == 0;
+    share.size = share.packed.size() - z.avail_out;
+}
+
+bool PngFile::writeShare(const Share& share)
+{
+    if (m_failed || m_height == 0 || share.lines < 1 || m_written + share.lines > m_height)
+        return false;
+    if (share.failed || !writeChunk("IDAT", share.packed.data(), share.size)) {
+        m_failed = true;
+        return false;
     }
-    share.packed.resize(share.packed.size() - z.avail_out);
-    share.adler = std::uint32_t(adler);
-    share.length = std::int64_t(input);
+    m_adler = std::uint32_t(adler32_combine(m_adler, share.adler, share.length));
+    m_written += share.lines;
+    return true;
 }
 
 bool PngFile::writeLines(const std::uint8_t* first, std::int64_t stride, int count)
 {
     if (m_failed || m_height == 0 || count < 1 || m_written + count > m_height)
         return false;
-    // Shares of a fixed size, whatever the threads: the file is the same on every machine.
-    const int perShare = int(std::max<std::int64_t>(1, ShareBytes / (m_width * Bpp + 1)));
+    const int perShare = linesPerShare();
     const int shares = (count + perShare - 1) / perShare;
     auto parts = std::vector<Share>(std::size_t(shares));
     std::atomic<int> next { 0 };
+    const bool firstLines = m_written == 0;
     auto packShares = [&] {
         for (int s = next++; s < shares; s = next++) {
             const int begin = s * perShare;
-            const int end = std::min(count, begin + perShare);
-            // The line above the share's first, as RGB: the last of the previous batch for the
-            // first share.
+            const std::uint8_t* above = begin > 0 ? first + std::int64_t(begin - 1) * stride
+                : firstLines                      ? nullptr
+                             : reinterpret_cast<const std::uint8_t*>(m_lastLine.data());
             try {
-                std::vector<std::uint8_t> above = m_lastLine;
-                if (begin > 0)
-                    toRgb(first + std::int64_t(begin - 1) * stride, m_width, above.data());
-                pack(parts[std::size_t(s)], first, stride, begin, end, above.data());
+                pack(parts[std::size_t(s)], first + std::int64_t(begin) * stride, stride,
+                    std::min(count - begin, perShare), above);
             } catch (const std::bad_alloc&) {
                 parts[std::size_t(s)].failed = true;
                 m_outOfMemory = true;
@@ -283,14 +311,11 @@ bool PngFile::writeLines(const std::uint8_t* first, std::int64_t stride, int cou
     for (auto& helper : helpers)
         helper.join();
     for (const Share& share : parts) {
-        if (share.failed || !writeChunk("IDAT", share.packed.data(), share.packed.size())) {
-            m_failed = true;
+        if (!writeShare(share))
             return false;
-        }
-        m_adler = std::uint32_t(adler32_combine(m_adler, share.adler, share.length));
     }
-    toRgb(first + std::int64_t(count - 1) * stride, m_width, m_lastLine.data());
-    m_written += count;
+    std::memcpy(m_lastLine.data(), first + std::int64_t(count - 1) * stride,
+        m_lastLine.size() * sizeof(std::uint32_t));
     return true;
 }
 

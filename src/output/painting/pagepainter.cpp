@@ -18,17 +18,29 @@ namespace {
     // Glyphs may lean this many ems out of their cell; cells that far outside are painted too.
     constexpr double Overhang = 1.0;
 
+    // The lines of an image, found once: QImage's own accessors check its sharing each time.
+    struct Pixels {
+        uchar* bits;
+        qsizetype stride;
+        int width, height;
+        QRgb* line(int y) const { return reinterpret_cast<QRgb*>(bits + y * stride); }
+    };
+
     // Covers the pixels under mask, its top left at (left, top), with colour as far as the
-    // glyph covers them.
-    void blendMask(QImage& target, const QImage& mask, int left, int top, QRgb colour)
+    // glyph covers them: the ink weighed by the coverage, rounded to the nearest level.
+    void blendMask(const Pixels& target, const QImage& mask, int left, int top, QRgb colour)
     {
         const int x0 = std::max(0, left), y0 = std::max(0, top);
-        const int x1 = std::min(target.width(), left + mask.width());
-        const int y1 = std::min(target.height(), top + mask.height());
+        const int x1 = std::min(target.width, left + mask.width());
+        const int y1 = std::min(target.height, top + mask.height());
         const unsigned red = qRed(colour), green = qGreen(colour), blue = qBlue(colour);
+        // v / 255 for v up to 255 x 255 + 127, without a division.
+        const auto by255 = [](unsigned v) { return (v + 1 + (v >> 8)) >> 8; };
+        const uchar* maskBits = mask.constBits();
+        const qsizetype maskStride = mask.bytesPerLine();
         for (int y = y0; y < y1; ++y) {
-            const uchar* coverage = mask.constScanLine(y - top) + (x0 - left);
-            auto* out = reinterpret_cast<QRgb*>(target.scanLine(y)) + x0;
+            const uchar* coverage = maskBits + (y - top) * maskStride + (x0 - left);
+            QRgb* out = target.line(y) + x0;
             for (int x = x0; x < x1; ++x, ++coverage, ++out) {
                 const unsigned a = *coverage;
                 if (a == 0)
@@ -38,21 +50,22 @@ namespace {
                     continue;
                 }
                 const unsigned keep = 255 - a;
-                *out = qRgb(int((qRed(*out) * keep + red * a + 127) / 255),
-                    int((qGreen(*out) * keep + green * a + 127) / 255),
-                    int((qBlue(*out) * keep + blue * a + 127) / 255));
+                const QRgb under = *out;
+                *out = 0xFF000000u | by255(qRed(under) * keep + red * a + 127) << 16
+                    | by255(qGreen(under) * keep + green * a + 127) << 8
+                    | by255(qBlue(under) * keep + blue * a + 127);
             }
         }
     }
 
-    void fillRect(QImage& target, int left, int top, int right, int bottom, QRgb colour)
+    void fillRect(const Pixels& target, int left, int top, int right, int bottom, QRgb colour)
     {
         left = std::max(left, 0);
         top = std::max(top, 0);
-        right = std::min(right, target.width());
-        bottom = std::min(bottom, target.height());
+        right = std::min(right, target.width);
+        bottom = std::min(bottom, target.height);
         for (int y = top; y < bottom; ++y) {
-            auto* line = reinterpret_cast<QRgb*>(target.scanLine(y));
+            QRgb* line = target.line(y);
             std::fill(line + left, line + std::max(left, right), colour);
         }
     }
@@ -129,6 +142,7 @@ void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double 
     const double pixelSize = 10 * scale;
     auto deviceX = [&](double x) { return (x - left) * scale; };
     auto deviceY = [&](double y) { return (y - top) * scale; };
+    const Pixels pixels { target.bits(), target.bytesPerLine(), target.width(), target.height() };
 
     for (std::int64_t row = lines.first; row < lines.end; ++row) {
         const std::span<const PageRecord::Cell> cells = record().rowCells(row);
@@ -145,7 +159,7 @@ void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double 
                 if (square) {
                     // The span's background covers the glyph's advance and the line's box;
                     // the glyph on it has the same colour.
-                    fillRect(target, edge(deviceX(rowLeft + cellLeft)), blockTop,
+                    fillRect(pixels, edge(deviceX(rowLeft + cellLeft)), blockTop,
                         edge(deviceX(rowLeft + cellRight)), blockBottom, colour);
                     return;
                 }
@@ -156,9 +170,19 @@ void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double 
                 const PageFont::Mask& mask = m_font.mask(
                     PageRecord::byteOf(cell), pixelSize, int(quarters - pixel * PageFont::Phases));
                 if (!mask.coverage.isNull())
-                    blendMask(target, mask.coverage, int(pixel) + mask.offset.x(),
+                    blendMask(pixels, mask.coverage, int(pixel) + mask.offset.x(),
                         baseline + mask.offset.y(), colour);
             });
+    }
+}
+
+void PagePainter::prepareText(double scale)
+{
+    for (int b = 0; b < 256; ++b) {
+        if (record().usesByte(std::uint8_t(b))) {
+            for (int phase = 0; phase < PageFont::Phases; ++phase)
+                m_font.mask(std::uint8_t(b), 10 * scale, phase);
+        }
     }
 }
 
