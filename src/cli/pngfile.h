@@ -39,7 +39,7 @@ public:
         std::int64_t length = 0; // bytes before packing
         int lines = 0;
         bool failed = false;
-        std::vector<std::uint8_t> filtered, line, previous, levelBuffer;
+        std::vector<std::uint8_t> filtered, line, previous, candidates, levelBuffer;
     };
     // Filters and packs count lines (at most linesPerShare()) of width words each, stride bytes
     // apart, into share; above: the line before the first, as words, or null for the picture's
