@@ -19,7 +19,7 @@ namespace {
 
     // The shares of the PNG a thread paints at once: enough lines that the rows of text that
     // lean into a strip from above and below add little to its painting.
-    constexpr int SharesPerStrip = 4;
+    constexpr int SharesPerStrip = 2;
 
 } // namespace
 
