@@ -64,16 +64,17 @@ namespace {
     // Filters line (above: the line before it) into out, filter type first, with the filter
     // libpng chooses by default: the one whose bytes weigh least, the first in order on a tie
     // (0 None, 1 Sub, 2 Up, 3 Average, 4 Paeth). The four filtered lines are made in one pass
-    // without branches, so that the compiler can make many bytes at once, into work (4 x size
-    // bytes), and the lightest is copied.
+    // without branches, so that the compiler can make many bytes at once: Paeth's, which text
+    // takes most often, in place, the others into work (3 x size bytes), whence the lightest is
+    // copied.
     WIDE_LOOPS void filterBest(const std::uint8_t* __restrict line,
-        const std::uint8_t* __restrict above, std::uint8_t* __restrict work, std::uint8_t* out,
-        std::size_t size)
+        const std::uint8_t* __restrict above, std::uint8_t* __restrict work,
+        std::uint8_t* __restrict out, std::size_t size)
     {
         std::uint8_t* __restrict const sub = work;
         std::uint8_t* __restrict const up = work + size;
         std::uint8_t* __restrict const average = work + 2 * size;
-        std::uint8_t* __restrict const nearest = work + 3 * size;
+        std::uint8_t* __restrict const nearest = out + 1;
         std::uint32_t sums[5] = {};
         for (std::size_t i = 0; i < Bpp; ++i) {
             sub[i] = line[i];
@@ -105,7 +106,8 @@ namespace {
         sums[4] = nearestSum;
         const auto filter = std::size_t(std::min_element(sums, sums + 5) - sums);
         out[0] = std::uint8_t(filter);
-        std::memcpy(out + 1, filter == 0 ? line : work + (filter - 1) * size, size);
+        if (filter != 4)
+            std::memcpy(out + 1, filter == 0 ? line : work + (filter - 1) * size, size);
     }
 
     // The weight of 32 filtered bytes, as four sums of eight.
@@ -139,13 +141,13 @@ namespace {
     // The same filtering with AVX2's instructions written out, 32 bytes at a time: the
     // compiler's own widening of the loops above weighs Paeth's choice in 32-bit lanes.
     [[gnu::target("avx2")]] void filterBestAvx2(const std::uint8_t* __restrict line,
-        const std::uint8_t* __restrict above, std::uint8_t* __restrict work, std::uint8_t* out,
-        std::size_t size)
+        const std::uint8_t* __restrict above, std::uint8_t* __restrict work,
+        std::uint8_t* __restrict out, std::size_t size)
     {
         std::uint8_t* const sub = work;
         std::uint8_t* const up = work + size;
         std::uint8_t* const average = work + 2 * size;
-        std::uint8_t* const nearest = work + 3 * size;
+        std::uint8_t* const nearest = out + 1;
         for (std::size_t i = 0; i < Bpp; ++i) {
             sub[i] = line[i];
             up[i] = std::uint8_t(line[i] - above[i]);
@@ -211,7 +213,8 @@ namespace {
         }
         const auto filter = std::size_t(std::min_element(totals, totals + 5) - totals);
         out[0] = std::uint8_t(filter);
-        std::memcpy(out + 1, filter == 0 ? line : work + (filter - 1) * size, size);
+        if (filter != 4)
+            std::memcpy(out + 1, filter == 0 ? line : work + (filter - 1) * size, size);
     }
 
     // toRgb with AVX2, eight pixels at a time: each half of a register's bytes put in order,
@@ -351,7 +354,7 @@ void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride,
     const ToRgb rgbOf = hasAvx2() ? toRgbAvx2 : toRgb;
     reserveBytes(share.line, size);
     reserveBytes(share.previous, size);
-    reserveBytes(share.candidates, 4 * size);
+    reserveBytes(share.candidates, 3 * size);
     reserveBytes(share.filtered, input);
     // Room for incompressible lines and the blocks' own bytes.
     reserveBytes(share.packed, input + input / 8 + 65536);
