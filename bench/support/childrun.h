@@ -18,6 +18,7 @@ struct Measure {
     double seconds = 0;
     long peakKiB = 0;
     int status = -1;
+    double processorSeconds = 0; // user and system, every thread
 
     bool succeeded() const { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 };
@@ -45,7 +46,9 @@ inline Measure run(const std::vector<std::string>& argv, const std::string& outP
     int status = 0;
     rusage usage {};
     ::wait4(pid, &status, 0, &usage);
-    return { timer.nsecsElapsed() / 1e9, usage.ru_maxrss, status };
+    const auto seconds = [](timeval t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+    return { timer.nsecsElapsed() / 1e9, usage.ru_maxrss, status,
+        seconds(usage.ru_utime) + seconds(usage.ru_stime) };
 }
 
 } // namespace childrun
