@@ -88,9 +88,8 @@ bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bo
     bool writing = false, failed = false, stopped = false, outOfMemory = false;
 
     auto work = [&] {
-        std::unique_lock lock(mutex);
+        std::unique_lock lock(mutex, std::defer_lock);
         try {
-            lock.unlock();
             // A line more than a strip: the line above its first, which the filters read.
             QImage image(int(m_width), perStrip + 1, QImage::Format_RGB32);
             if (image.isNull())
