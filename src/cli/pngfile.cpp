@@ -123,23 +123,25 @@ namespace {
         return parts[0] + parts[1] + parts[2] + parts[3];
     }
 
-    // 16 bytes as 16-bit lanes.
-    [[gnu::target("avx2")]] inline __m256i widen(const std::uint8_t* bytes)
+    [[gnu::target("avx2")]] inline __m256i load(const std::uint8_t* bytes)
     {
-        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
     }
 
-    // Two sets of 16 residuals in 16-bit lanes back to 32 bytes, in their order.
-    [[gnu::target("avx2")]] inline __m256i narrow(__m256i low, __m256i high)
+    // |p - q| of unsigned bytes.
+    [[gnu::target("avx2")]] inline __m256i absDifference(__m256i p, __m256i q)
     {
-        const __m256i lowBytes = _mm256_set1_epi16(0xFF);
-        return _mm256_permute4x64_epi64(
-            _mm256_packus_epi16(_mm256_and_si256(low, lowBytes), _mm256_and_si256(high, lowBytes)),
-            0xD8);
+        return _mm256_sub_epi8(_mm256_max_epu8(p, q), _mm256_min_epu8(p, q));
     }
 
-    // The same filtering with AVX2's instructions written out, 32 bytes at a time: the
-    // compiler's own widening of the loops above weighs Paeth's choice in 32-bit lanes.
+    // All ones in the bytes where p <= q, unsigned.
+    [[gnu::target("avx2")]] inline __m256i atMost(__m256i p, __m256i q)
+    {
+        return _mm256_cmpeq_epi8(_mm256_min_epu8(p, q), p);
+    }
+
+    // The same filtering with AVX2's instructions written out, 32 bytes at a time, all in bytes:
+    // the compiler's own widening of the loops above weighs Paeth's choice in 32-bit lanes.
     [[gnu::target("avx2")]] void filterBestAvx2(const std::uint8_t* __restrict line,
         const std::uint8_t* __restrict above, std::uint8_t* __restrict work,
         std::uint8_t* __restrict out, std::size_t size)
@@ -157,30 +159,29 @@ namespace {
         const __m256i zero = _mm256_setzero_si256();
         __m256i sums[4] = { zero, zero, zero, zero };
         std::size_t i = Bpp;
+        const __m256i one = _mm256_set1_epi8(1);
         for (; i + 32 <= size; i += 32) {
-            __m256i residual[4][2];
-            for (int half = 0; half < 2; ++half) {
-                const std::size_t at = i + std::size_t(half) * 16;
-                const __m256i x = widen(line + at), a = widen(line + at - Bpp);
-                const __m256i b = widen(above + at), c = widen(above + at - Bpp);
-                const __m256i pa = _mm256_abs_epi16(_mm256_sub_epi16(b, c));
-                const __m256i pb = _mm256_abs_epi16(_mm256_sub_epi16(a, c));
-                const __m256i pc = _mm256_abs_epi16(
-                    _mm256_sub_epi16(_mm256_add_epi16(a, b), _mm256_add_epi16(c, c)));
-                const __m256i bOrC = _mm256_blendv_epi8(b, c, _mm256_cmpgt_epi16(pb, pc));
-                const __m256i predicted = _mm256_blendv_epi8(a, bOrC,
-                    _mm256_or_si256(_mm256_cmpgt_epi16(pa, pb), _mm256_cmpgt_epi16(pa, pc)));
-                residual[0][half] = _mm256_sub_epi16(x, a);
-                residual[1][half] = _mm256_sub_epi16(x, b);
-                residual[2][half]
-                    = _mm256_sub_epi16(x, _mm256_srli_epi16(_mm256_add_epi16(a, b), 1));
-                residual[3][half] = _mm256_sub_epi16(x, predicted);
-            }
+            const __m256i x = load(line + i), a = load(line + i - Bpp);
+            const __m256i b = load(above + i), c = load(above + i - Bpp);
+            // The mean of a and b rounded down: the instruction rounds up on an odd sum.
+            const __m256i mean = _mm256_sub_epi8(
+                _mm256_avg_epu8(a, b), _mm256_and_si256(_mm256_xor_si256(a, b), one));
+            // Paeth in bytes: pa = |b - c| and pb = |a - c| exactly, pc = |(b - c) + (a - c)|
+            // their sum when b - c and a - c have the same sign, held at 255 where it is larger
+            // and so larger than both anyway, else their difference.
+            const __m256i pa = absDifference(b, c), pb = absDifference(a, c);
+            const __m256i sameSign = _mm256_cmpeq_epi8(atMost(c, b), atMost(c, a));
+            const __m256i pc
+                = _mm256_blendv_epi8(absDifference(pa, pb), _mm256_adds_epu8(pa, pb), sameSign);
+            const __m256i bOrC = _mm256_blendv_epi8(c, b, atMost(pb, pc));
+            const __m256i predicted
+                = _mm256_blendv_epi8(bOrC, a, _mm256_and_si256(atMost(pa, pb), atMost(pa, pc)));
+            const __m256i residuals[4] = { _mm256_sub_epi8(x, a), _mm256_sub_epi8(x, b),
+                _mm256_sub_epi8(x, mean), _mm256_sub_epi8(x, predicted) };
             std::uint8_t* const targets[4] = { sub, up, average, nearest };
             for (int k = 0; k < 4; ++k) {
-                const __m256i bytes = narrow(residual[k][0], residual[k][1]);
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(targets[k] + i), bytes);
-                sums[k] = _mm256_add_epi64(sums[k], weigh(bytes));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(targets[k] + i), residuals[k]);
+                sums[k] = _mm256_add_epi64(sums[k], weigh(residuals[k]));
             }
         }
         for (; i < size; ++i) {
