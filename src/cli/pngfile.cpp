@@ -261,7 +261,7 @@ namespace {
 
     // ISA-L picks the code for this processor the first time each of its functions runs,
     // storing the choice where every thread reads it: made once, before any thread packs.
-    void chooseDeflateCode()
+    void chooseIsalCode()
     {
         static const bool chosen = [] {
             std::vector<std::uint8_t> level, out(256);
@@ -273,6 +273,9 @@ namespace {
             z.next_out = out.data();
             z.avail_out = std::uint32_t(out.size());
             z.flush = SYNC_FLUSH;
+            // The sums too: each thread sums its shares, the chunks are summed as written.
+            isal_adler32(1, in, sizeof in);
+            crc32_gzip_refl(0, in, sizeof in);
             return isal_deflate(&z) == COMP_OK;
         }();
         (void)chosen;
@@ -284,7 +287,7 @@ PngFile::PngFile(PageFile& file, unsigned threads)
     : m_file(file)
     , m_threads(threads ? threads : std::max(1u, std::thread::hardware_concurrency()))
 {
-    chooseDeflateCode();
+    chooseIsalCode();
 }
 
 bool PngFile::writeChunk(const char* type, const std::uint8_t* data, std::size_t size)
