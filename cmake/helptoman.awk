@@ -70,7 +70,7 @@ NR == 1 && /^Utilisation :/ {
     next
 }
 
-/^[ \t]*$/ { flushParagraph(); inOptions = 0; next }
+/^[ \t]*$/ { flushParagraph(); inOptions = 0; inNote = 0; next }
 
 # An option line: two spaces, the option, a run of two spaces or more, its text.
 /^  -/ {
@@ -92,6 +92,18 @@ inOptions && /^   / {
     line = $0
     sub(/^ +/, "", line)
     options = options roff(line) "\n"
+    next
+}
+
+# A note under a group of options, indented as the options are: a paragraph of that group.
+(inOptions || inNote) && /^  [^ -]/ {
+    line = $0
+    sub(/^ +/, "", line)
+    if (!inNote)
+        options = options ".PP\n"
+    options = options roff(line) "\n"
+    inOptions = 0
+    inNote = 1
     next
 }
 

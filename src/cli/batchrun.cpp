@@ -1,6 +1,7 @@
 #include "cli/batchrun.h"
 
 #include "cli/clirun.h"
+#include "cli/fileidentity.h"
 #include "cli/interruption.h"
 #include "cli/pictureconversion.h"
 #include "wording/batchwords.h"
@@ -21,17 +22,6 @@
 namespace mosaiq {
 
 namespace {
-
-    using FileId = std::pair<dev_t, ino_t>;
-
-    bool fileIdOf(const std::string& path, FileId& id)
-    {
-        struct stat status;
-        if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-            return false;
-        id = { status.st_dev, status.st_ino };
-        return true;
-    }
 
     std::string fileNameOf(const std::string& path)
     {
@@ -138,14 +128,14 @@ namespace {
 std::vector<BatchJob> planBatch(const std::vector<std::string>& pictures, const std::string& dir)
 {
     std::vector<BatchJob> jobs;
-    std::set<FileId> seen;
+    std::set<FileIdentity> seen;
     std::set<std::string> taken;
     const std::string folder = dir.ends_with('/') ? dir : dir + "/";
     for (const std::string& picture : pictures) {
         BatchJob job;
         job.picture = picture;
-        FileId id;
-        if (fileIdOf(picture, id) && !seen.insert(id).second) {
+        FileIdentity id;
+        if (fileIdentityOf(picture, id) && !seen.insert(id).second) {
             job.duplicate = true;
             jobs.push_back(job);
             continue;
@@ -188,10 +178,10 @@ int runBatch(const CliOptions& options, std::FILE* err, const CliPictures& pictu
         return ExitWrite;
     }
     const std::vector<BatchJob> jobs = planBatch(options.pictures, options.outputDir);
-    std::set<FileId> pictureFiles;
+    std::set<FileIdentity> pictureFiles;
     for (const BatchJob& job : jobs) {
-        FileId id;
-        if (fileIdOf(job.picture, id))
+        FileIdentity id;
+        if (fileIdentityOf(job.picture, id))
             pictureFiles.insert(id);
     }
 
@@ -225,8 +215,8 @@ int runBatch(const CliOptions& options, std::FILE* err, const CliPictures& pictu
             options.png ? pngPathOf(job) : std::string() };
         for (const std::string& output :
             { outputs.page, outputs.htmlCode, outputs.blogCode, outputs.png }) {
-            FileId id;
-            if (fileIdOf(output, id) && pictureFiles.contains(id)) {
+            FileIdentity id;
+            if (fileIdentityOf(output, id) && pictureFiles.contains(id)) {
                 say(cli::wouldOverwritePicture(output));
                 return ExitWrite;
             }

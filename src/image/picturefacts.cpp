@@ -2,8 +2,7 @@
 
 #include "image/colourconversion.h"
 #include "image/devicebytes.h"
-
-#include <QBuffer>
+#include "jpeg/jpegmarkers.h"
 
 #include <zlib.h>
 
@@ -23,31 +22,8 @@ namespace {
         std::map<int, QByteArray> profileParts;
         int profileCount = 0;
         bool sawExif = false;
-        qint64 pos = 2; // after the start-of-image marker
-        for (;;) {
-            pos = data.find(pos, char(0xFF));
-            if (pos < 0)
-                break;
-            int marker = data.at(pos + 1);
-            while (marker == 0xFF) // fill bytes before a marker
-                marker = data.at(++pos + 1);
-            if (marker < 0)
-                break;
-            pos += 2;
-            if (marker == 0xD9) { // end of image
-                if (profileCount > 0 && int(profileParts.size()) == profileCount) {
-                    for (const auto& part : profileParts)
-                        facts.iccProfile += part.second;
-                }
-                return;
-            }
-            if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8))
-                continue; // stuffed byte, TEM or restart: no length follows
-            const qint64 length = data.u16(pos, true);
-            if (length < 2 || pos + length > data.size())
-                break;
-            const qint64 body = pos + 2;
-            if (marker == 0xE2 && length > 16
+        const bool whole = walkJpegMarkers(data, [&](int marker, qint64 body, qint64 length) {
+            if (marker == 0xE2 && length > 14
                 && data.bytes(body, 12) == QByteArray("ICC_PROFILE\0", 12)) {
                 const int sequence = data.at(body + 12);
                 const int count = data.at(body + 13);
@@ -55,23 +31,23 @@ namespace {
                     && (profileCount == 0 || count == profileCount)
                     && !profileParts.count(sequence)) {
                     profileCount = count;
-                    profileParts[sequence] = data.bytes(body + 14, length - 16);
+                    profileParts[sequence] = data.bytes(body + 14, length - 14);
                 }
-            } else if (marker == 0xE1 && !sawExif && length > 8
+            } else if (marker == 0xE1 && !sawExif && length > 6
                 && data.bytes(body, 6) == QByteArray("Exif\0\0", 6)) {
                 sawExif = true;
-                facts.exifOrientation = exifOrientation(data.bytes(body + 6, length - 8));
-            } else if (marker == 0xEE && length >= 7 && data.bytes(body, 5) == "Adobe") {
+                facts.exifOrientation = exifOrientation(data.bytes(body, length));
+            } else if (marker == 0xEE && length >= 5 && data.bytes(body, 5) == "Adobe") {
                 facts.jpegAdobe = true;
-            } else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8
-                && marker != 0xCC && length >= 8) {
+            } else if (isJpegFrameMarker(marker) && length >= 6) {
                 facts.jpegComponents = data.at(body + 5);
             }
-            pos += length;
-            // After a scan header comes entropy-coded data, which the next marker ends; the find
-            // above skips it, stuffed bytes and restart markers included.
+        });
+        facts.cutShort = !whole;
+        if (whole && profileCount > 0 && int(profileParts.size()) == profileCount) {
+            for (const auto& part : profileParts)
+                facts.iccProfile += part.second;
         }
-        facts.cutShort = true;
     }
 
     // The data of the GIF sub-blocks from start to end (past their terminator), unless larger
@@ -308,13 +284,8 @@ namespace {
 
 int exifOrientation(const QByteArray& exif)
 {
-    QByteArray block = exif.startsWith(QByteArray("Exif\0\0", 6)) ? exif.mid(6) : exif;
-    QBuffer buffer(&block);
-    buffer.open(QIODevice::ReadOnly);
-    DeviceBytes data(buffer);
-    const TiffEntry entry = tiffEntry(data, 0, 0x0112);
-    return entry.found && entry.type == 3 && entry.value >= 1 && entry.value <= 8 ? int(entry.value)
-                                                                                  : 1;
+    return exifOrientationOf(
+        reinterpret_cast<const std::uint8_t*>(exif.constData()), std::size_t(exif.size()));
 }
 
 PictureFacts inspectPicture(QIODevice& device, const QByteArray& format)

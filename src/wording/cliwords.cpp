@@ -154,6 +154,11 @@ std::string cannotWriteFile(std::string_view path, std::string_view reason)
     return joined({ "Impossible d'écrire le fichier « ", path, " » : ", reason, "." });
 }
 
+std::string outputIsThePicture(std::string_view path)
+{
+    return cannotWriteFile(path, "c'est l'image à convertir");
+}
+
 std::string cannotWriteStandardOutput(std::string_view reason)
 {
     return joined({ "Impossible d'écrire la sortie standard : ", reason, "." });

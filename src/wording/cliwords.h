@@ -24,6 +24,8 @@ inline constexpr const char* NoPicture = "Aucune image indiquée (voir --help)."
 std::string cannotReadPicture(std::string_view path, std::string_view reason);
 // "Impossible d'écrire le fichier « path » : reason."
 std::string cannotWriteFile(std::string_view path, std::string_view reason);
+// An output that would replace the very picture it is made from.
+std::string outputIsThePicture(std::string_view path);
 // The same for the page on standard output.
 std::string cannotWriteStandardOutput(std::string_view reason);
 inline constexpr const char* NotEnoughMemory = "Mémoire insuffisante : réduisez les dimensions.";

@@ -113,3 +113,23 @@ TEST_F(CliTest, pictureRunSaysNothingWithoutARuntimeFolder)
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string> { "page.html", "page.png" }));
 }
+
+TEST_F(CliTest, neverWritesOverItsOwnPicture)
+{
+    fs::copy_file(FourColours, file("photo.bmp"));
+    fs::create_symlink("photo.bmp", file("photo-link.bmp"));
+    const std::string before = readAll(file("photo.bmp"));
+    for (const std::vector<std::string>& outputs :
+        { std::vector<std::string> { "-o", file("photo.bmp").string() },
+            { "--png", file("photo-link.bmp").string() },
+            { "--html-code", file("other.txt").string(), "--blog-code",
+                file("photo.bmp").string() } }) {
+        std::vector<std::string> argv { file("photo.bmp").string() };
+        argv.insert(argv.end(), outputs.begin(), outputs.end());
+        const Outcome o = run(argv);
+        EXPECT_EQ(o.exit, 4) << outputs[1];
+        EXPECT_NE(o.err.find("c'est l'image à convertir"), std::string::npos) << o.err;
+        EXPECT_EQ(readAll(file("photo.bmp")), before);
+    }
+    EXPECT_FALSE(fs::exists(file("other.txt")));
+}
