@@ -20,7 +20,7 @@ public:
     // unless told otherwise: a larger file would be one that nobody can open.
     static constexpr std::int64_t LargestSide = 1000000;
 
-    // threads: how many may compress at once; 0: one per core.
+    // threads: how many may compress at once in writeLines; 0: one per core.
     explicit PngFile(PageFile& file, unsigned threads = 0);
 
     // Writes the header of a width x height picture (1 to LargestSide each). False on failure.
