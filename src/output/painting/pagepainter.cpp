@@ -108,8 +108,9 @@ namespace {
 #endif
 
     // Covers the pixels under mask, its top left at (left, top), with colour as far as the
-    // glyph covers them. Eight or four pixels at a time where the image goes on that far: the
-    // masks are a multiple of eight pixels wide, and their padding covers nothing.
+    // glyph covers them. Eight or four pixels at a time where both the image and the mask go on
+    // that far: the masks are a multiple of eight pixels wide, and their padding covers nothing,
+    // so that only a glyph cut by the image's edges leaves a few pixels to be taken one by one.
     void blendMask(const Pixels& target, const QImage& mask, int left, int top, QRgb colour)
     {
         const int x0 = std::max(0, left), y0 = std::max(0, top);
@@ -117,6 +118,7 @@ namespace {
         const int y1 = std::min(target.height, top + mask.height());
         const uchar* maskBits = mask.constBits();
         const qsizetype maskStride = mask.bytesPerLine();
+        const int width = mask.width();
 #if defined(__SSE2__)
         const __m128i ink = _mm_unpacklo_epi8(_mm_set1_epi32(int(colour)), _mm_setzero_si128());
         const bool wide = hasAvx2();
@@ -127,14 +129,16 @@ namespace {
             int x = x0;
 #if defined(__SSE2__)
             if (wide) {
-                for (; x + 8 <= target.width && x < x1; x += 8, coverage += 8, out += 8) {
+                for (; x + 8 <= target.width && x - left + 8 <= width;
+                     x += 8, coverage += 8, out += 8) {
                     std::uint64_t eight;
                     std::memcpy(&eight, coverage, 8);
                     if (eight != 0)
                         blendEight(out, eight, ink);
                 }
             }
-            for (; x + 4 <= target.width && x < x1; x += 4, coverage += 4, out += 4) {
+            for (; x + 4 <= target.width && x - left + 4 <= width;
+                 x += 4, coverage += 4, out += 4) {
                 std::uint32_t four;
                 std::memcpy(&four, coverage, 4);
                 if (four != 0)
