@@ -150,12 +150,19 @@ int main(int argc, char* argv[])
         fs::remove(file);
 
     const std::string photo2 = pictureOf(1920, 1080);
-    const Measure page = best(3, { cli, photo2, "-o", outputs[0] });
-    const Measure png = best(2, { cli, photo2, "-o", outputs[0], "--png", Dir + "/page.png" });
-    std::printf("1920 x 1080, page alone: %.3f s; with --png (%.1f MB): %.2f s, exit %d; ratio "
-                "%.1f (goal: at most 12)\n",
-        page.seconds, bytesOf({ Dir + "/page.png" }) / 1e6, png.seconds, WEXITSTATUS(png.status),
-        png.seconds / page.seconds);
+    // Alternated, so that both see the same machine.
+    Measure page, png;
+    page.seconds = png.seconds = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        const Measure p = best(1, { cli, photo2, "-o", outputs[0] });
+        const Measure q = best(1, { cli, photo2, "-o", outputs[0], "--png", Dir + "/page.png" });
+        page = p.seconds < page.seconds ? p : page;
+        png = q.seconds < png.seconds ? q : png;
+    }
+    std::printf("1920 x 1080, page alone: %.3f s; with --png (%.1f MB): %.2f s (processor %.2f s), "
+                "exit %d; ratio %.1f (goal: at most 12)\n",
+        page.seconds, bytesOf({ Dir + "/page.png" }) / 1e6, png.seconds, png.processorSeconds,
+        WEXITSTATUS(png.status), png.seconds / page.seconds);
     fs::remove(outputs[0]);
     return 0;
 }

@@ -197,7 +197,8 @@ int runBatch(const CliOptions& options, std::FILE* err, const CliPictures& pictu
         ? ReadingThreads::WithHelper
         : ReadingThreads::CallerOnly;
 
-    // The jobs share the cores: a PNG is compressed on the cores no other job takes.
+    // The jobs share the cores: a PNG is painted and compressed on the cores no other job takes,
+    // its job's own thread among them.
     const unsigned pngThreads = std::max(1u,
         std::max(1u, std::thread::hardware_concurrency())
             / unsigned(std::clamp<std::size_t>(jobs.size(), 1, std::size_t(options.jobs))));

@@ -17,9 +17,9 @@ public:
     virtual std::int64_t height() const = 0;
     // Whether a PNG of that size can be written and read back.
     virtual bool fits() const = 0;
-    // Writes the picture, which fits(), into file, a strip at a time, compressed on threads (0:
-    // every core), unless stop() turns true between strips. False on failure or stop, error then
-    // holding the French reason.
+    // Writes the picture, which fits(), into file, a strip at a time, each strip painted and
+    // compressed on one of threads (0: every core), unless stop() turns true between strips. False
+    // on failure or stop, error then holding the French reason.
     virtual bool write(
         PageFile& file, std::string& error, unsigned threads = 0, bool (*stop)() = nullptr)
         = 0;

@@ -6,16 +6,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <limits>
+#include <mutex>
 #include <new>
 #include <thread>
+#include <vector>
 
 namespace mosaiq {
 
 namespace {
 
-    // The lines painted at once: a strip of about this many bytes, however wide the page.
-    constexpr std::int64_t StripBytes = std::int64_t(32) << 20;
+    // The shares of the PNG a thread paints at once: enough lines that the rows of text that
+    // lean into a strip from above and below add little to its painting.
+    constexpr int SharesPerStrip = 2;
 
 } // namespace
 
@@ -61,61 +65,110 @@ bool PagePicture::save(const std::string& path, std::string& error)
 
 bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bool (*stop)())
 {
-    PngFile png(file, threads);
-    const auto lines = int(std::clamp<std::int64_t>(StripBytes / (m_width * 4), 1, m_height));
-    // Two strips: one is painted while the other is packed.
-    QImage strips[2] = { QImage(int(m_width), lines, QImage::Format_RGB32),
-        QImage(int(m_width), lines, QImage::Format_RGB32) };
-    for (QImage& strip : strips) {
-        if (strip.isNull())
-            throw std::bad_alloc();
-        strip.setDevicePixelRatio(m_scale);
+    PngFile png(file, 1);
+    if (!png.begin(m_width, m_height)) {
+        error = file.failed() ? file.errorText() : std::string(cli::PngFailed);
+        return false;
     }
-    bool written = png.begin(m_width, m_height);
-    std::thread packing;
-    // Joined on every way out, an exception of the painting's included.
-    struct Joiner {
-        std::thread& thread;
-        ~Joiner()
-        {
-            if (thread.joinable())
-                thread.join();
-        }
-    } joiner { packing };
-    bool outOfMemory = false;
-    auto packed = [&] {
-        if (packing.joinable())
-            packing.join();
-        return written;
-    };
-    int next = 0;
-    // Each strip is painted from its top edge on, so glyphs that cross into it from the strip
-    // above land on the same pixels as in one whole image.
-    for (std::int64_t top = 0; top < m_height; top += lines) {
-        QImage& strip = strips[next];
-        next = 1 - next;
-        if (stop && stop()) {
-            packed();
-            return false;
-        }
-        m_painter.paintText(strip, QPointF(0, double(top) / m_scale), 1.0, m_viewWidth);
-        if (!packed())
-            break;
-        const int count = int(std::min<std::int64_t>(lines, m_height - top));
-        packing = std::thread([&, &strip = strip, count] {
-            try {
-                written = png.writeLines(strip.constBits(), strip.bytesPerLine(), count);
-            } catch (const std::exception&) {
-                // No thread to be had, say: told below as a shortage of memory.
-                written = false;
-                outOfMemory = true;
+    // The glyphs are made here, once: the threads below only read them.
+    m_painter.prepareText(m_scale);
+    const int perShare = png.linesPerShare();
+    const auto perStrip
+        = int(std::min<std::int64_t>(std::int64_t(perShare) * SharesPerStrip, m_height));
+    const std::int64_t strips = (m_height + perStrip - 1) / perStrip;
+    const auto workers = unsigned(std::clamp<std::int64_t>(
+        threads ? threads : std::max(1u, std::thread::hardware_concurrency()), 1, strips));
+    // Strips painted or packed but not yet written, each in a slot of its own.
+    const auto window = std::int64_t(2 * workers);
+    std::vector<std::vector<PngFile::Share>> packed { std::size_t(window) };
+    std::vector<char> ready(std::size_t(window), char(0));
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::int64_t next = 0, written = 0;
+    bool writing = false, failed = false, stopped = false, outOfMemory = false;
+
+    auto work = [&] {
+        std::unique_lock lock(mutex, std::defer_lock);
+        try {
+            // A line more than a strip: the line above its first, which the filters read.
+            QImage image(int(m_width), perStrip + 1, QImage::Format_RGB32);
+            if (image.isNull())
+                throw std::bad_alloc();
+            image.setDevicePixelRatio(m_scale);
+            lock.lock();
+            for (;;) {
+                changed.wait(lock,
+                    [&] { return failed || stopped || next >= strips || next < written + window; });
+                if (failed || stopped || next >= strips)
+                    break;
+                const std::int64_t strip = next++;
+                std::vector<PngFile::Share>& shares = packed[std::size_t(strip % window)];
+                lock.unlock();
+                if (stop && stop()) {
+                    lock.lock();
+                    stopped = true;
+                    break;
+                }
+                const std::int64_t top = strip * perStrip;
+                const std::int64_t end = std::min(top + perStrip, m_height);
+                const std::int64_t paintTop = std::max<std::int64_t>(0, top - 1);
+                // Painted from its top edge on, so that glyphs crossing into the strip from
+                // the rows above land on the same pixels as in one whole picture.
+                m_painter.paintText(
+                    image, QPointF(0, double(paintTop) / m_scale), 1.0, m_viewWidth);
+                auto lineOf = [&](std::int64_t y) {
+                    return image.constBits() + (y - paintTop) * image.bytesPerLine();
+                };
+                shares.resize(std::size_t((end - top + perShare - 1) / perShare));
+                for (std::size_t i = 0; i < shares.size(); ++i) {
+                    const std::int64_t begin = top + std::int64_t(i) * perShare;
+                    png.pack(shares[i], lineOf(begin), image.bytesPerLine(),
+                        int(std::min<std::int64_t>(perShare, end - begin)),
+                        begin > 0 ? lineOf(begin - 1) : nullptr);
+                }
+                lock.lock();
+                ready[std::size_t(strip % window)] = 1;
+                // The strips go into the file in their order, written by whichever thread
+                // finds the next one ready while no other writes.
+                while (!writing && !failed && written < strips
+                    && ready[std::size_t(written % window)]) {
+                    writing = true;
+                    lock.unlock();
+                    bool good = true;
+                    for (const PngFile::Share& share : packed[std::size_t(written % window)])
+                        good = good && png.writeShare(share);
+                    lock.lock();
+                    writing = false;
+                    ready[std::size_t(written % window)] = 0;
+                    ++written;
+                    failed = failed || !good;
+                    changed.notify_all();
+                }
             }
-        });
+        } catch (const std::exception&) {
+            // Memory, or a thread, not to be had.
+            if (!lock.owns_lock())
+                lock.lock();
+            failed = outOfMemory = true;
+        }
+        changed.notify_all();
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < workers; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::exception&) {
+            break; // fewer threads, the same picture
+        }
     }
-    const bool allPacked = packed();
-    if (outOfMemory || png.outOfMemory())
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    if (outOfMemory)
         throw std::bad_alloc();
-    if (!allPacked || !png.finish()) {
+    if (stopped)
+        return false;
+    if (failed || written != strips || !png.finish()) {
         error = file.failed() ? file.errorText() : std::string(cli::PngFailed);
         return false;
     }

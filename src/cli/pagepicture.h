@@ -12,10 +12,11 @@ namespace mosaiq {
 
 // The page as the preview shows it, saved as a PNG for the sites that take no colour codes:
 // the characters in their colours on the page's background, in the page's font or its
-// fallback. It is painted and written a strip at a time, so that a page of millions of cells
-// costs a few tens of megabytes whatever the size of the picture. Needs a QGuiApplication
-// (fonts); the offscreen platform will do. Each one paints with a font of its own: pictures of a
-// batch are painted on its threads side by side.
+// fallback. It is painted and written a strip at a time, the strips painted and packed side by
+// side on threads and written in their order, so that a page of millions of cells costs a few
+// tens of megabytes whatever the size of the picture. Needs a QGuiApplication (fonts); the
+// offscreen platform will do. Each one paints with a font of its own: pictures of a batch are
+// painted on its threads side by side.
 class PagePicture : public PageImage {
 public:
     // scale: device pixels per CSS pixel (1: the page at 100 %; 2: as sharp at twice the size).
@@ -30,9 +31,9 @@ public:
     // Writes the picture to path ("-": the standard output), whole or not at all. False on
     // failure, error then holding the French message.
     bool save(const std::string& path, std::string& error);
-    // Writes the picture, which fits(), into file, a strip at a time, compressed on threads (0:
-    // every core), unless stop() turns true between strips. False on failure or stop, error then
-    // holding the French reason.
+    // Writes the picture, which fits(), into file, a strip at a time, each strip painted and
+    // compressed on one of threads (0: every core), unless stop() turns true between strips. False
+    // on failure or stop, error then holding the French reason.
     bool write(PageFile& file, std::string& error, unsigned threads = 0,
         bool (*stop)() = nullptr) override;
 

@@ -277,6 +277,10 @@ namespace {
                 writeFailed(m_pngOutput->failureText());
                 return false;
             }
+            // A PNG that replaces a file has its disk writes started as it is written, as the
+            // page has: the rename would otherwise wait for them all after the last strip.
+            if (m_context.pageInBackground && m_pngOutput->replacesFile())
+                m_pngOutput->file().writeInBackground(true);
         }
         return true;
     }

@@ -1,7 +1,10 @@
 #include "cli/pngfile.h"
 
+#include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 #include <zlib.h>
+
+#include <immintrin.h>
 
 #include <algorithm>
 #include <atomic>
@@ -40,7 +43,7 @@ namespace {
     }
 
     // Format_RGB32 words (0xffRRGGBB) to R, G, B bytes.
-    void toRgb(const std::uint8_t* words, std::int64_t width, std::uint8_t* rgb)
+    WIDE_LOOPS void toRgb(const std::uint8_t* words, std::int64_t width, std::uint8_t* rgb)
     {
         const auto* pixels = reinterpret_cast<const std::uint32_t*>(words);
         for (std::int64_t x = 0; x < width; ++x) {
@@ -52,82 +55,198 @@ namespace {
         }
     }
 
-    int paeth(int a, int b, int c)
-    {
-        const int p = a + b - c;
-        const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-        return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-    }
-
-    // line filtered with filter (0 None, 1 Sub, 2 Up, 3 Average, 4 Paeth) into out.
-    void filterLine(int filter, const std::uint8_t* line, const std::uint8_t* above,
-        std::uint8_t* out, std::size_t size)
-    {
-        switch (filter) {
-        case 0:
-            std::memcpy(out, line, size);
-            break;
-        case 1:
-            std::memcpy(out, line, Bpp);
-            for (std::size_t i = Bpp; i < size; ++i)
-                out[i] = std::uint8_t(line[i] - line[i - Bpp]);
-            break;
-        case 2:
-            for (std::size_t i = 0; i < size; ++i)
-                out[i] = std::uint8_t(line[i] - above[i]);
-            break;
-        case 3:
-            for (std::size_t i = 0; i < Bpp; ++i)
-                out[i] = std::uint8_t(line[i] - (above[i] >> 1));
-            for (std::size_t i = Bpp; i < size; ++i)
-                out[i] = std::uint8_t(line[i] - ((line[i - Bpp] + above[i]) >> 1));
-            break;
-        default:
-            for (std::size_t i = 0; i < Bpp; ++i)
-                out[i] = std::uint8_t(line[i] - above[i]);
-            for (std::size_t i = Bpp; i < size; ++i)
-                out[i] = std::uint8_t(line[i] - paeth(line[i - Bpp], above[i], above[i - Bpp]));
-            break;
-        }
-    }
-
     // What a filtered byte counts for in the choice: its distance from zero, read as signed.
-    inline std::uint32_t weight(int filteredByte)
+    inline std::uint32_t weight(std::uint8_t filteredByte)
     {
-        return std::uint32_t(std::abs(int(std::int8_t(std::uint8_t(filteredByte)))));
+        return std::uint32_t(std::abs(int(std::int8_t(filteredByte))));
     }
 
-    // The filter libpng chooses by default: the one whose bytes weigh least, the first in order
-    // on a tie. Weighed in one pass over the line, without branches, so that the compiler can
-    // weigh many bytes at once.
-    WIDE_LOOPS int chooseFilter(
-        const std::uint8_t* line, const std::uint8_t* above, std::size_t size)
+    // Filters line (above: the line before it) into out, filter type first, with the filter
+    // libpng chooses by default: the one whose bytes weigh least, the first in order on a tie
+    // (0 None, 1 Sub, 2 Up, 3 Average, 4 Paeth). The four filtered lines are made in one pass
+    // without branches, so that the compiler can make many bytes at once: Paeth's, which text
+    // takes most often, in place, the others into work (3 x size bytes), whence the lightest is
+    // copied.
+    WIDE_LOOPS void filterBest(const std::uint8_t* __restrict line,
+        const std::uint8_t* __restrict above, std::uint8_t* __restrict work,
+        std::uint8_t* __restrict out, std::size_t size)
     {
+        std::uint8_t* __restrict const sub = work;
+        std::uint8_t* __restrict const up = work + size;
+        std::uint8_t* __restrict const average = work + 2 * size;
+        std::uint8_t* __restrict const nearest = out + 1;
         std::uint32_t sums[5] = {};
         for (std::size_t i = 0; i < Bpp; ++i) {
-            sums[0] += weight(line[i]);
-            sums[1] += weight(line[i]);
-            sums[2] += weight(line[i] - above[i]);
-            sums[3] += weight(line[i] - (above[i] >> 1));
-            sums[4] += weight(line[i] - above[i]);
+            sub[i] = line[i];
+            up[i] = std::uint8_t(line[i] - above[i]);
+            average[i] = std::uint8_t(line[i] - (above[i] >> 1));
+            nearest[i] = std::uint8_t(line[i] - above[i]);
         }
-        std::uint32_t none = 0, sub = 0, up = 0, average = 0, nearest = 0;
         for (std::size_t i = Bpp; i < size; ++i) {
             const int x = line[i], a = line[i - Bpp], b = above[i], c = above[i - Bpp];
             const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
             const int predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-            none += weight(x);
-            sub += weight(x - a);
-            up += weight(x - b);
-            average += weight(x - ((a + b) >> 1));
-            nearest += weight(x - predicted);
+            sub[i] = std::uint8_t(x - a);
+            up[i] = std::uint8_t(x - b);
+            average[i] = std::uint8_t(x - ((a + b) >> 1));
+            nearest[i] = std::uint8_t(x - predicted);
         }
-        sums[0] += none;
-        sums[1] += sub;
-        sums[2] += up;
-        sums[3] += average;
-        sums[4] += nearest;
-        return int(std::min_element(sums, sums + 5) - sums);
+        std::uint32_t none = 0, subSum = 0, upSum = 0, averageSum = 0, nearestSum = 0;
+        for (std::size_t i = 0; i < size; ++i) {
+            none += weight(line[i]);
+            subSum += weight(sub[i]);
+            upSum += weight(up[i]);
+            averageSum += weight(average[i]);
+            nearestSum += weight(nearest[i]);
+        }
+        sums[0] = none;
+        sums[1] = subSum;
+        sums[2] = upSum;
+        sums[3] = averageSum;
+        sums[4] = nearestSum;
+        const auto filter = std::size_t(std::min_element(sums, sums + 5) - sums);
+        out[0] = std::uint8_t(filter);
+        if (filter != 4)
+            std::memcpy(out + 1, filter == 0 ? line : work + (filter - 1) * size, size);
+    }
+
+    // The weight of 32 filtered bytes, as four sums of eight.
+    [[gnu::target("avx2")]] inline __m256i weigh(__m256i bytes)
+    {
+        return _mm256_sad_epu8(_mm256_abs_epi8(bytes), _mm256_setzero_si256());
+    }
+
+    [[gnu::target("avx2")]] inline std::uint64_t total(__m256i sums)
+    {
+        alignas(32) std::uint64_t parts[4];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(parts), sums);
+        return parts[0] + parts[1] + parts[2] + parts[3];
+    }
+
+    [[gnu::target("avx2")]] inline __m256i load(const std::uint8_t* bytes)
+    {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
+    }
+
+    // |p - q| of unsigned bytes.
+    [[gnu::target("avx2")]] inline __m256i absDifference(__m256i p, __m256i q)
+    {
+        return _mm256_sub_epi8(_mm256_max_epu8(p, q), _mm256_min_epu8(p, q));
+    }
+
+    // All ones in the bytes where p <= q, unsigned.
+    [[gnu::target("avx2")]] inline __m256i atMost(__m256i p, __m256i q)
+    {
+        return _mm256_cmpeq_epi8(_mm256_min_epu8(p, q), p);
+    }
+
+    // The same filtering with AVX2's instructions written out, 32 bytes at a time, all in bytes:
+    // the compiler's own widening of the loops above weighs Paeth's choice in 32-bit lanes.
+    [[gnu::target("avx2")]] void filterBestAvx2(const std::uint8_t* __restrict line,
+        const std::uint8_t* __restrict above, std::uint8_t* __restrict work,
+        std::uint8_t* __restrict out, std::size_t size)
+    {
+        std::uint8_t* const sub = work;
+        std::uint8_t* const up = work + size;
+        std::uint8_t* const average = work + 2 * size;
+        std::uint8_t* const nearest = out + 1;
+        for (std::size_t i = 0; i < Bpp; ++i) {
+            sub[i] = line[i];
+            up[i] = std::uint8_t(line[i] - above[i]);
+            average[i] = std::uint8_t(line[i] - (above[i] >> 1));
+            nearest[i] = std::uint8_t(line[i] - above[i]);
+        }
+        const __m256i zero = _mm256_setzero_si256();
+        __m256i sums[4] = { zero, zero, zero, zero };
+        std::size_t i = Bpp;
+        const __m256i one = _mm256_set1_epi8(1);
+        for (; i + 32 <= size; i += 32) {
+            const __m256i x = load(line + i), a = load(line + i - Bpp);
+            const __m256i b = load(above + i), c = load(above + i - Bpp);
+            // The mean of a and b rounded down: the instruction rounds up on an odd sum.
+            const __m256i mean = _mm256_sub_epi8(
+                _mm256_avg_epu8(a, b), _mm256_and_si256(_mm256_xor_si256(a, b), one));
+            // Paeth in bytes: pa = |b - c| and pb = |a - c| exactly, pc = |(b - c) + (a - c)|
+            // their sum when b - c and a - c have the same sign, held at 255 where it is larger
+            // and so larger than both anyway, else their difference.
+            const __m256i pa = absDifference(b, c), pb = absDifference(a, c);
+            const __m256i sameSign = _mm256_cmpeq_epi8(atMost(c, b), atMost(c, a));
+            const __m256i pc
+                = _mm256_blendv_epi8(absDifference(pa, pb), _mm256_adds_epu8(pa, pb), sameSign);
+            const __m256i bOrC = _mm256_blendv_epi8(c, b, atMost(pb, pc));
+            const __m256i predicted
+                = _mm256_blendv_epi8(bOrC, a, _mm256_and_si256(atMost(pa, pb), atMost(pa, pc)));
+            const __m256i residuals[4] = { _mm256_sub_epi8(x, a), _mm256_sub_epi8(x, b),
+                _mm256_sub_epi8(x, mean), _mm256_sub_epi8(x, predicted) };
+            std::uint8_t* const targets[4] = { sub, up, average, nearest };
+            for (int k = 0; k < 4; ++k) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(targets[k] + i), residuals[k]);
+                sums[k] = _mm256_add_epi64(sums[k], weigh(residuals[k]));
+            }
+        }
+        for (; i < size; ++i) {
+            const int x = line[i], a = line[i - Bpp], b = above[i], c = above[i - Bpp];
+            const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+            const int predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+            sub[i] = std::uint8_t(x - a);
+            up[i] = std::uint8_t(x - b);
+            average[i] = std::uint8_t(x - ((a + b) >> 1));
+            nearest[i] = std::uint8_t(x - predicted);
+        }
+        // None, then the four filters: the bytes the loop above left to the last few, weighed
+        // one by one.
+        std::uint64_t totals[5] = {};
+        __m256i none = zero;
+        std::size_t j = 0;
+        for (; j + 32 <= size; j += 32)
+            none = _mm256_add_epi64(
+                none, weigh(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + j))));
+        for (std::size_t k = j; k < size; ++k)
+            totals[0] += weight(line[k]);
+        totals[0] += total(none);
+        const std::uint8_t* const filtered[4] = { sub, up, average, nearest };
+        for (int k = 0; k < 4; ++k) {
+            totals[k + 1] = total(sums[k]);
+            for (std::size_t n = 0; n < Bpp; ++n)
+                totals[k + 1] += weight(filtered[k][n]);
+            for (std::size_t n = i; n < size; ++n)
+                totals[k + 1] += weight(filtered[k][n]);
+        }
+        const auto filter = std::size_t(std::min_element(totals, totals + 5) - totals);
+        out[0] = std::uint8_t(filter);
+        if (filter != 4)
+            std::memcpy(out + 1, filter == 0 ? line : work + (filter - 1) * size, size);
+    }
+
+    // toRgb with AVX2, eight pixels at a time: each half of a register's bytes put in order,
+    // and stored 16 bytes at a time, the last 4 of each overwritten by the next store or left
+    // to the last pixels.
+    [[gnu::target("avx2")]] void toRgbAvx2(
+        const std::uint8_t* words, std::int64_t width, std::uint8_t* rgb)
+    {
+        const __m256i order = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1,
+            -1, 2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+        std::int64_t x = 0;
+        // Eight pixels take 24 bytes; the last store reaches 4 bytes past them.
+        for (; x + 10 <= width; x += 8) {
+            const __m256i bytes = _mm256_shuffle_epi8(
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + 4 * x)), order);
+            _mm_storeu_si128(
+                reinterpret_cast<__m128i*>(rgb + 3 * x), _mm256_castsi256_si128(bytes));
+            _mm_storeu_si128(
+                reinterpret_cast<__m128i*>(rgb + 3 * x + 12), _mm256_extracti128_si256(bytes, 1));
+        }
+        toRgb(words + 4 * x, width - x, rgb + 3 * x);
+    }
+
+    using FilterBest = void (*)(
+        const std::uint8_t*, const std::uint8_t*, std::uint8_t*, std::uint8_t*, std::size_t);
+    using ToRgb = void (*)(const std::uint8_t*, std::int64_t, std::uint8_t*);
+    // The processor's best, chosen once.
+    bool hasAvx2()
+    {
+        static const bool avx2 = __builtin_cpu_supports("avx2");
+        return avx2;
     }
 
     // A deflate stream at our level, whose working memory is levelBuffer (it must outlive z).
@@ -142,7 +261,7 @@ namespace {
 
     // ISA-L picks the code for this processor the first time each of its functions runs,
     // storing the choice where every thread reads it: made once, before any thread packs.
-    void chooseDeflateCode()
+    void chooseIsalCode()
     {
         static const bool chosen = [] {
             std::vector<std::uint8_t> level, out(256);
@@ -154,6 +273,9 @@ namespace {
             z.next_out = out.data();
             z.avail_out = std::uint32_t(out.size());
             z.flush = SYNC_FLUSH;
+            // The sums too: each thread sums its shares, the chunks are summed as written.
+            isal_adler32(1, in, sizeof in);
+            crc32_gzip_refl(0, in, sizeof in);
             return isal_deflate(&z) == COMP_OK;
         }();
         (void)chosen;
@@ -165,7 +287,7 @@ PngFile::PngFile(PageFile& file, unsigned threads)
     : m_file(file)
     , m_threads(threads ? threads : std::max(1u, std::thread::hardware_concurrency()))
 {
-    chooseDeflateCode();
+    chooseIsalCode();
 }
 
 bool PngFile::writeChunk(const char* type, const std::uint8_t* data, std::size_t size)
@@ -173,9 +295,9 @@ bool PngFile::writeChunk(const char* type, const std::uint8_t* data, std::size_t
     std::uint8_t head[8];
     putBigEndian(head, std::uint32_t(size));
     std::memcpy(head + 4, type, 4);
-    uLong crc = crc32(0, head + 4, 4);
+    std::uint32_t crc = crc32_gzip_refl(0, head + 4, 4);
     if (size)
-        crc = crc32_z(crc, data, size);
+        crc = crc32_gzip_refl(crc, data, size);
     std::uint8_t tail[4];
     putBigEndian(tail, std::uint32_t(crc));
     auto bytes = [](const std::uint8_t* p, std::size_t n) {
@@ -207,69 +329,98 @@ bool PngFile::begin(std::int64_t width, std::int64_t height)
         return false;
     m_width = width;
     m_height = height;
-    m_lastLine.assign(std::size_t(width * Bpp), 0);
+    m_lastLine.assign(std::size_t(width), 0);
     return true;
 }
 
-void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride, int begin, int end,
+int PngFile::linesPerShare() const
+{
+    return int(std::clamp<std::int64_t>(ShareBytes / (m_width * Bpp + 1), 1, m_height));
+}
+
+namespace {
+
+    // Grows buffer to size bytes at least, keeping what it already holds in memory.
+    void reserveBytes(std::vector<std::uint8_t>& buffer, std::size_t size)
+    {
+        if (buffer.size() < size)
+            buffer.resize(size);
+    }
+
+} // namespace
+
+void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride, int count,
     const std::uint8_t* above) const
 {
     const auto size = std::size_t(m_width * Bpp);
-    std::vector<std::uint8_t> line(size);
-    std::vector<std::uint8_t> previous(above, above + size);
-    std::vector<std::uint8_t> filtered(size + 1);
-    std::vector<std::uint8_t> levelBuffer;
+    const std::size_t input = (size + 1) * std::size_t(count);
+    const FilterBest filter = hasAvx2() ? filterBestAvx2 : filterBest;
+    const ToRgb rgbOf = hasAvx2() ? toRgbAvx2 : toRgb;
+    reserveBytes(share.line, size);
+    reserveBytes(share.previous, size);
+    reserveBytes(share.candidates, 3 * size);
+    reserveBytes(share.filtered, input);
+    // Room for incompressible lines and the blocks' own bytes.
+    reserveBytes(share.packed, input + input / 8 + 65536);
+    if (above)
+        rgbOf(above, m_width, share.previous.data());
+    else
+        std::fill_n(share.previous.begin(), size, std::uint8_t(0));
+    // The whole share filtered first, then summed and packed in one go each.
+    std::uint8_t* out = share.filtered.data();
+    for (int row = 0; row < count; ++row, out += size + 1) {
+        rgbOf(first + std::int64_t(row) * stride, m_width, share.line.data());
+        filter(share.line.data(), share.previous.data(), share.candidates.data(), out, size);
+        share.previous.swap(share.line);
+    }
+    share.adler = isal_adler32(1, share.filtered.data(), input);
+    share.length = std::int64_t(input);
+    share.lines = count;
     isal_zstream z;
-    startDeflate(z, levelBuffer);
+    startDeflate(z, share.levelBuffer);
     z.gzip_flag = IGZIP_DEFLATE;
     z.end_of_stream = 0;
-    // Room for incompressible lines and the blocks' own bytes.
-    const std::size_t input = (size + 1) * std::size_t(end - begin);
-    share.packed.resize(input + input / 8 + 65536);
+    z.next_in = share.filtered.data();
+    z.avail_in = std::uint32_t(input);
     z.next_out = share.packed.data();
     z.avail_out = std::uint32_t(share.packed.size());
-    uLong adler = adler32(0, nullptr, 0);
-    for (int row = begin; row < end; ++row) {
-        toRgb(first + std::int64_t(row) * stride, m_width, line.data());
-        const int filter = chooseFilter(line.data(), previous.data(), size);
-        filtered[0] = std::uint8_t(filter);
-        filterLine(filter, line.data(), previous.data(), filtered.data() + 1, size);
-        adler = adler32_z(adler, filtered.data(), filtered.size());
-        z.next_in = filtered.data();
-        z.avail_in = std::uint32_t(filtered.size());
-        // Each share ends on a byte boundary after an empty stored block: the shares join up.
-        z.flush = row + 1 == end ? SYNC_FLUSH : NO_FLUSH;
-        if (isal_deflate(&z) != COMP_OK || z.avail_in != 0 || z.avail_out == 0) {
-            share.failed = true;
-            break;
-        }
-        previous.swap(line);
+    // Each share ends on a byte boundary after an empty stored block: the shares join up.
+    z.flush = SYNC_FLUSH;
+    share.failed = isal_deflate(&z) != COMP_OK || z.avail_in != 0 || z.avail_out == 0;
+    share.size = share.packed.size() - z.avail_out;
+}
+
+bool PngFile::writeShare(const Share& share)
+{
+    if (m_failed || m_height == 0 || share.lines < 1 || m_written + share.lines > m_height)
+        return false;
+    if (share.failed || !writeChunk("IDAT", share.packed.data(), share.size)) {
+        m_failed = true;
+        return false;
     }
-    share.packed.resize(share.packed.size() - z.avail_out);
-    share.adler = std::uint32_t(adler);
-    share.length = std::int64_t(input);
+    m_adler = std::uint32_t(adler32_combine(m_adler, share.adler, share.length));
+    m_written += share.lines;
+    return true;
 }
 
 bool PngFile::writeLines(const std::uint8_t* first, std::int64_t stride, int count)
 {
     if (m_failed || m_height == 0 || count < 1 || m_written + count > m_height)
         return false;
-    // Shares of a fixed size, whatever the threads: the file is the same on every machine.
-    const int perShare = int(std::max<std::int64_t>(1, ShareBytes / (m_width * Bpp + 1)));
+    const int perShare = linesPerShare();
     const int shares = (count + perShare - 1) / perShare;
     auto parts = std::vector<Share>(std::size_t(shares));
     std::atomic<int> next { 0 };
+    const bool firstLines = m_written == 0;
     auto packShares = [&] {
         for (int s = next++; s < shares; s = next++) {
             const int begin = s * perShare;
-            const int end = std::min(count, begin + perShare);
-            // The line above the share's first, as RGB: the last of the previous batch for the
-            // first share.
+            const std::uint8_t* above = begin > 0 ? first + std::int64_t(begin - 1) * stride
+                : firstLines                      ? nullptr
+                             : reinterpret_cast<const std::uint8_t*>(m_lastLine.data());
             try {
-                std::vector<std::uint8_t> above = m_lastLine;
-                if (begin > 0)
-                    toRgb(first + std::int64_t(begin - 1) * stride, m_width, above.data());
-                pack(parts[std::size_t(s)], first, stride, begin, end, above.data());
+                pack(parts[std::size_t(s)], first + std::int64_t(begin) * stride, stride,
+                    std::min(count - begin, perShare), above);
             } catch (const std::bad_alloc&) {
                 parts[std::size_t(s)].failed = true;
                 m_outOfMemory = true;
@@ -283,14 +434,11 @@ bool PngFile::writeLines(const std::uint8_t* first, std::int64_t stride, int cou
     for (auto& helper : helpers)
         helper.join();
     for (const Share& share : parts) {
-        if (share.failed || !writeChunk("IDAT", share.packed.data(), share.packed.size())) {
-            m_failed = true;
+        if (!writeShare(share))
             return false;
-        }
-        m_adler = std::uint32_t(adler32_combine(m_adler, share.adler, share.length));
     }
-    toRgb(first + std::int64_t(count - 1) * stride, m_width, m_lastLine.data());
-    m_written += count;
+    std::memcpy(m_lastLine.data(), first + std::int64_t(count - 1) * stride,
+        m_lastLine.size() * sizeof(std::uint32_t));
     return true;
 }
 

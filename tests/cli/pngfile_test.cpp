@@ -4,6 +4,8 @@
 #include <png.h>
 
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 using namespace clitest;
@@ -75,20 +77,36 @@ TEST_F(CliTest, parallelPngHoldsEveryPixelWhateverTheThreads)
     EXPECT_EQ(files[0], files[2]);
 }
 
-// The PNG that mosaiq-cli wrote with libpng on one core, before it compressed on every core.
+// The PNGs that mosaiq-cli wrote before it painted on every core and compressed with ISA-L:
+// squares, plain letters, bold and italic glyphs leaning over their neighbours at twice the
+// sharpness, centred rows.
 TEST_F(CliTest, pngOfThePageHasTheSamePixelsAsBefore)
 {
-    const Outcome o
-        = run({ (Data / "good" / "gradient.gif").string(), "--square", "--columns", "150",
-                  "--scale", "2", "-o", "/dev/null", "--png", file("page.png").string() },
-            "", "QT_QPA_PLATFORM=offscreen ");
-    ASSERT_EQ(o.exit, 0) << o.err;
-    int width = 0, height = 0, beforeWidth = 0, beforeHeight = 0;
-    const auto now = decoded(file("page.png"), width, height);
-    const auto before = decoded(
-        Data / "good" / "codes" / "gradient-square-150-scale-2.png", beforeWidth, beforeHeight);
-    ASSERT_FALSE(before.empty());
-    EXPECT_EQ(width, beforeWidth);
-    EXPECT_EQ(height, beforeHeight);
-    EXPECT_TRUE(now == before);
+    const std::string gradient = (Data / "good" / "gradient.gif").string();
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases {
+        { "gradient-square-150-scale-2.png", { "--square", "--columns", "150", "--scale", "2" } },
+        { "gradient-letters-30.png", { "--columns", "30", "--no-centre" } },
+        { "gradient-bold-italic-24-scale-2.png",
+            { "--columns", "24", "--bold", "--italic", "--chars",
+                "Wg@j\xC3\x89"
+                "f/",
+                "--background", "#204060", "--scale", "2" } },
+        { "gradient-italic-centred-20.png",
+            { "--columns", "20", "--italic", "--chars", "AVWTyjf" } },
+    };
+    for (const auto& [before, options] : cases) {
+        SCOPED_TRACE(before);
+        std::vector<std::string> arguments { gradient, "-o", "/dev/null", "--png",
+            file("page.png").string() };
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const Outcome o = run(arguments, "", "QT_QPA_PLATFORM=offscreen ");
+        ASSERT_EQ(o.exit, 0) << o.err;
+        int width = 0, height = 0, beforeWidth = 0, beforeHeight = 0;
+        const auto now = decoded(file("page.png"), width, height);
+        const auto then = decoded(Data / "good" / "codes" / before, beforeWidth, beforeHeight);
+        ASSERT_FALSE(then.empty());
+        EXPECT_EQ(width, beforeWidth);
+        EXPECT_EQ(height, beforeHeight);
+        EXPECT_TRUE(now == then);
+    }
 }

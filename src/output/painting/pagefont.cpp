@@ -177,7 +177,9 @@ const PageFont::Mask& PageFont::mask(std::uint8_t b, double pixelSize, int phase
         }
     }
     if (right >= 0) {
-        mask.coverage = alpha.copy(left, top, right - left + 1, bottom - top + 1);
+        // A multiple of eight pixels wide, which the painting takes at once; what the glyph
+        // leaves of them covers nothing.
+        mask.coverage = alpha.copy(left, top, (right - left + 8) / 8 * 8, bottom - top + 1);
         mask.offset = QPoint(left, top) - pen;
     }
     return mask;

@@ -2,8 +2,13 @@
 
 #include "output/preview/previewzoom.h"
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace mosaiq {
@@ -18,41 +23,143 @@ namespace {
     // Glyphs may lean this many ems out of their cell; cells that far outside are painted too.
     constexpr double Overhang = 1.0;
 
+    // The lines of an image, found once: QImage's own accessors check its sharing each time.
+    struct Pixels {
+        uchar* bits;
+        qsizetype stride;
+        int width, height;
+        QRgb* line(int y) const { return reinterpret_cast<QRgb*>(bits + y * stride); }
+    };
+
+    // under weighed by 255 - a and colour by a, in 255ths, rounded to the nearest level: the
+    // same sum for every coverage, so that none needs a branch of its own (a = 0 keeps under,
+    // a = 255 gives colour, alpha included).
+    inline QRgb blend(QRgb under, QRgb colour, unsigned a)
+    {
+        const unsigned keep = 255 - a;
+        QRgb mixed = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            const unsigned v
+                = ((under >> shift) & 0xFF) * keep + ((colour >> shift) & 0xFF) * a + 127;
+            // v / 255, without a division: exact up to 255 x 255 + 127.
+            mixed |= ((v + 1 + (v >> 8)) >> 8) << shift;
+        }
+        return mixed;
+    }
+
+#if defined(__SSE2__)
+    // Two pixels' channels in 16-bit lanes, under weighed by 255 - a and ink by a as blend()
+    // does; v / 255 as (v x 0x8081) >> 23, exact for every 16-bit v.
+    inline __m128i mix(__m128i under, __m128i ink, __m128i a)
+    {
+        const __m128i v = _mm_add_epi16(
+            _mm_add_epi16(_mm_mullo_epi16(under, _mm_sub_epi16(_mm_set1_epi16(255), a)),
+                _mm_mullo_epi16(ink, a)),
+            _mm_set1_epi16(127));
+        return _mm_srli_epi16(_mm_mulhi_epu16(v, _mm_set1_epi16(short(0x8081))), 7);
+    }
+
+    // Four pixels at out under four coverages.
+    inline void blendFour(QRgb* out, std::uint32_t four, __m128i ink)
+    {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i a16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(four)), zero);
+        const __m128i a = _mm_unpacklo_epi16(a16, a16); // a0 a0 a1 a1 a2 a2 a3 a3
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
+        const __m128i low = mix(_mm_unpacklo_epi8(pixels, zero), ink, _mm_unpacklo_epi32(a, a));
+        const __m128i high = mix(_mm_unpackhi_epi8(pixels, zero), ink, _mm_unpackhi_epi32(a, a));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(low, high));
+    }
+
+    // mix() on four pixels at once, with AVX2.
+    [[gnu::target("avx2")]] inline __m256i mix8(__m256i under, __m256i ink, __m256i a)
+    {
+        const __m256i v = _mm256_add_epi16(
+            _mm256_add_epi16(_mm256_mullo_epi16(under, _mm256_sub_epi16(_mm256_set1_epi16(255), a)),
+                _mm256_mullo_epi16(ink, a)),
+            _mm256_set1_epi16(127));
+        return _mm256_srli_epi16(_mm256_mulhi_epu16(v, _mm256_set1_epi16(short(0x8081))), 7);
+    }
+
+    // Eight pixels at out under eight coverages, with AVX2; ink as for blendFour().
+    [[gnu::target("avx2")]] void blendEight(QRgb* out, std::uint64_t eight, __m128i ink4)
+    {
+        const __m256i zero = _mm256_setzero_si256();
+        const __m256i ink = _mm256_broadcastsi128_si256(ink4);
+        // Each coverage in the four channels of its pixel, in the order the pixels unpack.
+        const __m256i spreadLow = _mm256_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 1, -1, 1, -1, 1, -1,
+            1, -1, 4, -1, 4, -1, 4, -1, 4, -1, 5, -1, 5, -1, 5, -1, 5, -1);
+        const __m256i spreadHigh = _mm256_setr_epi8(2, -1, 2, -1, 2, -1, 2, -1, 3, -1, 3, -1, 3, -1,
+            3, -1, 6, -1, 6, -1, 6, -1, 6, -1, 7, -1, 7, -1, 7, -1, 7, -1);
+        const __m256i coverage = _mm256_set1_epi64x(std::int64_t(eight));
+        const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out));
+        const __m256i low = mix8(
+            _mm256_unpacklo_epi8(pixels, zero), ink, _mm256_shuffle_epi8(coverage, spreadLow));
+        const __m256i high = mix8(
+            _mm256_unpackhi_epi8(pixels, zero), ink, _mm256_shuffle_epi8(coverage, spreadHigh));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_packus_epi16(low, high));
+    }
+
+    bool hasAvx2()
+    {
+        static const bool avx2 = __builtin_cpu_supports("avx2");
+        return avx2;
+    }
+#endif
+
     // Covers the pixels under mask, its top left at (left, top), with colour as far as the
-    // glyph covers them.
-    void blendMask(QImage& target, const QImage& mask, int left, int top, QRgb colour)
+    // glyph covers them. Eight or four pixels at a time where both the image and the mask go on
+    // that far: the masks are a multiple of eight pixels wide, and their padding covers nothing,
+    // so that only a glyph cut by the image's edges leaves a few pixels to be taken one by one.
+    void blendMask(const Pixels& target, const QImage& mask, int left, int top, QRgb colour)
     {
         const int x0 = std::max(0, left), y0 = std::max(0, top);
-        const int x1 = std::min(target.width(), left + mask.width());
-        const int y1 = std::min(target.height(), top + mask.height());
-        const unsigned red = qRed(colour), green = qGreen(colour), blue = qBlue(colour);
+        const int x1 = std::min(target.width, left + mask.width());
+        const int y1 = std::min(target.height, top + mask.height());
+        const uchar* maskBits = mask.constBits();
+        const qsizetype maskStride = mask.bytesPerLine();
+        const int width = mask.width();
+#if defined(__SSE2__)
+        const __m128i ink = _mm_unpacklo_epi8(_mm_set1_epi32(int(colour)), _mm_setzero_si128());
+        const bool wide = hasAvx2();
+#endif
         for (int y = y0; y < y1; ++y) {
-            const uchar* coverage = mask.constScanLine(y - top) + (x0 - left);
-            auto* out = reinterpret_cast<QRgb*>(target.scanLine(y)) + x0;
-            for (int x = x0; x < x1; ++x, ++coverage, ++out) {
-                const unsigned a = *coverage;
-                if (a == 0)
-                    continue;
-                if (a == 255) {
-                    *out = colour;
-                    continue;
+            const uchar* coverage = maskBits + (y - top) * maskStride + (x0 - left);
+            QRgb* out = target.line(y) + x0;
+            int x = x0;
+#if defined(__SSE2__)
+            if (wide) {
+                for (; x + 8 <= target.width && x - left + 8 <= width;
+                     x += 8, coverage += 8, out += 8) {
+                    std::uint64_t eight;
+                    std::memcpy(&eight, coverage, 8);
+                    if (eight != 0)
+                        blendEight(out, eight, ink);
                 }
-                const unsigned keep = 255 - a;
-                *out = qRgb(int((qRed(*out) * keep + red * a + 127) / 255),
-                    int((qGreen(*out) * keep + green * a + 127) / 255),
-                    int((qBlue(*out) * keep + blue * a + 127) / 255));
+            }
+            for (; x + 4 <= target.width && x - left + 4 <= width;
+                 x += 4, coverage += 4, out += 4) {
+                std::uint32_t four;
+                std::memcpy(&four, coverage, 4);
+                if (four != 0)
+                    blendFour(out, four, ink);
+            }
+#endif
+            for (; x < x1; ++x, ++coverage, ++out) {
+                if (*coverage != 0)
+                    *out = blend(*out, colour, *coverage);
             }
         }
     }
 
-    void fillRect(QImage& target, int left, int top, int right, int bottom, QRgb colour)
+    void fillRect(const Pixels& target, int left, int top, int right, int bottom, QRgb colour)
     {
         left = std::max(left, 0);
         top = std::max(top, 0);
-        right = std::min(right, target.width());
-        bottom = std::min(bottom, target.height());
+        right = std::min(right, target.width);
+        bottom = std::min(bottom, target.height);
         for (int y = top; y < bottom; ++y) {
-            auto* line = reinterpret_cast<QRgb*>(target.scanLine(y));
+            QRgb* line = target.line(y);
             std::fill(line + left, line + std::max(left, right), colour);
         }
     }
@@ -129,6 +236,7 @@ void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double 
     const double pixelSize = 10 * scale;
     auto deviceX = [&](double x) { return (x - left) * scale; };
     auto deviceY = [&](double y) { return (y - top) * scale; };
+    const Pixels pixels { target.bits(), target.bytesPerLine(), target.width(), target.height() };
 
     for (std::int64_t row = lines.first; row < lines.end; ++row) {
         const std::span<const PageRecord::Cell> cells = record().rowCells(row);
@@ -145,7 +253,7 @@ void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double 
                 if (square) {
                     // The span's background covers the glyph's advance and the line's box;
                     // the glyph on it has the same colour.
-                    fillRect(target, edge(deviceX(rowLeft + cellLeft)), blockTop,
+                    fillRect(pixels, edge(deviceX(rowLeft + cellLeft)), blockTop,
                         edge(deviceX(rowLeft + cellRight)), blockBottom, colour);
                     return;
                 }
@@ -156,9 +264,20 @@ void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double 
                 const PageFont::Mask& mask = m_font.mask(
                     PageRecord::byteOf(cell), pixelSize, int(quarters - pixel * PageFont::Phases));
                 if (!mask.coverage.isNull())
-                    blendMask(target, mask.coverage, int(pixel) + mask.offset.x(),
+                    blendMask(pixels, mask.coverage, int(pixel) + mask.offset.x(),
                         baseline + mask.offset.y(), colour);
             });
+    }
+}
+
+void PagePainter::prepareText(double scale)
+{
+    m_layout.measureRows(std::numeric_limits<std::int64_t>::max());
+    for (int b = 0; b < 256; ++b) {
+        if (record().usesByte(std::uint8_t(b))) {
+            for (int phase = 0; phase < PageFont::Phases; ++phase)
+                m_font.mask(std::uint8_t(b), 10 * scale, phase);
+        }
     }
 }
 

@@ -37,6 +37,11 @@ public:
     // whole of target (Format_RGB32); viewWidth is the width of the view in view pixels, which
     // the centred rows follow.
     void paintText(QImage& target, QPointF scroll, double zoom, double viewWidth);
+    // Measures every row and makes every glyph of the page at scale device pixels per CSS pixel
+    // (zoom x device pixel ratio) ahead: from then on, paintText at that scale changes nothing
+    // in the painter, and several threads may paint parts of the page at once, each into an
+    // image of its own.
+    void prepareText(double scale);
 
     // The grid of points: as many columns as the widest row has cells, a row per page row.
     std::int64_t pointColumns() const { return record().widestRow(); }

@@ -67,6 +67,7 @@ private slots:
     void gridsOfOneRowOrOneColumnPaintAnywhere_data();
     void gridsOfOneRowOrOneColumnPaintAnywhere();
     void glyphsSitToAQuarterOfAPixel();
+    void aPartCutAcrossItsGlyphsIsThatPartOfTheWhole();
     void aLetterCellFromAfarIsItsInkOverTheBackground();
 };
 
@@ -237,6 +238,27 @@ void TestPagePainter::glyphsSitToAQuarterOfAPixel()
                 qPrintable(
                     QStringLiteral("phase %1: %2 after %3").arg(phase).arg(centre).arg(previous)));
         previous = centre;
+    }
+}
+
+// The preview paints the part of the page in view: glyphs cut by its left and top edges, at
+// every offset from the eight pixels the painter takes at once, are the whole page's.
+void TestPagePainter::aPartCutAcrossItsGlyphsIsThatPartOfTheWhole()
+{
+    PagePainter painter(
+        pageOf(std::vector(3, std::pair { CellMode::Letter, std::string("WgjfQ@mWgjfQ@mWgjfQ@m") }),
+            false));
+    const QImage whole = painter.renderText(1.0);
+    QVERIFY(!whole.isNull());
+    const double viewWidth = painter.layout().pageWidth(0);
+    for (int left = 1; left <= 17; ++left) {
+        QImage part(40, 20, QImage::Format_RGB32);
+        painter.paintText(part, QPointF(left, 9), 1.0, viewWidth);
+        for (int y = 0; y < part.height(); ++y)
+            for (int x = 0; x < part.width(); ++x)
+                if (part.pixel(x, y) != whole.pixel(left + x, 9 + y))
+                    QFAIL(qPrintable(
+                        QStringLiteral("from %1: pixel %2, %3").arg(left).arg(x).arg(y)));
     }
 }
 
