@@ -61,6 +61,20 @@ namespace {
         return std::uint32_t(std::abs(int(std::int8_t(filteredByte))));
     }
 
+    // Byte i of line (at least one pixel in; above: the line before it) as the four filters
+    // other than None leave it, Paeth's predictor without a branch.
+    inline void filterByte(const std::uint8_t* line, const std::uint8_t* above, std::size_t i,
+        std::uint8_t* sub, std::uint8_t* up, std::uint8_t* average, std::uint8_t* nearest)
+    {
+        const int x = line[i], a = line[i - Bpp], b = above[i], c = above[i - Bpp];
+        const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+        const int predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+        sub[i] = std::uint8_t(x - a);
+        up[i] = std::uint8_t(x - b);
+        average[i] = std::uint8_t(x - ((a + b) >> 1));
+        nearest[i] = std::uint8_t(x - predicted);
+    }
+
     // Filters line (above: the line before it) into out, filter type first, with the filter
     // libpng chooses by default: the one whose bytes weigh least, the first in order on a tie
     // (0 None, 1 Sub, 2 Up, 3 Average, 4 Paeth). The four filtered lines are made in one pass
@@ -83,13 +97,7 @@ namespace {
             nearest[i] = std::uint8_t(line[i] - above[i]);
         }
         for (std::size_t i = Bpp; i < size; ++i) {
-            const int x = line[i], a = line[i - Bpp], b = above[i], c = above[i - Bpp];
-            const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-            const int predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-            sub[i] = std::uint8_t(x - a);
-            up[i] = std::uint8_t(x - b);
-            average[i] = std::uint8_t(x - ((a + b) >> 1));
-            nearest[i] = std::uint8_t(x - predicted);
+            filterByte(line, above, i, sub, up, average, nearest);
         }
         std::uint32_t none = 0, subSum = 0, upSum = 0, averageSum = 0, nearestSum = 0;
         for (std::size_t i = 0; i < size; ++i) {
@@ -185,13 +193,7 @@ namespace {
             }
         }
         for (; i < size; ++i) {
-            const int x = line[i], a = line[i - Bpp], b = above[i], c = above[i - Bpp];
-            const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-            const int predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-            sub[i] = std::uint8_t(x - a);
-            up[i] = std::uint8_t(x - b);
-            average[i] = std::uint8_t(x - ((a + b) >> 1));
-            nearest[i] = std::uint8_t(x - predicted);
+            filterByte(line, above, i, sub, up, average, nearest);
         }
         // None, then the four filters: the bytes the loop above left to the last few, weighed
         // one by one.
