@@ -2,6 +2,7 @@
 
 #include "jpeg/jpegerrors.h"
 #include "jpeg/jpegwalk.h"
+#include "jpeg/pixelblock.h"
 #include "jpeg/rowplacement.h"
 
 #include <condition_variable>
@@ -34,10 +35,16 @@ namespace {
         bool created = false;
 
         Decoder() { watchJpegErrors(info, errors); }
-        ~Decoder()
+        ~Decoder() { release(); }
+        // Gives back all but the picture once its rows are decoded: the file's bytes need not
+        // stay for the rest of a run.
+        void release()
         {
             if (created)
                 jpeg_destroy_decompress(&info);
+            created = false;
+            std::vector<std::uint8_t>().swap(file);
+            std::vector<std::uint8_t>().swap(band);
         }
         Decoder(const Decoder&) = delete;
         Decoder& operator=(const Decoder&) = delete;
@@ -114,6 +121,7 @@ namespace {
                     m_rows = rows;
                     m_changed.notify_all();
                 });
+                m_decoder->release();
                 const std::lock_guard lock(m_mutex);
                 m_ended = true;
                 m_whole = whole;
@@ -198,22 +206,20 @@ PlainJpeg readPlainJpeg(const std::string& path, std::int64_t maxPixels, JpegRow
         return {};
     PlainJpeg result;
     if (!start(*decoder, maxPixels, result.outcome))
-        return { PlainJpeg::Outcome::Damaged, nullptr, {}, {} };
+        return { PlainJpeg::Outcome::Damaged, {}, {} };
     if (result.outcome != PlainJpeg::Outcome::Decoded)
         return result;
     // Rows come in the picture's order only when it is not turned or flipped upside down.
     if (rows == JpegRows::Arriving && decoder->orientation <= 2) {
-        result.picture = decoder->picture;
         auto arriving = std::make_shared<ArrivingRows>(std::move(decoder));
         result.pixels = arriving->pixels();
         result.owner = std::move(arriving);
         return result;
     }
     if (!decodeRows(*decoder, [](std::int64_t) {}))
-        return { PlainJpeg::Outcome::Damaged, nullptr, {}, {} };
-    result.picture = decoder->picture;
-    result.pixels = result.picture->pixels();
-    result.owner = result.picture;
+        return { PlainJpeg::Outcome::Damaged, {}, {} };
+    result.pixels = decoder->picture->pixels();
+    result.owner = decoder->picture;
     return result;
 }
 

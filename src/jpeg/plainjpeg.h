@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jpeg/pixelblock.h"
+#include "convert/pixelbuffer.h"
 
 #include <cstdint>
 #include <memory>
@@ -17,8 +17,8 @@ struct PlainJpeg {
         TooLarge, // more than maxPixels, or no memory for them
     };
     Outcome outcome = Outcome::NotPlain;
-    std::shared_ptr<PixelBlock> picture; // when decoded
-    // The engine's view of the picture, and what keeps it and whatever still decodes it.
+    // When decoded: the engine's view of the picture, and what keeps it and whatever still
+    // decodes it.
     PixelBuffer pixels;
     std::shared_ptr<const void> owner;
 };

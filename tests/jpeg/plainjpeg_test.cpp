@@ -25,7 +25,7 @@ bool sameAsReader(const std::string& path, const PlainJpeg& plain, const mosaiq:
         return reader.error == mosaiq::PictureError::Damaged;
     if (plain.outcome == PlainJpeg::Outcome::TooLarge)
         return reader.error == mosaiq::PictureError::TooLarge;
-    const mosaiq::PixelBuffer ours = plain.picture->pixels();
+    const mosaiq::PixelBuffer ours = plain.pixels;
     const mosaiq::PixelBuffer theirs = reader.pixels();
     if (reader.isNull() || ours.width != theirs.width || ours.height != theirs.height) {
         ADD_FAILURE() << path << ": " << ours.width << " x " << ours.height << " against "
@@ -59,7 +59,7 @@ void expectSameAsItArrives(const std::string& path, const PlainJpeg& whole)
     }
     ASSERT_EQ(arriving.outcome, PlainJpeg::Outcome::Decoded);
     const mosaiq::PixelBuffer ours = arriving.pixels;
-    const mosaiq::PixelBuffer theirs = whole.picture->pixels();
+    const mosaiq::PixelBuffer theirs = whole.pixels;
     ASSERT_EQ(ours.height, theirs.height);
     for (int y = 0; y < ours.height; ++y) {
         if (arrival) {
@@ -115,7 +115,7 @@ TEST(PlainJpeg, leavesProfilesInksAndCutFilesToTheReader)
     const std::string turned = (Data / "good" / "orientation-6.jpg").string();
     const PlainJpeg plain = mosaiq::readPlainJpeg(turned, mosaiq::MaxPicturePixels);
     ASSERT_EQ(plain.outcome, PlainJpeg::Outcome::Decoded);
-    const mosaiq::PixelBuffer pixels = plain.picture->pixels();
+    const mosaiq::PixelBuffer pixels = plain.pixels;
     // Stored 16 x 24, shown as the upright picture.
     EXPECT_EQ(pixels.width, 24);
     EXPECT_EQ(pixels.height, 16);
