@@ -70,10 +70,7 @@ void CodeWriter::rowBuilt(const BuiltRow& row)
     if (translate && m_blogInPlace) {
         // Made where it is written from: the blog code's own thread writes it.
         char* out = m_codes.blog->lend(mostBlogCodeBytes(row.html.size()));
-        char* end = out ? writeBlogCodeOfCells(out, row) : nullptr;
-        if (out && !end)
-            end = writeBlogCode(out, row.html);
-        if (!out || !m_codes.blog->commitLent(std::size_t(end - out)))
+        if (!out || !m_codes.blog->commitLent(std::size_t(writeBlogCodeOfRow(out, row) - out)))
             m_failed = true;
         return;
     }
@@ -89,10 +86,8 @@ void CodeWriter::rowBuilt(const BuiltRow& row)
     if (translate) {
         if (queued.blog.size() < mostBlogCodeBytes(row.html.size()))
             queued.blog.resize(mostBlogCodeBytes(row.html.size()));
-        char* end = writeBlogCodeOfCells(queued.blog.data(), row);
-        if (!end)
-            end = writeBlogCode(queued.blog.data(), row.html);
-        queued.blogBytes = std::size_t(end - queued.blog.data());
+        queued.blogBytes
+            = std::size_t(writeBlogCodeOfRow(queued.blog.data(), row) - queued.blog.data());
     }
     if (m_codes.bracket)
         queued.bracket.assign(m_codes.bracket->lastRow());

@@ -22,8 +22,7 @@ void CodeStreams::rowBuilt(const BuiltRow& row)
     if (m_html)
         m_html->append(row.html);
     if (m_blog) {
-        m_blogRow.clear();
-        appendBlogCode(m_blogRow, row.html);
+        setBlogCodeOfRow(m_blogRow, row);
         m_blog->append(m_blogRow);
     }
 }

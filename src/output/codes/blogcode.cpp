@@ -256,6 +256,18 @@ char* writeBlogCodeOfCells(char* out, const BuiltRow& row)
     return out + 2;
 }
 
+char* writeBlogCodeOfRow(char* out, const BuiltRow& row)
+{
+    char* const end = writeBlogCodeOfCells(out, row);
+    return end ? end : writeBlogCode(out, row.html);
+}
+
+void setBlogCodeOfRow(std::string& code, const BuiltRow& row)
+{
+    code.resize(mostBlogCodeBytes(row.html.size()));
+    code.resize(std::size_t(writeBlogCodeOfRow(code.data(), row) - code.data()));
+}
+
 namespace {
 
     CodeWrapping wrapping(

@@ -37,6 +37,13 @@ char* writeBlogCode(char* out, std::string_view html);
 // mostBlogCodeBytes(row.html.size()).
 char* writeBlogCodeOfCells(char* out, const BuiltRow& row);
 
+// Writes at out the blog code of a row as a run builds it, from its cells where
+// writeBlogCodeOfCells() can, else translated from its HTML; out has room for
+// mostBlogCodeBytes(row.html.size()). Returns the end of what it wrote.
+char* writeBlogCodeOfRow(char* out, const BuiltRow& row);
+// code becomes the blog code of row (its memory kept from row to row).
+void setBlogCodeOfRow(std::string& code, const BuiltRow& row);
+
 // Appends the blog code of html to code. Rows may be translated one by one as a run makes them:
 // no search text reaches across the "<br>" that ends a row, so the pieces join up to the
 // translation of the whole.

@@ -67,8 +67,7 @@ void CodeCollector::rowBuilt(const BuiltRow& row)
     if (m_keepBlog) {
         if (!m_blog.spool)
             makeRoom(m_blog.memory, row.html.size(), row, true);
-        m_blogRow.clear();
-        appendBlogCode(m_blogRow, row.html);
+        setBlogCodeOfRow(m_blogRow, row);
         add(m_blog, m_blogRow);
     }
 }
