@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/pngfilter.h"
 #include "output/codes/pagefile.h"
 
 #include <atomic>
@@ -39,7 +40,8 @@ public:
         std::int64_t length = 0; // bytes before packing
         int lines = 0;
         bool failed = false;
-        std::vector<std::uint8_t> filtered, line, previous, candidates, levelBuffer;
+        std::vector<std::uint8_t> filtered, levelBuffer;
+        PngFilter filter;
     };
     // Filters and packs count lines (at most linesPerShare()) of width words each, stride bytes
     // apart, into share; above: the line before the first, as words, or null for the picture's
