@@ -6,32 +6,23 @@
 #include <cstdlib>
 #include <cstring>
 
-// The filter choice weighs every byte five ways: on the cores that have them, with AVX2's wide
-// registers. GCC 12 widens only the cheapest loops at -O2, and an inlined copy would lose the
-// clones.
-#if defined(__clang__)
-#define WIDE_LOOPS [[gnu::target_clones("avx2", "default")]]
-#else
-#define WIDE_LOOPS [[gnu::optimize("O3"), gnu::noinline, gnu::target_clones("avx2", "default")]]
-#endif
-
 namespace mosaiq {
 
 namespace {
 
     constexpr int Bpp = 3; // bytes a pixel in the file: RGB
+    // The choice weighs the pixels after the first in blocks of eight: on a line wider than
+    // WholeUpTo pixels, one block in Sampled (and the last few pixels). A line of the page holds
+    // the same kind of text from end to end: the sample costs a quarter of the weighing and
+    // chooses as the whole line would, or nearly.
+    constexpr std::int64_t Block = 8;
+    constexpr std::int64_t Sampled = 4;
+    constexpr std::int64_t WholeUpTo = 512;
 
-    // Format_RGB32 words (0xffRRGGBB) to R, G, B bytes.
-    WIDE_LOOPS void toRgb(const std::uint8_t* words, std::int64_t width, std::uint8_t* rgb)
+    // The step from one weighed block to the next, in pixels.
+    std::int64_t weighStep(std::int64_t width)
     {
-        const auto* pixels = reinterpret_cast<const std::uint32_t*>(words);
-        for (std::int64_t x = 0; x < width; ++x) {
-            const std::uint32_t p = pixels[x];
-            rgb[0] = std::uint8_t(p >> 16);
-            rgb[1] = std::uint8_t(p >> 8);
-            rgb[2] = std::uint8_t(p);
-            rgb += Bpp;
-        }
+        return width > WholeUpTo ? Block * Sampled : Block;
     }
 
     // What a filtered byte counts for in the choice: its distance from zero, read as signed.
@@ -57,52 +48,6 @@ namespace {
         }
     }
 
-    // Byte i of line (at least one pixel in; above: the line before it) as the four filters
-    // other than None leave it.
-    inline void filterByte(const std::uint8_t* line, const std::uint8_t* above, std::size_t i,
-        std::uint8_t* sub, std::uint8_t* up, std::uint8_t* average, std::uint8_t* nearest)
-    {
-        const int x = line[i], a = line[i - Bpp], b = above[i], c = above[i - Bpp];
-        sub[i] = std::uint8_t(x - a);
-        up[i] = std::uint8_t(x - b);
-        average[i] = std::uint8_t(x - ((a + b) >> 1));
-        nearest[i] = std::uint8_t(x - predicted(4, a, b, c));
-    }
-
-    // Filters an RGB line (above: the line before it) into out, filter type first. The four
-    // filtered lines are made in one pass without branches, so that the compiler can make many
-    // bytes at once: Paeth's, which text takes most often, in place, the others into work
-    // (3 x size bytes), whence the lightest is copied.
-    WIDE_LOOPS void filterBest(const std::uint8_t* __restrict line,
-        const std::uint8_t* __restrict above, std::uint8_t* __restrict work,
-        std::uint8_t* __restrict out, std::size_t size)
-    {
-        std::uint8_t* __restrict const sub = work;
-        std::uint8_t* __restrict const up = work + size;
-        std::uint8_t* __restrict const average = work + 2 * size;
-        std::uint8_t* __restrict const nearest = out + 1;
-        for (std::size_t i = 0; i < Bpp; ++i) {
-            sub[i] = line[i];
-            up[i] = std::uint8_t(line[i] - above[i]);
-            average[i] = std::uint8_t(line[i] - (above[i] >> 1));
-            nearest[i] = std::uint8_t(line[i] - above[i]);
-        }
-        for (std::size_t i = Bpp; i < size; ++i)
-            filterByte(line, above, i, sub, up, average, nearest);
-        std::uint32_t sums[5] = {};
-        for (std::size_t i = 0; i < size; ++i) {
-            sums[0] += weight(line[i]);
-            sums[1] += weight(sub[i]);
-            sums[2] += weight(up[i]);
-            sums[3] += weight(average[i]);
-            sums[4] += weight(nearest[i]);
-        }
-        const auto filter = std::size_t(std::min_element(sums, sums + 5) - sums);
-        out[0] = std::uint8_t(filter);
-        if (filter != 4)
-            std::memcpy(out + 1, filter == 0 ? line : work + (filter - 1) * size, size);
-    }
-
     // The words' bytes in memory: blue, green, red, then the unused fourth.
     constexpr int Channels[Bpp] = { 2, 1, 0 };
 
@@ -113,6 +58,51 @@ namespace {
         const std::int64_t i = 4 * x + channel;
         const int a = x > 0 ? line[i - 4] : 0, c = x > 0 ? above[i - 4] : 0;
         return std::uint8_t(line[i] - (filter == 0 ? 0 : predicted(filter, a, above[i], c)));
+    }
+
+    // Adds the weights of pixel x's bytes under each filter to totals.
+    void weighPixel(
+        const std::uint8_t* line, const std::uint8_t* above, std::int64_t x, std::uint64_t* totals)
+    {
+        for (int filter = 0; filter < 5; ++filter) {
+            for (const int channel : Channels)
+                totals[filter] += weight(wordByte(filter, line, above, x, channel));
+        }
+    }
+
+    // Writes filter's bytes of pixels first to width - 1 to out, in RGB order.
+    void writePixels(int filter, const std::uint8_t* line, const std::uint8_t* above,
+        std::int64_t first, std::int64_t width, std::uint8_t* out)
+    {
+        for (std::int64_t x = first; x < width; ++x) {
+            for (int k = 0; k < Bpp; ++k)
+                out[3 * x + k] = wordByte(filter, line, above, x, Channels[k]);
+        }
+    }
+
+    // The filter of least weight, the first on a tie.
+    int lightest(const std::uint64_t* totals)
+    {
+        return int(std::min_element(totals, totals + 5) - totals);
+    }
+
+    // The choice and the filtering byte by byte, as on any processor: the same pixels weighed,
+    // the same bytes written, as filterWords() below.
+    void filterBytes(
+        const std::uint8_t* line, const std::uint8_t* above, std::int64_t width, std::uint8_t* out)
+    {
+        std::uint64_t totals[5] = {};
+        weighPixel(line, above, 0, totals);
+        std::int64_t x = 1;
+        for (; x + Block <= width; x += weighStep(width)) {
+            for (std::int64_t p = x; p < x + Block; ++p)
+                weighPixel(line, above, p, totals);
+        }
+        for (x = 1 + (width - 1) / Block * Block; x < width; ++x)
+            weighPixel(line, above, x, totals);
+        const int filter = lightest(totals);
+        out[0] = std::uint8_t(filter);
+        writePixels(filter, line, above, 0, width, out + 1);
     }
 
     [[gnu::target("avx2")]] inline __m256i load(const std::uint8_t* bytes)
@@ -205,13 +195,8 @@ namespace {
             _mm_storeu_si128(
                 reinterpret_cast<__m128i*>(out + 3 * x + 12), _mm256_extracti128_si256(bytes, 1));
         }
-        for (const std::int64_t first : { std::int64_t(0), x }) {
-            for (std::int64_t p = first;
-                 p < (first == 0 ? std::min<std::int64_t>(1, width) : width); ++p) {
-                for (int k = 0; k < Bpp; ++k)
-                    out[3 * p + k] = wordByte(Filter, line, above, p, Channels[k]);
-            }
-        }
+        writePixels(Filter, line, above, 0, std::min<std::int64_t>(1, width), out);
+        writePixels(Filter, line, above, x, width, out);
     }
 
     // The choice and the filtering of a line of width words, with AVX2: the five weights in one
@@ -221,19 +206,11 @@ namespace {
         const std::uint8_t* line, const std::uint8_t* above, std::int64_t width, std::uint8_t* out)
     {
         std::uint64_t totals[5] = {};
-        // The pixels the loop leaves, one byte at a time: the first, which has no left, and the
-        // last few.
-        auto weighPixel = [&](std::int64_t x) {
-            for (int filter = 0; filter < 5; ++filter) {
-                for (const int channel : Channels)
-                    totals[filter] += weight(wordByte(filter, line, above, x, channel));
-            }
-        };
-        weighPixel(0);
+        weighPixel(line, above, 0, totals);
         const __m256i zero = _mm256_setzero_si256();
         __m256i sums[5] = { zero, zero, zero, zero, zero };
-        std::int64_t x = 1;
-        for (; x + 8 <= width; x += 8) {
+        std::int64_t x = 1, blocks = 0;
+        for (; x + Block <= width; x += weighStep(width), ++blocks) {
             const std::uint8_t* at = line + 4 * x;
             const std::uint8_t* over = above + 4 * x;
             const __m256i now = load(at), a = load(at - 4), b = load(over), c = load(over - 4);
@@ -243,12 +220,12 @@ namespace {
             sums[3] = _mm256_add_epi64(sums[3], weigh(residual<3>(now, a, b, c)));
             sums[4] = _mm256_add_epi64(sums[4], weigh(residual<4>(now, a, b, c)));
         }
-        for (; x < width; ++x)
-            weighPixel(x);
+        for (x = 1 + (width - 1) / Block * Block; x < width; ++x)
+            weighPixel(line, above, x, totals);
         for (int filter = 0; filter < 5; ++filter)
             totals[filter] += total(sums[filter]);
-        totals[0] -= std::uint64_t(width > 1 ? (width - 1) / 8 * 8 : 0);
-        const auto filter = int(std::min_element(totals, totals + 5) - totals);
+        totals[0] -= std::uint64_t(blocks * Block);
+        const int filter = lightest(totals);
         out[0] = std::uint8_t(filter);
         using Write
             = void (*)(const std::uint8_t*, const std::uint8_t*, std::int64_t, std::uint8_t*);
@@ -273,32 +250,20 @@ PngFilter::PngFilter(bool wide)
 void PngFilter::filter(
     const std::uint8_t* line, const std::uint8_t* above, std::int64_t width, std::uint8_t* out)
 {
-    const auto words = std::size_t(width) * 4;
-    if (m_wide) {
-        // Above the first line: black, its fourth bytes 0xff as the words'.
-        if (!above) {
-            if (m_above.size() < words) {
-                m_above.assign(words, 0);
-                for (std::size_t i = 3; i < words; i += 4)
-                    m_above[i] = 0xff;
-            }
-            above = m_above.data();
+    // Above the first line: black, its fourth bytes 0xff as the words'.
+    if (!above) {
+        const auto words = std::size_t(width) * 4;
+        if (m_above.size() < words) {
+            m_above.assign(words, 0);
+            for (std::size_t i = 3; i < words; i += 4)
+                m_above[i] = 0xff;
         }
+        above = m_above.data();
+    }
+    if (m_wide)
         filterWords(line, above, width, out);
-        return;
-    }
-    const auto size = std::size_t(width) * Bpp;
-    if (m_line.size() < size) {
-        m_line.resize(size);
-        m_above.resize(std::max(m_above.size(), size));
-        m_candidates.resize(3 * size);
-    }
-    toRgb(line, width, m_line.data());
-    if (above)
-        toRgb(above, width, m_above.data());
     else
-        std::fill_n(m_above.begin(), size, std::uint8_t(0));
-    filterBest(m_line.data(), m_above.data(), m_candidates.data(), out, size);
+        filterBytes(line, above, width, out);
 }
 
 } // namespace mosaiq
