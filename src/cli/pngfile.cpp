@@ -1,5 +1,7 @@
 #include "cli/pngfile.h"
 
+#include "cli/pngfilter.h"
+
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 #include <zlib.h>
@@ -120,14 +122,24 @@ int PngFile::linesPerShare() const
     return int(std::clamp<std::int64_t>(ShareBytes / (m_width * Bpp + 1), 1, m_height));
 }
 
+void PngFile::Bytes::reserve(std::size_t atLeast)
+{
+    if (size < atLeast) {
+        data.reset();
+        data.reset(new std::uint8_t[atLeast]);
+        size = atLeast;
+    }
+}
+
 namespace {
 
-    // Grows buffer to size bytes at least, keeping what it already holds in memory.
-    void reserveBytes(std::vector<std::uint8_t>& buffer, std::size_t size)
-    {
-        if (buffer.size() < size)
-            buffer.resize(size);
-    }
+    // What a thread needs to filter and pack a share, whatever share it packs: the filtered
+    // lines stay in the cache from one share to the next rather than one buffer each.
+    struct Packing {
+        PngFile::Bytes filtered;
+        std::vector<std::uint8_t> levelBuffer;
+        PngFilter filter;
+    };
 
 } // namespace
 
@@ -136,37 +148,39 @@ void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride,
 {
     const auto size = std::size_t(m_width * Bpp);
     const std::size_t input = (size + 1) * std::size_t(count);
-    reserveBytes(share.filtered, input);
+    thread_local Packing packing;
+    packing.filtered.reserve(input);
     // Room for incompressible lines and the blocks' own bytes.
-    reserveBytes(share.packed, input + input / 8 + 65536);
+    share.packed.reserve(input + input / 8 + 65536);
     // The whole share filtered first, then summed and packed in one go each.
-    std::uint8_t* out = share.filtered.data();
+    std::uint8_t* const filtered = packing.filtered.data.get();
+    std::uint8_t* out = filtered;
     for (int row = 0; row < count; ++row, out += size + 1) {
         const std::uint8_t* line = first + std::int64_t(row) * stride;
-        share.filter.filter(line, row > 0 ? line - stride : above, m_width, out);
+        packing.filter.filter(line, row > 0 ? line - stride : above, m_width, out);
     }
-    share.adler = isal_adler32(1, share.filtered.data(), input);
+    share.adler = isal_adler32(1, filtered, input);
     share.length = std::int64_t(input);
     share.lines = count;
     isal_zstream z;
-    startDeflate(z, share.levelBuffer);
+    startDeflate(z, packing.levelBuffer);
     z.gzip_flag = IGZIP_DEFLATE;
     z.end_of_stream = 0;
-    z.next_in = share.filtered.data();
+    z.next_in = filtered;
     z.avail_in = std::uint32_t(input);
-    z.next_out = share.packed.data();
-    z.avail_out = std::uint32_t(share.packed.size());
+    z.next_out = share.packed.data.get();
+    z.avail_out = std::uint32_t(share.packed.size);
     // Each share ends on a byte boundary after an empty stored block: the shares join up.
     z.flush = SYNC_FLUSH;
     share.failed = isal_deflate(&z) != COMP_OK || z.avail_in != 0 || z.avail_out == 0;
-    share.size = share.packed.size() - z.avail_out;
+    share.size = share.packed.size - z.avail_out;
 }
 
 bool PngFile::writeShare(const Share& share)
 {
     if (m_failed || m_height == 0 || share.lines < 1 || m_written + share.lines > m_height)
         return false;
-    if (share.failed || !writeChunk("IDAT", share.packed.data(), share.size)) {
+    if (share.failed || !writeChunk("IDAT", share.packed.data.get(), share.size)) {
         m_failed = true;
         return false;
     }

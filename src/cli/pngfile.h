@@ -1,10 +1,10 @@
 #pragma once
 
-#include "cli/pngfilter.h"
 #include "output/codes/pagefile.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,21 +31,27 @@ public:
     // Lines of a share: a fixed number for a given width, whatever the threads, so that the file
     // is the same on every machine.
     int linesPerShare() const;
-    // A share of lines, filtered and packed, waiting for its turn. Its buffers only grow: a
-    // share used again costs no new memory.
+    // Bytes that grow without being cleared: the pages of memory that are never written are
+    // never touched, and a buffer used again costs no new memory.
+    struct Bytes {
+        std::unique_ptr<std::uint8_t[]> data;
+        std::size_t size = 0;
+        // Makes room for at least size bytes, dropping what it holds when it has to grow.
+        void reserve(std::size_t atLeast);
+    };
+    // A share of lines, filtered and packed, waiting for its turn.
     struct Share {
-        std::vector<std::uint8_t> packed;
+        Bytes packed;
         std::size_t size = 0; // bytes of packed in use
         std::uint32_t adler = 1;
         std::int64_t length = 0; // bytes before packing
         int lines = 0;
         bool failed = false;
-        std::vector<std::uint8_t> filtered, levelBuffer;
-        PngFilter filter;
     };
     // Filters and packs count lines (at most linesPerShare()) of width words each, stride bytes
     // apart, into share; above: the line before the first, as words, or null for the picture's
-    // first line. Safe on several threads at once, each with a share of its own; may throw
+    // first line. Safe on several threads at once, each with a share of its own; the lines are
+    // filtered into memory of the thread's own, kept for its next share. May throw
     // std::bad_alloc.
     void pack(Share& share, const std::uint8_t* first, std::int64_t stride, int count,
         const std::uint8_t* above) const;
