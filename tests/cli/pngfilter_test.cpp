@@ -49,8 +49,8 @@ std::vector<std::uint8_t> libpngFiltered(
 } // namespace
 
 // Every line filtered as libpng filters it by default, the same choice and the same bytes, both
-// with AVX2 and byte by byte: widths that leave the wide loops each count of last pixels, lines
-// of flat colour, gradients, stripes and noise, so that each of the five filters wins somewhere.
+// with AVX2 and in RGB order: widths that leave the wide loops each count of last pixels, bands
+// of dots, steps, columns, slopes and planes, so that each of the five filters wins somewhere.
 // Wider lines, whose choice is weighed on a sample, get the same bytes both ways.
 TEST(PngFilter, choosesAndFiltersAsLibpngDoes)
 {
@@ -99,7 +99,7 @@ TEST(PngFilter, choosesAndFiltersAsLibpngDoes)
                     filtered.data() + y * lineSize);
             if (width <= 512) {
                 EXPECT_TRUE(std::equal(expected.begin(), expected.end(), filtered.begin()))
-                    << (wide ? "AVX2" : "byte by byte");
+                    << (wide ? "AVX2" : "RGB order");
             }
             EXPECT_EQ(filtered[expected.size()], 0x5a) << "nothing written past the last line";
         }
