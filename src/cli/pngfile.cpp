@@ -127,7 +127,9 @@ int PngFile::linesPerShare() const
 void PngFile::Bytes::reserve(std::size_t atLeast)
 {
     if (size < atLeast) {
+        // The old bytes go first, and the size with them, should the new ones not be had.
         data.reset();
+        size = 0;
         data.reset(new std::uint8_t[atLeast]);
         size = atLeast;
     }
