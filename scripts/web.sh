@@ -19,8 +19,11 @@ nice cmake --build "$build" -j2 --target mosaiq-web
 # started by its path.
 site="$build/site"
 mkdir -p "$site"
-cp "$root/src/web/index.html" "$root/src/web/mosaiq.css" "$root/src/web/page.js" \
-    "$root/src/web/preview.js" "$site/"
+cp "$root/src/web/index.html" "$root/src/web/mosaiq.css" "$root/src/web/preview.js" "$site/"
+# The page's script, kept in small files by concern, joined in this order into one: each uses
+# what those before it define.
+page=(common workers run results controls)
+for part in "${page[@]}"; do cat "$root/src/web/page/$part.js"; done >"$site/page.js"
 node -e '
 const fs = require("fs");
 const [module, worker, out] = process.argv.slice(1);

@@ -150,8 +150,9 @@ test('every text the page\'s scripts name comes from the engine\'s words', async
     const mosaiq = await loadModule();
     const words = JSON.parse(mosaiq.UTF8ToString(mosaiq._mosaiq_page_words()));
     const web = path.join(__dirname, '../../src/web');
-    const scripts = ['page.js', 'preview.js'].map((name) => fs.readFileSync(path.join(web, name),
-        'utf8')).join('\n');
+    const scripts = ['preview.js', ...fs.readdirSync(path.join(web, 'page')).map((name) =>
+        path.join('page', name))].map((name) => fs.readFileSync(path.join(web, name), 'utf8'))
+        .join('\n');
     const named = [...scripts.matchAll(/Words\.(\w+)/g)].map((m) => m[1]);
     assert.ok(named.length > 20);
     for (const name of named) assert.ok(typeof words[name] === 'string' && words[name], name);
