@@ -202,9 +202,11 @@ async function readPicture(file, helping = false) {
         if (!address) return { type: 'refused', message: words.memory };
         const band = Math.max(1, Math.floor(BandBytes / (4 * width)));
         for (let y = 0; y < height; y += band) {
-            const data = context.getImageData(0, y, width, Math.min(band, height - y),
-                { colorSpace: 'srgb' }).data;
+            const rows = Math.min(band, height - y);
+            const data = context.getImageData(0, y, width, rows, { colorSpace: 'srgb' }).data;
             mosaiq.HEAPU8.set(data, address + 4 * width * y);
+            // Flattened while its bytes are still in the cache, not all at once by the run.
+            mosaiq._mosaiq_flatten_held(width * rows, 0);
         }
         picture = { address, width, height };
         pictureFile = file;
@@ -286,7 +288,9 @@ const yieldChannel = new MessageChannel();
 yieldChannel.port1.onmessage = () => slice();
 let rowsPerSlice = 1;
 
-// Rows for about a fiftieth of a second, then a pause for the messages (a stop) to come in.
+// Rows for about SliceTime milliseconds, then a pause for the messages (a stop) to come in: each
+// pause costs a round of the worker's loop, and a stop waits no more than a slice.
+const SliceTime = 40;
 function slice() {
     if (yielded) betweenTime += performance.now() - yielded;
     if (stopAsked) {
@@ -300,7 +304,7 @@ function slice() {
         const spent = performance.now() - begin;
         stepTime += spent;
         rowsPerSlice = Math.max(1, Math.min(rowsPerSlice * 4,
-            Math.round(rowsPerSlice * 20 / Math.max(spent, 0.1))));
+            Math.round(rowsPerSlice * SliceTime / Math.max(spent, 0.1))));
     } catch (error) {
         memoryFailed();
         return;
