@@ -29,8 +29,9 @@ function takeMeasures() {
 let converting = 0, chunkTime = 0, stepTime = 0, movedTime = 0, betweenTime = 0, yielded = 0;
 
 // An output as it comes: its first bytes kept for the page's pane, its bytes copied once out of
-// the module's memory into slabs of SlabBytes, kept as they are. The Blob the page downloads is
-// built from them once the run is over (buildBlobs), off the way of the outputs shown. But a run
+// the module's memory into slabs of SlabBytes, kept as they are. The Blob the page downloads or
+// copies is built from them only when the page asks for it (askBlob): storing a photo's outputs
+// in the browser costs more than the whole run, and most are never downloaded. But a run
 // whose outputs will pass HeldLimit bytes sends its bytes into Blobs as it goes (stream()),
 // through one slab filled again and again, so that a large photo's hundreds of megabytes are
 // never held twice, in the tab and in the browser's store.
@@ -243,30 +244,34 @@ function finish(status, message) {
     waiting = { run, gathered };
 }
 
-// The outputs whose Blobs wait for the page to have shown them (its 'blobs' message): built
-// meanwhile, they would take the processor from it.
+// The last run's outputs, whose Blobs are built when the page asks for them.
 let waiting = null;
 
-// Each output's Blob, made from its slabs one at a time: the slabs so moved are let go at
-// once, and the worker reads its messages between the steps. A new run drops what is
-// left of the last one's.
+// An output's Blob, made from its slabs one at a time: the slabs so moved are let go at once,
+// and the worker reads its messages between the steps. Asked again, the same Blob. A new run
+// drops what is left of the last one's.
 const blobChannel = new MessageChannel();
 blobChannel.port1.onmessage = () => blobStep();
-let blobStep = () => {};
-function buildBlobs(ofRun, gathered) {
-    const begin = performance.now();
-    let which = 0;
-    const next = () => {
-        if (ofRun !== run) return;
-        const g = gathered[which];
-        if (g.move() && g.slabs.length > 0) return blobChannel.port2.postMessage(0);
-        postMessage({ type: 'blob', run: ofRun, which, blob: new Blob(g.parts, { type: g.type }) });
-        if (++which < gathered.length) return blobChannel.port2.postMessage(0);
-        measure('blobs', begin);
-        postMessage({ type: 'measures', measures: takeMeasures() });
-    };
-    blobStep = next;
-    next();
+const blobsAsked = [];
+let blobBegin = 0;
+function askBlob(ofRun, which) {
+    if (!waiting || waiting.run !== ofRun || blobsAsked.includes(which)) return;
+    blobsAsked.push(which);
+    if (blobsAsked.length === 1) blobStep();
+}
+function blobStep() {
+    if (blobsAsked.length === 0 || !waiting) return;
+    const which = blobsAsked[0];
+    const g = waiting.gathered[which];
+    if (!blobBegin) blobBegin = performance.now();
+    if (g.move() && g.slabs.length > 0) return blobChannel.port2.postMessage(0);
+    const blob = new Blob(g.parts, { type: g.type });
+    g.parts = [blob];
+    measure('blob', blobBegin);
+    blobBegin = 0;
+    postMessage({ type: 'blob', run: waiting.run, which, blob, measures: takeMeasures() });
+    blobsAsked.shift();
+    if (blobsAsked.length > 0) blobChannel.port2.postMessage(0);
 }
 
 // A failure of the module (its memory refused by the browser) leaves it unusable: a new one is
@@ -341,6 +346,10 @@ async function convert(s, part, parts) {
         }
     }
     ++run;
+    // The last run's outputs go: the page has let them go too.
+    waiting = null;
+    blobsAsked.length = 0;
+    blobBegin = 0;
     converting = performance.now();
     chunkTime = stepTime = movedTime = betweenTime = yielded = 0;
     stopAsked = false;
@@ -410,9 +419,8 @@ const ready = loadModule().then((reply) => {
 onmessage = async (event) => {
     await ready;
     const m = event.data;
-    if (m.type === 'blobs') {
-        if (waiting && waiting.run === run) buildBlobs(waiting.run, waiting.gathered);
-        waiting = null;
+    if (m.type === 'blob') {
+        askBlob(m.run, m.which);
     } else if (m.type === 'stop') {
         stopAsked = true;
     } else if (m.type === 'picture') {

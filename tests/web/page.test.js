@@ -172,25 +172,32 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
 
-test('a download asked before the outputs\' Blobs are built waits for them', async () => {
-    // The workers are asked for the Blobs only when the test lets them.
+test('a Blob is asked of the workers only when needed, and a download waits for it', async () => {
+    // The workers get the requests only when the test lets them.
     await page.evaluate(() => {
         const post = Worker.prototype.postMessage;
         window.held = [];
         Worker.prototype.postMessage = function (m, ...rest) {
-            if (m && m.type === 'blobs') return window.held.push(() => post.call(this, m, ...rest));
+            if (m && m.type === 'blob') {
+                return window.held.push({ which: m.which, release: () => post.call(this, m,
+                    ...rest) });
+            }
             return post.call(this, m, ...rest);
         };
     });
     await choose(picture);
     await runToEnd();
+    // The small page goes to the frame at once; the codes wait for a download or a copy.
+    assert.deepStrictEqual(await page.evaluate(() => window.held.map((h) => h.which)), [0]);
+    await page.click('#tab-html');
     const [file] = await Promise.all([page.waitForEvent('download'), (async () => {
-        await page.click('#download-page');
+        await page.click('#download-html');
         await page.waitForTimeout(300);
-        assert.strictEqual(await page.getAttribute('#download-page', 'href'), null);
-        await page.evaluate(() => window.held.forEach((release) => release()));
+        assert.strictEqual(await page.getAttribute('#download-html', 'href'), null);
+        assert.deepStrictEqual(await page.evaluate(() => window.held.map((h) => h.which)), [0, 1]);
+        await page.evaluate(() => window.held.forEach((h) => h.release()));
     })()]);
-    assert.ok(fs.readFileSync(await file.path()).equals(cliOutputs([]).page));
+    assert.ok(fs.readFileSync(await file.path()).equals(cliOutputs([]).html));
 });
 
 test('what the page refuses, in French, and it goes on working', async () => {

@@ -20,16 +20,28 @@ function blobUrl(blob) {
     return url;
 }
 
-// An output's Blob, which the workers build once the run is over, a part each when they shared
-// it: a download or a copy asked before it has come waits for it.
-function awaitedBlob() {
+// An output's Blob, which the workers build when it is first needed (neededBlob), a part each
+// when they shared the run: a download or a copy waits for it.
+function awaitedBlob(which) {
     let resolve;
-    const entry = { parts: null, blob: null };
+    const entry = { which, asked: false, parts: null, blob: null };
     entry.promise = new Promise((r) => { resolve = r; });
     entry.arrived = (parts) => {
         entry.parts = parts;
         resolve(entry);
     };
+    return entry;
+}
+
+// The entry of output which (0 the page, 1 the HTML code, 2 the blog code) of the run o, its
+// Blob asked of the workers that made the run's bands if it was not yet.
+function neededBlob(o, which) {
+    const entry = o.blobs[which];
+    if (!entry.asked && o.joined) {
+        entry.asked = true;
+        for (const part of o.joined)
+            o.workers[part].postMessage({ type: 'blob', run: o.bands[part].run, which });
+    }
     return entry;
 }
 
@@ -61,7 +73,7 @@ function onDownload(e) {
         return;
     }
     e.preventDefault();
-    if (entry) entry.promise.then(() => outputs === o && link.click());
+    if (entry) neededBlob(o, which).promise.then(() => outputs === o && link.click());
 }
 
 // An output as the worker gave it: { start, size } (its first bytes, for the pane).
@@ -91,7 +103,6 @@ function showPosts(posts) {
 function showPage(cellBytes) {
     outputs.cells = cellBytes;
     const o = outputs;
-    const page = outputs.blobs[0];
     showLink($('download-page'));
     $('download-png').hidden = false;
     const s = outputs.settings;
@@ -102,7 +113,7 @@ function showPage(cellBytes) {
     if (cells <= limit) {
         // The page's bytes stay the documents', which name no encoding; the frame reads them
         // as Windows-1252 from its content type, and no script of the page may run there.
-        page.promise.then((entry) => {
+        neededBlob(o, 0).promise.then((entry) => {
             if (outputs !== o) return;
             const blob = blobOf(entry);
             $('preview-frame').onload = shown;
@@ -141,7 +152,7 @@ async function copyCode(kind) {
     const o = outputs;
     if (!o || !o.finished) return say(Words.nothingToCopy, true);
     try {
-        const blob = blobOf(await o.blobs[kind === 'html' ? 1 : 2].promise);
+        const blob = blobOf(await neededBlob(o, kind === 'html' ? 1 : 2).promise);
         await navigator.clipboard.writeText(await blob.text());
         say(kind === 'html' ? Words.copiedPage : Words.copiedArticle);
     } catch (error) {

@@ -51,7 +51,7 @@ function create() {
     outputs.bands = [];
     outputs.progress = [];
     outputs.blobParts = [];
-    outputs.blobs = [awaitedBlob(), awaitedBlob(), awaitedBlob()];
+    outputs.blobs = [0, 1, 2].map(awaitedBlob);
     outputs.workers.forEach((w, part) => w.postMessage({ type: 'convert', settings: s, part,
         parts: outputs.workers.length }));
 }
@@ -82,7 +82,4 @@ function finishRun(m) {
         say(m.message, true);
     }
     showProgress(0);
-    // The workers build the Blobs once the outputs are shown.
-    const o = outputs;
-    setTimeout(() => o.workers.forEach((w) => w.postMessage({ type: 'blobs' })));
 }

@@ -68,8 +68,6 @@ function settleBlobs() {
         const parts = outputs.joined.map((part) => outputs.blobParts[part][which]);
         if (parts.some((b) => !b) || outputs.blobs[which].parts) continue;
         outputs.blobs[which].arrived(parts);
-        // The mark times the downloads for bench/web.
-        if (outputs.blobs.every((b) => b.parts)) performance.mark('mosaiq-downloads');
     }
 }
 
