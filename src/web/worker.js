@@ -1,6 +1,7 @@
 // The worker of the page: it reads the picture and runs the module, so that the page never
 // waits on either. It is started from a Blob that holds the module's script followed by this
-// one (scripts/web.sh joins them): pages opened from the disk may start no worker by its path.
+// one and gathered.js, where its outputs are kept (scripts/web.sh joins them): pages opened from
+// the disk may start no worker by its path.
 'use strict';
 
 let mosaiq = null;
@@ -12,7 +13,6 @@ let pictureFile = null;
 let running = false;
 let stopAsked = false;
 let outputs = null;
-const ShownBytes = 64 * 1024;
 
 // The stages' times, as measures of the worker's timeline that go to the page with the outputs
 // (bench/web reads them there): the decode, the canvas's read-back, the module's own time, the
@@ -27,76 +27,6 @@ function takeMeasures() {
     return taken;
 }
 let converting = 0, chunkTime = 0, stepTime = 0, movedTime = 0, betweenTime = 0, yielded = 0;
-
-// An output as it comes: its first bytes kept for the page's pane, its bytes copied once out of
-// the module's memory into slabs of SlabBytes, kept as they are. The Blob the page downloads or
-// copies is built from them only when the page asks for it (askBlob): storing a photo's outputs
-// in the browser costs more than the whole run, and most are never downloaded. But a run
-// whose outputs will pass HeldLimit bytes sends its bytes into Blobs as it goes (stream()),
-// through one slab filled again and again, so that a large photo's hundreds of megabytes are
-// never held twice, in the tab and in the browser's store.
-const HeldLimit = 160 * 1024 * 1024;
-const SlabBytes = 8 * 1024 * 1024;
-
-class Gathered {
-    constructor(type) {
-        this.type = type;
-        this.parts = []; // Blobs
-        this.slabs = [];
-        this.filled = 0; // bytes in the last slab
-        this.size = 0;
-        this.start = new Uint8Array(0);
-        this.streaming = false;
-    }
-
-    add(bytes) {
-        if (this.start.length < ShownBytes) {
-            const start = new Uint8Array(Math.min(ShownBytes, this.start.length + bytes.length));
-            start.set(this.start);
-            start.set(bytes.subarray(0, start.length - this.start.length), this.start.length);
-            this.start = start;
-        }
-        this.size += bytes.length;
-        for (let at = 0; at < bytes.length;) {
-            if (this.slabs.length === 0 || this.filled === SlabBytes) this.nextSlab();
-            const part = bytes.subarray(at, at + SlabBytes - this.filled);
-            this.slabs[this.slabs.length - 1].set(part, this.filled);
-            this.filled += part.length;
-            at += part.length;
-        }
-    }
-
-    nextSlab() {
-        if (this.streaming && this.slabs.length > 0) {
-            // A Blob copies its bytes: the slab is free again at once.
-            this.parts.push(new Blob([this.slabs[0].subarray(0, this.filled)]));
-        } else {
-            this.slabs.push(new Uint8Array(SlabBytes));
-        }
-        this.filled = 0;
-    }
-
-    stream() {
-        if (this.streaming) return;
-        this.streaming = true;
-        while (this.slabs.length > 1) this.move();
-    }
-
-    // Moves the oldest slab into a Blob; whether there was one.
-    move() {
-        if (this.slabs.length === 0) return false;
-        const slab = this.slabs.shift();
-        const bytes = this.slabs.length === 0 ? slab.subarray(0, this.filled) : slab;
-        if (bytes.length > 0) this.parts.push(new Blob([bytes]));
-        return true;
-    }
-}
-
-// done: the share of the rows made so far; parts: the workers sharing the run.
-function bound(gathered, done, parts) {
-    const size = gathered.reduce((sum, g) => sum + g.size, 0);
-    if (size > HeldLimit / parts * done) for (const g of gathered) g.stream();
-}
 
 // The grids whose rows two workers share (a band each, WebConversion::share): from a quarter of
 // a million cells, below which the second worker saves less than it costs, to four million,
@@ -174,6 +104,7 @@ async function thumbnailOf(bitmap) {
 
 // helping: for the second worker, which holds only the pictures whose runs it may share.
 async function readPicture(file, helping = false) {
+    dropSpare();
     picture = null;
     pictureFile = null;
     if (!mosaiq) return { type: 'refused', message: words.memory };
@@ -228,6 +159,7 @@ async function readPicture(file, helping = false) {
 let run = 0;
 function finish(status, message) {
     if (mosaiq) mosaiq._mosaiq_end();
+    dropSpare();
     running = false;
     const cells = outputs.cells.subarray(0, outputs.cellBytes);
     const gathered = outputs.gathered;
@@ -381,13 +313,14 @@ async function convert(s, part, parts) {
         && mosaiq._mosaiq_share(part, parts) === 1;
     if (part > 0 && !shared) {
         mosaiq._mosaiq_end();
+        dropSpare();
         running = false;
         postMessage({ type: 'done', status: 'unshared' });
         return;
     }
     band = { first: mosaiq._mosaiq_rows_done(), parts: shared ? parts : 1 };
     try {
-        outputs.cells = new Uint8Array(4 * rowCount * columns);
+        outputs.cells = cellRoom(4 * rowCount * columns);
     } catch (error) {
         // Refused at once: the cells' room grows as they come, as far as it can.
     }
@@ -425,7 +358,13 @@ onmessage = async (event) => {
         stopAsked = true;
     } else if (m.type === 'picture') {
         pictureRead = readPicture(m.file, m.helping);
-        postMessage(await pictureRead);
+        const read = await pictureRead;
+        postMessage(read);
+        const cells = read.type === 'loaded' ? read.width * read.height : 0;
+        if (cells > 0) {
+            prepareSpare(cells, m.parts > 1 && cells >= ShareFrom && cells <= ShareCells
+                ? m.parts : 1);
+        }
     } else if (m.type === 'scale') {
         postMessage(scale(m));
     } else if (m.type === 'convert' && !running) {

@@ -14,9 +14,10 @@ function loadPicture(file) {
     $('picture-name').textContent = file.name || '';
     $('thumbnail').hidden = true;
     say('Lecture de l\'image...');
-    worker.postMessage({ type: 'picture', file });
+    const parts = helper ? 2 : 1;
+    worker.postMessage({ type: 'picture', file, parts });
     helperLoaded = false;
-    if (helper) helper.postMessage({ type: 'picture', file, helping: true });
+    if (helper) helper.postMessage({ type: 'picture', file, helping: true, parts });
 }
 
 // The module halves and doubles the fields, as the window does; a field typed into meanwhile
