@@ -150,6 +150,13 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
         await runToEnd();
         assert.ok(await page.evaluate(() => outputs.shared), 'shared');
         const expected = cliOutputs(['--italic']);
+        // The drawn preview's cells, both bands joined: the page's colours, in order.
+        const colours = [...expected.page.toString('latin1').matchAll(/<font color="#(\w{6})"/g)]
+            .map((m) => m[1]).join();
+        assert.strictEqual(await page.evaluate(() => [...Array(outputs.cells.length / 4).keys()]
+            .map((i) => [...outputs.cells.subarray(4 * i, 4 * i + 3)]
+                .map((b) => b.toString(16).toUpperCase().padStart(2, '0')).join('')).join()),
+        colours);
         assert.ok((await download('#download-page')).equals(expected.page), 'page');
         await page.click('#tab-html');
         assert.ok((await download('#download-html')).equals(expected.html), 'HTML code');

@@ -69,12 +69,13 @@ function finishRun(m) {
     outputs.finished = m.status === 'finished';
     if (m.status === 'finished') {
         showProgress(100);
-        // Each output is shown in a task of its own: the page answers between them.
-        showPage(m.cells);
+        // Each output is shown in a task of its own: the page answers between them. The codes'
+        // panes first, then the preview, whose drawing takes longest.
         setTimeout(() => showCode('html', m.html));
         setTimeout(() => showCode('blog', m.blog));
         setTimeout(() => showPosts(m.posts));
         setTimeout(() => performance.mark('mosaiq-delivered'));
+        showPage(m.cells);
         say(m.message ? `${Words.done}\n${m.message}` : Words.done);
     } else if (m.status === 'stopped') {
         if (m.page.size > 0) showPage(m.cells);

@@ -52,7 +52,17 @@ function joined() {
     const code = (a, b) => ({ size: a.size + b.size,
         start: a.start.length < a.size ? a.start : concat([a.start, b.start]) });
     return { ...first, page: code(first.page, second.page), html: code(first.html, second.html),
-        blog: code(first.blog, second.blog), cells: concat([first.cells, second.cells]) };
+        blog: code(first.blog, second.blog), cells: joinedCells(first.cells, second.cells) };
+}
+
+// The first band's cells lie at the start of the first worker's room for the whole grid's: the
+// second band's go after them there, rather than both into new memory.
+function joinedCells(first, second) {
+    const length = first.length + second.length;
+    if (first.byteOffset !== 0 || first.buffer.byteLength < length) return concat([first, second]);
+    const all = new Uint8Array(first.buffer, 0, length);
+    all.set(second, first.length);
+    return all;
 }
 
 function concat(arrays) {
