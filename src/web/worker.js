@@ -52,6 +52,7 @@ async function loadModule() {
         chunkTime += performance.now() - begin;
     };
     const handChunk = (channel, address, size) => {
+        if (!outputs) return; // the run that warms the module up
         // Addresses past 2 GB come as negative numbers.
         const bytes = mosaiq.HEAPU8.subarray(address >>> 0, (address >>> 0) + size);
         if (channel < 3) {
@@ -290,13 +291,7 @@ async function convert(s, part, parts) {
     let step;
     try {
         const begin = performance.now();
-        const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number',
-            'string', 'string', 'number', 'number', 'number', 'string', 'number', 'number',
-            'number', 'number', 'string', 'number', 'number', 'number']);
-        step = start(picture ? picture.address : 0, picture ? picture.width : 0, picture ? picture.height : 0,
-            s.columns, s.rows, s.treatment, s.square ? 1 : 0, s.random ? 1 : 0, s.characters,
-            s.bold ? 1 : 0, s.italic ? 1 : 0, s.centred ? 1 : 0, s.background, s.dialect,
-            s.merge ?? -1, s.fit ?? 0, s.split ? 1 : 0);
+        step = startRun(s, picture || { address: 0, width: 0, height: 0 });
         measure('start', begin);
     } catch (error) {
         memoryFailed();
@@ -344,9 +339,45 @@ function scale(m) {
 
 let pixelLimit = 0;
 let pictureRead = Promise.resolve();
+// The module's mosaiq_start for settings s of the page and the picture p held.
+function startRun(s, p) {
+    const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number',
+        'string', 'string', 'number', 'number', 'number', 'string', 'number', 'number',
+        'number', 'number', 'string', 'number', 'number', 'number']);
+    return start(p.address, p.width, p.height, s.columns, s.rows, s.treatment, s.square ? 1 : 0,
+        s.random ? 1 : 0, s.characters, s.bold ? 1 : 0, s.italic ? 1 : 0, s.centred ? 1 : 0,
+        s.background, s.dialect, s.merge ?? -1, s.fit ?? 0, s.split ? 1 : 0);
+}
+
+// A small run with the page's first options as soon as the module is made, its outputs
+// dropped: the browser compiles a module's functions fully only once they have run a while, and
+// the first photo's run would pay for it after the click.
+function warmUp() {
+    const side = 256;
+    const address = mosaiq._mosaiq_hold_picture(side, side) >>> 0;
+    if (!address) return;
+    const pixels = mosaiq.HEAPU8.subarray(address, address + 4 * side * side);
+    for (let i = 0; i < pixels.length; ++i) pixels[i] = i % 4 === 3 ? 255 : (i * 37) % 251;
+    mosaiq._mosaiq_flatten_held(side * side, 0);
+    const s = { columns: String(side), rows: String(side), treatment: 0, characters: 'o',
+        centred: true, background: 0, dialect: 'blog' };
+    outputs = null;
+    for (let step = startRun(s, { address, width: side, height: side }); step === 0;)
+        step = mosaiq._mosaiq_step(side);
+    mosaiq._mosaiq_end();
+    mosaiq._mosaiq_hold_picture(0, 0);
+    outputs = newOutputs();
+}
+
 const ready = loadModule().then((reply) => {
     pixelLimit = reply.pixelLimit;
     postMessage(reply);
+    try {
+        warmUp();
+    } catch (error) {
+        // Only time lost: the first run makes the module afresh if it has to.
+        outputs = newOutputs();
+    }
 }, () => postMessage({ type: 'failed' }));
 
 onmessage = async (event) => {
