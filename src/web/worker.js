@@ -95,7 +95,11 @@ const BandBytes = 4 * 1024 * 1024;
 // The page's thumbnail, made small here: for the picture's file itself, the browser would keep
 // the whole decoded photo, a hundred megabytes for twelve million pixels.
 const ThumbnailSide = 480;
-async function thumbnailOf(bitmap) {
+// The thumbnail is drawn while the picture is read, but encoded after the page has been told
+// that the picture is read: it comes in a message of its own, with the picture's number.
+let pictureNumber = 0;
+let thumbnailMade = null;
+function thumbnailOf(bitmap) {
     const scale = Math.min(1, ThumbnailSide / Math.max(bitmap.width, bitmap.height));
     const canvas = new OffscreenCanvas(Math.max(1, Math.round(bitmap.width * scale)),
         Math.max(1, Math.round(bitmap.height * scale)));
@@ -129,7 +133,7 @@ async function readPicture(file, helping = false) {
         canvas = new OffscreenCanvas(width, height);
         const context = canvas.getContext('2d', { colorSpace: 'srgb', willReadFrequently: true });
         context.drawImage(bitmap, 0, 0);
-        const thumbnail = helping ? null : await thumbnailOf(bitmap);
+        thumbnailMade = helping ? null : thumbnailOf(bitmap);
         bitmap.close();
         const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
         if (!address) return { type: 'refused', message: words.memory };
@@ -144,7 +148,8 @@ async function readPicture(file, helping = false) {
         picture = { address, width, height };
         pictureFile = file;
         measure('readback', decoded);
-        return { type: 'loaded', width, height, thumbnail, measures: takeMeasures() };
+        return { type: 'loaded', width, height, number: ++pictureNumber,
+            measures: takeMeasures() };
     } catch (error) {
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
@@ -391,11 +396,12 @@ onmessage = async (event) => {
         pictureRead = readPicture(m.file, m.helping);
         const read = await pictureRead;
         postMessage(read);
-        const cells = read.type === 'loaded' ? read.width * read.height : 0;
-        if (cells > 0) {
-            prepareSpare(cells, m.parts > 1 && cells >= ShareFrom && cells <= ShareCells
-                ? m.parts : 1);
-        }
+        const made = thumbnailMade;
+        thumbnailMade = null;
+        if (read.type !== 'loaded') return;
+        const cells = read.width * read.height;
+        prepareSpare(cells, m.parts > 1 && cells >= ShareFrom && cells <= ShareCells ? m.parts : 1);
+        if (made) postMessage({ type: 'thumbnail', number: read.number, thumbnail: await made });
     } else if (m.type === 'scale') {
         postMessage(scale(m));
     } else if (m.type === 'convert' && !running) {

@@ -59,7 +59,7 @@ test('a chosen picture gives mosaiq-cli\'s page and codes, shown, copied and dow
     async () => {
         assert.strictEqual(await page.isVisible('#thumbnail'), false, 'no picture, no thumbnail');
         await choose(picture);
-        assert.strictEqual(await page.isVisible('#thumbnail'), true);
+        await page.waitForSelector('#thumbnail', { state: 'visible' });
         assert.strictEqual(await page.inputValue('#columns'), String(width));
         assert.strictEqual(await page.inputValue('#rows'), String(height));
         await page.check('#bold');
@@ -205,6 +205,18 @@ test('a Blob is asked of the workers only when needed, and a download waits for 
         await page.evaluate(() => window.held.forEach((h) => h.release()));
     })()]);
     assert.ok(fs.readFileSync(await file.path()).equals(cliOutputs([]).html));
+});
+
+test('a thumbnail that comes after another file was chosen is not shown', async () => {
+    await choose(picture);
+    await page.waitForSelector('#thumbnail', { state: 'visible' });
+    const first = await page.evaluate(() => pictureNumber);
+    await choose(Buffer.from('pas une image'), 'texte.png');
+    assert.strictEqual(await page.isVisible('#thumbnail'), false);
+    // The first picture's thumbnail, had it come only now.
+    await page.evaluate((number) => onWorker({ type: 'thumbnail', number,
+        thumbnail: new Blob([]) }), first);
+    assert.strictEqual(await page.isVisible('#thumbnail'), false);
 });
 
 test('what the page refuses, in French, and it goes on working', async () => {

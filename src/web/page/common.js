@@ -17,6 +17,7 @@ let worker = null;
 let helper = null;
 let helperLoaded = false;
 let reading = false;
+let pictureNumber = 0; // the worker's number of the last picture read
 let running = false;
 let outputs = null;
 let urls = [];

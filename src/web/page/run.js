@@ -10,6 +10,7 @@ function loadPicture(file) {
         return;
     }
     reading = true;
+    pictureNumber = 0; // a thumbnail that comes now is an earlier picture's
     performance.mark('mosaiq-chosen');
     $('picture-name').textContent = file.name || '';
     $('thumbnail').hidden = true;

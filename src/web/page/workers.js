@@ -95,13 +95,17 @@ function onWorker(m) {
         for (const d of m.dialects) select.add(new Option(d.name, d.name));
         updateInterlocks();
     } else if (m.type === 'loaded') {
+        pictureNumber = m.number;
+        $('columns').value = String(m.width);
+        $('rows').value = String(m.height);
+        say(fill(Words.pictureLoaded, m.width, m.height));
+    } else if (m.type === 'thumbnail') {
+        // A thumbnail of a picture read before the last comes too late: it is not shown.
+        if (m.number !== pictureNumber) return;
         const thumbnail = $('thumbnail');
         if (thumbnail.src) URL.revokeObjectURL(thumbnail.src);
         thumbnail.src = URL.createObjectURL(m.thumbnail);
         thumbnail.hidden = false;
-        $('columns').value = String(m.width);
-        $('rows').value = String(m.height);
-        say(fill(Words.pictureLoaded, m.width, m.height));
     } else if (m.type === 'refused') {
         $('thumbnail').hidden = true;
         say(m.message, true);
