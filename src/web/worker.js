@@ -95,10 +95,11 @@ const BandBytes = 4 * 1024 * 1024;
 // The page's thumbnail, made small here: for the picture's file itself, the browser would keep
 // the whole decoded photo, a hundred megabytes for twelve million pixels.
 const ThumbnailSide = 480;
-// The thumbnail is drawn while the picture is read, but encoded after the page has been told
-// that the picture is read: it comes in a message of its own, with the picture's number.
+// The thumbnail comes after the page has been told that the picture is read, in a message of
+// its own with the picture's number. A picture that a second worker may hold too (ShareCells)
+// keeps its decoded copy until then, and its thumbnail is drawn only then; a larger one's is
+// drawn first and its copy let go before the module takes the pixels.
 let pictureNumber = 0;
-let thumbnailMade = null;
 function thumbnailOf(bitmap) {
     const scale = Math.min(1, ThumbnailSide / Math.max(bitmap.width, bitmap.height));
     const canvas = new OffscreenCanvas(Math.max(1, Math.round(bitmap.width * scale)),
@@ -133,8 +134,9 @@ async function readPicture(file, helping = false) {
         canvas = new OffscreenCanvas(width, height);
         const context = canvas.getContext('2d', { colorSpace: 'srgb', willReadFrequently: true });
         context.drawImage(bitmap, 0, 0);
-        thumbnailMade = helping ? null : thumbnailOf(bitmap);
-        bitmap.close();
+        const kept = !helping && width * height <= ShareCells ? bitmap : null;
+        const thumbnail = helping || kept ? null : thumbnailOf(bitmap);
+        if (!kept) bitmap.close();
         const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
         if (!address) return { type: 'refused', message: words.memory };
         const band = Math.max(1, Math.floor(BandBytes / (4 * width)));
@@ -149,7 +151,7 @@ async function readPicture(file, helping = false) {
         pictureFile = file;
         measure('readback', decoded);
         return { type: 'loaded', width, height, number: ++pictureNumber,
-            measures: takeMeasures() };
+            measures: takeMeasures(), kept, thumbnail };
     } catch (error) {
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
@@ -277,6 +279,7 @@ async function convert(s, part, parts) {
     // A module made again after a failure holds no picture: it is read again from its file.
     if (!picture && pictureFile) {
         const read = await readPicture(pictureFile);
+        if (read.kept) read.kept.close();
         if (read.type !== 'loaded') {
             running = false;
             postMessage({ type: 'done', status: 'refused', message: read.message });
@@ -394,10 +397,10 @@ onmessage = async (event) => {
         stopAsked = true;
     } else if (m.type === 'picture') {
         pictureRead = readPicture(m.file, m.helping);
-        const read = await pictureRead;
+        const { kept, thumbnail, ...read } = await pictureRead;
         postMessage(read);
-        const made = thumbnailMade;
-        thumbnailMade = null;
+        const made = kept ? thumbnailOf(kept) : thumbnail;
+        if (kept) kept.close();
         if (read.type !== 'loaded') return;
         const cells = read.width * read.height;
         prepareSpare(cells, m.parts > 1 && cells >= ShareFrom && cells <= ShareCells ? m.parts : 1);
