@@ -287,7 +287,9 @@ async function convert(s, part, parts) {
         }
     }
     ++run;
-    // The last run's outputs go: the page has let them go too.
+    // The last run's outputs go: the page has let them go too. Their slabs, already given
+    // their pages by the system, take this run's bytes.
+    if (waiting) for (const g of waiting.gathered) spare.slabs.push(...g.slabs);
     waiting = null;
     blobsAsked.length = 0;
     blobBegin = 0;

@@ -87,6 +87,23 @@ test('a chosen picture gives mosaiq-cli\'s page and codes, shown, copied and dow
             `${expected.blog.length.toLocaleString('fr-FR')}`.replace(/\s/g, '\\s')));
     });
 
+test('a second run, in the memory of a larger first one, gives its own bytes and no more',
+    async () => {
+        await choose(picture);
+        await page.fill('#columns', '600');
+        await page.fill('#rows', '400');
+        await runToEnd();
+        await page.fill('#columns', String(width));
+        await page.fill('#rows', String(height));
+        await runToEnd();
+        const expected = cliOutputs([]);
+        assert.ok((await download('#download-page')).equals(expected.page), 'page');
+        await page.click('#tab-html');
+        assert.ok((await download('#download-html')).equals(expected.html), 'HTML code');
+        await page.click('#tab-blog');
+        assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code');
+    });
+
 test('drag-and-drop, then the keyboard alone: Ctrl+D creates, arrows change tabs', async () => {
     await page.evaluate((bytes) => {
         const data = new DataTransfer();
