@@ -14,7 +14,7 @@ function loadPicture(file) {
     performance.mark('mosaiq-chosen');
     $('picture-name').textContent = file.name || '';
     $('thumbnail').hidden = true;
-    say('Lecture de l\'image...');
+    say(Words.readingPicture);
     const parts = helper ? 2 : 1;
     worker.postMessage({ type: 'picture', file, parts });
     helperLoaded = false;
