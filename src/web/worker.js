@@ -138,7 +138,10 @@ async function readPicture(file, helping = false) {
         const thumbnail = helping || kept ? null : thumbnailOf(bitmap);
         if (!kept) bitmap.close();
         const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
-        if (!address) return { type: 'refused', message: words.memory };
+        if (!address) {
+            bitmap.close();
+            return { type: 'refused', message: words.memory };
+        }
         const band = Math.max(1, Math.floor(BandBytes / (4 * width)));
         for (let y = 0; y < height; y += band) {
             const rows = Math.min(band, height - y);
