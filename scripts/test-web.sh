@@ -8,4 +8,4 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/web.sh"
 cd "$root/tests/web"
 npm ci --no-audit --no-fund --loglevel=error
-node --test module.test.js page.test.js
+node --test module.test.js gathered.test.js page.test.js

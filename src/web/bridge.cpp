@@ -32,7 +32,9 @@ std::string words;
 // worker need not keep a copy of a photo's hundreds of megabytes besides.
 std::shared_ptr<std::uint32_t[]> held;
 std::size_t heldPixels = 0;
-bool heldFlat = false;
+// The held picture's pixels flattened so far, from its first: the worker flattens each band as
+// it reads it, while its bytes are still in the cache.
+std::size_t heldFlat = 0;
 
 std::shared_ptr<std::uint32_t[]> adopted(void* block)
 {
@@ -54,12 +56,27 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* mosaiq_hold_picture(int width, int height)
 {
     held.reset();
     heldPixels = std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0));
-    heldFlat = false;
+    heldFlat = 0;
     void* block = std::malloc(std::max<std::size_t>(heldPixels, 1) * 4);
     if (!block)
         return nullptr;
     held = adopted(block);
     return static_cast<std::uint8_t*>(block);
+}
+
+// Flattens the next pixels of the held picture, those after the ones already flattened: the page
+// calls it once a band of rows has been copied in. bgrx: the band came as blue, green, red and a
+// byte to ignore (a frame of the browser's that has no alpha), not as RGBA.
+EMSCRIPTEN_KEEPALIVE void mosaiq_flatten_held(double pixels, int bgrx)
+{
+    if (!held || pixels <= 0)
+        return;
+    const std::size_t count = std::min(std::size_t(pixels), heldPixels - heldFlat);
+    if (bgrx)
+        flattenBgrx(held.get() + heldFlat, count);
+    else
+        flattenRgba(held.get() + heldFlat, count);
+    heldFlat += count;
 }
 
 // Starts a conversion of width x height RGBA bytes: the picture held, or a block from malloc()
@@ -88,9 +105,8 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(std::uint8_t* rgba, int width, int height,
     settings.split = split != 0;
     std::shared_ptr<const std::uint32_t[]> pixels;
     if (held && rgba == reinterpret_cast<std::uint8_t*>(held.get())) {
-        if (!heldFlat)
-            flattenRgba(held.get(), heldPixels);
-        heldFlat = true;
+        flattenRgba(held.get() + heldFlat, heldPixels - heldFlat);
+        heldFlat = heldPixels;
         pixels = held;
     } else if (rgba) {
         auto given = adopted(rgba);

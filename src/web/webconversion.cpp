@@ -172,11 +172,12 @@ WebStep WebConversion::finish()
 
 void flattenRgba(std::uint32_t* pixels, std::size_t count)
 {
-    const auto* rgba = reinterpret_cast<const std::uint8_t*>(pixels);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* p = rgba + 4 * i;
-        std::uint32_t r = p[0], g = p[1], b = p[2];
-        const std::uint32_t a = p[3];
+        // The bytes R, G, B, A read as one little-endian word: A in the top byte, R in the
+        // lowest. A photo's pixels are nearly all opaque, and only need red and blue swapped.
+        const std::uint32_t word = pixels[i];
+        const std::uint32_t a = word >> 24;
+        std::uint32_t r = word & 0xFF, g = (word >> 8) & 0xFF, b = (word >> 16) & 0xFF;
         if (a != 255) {
             // A transparent pixel shows what lies under it; a page has nothing under it.
             auto over = [a](std::uint32_t c) { return (c * a + 255 * (255 - a) + 127) / 255; };
@@ -186,6 +187,12 @@ void flattenRgba(std::uint32_t* pixels, std::size_t count)
         }
         pixels[i] = 0xFF000000u | (r << 16) | (g << 8) | b;
     }
+}
+
+void flattenBgrx(std::uint32_t* pixels, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        pixels[i] |= 0xFF000000u;
 }
 
 } // namespace mosaiq

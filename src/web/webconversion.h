@@ -106,5 +106,7 @@ private:
 // 0xAARRGGBB words, as mosaiq-cli's reader flattens a transparent picture: in place, each
 // pixel's four bytes becoming its word, since a photo's copy would cost as much again.
 void flattenRgba(std::uint32_t* pixels, std::size_t count);
+// The same for opaque pixels given as blue, green, red and an unused byte.
+void flattenBgrx(std::uint32_t* pixels, std::size_t count);
 
 } // namespace mosaiq

@@ -1,6 +1,7 @@
 // The worker of the page: it reads the picture and runs the module, so that the page never
 // waits on either. It is started from a Blob that holds the module's script followed by this
-// one (scripts/web.sh joins them): pages opened from the disk may start no worker by its path.
+// one and gathered.js, where its outputs are kept (scripts/web.sh joins them): pages opened from
+// the disk may start no worker by its path.
 'use strict';
 
 let mosaiq = null;
@@ -12,7 +13,6 @@ let pictureFile = null;
 let running = false;
 let stopAsked = false;
 let outputs = null;
-const ShownBytes = 64 * 1024;
 
 // The stages' times, as measures of the worker's timeline that go to the page with the outputs
 // (bench/web reads them there): the decode, the canvas's read-back, the module's own time, the
@@ -27,75 +27,6 @@ function takeMeasures() {
     return taken;
 }
 let converting = 0, chunkTime = 0, stepTime = 0, movedTime = 0, betweenTime = 0, yielded = 0;
-
-// An output as it comes: its first bytes kept for the page's pane, its bytes copied once out of
-// the module's memory into slabs of SlabBytes, kept as they are. The Blob the page downloads is
-// built from them once the run is over (buildBlobs), off the way of the outputs shown. But a run
-// whose outputs will pass HeldLimit bytes sends its bytes into Blobs as it goes (stream()),
-// through one slab filled again and again, so that a large photo's hundreds of megabytes are
-// never held twice, in the tab and in the browser's store.
-const HeldLimit = 160 * 1024 * 1024;
-const SlabBytes = 8 * 1024 * 1024;
-
-class Gathered {
-    constructor(type) {
-        this.type = type;
-        this.parts = []; // Blobs
-        this.slabs = [];
-        this.filled = 0; // bytes in the last slab
-        this.size = 0;
-        this.start = new Uint8Array(0);
-        this.streaming = false;
-    }
-
-    add(bytes) {
-        if (this.start.length < ShownBytes) {
-            const start = new Uint8Array(Math.min(ShownBytes, this.start.length + bytes.length));
-            start.set(this.start);
-            start.set(bytes.subarray(0, start.length - this.start.length), this.start.length);
-            this.start = start;
-        }
-        this.size += bytes.length;
-        for (let at = 0; at < bytes.length;) {
-            if (this.slabs.length === 0 || this.filled === SlabBytes) this.nextSlab();
-            const part = bytes.subarray(at, at + SlabBytes - this.filled);
-            this.slabs[this.slabs.length - 1].set(part, this.filled);
-            this.filled += part.length;
-            at += part.length;
-        }
-    }
-
-    nextSlab() {
-        if (this.streaming && this.slabs.length > 0) {
-            // A Blob copies its bytes: the slab is free again at once.
-            this.parts.push(new Blob([this.slabs[0].subarray(0, this.filled)]));
-        } else {
-            this.slabs.push(new Uint8Array(SlabBytes));
-        }
-        this.filled = 0;
-    }
-
-    stream() {
-        if (this.streaming) return;
-        this.streaming = true;
-        while (this.slabs.length > 1) this.move();
-    }
-
-    // Moves the oldest slab into a Blob; whether there was one.
-    move() {
-        if (this.slabs.length === 0) return false;
-        const slab = this.slabs.shift();
-        const bytes = this.slabs.length === 0 ? slab.subarray(0, this.filled) : slab;
-        if (bytes.length > 0) this.parts.push(new Blob([bytes]));
-        return true;
-    }
-}
-
-// done: the share of the rows made so far; parts: the workers sharing the run.
-function bound(gathered, done, parts) {
-    const size = gathered.reduce((sum, g) => sum + g.size, 0);
-    if (size > HeldLimit / parts * done) for (const g of gathered) g.stream();
-}
 
 // The grids whose rows two workers share (a band each, WebConversion::share): from a quarter of
 // a million cells, below which the second worker saves less than it costs, to four million,
@@ -121,6 +52,7 @@ async function loadModule() {
         chunkTime += performance.now() - begin;
     };
     const handChunk = (channel, address, size) => {
+        if (!outputs) return; // the run that warms the module up
         // Addresses past 2 GB come as negative numbers.
         const bytes = mosaiq.HEAPU8.subarray(address >>> 0, (address >>> 0) + size);
         if (channel < 3) {
@@ -163,7 +95,12 @@ const BandBytes = 4 * 1024 * 1024;
 // The page's thumbnail, made small here: for the picture's file itself, the browser would keep
 // the whole decoded photo, a hundred megabytes for twelve million pixels.
 const ThumbnailSide = 480;
-async function thumbnailOf(bitmap) {
+// The thumbnail comes after the page has been told that the picture is read, in a message of
+// its own with the picture's number. A picture that a second worker may hold too (ShareCells)
+// keeps its decoded copy until then, and its thumbnail is drawn only then; a larger one's is
+// drawn first and its copy let go before the module takes the pixels.
+let pictureNumber = 0;
+function thumbnailOf(bitmap) {
     const scale = Math.min(1, ThumbnailSide / Math.max(bitmap.width, bitmap.height));
     const canvas = new OffscreenCanvas(Math.max(1, Math.round(bitmap.width * scale)),
         Math.max(1, Math.round(bitmap.height * scale)));
@@ -173,6 +110,7 @@ async function thumbnailOf(bitmap) {
 
 // helping: for the second worker, which holds only the pictures whose runs it may share.
 async function readPicture(file, helping = false) {
+    dropSpare();
     picture = null;
     pictureFile = null;
     if (!mosaiq) return { type: 'refused', message: words.memory };
@@ -196,20 +134,27 @@ async function readPicture(file, helping = false) {
         canvas = new OffscreenCanvas(width, height);
         const context = canvas.getContext('2d', { colorSpace: 'srgb', willReadFrequently: true });
         context.drawImage(bitmap, 0, 0);
-        const thumbnail = helping ? null : await thumbnailOf(bitmap);
-        bitmap.close();
+        const kept = !helping && width * height <= ShareCells ? bitmap : null;
+        const thumbnail = helping || kept ? null : thumbnailOf(bitmap);
+        if (!kept) bitmap.close();
         const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
-        if (!address) return { type: 'refused', message: words.memory };
+        if (!address) {
+            bitmap.close();
+            return { type: 'refused', message: words.memory };
+        }
         const band = Math.max(1, Math.floor(BandBytes / (4 * width)));
         for (let y = 0; y < height; y += band) {
-            const data = context.getImageData(0, y, width, Math.min(band, height - y),
-                { colorSpace: 'srgb' }).data;
+            const rows = Math.min(band, height - y);
+            const data = context.getImageData(0, y, width, rows, { colorSpace: 'srgb' }).data;
             mosaiq.HEAPU8.set(data, address + 4 * width * y);
+            // Flattened while its bytes are still in the cache, not all at once by the run.
+            mosaiq._mosaiq_flatten_held(width * rows, 0);
         }
         picture = { address, width, height };
         pictureFile = file;
         measure('readback', decoded);
-        return { type: 'loaded', width, height, thumbnail, measures: takeMeasures() };
+        return { type: 'loaded', width, height, number: ++pictureNumber,
+            measures: takeMeasures(), kept, thumbnail };
     } catch (error) {
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
@@ -225,6 +170,7 @@ async function readPicture(file, helping = false) {
 let run = 0;
 function finish(status, message) {
     if (mosaiq) mosaiq._mosaiq_end();
+    dropSpare();
     running = false;
     const cells = outputs.cells.subarray(0, outputs.cellBytes);
     const gathered = outputs.gathered;
@@ -241,30 +187,34 @@ function finish(status, message) {
     waiting = { run, gathered };
 }
 
-// The outputs whose Blobs wait for the page to have shown them (its 'blobs' message): built
-// meanwhile, they would take the processor from it.
+// The last run's outputs, whose Blobs are built when the page asks for them.
 let waiting = null;
 
-// Each output's Blob, made from its slabs one at a time: the slabs so moved are let go at
-// once, and the worker reads its messages between the steps. A new run drops what is
-// left of the last one's.
+// An output's Blob, made from its slabs one at a time: the slabs so moved are let go at once,
+// and the worker reads its messages between the steps. Asked again, the same Blob. A new run
+// drops what is left of the last one's.
 const blobChannel = new MessageChannel();
 blobChannel.port1.onmessage = () => blobStep();
-let blobStep = () => {};
-function buildBlobs(ofRun, gathered) {
-    const begin = performance.now();
-    let which = 0;
-    const next = () => {
-        if (ofRun !== run) return;
-        const g = gathered[which];
-        if (g.move() && g.slabs.length > 0) return blobChannel.port2.postMessage(0);
-        postMessage({ type: 'blob', run: ofRun, which, blob: new Blob(g.parts, { type: g.type }) });
-        if (++which < gathered.length) return blobChannel.port2.postMessage(0);
-        measure('blobs', begin);
-        postMessage({ type: 'measures', measures: takeMeasures() });
-    };
-    blobStep = next;
-    next();
+const blobsAsked = [];
+let blobBegin = 0;
+function askBlob(ofRun, which) {
+    if (!waiting || waiting.run !== ofRun || blobsAsked.includes(which)) return;
+    blobsAsked.push(which);
+    if (blobsAsked.length === 1) blobStep();
+}
+function blobStep() {
+    if (blobsAsked.length === 0 || !waiting) return;
+    const which = blobsAsked[0];
+    const g = waiting.gathered[which];
+    if (!blobBegin) blobBegin = performance.now();
+    if (g.move() && g.slabs.length > 0) return blobChannel.port2.postMessage(0);
+    const blob = new Blob(g.parts, { type: g.type });
+    g.parts = [blob];
+    measure('blob', blobBegin);
+    blobBegin = 0;
+    postMessage({ type: 'blob', run: waiting.run, which, blob, measures: takeMeasures() });
+    blobsAsked.shift();
+    if (blobsAsked.length > 0) blobChannel.port2.postMessage(0);
 }
 
 // A failure of the module (its memory refused by the browser) leaves it unusable: a new one is
@@ -286,7 +236,9 @@ const yieldChannel = new MessageChannel();
 yieldChannel.port1.onmessage = () => slice();
 let rowsPerSlice = 1;
 
-// Rows for about a fiftieth of a second, then a pause for the messages (a stop) to come in.
+// Rows for about SliceTime milliseconds, then a pause for the messages (a stop) to come in: each
+// pause costs a round of the worker's loop, and a stop waits no more than a slice.
+const SliceTime = 40;
 function slice() {
     if (yielded) betweenTime += performance.now() - yielded;
     if (stopAsked) {
@@ -300,7 +252,7 @@ function slice() {
         const spent = performance.now() - begin;
         stepTime += spent;
         rowsPerSlice = Math.max(1, Math.min(rowsPerSlice * 4,
-            Math.round(rowsPerSlice * 20 / Math.max(spent, 0.1))));
+            Math.round(rowsPerSlice * SliceTime / Math.max(spent, 0.1))));
     } catch (error) {
         memoryFailed();
         return;
@@ -330,6 +282,7 @@ async function convert(s, part, parts) {
     // A module made again after a failure holds no picture: it is read again from its file.
     if (!picture && pictureFile) {
         const read = await readPicture(pictureFile);
+        if (read.kept) read.kept.close();
         if (read.type !== 'loaded') {
             running = false;
             postMessage({ type: 'done', status: 'refused', message: read.message });
@@ -337,6 +290,12 @@ async function convert(s, part, parts) {
         }
     }
     ++run;
+    // The last run's outputs go: the page has let them go too. Their slabs, already given
+    // their pages by the system, take this run's bytes.
+    if (waiting) for (const g of waiting.gathered) spare.slabs.push(...g.slabs);
+    waiting = null;
+    blobsAsked.length = 0;
+    blobBegin = 0;
     converting = performance.now();
     chunkTime = stepTime = movedTime = betweenTime = yielded = 0;
     stopAsked = false;
@@ -345,13 +304,7 @@ async function convert(s, part, parts) {
     let step;
     try {
         const begin = performance.now();
-        const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number',
-            'string', 'string', 'number', 'number', 'number', 'string', 'number', 'number',
-            'number', 'number', 'string', 'number', 'number', 'number']);
-        step = start(picture ? picture.address : 0, picture ? picture.width : 0, picture ? picture.height : 0,
-            s.columns, s.rows, s.treatment, s.square ? 1 : 0, s.random ? 1 : 0, s.characters,
-            s.bold ? 1 : 0, s.italic ? 1 : 0, s.centred ? 1 : 0, s.background, s.dialect,
-            s.merge ?? -1, s.fit ?? 0, s.split ? 1 : 0);
+        step = startRun(s, picture || { address: 0, width: 0, height: 0 });
         measure('start', begin);
     } catch (error) {
         memoryFailed();
@@ -368,13 +321,14 @@ async function convert(s, part, parts) {
         && mosaiq._mosaiq_share(part, parts) === 1;
     if (part > 0 && !shared) {
         mosaiq._mosaiq_end();
+        dropSpare();
         running = false;
         postMessage({ type: 'done', status: 'unshared' });
         return;
     }
     band = { first: mosaiq._mosaiq_rows_done(), parts: shared ? parts : 1 };
     try {
-        outputs.cells = new Uint8Array(4 * rowCount * columns);
+        outputs.cells = cellRoom(4 * rowCount * columns);
     } catch (error) {
         // Refused at once: the cells' room grows as they come, as far as it can.
     }
@@ -398,22 +352,64 @@ function scale(m) {
 
 let pixelLimit = 0;
 let pictureRead = Promise.resolve();
+// The module's mosaiq_start for settings s of the page and the picture p held.
+function startRun(s, p) {
+    const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number',
+        'string', 'string', 'number', 'number', 'number', 'string', 'number', 'number',
+        'number', 'number', 'string', 'number', 'number', 'number']);
+    return start(p.address, p.width, p.height, s.columns, s.rows, s.treatment, s.square ? 1 : 0,
+        s.random ? 1 : 0, s.characters, s.bold ? 1 : 0, s.italic ? 1 : 0, s.centred ? 1 : 0,
+        s.background, s.dialect, s.merge ?? -1, s.fit ?? 0, s.split ? 1 : 0);
+}
+
+// A small run with the page's first options as soon as the module is made, its outputs
+// dropped: the browser compiles a module's functions fully only once they have run a while, and
+// the first photo's run would pay for it after the click.
+function warmUp() {
+    const side = 256;
+    const address = mosaiq._mosaiq_hold_picture(side, side) >>> 0;
+    if (!address) return;
+    const pixels = mosaiq.HEAPU8.subarray(address, address + 4 * side * side);
+    for (let i = 0; i < pixels.length; ++i) pixels[i] = i % 4 === 3 ? 255 : (i * 37) % 251;
+    mosaiq._mosaiq_flatten_held(side * side, 0);
+    const s = { columns: String(side), rows: String(side), treatment: 0, characters: 'o',
+        centred: true, background: 0, dialect: 'blog' };
+    outputs = null;
+    for (let step = startRun(s, { address, width: side, height: side }); step === 0;)
+        step = mosaiq._mosaiq_step(side);
+    mosaiq._mosaiq_end();
+    mosaiq._mosaiq_hold_picture(0, 0);
+    outputs = newOutputs();
+}
+
 const ready = loadModule().then((reply) => {
     pixelLimit = reply.pixelLimit;
     postMessage(reply);
+    try {
+        warmUp();
+    } catch (error) {
+        // Only time lost: the first run makes the module afresh if it has to.
+        outputs = newOutputs();
+    }
 }, () => postMessage({ type: 'failed' }));
 
 onmessage = async (event) => {
     await ready;
     const m = event.data;
-    if (m.type === 'blobs') {
-        if (waiting && waiting.run === run) buildBlobs(waiting.run, waiting.gathered);
-        waiting = null;
+    if (m.type === 'blob') {
+        askBlob(m.run, m.which);
     } else if (m.type === 'stop') {
         stopAsked = true;
     } else if (m.type === 'picture') {
         pictureRead = readPicture(m.file, m.helping);
-        postMessage(await pictureRead);
+        const { kept, thumbnail, ...read } = await pictureRead;
+        postMessage(read);
+        const made = kept ? thumbnailOf(kept) : thumbnail;
+        if (kept) kept.close();
+        if (read.type !== 'loaded') return;
+        const cells = read.width * read.height;
+        prepareSpare(cells, m.parts > 1 && cells >= ShareFrom && cells <= ShareCells ? m.parts : 1);
+        if (made) postMessage({ type: 'thumbnail', number: read.number, thumbnail: await made });
     } else if (m.type === 'scale') {
         postMessage(scale(m));
     } else if (m.type === 'convert' && !running) {

@@ -21,6 +21,7 @@ namespace {
                 "Ce navigateur ne peut pas faire tourner le moteur de conversion (WebAssembly) : "
                 "essayez un navigateur plus récent." },
             { "reading", "L'image est en cours de lecture : un instant, puis créez la page." },
+            { "readingPicture", "Lecture de l'image..." },
             { "busy",
                 "Une conversion est en cours : arrêtez-la (Stop) avant de choisir une autre "
                 "image." },

@@ -106,6 +106,33 @@ test('a run shared between workers gives, joined in order, the bytes of one', as
     }
 });
 
+test('a held picture flattened a band at a time, one band without alpha, gives the same bytes',
+    async () => {
+        const mosaiq = await loadModule();
+        const whole = convert(mosaiq, rgba, width, height);
+        const address = mosaiq._mosaiq_hold_picture(width, height);
+        const row = 4 * width;
+        mosaiq.HEAPU8.set(rgba.subarray(0, 10 * row), address);
+        mosaiq._mosaiq_flatten_held(10 * width, 0);
+        // Rows 10 to 19, opaque, as a frame without alpha gives them: blue, green, red, and a
+        // fourth byte that means nothing.
+        const bgrx = rgba.slice(10 * row, 20 * row);
+        for (let i = 0; i < bgrx.length; i += 4)
+            [bgrx[i], bgrx[i + 2], bgrx[i + 3]] = [bgrx[i + 2], bgrx[i], 0x12];
+        mosaiq.HEAPU8.set(bgrx, address + 10 * row);
+        mosaiq._mosaiq_flatten_held(10 * width, 1);
+        mosaiq.HEAPU8.set(rgba.subarray(20 * row), address + 20 * row);
+        // Asked for more than is left: the rest only, and nothing more after it.
+        mosaiq._mosaiq_flatten_held(12 * width, 0);
+        mosaiq._mosaiq_flatten_held(width, 0);
+        // The second run finds the picture flat and does not flatten it again.
+        for (const run of ['first', 'second']) {
+            const got = convert(mosaiq, null, width, height, { held: address });
+            for (const name of ['page', 'html', 'blog', 'cells'])
+                assert.ok(got[name].equals(whole[name]), `${name}, ${run} run`);
+        }
+    });
+
 test('refused runs say what mosaiq-cli says, and the module goes on', async () => {
     const mosaiq = await loadModule();
     for (const [o, args] of [[{ columns: 'abc' }, ['--columns', 'abc']],
@@ -150,8 +177,9 @@ test('every text the page\'s scripts name comes from the engine\'s words', async
     const mosaiq = await loadModule();
     const words = JSON.parse(mosaiq.UTF8ToString(mosaiq._mosaiq_page_words()));
     const web = path.join(__dirname, '../../src/web');
-    const scripts = ['page.js', 'preview.js'].map((name) => fs.readFileSync(path.join(web, name),
-        'utf8')).join('\n');
+    const scripts = ['preview.js', ...fs.readdirSync(path.join(web, 'page')).map((name) =>
+        path.join('page', name))].map((name) => fs.readFileSync(path.join(web, name), 'utf8'))
+        .join('\n');
     const named = [...scripts.matchAll(/Words\.(\w+)/g)].map((m) => m[1]);
     assert.ok(named.length > 20);
     for (const name of named) assert.ok(typeof words[name] === 'string' && words[name], name);

@@ -59,7 +59,7 @@ test('a chosen picture gives mosaiq-cli\'s page and codes, shown, copied and dow
     async () => {
         assert.strictEqual(await page.isVisible('#thumbnail'), false, 'no picture, no thumbnail');
         await choose(picture);
-        assert.strictEqual(await page.isVisible('#thumbnail'), true);
+        await page.waitForSelector('#thumbnail', { state: 'visible' });
         assert.strictEqual(await page.inputValue('#columns'), String(width));
         assert.strictEqual(await page.inputValue('#rows'), String(height));
         await page.check('#bold');
@@ -85,6 +85,23 @@ test('a chosen picture gives mosaiq-cli\'s page and codes, shown, copied and dow
         assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code');
         assert.match(await page.textContent('#size-blog'), new RegExp(
             `${expected.blog.length.toLocaleString('fr-FR')}`.replace(/\s/g, '\\s')));
+    });
+
+test('a second run, in the memory of a larger first one, gives its own bytes and no more',
+    async () => {
+        await choose(picture);
+        await page.fill('#columns', '600');
+        await page.fill('#rows', '400');
+        await runToEnd();
+        await page.fill('#columns', String(width));
+        await page.fill('#rows', String(height));
+        await runToEnd();
+        const expected = cliOutputs([]);
+        assert.ok((await download('#download-page')).equals(expected.page), 'page');
+        await page.click('#tab-html');
+        assert.ok((await download('#download-html')).equals(expected.html), 'HTML code');
+        await page.click('#tab-blog');
+        assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code');
     });
 
 test('drag-and-drop, then the keyboard alone: Ctrl+D creates, arrows change tabs', async () => {
@@ -150,6 +167,13 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
         await runToEnd();
         assert.ok(await page.evaluate(() => outputs.shared), 'shared');
         const expected = cliOutputs(['--italic']);
+        // The drawn preview's cells, both bands joined: the page's colours, in order.
+        const colours = [...expected.page.toString('latin1').matchAll(/<font color="#(\w{6})"/g)]
+            .map((m) => m[1]).join();
+        assert.strictEqual(await page.evaluate(() => [...Array(outputs.cells.length / 4).keys()]
+            .map((i) => [...outputs.cells.subarray(4 * i, 4 * i + 3)]
+                .map((b) => b.toString(16).toUpperCase().padStart(2, '0')).join('')).join()),
+        colours);
         assert.ok((await download('#download-page')).equals(expected.page), 'page');
         await page.click('#tab-html');
         assert.ok((await download('#download-html')).equals(expected.html), 'HTML code');
@@ -172,25 +196,44 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
 
-test('a download asked before the outputs\' Blobs are built waits for them', async () => {
-    // The workers are asked for the Blobs only when the test lets them.
+test('a Blob is asked of the workers only when needed, and a download waits for it', async () => {
+    // The workers get the requests only when the test lets them.
     await page.evaluate(() => {
         const post = Worker.prototype.postMessage;
         window.held = [];
         Worker.prototype.postMessage = function (m, ...rest) {
-            if (m && m.type === 'blobs') return window.held.push(() => post.call(this, m, ...rest));
+            if (m && m.type === 'blob') {
+                return window.held.push({ which: m.which, release: () => post.call(this, m,
+                    ...rest) });
+            }
             return post.call(this, m, ...rest);
         };
     });
     await choose(picture);
     await runToEnd();
+    // The small page goes to the frame at once; the codes wait for a download or a copy.
+    assert.deepStrictEqual(await page.evaluate(() => window.held.map((h) => h.which)), [0]);
+    await page.click('#tab-html');
     const [file] = await Promise.all([page.waitForEvent('download'), (async () => {
-        await page.click('#download-page');
+        await page.click('#download-html');
         await page.waitForTimeout(300);
-        assert.strictEqual(await page.getAttribute('#download-page', 'href'), null);
-        await page.evaluate(() => window.held.forEach((release) => release()));
+        assert.strictEqual(await page.getAttribute('#download-html', 'href'), null);
+        assert.deepStrictEqual(await page.evaluate(() => window.held.map((h) => h.which)), [0, 1]);
+        await page.evaluate(() => window.held.forEach((h) => h.release()));
     })()]);
-    assert.ok(fs.readFileSync(await file.path()).equals(cliOutputs([]).page));
+    assert.ok(fs.readFileSync(await file.path()).equals(cliOutputs([]).html));
+});
+
+test('a thumbnail that comes after another file was chosen is not shown', async () => {
+    await choose(picture);
+    await page.waitForSelector('#thumbnail', { state: 'visible' });
+    const first = await page.evaluate(() => pictureNumber);
+    await choose(Buffer.from('pas une image'), 'texte.png');
+    assert.strictEqual(await page.isVisible('#thumbnail'), false);
+    // The first picture's thumbnail, had it come only now.
+    await page.evaluate((number) => onWorker({ type: 'thumbnail', number,
+        thumbnail: new Blob([]) }), first);
+    assert.strictEqual(await page.isVisible('#thumbnail'), false);
 });
 
 test('what the page refuses, in French, and it goes on working', async () => {

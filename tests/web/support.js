@@ -78,8 +78,9 @@ function convert(mosaiq, rgba, width, height, o = {}) {
     const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number', 'string',
         'string', 'number', 'number', 'number', 'string', 'number', 'number', 'number', 'number',
         'string', 'number', 'number', 'number']);
-    const address = rgba ? mosaiq._malloc(rgba.length) : 0;
-    if (rgba) mosaiq.HEAPU8.set(rgba, address);
+    // o.held: the address of a picture held by the module (mosaiq_hold_picture), rgba unused.
+    const address = o.held ?? (rgba ? mosaiq._malloc(rgba.length) : 0);
+    if (rgba && !o.held) mosaiq.HEAPU8.set(rgba, address);
     let step = start(address, width, height, o.columns ?? String(width), o.rows ?? String(height),
         o.treatment ?? 0, o.square ? 1 : 0, o.random ? 1 : 0, o.characters ?? 'o', o.bold ? 1 : 0,
         o.italic ? 1 : 0, o.centred === false ? 0 : 1, o.background ?? 0, o.dialect ?? 'blog',

@@ -1,0 +1,125 @@
+// The worker's outputs as they come, kept until the page asks for them, and the memory made
+// ready for them before the run (joined between the module's script and worker.js by
+// scripts/web.sh).
+'use strict';
+
+const ShownBytes = 64 * 1024;
+
+// An output as it comes: its first bytes kept for the page's pane, its bytes copied once out of
+// the module's memory into slabs of SlabBytes, kept as they are. The Blob the page downloads or
+// copies is built from them only when the page asks for it (askBlob): storing a photo's outputs
+// in the browser costs more than the whole run, and most are never downloaded. But a run
+// whose outputs will pass HeldLimit bytes sends its bytes into Blobs as it goes (stream()),
+// through one slab filled again and again, so that a large photo's hundreds of megabytes are
+// never held twice, in the tab and in the browser's store.
+const HeldLimit = 160 * 1024 * 1024;
+const SlabBytes = 8 * 1024 * 1024;
+
+class Gathered {
+    constructor(type) {
+        this.type = type;
+        this.parts = []; // Blobs
+        this.slabs = [];
+        this.filled = 0; // bytes in the last slab
+        this.size = 0;
+        this.start = new Uint8Array(0);
+        this.streaming = false;
+    }
+
+    add(bytes) {
+        if (this.start.length < ShownBytes) {
+            const start = new Uint8Array(Math.min(ShownBytes, this.start.length + bytes.length));
+            start.set(this.start);
+            start.set(bytes.subarray(0, start.length - this.start.length), this.start.length);
+            this.start = start;
+        }
+        this.size += bytes.length;
+        for (let at = 0; at < bytes.length;) {
+            if (this.slabs.length === 0 || this.filled === SlabBytes) this.nextSlab();
+            const part = bytes.subarray(at, at + SlabBytes - this.filled);
+            this.slabs[this.slabs.length - 1].set(part, this.filled);
+            this.filled += part.length;
+            at += part.length;
+        }
+    }
+
+    nextSlab() {
+        if (this.streaming && this.slabs.length > 0) {
+            // A Blob copies its bytes: the slab is free again at once.
+            this.parts.push(new Blob([this.slabs[0].subarray(0, this.filled)]));
+        } else {
+            this.slabs.push(spare.slabs.pop() || new Uint8Array(SlabBytes));
+        }
+        this.filled = 0;
+    }
+
+    stream() {
+        if (this.streaming) return;
+        this.streaming = true;
+        while (this.slabs.length > 1) this.move();
+    }
+
+    // Moves the oldest slab into a Blob; whether there was one.
+    move() {
+        if (this.slabs.length === 0) return false;
+        const slab = this.slabs.shift();
+        const bytes = this.slabs.length === 0 ? slab.subarray(0, this.filled) : slab;
+        if (bytes.length > 0) this.parts.push(new Blob([bytes]));
+        return true;
+    }
+}
+
+// done: the share of the rows made so far; parts: the workers sharing the run.
+function bound(gathered, done, parts) {
+    const size = gathered.reduce((sum, g) => sum + g.size, 0);
+    if (size > HeldLimit / parts * done) for (const g of gathered) g.stream();
+}
+
+// Memory made ready while the page waits for its click: the first write to each page of a new
+// slab costs the system a fresh page, most of a photo's run in the worker. Once a picture is
+// read, the worker writes into as many slabs as its share of the outputs of the grid the page
+// proposes (a cell a pixel) would fill, and into the room of the cells, in small steps between
+// its messages; the run takes them before new ones, and lets go of what it did not take. Not
+// for a run that will send its outputs into Blobs as it goes: there they would only add up.
+const CellBytes = 74; // a cell of the default options: 29 bytes in the page and the HTML code,
+// 16 in the blog code
+const spare = { slabs: [], cells: null, picture: 0 };
+const spareChannel = new MessageChannel();
+let spareStep = () => {};
+spareChannel.port1.onmessage = () => spareStep();
+
+// Touches each page of bytes, so that the system gives it now.
+function touched(bytes) {
+    for (let at = 0; at < bytes.length; at += 4096) bytes[at] = 0;
+    return bytes;
+}
+
+// cells: the picture's pixels; parts: the workers that will share its run.
+function prepareSpare(cells, parts) {
+    dropSpare();
+    const picture = spare.picture;
+    const bytes = cells * CellBytes / parts;
+    if (bytes > HeldLimit / parts) return;
+    let slabs = Math.ceil(bytes / SlabBytes) + 2;
+    spareStep = () => {
+        if (spare.picture !== picture || running) return;
+        if (!spare.cells) spare.cells = touched(new Uint8Array(4 * cells));
+        else if (slabs-- > 0) spare.slabs.push(touched(new Uint8Array(SlabBytes)));
+        else return;
+        spareChannel.port2.postMessage(0);
+    };
+    spareStep();
+}
+
+function dropSpare() {
+    ++spare.picture;
+    spare.slabs = [];
+    spare.cells = null;
+}
+
+// The room for a run's cells: the one made ready if it fits.
+function cellRoom(bytes) {
+    const room = spare.cells && spare.cells.length === bytes ? spare.cells : new Uint8Array(bytes);
+    spare.cells = null;
+    return room;
+}

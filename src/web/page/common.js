@@ -1,0 +1,34 @@
+// The page: the options, the picture, the run in the worker, and its results. Every rule of the
+// conversion is the module's; this script only gathers, shows and hands on.
+'use strict';
+
+const $ = (id) => document.getElementById(id);
+// The page's texts, from the engine's words (words.js, which scripts/web.sh writes).
+const Words = window.MosaiqWords;
+// text with "%1", "%2"... replaced by values.
+const fill = (text, ...values) => values.reduce(
+    (t, v, i) => t.replace(`%${i + 1}`, () => String(v)), text);
+const bytes = (n) => fill(Words.bytes, n.toLocaleString('fr-FR'));
+
+let engine = null; // what the worker said when ready: words, limits, dialects
+let worker = null;
+// A second worker with its own module, where the machine has two cores: it holds the picture
+// too, and makes the second half of the rows of a large run (see the worker's ShareCells).
+let helper = null;
+let helperLoaded = false;
+let reading = false;
+let pictureNumber = 0; // the worker's number of the last picture read
+let running = false;
+let outputs = null;
+let urls = [];
+
+function say(text, error = false) {
+    $('status').textContent = text;
+    $('status').classList.toggle('error', error);
+}
+
+
+function showProgress(percent) {
+    $('progress').value = percent;
+    $('percent').textContent = `${percent}%`;
+}

@@ -1,0 +1,161 @@
+// What a run gives: the preview, the codes' panes, the downloads and copies.
+
+function clearResults() {
+    for (const url of urls) URL.revokeObjectURL(url);
+    urls = [];
+    for (const id of ['download-page', 'download-png', 'download-blog', 'download-html']) {
+        $(id).hidden = true;
+        $(id).removeAttribute('href');
+    }
+    for (const id of ['code-blog', 'code-html', 'size-blog', 'size-html', 'posts'])
+        $(id).textContent = '';
+    $('preview-frame').hidden = true;
+    $('preview-frame').removeAttribute('src');
+    MosaiqPreview.clear();
+}
+
+function blobUrl(blob) {
+    const url = URL.createObjectURL(blob);
+    urls.push(url);
+    return url;
+}
+
+// An output's Blob, which the workers build when it is first needed (neededBlob), a part each
+// when they shared the run: a download or a copy waits for it.
+function awaitedBlob(which) {
+    let resolve;
+    const entry = { which, asked: false, parts: null, blob: null };
+    entry.promise = new Promise((r) => { resolve = r; });
+    entry.arrived = (parts) => {
+        entry.parts = parts;
+        resolve(entry);
+    };
+    return entry;
+}
+
+// The entry of output which (0 the page, 1 the HTML code, 2 the blog code) of the run o, its
+// Blob asked of the workers that made the run's bands if it was not yet.
+function neededBlob(o, which) {
+    const entry = o.blobs[which];
+    if (!entry.asked && o.joined) {
+        entry.asked = true;
+        for (const part of o.joined)
+            o.workers[part].postMessage({ type: 'blob', run: o.bands[part].run, which });
+    }
+    return entry;
+}
+
+// The output's Blob, made and given an address only when asked: both wait on the browser, which
+// is busy storing the outputs just after a run, and the page would freeze meanwhile.
+function blobOf(entry) {
+    if (!entry.blob) {
+        entry.blob = entry.parts.length === 1 ? entry.parts[0]
+            : new Blob(entry.parts, { type: entry.parts[0].type });
+    }
+    return entry.blob;
+}
+
+function showLink(link) {
+    link.removeAttribute('href');
+    link.hidden = false;
+}
+
+// A download link gets its address when clicked; clicked before its Blob has come, it waits
+// for it, then clicks again.
+function onDownload(e) {
+    const link = e.currentTarget;
+    if (link.href) return;
+    const which = { 'download-page': 0, 'download-html': 1, 'download-blog': 2 }[link.id];
+    const o = outputs;
+    const entry = o && o.blobs && o.blobs[which];
+    if (entry && entry.parts) {
+        link.href = blobUrl(blobOf(entry));
+        return;
+    }
+    e.preventDefault();
+    if (entry) neededBlob(o, which).promise.then(() => outputs === o && link.click());
+}
+
+// An output as the worker gave it: { start, size } (its first bytes, for the pane).
+function showCode(kind, output) {
+    // A character cut at the end of the start shows as a replacement mark, not as an error.
+    const text = new TextDecoder('utf-8').decode(output.start);
+    $(`size-${kind}`).textContent = output.start.length < output.size
+        ? fill(Words.codeStart, bytes(output.start.length), bytes(output.size))
+        : fill(Words.codeWhole, bytes(output.size));
+    $(`code-${kind}`).textContent = text;
+    showLink($(`download-${kind}`));
+}
+
+function showPosts(posts) {
+    const list = $('posts');
+    list.textContent = posts.length > 0 ? fill(Words.posts, posts.length) + ' ' : '';
+    posts.forEach((post, i) => {
+        const link = document.createElement('a');
+        link.className = 'download';
+        link.textContent = fill(Words.post, i + 1);
+        link.download = `code-blog.txt.${i + 1}`;
+        link.href = blobUrl(post);
+        list.append(link, ' ');
+    });
+}
+
+function showPage(cellBytes) {
+    outputs.cells = cellBytes;
+    const o = outputs;
+    showLink($('download-page'));
+    $('download-png').hidden = false;
+    const s = outputs.settings;
+    const cells = outputs.columns * outputs.rowCount;
+    const limit = s.square ? engine.frameCells.square : engine.frameCells.letter;
+    // The marks time the preview for bench/web.
+    const shown = () => performance.mark('mosaiq-preview');
+    if (cells <= limit) {
+        // The page's bytes stay the documents', which name no encoding; the frame reads them
+        // as Windows-1252 from its content type, and no script of the page may run there.
+        neededBlob(o, 0).promise.then((entry) => {
+            if (outputs !== o) return;
+            const blob = blobOf(entry);
+            $('preview-frame').onload = shown;
+            $('preview-frame').src = blobUrl(blob);
+            $('preview-frame').hidden = false;
+        });
+    } else {
+        setTimeout(() => MosaiqPreview.show(cellBytes, outputs.columns, s,
+            () => requestAnimationFrame(shown)));
+    }
+}
+
+
+// The preview as a PNG, drawn when asked: a large page's image takes seconds and hundreds of
+// megabytes, which no run should spend unasked.
+async function downloadPng() {
+    const o = outputs;
+    if (!o || !o.cells || $('download-png').disabled) return;
+    $('download-png').disabled = true;
+    say(Words.pngMaking);
+    try {
+        const image = await MosaiqPreview.png(o.cells, o.columns, o.settings);
+        if (outputs !== o) return;
+        if (!image) return say(Words.pngTooLarge, true);
+        const link = document.createElement('a');
+        link.href = blobUrl(image.blob);
+        link.download = 'mosaiq.png';
+        link.click();
+        say(image.small ? Words.pngSmall : Words.pngWhole);
+    } finally {
+        $('download-png').disabled = false;
+    }
+}
+
+async function copyCode(kind) {
+    const o = outputs;
+    if (!o || !o.finished) return say(Words.nothingToCopy, true);
+    try {
+        const blob = blobOf(await neededBlob(o, kind === 'html' ? 1 : 2).promise);
+        await navigator.clipboard.writeText(await blob.text());
+        say(kind === 'html' ? Words.copiedPage : Words.copiedArticle);
+    } catch (error) {
+        say(Words.copyRefused, true);
+    }
+}

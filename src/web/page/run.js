@@ -1,0 +1,88 @@
+// A run: the picture read, the sizes scaled, the run asked of the workers, stopped, finished.
+
+function loadPicture(file) {
+    if (running) {
+        say(Words.busy, true);
+        return;
+    }
+    if (!engine) {
+        say(Words.notReady, true);
+        return;
+    }
+    reading = true;
+    pictureNumber = 0; // a thumbnail that comes now is an earlier picture's
+    performance.mark('mosaiq-chosen');
+    $('picture-name').textContent = file.name || '';
+    $('thumbnail').hidden = true;
+    say(Words.readingPicture);
+    const parts = helper ? 2 : 1;
+    worker.postMessage({ type: 'picture', file, parts });
+    helperLoaded = false;
+    if (helper) helper.postMessage({ type: 'picture', file, helping: true, parts });
+}
+
+// The module halves and doubles the fields, as the window does; a field typed into meanwhile
+// keeps what was typed.
+function scaleSizes(factor) {
+    if (!engine) return say(Words.notReady, true);
+    worker.postMessage({ type: 'scale', columns: $('columns').value, rows: $('rows').value,
+        factor });
+}
+
+function onScaled(m) {
+    if (!m.ok) return say(m.message, true);
+    if ($('columns').value !== m.asked.columns || $('rows').value !== m.asked.rows) return;
+    $('columns').value = m.columns;
+    $('rows').value = m.rows;
+    say('');
+}
+
+function create() {
+    if (running) return;
+    if (!engine) return say(Words.notReady, true);
+    if (reading) return say(Words.reading, true);
+    running = true;
+    performance.mark('mosaiq-create');
+    const s = settings();
+    outputs = { settings: s, columns: 0, rowCount: 0 };
+    clearResults();
+    showProgress(0);
+    say(Words.running);
+    $('create').disabled = true;
+    outputs.workers = helperLoaded ? [worker, helper] : [worker];
+    outputs.bands = [];
+    outputs.progress = [];
+    outputs.blobParts = [];
+    outputs.blobs = [0, 1, 2].map(awaitedBlob);
+    outputs.workers.forEach((w, part) => w.postMessage({ type: 'convert', settings: s, part,
+        parts: outputs.workers.length }));
+}
+
+function stop() {
+    if (running) for (const w of outputs.workers) w.postMessage({ type: 'stop' });
+}
+
+function finishRun(m) {
+    performance.mark('mosaiq-done');
+    running = false;
+    $('create').disabled = false;
+    settleBlobs();
+    outputs.finished = m.status === 'finished';
+    if (m.status === 'finished') {
+        showProgress(100);
+        // Each output is shown in a task of its own: the page answers between them. The codes'
+        // panes first, then the preview, whose drawing takes longest.
+        setTimeout(() => showCode('html', m.html));
+        setTimeout(() => showCode('blog', m.blog));
+        setTimeout(() => showPosts(m.posts));
+        setTimeout(() => performance.mark('mosaiq-delivered'));
+        showPage(m.cells);
+        say(m.message ? `${Words.done}\n${m.message}` : Words.done);
+    } else if (m.status === 'stopped') {
+        if (m.page.size > 0) showPage(m.cells);
+        say(Words.stopped);
+    } else {
+        say(m.message, true);
+    }
+    showProgress(0);
+}

@@ -1,0 +1,122 @@
+// The page's workers: the one that reads the picture and runs the module, and on two cores a
+// second that shares large runs; what each says, and the bands of a shared run joined.
+
+function startWorker() {
+    const source = new Blob([window.MosaiqWorkerSource], { type: 'text/javascript' });
+    const url = URL.createObjectURL(source);
+    worker = new Worker(url);
+    worker.onmessage = (event) => onWorker(event.data);
+    if ((navigator.hardwareConcurrency || 1) > 1) {
+        helper = new Worker(url);
+        helper.onmessage = (event) => onHelper(event.data);
+    }
+}
+
+function onHelper(m) {
+    for (const { name, start, duration } of m.measures || [])
+        performance.measure(name.replace('mosaiq-', 'mosaiq-helper-'),
+            { start: start - performance.timeOrigin, duration });
+    if (m.type === 'loaded' || m.type === 'refused') helperLoaded = m.type === 'loaded';
+    else if (m.type === 'progress' || m.type === 'done' || m.type === 'blob') onBand(1, m);
+}
+
+// What each worker of a run says: its progress, its outputs (a band of the rows when the run
+// is shared), their Blobs.
+function onBand(part, m) {
+    if (!outputs || !outputs.bands) return;
+    if (m.type === 'progress') {
+        outputs.progress[part] = m;
+        const [first, second] = outputs.progress;
+        if (!first) return;
+        if (!outputs.shared) showProgress(first.percent);
+        else if (second) showProgress(Math.floor(100 * (first.rows + second.rows) / outputs.rowCount));
+    } else if (m.type === 'done') {
+        outputs.bands[part] = m;
+        outputs.blobParts[part] = [];
+        if (outputs.bands.filter(Boolean).length === outputs.workers.length) finishRun(joined());
+    } else if (outputs.bands[part] && outputs.bands[part].run === m.run) {
+        outputs.blobParts[part][m.which] = m.blob;
+        settleBlobs();
+    }
+}
+
+// The bands of a shared run as one run's outputs, in order; the first band alone when the run
+// was not shared or when a band was stopped (the rows made so far are then the first's).
+function joined() {
+    const [first, second] = outputs.bands;
+    outputs.joined = [0];
+    if (!second || second.status === 'unshared' || first.status !== 'finished') return first;
+    if (second.status === 'stopped') return { ...first, status: 'stopped' };
+    if (second.status !== 'finished') return second;
+    outputs.joined = [0, 1];
+    const code = (a, b) => ({ size: a.size + b.size,
+        start: a.start.length < a.size ? a.start : concat([a.start, b.start]) });
+    return { ...first, page: code(first.page, second.page), html: code(first.html, second.html),
+        blog: code(first.blog, second.blog), cells: joinedCells(first.cells, second.cells) };
+}
+
+// The first band's cells lie at the start of the first worker's room for the whole grid's: the
+// second band's go after them there, rather than both into new memory.
+function joinedCells(first, second) {
+    const length = first.length + second.length;
+    if (first.byteOffset !== 0 || first.buffer.byteLength < length) return concat([first, second]);
+    const all = new Uint8Array(first.buffer, 0, length);
+    all.set(second, first.length);
+    return all;
+}
+
+function concat(arrays) {
+    const all = new Uint8Array(arrays.reduce((sum, a) => sum + a.length, 0));
+    arrays.reduce((at, a) => (all.set(a, at), at + a.length), 0);
+    return all;
+}
+
+// Each output's Blob, once every band joined has sent its own.
+function settleBlobs() {
+    if (!outputs.joined) return;
+    for (let which = 0; which < 3; ++which) {
+        const parts = outputs.joined.map((part) => outputs.blobParts[part][which]);
+        if (parts.some((b) => !b) || outputs.blobs[which].parts) continue;
+        outputs.blobs[which].arrived(parts);
+    }
+}
+
+function onWorker(m) {
+    // The worker's stages, in the page's timeline for bench/web.
+    for (const { name, start, duration } of m.measures || [])
+        performance.measure(name, { start: start - performance.timeOrigin, duration });
+    if (m.type === 'loaded' || m.type === 'refused') reading = false;
+    if (m.type === 'failed') {
+        say(Words.noEngine, true);
+    } else if (m.type === 'ready') {
+        engine = m;
+        const select = $('dialect');
+        select.textContent = '';
+        for (const d of m.dialects) select.add(new Option(d.name, d.name));
+        updateInterlocks();
+    } else if (m.type === 'loaded') {
+        pictureNumber = m.number;
+        $('columns').value = String(m.width);
+        $('rows').value = String(m.height);
+        say(fill(Words.pictureLoaded, m.width, m.height));
+    } else if (m.type === 'thumbnail') {
+        // A thumbnail of a picture read before the last comes too late: it is not shown.
+        if (m.number !== pictureNumber) return;
+        const thumbnail = $('thumbnail');
+        if (thumbnail.src) URL.revokeObjectURL(thumbnail.src);
+        thumbnail.src = URL.createObjectURL(m.thumbnail);
+        thumbnail.hidden = false;
+    } else if (m.type === 'refused') {
+        $('thumbnail').hidden = true;
+        say(m.message, true);
+    } else if (m.type === 'started') {
+        outputs.columns = m.columns;
+        outputs.rowCount = m.rowCount;
+        outputs.shared = m.shared;
+        if (m.message) say(`${Words.running}\n${m.message}`);
+    } else if (m.type === 'scaled') {
+        onScaled(m);
+    } else {
+        onBand(0, m);
+    }
+}
