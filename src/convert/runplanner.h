@@ -10,12 +10,14 @@
 namespace mosaiq {
 
 // Where a row's runs end, chosen for the fewest characters at the smallest colour difference
-// together: each run costs the characters of its tags plus weight times the summed squared
-// difference of its cells to their mean, as CIEDE2000 weighs a small step near each cell, and
-// the cut with the least total is found by dynamic programming. The weight grows as the
-// tolerance shrinks, so that one number still moves a row from few loose runs to many close
-// ones. A run is only considered while its cells' box, seen from their mean, seems within the
-// tolerance: a close estimate, not a proof, which the caller checks with the full difference.
+// together: each run costs the characters of its tags plus weight times its cells' summed
+// difference to their mean, estimated as the square root of their count times their summed
+// squared difference (CIEDE2000's weights for a small step near the run's last cell), and the cut
+// with the least total is found by dynamic programming. The weight grows as the square of the
+// tolerance shrinks, so that one number moves a row from few loose runs to many close ones while
+// the tolerance still bounds each cell. A run is only considered while its cells' box, seen from
+// their mean, seems within the tolerance: a close estimate, not a proof, which the caller checks
+// with the full difference.
 class RunPlanner {
 public:
     // The characters a run costs besides its cells: "[color=#RRGGBB]" and "[/color]".
@@ -28,7 +30,7 @@ public:
     // move of L*, a* and b* near it.
     std::span<const std::array<double, 3>> stepWeights() const { return m_weights; }
 
-    // The weight of the summed squared difference against characters at a tolerance.
+    // The characters that a unit of summed difference is worth at a tolerance.
     static double differenceWeight(double tolerance);
 
 private:
