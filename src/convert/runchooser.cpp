@@ -119,7 +119,8 @@ ColourValue RunChooser::finalColour(
         const double count = double(end - begin);
         mean = { mean.l / count, mean.a / count, mean.b / count };
     }
-    const ColourValue meanColour = end - begin == 1 ? m_cells[begin] : colourOfLab(mean);
+    const ColourValue meanColour
+        = end - begin == 1 ? m_cells[begin] : (knownMean ? colour : colourOfLab(mean));
 
     // A shorter text (a name near the run, #RGB near its mean or its colour) is written where
     // the difference it adds is worth the characters it saves: within the tolerance is not
@@ -173,7 +174,10 @@ void RunChooser::placeRun(std::size_t begin, std::size_t end)
     for (const LabColour& candidate : candidates) {
         const ColourValue colour = colourOfLab(candidate);
         if (holds(colour, labOf(colour), begin, end, begin)) {
-            m_runs.push_back({ begin, end, finalColour(colour, begin, end, &candidates[0]) });
+            // The mean's colour is passed on as it is known; the box centre's is left as it came.
+            const bool mean = &candidate == &candidates[0];
+            m_runs.push_back(
+                { begin, end, finalColour(colour, begin, end, mean ? &candidates[0] : nullptr) });
             return;
         }
     }

@@ -44,7 +44,7 @@ private:
     bool holds(ColourValue colour, const LabColour& lab, std::size_t begin, std::size_t end,
         std::size_t first) const;
     // colour, or a text the forms write shorter where the difference it adds is worth the
-    // characters it saves; knownMean: the cells' mean, when already worked out.
+    // characters it saves; knownMean: the cells' mean, when colour is its colour.
     ColourValue finalColour(ColourValue colour, std::size_t begin, std::size_t end,
         const LabColour* knownMean = nullptr) const;
     // About the summed difference of the cells from begin to end to colour; -1 when beyond

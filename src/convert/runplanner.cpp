@@ -167,6 +167,7 @@ void RunPlanner::plan(
         // only while weight^2 x count x spread stays below the squared room left under the best.
         const double squaredWeight = weight * weight;
         double lastProduct = 0; // count x spread of the last run worked out
+        const double widest = best - m_cost[farthest] - RunCharacters;
         for (std::size_t i = cell + 1; i-- > farthest;) {
             const LabColour& added = labs[i];
             shortLow[0] = std::min(shortLow[0], added.l);
@@ -179,6 +180,10 @@ void RunPlanner::plan(
             const double room = best - fixed;
             if (room <= 0 || squaredWeight * lastProduct >= room * room)
                 continue;
+            // The least totals grow along the row: no run reaching farther starts below the
+            // farthest one's, so once its price alone rules that out, the search ends.
+            if (squaredWeight * lastProduct >= widest * widest)
+                break;
             const Sums& a = m_sums[i];
             const std::size_t count = j - i;
             const double inverse = Inverses[count];
