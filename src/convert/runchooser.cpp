@@ -26,9 +26,6 @@ namespace {
         }
     };
 
-    // The summed difference that a character saved is worth, per unit of tolerance: measured on
-    // the frontier photos (frontier_bench), where a shorter text is a gain between 0.03 and 0.3.
-    constexpr double CharacterWorth = 0.1;
     // Rows of at least this many cells are planned on two cores: a row of a large grid takes
     // milliseconds, far more than starting a thread.
     constexpr std::size_t LongRow = 1024;
@@ -209,7 +206,8 @@ void RunChooser::prepare(
 {
     m_tolerance = tolerance;
     m_nearEnough = tolerance * tolerance;
-    m_characterWorth = CharacterWorth * tolerance;
+    // A character saved is worth what the planner weighs it against: the same trade throughout.
+    m_characterWorth = 1.0 / RunPlanner::differenceWeight(tolerance);
     m_cells.assign(cells.begin(), cells.end());
     if (labs.data() != m_labs.data())
         m_labs.assign(labs.begin(), labs.end());

@@ -156,10 +156,7 @@ void RunPlanner::plan(
             best = m_cost[flat] + RunCharacters;
             from = flat;
         }
-        // Shorter runs ending here, from a single cell to ShortRuns cells; their box grows as
-        // they reach back.
-        double shortLow[3] = { labs[cell].l, labs[cell].a, labs[cell].b };
-        double shortHigh[3] = { shortLow[0], shortLow[1], shortLow[2] };
+        // Shorter runs ending here, from a single cell to ShortRuns cells.
         const std::size_t farthest = std::max(longest + 1, j > ShortRuns ? j - ShortRuns : 0);
         const Sums& b = m_sums[j];
         const auto& w = m_weights[cell];
@@ -167,23 +164,14 @@ void RunPlanner::plan(
         // only while weight^2 x count x spread stays below the squared room left under the best.
         const double squaredWeight = weight * weight;
         double lastProduct = 0; // count x spread of the last run worked out
-        const double widest = best - m_cost[farthest] - RunCharacters;
-        for (std::size_t i = cell + 1; i-- > farthest;) {
-            const LabColour& added = labs[i];
-            shortLow[0] = std::min(shortLow[0], added.l);
-            shortLow[1] = std::min(shortLow[1], added.a);
-            shortLow[2] = std::min(shortLow[2], added.b);
-            shortHigh[0] = std::max(shortHigh[0], added.l);
-            shortHigh[1] = std::max(shortHigh[1], added.a);
-            shortHigh[2] = std::max(shortHigh[2], added.b);
+        // The least totals grow along the row: no run reaching farther starts below the farthest
+        // one's, so once a price alone rules that out, the search ends.
+        const double floor = m_cost[farthest] + RunCharacters;
+        for (std::size_t i = cell; i-- > farthest;) {
             const double fixed = m_cost[i] + RunCharacters;
             const double room = best - fixed;
             if (room <= 0 || squaredWeight * lastProduct >= room * room)
                 continue;
-            // The least totals grow along the row: no run reaching farther starts below the
-            // farthest one's, so once its price alone rules that out, the search ends.
-            if (squaredWeight * lastProduct >= widest * widest)
-                break;
             const Sums& a = m_sums[i];
             const std::size_t count = j - i;
             const double inverse = Inverses[count];
@@ -193,11 +181,23 @@ void RunPlanner::plan(
                 sum += w[c] * ((b.squares[c] - a.squares[c]) - total[c] * total[c] * inverse);
             }
             lastProduct = std::max(0.0, sum) * double(count);
-            if (squaredWeight * lastProduct >= room * room)
+            if (squaredWeight * lastProduct >= room * room) {
+                if (squaredWeight * lastProduct >= (best - floor) * (best - floor))
+                    break;
                 continue;
+            }
+            // The box of a run that would win, seen from its mean.
+            double low[3] = { m_points[i][0], m_points[i][1], m_points[i][2] };
+            double high[3] = { low[0], low[1], low[2] };
+            for (std::size_t k = i + 1; k < j; ++k) {
+                for (int c = 0; c < 3; ++c) {
+                    low[c] = std::min(low[c], m_points[k][std::size_t(c)]);
+                    high[c] = std::max(high[c], m_points[k][std::size_t(c)]);
+                }
+            }
             for (int c = 0; c < 3; ++c)
                 mean[c] = total[c] * inverse;
-            if (i == cell || boxWithin(mean, shortLow, shortHigh, cell)) {
+            if (boxWithin(mean, low, high, cell)) {
                 best = fixed + weight * std::sqrt(lastProduct);
                 from = i;
             }
