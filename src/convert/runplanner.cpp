@@ -167,7 +167,9 @@ void RunPlanner::plan(
         // The least totals grow along the row: no run reaching farther starts below the farthest
         // one's, so once a price alone rules that out, the search ends.
         const double floor = m_cost[farthest] + RunCharacters;
-        for (std::size_t i = cell; i-- > farthest;) {
+        // A run is not cut inside a stretch of one colour: there a cell goes on with the runs
+        // that ended at the cell before, or starts with the stretch.
+        for (std::size_t i = std::min(cell, flat + 1); i-- > farthest;) {
             const double fixed = m_cost[i] + RunCharacters;
             const double room = best - fixed;
             if (room <= 0 || squaredWeight * lastProduct >= room * room)
