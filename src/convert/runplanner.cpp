@@ -119,15 +119,15 @@ void RunPlanner::plan(
         if (cell > 0 && m_points[cell] != m_points[cell - 1])
             flat = cell;
         for (int c = 0; c < 3; ++c) {
-            m_low[c].push(m_points, cell, c, std::less_equal<>());
-            m_high[c].push(m_points, cell, c, std::greater_equal<>());
+            m_low[c].push(m_points[cell][std::size_t(c)], cell, std::less_equal<>());
+            m_high[c].push(m_points[cell][std::size_t(c)], cell, std::greater_equal<>());
         }
         double mean[3], low[3], high[3];
         double longestSpread = 0;
         for (;;) {
             for (int c = 0; c < 3; ++c) {
-                low[c] = m_points[m_low[c].front(longest)][std::size_t(c)];
-                high[c] = m_points[m_high[c].front(longest)][std::size_t(c)];
+                low[c] = m_low[c].front(longest);
+                high[c] = m_high[c].front(longest);
             }
             if (longest + 1 >= j)
                 break;

@@ -55,26 +55,28 @@ private:
         void clear(std::size_t capacity)
         {
             m_cells.resize(capacity);
+            m_values.resize(capacity);
             m_head = m_tail = 0;
         }
-        template <typename Keeps>
-        void push(
-            const std::vector<std::array<double, 3>>& points, std::size_t cell, int c, Keeps keeps)
+        // The cell's value is kept beside it, spared a look-up in every comparison.
+        template <typename Keeps> void push(double value, std::size_t cell, Keeps keeps)
         {
-            const double value = points[cell][std::size_t(c)];
-            while (m_tail > m_head && !keeps(points[m_cells[m_tail - 1]][std::size_t(c)], value))
+            while (m_tail > m_head && !keeps(m_values[m_tail - 1], value))
                 --m_tail;
-            m_cells[m_tail++] = cell;
+            m_cells[m_tail] = cell;
+            m_values[m_tail++] = value;
         }
-        std::size_t front(std::size_t first)
+        // The extreme value of the cells from first on.
+        double front(std::size_t first)
         {
             while (m_cells[m_head] < first)
                 ++m_head;
-            return m_cells[m_head];
+            return m_values[m_head];
         }
 
     private:
         std::vector<std::size_t> m_cells;
+        std::vector<double> m_values;
         std::size_t m_head = 0, m_tail = 0;
     };
 
