@@ -5,7 +5,7 @@
 // of a 1920 x 1080 grid at one cell per pixel, plain runs against best runs; and the bytes per
 // cell of each dialect at 120 columns. With an argument, the frontier's points also go to that
 // file, for scripts/frontier-plot.sh; "--cost" alone runs only the cost (for a profiler),
-// "--frontier" only the frontier. The tolerances reach 40: at the same tolerance the best runs
+// "--frontier" only the frontier. The tolerances reach 80: at the same tolerance the best runs
 // hold their cells closer than --merge, so their curve reaches a mean ΔE of 4 farther on.
 #include "convert/colourdifference.h"
 #include "convert/mergedrow.h"
@@ -202,7 +202,7 @@ int main(int argc, char** argv)
     const std::vector<std::string> names { "LadyBird.jpg", "Storm.jpg", "Garden.jpg", "Aqua.jpg",
         "Dune.jpg" };
     const std::vector<double> tolerances { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 16, 20, 24,
-        28, 32, 40 };
+        28, 32, 40, 52, 64, 80 };
     std::vector<QImage> images;
     for (const auto& name : names) {
         const QImage photo(QString::fromStdString(Photos + name));
