@@ -29,6 +29,14 @@ namespace {
     // Rows of at least this many cells are planned on two cores: a row of a large grid takes
     // milliseconds, far more than starting a thread.
     constexpr std::size_t LongRow = 1024;
+    // A run's tags besides its colour text: "[color=" and "]" and "[/color]".
+    constexpr std::size_t Tags = std::size_t(RunPlanner::RunCharacters) - 7;
+    // A row over its characters is planned again at this share of the weight on closeness, and
+    // at each further share down to the least; past it, it takes groupRuns' runs.
+    constexpr double ShareStep = 0.25;
+    constexpr double LeastShare = 1.0 / 256;
+    // Steps of the search back towards closer runs once a share fits.
+    constexpr int CloserSteps = 1;
 
     double squaredDistance(const LabColour& x, const LabColour& y)
     {
@@ -192,7 +200,7 @@ void RunChooser::placeRun(std::size_t begin, std::size_t end)
 void RunChooser::planRuns(std::size_t from, std::size_t to)
 {
     m_planner.plan(
-        std::span<const LabColour>(m_labs).subspan(from, to - from), m_tolerance, m_ends);
+        std::span<const LabColour>(m_labs).subspan(from, to - from), m_tolerance, m_ends, m_share);
     m_steps = m_planner.stepWeights();
     std::size_t begin = from;
     for (std::size_t end : m_ends) {
@@ -201,13 +209,14 @@ void RunChooser::planRuns(std::size_t from, std::size_t to)
     }
 }
 
-void RunChooser::prepare(
-    std::span<const ColourValue> cells, std::span<const LabColour> labs, double tolerance)
+void RunChooser::prepare(std::span<const ColourValue> cells, std::span<const LabColour> labs,
+    double tolerance, double share)
 {
     m_tolerance = tolerance;
     m_nearEnough = tolerance * tolerance;
+    m_share = share;
     // A character saved is worth what the planner weighs it against: the same trade throughout.
-    m_characterWorth = 1.0 / RunPlanner::differenceWeight(tolerance);
+    m_characterWorth = 1.0 / (RunPlanner::differenceWeight(tolerance) * share);
     m_cells.assign(cells.begin(), cells.end());
     if (labs.data() != m_labs.data())
         m_labs.assign(labs.begin(), labs.end());
@@ -227,13 +236,57 @@ void RunChooser::planAcrossCores()
     RunChooser& helper = *m_helper;
     m_thread->start([&] {
         helper.prepare(std::span<const ColourValue>(m_cells).subspan(split),
-            std::span<const LabColour>(m_labs).subspan(split), m_tolerance);
+            std::span<const LabColour>(m_labs).subspan(split), m_tolerance, m_share);
         helper.planRuns(0, n - split);
     });
     planRuns(0, split);
     m_thread->wait();
     for (const Run& run : helper.m_runs)
         m_runs.push_back({ run.begin + split, run.end + split, run.colour });
+}
+
+void RunChooser::planRow(double share)
+{
+    m_share = share;
+    m_characterWorth = 1.0 / (RunPlanner::differenceWeight(m_tolerance) * share);
+    m_runs.clear();
+    if (m_cells.size() >= LongRow)
+        planAcrossCores();
+    else
+        planRuns(0, m_cells.size());
+}
+
+std::size_t RunChooser::characters() const
+{
+    std::size_t characters = 0;
+    for (const Run& run : m_runs)
+        characters += Tags + colourTextLength(run.colour, m_forms);
+    return characters;
+}
+
+std::size_t RunChooser::greedyCharacters() const
+{
+    const std::size_t n = m_cells.size();
+    std::size_t characters = 0;
+    for (std::size_t start = 0, i = 0; i <= n; ++i) {
+        if (i == n || (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i], false))) {
+            characters += Tags + colourTextLength(m_cells[start], m_forms);
+            start = i;
+        }
+    }
+    return characters;
+}
+
+void RunChooser::greedyRuns()
+{
+    m_runs.clear();
+    const std::size_t n = m_cells.size();
+    for (std::size_t start = 0, i = 1; i <= n; ++i) {
+        if (i == n || (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i], false))) {
+            m_runs.push_back({ start, i, finalColour(m_cells[start], start, i) });
+            start = i;
+        }
+    }
 }
 
 void RunChooser::sameColourRuns()
@@ -246,6 +299,36 @@ void RunChooser::sameColourRuns()
     }
 }
 
+void RunChooser::fitWithin(std::size_t limit)
+{
+    // Less weight on closeness buys fewer runs: it is cut until the row fits, then raised
+    // halfway (in ratio) back towards the share that did not, keeping the closer runs that fit.
+    double over = 1.0, fits = 0.0;
+    for (double share = ShareStep; share >= LeastShare; share *= ShareStep) {
+        planRow(share);
+        if (characters() <= limit) {
+            fits = share;
+            break;
+        }
+        over = share;
+    }
+    if (fits == 0.0) {
+        greedyRuns();
+        return;
+    }
+    for (int step = 0; step < CloserSteps; ++step) {
+        m_keptRuns.swap(m_runs);
+        const double share = std::sqrt(fits * over);
+        planRow(share);
+        if (characters() <= limit) {
+            fits = share;
+        } else {
+            over = share;
+            m_runs.swap(m_keptRuns);
+        }
+    }
+}
+
 void RunChooser::choose(
     std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts)
 {
@@ -253,21 +336,14 @@ void RunChooser::choose(
     m_labs.resize(n);
     for (std::size_t i = 0; i < n; ++i)
         m_labs[i] = i > 0 && colours[i] == colours[i - 1] ? m_labs[i - 1] : labOf(colours[i]);
-    prepare(colours, m_labs, tolerance);
-    if (tolerance <= 0.0)
+    prepare(colours, m_labs, tolerance, 1.0);
+    if (tolerance <= 0.0) {
         sameColourRuns();
-    else if (n >= LongRow)
-        planAcrossCores();
-    else
-        planRuns(0, n);
-    // A run whose colour the plan misjudged is cut inside: should that ever leave more runs than
-    // the stretches of one colour, the row takes those instead.
-    std::size_t stretches = n > 0 ? 1 : 0;
-    for (std::size_t i = 1; i < n; ++i)
-        stretches += m_cells[i] != m_cells[i - 1];
-    if (m_runs.size() > stretches) {
-        m_runs.clear();
-        sameColourRuns();
+    } else {
+        planRow(1.0);
+        const std::size_t limit = greedyCharacters();
+        if (characters() > limit)
+            fitWithin(limit);
     }
 
     starts.clear();

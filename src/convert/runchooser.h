@@ -20,10 +20,10 @@ namespace mosaiq {
 // holds every cell within the tolerance (else its box's centre, else it is cut where its colours
 // step beyond the tolerance, each part in its first cell's colour), then the shortest text the
 // forms allow where the difference it adds is worth the characters it saves. Every cell's
-// CIEDE2000 difference to its run's colour stays at most the tolerance. A row may spend more tag
-// characters than groupRuns' runs at the same tolerance where they bring its cells closer enough
-// (the tolerance bounds each cell, the trade sets the mean), but never more than one run for each
-// stretch of one colour, the row at tolerance 0.
+// CIEDE2000 difference to its run's colour stays at most the tolerance, and a row never writes
+// more tag characters than groupRuns' runs at the same tolerance: where the planned runs would,
+// the row is planned again with less weight on closeness until they fit, else it takes
+// groupRuns' runs.
 class RunChooser {
 public:
     explicit RunChooser(ColourForms forms = {})
@@ -54,11 +54,22 @@ private:
     // The runs that RunPlanner cuts between from and to, added to m_runs with their final
     // colours.
     void planRuns(std::size_t from, std::size_t to);
-    // The state of a chooser for a part of a row.
-    void prepare(
-        std::span<const ColourValue> cells, std::span<const LabColour> labs, double tolerance);
+    // The state of a chooser for a part of a row, the difference weighed at share of the
+    // planner's weight.
+    void prepare(std::span<const ColourValue> cells, std::span<const LabColour> labs,
+        double tolerance, double share);
+    // The whole row's runs into m_runs, the difference weighed at share.
+    void planRow(double share);
     // planRuns over the whole row, a part on each core.
     void planAcrossCores();
+    // The tag characters of m_runs.
+    std::size_t characters() const;
+    // The tag characters of groupRuns' runs of the row, with the same verdicts.
+    std::size_t greedyCharacters() const;
+    // groupRuns' runs, each in its first cell's colour or a shorter text worth it.
+    void greedyRuns();
+    // Runs planned again with less weight on closeness, for at most limit tag characters.
+    void fitWithin(std::size_t limit);
     // Runs of equal colours only, for a tolerance of 0.
     void sameColourRuns();
     // A planned run from begin to end, in the mean of its colours when that holds every cell.
@@ -71,11 +82,13 @@ private:
 
     ColourForms m_forms;
     double m_tolerance = 0;
+    double m_share = 1.0; // of the planner's weight on closeness
     double m_characterWorth = 0; // the summed difference that one character saved is worth
     double m_nearEnough = 0; // the squared tolerance
     std::vector<ColourValue> m_cells; // the cells' own colours
     std::vector<LabColour> m_labs;
     std::vector<Run> m_runs;
+    std::vector<Run> m_keptRuns; // the last runs that fit, while a closer plan is tried
     RunPlanner m_planner;
     std::span<const std::array<double, 3>> m_steps; // each cell's step weights, as planned
     std::unique_ptr<RunChooser> m_helper; // plans the second part of a long row

@@ -76,14 +76,14 @@ bool RunPlanner::boxWithin(
 }
 
 void RunPlanner::plan(
-    std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends)
+    std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends, double share)
 {
     const std::size_t n = labs.size();
     ends.clear();
     if (n == 0)
         return;
     m_tolerance = tolerance;
-    const double weight = differenceWeight(tolerance);
+    const double weight = differenceWeight(tolerance) * share;
 
     m_sums.resize(n + 1);
     m_sums[0] = {};

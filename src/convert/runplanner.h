@@ -23,8 +23,10 @@ public:
     // The characters a run costs besides its cells: "[color=#RRGGBB]" and "[/color]".
     static constexpr double RunCharacters = 23.0;
 
-    // The end of each run, in order, into ends; the last is labs.size().
-    void plan(std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends);
+    // The end of each run, in order, into ends; the last is labs.size(). share scales the
+    // weight of the difference: below 1, fewer and looser runs.
+    void plan(std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends,
+        double share = 1.0);
 
     // For each cell of the last row planned, the squared steps that CIEDE2000 gives a small
     // move of L*, a* and b* near it.
