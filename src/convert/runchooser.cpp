@@ -283,7 +283,12 @@ void RunChooser::greedyRuns()
     const std::size_t n = m_cells.size();
     for (std::size_t start = 0, i = 1; i <= n; ++i) {
         if (i == n || (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i], false))) {
-            m_runs.push_back({ start, i, finalColour(m_cells[start], start, i) });
+            // Their mean, or their box's centre, where it holds them (every cell is within the
+            // tolerance of the first, so the run is never cut) and is written no longer.
+            placeRun(start, i);
+            Run& run = m_runs.back();
+            if (colourTextLength(run.colour, m_forms) > colourTextLength(m_cells[start], m_forms))
+                run.colour = finalColour(m_cells[start], start, i);
             start = i;
         }
     }

@@ -66,7 +66,7 @@ private:
     std::size_t characters() const;
     // The tag characters of groupRuns' runs of the row, with the same verdicts.
     std::size_t greedyCharacters() const;
-    // groupRuns' runs, each in its first cell's colour or a shorter text worth it.
+    // groupRuns' runs, each in its cells' mean where that holds them and is written no longer.
     void greedyRuns();
     // Runs planned again with less weight on closeness, for at most limit tag characters.
     void fitWithin(std::size_t limit);
