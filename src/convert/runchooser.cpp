@@ -31,12 +31,10 @@ namespace {
     constexpr std::size_t LongRow = 1024;
     // A run's tags besides its colour text: "[color=" and "]" and "[/color]".
     constexpr std::size_t Tags = std::size_t(RunPlanner::RunCharacters) - 7;
-    // A row over its characters is planned again at this share of the weight on closeness, and
-    // at each further share down to the least; past it, it takes groupRuns' runs.
-    constexpr double ShareStep = 0.25;
+    // The least share of the planner's weight on closeness a row over its characters is
+    // planned at, and the steps of the search from there back towards closer runs.
     constexpr double LeastShare = 1.0 / 256;
-    // Steps of the search back towards closer runs once a share fits.
-    constexpr int CloserSteps = 1;
+    constexpr int CloserSteps = 2;
 
     double squaredDistance(const LabColour& x, const LabColour& y)
     {
@@ -306,18 +304,13 @@ void RunChooser::sameColourRuns()
 
 void RunChooser::fitWithin(std::size_t limit)
 {
-    // Less weight on closeness buys fewer runs: it is cut until the row fits, then raised
-    // halfway (in ratio) back towards the share that did not, keeping the closer runs that fit.
-    double over = 1.0, fits = 0.0;
-    for (double share = ShareStep; share >= LeastShare; share *= ShareStep) {
-        planRow(share);
-        if (characters() <= limit) {
-            fits = share;
-            break;
-        }
-        over = share;
-    }
-    if (fits == 0.0) {
+    // Less weight on closeness buys fewer runs. The least share tells first whether any share
+    // fits (the planner's runs can be shorter than groupRuns', whose cells need only be near the
+    // first): if none, the row takes groupRuns' runs at once; else the share is searched (in
+    // ratio) between it and the one that did not fit, keeping the closest runs that fit.
+    double over = 1.0, fits = LeastShare;
+    planRow(fits);
+    if (characters() > limit) {
         greedyRuns();
         return;
     }
