@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <thread>
 
 namespace mosaiq {
 
@@ -27,12 +26,15 @@ namespace {
         }
     };
 
-    // The summed difference that a character saved is worth, per unit of tolerance: measured on
-    // the frontier photos (frontier_bench), where a shorter text is a gain between 0.03 and 0.3.
-    constexpr double CharacterWorth = 0.1;
     // Rows of at least this many cells are planned on two cores: a row of a large grid takes
     // milliseconds, far more than starting a thread.
     constexpr std::size_t LongRow = 1024;
+    // A run's tags besides its colour text: "[color=" and "]" and "[/color]".
+    constexpr std::size_t Tags = std::size_t(RunPlanner::RunCharacters) - 7;
+    // The least share of the planner's weight on closeness a row over its characters is
+    // planned at, and the steps of the search from there back towards closer runs.
+    constexpr double LeastShare = 1.0 / 256;
+    constexpr int CloserSteps = 2;
 
     double squaredDistance(const LabColour& x, const LabColour& y)
     {
@@ -86,25 +88,6 @@ bool RunChooser::holds(ColourValue colour, const LabColour& lab, std::size_t beg
     return true;
 }
 
-void RunChooser::plainRuns()
-{
-    // groupRuns' runs, measured as the chooser measures: the same verdicts, from the L*a*b*
-    // worked out once.
-    const std::size_t n = m_cells.size();
-    m_plain.resize(n);
-    m_plainEnd.resize(n);
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i], false)) {
-            std::fill(m_plainEnd.begin() + std::ptrdiff_t(start),
-                m_plainEnd.begin() + std::ptrdiff_t(i), i);
-            start = i;
-        }
-        m_plain[i] = m_cells[start];
-    }
-    std::fill(m_plainEnd.begin() + std::ptrdiff_t(start), m_plainEnd.end(), n);
-}
-
 double RunChooser::summedDifference(
     ColourValue colour, std::size_t begin, std::size_t end, double limit) const
 {
@@ -123,28 +106,24 @@ double RunChooser::summedDifference(
 }
 
 ColourValue RunChooser::finalColour(
-    ColourValue colour, std::size_t begin, std::size_t end, bool settled) const
+    ColourValue colour, std::size_t begin, std::size_t end, const LabColour* knownMean) const
 {
-    const bool shorter = m_forms.names || m_forms.shortHex;
-    if (end - begin == 1 && !shorter)
-        return m_cells[begin];
-    // A pair's mean is its box's centre, which it has already when the centre held it.
-    if (end - begin == 2 && !shorter)
+    if (!(m_forms.names || m_forms.shortHex) || m_characterWorth <= 0.0)
         return colour;
     LabColour mean;
-    for (std::size_t i = begin; i < end; ++i) {
-        mean.l += m_labs[i].l;
-        mean.a += m_labs[i].a;
-        mean.b += m_labs[i].b;
+    if (knownMean) {
+        mean = *knownMean;
+    } else {
+        for (std::size_t i = begin; i < end; ++i) {
+            mean.l += m_labs[i].l;
+            mean.a += m_labs[i].a;
+            mean.b += m_labs[i].b;
+        }
+        const double count = double(end - begin);
+        mean = { mean.l / count, mean.a / count, mean.b / count };
     }
-    const double count = double(end - begin);
-    mean = { mean.l / count, mean.a / count, mean.b / count };
-    const ColourValue meanColour = colourOfLab(mean);
-    if (!settled && colourTextLength(colour, m_forms) == colourTextLength(meanColour, m_forms)
-        && meanColour != colour && holds(meanColour, labOf(meanColour), begin, end, begin))
-        colour = meanColour;
-    if (!shorter || m_characterWorth <= 0.0)
-        return colour;
+    const ColourValue meanColour
+        = end - begin == 1 ? m_cells[begin] : (knownMean ? colour : colourOfLab(mean));
 
     // A shorter text (a name near the run, #RGB near its mean or its colour) is written where
     // the difference it adds is worth the characters it saves: within the tolerance is not
@@ -188,144 +167,20 @@ ColourValue RunChooser::finalColour(
     return best;
 }
 
-double RunChooser::runCost(std::size_t begin, std::size_t end, ColourValue& colour) const
-{
-    for (const LabColour& candidate : runColourCandidates(m_labs, begin, end)) {
-        const ColourValue c = end - begin == 1 ? m_cells[begin] : colourOfLab(candidate);
-        const LabColour lab = labOf(c);
-        double sum = 0;
-        bool held = true;
-        for (std::size_t i = begin; i < end && held; ++i) {
-            const double difference = m_cells[i] == c ? 0.0 : ciede2000(lab, m_labs[i]);
-            held = difference <= m_tolerance;
-            sum += difference;
-        }
-        if (held) {
-            colour = c;
-            return sum;
-        }
-    }
-    return -1.0;
-}
-
-void RunChooser::refineCuts()
-{
-    // Short runs only: there a cell more or less on either side of a cut changes the mean
-    // difference most, and the moves cost little.
-    constexpr std::size_t Shortest = 8, Reach = 1;
-    // The right run's cost, worked out for one cut, is the left run's for the next.
-    double carried = -2.0;
-    ColourValue carriedColour = 0;
-    for (std::size_t r = 0; r + 1 < m_runs.size(); ++r) {
-        Run& left = m_runs[r];
-        Run& right = m_runs[r + 1];
-        const std::size_t lowest = std::max(left.begin + 1, left.end - std::min(left.end, Reach));
-        const std::size_t highest = std::min(right.end - 1, left.end + Reach);
-        // Long runs, and two single cells, whose cut cannot move, are left as they are.
-        if (left.end - left.begin > Shortest || right.end - right.begin > Shortest
-            || (lowest == left.end && highest == left.end)) {
-            carried = -2.0;
-            continue;
-        }
-        ColourValue leftColour = left.colour, rightColour = right.colour;
-        double best = carried;
-        if (best > -2.0)
-            leftColour = carriedColour;
-        else
-            best = runCost(left.begin, left.end, leftColour);
-        const double rightCost = runCost(right.begin, right.end, rightColour);
-        carried = rightCost < 0 ? -2.0 : rightCost;
-        carriedColour = rightColour;
-        if (best < 0 || rightCost < 0)
-            continue;
-        best += rightCost;
-        std::size_t bestCut = left.end;
-        for (std::size_t cut = lowest; cut <= highest; ++cut) {
-            if (cut == left.end)
-                continue;
-            ColourValue a = 0, b = 0;
-            const double first = runCost(left.begin, cut, a);
-            if (first < 0 || first >= best)
-                continue;
-            const double second = runCost(cut, right.end, b);
-            if (second >= 0 && first + second < best) {
-                best = first + second;
-                bestCut = cut;
-                leftColour = a;
-                rightColour = b;
-            }
-        }
-        if (bestCut != left.end)
-            carried = -2.0; // the right run changed: its cost is worked out again
-        left.end = right.begin = bestCut;
-        left.colour = leftColour;
-        right.colour = rightColour;
-        left.settled = right.settled = true;
-    }
-}
-
-void RunChooser::greedyRuns()
-{
-    const std::size_t n = m_cells.size();
-    m_runs.clear();
-    std::size_t begin = 0;
-    while (begin < n) {
-        ColourValue colour = m_cells[begin];
-        LabColour lab = m_labs[begin];
-        LabBox box(lab);
-        const ColourValue plain = m_plain[begin];
-        std::size_t end = begin + 1;
-        for (; end < n; ++end) {
-            const LabColour& cell = m_labs[end];
-            if (holds(colour, lab, end, end + 1, end)) {
-                box.add(cell);
-                continue;
-            }
-            LabBox grown = box;
-            grown.add(cell);
-            // A box too tall for any colour between its lightnesses to be within reach of both
-            // ends (CIEDE2000 is at least the lightness difference over SL) has no centre to try.
-            const double halfHeight = (grown.high.l - grown.low.l) / 2.0;
-            const bool tooTall = halfHeight > m_tolerance
-                    * std::max(lightnessWeight(grown.low.l + halfHeight / 2.0),
-                        lightnessWeight(grown.high.l - halfHeight / 2.0))
-                    * (1.0 + 1e-9);
-            const ColourValue centre = tooTall ? colour : colourOfLab(grown.centre());
-            const LabColour centreLab = tooTall ? lab : labOf(centre);
-            if (!tooTall && holds(centre, centreLab, begin, end + 1, end)) {
-                colour = centre;
-                lab = centreLab;
-                box = grown;
-                continue;
-            }
-            // The plain run's colour holds every cell to the end of that run: no need to measure.
-            if (end < m_plainEnd[begin]) {
-                colour = plain;
-                lab = labOf(plain);
-                box = grown;
-                continue;
-            }
-            break;
-        }
-        m_runs.push_back({ begin, end, colour, false });
-        begin = end;
-    }
-    if (m_tolerance > 0.0)
-        refineCuts();
-    for (Run& run : m_runs)
-        run.colour = finalColour(run.colour, run.begin, run.end, run.settled);
-}
-
 void RunChooser::placeRun(std::size_t begin, std::size_t end)
 {
     if (end - begin == 1) {
-        m_runs.push_back({ begin, end, m_cells[begin], true });
+        m_runs.push_back({ begin, end, m_cells[begin] });
         return;
     }
-    for (const LabColour& candidate : runColourCandidates(m_labs, begin, end)) {
+    const auto candidates = runColourCandidates(m_labs, begin, end);
+    for (const LabColour& candidate : candidates) {
         const ColourValue colour = colourOfLab(candidate);
         if (holds(colour, labOf(colour), begin, end, begin)) {
-            m_runs.push_back({ begin, end, finalColour(colour, begin, end, true), true });
+            // The mean's colour is passed on as it is known; the box centre's is left as it came.
+            const bool mean = &candidate == &candidates[0];
+            m_runs.push_back(
+                { begin, end, finalColour(colour, begin, end, mean ? &candidates[0] : nullptr) });
             return;
         }
     }
@@ -334,7 +189,7 @@ void RunChooser::placeRun(std::size_t begin, std::size_t end)
     std::size_t start = begin;
     for (std::size_t i = begin + 1; i <= end; ++i) {
         if (i == end || (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i]))) {
-            m_runs.push_back({ start, i, finalColour(m_cells[start], start, i, true), true });
+            m_runs.push_back({ start, i, finalColour(m_cells[start], start, i) });
             start = i;
         }
     }
@@ -343,7 +198,7 @@ void RunChooser::placeRun(std::size_t begin, std::size_t end)
 void RunChooser::planRuns(std::size_t from, std::size_t to)
 {
     m_planner.plan(
-        std::span<const LabColour>(m_labs).subspan(from, to - from), m_tolerance, m_ends);
+        std::span<const LabColour>(m_labs).subspan(from, to - from), m_tolerance, m_ends, m_share);
     m_steps = m_planner.stepWeights();
     std::size_t begin = from;
     for (std::size_t end : m_ends) {
@@ -352,52 +207,124 @@ void RunChooser::planRuns(std::size_t from, std::size_t to)
     }
 }
 
-bool RunChooser::fewerCharacters() const
-{
-    // A run's tags besides its colour text, then each colour's text.
-    constexpr std::size_t Tags = std::size_t(RunPlanner::RunCharacters) - 7;
-    std::size_t planned = 0, plain = 0;
-    for (const Run& run : m_runs)
-        planned += Tags + colourTextLength(run.colour, m_forms);
-    for (std::size_t i = 0; i < m_cells.size(); i = m_plainEnd[i])
-        plain += Tags + colourTextLength(m_plain[i], m_forms);
-    return planned <= plain;
-}
-
-void RunChooser::prepare(
-    std::span<const ColourValue> cells, std::span<const LabColour> labs, double tolerance)
+void RunChooser::prepare(std::span<const ColourValue> cells, std::span<const LabColour> labs,
+    double tolerance, double share)
 {
     m_tolerance = tolerance;
     m_nearEnough = tolerance * tolerance;
-    m_characterWorth = CharacterWorth * tolerance;
+    m_share = share;
+    // A character saved is worth what the planner weighs it against: the same trade throughout.
+    m_characterWorth = 1.0 / (RunPlanner::differenceWeight(tolerance) * share);
     m_cells.assign(cells.begin(), cells.end());
-    m_labs.assign(labs.begin(), labs.end());
+    if (labs.data() != m_labs.data())
+        m_labs.assign(labs.begin(), labs.end());
     m_runs.clear();
 }
 
 void RunChooser::planAcrossCores()
 {
-    // The second part of a long row is planned on a thread of its own while this one plans the
-    // first and works out the plain runs of the whole row, which is why it takes the larger part.
+    // The second part of a long row is planned on a thread kept for it while this one plans the
+    // first.
     const std::size_t n = m_cells.size();
-    const std::size_t split = n * 9 / 20;
-    if (!m_helper)
+    const std::size_t split = n / 2;
+    if (!m_helper) {
         m_helper = std::make_unique<RunChooser>(m_forms);
+        m_thread = std::make_unique<HelperThread>();
+    }
     RunChooser& helper = *m_helper;
-    std::thread second([&] {
+    m_thread->start([&] {
         helper.prepare(std::span<const ColourValue>(m_cells).subspan(split),
-            std::span<const LabColour>(m_labs).subspan(split), m_tolerance);
+            std::span<const LabColour>(m_labs).subspan(split), m_tolerance, m_share);
         helper.planRuns(0, n - split);
     });
     planRuns(0, split);
-    plainRuns();
-    second.join();
+    m_thread->wait();
     for (const Run& run : helper.m_runs)
-        m_runs.push_back({ run.begin + split, run.end + split, run.colour, run.settled });
-    // The greedy runs, should the row need them, weigh their colours with every cell's steps.
-    m_joinedSteps.assign(m_steps.begin(), m_steps.end());
-    m_joinedSteps.insert(m_joinedSteps.end(), helper.m_steps.begin(), helper.m_steps.end());
-    m_steps = m_joinedSteps;
+        m_runs.push_back({ run.begin + split, run.end + split, run.colour });
+}
+
+void RunChooser::planRow(double share)
+{
+    m_share = share;
+    m_characterWorth = 1.0 / (RunPlanner::differenceWeight(m_tolerance) * share);
+    m_runs.clear();
+    if (m_cells.size() >= LongRow)
+        planAcrossCores();
+    else
+        planRuns(0, m_cells.size());
+}
+
+std::size_t RunChooser::characters() const
+{
+    std::size_t characters = 0;
+    for (const Run& run : m_runs)
+        characters += Tags + colourTextLength(run.colour, m_forms);
+    return characters;
+}
+
+std::size_t RunChooser::greedyCharacters() const
+{
+    const std::size_t n = m_cells.size();
+    std::size_t characters = 0;
+    for (std::size_t start = 0, i = 0; i <= n; ++i) {
+        if (i == n || (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i], false))) {
+            characters += Tags + colourTextLength(m_cells[start], m_forms);
+            start = i;
+        }
+    }
+    return characters;
+}
+
+void RunChooser::greedyRuns()
+{
+    m_runs.clear();
+    const std::size_t n = m_cells.size();
+    for (std::size_t start = 0, i = 1; i <= n; ++i) {
+        if (i == n || (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i], false))) {
+            // Their mean, or their box's centre, where it holds them (every cell is within the
+            // tolerance of the first, so the run is never cut) and is written no longer.
+            placeRun(start, i);
+            Run& run = m_runs.back();
+            if (colourTextLength(run.colour, m_forms) > colourTextLength(m_cells[start], m_forms))
+                run.colour = finalColour(m_cells[start], start, i);
+            start = i;
+        }
+    }
+}
+
+void RunChooser::sameColourRuns()
+{
+    const std::size_t n = m_cells.size();
+    for (std::size_t begin = 0, end = 1; begin < n; begin = end++) {
+        while (end < n && m_cells[end] == m_cells[begin])
+            ++end;
+        m_runs.push_back({ begin, end, finalColour(m_cells[begin], begin, end) });
+    }
+}
+
+void RunChooser::fitWithin(std::size_t limit)
+{
+    // Less weight on closeness buys fewer runs. The least share tells first whether any share
+    // fits (the planner's runs can be shorter than groupRuns', whose cells need only be near the
+    // first): if none, the row takes groupRuns' runs at once; else the share is searched (in
+    // ratio) between it and the one that did not fit, keeping the closest runs that fit.
+    double over = 1.0, fits = LeastShare;
+    planRow(fits);
+    if (characters() > limit) {
+        greedyRuns();
+        return;
+    }
+    for (int step = 0; step < CloserSteps; ++step) {
+        m_keptRuns.swap(m_runs);
+        const double share = std::sqrt(fits * over);
+        planRow(share);
+        if (characters() <= limit) {
+            fits = share;
+        } else {
+            over = share;
+            m_runs.swap(m_keptRuns);
+        }
+    }
 }
 
 void RunChooser::choose(
@@ -407,26 +334,14 @@ void RunChooser::choose(
     m_labs.resize(n);
     for (std::size_t i = 0; i < n; ++i)
         m_labs[i] = i > 0 && colours[i] == colours[i - 1] ? m_labs[i - 1] : labOf(colours[i]);
-    m_tolerance = tolerance;
-    m_nearEnough = tolerance * tolerance;
-    m_characterWorth = CharacterWorth * tolerance;
-    m_cells.assign(colours.begin(), colours.end());
-    m_runs.clear();
+    prepare(colours, m_labs, tolerance, 1.0);
     if (tolerance <= 0.0) {
-        plainRuns();
-        greedyRuns();
+        sameColourRuns();
     } else {
-        if (n >= LongRow) {
-            planAcrossCores();
-        } else {
-            planRuns(0, n);
-            plainRuns();
-        }
-        // Never more characters than the plain runs of the same row.
-        if (!fewerCharacters()) {
-            m_runs.clear();
-            greedyRuns();
-        }
+        planRow(1.0);
+        const std::size_t limit = greedyCharacters();
+        if (characters() > limit)
+            fitWithin(limit);
     }
 
     starts.clear();

@@ -1,6 +1,7 @@
 #include "convert/runplanner.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -12,9 +13,17 @@ namespace {
     // Runs shorter than this are tried at every length; longer ones only as the longest run in
     // view, which is the one a smooth stretch wants.
     constexpr std::size_t ShortRuns = 24;
-    // Characters per unit of squared difference, over the squared tolerance: where one more run
-    // is worth it. Measured on the frontier photos (frontier_bench).
-    constexpr double TradeWeight = 4.0;
+    // Characters per unit of summed difference, over the squared tolerance: where one more run
+    // is worth it. Swept on the frontier photos (frontier_bench): tied to the square of the
+    // tolerance, a tighter tolerance asks for closer runs, not only for each cell within it.
+    constexpr double TradeWeight = 256.0;
+    // The inverses of the short runs' counts, a division spared each.
+    constexpr auto Inverses = [] {
+        std::array<double, ShortRuns + 1> inverses {};
+        for (std::size_t i = 1; i <= ShortRuns; ++i)
+            inverses[i] = 1.0 / double(i);
+        return inverses;
+    }();
 
     // The squared steps that CIEDE2000 gives a small move of each channel near a colour: its
     // lightness weight, and for a* and b* a chroma weight between those of chroma and hue (a*
@@ -67,14 +76,14 @@ bool RunPlanner::boxWithin(
 }
 
 void RunPlanner::plan(
-    std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends)
+    std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends, double share)
 {
     const std::size_t n = labs.size();
     ends.clear();
     if (n == 0)
         return;
     m_tolerance = tolerance;
-    const double weight = differenceWeight(tolerance);
+    const double weight = differenceWeight(tolerance) * share;
 
     m_sums.resize(n + 1);
     m_sums[0] = {};
@@ -84,8 +93,7 @@ void RunPlanner::plan(
         m_points[i] = { labs[i].l, labs[i].a, labs[i].b };
         const double* lab = m_points[i].data();
         double* weights = m_weights[i].data();
-        if (i > 0 && labs[i].l == labs[i - 1].l && labs[i].a == labs[i - 1].a
-            && labs[i].b == labs[i - 1].b)
+        if (i > 0 && m_points[i] == m_points[i - 1])
             m_weights[i] = m_weights[i - 1];
         else
             weighSteps(lab, weights);
@@ -104,19 +112,22 @@ void RunPlanner::plan(
     for (auto& q : m_high)
         q.clear(n);
     std::size_t longest = 0; // where the longest run in view starts
+    std::size_t flat = 0; // where the stretch of one colour ending at the cell starts
     for (std::size_t j = 1; j <= n; ++j) {
         // The cell j - 1 comes into view; the first ones leave it while the box is too wide.
         const std::size_t cell = j - 1;
+        if (cell > 0 && m_points[cell] != m_points[cell - 1])
+            flat = cell;
         for (int c = 0; c < 3; ++c) {
-            m_low[c].push(m_points, cell, c, std::less_equal<>());
-            m_high[c].push(m_points, cell, c, std::greater_equal<>());
+            m_low[c].push(m_points[cell][std::size_t(c)], cell, std::less_equal<>());
+            m_high[c].push(m_points[cell][std::size_t(c)], cell, std::greater_equal<>());
         }
         double mean[3], low[3], high[3];
         double longestSpread = 0;
         for (;;) {
             for (int c = 0; c < 3; ++c) {
-                low[c] = m_points[m_low[c].front(longest)][std::size_t(c)];
-                high[c] = m_points[m_high[c].front(longest)][std::size_t(c)];
+                low[c] = m_low[c].front(longest);
+                high[c] = m_high[c].front(longest);
             }
             if (longest + 1 >= j)
                 break;
@@ -126,50 +137,86 @@ void RunPlanner::plan(
             ++longest;
         }
 
-        double best = std::numeric_limits<double>::infinity();
+        // A run's price grows as it reaches back (its cells' count and their spread both do),
+        // so the last one worked out bounds the next, which is then passed over unless it may
+        // win.
+        // The cell alone is always a run.
+        double best = m_cost[cell] + RunCharacters;
         std::size_t from = cell;
         if (longest < cell) {
-            best = m_cost[longest] + RunCharacters + weight * longestSpread;
-            from = longest;
-        }
-        // Shorter runs ending here, from a single cell to ShortRuns cells; their box grows as
-        // they reach back.
-        double shortLow[3] = { labs[cell].l, labs[cell].a, labs[cell].b };
-        double shortHigh[3] = { shortLow[0], shortLow[1], shortLow[2] };
-        const std::size_t farthest = std::max(longest + 1, j > ShortRuns ? j - ShortRuns : 0);
-        double lastSpread = 0;
-        for (std::size_t i = cell + 1; i-- > farthest;) {
-            const LabColour& added = labs[i];
-            shortLow[0] = std::min(shortLow[0], added.l);
-            shortLow[1] = std::min(shortLow[1], added.a);
-            shortLow[2] = std::min(shortLow[2], added.b);
-            shortHigh[0] = std::max(shortHigh[0], added.l);
-            shortHigh[1] = std::max(shortHigh[1], added.a);
-            shortHigh[2] = std::max(shortHigh[2], added.b);
-            // A run's spread only grows as it reaches back: the last one worked out bounds this.
-            if (m_cost[i] + RunCharacters + weight * lastSpread >= best)
-                continue;
-            lastSpread = spread(i, j, mean, cell);
-            const double value = m_cost[i] + RunCharacters + weight * lastSpread;
-            if (value < best && (i == cell || boxWithin(mean, shortLow, shortHigh, cell))) {
+            const double value = m_cost[longest] + RunCharacters
+                + weight * std::sqrt(double(j - longest) * longestSpread);
+            if (value < best) {
                 best = value;
+                from = longest;
+            }
+        }
+        // A stretch of one colour is always worth trying whole: it costs its tag alone.
+        if (flat < cell && flat > longest && m_cost[flat] + RunCharacters < best) {
+            best = m_cost[flat] + RunCharacters;
+            from = flat;
+        }
+        // Shorter runs ending here, from a single cell to ShortRuns cells.
+        const std::size_t farthest = std::max(longest + 1, j > ShortRuns ? j - ShortRuns : 0);
+        const Sums& b = m_sums[j];
+        const auto& w = m_weights[cell];
+        // Prices are compared squared, spared a square root each: a run is worth working out
+        // only while weight^2 x count x spread stays below the squared room left under the best.
+        const double squaredWeight = weight * weight;
+        double lastProduct = 0; // count x spread of the last run worked out
+        // The least totals grow along the row: no run reaching farther starts below the farthest
+        // one's, so once a price alone rules that out, the search ends.
+        const double floor = m_cost[farthest] + RunCharacters;
+        // A run is not cut inside a stretch of one colour: there a cell goes on with the runs
+        // that ended at the cell before, or starts with the stretch.
+        for (std::size_t i = std::min(cell, flat + 1); i-- > farthest;) {
+            const double fixed = m_cost[i] + RunCharacters;
+            const double room = best - fixed;
+            if (room <= 0 || squaredWeight * lastProduct >= room * room)
+                continue;
+            const Sums& a = m_sums[i];
+            const std::size_t count = j - i;
+            const double inverse = Inverses[count];
+            double total[3], sum = 0;
+            for (int c = 0; c < 3; ++c) {
+                total[c] = b.plain[c] - a.plain[c];
+                sum += w[c] * ((b.squares[c] - a.squares[c]) - total[c] * total[c] * inverse);
+            }
+            lastProduct = std::max(0.0, sum) * double(count);
+            if (squaredWeight * lastProduct >= room * room) {
+                if (squaredWeight * lastProduct >= (best - floor) * (best - floor))
+                    break;
+                continue;
+            }
+            // The box of a run that would win, seen from its mean.
+            double low[3] = { m_points[i][0], m_points[i][1], m_points[i][2] };
+            double high[3] = { low[0], low[1], low[2] };
+            for (std::size_t k = i + 1; k < j; ++k) {
+                for (int c = 0; c < 3; ++c) {
+                    low[c] = std::min(low[c], m_points[k][std::size_t(c)]);
+                    high[c] = std::max(high[c], m_points[k][std::size_t(c)]);
+                }
+            }
+            for (int c = 0; c < 3; ++c)
+                mean[c] = total[c] * inverse;
+            if (boxWithin(mean, low, high, cell)) {
+                best = fixed + weight * std::sqrt(lastProduct);
                 from = i;
             }
         }
-        // Longer runs start on a grid of cells, coarser the farther it reaches, so that a cut
-        // made long ago stays in reach while the run after it grows. Their box is the window's,
-        // which holds theirs.
-        std::size_t stride = 8;
-        for (std::size_t i = farthest; i > longest + 1;) {
-            i = (i - 1) / stride * stride;
-            if (i <= longest)
-                break;
-            if (j - i >= 8 * stride)
-                stride *= 4;
-            if (m_cost[i] + RunCharacters + weight * lastSpread >= best)
+        double lastPrice = weight * std::sqrt(lastProduct);
+        // Longer runs start where the best run ending at the cell before starts, or the one
+        // before it: a run goes on growing, or takes in the run before. Their box is the
+        // window's, which holds theirs.
+        const std::size_t previous = m_from[cell];
+        for (std::size_t i : { previous, cell > 0 ? m_from[previous] : previous }) {
+            if (i <= longest || i >= farthest || i == flat)
                 continue;
-            lastSpread = spread(i, j, mean, cell);
-            const double value = m_cost[i] + RunCharacters + weight * lastSpread;
+            if (m_cost[i] + RunCharacters + lastPrice >= best)
+                continue;
+            const double spreadSum = spread(i, j, mean, cell);
+            const double value
+                = m_cost[i] + RunCharacters + weight * std::sqrt(double(j - i) * spreadSum);
             if (value < best && boxWithin(mean, low, high, cell)) {
                 best = value;
                 from = i;

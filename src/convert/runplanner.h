@@ -10,25 +10,29 @@
 namespace mosaiq {
 
 // Where a row's runs end, chosen for the fewest characters at the smallest colour difference
-// together: each run costs the characters of its tags plus weight times the summed squared
-// difference of its cells to their mean, as CIEDE2000 weighs a small step near each cell, and
-// the cut with the least total is found by dynamic programming. The weight grows as the
-// tolerance shrinks, so that one number still moves a row from few loose runs to many close
-// ones. A run is only considered while its cells' box, seen from their mean, seems within the
-// tolerance: a close estimate, not a proof, which the caller checks with the full difference.
+// together: each run costs the characters of its tags plus weight times its cells' summed
+// difference to their mean, estimated as the square root of their count times their summed
+// squared difference (CIEDE2000's weights for a small step near the run's last cell), and the cut
+// with the least total is found by dynamic programming. The weight grows as the square of the
+// tolerance shrinks, so that one number moves a row from few loose runs to many close ones while
+// the tolerance still bounds each cell. A run is only considered while its cells' box, seen from
+// their mean, seems within the tolerance: a close estimate, not a proof, which the caller checks
+// with the full difference.
 class RunPlanner {
 public:
     // The characters a run costs besides its cells: "[color=#RRGGBB]" and "[/color]".
     static constexpr double RunCharacters = 23.0;
 
-    // The end of each run, in order, into ends; the last is labs.size().
-    void plan(std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends);
+    // The end of each run, in order, into ends; the last is labs.size(). share scales the
+    // weight of the difference: below 1, fewer and looser runs.
+    void plan(std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends,
+        double share = 1.0);
 
     // For each cell of the last row planned, the squared steps that CIEDE2000 gives a small
     // move of L*, a* and b* near it.
     std::span<const std::array<double, 3>> stepWeights() const { return m_weights; }
 
-    // The weight of the summed squared difference against characters at a tolerance.
+    // The characters that a unit of summed difference is worth at a tolerance.
     static double differenceWeight(double tolerance);
 
 private:
@@ -53,26 +57,28 @@ private:
         void clear(std::size_t capacity)
         {
             m_cells.resize(capacity);
+            m_values.resize(capacity);
             m_head = m_tail = 0;
         }
-        template <typename Keeps>
-        void push(
-            const std::vector<std::array<double, 3>>& points, std::size_t cell, int c, Keeps keeps)
+        // The cell's value is kept beside it, spared a look-up in every comparison.
+        template <typename Keeps> void push(double value, std::size_t cell, Keeps keeps)
         {
-            const double value = points[cell][std::size_t(c)];
-            while (m_tail > m_head && !keeps(points[m_cells[m_tail - 1]][std::size_t(c)], value))
+            while (m_tail > m_head && !keeps(m_values[m_tail - 1], value))
                 --m_tail;
-            m_cells[m_tail++] = cell;
+            m_cells[m_tail] = cell;
+            m_values[m_tail++] = value;
         }
-        std::size_t front(std::size_t first)
+        // The extreme value of the cells from first on.
+        double front(std::size_t first)
         {
             while (m_cells[m_head] < first)
                 ++m_head;
-            return m_cells[m_head];
+            return m_values[m_head];
         }
 
     private:
         std::vector<std::size_t> m_cells;
+        std::vector<double> m_values;
         std::size_t m_head = 0, m_tail = 0;
     };
 

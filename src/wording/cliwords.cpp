@@ -61,11 +61,14 @@ Forums (ces sorties ne sont plus celles de la fenêtre) :
                         une balise de plus rapproche assez les couleurs, et
                         chaque plage prend la couleur moyenne de ses cellules,
                         sans qu'aucune cellule ne s'en écarte de plus de
-                        TOLÉRANCE ; le code à crochets écrit une couleur sous
-                        une forme plus courte quand le forum la lit et que
-                        l'écart ajouté vaut les caractères gagnés (phpbb, mybb,
-                        smf : noms et #RVB) ; sans cette option, --merge écrit
-                        exactement ce qu'il écrivait
+                        TOLÉRANCE ; à TOLÉRANCE égale, aucune ligne n'a plus
+                        de caractères de balises qu'avec --merge seul, et
+                        l'écart moyen est d'ordinaire plus faible ; le code à
+                        crochets écrit une couleur sous une forme plus courte
+                        quand le forum la lit et que l'écart ajouté vaut les
+                        caractères gagnés (phpbb, mybb, smf : noms et #RVB) ;
+                        sans cette option, --merge écrit exactement ce qu'il
+                        écrivait
   --fit LIMITE          la plus grande grille aux proportions de l'image dont le
                         code (celui de --blog-code, sinon celui de --html-code)
                         tient en LIMITE caractères, fusion comprise ; la grille
