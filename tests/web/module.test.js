@@ -122,9 +122,16 @@ test('a held picture flattened a band at a time, one band without alpha, gives t
         mosaiq.HEAPU8.set(bgrx, address + 10 * row);
         mosaiq._mosaiq_flatten_held(10 * width, 1);
         mosaiq.HEAPU8.set(rgba.subarray(20 * row), address + 20 * row);
-        // Asked for more than is left: the rest only, and nothing more after it.
+        // Asked for more than is left: the rest, and nothing more after it (a run would
+        // flatten what is left itself, so the last row is looked at here).
+        const end = address + height * row;
+        const lastRow = () => Buffer.from(mosaiq.HEAPU8.subarray(end - row, end));
         mosaiq._mosaiq_flatten_held(12 * width, 0);
+        const flat = lastRow();
+        assert.ok(!flat.equals(Buffer.from(rgba.subarray(rgba.length - row))),
+            'the rest flattened');
         mosaiq._mosaiq_flatten_held(width, 0);
+        assert.ok(lastRow().equals(flat), 'nothing flattened twice');
         // The second run finds the picture flat and does not flatten it again.
         for (const run of ['first', 'second']) {
             const got = convert(mosaiq, null, width, height, { held: address });
