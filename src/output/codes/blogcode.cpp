@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace mosaiq {
 
@@ -92,6 +93,32 @@ namespace {
         = sizeof(SquareOpening) - 1 + 6 + sizeof(CellColour) - 1 + 6 + sizeof(GlyphOpening) - 1;
     constexpr std::size_t LetterHead = sizeof(LetterOpening) - 1 + 6 + sizeof(GlyphOpening) - 1;
 
+    constexpr std::size_t NoCell = std::size_t(-1);
+
+    // The length of the glyph at glyph, when colour's "RRGGBB\">" and the glyph then closing,
+    // before end, are those of a whole cell; else NoCell.
+    std::size_t cellGlyph(
+        const char* colour, const char* glyph, const char* end, std::string_view closing)
+    {
+        const std::size_t length = glyphLength(glyph, end);
+        if (!startsWith(colour + 6, GlyphOpening) || !plainDigits(colour)
+            || std::size_t(end - glyph) < length + closing.size()
+            || std::memcmp(glyph + length, closing.data(), closing.size()) != 0)
+            return NoCell;
+        return length;
+    }
+
+    // "[c=#RRGGBB]g[/c]" of a cell's colour digits and its glyph.
+    void writeColouredGlyph(const char* colour, const char* glyph, std::size_t length, char*& out)
+    {
+        std::memcpy(out, "[c=#", 4);
+        std::memcpy(out + 4, colour, 6);
+        out[10] = ']';
+        std::memcpy(out + 11, glyph, length);
+        std::memcpy(out + 11 + length, "[/c]", 4);
+        out += 15 + length;
+    }
+
     // A cell as a run writes it, translated whole: "[f=#RRGGBB][c=#RRGGBB]g[/c][/f]" or
     // "[c=#RRGGBB]g[/c]". Its translation step by step is exactly that whatever the glyph: a
     // glyph of one byte is followed by "</font>", so it starts no search text even as "<" or
@@ -104,36 +131,26 @@ namespace {
             const char* background = p + sizeof(SquareOpening) - 1;
             const char* colour = background + 6 + sizeof(CellColour) - 1;
             const char* glyph = p + SquareHead;
-            const std::size_t length = glyphLength(glyph, end);
-            if (!startsWith(background + 6, CellColour) || !startsWith(colour + 6, GlyphOpening)
-                || !plainDigits(background) || !plainDigits(colour)
-                || std::size_t(end - glyph) < length + sizeof(SquareClosing) - 1
-                || !startsWith(glyph + length, SquareClosing))
+            const std::size_t length = cellGlyph(colour, glyph, end, SquareClosing);
+            if (length == NoCell || !startsWith(background + 6, CellColour)
+                || !plainDigits(background))
                 return 0;
             std::memcpy(out, "[f=#", 4);
             std::memcpy(out + 4, background, 6);
-            std::memcpy(out + 10, "][c=#", 5);
-            std::memcpy(out + 15, colour, 6);
-            out[21] = ']';
-            std::memcpy(out + 22, glyph, length);
-            std::memcpy(out + 22 + length, "[/c][/f]", 8);
-            out += 30 + length;
+            out[10] = ']';
+            out += 11;
+            writeColouredGlyph(colour, glyph, length, out);
+            std::memcpy(out, "[/f]", 4);
+            out += 4;
             return SquareHead + length + sizeof(SquareClosing) - 1;
         }
         if (left >= LetterHead + 1 + sizeof(LetterClosing) - 1 && startsWith(p, LetterOpening)) {
             const char* colour = p + sizeof(LetterOpening) - 1;
             const char* glyph = p + LetterHead;
-            const std::size_t length = glyphLength(glyph, end);
-            if (!startsWith(colour + 6, GlyphOpening) || !plainDigits(colour)
-                || std::size_t(end - glyph) < length + sizeof(LetterClosing) - 1
-                || !startsWith(glyph + length, LetterClosing))
+            const std::size_t length = cellGlyph(colour, glyph, end, LetterClosing);
+            if (length == NoCell)
                 return 0;
-            std::memcpy(out, "[c=#", 4);
-            std::memcpy(out + 4, colour, 6);
-            out[10] = ']';
-            std::memcpy(out + 11, glyph, length);
-            std::memcpy(out + 11 + length, "[/c]", 4);
-            out += 15 + length;
+            writeColouredGlyph(colour, glyph, length, out);
             return LetterHead + length + sizeof(LetterClosing) - 1;
         }
         return 0;
