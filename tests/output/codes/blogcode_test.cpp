@@ -1,5 +1,6 @@
 #include "output/codes/blogcode.h"
 #include "support/blogcodereference.h"
+#include "support/noisepicture.h"
 
 #include <gtest/gtest.h>
 
@@ -189,10 +190,8 @@ struct CellsBeside : RowSink {
 // it cannot write (merged cells, glyphs of several bytes) are left to the translation.
 TEST(BlogCode, fromTheCellsIsTheTranslationOfTheRows)
 {
-    std::vector<std::uint32_t> pixels(23 * 17);
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = std::uint32_t(i * 2654435761u);
-    const PixelBuffer picture { pixels.data(), 23, 17, 23 };
+    const NoisePicture noise(23, 17);
+    const PixelBuffer& picture = noise.buffer;
     struct Case {
         GlyphSource source;
         std::u32string characters;

@@ -1,4 +1,5 @@
 #include "output/codes/pagefile.h"
+#include "support/noisepicture.h"
 
 #include <gtest/gtest.h>
 
@@ -118,10 +119,8 @@ struct RowCopies : RowSink {
 // larger than a block, in both modes and with characters the page holds otherwise.
 TEST(PageFile, rowsMadeInTheBackgroundPagesMemoryAreThePagesOfAPlainOne)
 {
-    std::vector<std::uint32_t> pixels(64 * 48);
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = std::uint32_t(i * 2654435761u);
-    const PixelBuffer picture { pixels.data(), 64, 48, 64 };
+    const NoisePicture noise(64, 48);
+    const PixelBuffer& picture = noise.buffer;
     const auto path = std::filesystem::temp_directory_path() / "mosaiq-pagefile-lent.html";
     for (const CellMode mode : { CellMode::Letter, CellMode::Square }) {
         for (const std::u32string characters : { U"o<\"", U"é" }) {
