@@ -108,14 +108,16 @@ function thumbnailOf(bitmap) {
     return canvas.convertToBlob();
 }
 
-// helping: for the second worker, which holds only the pictures whose runs it may share.
-async function readPicture(file, helping = false) {
+// helping: for the second worker, which holds only the pictures whose runs it may share; parts:
+// the workers that may share its run.
+async function readPicture(file, helping = false, parts = 1) {
     dropSpare();
     picture = null;
     pictureFile = null;
     if (!mosaiq) return { type: 'refused', message: words.memory };
     let bitmap;
     const begin = performance.now();
+    prepareWhileDecoding(file, parts);
     try {
         bitmap = await createImageBitmap(file, { imageOrientation: 'from-image',
             premultiplyAlpha: 'none', colorSpaceConversion: 'default' });
@@ -401,12 +403,16 @@ onmessage = async (event) => {
     } else if (m.type === 'stop') {
         stopAsked = true;
     } else if (m.type === 'picture') {
-        pictureRead = readPicture(m.file, m.helping);
+        pictureRead = readPicture(m.file, m.helping, m.parts);
         const { kept, thumbnail, ...read } = await pictureRead;
         postMessage(read);
         const made = kept ? thumbnailOf(kept) : thumbnail;
         if (kept) kept.close();
-        if (read.type !== 'loaded') return;
+        if (read.type !== 'loaded') {
+            // What was made ready while it was decoded.
+            dropSpare();
+            return;
+        }
         const cells = read.width * read.height;
         prepareSpare(cells, m.parts > 1 && cells >= ShareFrom && cells <= ShareCells ? m.parts : 1);
         if (made) postMessage({ type: 'thumbnail', number: read.number, thumbnail: await made });

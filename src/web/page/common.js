@@ -16,6 +16,10 @@ let worker = null;
 // too, and makes the second half of the rows of a large run (see the worker's ShareCells).
 let helper = null;
 let helperLoaded = false;
+// The second worker still reads the picture: a run asked meanwhile waits for it (runAsked), so
+// that a quick click still shares a large run.
+let helperReading = false;
+let runAsked = null;
 let reading = false;
 let pictureNumber = 0; // the worker's number of the last picture read
 let running = false;

@@ -18,6 +18,7 @@ function loadPicture(file) {
     const parts = helper ? 2 : 1;
     worker.postMessage({ type: 'picture', file, parts });
     helperLoaded = false;
+    helperReading = Boolean(helper);
     if (helper) helper.postMessage({ type: 'picture', file, helping: true, parts });
 }
 
@@ -49,17 +50,30 @@ function create() {
     showProgress(0);
     say(Words.running);
     $('create').disabled = true;
-    outputs.workers = helperLoaded ? [worker, helper] : [worker];
+    outputs.workers = [];
     outputs.bands = [];
     outputs.progress = [];
     outputs.blobParts = [];
     outputs.blobs = [0, 1, 2].map(awaitedBlob);
-    outputs.workers.forEach((w, part) => w.postMessage({ type: 'convert', settings: s, part,
-        parts: outputs.workers.length }));
+    const o = outputs;
+    runAsked = () => {
+        runAsked = null;
+        o.workers = helperLoaded ? [worker, helper] : [worker];
+        o.workers.forEach((w, part) => w.postMessage({ type: 'convert', settings: s, part,
+            parts: o.workers.length }));
+    };
+    if (!helperReading) runAsked();
 }
 
 function stop() {
-    if (running) for (const w of outputs.workers) w.postMessage({ type: 'stop' });
+    if (!running) return;
+    // A run still waiting for the second worker is asked of the first alone, which stops it at
+    // once.
+    if (runAsked) {
+        helperLoaded = false;
+        runAsked();
+    }
+    for (const w of outputs.workers) w.postMessage({ type: 'stop' });
 }
 
 function finishRun(m) {
@@ -71,12 +85,14 @@ function finishRun(m) {
     if (m.status === 'finished') {
         showProgress(100);
         // Each output is shown in a task of its own: the page answers between them. The codes'
-        // panes first, then the preview, whose drawing takes longest.
-        setTimeout(() => showCode('html', m.html));
-        setTimeout(() => showCode('blog', m.blog));
-        setTimeout(() => showPosts(m.posts));
-        setTimeout(() => performance.mark('mosaiq-delivered'));
-        showPage(m.cells);
+        // panes first, then the preview, whose drawing takes longest and which may come later.
+        const o = outputs;
+        const later = (show) => setTimeout(() => outputs === o && show());
+        later(() => showCode('html', m.html));
+        later(() => showCode('blog', m.blog));
+        later(() => showPosts(m.posts));
+        later(() => performance.mark('mosaiq-delivered'));
+        later(() => showPage(m.cells));
         say(m.message ? `${Words.done}\n${m.message}` : Words.done);
     } else if (m.status === 'stopped') {
         if (m.page.size > 0) showPage(m.cells);

@@ -16,8 +16,11 @@ function onHelper(m) {
     for (const { name, start, duration } of m.measures || [])
         performance.measure(name.replace('mosaiq-', 'mosaiq-helper-'),
             { start: start - performance.timeOrigin, duration });
-    if (m.type === 'loaded' || m.type === 'refused') helperLoaded = m.type === 'loaded';
-    else if (m.type === 'progress' || m.type === 'done' || m.type === 'blob') onBand(1, m);
+    if (m.type === 'loaded' || m.type === 'refused') {
+        helperLoaded = m.type === 'loaded';
+        helperReading = false;
+        if (runAsked) runAsked();
+    } else if (m.type === 'progress' || m.type === 'done' || m.type === 'blob') onBand(1, m);
 }
 
 // What each worker of a run says: its progress, its outputs (a band of the rows when the run
