@@ -222,7 +222,7 @@ async function measureInBrowser(browser, photo, auto) {
             chosen: mark('bench-ready') - mark('bench-chosen'),
             frame: mark('bench-frame') - mark('bench-chosen'),
             read: mark('bench-clicked') - mark('bench-chosen'),
-            stages: ['decode', 'readback', 'start', 'module', 'chunks', 'moved', 'between',
+            stages: ['decode', 'readback', 'rows', 'start', 'module', 'chunks', 'moved', 'between',
                 'conversion']
                 .map((s) => [s, time(`mosaiq-${s}`), time(`mosaiq-helper-${s}`)]),
             shown: mark('mosaiq-delivered') - mark('mosaiq-done'),

@@ -79,6 +79,19 @@ EMSCRIPTEN_KEEPALIVE void mosaiq_flatten_held(double pixels, int bgrx)
     heldFlat += count;
 }
 
+// Flattens count pixels of the held picture from pixel first, RGBA bytes the page has just copied
+// in: for a picture whose rows the page reads only once a run says which it samples
+// (mosaiq_sampled_row), in any order. From the first call on, the held picture's flattening is
+// the page's alone: no run flattens what is left of it, rows the page has not read yet.
+EMSCRIPTEN_KEEPALIVE void mosaiq_flatten_rows(double first, double count)
+{
+    if (!held || first < 0 || count < 0 || first >= double(heldPixels))
+        return;
+    const std::size_t from = std::size_t(first);
+    flattenRgba(held.get() + from, std::min(std::size_t(count), heldPixels - from));
+    heldFlat = heldPixels;
+}
+
 // Starts a conversion of width x height RGBA bytes: the picture held, or a block from malloc()
 // that the module takes over. background is 0x00BBGGRR; merge below 0: none; fit 0: none.
 // Returns a WebStep.
@@ -155,6 +168,17 @@ EMSCRIPTEN_KEEPALIVE double mosaiq_rows_done()
 EMSCRIPTEN_KEEPALIVE double mosaiq_row_count()
 {
     return current ? double(current->rowCount()) : 0;
+}
+
+// The first (last 0) or last (last 1) row of the picture that the current run's rows sample, or
+// of a shared run, its band's: the rows the page must have read before the first step. -1
+// without a run.
+EMSCRIPTEN_KEEPALIVE double mosaiq_sampled_row(int last)
+{
+    if (!current)
+        return -1;
+    const auto [first, final] = current->sampledRows();
+    return double(last ? final : first);
 }
 
 EMSCRIPTEN_KEEPALIVE double mosaiq_column_count()

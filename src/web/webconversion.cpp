@@ -1,6 +1,7 @@
 #include "web/webconversion.h"
 
 #include "convert/numbertext.h"
+#include "convert/samplegrid.h"
 #include "output/codes/codefit.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
@@ -115,6 +116,23 @@ bool WebConversion::share(int part, int parts)
     if (part < parts - 1)
         m_partEnd = rows * (part + 1) / parts;
     return true;
+}
+
+std::pair<std::int64_t, std::int64_t> WebConversion::sampledRows() const
+{
+    const std::int64_t height = m_input.picture.height;
+    if (!m_loop || height <= 0 || !m_pixels)
+        return { 0, -1 };
+    // Rows are counted from 1 when sampled: the one before the band and the one after it are
+    // read too, at no cost, rather than hang on that count.
+    const std::int64_t first
+        = SampleGrid::coordinate(m_loop->rowsDone(), m_input.picture.height, m_input.rows);
+    const std::int64_t last = SampleGrid::coordinate(
+        m_partEnd.value_or(m_loop->rowCount()) + 1, m_input.picture.height, m_input.rows);
+    if (first == SampleGrid::Outside || last == SampleGrid::Outside || last < first)
+        return { 0, height - 1 };
+    return { std::clamp<std::int64_t>(first, 0, height - 1),
+        std::clamp<std::int64_t>(last, 0, height - 1) };
 }
 
 WebStep WebConversion::step(std::int64_t rows)

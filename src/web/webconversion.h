@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mosaiq {
@@ -65,6 +66,10 @@ public:
     int percent() const { return m_loop ? m_loop->percent() : 0; }
     std::int64_t rowsDone() const { return m_loop ? m_loop->rowsDone() : 0; }
     std::int64_t rowCount() const { return m_loop ? m_loop->rowCount() : 0; }
+    // The first and last rows of the picture that the rows still to make sample (a shared run's:
+    // its band's), within the picture; the whole picture when unsure; last below first when
+    // the run has not started or has no picture.
+    std::pair<std::int64_t, std::int64_t> sampledRows() const;
     // The cells across, once the run has started.
     std::int64_t columnCount() const { return loopCount(m_input.columns); }
     // Why the run was refused, or what it tells besides its outputs (the grid a size budget

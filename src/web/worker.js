@@ -112,7 +112,7 @@ function thumbnailOf(bitmap) {
 // the workers that may share its run.
 async function readPicture(file, helping = false, parts = 1) {
     dropSpare();
-    picture = null;
+    dropPicture();
     pictureFile = null;
     if (!mosaiq) return { type: 'refused', message: words.memory };
     let bitmap;
@@ -131,6 +131,9 @@ async function readPicture(file, helping = false, parts = 1) {
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
     }
+    // A picture whose run two workers may share: each reads back only the rows its band
+    // samples, once the run is asked (readRows); its canvas is kept until then.
+    const lazy = (helping || parts > 1) && width * height <= ShareCells;
     let canvas;
     try {
         canvas = new OffscreenCanvas(width, height);
@@ -144,15 +147,21 @@ async function readPicture(file, helping = false, parts = 1) {
             bitmap.close();
             return { type: 'refused', message: words.memory };
         }
-        const band = Math.max(1, Math.floor(BandBytes / (4 * width)));
-        for (let y = 0; y < height; y += band) {
-            const rows = Math.min(band, height - y);
-            const data = context.getImageData(0, y, width, rows, { colorSpace: 'srgb' }).data;
-            mosaiq.HEAPU8.set(data, address + 4 * width * y);
-            // Flattened while its bytes are still in the cache, not all at once by the run.
-            mosaiq._mosaiq_flatten_held(width * rows, 0);
+        if (lazy) {
+            mosaiq._mosaiq_flatten_rows(0, 0);
+            picture = { address, width, height, canvas, context, read: new Uint8Array(height) };
+            canvas = null;
+        } else {
+            const band = Math.max(1, Math.floor(BandBytes / (4 * width)));
+            for (let y = 0; y < height; y += band) {
+                const rows = Math.min(band, height - y);
+                const data = context.getImageData(0, y, width, rows, { colorSpace: 'srgb' }).data;
+                mosaiq.HEAPU8.set(data, address + 4 * width * y);
+                // Flattened while its bytes are still in the cache, not all at once by the run.
+                mosaiq._mosaiq_flatten_held(width * rows, 0);
+            }
+            picture = { address, width, height };
         }
-        picture = { address, width, height };
         pictureFile = file;
         measure('readback', decoded);
         return { type: 'loaded', width, height, number: ++pictureNumber,
@@ -164,6 +173,59 @@ async function readPicture(file, helping = false, parts = 1) {
         // The canvas's pixels go now, not when the collector comes.
         if (canvas) canvas.width = canvas.height = 1;
     }
+}
+
+// The picture read lazily: rows first to last (of the picture) read back from its canvas into
+// the module, those not read yet, a band at a time; the canvas goes once all are read.
+function readRows(first, last) {
+    const p = picture;
+    if (!p || !p.context) return;
+    const band = Math.max(1, Math.floor(BandBytes / (4 * p.width)));
+    for (let y = Math.max(0, first); y <= Math.min(last, p.height - 1);) {
+        if (p.read[y]) {
+            ++y;
+            continue;
+        }
+        let rows = 1;
+        while (rows < band && y + rows <= last && y + rows < p.height && !p.read[y + rows]) ++rows;
+        const data = p.context.getImageData(0, y, p.width, rows, { colorSpace: 'srgb' }).data;
+        mosaiq.HEAPU8.set(data, p.address + 4 * p.width * y);
+        mosaiq._mosaiq_flatten_rows(p.width * y, p.width * rows);
+        p.read.fill(1, y, y + rows);
+        y += rows;
+    }
+    if (p.read.every(Boolean)) dropCanvas(p);
+}
+
+function dropCanvas(p) {
+    // Its pixels go now, not when the collector comes.
+    if (p && p.canvas) p.canvas.width = p.canvas.height = 1;
+    if (p) p.canvas = p.context = null;
+}
+
+function dropPicture() {
+    dropCanvas(picture);
+    picture = null;
+}
+
+// For a picture read lazily, the rows the run asked needs, read before it starts: a first start,
+// its outputs dropped, tells whether it is shared and which rows its band samples; a run not
+// shared needs them all, and a size budget looks at the whole picture from its start.
+function readNeeded(s, part, parts) {
+    const kept = outputs;
+    outputs = null;
+    const shared = startRun(s, picture) === 0 && sharedRun(part, parts);
+    if (shared) readRows(mosaiq._mosaiq_sampled_row(0), mosaiq._mosaiq_sampled_row(1));
+    else if (part === 0) readRows(0, picture.height - 1);
+    mosaiq._mosaiq_end();
+    outputs = kept;
+}
+
+// Whether the run started is shared, this worker's module making band part of parts.
+function sharedRun(part, parts) {
+    const cellCount = mosaiq._mosaiq_row_count() * mosaiq._mosaiq_column_count();
+    return parts > 1 && cellCount >= ShareFrom && cellCount <= ShareCells
+        && mosaiq._mosaiq_share(part, parts) === 1;
 }
 
 // The outputs go to the page as soon as the run is over: each code's first bytes and size, the
@@ -223,7 +285,7 @@ function blobStep() {
 // made, and the page goes on.
 async function memoryFailed() {
     outputs = newOutputs();
-    picture = null;
+    dropPicture();
     running = false;
     postMessage({ type: 'done', status: 'memory', message: words.memory });
     mosaiq = null;
@@ -305,6 +367,11 @@ async function convert(s, part, parts) {
     outputs = newOutputs();
     let step;
     try {
+        if (picture && picture.context) {
+            const reading = performance.now();
+            readNeeded(s, part, parts);
+            measure('rows', reading);
+        }
         const begin = performance.now();
         step = startRun(s, picture || { address: 0, width: 0, height: 0 });
         measure('start', begin);
@@ -318,9 +385,7 @@ async function convert(s, part, parts) {
         return;
     }
     const rowCount = mosaiq._mosaiq_row_count(), columns = mosaiq._mosaiq_column_count();
-    const cellCount = rowCount * columns;
-    const shared = parts > 1 && cellCount >= ShareFrom && cellCount <= ShareCells
-        && mosaiq._mosaiq_share(part, parts) === 1;
+    const shared = sharedRun(part, parts);
     if (part > 0 && !shared) {
         mosaiq._mosaiq_end();
         dropSpare();

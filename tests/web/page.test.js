@@ -133,7 +133,8 @@ test('a page above the frame\'s size is drawn, zoomable; a stopped run keeps its
         const big = png(testPixels(300, 200, false), 300, 200);
         await choose(big);
         await runToEnd(); // 60 000 cells: more than the frame shows
-        assert.ok(await page.isVisible('#preview-drawn'));
+        // The preview comes after the codes' panes.
+        await page.waitForSelector('#preview-drawn', { state: 'visible' });
         assert.ok(!(await page.isVisible('#preview-frame')));
         const painted = () => page.evaluate(() => {
             const c = document.getElementById('preview-canvas');
@@ -193,6 +194,37 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
         assert.ok(stopped.length > 0 && stopped.length < whole.length);
         assert.ok(whole.subarray(0, stopped.length).equals(stopped));
         assert.ok(stopped.subarray(-6).equals(Buffer.from('<br>\r\n')));
+        fs.writeFileSync(path.join(folder, 'picture.png'), picture);
+    });
+
+test('a run asked the moment the picture is read is shared; a smaller grid then reads the rest',
+    async () => {
+        const large = png(testPixels(700, 420, false), 700, 420);
+        fs.writeFileSync(path.join(folder, 'picture.png'), large);
+        // "Créer" clicked as the status says the picture is read, the second worker's reply held
+        // back a while: the run waits for it. Each worker has read back only its band's rows.
+        await page.evaluate(() => {
+            const told = helper.onmessage;
+            helper.onmessage = (e) => setTimeout(() => told(e), e.data.type === 'loaded' ? 300 : 0);
+        });
+        await page.evaluate(() => new MutationObserver((records, observer) => {
+            if (!/chargée/.test($('status').textContent)) return;
+            observer.disconnect();
+            $('create').click();
+        }).observe($('status'), { childList: true, characterData: true, subtree: true }));
+        await page.setInputFiles('#picture-file', { name: 'picture.png', mimeType: 'image/png',
+            buffer: large });
+        await page.waitForFunction(() => /terminée/.test($('status').textContent));
+        assert.ok(await page.evaluate(() => outputs.shared), 'shared');
+        assert.ok((await download('#download-page')).equals(cliOutputs([]).page), 'shared page');
+        // Too small a grid to share: the first worker samples the whole picture.
+        await page.fill('#columns', '90');
+        await page.fill('#rows', '120');
+        await runToEnd();
+        assert.ok(!(await page.evaluate(() => outputs.shared)), 'not shared');
+        await page.click('#tab-html');
+        assert.ok((await download('#download-html')).equals(
+            cliOutputs(['--columns', '90', '--rows', '120']).html), 'whole picture');
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
 
