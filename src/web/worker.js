@@ -16,8 +16,8 @@ let outputs = null;
 
 // The stages' times, as measures of the worker's timeline that go to the page with the outputs
 // (bench/web reads them there): the decode, the canvas's read-back (or its drawing, and a band's
-// rows read back once the run is asked), the module's own time, the
-// chunks' hand-over, the Blobs built as a large run goes and once it is over.
+// rows read back once the run is asked), the module's own time, the chunks' hand-over, the Blobs
+// built as a large run goes and once it is over.
 function measure(name, start, end = performance.now()) {
     performance.measure(`mosaiq-${name}`, { start, end });
 }
