@@ -94,6 +94,9 @@ function touched(bytes) {
     return bytes;
 }
 
+// What a step of the preparation touches: a run asked meanwhile waits no more than that.
+const TouchedPart = 1024 * 1024;
+
 // cells: the picture's pixels; parts: the workers that will share its run; room: whether to
 // make the cells' room too (not before the picture's size is sure). The slabs already made ready
 // are kept, as many as the run will take.
@@ -108,11 +111,21 @@ function prepareSpare(cells, parts, room = true) {
     let slabs = Math.ceil(bytes / SlabBytes) + 2;
     spare.slabs.length = Math.min(spare.slabs.length, slabs);
     slabs -= spare.slabs.length;
+    let making = null, at = 0; // the array being touched, and how far
     spareStep = () => {
         if (spare.picture !== picture || running) return;
-        if (room && !spare.cells) spare.cells = touched(new Uint8Array(4 * cells));
-        else if (slabs-- > 0) spare.slabs.push(touched(new Uint8Array(SlabBytes)));
-        else return;
+        if (!making) {
+            if (room && !spare.cells) making = new Uint8Array(4 * cells);
+            else if (slabs-- > 0) making = new Uint8Array(SlabBytes);
+            else return;
+            at = 0;
+        }
+        touched(making.subarray(at, at += TouchedPart));
+        if (at >= making.length) {
+            if (room && !spare.cells) spare.cells = making;
+            else spare.slabs.push(making);
+            making = null;
+        }
         spareChannel.port2.postMessage(0);
     };
     spareStep();

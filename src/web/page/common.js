@@ -8,7 +8,11 @@ const Words = window.MosaiqWords;
 // text with "%1", "%2"... replaced by values.
 const fill = (text, ...values) => values.reduce(
     (t, v, i) => t.replace(`%${i + 1}`, () => String(v)), text);
-const bytes = (n) => fill(Words.bytes, n.toLocaleString('fr-FR'));
+// Made once as the page opens: the browser's first French number takes it milliseconds, which
+// would otherwise fall between a run's end and its codes shown.
+const frenchNumbers = new Intl.NumberFormat('fr-FR');
+frenchNumbers.format(0);
+const bytes = (n) => fill(Words.bytes, frenchNumbers.format(n));
 
 let engine = null; // what the worker said when ready: words, limits, dialects
 let worker = null;
