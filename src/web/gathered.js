@@ -97,71 +97,31 @@ function touched(bytes) {
 // What a step of the preparation touches: a run asked meanwhile waits no more than that.
 const TouchedPart = 1024 * 1024;
 
-// cells: the picture's pixels; parts: the workers that will share its run; room: whether to
-// make the cells' room too (not before the picture's size is sure). The slabs already made ready
-// are kept, as many as the run will take.
-function prepareSpare(cells, parts, room = true) {
-    const picture = ++spare.picture;
-    spare.cells = null;
+// cells: the picture's pixels; parts: the workers that will share its run.
+function prepareSpare(cells, parts) {
+    dropSpare();
+    const picture = spare.picture;
     const bytes = cells * CellBytes / parts;
-    if (bytes > HeldLimit / parts) {
-        spare.slabs = [];
-        return;
-    }
+    if (bytes > HeldLimit / parts) return;
     let slabs = Math.ceil(bytes / SlabBytes) + 2;
-    spare.slabs.length = Math.min(spare.slabs.length, slabs);
-    slabs -= spare.slabs.length;
     let making = null, at = 0; // the array being touched, and how far
     spareStep = () => {
         if (spare.picture !== picture || running) return;
         if (!making) {
-            if (room && !spare.cells) making = new Uint8Array(4 * cells);
+            if (!spare.cells) making = new Uint8Array(4 * cells);
             else if (slabs-- > 0) making = new Uint8Array(SlabBytes);
             else return;
             at = 0;
         }
         touched(making.subarray(at, at += TouchedPart));
         if (at >= making.length) {
-            if (room && !spare.cells) spare.cells = making;
+            if (!spare.cells) spare.cells = making;
             else spare.slabs.push(making);
             making = null;
         }
         spareChannel.port2.postMessage(0);
     };
     spareStep();
-}
-
-// The slabs made ready while the browser decodes the picture, from the size its file's header
-// gives (a JPEG's or a PNG's; none for others): the worker waits on the decode, which the
-// browser does on a thread of its own.
-async function prepareWhileDecoding(file, parts) {
-    const picture = spare.picture;
-    let header;
-    try {
-        header = new DataView(await file.slice(0, 256 * 1024).arrayBuffer());
-    } catch (error) {
-        return;
-    }
-    const pixels = headerPixels(header);
-    if (pixels > 0 && spare.picture === picture) prepareSpare(pixels, parts, false);
-}
-
-// Width times height as a JPEG's frame header or a PNG's IHDR gives them; 0 if not found.
-function headerPixels(bytes) {
-    const u16 = (at) => (at + 2 <= bytes.byteLength ? bytes.getUint16(at) : 0);
-    if (bytes.byteLength >= 24 && bytes.getUint32(0) === 0x89504e47 && bytes.getUint32(12)
-        === 0x49484452)
-        return bytes.getUint32(16) * bytes.getUint32(20);
-    if (u16(0) !== 0xffd8) return 0;
-    for (let at = 2; at + 4 <= bytes.byteLength;) {
-        const marker = u16(at);
-        if ((marker & 0xff00) !== 0xff00) return 0;
-        // The frame headers: every SOFn but DHT (C4), JPG (C8) and DAC (CC).
-        if (marker >= 0xffc0 && marker <= 0xffcf && ![0xffc4, 0xffc8, 0xffcc].includes(marker))
-            return u16(at + 5) * u16(at + 7);
-        at += 2 + u16(at + 2);
-    }
-    return 0;
 }
 
 function dropSpare() {

@@ -118,7 +118,6 @@ async function readPicture(file, helping = false, parts = 1) {
     if (!mosaiq) return { type: 'refused', message: words.memory };
     let bitmap;
     const begin = performance.now();
-    prepareWhileDecoding(file, parts);
     try {
         bitmap = await createImageBitmap(file, { imageOrientation: 'from-image',
             premultiplyAlpha: 'none', colorSpaceConversion: 'default' });
@@ -474,11 +473,7 @@ onmessage = async (event) => {
         postMessage(read);
         const made = kept ? thumbnailOf(kept) : thumbnail;
         if (kept) kept.close();
-        if (read.type !== 'loaded') {
-            // What was made ready while it was decoded.
-            dropSpare();
-            return;
-        }
+        if (read.type !== 'loaded') return;
         const cells = read.width * read.height;
         prepareSpare(cells, m.parts > 1 && cells >= ShareFrom && cells <= ShareCells ? m.parts : 1);
         if (made) postMessage({ type: 'thumbnail', number: read.number, thumbnail: await made });
