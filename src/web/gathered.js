@@ -75,14 +75,15 @@ function bound(gathered, done, parts) {
     if (size > HeldLimit / parts * done) for (const g of gathered) g.stream();
 }
 
-// Memory made ready while the page waits for its click: the first write to each page of a new
-// slab costs the system a fresh page, most of a photo's run in the worker. Once a picture is
-// read, the worker writes into as many slabs as its share of the outputs of the grid the page
-// proposes (a cell a pixel) would fill, and into the room of the cells, in small steps between
-// its messages; the run takes them before new ones, and lets go of what it did not take. Not
-// for a run that will send its outputs into Blobs as it goes: there they would only add up.
-const CellBytes = 74; // a cell of the default options: 29 bytes in the page and the HTML code,
-// 16 in the blog code
+// Memory made ready while the page waits: the first write to each page of a new slab costs the
+// system a fresh page, most of a photo's run in the worker. As the page opens, the worker writes
+// into as many slabs as its share of a full HD photo's outputs (a cell a pixel) would fill, and
+// into the room of its cells; once a picture is read, it adds or lets go of slabs to fit the grid
+// the page proposes, the slabs of the last run's outputs counted (the next run takes them). All
+// in small steps between its messages; the run takes them before new ones. Not for a run that
+// will send its outputs into Blobs as it goes: there they would only add up.
+// A cell's bytes in each output with the default options: the page, the HTML code, the blog code.
+const CellBytes = [29, 29, 16];
 const spare = { slabs: [], cells: null, picture: 0 };
 const spareChannel = new MessageChannel();
 let spareStep = () => {};
@@ -97,19 +98,37 @@ function touched(bytes) {
 // What a step of the preparation touches: a run asked meanwhile waits no more than that.
 const TouchedPart = 1024 * 1024;
 
-// cells: the picture's pixels; parts: the workers that will share its run.
-function prepareSpare(cells, parts) {
-    dropSpare();
+// The slabs that a run needs for cells (a grid's) shared by parts workers; none when its outputs
+// go into Blobs as it goes.
+function slabsFor(cells, parts) {
+    const bytes = CellBytes.map((b) => cells * b / parts);
+    if (bytes.reduce((sum, b) => sum + b) > HeldLimit / parts) return -1;
+    return bytes.reduce((sum, b) => sum + Math.ceil(b / SlabBytes), 0);
+}
+
+// Lets go at once of what a run for cells shared by parts workers will not take, before the
+// module takes the picture's pixels. held: the slabs that the next run takes besides the spare.
+function fitSpare(cells, parts, held = 0) {
+    const slabs = slabsFor(cells, parts);
+    if (slabs < 0) return dropSpare();
+    ++spare.picture; // a preparation going on stops
+    spare.slabs.length = Math.min(spare.slabs.length, Math.max(0, slabs - held));
+    if (spare.cells && spare.cells.length !== 4 * cells) spare.cells = null;
+}
+
+// cells: the picture's pixels; parts: the workers that will share its run; held: as fitSpare's.
+function prepareSpare(cells, parts, held = 0) {
+    fitSpare(cells, parts, held);
     const picture = spare.picture;
-    const bytes = cells * CellBytes / parts;
-    if (bytes > HeldLimit / parts) return;
-    let slabs = Math.ceil(bytes / SlabBytes) + 2;
+    const needed = slabsFor(cells, parts);
+    if (needed < 0) return;
+    const slabs = needed - held;
     let making = null, at = 0; // the array being touched, and how far
     spareStep = () => {
         if (spare.picture !== picture || running) return;
         if (!making) {
             if (!spare.cells) making = new Uint8Array(4 * cells);
-            else if (slabs-- > 0) making = new Uint8Array(SlabBytes);
+            else if (spare.slabs.length < slabs) making = new Uint8Array(SlabBytes);
             else return;
             at = 0;
         }

@@ -34,6 +34,14 @@ let converting = 0, chunkTime = 0, stepTime = 0, movedTime = 0, betweenTime = 0,
 // past which a second picture in the second worker's memory costs more than it saves.
 const ShareFrom = 250000, ShareCells = 4000000;
 let band = { first: 0, parts: 1 };
+// The workers that share the run of a grid of cells, parts of them able to.
+const runParts = (cells, parts) => (parts > 1 && cells >= ShareFrom && cells <= ShareCells ? parts : 1);
+// What the memory made ready is for (prepareSpare): as the page opens, a full HD photo's run,
+// shared when the page has a second worker (page/workers.js).
+let prepared = { cells: 1920 * 1080,
+    parts: runParts(1920 * 1080, (navigator.hardwareConcurrency || 1) > 1 ? 2 : 1) };
+// The slabs of the last run's outputs, which the next run takes.
+const heldSlabs = () => (waiting ? waiting.gathered.reduce((n, g) => n + g.slabs.length, 0) : 0);
 
 function newOutputs() {
     return {
@@ -112,7 +120,6 @@ function thumbnailOf(bitmap) {
 // helping: for the second worker, which holds only the pictures whose runs it may share; parts:
 // the workers that may share its run.
 async function readPicture(file, helping = false, parts = 1) {
-    dropSpare();
     dropPicture();
     pictureFile = null;
     if (!mosaiq) return { type: 'refused', message: words.memory };
@@ -127,7 +134,9 @@ async function readPicture(file, helping = false, parts = 1) {
     const { width, height } = bitmap;
     const decoded = performance.now();
     measure('decode', begin, decoded);
+    fitSpare(width * height, runParts(width * height, parts), heldSlabs());
     if (width * height > (helping ? ShareCells : pixelLimit) || width > 32767 || height > 32767) {
+        dropSpare();
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
     }
@@ -234,7 +243,6 @@ function sharedRun(part, parts) {
 let run = 0;
 function finish(status, message) {
     if (mosaiq) mosaiq._mosaiq_end();
-    dropSpare();
     running = false;
     const cells = outputs.cells.subarray(0, outputs.cellBytes);
     const gathered = outputs.gathered;
@@ -249,6 +257,9 @@ function finish(status, message) {
     postMessage({ type: 'done', run, status, message, page, html, blog, posts, cells,
         measures: takeMeasures() }, [cells.buffer]);
     waiting = { run, gathered };
+    // The cells' room went to the page: a new one for the next run, and the slabs it needs
+    // besides the last run's.
+    prepareSpare(prepared.cells, prepared.parts, heldSlabs());
 }
 
 // The last run's outputs, whose Blobs are built when the page asks for them.
@@ -458,6 +469,7 @@ const ready = loadModule().then((reply) => {
         // Only time lost: the first run makes the module afresh if it has to.
         outputs = newOutputs();
     }
+    prepareSpare(prepared.cells, prepared.parts);
 }, () => postMessage({ type: 'failed' }));
 
 onmessage = async (event) => {
@@ -475,7 +487,8 @@ onmessage = async (event) => {
         if (kept) kept.close();
         if (read.type !== 'loaded') return;
         const cells = read.width * read.height;
-        prepareSpare(cells, m.parts > 1 && cells >= ShareFrom && cells <= ShareCells ? m.parts : 1);
+        prepared = { cells, parts: runParts(cells, m.parts) };
+        prepareSpare(prepared.cells, prepared.parts, heldSlabs());
         if (made) postMessage({ type: 'thumbnail', number: read.number, thumbnail: await made });
     } else if (m.type === 'scale') {
         postMessage(scale(m));
