@@ -112,8 +112,11 @@ function fitSpare(cells, parts, held = 0) {
     const slabs = slabsFor(cells, parts);
     if (slabs < 0) return dropSpare();
     ++spare.picture; // a preparation going on stops
-    spare.slabs.length = Math.min(spare.slabs.length, Math.max(0, slabs - held));
-    if (spare.cells && spare.cells.length !== 4 * cells) spare.cells = null;
+    for (const bytes of spare.slabs.splice(Math.max(0, slabs - held))) release(bytes);
+    if (spare.cells && spare.cells.length !== 4 * cells) {
+        release(spare.cells);
+        spare.cells = null;
+    }
 }
 
 // cells: the picture's pixels; parts: the workers that will share its run; held: as fitSpare's.
@@ -145,8 +148,17 @@ function prepareSpare(cells, parts, held = 0) {
 
 function dropSpare() {
     ++spare.picture;
+    for (const bytes of spare.slabs) release(bytes);
+    if (spare.cells) release(spare.cells);
     spare.slabs = [];
     spare.cells = null;
+}
+
+// Gives bytes that nothing else holds back to the system now: let go, their memory would wait for
+// the collector, which an idle worker may not run for long (a second worker left out of a large
+// photo's run would hold a full HD photo's outputs' memory through it).
+function release(bytes) {
+    if (ArrayBuffer.prototype.transfer) bytes.buffer.transfer(0);
 }
 
 // The room for a run's cells: the one made ready if it fits.

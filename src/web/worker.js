@@ -184,39 +184,6 @@ async function readPicture(file, helping = false, parts = 1) {
     }
 }
 
-// The picture read lazily: rows first to last (of the picture) read back from its canvas into
-// the module, those not read yet, a band at a time; the canvas goes once all are read.
-function readRows(first, last) {
-    const p = picture;
-    if (!p || !p.context) return;
-    const band = Math.max(1, Math.floor(BandBytes / (4 * p.width)));
-    for (let y = Math.max(0, first); y <= Math.min(last, p.height - 1);) {
-        if (p.read[y]) {
-            ++y;
-            continue;
-        }
-        let rows = 1;
-        while (rows < band && y + rows <= last && y + rows < p.height && !p.read[y + rows]) ++rows;
-        const data = p.context.getImageData(0, y, p.width, rows, { colorSpace: 'srgb' }).data;
-        mosaiq.HEAPU8.set(data, p.address + 4 * p.width * y);
-        mosaiq._mosaiq_flatten_rows(p.width * y, p.width * rows);
-        p.read.fill(1, y, y + rows);
-        y += rows;
-    }
-    if (p.read.every(Boolean)) dropCanvas(p);
-}
-
-function dropCanvas(p) {
-    // Its pixels go now, not when the collector comes.
-    if (p && p.canvas) p.canvas.width = p.canvas.height = 1;
-    if (p) p.canvas = p.context = null;
-}
-
-function dropPicture() {
-    dropCanvas(picture);
-    picture = null;
-}
-
 // For a picture read lazily, the rows the run asked needs, read before it starts: a first start,
 // its outputs dropped, tells whether it is shared and which rows its band samples; a run not
 // shared needs them all, and a size budget looks at the whole picture from its start.
@@ -489,6 +456,7 @@ onmessage = async (event) => {
         const cells = read.width * read.height;
         prepared = { cells, parts: runParts(cells, m.parts) };
         prepareSpare(prepared.cells, prepared.parts, heldSlabs());
+        startReadingAhead(m.helping ? 1 : 0, prepared.parts);
         if (made) postMessage({ type: 'thumbnail', number: read.number, thumbnail: await made });
     } else if (m.type === 'scale') {
         postMessage(scale(m));
