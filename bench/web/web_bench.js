@@ -6,7 +6,8 @@
 // the file input's change to the page and both codes ready, "Créer" clicked from inside the page
 // the moment the picture is read; the same driven by playwright (its round trips and its click
 // included, and the page's own part without the click); processor time of all chromium; the
-// stages as the page marks them; the longest task of the page (a long-task observer); the
+// stages as the page marks them; from the click, when the run was asked of the workers, when
+// the second read the picture and when each began the run; the longest task of the page (a long-task observer); the
 // preview's delay after the outputs; the peak memory (PSS) of the tab's renderer and of all this
 // benchmark's chromium processes; whether the page's download has the page's size and how long it
 // took from the click. MOSAIQ_BENCH_TRIES runs of each kind in the browser (3). Then the module's
@@ -211,6 +212,7 @@ async function measureInBrowser(browser, photo, auto) {
         const at = (name) => performance.getEntriesByName(name)[0];
         const time = (name) => (at(name) ? at(name).duration : NaN);
         const mark = (name) => (at(name) ? at(name).startTime : NaN);
+        const end = (name) => mark(name) + time(name);
         return {
             status: document.getElementById('status').textContent,
             longest: window.longTasks.reduce((a, b) => (b.duration > a.duration ? b : a),
@@ -222,10 +224,15 @@ async function measureInBrowser(browser, photo, auto) {
             chosen: mark('bench-ready') - mark('bench-chosen'),
             frame: mark('bench-frame') - mark('bench-chosen'),
             read: mark('bench-clicked') - mark('bench-chosen'),
-            stages: ['decode', 'readback', 'rows', 'start', 'module', 'chunks', 'moved', 'between',
+            stages: ['decode', 'readback', 'thumbnail', 'asked', 'rows', 'start', 'module', 'chunks', 'moved', 'between',
                 'conversion']
                 .map((s) => [s, time(`mosaiq-${s}`), time(`mosaiq-helper-${s}`)]),
             shown: mark('mosaiq-delivered') - mark('mosaiq-done'),
+            // From the click: the run asked of the workers, the second worker's picture read,
+            // each worker's run begun (its conversion's start).
+            fromClick: [mark('bench-convert'), end('mosaiq-helper-readback'),
+                mark('mosaiq-conversion'), mark('mosaiq-helper-conversion')]
+                .map((t) => t - mark('bench-clicked')),
             preview: mark('mosaiq-preview') - mark('mosaiq-delivered'),
         };
     });
@@ -260,6 +267,9 @@ function report(size, native, pageBytes, auto, driven) {
     console.log(`  stages, ms (worker / second worker): ${f.stages.map(([s, a, b]) =>
         `${s} ${ms(a)}${Number.isNaN(b) ? '' : ` / ${ms(b)}`}`).join(', ')}; outputs shown ${
         ms(f.shown)} after the run`);
+    const [asked, helperRead, ...begun] = f.fromClick.map(ms);
+    console.log(`  from the click: run asked ${asked} ms (second worker's picture read ${helperRead}`
+        + ` ms), begun in the workers ${begun.join(' / ')} ms`);
     // Where the longest task fell: the page's last mark before it.
     for (const [name, r] of [['clicked from the page', auto], ['driven', driven]]) {
         const before = r.marks.filter(([, t]) => t <= r.longest.startTime).pop();

@@ -34,7 +34,8 @@ aheadChannel.port1.onmessage = () => readAhead();
 function startReadingAhead(part, parts) {
     const p = picture;
     if (!p || !p.context) return;
-    const band = Math.max(1, Math.floor(BandBytes / (4 * p.width)));
+    // A quarter of a band a step: a run asked meanwhile waits no more than that.
+    const band = Math.max(1, Math.floor(BandBytes / 4 / (4 * p.width)));
     let y = Math.max(0, Math.floor(p.height * part / parts) - 1);
     const last = Math.min(p.height - 1, Math.floor(p.height * (part + 1) / parts) + 1);
     readAhead = () => {

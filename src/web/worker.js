@@ -110,10 +110,28 @@ const ThumbnailSide = 480;
 // drawn first and its copy let go before the module takes the pixels.
 let pictureNumber = 0;
 function thumbnailOf(bitmap) {
-    const scale = Math.min(1, ThumbnailSide / Math.max(bitmap.width, bitmap.height));
-    const canvas = new OffscreenCanvas(Math.max(1, Math.round(bitmap.width * scale)),
-        Math.max(1, Math.round(bitmap.height * scale)));
+    const canvas = thumbnailCanvas(bitmap);
     canvas.getContext('2d').drawImage(bitmap, 0, 0, canvas.width, canvas.height);
+    return canvas.convertToBlob();
+}
+function thumbnailCanvas(bitmap) {
+    const scale = Math.min(1, ThumbnailSide / Math.max(bitmap.width, bitmap.height));
+    return new OffscreenCanvas(Math.max(1, Math.round(bitmap.width * scale)),
+        Math.max(1, Math.round(bitmap.height * scale)));
+}
+// The thumbnail of a picture kept, made small by the browser away from the worker's thread,
+// which then draws only the small copy: a run asked meanwhile starts at once. The picture kept
+// is closed.
+async function keptThumbnail(kept) {
+    const canvas = thumbnailCanvas(kept);
+    try {
+        const small = await createImageBitmap(kept, { resizeWidth: canvas.width,
+            resizeHeight: canvas.height, resizeQuality: 'medium' });
+        canvas.getContext('2d').drawImage(small, 0, 0);
+        small.close();
+    } finally {
+        kept.close();
+    }
     return canvas.convertToBlob();
 }
 
@@ -339,6 +357,7 @@ async function convert(s, part, parts) {
     blobsAsked.length = 0;
     blobBegin = 0;
     converting = performance.now();
+    measure('asked', asked, converting);
     chunkTime = stepTime = movedTime = betweenTime = yielded = 0;
     stopAsked = false;
     rowsPerSlice = 1;
@@ -397,6 +416,7 @@ function scale(m) {
 
 let pixelLimit = 0;
 let pictureRead = Promise.resolve();
+let asked = 0; // when the run was asked
 // The module's mosaiq_start for settings s of the page and the picture p held.
 function startRun(s, p) {
     const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number',
@@ -450,8 +470,9 @@ onmessage = async (event) => {
         pictureRead = readPicture(m.file, m.helping, m.parts);
         const { kept, thumbnail, ...read } = await pictureRead;
         postMessage(read);
-        const made = kept ? thumbnailOf(kept) : thumbnail;
-        if (kept) kept.close();
+        const drawing = performance.now();
+        const made = kept ? keptThumbnail(kept) : thumbnail;
+        measure('thumbnail', drawing);
         if (read.type !== 'loaded') return;
         const cells = read.width * read.height;
         prepared = { cells, parts: runParts(cells, m.parts) };
@@ -461,6 +482,7 @@ onmessage = async (event) => {
     } else if (m.type === 'scale') {
         postMessage(scale(m));
     } else if (m.type === 'convert' && !running) {
+        asked = performance.now();
         running = true;
         await pictureRead;
         running = false;
