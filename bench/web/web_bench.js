@@ -7,8 +7,8 @@
 // the moment the picture is read; the same driven by playwright (its round trips and its click
 // included, and the page's own part without the click); processor time of all chromium; the
 // stages as the page marks them; from the click, when the run was asked of the workers, when
-// the second read the picture and when each began the run; the longest task of the page (a long-task observer); the
-// preview's delay after the outputs; the peak memory (PSS) of the tab's renderer and of all this
+// the second read the picture and when each began the run; the longest task of the page (a
+// long-task observer); the preview's delay after the outputs; the peak memory (PSS) of the tab's renderer and of all this
 // benchmark's chromium processes; whether the page's download has the page's size and how long it
 // took from the click. MOSAIQ_BENCH_TRIES runs of each kind in the browser (3). Then the module's
 // size, gzipped. MOSAIQ_BENCH_ONE_WORKER=1: the page with one worker; MOSAIQ_WEB_SITE: another
