@@ -28,7 +28,19 @@ namespace {
         uchar* bits;
         qsizetype stride;
         int width, height;
-        QRgb* line(int y) const { return reinterpret_cast<QRgb*>(bits + y * stride); }
+        // When given, a line is cleared to the background only when first painted on, and
+        // marked here: the lines no glyph reaches are never touched.
+        char* inked = nullptr;
+        QRgb background = 0;
+        QRgb* line(int y) const
+        {
+            auto* words = reinterpret_cast<QRgb*>(bits + y * stride);
+            if (inked && !inked[y]) {
+                std::fill_n(words, width, background);
+                inked[y] = 1;
+            }
+            return words;
+        }
     };
 
     // under weighed by 255 - a and colour by a, in 255ths, rounded to the nearest level: the
@@ -218,9 +230,13 @@ QSizeF PagePainter::textSize(double zoom, double viewWidth) const
     return { m_layout.pageWidth(viewWidth / zoom) * zoom, m_layout.pageHeight() * zoom };
 }
 
-void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double viewWidth)
+void PagePainter::paintText(
+    QImage& target, QPointF scroll, double zoom, double viewWidth, std::vector<char>* inked)
 {
-    target.fill(m_background);
+    if (inked)
+        inked->assign(std::size_t(std::max(target.height(), 0)), char(0));
+    else
+        target.fill(m_background);
     if (zoom <= 0)
         return;
     const double ratio = target.devicePixelRatio();
@@ -236,7 +252,8 @@ void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double 
     const double pixelSize = 10 * scale;
     auto deviceX = [&](double x) { return (x - left) * scale; };
     auto deviceY = [&](double y) { return (y - top) * scale; };
-    const Pixels pixels { target.bits(), target.bytesPerLine(), target.width(), target.height() };
+    const Pixels pixels { target.bits(), target.bytesPerLine(), target.width(), target.height(),
+        inked ? inked->data() : nullptr, m_background };
 
     for (std::int64_t row = lines.first; row < lines.end; ++row) {
         const std::span<const PageRecord::Cell> cells = record().rowCells(row);
