@@ -254,6 +254,7 @@ void PagePainter::paintText(
     auto deviceY = [&](double y) { return (y - top) * scale; };
     const Pixels pixels { target.bits(), target.bytesPerLine(), target.width(), target.height(),
         inked ? inked->data() : nullptr, m_background };
+    const bool prepared = m_preparedScale > 0 && m_preparedScale == scale;
 
     for (std::int64_t row = lines.first; row < lines.end; ++row) {
         const std::span<const PageRecord::Cell> cells = record().rowCells(row);
@@ -263,6 +264,11 @@ void PagePainter::paintText(
         const int blockTop = edge(deviceY(boxTop));
         const int blockBottom = edge(deviceY(boxTop + metrics.ascent + metrics.descent));
         const int baseline = edge(deviceY(boxTop + metrics.ascent));
+        // The overhang above is for glyphs unknown; known, a row out of their reach is skipped.
+        if (prepared
+            && (square ? blockBottom <= 0 || blockTop >= target.height()
+                       : baseline + m_inkBottom <= 0 || baseline + m_inkTop >= target.height()))
+            continue;
         m_layout.forCells(row, left - rowLeft - overhang, right - rowLeft + overhang,
             [&](std::int64_t i, double cellLeft, double cellRight) {
                 const PageRecord::Cell cell = cells[std::size_t(i)];
@@ -290,12 +296,22 @@ void PagePainter::paintText(
 void PagePainter::prepareText(double scale)
 {
     m_layout.measureRows(std::numeric_limits<std::int64_t>::max());
+    int top = 0, bottom = 0;
     for (int b = 0; b < 256; ++b) {
         if (record().usesByte(std::uint8_t(b))) {
-            for (int phase = 0; phase < PageFont::Phases; ++phase)
-                m_font.mask(std::uint8_t(b), 10 * scale, phase);
+            for (int phase = 0; phase < PageFont::Phases; ++phase) {
+                const PageFont::Mask& mask = m_font.mask(std::uint8_t(b), 10 * scale, phase);
+                if (!mask.coverage.isNull()) {
+                    top = std::min(top, mask.offset.y());
+                    bottom = std::max(bottom, mask.offset.y() + mask.coverage.height());
+                }
+            }
         }
     }
+    // A record still growing may bring glyphs not made yet.
+    m_preparedScale = record().complete() ? scale : 0;
+    m_inkTop = top;
+    m_inkBottom = bottom;
 }
 
 std::int64_t PagePainter::pointOffset(std::int64_t row) const

@@ -90,6 +90,12 @@ private:
     PageFont m_font;
     PageLayout m_layout;
     QRgb m_background;
+    // Once prepareText made every glyph of a complete record: its scale, and how far the ink of
+    // a row of text reaches above and below its baseline (device pixels, down positive), so
+    // that the rows whose ink misses the image are passed over.
+    double m_preparedScale = 0;
+    int m_inkTop = 0;
+    int m_inkBottom = 0;
     // Not the page's state, only what it costs to know: filled in as the averages need it.
     mutable std::array<std::int16_t, 256> m_inkShares;
 };
