@@ -264,7 +264,8 @@ void PagePainter::paintText(
         const int blockTop = edge(deviceY(boxTop));
         const int blockBottom = edge(deviceY(boxTop + metrics.ascent + metrics.descent));
         const int baseline = edge(deviceY(boxTop + metrics.ascent));
-        // The overhang above is for glyphs unknown; known, a row out of their reach is skipped.
+        // With every glyph made, a row whose ink cannot reach the image is passed over: the
+        // overhang of the lines in view is for glyphs not made yet.
         if (prepared
             && (square ? blockBottom <= 0 || blockTop >= target.height()
                        : baseline + m_inkBottom <= 0 || baseline + m_inkTop >= target.height()))
