@@ -114,9 +114,9 @@ bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bo
                 const std::int64_t end = std::min(top + perStrip, m_height);
                 const std::int64_t paintTop = std::max<std::int64_t>(0, top - 1);
                 // Painted from its top edge on, so that glyphs crossing into the strip from
-                // the rows above land on the same pixels as in one whole picture.
-                // Only the lines that glyphs reach are painted: the others, nearly half of a
-                // page of text, are known to be the background and packed without a look.
+                // the rows above land on the same pixels as in one whole picture; only the
+                // lines that glyphs reach: the others, nearly half of a page of text, are the
+                // background, packed without a look.
                 m_painter.paintText(
                     image, QPointF(0, double(paintTop) / m_scale), 1.0, m_viewWidth, &inked);
                 auto lineOf = [&](std::int64_t y) {
