@@ -35,7 +35,8 @@ let converting = 0, chunkTime = 0, stepTime = 0, movedTime = 0, betweenTime = 0,
 const ShareFrom = 250000, ShareCells = 4000000;
 let band = { first: 0, parts: 1 };
 // The workers that share the run of a grid of cells, parts of them able to.
-const runParts = (cells, parts) => (parts > 1 && cells >= ShareFrom && cells <= ShareCells ? parts : 1);
+const runParts = (cells, parts) => (parts > 1 && cells >= ShareFrom && cells <= ShareCells
+    ? parts : 1);
 // What the memory made ready is for (prepareSpare): as the page opens, a full HD photo's run,
 // shared when the page has a second worker (page/workers.js).
 let prepared = { cells: 1920 * 1080,

@@ -52,7 +52,8 @@ test('memory made ready is kept from picture to picture, fitted to each', async 
     await settled();
     assert.ok(w.spare.slabs.length === 2 && kept(2));
     assert.strictEqual(w.spare.cells, cells);
-    // A larger grid (two slabs for each code, one for the blog's): those kept, three more, and the cells' room of its size.
+    // A larger grid (two slabs for the page, two for the HTML code, one for the blog code): those
+    // kept, three more, and the cells' room of its size.
     w.prepareSpare(300000, 1);
     await settled();
     assert.ok(kept(2));
