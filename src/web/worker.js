@@ -457,7 +457,9 @@ const ready = loadModule().then((reply) => {
         // Only time lost: the first run makes the module afresh if it has to.
         outputs = newOutputs();
     }
-    prepareSpare(prepared.cells, prepared.parts);
+    // Held while the tab waits, about 90 MB a worker: made at once only where the browser says
+    // the device has 4 GB or more; elsewhere once a picture is read.
+    if ((navigator.deviceMemory || 0) >= 4) prepareSpare(prepared.cells, prepared.parts);
 }, () => postMessage({ type: 'failed' }));
 
 onmessage = async (event) => {
