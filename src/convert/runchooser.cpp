@@ -26,15 +26,14 @@ namespace {
         }
     };
 
-    // Rows of at least this many cells are planned on two cores: a row of a large grid takes
-    // milliseconds, far more than starting a thread.
+    // Rows of at least this many cells are planned on two cores.
     constexpr std::size_t LongRow = 1024;
     // A run's tags besides its colour text: "[color=" and "]" and "[/color]".
     constexpr std::size_t Tags = std::size_t(RunPlanner::RunCharacters) - 7;
-    // The least share of the planner's weight on closeness a row over its characters is
-    // planned at, and the steps of the search from there back towards closer runs.
-    constexpr double LeastShare = 1.0 / 256;
-    constexpr int CloserSteps = 2;
+    // The shares of the planner's weight on closeness a row is planned at: ShareStep to the
+    // power of minus 0 to LeastStep (1 down to 1/256).
+    constexpr double ShareStep = 4.0;
+    constexpr int LeastStep = 4;
 
     double squaredDistance(const LabColour& x, const LabColour& y)
     {
@@ -58,6 +57,17 @@ namespace {
     }
 
 } // namespace
+
+RunChooser::RunChooser(ColourForms forms)
+    : m_forms(forms)
+{
+    if (forms.shortHex)
+        m_shortestText = 4;
+    if (forms.names) {
+        for (const auto& named : namedColours())
+            m_shortestText = std::min(m_shortestText, named.name.size());
+    }
+}
 
 bool RunChooser::within(const LabColour& colour, const LabColour& cell, bool mostlyNear) const
 {
@@ -195,63 +205,91 @@ void RunChooser::placeRun(std::size_t begin, std::size_t end)
     }
 }
 
-void RunChooser::planRuns(std::size_t from, std::size_t to)
-{
-    m_planner.plan(
-        std::span<const LabColour>(m_labs).subspan(from, to - from), m_tolerance, m_ends, m_share);
-    m_steps = m_planner.stepWeights();
-    std::size_t begin = from;
-    for (std::size_t end : m_ends) {
-        placeRun(begin, from + end);
-        begin = from + end;
-    }
-}
-
-void RunChooser::prepare(std::span<const ColourValue> cells, std::span<const LabColour> labs,
-    double tolerance, double share)
+void RunChooser::prepare(
+    std::span<const ColourValue> cells, std::span<const LabColour> labs, double tolerance)
 {
     m_tolerance = tolerance;
     m_nearEnough = tolerance * tolerance;
-    m_share = share;
-    // A character saved is worth what the planner weighs it against: the same trade throughout.
-    m_characterWorth = 1.0 / (RunPlanner::differenceWeight(tolerance) * share);
     m_cells.assign(cells.begin(), cells.end());
     if (labs.data() != m_labs.data())
         m_labs.assign(labs.begin(), labs.end());
     m_runs.clear();
 }
 
-void RunChooser::planAcrossCores()
+bool RunChooser::planWithin(int step, std::size_t limit)
 {
-    // The second part of a long row is planned on a thread kept for it while this one plans the
-    // first.
-    const std::size_t n = m_cells.size();
-    const std::size_t split = n / 2;
+    m_share = std::pow(ShareStep, -step);
+    // A character saved is worth what the planner weighs it against: the same trade throughout.
+    m_characterWorth = 1.0 / (RunPlanner::differenceWeight(m_tolerance) * m_share);
+    m_runs.clear();
+    m_planner.plan(m_ends, m_share);
+    // Each run writes at least its tags and the shortest colour text: a plan plainly over the
+    // limit is turned away before its runs are placed and coloured.
+    if (m_ends.size() * (Tags + m_shortestText) > limit)
+        return false;
+    std::size_t begin = 0;
+    for (std::size_t end : m_ends) {
+        placeRun(begin, end);
+        begin = end;
+    }
+    return characters() <= limit;
+}
+
+void RunChooser::fit()
+{
+    m_planner.prepare(m_labs, m_tolerance);
+    m_steps = m_planner.stepWeights();
+    const std::size_t limit = greedyCharacters();
+    // Neighbouring rows fit at much the same share: the search starts at the last row's and
+    // moves one step at a time, towards closer runs while they fit, else towards fewer. The
+    // closest plan that fits is kept; when even the least share is over, groupRuns' runs.
+    int step = m_lastStep;
+    if (planWithin(step, limit)) {
+        while (step > 0) {
+            m_keptRuns.swap(m_runs);
+            if (!planWithin(step - 1, limit)) {
+                m_runs.swap(m_keptRuns);
+                break;
+            }
+            --step;
+        }
+    } else {
+        for (;;) {
+            if (step == LeastStep) {
+                greedyRuns();
+                break;
+            }
+            if (planWithin(++step, limit))
+                break;
+        }
+    }
+    m_lastStep = step;
+}
+
+void RunChooser::fitAcrossCores(std::size_t split)
+{
+    // The part after split is fitted on a thread kept for it while this one fits the part
+    // before. Both parts hold whole runs of groupRuns, so each fits within their characters
+    // and the row within all of them.
     if (!m_helper) {
         m_helper = std::make_unique<RunChooser>(m_forms);
         m_thread = std::make_unique<HelperThread>();
     }
     RunChooser& helper = *m_helper;
-    m_thread->start([&] {
-        helper.prepare(std::span<const ColourValue>(m_cells).subspan(split),
-            std::span<const LabColour>(m_labs).subspan(split), m_tolerance, m_share);
-        helper.planRuns(0, n - split);
-    });
-    planRuns(0, split);
+    helper.prepare(std::span<const ColourValue>(m_cells).subspan(split),
+        std::span<const LabColour>(m_labs).subspan(split), m_tolerance);
+    const auto second = std::lower_bound(m_greedyStarts.begin(), m_greedyStarts.end(), split);
+    helper.m_greedyStarts.clear();
+    for (auto start = second; start != m_greedyStarts.end(); ++start)
+        helper.m_greedyStarts.push_back(*start - split);
+    m_greedyStarts.erase(second, m_greedyStarts.end());
+    m_thread->start([&helper] { helper.fit(); });
+    m_cells.resize(split);
+    m_labs.resize(split);
+    fit();
     m_thread->wait();
     for (const Run& run : helper.m_runs)
         m_runs.push_back({ run.begin + split, run.end + split, run.colour });
-}
-
-void RunChooser::planRow(double share)
-{
-    m_share = share;
-    m_characterWorth = 1.0 / (RunPlanner::differenceWeight(m_tolerance) * share);
-    m_runs.clear();
-    if (m_cells.size() >= LongRow)
-        planAcrossCores();
-    else
-        planRuns(0, m_cells.size());
 }
 
 std::size_t RunChooser::characters() const
@@ -262,33 +300,52 @@ std::size_t RunChooser::characters() const
     return characters;
 }
 
-std::size_t RunChooser::greedyCharacters() const
+void RunChooser::findGreedyStarts()
 {
+    m_greedyStarts.clear();
     const std::size_t n = m_cells.size();
-    std::size_t characters = 0;
-    for (std::size_t start = 0, i = 0; i <= n; ++i) {
-        if (i == n || (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i], false))) {
-            characters += Tags + colourTextLength(m_cells[start], m_forms);
+    if (n == 0)
+        return;
+    m_greedyStarts.push_back(0);
+    // Photos repeat colours often enough that remembering the last cell's verdict pays.
+    ColourValue lastColour = m_cells[0];
+    bool lastJoined = true;
+    for (std::size_t start = 0, i = 1; i < n; ++i) {
+        if (m_cells[i] == m_cells[start])
+            continue;
+        if (m_cells[i] != lastColour) {
+            lastColour = m_cells[i];
+            lastJoined = within(m_labs[start], m_labs[i], false);
+        }
+        if (!lastJoined) {
+            m_greedyStarts.push_back(i);
             start = i;
+            lastJoined = true;
         }
     }
+}
+
+std::size_t RunChooser::greedyCharacters() const
+{
+    std::size_t characters = 0;
+    for (std::size_t start : m_greedyStarts)
+        characters += Tags + colourTextLength(m_cells[start], m_forms);
     return characters;
 }
 
 void RunChooser::greedyRuns()
 {
     m_runs.clear();
-    const std::size_t n = m_cells.size();
-    for (std::size_t start = 0, i = 1; i <= n; ++i) {
-        if (i == n || (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i], false))) {
-            // Their mean, or their box's centre, where it holds them (every cell is within the
-            // tolerance of the first, so the run is never cut) and is written no longer.
-            placeRun(start, i);
-            Run& run = m_runs.back();
-            if (colourTextLength(run.colour, m_forms) > colourTextLength(m_cells[start], m_forms))
-                run.colour = finalColour(m_cells[start], start, i);
-            start = i;
-        }
+    for (std::size_t r = 0; r < m_greedyStarts.size(); ++r) {
+        const std::size_t start = m_greedyStarts[r];
+        const std::size_t end
+            = r + 1 < m_greedyStarts.size() ? m_greedyStarts[r + 1] : m_cells.size();
+        // Their mean, or their box's centre, where it holds them (every cell is within the
+        // tolerance of the first, so the run is never cut) and is written no longer.
+        placeRun(start, end);
+        Run& run = m_runs.back();
+        if (colourTextLength(run.colour, m_forms) > colourTextLength(m_cells[start], m_forms))
+            run.colour = finalColour(m_cells[start], start, end);
     }
 }
 
@@ -302,31 +359,6 @@ void RunChooser::sameColourRuns()
     }
 }
 
-void RunChooser::fitWithin(std::size_t limit)
-{
-    // Less weight on closeness buys fewer runs. The least share tells first whether any share
-    // fits (the planner's runs can be shorter than groupRuns', whose cells need only be near the
-    // first): if none, the row takes groupRuns' runs at once; else the share is searched (in
-    // ratio) between it and the one that did not fit, keeping the closest runs that fit.
-    double over = 1.0, fits = LeastShare;
-    planRow(fits);
-    if (characters() > limit) {
-        greedyRuns();
-        return;
-    }
-    for (int step = 0; step < CloserSteps; ++step) {
-        m_keptRuns.swap(m_runs);
-        const double share = std::sqrt(fits * over);
-        planRow(share);
-        if (characters() <= limit) {
-            fits = share;
-        } else {
-            over = share;
-            m_runs.swap(m_keptRuns);
-        }
-    }
-}
-
 void RunChooser::choose(
     std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts)
 {
@@ -334,14 +366,27 @@ void RunChooser::choose(
     m_labs.resize(n);
     for (std::size_t i = 0; i < n; ++i)
         m_labs[i] = i > 0 && colours[i] == colours[i - 1] ? m_labs[i - 1] : labOf(colours[i]);
-    prepare(colours, m_labs, tolerance, 1.0);
+    prepare(colours, m_labs, tolerance);
     if (tolerance <= 0.0) {
         sameColourRuns();
     } else {
-        planRow(1.0);
-        const std::size_t limit = greedyCharacters();
-        if (characters() > limit)
-            fitWithin(limit);
+        findGreedyStarts();
+        // A long row is cut in two at the start of one of groupRuns' runs near its middle, a
+        // part on each core; a row of a large grid takes milliseconds, far more than a wake-up.
+        std::size_t split = 0;
+        if (n >= LongRow) {
+            const auto middle
+                = std::lower_bound(m_greedyStarts.begin(), m_greedyStarts.end(), n / 2);
+            if (middle != m_greedyStarts.end())
+                split = *middle;
+            const std::size_t before = *(middle - 1);
+            if (before > 0 && (split == 0 || n / 2 - before < split - n / 2))
+                split = before;
+        }
+        if (split > 0)
+            fitAcrossCores(split);
+        else
+            fit();
     }
 
     starts.clear();

@@ -26,10 +26,7 @@ namespace mosaiq {
 // groupRuns' runs.
 class RunChooser {
 public:
-    explicit RunChooser(ColourForms forms = {})
-        : m_forms(forms)
-    {
-    }
+    explicit RunChooser(ColourForms forms = {});
 
     // Like groupRuns: the first cell of each run into starts, every cell's colour its run's.
     void choose(
@@ -51,25 +48,25 @@ private:
     // limit.
     double summedDifference(
         ColourValue colour, std::size_t begin, std::size_t end, double limit) const;
-    // The runs that RunPlanner cuts between from and to, added to m_runs with their final
-    // colours.
-    void planRuns(std::size_t from, std::size_t to);
-    // The state of a chooser for a part of a row, the difference weighed at share of the
-    // planner's weight.
-    void prepare(std::span<const ColourValue> cells, std::span<const LabColour> labs,
-        double tolerance, double share);
-    // The whole row's runs into m_runs, the difference weighed at share.
-    void planRow(double share);
-    // planRuns over the whole row, a part on each core.
-    void planAcrossCores();
+    // The state of a chooser for a part of a row.
+    void prepare(
+        std::span<const ColourValue> cells, std::span<const LabColour> labs, double tolerance);
+    // The runs planned at the share ShareStep^-step into m_runs, placed and coloured unless
+    // plainly over limit; whether they write at most limit tag characters.
+    bool planWithin(int step, std::size_t limit);
+    // The closest runs of the cells that write no more tag characters than groupRuns' runs
+    // (m_greedyStarts), else groupRuns' runs.
+    void fit();
+    // fit over a long row, the cells before split and those after on a core each.
+    void fitAcrossCores(std::size_t split);
     // The tag characters of m_runs.
     std::size_t characters() const;
-    // The tag characters of groupRuns' runs of the row, with the same verdicts.
+    // groupRuns' run starts, with the same verdicts, into m_greedyStarts.
+    void findGreedyStarts();
+    // The tag characters of groupRuns' runs.
     std::size_t greedyCharacters() const;
     // groupRuns' runs, each in its cells' mean where that holds them and is written no longer.
     void greedyRuns();
-    // Runs planned again with less weight on closeness, for at most limit tag characters.
-    void fitWithin(std::size_t limit);
     // Runs of equal colours only, for a tolerance of 0.
     void sameColourRuns();
     // A planned run from begin to end, in the mean of its colours when that holds every cell.
@@ -83,6 +80,9 @@ private:
     ColourForms m_forms;
     double m_tolerance = 0;
     double m_share = 1.0; // of the planner's weight on closeness
+    int m_lastStep = 0; // the step of the share that the last row (or this part of it) took
+    std::size_t m_shortestText = 7; // the shortest colour text the forms write
+    std::vector<std::size_t> m_greedyStarts;
     double m_characterWorth = 0; // the summed difference that one character saved is worth
     double m_nearEnough = 0; // the squared tolerance
     std::vector<ColourValue> m_cells; // the cells' own colours

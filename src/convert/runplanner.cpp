@@ -75,16 +75,10 @@ bool RunPlanner::boxWithin(
     return sum <= m_tolerance * m_tolerance;
 }
 
-void RunPlanner::plan(
-    std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends, double share)
+void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
 {
     const std::size_t n = labs.size();
-    ends.clear();
-    if (n == 0)
-        return;
     m_tolerance = tolerance;
-    const double weight = differenceWeight(tolerance) * share;
-
     m_sums.resize(n + 1);
     m_sums[0] = {};
     m_weights.resize(n);
@@ -104,6 +98,15 @@ void RunPlanner::plan(
             next.squares[c] = last.squares[c] + lab[c] * lab[c];
         }
     }
+}
+
+void RunPlanner::plan(std::vector<std::size_t>& ends, double share)
+{
+    const std::size_t n = m_points.size();
+    ends.clear();
+    if (n == 0)
+        return;
+    const double weight = differenceWeight(m_tolerance) * share;
 
     m_cost.assign(n + 1, 0.0);
     m_from.assign(n + 1, 0);
@@ -167,6 +170,11 @@ void RunPlanner::plan(
         // The least totals grow along the row: no run reaching farther starts below the farthest
         // one's, so once a price alone rules that out, the search ends.
         const double floor = m_cost[farthest] + RunCharacters;
+        // The box of the cells from boxFrom to the cell, grown towards the row's start only as
+        // far as a run that would win reaches: each cell joins it once.
+        std::size_t boxFrom = cell;
+        double boxLow[3] = { m_points[cell][0], m_points[cell][1], m_points[cell][2] };
+        double boxHigh[3] = { boxLow[0], boxLow[1], boxLow[2] };
         // A run is not cut inside a stretch of one colour: there a cell goes on with the runs
         // that ended at the cell before, or starts with the stretch.
         for (std::size_t i = std::min(cell, flat + 1); i-- > farthest;) {
@@ -189,17 +197,16 @@ void RunPlanner::plan(
                 continue;
             }
             // The box of a run that would win, seen from its mean.
-            double low[3] = { m_points[i][0], m_points[i][1], m_points[i][2] };
-            double high[3] = { low[0], low[1], low[2] };
-            for (std::size_t k = i + 1; k < j; ++k) {
+            for (; boxFrom > i; --boxFrom) {
+                const auto& point = m_points[boxFrom - 1];
                 for (int c = 0; c < 3; ++c) {
-                    low[c] = std::min(low[c], m_points[k][std::size_t(c)]);
-                    high[c] = std::max(high[c], m_points[k][std::size_t(c)]);
+                    boxLow[c] = std::min(boxLow[c], point[std::size_t(c)]);
+                    boxHigh[c] = std::max(boxHigh[c], point[std::size_t(c)]);
                 }
             }
             for (int c = 0; c < 3; ++c)
                 mean[c] = total[c] * inverse;
-            if (boxWithin(mean, low, high, cell)) {
+            if (boxWithin(mean, boxLow, boxHigh, cell)) {
                 best = fixed + weight * std::sqrt(lastProduct);
                 from = i;
             }

@@ -26,7 +26,15 @@ public:
     // The end of each run, in order, into ends; the last is labs.size(). share scales the
     // weight of the difference: below 1, fewer and looser runs.
     void plan(std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends,
-        double share = 1.0);
+        double share = 1.0)
+    {
+        prepare(labs, tolerance);
+        plan(ends, share);
+    }
+    // What a row's plans at any share have in common, worked out once for them all.
+    void prepare(std::span<const LabColour> labs, double tolerance);
+    // The runs of the row last prepared, as above.
+    void plan(std::vector<std::size_t>& ends, double share);
 
     // For each cell of the last row planned, the squared steps that CIEDE2000 gives a small
     // move of L*, a* and b* near it.
