@@ -214,10 +214,16 @@ void RunChooser::prepare(
     if (labs.data() != m_labs.data())
         m_labs.assign(labs.begin(), labs.end());
     m_runs.clear();
+    m_prepared = false;
 }
 
-bool RunChooser::planWithin(int step, std::size_t limit)
+bool RunChooser::planPart(int step, std::size_t limit)
 {
+    if (!m_prepared) {
+        m_planner.prepare(m_labs, m_tolerance);
+        m_steps = m_planner.stepWeights();
+        m_prepared = true;
+    }
     m_share = std::pow(ShareStep, -step);
     // A character saved is worth what the planner weighs it against: the same trade throughout.
     m_characterWorth = 1.0 / (RunPlanner::differenceWeight(m_tolerance) * m_share);
@@ -232,23 +238,44 @@ bool RunChooser::planWithin(int step, std::size_t limit)
         placeRun(begin, end);
         begin = end;
     }
-    return characters() <= limit;
+    return true;
+}
+
+bool RunChooser::planWithin(int step, std::size_t limit)
+{
+    if (!m_split)
+        return planPart(step, limit) && characters() <= limit;
+    // The part after the split is planned on a thread kept for it while this one plans the
+    // part before: both at the same share, the row's characters counted together.
+    RunChooser& helper = *m_helper;
+    bool helperPlaced = false;
+    m_thread->start([&] { helperPlaced = helper.planPart(step, limit); });
+    const bool placed = planPart(step, limit);
+    m_thread->wait();
+    return placed && helperPlaced && characters() + helper.characters() <= limit;
+}
+
+void RunChooser::keepRuns()
+{
+    m_keptRuns.swap(m_runs);
+    if (m_split)
+        m_helper->m_keptRuns.swap(m_helper->m_runs);
 }
 
 void RunChooser::fit()
 {
-    m_planner.prepare(m_labs, m_tolerance);
-    m_steps = m_planner.stepWeights();
-    const std::size_t limit = greedyCharacters();
+    std::size_t limit = greedyCharacters();
+    if (m_split)
+        limit += m_helper->greedyCharacters();
     // Neighbouring rows fit at much the same share: the search starts at the last row's and
     // moves one step at a time, towards closer runs while they fit, else towards fewer. The
     // closest plan that fits is kept; when even the least share is over, groupRuns' runs.
     int step = m_lastStep;
     if (planWithin(step, limit)) {
         while (step > 0) {
-            m_keptRuns.swap(m_runs);
+            keepRuns();
             if (!planWithin(step - 1, limit)) {
-                m_runs.swap(m_keptRuns);
+                keepRuns();
                 break;
             }
             --step;
@@ -257,6 +284,8 @@ void RunChooser::fit()
         for (;;) {
             if (step == LeastStep) {
                 greedyRuns();
+                if (m_split)
+                    m_helper->greedyRuns();
                 break;
             }
             if (planWithin(++step, limit))
@@ -268,9 +297,7 @@ void RunChooser::fit()
 
 void RunChooser::fitAcrossCores(std::size_t split)
 {
-    // The part after split is fitted on a thread kept for it while this one fits the part
-    // before. Both parts hold whole runs of groupRuns, so each fits within their characters
-    // and the row within all of them.
+    // Both parts hold whole runs of groupRuns, whose runs are then theirs together.
     if (!m_helper) {
         m_helper = std::make_unique<RunChooser>(m_forms);
         m_thread = std::make_unique<HelperThread>();
@@ -283,11 +310,11 @@ void RunChooser::fitAcrossCores(std::size_t split)
     for (auto start = second; start != m_greedyStarts.end(); ++start)
         helper.m_greedyStarts.push_back(*start - split);
     m_greedyStarts.erase(second, m_greedyStarts.end());
-    m_thread->start([&helper] { helper.fit(); });
     m_cells.resize(split);
     m_labs.resize(split);
+    m_split = split;
     fit();
-    m_thread->wait();
+    m_split = 0;
     for (const Run& run : helper.m_runs)
         m_runs.push_back({ run.begin + split, run.end + split, run.colour });
 }

@@ -51,11 +51,16 @@ private:
     // The state of a chooser for a part of a row.
     void prepare(
         std::span<const ColourValue> cells, std::span<const LabColour> labs, double tolerance);
-    // The runs planned at the share ShareStep^-step into m_runs, placed and coloured unless
-    // plainly over limit; whether they write at most limit tag characters.
+    // The runs of this chooser's cells planned at the share ShareStep^-step into m_runs, placed
+    // and coloured unless plainly over limit; whether they were.
+    bool planPart(int step, std::size_t limit);
+    // The row's runs planned at that share, its parts each on a core when it is split; whether
+    // they write at most limit tag characters.
     bool planWithin(int step, std::size_t limit);
-    // The closest runs of the cells that write no more tag characters than groupRuns' runs
-    // (m_greedyStarts), else groupRuns' runs.
+    // Swaps m_runs and m_keptRuns, those of the helper's part too when the row is split.
+    void keepRuns();
+    // The closest runs of the row that write no more tag characters than groupRuns' runs
+    // (m_greedyStarts, and the helper's), else groupRuns' runs.
     void fit();
     // fit over a long row, the cells before split and those after on a core each.
     void fitAcrossCores(std::size_t split);
@@ -83,6 +88,8 @@ private:
     int m_lastStep = 0; // the step of the share that the last row (or this part of it) took
     std::size_t m_shortestText = 7; // the shortest colour text the forms write
     std::vector<std::size_t> m_greedyStarts;
+    std::size_t m_split = 0; // where the helper's part starts while a long row is fitted
+    bool m_prepared = false; // whether the planner holds this part's sums and weights
     double m_characterWorth = 0; // the summed difference that one character saved is worth
     double m_nearEnough = 0; // the squared tolerance
     std::vector<ColourValue> m_cells; // the cells' own colours
