@@ -298,10 +298,6 @@ void RunChooser::fit()
 void RunChooser::fitAcrossCores(std::size_t split)
 {
     // Both parts hold whole runs of groupRuns, whose runs are then theirs together.
-    if (!m_helper) {
-        m_helper = std::make_unique<RunChooser>(m_forms);
-        m_thread = std::make_unique<HelperThread>();
-    }
     RunChooser& helper = *m_helper;
     helper.prepare(std::span<const ColourValue>(m_cells).subspan(split),
         std::span<const LabColour>(m_labs).subspan(split), m_tolerance);
@@ -327,27 +323,43 @@ std::size_t RunChooser::characters() const
     return characters;
 }
 
-void RunChooser::findGreedyStarts()
+void RunChooser::measure(std::span<const ColourValue> cells, std::span<LabColour> labs) const
 {
-    m_greedyStarts.clear();
-    const std::size_t n = m_cells.size();
-    if (n == 0)
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        labs[i] = i > 0 && cells[i] == cells[i - 1] ? labs[i - 1] : labOf(cells[i]);
+}
+
+void RunChooser::findGreedyStarts(std::span<const ColourValue> cells,
+    std::span<const LabColour> labs, std::size_t begin, std::size_t end,
+    std::span<const std::size_t> joinAt, std::vector<std::size_t>& starts) const
+{
+    const std::size_t n = std::min(end, cells.size());
+    if (begin >= n)
         return;
-    m_greedyStarts.push_back(0);
+    starts.push_back(begin);
+    // After a start, groupRuns' runs depend on nothing before it: where one is among joinAt's,
+    // the rest are joinAt's too.
+    auto join = joinAt.begin();
     // Photos repeat colours often enough that remembering the last cell's verdict pays.
-    ColourValue lastColour = m_cells[0];
+    ColourValue lastColour = cells[begin];
     bool lastJoined = true;
-    for (std::size_t start = 0, i = 1; i < n; ++i) {
-        if (m_cells[i] == m_cells[start])
+    for (std::size_t start = begin, i = begin + 1; i < n; ++i) {
+        if (cells[i] == cells[start])
             continue;
-        if (m_cells[i] != lastColour) {
-            lastColour = m_cells[i];
-            lastJoined = within(m_labs[start], m_labs[i], false);
+        if (cells[i] != lastColour) {
+            lastColour = cells[i];
+            lastJoined = within(labs[start], labs[i], false);
         }
-        if (!lastJoined) {
-            m_greedyStarts.push_back(i);
-            start = i;
-            lastJoined = true;
+        if (lastJoined)
+            continue;
+        starts.push_back(i);
+        start = i;
+        lastJoined = true;
+        while (join != joinAt.end() && *join < i)
+            ++join;
+        if (join != joinAt.end() && *join == i) {
+            starts.insert(starts.end(), join + 1, joinAt.end());
+            return;
         }
     }
 }
@@ -390,30 +402,51 @@ void RunChooser::choose(
     std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts)
 {
     const std::size_t n = colours.size();
+    m_tolerance = tolerance;
+    m_nearEnough = tolerance * tolerance;
     m_labs.resize(n);
-    for (std::size_t i = 0; i < n; ++i)
-        m_labs[i] = i > 0 && colours[i] == colours[i - 1] ? m_labs[i - 1] : labOf(colours[i]);
-    prepare(colours, m_labs, tolerance);
-    if (tolerance <= 0.0) {
-        sameColourRuns();
-    } else {
-        findGreedyStarts();
+    m_greedyStarts.clear();
+    if (tolerance > 0.0 && n >= LongRow) {
         // A long row is cut in two at the start of one of groupRuns' runs near its middle, a
-        // part on each core; a row of a large grid takes milliseconds, far more than a wake-up.
-        std::size_t split = 0;
-        if (n >= LongRow) {
-            const auto middle
-                = std::lower_bound(m_greedyStarts.begin(), m_greedyStarts.end(), n / 2);
-            if (middle != m_greedyStarts.end())
-                split = *middle;
-            const std::size_t before = *(middle - 1);
-            if (before > 0 && (split == 0 || n / 2 - before < split - n / 2))
-                split = before;
+        // part on each core: a row of a large grid takes milliseconds, far more than a wake-up.
+        // The helper measures the second half and finds groupRuns' runs as if one started at its
+        // first cell, which those of the whole row soon meet.
+        if (!m_helper) {
+            m_helper = std::make_unique<RunChooser>(m_forms);
+            m_thread = std::make_unique<HelperThread>();
         }
-        if (split > 0)
-            fitAcrossCores(split);
+        RunChooser& helper = *m_helper;
+        helper.m_tolerance = tolerance;
+        helper.m_nearEnough = m_nearEnough;
+        helper.m_greedyStarts.clear();
+        const std::size_t half = n / 2;
+        const std::span<const ColourValue> cells(colours.data(), n);
+        m_thread->start([&] {
+            helper.measure(cells.subspan(half), std::span<LabColour>(m_labs).subspan(half));
+            helper.findGreedyStarts(cells, m_labs, half, n, {}, helper.m_greedyStarts);
+        });
+        measure(cells.first(half), std::span<LabColour>(m_labs).first(half));
+        findGreedyStarts(cells, m_labs, 0, half, {}, m_greedyStarts);
+        m_thread->wait();
+        // The last run found goes on past the half: it is looked at again from its start.
+        const std::size_t last = m_greedyStarts.back();
+        m_greedyStarts.pop_back();
+        findGreedyStarts(cells, m_labs, last, n, helper.m_greedyStarts, m_greedyStarts);
+        const auto second = std::lower_bound(m_greedyStarts.begin(), m_greedyStarts.end(), half);
+        prepare(colours, m_labs, tolerance);
+        if (second != m_greedyStarts.end())
+            fitAcrossCores(*second);
         else
             fit();
+    } else {
+        measure(colours, m_labs);
+        prepare(colours, m_labs, tolerance);
+        if (tolerance <= 0.0) {
+            sameColourRuns();
+        } else {
+            findGreedyStarts(colours, m_labs, 0, n, {}, m_greedyStarts);
+            fit();
+        }
     }
 
     starts.clear();

@@ -66,8 +66,14 @@ private:
     void fitAcrossCores(std::size_t split);
     // The tag characters of m_runs.
     std::size_t characters() const;
-    // groupRuns' run starts, with the same verdicts, into m_greedyStarts.
-    void findGreedyStarts();
+    // The cells' L*a*b* into labs.
+    void measure(std::span<const ColourValue> cells, std::span<LabColour> labs) const;
+    // groupRuns' run starts from begin (a run starting there) to end, with the same verdicts,
+    // added to starts; from the first that is one of joinAt's (found from a later cell),
+    // joinAt's.
+    void findGreedyStarts(std::span<const ColourValue> cells, std::span<const LabColour> labs,
+        std::size_t begin, std::size_t end, std::span<const std::size_t> joinAt,
+        std::vector<std::size_t>& starts) const;
     // The tag characters of groupRuns' runs.
     std::size_t greedyCharacters() const;
     // groupRuns' runs, each in its cells' mean where that holds them and is written no longer.
