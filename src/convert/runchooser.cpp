@@ -215,6 +215,8 @@ void RunChooser::prepare(
         m_labs.assign(labs.begin(), labs.end());
     m_runs.clear();
     m_prepared = false;
+    m_firstPlan = true;
+    m_pairedStep = -1;
 }
 
 bool RunChooser::planPart(int step, std::size_t limit)
@@ -228,7 +230,17 @@ bool RunChooser::planPart(int step, std::size_t limit)
     // A character saved is worth what the planner weighs it against: the same trade throughout.
     m_characterWorth = 1.0 / (RunPlanner::differenceWeight(m_tolerance) * m_share);
     m_runs.clear();
-    m_planner.plan(m_ends, m_share);
+    if (step == m_pairedStep) {
+        m_ends.swap(m_pairedEnds);
+    } else if (m_firstPlan && step > 0) {
+        // The row most often fits at the last row's share and not at the next closer one:
+        // both are planned at once.
+        m_planner.plan(m_ends, m_share, m_pairedEnds, std::pow(ShareStep, 1 - step));
+        m_pairedStep = step - 1;
+    } else {
+        m_planner.plan(m_ends, m_share);
+    }
+    m_firstPlan = false;
     // Each run writes at least its tags and the shortest colour text: a plan plainly over the
     // limit is turned away before its runs are placed and coloured.
     if (m_ends.size() * (Tags + m_shortestText) > limit)

@@ -96,6 +96,9 @@ private:
     std::vector<std::size_t> m_greedyStarts;
     std::size_t m_split = 0; // where the helper's part starts while a long row is fitted
     bool m_prepared = false; // whether the planner holds this part's sums and weights
+    bool m_firstPlan = true; // whether no plan of this part was made yet
+    int m_pairedStep = -1; // the step of m_pairedEnds, planned beside another, or -1
+    std::vector<std::size_t> m_pairedEnds;
     double m_characterWorth = 0; // the summed difference that one character saved is worth
     double m_nearEnough = 0; // the squared tolerance
     std::vector<ColourValue> m_cells; // the cells' own colours

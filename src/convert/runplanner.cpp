@@ -102,14 +102,34 @@ void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
 
 void RunPlanner::plan(std::vector<std::size_t>& ends, double share)
 {
+    planShares<1>({ share }, { &ends });
+}
+
+void RunPlanner::plan(std::vector<std::size_t>& ends, double share,
+    std::vector<std::size_t>& otherEnds, double otherShare)
+{
+    planShares<2>({ share, otherShare }, { &ends, &otherEnds });
+}
+
+template <std::size_t K>
+void RunPlanner::planShares(
+    const std::array<double, K>& shares, const std::array<std::vector<std::size_t>*, K>& ends)
+{
     const std::size_t n = m_points.size();
-    ends.clear();
+    for (auto* e : ends)
+        e->clear();
     if (n == 0)
         return;
-    const double weight = differenceWeight(m_tolerance) * share;
-
-    m_cost.assign(n + 1, 0.0);
-    m_from.assign(n + 1, 0);
+    std::array<double, K> weight, squaredWeight;
+    for (std::size_t k = 0; k < K; ++k) {
+        weight[k] = differenceWeight(m_tolerance) * shares[k];
+        // Prices are compared squared, spared a square root each: a run is worth working out
+        // only while weight^2 x count x spread stays below the squared room left under the
+        // best.
+        squaredWeight[k] = weight[k] * weight[k];
+        m_cost[k].assign(n + 1, 0.0);
+        m_from[k].assign(n + 1, 0);
+    }
     for (auto& q : m_low)
         q.clear(n);
     for (auto& q : m_high)
@@ -140,47 +160,60 @@ void RunPlanner::plan(std::vector<std::size_t>& ends, double share)
             ++longest;
         }
 
+        // Shorter runs ending here, from a single cell to ShortRuns cells.
+        const std::size_t farthest = std::max(longest + 1, j > ShortRuns ? j - ShortRuns : 0);
         // A run's price grows as it reaches back (its cells' count and their spread both do),
         // so the last one worked out bounds the next, which is then passed over unless it may
         // win.
-        // The cell alone is always a run.
-        double best = m_cost[cell] + RunCharacters;
-        std::size_t from = cell;
-        if (longest < cell) {
-            const double value = m_cost[longest] + RunCharacters
-                + weight * std::sqrt(double(j - longest) * longestSpread);
-            if (value < best) {
-                best = value;
-                from = longest;
+        std::array<double, K> best, lastProduct, floor;
+        std::array<std::size_t, K> from;
+        std::array<bool, K> searching;
+        for (std::size_t k = 0; k < K; ++k) {
+            const std::vector<double>& cost = m_cost[k];
+            // The cell alone is always a run.
+            best[k] = cost[cell] + RunCharacters;
+            from[k] = cell;
+            if (longest < cell) {
+                const double value = cost[longest] + RunCharacters
+                    + weight[k] * std::sqrt(double(j - longest) * longestSpread);
+                if (value < best[k]) {
+                    best[k] = value;
+                    from[k] = longest;
+                }
             }
+            // A stretch of one colour is always worth trying whole: it costs its tag alone.
+            if (flat < cell && flat > longest && cost[flat] + RunCharacters < best[k]) {
+                best[k] = cost[flat] + RunCharacters;
+                from[k] = flat;
+            }
+            lastProduct[k] = 0; // count x spread of the last run worked out
+            // The least totals grow along the row: no run reaching farther starts below the
+            // farthest one's, so once a price alone rules that out, the search ends.
+            floor[k] = cost[farthest] + RunCharacters;
+            searching[k] = true;
         }
-        // A stretch of one colour is always worth trying whole: it costs its tag alone.
-        if (flat < cell && flat > longest && m_cost[flat] + RunCharacters < best) {
-            best = m_cost[flat] + RunCharacters;
-            from = flat;
-        }
-        // Shorter runs ending here, from a single cell to ShortRuns cells.
-        const std::size_t farthest = std::max(longest + 1, j > ShortRuns ? j - ShortRuns : 0);
         const Sums& b = m_sums[j];
         const auto& w = m_weights[cell];
-        // Prices are compared squared, spared a square root each: a run is worth working out
-        // only while weight^2 x count x spread stays below the squared room left under the best.
-        const double squaredWeight = weight * weight;
-        double lastProduct = 0; // count x spread of the last run worked out
-        // The least totals grow along the row: no run reaching farther starts below the farthest
-        // one's, so once a price alone rules that out, the search ends.
-        const double floor = m_cost[farthest] + RunCharacters;
         // The box of the cells from boxFrom to the cell, grown towards the row's start only as
         // far as a run that would win reaches: each cell joins it once.
         std::size_t boxFrom = cell;
         double boxLow[3] = { m_points[cell][0], m_points[cell][1], m_points[cell][2] };
         double boxHigh[3] = { boxLow[0], boxLow[1], boxLow[2] };
         // A run is not cut inside a stretch of one colour: there a cell goes on with the runs
-        // that ended at the cell before, or starts with the stretch.
+        // that ended at the cell before, or starts with the stretch. The shares go through the
+        // same runs together, each run's spread and box worked out once for those that ask.
         for (std::size_t i = std::min(cell, flat + 1); i-- > farthest;) {
-            const double fixed = m_cost[i] + RunCharacters;
-            const double room = best - fixed;
-            if (room <= 0 || squaredWeight * lastProduct >= room * room)
+            std::array<double, K> fixed, room;
+            std::array<bool, K> asks;
+            bool anyAsks = false;
+            for (std::size_t k = 0; k < K; ++k) {
+                fixed[k] = m_cost[k][i] + RunCharacters;
+                room[k] = best[k] - fixed[k];
+                asks[k] = searching[k] && room[k] > 0
+                    && squaredWeight[k] * lastProduct[k] < room[k] * room[k];
+                anyAsks = anyAsks || asks[k];
+            }
+            if (!anyAsks)
                 continue;
             const Sums& a = m_sums[i];
             const std::size_t count = j - i;
@@ -190,52 +223,74 @@ void RunPlanner::plan(std::vector<std::size_t>& ends, double share)
                 total[c] = b.plain[c] - a.plain[c];
                 sum += w[c] * ((b.squares[c] - a.squares[c]) - total[c] * total[c] * inverse);
             }
-            lastProduct = std::max(0.0, sum) * double(count);
-            if (squaredWeight * lastProduct >= room * room) {
-                if (squaredWeight * lastProduct >= (best - floor) * (best - floor))
-                    break;
-                continue;
+            const double product = std::max(0.0, sum) * double(count);
+            bool anyWins = false, anySearching = false;
+            for (std::size_t k = 0; k < K; ++k) {
+                if (asks[k]) {
+                    lastProduct[k] = product;
+                    if (squaredWeight[k] * product >= room[k] * room[k]) {
+                        asks[k] = false;
+                        if (squaredWeight[k] * product
+                            >= (best[k] - floor[k]) * (best[k] - floor[k]))
+                            searching[k] = false;
+                    }
+                }
+                anyWins = anyWins || asks[k];
+                anySearching = anySearching || searching[k];
             }
-            // The box of a run that would win, seen from its mean.
-            for (; boxFrom > i; --boxFrom) {
-                const auto& point = m_points[boxFrom - 1];
-                for (int c = 0; c < 3; ++c) {
-                    boxLow[c] = std::min(boxLow[c], point[std::size_t(c)]);
-                    boxHigh[c] = std::max(boxHigh[c], point[std::size_t(c)]);
+            if (anyWins) {
+                // The box of a run that would win, seen from its mean.
+                for (; boxFrom > i; --boxFrom) {
+                    const auto& point = m_points[boxFrom - 1];
+                    for (int c = 0; c < 3; ++c) {
+                        boxLow[c] = std::min(boxLow[c], point[std::size_t(c)]);
+                        boxHigh[c] = std::max(boxHigh[c], point[std::size_t(c)]);
+                    }
+                }
+                for (int c = 0; c < 3; ++c)
+                    mean[c] = total[c] * inverse;
+                if (boxWithin(mean, boxLow, boxHigh, cell)) {
+                    for (std::size_t k = 0; k < K; ++k) {
+                        if (asks[k]) {
+                            best[k] = fixed[k] + weight[k] * std::sqrt(product);
+                            from[k] = i;
+                        }
+                    }
                 }
             }
-            for (int c = 0; c < 3; ++c)
-                mean[c] = total[c] * inverse;
-            if (boxWithin(mean, boxLow, boxHigh, cell)) {
-                best = fixed + weight * std::sqrt(lastProduct);
-                from = i;
-            }
+            if (!anySearching)
+                break;
         }
-        double lastPrice = weight * std::sqrt(lastProduct);
-        // Longer runs start where the best run ending at the cell before starts, or the one
-        // before it: a run goes on growing, or takes in the run before. Their box is the
-        // window's, which holds theirs.
-        const std::size_t previous = m_from[cell];
-        for (std::size_t i : { previous, cell > 0 ? m_from[previous] : previous }) {
-            if (i <= longest || i >= farthest || i == flat)
-                continue;
-            if (m_cost[i] + RunCharacters + lastPrice >= best)
-                continue;
-            const double spreadSum = spread(i, j, mean, cell);
-            const double value
-                = m_cost[i] + RunCharacters + weight * std::sqrt(double(j - i) * spreadSum);
-            if (value < best && boxWithin(mean, low, high, cell)) {
-                best = value;
-                from = i;
+        for (std::size_t k = 0; k < K; ++k) {
+            const std::vector<double>& cost = m_cost[k];
+            const double lastPrice = weight[k] * std::sqrt(lastProduct[k]);
+            // Longer runs start where the best run ending at the cell before starts, or the one
+            // before it: a run goes on growing, or takes in the run before. Their box is the
+            // window's, which holds theirs.
+            const std::size_t previous = m_from[k][cell];
+            for (std::size_t i : { previous, cell > 0 ? m_from[k][previous] : previous }) {
+                if (i <= longest || i >= farthest || i == flat)
+                    continue;
+                if (cost[i] + RunCharacters + lastPrice >= best[k])
+                    continue;
+                const double spreadSum = spread(i, j, mean, cell);
+                const double value
+                    = cost[i] + RunCharacters + weight[k] * std::sqrt(double(j - i) * spreadSum);
+                if (value < best[k] && boxWithin(mean, low, high, cell)) {
+                    best[k] = value;
+                    from[k] = i;
+                }
             }
+            m_cost[k][j] = best[k];
+            m_from[k][j] = from[k];
         }
-        m_cost[j] = best;
-        m_from[j] = from;
     }
 
-    for (std::size_t j = n; j > 0; j = m_from[j])
-        ends.push_back(j);
-    std::reverse(ends.begin(), ends.end());
+    for (std::size_t k = 0; k < K; ++k) {
+        for (std::size_t j = n; j > 0; j = m_from[k][j])
+            ends[k]->push_back(j);
+        std::reverse(ends[k]->begin(), ends[k]->end());
+    }
 }
 
 } // namespace mosaiq

@@ -35,6 +35,10 @@ public:
     void prepare(std::span<const LabColour> labs, double tolerance);
     // The runs of the row last prepared, as above.
     void plan(std::vector<std::size_t>& ends, double share);
+    // The runs of the row last prepared at two shares at once, for about the time of one and
+    // a half.
+    void plan(std::vector<std::size_t>& ends, double share, std::vector<std::size_t>& otherEnds,
+        double otherShare);
 
     // For each cell of the last row planned, the squared steps that CIEDE2000 gives a small
     // move of L*, a* and b* near it.
@@ -50,6 +54,10 @@ private:
         double squares[3];
     };
 
+    // The runs at each of K shares into the ends of the same rank.
+    template <std::size_t K>
+    void planShares(
+        const std::array<double, K>& shares, const std::array<std::vector<std::size_t>*, K>& ends);
     // The summed squared difference of the cells from begin to end to their mean, the steps
     // weighed as near the cell at, and that mean.
     double spread(std::size_t begin, std::size_t end, double mean[3], std::size_t at) const;
@@ -94,8 +102,10 @@ private:
     std::vector<Sums> m_sums;
     std::vector<std::array<double, 3>> m_weights;
     std::vector<std::array<double, 3>> m_points; // the cells' L*a*b*
-    std::vector<double> m_cost; // the least total for the cells before each index
-    std::vector<std::size_t> m_from; // where the last run of that least total starts
+    // For each share planned at once, the least total for the cells before each index, and
+    // where the last run of that least total starts.
+    std::array<std::vector<double>, 2> m_cost;
+    std::array<std::vector<std::size_t>, 2> m_from;
     // The cells of the longest run still in view, their lowest and highest in each channel.
     Extreme m_low[3], m_high[3];
 };
