@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 using namespace mosaiq;
@@ -74,4 +76,39 @@ TEST(RunPlanner, aRunGrowsOnFromWhereverItStarted)
         ramp.push_back(makeColour(60 + i / 10, 60 + i / 10, 60 + i / 10));
     const auto ends = plan(ramp, 12.0);
     EXPECT_LT(ends.size(), 600u / 24u);
+}
+
+TEST(RunPlanner, twoSharesPlannedTogetherCutAsEachAlone)
+{
+    // Drifting rows with jumps, over the shares a row is fitted at, the stretches of one colour
+    // among them; the row prepared once, then planned again and again.
+    std::mt19937 random(7);
+    RunPlanner planner, alone;
+    bool differs = false;
+    for (int trial = 0; trial < 60; ++trial) {
+        std::vector<LabColour> labs;
+        int r = 128, g = 128, b = 128;
+        const std::size_t length = 1 + random() % 700;
+        while (labs.size() < length) {
+            auto step = [&](int& c) {
+                c = random() % 30 == 0 ? int(random() % 256)
+                                       : std::clamp(c + int(random() % 7) - 3, 0, 255);
+            };
+            step(r), step(g), step(b);
+            labs.insert(labs.end(), 1 + random() % 3, labOf(makeColour(r, g, b)));
+        }
+        const double tolerance = 1.0 + double(random() % 120) / 10.0;
+        planner.prepare(labs, tolerance);
+        for (double share : { 1.0, 1.0 / 4, 1.0 / 16, 1.0 / 64 }) {
+            std::vector<std::size_t> ends, closer, expected, expectedCloser;
+            planner.plan(ends, share, closer, share * 4);
+            alone.plan(labs, tolerance, expected, share);
+            alone.plan(labs, tolerance, expectedCloser, share * 4);
+            ASSERT_EQ(ends, expected) << trial << " at " << share;
+            ASSERT_EQ(closer, expectedCloser) << trial << " at " << share * 4;
+            // Different cuts at the two shares somewhere, or both would be one plan twice.
+            differs = differs || ends != closer;
+        }
+    }
+    EXPECT_TRUE(differs);
 }
