@@ -21,9 +21,9 @@ namespace mosaiq {
 // step beyond the tolerance, each part in its first cell's colour), then the shortest text the
 // forms allow where the difference it adds is worth the characters it saves. Every cell's
 // CIEDE2000 difference to its run's colour stays at most the tolerance, and a row never writes
-// more tag characters than groupRuns' runs at the same tolerance: where the planned runs would,
-// the row is planned again with less weight on closeness until they fit, else it takes
-// groupRuns' runs.
+// more tag characters than groupRuns' runs at the same tolerance: the row takes the closest runs
+// that fit among the weights on closeness tried (from the last row's, a step at a time), else
+// groupRuns' runs. A chooser keeps the last row's weight: rows are given in order.
 class RunChooser {
 public:
     explicit RunChooser(ColourForms forms = {});
