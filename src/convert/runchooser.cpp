@@ -219,7 +219,7 @@ void RunChooser::prepare(
     m_pairedStep = -1;
 }
 
-bool RunChooser::planPart(int step, std::size_t limit)
+void RunChooser::planPart(int step)
 {
     if (!m_prepared) {
         m_planner.prepare(m_labs, m_tolerance);
@@ -241,13 +241,30 @@ bool RunChooser::planPart(int step, std::size_t limit)
         m_planner.plan(m_ends, m_share);
     }
     m_firstPlan = false;
-    // Each run writes at least its tags and the shortest colour text: a plan plainly over the
-    // limit is turned away before its runs are placed and coloured.
-    if (m_ends.size() * (Tags + m_shortestText) > limit)
+}
+
+std::size_t RunChooser::leastCharacters() const
+{
+    return m_ends.size() * (Tags + m_shortestText);
+}
+
+bool RunChooser::placePart(std::size_t limit)
+{
+    // Each run writes at least its tags and the shortest colour text: the runs are given up as
+    // soon as those placed and the least that the others can write are over the limit.
+    std::size_t rest = leastCharacters();
+    m_characters = 0;
+    if (rest > limit)
         return false;
     std::size_t begin = 0;
     for (std::size_t end : m_ends) {
+        const std::size_t placed = m_runs.size();
         placeRun(begin, end);
+        for (std::size_t r = placed; r < m_runs.size(); ++r)
+            m_characters += Tags + colourTextLength(m_runs[r].colour, m_forms);
+        rest -= Tags + m_shortestText;
+        if (m_characters + rest > limit)
+            return false;
         begin = end;
     }
     return true;
@@ -255,16 +272,24 @@ bool RunChooser::planPart(int step, std::size_t limit)
 
 bool RunChooser::planWithin(int step, std::size_t limit)
 {
-    if (!m_split)
-        return planPart(step, limit) && characters() <= limit;
-    // The part after the split is planned on a thread kept for it while this one plans the
-    // part before: both at the same share, the row's characters counted together.
+    if (!m_split) {
+        planPart(step);
+        return placePart(limit);
+    }
+    // The part after the split is planned, then placed, on a thread kept for it while this one
+    // does the part before: both at the same share, the row's characters counted together.
     RunChooser& helper = *m_helper;
-    bool helperPlaced = false;
-    m_thread->start([&] { helperPlaced = helper.planPart(step, limit); });
-    const bool placed = planPart(step, limit);
+    m_thread->start([&] { helper.planPart(step); });
+    planPart(step);
     m_thread->wait();
-    return placed && helperPlaced && characters() + helper.characters() <= limit;
+    const std::size_t least = leastCharacters(), helperLeast = helper.leastCharacters();
+    if (least + helperLeast > limit)
+        return false;
+    bool helperPlaced = false;
+    m_thread->start([&] { helperPlaced = helper.placePart(limit - least); });
+    const bool placed = placePart(limit - helperLeast);
+    m_thread->wait();
+    return placed && helperPlaced && m_characters + helper.m_characters <= limit;
 }
 
 void RunChooser::keepRuns()
@@ -325,14 +350,6 @@ void RunChooser::fitAcrossCores(std::size_t split)
     m_split = 0;
     for (const Run& run : helper.m_runs)
         m_runs.push_back({ run.begin + split, run.end + split, run.colour });
-}
-
-std::size_t RunChooser::characters() const
-{
-    std::size_t characters = 0;
-    for (const Run& run : m_runs)
-        characters += Tags + colourTextLength(run.colour, m_forms);
-    return characters;
 }
 
 void RunChooser::measure(std::span<const ColourValue> cells, std::span<LabColour> labs) const

@@ -51,9 +51,13 @@ private:
     // The state of a chooser for a part of a row.
     void prepare(
         std::span<const ColourValue> cells, std::span<const LabColour> labs, double tolerance);
-    // The runs of this chooser's cells planned at the share ShareStep^-step into m_runs, placed
-    // and coloured unless plainly over limit; whether they were.
-    bool planPart(int step, std::size_t limit);
+    // The ends of this chooser's cells' runs planned at the share ShareStep^-step.
+    void planPart(int step);
+    // The least tag characters of those runs.
+    std::size_t leastCharacters() const;
+    // Those runs placed and coloured into m_runs, their tag characters into m_characters;
+    // whether they write at most limit (false as soon as they plainly cannot).
+    bool placePart(std::size_t limit);
     // The row's runs planned at that share, its parts each on a core when it is split; whether
     // they write at most limit tag characters.
     bool planWithin(int step, std::size_t limit);
@@ -64,8 +68,6 @@ private:
     void fit();
     // fit over a long row, the cells before split and those after on a core each.
     void fitAcrossCores(std::size_t split);
-    // The tag characters of m_runs.
-    std::size_t characters() const;
     // The cells' L*a*b* into labs.
     void measure(std::span<const ColourValue> cells, std::span<LabColour> labs) const;
     // groupRuns' run starts from begin (a run starting there) to end, with the same verdicts,
@@ -94,6 +96,7 @@ private:
     int m_lastStep = 0; // the step of the share that the last row (or this part of it) took
     std::size_t m_shortestText = 7; // the shortest colour text the forms write
     std::vector<std::size_t> m_greedyStarts;
+    std::size_t m_characters = 0; // the tag characters of m_runs, as placed
     std::size_t m_split = 0; // where the helper's part starts while a long row is fitted
     bool m_prepared = false; // whether the planner holds this part's sums and weights
     bool m_firstPlan = true; // whether no plan of this part was made yet
