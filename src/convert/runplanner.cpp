@@ -48,22 +48,21 @@ double RunPlanner::differenceWeight(double tolerance)
     return TradeWeight / (tolerance * tolerance);
 }
 
-double RunPlanner::spread(std::size_t begin, std::size_t end, double mean[3], std::size_t at) const
+inline double RunPlanner::spread(
+    std::size_t begin, std::size_t end, double mean[3], std::size_t at) const
 {
-    const Sums& a = m_sums[begin];
-    const Sums& b = m_sums[end];
     const double count = double(end - begin);
     const auto& weights = m_weights[at];
     double sum = 0;
-    for (int c = 0; c < 3; ++c) {
-        const double total = b.plain[c] - a.plain[c];
+    for (std::size_t c = 0; c < 3; ++c) {
+        const double total = m_plain[c][end] - m_plain[c][begin];
         mean[c] = total / count;
-        sum += weights[c] * ((b.squares[c] - a.squares[c]) - total * mean[c]);
+        sum += weights[c] * ((m_squares[c][end] - m_squares[c][begin]) - total * mean[c]);
     }
     return std::max(0.0, sum);
 }
 
-bool RunPlanner::boxWithin(
+inline bool RunPlanner::boxWithin(
     const double mean[3], const double low[3], const double high[3], std::size_t at) const
 {
     const auto& weights = m_weights[at];
@@ -75,12 +74,38 @@ bool RunPlanner::boxWithin(
     return sum <= m_tolerance * m_tolerance;
 }
 
+void RunPlanner::workOutProducts(std::size_t first, std::size_t last, std::size_t end)
+{
+    // Branch-free over the runs in order, their channels in arrays: the compiler widens it.
+    const std::size_t size = last > first ? last - first : 0;
+    double* products = m_products.data();
+    const double* inverses = Inverses.data();
+    const auto& w = m_weights[end - 1];
+    for (std::size_t r = 0; r < size; ++r)
+        products[r] = 0;
+    for (std::size_t c = 0; c < 3; ++c) {
+        const double* plain = m_plain[c].data() + first;
+        const double* squares = m_squares[c].data() + first;
+        const double total = m_plain[c][end], squared = m_squares[c][end], weight = w[c];
+        for (std::size_t r = 0; r < size; ++r) {
+            const double part = total - plain[r];
+            products[r]
+                += weight * ((squared - squares[r]) - part * part * inverses[end - first - r]);
+        }
+    }
+    for (std::size_t r = 0; r < size; ++r)
+        products[r] = std::max(0.0, products[r]) * double(end - first - r);
+}
+
 void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
 {
     const std::size_t n = labs.size();
     m_tolerance = tolerance;
-    m_sums.resize(n + 1);
-    m_sums[0] = {};
+    for (std::size_t c = 0; c < 3; ++c) {
+        m_plain[c].resize(n + 1);
+        m_squares[c].resize(n + 1);
+        m_plain[c][0] = m_squares[c][0] = 0;
+    }
     m_weights.resize(n);
     m_points.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -91,11 +116,9 @@ void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
             m_weights[i] = m_weights[i - 1];
         else
             weighSteps(lab, weights);
-        Sums& next = m_sums[i + 1];
-        const Sums& last = m_sums[i];
-        for (int c = 0; c < 3; ++c) {
-            next.plain[c] = last.plain[c] + lab[c];
-            next.squares[c] = last.squares[c] + lab[c] * lab[c];
+        for (std::size_t c = 0; c < 3; ++c) {
+            m_plain[c][i + 1] = m_plain[c][i] + lab[c];
+            m_squares[c][i + 1] = m_squares[c][i] + lab[c] * lab[c];
         }
     }
 }
@@ -130,6 +153,7 @@ void RunPlanner::planShares(
         m_cost[k].assign(n + 1, 0.0);
         m_from[k].assign(n + 1, 0);
     }
+    m_products.resize(ShortRuns);
     for (auto& q : m_low)
         q.clear(n);
     for (auto& q : m_high)
@@ -192,8 +216,8 @@ void RunPlanner::planShares(
             floor[k] = cost[farthest] + RunCharacters;
             searching[k] = true;
         }
-        const Sums& b = m_sums[j];
-        const auto& w = m_weights[cell];
+        const std::size_t nearest = std::min(cell, flat + 1);
+        workOutProducts(farthest, nearest, j);
         // The box of the cells from boxFrom to the cell, grown towards the row's start only as
         // far as a run that would win reaches: each cell joins it once.
         std::size_t boxFrom = cell;
@@ -202,7 +226,7 @@ void RunPlanner::planShares(
         // A run is not cut inside a stretch of one colour: there a cell goes on with the runs
         // that ended at the cell before, or starts with the stretch. The shares go through the
         // same runs together, each run's spread and box worked out once for those that ask.
-        for (std::size_t i = std::min(cell, flat + 1); i-- > farthest;) {
+        for (std::size_t i = nearest; i-- > farthest;) {
             std::array<double, K> fixed, room;
             std::array<bool, K> asks;
             bool anyAsks = false;
@@ -215,15 +239,7 @@ void RunPlanner::planShares(
             }
             if (!anyAsks)
                 continue;
-            const Sums& a = m_sums[i];
-            const std::size_t count = j - i;
-            const double inverse = Inverses[count];
-            double total[3], sum = 0;
-            for (int c = 0; c < 3; ++c) {
-                total[c] = b.plain[c] - a.plain[c];
-                sum += w[c] * ((b.squares[c] - a.squares[c]) - total[c] * total[c] * inverse);
-            }
-            const double product = std::max(0.0, sum) * double(count);
+            const double product = m_products[i - farthest];
             bool anyWins = false, anySearching = false;
             for (std::size_t k = 0; k < K; ++k) {
                 if (asks[k]) {
@@ -247,8 +263,9 @@ void RunPlanner::planShares(
                         boxHigh[c] = std::max(boxHigh[c], point[std::size_t(c)]);
                     }
                 }
-                for (int c = 0; c < 3; ++c)
-                    mean[c] = total[c] * inverse;
+                const double inverse = Inverses[j - i];
+                for (std::size_t c = 0; c < 3; ++c)
+                    mean[c] = (m_plain[c][j] - m_plain[c][i]) * inverse;
                 if (boxWithin(mean, boxLow, boxHigh, cell)) {
                     for (std::size_t k = 0; k < K; ++k) {
                         if (asks[k]) {

@@ -48,12 +48,6 @@ public:
     static double differenceWeight(double tolerance);
 
 private:
-    // Running sums of each channel and of its squares, from the first cell up to one.
-    struct Sums {
-        double plain[3];
-        double squares[3];
-    };
-
     // The runs at each of K shares into the ends of the same rank.
     template <std::size_t K>
     void planShares(
@@ -61,6 +55,8 @@ private:
     // The summed squared difference of the cells from begin to end to their mean, the steps
     // weighed as near the cell at, and that mean.
     double spread(std::size_t begin, std::size_t end, double mean[3], std::size_t at) const;
+    // count x spread of the runs from first (up to last) to end, into m_products.
+    void workOutProducts(std::size_t first, std::size_t last, std::size_t end);
     // Whether every corner of a box seen from mean seems within the tolerance, the steps
     // weighed as near the cell at.
     bool boxWithin(
@@ -99,7 +95,10 @@ private:
     };
 
     double m_tolerance = 0;
-    std::vector<Sums> m_sums;
+    // Running sums of each channel and of its squares, from the first cell up to one; a channel
+    // to an array, so that the prices of all short runs ending at a cell are worked out together.
+    std::array<std::vector<double>, 3> m_plain, m_squares;
+    std::vector<double> m_products; // count x spread of each short run ending at the cell
     std::vector<std::array<double, 3>> m_weights;
     std::vector<std::array<double, 3>> m_points; // the cells' L*a*b*
     // For each share planned at once, the least total for the cells before each index, and
