@@ -95,6 +95,43 @@ void RunPlanner::workOutProducts(std::size_t first, std::size_t last, std::size_
     }
     for (std::size_t r = 0; r < size; ++r)
         products[r] = std::max(0.0, products[r]) * double(end - first - r);
+    for (std::size_t r = 0; r < size; ++r)
+        m_roots[r] = std::sqrt(products[r]);
+}
+
+void RunPlanner::resetBoxes(std::size_t first, std::size_t last, std::size_t cell)
+{
+    m_boxFirst = first;
+    m_boxFrom = std::max(first, last);
+    m_boxCell = cell;
+    for (std::size_t c = 0; c < 3; ++c)
+        m_boxLow[c] = m_boxHigh[c] = m_points[cell][c];
+    std::fill_n(m_verdicts.begin(), m_boxFrom - first, Unknown);
+}
+
+bool RunPlanner::boxHolds(std::size_t begin, std::size_t end)
+{
+    signed char& verdict = m_verdicts[begin - m_boxFirst];
+    if (verdict != Unknown)
+        return verdict == Holds;
+    // Each cell joins the box once: the boxes of the runs reaching less far are kept.
+    for (; m_boxFrom > begin; --m_boxFrom) {
+        const auto& point = m_points[m_boxFrom - 1];
+        auto& box = m_boxes[m_boxFrom - 1 - m_boxFirst];
+        for (std::size_t c = 0; c < 3; ++c) {
+            m_boxLow[c] = std::min(m_boxLow[c], point[c]);
+            m_boxHigh[c] = std::max(m_boxHigh[c], point[c]);
+            box[c] = m_boxLow[c];
+            box[c + 3] = m_boxHigh[c];
+        }
+    }
+    const auto& box = m_boxes[begin - m_boxFirst];
+    const double inverse = Inverses[end - begin];
+    double mean[3];
+    for (std::size_t c = 0; c < 3; ++c)
+        mean[c] = (m_plain[c][end] - m_plain[c][begin]) * inverse;
+    verdict = boxWithin(mean, &box[0], &box[3], m_boxCell) ? Holds : Fails;
+    return verdict == Holds;
 }
 
 void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
@@ -154,6 +191,10 @@ void RunPlanner::planShares(
         m_from[k].assign(n + 1, 0);
     }
     m_products.resize(ShortRuns);
+    m_roots.resize(ShortRuns);
+    m_prices.resize(ShortRuns);
+    m_boxes.resize(ShortRuns);
+    m_verdicts.resize(ShortRuns);
     for (auto& q : m_low)
         q.clear(n);
     for (auto& q : m_high)
@@ -186,12 +227,8 @@ void RunPlanner::planShares(
 
         // Shorter runs ending here, from a single cell to ShortRuns cells.
         const std::size_t farthest = std::max(longest + 1, j > ShortRuns ? j - ShortRuns : 0);
-        // A run's price grows as it reaches back (its cells' count and their spread both do),
-        // so the last one worked out bounds the next, which is then passed over unless it may
-        // win.
-        std::array<double, K> best, lastProduct, floor;
+        std::array<double, K> best;
         std::array<std::size_t, K> from;
-        std::array<bool, K> searching;
         for (std::size_t k = 0; k < K; ++k) {
             const std::vector<double>& cost = m_cost[k];
             // The cell alone is always a run.
@@ -210,77 +247,41 @@ void RunPlanner::planShares(
                 best[k] = cost[flat] + RunCharacters;
                 from[k] = flat;
             }
-            lastProduct[k] = 0; // count x spread of the last run worked out
-            // The least totals grow along the row: no run reaching farther starts below the
-            // farthest one's, so once a price alone rules that out, the search ends.
-            floor[k] = cost[farthest] + RunCharacters;
-            searching[k] = true;
         }
-        const std::size_t nearest = std::min(cell, flat + 1);
-        workOutProducts(farthest, nearest, j);
-        // The box of the cells from boxFrom to the cell, grown towards the row's start only as
-        // far as a run that would win reaches: each cell joins it once.
-        std::size_t boxFrom = cell;
-        double boxLow[3] = { m_points[cell][0], m_points[cell][1], m_points[cell][2] };
-        double boxHigh[3] = { boxLow[0], boxLow[1], boxLow[2] };
         // A run is not cut inside a stretch of one colour: there a cell goes on with the runs
-        // that ended at the cell before, or starts with the stretch. The shares go through the
-        // same runs together, each run's spread and box worked out once for those that ask.
-        for (std::size_t i = nearest; i-- > farthest;) {
-            std::array<double, K> fixed, room;
-            std::array<bool, K> asks;
-            bool anyAsks = false;
-            for (std::size_t k = 0; k < K; ++k) {
-                fixed[k] = m_cost[k][i] + RunCharacters;
-                room[k] = best[k] - fixed[k];
-                asks[k] = searching[k] && room[k] > 0
-                    && squaredWeight[k] * lastProduct[k] < room[k] * room[k];
-                anyAsks = anyAsks || asks[k];
-            }
-            if (!anyAsks)
-                continue;
-            const double product = m_products[i - farthest];
-            bool anyWins = false, anySearching = false;
-            for (std::size_t k = 0; k < K; ++k) {
-                if (asks[k]) {
-                    lastProduct[k] = product;
-                    if (squaredWeight[k] * product >= room[k] * room[k]) {
-                        asks[k] = false;
-                        if (squaredWeight[k] * product
-                            >= (best[k] - floor[k]) * (best[k] - floor[k]))
-                            searching[k] = false;
-                    }
+        // that ended at the cell before, or starts with the stretch. Every short run is priced
+        // at once, without a branch the processor could mistake; then the cheapest ones are
+        // taken in turn until one's box holds, each box worked out once for both shares.
+        const std::size_t nearest = std::min(cell, flat + 1);
+        const std::size_t count = nearest > farthest ? nearest - farthest : 0;
+        workOutProducts(farthest, nearest, j);
+        resetBoxes(farthest, nearest, cell);
+        for (std::size_t k = 0; k < K; ++k) {
+            double* prices = m_prices.data();
+            const double* cost = m_cost[k].data() + farthest;
+            for (std::size_t r = 0; r < count; ++r)
+                prices[r] = cost[r] + RunCharacters + weight[k] * m_roots[r];
+            for (;;) {
+                // The cheapest, the nearest first among equals, as the cells are gone through.
+                std::size_t cheapest = count;
+                for (std::size_t r = count; r-- > 0;) {
+                    if (prices[r] < (cheapest < count ? prices[cheapest] : best[k]))
+                        cheapest = r;
                 }
-                anyWins = anyWins || asks[k];
-                anySearching = anySearching || searching[k];
-            }
-            if (anyWins) {
-                // The box of a run that would win, seen from its mean.
-                for (; boxFrom > i; --boxFrom) {
-                    const auto& point = m_points[boxFrom - 1];
-                    for (int c = 0; c < 3; ++c) {
-                        boxLow[c] = std::min(boxLow[c], point[std::size_t(c)]);
-                        boxHigh[c] = std::max(boxHigh[c], point[std::size_t(c)]);
-                    }
+                if (cheapest == count)
+                    break;
+                if (boxHolds(farthest + cheapest, j)) {
+                    best[k] = prices[cheapest];
+                    from[k] = farthest + cheapest;
+                    break;
                 }
-                const double inverse = Inverses[j - i];
-                for (std::size_t c = 0; c < 3; ++c)
-                    mean[c] = (m_plain[c][j] - m_plain[c][i]) * inverse;
-                if (boxWithin(mean, boxLow, boxHigh, cell)) {
-                    for (std::size_t k = 0; k < K; ++k) {
-                        if (asks[k]) {
-                            best[k] = fixed[k] + weight[k] * std::sqrt(product);
-                            from[k] = i;
-                        }
-                    }
-                }
+                prices[cheapest] = std::numeric_limits<double>::infinity();
             }
-            if (!anySearching)
-                break;
         }
         for (std::size_t k = 0; k < K; ++k) {
             const std::vector<double>& cost = m_cost[k];
-            const double lastPrice = weight[k] * std::sqrt(lastProduct[k]);
+            // No longer run costs less than the farthest short one.
+            const double lastPrice = count > 0 ? weight[k] * m_roots[0] : 0.0;
             // Longer runs start where the best run ending at the cell before starts, or the one
             // before it: a run goes on growing, or takes in the run before. Their box is the
             // window's, which holds theirs.
