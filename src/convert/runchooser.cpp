@@ -1,30 +1,23 @@
 #include "convert/runchooser.h"
 
+#include "convert/labbox.h"
+
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 
 namespace mosaiq {
 
 namespace {
 
-    struct LabBox {
-        LabColour low, high;
-        explicit LabBox(const LabColour& lab)
-            : low(lab)
-            , high(lab)
-        {
-        }
-        void add(const LabColour& lab)
-        {
-            low = { std::min(low.l, lab.l), std::min(low.a, lab.a), std::min(low.b, lab.b) };
-            high = { std::max(high.l, lab.l), std::max(high.a, lab.a), std::max(high.b, lab.b) };
-        }
-        LabColour centre() const
-        {
-            return { (low.l + high.l) / 2, (low.a + high.a) / 2, (low.b + high.b) / 2 };
-        }
-    };
+    // A part's least characters before its plan is made.
+    constexpr std::size_t Unknown = std::size_t(-1);
+    std::size_t known(const std::atomic<std::size_t>& least)
+    {
+        const std::size_t value = least.load(std::memory_order_relaxed);
+        return value == Unknown ? 0 : value;
+    }
 
     // Rows of at least this many cells are planned on two cores.
     constexpr std::size_t LongRow = 1024;
@@ -277,19 +270,25 @@ bool RunChooser::planWithin(int step, std::size_t limit)
         return placePart(limit);
     }
     // The part after the split is planned, then placed, on a thread kept for it while this one
-    // does the part before: both at the same share, the row's characters counted together.
+    // does the part before: both at the same share, the row's characters counted together. Each
+    // part goes on to place its runs without waiting for the other's plan: it gives up early
+    // only against the other's least once that is known, and the row fits all the same exactly
+    // when both parts together write at most limit.
     RunChooser& helper = *m_helper;
-    m_thread->start([&] { helper.planPart(step); });
-    planPart(step);
-    m_thread->wait();
-    const std::size_t least = leastCharacters(), helperLeast = helper.leastCharacters();
-    if (least + helperLeast > limit)
-        return false;
+    m_least = Unknown;
+    helper.m_least = Unknown;
     bool helperPlaced = false;
-    m_thread->start([&] { helperPlaced = helper.placePart(limit - least); });
-    const bool placed = placePart(limit - helperLeast);
+    m_thread->start([&] {
+        helper.planPart(step);
+        helper.m_least = helper.leastCharacters();
+        helperPlaced = helper.placePart(limit - std::min(limit, known(m_least)));
+    });
+    planPart(step);
+    m_least = leastCharacters();
+    const bool placed = placePart(limit - std::min(limit, known(helper.m_least)));
     m_thread->wait();
-    return placed && helperPlaced && m_characters + helper.m_characters <= limit;
+    return placed && helperPlaced && m_least + helper.m_least <= limit
+        && m_characters + helper.m_characters <= limit;
 }
 
 void RunChooser::keepRuns()

@@ -7,6 +7,7 @@
 #include "convert/runplanner.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -98,6 +99,8 @@ private:
     std::vector<std::size_t> m_greedyStarts;
     std::size_t m_characters = 0; // the tag characters of m_runs, as placed
     std::size_t m_split = 0; // where the helper's part starts while a long row is fitted
+    // This part's least tag characters once planned, read by the other part's thread.
+    std::atomic<std::size_t> m_least = 0;
     bool m_prepared = false; // whether the planner holds this part's sums and weights
     bool m_firstPlan = true; // whether no plan of this part was made yet
     int m_pairedStep = -1; // the step of m_pairedEnds, planned beside another, or -1
