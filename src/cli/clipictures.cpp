@@ -8,7 +8,9 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace mosaiq {
@@ -32,6 +34,8 @@ CliPictures::CliPictures(std::string modulePath)
 
 CliPictures::~CliPictures()
 {
+    if (m_loader.joinable())
+        m_loader.join();
     if (m_module)
         m_module->finish();
 }
@@ -53,16 +57,46 @@ bool CliPictures::readsAlone(const std::string& path)
 
 bool CliPictures::loadModule(int& argc, char** argv, bool gui)
 {
-    if (m_module)
-        return true;
-    const ModuleLoad load = loadPictureModule(m_modulePath);
-    if (!load.module) {
-        m_failure = load.failure;
-        return false;
+    m_argc = &argc;
+    m_argv = argv;
+    m_gui = gui;
+    return module() != nullptr;
+}
+
+void CliPictures::loadModuleAside(int& argc, char** argv, bool gui)
+{
+    m_argc = &argc;
+    m_argv = argv;
+    m_gui = gui;
+    try {
+        m_loader = std::thread([this] {
+            const ModuleLoad load = loadPictureModule(m_modulePath);
+            m_loaded = load.module;
+            m_failure = load.failure;
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: loaded when first needed.
     }
-    m_module = load.module;
-    m_module->start(argc, argv, gui);
-    return true;
+}
+
+PictureModule* CliPictures::module() const
+{
+    const std::lock_guard lock(m_starting);
+    if (m_module || !m_argc)
+        return m_module;
+    if (m_loader.joinable()) {
+        m_loader.join();
+    } else if (!m_loaded && m_failure.empty()) {
+        const ModuleLoad load = loadPictureModule(m_modulePath);
+        m_loaded = load.module;
+        m_failure = load.failure;
+    }
+    if (m_loaded) {
+        // Qt starts on the thread that first needs it, the program's own.
+        m_loaded->start(*m_argc, m_argv, m_gui);
+        m_module = std::exchange(m_loaded, nullptr);
+    }
+    return m_module;
 }
 
 LoadedPicture CliPictures::read(const std::string& path, ReadingThreads threads) const
@@ -84,8 +118,8 @@ LoadedPicture CliPictures::read(const std::string& path, ReadingThreads threads)
     case PlainJpeg::Outcome::NotPlain:
         break;
     }
-    if (m_module)
-        return m_module->read(path, threads);
+    if (PictureModule* loaded = module())
+        return loaded->read(path, threads);
     // Not loaded although needed: it is missing, or the file changed since it was looked at.
     return m_failure.empty() ? failed(PictureError::Unreadable)
                              : failed(PictureError::NotAPicture, m_failure);
@@ -94,7 +128,8 @@ LoadedPicture CliPictures::read(const std::string& path, ReadingThreads threads)
 std::unique_ptr<PageImage> CliPictures::paintPage(
     std::shared_ptr<const PageRecord> record, int scale) const
 {
-    return m_module ? m_module->paintPage(std::move(record), scale) : nullptr;
+    PictureModule* loaded = module();
+    return loaded ? loaded->paintPage(std::move(record), scale) : nullptr;
 }
 
 } // namespace mosaiq

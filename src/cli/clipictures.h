@@ -5,7 +5,9 @@
 #include "image/readingthreads.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace mosaiq {
 
@@ -31,6 +33,11 @@ public:
     // Loads and starts the module; false, with failure() saying why in French, when it cannot
     // be loaded. argc and argv are main's (see PictureModule::start).
     bool loadModule(int& argc, char** argv, bool gui);
+    // Loads the module on a thread of its own while the caller goes on (a photo's conversion
+    // takes about as long as Qt takes to load); the first call that needs the module waits for
+    // it and starts it on its own thread. For a single run: a batch reads on several threads.
+    void loadModuleAside(int& argc, char** argv, bool gui);
+    // After a call that needed the module (read, paintPage) failed for want of it.
     const std::string& failure() const { return m_failure; }
 
     // Reads the picture at path; safe from several threads at once.
@@ -39,9 +46,19 @@ public:
     std::unique_ptr<PageImage> paintPage(std::shared_ptr<const PageRecord> record, int scale) const;
 
 private:
+    // The module, started, once it is loaded; null when it cannot be (failure() says why).
+    PictureModule* module() const;
+
     std::string m_modulePath;
-    PictureModule* m_module = nullptr;
-    std::string m_failure;
+    // Set once loaded and started; what the first use of a module loaded aside does.
+    mutable PictureModule* m_module = nullptr;
+    mutable std::string m_failure;
+    mutable std::mutex m_starting;
+    mutable std::thread m_loader;
+    mutable PictureModule* m_loaded = nullptr; // by m_loader, not yet started
+    int* m_argc = nullptr;
+    char** m_argv = nullptr;
+    bool m_gui = false;
 };
 
 } // namespace mosaiq

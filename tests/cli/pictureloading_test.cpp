@@ -44,9 +44,10 @@ TEST_F(CliTest, withoutItsModuleConvertsPlainPhotosAndNamesThePackageForTheRest)
     // The program alone in a folder, as if its module had been removed.
     const fs::path alone = file("mosaiq-cli");
     fs::copy_file(MOSAIQ_CLI, alone);
-    auto runAlone = [&](const std::string& picture, const std::string& page) {
+    auto runAlone = [&](const std::string& picture, const std::string& page,
+                        const std::string& more = {}) {
         const std::string command = quoted(alone.string()) + " " + quoted(picture) + " -o "
-            + quoted(page) + " 2>" + quoted(file("err").string());
+            + quoted(page) + more + " 2>" + quoted(file("err").string());
         const int status = std::system(command.c_str());
         return Outcome { WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", readAll(file("err")) };
     };
@@ -57,6 +58,16 @@ TEST_F(CliTest, withoutItsModuleConvertsPlainPhotosAndNamesThePackageForTheRest)
     EXPECT_EQ(o.exit, 3);
     EXPECT_NE(o.err.find("apt install --reinstall mosaiq"), std::string::npos) << o.err;
     EXPECT_FALSE(fs::exists(file("other.html")));
+    // The module for --png loads while the photo is converted: missing, it fails the run as
+    // it did before any conversion, with the page it would have replaced left as it was.
+    const std::string page = readAll(file("page.html"));
+    fs::remove(file("err"));
+    o = runAlone(Plain, file("page.html").string(),
+        " --png " + quoted(file("page.png").string()) + " --columns 7");
+    EXPECT_EQ(o.exit, 4);
+    EXPECT_NE(o.err.find("apt install --reinstall mosaiq"), std::string::npos) << o.err;
+    EXPECT_FALSE(fs::exists(file("page.png")));
+    EXPECT_EQ(readAll(file("page.html")), page);
 }
 
 TEST(PictureLoading, aMissingLibraryOrModuleIsNamedWithItsPackage)

@@ -77,6 +77,55 @@ TEST_F(CliTest, parallelPngHoldsEveryPixelWhateverTheThreads)
     EXPECT_EQ(files[0], files[2]);
 }
 
+// Lines that the painter left alone are packed as the background without being read: their
+// memory holds noise here, on either side of shares and beside lines of pixels.
+TEST_F(CliTest, pngLinesLeftUnpaintedComeOutAsTheBackground)
+{
+    constexpr int Width = 600, Height = 12;
+    constexpr std::uint32_t Background = 0xff204060u;
+    // 1: painted; 0: left alone. Shares: [0, 4), [4, 7), [7, 12).
+    const std::vector<char> inked { 0, 0, 1, 0, 1, 0, 0, 1, 1, 0, 0, 1 };
+    const std::vector<std::pair<int, int>> shares { { 0, 4 }, { 4, 3 }, { 7, 5 } };
+    std::vector<std::uint32_t> words(std::size_t(Width) * Height);
+    std::uint32_t seed = 11;
+    for (std::uint32_t& word : words) {
+        seed = seed * 1664525u + 1013904223u;
+        word = 0xff000000u | (seed >> 8);
+    }
+    const fs::path path = file("plain.png");
+    PageFile page;
+    ASSERT_TRUE(page.open(path.string()));
+    PngFile png(page, 1);
+    ASSERT_TRUE(png.begin(Width, Height));
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(words.data());
+    const std::size_t stride = Width * 4;
+    for (const auto& [first, count] : shares) {
+        std::vector<char> flags { first > 0 ? inked[std::size_t(first - 1)] : char(1) };
+        flags.insert(flags.end(), inked.begin() + first, inked.begin() + first + count);
+        PngFile::Share share;
+        png.pack(share, bytes + std::size_t(first) * stride, std::int64_t(stride), count,
+            first > 0 ? bytes + std::size_t(first - 1) * stride : nullptr, flags.data(),
+            Background);
+        ASSERT_TRUE(png.writeShare(share));
+    }
+    ASSERT_TRUE(png.finish());
+    ASSERT_TRUE(page.close());
+    int width = 0, height = 0;
+    const std::vector<std::uint8_t> rgb = decoded(path, width, height);
+    ASSERT_EQ(width, Width);
+    ASSERT_EQ(height, Height);
+    for (int y = 0; y < Height; ++y) {
+        std::size_t wrong = 0;
+        for (int x = 0; x < Width; ++x) {
+            const std::size_t i = std::size_t(y) * Width + std::size_t(x);
+            const std::uint32_t w = inked[std::size_t(y)] ? words[i] : Background;
+            wrong += rgb[3 * i] != std::uint8_t(w >> 16) || rgb[3 * i + 1] != std::uint8_t(w >> 8)
+                || rgb[3 * i + 2] != std::uint8_t(w);
+        }
+        EXPECT_EQ(wrong, 0u) << "line " << y;
+    }
+}
+
 // The PNGs that mosaiq-cli wrote before it painted on every core and compressed with ISA-L:
 // squares, plain letters, bold and italic glyphs leaning over their neighbours at twice the
 // sharpness, centred rows.

@@ -28,7 +28,19 @@ namespace {
         uchar* bits;
         qsizetype stride;
         int width, height;
-        QRgb* line(int y) const { return reinterpret_cast<QRgb*>(bits + y * stride); }
+        // When given, a line is cleared to the background only when first painted on, and
+        // marked here: the lines no glyph reaches are never touched.
+        char* inked = nullptr;
+        QRgb background = 0;
+        QRgb* line(int y) const
+        {
+            auto* words = reinterpret_cast<QRgb*>(bits + y * stride);
+            if (inked && !inked[y]) {
+                std::fill_n(words, width, background);
+                inked[y] = 1;
+            }
+            return words;
+        }
     };
 
     // under weighed by 255 - a and colour by a, in 255ths, rounded to the nearest level: the
@@ -218,9 +230,13 @@ QSizeF PagePainter::textSize(double zoom, double viewWidth) const
     return { m_layout.pageWidth(viewWidth / zoom) * zoom, m_layout.pageHeight() * zoom };
 }
 
-void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double viewWidth)
+void PagePainter::paintText(
+    QImage& target, QPointF scroll, double zoom, double viewWidth, std::vector<char>* inked)
 {
-    target.fill(m_background);
+    if (inked)
+        inked->assign(std::size_t(std::max(target.height(), 0)), char(0));
+    else
+        target.fill(m_background);
     if (zoom <= 0)
         return;
     const double ratio = target.devicePixelRatio();
@@ -236,7 +252,9 @@ void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double 
     const double pixelSize = 10 * scale;
     auto deviceX = [&](double x) { return (x - left) * scale; };
     auto deviceY = [&](double y) { return (y - top) * scale; };
-    const Pixels pixels { target.bits(), target.bytesPerLine(), target.width(), target.height() };
+    const Pixels pixels { target.bits(), target.bytesPerLine(), target.width(), target.height(),
+        inked ? inked->data() : nullptr, m_background };
+    const bool prepared = m_preparedScale > 0 && m_preparedScale == scale;
 
     for (std::int64_t row = lines.first; row < lines.end; ++row) {
         const std::span<const PageRecord::Cell> cells = record().rowCells(row);
@@ -246,6 +264,12 @@ void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double 
         const int blockTop = edge(deviceY(boxTop));
         const int blockBottom = edge(deviceY(boxTop + metrics.ascent + metrics.descent));
         const int baseline = edge(deviceY(boxTop + metrics.ascent));
+        // With every glyph made, a row whose ink cannot reach the image is passed over: the
+        // overhang of the lines in view is for glyphs not made yet.
+        if (prepared
+            && (square ? blockBottom <= 0 || blockTop >= target.height()
+                       : baseline + m_inkBottom <= 0 || baseline + m_inkTop >= target.height()))
+            continue;
         m_layout.forCells(row, left - rowLeft - overhang, right - rowLeft + overhang,
             [&](std::int64_t i, double cellLeft, double cellRight) {
                 const PageRecord::Cell cell = cells[std::size_t(i)];
@@ -273,12 +297,22 @@ void PagePainter::paintText(QImage& target, QPointF scroll, double zoom, double 
 void PagePainter::prepareText(double scale)
 {
     m_layout.measureRows(std::numeric_limits<std::int64_t>::max());
+    int top = 0, bottom = 0;
     for (int b = 0; b < 256; ++b) {
         if (record().usesByte(std::uint8_t(b))) {
-            for (int phase = 0; phase < PageFont::Phases; ++phase)
-                m_font.mask(std::uint8_t(b), 10 * scale, phase);
+            for (int phase = 0; phase < PageFont::Phases; ++phase) {
+                const PageFont::Mask& mask = m_font.mask(std::uint8_t(b), 10 * scale, phase);
+                if (!mask.coverage.isNull()) {
+                    top = std::min(top, mask.offset.y());
+                    bottom = std::max(bottom, mask.offset.y() + mask.coverage.height());
+                }
+            }
         }
     }
+    // A record still growing may bring glyphs not made yet.
+    m_preparedScale = record().complete() ? scale : 0;
+    m_inkTop = top;
+    m_inkBottom = bottom;
 }
 
 std::int64_t PagePainter::pointOffset(std::int64_t row) const

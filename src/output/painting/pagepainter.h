@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 namespace mosaiq {
 
@@ -35,8 +36,11 @@ public:
 
     // Paints the text view of the page at zoom, scrolled to scroll (view pixels), into the
     // whole of target (Format_RGB32); viewWidth is the width of the view in view pixels, which
-    // the centred rows follow.
-    void paintText(QImage& target, QPointF scroll, double zoom, double viewWidth);
+    // the centred rows follow. With inked (one flag a line of target, set here), only the lines
+    // that some glyph reaches are painted and flagged: the others, left as they were, stand for
+    // lines of the background alone.
+    void paintText(QImage& target, QPointF scroll, double zoom, double viewWidth,
+        std::vector<char>* inked = nullptr);
     // Measures every row and makes every glyph of the page at scale device pixels per CSS pixel
     // (zoom x device pixel ratio) ahead: from then on, paintText at that scale changes nothing
     // in the painter, and several threads may paint parts of the page at once, each into an
@@ -86,6 +90,12 @@ private:
     PageFont m_font;
     PageLayout m_layout;
     QRgb m_background;
+    // Once prepareText made every glyph of a complete record: its scale, and how far the ink of
+    // a row of text reaches above and below its baseline (device pixels, down positive), so
+    // that the rows whose ink misses the image are passed over.
+    double m_preparedScale = 0;
+    int m_inkTop = 0;
+    int m_inkBottom = 0;
     // Not the page's state, only what it costs to know: filled in as the averages need it.
     mutable std::array<std::int16_t, 256> m_inkShares;
 };

@@ -68,6 +68,7 @@ private slots:
     void gridsOfOneRowOrOneColumnPaintAnywhere();
     void glyphsSitToAQuarterOfAPixel();
     void aPartCutAcrossItsGlyphsIsThatPartOfTheWhole();
+    void linesLeftUnpaintedAreTheBackgroundAlone();
     void aLetterCellFromAfarIsItsInkOverTheBackground();
 };
 
@@ -260,6 +261,34 @@ void TestPagePainter::aPartCutAcrossItsGlyphsIsThatPartOfTheWhole()
                     QFAIL(qPrintable(
                         QStringLiteral("from %1: pixel %2, %3").arg(left).arg(x).arg(y)));
     }
+}
+
+// mosaiq-cli's PNG skips the lines that no glyph reaches: each line the painter leaves alone
+// is the background in the whole painting, and each it paints is the whole painting's line.
+void TestPagePainter::linesLeftUnpaintedAreTheBackgroundAlone()
+{
+    PagePainter painter(pageOf({ { CellMode::Letter, "WgjfQ@m" }, { CellMode::Letter, "..,,.." },
+                                   { CellMode::Square, "HIH" }, { CellMode::Letter, "Tyj" } },
+        false));
+    const QImage whole = painter.renderText(1.0);
+    QVERIFY(!whole.isNull());
+    const QRgb marker = qRgb(1, 2, 3);
+    QImage image(whole.size(), QImage::Format_RGB32);
+    image.fill(marker);
+    std::vector<char> inked;
+    painter.paintText(image, QPointF(0, 0), 1.0, painter.layout().pageWidth(0), &inked);
+    QCOMPARE(inked.size(), std::size_t(image.height()));
+    int left = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        left += !inked[std::size_t(y)];
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != (inked[std::size_t(y)] ? whole.pixel(x, y) : marker)
+                || (!inked[std::size_t(y)] && whole.pixel(x, y) != rgb(Background)))
+                QFAIL(qPrintable(QStringLiteral("pixel %1, %2").arg(x).arg(y)));
+        }
+    }
+    // The margins and the gaps between rows, at least.
+    QVERIFY(left > 10);
 }
 
 // At "fit", 'o's on black looked like the bright photo: a letter cell seen from afar is mostly
