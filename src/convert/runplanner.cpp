@@ -48,22 +48,21 @@ double RunPlanner::differenceWeight(double tolerance)
     return TradeWeight / (tolerance * tolerance);
 }
 
-double RunPlanner::spread(std::size_t begin, std::size_t end, double mean[3], std::size_t at) const
+inline double RunPlanner::spread(
+    std::size_t begin, std::size_t end, double mean[3], std::size_t at) const
 {
-    const Sums& a = m_sums[begin];
-    const Sums& b = m_sums[end];
     const double count = double(end - begin);
     const auto& weights = m_weights[at];
     double sum = 0;
-    for (int c = 0; c < 3; ++c) {
-        const double total = b.plain[c] - a.plain[c];
+    for (std::size_t c = 0; c < 3; ++c) {
+        const double total = m_plain[c][end] - m_plain[c][begin];
         mean[c] = total / count;
-        sum += weights[c] * ((b.squares[c] - a.squares[c]) - total * mean[c]);
+        sum += weights[c] * ((m_squares[c][end] - m_squares[c][begin]) - total * mean[c]);
     }
     return std::max(0.0, sum);
 }
 
-bool RunPlanner::boxWithin(
+inline bool RunPlanner::boxWithin(
     const double mean[3], const double low[3], const double high[3], std::size_t at) const
 {
     const auto& weights = m_weights[at];
@@ -75,18 +74,75 @@ bool RunPlanner::boxWithin(
     return sum <= m_tolerance * m_tolerance;
 }
 
-void RunPlanner::plan(
-    std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends, double share)
+void RunPlanner::workOutProducts(std::size_t first, std::size_t last, std::size_t end)
+{
+    // Branch-free over the runs in order, their channels in arrays: the compiler widens it.
+    const std::size_t size = last > first ? last - first : 0;
+    double* products = m_products.data();
+    const double* inverses = Inverses.data();
+    const auto& w = m_weights[end - 1];
+    for (std::size_t r = 0; r < size; ++r)
+        products[r] = 0;
+    for (std::size_t c = 0; c < 3; ++c) {
+        const double* plain = m_plain[c].data() + first;
+        const double* squares = m_squares[c].data() + first;
+        const double total = m_plain[c][end], squared = m_squares[c][end], weight = w[c];
+        for (std::size_t r = 0; r < size; ++r) {
+            const double part = total - plain[r];
+            products[r]
+                += weight * ((squared - squares[r]) - part * part * inverses[end - first - r]);
+        }
+    }
+    for (std::size_t r = 0; r < size; ++r)
+        products[r] = std::max(0.0, products[r]) * double(end - first - r);
+    for (std::size_t r = 0; r < size; ++r)
+        m_roots[r] = std::sqrt(products[r]);
+}
+
+void RunPlanner::resetBoxes(std::size_t first, std::size_t last, std::size_t cell)
+{
+    m_boxFirst = first;
+    m_boxFrom = std::max(first, last);
+    m_boxCell = cell;
+    for (std::size_t c = 0; c < 3; ++c)
+        m_boxLow[c] = m_boxHigh[c] = m_points[cell][c];
+    std::fill_n(m_verdicts.begin(), m_boxFrom - first, Unknown);
+}
+
+bool RunPlanner::boxHolds(std::size_t begin, std::size_t end)
+{
+    signed char& verdict = m_verdicts[begin - m_boxFirst];
+    if (verdict != Unknown)
+        return verdict == Holds;
+    // Each cell joins the box once: the boxes of the runs reaching less far are kept.
+    for (; m_boxFrom > begin; --m_boxFrom) {
+        const auto& point = m_points[m_boxFrom - 1];
+        auto& box = m_boxes[m_boxFrom - 1 - m_boxFirst];
+        for (std::size_t c = 0; c < 3; ++c) {
+            m_boxLow[c] = std::min(m_boxLow[c], point[c]);
+            m_boxHigh[c] = std::max(m_boxHigh[c], point[c]);
+            box[c] = m_boxLow[c];
+            box[c + 3] = m_boxHigh[c];
+        }
+    }
+    const auto& box = m_boxes[begin - m_boxFirst];
+    const double inverse = Inverses[end - begin];
+    double mean[3];
+    for (std::size_t c = 0; c < 3; ++c)
+        mean[c] = (m_plain[c][end] - m_plain[c][begin]) * inverse;
+    verdict = boxWithin(mean, &box[0], &box[3], m_boxCell) ? Holds : Fails;
+    return verdict == Holds;
+}
+
+void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
 {
     const std::size_t n = labs.size();
-    ends.clear();
-    if (n == 0)
-        return;
     m_tolerance = tolerance;
-    const double weight = differenceWeight(tolerance) * share;
-
-    m_sums.resize(n + 1);
-    m_sums[0] = {};
+    for (std::size_t c = 0; c < 3; ++c) {
+        m_plain[c].resize(n + 1);
+        m_squares[c].resize(n + 1);
+        m_plain[c][0] = m_squares[c][0] = 0;
+    }
     m_weights.resize(n);
     m_points.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -97,16 +153,48 @@ void RunPlanner::plan(
             m_weights[i] = m_weights[i - 1];
         else
             weighSteps(lab, weights);
-        Sums& next = m_sums[i + 1];
-        const Sums& last = m_sums[i];
-        for (int c = 0; c < 3; ++c) {
-            next.plain[c] = last.plain[c] + lab[c];
-            next.squares[c] = last.squares[c] + lab[c] * lab[c];
+        for (std::size_t c = 0; c < 3; ++c) {
+            m_plain[c][i + 1] = m_plain[c][i] + lab[c];
+            m_squares[c][i + 1] = m_squares[c][i] + lab[c] * lab[c];
         }
     }
+}
 
-    m_cost.assign(n + 1, 0.0);
-    m_from.assign(n + 1, 0);
+void RunPlanner::plan(std::vector<std::size_t>& ends, double share)
+{
+    planShares<1>({ share }, { &ends });
+}
+
+void RunPlanner::plan(std::vector<std::size_t>& ends, double share,
+    std::vector<std::size_t>& otherEnds, double otherShare)
+{
+    planShares<2>({ share, otherShare }, { &ends, &otherEnds });
+}
+
+template <std::size_t K>
+void RunPlanner::planShares(
+    const std::array<double, K>& shares, const std::array<std::vector<std::size_t>*, K>& ends)
+{
+    const std::size_t n = m_points.size();
+    for (auto* e : ends)
+        e->clear();
+    if (n == 0)
+        return;
+    std::array<double, K> weight, squaredWeight;
+    for (std::size_t k = 0; k < K; ++k) {
+        weight[k] = differenceWeight(m_tolerance) * shares[k];
+        // Prices are compared squared, spared a square root each: a run is worth working out
+        // only while weight^2 x count x spread stays below the squared room left under the
+        // best.
+        squaredWeight[k] = weight[k] * weight[k];
+        m_cost[k].assign(n + 1, 0.0);
+        m_from[k].assign(n + 1, 0);
+    }
+    m_products.resize(ShortRuns);
+    m_roots.resize(ShortRuns);
+    m_prices.resize(ShortRuns);
+    m_boxes.resize(ShortRuns);
+    m_verdicts.resize(ShortRuns);
     for (auto& q : m_low)
         q.clear(n);
     for (auto& q : m_high)
@@ -137,98 +225,90 @@ void RunPlanner::plan(
             ++longest;
         }
 
-        // A run's price grows as it reaches back (its cells' count and their spread both do),
-        // so the last one worked out bounds the next, which is then passed over unless it may
-        // win.
-        // The cell alone is always a run.
-        double best = m_cost[cell] + RunCharacters;
-        std::size_t from = cell;
-        if (longest < cell) {
-            const double value = m_cost[longest] + RunCharacters
-                + weight * std::sqrt(double(j - longest) * longestSpread);
-            if (value < best) {
-                best = value;
-                from = longest;
-            }
-        }
-        // A stretch of one colour is always worth trying whole: it costs its tag alone.
-        if (flat < cell && flat > longest && m_cost[flat] + RunCharacters < best) {
-            best = m_cost[flat] + RunCharacters;
-            from = flat;
-        }
         // Shorter runs ending here, from a single cell to ShortRuns cells.
         const std::size_t farthest = std::max(longest + 1, j > ShortRuns ? j - ShortRuns : 0);
-        const Sums& b = m_sums[j];
-        const auto& w = m_weights[cell];
-        // Prices are compared squared, spared a square root each: a run is worth working out
-        // only while weight^2 x count x spread stays below the squared room left under the best.
-        const double squaredWeight = weight * weight;
-        double lastProduct = 0; // count x spread of the last run worked out
-        // The least totals grow along the row: no run reaching farther starts below the farthest
-        // one's, so once a price alone rules that out, the search ends.
-        const double floor = m_cost[farthest] + RunCharacters;
-        // A run is not cut inside a stretch of one colour: there a cell goes on with the runs
-        // that ended at the cell before, or starts with the stretch.
-        for (std::size_t i = std::min(cell, flat + 1); i-- > farthest;) {
-            const double fixed = m_cost[i] + RunCharacters;
-            const double room = best - fixed;
-            if (room <= 0 || squaredWeight * lastProduct >= room * room)
-                continue;
-            const Sums& a = m_sums[i];
-            const std::size_t count = j - i;
-            const double inverse = Inverses[count];
-            double total[3], sum = 0;
-            for (int c = 0; c < 3; ++c) {
-                total[c] = b.plain[c] - a.plain[c];
-                sum += w[c] * ((b.squares[c] - a.squares[c]) - total[c] * total[c] * inverse);
-            }
-            lastProduct = std::max(0.0, sum) * double(count);
-            if (squaredWeight * lastProduct >= room * room) {
-                if (squaredWeight * lastProduct >= (best - floor) * (best - floor))
-                    break;
-                continue;
-            }
-            // The box of a run that would win, seen from its mean.
-            double low[3] = { m_points[i][0], m_points[i][1], m_points[i][2] };
-            double high[3] = { low[0], low[1], low[2] };
-            for (std::size_t k = i + 1; k < j; ++k) {
-                for (int c = 0; c < 3; ++c) {
-                    low[c] = std::min(low[c], m_points[k][std::size_t(c)]);
-                    high[c] = std::max(high[c], m_points[k][std::size_t(c)]);
+        std::array<double, K> best;
+        std::array<std::size_t, K> from;
+        for (std::size_t k = 0; k < K; ++k) {
+            const std::vector<double>& cost = m_cost[k];
+            // The cell alone is always a run.
+            best[k] = cost[cell] + RunCharacters;
+            from[k] = cell;
+            if (longest < cell) {
+                const double value = cost[longest] + RunCharacters
+                    + weight[k] * std::sqrt(double(j - longest) * longestSpread);
+                if (value < best[k]) {
+                    best[k] = value;
+                    from[k] = longest;
                 }
             }
-            for (int c = 0; c < 3; ++c)
-                mean[c] = total[c] * inverse;
-            if (boxWithin(mean, low, high, cell)) {
-                best = fixed + weight * std::sqrt(lastProduct);
-                from = i;
+            // A stretch of one colour is always worth trying whole: it costs its tag alone.
+            if (flat < cell && flat > longest && cost[flat] + RunCharacters < best[k]) {
+                best[k] = cost[flat] + RunCharacters;
+                from[k] = flat;
             }
         }
-        double lastPrice = weight * std::sqrt(lastProduct);
-        // Longer runs start where the best run ending at the cell before starts, or the one
-        // before it: a run goes on growing, or takes in the run before. Their box is the
-        // window's, which holds theirs.
-        const std::size_t previous = m_from[cell];
-        for (std::size_t i : { previous, cell > 0 ? m_from[previous] : previous }) {
-            if (i <= longest || i >= farthest || i == flat)
-                continue;
-            if (m_cost[i] + RunCharacters + lastPrice >= best)
-                continue;
-            const double spreadSum = spread(i, j, mean, cell);
-            const double value
-                = m_cost[i] + RunCharacters + weight * std::sqrt(double(j - i) * spreadSum);
-            if (value < best && boxWithin(mean, low, high, cell)) {
-                best = value;
-                from = i;
+        // A run is not cut inside a stretch of one colour: there a cell goes on with the runs
+        // that ended at the cell before, or starts with the stretch. Every short run is priced
+        // at once, without a branch the processor could mistake; then the cheapest ones are
+        // taken in turn until one's box holds, each box worked out once for both shares.
+        const std::size_t nearest = std::min(cell, flat + 1);
+        const std::size_t count = nearest > farthest ? nearest - farthest : 0;
+        workOutProducts(farthest, nearest, j);
+        resetBoxes(farthest, nearest, cell);
+        for (std::size_t k = 0; k < K; ++k) {
+            double* prices = m_prices.data();
+            const double* cost = m_cost[k].data() + farthest;
+            for (std::size_t r = 0; r < count; ++r)
+                prices[r] = cost[r] + RunCharacters + weight[k] * m_roots[r];
+            for (;;) {
+                // The cheapest, the nearest first among equals, as the cells are gone through.
+                std::size_t cheapest = count;
+                for (std::size_t r = count; r-- > 0;) {
+                    if (prices[r] < (cheapest < count ? prices[cheapest] : best[k]))
+                        cheapest = r;
+                }
+                if (cheapest == count)
+                    break;
+                if (boxHolds(farthest + cheapest, j)) {
+                    best[k] = prices[cheapest];
+                    from[k] = farthest + cheapest;
+                    break;
+                }
+                prices[cheapest] = std::numeric_limits<double>::infinity();
             }
         }
-        m_cost[j] = best;
-        m_from[j] = from;
+        for (std::size_t k = 0; k < K; ++k) {
+            const std::vector<double>& cost = m_cost[k];
+            // No longer run costs less than the farthest short one.
+            const double lastPrice = count > 0 ? weight[k] * m_roots[0] : 0.0;
+            // Longer runs start where the best run ending at the cell before starts, or the one
+            // before it: a run goes on growing, or takes in the run before. Their box is the
+            // window's, which holds theirs.
+            const std::size_t previous = m_from[k][cell];
+            for (std::size_t i : { previous, cell > 0 ? m_from[k][previous] : previous }) {
+                if (i <= longest || i >= farthest || i == flat)
+                    continue;
+                if (cost[i] + RunCharacters + lastPrice >= best[k])
+                    continue;
+                const double spreadSum = spread(i, j, mean, cell);
+                const double value
+                    = cost[i] + RunCharacters + weight[k] * std::sqrt(double(j - i) * spreadSum);
+                if (value < best[k] && boxWithin(mean, low, high, cell)) {
+                    best[k] = value;
+                    from[k] = i;
+                }
+            }
+            m_cost[k][j] = best[k];
+            m_from[k][j] = from[k];
+        }
     }
 
-    for (std::size_t j = n; j > 0; j = m_from[j])
-        ends.push_back(j);
-    std::reverse(ends.begin(), ends.end());
+    for (std::size_t k = 0; k < K; ++k) {
+        for (std::size_t j = n; j > 0; j = m_from[k][j])
+            ends[k]->push_back(j);
+        std::reverse(ends[k]->begin(), ends[k]->end());
+    }
 }
 
 } // namespace mosaiq

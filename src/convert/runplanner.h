@@ -26,7 +26,19 @@ public:
     // The end of each run, in order, into ends; the last is labs.size(). share scales the
     // weight of the difference: below 1, fewer and looser runs.
     void plan(std::span<const LabColour> labs, double tolerance, std::vector<std::size_t>& ends,
-        double share = 1.0);
+        double share = 1.0)
+    {
+        prepare(labs, tolerance);
+        plan(ends, share);
+    }
+    // What a row's plans at any share have in common, worked out once for them all.
+    void prepare(std::span<const LabColour> labs, double tolerance);
+    // The runs of the row last prepared, as above.
+    void plan(std::vector<std::size_t>& ends, double share);
+    // The runs of the row last prepared at two shares at once, for about the time of one and
+    // a half.
+    void plan(std::vector<std::size_t>& ends, double share, std::vector<std::size_t>& otherEnds,
+        double otherShare);
 
     // For each cell of the last row planned, the squared steps that CIEDE2000 gives a small
     // move of L*, a* and b* near it.
@@ -36,15 +48,19 @@ public:
     static double differenceWeight(double tolerance);
 
 private:
-    // Running sums of each channel and of its squares, from the first cell up to one.
-    struct Sums {
-        double plain[3];
-        double squares[3];
-    };
-
+    // The runs at each of K shares into the ends of the same rank.
+    template <std::size_t K>
+    void planShares(
+        const std::array<double, K>& shares, const std::array<std::vector<std::size_t>*, K>& ends);
     // The summed squared difference of the cells from begin to end to their mean, the steps
     // weighed as near the cell at, and that mean.
     double spread(std::size_t begin, std::size_t end, double mean[3], std::size_t at) const;
+    // count x spread of the runs from first (up to last) to end, into m_products.
+    void workOutProducts(std::size_t first, std::size_t last, std::size_t end);
+    // Forgets the boxes of the short runs from first (up to last) to cell.
+    void resetBoxes(std::size_t first, std::size_t last, std::size_t cell);
+    // Whether the box of the short run from begin to end seems within the tolerance.
+    bool boxHolds(std::size_t begin, std::size_t end);
     // Whether every corner of a box seen from mean seems within the tolerance, the steps
     // weighed as near the cell at.
     bool boxWithin(
@@ -83,11 +99,25 @@ private:
     };
 
     double m_tolerance = 0;
-    std::vector<Sums> m_sums;
+    // Running sums of each channel and of its squares, from the first cell up to one; a channel
+    // to an array, so that the prices of all short runs ending at a cell are worked out together.
+    std::array<std::vector<double>, 3> m_plain, m_squares;
+    std::vector<double> m_products; // count x spread of each short run ending at the cell
+    std::vector<double> m_roots; // and its square root
+    std::vector<double> m_prices; // each one's price at one share
+    // The boxes of the short runs ending at m_boxCell, from m_boxFrom on, their lows then highs,
+    // and whether they hold: each is worked out once for every share, when first asked.
+    enum : signed char { Unknown, Holds, Fails };
+    std::vector<std::array<double, 6>> m_boxes;
+    std::vector<signed char> m_verdicts;
+    std::size_t m_boxFirst = 0, m_boxFrom = 0, m_boxCell = 0;
+    double m_boxLow[3] = {}, m_boxHigh[3] = {};
     std::vector<std::array<double, 3>> m_weights;
     std::vector<std::array<double, 3>> m_points; // the cells' L*a*b*
-    std::vector<double> m_cost; // the least total for the cells before each index
-    std::vector<std::size_t> m_from; // where the last run of that least total starts
+    // For each share planned at once, the least total for the cells before each index, and
+    // where the last run of that least total starts.
+    std::array<std::vector<double>, 2> m_cost;
+    std::array<std::vector<std::size_t>, 2> m_from;
     // The cells of the longest run still in view, their lowest and highest in each channel.
     Extreme m_low[3], m_high[3];
 };

@@ -166,3 +166,35 @@ TEST(ColourDifference, quickBoundIsNeverBelowTheDifferenceAndLabRoundTrips)
         ASSERT_EQ(colourOfLab(a), first);
     }
 }
+
+TEST(RunChooser, takesTheRunsOfMergeWhereNoPlanFitsTheirCharacters)
+{
+    // Clusters of cells each a step away from its first in one channel, every cell within the
+    // tolerance of the first but the clusters' boxes too wide for any one colour: the plain runs
+    // are the fewest. Long rows, planned on two cores, whose halves find the runs apart.
+    std::mt19937 random(5);
+    for (int trial = 0; trial < 6; ++trial) {
+        std::vector<ColourValue> cells;
+        const std::size_t length = 1024 + random() % 2000;
+        double tolerance = 0;
+        while (cells.size() < length) {
+            const int r = 40 + int(random() % 170), g = 40 + int(random() % 170),
+                      b = 40 + int(random() % 170);
+            const ColourValue first = makeColour(r, g, b);
+            cells.push_back(first);
+            for (std::size_t i = 0, count = 6 + random() % 30; i < count; ++i) {
+                const int move = i % 2 == 0 ? 9 : -9;
+                const int channel = int(i / 2 % 3);
+                const ColourValue cell = makeColour(r + (channel == 0 ? move : 0),
+                    g + (channel == 1 ? move : 0), b + (channel == 2 ? move : 0));
+                tolerance = std::max(tolerance, ciede2000(labOf(first), labOf(cell)));
+                cells.push_back(cell);
+            }
+        }
+        Chosen plain { cells, {} };
+        groupRuns(plain.colours, tolerance, plain.starts);
+        const Chosen best = choose(cells, tolerance);
+        EXPECT_EQ(best.starts, plain.starts) << trial;
+        expectSound(cells, tolerance, {});
+    }
+}
