@@ -1,6 +1,6 @@
-// The worker's picture whose run two workers may share, read back from its canvas into the module
-// a band of rows at a time, only those that a run needs (joined between gathered.js and worker.js
-// by scripts/web.sh; it reads worker.js's picture).
+// The worker's picture read back from its canvas into the module a band of rows at a time: whole
+// as it is read, or, for a picture whose run two workers may share, only the rows that a run needs
+// (joined between gathered.js and worker.js by scripts/web.sh; it reads worker.js's picture).
 'use strict';
 
 // The picture read lazily: rows first to last (of the picture) read back from its canvas into
@@ -18,6 +18,7 @@ function readRows(first, last) {
         while (rows < band && y + rows <= last && y + rows < p.height && !p.read[y + rows]) ++rows;
         const data = p.context.getImageData(0, y, p.width, rows, { colorSpace: 'srgb' }).data;
         mosaiq.HEAPU8.set(data, p.address + 4 * p.width * y);
+        // Flattened while its bytes are still in the cache, not all at once by the run.
         mosaiq._mosaiq_flatten_rows(p.width * y, p.width * rows);
         p.read.fill(1, y, y + rows);
         y += rows;

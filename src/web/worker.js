@@ -175,27 +175,18 @@ async function readPicture(file, helping = false, parts = 1) {
             bitmap.close();
             return { type: 'refused', message: words.memory };
         }
-        if (lazy) {
-            mosaiq._mosaiq_flatten_rows(0, 0);
-            picture = { address, width, height, canvas, context, read: new Uint8Array(height) };
-            canvas = null;
-        } else {
-            const band = Math.max(1, Math.floor(BandBytes / (4 * width)));
-            for (let y = 0; y < height; y += band) {
-                const rows = Math.min(band, height - y);
-                const data = context.getImageData(0, y, width, rows, { colorSpace: 'srgb' }).data;
-                mosaiq.HEAPU8.set(data, address + 4 * width * y);
-                // Flattened while its bytes are still in the cache, not all at once by the run.
-                mosaiq._mosaiq_flatten_held(width * rows, 0);
-            }
-            picture = { address, width, height };
-        }
+        mosaiq._mosaiq_flatten_rows(0, 0);
+        picture = { address, width, height, canvas, context, read: new Uint8Array(height) };
+        canvas = null;
+        // Any other picture is read whole now, and its canvas let go.
+        if (!lazy) readRows(0, height - 1);
         pictureFile = file;
         measure('readback', decoded);
         return { type: 'loaded', width, height, number: ++pictureNumber,
             measures: takeMeasures(), kept, thumbnail };
     } catch (error) {
         bitmap.close();
+        dropPicture(); // not a picture half read
         return { type: 'refused', message: words.tooLarge };
     } finally {
         // The canvas's pixels go now, not when the collector comes.

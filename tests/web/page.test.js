@@ -104,6 +104,20 @@ test('a second run, in the memory of a larger first one, gives its own bytes and
         assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code');
     });
 
+test('on one core the picture is read whole as it is chosen, and gives mosaiq-cli\'s page',
+    async () => {
+        await context.close();
+        context = await browser.newContext({ acceptDownloads: true });
+        await context.addInitScript(() => Object.defineProperty(navigator, 'hardwareConcurrency',
+            { get: () => 1 }));
+        page = await context.newPage();
+        await page.goto(`file://${site}/index.html`);
+        await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);
+        await choose(picture);
+        await runToEnd();
+        assert.ok((await download('#download-page')).equals(cliOutputs([]).page), 'page');
+    });
+
 test('drag-and-drop, then the keyboard alone: Ctrl+D creates, arrows change tabs', async () => {
     await page.evaluate((bytes) => {
         const data = new DataTransfer();
