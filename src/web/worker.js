@@ -107,8 +107,10 @@ const BandBytes = 4 * 1024 * 1024;
 const ThumbnailSide = 480;
 // The thumbnail comes after the page has been told that the picture is read, in a message of
 // its own with the picture's number. A picture that a second worker may hold too (ShareCells)
-// keeps its decoded copy until then, and its thumbnail is drawn only then; a larger one's is
-// drawn first and its copy let go before the module takes the pixels.
+// keeps its decoded copy until then, and its thumbnail is drawn only once the page asks for it,
+// right after it has taken the picture read (a run asked at once goes first, and the thumbnail
+// waits for its end); a larger one's is drawn first and its copy let go before the module takes
+// the pixels.
 let pictureNumber = 0;
 function thumbnailOf(bitmap) {
     const canvas = thumbnailCanvas(bitmap);
@@ -120,20 +122,50 @@ function thumbnailCanvas(bitmap) {
     return new OffscreenCanvas(Math.max(1, Math.round(bitmap.width * scale)),
         Math.max(1, Math.round(bitmap.height * scale)));
 }
-// The thumbnail of a picture kept, made small by the browser away from the worker's thread,
-// which then draws only the small copy: a run asked meanwhile starts at once. The picture kept
-// is closed.
-async function keptThumbnail(kept) {
-    const canvas = thumbnailCanvas(kept);
-    try {
-        const small = await createImageBitmap(kept, { resizeWidth: canvas.width,
+
+// The kept picture's thumbnail not made yet: { number, kept }, or its small copy once made
+// ({ number, small }), waiting to be drawn and encoded.
+let thumbnailDue = null;
+const thumbnailChannel = new MessageChannel();
+thumbnailChannel.port1.onmessage = () => makeThumbnail();
+
+function dropThumbnail() {
+    const due = thumbnailDue;
+    if (due && (due.kept || due.small)) (due.kept || due.small).close();
+    thumbnailDue = null;
+}
+
+// The thumbnail in two steps, the small copy then its PNG, a run asked between them going first:
+// each step takes the worker's thread some milliseconds.
+async function makeThumbnail() {
+    const due = thumbnailDue;
+    if (!due || running) return;
+    const begin = performance.now();
+    if (due.kept) {
+        const canvas = thumbnailCanvas(due.kept);
+        const resizing = createImageBitmap(due.kept, { resizeWidth: canvas.width,
             resizeHeight: canvas.height, resizeQuality: 'medium' });
-        canvas.getContext('2d').drawImage(small, 0, 0);
-        small.close();
-    } finally {
-        kept.close();
+        due.kept.close();
+        due.kept = null;
+        measure('thumbnail', begin);
+        try {
+            due.small = await resizing;
+        } catch (error) {
+            if (thumbnailDue === due) thumbnailDue = null;
+            return;
+        }
+        if (thumbnailDue !== due) return due.small.close();
+        thumbnailChannel.port2.postMessage(0);
+        return;
     }
-    return canvas.convertToBlob();
+    thumbnailDue = null;
+    const canvas = new OffscreenCanvas(due.small.width, due.small.height);
+    canvas.getContext('2d').drawImage(due.small, 0, 0);
+    due.small.close();
+    const encoding = canvas.convertToBlob();
+    measure('thumbnail-encode', begin);
+    const thumbnail = await encoding;
+    postMessage({ type: 'thumbnail', number: due.number, thumbnail, measures: takeMeasures() });
 }
 
 // helping: for the second worker, which holds only the pictures whose runs it may share; parts:
@@ -167,6 +199,9 @@ async function readPicture(file, helping = false, parts = 1) {
         canvas = new OffscreenCanvas(width, height);
         const context = canvas.getContext('2d', { colorSpace: 'srgb', willReadFrequently: true });
         context.drawImage(bitmap, 0, 0);
+        // The browser draws it only when first read: now, so that a step reading ahead and a run
+        // asked then do not wait for the whole drawing.
+        if (lazy) context.getImageData(0, 0, 1, 1);
         const kept = !helping && width * height <= ShareCells ? bitmap : null;
         const thumbnail = helping || kept ? null : thumbnailOf(bitmap);
         if (!kept) bitmap.close();
@@ -234,6 +269,7 @@ function finish(status, message) {
     postMessage({ type: 'done', run, status, message, page, html, blog, posts, cells,
         measures: takeMeasures() }, [cells.buffer]);
     waiting = { run, gathered };
+    makeThumbnail();
     // The cells' room went to the page: a new one for the next run, and the slabs it needs
     // besides the last run's.
     prepareSpare(prepared.cells, prepared.parts, heldSlabs());
@@ -461,18 +497,21 @@ onmessage = async (event) => {
     } else if (m.type === 'stop') {
         stopAsked = true;
     } else if (m.type === 'picture') {
+        dropThumbnail();
         pictureRead = readPicture(m.file, m.helping, m.parts);
         const { kept, thumbnail, ...read } = await pictureRead;
         postMessage(read);
-        const drawing = performance.now();
-        const made = kept ? keptThumbnail(kept) : thumbnail;
-        measure('thumbnail', drawing);
+        if (kept) thumbnailDue = { number: read.number, kept };
         if (read.type !== 'loaded') return;
         const cells = read.width * read.height;
         prepared = { cells, parts: runParts(cells, m.parts) };
         prepareSpare(prepared.cells, prepared.parts, heldSlabs());
         startReadingAhead(m.helping ? 1 : 0, prepared.parts);
-        if (made) postMessage({ type: 'thumbnail', number: read.number, thumbnail: await made });
+        if (thumbnail) {
+            postMessage({ type: 'thumbnail', number: read.number, thumbnail: await thumbnail });
+        }
+    } else if (m.type === 'thumbnail') {
+        if (thumbnailDue && thumbnailDue.number === m.number) makeThumbnail();
     } else if (m.type === 'scale') {
         postMessage(scale(m));
     } else if (m.type === 'convert' && !running) {

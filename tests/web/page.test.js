@@ -181,6 +181,9 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
         await page.check('#italic');
         await runToEnd();
         assert.ok(await page.evaluate(() => outputs.shared), 'shared');
+        await page.waitForSelector('#thumbnail', { state: 'visible' });
+        const said = await page.evaluate(() => window.said.filter((t) => t !== 'progress'));
+        assert.deepStrictEqual(said.slice(0, 4), ['loaded', 'started', 'done', 'thumbnail']);
         const expected = cliOutputs(['--italic']);
         // The drawn preview's cells, both bands joined: the page's colours, in order.
         const colours = [...expected.page.toString('latin1').matchAll(/<font color="#(\w{6})"/g)]
@@ -217,9 +220,12 @@ test('a run asked the moment the picture is read is shared; a smaller grid then 
         fs.writeFileSync(path.join(folder, 'picture.png'), large);
         // "Créer" clicked as the status says the picture is read, the second worker's reply held
         // back a while: the run waits for it. Each worker has read back only its band's rows.
+        // The first worker's messages in order: the thumbnail waits for the run's end.
         await page.evaluate(() => {
             const told = helper.onmessage;
             helper.onmessage = (e) => setTimeout(() => told(e), e.data.type === 'loaded' ? 300 : 0);
+            window.said = [];
+            worker.addEventListener('message', (e) => window.said.push(e.data.type));
         });
         await page.evaluate(() => new MutationObserver((records, observer) => {
             if (!/chargée/.test($('status').textContent)) return;
@@ -230,6 +236,9 @@ test('a run asked the moment the picture is read is shared; a smaller grid then 
             buffer: large });
         await page.waitForFunction(() => /terminée/.test($('status').textContent));
         assert.ok(await page.evaluate(() => outputs.shared), 'shared');
+        await page.waitForSelector('#thumbnail', { state: 'visible' });
+        const said = await page.evaluate(() => window.said.filter((t) => t !== 'progress'));
+        assert.deepStrictEqual(said.slice(0, 4), ['loaded', 'started', 'done', 'thumbnail']);
         assert.ok((await download('#download-page')).equals(cliOutputs([]).page), 'shared page');
         // Too small a grid to share: the first worker samples the whole picture.
         await page.fill('#columns', '90');

@@ -102,6 +102,10 @@ function onWorker(m) {
         $('columns').value = String(m.width);
         $('rows').value = String(m.height);
         say(fill(Words.pictureLoaded, m.width, m.height));
+        // The worker draws the thumbnail once asked, in a task after this one, where no run was
+        // asked meanwhile: a run asked the moment the picture is read goes first, and the worker
+        // draws the thumbnail at its end.
+        setTimeout(() => running || worker.postMessage({ type: 'thumbnail', number: m.number }));
     } else if (m.type === 'thumbnail') {
         // A thumbnail of a picture read before the last comes too late: it is not shown.
         if (m.number !== pictureNumber) return;
