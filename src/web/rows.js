@@ -37,8 +37,9 @@ function startReadingAhead(part, parts) {
     if (!p || !p.context) return;
     // A quarter of a band a step: a run asked meanwhile waits no more than that.
     const band = Math.max(1, Math.floor(BandBytes / 4 / (4 * p.width)));
-    let y = Math.max(0, Math.floor(p.height * part / parts) - 1);
-    const last = Math.min(p.height - 1, Math.floor(p.height * (part + 1) / parts) + 1);
+    const split = (p.height - 1) * (parts > 1 ? FirstShare : 1);
+    let y = part === 0 ? 0 : Math.max(0, Math.floor(split) - 1);
+    const last = part === 0 ? Math.min(p.height - 1, Math.ceil(split) + 1) : p.height - 1;
     readAhead = () => {
         if (picture !== p || !p.context || running || y > last) return;
         readRows(y, Math.min(last, y + band - 1));
@@ -57,4 +58,49 @@ function dropCanvas(p) {
 function dropPicture() {
     dropCanvas(picture);
     picture = null;
+}
+
+// On two cores the first worker alone decodes a picture that both may share: the browser decodes
+// two copies at once hardly faster than one after the other, on the cores the page needs. It
+// hands the second, through the channel the page gave them, the rows from a little above its
+// band (HandedMargin) to the last, read back from its canvas as a run's rows are; the second
+// holds those alone, and leaves a run whose band samples others to the first. A picture the
+// second may not share goes as a refusal, so that the page hears from both.
+const HandedMargin = 16;
+let partner = null;
+function handOver(file, read, parts) {
+    const p = picture;
+    const message = { type: 'picture', file, helping: true, parts };
+    if (read.type !== 'loaded' || !p || !p.context || p.width * p.height > ShareCells) {
+        partner.postMessage({ ...message, band: { message: read.message || words.tooLarge } });
+        return;
+    }
+    const begin = performance.now();
+    const first = Math.max(0, Math.floor((p.height - 1) * FirstShare) - HandedMargin);
+    const data = p.context.getImageData(0, first, p.width, p.height - first,
+        { colorSpace: 'srgb' }).data;
+    partner.postMessage({ ...message, band: { width: p.width, height: p.height, first,
+        pixels: data.buffer } }, [data.buffer]);
+    measure('handover', begin);
+}
+
+// The second worker's picture from the rows handed over: the rows above them are never read.
+// The page is told at once, the rows copied into the module and flattened right after (fill),
+// before any run asked meanwhile.
+function takeRows(file, band) {
+    if (!band.pixels) return { type: 'refused', message: band.message };
+    const { width, height, first } = band;
+    fitSpare(width * height, runParts(width * height, 2), heldSlabs());
+    const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
+    if (!address) return { type: 'refused', message: words.memory };
+    picture = { address, width, height, canvas: null, context: null,
+        read: new Uint8Array(height).fill(1, first) };
+    pictureFile = file;
+    const fill = () => {
+        const begin = performance.now();
+        mosaiq.HEAPU8.set(new Uint8Array(band.pixels), address + 4 * width * first);
+        mosaiq._mosaiq_flatten_rows(width * first, width * (height - first));
+        measure('readback', begin);
+    };
+    return { type: 'loaded', width, height, number: ++pictureNumber, fill };
 }

@@ -33,6 +33,10 @@ let converting = 0, chunkTime = 0, stepTime = 0, movedTime = 0, betweenTime = 0,
 // a million cells, below which the second worker saves less than it costs, to four million,
 // past which a second picture in the second worker's memory costs more than it saves.
 const ShareFrom = 250000, ShareCells = 4000000;
+// The first worker's share of a shared run's rows: besides its band, it reads back its rows once
+// the run is asked (the second has them from it) and makes the page's header, and the page's
+// thread takes a part of its core.
+const FirstShare = 0.45;
 let band = { first: 0, parts: 1 };
 // The workers that share the run of a grid of cells, parts of them able to.
 const runParts = (cells, parts) => (parts > 1 && cells >= ShareFrom && cells <= ShareCells
@@ -102,78 +106,16 @@ async function loadModule() {
 // file has it (the module flattens it on white as mosaiq-cli does). Its pixels go into the
 // module's memory a band of rows at a time: a photo's whole copy would cost as much again.
 const BandBytes = 4 * 1024 * 1024;
-// The page's thumbnail, made small here: for the picture's file itself, the browser would keep
-// the whole decoded photo, a hundred megabytes for twelve million pixels.
-const ThumbnailSide = 480;
-// The thumbnail comes after the page has been told that the picture is read, in a message of
-// its own with the picture's number. A picture that a second worker may hold too (ShareCells)
-// keeps its decoded copy until then, and its thumbnail is drawn only once the page asks for it,
-// right after it has taken the picture read (a run asked at once goes first, and the thumbnail
-// waits for its end); a larger one's is drawn first and its copy let go before the module takes
-// the pixels.
 let pictureNumber = 0;
-function thumbnailOf(bitmap) {
-    const canvas = thumbnailCanvas(bitmap);
-    canvas.getContext('2d').drawImage(bitmap, 0, 0, canvas.width, canvas.height);
-    return canvas.convertToBlob();
-}
-function thumbnailCanvas(bitmap) {
-    const scale = Math.min(1, ThumbnailSide / Math.max(bitmap.width, bitmap.height));
-    return new OffscreenCanvas(Math.max(1, Math.round(bitmap.width * scale)),
-        Math.max(1, Math.round(bitmap.height * scale)));
-}
-
-// The kept picture's thumbnail not made yet: { number, kept }, or its small copy once made
-// ({ number, small }), waiting to be drawn and encoded.
-let thumbnailDue = null;
-const thumbnailChannel = new MessageChannel();
-thumbnailChannel.port1.onmessage = () => makeThumbnail();
-
-function dropThumbnail() {
-    const due = thumbnailDue;
-    if (due && (due.kept || due.small)) (due.kept || due.small).close();
-    thumbnailDue = null;
-}
-
-// The thumbnail in two steps, the small copy then its PNG, a run asked between them going first:
-// each step takes the worker's thread some milliseconds.
-async function makeThumbnail() {
-    const due = thumbnailDue;
-    if (!due || running) return;
-    const begin = performance.now();
-    if (due.kept) {
-        const canvas = thumbnailCanvas(due.kept);
-        const resizing = createImageBitmap(due.kept, { resizeWidth: canvas.width,
-            resizeHeight: canvas.height, resizeQuality: 'medium' });
-        due.kept.close();
-        due.kept = null;
-        measure('thumbnail', begin);
-        try {
-            due.small = await resizing;
-        } catch (error) {
-            if (thumbnailDue === due) thumbnailDue = null;
-            return;
-        }
-        if (thumbnailDue !== due) return due.small.close();
-        thumbnailChannel.port2.postMessage(0);
-        return;
-    }
-    thumbnailDue = null;
-    const canvas = new OffscreenCanvas(due.small.width, due.small.height);
-    canvas.getContext('2d').drawImage(due.small, 0, 0);
-    due.small.close();
-    const encoding = canvas.convertToBlob();
-    measure('thumbnail-encode', begin);
-    const thumbnail = await encoding;
-    postMessage({ type: 'thumbnail', number: due.number, thumbnail, measures: takeMeasures() });
-}
 
 // helping: for the second worker, which holds only the pictures whose runs it may share; parts:
 // the workers that may share its run.
-async function readPicture(file, helping = false, parts = 1) {
+// given: for the second worker, the rows the first handed over (handOver).
+async function readPicture(file, helping = false, parts = 1, given = undefined) {
     dropPicture();
     pictureFile = null;
     if (!mosaiq) return { type: 'refused', message: words.memory };
+    if (given !== undefined) return takeRows(file, given);
     let bitmap;
     const begin = performance.now();
     try {
@@ -232,21 +174,24 @@ async function readPicture(file, helping = false, parts = 1) {
 // For a picture read lazily, the rows the run asked needs, read before it starts: a first start,
 // its outputs dropped, tells whether it is shared and which rows its band samples; a run not
 // shared needs them all, and a size budget looks at the whole picture from its start.
+// Whether this worker holds them all: a second worker holds only the rows handed over to it.
 function readNeeded(s, part, parts) {
     const kept = outputs;
     outputs = null;
     const shared = startRun(s, picture) === 0 && sharedRun(part, parts);
-    if (shared) readRows(mosaiq._mosaiq_sampled_row(0), mosaiq._mosaiq_sampled_row(1));
-    else if (part === 0) readRows(0, picture.height - 1);
+    const [first, last] = shared ? [mosaiq._mosaiq_sampled_row(0), mosaiq._mosaiq_sampled_row(1)]
+        : [0, picture.height - 1];
+    if (shared || part === 0) readRows(first, last);
     mosaiq._mosaiq_end();
     outputs = kept;
+    return picture.read.subarray(first, last + 1).every(Boolean);
 }
 
 // Whether the run started is shared, this worker's module making band part of parts.
 function sharedRun(part, parts) {
     const cellCount = mosaiq._mosaiq_row_count() * mosaiq._mosaiq_column_count();
     return parts > 1 && cellCount >= ShareFrom && cellCount <= ShareCells
-        && mosaiq._mosaiq_share(part, parts) === 1;
+        && mosaiq._mosaiq_share(part, parts, FirstShare) === 1;
 }
 
 // The outputs go to the page as soon as the run is over: each code's first bytes and size, the
@@ -390,11 +335,11 @@ async function convert(s, part, parts) {
     stopAsked = false;
     rowsPerSlice = 1;
     outputs = newOutputs();
-    let step;
+    let step, complete = true; // whether the rows the run samples are held
     try {
-        if (picture && picture.context) {
+        if (picture && !picture.read.every(Boolean)) {
             const reading = performance.now();
-            readNeeded(s, part, parts);
+            complete = readNeeded(s, part, parts);
             measure('rows', reading);
         }
         const begin = performance.now();
@@ -410,7 +355,7 @@ async function convert(s, part, parts) {
         return;
     }
     const rowCount = mosaiq._mosaiq_row_count(), columns = mosaiq._mosaiq_column_count();
-    const shared = sharedRun(part, parts);
+    const shared = complete && sharedRun(part, parts);
     if (part > 0 && !shared) {
         mosaiq._mosaiq_end();
         dropSpare();
@@ -485,8 +430,15 @@ const ready = loadModule().then((reply) => {
         outputs = newOutputs();
     }
     // Held while the tab waits, about 90 MB a worker: made at once only where the browser says
-    // the device has 4 GB or more; elsewhere once a picture is read.
-    if ((navigator.deviceMemory || 0) >= 4) prepareSpare(prepared.cells, prepared.parts);
+    // the device has 4 GB or more; elsewhere once a picture is read. The module's memory for a
+    // full HD picture too: the first write to it would otherwise cost a fresh page each time,
+    // as the picture is read.
+    if ((navigator.deviceMemory || 0) >= 4) {
+        prepareSpare(prepared.cells, prepared.parts);
+        const address = mosaiq._mosaiq_hold_picture(1920, 1080) >>> 0;
+        if (address) touched(mosaiq.HEAPU8.subarray(address, address + 4 * 1920 * 1080));
+        mosaiq._mosaiq_hold_picture(0, 0);
+    }
 }, () => postMessage({ type: 'failed' }));
 
 onmessage = async (event) => {
@@ -496,11 +448,16 @@ onmessage = async (event) => {
         askBlob(m.run, m.which);
     } else if (m.type === 'stop') {
         stopAsked = true;
+    } else if (m.type === 'partner') {
+        partner = m.port;
+        partner.onmessage = onmessage;
     } else if (m.type === 'picture') {
         dropThumbnail();
-        pictureRead = readPicture(m.file, m.helping, m.parts);
-        const { kept, thumbnail, ...read } = await pictureRead;
+        pictureRead = readPicture(m.file, m.helping, m.parts, m.band);
+        const { kept, thumbnail, fill, ...read } = await pictureRead;
         postMessage(read);
+        if (fill) fill();
+        if (partner && !m.helping && m.parts > 1) handOver(m.file, read, m.parts);
         if (kept) thumbnailDue = { number: read.number, kept };
         if (read.type !== 'loaded') return;
         const cells = read.width * read.height;

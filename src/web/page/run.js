@@ -17,9 +17,9 @@ function loadPicture(file) {
     say(Words.readingPicture);
     const parts = helper ? 2 : 1;
     worker.postMessage({ type: 'picture', file, parts });
+    // The second worker has the picture from the first.
     helperLoaded = false;
     helperReading = Boolean(helper);
-    if (helper) helper.postMessage({ type: 'picture', file, helping: true, parts });
 }
 
 // The module halves and doubles the fields, as the window does; a field typed into meanwhile

@@ -9,6 +9,10 @@ function startWorker() {
     if ((navigator.hardwareConcurrency || 1) > 1) {
         helper = new Worker(url);
         helper.onmessage = (event) => onHelper(event.data);
+        // The first hands the second the rows of each picture it decoded.
+        const channel = new MessageChannel();
+        worker.postMessage({ type: 'partner', port: channel.port1 }, [channel.port1]);
+        helper.postMessage({ type: 'partner', port: channel.port2 }, [channel.port2]);
     }
 }
 
