@@ -81,6 +81,7 @@ function handOver(file, read, parts) {
         { colorSpace: 'srgb' }).data;
     partner.postMessage({ ...message, band: { width: p.width, height: p.height, first,
         pixels: data.buffer } }, [data.buffer]);
+    p.handed = first;
     measure('handover', begin);
 }
 

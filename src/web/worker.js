@@ -171,20 +171,26 @@ async function readPicture(file, helping = false, parts = 1, given = undefined) 
     }
 }
 
-// For a picture read lazily, the rows the run asked needs, read before it starts: a first start,
-// its outputs dropped, tells whether it is shared and which rows its band samples; a run not
-// shared needs them all, and a size budget looks at the whole picture from its start.
-// Whether this worker holds them all: a second worker holds only the rows handed over to it.
+// The rows the run asked needs, read before it starts: a first start, its outputs dropped, tells
+// whether it is shared and which rows its band samples; a run not shared needs them all, and a
+// size budget looks at the whole picture from its start. The first worker shares no run whose
+// second band samples rows above those it handed over (handOver), which the second lacks.
+// Whether the run may be shared here: this worker holds the rows its band samples.
 function readNeeded(s, part, parts) {
     const kept = outputs;
     outputs = null;
-    const shared = startRun(s, picture) === 0 && sharedRun(part, parts);
-    const [first, last] = shared ? [mosaiq._mosaiq_sampled_row(0), mosaiq._mosaiq_sampled_row(1)]
-        : [0, picture.height - 1];
-    if (shared || part === 0) readRows(first, last);
+    const band = (k) => (startRun(s, picture) === 0 && sharedRun(k, parts)
+        ? [mosaiq._mosaiq_sampled_row(0), mosaiq._mosaiq_sampled_row(1)] : null);
+    let rows = band(part);
+    if (rows && part === 0 && picture.handed !== undefined) {
+        const second = band(1);
+        if (!second || second[0] < picture.handed) rows = null;
+    }
+    const [first, last] = rows || [0, picture.height - 1];
+    if (rows || part === 0) readRows(first, last);
     mosaiq._mosaiq_end();
     outputs = kept;
-    return picture.read.subarray(first, last + 1).every(Boolean);
+    return rows !== null && picture.read.subarray(first, last + 1).every(Boolean);
 }
 
 // Whether the run started is shared, this worker's module making band part of parts.
@@ -335,13 +341,19 @@ async function convert(s, part, parts) {
     stopAsked = false;
     rowsPerSlice = 1;
     outputs = newOutputs();
-    let step, complete = true; // whether the rows the run samples are held
+    let step, shareable = true;
     try {
-        if (picture && !picture.read.every(Boolean)) {
+        // A run of a size budget is never shared, and its start takes longest: not started twice.
+        if (picture && !(s.fit >= 1) && (!picture.read.every(Boolean)
+            || (part === 0 && parts > 1 && picture.handed !== undefined))) {
             const reading = performance.now();
-            complete = readNeeded(s, part, parts);
+            shareable = readNeeded(s, part, parts);
             measure('rows', reading);
+        } else if (picture && !picture.read.every(Boolean)) {
+            shareable = false;
+            readRows(0, picture.height - 1);
         }
+        if (part > 0 && !shareable) return unshared();
         const begin = performance.now();
         step = startRun(s, picture || { address: 0, width: 0, height: 0 });
         measure('start', begin);
@@ -355,14 +367,8 @@ async function convert(s, part, parts) {
         return;
     }
     const rowCount = mosaiq._mosaiq_row_count(), columns = mosaiq._mosaiq_column_count();
-    const shared = complete && sharedRun(part, parts);
-    if (part > 0 && !shared) {
-        mosaiq._mosaiq_end();
-        dropSpare();
-        running = false;
-        postMessage({ type: 'done', status: 'unshared' });
-        return;
-    }
+    const shared = shareable && sharedRun(part, parts);
+    if (part > 0 && !shared) return unshared();
     band = { first: mosaiq._mosaiq_rows_done(), parts: shared ? parts : 1 };
     try {
         outputs.cells = cellRoom(4 * rowCount * columns);
@@ -371,6 +377,14 @@ async function convert(s, part, parts) {
     }
     postMessage({ type: 'started', message, rowCount, columns, shared });
     slice();
+}
+
+// The second worker leaves the run asked to the first.
+function unshared() {
+    mosaiq._mosaiq_end();
+    dropSpare();
+    running = false;
+    postMessage({ type: 'done', status: 'unshared' });
 }
 
 // The size fields halved or doubled by the module, as the window does it.

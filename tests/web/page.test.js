@@ -176,8 +176,11 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
         const large = png(testPixels(640, 400, false), 640, 400);
         fs.writeFileSync(path.join(folder, 'picture.png'), large);
         await choose(large);
-        // The second worker holds the picture once it has read it too.
+        // The second worker holds the picture once the first has handed it its rows; only the
+        // first decoded it.
         await page.waitForFunction(() => helperLoaded);
+        assert.deepStrictEqual(await page.evaluate(() => ['mosaiq-decode', 'mosaiq-helper-decode']
+            .map((name) => performance.getEntriesByName(name).length)), [1, 0]);
         await page.check('#italic');
         await runToEnd();
         assert.ok(await page.evaluate(() => outputs.shared), 'shared');
@@ -245,6 +248,14 @@ test('a run asked the moment the picture is read is shared; a smaller grid then 
         await page.click('#tab-html');
         assert.ok((await download('#download-html')).equals(
             cliOutputs(['--columns', '90', '--rows', '120']).html), 'whole picture');
+        // Three rows: the second band would sample rows above those the second worker was
+        // handed; the first makes the run alone.
+        await page.fill('#columns', '90000');
+        await page.fill('#rows', '3');
+        await runToEnd();
+        assert.ok(!(await page.evaluate(() => outputs.shared)), 'not shared');
+        assert.ok((await download('#download-html')).equals(
+            cliOutputs(['--columns', '90000', '--rows', '3']).html), 'rows not handed over');
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
 
