@@ -88,8 +88,12 @@ function handOver(file, read, parts) {
 // The second worker's picture from the rows handed over: the rows above them are never read.
 // The page is told at once, the rows copied into the module and flattened right after (fill),
 // before any run asked meanwhile.
+// A picture it will not share: the memory made ready for its runs goes back to the system at once.
 function takeRows(file, band) {
-    if (!band.pixels) return { type: 'refused', message: band.message };
+    if (!band.pixels) {
+        dropSpare();
+        return { type: 'refused', message: band.message };
+    }
     const { width, height, first } = band;
     fitSpare(width * height, runParts(width * height, 2), heldSlabs());
     const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
