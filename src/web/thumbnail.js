@@ -8,9 +8,8 @@ const ThumbnailSide = 480;
 // The thumbnail comes after the page has been told that the picture is read, in a message of
 // its own with the picture's number. A picture that a second worker may hold too (ShareCells)
 // keeps its decoded copy until then, and its thumbnail is drawn only once the page asks for it,
-// right after it has taken the picture read (a run asked at once goes first, and the thumbnail
-// waits for its end); a larger one's is drawn first and its copy let go before the module takes
-// the pixels.
+// right after it has taken the picture read, or after a run asked at once; a larger one's is
+// drawn first and its copy let go before the module takes the pixels.
 function thumbnailOf(bitmap) {
     const canvas = thumbnailCanvas(bitmap);
     canvas.getContext('2d').drawImage(bitmap, 0, 0, canvas.width, canvas.height);

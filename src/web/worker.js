@@ -220,7 +220,6 @@ function finish(status, message) {
     postMessage({ type: 'done', run, status, message, page, html, blog, posts, cells,
         measures: takeMeasures() }, [cells.buffer]);
     waiting = { run, gathered };
-    makeThumbnail();
     // The cells' room went to the page: a new one for the next run, and the slabs it needs
     // besides the last run's.
     prepareSpare(prepared.cells, prepared.parts, heldSlabs());

@@ -101,4 +101,7 @@ function finishRun(m) {
         say(m.message, true);
     }
     showProgress(0);
+    // The thumbnail of a picture whose run was asked the moment it was read, drawn only now: the
+    // worker's thread drawing it would slow the outputs shown.
+    setTimeout(askThumbnail);
 }

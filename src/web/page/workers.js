@@ -88,6 +88,10 @@ function settleBlobs() {
     }
 }
 
+function askThumbnail() {
+    worker.postMessage({ type: 'thumbnail', number: pictureNumber });
+}
+
 function onWorker(m) {
     // The worker's stages, in the page's timeline for bench/web.
     for (const { name, start, duration } of m.measures || [])
@@ -107,9 +111,9 @@ function onWorker(m) {
         $('rows').value = String(m.height);
         say(fill(Words.pictureLoaded, m.width, m.height));
         // The worker draws the thumbnail once asked, in a task after this one, where no run was
-        // asked meanwhile: a run asked the moment the picture is read goes first, and the worker
-        // draws the thumbnail at its end.
-        setTimeout(() => running || worker.postMessage({ type: 'thumbnail', number: m.number }));
+        // asked meanwhile: a run asked the moment the picture is read goes first, and the
+        // thumbnail is asked once its outputs are shown (finishRun).
+        setTimeout(() => running || askThumbnail());
     } else if (m.type === 'thumbnail') {
         // A thumbnail of a picture read before the last comes too late: it is not shown.
         if (m.number !== pictureNumber) return;
