@@ -68,6 +68,9 @@ function dropPicture() {
 // second may not share goes as a refusal, so that the page hears from both.
 const HandedMargin = 16;
 let partner = null;
+// The first row the second worker holds of the picture, which the first keeps knowing when its
+// module is made again and reads the picture anew; undefined when it decoded the picture itself.
+let handedFrom;
 function handOver(file, read, parts) {
     const p = picture;
     const message = { type: 'picture', file, helping: true, parts };
@@ -81,7 +84,7 @@ function handOver(file, read, parts) {
         { colorSpace: 'srgb' }).data;
     partner.postMessage({ ...message, band: { width: p.width, height: p.height, first,
         pixels: data.buffer } }, [data.buffer]);
-    p.handed = first;
+    handedFrom = first;
     measure('handover', begin);
 }
 

@@ -182,9 +182,9 @@ function readNeeded(s, part, parts) {
     const band = (k) => (startRun(s, picture) === 0 && sharedRun(k, parts)
         ? [mosaiq._mosaiq_sampled_row(0), mosaiq._mosaiq_sampled_row(1)] : null);
     let rows = band(part);
-    if (rows && part === 0 && picture.handed !== undefined) {
+    if (rows && part === 0 && handedFrom !== undefined) {
         const second = band(1);
-        if (!second || second[0] < picture.handed) rows = null;
+        if (!second || second[0] < handedFrom) rows = null;
     }
     const [first, last] = rows || [0, picture.height - 1];
     if (rows || part === 0) readRows(first, last);
@@ -344,7 +344,7 @@ async function convert(s, part, parts) {
     try {
         // A run of a size budget is never shared, and its start takes longest: not started twice.
         if (picture && !(s.fit >= 1) && (!picture.read.every(Boolean)
-            || (part === 0 && parts > 1 && picture.handed !== undefined))) {
+            || (part === 0 && parts > 1 && handedFrom !== undefined))) {
             const reading = performance.now();
             shareable = readNeeded(s, part, parts);
             measure('rows', reading);
@@ -466,6 +466,7 @@ onmessage = async (event) => {
         partner.onmessage = onmessage;
     } else if (m.type === 'picture') {
         dropThumbnail();
+        handedFrom = undefined;
         pictureRead = readPicture(m.file, m.helping, m.parts, m.band);
         const { kept, thumbnail, fill, ...read } = await pictureRead;
         postMessage(read);
