@@ -64,36 +64,48 @@ function dropPicture() {
 // two copies at once hardly faster than one after the other, on the cores the page needs. It
 // hands the second, through the channel the page gave them, the rows from a little above its
 // band (HandedMargin) to the last, read back from its canvas as a run's rows are; the second
-// holds those alone, and leaves a run whose band samples others to the first. A picture the
-// second may not share goes as a refusal, so that the page hears from both.
+// holds those alone, and leaves a run whose band samples others to the first. The second is
+// told which rows will come before the page hears that the picture is read (announce), and
+// tells the page at once, so that a run asked at once goes to both; the rows follow (handOver),
+// and the second's run waits for them. A picture the second may not share goes as a refusal, so
+// that the page hears from both.
 const HandedMargin = 16;
 let partner = null;
 // The first row the second worker holds of the picture, which the first keeps knowing when its
 // module is made again and reads the picture anew; undefined when it decoded the picture itself.
 let handedFrom;
-function handOver(file, read, parts) {
+function announce(file, read, parts) {
     const p = picture;
     const message = { type: 'picture', file, helping: true, parts };
     if (read.type !== 'loaded' || !p || !p.context || p.width * p.height > ShareCells) {
         partner.postMessage({ ...message, band: { message: read.message || words.tooLarge } });
         return;
     }
+    handedFrom = Math.max(0, Math.floor((p.height - 1) * FirstShare) - HandedMargin);
+    partner.postMessage({ ...message, band: { width: p.width, height: p.height,
+        first: handedFrom } });
+}
+function handOver() {
+    const p = picture;
+    if (handedFrom === undefined || !p || !p.context) return;
     const begin = performance.now();
-    const first = Math.max(0, Math.floor((p.height - 1) * FirstShare) - HandedMargin);
-    const data = p.context.getImageData(0, first, p.width, p.height - first,
-        { colorSpace: 'srgb' }).data;
-    partner.postMessage({ ...message, band: { width: p.width, height: p.height, first,
-        pixels: data.buffer } }, [data.buffer]);
-    handedFrom = first;
+    let pixels = null;
+    try {
+        pixels = p.context.getImageData(0, handedFrom, p.width, p.height - handedFrom,
+            { colorSpace: 'srgb' }).data.buffer;
+    } catch (error) {
+        // The second reads the picture from its file when a run needs it.
+    }
+    partner.postMessage({ type: 'rows', pixels }, pixels ? [pixels] : []);
     measure('handover', begin);
 }
 
-// The second worker's picture from the rows handed over: the rows above them are never read.
-// The page is told at once, the rows copied into the module and flattened right after (fill),
-// before any run asked meanwhile.
+// The second worker's picture, its rows to come: the rows above them are never read. Its run
+// waits for them (filled); without them, it reads the picture from its file when a run needs it.
 // A picture it will not share: the memory made ready for its runs goes back to the system at once.
+let rowsComing = null;
 function takeRows(file, band) {
-    if (!band.pixels) {
+    if (!band.width) {
         dropSpare();
         return { type: 'refused', message: band.message };
     }
@@ -101,14 +113,18 @@ function takeRows(file, band) {
     fitSpare(width * height, runParts(width * height, 2), heldSlabs());
     const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
     if (!address) return { type: 'refused', message: words.memory };
-    picture = { address, width, height, canvas: null, context: null,
-        read: new Uint8Array(height).fill(1, first) };
+    const p = { address, width, height, canvas: null, context: null, read: new Uint8Array(height) };
+    picture = p;
     pictureFile = file;
-    const fill = () => {
+    const filled = new Promise((resolve) => { rowsComing = resolve; }).then((pixels) => {
+        rowsComing = null;
+        if (picture !== p) return;
+        if (!pixels) return dropPicture();
         const begin = performance.now();
-        mosaiq.HEAPU8.set(new Uint8Array(band.pixels), address + 4 * width * first);
+        mosaiq.HEAPU8.set(new Uint8Array(pixels), address + 4 * width * first);
         mosaiq._mosaiq_flatten_rows(width * first, width * (height - first));
+        p.read.fill(1, first);
         measure('readback', begin);
-    };
-    return { type: 'loaded', width, height, number: ++pictureNumber, fill };
+    });
+    return { type: 'loaded', width, height, number: ++pictureNumber, filled };
 }

@@ -467,11 +467,13 @@ onmessage = async (event) => {
     } else if (m.type === 'picture') {
         dropThumbnail();
         handedFrom = undefined;
-        pictureRead = readPicture(m.file, m.helping, m.parts, m.band);
-        const { kept, thumbnail, fill, ...read } = await pictureRead;
+        const reading = readPicture(m.file, m.helping, m.parts, m.band);
+        pictureRead = reading.then((r) => r.filled);
+        const { kept, thumbnail, filled, ...read } = await reading;
+        const handing = partner && !m.helping && m.parts > 1;
+        if (handing) announce(m.file, read, m.parts);
         postMessage(read);
-        if (fill) fill();
-        if (partner && !m.helping && m.parts > 1) handOver(m.file, read, m.parts);
+        if (handing) handOver();
         if (kept) thumbnailDue = { number: read.number, kept };
         if (read.type !== 'loaded') return;
         const cells = read.width * read.height;
@@ -481,6 +483,8 @@ onmessage = async (event) => {
         if (thumbnail) {
             postMessage({ type: 'thumbnail', number: read.number, thumbnail: await thumbnail });
         }
+    } else if (m.type === 'rows') {
+        if (rowsComing) rowsComing(m.pixels);
     } else if (m.type === 'thumbnail') {
         if (thumbnailDue && thumbnailDue.number === m.number) makeThumbnail();
     } else if (m.type === 'scale') {

@@ -175,15 +175,20 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
     async () => {
         const large = png(testPixels(640, 400, false), 640, 400);
         fs.writeFileSync(path.join(folder, 'picture.png'), large);
-        await choose(large);
-        // The second worker holds the picture once the first has handed it its rows; only the
-        // first decoded it.
-        await page.waitForFunction(() => helperLoaded);
+        // "Créer" clicked as the status says the picture is read: the second worker's band
+        // waits for the rows the first hands it then. Only the first decoded the picture.
+        await page.check('#italic');
+        await page.evaluate(() => new MutationObserver((records, observer) => {
+            if (!/chargée/.test($('status').textContent)) return;
+            observer.disconnect();
+            $('create').click();
+        }).observe($('status'), { childList: true, characterData: true, subtree: true }));
+        await page.setInputFiles('#picture-file', { name: 'picture.png', mimeType: 'image/png',
+            buffer: large });
+        await page.waitForFunction(() => /terminée/.test($('status').textContent));
+        assert.ok(await page.evaluate(() => outputs.shared), 'shared');
         assert.deepStrictEqual(await page.evaluate(() => ['mosaiq-decode', 'mosaiq-helper-decode']
             .map((name) => performance.getEntriesByName(name).length)), [1, 0]);
-        await page.check('#italic');
-        await runToEnd();
-        assert.ok(await page.evaluate(() => outputs.shared), 'shared');
         const expected = cliOutputs(['--italic']);
         // The drawn preview's cells, both bands joined: the page's colours, in order.
         const colours = [...expected.page.toString('latin1').matchAll(/<font color="#(\w{6})"/g)]
