@@ -1,6 +1,7 @@
 // The worker's picture read back from its canvas into the module a band of rows at a time: whole
-// as it is read, or, for a picture whose run two workers may share, only the rows that a run needs
-// (joined between gathered.js and worker.js by scripts/web.sh; it reads worker.js's picture).
+// as it is read, or, for a picture whose run two workers may share, only the rows that a run needs,
+// the second worker's handed over to it by the first (joined between gathered.js and thumbnail.js
+// by scripts/web.sh; it reads worker.js's picture and starts its runs).
 'use strict';
 
 // The picture read lazily: rows first to last (of the picture) read back from its canvas into
@@ -24,6 +25,28 @@ function readRows(first, last) {
         y += rows;
     }
     if (p.read.every(Boolean)) dropCanvas(p);
+}
+
+// The rows the run asked needs, read before it starts: a first start, its outputs dropped, tells
+// whether it is shared and which rows its band samples; a run not shared needs them all, and a
+// size budget looks at the whole picture from its start. The first worker shares no run whose
+// second band samples rows above those it handed over (handOver), which the second lacks.
+// Whether the run may be shared here: this worker holds the rows its band samples.
+function readNeeded(s, part, parts) {
+    const kept = outputs;
+    outputs = null;
+    const band = (k) => (startRun(s, picture) === 0 && sharedRun(k, parts)
+        ? [mosaiq._mosaiq_sampled_row(0), mosaiq._mosaiq_sampled_row(1)] : null);
+    let rows = band(part);
+    if (rows && part === 0 && handedFrom !== undefined) {
+        const second = band(1);
+        if (!second || second[0] < handedFrom) rows = null;
+    }
+    const [first, last] = rows || [0, picture.height - 1];
+    if (rows || part === 0) readRows(first, last);
+    mosaiq._mosaiq_end();
+    outputs = kept;
+    return rows !== null && picture.read.subarray(first, last + 1).every(Boolean);
 }
 
 // While the page waits for its click, the rows of this worker's band of a shared run of one cell a

@@ -171,28 +171,6 @@ async function readPicture(file, helping = false, parts = 1, given = undefined) 
     }
 }
 
-// The rows the run asked needs, read before it starts: a first start, its outputs dropped, tells
-// whether it is shared and which rows its band samples; a run not shared needs them all, and a
-// size budget looks at the whole picture from its start. The first worker shares no run whose
-// second band samples rows above those it handed over (handOver), which the second lacks.
-// Whether the run may be shared here: this worker holds the rows its band samples.
-function readNeeded(s, part, parts) {
-    const kept = outputs;
-    outputs = null;
-    const band = (k) => (startRun(s, picture) === 0 && sharedRun(k, parts)
-        ? [mosaiq._mosaiq_sampled_row(0), mosaiq._mosaiq_sampled_row(1)] : null);
-    let rows = band(part);
-    if (rows && part === 0 && handedFrom !== undefined) {
-        const second = band(1);
-        if (!second || second[0] < handedFrom) rows = null;
-    }
-    const [first, last] = rows || [0, picture.height - 1];
-    if (rows || part === 0) readRows(first, last);
-    mosaiq._mosaiq_end();
-    outputs = kept;
-    return rows !== null && picture.read.subarray(first, last + 1).every(Boolean);
-}
-
 // Whether the run started is shared, this worker's module making band part of parts.
 function sharedRun(part, parts) {
     const cellCount = mosaiq._mosaiq_row_count() * mosaiq._mosaiq_column_count();
@@ -221,9 +199,11 @@ function finish(status, message) {
         measures: takeMeasures() }, [cells.buffer]);
     waiting = { run, gathered };
     // The cells' room went to the page: a new one for the next run, and the slabs it needs
-    // besides the last run's.
-    prepareSpare(prepared.cells, prepared.parts, heldSlabs());
+    // besides the last run's, once the page has shown the outputs ('shown'): made now, they
+    // would take the cores that the other worker's band and the page need.
+    spareDue = true;
 }
+let spareDue = false;
 
 // The last run's outputs, whose Blobs are built when the page asks for them.
 let waiting = null;
@@ -485,7 +465,11 @@ onmessage = async (event) => {
         }
     } else if (m.type === 'rows') {
         if (rowsComing) rowsComing(m.pixels);
-    } else if (m.type === 'thumbnail') {
+    } else if (m.type === 'thumbnail' || m.type === 'shown') {
+        if (m.type === 'shown' && spareDue) {
+            spareDue = false;
+            prepareSpare(prepared.cells, prepared.parts, heldSlabs());
+        }
         if (thumbnailDue && thumbnailDue.number === m.number) makeThumbnail();
     } else if (m.type === 'scale') {
         postMessage(scale(m));

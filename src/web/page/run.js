@@ -101,7 +101,8 @@ function finishRun(m) {
         say(m.message, true);
     }
     showProgress(0);
-    // The thumbnail of a picture whose run was asked the moment it was read, drawn only now: the
-    // worker's thread drawing it would slow the outputs shown.
-    setTimeout(askThumbnail);
+    // The workers make the next run's memory ready, and the thumbnail of a picture whose run was
+    // asked the moment it was read, only now: their threads would slow the outputs shown.
+    setTimeout(() => [worker, helper].forEach((w) => w && w.postMessage({ type: 'shown',
+        number: pictureNumber })));
 }

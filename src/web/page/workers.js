@@ -88,10 +88,6 @@ function settleBlobs() {
     }
 }
 
-function askThumbnail() {
-    worker.postMessage({ type: 'thumbnail', number: pictureNumber });
-}
-
 function onWorker(m) {
     // The worker's stages, in the page's timeline for bench/web.
     for (const { name, start, duration } of m.measures || [])
@@ -113,7 +109,7 @@ function onWorker(m) {
         // The worker draws the thumbnail once asked, in a task after this one, where no run was
         // asked meanwhile: a run asked the moment the picture is read goes first, and the
         // thumbnail is asked once its outputs are shown (finishRun).
-        setTimeout(() => running || askThumbnail());
+        setTimeout(() => running || worker.postMessage({ type: 'thumbnail', number: m.number }));
     } else if (m.type === 'thumbnail') {
         // A thumbnail of a picture read before the last comes too late: it is not shown.
         if (m.number !== pictureNumber) return;
