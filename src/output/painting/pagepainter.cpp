@@ -109,8 +109,8 @@ namespace {
                 6, -1, 6, -1, 7, -1, 7, -1, 7, -1, 7, -1) };
     }
 
-    // Eight pixels at out under eight coverages, with AVX2; ink is the colour's channels in
-    // 16-bit lanes, twice (four pixels' worth).
+    // Eight pixels at out under eight coverages, with AVX2; ink: the colour's four channels in
+    // 16-bit lanes, once for each of four pixels.
     [[gnu::target("avx2"), gnu::always_inline]] inline void blendEight(
         QRgb* out, std::uint64_t eight, __m256i ink, const Spread& spread)
     {
