@@ -193,6 +193,7 @@ void RunPlanner::planShares(
     m_products.resize(ShortRuns);
     m_roots.resize(ShortRuns);
     m_prices.resize(ShortRuns);
+    m_cheaper.resize(ShortRuns + 1);
     m_boxes.resize(ShortRuns);
     m_verdicts.resize(ShortRuns);
     for (auto& q : m_low)
@@ -261,17 +262,28 @@ void RunPlanner::planShares(
             const double* cost = m_cost[k].data() + farthest;
             for (std::size_t r = 0; r < count; ++r)
                 prices[r] = cost[r] + RunCharacters + weight[k] * m_roots[r];
+            // Only the runs cheaper than the best so far are looked at again, the nearest first.
+            std::size_t* cheaper = m_cheaper.data();
+            std::size_t cheaperCount = 0;
+            for (std::size_t r = count; r-- > 0;) {
+                cheaper[cheaperCount] = r;
+                cheaperCount += prices[r] < best[k];
+            }
             for (;;) {
-                // The cheapest, the nearest first among equals, as the cells are gone through.
+                // The cheapest, the nearest first among equals.
                 std::size_t cheapest = count;
-                for (std::size_t r = count; r-- > 0;) {
-                    if (prices[r] < (cheapest < count ? prices[cheapest] : best[k]))
-                        cheapest = r;
+                double least = best[k];
+                for (std::size_t c = 0; c < cheaperCount; ++c) {
+                    const double price = prices[cheaper[c]];
+                    if (price < least) {
+                        least = price;
+                        cheapest = cheaper[c];
+                    }
                 }
                 if (cheapest == count)
                     break;
                 if (boxHolds(farthest + cheapest, j)) {
-                    best[k] = prices[cheapest];
+                    best[k] = least;
                     from[k] = farthest + cheapest;
                     break;
                 }

@@ -105,6 +105,7 @@ private:
     std::vector<double> m_products; // count x spread of each short run ending at the cell
     std::vector<double> m_roots; // and its square root
     std::vector<double> m_prices; // each one's price at one share
+    std::vector<std::size_t> m_cheaper; // those cheaper than the best run found before them
     // The boxes of the short runs ending at m_boxCell, from m_boxFrom on, their lows then highs,
     // and whether they hold: each is worked out once for every share, when first asked.
     enum : signed char { Unknown, Holds, Fails };
