@@ -25,6 +25,21 @@ namespace {
         return inverses;
     }();
 
+    // From ShortRuns down to 1, and their inverses: the counts of the short runs ending at a cell,
+    // the farthest first.
+    constexpr auto Counts = [] {
+        std::array<double, ShortRuns> counts {};
+        for (std::size_t i = 0; i < ShortRuns; ++i)
+            counts[i] = double(ShortRuns - i);
+        return counts;
+    }();
+    constexpr auto CountInverses = [] {
+        std::array<double, ShortRuns> inverses {};
+        for (std::size_t i = 0; i < ShortRuns; ++i)
+            inverses[i] = 1.0 / double(ShortRuns - i);
+        return inverses;
+    }();
+
     // The squared steps that CIEDE2000 gives a small move of each channel near a colour: its
     // lightness weight, and for a* and b* a chroma weight between those of chroma and hue (a*
     // stretched by G near the greys as CIEDE2000 does).
@@ -76,27 +91,33 @@ inline bool RunPlanner::boxWithin(
 
 void RunPlanner::workOutProducts(std::size_t first, std::size_t last, std::size_t end)
 {
-    // Branch-free over the runs in order, their channels in arrays: the compiler widens it.
+    // Branch-free over the runs in order, their channels in arrays: the compiler widens it (the
+    // square root too, this file being built without errno for it).
     const std::size_t size = last > first ? last - first : 0;
-    double* products = m_products.data();
-    const double* inverses = Inverses.data();
+    double* __restrict roots = m_roots.data();
+    // The counts of the runs and their inverses, in the runs' order.
+    const std::size_t offset = ShortRuns - (end - first);
+    const double* __restrict counts = Counts.data() + offset;
+    const double* __restrict inverses = CountInverses.data() + offset;
     const auto& w = m_weights[end - 1];
-    for (std::size_t r = 0; r < size; ++r)
-        products[r] = 0;
-    for (std::size_t c = 0; c < 3; ++c) {
-        const double* plain = m_plain[c].data() + first;
-        const double* squares = m_squares[c].data() + first;
-        const double total = m_plain[c][end], squared = m_squares[c][end], weight = w[c];
-        for (std::size_t r = 0; r < size; ++r) {
-            const double part = total - plain[r];
-            products[r]
-                += weight * ((squared - squares[r]) - part * part * inverses[end - first - r]);
-        }
+    const double *__restrict l = m_plain[0].data() + first, *__restrict a = m_plain[1].data() + first,
+                 *__restrict b = m_plain[2].data() + first;
+    const double *__restrict ll = m_squares[0].data() + first,
+                 *__restrict aa = m_squares[1].data() + first,
+                 *__restrict bb = m_squares[2].data() + first;
+    const double totalL = m_plain[0][end], totalA = m_plain[1][end], totalB = m_plain[2][end];
+    const double squaredL = m_squares[0][end], squaredA = m_squares[1][end],
+                 squaredB = m_squares[2][end];
+    const double wl = w[0], wa = w[1], wb = w[2];
+    for (std::size_t r = 0; r < size; ++r) {
+        const double inverse = inverses[r];
+        const double partL = totalL - l[r], partA = totalA - a[r], partB = totalB - b[r];
+        double product = 0.0;
+        product += wl * ((squaredL - ll[r]) - partL * partL * inverse);
+        product += wa * ((squaredA - aa[r]) - partA * partA * inverse);
+        product += wb * ((squaredB - bb[r]) - partB * partB * inverse);
+        roots[r] = std::sqrt(std::max(0.0, product) * counts[r]);
     }
-    for (std::size_t r = 0; r < size; ++r)
-        products[r] = std::max(0.0, products[r]) * double(end - first - r);
-    for (std::size_t r = 0; r < size; ++r)
-        m_roots[r] = std::sqrt(products[r]);
 }
 
 void RunPlanner::resetBoxes(std::size_t first, std::size_t last, std::size_t cell)
@@ -190,7 +211,6 @@ void RunPlanner::planShares(
         m_cost[k].assign(n + 1, 0.0);
         m_from[k].assign(n + 1, 0);
     }
-    m_products.resize(ShortRuns);
     m_roots.resize(ShortRuns);
     m_prices.resize(ShortRuns);
     m_cheaper.resize(ShortRuns + 1);

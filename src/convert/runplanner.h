@@ -55,7 +55,8 @@ private:
     // The summed squared difference of the cells from begin to end to their mean, the steps
     // weighed as near the cell at, and that mean.
     double spread(std::size_t begin, std::size_t end, double mean[3], std::size_t at) const;
-    // count x spread of the runs from first (up to last) to end, into m_products.
+    // The square root of count x spread of the runs from first (up to last) to end, into
+    // m_roots.
     void workOutProducts(std::size_t first, std::size_t last, std::size_t end);
     // Forgets the boxes of the short runs from first (up to last) to cell.
     void resetBoxes(std::size_t first, std::size_t last, std::size_t cell);
@@ -102,8 +103,8 @@ private:
     // Running sums of each channel and of its squares, from the first cell up to one; a channel
     // to an array, so that the prices of all short runs ending at a cell are worked out together.
     std::array<std::vector<double>, 3> m_plain, m_squares;
-    std::vector<double> m_products; // count x spread of each short run ending at the cell
-    std::vector<double> m_roots; // and its square root
+    // The square root of count x spread of each short run ending at the cell.
+    std::vector<double> m_roots;
     std::vector<double> m_prices; // each one's price at one share
     std::vector<std::size_t> m_cheaper; // those cheaper than the best run found before them
     // The boxes of the short runs ending at m_boxCell, from m_boxFrom on, their lows then highs,
