@@ -6,6 +6,15 @@
 #include <functional>
 #include <limits>
 
+// The hottest loops are built twice on x86-64, once for AVX2 where the processor has it: four
+// doubles at a time, each the same operations as two at a time (no fused multiply-add), so the
+// runs are the same on every machine.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define WIDEST __attribute__((target_clones("avx2", "default")))
+#else
+#define WIDEST
+#endif
+
 namespace mosaiq {
 
 namespace {
@@ -89,7 +98,7 @@ inline bool RunPlanner::boxWithin(
     return sum <= m_tolerance * m_tolerance;
 }
 
-void RunPlanner::workOutProducts(std::size_t first, std::size_t last, std::size_t end)
+WIDEST void RunPlanner::workOutProducts(std::size_t first, std::size_t last, std::size_t end)
 {
     // Branch-free over the runs in order, their channels in arrays: the compiler widens it (the
     // square root too, this file being built without errno for it).
