@@ -49,6 +49,45 @@ namespace {
         return inverses;
     }();
 
+    // The least and the greatest of values from begin to end (not empty), four lanes at a time
+    // rather than one long chain of comparisons.
+    void extremes(
+        const double* values, std::size_t begin, std::size_t end, double& least, double& greatest)
+    {
+        double low[4], high[4];
+        for (double& x : low)
+            x = values[begin];
+        for (double& x : high)
+            x = values[begin];
+        std::size_t i = begin + 1;
+        for (; i + 4 <= end; i += 4) {
+            for (std::size_t q = 0; q < 4; ++q) {
+                low[q] = std::min(low[q], values[i + q]);
+                high[q] = std::max(high[q], values[i + q]);
+            }
+        }
+        for (; i < end; ++i) {
+            low[0] = std::min(low[0], values[i]);
+            high[0] = std::max(high[0], values[i]);
+        }
+        least = std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
+        greatest = std::max(std::max(high[0], high[1]), std::max(high[2], high[3]));
+    }
+
+    // The least of values[0] to values[count - 1], four lanes at a time; limit when none is below.
+    double leastOf(const double* values, std::size_t count, double limit)
+    {
+        double low[4] = { limit, limit, limit, limit };
+        std::size_t i = 0;
+        for (; i + 4 <= count; i += 4) {
+            for (std::size_t q = 0; q < 4; ++q)
+                low[q] = std::min(low[q], values[i + q]);
+        }
+        for (; i < count; ++i)
+            low[0] = std::min(low[0], values[i]);
+        return std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
+    }
+
     // The squared steps that CIEDE2000 gives a small move of each channel near a colour: its
     // lightness weight, and for a* and b* a chroma weight between those of chroma and hue (a*
     // stretched by G near the greys as CIEDE2000 does).
@@ -132,11 +171,8 @@ WIDEST void RunPlanner::workOutProducts(std::size_t first, std::size_t last, std
 void RunPlanner::resetBoxes(std::size_t first, std::size_t last, std::size_t cell)
 {
     m_boxFirst = first;
-    m_boxFrom = std::max(first, last);
     m_boxCell = cell;
-    for (std::size_t c = 0; c < 3; ++c)
-        m_boxLow[c] = m_boxHigh[c] = m_points[cell][c];
-    std::fill_n(m_verdicts.begin(), m_boxFrom - first, Unknown);
+    std::fill_n(m_verdicts.begin(), std::max(first, last) - first, Unknown);
 }
 
 bool RunPlanner::boxHolds(std::size_t begin, std::size_t end)
@@ -144,23 +180,13 @@ bool RunPlanner::boxHolds(std::size_t begin, std::size_t end)
     signed char& verdict = m_verdicts[begin - m_boxFirst];
     if (verdict != Unknown)
         return verdict == Holds;
-    // Each cell joins the box once: the boxes of the runs reaching less far are kept.
-    for (; m_boxFrom > begin; --m_boxFrom) {
-        const auto& point = m_points[m_boxFrom - 1];
-        auto& box = m_boxes[m_boxFrom - 1 - m_boxFirst];
-        for (std::size_t c = 0; c < 3; ++c) {
-            m_boxLow[c] = std::min(m_boxLow[c], point[c]);
-            m_boxHigh[c] = std::max(m_boxHigh[c], point[c]);
-            box[c] = m_boxLow[c];
-            box[c + 3] = m_boxHigh[c];
-        }
-    }
-    const auto& box = m_boxes[begin - m_boxFirst];
     const double inverse = Inverses[end - begin];
-    double mean[3];
-    for (std::size_t c = 0; c < 3; ++c)
+    double mean[3], low[3], high[3];
+    for (std::size_t c = 0; c < 3; ++c) {
         mean[c] = (m_plain[c][end] - m_plain[c][begin]) * inverse;
-    verdict = boxWithin(mean, &box[0], &box[3], m_boxCell) ? Holds : Fails;
+        extremes(m_channels[c].data(), begin, end, low[c], high[c]);
+    }
+    verdict = boxWithin(mean, low, high, m_boxCell) ? Holds : Fails;
     return verdict == Holds;
 }
 
@@ -175,6 +201,8 @@ void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
     }
     m_weights.resize(n);
     m_points.resize(n);
+    for (auto& channel : m_channels)
+        channel.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         m_points[i] = { labs[i].l, labs[i].a, labs[i].b };
         const double* lab = m_points[i].data();
@@ -184,6 +212,7 @@ void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
         else
             weighSteps(lab, weights);
         for (std::size_t c = 0; c < 3; ++c) {
+            m_channels[c][i] = lab[c];
             m_plain[c][i + 1] = m_plain[c][i] + lab[c];
             m_squares[c][i + 1] = m_squares[c][i] + lab[c] * lab[c];
         }
@@ -222,8 +251,6 @@ void RunPlanner::planShares(
     }
     m_roots.resize(ShortRuns);
     m_prices.resize(ShortRuns);
-    m_cheaper.resize(ShortRuns + 1);
-    m_boxes.resize(ShortRuns);
     m_verdicts.resize(ShortRuns);
     for (auto& q : m_low)
         q.clear(n);
@@ -291,26 +318,14 @@ void RunPlanner::planShares(
             const double* cost = m_cost[k].data() + farthest;
             for (std::size_t r = 0; r < count; ++r)
                 prices[r] = cost[r] + RunCharacters + weight[k] * m_roots[r];
-            // Only the runs cheaper than the best so far are looked at again, the nearest first.
-            std::size_t* cheaper = m_cheaper.data();
-            std::size_t cheaperCount = 0;
-            for (std::size_t r = count; r-- > 0;) {
-                cheaper[cheaperCount] = r;
-                cheaperCount += prices[r] < best[k];
-            }
             for (;;) {
-                // The cheapest, the nearest first among equals.
-                std::size_t cheapest = count;
-                double least = best[k];
-                for (std::size_t c = 0; c < cheaperCount; ++c) {
-                    const double price = prices[cheaper[c]];
-                    if (price < least) {
-                        least = price;
-                        cheapest = cheaper[c];
-                    }
-                }
-                if (cheapest == count)
+                // The cheapest below the best so far, the nearest first among equals.
+                const double least = leastOf(prices, count, best[k]);
+                if (!(least < best[k]))
                     break;
+                std::size_t cheapest = count - 1;
+                while (prices[cheapest] != least)
+                    --cheapest;
                 if (boxHolds(farthest + cheapest, j)) {
                     best[k] = least;
                     from[k] = farthest + cheapest;
