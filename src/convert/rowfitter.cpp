@@ -51,17 +51,22 @@ RowFitter::RowFitter(ColourForms forms)
     }
 }
 
-bool RowFitter::within(const LabColour& colour, const LabColour& cell, bool mostlyNear) const
+bool RowFitter::within(const LabColour& colour, const LabColour& cell) const
 {
-    // Near cells need no more than the channels' differences; and the lightnesses alone tell
-    // most cells that are too far.
+    // Near cells need no more than the channels' differences; the lightnesses alone tell most
+    // cells that are too far; bounds without trigonometry tell most of the others. The verdicts
+    // are the full difference's all the same.
     if (ciede2000SquaredCeiling(colour, cell) <= m_nearEnough)
         return true;
     if (std::abs(cell.l - colour.l)
         > m_tolerance * lightnessWeight((cell.l + colour.l) / 2.0) * (1.0 + 1e-9))
         return false;
-    return (mostlyNear && ciede2000Bound(colour, cell) <= m_tolerance)
-        || ciede2000(colour, cell) <= m_tolerance;
+    const DifferenceBounds bounds = ciede2000Bounds(colour, cell);
+    if (bounds.upper <= m_tolerance)
+        return true;
+    if (bounds.lower > m_tolerance)
+        return false;
+    return ciede2000(colour, cell) <= m_tolerance;
 }
 
 bool RowFitter::holds(ColourValue colour, const LabColour& lab, std::size_t begin, std::size_t end,
@@ -301,7 +306,7 @@ void RowFitter::findGreedyStarts()
             continue;
         if (m_cells[i] != lastColour) {
             lastColour = m_cells[i];
-            lastJoined = within(m_labs[start], m_labs[i], false);
+            lastJoined = within(m_labs[start], m_labs[i]);
         }
         if (lastJoined)
             continue;

@@ -37,9 +37,8 @@ public:
     void apply(std::span<ColourValue> colours, std::vector<std::uint32_t>& starts) const;
 
 private:
-    // Whether a cell is within the tolerance of a colour; mostlyNear when most cells asked are,
-    // where a quick bound spares the full difference more often than it costs.
-    bool within(const LabColour& colour, const LabColour& cell, bool mostlyNear = true) const;
+    // Whether a cell is within the tolerance of a colour.
+    bool within(const LabColour& colour, const LabColour& cell) const;
     // Whether colour, of L*a*b* lab, is within the tolerance of the cells from begin to end,
     // the cell at first checked before the others (the one most likely to be too far).
     bool holds(ColourValue colour, const LabColour& lab, std::size_t begin, std::size_t end,
