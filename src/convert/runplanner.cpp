@@ -175,19 +175,26 @@ void RunPlanner::resetBoxes(std::size_t first, std::size_t last, std::size_t cel
     std::fill_n(m_verdicts.begin(), std::max(first, last) - first, Unknown);
 }
 
-bool RunPlanner::boxHolds(std::size_t begin, std::size_t end)
+bool RunPlanner::boxHolds(
+    std::size_t begin, std::size_t end, const double windowLow[3], const double windowHigh[3])
 {
     signed char& verdict = m_verdicts[begin - m_boxFirst];
     if (verdict != Unknown)
         return verdict == Holds;
     const double inverse = Inverses[end - begin];
     double mean[3], low[3], high[3];
-    for (std::size_t c = 0; c < 3; ++c) {
+    for (std::size_t c = 0; c < 3; ++c)
         mean[c] = (m_plain[c][end] - m_plain[c][begin]) * inverse;
-        extremes(m_channels[c].data(), begin, end, low[c], high[c]);
+    // The run lies in the window, whose box holds its own: seen from the run's mean, the run's
+    // box reaches no farther than the window's, which most often settles it.
+    bool holds = boxWithin(mean, windowLow, windowHigh, m_boxCell);
+    if (!holds) {
+        for (std::size_t c = 0; c < 3; ++c)
+            extremes(m_channels[c].data(), begin, end, low[c], high[c]);
+        holds = boxWithin(mean, low, high, m_boxCell);
     }
-    verdict = boxWithin(mean, low, high, m_boxCell) ? Holds : Fails;
-    return verdict == Holds;
+    verdict = holds ? Holds : Fails;
+    return holds;
 }
 
 void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
@@ -326,7 +333,7 @@ void RunPlanner::planShares(
                 std::size_t cheapest = count - 1;
                 while (prices[cheapest] != least)
                     --cheapest;
-                if (boxHolds(farthest + cheapest, j)) {
+                if (boxHolds(farthest + cheapest, j, low, high)) {
                     best[k] = least;
                     from[k] = farthest + cheapest;
                     break;

@@ -61,7 +61,9 @@ private:
     // Forgets the verdicts on the boxes of the short runs from first (up to last) to cell.
     void resetBoxes(std::size_t first, std::size_t last, std::size_t cell);
     // Whether the box of the short run from begin to end seems within the tolerance.
-    bool boxHolds(std::size_t begin, std::size_t end);
+    // windowLow and windowHigh: the box of a longer run that holds it.
+    bool boxHolds(
+        std::size_t begin, std::size_t end, const double windowLow[3], const double windowHigh[3]);
     // Whether every corner of a box seen from mean seems within the tolerance, the steps
     // weighed as near the cell at.
     bool boxWithin(
