@@ -111,7 +111,8 @@ double lightnessWeight(double meanLightness)
     return 1.0 + 0.015 * l50 / std::sqrt(20.0 + l50);
 }
 
-DifferenceBounds ciede2000Bounds(const LabColour& first, const LabColour& second)
+DifferenceBounds ciede2000SquaredBounds(
+    const LabColour& first, const LabColour& second, double lightnessWeight)
 {
     const double pow25to7 = 6103515625.0; // 25^7
     const double c1 = std::sqrt(first.a * first.a + first.b * first.b);
@@ -133,12 +134,12 @@ DifferenceBounds ciede2000Bounds(const LabColour& first, const LabColour& second
     const double shLeast = 1.0 + 0.015 * meanCp * 0.362;
     const double meanCp7 = power7(meanCp);
     const double rc = 2.0 * std::sqrt(meanCp7 / (meanCp7 + pow25to7));
-    const double l = (second.l - first.l) / lightnessWeight((first.l + second.l) / 2.0);
+    const double l = (second.l - first.l) / lightnessWeight;
     const double c = (cp2 - cp1) / sc;
     const double hMost = std::sqrt(std::max(0.0, chromaHue - (cp2 - cp1) * (cp2 - cp1))) / shLeast;
     const double upper = l * l + c * c + hMost * hMost + 0.8661 * rc * std::abs(c) * hMost;
     const double lower = l * l + (1.0 - 0.4331 * rc) * chromaHue / (sc * sc);
-    return { std::sqrt(lower) * (1.0 - 1e-9), std::sqrt(upper) * (1.0 + 1e-9) };
+    return { lower * (1.0 - 2e-9), upper * (1.0 + 2e-9) };
 }
 
 double ciede2000(const LabColour& first, const LabColour& second)

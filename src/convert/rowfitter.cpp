@@ -58,13 +58,13 @@ bool RowFitter::within(const LabColour& colour, const LabColour& cell) const
     // are the full difference's all the same.
     if (ciede2000SquaredCeiling(colour, cell) <= m_nearEnough)
         return true;
-    if (std::abs(cell.l - colour.l)
-        > m_tolerance * lightnessWeight((cell.l + colour.l) / 2.0) * (1.0 + 1e-9))
+    const double weight = lightnessWeight((cell.l + colour.l) / 2.0);
+    if (std::abs(cell.l - colour.l) > m_tolerance * weight * (1.0 + 1e-9))
         return false;
-    const DifferenceBounds bounds = ciede2000Bounds(colour, cell);
-    if (bounds.upper <= m_tolerance)
+    const DifferenceBounds bounds = ciede2000SquaredBounds(colour, cell, weight);
+    if (bounds.upper <= m_nearEnough)
         return true;
-    if (bounds.lower > m_tolerance)
+    if (bounds.lower > m_nearEnough)
         return false;
     return ciede2000(colour, cell) <= m_tolerance;
 }
