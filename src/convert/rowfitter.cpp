@@ -86,12 +86,11 @@ bool RowFitter::holds(ColourValue colour, const LabColour& lab, std::size_t begi
 }
 
 double RowFitter::summedDifference(
-    ColourValue colour, std::size_t begin, std::size_t end, double limit) const
+    const LabColour& lab, std::size_t begin, std::size_t end, double limit) const
 {
     // Each cell's difference as CIEDE2000 weighs a small step near it: close enough to weigh
     // one colour against another, and a square root where CIEDE2000 takes four trigonometric
     // calls. The tolerance itself is checked with the full difference.
-    const LabColour lab = labOf(colour);
     const auto weights = m_steps;
     double sum = 0;
     for (std::size_t i = begin; i < end && sum <= limit; ++i) {
@@ -102,8 +101,8 @@ double RowFitter::summedDifference(
     return sum <= limit ? sum : -1.0;
 }
 
-ColourValue RowFitter::finalColour(
-    ColourValue colour, std::size_t begin, std::size_t end, const LabColour* knownMean) const
+ColourValue RowFitter::finalColour(ColourValue colour, const LabColour& lab, std::size_t begin,
+    std::size_t end, const LabColour* knownMean) const
 {
     if (!(m_forms.names || m_forms.shortHex) || m_characterWorth <= 0.0)
         return colour;
@@ -126,7 +125,7 @@ ColourValue RowFitter::finalColour(
     // the difference it adds is worth the characters it saves: within the tolerance is not
     // enough, a name far from a long run would raise the mean difference for a character or two.
     const std::size_t length = colourTextLength(colour, m_forms);
-    const double current = summedDifference(colour, begin, end, 1e300);
+    const double current = summedDifference(lab, begin, end, 1e300);
     ColourValue best = colour;
     double bestGain = 0;
     auto consider = [&](ColourValue candidate) {
@@ -134,9 +133,10 @@ ColourValue RowFitter::finalColour(
         if (candidateLength >= length)
             return;
         const double worth = double(length - candidateLength) * m_characterWorth;
-        const double sum = summedDifference(candidate, begin, end, current + worth - bestGain);
+        const LabColour candidateLab = labOf(candidate);
+        const double sum = summedDifference(candidateLab, begin, end, current + worth - bestGain);
         if (sum >= 0 && worth - (sum - current) > bestGain
-            && holds(candidate, labOf(candidate), begin, end, begin)) {
+            && holds(candidate, candidateLab, begin, end, begin)) {
             bestGain = worth - (sum - current);
             best = candidate;
         }
@@ -173,11 +173,12 @@ void RowFitter::placeRun(std::size_t begin, std::size_t end)
     const auto candidates = runColourCandidates(m_labs, begin, end);
     for (const LabColour& candidate : candidates) {
         const ColourValue colour = colourOfLab(candidate);
-        if (holds(colour, labOf(colour), begin, end, begin)) {
+        const LabColour lab = labOf(colour);
+        if (holds(colour, lab, begin, end, begin)) {
             // The mean's colour is passed on as it is known; the box centre's is left as it came.
             const bool mean = &candidate == &candidates[0];
-            m_runs.push_back(
-                { begin, end, finalColour(colour, begin, end, mean ? &candidates[0] : nullptr) });
+            m_runs.push_back({ begin, end,
+                finalColour(colour, lab, begin, end, mean ? &candidates[0] : nullptr) });
             return;
         }
     }
@@ -186,7 +187,7 @@ void RowFitter::placeRun(std::size_t begin, std::size_t end)
     std::size_t start = begin;
     for (std::size_t i = begin + 1; i <= end; ++i) {
         if (i == end || (m_cells[i] != m_cells[start] && !within(m_labs[start], m_labs[i]))) {
-            m_runs.push_back({ start, i, finalColour(m_cells[start], start, i) });
+            m_runs.push_back({ start, i, finalColour(m_cells[start], m_labs[start], start, i) });
             start = i;
         }
     }
@@ -336,7 +337,7 @@ void RowFitter::greedyRuns()
         placeRun(start, end);
         Run& run = m_runs.back();
         if (colourTextLength(run.colour, m_forms) > colourTextLength(m_cells[start], m_forms))
-            run.colour = finalColour(m_cells[start], start, end);
+            run.colour = finalColour(m_cells[start], m_labs[start], start, end);
     }
 }
 
@@ -346,7 +347,7 @@ void RowFitter::sameColourRuns()
     for (std::size_t begin = 0, end = 1; begin < n; begin = end++) {
         while (end < n && m_cells[end] == m_cells[begin])
             ++end;
-        m_runs.push_back({ begin, end, finalColour(m_cells[begin], begin, end) });
+        m_runs.push_back({ begin, end, finalColour(m_cells[begin], m_labs[begin], begin, end) });
     }
 }
 

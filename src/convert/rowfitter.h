@@ -43,14 +43,14 @@ private:
     // the cell at first checked before the others (the one most likely to be too far).
     bool holds(ColourValue colour, const LabColour& lab, std::size_t begin, std::size_t end,
         std::size_t first) const;
-    // colour, or a text the forms write shorter where the difference it adds is worth the
-    // characters it saves; knownMean: the cells' mean, when colour is its colour.
-    ColourValue finalColour(ColourValue colour, std::size_t begin, std::size_t end,
-        const LabColour* knownMean = nullptr) const;
-    // About the summed difference of the cells from begin to end to colour; -1 when beyond
-    // limit.
+    // colour (of L*a*b* lab), or a text the forms write shorter where the difference it adds is
+    // worth the characters it saves; knownMean: the cells' mean, when colour is its colour.
+    ColourValue finalColour(ColourValue colour, const LabColour& lab, std::size_t begin,
+        std::size_t end, const LabColour* knownMean = nullptr) const;
+    // About the summed difference of the cells from begin to end to the colour of L*a*b* lab;
+    // -1 when beyond limit.
     double summedDifference(
-        ColourValue colour, std::size_t begin, std::size_t end, double limit) const;
+        const LabColour& lab, std::size_t begin, std::size_t end, double limit) const;
     // The ends of the row's runs planned at the share ShareStep^-step.
     void plan(int step);
     // The least tag characters of those runs.
