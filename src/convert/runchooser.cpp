@@ -15,7 +15,9 @@ RunChooser::~RunChooser() = default;
 bool RunChooser::holdsRow(
     const RowFitter& fitter, std::span<const ColourValue> cells, double tolerance)
 {
-    return fitter.tolerance() == tolerance && std::ranges::equal(fitter.cells(), cells);
+    const auto held = fitter.cells();
+    return fitter.tolerance() == tolerance
+        && std::equal(held.begin(), held.end(), cells.begin(), cells.end());
 }
 
 void RunChooser::choose(
