@@ -65,13 +65,21 @@ async function loadModule() {
         handChunk(channel, address, size);
         chunkTime += performance.now() - begin;
     };
+    // The page and the codes are written into the outputs' slabs; none for a run whose outputs
+    // are dropped (the run that warms the module up, a first start telling the rows a band needs).
+    mosaiq.onRoom = (channel) => {
+        if (!outputs) return 0;
+        const begin = performance.now();
+        const slab = outputs.gathered[channel].room();
+        chunkTime += performance.now() - begin;
+        return slab;
+    };
     const handChunk = (channel, address, size) => {
-        if (!outputs) return; // the run that warms the module up
+        if (!outputs) return;
         // Addresses past 2 GB come as negative numbers.
+        if (channel < 3) return outputs.gathered[channel].add(address >>> 0, size);
         const bytes = mosaiq.HEAPU8.subarray(address >>> 0, (address >>> 0) + size);
-        if (channel < 3) {
-            outputs.gathered[channel].add(bytes);
-        } else if (channel === 3) {
+        if (channel === 3) {
             outputs.posts.push(new Blob([bytes], { type: 'text/plain;charset=utf-8' }));
         } else {
             if (outputs.cellBytes + size > outputs.cells.length) {
@@ -240,6 +248,9 @@ function blobStep() {
 async function memoryFailed() {
     outputs = newOutputs();
     dropPicture();
+    // The slabs were the module's memory.
+    spare.slabs = [];
+    waiting = null;
     running = false;
     postMessage({ type: 'done', status: 'memory', message: words.memory });
     mosaiq = null;
