@@ -19,6 +19,7 @@ function readRows(first, last) {
         while (rows < band && y + rows <= last && y + rows < p.height && !p.read[y + rows]) ++rows;
         const data = p.context.getImageData(0, y, p.width, rows, { colorSpace: 'srgb' }).data;
         mosaiq.HEAPU8.set(data, p.address + 4 * p.width * y);
+        readBack(data);
         // Flattened while its bytes are still in the cache, not all at once by the run.
         mosaiq._mosaiq_flatten_rows(p.width * y, p.width * rows);
         p.read.fill(1, y, y + rows);
@@ -70,6 +71,16 @@ function startReadingAhead(part, parts) {
         aheadChannel.port2.postMessage(0);
     };
     aheadChannel.port2.postMessage(0);
+}
+
+// The browser's copy of rows read back, given back at once: left to the collector, a picture's
+// megabytes of them had it run in the worker about when the run was asked.
+function readBack(bytes) {
+    try {
+        release(bytes);
+    } catch (error) {
+        // The collector takes them.
+    }
 }
 
 function dropCanvas(p) {
@@ -145,6 +156,7 @@ function takeRows(file, band) {
         if (!pixels) return dropPicture();
         const begin = performance.now();
         mosaiq.HEAPU8.set(new Uint8Array(pixels), address + 4 * width * first);
+        readBack(new Uint8Array(pixels));
         mosaiq._mosaiq_flatten_rows(width * first, width * (height - first));
         p.read.fill(1, first);
         measure('readback', begin);
