@@ -112,7 +112,8 @@ function announce(file, read, parts) {
     const p = picture;
     const message = { type: 'picture', file, helping: true, parts };
     if (read.type !== 'loaded' || !p || !p.context || p.width * p.height > ShareCells) {
-        partner.postMessage({ ...message, band: { message: read.message || words.tooLarge } });
+        partner.postMessage({ ...message, band: { message: read.message || words.tooLarge,
+            large: read.type === 'loaded' } });
         return;
     }
     handedFrom = Math.max(0, Math.floor((p.height - 1) * FirstShare) - HandedMargin);
@@ -141,7 +142,9 @@ let rowsComing = null;
 function takeRows(file, band) {
     if (!band.width) {
         dropSpare();
-        return { type: 'refused', message: band.message };
+        // The memory made ready is the module's: only a new worker gives it back to the system,
+        // which may take this one's place unless it holds a run's outputs the page may ask for.
+        return { type: 'refused', message: band.message, shed: Boolean(band.large) && !waiting };
     }
     const { width, height, first } = band;
     fitSpare(width * height, runParts(width * height, 2), heldSlabs());

@@ -437,7 +437,7 @@ const ready = loadModule().then((reply) => {
     // the device has 4 GB or more; elsewhere once a picture is read. The module's memory for a
     // full HD picture too: the first write to it would otherwise cost a fresh page each time,
     // as the picture is read.
-    if ((navigator.deviceMemory || 0) >= 4) {
+    if ((navigator.deviceMemory || 0) >= 4 && self.name !== 'lean') {
         prepareSpare(prepared.cells, prepared.parts);
         const address = mosaiq._mosaiq_hold_picture(1920, 1080) >>> 0;
         if (address) touched(mosaiq.HEAPU8.subarray(address, address + 4 * 1920 * 1080));
