@@ -143,8 +143,9 @@ function takeRows(file, band) {
     if (!band.width) {
         dropSpare();
         // The memory made ready is the module's: only a new worker gives it back to the system,
-        // which may take this one's place unless it holds a run's outputs the page may ask for.
-        return { type: 'refused', message: band.message, shed: Boolean(band.large) && !waiting };
+        // which may take this one's place unless it holds outputs whose Blobs the page may ask.
+        const held = waiting && (waiting.delivered || 0) < waiting.gathered.length;
+        return { type: 'refused', message: band.message, shed: Boolean(band.large) && !held };
     }
     const { width, height, first } = band;
     fitSpare(width * height, runParts(width * height, 2), heldSlabs());

@@ -239,6 +239,7 @@ function blobStep() {
     measure('blob', blobBegin);
     blobBegin = 0;
     postMessage({ type: 'blob', run: waiting.run, which, blob, measures: takeMeasures() });
+    waiting.delivered = (waiting.delivered || 0) + 1;
     blobsAsked.shift();
     if (blobsAsked.length > 0) blobChannel.port2.postMessage(0);
 }

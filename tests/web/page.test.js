@@ -264,7 +264,7 @@ test('a run asked the moment the picture is read is shared; a smaller grid then 
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
 
-test('a photo too large to share has an idle second worker replaced, one holding outputs kept',
+test('a photo too large to share has an idle second worker replaced, not one holding outputs',
     async () => {
         // Its module's memory, made ready for a shared run, goes only with the worker.
         const tooLarge = png(testPixels(2100, 2000, false), 2100, 2000);
@@ -286,7 +286,17 @@ test('a photo too large to share has an idle second worker replaced, one holding
         await choose(tooLarge, 'large.png');
         await page.waitForFunction(() => !helperReading);
         assert.ok(!(await replaced()), 'kept with its band of the outputs');
-        assert.ok((await download('#download-page')).equals(cliOutputs([]).page), 'page');
+        // Once the page has all three outputs, nothing of it is lost with the worker.
+        const expected = cliOutputs([]);
+        assert.ok((await download('#download-page')).equals(expected.page), 'page');
+        await page.click('#tab-html');
+        assert.ok((await download('#download-html')).equals(expected.html), 'HTML code');
+        await page.click('#tab-blog');
+        assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code');
+        await choose(tooLarge, 'large.png');
+        await page.waitForFunction(() => !helperReading);
+        assert.ok(await replaced(), 'replaced once the outputs are downloaded');
+        assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code kept');
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
 
