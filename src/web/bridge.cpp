@@ -22,6 +22,10 @@ using namespace mosaiq;
 // The page's script takes each chunk as it comes: Module.onChunk(channel, address, bytes).
 EM_JS(void, mosaiq_hand_chunk, (int channel, const char* data, std::size_t size),
     { Module["onChunk"](channel, data, size); });
+// The memory the page's script keeps a code in (ChunkStream::Room): Module.onRoom(channel), an
+// address of ChunkStream::RoomBytes; none where the script keeps nothing.
+EM_JS(char*, mosaiq_room, (int channel),
+    { return Module["onRoom"] ? Module["onRoom"](channel) : 0; });
 
 namespace {
 
@@ -129,9 +133,11 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(std::uint8_t* rgba, int width, int height,
         width = height = 0;
     }
     current = std::make_unique<WebConversion>(
-        settings, std::move(pixels), width, height, [](WebChannel channel, std::string_view bytes) {
+        settings, std::move(pixels), width, height,
+        [](WebChannel channel, std::string_view bytes) {
             mosaiq_hand_chunk(int(channel), bytes.data(), bytes.size());
-        });
+        },
+        [](WebChannel channel) { return mosaiq_room(int(channel)); });
     return int(current->start());
 }
 

@@ -1,15 +1,45 @@
 #include "web/chunkstream.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace mosaiq {
 
-ChunkStream::ChunkStream(WebChannel channel, Output output)
+ChunkStream::ChunkStream(WebChannel channel, Output output, Room room)
     : m_channel(channel)
     , m_output(std::move(output))
+    , m_room(channel == WebChannel::Post ? Room {} : std::move(room))
 {
+}
+
+bool ChunkStream::fill(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        if (m_at == m_end) {
+            flush();
+            m_handed = m_at = m_room(m_channel);
+            if (!m_at) {
+                m_room = {};
+                m_end = nullptr;
+                return false;
+            }
+            m_end = m_at + RoomBytes;
+        }
+        const std::size_t part = std::min(bytes.size(), std::size_t(m_end - m_at));
+        std::memcpy(m_at, bytes.data(), part);
+        m_at += part;
+        bytes.remove_prefix(part);
+    }
+    // Handed on as it fills, so that the page knows the outputs' sizes as the run goes.
+    if (std::size_t(m_at - m_handed) >= ChunkBytes)
+        flush();
+    return true;
 }
 
 void ChunkStream::append(std::string_view bytes)
 {
+    if (m_room && fill(bytes))
+        return;
     if (bytes.size() >= DirectBytes && m_channel != WebChannel::Post) {
         flush();
         m_output(m_channel, bytes);
@@ -24,6 +54,10 @@ void ChunkStream::append(std::string_view bytes)
 
 void ChunkStream::flush()
 {
+    if (m_at != m_handed) {
+        m_output(m_channel, std::string_view(m_handed, std::size_t(m_at - m_handed)));
+        m_handed = m_at;
+    }
     if (m_held.empty())
         return;
     m_output(m_channel, m_held);

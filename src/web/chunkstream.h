@@ -22,20 +22,34 @@ class ChunkStream {
 public:
     using Output = std::function<void(WebChannel, std::string_view)>;
     static constexpr std::size_t ChunkBytes = std::size_t(1) << 20;
-    // A piece this large goes on as it comes, with no copy here: the page's script copies every
-    // chunk out of the module's memory anyway. Not for the posts, whose chunks are whole posts.
+    // Without the script's memory (Room), a piece this large goes on as it comes, with no copy
+    // here: the script copies every chunk out of the module's memory anyway. Not for the posts,
+    // whose chunks are whole posts.
     static constexpr std::size_t DirectBytes = std::size_t(32) << 10;
+    // Memory of RoomBytes that the page's script hands the stream to write into and keeps as it
+    // is (its slabs), so that its bytes are never copied out of the module during the run; null
+    // when it keeps none (the stream then hands on chunks of its own memory, to be copied).
+    using Room = std::function<char*(WebChannel)>;
+    static constexpr std::size_t RoomBytes = std::size_t(8) << 20;
 
-    ChunkStream(WebChannel channel, Output output);
+    ChunkStream(WebChannel channel, Output output, Room room = {});
 
     void append(std::string_view bytes);
     // Hands on what is held, if anything.
     void flush();
 
 private:
+    // Fills the script's memory; false when it has none to give.
+    bool fill(std::string_view bytes);
+
     WebChannel m_channel;
     Output m_output;
+    Room m_room;
     std::string m_held;
+    // The script's memory being filled: from m_handed on, not handed on yet; up to m_end.
+    char* m_handed = nullptr;
+    char* m_at = nullptr;
+    char* m_end = nullptr;
 };
 
 } // namespace mosaiq

@@ -5,52 +5,60 @@
 
 const ShownBytes = 64 * 1024;
 
-// An output as it comes: its first bytes kept for the page's pane, its bytes copied once out of
-// the module's memory into slabs of SlabBytes, kept as they are. The Blob the page downloads or
-// copies is built from them only when the page asks for it (askBlob): storing a photo's outputs
-// in the browser costs more than the whole run, and most are never downloaded. But a run
-// whose outputs will pass HeldLimit bytes sends its bytes into Blobs as it goes (stream()),
-// through one slab filled again and again, so that a large photo's hundreds of megabytes are
-// never held twice, in the tab and in the browser's store.
+// An output as it comes: its first bytes kept for the page's pane, its bytes written by the module
+// straight into slabs of SlabBytes of its own memory that the worker hands it (room()), kept
+// there as they are: copied out during the run, they took as long as the module's own work. The
+// Blob the page downloads or copies is built from them only when the page asks for it (askBlob):
+// storing a photo's outputs in the browser costs more than the whole run, and most are never
+// downloaded. But a run whose outputs will pass HeldLimit bytes sends its bytes into Blobs as it
+// goes (stream()), each slab taken again once its bytes are in a Blob, so that a large photo's
+// hundreds of megabytes are never held twice, in the tab and in the browser's store.
 const HeldLimit = 160 * 1024 * 1024;
+// As the module's ChunkStream::RoomBytes.
 const SlabBytes = 8 * 1024 * 1024;
+
+// The module's memory from address on, for bytes bytes: a view made anew each time, the memory
+// being replaced as it grows.
+const heapBytes = (address, bytes) => mosaiq.HEAPU8.subarray(address, address + bytes);
+
+// A slab of the module's memory; an error when the module has none left.
+function newSlab() {
+    const address = mosaiq._malloc(SlabBytes) >>> 0;
+    if (!address) throw new RangeError('no memory left for the outputs');
+    return address;
+}
 
 class Gathered {
     constructor(type) {
         this.type = type;
         this.parts = []; // Blobs
-        this.slabs = [];
+        this.slabs = []; // addresses in the module's memory
         this.filled = 0; // bytes in the last slab
         this.size = 0;
         this.start = new Uint8Array(0);
         this.streaming = false;
     }
 
-    add(bytes) {
-        if (this.start.length < ShownBytes) {
-            const start = new Uint8Array(Math.min(ShownBytes, this.start.length + bytes.length));
-            start.set(this.start);
-            start.set(bytes.subarray(0, start.length - this.start.length), this.start.length);
-            this.start = start;
-        }
-        this.size += bytes.length;
-        for (let at = 0; at < bytes.length;) {
-            if (this.slabs.length === 0 || this.filled === SlabBytes) this.nextSlab();
-            const part = bytes.subarray(at, at + SlabBytes - this.filled);
-            this.slabs[this.slabs.length - 1].set(part, this.filled);
-            this.filled += part.length;
-            at += part.length;
-        }
+    // The slab the module fills next, once the last is full: one made ready if any; sending the
+    // outputs into Blobs as the run goes, the last one once its bytes are in a Blob.
+    room() {
+        if (this.streaming) this.move();
+        const slab = spare.slabs.pop() ?? newSlab();
+        this.slabs.push(slab);
+        this.filled = 0;
+        return slab;
     }
 
-    nextSlab() {
-        if (this.streaming && this.slabs.length > 0) {
-            // A Blob copies its bytes: the slab is free again at once.
-            this.parts.push(new Blob([this.slabs[0].subarray(0, this.filled)]));
-        } else {
-            this.slabs.push(spare.slabs.pop() || new Uint8Array(SlabBytes));
+    // size bytes that the module wrote into the last slab from address.
+    add(address, size) {
+        if (this.start.length < ShownBytes) {
+            const start = new Uint8Array(Math.min(ShownBytes, this.start.length + size));
+            start.set(this.start);
+            start.set(heapBytes(address, start.length - this.start.length), this.start.length);
+            this.start = start;
         }
-        this.filled = 0;
+        this.size += size;
+        this.filled += size;
     }
 
     stream() {
@@ -59,12 +67,14 @@ class Gathered {
         while (this.slabs.length > 1) this.move();
     }
 
-    // Moves the oldest slab into a Blob; whether there was one.
+    // Moves the oldest slab's bytes into a Blob, the slab made ready for another output; whether
+    // there was one.
     move() {
         if (this.slabs.length === 0) return false;
         const slab = this.slabs.shift();
-        const bytes = this.slabs.length === 0 ? slab.subarray(0, this.filled) : slab;
-        if (bytes.length > 0) this.parts.push(new Blob([bytes]));
+        const bytes = this.slabs.length === 0 ? this.filled : SlabBytes;
+        if (bytes > 0) this.parts.push(new Blob([heapBytes(slab, bytes)]));
+        spare.slabs.push(slab);
         return true;
     }
 }
@@ -126,19 +136,33 @@ function prepareSpare(cells, parts, held = 0) {
     const needed = slabsFor(cells, parts);
     if (needed < 0) return;
     const slabs = needed - held;
-    let making = null, at = 0; // the array being touched, and how far
+    // What is being touched, the cells' room or a slab, and how far.
+    let making = null, at = 0;
     spareStep = () => {
-        if (spare.picture !== picture || running) return;
+        if (spare.picture !== picture || running) {
+            // A slab half touched is still a slab for the run.
+            if (making && making.slab) {
+                if (spare.picture === picture) spare.slabs.push(making.slab);
+                else release(making.slab);
+            }
+            making = null;
+            return;
+        }
         if (!making) {
-            if (!spare.cells) making = new Uint8Array(4 * cells);
-            else if (spare.slabs.length < slabs) making = new Uint8Array(SlabBytes);
-            else return;
+            try {
+                if (!spare.cells) making = { cells: new Uint8Array(4 * cells) };
+                else if (spare.slabs.length < slabs) making = { slab: newSlab() };
+                else return;
+            } catch (error) {
+                return; // the run makes what it needs, as far as it can
+            }
             at = 0;
         }
-        touched(making.subarray(at, at += TouchedPart));
-        if (at >= making.length) {
-            if (!spare.cells) spare.cells = making;
-            else spare.slabs.push(making);
+        const bytes = making.cells || heapBytes(making.slab, SlabBytes);
+        touched(bytes.subarray(at, at += TouchedPart));
+        if (at >= bytes.length) {
+            if (making.cells) spare.cells = making.cells;
+            else spare.slabs.push(making.slab);
             making = null;
         }
         spareChannel.port2.postMessage(0);
@@ -154,11 +178,12 @@ function dropSpare() {
     spare.cells = null;
 }
 
-// Gives bytes that nothing else holds back to the system now: let go, their memory would wait for
-// the collector, which an idle worker may not run for long (a second worker left out of a large
-// photo's run would hold a full HD photo's outputs' memory through it).
+// Gives bytes that nothing else holds back: an array to the system now (let go, its memory would
+// wait for the collector, which an idle worker may not run for long); a slab to the module, for
+// its picture.
 function release(bytes) {
-    if (ArrayBuffer.prototype.transfer) bytes.buffer.transfer(0);
+    if (typeof bytes === 'number') mosaiq._free(bytes);
+    else if (ArrayBuffer.prototype.transfer) bytes.buffer.transfer(0);
 }
 
 // The room for a run's cells: the one made ready if it fits.

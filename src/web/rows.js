@@ -19,6 +19,7 @@ function readRows(first, last) {
         while (rows < band && y + rows <= last && y + rows < p.height && !p.read[y + rows]) ++rows;
         const data = p.context.getImageData(0, y, p.width, rows, { colorSpace: 'srgb' }).data;
         mosaiq.HEAPU8.set(data, p.address + 4 * p.width * y);
+        readBack(data);
         // Flattened while its bytes are still in the cache, not all at once by the run.
         mosaiq._mosaiq_flatten_rows(p.width * y, p.width * rows);
         p.read.fill(1, y, y + rows);
@@ -72,6 +73,16 @@ function startReadingAhead(part, parts) {
     aheadChannel.port2.postMessage(0);
 }
 
+// The browser's copy of rows read back, given back at once: left to the collector, a picture's
+// megabytes of them had it run in the worker about when the run was asked.
+function readBack(bytes) {
+    try {
+        release(bytes);
+    } catch (error) {
+        // The collector takes them.
+    }
+}
+
 function dropCanvas(p) {
     // Its pixels go now, not when the collector comes.
     if (p && p.canvas) p.canvas.width = p.canvas.height = 1;
@@ -101,7 +112,8 @@ function announce(file, read, parts) {
     const p = picture;
     const message = { type: 'picture', file, helping: true, parts };
     if (read.type !== 'loaded' || !p || !p.context || p.width * p.height > ShareCells) {
-        partner.postMessage({ ...message, band: { message: read.message || words.tooLarge } });
+        partner.postMessage({ ...message, band: { message: read.message || words.tooLarge,
+            large: read.type === 'loaded' } });
         return;
     }
     handedFrom = Math.max(0, Math.floor((p.height - 1) * FirstShare) - HandedMargin);
@@ -130,7 +142,10 @@ let rowsComing = null;
 function takeRows(file, band) {
     if (!band.width) {
         dropSpare();
-        return { type: 'refused', message: band.message };
+        // The memory made ready is the module's: only a new worker gives it back to the system,
+        // which may take this one's place unless it holds outputs whose Blobs the page may ask.
+        const held = waiting && (waiting.delivered || 0) < waiting.gathered.length;
+        return { type: 'refused', message: band.message, shed: Boolean(band.large) && !held };
     }
     const { width, height, first } = band;
     fitSpare(width * height, runParts(width * height, 2), heldSlabs());
@@ -145,6 +160,7 @@ function takeRows(file, band) {
         if (!pixels) return dropPicture();
         const begin = performance.now();
         mosaiq.HEAPU8.set(new Uint8Array(pixels), address + 4 * width * first);
+        readBack(new Uint8Array(pixels));
         mosaiq._mosaiq_flatten_rows(width * first, width * (height - first));
         p.read.fill(1, first);
         measure('readback', begin);

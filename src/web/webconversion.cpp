@@ -13,12 +13,12 @@ namespace mosaiq {
 
 WebConversion::WebConversion(const WebSettings& settings,
     std::shared_ptr<const std::uint32_t[]> pixels, std::int32_t width, std::int32_t height,
-    ChunkStream::Output output)
+    ChunkStream::Output output, ChunkStream::Room room)
     : m_settings(settings)
     , m_pixels(std::move(pixels))
-    , m_page(WebChannel::Page, output)
-    , m_html(WebChannel::HtmlCode, output)
-    , m_blog(WebChannel::BlogCode, output)
+    , m_page(WebChannel::Page, output, room)
+    , m_html(WebChannel::HtmlCode, output, room)
+    , m_blog(WebChannel::BlogCode, output, room)
     , m_posts(WebChannel::Post, output)
     , m_cells(WebChannel::Cells, output)
     , m_pageSink(m_page)

@@ -49,7 +49,8 @@ public:
     // pixels: 0xAARRGGBB words, row after row, already flattened on white; shared, since the
     // page keeps its picture in the module from run to run.
     WebConversion(const WebSettings& settings, std::shared_ptr<const std::uint32_t[]> pixels,
-        std::int32_t width, std::int32_t height, ChunkStream::Output output);
+        std::int32_t width, std::int32_t height, ChunkStream::Output output,
+        ChunkStream::Room room = {});
 
     // The start checks, the grid of a size budget, then the page's header. Refused or Running.
     WebStep start();

@@ -65,13 +65,21 @@ async function loadModule() {
         handChunk(channel, address, size);
         chunkTime += performance.now() - begin;
     };
+    // The page and the codes are written into the outputs' slabs; none for a run whose outputs
+    // are dropped (the run that warms the module up, a first start telling the rows a band needs).
+    mosaiq.onRoom = (channel) => {
+        if (!outputs) return 0;
+        const begin = performance.now();
+        const slab = outputs.gathered[channel].room();
+        chunkTime += performance.now() - begin;
+        return slab;
+    };
     const handChunk = (channel, address, size) => {
-        if (!outputs) return; // the run that warms the module up
+        if (!outputs) return;
         // Addresses past 2 GB come as negative numbers.
+        if (channel < 3) return outputs.gathered[channel].add(address >>> 0, size);
         const bytes = mosaiq.HEAPU8.subarray(address >>> 0, (address >>> 0) + size);
-        if (channel < 3) {
-            outputs.gathered[channel].add(bytes);
-        } else if (channel === 3) {
+        if (channel === 3) {
             outputs.posts.push(new Blob([bytes], { type: 'text/plain;charset=utf-8' }));
         } else {
             if (outputs.cellBytes + size > outputs.cells.length) {
@@ -231,6 +239,7 @@ function blobStep() {
     measure('blob', blobBegin);
     blobBegin = 0;
     postMessage({ type: 'blob', run: waiting.run, which, blob, measures: takeMeasures() });
+    waiting.delivered = (waiting.delivered || 0) + 1;
     blobsAsked.shift();
     if (blobsAsked.length > 0) blobChannel.port2.postMessage(0);
 }
@@ -240,6 +249,9 @@ function blobStep() {
 async function memoryFailed() {
     outputs = newOutputs();
     dropPicture();
+    // The slabs were the module's memory.
+    spare.slabs = [];
+    waiting = null;
     running = false;
     postMessage({ type: 'done', status: 'memory', message: words.memory });
     mosaiq = null;
@@ -426,7 +438,7 @@ const ready = loadModule().then((reply) => {
     // the device has 4 GB or more; elsewhere once a picture is read. The module's memory for a
     // full HD picture too: the first write to it would otherwise cost a fresh page each time,
     // as the picture is read.
-    if ((navigator.deviceMemory || 0) >= 4) {
+    if ((navigator.deviceMemory || 0) >= 4 && self.name !== 'lean') {
         prepareSpare(prepared.cells, prepared.parts);
         const address = mosaiq._mosaiq_hold_picture(1920, 1080) >>> 0;
         if (address) touched(mosaiq.HEAPU8.subarray(address, address + 4 * 1920 * 1080));

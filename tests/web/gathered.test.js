@@ -1,5 +1,6 @@
-// The worker's outputs kept in slabs made ready before the run: every byte given back, in order,
-// whether its slab was made ready or new.
+// The worker's outputs kept in slabs of the module's memory made ready before the run: every byte
+// given back, in order, whether its slab was made ready or new, kept whole or sent into Blobs as
+// the run goes.
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert');
@@ -8,11 +9,40 @@ const { root, fs } = require('./support.js');
 
 const source = fs.readFileSync(path.join(root, 'src/web/gathered.js'), 'utf8');
 
+// The module's memory as the worker sees it: a heap, blocks taken from it and given back.
+function fakeModule() {
+    let next = 64;
+    const free = [];
+    return { HEAPU8: new Uint8Array(96 * 1024 * 1024), freed: free,
+        _malloc: (n) => free.pop() ?? ((next += n) - n), _free: (a) => free.push(a) };
+}
+
+// Writes bytes into g as the module does: into the slab it hands, the next once it is full.
+function write(w, mosaiq, g, bytes) {
+    let at = 0, end = 0;
+    for (let from = 0, n = 1; from < bytes.length; from += n, n = (n * 3 + 12345) % 3000000 + 1) {
+        for (let chunk = bytes.subarray(from, from + n); chunk.length > 0;) {
+            if (at === end) {
+                at = g.room();
+                end = at + w.SlabBytes;
+            }
+            const part = chunk.subarray(0, end - at);
+            mosaiq.HEAPU8.set(part, at);
+            g.add(at, part.length);
+            at += part.length;
+            chunk = chunk.subarray(part.length);
+        }
+    }
+}
+const pattern = (bytes) => Buffer.alloc(bytes).map((_, i) => (i * 7 + (i >> 12)) % 251);
+
 test('slabs made ready for a picture are taken first, and every byte comes back in order',
     async () => {
-        // The worker's flag of a run going on is the script's to read.
-        const w = new Function('running', `${source}
-            return { Gathered, prepareSpare, cellRoom, spare, SlabBytes, spareChannel };`)(false);
+        // The worker's module and its flag of a run going on are the script's to read.
+        const mosaiq = fakeModule();
+        const w = new Function('running', 'mosaiq', `${source}
+            return { Gathered, prepareSpare, cellRoom, spare, SlabBytes, spareChannel };`)(
+            false, mosaiq);
         w.spareChannel.port1.unref();
         const settled = () => new Promise((resolve) => setTimeout(resolve, 300));
         w.prepareSpare(4000 * 3000, 1); // outputs sent into Blobs as the run goes: nothing ready
@@ -27,25 +57,38 @@ test('slabs made ready for a picture are taken first, and every byte comes back 
         // Bytes of a pattern that repeats only every 251, in chunks of uneven sizes, past the
         // slabs made ready.
         const g = new w.Gathered('text/plain');
-        const given = Buffer.alloc(5.5 * w.SlabBytes).map((_, i) => (i * 7 + (i >> 12)) % 251);
-        for (let at = 0, n = 1; at < given.length; at += n, n = (n * 3 + 12345) % 3000000 + 1)
-            g.add(given.subarray(at, at + n));
+        const given = pattern(5.5 * w.SlabBytes);
+        write(w, mosaiq, g, given);
         assert.strictEqual(g.slabs.filter((s) => ready.has(s)).length, 3);
-        const last = g.slabs.length - 1;
-        const kept = new Blob(g.slabs.map((s, i) => (i === last ? s.subarray(0, g.filled) : s)));
-        assert.ok(Buffer.from(await kept.arrayBuffer()).equals(given));
+        assert.strictEqual(g.size, given.length);
         assert.ok(Buffer.from(g.start).equals(given.subarray(0, 64 * 1024)));
+        while (g.move());
+        const kept = new Blob(g.parts);
+        assert.ok(Buffer.from(await kept.arrayBuffer()).equals(given));
+        // Each slab ready again once its bytes are in a Blob.
+        assert.strictEqual(w.spare.slabs.length, 6);
+        // Sent into Blobs as it goes from the second slab on: one slab taken again and again.
+        const streamed = new w.Gathered('text/plain');
+        write(w, mosaiq, streamed, given.subarray(0, w.SlabBytes + 1));
+        streamed.stream();
+        write(w, mosaiq, streamed, given.subarray(w.SlabBytes + 1));
+        assert.strictEqual(streamed.slabs.length, 1);
+        streamed.move();
+        const sent = new Blob(streamed.parts);
+        assert.ok(Buffer.from(await sent.arrayBuffer()).equals(given));
+        assert.strictEqual(w.spare.slabs.length, 6);
     });
 
 test('memory made ready is kept from picture to picture, fitted to each', async () => {
-    const w = new Function('running', `${source}
-        return { prepareSpare, fitSpare, spare, spareChannel };`)(false);
+    const mosaiq = fakeModule();
+    const w = new Function('running', 'mosaiq', `${source}
+        return { prepareSpare, fitSpare, spare, spareChannel };`)(false, mosaiq);
     w.spareChannel.port1.unref();
     const settled = () => new Promise((resolve) => setTimeout(resolve, 300));
     w.prepareSpare(200000, 1);
     await settled();
     const [slabs, cells] = [[...w.spare.slabs], w.spare.cells];
-    // The very arrays, not others of the same bytes.
+    // The very slabs, not others of the same bytes.
     const kept = (n) => w.spare.slabs.slice(0, n).every((s, i) => s === slabs[i]);
     // The same grid with a slab of the last run's outputs still held: one slab fewer, none new.
     w.prepareSpare(200000, 1, 1);
@@ -61,4 +104,6 @@ test('memory made ready is kept from picture to picture, fitted to each', async 
     // A photo whose outputs go into Blobs as the run goes: all let go at once.
     w.fitSpare(4000 * 3000, 1);
     assert.deepStrictEqual([w.spare.slabs.length, w.spare.cells], [0, null]);
+    // The slabs given back to the module, for the picture.
+    assert.strictEqual(new Set(mosaiq.freed).size, 5);
 });

@@ -47,8 +47,10 @@ const cases = [
       args: ['--merge', '--square'] },
     { name: 'split into posts', o: { dialect: 'smf', split: true, columns: '41', rows: '29' },
       args: ['--dialect', 'smf', '--split'] },
-    { name: 'rows long enough to be handed on without a copy', o: { columns: '1500', rows: '4' },
-      args: ['--columns', '1500', '--rows', '4'] },
+    { name: 'rows long enough to be handed on without a copy, with no slabs given',
+      o: { columns: '1500', rows: '4', noRoom: true }, args: ['--columns', '1500', '--rows', '4'] },
+    { name: 'outputs over several slabs', o: { columns: '1000', rows: '400', rowsPerStep: 50 },
+      args: ['--columns', '1000', '--rows', '400'] },
     { name: 'a size budget', o: { fit: 9000, dialect: 'phpbb' },
       args: ['--fit', '9000', '--dialect', 'phpbb'], fit: true },
 ];

@@ -264,6 +264,42 @@ test('a run asked the moment the picture is read is shared; a smaller grid then 
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
 
+test('a photo too large to share has an idle second worker replaced, not one holding outputs',
+    async () => {
+        // Its module's memory, made ready for a shared run, goes only with the worker.
+        const tooLarge = png(testPixels(2100, 2000, false), 2100, 2000);
+        const replaced = async () => page.evaluate(() => {
+            const was = window.knownHelper;
+            window.knownHelper = helper;
+            return was !== helper;
+        });
+        await replaced();
+        await choose(tooLarge, 'large.png');
+        await page.waitForFunction(() => !helperReading);
+        assert.ok(await replaced(), 'replaced');
+        const shared = png(testPixels(640, 400, false), 640, 400);
+        fs.writeFileSync(path.join(folder, 'picture.png'), shared);
+        await choose(shared);
+        await page.waitForFunction(() => helperLoaded);
+        await runToEnd();
+        assert.ok(await page.evaluate(() => outputs.shared), 'shared by the new one');
+        await choose(tooLarge, 'large.png');
+        await page.waitForFunction(() => !helperReading);
+        assert.ok(!(await replaced()), 'kept with its band of the outputs');
+        // Once the page has all three outputs, nothing of it is lost with the worker.
+        const expected = cliOutputs([]);
+        assert.ok((await download('#download-page')).equals(expected.page), 'page');
+        await page.click('#tab-html');
+        assert.ok((await download('#download-html')).equals(expected.html), 'HTML code');
+        await page.click('#tab-blog');
+        assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code');
+        await choose(tooLarge, 'large.png');
+        await page.waitForFunction(() => !helperReading);
+        assert.ok(await replaced(), 'replaced once the outputs are downloaded');
+        assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code kept');
+        fs.writeFileSync(path.join(folder, 'picture.png'), picture);
+    });
+
 test('a Blob is asked of the workers only when needed, and a download waits for it', async () => {
     // The workers get the requests only when the test lets them.
     await page.evaluate(() => {

@@ -68,6 +68,9 @@ async function loadModule() {
 }
 
 const Channels = ['page', 'html', 'blog', 'post', 'cells'];
+// The size of the slabs the worker hands the module to write the page and the codes into.
+const SlabBytes = Function(`return ${/const SlabBytes = ([^;]+);/
+    .exec(fs.readFileSync(path.join(root, 'src/web/gathered.js'), 'utf8'))[1]}`)();
 
 // Runs one conversion to its end, rows a few at a time as the page does; the outputs as
 // Buffers, the posts as a list. o.part of o.parts: the band of a run shared between workers,
@@ -76,6 +79,9 @@ function convert(mosaiq, rgba, width, height, o = {}) {
     const chunks = { page: [], html: [], blog: [], post: [], cells: [] };
     mosaiq.onChunk = (channel, address, size) =>
         chunks[Channels[channel]].push(Buffer.from(mosaiq.HEAPU8.slice(address, address + size)));
+    // As the worker, slabs for the page and the codes, unless o.noRoom: the module's own chunks.
+    const rooms = [];
+    mosaiq.onRoom = o.noRoom ? undefined : () => rooms[rooms.push(mosaiq._malloc(SlabBytes)) - 1];
     const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number', 'string',
         'string', 'number', 'number', 'number', 'string', 'number', 'number', 'number', 'number',
         'string', 'number', 'number', 'number']);
@@ -97,6 +103,7 @@ function convert(mosaiq, rgba, width, height, o = {}) {
     };
     for (const name of ['page', 'html', 'blog', 'cells']) result[name] = Buffer.concat(chunks[name]);
     mosaiq._mosaiq_end();
+    for (const room of rooms) mosaiq._free(room);
     return result;
 }
 

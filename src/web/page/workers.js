@@ -6,14 +6,18 @@ function startWorker() {
     const url = URL.createObjectURL(source);
     worker = new Worker(url);
     worker.onmessage = (event) => onWorker(event.data);
-    if ((navigator.hardwareConcurrency || 1) > 1) {
-        helper = new Worker(url);
-        helper.onmessage = (event) => onHelper(event.data);
-        // The first hands the second the rows of each picture it decoded.
-        const channel = new MessageChannel();
-        worker.postMessage({ type: 'partner', port: channel.port1 }, [channel.port1]);
-        helper.postMessage({ type: 'partner', port: channel.port2 }, [channel.port2]);
-    }
+    if ((navigator.hardwareConcurrency || 1) > 1) startHelper(url);
+}
+
+// name: 'lean' for a second worker that makes no memory ready before a picture it may share.
+function startHelper(url, name = '') {
+    helper = new Worker(url, { name });
+    helper.onmessage = (event) => onHelper(event.data);
+    helper.url = url;
+    // The first hands the second the rows of each picture it decoded.
+    const channel = new MessageChannel();
+    worker.postMessage({ type: 'partner', port: channel.port1 }, [channel.port1]);
+    helper.postMessage({ type: 'partner', port: channel.port2 }, [channel.port2]);
 }
 
 function onHelper(m) {
@@ -22,6 +26,12 @@ function onHelper(m) {
             { start: start - performance.timeOrigin, duration });
     if (m.type === 'loaded' || m.type === 'refused') {
         helperLoaded = m.type === 'loaded';
+        // A second worker left out of a large photo's run holds the memory made ready for a
+        // shared one, which its module cannot give back: a new one takes its place.
+        if (m.shed) {
+            helper.terminate();
+            startHelper(helper.url, 'lean');
+        }
         helperReading = false;
         if (runAsked) runAsked();
     } else if (m.type === 'progress' || m.type === 'done' || m.type === 'blob') onBand(1, m);
