@@ -9,34 +9,27 @@ using namespace mosaiq;
 
 TEST(RowFitter, fitsARowTheSameWhateverRowsItFittedBefore)
 {
-    // Rows of thousands of colours fill the fitter's memory of L*a*b*, many to a slot; a row of
-    // colours near theirs then takes the runs a new fitter gives it.
+    // Drifting hues with a little noise, thousands of colours, fill the fitter's memory of
+    // L*a*b*, many to a slot: a row like them then takes the runs a new fitter gives it.
     std::mt19937 random(11);
-    auto row = [&random](std::size_t width) {
-        // Drifting hues with a little noise: thousands of colours, neighbours close.
+    auto fit = [&random](RowFitter& fitter, std::size_t width, int trial) {
         std::vector<ColourValue> cells;
-        const std::size_t offset = random() % 256;
-        for (std::size_t x = 0; x < width; ++x) {
+        for (std::size_t x = 0, offset = random() % 256; x < width; ++x)
             cells.push_back(makeColour(int((x + offset) / 3 % 256), 90 + int(random() % 6),
                 int((x / 5 + random() % 4) % 256)));
-        }
-        return cells;
+        fitter.load(cells);
+        fitter.fit(2.0 + trial, trial);
+        std::vector<std::uint32_t> starts;
+        fitter.apply(cells, starts);
+        return std::make_pair(cells, starts);
     };
     for (int trial = 0; trial < 4; ++trial) {
         RowFitter used({ true, true }), fresh({ true, true });
-        for (int y = 0; y < 8; ++y) {
-            used.load(row(900));
-            used.fit(2.0 + trial, trial);
-        }
-        std::vector<ColourValue> cells = row(700), again = cells;
-        std::vector<std::uint32_t> starts, startsAgain;
-        fresh.load(cells);
-        fresh.fit(2.0 + trial, trial);
-        fresh.apply(cells, starts);
-        used.load(again);
-        used.fit(2.0 + trial, trial);
-        used.apply(again, startsAgain);
-        EXPECT_EQ(startsAgain, starts) << "trial " << trial;
-        EXPECT_EQ(again, cells) << "trial " << trial;
+        for (int y = 0; y < 8; ++y)
+            fit(used, 900, trial);
+        const std::mt19937 before = random;
+        const auto expected = fit(fresh, 700, trial);
+        random = before;
+        EXPECT_EQ(fit(used, 700, trial), expected) << "trial " << trial;
     }
 }
