@@ -16,6 +16,8 @@ namespace {
     // power of minus 0 to LeastStep (1 down to 1/256).
     constexpr double ShareStep = 4.0;
     constexpr int LeastStep = 4;
+    // The slots of the colours whose L*a*b* a fitter remembers: 2^KnownBits of them.
+    constexpr int KnownBits = 12;
 
     double squaredDistance(const LabColour& x, const LabColour& y)
     {
@@ -173,7 +175,7 @@ void RowFitter::placeRun(std::size_t begin, std::size_t end)
     const auto candidates = runColourCandidates(m_labs, begin, end);
     for (const LabColour& candidate : candidates) {
         const ColourValue colour = colourOfLab(candidate);
-        const LabColour lab = labOf(colour);
+        const LabColour lab = knownLab(colour);
         if (holds(colour, lab, begin, end, begin)) {
             // The mean's colour is passed on as it is known; the box centre's is left as it came.
             const bool mean = &candidate == &candidates[0];
@@ -284,12 +286,27 @@ void RowFitter::search(int fromStep)
     m_lastStep = step;
 }
 
+const LabColour& RowFitter::knownLab(ColourValue colour)
+{
+    if (m_knownColours.empty()) {
+        m_knownColours.assign(std::size_t(1) << KnownBits, InvalidColour);
+        m_knownLabs.resize(m_knownColours.size());
+    }
+    const auto bits = static_cast<std::uint32_t>(colour);
+    const std::size_t slot = (bits * 2654435761u) >> (32 - KnownBits);
+    if (m_knownColours[slot] != colour || colour == InvalidColour) {
+        m_knownColours[slot] = colour;
+        m_knownLabs[slot] = labOf(colour);
+    }
+    return m_knownLabs[slot];
+}
+
 void RowFitter::measure()
 {
     const std::size_t n = m_cells.size();
     m_labs.resize(n);
     for (std::size_t i = 0; i < n; ++i)
-        m_labs[i] = i > 0 && m_cells[i] == m_cells[i - 1] ? m_labs[i - 1] : labOf(m_cells[i]);
+        m_labs[i] = i > 0 && m_cells[i] == m_cells[i - 1] ? m_labs[i - 1] : knownLab(m_cells[i]);
 }
 
 void RowFitter::findGreedyStarts()

@@ -65,6 +65,9 @@ private:
     void search(int fromStep);
     // The cells' L*a*b* into m_labs.
     void measure();
+    // labOf(colour), remembered for the colours seen last: a photo's neighbouring rows share
+    // most of their colours, and the same run colours come back.
+    const LabColour& knownLab(ColourValue colour);
     // groupRuns' run starts, with the same verdicts, into m_greedyStarts.
     void findGreedyStarts();
     // The tag characters of groupRuns' runs.
@@ -96,6 +99,10 @@ private:
     double m_nearEnough = 0; // the squared tolerance
     std::vector<ColourValue> m_cells; // the cells' own colours
     std::vector<LabColour> m_labs;
+    // The colours whose L*a*b* knownLab remembers, each in the slot its bits pick (InvalidColour
+    // where none is yet), and those L*a*b*.
+    std::vector<ColourValue> m_knownColours;
+    std::vector<LabColour> m_knownLabs;
     std::vector<Run> m_runs;
     std::vector<Run> m_keptRuns; // the last runs that fit, while a closer plan is tried
     RunPlanner m_planner;

@@ -168,11 +168,13 @@ WIDEST void RunPlanner::workOutProducts(std::size_t first, std::size_t last, std
     }
 }
 
-void RunPlanner::resetBoxes(std::size_t first, std::size_t last, std::size_t cell)
+void RunPlanner::resetBoxes(std::size_t first, std::size_t cell)
 {
     m_boxFirst = first;
     m_boxCell = cell;
-    std::fill_n(m_verdicts.begin(), std::max(first, last) - first, Unknown);
+    // All of them, a size the compiler knows: a few stores where a call would cost more than
+    // the few verdicts it clears.
+    std::fill_n(m_verdicts.data(), ShortRuns, static_cast<signed char>(Unknown));
 }
 
 bool RunPlanner::boxHolds(
@@ -319,7 +321,7 @@ void RunPlanner::planShares(
         const std::size_t nearest = std::min(cell, flat + 1);
         const std::size_t count = nearest > farthest ? nearest - farthest : 0;
         workOutProducts(farthest, nearest, j);
-        resetBoxes(farthest, nearest, cell);
+        resetBoxes(farthest, cell);
         for (std::size_t k = 0; k < K; ++k) {
             double* prices = m_prices.data();
             const double* cost = m_cost[k].data() + farthest;

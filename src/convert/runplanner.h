@@ -58,8 +58,8 @@ private:
     // The square root of count x spread of the runs from first (up to last) to end, into
     // m_roots.
     void workOutProducts(std::size_t first, std::size_t last, std::size_t end);
-    // Forgets the verdicts on the boxes of the short runs from first (up to last) to cell.
-    void resetBoxes(std::size_t first, std::size_t last, std::size_t cell);
+    // Forgets the verdicts on the boxes of the short runs from first on to cell.
+    void resetBoxes(std::size_t first, std::size_t cell);
     // Whether the box of the short run from begin to end seems within the tolerance.
     // windowLow and windowHigh: the box of a longer run that holds it.
     bool boxHolds(
