@@ -111,7 +111,8 @@ double lightnessWeight(double meanLightness)
     return 1.0 + 0.015 * l50 / std::sqrt(20.0 + l50);
 }
 
-double ciede2000Bound(const LabColour& first, const LabColour& second)
+DifferenceBounds ciede2000SquaredBounds(
+    const LabColour& first, const LabColour& second, double lightnessWeight)
 {
     const double pow25to7 = 6103515625.0; // 25^7
     const double c1 = std::sqrt(first.a * first.a + first.b * first.b);
@@ -119,22 +120,26 @@ double ciede2000Bound(const LabColour& first, const LabColour& second)
     const double meanC7 = power7((c1 + c2) / 2.0);
     const double g = 0.5 * (1.0 - std::sqrt(meanC7 / (meanC7 + pow25to7)));
     const double a1 = (1.0 + g) * first.a, a2 = (1.0 + g) * second.a;
-    const double meanCp
-        = (std::sqrt(a1 * a1 + first.b * first.b) + std::sqrt(a2 * a2 + second.b * second.b)) / 2.0;
     // delta C'^2 + delta H'^2 is the squared distance in the a'b' plane.
     const double deltaA = a2 - a1, deltaB = second.b - first.b;
     const double chromaHue = deltaA * deltaA + deltaB * deltaB;
-    // T of the hue weight is never below 0.362 (at a mean hue of 290 degrees), so SH is at least
-    // this; the rotation term adds at most |RT| / 2 of the chroma and hue terms, |RT| being at
-    // most sin(60 degrees) RC.
+    // delta C' and SC are those of the difference itself; delta H'^2 is what delta C'^2 leaves
+    // of that squared distance. T of the hue weight lies between 0.362 (at a mean hue of 290
+    // degrees) and 1.58, so SH lies between shLeast and SC; the rotation term adds or takes at
+    // most |RT| |c h|, |RT| being at most sin(60 degrees) RC, and |c h| at most (c^2 + h^2) / 2.
+    const double cp1 = std::sqrt(a1 * a1 + first.b * first.b);
+    const double cp2 = std::sqrt(a2 * a2 + second.b * second.b);
+    const double meanCp = (cp1 + cp2) / 2.0;
     const double sc = 1.0 + 0.045 * meanCp;
     const double shLeast = 1.0 + 0.015 * meanCp * 0.362;
-    const double weight = std::min(sc, shLeast);
     const double meanCp7 = power7(meanCp);
     const double rc = 2.0 * std::sqrt(meanCp7 / (meanCp7 + pow25to7));
-    const double l = (second.l - first.l) / lightnessWeight((first.l + second.l) / 2.0);
-    const double bound = l * l + (1.0 + 0.4331 * rc) * chromaHue / (weight * weight);
-    return std::sqrt(bound) * (1.0 + 1e-9);
+    const double l = (second.l - first.l) / lightnessWeight;
+    const double c = (cp2 - cp1) / sc;
+    const double hMost = std::sqrt(std::max(0.0, chromaHue - (cp2 - cp1) * (cp2 - cp1))) / shLeast;
+    const double upper = l * l + c * c + hMost * hMost + 0.8661 * rc * std::abs(c) * hMost;
+    const double lower = l * l + (1.0 - 0.4331 * rc) * chromaHue / (sc * sc);
+    return { lower * (1.0 - 2e-9), upper * (1.0 + 2e-9) };
 }
 
 double ciede2000(const LabColour& first, const LabColour& second)

@@ -21,9 +21,16 @@ ColourValue colourOfLab(const LabColour& lab);
 // smallest difference most people see side by side; black and white are 100 apart.
 double ciede2000(const LabColour& first, const LabColour& second);
 
-// A quick upper bound of ciede2000(first, second), without its trigonometry: the hue terms at
-// their worst. Where it is within a tolerance, the difference is too.
-double ciede2000Bound(const LabColour& first, const LabColour& second);
+// Quick bounds of the square of ciede2000(first, second), without its trigonometry: the hue
+// terms at their best and at their worst. Where the upper is within a squared tolerance, the
+// difference is within the tolerance; where the lower is beyond it, so is the difference.
+// lightnessWeight: that of the colours' mean lightness.
+struct DifferenceBounds {
+    double lower = 0;
+    double upper = 0;
+};
+DifferenceBounds ciede2000SquaredBounds(
+    const LabColour& first, const LabColour& second, double lightnessWeight);
 
 // A quicker and looser upper bound of the square of ciede2000(first, second), from the
 // differences of the channels alone: dL^2 + 1.866 (2.25 da^2 + db^2), the weights at least 1,

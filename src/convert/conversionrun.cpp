@@ -20,6 +20,14 @@ namespace {
     static_assert(sizeof(LetterTemplate) - 1 == html::LetterCellLength);
     static_assert(sizeof(SquareTemplate) - 1 == html::SquareCellLength);
 
+    // Whether two rows' inputs sample the same cells from the same picture.
+    bool sameSampling(const RowInput& a, const RowInput& b)
+    {
+        return a.columns == b.columns && a.rows == b.rows && a.picture.pixels == b.picture.pixels
+            && a.picture.width == b.picture.width && a.picture.height == b.picture.height
+            && a.picture.stride == b.picture.stride && a.picture.arrival == b.picture.arrival;
+    }
+
 } // namespace
 
 // The glyphs of one row's cells, in cell order. A random cell draws one value; the defined
@@ -166,6 +174,29 @@ void ConversionRun::computeColours(const RowInput& input, std::int64_t cells, st
     }
 }
 
+void ConversionRun::sampleColours(const RowInput& input, std::int64_t cells, std::int64_t y)
+{
+    computeColours(input, cells, y);
+    if (m_palette) {
+        m_beforePalette.assign(m_colours.begin(), m_colours.end());
+        m_palette->mapRow(m_colours, y - 1);
+    }
+}
+
+void ConversionRun::sampleNextRow(const RowInput& input, std::int64_t cells, std::int64_t y)
+{
+    // Taken before the row is built, with the options as they stand: only mosaiq-cli merges,
+    // and its options never change during a run. Were they to change, the row would be sampled
+    // again; a palette's spread error would then have gone through that row once already.
+    m_colours.swap(m_nextColours);
+    m_beforePalette.swap(m_nextBeforePalette);
+    sampleColours(input, cells, y);
+    m_colours.swap(m_nextColours);
+    m_beforePalette.swap(m_nextBeforePalette);
+    m_nextInput = input;
+    m_merged->planAhead(m_nextColours);
+}
+
 template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
 {
     // Every glyph is one byte: each cell is its template with colour and glyph patched in.
@@ -249,11 +280,13 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     if (!random)
         useDefinedCharacters(input.definedCharacters);
     const std::int64_t y = m_rowsDone + 1;
-    computeColours(input, cells, y);
-    if (m_palette) {
-        m_beforePalette.assign(m_colours.begin(), m_colours.end());
-        m_palette->mapRow(m_colours, y - 1);
+    if (m_nextInput && sameSampling(*m_nextInput, input)) {
+        m_colours.swap(m_nextColours);
+        m_beforePalette.swap(m_nextBeforePalette);
+    } else {
+        sampleColours(input, cells, y);
     }
+    m_nextInput.reset();
 
     const bool square = input.mode == CellMode::Square;
     if (m_merged) {
@@ -261,6 +294,8 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
         GlyphCycle glyphs = glyphCycle();
         for (Glyph& glyph : m_cellGlyphs)
             glyph = glyphs.next();
+        if (m_merged->plansAhead() && y < m_rowCount)
+            sampleNextRow(input, cells, y + 1);
         m_merged->build(m_colours, m_cellGlyphs, square);
         endRow(cells);
         return RowOutcome::Written;

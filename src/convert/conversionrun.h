@@ -139,6 +139,10 @@ public:
 
 private:
     void computeColours(const RowInput& input, std::int64_t cells, std::int64_t y);
+    // computeColours, then the palette: m_colours and m_beforePalette for row y.
+    void sampleColours(const RowInput& input, std::int64_t cells, std::int64_t y);
+    // The next row's colours, sampled now with input, for the runs planned ahead.
+    void sampleNextRow(const RowInput& input, std::int64_t cells, std::int64_t y);
     void useDefinedCharacters(std::u32string_view text);
     template <bool Square> void writeCells(std::int64_t cells);
     template <bool Square> void writeCellsGeneral(std::int64_t cells);
@@ -171,6 +175,9 @@ private:
     std::unique_ptr<MergedRow> m_merged; // only when the run merges cells
     std::unique_ptr<PaletteMapper> m_palette; // only with a palette
     std::vector<ColourValue> m_beforePalette;
+    // The next row's colours when sampled ahead, and the input they were sampled with.
+    std::vector<ColourValue> m_nextColours, m_nextBeforePalette;
+    std::optional<RowInput> m_nextInput;
 
     std::unique_ptr<char[]> m_row;
     std::size_t m_rowCapacity = 0;

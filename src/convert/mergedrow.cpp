@@ -125,6 +125,12 @@ void MergedRow::reserve(std::size_t bytes)
     m_pageRow.reset(new char[m_capacity]);
 }
 
+void MergedRow::planAhead(std::span<const ColourValue> colours)
+{
+    if (m_chooser)
+        m_chooser->planAhead(colours, m_tolerance);
+}
+
 void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square)
 {
     m_sampled.assign(colours.begin(), colours.end());

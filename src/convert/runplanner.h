@@ -55,12 +55,15 @@ private:
     // The summed squared difference of the cells from begin to end to their mean, the steps
     // weighed as near the cell at, and that mean.
     double spread(std::size_t begin, std::size_t end, double mean[3], std::size_t at) const;
-    // count x spread of the runs from first (up to last) to end, into m_products.
+    // The square root of count x spread of the runs from first (up to last) to end, into
+    // m_roots.
     void workOutProducts(std::size_t first, std::size_t last, std::size_t end);
-    // Forgets the boxes of the short runs from first (up to last) to cell.
+    // Forgets the verdicts on the boxes of the short runs from first (up to last) to cell.
     void resetBoxes(std::size_t first, std::size_t last, std::size_t cell);
     // Whether the box of the short run from begin to end seems within the tolerance.
-    bool boxHolds(std::size_t begin, std::size_t end);
+    // windowLow and windowHigh: the box of a longer run that holds it.
+    bool boxHolds(
+        std::size_t begin, std::size_t end, const double windowLow[3], const double windowHigh[3]);
     // Whether every corner of a box seen from mean seems within the tolerance, the steps
     // weighed as near the cell at.
     bool boxWithin(
@@ -102,18 +105,17 @@ private:
     // Running sums of each channel and of its squares, from the first cell up to one; a channel
     // to an array, so that the prices of all short runs ending at a cell are worked out together.
     std::array<std::vector<double>, 3> m_plain, m_squares;
-    std::vector<double> m_products; // count x spread of each short run ending at the cell
-    std::vector<double> m_roots; // and its square root
+    // The square root of count x spread of each short run ending at the cell.
+    std::vector<double> m_roots;
     std::vector<double> m_prices; // each one's price at one share
-    // The boxes of the short runs ending at m_boxCell, from m_boxFrom on, their lows then highs,
-    // and whether they hold: each is worked out once for every share, when first asked.
+    // Whether the boxes of the short runs ending at m_boxCell, from m_boxFirst on, hold: each is
+    // worked out once for every share, when first asked.
     enum : signed char { Unknown, Holds, Fails };
-    std::vector<std::array<double, 6>> m_boxes;
     std::vector<signed char> m_verdicts;
-    std::size_t m_boxFirst = 0, m_boxFrom = 0, m_boxCell = 0;
-    double m_boxLow[3] = {}, m_boxHigh[3] = {};
+    std::size_t m_boxFirst = 0, m_boxCell = 0;
     std::vector<std::array<double, 3>> m_weights;
     std::vector<std::array<double, 3>> m_points; // the cells' L*a*b*
+    std::array<std::vector<double>, 3> m_channels; // the same, a channel to an array
     // For each share planned at once, the least total for the cells before each index, and
     // where the last run of that least total starts.
     std::array<std::vector<double>, 2> m_cost;
