@@ -92,8 +92,9 @@ function bound(gathered, done, parts) {
 // the page proposes, the slabs of the last run's outputs counted (the next run takes them). All
 // in small steps between its messages; the run takes them before new ones. Not for a run that
 // will send its outputs into Blobs as it goes: there they would only add up.
-// A cell's bytes in each output with the default options: the page, the HTML code, the blog code.
-const CellBytes = [29, 29, 16];
+// A cell's bytes in each output with the default options: the page, the HTML code, the blog code
+// (a full HD photo's: 30.0, 30.0 and 16.0).
+const CellBytes = [30, 30, 16];
 const spare = { slabs: [], cells: null, picture: 0 };
 const spareChannel = new MessageChannel();
 let spareStep = () => {};
@@ -108,18 +109,19 @@ function touched(bytes) {
 // What a step of the preparation touches: a run asked meanwhile waits no more than that.
 const TouchedPart = 1024 * 1024;
 
-// The slabs that a run needs for cells (a grid's) shared by parts workers; none when its outputs
-// go into Blobs as it goes.
-function slabsFor(cells, parts) {
-    const bytes = CellBytes.map((b) => cells * b / parts);
-    if (bytes.reduce((sum, b) => sum + b) > HeldLimit / parts) return -1;
-    return bytes.reduce((sum, b) => sum + Math.ceil(b / SlabBytes), 0);
+// The slabs that a run needs for cells (a grid's), share of its rows made by this worker; none
+// when its outputs go into Blobs as it goes. Each worker's own share: made ready for half, the
+// second worker's larger band took fresh slabs during the run, and their first writes doubled
+// its module's time.
+function slabsFor(cells, share) {
+    if (cells * CellBytes.reduce((sum, b) => sum + b) > HeldLimit) return -1;
+    return CellBytes.reduce((sum, b) => sum + Math.ceil(cells * b * share / SlabBytes), 0);
 }
 
-// Lets go at once of what a run for cells shared by parts workers will not take, before the
-// module takes the picture's pixels. held: the slabs that the next run takes besides the spare.
-function fitSpare(cells, parts, held = 0) {
-    const slabs = slabsFor(cells, parts);
+// Lets go at once of what a run for cells, share of its rows made here, will not take, before
+// the module takes the picture's pixels. held: the slabs that the next run takes besides the spare.
+function fitSpare(cells, share, held = 0) {
+    const slabs = slabsFor(cells, share);
     if (slabs < 0) return dropSpare();
     ++spare.picture; // a preparation going on stops
     for (const bytes of spare.slabs.splice(Math.max(0, slabs - held))) release(bytes);
@@ -129,11 +131,11 @@ function fitSpare(cells, parts, held = 0) {
     }
 }
 
-// cells: the picture's pixels; parts: the workers that will share its run; held: as fitSpare's.
-function prepareSpare(cells, parts, held = 0) {
-    fitSpare(cells, parts, held);
+// cells: the picture's pixels; share, held: as fitSpare's.
+function prepareSpare(cells, share, held = 0) {
+    fitSpare(cells, share, held);
     const picture = spare.picture;
-    const needed = slabsFor(cells, parts);
+    const needed = slabsFor(cells, share);
     if (needed < 0) return;
     const slabs = needed - held;
     // What is being touched, the cells' room or a slab, and how far.

@@ -148,7 +148,7 @@ function takeRows(file, band) {
         return { type: 'refused', message: band.message, shed: Boolean(band.large) && !held };
     }
     const { width, height, first } = band;
-    fitSpare(width * height, runParts(width * height, 2), heldSlabs());
+    fitSpare(width * height, rowShare(1, runParts(width * height, 2)), heldSlabs());
     const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
     if (!address) return { type: 'refused', message: words.memory };
     const p = { address, width, height, canvas: null, context: null, read: new Uint8Array(height) };

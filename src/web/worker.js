@@ -41,10 +41,15 @@ let band = { first: 0, parts: 1 };
 // The workers that share the run of a grid of cells, parts of them able to.
 const runParts = (cells, parts) => (parts > 1 && cells >= ShareFrom && cells <= ShareCells
     ? parts : 1);
+// The share of a run's rows that this worker makes, part of parts.
+const rowShare = (part, parts) => (parts < 2 ? 1
+    : part === 0 ? FirstShare : (1 - FirstShare) / (parts - 1));
+// This worker's part of a shared run: the page names its second worker (page/workers.js).
+const ownPart = self.name === 'second' || self.name === 'lean' ? 1 : 0;
 // What the memory made ready is for (prepareSpare): as the page opens, a full HD photo's run,
-// shared when the page has a second worker (page/workers.js).
-let prepared = { cells: 1920 * 1080,
-    parts: runParts(1920 * 1080, (navigator.hardwareConcurrency || 1) > 1 ? 2 : 1) };
+// shared when the page has a second worker; share: this worker's rows of it.
+const openParts = runParts(1920 * 1080, (navigator.hardwareConcurrency || 1) > 1 ? 2 : 1);
+let prepared = { cells: 1920 * 1080, parts: openParts, share: rowShare(ownPart, openParts) };
 // The slabs of the last run's outputs, which the next run takes.
 const heldSlabs = () => (waiting ? waiting.gathered.reduce((n, g) => n + g.slabs.length, 0) : 0);
 
@@ -135,7 +140,8 @@ async function readPicture(file, helping = false, parts = 1, given = undefined) 
     const { width, height } = bitmap;
     const decoded = performance.now();
     measure('decode', begin, decoded);
-    fitSpare(width * height, runParts(width * height, parts), heldSlabs());
+    fitSpare(width * height, rowShare(helping ? 1 : 0, runParts(width * height, parts)),
+        heldSlabs());
     if (width * height > (helping ? ShareCells : pixelLimit) || width > 32767 || height > 32767) {
         dropSpare();
         bitmap.close();
@@ -439,7 +445,7 @@ const ready = loadModule().then((reply) => {
     // full HD picture too: the first write to it would otherwise cost a fresh page each time,
     // as the picture is read.
     if ((navigator.deviceMemory || 0) >= 4 && self.name !== 'lean') {
-        prepareSpare(prepared.cells, prepared.parts);
+        prepareSpare(prepared.cells, prepared.share);
         const address = mosaiq._mosaiq_hold_picture(1920, 1080) >>> 0;
         if (address) touched(mosaiq.HEAPU8.subarray(address, address + 4 * 1920 * 1080));
         mosaiq._mosaiq_hold_picture(0, 0);
@@ -469,8 +475,9 @@ onmessage = async (event) => {
         if (kept) thumbnailDue = { number: read.number, kept };
         if (read.type !== 'loaded') return;
         const cells = read.width * read.height;
-        prepared = { cells, parts: runParts(cells, m.parts) };
-        prepareSpare(prepared.cells, prepared.parts, heldSlabs());
+        const parts = runParts(cells, m.parts);
+        prepared = { cells, parts, share: rowShare(m.helping ? 1 : 0, parts) };
+        prepareSpare(prepared.cells, prepared.share, heldSlabs());
         startReadingAhead(m.helping ? 1 : 0, prepared.parts);
         if (thumbnail) {
             postMessage({ type: 'thumbnail', number: read.number, thumbnail: await thumbnail });
@@ -480,7 +487,7 @@ onmessage = async (event) => {
     } else if (m.type === 'thumbnail' || m.type === 'shown') {
         if (m.type === 'shown' && spareDue) {
             spareDue = false;
-            prepareSpare(prepared.cells, prepared.parts, heldSlabs());
+            prepareSpare(prepared.cells, prepared.share, heldSlabs());
         }
         if (thumbnailDue && thumbnailDue.number === m.number) makeThumbnail();
     } else if (m.type === 'scale') {

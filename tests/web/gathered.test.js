@@ -13,7 +13,7 @@ const source = fs.readFileSync(path.join(root, 'src/web/gathered.js'), 'utf8');
 function fakeModule() {
     let next = 64;
     const free = [];
-    return { HEAPU8: new Uint8Array(96 * 1024 * 1024), freed: free,
+    return { HEAPU8: new Uint8Array(160 * 1024 * 1024), freed: free,
         _malloc: (n) => free.pop() ?? ((next += n) - n), _free: (a) => free.push(a) };
 }
 
@@ -106,4 +106,20 @@ test('memory made ready is kept from picture to picture, fitted to each', async 
     assert.deepStrictEqual([w.spare.slabs.length, w.spare.cells], [0, null]);
     // The slabs given back to the module, for the picture.
     assert.strictEqual(new Set(mosaiq.freed).size, 5);
+});
+
+test('each worker of a shared full HD run has slabs made ready for its whole band', async () => {
+    // mosaiq-cli's outputs of a full HD photo (bench/web's), in bytes: the page, the codes.
+    const outputs = [62214637, 62212337, 33179782];
+    for (const share of [0.45, 0.55]) {
+        const w = new Function('running', 'mosaiq', `${source}
+            return { prepareSpare, spare, spareChannel, SlabBytes };`)(false, fakeModule());
+        w.spareChannel.port1.unref();
+        w.prepareSpare(1920 * 1080, share);
+        await new Promise((resolve) => setTimeout(resolve, 500));
+        const needed = outputs.reduce((n, bytes) => n + Math.ceil(bytes * share / w.SlabBytes), 0);
+        assert.ok(w.spare.slabs.length >= needed, `${w.spare.slabs.length} for ${share}`);
+        // Not much more: the slabs are held while the tab waits.
+        assert.ok(w.spare.slabs.length <= needed + 1, `${w.spare.slabs.length} for ${share}`);
+    }
 });

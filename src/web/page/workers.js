@@ -9,8 +9,9 @@ function startWorker() {
     if ((navigator.hardwareConcurrency || 1) > 1) startHelper(url);
 }
 
-// name: 'lean' for a second worker that makes no memory ready before a picture it may share.
-function startHelper(url, name = '') {
+// name: 'lean' for a second worker that makes no memory ready before a picture it may share;
+// either name tells the worker that it makes the second band of a shared run.
+function startHelper(url, name = 'second') {
     helper = new Worker(url, { name });
     helper.onmessage = (event) => onHelper(event.data);
     helper.url = url;
