@@ -50,6 +50,18 @@ async function runToEnd() {
     await page.click('#create');
     await page.waitForFunction(() => !document.getElementById('create').disabled);
 }
+// The picture chosen and "Créer" clicked from inside the page the moment the status says it is
+// read, as a quick user would; back when the run has ended.
+async function chooseAndCreateAtOnce(buffer) {
+    await page.evaluate(() => new MutationObserver((records, observer) => {
+        if (!/chargée/.test($('status').textContent)) return;
+        observer.disconnect();
+        $('create').click();
+    }).observe($('status'), { childList: true, characterData: true, subtree: true }));
+    await page.setInputFiles('#picture-file', { name: 'picture.png', mimeType: 'image/png',
+        buffer });
+    await page.waitForFunction(() => /terminée/.test($('status').textContent));
+}
 async function download(selector) {
     const [file] = await Promise.all([page.waitForEvent('download'), page.click(selector)]);
     return fs.readFileSync(await file.path());
@@ -178,14 +190,7 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
         // "Créer" clicked as the status says the picture is read: the second worker's band
         // waits for the rows the first hands it then. Only the first decoded the picture.
         await page.check('#italic');
-        await page.evaluate(() => new MutationObserver((records, observer) => {
-            if (!/chargée/.test($('status').textContent)) return;
-            observer.disconnect();
-            $('create').click();
-        }).observe($('status'), { childList: true, characterData: true, subtree: true }));
-        await page.setInputFiles('#picture-file', { name: 'picture.png', mimeType: 'image/png',
-            buffer: large });
-        await page.waitForFunction(() => /terminée/.test($('status').textContent));
+        await chooseAndCreateAtOnce(large);
         assert.ok(await page.evaluate(() => outputs.shared), 'shared');
         assert.deepStrictEqual(await page.evaluate(() => ['mosaiq-decode', 'mosaiq-helper-decode']
             .map((name) => performance.getEntriesByName(name).length)), [1, 0]);
@@ -232,14 +237,7 @@ test('a run asked the moment the picture is read is shared; a smaller grid then 
             window.said = [];
             worker.addEventListener('message', (e) => window.said.push(e.data.type));
         });
-        await page.evaluate(() => new MutationObserver((records, observer) => {
-            if (!/chargée/.test($('status').textContent)) return;
-            observer.disconnect();
-            $('create').click();
-        }).observe($('status'), { childList: true, characterData: true, subtree: true }));
-        await page.setInputFiles('#picture-file', { name: 'picture.png', mimeType: 'image/png',
-            buffer: large });
-        await page.waitForFunction(() => /terminée/.test($('status').textContent));
+        await chooseAndCreateAtOnce(large);
         assert.ok(await page.evaluate(() => outputs.shared), 'shared');
         await page.waitForSelector('#thumbnail', { state: 'visible' });
         const said = await page.evaluate(() => window.said.filter((t) => t !== 'progress'));
