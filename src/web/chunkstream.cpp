@@ -12,7 +12,7 @@ ChunkStream::ChunkStream(WebChannel channel, Output output, Room room)
 {
 }
 
-bool ChunkStream::fill(std::string_view bytes)
+bool ChunkStream::fill(std::string_view& bytes)
 {
     while (!bytes.empty()) {
         if (m_at == m_end) {

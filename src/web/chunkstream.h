@@ -39,8 +39,9 @@ public:
     void flush();
 
 private:
-    // Fills the script's memory; false when it has none to give.
-    bool fill(std::string_view bytes);
+    // Fills the script's memory, taking bytes from the front of bytes; false when it has none to
+    // give, bytes then holding what is left for the stream's own chunks.
+    bool fill(std::string_view& bytes);
 
     WebChannel m_channel;
     Output m_output;

@@ -51,6 +51,9 @@ const cases = [
       o: { columns: '1500', rows: '4', noRoom: true }, args: ['--columns', '1500', '--rows', '4'] },
     { name: 'outputs over several slabs', o: { columns: '1000', rows: '400', rowsPerStep: 50 },
       args: ['--columns', '1000', '--rows', '400'] },
+    { name: 'a slab refused halfway through a piece: the rest in the module\'s own chunks',
+      o: { columns: '1000', rows: '400', rowsPerStep: 50, rooms: 1 },
+      args: ['--columns', '1000', '--rows', '400'] },
     { name: 'a size budget', o: { fit: 9000, dialect: 'phpbb' },
       args: ['--fit', '9000', '--dialect', 'phpbb'], fit: true },
 ];

@@ -79,9 +79,11 @@ function convert(mosaiq, rgba, width, height, o = {}) {
     const chunks = { page: [], html: [], blog: [], post: [], cells: [] };
     mosaiq.onChunk = (channel, address, size) =>
         chunks[Channels[channel]].push(Buffer.from(mosaiq.HEAPU8.slice(address, address + size)));
-    // As the worker, slabs for the page and the codes, unless o.noRoom: the module's own chunks.
+    // As the worker, slabs for the page and the codes, unless o.noRoom: the module's own chunks;
+    // o.rooms of them at most, none after (a worker whose outputs went elsewhere).
     const rooms = [];
-    mosaiq.onRoom = o.noRoom ? undefined : () => rooms[rooms.push(mosaiq._malloc(SlabBytes)) - 1];
+    mosaiq.onRoom = o.noRoom ? undefined : () => (rooms.length >= (o.rooms ?? Infinity) ? 0
+        : rooms[rooms.push(mosaiq._malloc(SlabBytes)) - 1]);
     const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number', 'string',
         'string', 'number', 'number', 'number', 'string', 'number', 'number', 'number', 'number',
         'string', 'number', 'number', 'number']);
