@@ -30,7 +30,7 @@ const [out, ...parts] = process.argv.slice(1);
 const source = parts.map((part) => fs.readFileSync(part, "utf8")).join("\n");
 fs.writeFileSync(out, "window.MosaiqWorkerSource = " + JSON.stringify(source) + ";\n");
 ' "$site/worker-source.js" "$build/src/web/mosaiq-web.js" "$root/src/web/gathered.js" \
-    "$root/src/web/rows.js" "$root/src/web/worker.js"
+    "$root/src/web/rows.js" "$root/src/web/thumbnail.js" "$root/src/web/worker.js"
 # The page's texts, which live with the engine's words: asked of the module once, here.
 node -e '
 const [module, out] = process.argv.slice(1);

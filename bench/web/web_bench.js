@@ -224,7 +224,7 @@ async function measureInBrowser(browser, photo, auto) {
             chosen: mark('bench-ready') - mark('bench-chosen'),
             frame: mark('bench-frame') - mark('bench-chosen'),
             read: mark('bench-clicked') - mark('bench-chosen'),
-            stages: ['decode', 'readback', 'thumbnail', 'asked', 'rows', 'start', 'module', 'chunks', 'moved', 'between',
+            stages: ['decode', 'readback', 'handover', 'thumbnail', 'asked', 'rows', 'start', 'module', 'chunks', 'moved', 'between',
                 'conversion']
                 .map((s) => [s, time(`mosaiq-${s}`), time(`mosaiq-helper-${s}`)]),
             shown: mark('mosaiq-delivered') - mark('mosaiq-done'),

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace mosaiq {
@@ -137,6 +138,26 @@ bool OutputFile::copyIntoTarget()
     }
     m_destination = -1;
     return copied;
+}
+
+void OutputFile::uncacheReplaced() const
+{
+    if (!replacesFile())
+        return;
+    // Only a regular file that is still the one found at open(): opening something else could
+    // do something (a device) or wait (a pipe).
+    struct stat before;
+    if (::lstat(m_target.path.c_str(), &before) != 0 || !S_ISREG(before.st_mode))
+        return;
+    const int descriptor
+        = ::open(m_target.path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0)
+        return;
+    struct stat opened;
+    if (::fstat(descriptor, &opened) == 0 && S_ISREG(opened.st_mode)
+        && opened.st_ino == before.st_ino && opened.st_dev == before.st_dev)
+        ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(descriptor);
 }
 
 void OutputFile::discard()

@@ -29,6 +29,10 @@ public:
     bool commit();
     // Closes and removes what was written, leaving the earlier file as it was.
     void discard();
+    // Asks the system to forget its cached copy of the file that commit() will replace, which
+    // the rename would otherwise drop page by page once everything is written. The file itself
+    // is neither changed nor moved. Between open() and commit(), on any thread.
+    void uncacheReplaced() const;
 
     // The French reason for the failure.
     std::string errorText() const;

@@ -75,9 +75,21 @@ bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bo
     const int perShare = png.linesPerShare();
     const auto perStrip
         = int(std::min<std::int64_t>(std::int64_t(perShare) * SharesPerStrip, m_height));
-    const std::int64_t strips = (m_height + perStrip - 1) / perStrip;
-    const auto workers = unsigned(std::clamp<std::int64_t>(
-        threads ? threads : std::max(1u, std::thread::hardware_concurrency()), 1, strips));
+    const unsigned wanted = threads ? threads : std::max(1u, std::thread::hardware_concurrency());
+    // The last strips are a share each, so that the threads run out of work nearly together
+    // rather than one packing a whole strip alone. Where the strips end changes no byte: the
+    // shares stay where they are.
+    const std::int64_t shareCount = (m_height + perShare - 1) / perShare;
+    const std::int64_t single = std::min(shareCount, 2 * std::int64_t(wanted));
+    const std::int64_t paired = (shareCount - single + SharesPerStrip - 1) / SharesPerStrip;
+    const std::int64_t strips = paired + single;
+    auto stripTop = [&](std::int64_t strip) {
+        const std::int64_t share = strip <= paired
+            ? std::min(strip * SharesPerStrip, shareCount - single)
+            : shareCount - single + (strip - paired);
+        return std::min(share * perShare, m_height);
+    };
+    const auto workers = unsigned(std::clamp<std::int64_t>(wanted, 1, strips));
     // Strips painted or packed but not yet written, each in a slot of its own.
     const auto window = std::int64_t(2 * workers);
     std::vector<std::vector<PngFile::Share>> packed { std::size_t(window) };
@@ -91,10 +103,9 @@ bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bo
         std::unique_lock lock(mutex, std::defer_lock);
         try {
             // A line more than a strip: the line above its first, which the filters read.
-            QImage image(int(m_width), perStrip + 1, QImage::Format_RGB32);
-            if (image.isNull())
+            QImage memory(int(m_width), perStrip + 1, QImage::Format_RGB32);
+            if (memory.isNull())
                 throw std::bad_alloc();
-            image.setDevicePixelRatio(m_scale);
             std::vector<char> inked, shareInked;
             lock.lock();
             for (;;) {
@@ -110,9 +121,13 @@ bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bo
                     stopped = true;
                     break;
                 }
-                const std::int64_t top = strip * perStrip;
-                const std::int64_t end = std::min(top + perStrip, m_height);
+                const std::int64_t top = stripTop(strip);
+                const std::int64_t end = stripTop(strip + 1);
                 const std::int64_t paintTop = std::max<std::int64_t>(0, top - 1);
+                // Only the strip's lines are painted, however tall the memory.
+                QImage image(memory.bits(), int(m_width), int(end - paintTop),
+                    memory.bytesPerLine(), QImage::Format_RGB32);
+                image.setDevicePixelRatio(m_scale);
                 // Painted from its top edge on, so that glyphs crossing into the strip from
                 // the rows above land on the same pixels as in one whole picture; only the
                 // lines that glyphs reach: the others, nearly half of a page of text, are the

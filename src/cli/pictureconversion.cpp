@@ -22,6 +22,8 @@
 
 #include <memory>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 namespace mosaiq {
 
@@ -129,6 +131,8 @@ namespace {
         std::optional<CodeStats> m_stats;
         std::unique_ptr<PageImage> m_pagePicture;
         std::unique_ptr<OutputFile> m_pngOutput;
+        // Declared after the outputs it reads, so that it ends before they go.
+        std::jthread m_uncaching;
     };
 
     int PictureConversion::writeFailed(const std::string& message)
@@ -371,6 +375,20 @@ namespace {
         // So does a picture too large to save.
         if (m_record) {
             m_record->setComplete();
+            // The page is laid out for its picture on this thread alone: meanwhile another
+            // drops the cached copies of the files about to be replaced, which the renames
+            // would otherwise drop after the last strip.
+            if (m_context.pageInBackground) {
+                try {
+                    m_uncaching = std::jthread([this] {
+                        for (const OutputFile* output : { m_pageOutput.get(), m_pngOutput.get() })
+                            if (output)
+                                output->uncacheReplaced();
+                    });
+                } catch (const std::system_error&) {
+                    // No thread: the renames drop them.
+                }
+            }
             m_pagePicture = m_context.paintPage(std::move(m_record), m_options.scale);
             if (!m_pagePicture)
                 return ExitWrite;
@@ -403,6 +421,8 @@ namespace {
                 return writeFailed(
                     m_pngOutput->failureText(error.empty() ? m_pngOutput->errorText() : error));
         }
+        if (m_uncaching.joinable())
+            m_uncaching.join();
         if (m_pageOutput && !m_pageOutput->commit())
             return pageFailed();
         if (m_blogCode && !m_blogCode->commit())

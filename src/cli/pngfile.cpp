@@ -148,6 +148,12 @@ namespace {
         std::vector<std::uint8_t> levelBuffer;
         PngFilter filter;
         std::vector<std::uint32_t> plainLine; // of the background, for the line after one
+        // Whether the bytes of each line of filtered past its first four are zeros, as a line
+        // of the background leaves them: the next such line there need not clear them again.
+        // For lines of lineBytes bytes in the memory at zerosIn.
+        std::vector<char> zeroTail;
+        std::size_t lineBytes = 0;
+        const std::uint8_t* zerosIn = nullptr;
     };
 
     // The Adler-32 sum after count zero bytes more: each adds the running sum to the second.
@@ -176,17 +182,29 @@ void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride,
     // zeros after its first pixel, or after its filter type under another such line: known
     // bytes, summed without reading them.
     std::uint8_t* const filtered = packing.filtered.data.get();
+    if (packing.zerosIn != filtered || packing.lineBytes != size + 1) {
+        packing.zeroTail.clear();
+        packing.zerosIn = filtered;
+        packing.lineBytes = size + 1;
+    }
+    if (packing.zeroTail.size() < std::size_t(count))
+        packing.zeroTail.resize(std::size_t(count), char(0));
     std::uint8_t* out = filtered;
     std::uint32_t adler = 1;
     for (int row = 0; row < count; ++row, out += size + 1) {
         const std::uint8_t* line = first + std::int64_t(row) * stride;
         const std::uint8_t* over = row > 0 ? line - stride : above;
         const bool overPlain = over && inked && !inked[row];
+        char& zeroTail = packing.zeroTail[std::size_t(row)];
         if (inked && !inked[row + 1]) {
-            std::memset(out, 0, size + 1);
+            // A line is at least a pixel, four bytes with its filter type.
+            if (!zeroTail)
+                std::memset(out + 1 + Bpp, 0, size - Bpp);
+            zeroTail = 1;
             std::size_t head = 1;
             if (overPlain) {
                 out[0] = 2; // Up
+                out[1] = out[2] = out[3] = 0;
             } else {
                 out[0] = 1; // Sub: the first pixel, then nothing changes
                 out[1] = std::uint8_t(background >> 16);
@@ -197,6 +215,7 @@ void PngFile::pack(Share& share, const std::uint8_t* first, std::int64_t stride,
             adler = adlerOfZeros(isal_adler32(adler, out, head), size + 1 - head);
             continue;
         }
+        zeroTail = 0;
         packing.filter.filter(line, overPlain ? plain : over, m_width, out);
         adler = isal_adler32(adler, out, size + 1);
     }

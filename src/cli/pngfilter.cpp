@@ -22,10 +22,11 @@ namespace {
     constexpr int Bpp = 3; // bytes a pixel in the file: RGB
     // The choice weighs the pixels after the first in blocks of eight: on a line wider than
     // WholeUpTo pixels, one block in Sampled (and the last few pixels). A line of the page holds
-    // the same kind of text from end to end: the sample costs a quarter of the weighing and
-    // chooses as the whole line would, or nearly.
+    // the same kind of text from end to end: the sample costs an eighth of the weighing and
+    // chooses as the whole line would, or nearly (the 1080p page's file comes out the same as
+    // with a quarter, pages of squares and at twice the sharpness within 0.1 %).
     constexpr std::int64_t Block = 8;
-    constexpr std::int64_t Sampled = 4;
+    constexpr std::int64_t Sampled = 8;
     constexpr std::int64_t WholeUpTo = 512;
 
     // The step from one weighed block to the next, in pixels.

@@ -8,7 +8,7 @@ namespace mosaiq {
 // Filters the lines of a PNG's 8-bit RGB picture, handed over as Qt's Format_RGB32 words
 // (0xffRRGGBB), with the filter libpng chooses by default: the one whose bytes weigh least, read
 // as signed, the first in order on a tie (0 None, 1 Sub, 2 Up, 3 Average, 4 Paeth); on a line
-// of more than 512 pixels, weighed on a quarter of it, spread along the line. With AVX2, the
+// of more than 512 pixels, weighed on an eighth of it, spread along the line. With AVX2, the
 // words are filtered as they stand and only the chosen filter's bytes are put in RGB order: no
 // pass of its own over the picture to reorder it; without, each line is put in RGB order
 // first. Both ways give the same bytes. One per thread.

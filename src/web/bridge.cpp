@@ -136,11 +136,11 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(std::uint8_t* rgba, int width, int height,
 }
 
 // Before the first step: this module makes the part-th of parts bands of the run's rows, another
-// worker's module the others (WebConversion::share). 1 when shared, 0 when the options need the
-// whole run in one module.
-EMSCRIPTEN_KEEPALIVE int mosaiq_share(int part, int parts)
+// worker's module the others (WebConversion::share), the first band firstShare of the rows (0:
+// even bands). 1 when shared, 0 when the options need the whole run in one module.
+EMSCRIPTEN_KEEPALIVE int mosaiq_share(int part, int parts, double firstShare)
 {
-    return current && current->share(part, parts) ? 1 : 0;
+    return current && current->share(part, parts, firstShare) ? 1 : 0;
 }
 
 // Makes at most rows rows of the current conversion. Returns a WebStep.

@@ -102,19 +102,26 @@ WebStep WebConversion::start()
     return WebStep::Running;
 }
 
-bool WebConversion::share(int part, int parts)
+bool WebConversion::share(int part, int parts, double firstShare)
 {
     if (!m_loop || m_stepped || m_bracket || m_settings.fitLimit || m_settings.mergeTolerance
         || parts < 2 || part < 0 || part >= parts || m_loop->rowCount() < parts)
         return false;
     const std::int64_t rows = m_loop->rowCount();
-    const std::int64_t first = rows * part / parts;
+    // The row where band k starts; each band has one at least.
+    auto boundary = [&](std::int64_t k) -> std::int64_t {
+        if (!(firstShare > 0 && firstShare < 1) || k == 0)
+            return rows * k / parts;
+        const std::int64_t second = std::clamp<std::int64_t>(
+            std::int64_t(double(rows) * firstShare), 1, rows - (parts - 1));
+        return second + (rows - second) * (k - 1) / (parts - 1);
+    };
     if (part > 0) {
-        m_loop->startAt(first);
+        m_loop->startAt(boundary(part));
         m_codes->skipOpening();
     }
     if (part < parts - 1)
-        m_partEnd = rows * (part + 1) / parts;
+        m_partEnd = boundary(part + 1);
     return true;
 }
 

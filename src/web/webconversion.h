@@ -60,8 +60,10 @@ public:
     // this one makes the part-th band of rows, the first with the page's header and the codes'
     // opening tags, the last with their ends, so that the bands' outputs joined in order are
     // the whole run's. Only where a band's bytes do not hang on the rows before it: not with a
-    // size budget, merged cells or a forum code. Whether it is shared.
-    bool share(int part, int parts);
+    // size budget, merged cells or a forum code. firstShare: the first band's share of the rows,
+    // the others sharing the rest evenly (the first worker has more to do besides its rows); 0 or
+    // less: all bands even. Whether it is shared.
+    bool share(int part, int parts, double firstShare = 0);
 
     int percent() const { return m_loop ? m_loop->percent() : 0; }
     std::int64_t rowsDone() const { return m_loop ? m_loop->rowsDone() : 0; }

@@ -33,6 +33,10 @@ let converting = 0, chunkTime = 0, stepTime = 0, movedTime = 0, betweenTime = 0,
 // a million cells, below which the second worker saves less than it costs, to four million,
 // past which a second picture in the second worker's memory costs more than it saves.
 const ShareFrom = 250000, ShareCells = 4000000;
+// The first worker's share of a shared run's rows: besides its band, it reads back its rows once
+// the run is asked (the second has them from it) and makes the page's header, and the page's
+// thread takes a part of its core.
+const FirstShare = 0.45;
 let band = { first: 0, parts: 1 };
 // The workers that share the run of a grid of cells, parts of them able to.
 const runParts = (cells, parts) => (parts > 1 && cells >= ShareFrom && cells <= ShareCells
@@ -102,46 +106,16 @@ async function loadModule() {
 // file has it (the module flattens it on white as mosaiq-cli does). Its pixels go into the
 // module's memory a band of rows at a time: a photo's whole copy would cost as much again.
 const BandBytes = 4 * 1024 * 1024;
-// The page's thumbnail, made small here: for the picture's file itself, the browser would keep
-// the whole decoded photo, a hundred megabytes for twelve million pixels.
-const ThumbnailSide = 480;
-// The thumbnail comes after the page has been told that the picture is read, in a message of
-// its own with the picture's number. A picture that a second worker may hold too (ShareCells)
-// keeps its decoded copy until then, and its thumbnail is drawn only then; a larger one's is
-// drawn first and its copy let go before the module takes the pixels.
 let pictureNumber = 0;
-function thumbnailOf(bitmap) {
-    const canvas = thumbnailCanvas(bitmap);
-    canvas.getContext('2d').drawImage(bitmap, 0, 0, canvas.width, canvas.height);
-    return canvas.convertToBlob();
-}
-function thumbnailCanvas(bitmap) {
-    const scale = Math.min(1, ThumbnailSide / Math.max(bitmap.width, bitmap.height));
-    return new OffscreenCanvas(Math.max(1, Math.round(bitmap.width * scale)),
-        Math.max(1, Math.round(bitmap.height * scale)));
-}
-// The thumbnail of a picture kept, made small by the browser away from the worker's thread,
-// which then draws only the small copy: a run asked meanwhile starts at once. The picture kept
-// is closed.
-async function keptThumbnail(kept) {
-    const canvas = thumbnailCanvas(kept);
-    try {
-        const small = await createImageBitmap(kept, { resizeWidth: canvas.width,
-            resizeHeight: canvas.height, resizeQuality: 'medium' });
-        canvas.getContext('2d').drawImage(small, 0, 0);
-        small.close();
-    } finally {
-        kept.close();
-    }
-    return canvas.convertToBlob();
-}
 
 // helping: for the second worker, which holds only the pictures whose runs it may share; parts:
 // the workers that may share its run.
-async function readPicture(file, helping = false, parts = 1) {
+// given: for the second worker, the rows the first handed over (handOver).
+async function readPicture(file, helping = false, parts = 1, given = undefined) {
     dropPicture();
     pictureFile = null;
     if (!mosaiq) return { type: 'refused', message: words.memory };
+    if (given !== undefined) return takeRows(file, given);
     let bitmap;
     const begin = performance.now();
     try {
@@ -167,6 +141,9 @@ async function readPicture(file, helping = false, parts = 1) {
         canvas = new OffscreenCanvas(width, height);
         const context = canvas.getContext('2d', { colorSpace: 'srgb', willReadFrequently: true });
         context.drawImage(bitmap, 0, 0);
+        // The browser draws it only when first read: now, so that a step reading ahead and a run
+        // asked then do not wait for the whole drawing.
+        if (lazy) context.getImageData(0, 0, 1, 1);
         const kept = !helping && width * height <= ShareCells ? bitmap : null;
         const thumbnail = helping || kept ? null : thumbnailOf(bitmap);
         if (!kept) bitmap.close();
@@ -194,24 +171,11 @@ async function readPicture(file, helping = false, parts = 1) {
     }
 }
 
-// For a picture read lazily, the rows the run asked needs, read before it starts: a first start,
-// its outputs dropped, tells whether it is shared and which rows its band samples; a run not
-// shared needs them all, and a size budget looks at the whole picture from its start.
-function readNeeded(s, part, parts) {
-    const kept = outputs;
-    outputs = null;
-    const shared = startRun(s, picture) === 0 && sharedRun(part, parts);
-    if (shared) readRows(mosaiq._mosaiq_sampled_row(0), mosaiq._mosaiq_sampled_row(1));
-    else if (part === 0) readRows(0, picture.height - 1);
-    mosaiq._mosaiq_end();
-    outputs = kept;
-}
-
 // Whether the run started is shared, this worker's module making band part of parts.
 function sharedRun(part, parts) {
     const cellCount = mosaiq._mosaiq_row_count() * mosaiq._mosaiq_column_count();
     return parts > 1 && cellCount >= ShareFrom && cellCount <= ShareCells
-        && mosaiq._mosaiq_share(part, parts) === 1;
+        && mosaiq._mosaiq_share(part, parts, FirstShare) === 1;
 }
 
 // The outputs go to the page as soon as the run is over: each code's first bytes and size, the
@@ -235,9 +199,11 @@ function finish(status, message) {
         measures: takeMeasures() }, [cells.buffer]);
     waiting = { run, gathered };
     // The cells' room went to the page: a new one for the next run, and the slabs it needs
-    // besides the last run's.
-    prepareSpare(prepared.cells, prepared.parts, heldSlabs());
+    // besides the last run's, once the page has shown the outputs ('shown'): made now, they
+    // would take the cores that the other worker's band and the page need.
+    spareDue = true;
 }
+let spareDue = false;
 
 // The last run's outputs, whose Blobs are built when the page asks for them.
 let waiting = null;
@@ -354,13 +320,19 @@ async function convert(s, part, parts) {
     stopAsked = false;
     rowsPerSlice = 1;
     outputs = newOutputs();
-    let step;
+    let step, shareable = true;
     try {
-        if (picture && picture.context) {
+        // A run of a size budget is never shared, and its start takes longest: not started twice.
+        if (picture && !(s.fit >= 1) && (!picture.read.every(Boolean)
+            || (part === 0 && parts > 1 && handedFrom !== undefined))) {
             const reading = performance.now();
-            readNeeded(s, part, parts);
+            shareable = readNeeded(s, part, parts);
             measure('rows', reading);
+        } else if (picture && !picture.read.every(Boolean)) {
+            shareable = false;
+            readRows(0, picture.height - 1);
         }
+        if (part > 0 && !shareable) return unshared();
         const begin = performance.now();
         step = startRun(s, picture || { address: 0, width: 0, height: 0 });
         measure('start', begin);
@@ -374,14 +346,8 @@ async function convert(s, part, parts) {
         return;
     }
     const rowCount = mosaiq._mosaiq_row_count(), columns = mosaiq._mosaiq_column_count();
-    const shared = sharedRun(part, parts);
-    if (part > 0 && !shared) {
-        mosaiq._mosaiq_end();
-        dropSpare();
-        running = false;
-        postMessage({ type: 'done', status: 'unshared' });
-        return;
-    }
+    const shared = shareable && sharedRun(part, parts);
+    if (part > 0 && !shared) return unshared();
     band = { first: mosaiq._mosaiq_rows_done(), parts: shared ? parts : 1 };
     try {
         outputs.cells = cellRoom(4 * rowCount * columns);
@@ -390,6 +356,14 @@ async function convert(s, part, parts) {
     }
     postMessage({ type: 'started', message, rowCount, columns, shared });
     slice();
+}
+
+// The second worker leaves the run asked to the first.
+function unshared() {
+    mosaiq._mosaiq_end();
+    dropSpare();
+    running = false;
+    postMessage({ type: 'done', status: 'unshared' });
 }
 
 // The size fields halved or doubled by the module, as the window does it.
@@ -449,8 +423,15 @@ const ready = loadModule().then((reply) => {
         outputs = newOutputs();
     }
     // Held while the tab waits, about 90 MB a worker: made at once only where the browser says
-    // the device has 4 GB or more; elsewhere once a picture is read.
-    if ((navigator.deviceMemory || 0) >= 4) prepareSpare(prepared.cells, prepared.parts);
+    // the device has 4 GB or more; elsewhere once a picture is read. The module's memory for a
+    // full HD picture too: the first write to it would otherwise cost a fresh page each time,
+    // as the picture is read.
+    if ((navigator.deviceMemory || 0) >= 4) {
+        prepareSpare(prepared.cells, prepared.parts);
+        const address = mosaiq._mosaiq_hold_picture(1920, 1080) >>> 0;
+        if (address) touched(mosaiq.HEAPU8.subarray(address, address + 4 * 1920 * 1080));
+        mosaiq._mosaiq_hold_picture(0, 0);
+    }
 }, () => postMessage({ type: 'failed' }));
 
 onmessage = async (event) => {
@@ -460,19 +441,36 @@ onmessage = async (event) => {
         askBlob(m.run, m.which);
     } else if (m.type === 'stop') {
         stopAsked = true;
+    } else if (m.type === 'partner') {
+        partner = m.port;
+        partner.onmessage = onmessage;
     } else if (m.type === 'picture') {
-        pictureRead = readPicture(m.file, m.helping, m.parts);
-        const { kept, thumbnail, ...read } = await pictureRead;
+        dropThumbnail();
+        handedFrom = undefined;
+        const reading = readPicture(m.file, m.helping, m.parts, m.band);
+        pictureRead = reading.then((r) => r.filled);
+        const { kept, thumbnail, filled, ...read } = await reading;
+        const handing = partner && !m.helping && m.parts > 1;
+        if (handing) announce(m.file, read, m.parts);
         postMessage(read);
-        const drawing = performance.now();
-        const made = kept ? keptThumbnail(kept) : thumbnail;
-        measure('thumbnail', drawing);
+        if (handing) handOver();
+        if (kept) thumbnailDue = { number: read.number, kept };
         if (read.type !== 'loaded') return;
         const cells = read.width * read.height;
         prepared = { cells, parts: runParts(cells, m.parts) };
         prepareSpare(prepared.cells, prepared.parts, heldSlabs());
         startReadingAhead(m.helping ? 1 : 0, prepared.parts);
-        if (made) postMessage({ type: 'thumbnail', number: read.number, thumbnail: await made });
+        if (thumbnail) {
+            postMessage({ type: 'thumbnail', number: read.number, thumbnail: await thumbnail });
+        }
+    } else if (m.type === 'rows') {
+        if (rowsComing) rowsComing(m.pixels);
+    } else if (m.type === 'thumbnail' || m.type === 'shown') {
+        if (m.type === 'shown' && spareDue) {
+            spareDue = false;
+            prepareSpare(prepared.cells, prepared.parts, heldSlabs());
+        }
+        if (thumbnailDue && thumbnailDue.number === m.number) makeThumbnail();
     } else if (m.type === 'scale') {
         postMessage(scale(m));
     } else if (m.type === 'convert' && !running) {

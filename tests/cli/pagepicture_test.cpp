@@ -1,12 +1,13 @@
 // The picture of the page (--png): the cells in their colours where the preview puts them, at
-// both scales, the same from a batch's threads as from a single call, and refused whole when it
-// cannot be written.
+// both scales, the same from a batch's threads as from a single call, refused whole when it
+// cannot be written, and the files it replaces left whole until it is.
 #include "support/clirunner.h"
 
 #include <QImage>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -122,4 +123,27 @@ TEST_F(CliTest, pngThatCannotBeWrittenLeavesNothingBehind)
         // Every output is complete before any takes its name: the page waits for the picture.
         EXPECT_TRUE(leftovers().empty()) << c.message;
     }
+}
+
+TEST_F(CliTest, pngRunLeavesTheFilesItReplacesWholeUntilItsEnd)
+{
+    std::ofstream(file("page.html")) << "ancienne page";
+    std::ofstream(file("real.png")) << "ancienne image";
+    fs::create_symlink("real.png", file("link.png"));
+    const std::vector<std::string> outputs { "-o", file("page.html").string(), "--png",
+        file("link.png").string() };
+    // Refused once the page is made: what it would replace was only read.
+    std::vector<std::string> wide { FourColours, "--columns", "200000", "--rows", "1" };
+    wide.insert(wide.end(), outputs.begin(), outputs.end());
+    EXPECT_EQ(run(wide, "", NoDisplay).exit, 2);
+    EXPECT_EQ(readAll(file("page.html")), "ancienne page");
+    EXPECT_EQ(readAll(file("real.png")), "ancienne image");
+    std::vector<std::string> plain { FourColours };
+    plain.insert(plain.end(), outputs.begin(), outputs.end());
+    const Outcome o = run(plain, "", NoDisplay);
+    ASSERT_EQ(o.exit, 0) << o.err;
+    EXPECT_TRUE(readAll(file("page.html")).starts_with("<HTML>"));
+    EXPECT_TRUE(fs::is_symlink(file("link.png")));
+    EXPECT_TRUE(readAll(file("real.png")).starts_with("\x89PNG"));
+    EXPECT_EQ(leftovers().size(), 3u);
 }

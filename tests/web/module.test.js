@@ -88,13 +88,19 @@ test('the module writes mosaiq-cli\'s bytes', async (t) => {
 test('a run shared between workers gives, joined in order, the bytes of one', async () => {
     const mosaiq = await loadModule();
     const join = (parts, name) => Buffer.concat(parts.map((p) => p[name]));
-    for (const [o, parts] of [[{}, 2], [{ random: true, bold: true, italic: true }, 3],
+    for (const [o, parts, firstRows] of [[{}, 2], [{ random: true, bold: true, italic: true }, 3],
         [{ square: true, centred: false, treatment: 4, columns: '13', rows: '9' }, 2],
-        [{ characters: 'é€<b>', rowsPerStep: 1 }, 2]]) {
+        [{ characters: 'é€<b>', rowsPerStep: 1 }, 2],
+        // The first band's share given: 8 of 29 rows; and at least one row a band.
+        [{ firstShare: 0.3 }, 2, 8], [{ firstShare: 0.9, rows: '3' }, 3, 1]]) {
         const whole = convert(mosaiq, rgba, width, height, o);
         const bands = [...Array(parts).keys()].map((part) => convert(mosaiq, rgba, width, height,
             { ...o, part, parts }));
         for (const band of bands) assert.deepStrictEqual([band.step, band.shared], [1, 1]);
+        if (firstRows) {
+            assert.strictEqual(bands[0].cells.length, firstRows * 4 * width,
+                JSON.stringify(o));
+        }
         for (const name of ['page', 'html', 'blog', 'cells'])
             assert.ok(join(bands, name).equals(whole[name]), `${name} of ${JSON.stringify(o)}`);
     }

@@ -175,12 +175,20 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
     async () => {
         const large = png(testPixels(640, 400, false), 640, 400);
         fs.writeFileSync(path.join(folder, 'picture.png'), large);
-        await choose(large);
-        // The second worker holds the picture once it has read it too.
-        await page.waitForFunction(() => helperLoaded);
+        // "Créer" clicked as the status says the picture is read: the second worker's band
+        // waits for the rows the first hands it then. Only the first decoded the picture.
         await page.check('#italic');
-        await runToEnd();
+        await page.evaluate(() => new MutationObserver((records, observer) => {
+            if (!/chargée/.test($('status').textContent)) return;
+            observer.disconnect();
+            $('create').click();
+        }).observe($('status'), { childList: true, characterData: true, subtree: true }));
+        await page.setInputFiles('#picture-file', { name: 'picture.png', mimeType: 'image/png',
+            buffer: large });
+        await page.waitForFunction(() => /terminée/.test($('status').textContent));
         assert.ok(await page.evaluate(() => outputs.shared), 'shared');
+        assert.deepStrictEqual(await page.evaluate(() => ['mosaiq-decode', 'mosaiq-helper-decode']
+            .map((name) => performance.getEntriesByName(name).length)), [1, 0]);
         const expected = cliOutputs(['--italic']);
         // The drawn preview's cells, both bands joined: the page's colours, in order.
         const colours = [...expected.page.toString('latin1').matchAll(/<font color="#(\w{6})"/g)]
@@ -217,9 +225,12 @@ test('a run asked the moment the picture is read is shared; a smaller grid then 
         fs.writeFileSync(path.join(folder, 'picture.png'), large);
         // "Créer" clicked as the status says the picture is read, the second worker's reply held
         // back a while: the run waits for it. Each worker has read back only its band's rows.
+        // The first worker's messages in order: the thumbnail waits for the run's end.
         await page.evaluate(() => {
             const told = helper.onmessage;
             helper.onmessage = (e) => setTimeout(() => told(e), e.data.type === 'loaded' ? 300 : 0);
+            window.said = [];
+            worker.addEventListener('message', (e) => window.said.push(e.data.type));
         });
         await page.evaluate(() => new MutationObserver((records, observer) => {
             if (!/chargée/.test($('status').textContent)) return;
@@ -230,6 +241,9 @@ test('a run asked the moment the picture is read is shared; a smaller grid then 
             buffer: large });
         await page.waitForFunction(() => /terminée/.test($('status').textContent));
         assert.ok(await page.evaluate(() => outputs.shared), 'shared');
+        await page.waitForSelector('#thumbnail', { state: 'visible' });
+        const said = await page.evaluate(() => window.said.filter((t) => t !== 'progress'));
+        assert.deepStrictEqual(said.slice(0, 4), ['loaded', 'started', 'done', 'thumbnail']);
         assert.ok((await download('#download-page')).equals(cliOutputs([]).page), 'shared page');
         // Too small a grid to share: the first worker samples the whole picture.
         await page.fill('#columns', '90');
@@ -239,6 +253,14 @@ test('a run asked the moment the picture is read is shared; a smaller grid then 
         await page.click('#tab-html');
         assert.ok((await download('#download-html')).equals(
             cliOutputs(['--columns', '90', '--rows', '120']).html), 'whole picture');
+        // Three rows: the second band would sample rows above those the second worker was
+        // handed; the first makes the run alone.
+        await page.fill('#columns', '90000');
+        await page.fill('#rows', '3');
+        await runToEnd();
+        assert.ok(!(await page.evaluate(() => outputs.shared)), 'not shared');
+        assert.ok((await download('#download-html')).equals(
+            cliOutputs(['--columns', '90000', '--rows', '3']).html), 'rows not handed over');
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
 

@@ -70,7 +70,8 @@ async function loadModule() {
 const Channels = ['page', 'html', 'blog', 'post', 'cells'];
 
 // Runs one conversion to its end, rows a few at a time as the page does; the outputs as
-// Buffers, the posts as a list. o.part of o.parts: the band of a run shared between workers.
+// Buffers, the posts as a list. o.part of o.parts: the band of a run shared between workers,
+// the first o.firstShare of the rows.
 function convert(mosaiq, rgba, width, height, o = {}) {
     const chunks = { page: [], html: [], blog: [], post: [], cells: [] };
     mosaiq.onChunk = (channel, address, size) =>
@@ -85,7 +86,8 @@ function convert(mosaiq, rgba, width, height, o = {}) {
         o.treatment ?? 0, o.square ? 1 : 0, o.random ? 1 : 0, o.characters ?? 'o', o.bold ? 1 : 0,
         o.italic ? 1 : 0, o.centred === false ? 0 : 1, o.background ?? 0, o.dialect ?? 'blog',
         o.merge ?? -1, o.fit ?? 0, o.split ? 1 : 0);
-    const shared = step === 0 && o.parts ? mosaiq._mosaiq_share(o.part, o.parts) : 0;
+    const shared = step === 0 && o.parts ? mosaiq._mosaiq_share(o.part, o.parts,
+        o.firstShare ?? 0) : 0;
     while (step === 0) step = mosaiq._mosaiq_step(o.rowsPerStep ?? 3);
     const result = {
         step,

@@ -130,7 +130,7 @@ double PageFont::inkArea(std::uint8_t b) const
     return ink / 255 / (Scale * Scale);
 }
 
-const PageFont::Mask& PageFont::mask(std::uint8_t b, double pixelSize, int phase)
+const PageFont::Mask& PageFont::makeMask(std::uint8_t b, double pixelSize, int phase)
 {
     phase = std::clamp(phase, 0, Phases - 1);
     if (pixelSize != m_maskSize) {
@@ -181,6 +181,10 @@ const PageFont::Mask& PageFont::mask(std::uint8_t b, double pixelSize, int phase
         // leaves of them covers nothing.
         mask.coverage = alpha.copy(left, top, (right - left + 8) / 8 * 8, bottom - top + 1);
         mask.offset = QPoint(left, top) - pen;
+        mask.bits = mask.coverage.constBits();
+        mask.stride = mask.coverage.bytesPerLine();
+        mask.width = mask.coverage.width();
+        mask.height = mask.coverage.height();
     }
     return mask;
 }

@@ -7,6 +7,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 
 namespace mosaiq {
@@ -34,6 +35,12 @@ public:
     struct Mask {
         QImage coverage; // Format_Alpha8; null for a glyph without ink
         QPoint offset;
+        // The coverage's own pixels and measures, which a page of millions of glyphs reads
+        // without a call to Qt for each: null bits for a glyph without ink.
+        const uchar* bits = nullptr;
+        qsizetype stride = 0;
+        int width = 0;
+        int height = 0;
     };
     // The web engine puts each glyph's pen to a quarter of a pixel, not on whole pixels: a glyph
     // is drawn for each quarter, lest every few glyphs a gap or a crowding show where the
@@ -41,7 +48,13 @@ public:
     static constexpr int Phases = 4;
     // The glyph of byte b at pixelSize pixels to the em (10 x zoom x device pixel ratio), its pen
     // phase / Phases of a pixel right of the whole pixel the offset is taken from.
-    const Mask& mask(std::uint8_t b, double pixelSize, int phase = 0);
+    const Mask& mask(std::uint8_t b, double pixelSize, int phase = 0)
+    {
+        const std::size_t index
+            = std::size_t(b) * Phases + std::size_t(std::clamp(phase, 0, Phases - 1));
+        return pixelSize == m_maskSize && m_made[index] ? m_masks[index]
+                                                        : makeMask(b, pixelSize, phase);
+    }
 
     // How much ink the glyph of byte b puts on the page at 100 %, in square pixels: its coverage
     // summed. From afar a letter cell looks like its ink spread over the cell.
@@ -50,6 +63,8 @@ public:
     const QFont& font() const { return m_font; }
 
 private:
+    const Mask& makeMask(std::uint8_t b, double pixelSize, int phase);
+
     QFont m_font;
     double m_maskSize = 0;
     std::array<Mask, 256 * Phases> m_masks;

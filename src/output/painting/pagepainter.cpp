@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cwchar>
 #include <limits>
 
 namespace mosaiq {
@@ -36,7 +37,10 @@ namespace {
         {
             auto* words = reinterpret_cast<QRgb*>(bits + y * stride);
             if (inked && !inked[y]) {
-                std::fill_n(words, width, background);
+                // The C library's fill of 4-byte words writes a line of tens of kilobytes in
+                // whole cache lines, without reading them first: twice as fast as a loop.
+                static_assert(sizeof(wchar_t) == sizeof(QRgb));
+                std::wmemset(reinterpret_cast<wchar_t*>(words), wchar_t(background), width);
                 inked[y] = 1;
             }
             return words;
@@ -93,16 +97,25 @@ namespace {
         return _mm256_srli_epi16(_mm256_mulhi_epu16(v, _mm256_set1_epi16(short(0x8081))), 7);
     }
 
-    // Eight pixels at out under eight coverages, with AVX2; ink as for blendFour().
-    [[gnu::target("avx2")]] void blendEight(QRgb* out, std::uint64_t eight, __m128i ink4)
+    // Each coverage in the four channels of its pixel, in the order the pixels unpack.
+    struct Spread {
+        __m256i low, high;
+    };
+    [[gnu::target("avx2")]] inline Spread coverageSpread()
+    {
+        return { _mm256_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 1, -1, 1, -1, 1, -1, 1, -1, 4, -1, 4,
+                     -1, 4, -1, 4, -1, 5, -1, 5, -1, 5, -1, 5, -1),
+            _mm256_setr_epi8(2, -1, 2, -1, 2, -1, 2, -1, 3, -1, 3, -1, 3, -1, 3, -1, 6, -1, 6, -1,
+                6, -1, 6, -1, 7, -1, 7, -1, 7, -1, 7, -1) };
+    }
+
+    // Eight pixels at out under eight coverages, with AVX2; ink: the colour's four channels in
+    // 16-bit lanes, once for each of four pixels.
+    [[gnu::target("avx2"), gnu::always_inline]] inline void blendEight(
+        QRgb* out, std::uint64_t eight, __m256i ink, const Spread& spread)
     {
         const __m256i zero = _mm256_setzero_si256();
-        const __m256i ink = _mm256_broadcastsi128_si256(ink4);
-        // Each coverage in the four channels of its pixel, in the order the pixels unpack.
-        const __m256i spreadLow = _mm256_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 1, -1, 1, -1, 1, -1,
-            1, -1, 4, -1, 4, -1, 4, -1, 4, -1, 5, -1, 5, -1, 5, -1, 5, -1);
-        const __m256i spreadHigh = _mm256_setr_epi8(2, -1, 2, -1, 2, -1, 2, -1, 3, -1, 3, -1, 3, -1,
-            3, -1, 6, -1, 6, -1, 6, -1, 6, -1, 7, -1, 7, -1, 7, -1, 7, -1);
+        const __m256i spreadLow = spread.low, spreadHigh = spread.high;
         const __m256i coverage = _mm256_set1_epi64x(std::int64_t(eight));
         const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out));
         const __m256i low = mix8(
@@ -117,38 +130,60 @@ namespace {
         static const bool avx2 = __builtin_cpu_supports("avx2");
         return avx2;
     }
+
+    // Covers the lines [y0, y1) of what blendMask() covers, eight pixels at a time from x0 for
+    // eights eights, with AVX2: the constants made once for the glyph, each eight blended
+    // in place.
+    [[gnu::target("avx2")]] void blendEights(const Pixels& target, const PageFont::Mask& mask,
+        int left, int top, int x0, int y0, int y1, int eights, QRgb colour)
+    {
+        const __m256i ink = _mm256_broadcastsi128_si256(
+            _mm_unpacklo_epi8(_mm_set1_epi32(int(colour)), _mm_setzero_si128()));
+        const Spread spread = coverageSpread();
+        for (int y = y0; y < y1; ++y) {
+            const uchar* coverage = mask.bits + (y - top) * mask.stride + (x0 - left);
+            QRgb* out = target.line(y) + x0;
+            for (int k = 0; k < eights; ++k, coverage += 8, out += 8) {
+                std::uint64_t eight;
+                std::memcpy(&eight, coverage, 8);
+                if (eight != 0)
+                    blendEight(out, eight, ink, spread);
+            }
+        }
+    }
 #endif
 
     // Covers the pixels under mask, its top left at (left, top), with colour as far as the
     // glyph covers them. Eight or four pixels at a time where both the image and the mask go on
     // that far: the masks are a multiple of eight pixels wide, and their padding covers nothing,
     // so that only a glyph cut by the image's edges leaves a few pixels to be taken one by one.
-    void blendMask(const Pixels& target, const QImage& mask, int left, int top, QRgb colour)
+    void blendMask(const Pixels& target, const PageFont::Mask& mask, int left, int top, QRgb colour)
     {
         const int x0 = std::max(0, left), y0 = std::max(0, top);
-        const int x1 = std::min(target.width, left + mask.width());
-        const int y1 = std::min(target.height, top + mask.height());
-        const uchar* maskBits = mask.constBits();
-        const qsizetype maskStride = mask.bytesPerLine();
-        const int width = mask.width();
+        const int x1 = std::min(target.width, left + mask.width);
+        const int y1 = std::min(target.height, top + mask.height);
+        const uchar* maskBits = mask.bits;
+        const qsizetype maskStride = mask.stride;
+        const int width = mask.width;
+        // Where the narrower steps start: past the eights, if any.
+        int from = x0;
 #if defined(__SSE2__)
+        if (hasAvx2() && y0 < y1) {
+            const int eights = std::max(0, std::min(target.width - x0, width - (x0 - left)) / 8);
+            if (eights > 0) {
+                blendEights(target, mask, left, top, x0, y0, y1, eights, colour);
+                from += 8 * eights;
+                if (from >= x1)
+                    return;
+            }
+        }
         const __m128i ink = _mm_unpacklo_epi8(_mm_set1_epi32(int(colour)), _mm_setzero_si128());
-        const bool wide = hasAvx2();
 #endif
         for (int y = y0; y < y1; ++y) {
-            const uchar* coverage = maskBits + (y - top) * maskStride + (x0 - left);
-            QRgb* out = target.line(y) + x0;
-            int x = x0;
+            const uchar* coverage = maskBits + (y - top) * maskStride + (from - left);
+            QRgb* out = target.line(y) + from;
+            int x = from;
 #if defined(__SSE2__)
-            if (wide) {
-                for (; x + 8 <= target.width && x - left + 8 <= width;
-                     x += 8, coverage += 8, out += 8) {
-                    std::uint64_t eight;
-                    std::memcpy(&eight, coverage, 8);
-                    if (eight != 0)
-                        blendEight(out, eight, ink);
-                }
-            }
             for (; x + 4 <= target.width && x - left + 4 <= width;
                  x += 4, coverage += 4, out += 4) {
                 std::uint32_t four;
@@ -287,8 +322,8 @@ void PagePainter::paintText(
                 const double pixel = std::floor(quarters / PageFont::Phases);
                 const PageFont::Mask& mask = m_font.mask(
                     PageRecord::byteOf(cell), pixelSize, int(quarters - pixel * PageFont::Phases));
-                if (!mask.coverage.isNull())
-                    blendMask(pixels, mask.coverage, int(pixel) + mask.offset.x(),
+                if (mask.bits)
+                    blendMask(pixels, mask, int(pixel) + mask.offset.x(),
                         baseline + mask.offset.y(), colour);
             });
     }

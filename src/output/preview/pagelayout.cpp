@@ -15,13 +15,10 @@ PageLayout::PageLayout(std::shared_ptr<const PageRecord> record, const GlyphMetr
         m_kerning.assign(256 * 256, std::numeric_limits<float>::quiet_NaN());
 }
 
-double PageLayout::kern(std::uint8_t a, std::uint8_t b) const
+double PageLayout::askKerning(std::uint8_t a, std::uint8_t b) const
 {
-    if (m_kerning.empty())
-        return 0;
     float& pair = m_kerning[std::size_t(a) * 256 + b];
-    if (std::isnan(pair))
-        pair = float(m_metrics.pairKerning(a, b));
+    pair = float(m_metrics.pairKerning(a, b));
     return pair;
 }
 

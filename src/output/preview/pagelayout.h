@@ -3,6 +3,7 @@
 #include "output/preview/pagerecord.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -93,7 +94,16 @@ private:
             ? m_metrics.advance[b] + kern(b, PageRecord::byteOf(cells[i + 1]))
             : m_metrics.advance[b];
     }
-    double kern(std::uint8_t a, std::uint8_t b) const;
+    // Read for every cell laid out or painted: the pairs already asked are looked up here, the
+    // others asked of the font.
+    double kern(std::uint8_t a, std::uint8_t b) const
+    {
+        if (m_kerning.empty())
+            return 0;
+        const float pair = m_kerning[std::size_t(a) * 256 + b];
+        return std::isnan(pair) ? askKerning(a, b) : pair;
+    }
+    double askKerning(std::uint8_t a, std::uint8_t b) const;
 
     std::shared_ptr<const PageRecord> m_record;
     GlyphMetrics m_metrics;

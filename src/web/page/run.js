@@ -17,9 +17,9 @@ function loadPicture(file) {
     say(Words.readingPicture);
     const parts = helper ? 2 : 1;
     worker.postMessage({ type: 'picture', file, parts });
+    // The second worker has the picture from the first.
     helperLoaded = false;
     helperReading = Boolean(helper);
-    if (helper) helper.postMessage({ type: 'picture', file, helping: true, parts });
 }
 
 // The module halves and doubles the fields, as the window does; a field typed into meanwhile
@@ -101,4 +101,8 @@ function finishRun(m) {
         say(m.message, true);
     }
     showProgress(0);
+    // The workers make the next run's memory ready, and the thumbnail of a picture whose run was
+    // asked the moment it was read, only now: their threads would slow the outputs shown.
+    setTimeout(() => [worker, helper].forEach((w) => w && w.postMessage({ type: 'shown',
+        number: pictureNumber })));
 }

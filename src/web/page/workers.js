@@ -9,6 +9,10 @@ function startWorker() {
     if ((navigator.hardwareConcurrency || 1) > 1) {
         helper = new Worker(url);
         helper.onmessage = (event) => onHelper(event.data);
+        // The first hands the second the rows of each picture it decoded.
+        const channel = new MessageChannel();
+        worker.postMessage({ type: 'partner', port: channel.port1 }, [channel.port1]);
+        helper.postMessage({ type: 'partner', port: channel.port2 }, [channel.port2]);
     }
 }
 
@@ -102,6 +106,10 @@ function onWorker(m) {
         $('columns').value = String(m.width);
         $('rows').value = String(m.height);
         say(fill(Words.pictureLoaded, m.width, m.height));
+        // The worker draws the thumbnail once asked, in a task after this one, where no run was
+        // asked meanwhile: a run asked the moment the picture is read goes first, and the
+        // thumbnail is asked once its outputs are shown (finishRun).
+        setTimeout(() => running || worker.postMessage({ type: 'thumbnail', number: m.number }));
     } else if (m.type === 'thumbnail') {
         // A thumbnail of a picture read before the last comes too late: it is not shown.
         if (m.number !== pictureNumber) return;
