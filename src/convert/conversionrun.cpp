@@ -331,6 +331,8 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
 void ConversionRun::skipRows(std::int64_t rows, const RowInput& input)
 {
     const std::int64_t cells = loopCount(input.columns);
+    // The rows sampled ahead are among those skipped, or before those that follow.
+    m_aheadCount = 0;
     if (m_start.glyphSource == GlyphSource::Random) {
         // The glyphs those rows would have drawn, so that the next are the ones they precede.
         for (std::int64_t i = 0; i < rows * cells; ++i)
