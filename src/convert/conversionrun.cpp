@@ -183,18 +183,19 @@ void ConversionRun::sampleColours(const RowInput& input, std::int64_t cells, std
     }
 }
 
-void ConversionRun::sampleNextRow(const RowInput& input, std::int64_t cells, std::int64_t y)
+void ConversionRun::sampleAhead(const RowInput& input, std::int64_t cells, std::int64_t y)
 {
-    // Taken before the row is built, with the options as they stand: only mosaiq-cli merges,
+    // Taken before the rows are built, with the options as they stand: only mosaiq-cli merges,
     // and its options never change during a run. Were they to change, the row would be sampled
-    // again; a palette's spread error would then have gone through that row once already.
-    m_colours.swap(m_nextColours);
-    m_beforePalette.swap(m_nextBeforePalette);
+    // again; a palette's spread error would then have gone through the rows ahead once already.
+    SampledRow& ahead = m_ahead[m_aheadCount++];
+    m_colours.swap(ahead.colours);
+    m_beforePalette.swap(ahead.beforePalette);
     sampleColours(input, cells, y);
-    m_colours.swap(m_nextColours);
-    m_beforePalette.swap(m_nextBeforePalette);
-    m_nextInput = input;
-    m_merged->planAhead(m_nextColours);
+    m_colours.swap(ahead.colours);
+    m_beforePalette.swap(ahead.beforePalette);
+    ahead.input = input;
+    m_merged->planAhead(ahead.colours, m_aheadCount);
 }
 
 template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
@@ -280,13 +281,15 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     if (!random)
         useDefinedCharacters(input.definedCharacters);
     const std::int64_t y = m_rowsDone + 1;
-    if (m_nextInput && sameSampling(*m_nextInput, input)) {
-        m_colours.swap(m_nextColours);
-        m_beforePalette.swap(m_nextBeforePalette);
+    if (m_aheadCount > 0 && sameSampling(m_ahead[0].input, input)) {
+        m_colours.swap(m_ahead[0].colours);
+        m_beforePalette.swap(m_ahead[0].beforePalette);
+        std::swap(m_ahead[0], m_ahead[1]);
+        --m_aheadCount;
     } else {
         sampleColours(input, cells, y);
+        m_aheadCount = 0;
     }
-    m_nextInput.reset();
 
     const bool square = input.mode == CellMode::Square;
     if (m_merged) {
@@ -294,8 +297,9 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
         GlyphCycle glyphs = glyphCycle();
         for (Glyph& glyph : m_cellGlyphs)
             glyph = glyphs.next();
-        if (m_merged->plansAhead() && y < m_rowCount)
-            sampleNextRow(input, cells, y + 1);
+        while (m_merged->plansAhead() && m_aheadCount < m_ahead.size()
+            && y + std::int64_t(m_aheadCount) < m_rowCount)
+            sampleAhead(input, cells, y + 1 + std::int64_t(m_aheadCount));
         m_merged->build(m_colours, m_cellGlyphs, square);
         endRow(cells);
         return RowOutcome::Written;
@@ -327,6 +331,8 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
 void ConversionRun::skipRows(std::int64_t rows, const RowInput& input)
 {
     const std::int64_t cells = loopCount(input.columns);
+    // The rows sampled ahead are among those skipped, or before those that follow.
+    m_aheadCount = 0;
     if (m_start.glyphSource == GlyphSource::Random) {
         // The glyphs those rows would have drawn, so that the next are the ones they precede.
         for (std::int64_t i = 0; i < rows * cells; ++i)

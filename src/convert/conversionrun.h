@@ -141,8 +141,9 @@ private:
     void computeColours(const RowInput& input, std::int64_t cells, std::int64_t y);
     // computeColours, then the palette: m_colours and m_beforePalette for row y.
     void sampleColours(const RowInput& input, std::int64_t cells, std::int64_t y);
-    // The next row's colours, sampled now with input, for the runs planned ahead.
-    void sampleNextRow(const RowInput& input, std::int64_t cells, std::int64_t y);
+    // Row y's colours, sampled now with input after those sampled ahead already, for the runs
+    // planned ahead.
+    void sampleAhead(const RowInput& input, std::int64_t cells, std::int64_t y);
     void useDefinedCharacters(std::u32string_view text);
     template <bool Square> void writeCells(std::int64_t cells);
     template <bool Square> void writeCellsGeneral(std::int64_t cells);
@@ -175,9 +176,13 @@ private:
     std::unique_ptr<MergedRow> m_merged; // only when the run merges cells
     std::unique_ptr<PaletteMapper> m_palette; // only with a palette
     std::vector<ColourValue> m_beforePalette;
-    // The next row's colours when sampled ahead, and the input they were sampled with.
-    std::vector<ColourValue> m_nextColours, m_nextBeforePalette;
-    std::optional<RowInput> m_nextInput;
+    // The next rows' colours when sampled ahead, in order, and the input they were sampled with.
+    struct SampledRow {
+        std::vector<ColourValue> colours, beforePalette;
+        RowInput input;
+    };
+    std::array<SampledRow, 2> m_ahead;
+    std::size_t m_aheadCount = 0;
 
     std::unique_ptr<char[]> m_row;
     std::size_t m_rowCapacity = 0;

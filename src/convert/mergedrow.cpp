@@ -125,10 +125,10 @@ void MergedRow::reserve(std::size_t bytes)
     m_pageRow.reset(new char[m_capacity]);
 }
 
-void MergedRow::planAhead(std::span<const ColourValue> colours)
+void MergedRow::planAhead(std::span<const ColourValue> colours, std::uint64_t after)
 {
     if (m_chooser)
-        m_chooser->planAhead(colours, m_tolerance);
+        m_chooser->planAhead(colours, m_tolerance, after);
 }
 
 void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square)

@@ -35,11 +35,11 @@ public:
     // Groups the cells (see groupRuns) and writes the row, "<br>" included: as UTF-8 for the
     // codes and, when some glyph is beyond ASCII, in Windows-1252 for the page.
     void build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square);
-    // Whether the runs of a row are better planned a row ahead (see planAhead).
+    // Whether the runs of rows are better planned ahead (see planAhead).
     bool plansAhead() const { return m_chooser != nullptr; }
-    // The colours of the row after the next one built, whose runs are then planned on another
-    // core while this thread builds the next.
-    void planAhead(std::span<const ColourValue> colours);
+    // The colours of the row that comes after rows after the next one built (1 or 2), whose runs
+    // are then planned on another core while this thread builds the rows before it.
+    void planAhead(std::span<const ColourValue> colours, std::uint64_t after);
 
     std::string_view row() const { return { m_row.get(), m_rowLength }; }
     std::string_view pageRow() const

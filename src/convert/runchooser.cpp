@@ -1,80 +1,148 @@
 #include "convert/runchooser.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace mosaiq {
 
 RunChooser::RunChooser(ColourForms forms)
-    : m_here(forms)
-    , m_there(forms)
+    : m_slots { Slot(forms), Slot(forms), Slot(forms), Slot(forms) }
 {
 }
 
-RunChooser::~RunChooser() = default;
-
-bool RunChooser::holdsRow(
-    const RowFitter& fitter, std::span<const ColourValue> cells, double tolerance)
+RunChooser::~RunChooser()
 {
-    const auto held = fitter.cells();
-    return fitter.tolerance() == tolerance
-        && std::equal(held.begin(), held.end(), cells.begin(), cells.end());
+    if (!m_thread.joinable())
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_waiting.notify_all();
+    m_thread.join();
+}
+
+RunChooser::Slot* RunChooser::slotOf(std::uint64_t row)
+{
+    for (Slot& slot : m_slots) {
+        if (slot.state != State::Free && slot.row == row)
+            return &slot;
+    }
+    return nullptr;
+}
+
+RunChooser::Slot* RunChooser::nextWaiting()
+{
+    Slot* next = nullptr;
+    for (Slot& slot : m_slots) {
+        if (slot.state == State::Waiting && (!next || slot.row < next->row))
+            next = &slot;
+    }
+    return next;
+}
+
+void RunChooser::plan(Slot& slot, std::unique_lock<std::mutex>& lock)
+{
+    slot.state = State::Planning;
+    lock.unlock();
+    try {
+        slot.fitter.fit(slot.tolerance, slot.step);
+    } catch (...) {
+        slot.failure = std::current_exception();
+    }
+    lock.lock();
+    slot.state = State::Done;
+    m_planned.notify_all();
 }
 
 void RunChooser::choose(
     std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts)
 {
-    const std::size_t parity = m_row % 2;
-    RowFitter* done = nullptr;
-    if (m_thereHolds == Holds::NextRow) {
-        if (m_thereBusy) {
-            m_thereBusy = false;
-            m_thread->wait();
+    std::unique_lock lock(m_mutex);
+    Slot* slot = slotOf(m_row);
+    // While the other core plans this row, this one plans the rows after it rather than wait.
+    while (slot && slot->state == State::Planning) {
+        if (Slot* ahead = nextWaiting())
+            plan(*ahead, lock);
+        else
+            m_planned.wait(lock, [slot] { return slot->state != State::Planning; });
+    }
+    const auto held = slot ? slot->fitter.cells() : std::span<const ColourValue>();
+    if (!slot || slot->failure || slot->tolerance != tolerance
+        || !std::equal(held.begin(), held.end(), colours.begin(), colours.end())) {
+        // Not planned ahead (or other cells came): planned here, in a slot no row ahead needs.
+        if (!slot) {
+            slot = &*std::find_if(m_slots.begin(), m_slots.end(),
+                [](const Slot& candidate) { return candidate.state == State::Free; });
         }
-        if (holdsRow(m_there, colours, tolerance))
-            done = &m_there;
+        slot->row = m_row;
+        slot->tolerance = tolerance;
+        slot->step = m_steps[m_row % 3];
+        slot->failure = nullptr;
+        slot->fitter.load(colours);
+        slot->state = State::Waiting;
     }
-    if (!done && m_hereHolds == Holds::NextRow && holdsRow(m_here, colours, tolerance))
-        done = &m_here;
-    if (!done) {
-        // Not planned ahead (or other cells came): planned here, by whichever fitter is free.
-        done = m_hereHolds == Holds::RowAfter ? &m_there : &m_here;
-        done->load(colours);
-        done->fit(tolerance, m_steps[parity]);
+    if (slot->state == State::Waiting)
+        plan(*slot, lock);
+    if (slot->failure) {
+        slot->state = State::Free;
+        std::rethrow_exception(std::exchange(slot->failure, nullptr));
     }
-    done->apply(colours, starts);
-    m_steps[parity] = done->step();
-    for (Holds* holds : { &m_hereHolds, &m_thereHolds })
-        *holds = *holds == Holds::RowAfter ? Holds::NextRow : Holds::Nothing;
+    slot->fitter.apply(colours, starts);
+    m_steps[m_row % 3] = slot->fitter.step();
+    slot->state = State::Free;
     ++m_row;
+    // Rows given ahead that are now behind never come: their slots are freed once planned.
+    for (Slot& other : m_slots) {
+        if ((other.state == State::Waiting || other.state == State::Done) && other.row < m_row)
+            other.state = State::Free;
+    }
 }
 
-void RunChooser::planAhead(std::span<const ColourValue> cells, double tolerance)
+void RunChooser::planAhead(
+    std::span<const ColourValue> cells, double tolerance, std::uint64_t after)
 {
-    // The row after the next starts from the step of the row before the next, already chosen.
-    const int step = m_steps[(m_row + 1) % 2];
-    if (m_thereHolds == Holds::RowAfter) {
-        if (m_thereBusy) {
-            m_thereBusy = false;
-            m_thread->wait();
-        }
-        m_thereHolds = Holds::Nothing;
-    }
-    if (m_thereHolds == Holds::NextRow) {
-        // The other core plans the next row: this one is planned here meanwhile, and the next
-        // waited for after it.
-        m_here.load(cells);
-        m_here.fit(tolerance, step);
-        m_hereHolds = Holds::RowAfter;
+    // The row three before must be chosen for its step.
+    if (after < 1 || after > RowsAhead)
         return;
+    const std::uint64_t row = m_row + after;
+    std::unique_lock lock(m_mutex);
+    Slot* slot = slotOf(row);
+    if (slot && slot->state == State::Planning)
+        return;
+    if (!slot) {
+        // The slots may all be taken by rows still planning: the row is then planned when chosen.
+        auto free = std::find_if(m_slots.begin(), m_slots.end(),
+            [](const Slot& candidate) { return candidate.state == State::Free; });
+        if (free == m_slots.end())
+            return;
+        slot = &*free;
     }
-    if (m_hereHolds == Holds::RowAfter)
-        m_hereHolds = Holds::Nothing;
-    if (!m_thread)
-        m_thread = std::make_unique<HelperThread>();
-    m_there.load(cells);
-    m_thereHolds = Holds::RowAfter;
-    m_thereBusy = true;
-    m_thread->start([this, tolerance, step] { m_there.fit(tolerance, step); });
+    slot->row = row;
+    slot->tolerance = tolerance;
+    slot->step = m_steps[row % 3];
+    slot->failure = nullptr;
+    slot->fitter.load(cells);
+    slot->state = State::Waiting;
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { serve(); });
+    lock.unlock();
+    m_waiting.notify_one();
+}
+
+void RunChooser::serve()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        Slot* next = nullptr;
+        m_waiting.wait(lock, [this, &next] {
+            next = nextWaiting();
+            return next || m_stopping;
+        });
+        if (m_stopping)
+            return;
+        plan(*next, lock);
+    }
 }
 
 } // namespace mosaiq

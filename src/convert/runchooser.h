@@ -2,13 +2,15 @@
 
 #include "convert/colourform.h"
 #include "convert/colourvalue.h"
-#include "convert/helperthread.h"
 #include "convert/rowfitter.h"
 
 #include <array>
+#include <condition_variable>
 #include <cstdint>
-#include <memory>
+#include <exception>
+#include <mutex>
 #include <span>
+#include <thread>
 #include <vector>
 
 namespace mosaiq {
@@ -17,11 +19,14 @@ namespace mosaiq {
 // cells per character at the same mean difference (see RowFitter): every cell's CIEDE2000
 // difference to its run's colour stays at most the tolerance, and a row never writes more tag
 // characters than groupRuns' runs at the same tolerance. Rows are given in order; each row's
-// search for its weight on closeness starts at the one the row two before took, so that a row
-// can be planned on another core while the one before it is: the runs are the same whichever
-// core plans a row and however long it takes.
+// search for its weight on closeness starts at the one the row three before took, so that the
+// two rows after the one being chosen can be planned on another core meanwhile: the runs are the
+// same whichever core plans a row and however long it takes.
 class RunChooser {
 public:
+    // The rows that can be planned ahead of the one being chosen.
+    static constexpr std::uint64_t RowsAhead = 2;
+
     explicit RunChooser(ColourForms forms = {});
     ~RunChooser();
     RunChooser(const RunChooser&) = delete;
@@ -30,26 +35,43 @@ public:
     // Like groupRuns: the first cell of each run into starts, every cell's colour its run's.
     void choose(
         std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts);
-    // The row that follows the next one chosen, planned meanwhile (on another core while this
-    // thread does the next row), then taken by the choose() that is given the same cells.
-    void planAhead(std::span<const ColourValue> cells, double tolerance);
+    // The row that comes after rows after the next one chosen (1 to RowsAhead), planned on another
+    // core while this thread does the rows before it, then taken by the choose() that is given
+    // the same cells. A row given again replaces the one given before unless that is planning.
+    void planAhead(std::span<const ColourValue> cells, double tolerance, std::uint64_t after = 1);
 
 private:
-    // Where a fitter's row stands against the rows chosen.
-    enum class Holds : std::uint8_t { Nothing, NextRow, RowAfter };
-    // Whether fitter's row is the cells at that tolerance.
-    static bool holdsRow(
-        const RowFitter& fitter, std::span<const ColourValue> cells, double tolerance);
+    enum class State : std::uint8_t { Free, Waiting, Planning, Done };
+    struct Slot {
+        explicit Slot(ColourForms forms)
+            : fitter(forms)
+        {
+        }
+        RowFitter fitter;
+        std::uint64_t row = 0;
+        double tolerance = 0;
+        int step = 0;
+        State state = State::Free;
+        std::exception_ptr failure;
+    };
 
-    std::array<int, 2> m_steps { 0, 0 }; // the step each of the last two rows took, by parity
+    void serve();
+    // The slot holding that row, or nullptr; the lock held.
+    Slot* slotOf(std::uint64_t row);
+    // The slot of the first row given and not begun, or nullptr; the lock held.
+    Slot* nextWaiting();
+    // Plans slot's row with the lock let go meanwhile; what the fitter throws is kept in slot.
+    void plan(Slot& slot, std::unique_lock<std::mutex>& lock);
+
+    std::array<int, 3> m_steps { 0, 0, 0 }; // the step each of the last three rows took
     std::uint64_t m_row = 0; // the rows chosen
-    RowFitter m_here; // the rows planned on the caller's thread
-    RowFitter m_there; // those planned on m_thread
-    Holds m_hereHolds = Holds::Nothing;
-    Holds m_thereHolds = Holds::Nothing;
-    bool m_thereBusy = false; // whether m_there is planning on m_thread
-    // Declared last, so that it ends (its job done) before the fitters it works on.
-    std::unique_ptr<HelperThread> m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_waiting; // a row was given to plan, or the thread is to stop
+    std::condition_variable m_planned; // a row planned on the thread is done
+    std::array<Slot, RowsAhead + 2> m_slots;
+    bool m_stopping = false;
+    // Declared last, so that it ends (its row done) before the slots it works on.
+    std::thread m_thread;
 };
 
 } // namespace mosaiq

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <random>
+#include <thread>
 #include <vector>
 
 using namespace mosaiq;
@@ -88,29 +91,36 @@ std::vector<std::vector<ColourValue>> photoRows(std::mt19937& random, std::size_
 
 TEST(RunChooser, givesTheSameRunsWhetherRowsArePlannedAheadOrOneAfterTheOther)
 {
-    // Rows planned ahead on the other core, now and then not, or ahead with cells that do not
-    // come after all: the same runs as rows chosen one after the other on one thread.
+    // Rows planned up to two ahead on the other core, now and then not, or ahead with cells that
+    // do not come after all, this thread pausing at random so that either core takes a row: the
+    // same runs as rows chosen one after the other on one thread.
     std::mt19937 random(77);
     const ColourForms forms { true, true };
     for (int trial = 0; trial < 4; ++trial) {
         const auto rows = photoRows(random, 40 + random() % 700, 40);
         const double tolerance = 2.0 + trial * 2.5;
         RunChooser alone(forms), paired(forms);
+        std::size_t ahead = 1; // the next row to plan ahead
         for (std::size_t y = 0; y < rows.size(); ++y) {
-            if (y + 1 < rows.size() && random() % 6 != 0) {
-                std::vector<ColourValue> next = rows[y + 1];
+            ahead = std::max(ahead, y + 1);
+            for (std::size_t wanted = y + random() % 3; ahead <= wanted && ahead < rows.size();
+                 ++ahead) {
+                std::vector<ColourValue> next = rows[ahead];
                 if (random() % 8 == 0)
                     next[random() % next.size()] ^= 0x404040;
-                paired.planAhead(next, tolerance);
+                paired.planAhead(next, tolerance, ahead - y);
             }
+            if (random() % 3 == 0)
+                std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
             Chosen one { rows[y], {} }, other { rows[y], {} };
             alone.choose(one.colours, tolerance, one.starts);
             paired.choose(other.colours, tolerance, other.starts);
             ASSERT_EQ(one.starts, other.starts) << "trial " << trial << " row " << y;
             ASSERT_EQ(one.colours, other.colours) << "trial " << trial << " row " << y;
         }
-        // A row planned ahead that never comes (a measure stopped early) goes with its chooser.
-        paired.planAhead(rows[0], tolerance);
+        // Rows planned ahead that never come (a measure stopped early) go with their chooser.
+        paired.planAhead(rows[0], tolerance, 1);
+        paired.planAhead(rows[1], tolerance, 2);
     }
 }
 
