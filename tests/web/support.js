@@ -44,8 +44,9 @@ function png(rgba, width, height) {
         chunk('IDAT', zlib.deflateSync(raw)), chunk('IEND', Buffer.alloc(0))]);
 }
 
-// A picture of many colours, with a transparent corner and a half-transparent band (which a
-// browser's canvas, keeping its colours premultiplied, cannot give back exactly).
+// A picture of many colours, with a transparent corner and a half-transparent band. A browser's
+// canvas keeps colours premultiplied and gives the band back only to within rounding; flattened
+// on white, as the module does, it gives mosaiq-cli's colours all the same.
 function testPixels(width, height, halfTransparent = true) {
     const rgba = new Uint8Array(width * height * 4);
     for (let y = 0; y < height; ++y) {
