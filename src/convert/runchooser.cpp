@@ -31,6 +31,24 @@ RunChooser::Slot* RunChooser::slotOf(std::uint64_t row)
     return nullptr;
 }
 
+RunChooser::Slot* RunChooser::freeSlot()
+{
+    const auto free = std::find_if(m_slots.begin(), m_slots.end(),
+        [](const Slot& candidate) { return candidate.state == State::Free; });
+    return free == m_slots.end() ? nullptr : &*free;
+}
+
+void RunChooser::give(
+    Slot& slot, std::uint64_t row, std::span<const ColourValue> cells, double tolerance)
+{
+    slot.row = row;
+    slot.tolerance = tolerance;
+    slot.step = m_steps[row % 3];
+    slot.failure = nullptr;
+    slot.fitter.load(cells);
+    slot.state = State::Waiting;
+}
+
 RunChooser::Slot* RunChooser::nextWaiting()
 {
     Slot* next = nullptr;
@@ -71,16 +89,10 @@ void RunChooser::choose(
     if (!slot || slot->failure || slot->tolerance != tolerance
         || !std::equal(held.begin(), held.end(), colours.begin(), colours.end())) {
         // Not planned ahead (or other cells came): planned here, in a slot no row ahead needs.
-        if (!slot) {
-            slot = &*std::find_if(m_slots.begin(), m_slots.end(),
-                [](const Slot& candidate) { return candidate.state == State::Free; });
-        }
-        slot->row = m_row;
-        slot->tolerance = tolerance;
-        slot->step = m_steps[m_row % 3];
-        slot->failure = nullptr;
-        slot->fitter.load(colours);
-        slot->state = State::Waiting;
+        // There is always one: at most two rows ahead and one left behind are busy.
+        if (!slot)
+            slot = freeSlot();
+        give(*slot, m_row, colours, tolerance);
     }
     if (slot->state == State::Waiting)
         plan(*slot, lock);
@@ -110,20 +122,10 @@ void RunChooser::planAhead(
     Slot* slot = slotOf(row);
     if (slot && slot->state == State::Planning)
         return;
-    if (!slot) {
-        // The slots may all be taken by rows still planning: the row is then planned when chosen.
-        auto free = std::find_if(m_slots.begin(), m_slots.end(),
-            [](const Slot& candidate) { return candidate.state == State::Free; });
-        if (free == m_slots.end())
-            return;
-        slot = &*free;
-    }
-    slot->row = row;
-    slot->tolerance = tolerance;
-    slot->step = m_steps[row % 3];
-    slot->failure = nullptr;
-    slot->fitter.load(cells);
-    slot->state = State::Waiting;
+    // The slots may all be taken by rows still planning: the row is then planned when chosen.
+    if (!slot && !(slot = freeSlot()))
+        return;
+    give(*slot, row, cells, tolerance);
     if (!m_thread.joinable())
         m_thread = std::thread([this] { serve(); });
     lock.unlock();

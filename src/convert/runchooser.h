@@ -58,6 +58,10 @@ private:
     void serve();
     // The slot holding that row, or nullptr; the lock held.
     Slot* slotOf(std::uint64_t row);
+    // A slot no row holds, or nullptr; the lock held.
+    Slot* freeSlot();
+    // Gives slot row's cells to plan from the step of the row three before; the lock held.
+    void give(Slot& slot, std::uint64_t row, std::span<const ColourValue> cells, double tolerance);
     // The slot of the first row given and not begun, or nullptr; the lock held.
     Slot* nextWaiting();
     // Plans slot's row with the lock let go meanwhile; what the fitter throws is kept in slot.
