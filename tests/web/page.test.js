@@ -51,6 +51,14 @@ async function runToEnd() {
     await page.click('#create');
     await page.waitForFunction(() => !document.getElementById('create').disabled);
 }
+// The page, the HTML code and the blog code downloaded, each from its tab, are expected's.
+async function assertDownloads(expected) {
+    assert.ok((await download('#download-page')).equals(expected.page), 'page');
+    await page.click('#tab-html');
+    assert.ok((await download('#download-html')).equals(expected.html), 'HTML code');
+    await page.click('#tab-blog');
+    assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code');
+}
 // The picture chosen and "Créer" clicked from inside the page the moment the status says it is
 // read, as a quick user would; back when the run has ended.
 async function chooseAndCreateAtOnce(buffer) {
@@ -110,11 +118,7 @@ test('a second run, in the memory of a larger first one, gives its own bytes and
         await page.fill('#rows', String(height));
         await runToEnd();
         const expected = cliOutputs([]);
-        assert.ok((await download('#download-page')).equals(expected.page), 'page');
-        await page.click('#tab-html');
-        assert.ok((await download('#download-html')).equals(expected.html), 'HTML code');
-        await page.click('#tab-blog');
-        assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code');
+        await assertDownloads(expected);
     });
 
 test('on one core the picture is read whole as it is chosen, and gives mosaiq-cli\'s page',
@@ -203,11 +207,7 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
             .map((i) => [...outputs.cells.subarray(4 * i, 4 * i + 3)]
                 .map((b) => b.toString(16).toUpperCase().padStart(2, '0')).join('')).join()),
         colours);
-        assert.ok((await download('#download-page')).equals(expected.page), 'page');
-        await page.click('#tab-html');
-        assert.ok((await download('#download-html')).equals(expected.html), 'HTML code');
-        await page.click('#tab-blog');
-        assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code');
+        await assertDownloads(expected);
         // Stopped: the header and the rows made so far, from the first, never the second band's
         // rows alone.
         await page.fill('#columns', '2000');
@@ -287,11 +287,7 @@ test('a photo too large to share has an idle second worker replaced, not one hol
         assert.ok(!(await replaced()), 'kept with its band of the outputs');
         // Once the page has all three outputs, nothing of it is lost with the worker.
         const expected = cliOutputs([]);
-        assert.ok((await download('#download-page')).equals(expected.page), 'page');
-        await page.click('#tab-html');
-        assert.ok((await download('#download-html')).equals(expected.html), 'HTML code');
-        await page.click('#tab-blog');
-        assert.ok((await download('#download-blog')).equals(expected.blog), 'blog code');
+        await assertDownloads(expected);
         await choose(tooLarge, 'large.png');
         await page.waitForFunction(() => !helperReading);
         assert.ok(await replaced(), 'replaced once the outputs are downloaded');
