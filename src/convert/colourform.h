@@ -8,11 +8,14 @@
 
 namespace mosaiq {
 
-// The colour texts a destination reads besides #RRGGBB. Both are off for the documents' codes,
-// which always write six digits.
+// What a destination's colour tags read besides #RRGGBB, one tag after another. All are off for
+// the documents' codes, which always write six digits in tags side by side.
 struct ColourForms {
     bool shortHex = false; // #RGB, each digit doubled (#F80 is #FF8800)
     bool names = false; // the sixteen colour names of HTML 4, where shorter than #RRGGBB
+    // Colour tags inside colour tags: a run may take back the colour of a tag still open around
+    // it rather than open one of its own (see TagLayers).
+    bool nestedTags = false;
 };
 
 struct NamedColour {

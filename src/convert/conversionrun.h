@@ -136,6 +136,11 @@ public:
     {
         return m_merged ? m_merged->runStarts() : std::span<const std::uint32_t>();
     }
+    // With them, how each run's colour tag nests (see MergedRow::runNesting); else empty.
+    std::span<const std::uint8_t> runNesting() const
+    {
+        return m_merged ? m_merged->runNesting() : std::span<const std::uint8_t>();
+    }
 
 private:
     void computeColours(const RowInput& input, std::int64_t cells, std::int64_t y);

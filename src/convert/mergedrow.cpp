@@ -135,7 +135,7 @@ void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> gly
 {
     m_sampled.assign(colours.begin(), colours.end());
     if (m_chooser)
-        m_chooser->choose(colours, m_tolerance, m_starts);
+        m_chooser->choose(colours, m_tolerance, m_starts, &m_nesting);
     else
         groupRuns(colours, m_tolerance, m_starts);
     m_ascii = true;

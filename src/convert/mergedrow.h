@@ -47,6 +47,9 @@ public:
         return m_ascii ? row() : std::string_view(m_pageRow.get(), m_pageRowLength);
     }
     std::span<const std::uint32_t> runStarts() const { return m_starts; }
+    // Where the runs' colour tags nest, each run's depth and whether it takes back a tag open
+    // around it (see RowFitter::apply); else empty.
+    std::span<const std::uint8_t> runNesting() const { return m_nesting; }
     // The cells' colours as sampled, before their runs' replaced them.
     std::span<const ColourValue> sampledColours() const { return m_sampled; }
 
@@ -56,6 +59,7 @@ private:
     double m_tolerance;
     std::unique_ptr<RunChooser> m_chooser; // only with bestRuns
     std::vector<std::uint32_t> m_starts;
+    std::vector<std::uint8_t> m_nesting;
     std::vector<ColourValue> m_sampled;
     // Both rows are written in buffers that grow only when a row is longer than any before.
     std::unique_ptr<char[]> m_row;

@@ -232,18 +232,27 @@ std::size_t RowFitter::leastCharacters() const
 bool RowFitter::place(std::size_t limit)
 {
     // Each run writes at least its tags and the shortest colour text: the runs are given up as
-    // soon as those placed and the least that the others can write are over the limit.
-    std::size_t rest = leastCharacters();
+    // soon as those placed and the least that the others can write are over the limit. A run
+    // that takes back a tag open around it writes none, so with nested tags the others' least
+    // is nothing.
+    const bool nested = m_forms.nestedTags;
+    std::size_t rest = nested ? 0 : leastCharacters();
     m_characters = 0;
     if (rest > limit)
         return false;
+    m_layers.clear(*this);
     std::size_t begin = 0;
     for (std::size_t end : m_ends) {
         const std::size_t placed = m_runs.size();
         placeRun(begin, end);
-        for (std::size_t r = placed; r < m_runs.size(); ++r)
-            m_characters += Tags + colourTextLength(m_runs[r].colour, m_forms);
-        rest -= Tags + m_shortestText;
+        for (std::size_t r = placed; r < m_runs.size(); ++r) {
+            if (nested)
+                m_characters = std::size_t(std::ptrdiff_t(m_characters) + m_layers.add(r));
+            else
+                m_characters += Tags + colourTextLength(m_runs[r].colour, m_forms);
+        }
+        if (!nested)
+            rest -= Tags + m_shortestText;
         if (m_characters + rest > limit)
             return false;
         begin = end;
@@ -345,6 +354,7 @@ std::size_t RowFitter::greedyCharacters() const
 void RowFitter::greedyRuns()
 {
     m_runs.clear();
+    m_layers.clear(*this);
     for (std::size_t r = 0; r < m_greedyStarts.size(); ++r) {
         const std::size_t start = m_greedyStarts[r];
         const std::size_t end
@@ -355,6 +365,9 @@ void RowFitter::greedyRuns()
         Run& run = m_runs.back();
         if (colourTextLength(run.colour, m_forms) > colourTextLength(m_cells[start], m_forms))
             run.colour = finalColour(m_cells[start], m_labs[start], start, end);
+        // Taking back a tag only ever saves characters.
+        if (m_forms.nestedTags)
+            m_layers.add(m_runs.size() - 1);
     }
 }
 
@@ -387,11 +400,17 @@ void RowFitter::fit(double tolerance, int fromStep)
     search(fromStep);
 }
 
-void RowFitter::apply(std::span<ColourValue> colours, std::vector<std::uint32_t>& starts) const
+void RowFitter::apply(std::span<ColourValue> colours, std::vector<std::uint32_t>& starts,
+    std::vector<std::uint8_t>* nesting) const
 {
     starts.clear();
+    const bool nested = nesting && !m_runs.empty() && m_runs.front().nesting != 0;
+    if (nesting)
+        nesting->clear();
     for (const Run& run : m_runs) {
         starts.push_back(static_cast<std::uint32_t>(run.begin));
+        if (nested)
+            nesting->push_back(run.nesting);
         std::fill(colours.begin() + std::ptrdiff_t(run.begin),
             colours.begin() + std::ptrdiff_t(run.end), run.colour);
     }

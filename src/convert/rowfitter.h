@@ -4,6 +4,7 @@
 #include "convert/colourform.h"
 #include "convert/colourvalue.h"
 #include "convert/runplanner.h"
+#include "convert/taglayers.h"
 
 #include <array>
 #include <cstdint>
@@ -19,7 +20,9 @@ namespace mosaiq {
 // where the difference it adds is worth the characters it saves. A row never writes more tag
 // characters than groupRuns' runs at the same tolerance: it takes the closest runs that fit among
 // the weights on closeness tried, a step at a time from the one it is given, else groupRuns'
-// runs. What a fitter makes of a row depends on nothing but the row, the tolerance and that step.
+// runs. Where the forms read nested colour tags, a run may take back a tag open around it (see
+// TagLayers), and the runs are counted as they are then written. What a fitter makes of a row
+// depends on nothing but the row, the tolerance and that step.
 class RowFitter {
 public:
     explicit RowFitter(ColourForms forms = {});
@@ -33,10 +36,15 @@ public:
     int step() const { return m_lastStep; }
     double tolerance() const { return m_tolerance; }
     std::span<const ColourValue> cells() const { return m_cells; }
-    // Like groupRuns: the first cell of each run into starts, every cell's colour its run's.
-    void apply(std::span<ColourValue> colours, std::vector<std::uint32_t>& starts) const;
+    // Like groupRuns: the first cell of each run into starts, every cell's colour its run's
+    // (the colour of the tag that shows it). With nesting, where the runs nest, each run's depth
+    // and TagLayers::TakesBack; else it is left empty.
+    void apply(std::span<ColourValue> colours, std::vector<std::uint32_t>& starts,
+        std::vector<std::uint8_t>* nesting = nullptr) const;
 
 private:
+    friend class TagLayers;
+
     // Whether a cell is within the tolerance of a colour.
     bool within(const LabColour& colour, const LabColour& cell) const;
     // Whether colour, of L*a*b* lab, is within the tolerance of the cells from begin to end,
@@ -82,6 +90,7 @@ private:
     struct Run {
         std::size_t begin, end;
         ColourValue colour;
+        std::uint8_t nesting = 0; // as apply() gives it; 0 where the tags do not nest
     };
 
     ColourForms m_forms;
@@ -108,6 +117,7 @@ private:
     RunPlanner m_planner;
     std::span<const std::array<double, 3>> m_steps; // each cell's step weights, as planned
     std::vector<std::size_t> m_ends;
+    TagLayers m_layers; // with nested tags, those open as the runs are placed
 };
 
 } // namespace mosaiq

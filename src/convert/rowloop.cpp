@@ -40,7 +40,8 @@ LoopStep RowLoop::step()
     if (!m_page.writeLine(m_run.pageRow()))
         return LoopStep::PageFailed;
     const BuiltRow row { m_run.rowsDone(), m_run.row(), m_run.pageRow(), input.mode,
-        m_run.cellColours(), m_run.cellGlyphs(), m_run.runStarts(), m_run.sampledColours() };
+        m_run.cellColours(), m_run.cellGlyphs(), m_run.runStarts(), m_run.sampledColours(),
+        m_run.runNesting() };
     for (RowSink* sink : m_sinks)
         sink->rowBuilt(row);
     m_percent = progressPercent(m_run.rowsDone(), input.rows);

@@ -46,6 +46,11 @@ struct BuiltRow {
     std::span<const std::uint32_t> runStarts;
     // The colours as sampled, before merged runs replaced them; with colours.
     std::span<const ColourValue> sampledColours = {};
+    // With runStarts, where the destination's colour tags nest: each run's depth (from 1) and
+    // TagLayers::TakesBack where it takes back the tag at that depth, still open, instead of
+    // opening its own. Empty: each run has a tag of its own. Writers whose tags do not nest
+    // ignore it: every cell's colour is still its run's.
+    std::span<const std::uint8_t> runNesting = {};
 };
 
 // Whatever else is made of the rows besides the page: the codes, a picture of the page.

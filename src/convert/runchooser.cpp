@@ -73,8 +73,8 @@ void RunChooser::plan(Slot& slot, std::unique_lock<std::mutex>& lock)
     m_planned.notify_all();
 }
 
-void RunChooser::choose(
-    std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts)
+void RunChooser::choose(std::span<ColourValue> colours, double tolerance,
+    std::vector<std::uint32_t>& starts, std::vector<std::uint8_t>* nesting)
 {
     std::unique_lock lock(m_mutex);
     Slot* slot = slotOf(m_row);
@@ -100,7 +100,7 @@ void RunChooser::choose(
         slot->state = State::Free;
         std::rethrow_exception(std::exchange(slot->failure, nullptr));
     }
-    slot->fitter.apply(colours, starts);
+    slot->fitter.apply(colours, starts, nesting);
     m_steps[m_row % 3] = slot->fitter.step();
     slot->state = State::Free;
     ++m_row;

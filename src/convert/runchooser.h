@@ -32,9 +32,10 @@ public:
     RunChooser(const RunChooser&) = delete;
     RunChooser& operator=(const RunChooser&) = delete;
 
-    // Like groupRuns: the first cell of each run into starts, every cell's colour its run's.
-    void choose(
-        std::span<ColourValue> colours, double tolerance, std::vector<std::uint32_t>& starts);
+    // Like groupRuns: the first cell of each run into starts, every cell's colour its run's;
+    // where the forms nest tags, how each run nests into nesting (see RowFitter::apply).
+    void choose(std::span<ColourValue> colours, double tolerance,
+        std::vector<std::uint32_t>& starts, std::vector<std::uint8_t>* nesting = nullptr);
     // The row that comes after rows after the next one chosen (1 to RowsAhead), planned on another
     // core while this thread does the rows before it, then taken by the choose() that is given
     // the same cells. A row given again replaces the one given before unless that is planning.

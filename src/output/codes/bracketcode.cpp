@@ -1,5 +1,6 @@
 #include "output/codes/bracketcode.h"
 
+#include "convert/taglayers.h"
 #include "output/codes/chatcolours.h"
 
 #include <algorithm>
@@ -119,12 +120,62 @@ void BracketCode::writeChatRow(const BuiltRow& row)
     m_row += kind == CodeKind::Irc ? LineEnd : "\n";
 }
 
+void BracketCode::closeTo(std::size_t depth, bool square)
+{
+    while (m_openColours.size() > depth) {
+        closeTag(square);
+        m_openColours.pop_back();
+    }
+}
+
+void BracketCode::writeNestedRuns(const BuiltRow& row, bool square)
+{
+    const auto& starts = row.runStarts;
+    const std::size_t cells = row.glyphs.size();
+    m_openColours.clear();
+    for (std::size_t r = 0; r < starts.size(); ++r) {
+        const std::size_t begin = starts[r];
+        const std::size_t end = r + 1 < starts.size() ? starts[r + 1] : cells;
+        if (begin >= end || end > cells)
+            continue;
+        const ColourValue colour = row.colours[begin];
+        const std::uint8_t nesting = row.runNesting[r];
+        const std::size_t depth = nesting & ~TagLayers::TakesBack;
+        // Only a tag of the run's own colour is taken back, so a cell never shows another.
+        if ((nesting & TagLayers::TakesBack) && depth >= 1 && depth <= m_openColours.size()
+            && m_openColours[depth - 1] == colour) {
+            closeTo(depth, square);
+        } else {
+            closeTo(std::min(depth == 0 ? 0 : depth - 1, TagLayers::MostOpen - 1), square);
+            openTag(colour, square);
+            m_openColours.push_back(colour);
+        }
+        for (std::size_t i = begin; i < end; ++i) {
+            // A glyph that stands alone has a tag of its own inside the run's.
+            const bool alone = standsAlone(row.glyphs[i]);
+            if (alone)
+                openTag(row.colours[i], square);
+            appendGlyph(row.glyphs[i], square);
+            if (alone)
+                closeTag(square);
+        }
+    }
+    closeTo(0, square);
+}
+
 void BracketCode::rowBuilt(const BuiltRow& row)
 {
     const bool square = row.mode == CellMode::Square;
     m_row.clear();
     if (m_dialect.kind != CodeKind::Bracket) {
         writeChatRow(row);
+        finishRow(row);
+        return;
+    }
+    if (m_forms.nestedTags && !row.runNesting.empty()
+        && row.runNesting.size() == row.runStarts.size()) {
+        writeNestedRuns(row, square);
+        m_row += LineEnd;
         finishRow(row);
         return;
     }

@@ -13,7 +13,9 @@ namespace mosaiq {
 
 // The bracket code of a run in one dialect, written from the cells as the rows come: one colour
 // tag per cell, or per run of merged cells, glyphs escaped as the dialect needs, each row ended
-// by CR LF. Every tag is closed, in the order opened.
+// by CR LF. Every tag is closed, in the order opened, within its row. Where the forms read nested
+// colour tags and the row's runs nest (BuiltRow::runNesting), a run that takes back a tag still
+// open writes no tag of its own.
 class BracketCode : public RowSink {
 public:
     // rowCount: the rows the run will make, to reserve once. With keepText false only the sizes
@@ -60,6 +62,10 @@ private:
     void writeChatRow(const BuiltRow& row);
     // Counts the row just written and keeps it.
     void finishRow(const BuiltRow& row);
+    // The runs of a row whose colour tags nest.
+    void writeNestedRuns(const BuiltRow& row, bool square);
+    // Closes the innermost colour tags until depth are open.
+    void closeTo(std::size_t depth, bool square);
     void openTag(ColourValue colour, bool square);
     void closeTag(bool square);
     bool standsAlone(const Glyph& glyph) const;
@@ -76,6 +82,7 @@ private:
     std::int64_t m_firstRowPastLimit = 0;
     std::unordered_map<ColourValue, int> m_chatCodes; // a chat dialect's code of each colour
     std::size_t m_longestRow = 0;
+    std::vector<ColourValue> m_openColours; // of the nested tags open, the outermost first
 };
 
 } // namespace mosaiq

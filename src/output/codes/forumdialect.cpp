@@ -37,6 +37,14 @@ namespace {
     // takes the colour values of CSS 2.1, names and #RGB both. vBulletin, XenForo and Discourse
     // (its BBCode plugin) were not checked: six digits only.
     //
+    // Colour tags inside colour tags (written only with --best-runs), from the same sources:
+    // phpBB's text formatter pairs tags on a stack and lets a [color] hold up to 10 others (its
+    // tags' default nesting limit, which phpBB changes for quotes alone); MyBB replaces
+    // [color=...]...[/color] pairs again and again until none is left, each open tag becoming a
+    // <span> and each close a </span>, so the spans nest as the tags do; SMF's parser keeps the
+    // open tags on a stack, and its [color] forbids neither parent nor child. vBulletin, XenForo
+    // and Discourse were not checked: their colour tags stay side by side.
+    //
     // Escapes: bracket forums turn HTML into text themselves, and have no escape common to all
     // of them, so "[" and "]" never share a colour tag with another glyph: alone between a tag's
     // "]" and the next "[/", neither can start or end a tag. Discourse posts are Markdown as
@@ -54,19 +62,19 @@ namespace {
             "[/align]", GlyphEscape::None, "[]", 0, LimitUnit::Characters, {}, CodeKind::Bracket,
             "", "", false },
         { "phpbb", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "", "",
-            GlyphEscape::None, "[]", 60'000, LimitUnit::Characters, { true, true },
+            GlyphEscape::None, "[]", 60'000, LimitUnit::Characters, { true, true, true },
             CodeKind::Bracket, "", "", false },
         { "vbulletin", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
             "[/center]", GlyphEscape::None, "[]", 10'000, LimitUnit::Characters, {},
             CodeKind::Bracket, "", "", false },
         { "smf", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
-            "[/center]", GlyphEscape::None, "[]", 20'000, LimitUnit::Characters, { true, true },
-            CodeKind::Bracket, "", "", false },
+            "[/center]", GlyphEscape::None, "[]", 20'000, LimitUnit::Characters,
+            { true, true, true }, CodeKind::Bracket, "", "", false },
         { "xenforo", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
             "[/center]", GlyphEscape::None, "[]", 25'000, LimitUnit::Characters, {},
             CodeKind::Bracket, "", "", false },
         { "mybb", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[align=center]",
-            "[/align]", GlyphEscape::None, "[]", 65'535, LimitUnit::Bytes, { true, true },
+            "[/align]", GlyphEscape::None, "[]", 65'535, LimitUnit::Bytes, { true, true, true },
             CodeKind::Bracket, "", "", false },
         { "discourse", "[color=#", "[/color]", "", "", "[b]", "[/b]", "[i]", "[/i]", "[center]",
             "[/center]", GlyphEscape::Markdown, "[]:", 32'000, LimitUnit::Characters, {},

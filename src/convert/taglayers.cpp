@@ -1,0 +1,130 @@
+#include "convert/taglayers.h"
+
+#include "convert/colourform.h"
+#include "convert/rowfitter.h"
+
+namespace mosaiq {
+
+namespace {
+
+    // A run's tags besides its colour text: "[color=" and "]" and "[/color]".
+    constexpr std::size_t Tags = std::size_t(RunPlanner::RunCharacters) - 7;
+
+    void addCells(
+        LabColour& sum, const std::vector<LabColour>& labs, std::size_t begin, std::size_t end)
+    {
+        for (std::size_t i = begin; i < end; ++i) {
+            sum.l += labs[i].l;
+            sum.a += labs[i].a;
+            sum.b += labs[i].b;
+        }
+    }
+
+} // namespace
+
+double TagLayers::difference(const LabColour& lab, std::size_t r, double limit) const
+{
+    const auto& run = m_fitter->m_runs[r];
+    return m_fitter->summedDifference(lab, run.begin, run.end, limit);
+}
+
+void TagLayers::open(std::size_t r)
+{
+    if (m_open == MostOpen)
+        --m_open;
+    Layer& layer = m_layers[m_open++];
+    auto& run = m_fitter->m_runs[r];
+    layer.runs.assign(1, r);
+    layer.lab = m_fitter->knownLab(run.colour);
+    layer.sum = {};
+    addCells(layer.sum, m_fitter->m_labs, run.begin, run.end);
+    layer.cells = run.end - run.begin;
+    layer.difference = m_ownDifference;
+    run.nesting = static_cast<std::uint8_t>(m_open);
+}
+
+bool TagLayers::takeBack(std::size_t k, std::size_t r, std::size_t saved, std::ptrdiff_t& added)
+{
+    RowFitter& fitter = *m_fitter;
+    Layer& layer = m_layers[k];
+    auto& runs = fitter.m_runs;
+    auto& run = runs[r];
+    const ColourValue colour = runs[layer.runs.front()].colour;
+    const double worth = fitter.m_characterWorth;
+    const std::size_t cells = run.end - run.begin;
+
+    if (fitter.holds(colour, layer.lab, run.begin, run.end, run.begin)) {
+        const double sum = difference(layer.lab, r, m_ownDifference + worth * double(saved));
+        if (sum >= 0) {
+            run.colour = colour;
+            layer.runs.push_back(r);
+            addCells(layer.sum, fitter.m_labs, run.begin, run.end);
+            layer.cells += cells;
+            layer.difference += sum;
+            added = 0;
+            return true;
+        }
+    }
+
+    // The tag's cells and the run's in their mean, where it holds them all: the tag's colour is
+    // seldom the best for cells that come back to it after others.
+    if (layer.cells + cells > MostRecoloured)
+        return false;
+    LabColour mean = layer.sum;
+    addCells(mean, fitter.m_labs, run.begin, run.end);
+    const double count = double(layer.cells + cells);
+    const ColourValue candidate = colourOfLab({ mean.l / count, mean.a / count, mean.b / count });
+    if (candidate == colour)
+        return false;
+    const std::ptrdiff_t grown = std::ptrdiff_t(colourTextLength(candidate, fitter.m_forms))
+        - std::ptrdiff_t(colourTextLength(colour, fitter.m_forms));
+    if (std::ptrdiff_t(saved) <= grown)
+        return false;
+    const LabColour lab = fitter.knownLab(candidate);
+    const double limit
+        = m_ownDifference + layer.difference + worth * double(std::ptrdiff_t(saved) - grown);
+    if (!fitter.holds(candidate, lab, run.begin, run.end, run.begin))
+        return false;
+    double sum = difference(lab, r, limit);
+    if (sum < 0)
+        return false;
+    for (std::size_t q : layer.runs) {
+        const auto& shown = runs[q];
+        if (!fitter.holds(candidate, lab, shown.begin, shown.end, shown.begin))
+            return false;
+        const double part = difference(lab, q, limit - sum);
+        if (part < 0)
+            return false;
+        sum += part;
+    }
+    for (std::size_t q : layer.runs)
+        runs[q].colour = candidate;
+    run.colour = candidate;
+    layer.runs.push_back(r);
+    layer.lab = lab;
+    layer.sum = mean;
+    layer.cells += cells;
+    layer.difference = sum;
+    added = grown;
+    return true;
+}
+
+std::ptrdiff_t TagLayers::add(std::size_t r)
+{
+    auto& run = m_fitter->m_runs[r];
+    const std::size_t own = Tags + colourTextLength(run.colour, m_fitter->m_forms);
+    const LabColour lab = m_fitter->knownLab(run.colour);
+    m_ownDifference = difference(lab, r, 1e300);
+    for (std::size_t k = m_open; k-- > 0;) {
+        std::ptrdiff_t added = 0;
+        if (takeBack(k, r, own, added)) {
+            m_open = k + 1;
+            run.nesting = static_cast<std::uint8_t>(m_open) | TakesBack;
+            return added;
+        }
+    }
+    open(r);
+    return std::ptrdiff_t(own);
+}
+
+} // namespace mosaiq
