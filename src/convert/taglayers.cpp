@@ -22,6 +22,12 @@ namespace {
 
 } // namespace
 
+bool TagLayers::near(const LabColour& colour, const LabColour& cell) const
+{
+    const double l = colour.l - cell.l, a = colour.a - cell.a, b = colour.b - cell.b;
+    return l * l + a * a + b * b <= m_reach;
+}
+
 double TagLayers::difference(const LabColour& lab, std::size_t r, double limit) const
 {
     const auto& run = m_fitter->m_runs[r];
@@ -53,9 +59,11 @@ bool TagLayers::takeBack(std::size_t k, std::size_t r, std::size_t saved, std::p
     const double worth = fitter.m_characterWorth;
     const std::size_t cells = run.end - run.begin;
 
-    if (fitter.holds(colour, layer.lab, run.begin, run.end, run.begin)) {
+    // The summed difference, a square root a cell, is worked out before the tolerance, whose
+    // full difference costs far more: the characters saved are most often worth too little.
+    if (near(layer.lab, fitter.m_labs[run.begin])) {
         const double sum = difference(layer.lab, r, m_ownDifference + worth * double(saved));
-        if (sum >= 0) {
+        if (sum >= 0 && fitter.holds(colour, layer.lab, run.begin, run.end, run.begin)) {
             run.colour = colour;
             layer.runs.push_back(r);
             addCells(layer.sum, fitter.m_labs, run.begin, run.end);
@@ -70,10 +78,31 @@ bool TagLayers::takeBack(std::size_t k, std::size_t r, std::size_t saved, std::p
     // seldom the best for cells that come back to it after others.
     if (layer.cells + cells > MostRecoloured)
         return false;
-    LabColour mean = layer.sum;
-    addCells(mean, fitter.m_labs, run.begin, run.end);
+    LabColour sum = layer.sum;
+    addCells(sum, fitter.m_labs, run.begin, run.end);
     const double count = double(layer.cells + cells);
-    const ColourValue candidate = colourOfLab({ mean.l / count, mean.a / count, mean.b / count });
+    const LabColour mean { sum.l / count, sum.a / count, sum.b / count };
+    // Most runs are too far from the tag for any colour to hold both: the first cells of each,
+    // seen against the mean itself, tell most of them before its colour is worked out.
+    const std::size_t opener = runs[layer.runs.front()].begin;
+    if (!near(mean, fitter.m_labs[run.begin]) || !near(mean, fitter.m_labs[opener])
+        || !fitter.within(mean, fitter.m_labs[run.begin])
+        || !fitter.within(mean, fitter.m_labs[opener]))
+        return false;
+    // The summed difference to the mean itself tells most plans not worth it before the mean's
+    // colour is worked out (a text at most 3 characters shorter).
+    double estimate
+        = difference(mean, r, m_ownDifference + layer.difference + worth * double(saved + 3));
+    for (std::size_t q : layer.runs) {
+        if (estimate < 0)
+            return false;
+        const double part = difference(
+            mean, q, m_ownDifference + layer.difference + worth * double(saved + 3) - estimate);
+        estimate = part < 0 ? -1.0 : estimate + part;
+    }
+    if (estimate < 0)
+        return false;
+    const ColourValue candidate = colourOfLab(mean);
     if (candidate == colour)
         return false;
     const std::ptrdiff_t grown = std::ptrdiff_t(colourTextLength(candidate, fitter.m_forms))
@@ -83,28 +112,29 @@ bool TagLayers::takeBack(std::size_t k, std::size_t r, std::size_t saved, std::p
     const LabColour lab = fitter.knownLab(candidate);
     const double limit
         = m_ownDifference + layer.difference + worth * double(std::ptrdiff_t(saved) - grown);
-    if (!fitter.holds(candidate, lab, run.begin, run.end, run.begin))
-        return false;
-    double sum = difference(lab, r, limit);
-    if (sum < 0)
+    double total = difference(lab, r, limit);
+    if (total < 0)
         return false;
     for (std::size_t q : layer.runs) {
-        const auto& shown = runs[q];
-        if (!fitter.holds(candidate, lab, shown.begin, shown.end, shown.begin))
-            return false;
-        const double part = difference(lab, q, limit - sum);
+        const double part = difference(lab, q, limit - total);
         if (part < 0)
             return false;
-        sum += part;
+        total += part;
+    }
+    if (!fitter.holds(candidate, lab, run.begin, run.end, run.begin))
+        return false;
+    for (std::size_t q : layer.runs) {
+        if (!fitter.holds(candidate, lab, runs[q].begin, runs[q].end, runs[q].begin))
+            return false;
     }
     for (std::size_t q : layer.runs)
         runs[q].colour = candidate;
     run.colour = candidate;
     layer.runs.push_back(r);
     layer.lab = lab;
-    layer.sum = mean;
+    layer.sum = sum;
     layer.cells += cells;
-    layer.difference = sum;
+    layer.difference = total;
     added = grown;
     return true;
 }
@@ -113,6 +143,7 @@ std::ptrdiff_t TagLayers::add(std::size_t r)
 {
     auto& run = m_fitter->m_runs[r];
     const std::size_t own = Tags + colourTextLength(run.colour, m_fitter->m_forms);
+    m_reach = 4.0 * m_fitter->m_nearEnough;
     const LabColour lab = m_fitter->knownLab(run.colour);
     m_ownDifference = difference(lab, r, 1e300);
     for (std::size_t k = m_open; k-- > 0;) {

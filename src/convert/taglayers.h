@@ -52,6 +52,10 @@ private:
 
     // Whether run r takes back layer k, in its colour or a new one; the characters it adds then.
     bool takeBack(std::size_t k, std::size_t r, std::size_t saved, std::ptrdiff_t& added);
+    // Whether a cell is near enough a colour for the tolerance to be worth checking: CIEDE2000
+    // is rarely more than twice the L*a*b* distance, and a run taken back or not is a choice,
+    // the tolerance itself always checked in full. Most runs are far from most tags open.
+    bool near(const LabColour& colour, const LabColour& cell) const;
     // The summed difference of the cells of run r to the colour of L*a*b* lab; -1 beyond limit.
     double difference(const LabColour& lab, std::size_t r, double limit) const;
     void open(std::size_t r);
@@ -60,6 +64,7 @@ private:
     std::array<Layer, MostOpen> m_layers;
     std::size_t m_open = 0;
     double m_ownDifference = 0; // of the run being added, to its own colour
+    double m_reach = 0; // the squared L*a*b* distance within which near() is true
 };
 
 } // namespace mosaiq

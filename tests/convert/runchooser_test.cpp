@@ -95,8 +95,8 @@ TEST(RunChooser, givesTheSameRunsWhetherRowsArePlannedAheadOrOneAfterTheOther)
     // do not come after all, this thread pausing at random so that either core takes a row: the
     // same runs as rows chosen one after the other on one thread.
     std::mt19937 random(77);
-    const ColourForms forms { true, true };
     for (int trial = 0; trial < 4; ++trial) {
+        const ColourForms forms { true, true, trial % 2 == 1 }; // half with nested tags
         const auto rows = photoRows(random, 40 + random() % 700, 40);
         const double tolerance = 2.0 + trial * 2.5;
         RunChooser alone(forms), paired(forms);
@@ -113,9 +113,11 @@ TEST(RunChooser, givesTheSameRunsWhetherRowsArePlannedAheadOrOneAfterTheOther)
             if (random() % 3 == 0)
                 std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
             Chosen one { rows[y], {} }, other { rows[y], {} };
-            alone.choose(one.colours, tolerance, one.starts);
-            paired.choose(other.colours, tolerance, other.starts);
+            std::vector<std::uint8_t> oneNesting, otherNesting;
+            alone.choose(one.colours, tolerance, one.starts, &oneNesting);
+            paired.choose(other.colours, tolerance, other.starts, &otherNesting);
             ASSERT_EQ(one.starts, other.starts) << "trial " << trial << " row " << y;
+            ASSERT_EQ(oneNesting, otherNesting) << "trial " << trial << " row " << y;
             ASSERT_EQ(one.colours, other.colours) << "trial " << trial << " row " << y;
         }
         // Rows planned ahead that never come (a measure stopped early) go with their chooser.
