@@ -135,7 +135,7 @@ ColourValue RowFitter::finalColour(ColourValue colour, const LabColour& lab, std
         if (candidateLength >= length)
             return;
         const double worth = double(length - candidateLength) * m_characterWorth;
-        const LabColour candidateLab = labOf(candidate);
+        const LabColour candidateLab = knownLab(candidate);
         const double sum = summedDifference(candidateLab, begin, end, current + worth - bestGain);
         if (sum >= 0 && worth - (sum - current) > bestGain
             && holds(candidate, candidateLab, begin, end, begin)) {
@@ -233,11 +233,11 @@ bool RowFitter::place(std::size_t limit)
 {
     // Each run writes at least its tags and the shortest colour text: the runs are given up as
     // soon as those placed and the least that the others can write are over the limit. A run
-    // that takes back a tag open around it writes none; seldom do more than three runs in four,
-    // so with nested tags a plan is given up against a quarter of the others' least (a plan that
-    // would have fitted then and then, never one over).
+    // that takes back a tag open around it writes none; seldom does more than one run in two,
+    // so with nested tags a plan is given up against half the others' least (now and then a
+    // plan that would have fitted, never one over).
     const bool nested = m_forms.nestedTags;
-    const std::size_t share = nested ? 4 : 1;
+    const std::size_t share = nested ? 2 : 1;
     std::size_t rest = leastCharacters();
     m_characters = 0;
     if (rest / share > limit)
@@ -296,7 +296,7 @@ void RowFitter::search(int fromStep)
     m_lastStep = step;
 }
 
-const LabColour& RowFitter::knownLab(ColourValue colour)
+const LabColour& RowFitter::knownLab(ColourValue colour) const
 {
     if (m_knownColours.empty()) {
         m_knownColours.assign(std::size_t(1) << KnownBits, InvalidColour);

@@ -75,7 +75,8 @@ private:
     void measure();
     // labOf(colour), remembered for the colours seen last: a photo's neighbouring rows share
     // most of their colours, and the same run colours come back.
-    const LabColour& knownLab(ColourValue colour);
+    // Remembering changes nothing a fitter gives: it is const.
+    const LabColour& knownLab(ColourValue colour) const;
     // groupRuns' run starts, with the same verdicts, into m_greedyStarts.
     void findGreedyStarts();
     // The tag characters of groupRuns' runs.
@@ -110,8 +111,8 @@ private:
     std::vector<LabColour> m_labs;
     // The colours whose L*a*b* knownLab remembers, each in the slot its bits pick (InvalidColour
     // where none is yet), and those L*a*b*.
-    std::vector<ColourValue> m_knownColours;
-    std::vector<LabColour> m_knownLabs;
+    mutable std::vector<ColourValue> m_knownColours;
+    mutable std::vector<LabColour> m_knownLabs;
     std::vector<Run> m_runs;
     std::vector<Run> m_keptRuns; // the last runs that fit, while a closer plan is tried
     RunPlanner m_planner;
