@@ -67,6 +67,13 @@ Forums (ces sorties ne sont plus celles de la fenêtre) :
                         crochets écrit une couleur sous une forme plus courte
                         quand le forum la lit et que l'écart ajouté vaut les
                         caractères gagnés (phpbb, mybb, smf : noms et #RVB) ;
+                        pour ces trois forums, dont les balises de couleur
+                        s'imbriquent, une plage qui revient à la couleur d'une
+                        balise encore ouverte la reprend au lieu d'ouvrir la
+                        sienne ([color=A]aa[color=B]b[/color]aa[/color]), à
+                        8 niveaux au plus ; le code HTML, la page et les
+                        autres forums gardent une balise par plage, et en
+                        écrivent alors parfois plus qu'avec --merge seul ;
                         sans cette option, --merge écrit exactement ce qu'il
                         écrivait
   --fit LIMITE          la plus grande grille aux proportions de l'image dont le
