@@ -76,7 +76,7 @@ bool TagLayers::takeBack(std::size_t k, std::size_t r, std::size_t saved, std::p
 
     // The tag's cells and the run's in their mean, where it holds them all: the tag's colour is
     // seldom the best for cells that come back to it after others.
-    if (layer.cells + cells > MostRecoloured)
+    if (layer.cells + cells > MostRecoloured || k + 4 < m_open)
         return false;
     LabColour sum = layer.sum;
     addCells(sum, fitter.m_labs, run.begin, run.end);

@@ -27,8 +27,8 @@ public:
     // In a run's nesting: the run takes back the tag at its depth rather than open one.
     static constexpr std::uint8_t TakesBack = 0x80;
     // A tag is given a colour that also holds a run taking it back only while it shows at most
-    // this many cells, which bounds the work a run costs.
-    static constexpr std::size_t MostRecoloured = 64;
+    // this many cells and is one of the four innermost open, which bounds the work a run costs.
+    static constexpr std::size_t MostRecoloured = 32;
 
     // Before the first run of a plan of fitter's.
     void clear(RowFitter& fitter)
