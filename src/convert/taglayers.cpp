@@ -28,6 +28,15 @@ bool TagLayers::near(const LabColour& colour, const LabColour& cell) const
     return l * l + a * a + b * b <= m_reach;
 }
 
+double TagLayers::ownDifference(std::size_t r)
+{
+    if (m_ownDifference < 0) {
+        const auto& run = m_fitter->m_runs[r];
+        m_ownDifference = difference(m_fitter->knownLab(run.colour), r, 1e300);
+    }
+    return m_ownDifference;
+}
+
 double TagLayers::difference(const LabColour& lab, std::size_t r, double limit) const
 {
     const auto& run = m_fitter->m_runs[r];
@@ -45,7 +54,7 @@ void TagLayers::open(std::size_t r)
     layer.sum = {};
     addCells(layer.sum, m_fitter->m_labs, run.begin, run.end);
     layer.cells = run.end - run.begin;
-    layer.difference = m_ownDifference;
+    layer.difference = ownDifference(r);
     run.nesting = static_cast<std::uint8_t>(m_open);
 }
 
@@ -62,7 +71,7 @@ bool TagLayers::takeBack(std::size_t k, std::size_t r, std::size_t saved, std::p
     // The summed difference, a square root a cell, is worked out before the tolerance, whose
     // full difference costs far more: the characters saved are most often worth too little.
     if (near(layer.lab, fitter.m_labs[run.begin])) {
-        const double sum = difference(layer.lab, r, m_ownDifference + worth * double(saved));
+        const double sum = difference(layer.lab, r, ownDifference(r) + worth * double(saved));
         if (sum >= 0 && fitter.holds(colour, layer.lab, run.begin, run.end, run.begin)) {
             run.colour = colour;
             layer.runs.push_back(r);
@@ -82,45 +91,34 @@ bool TagLayers::takeBack(std::size_t k, std::size_t r, std::size_t saved, std::p
     addCells(sum, fitter.m_labs, run.begin, run.end);
     const double count = double(layer.cells + cells);
     const LabColour mean { sum.l / count, sum.a / count, sum.b / count };
-    // Most runs are too far from the tag for any colour to hold both: the first cells of each,
-    // seen against the mean itself, tell most of them before its colour is worked out.
+    // Most runs are too far from the tag for any colour to hold both, or not worth it: the first
+    // cells of each and the summed difference, against the mean itself (its colour is within a
+    // rounding of it, its text at most 3 characters shorter), tell most before its colour is
+    // worked out; the summed difference first, a square root a cell.
     const std::size_t opener = runs[layer.runs.front()].begin;
-    if (!near(mean, fitter.m_labs[run.begin]) || !near(mean, fitter.m_labs[opener])
-        || !fitter.within(mean, fitter.m_labs[run.begin])
-        || !fitter.within(mean, fitter.m_labs[opener]))
+    if (!near(mean, fitter.m_labs[run.begin]) || !near(mean, fitter.m_labs[opener]))
         return false;
-    // The summed difference to the mean itself tells most plans not worth it before the mean's
-    // colour is worked out (a text at most 3 characters shorter).
-    double estimate
-        = difference(mean, r, m_ownDifference + layer.difference + worth * double(saved + 3));
+    const double limit = ownDifference(r) + layer.difference + worth * double(saved + 3);
+    double total = difference(mean, r, limit);
     for (std::size_t q : layer.runs) {
-        if (estimate < 0)
+        if (total < 0)
             return false;
-        const double part = difference(
-            mean, q, m_ownDifference + layer.difference + worth * double(saved + 3) - estimate);
-        estimate = part < 0 ? -1.0 : estimate + part;
+        const double part = difference(mean, q, limit - total);
+        total = part < 0 ? -1.0 : total + part;
     }
-    if (estimate < 0)
+    if (total < 0 || !fitter.within(mean, fitter.m_labs[run.begin])
+        || !fitter.within(mean, fitter.m_labs[opener]))
         return false;
     const ColourValue candidate = colourOfLab(mean);
     if (candidate == colour)
         return false;
     const std::ptrdiff_t grown = std::ptrdiff_t(colourTextLength(candidate, fitter.m_forms))
         - std::ptrdiff_t(colourTextLength(colour, fitter.m_forms));
-    if (std::ptrdiff_t(saved) <= grown)
+    if (std::ptrdiff_t(saved) <= grown
+        || total
+            > ownDifference(r) + layer.difference + worth * double(std::ptrdiff_t(saved) - grown))
         return false;
     const LabColour lab = fitter.knownLab(candidate);
-    const double limit
-        = m_ownDifference + layer.difference + worth * double(std::ptrdiff_t(saved) - grown);
-    double total = difference(lab, r, limit);
-    if (total < 0)
-        return false;
-    for (std::size_t q : layer.runs) {
-        const double part = difference(lab, q, limit - total);
-        if (part < 0)
-            return false;
-        total += part;
-    }
     if (!fitter.holds(candidate, lab, run.begin, run.end, run.begin))
         return false;
     for (std::size_t q : layer.runs) {
@@ -144,8 +142,7 @@ std::ptrdiff_t TagLayers::add(std::size_t r)
     auto& run = m_fitter->m_runs[r];
     const std::size_t own = Tags + colourTextLength(run.colour, m_fitter->m_forms);
     m_reach = 4.0 * m_fitter->m_nearEnough;
-    const LabColour lab = m_fitter->knownLab(run.colour);
-    m_ownDifference = difference(lab, r, 1e300);
+    m_ownDifference = -1.0;
     for (std::size_t k = m_open; k-- > 0;) {
         std::ptrdiff_t added = 0;
         if (takeBack(k, r, own, added)) {

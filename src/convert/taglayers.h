@@ -58,12 +58,14 @@ private:
     bool near(const LabColour& colour, const LabColour& cell) const;
     // The summed difference of the cells of run r to the colour of L*a*b* lab; -1 beyond limit.
     double difference(const LabColour& lab, std::size_t r, double limit) const;
+    // The summed difference of run r, being added, to its own colour; worked out once, when asked.
+    double ownDifference(std::size_t r);
     void open(std::size_t r);
 
     RowFitter* m_fitter = nullptr;
     std::array<Layer, MostOpen> m_layers;
     std::size_t m_open = 0;
-    double m_ownDifference = 0; // of the run being added, to its own colour
+    double m_ownDifference = -1; // ownDifference(), or -1 until asked
     double m_reach = 0; // the squared L*a*b* distance within which near() is true
 };
 
