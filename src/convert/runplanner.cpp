@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
 #include <limits>
 
 // The hottest loops are built twice on x86-64, once for AVX2 where the processor has it: four
@@ -22,6 +21,7 @@ namespace {
     // Runs shorter than this are tried at every length; longer ones only as the longest run in
     // view, which is the one a smooth stretch wants.
     constexpr std::size_t ShortRuns = 24;
+    static_assert(ShortRuns == RunPlanner::RecentCells);
     // Characters per unit of summed difference, over the squared tolerance: where one more run
     // is worth it. Swept on the frontier photos (frontier_bench): tied to the square of the
     // tolerance, a tighter tolerance asks for closer runs, not only for each cell within it.
@@ -49,31 +49,6 @@ namespace {
         return inverses;
     }();
 
-    // The least and the greatest of values from begin to end (not empty), four lanes at a time
-    // rather than one long chain of comparisons.
-    void extremes(
-        const double* values, std::size_t begin, std::size_t end, double& least, double& greatest)
-    {
-        double low[4], high[4];
-        for (double& x : low)
-            x = values[begin];
-        for (double& x : high)
-            x = values[begin];
-        std::size_t i = begin + 1;
-        for (; i + 4 <= end; i += 4) {
-            for (std::size_t q = 0; q < 4; ++q) {
-                low[q] = std::min(low[q], values[i + q]);
-                high[q] = std::max(high[q], values[i + q]);
-            }
-        }
-        for (; i < end; ++i) {
-            low[0] = std::min(low[0], values[i]);
-            high[0] = std::max(high[0], values[i]);
-        }
-        least = std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
-        greatest = std::max(std::max(high[0], high[1]), std::max(high[2], high[3]));
-    }
-
     // The least of values[0] to values[count - 1], four lanes at a time; limit when none is below.
     double leastOf(const double* values, std::size_t count, double limit)
     {
@@ -86,6 +61,16 @@ namespace {
         for (; i < count; ++i)
             low[0] = std::min(low[0], values[i]);
         return std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
+    }
+
+    // The last place of value among values[0] to values[count - 1], where it is: every one
+    // compared, without a branch to mistake.
+    std::size_t lastPlaceOf(const double* values, std::size_t count, double value)
+    {
+        std::size_t place = 0;
+        for (std::size_t i = 0; i < count; ++i)
+            place = values[i] == value ? i : place;
+        return place;
     }
 
     // The squared steps that CIEDE2000 gives a small move of each channel near a colour: its
@@ -168,35 +153,35 @@ WIDEST void RunPlanner::workOutProducts(std::size_t first, std::size_t last, std
     }
 }
 
-void RunPlanner::resetBoxes(std::size_t first, std::size_t cell)
+WIDEST void RunPlanner::takeIn(std::size_t cell)
 {
-    m_boxFirst = first;
-    m_boxCell = cell;
-    // All of them, a size the compiler knows: a few stores where a call would cost more than
-    // the few verdicts it clears.
-    std::fill_n(m_verdicts.data(), ShortRuns, static_cast<signed char>(Unknown));
+    // Every slot, a size the compiler knows: a few wide minima and maxima, no branch, where
+    // working out the one box asked for from its cells took a loop at most cells. The slot of
+    // the cell that comes in is then its own box.
+    const std::size_t slot = cell % RecentCells;
+    for (std::size_t c = 0; c < 3; ++c) {
+        const double value = m_channels[c][cell];
+        double* __restrict low = m_recent[c].data();
+        double* __restrict high = m_recent[3 + c].data();
+        for (std::size_t q = 0; q < RecentCells; ++q) {
+            low[q] = std::min(low[q], value);
+            high[q] = std::max(high[q], value);
+        }
+        low[slot] = high[slot] = value;
+    }
 }
 
-bool RunPlanner::boxHolds(
-    std::size_t begin, std::size_t end, const double windowLow[3], const double windowHigh[3])
+bool RunPlanner::boxHolds(std::size_t begin, std::size_t end) const
 {
-    signed char& verdict = m_verdicts[begin - m_boxFirst];
-    if (verdict != Unknown)
-        return verdict == Holds;
     const double inverse = Inverses[end - begin];
+    const std::size_t slot = begin % RecentCells;
     double mean[3], low[3], high[3];
-    for (std::size_t c = 0; c < 3; ++c)
+    for (std::size_t c = 0; c < 3; ++c) {
         mean[c] = (m_plain[c][end] - m_plain[c][begin]) * inverse;
-    // The run lies in the window, whose box holds its own: seen from the run's mean, the run's
-    // box reaches no farther than the window's, which most often settles it.
-    bool holds = boxWithin(mean, windowLow, windowHigh, m_boxCell);
-    if (!holds) {
-        for (std::size_t c = 0; c < 3; ++c)
-            extremes(m_channels[c].data(), begin, end, low[c], high[c]);
-        holds = boxWithin(mean, low, high, m_boxCell);
+        low[c] = m_recent[c][slot];
+        high[c] = m_recent[3 + c][slot];
     }
-    verdict = holds ? Holds : Fails;
-    return holds;
+    return boxWithin(mean, low, high, end - 1);
 }
 
 void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
@@ -260,11 +245,9 @@ void RunPlanner::planShares(
     }
     m_roots.resize(ShortRuns);
     m_prices.resize(ShortRuns);
-    m_verdicts.resize(ShortRuns);
-    for (auto& q : m_low)
-        q.clear(n);
-    for (auto& q : m_high)
-        q.clear(n);
+    for (auto& side : m_recent)
+        side.fill(0.0);
+    m_window.reset(m_channels[0].data(), m_channels[1].data(), m_channels[2].data(), n);
     std::size_t longest = 0; // where the longest run in view starts
     std::size_t flat = 0; // where the stretch of one colour ending at the cell starts
     for (std::size_t j = 1; j <= n; ++j) {
@@ -272,17 +255,12 @@ void RunPlanner::planShares(
         const std::size_t cell = j - 1;
         if (cell > 0 && m_points[cell] != m_points[cell - 1])
             flat = cell;
-        for (int c = 0; c < 3; ++c) {
-            m_low[c].push(m_points[cell][std::size_t(c)], cell, std::less_equal<>());
-            m_high[c].push(m_points[cell][std::size_t(c)], cell, std::greater_equal<>());
-        }
+        m_window.push();
+        takeIn(cell);
         double mean[3], low[3], high[3];
         double longestSpread = 0;
         for (;;) {
-            for (int c = 0; c < 3; ++c) {
-                low[c] = m_low[c].front(longest);
-                high[c] = m_high[c].front(longest);
-            }
+            m_window.box(longest, low, high);
             if (longest + 1 >= j)
                 break;
             longestSpread = spread(longest, j, mean, cell);
@@ -317,11 +295,10 @@ void RunPlanner::planShares(
         // A run is not cut inside a stretch of one colour: there a cell goes on with the runs
         // that ended at the cell before, or starts with the stretch. Every short run is priced
         // at once, without a branch the processor could mistake; then the cheapest ones are
-        // taken in turn until one's box holds, each box worked out once for both shares.
+        // taken in turn until one's box holds, that box kept up to date at every cell.
         const std::size_t nearest = std::min(cell, flat + 1);
         const std::size_t count = nearest > farthest ? nearest - farthest : 0;
         workOutProducts(farthest, nearest, j);
-        resetBoxes(farthest, cell);
         for (std::size_t k = 0; k < K; ++k) {
             double* prices = m_prices.data();
             const double* cost = m_cost[k].data() + farthest;
@@ -332,10 +309,8 @@ void RunPlanner::planShares(
                 const double least = leastOf(prices, count, best[k]);
                 if (!(least < best[k]))
                     break;
-                std::size_t cheapest = count - 1;
-                while (prices[cheapest] != least)
-                    --cheapest;
-                if (boxHolds(farthest + cheapest, j, low, high)) {
+                const std::size_t cheapest = lastPlaceOf(prices, count, least);
+                if (boxHolds(farthest + cheapest, j)) {
                     best[k] = least;
                     from[k] = farthest + cheapest;
                     break;
