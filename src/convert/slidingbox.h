@@ -58,17 +58,21 @@ private:
     // Every cell from first on gets the box from itself to the end, which becomes the split.
     void split(std::size_t first)
     {
-        std::array<double, 6> box;
+        // Kept in registers and stored a value at a time: a box copied whole from the stack
+        // would be read back wider than it was written, and wait.
+        double low[3], high[3];
         for (std::size_t c = 0; c < 3; ++c) {
-            box[c] = std::numeric_limits<double>::infinity();
-            box[3 + c] = -std::numeric_limits<double>::infinity();
+            low[c] = std::numeric_limits<double>::infinity();
+            high[c] = -std::numeric_limits<double>::infinity();
         }
         for (std::size_t i = m_end; i-- > first;) {
+            std::array<double, 6>& before = m_before[i];
             for (std::size_t c = 0; c < 3; ++c) {
-                box[c] = std::min(box[c], m_channels[c][i]);
-                box[3 + c] = std::max(box[3 + c], m_channels[c][i]);
+                low[c] = std::min(low[c], m_channels[c][i]);
+                high[c] = std::max(high[c], m_channels[c][i]);
+                before[c] = low[c];
+                before[3 + c] = high[c];
             }
-            m_before[i] = box;
         }
         m_split = m_end;
         clearAfter();
