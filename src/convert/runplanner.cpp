@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 // The hottest loops are built twice on x86-64, once for AVX2 where the processor has it: four
@@ -22,6 +24,7 @@ namespace {
     // view, which is the one a smooth stretch wants.
     constexpr std::size_t ShortRuns = 24;
     static_assert(ShortRuns == RunPlanner::RecentCells);
+    static_assert(ShortRuns % 4 == 0); // the short runs' prices and roots reach a multiple of four
     // Characters per unit of summed difference, over the squared tolerance: where one more run
     // is worth it. Swept on the frontier photos (frontier_bench): tied to the square of the
     // tolerance, a tighter tolerance asks for closer runs, not only for each cell within it.
@@ -49,28 +52,63 @@ namespace {
         return inverses;
     }();
 
-    // The least of values[0] to values[count - 1], four lanes at a time; limit when none is below.
-    double leastOf(const double* values, std::size_t count, double limit)
+    // The least of prices[0] to prices[count - 1] if below limit, its place (the last among
+    // equals) into place; else limit.
+    double cheapestOf(const double* prices, std::size_t count, double limit, std::size_t& place)
     {
-        double low[4] = { limit, limit, limit, limit };
-        std::size_t i = 0;
-        for (; i + 4 <= count; i += 4) {
-            for (std::size_t q = 0; q < 4; ++q)
-                low[q] = std::min(low[q], values[i + q]);
+        double least = limit;
+        for (std::size_t r = 0; r < count; ++r) {
+            if (prices[r] <= least) {
+                least = prices[r];
+                place = r;
+            }
         }
-        for (; i < count; ++i)
-            low[0] = std::min(low[0], values[i]);
-        return std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
+        return least;
     }
 
-    // The last place of value among values[0] to values[count - 1], where it is: every one
-    // compared, without a branch to mistake.
-    std::size_t lastPlaceOf(const double* values, std::size_t count, double value)
+    // The prices of count short runs, costs[r] + RunCharacters + weight x roots[r], into prices,
+    // and the cheapest as cheapestOf finds it. costs, roots and prices reach the next multiple
+    // of four.
+    WIDEST double cheapestRun(const double* __restrict costs, const double* __restrict roots,
+        double weight, double* __restrict prices, std::size_t count, double limit,
+        std::size_t& place)
     {
-        std::size_t place = 0;
-        for (std::size_t i = 0; i < count; ++i)
-            place = values[i] == value ? i : place;
-        return place;
+        constexpr double Tag = RunPlanner::RunCharacters;
+#if defined(__GNUC__) && !defined(__clang__)
+        // Four lanes at a time, without a branch: each lane keeps its least and its last place,
+        // the prices past count made infinite.
+        using Lanes = double __attribute__((vector_size(32)));
+        using Places = std::int64_t __attribute__((vector_size(32)));
+        const Lanes tags = { Tag, Tag, Tag, Tag };
+        const Lanes weights = { weight, weight, weight, weight };
+        constexpr double Infinity = std::numeric_limits<double>::infinity();
+        const Lanes never = { Infinity, Infinity, Infinity, Infinity };
+        const auto last = std::int64_t(count);
+        const Places ends = { last, last, last, last };
+        Lanes low = { limit, limit, limit, limit };
+        Places at = { 0, 0, 0, 0 }, index = { 0, 1, 2, 3 };
+        for (std::size_t i = 0; i < count; i += 4) {
+            Lanes cost, root;
+            std::memcpy(&cost, costs + i, sizeof cost);
+            std::memcpy(&root, roots + i, sizeof root);
+            Lanes price = (cost + tags) + weights * root;
+            price = index < ends ? price : never;
+            std::memcpy(prices + i, &price, sizeof price);
+            const auto lower = price <= low;
+            low = lower ? price : low;
+            at = lower ? index : at;
+            index += 4;
+        }
+        const double least = std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
+        const Lanes leastLanes = { least, least, least, least };
+        const Places found = low == leastLanes ? at : Places {};
+        place = std::size_t(std::max(std::max(found[0], found[1]), std::max(found[2], found[3])));
+        return least;
+#else
+        for (std::size_t r = 0; r < count; ++r)
+            prices[r] = costs[r] + Tag + weight * roots[r];
+        return cheapestOf(prices, count, limit, place);
+#endif
     }
 
     // The squared steps that CIEDE2000 gives a small move of each channel near a colour: its
@@ -240,7 +278,7 @@ void RunPlanner::planShares(
         // only while weight^2 x count x spread stays below the squared room left under the
         // best.
         squaredWeight[k] = weight[k] * weight[k];
-        m_cost[k].assign(n + 1, 0.0);
+        m_cost[k].assign(n + 4, 0.0); // read up to the next multiple of four by cheapestRun
         m_from[k].assign(n + 1, 0);
     }
     m_roots.resize(ShortRuns);
@@ -273,14 +311,15 @@ void RunPlanner::planShares(
         const std::size_t farthest = std::max(longest + 1, j > ShortRuns ? j - ShortRuns : 0);
         std::array<double, K> best;
         std::array<std::size_t, K> from;
+        const double longestRoot
+            = longest < cell ? std::sqrt(double(j - longest) * longestSpread) : 0.0;
         for (std::size_t k = 0; k < K; ++k) {
             const std::vector<double>& cost = m_cost[k];
             // The cell alone is always a run.
             best[k] = cost[cell] + RunCharacters;
             from[k] = cell;
             if (longest < cell) {
-                const double value = cost[longest] + RunCharacters
-                    + weight[k] * std::sqrt(double(j - longest) * longestSpread);
+                const double value = cost[longest] + RunCharacters + weight[k] * longestRoot;
                 if (value < best[k]) {
                     best[k] = value;
                     from[k] = longest;
@@ -302,20 +341,18 @@ void RunPlanner::planShares(
         for (std::size_t k = 0; k < K; ++k) {
             double* prices = m_prices.data();
             const double* cost = m_cost[k].data() + farthest;
-            for (std::size_t r = 0; r < count; ++r)
-                prices[r] = cost[r] + RunCharacters + weight[k] * m_roots[r];
-            for (;;) {
-                // The cheapest below the best so far, the nearest first among equals.
-                const double least = leastOf(prices, count, best[k]);
-                if (!(least < best[k]))
-                    break;
-                const std::size_t cheapest = lastPlaceOf(prices, count, least);
+            std::size_t cheapest = 0;
+            double least
+                = cheapestRun(cost, m_roots.data(), weight[k], prices, count, best[k], cheapest);
+            // The cheapest below the best so far, the nearest first among equals.
+            while (least < best[k]) {
                 if (boxHolds(farthest + cheapest, j)) {
                     best[k] = least;
                     from[k] = farthest + cheapest;
                     break;
                 }
                 prices[cheapest] = std::numeric_limits<double>::infinity();
+                least = cheapestOf(prices, count, best[k], cheapest);
             }
         }
         for (std::size_t k = 0; k < K; ++k) {
