@@ -40,13 +40,13 @@ namespace {
     // From ShortRuns down to 1, and their inverses: the counts of the short runs ending at a cell,
     // the farthest first.
     constexpr auto Counts = [] {
-        std::array<double, ShortRuns> counts {};
+        std::array<double, ShortRuns + 3> counts {}; // and no count past the shortest
         for (std::size_t i = 0; i < ShortRuns; ++i)
             counts[i] = double(ShortRuns - i);
         return counts;
     }();
     constexpr auto CountInverses = [] {
-        std::array<double, ShortRuns> inverses {};
+        std::array<double, ShortRuns + 3> inverses {};
         for (std::size_t i = 0; i < ShortRuns; ++i)
             inverses[i] = 1.0 / double(ShortRuns - i);
         return inverses;
@@ -164,7 +164,9 @@ WIDEST void RunPlanner::workOutProducts(std::size_t first, std::size_t last, std
 {
     // Branch-free over the runs in order, their channels in arrays: the compiler widens it (the
     // square root too, this file being built without errno for it).
-    const std::size_t size = last > first ? last - first : 0;
+    // As many as the next multiple of four, which the prices' lanes ignore: no loop for the
+    // last few, no branch on how many.
+    const std::size_t size = ((last > first ? last - first : 0) + 3) & ~std::size_t(3);
     double* __restrict roots = m_roots.data();
     // The counts of the runs and their inverses, in the runs' order.
     const std::size_t offset = ShortRuns - (end - first);
@@ -227,8 +229,9 @@ void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
     const std::size_t n = labs.size();
     m_tolerance = tolerance;
     for (std::size_t c = 0; c < 3; ++c) {
-        m_plain[c].resize(n + 1);
-        m_squares[c].resize(n + 1);
+        // Read up to two past the end by workOutProducts.
+        m_plain[c].resize(n + 3);
+        m_squares[c].resize(n + 3);
         m_plain[c][0] = m_squares[c][0] = 0;
     }
     m_weights.resize(n);
@@ -326,10 +329,11 @@ void RunPlanner::planShares(
                 }
             }
             // A stretch of one colour is always worth trying whole: it costs its tag alone.
-            if (flat < cell && flat > longest && cost[flat] + RunCharacters < best[k]) {
-                best[k] = cost[flat] + RunCharacters;
-                from[k] = flat;
-            }
+            // Taken without a branch, which the processor would often mistake.
+            const double whole = cost[flat] + RunCharacters;
+            const bool takesWhole = (flat < cell) & (flat > longest) & (whole < best[k]);
+            best[k] = takesWhole ? whole : best[k];
+            from[k] = takesWhole ? flat : from[k];
         }
         // A run is not cut inside a stretch of one colour: there a cell goes on with the runs
         // that ended at the cell before, or starts with the stretch. Every short run is priced
