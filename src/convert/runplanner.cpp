@@ -111,22 +111,6 @@ namespace {
 #endif
     }
 
-    // The squared steps that CIEDE2000 gives a small move of each channel near a colour: its
-    // lightness weight, and for a* and b* a chroma weight between those of chroma and hue (a*
-    // stretched by G near the greys as CIEDE2000 does).
-    void weighSteps(const double lab[3], double weights[3])
-    {
-        const double sl = lightnessWeight(lab[0]);
-        const double chroma = std::sqrt(lab[1] * lab[1] + lab[2] * lab[2]);
-        const double c2 = chroma * chroma;
-        const double c7 = c2 * c2 * c2 * chroma;
-        const double g = 0.5 * (1.0 - std::sqrt(c7 / (c7 + 6103515625.0)));
-        const double s = 1.0 + 0.03 * chroma;
-        weights[0] = 1.0 / (sl * sl);
-        weights[1] = (1.0 + g) * (1.0 + g) / (s * s);
-        weights[2] = 1.0 / (s * s);
-    }
-
 } // namespace
 
 double RunPlanner::differenceWeight(double tolerance)
@@ -224,6 +208,24 @@ bool RunPlanner::boxHolds(std::size_t begin, std::size_t end) const
     return boxWithin(mean, low, high, end - 1);
 }
 
+WIDEST void RunPlanner::weighChroma(std::size_t count)
+{
+    // For a* and b*, a chroma weight between those of chroma and hue (a* stretched by G near the
+    // greys as CIEDE2000 does): every cell, without a branch, so that the compiler widens it.
+    const double* __restrict a = m_channels[1].data();
+    const double* __restrict b = m_channels[2].data();
+    std::array<double, 3>* __restrict weights = m_weights.data();
+    for (std::size_t i = 0; i < count; ++i) {
+        const double chroma = std::sqrt(a[i] * a[i] + b[i] * b[i]);
+        const double c2 = chroma * chroma;
+        const double c7 = c2 * c2 * c2 * chroma;
+        const double g = 0.5 * (1.0 - std::sqrt(c7 / (c7 + 6103515625.0)));
+        const double s = 1.0 + 0.03 * chroma;
+        weights[i][1] = (1.0 + g) * (1.0 + g) / (s * s);
+        weights[i][2] = 1.0 / (s * s);
+    }
+}
+
 void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
 {
     const std::size_t n = labs.size();
@@ -241,17 +243,20 @@ void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
     for (std::size_t i = 0; i < n; ++i) {
         m_points[i] = { labs[i].l, labs[i].a, labs[i].b };
         const double* lab = m_points[i].data();
-        double* weights = m_weights[i].data();
-        if (i > 0 && m_points[i] == m_points[i - 1])
-            m_weights[i] = m_weights[i - 1];
-        else
-            weighSteps(lab, weights);
+        // The lightness weight, as CIEDE2000's, once for a stretch of one lightness.
+        if (i > 0 && lab[0] == m_points[i - 1][0]) {
+            m_weights[i][0] = m_weights[i - 1][0];
+        } else {
+            const double sl = lightnessWeight(lab[0]);
+            m_weights[i][0] = 1.0 / (sl * sl);
+        }
         for (std::size_t c = 0; c < 3; ++c) {
             m_channels[c][i] = lab[c];
             m_plain[c][i + 1] = m_plain[c][i] + lab[c];
             m_squares[c][i + 1] = m_squares[c][i] + lab[c] * lab[c];
         }
     }
+    weighChroma(n);
 }
 
 void RunPlanner::plan(std::vector<std::size_t>& ends, double share)

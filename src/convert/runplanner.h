@@ -58,6 +58,8 @@ private:
     // The summed squared difference of the cells from begin to end to their mean, the steps
     // weighed as near the cell at, and that mean.
     double spread(std::size_t begin, std::size_t end, double mean[3], std::size_t at) const;
+    // The squared steps of a* and b* near each of the first count cells, into m_weights.
+    void weighChroma(std::size_t count);
     // The square root of count x spread of the runs from first (up to last) to end, into
     // m_roots.
     void workOutProducts(std::size_t first, std::size_t last, std::size_t end);
