@@ -195,7 +195,7 @@ WIDEST void RunPlanner::takeIn(std::size_t cell)
     }
 }
 
-bool RunPlanner::boxHolds(std::size_t begin, std::size_t end) const
+inline bool RunPlanner::boxHolds(std::size_t begin, std::size_t end) const
 {
     const double inverse = Inverses[end - begin];
     const std::size_t slot = begin % RecentCells;
