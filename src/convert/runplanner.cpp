@@ -1,10 +1,10 @@
 #include "convert/runplanner.h"
 
+#include "convert/cheapestrun.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <limits>
 
 // The hottest loops are built twice on x86-64, once for AVX2 where the processor has it: four
@@ -24,7 +24,8 @@ namespace {
     // view, which is the one a smooth stretch wants.
     constexpr std::size_t ShortRuns = 24;
     static_assert(ShortRuns == RunPlanner::RecentCells);
-    static_assert(ShortRuns % 4 == 0); // the short runs' prices and roots reach a multiple of four
+    // The short runs' prices and roots reach a multiple of four (cheapestRun).
+    static_assert(ShortRuns % 4 == 0);
     // Characters per unit of summed difference, over the squared tolerance: where one more run
     // is worth it. Swept on the frontier photos (frontier_bench): tied to the square of the
     // tolerance, a tighter tolerance asks for closer runs, not only for each cell within it.
@@ -51,65 +52,6 @@ namespace {
             inverses[i] = 1.0 / double(ShortRuns - i);
         return inverses;
     }();
-
-    // The least of prices[0] to prices[count - 1] if below limit, its place (the last among
-    // equals) into place; else limit.
-    double cheapestOf(const double* prices, std::size_t count, double limit, std::size_t& place)
-    {
-        double least = limit;
-        for (std::size_t r = 0; r < count; ++r) {
-            if (prices[r] <= least) {
-                least = prices[r];
-                place = r;
-            }
-        }
-        return least;
-    }
-
-    // The prices of count short runs, costs[r] + RunCharacters + weight x roots[r], into prices,
-    // and the cheapest as cheapestOf finds it. costs, roots and prices reach the next multiple
-    // of four.
-    WIDEST double cheapestRun(const double* __restrict costs, const double* __restrict roots,
-        double weight, double* __restrict prices, std::size_t count, double limit,
-        std::size_t& place)
-    {
-        constexpr double Tag = RunPlanner::RunCharacters;
-#if defined(__GNUC__) && !defined(__clang__)
-        // Four lanes at a time, without a branch: each lane keeps its least and its last place,
-        // the prices past count made infinite.
-        using Lanes = double __attribute__((vector_size(32)));
-        using Places = std::int64_t __attribute__((vector_size(32)));
-        const Lanes tags = { Tag, Tag, Tag, Tag };
-        const Lanes weights = { weight, weight, weight, weight };
-        constexpr double Infinity = std::numeric_limits<double>::infinity();
-        const Lanes never = { Infinity, Infinity, Infinity, Infinity };
-        const auto last = std::int64_t(count);
-        const Places ends = { last, last, last, last };
-        Lanes low = { limit, limit, limit, limit };
-        Places at = { 0, 0, 0, 0 }, index = { 0, 1, 2, 3 };
-        for (std::size_t i = 0; i < count; i += 4) {
-            Lanes cost, root;
-            std::memcpy(&cost, costs + i, sizeof cost);
-            std::memcpy(&root, roots + i, sizeof root);
-            Lanes price = (cost + tags) + weights * root;
-            price = index < ends ? price : never;
-            std::memcpy(prices + i, &price, sizeof price);
-            const auto lower = price <= low;
-            low = lower ? price : low;
-            at = lower ? index : at;
-            index += 4;
-        }
-        const double least = std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
-        const Lanes leastLanes = { least, least, least, least };
-        const Places found = low == leastLanes ? at : Places {};
-        place = std::size_t(std::max(std::max(found[0], found[1]), std::max(found[2], found[3])));
-        return least;
-#else
-        for (std::size_t r = 0; r < count; ++r)
-            prices[r] = costs[r] + Tag + weight * roots[r];
-        return cheapestOf(prices, count, limit, place);
-#endif
-    }
 
 } // namespace
 
@@ -351,8 +293,8 @@ void RunPlanner::planShares(
             double* prices = m_prices.data();
             const double* cost = m_cost[k].data() + farthest;
             std::size_t cheapest = 0;
-            double least
-                = cheapestRun(cost, m_roots.data(), weight[k], prices, count, best[k], cheapest);
+            double least = cheapestRun(
+                cost, m_roots.data(), weight[k], RunCharacters, prices, count, best[k], cheapest);
             // The cheapest below the best so far, the nearest first among equals.
             while (least < best[k]) {
                 if (boxHolds(farthest + cheapest, j)) {
