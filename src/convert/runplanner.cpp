@@ -1,9 +1,10 @@
 #include "convert/runplanner.h"
 
+#include "convert/cheapestrun.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
 #include <limits>
 
 // The hottest loops are built twice on x86-64, once for AVX2 where the processor has it: four
@@ -22,6 +23,9 @@ namespace {
     // Runs shorter than this are tried at every length; longer ones only as the longest run in
     // view, which is the one a smooth stretch wants.
     constexpr std::size_t ShortRuns = 24;
+    static_assert(ShortRuns == RunPlanner::RecentCells);
+    // The short runs' prices and roots reach a multiple of four (cheapestRun).
+    static_assert(ShortRuns % 4 == 0);
     // Characters per unit of summed difference, over the squared tolerance: where one more run
     // is worth it. Swept on the frontier photos (frontier_bench): tied to the square of the
     // tolerance, a tighter tolerance asks for closer runs, not only for each cell within it.
@@ -37,72 +41,17 @@ namespace {
     // From ShortRuns down to 1, and their inverses: the counts of the short runs ending at a cell,
     // the farthest first.
     constexpr auto Counts = [] {
-        std::array<double, ShortRuns> counts {};
+        std::array<double, ShortRuns + 3> counts {}; // and no count past the shortest
         for (std::size_t i = 0; i < ShortRuns; ++i)
             counts[i] = double(ShortRuns - i);
         return counts;
     }();
     constexpr auto CountInverses = [] {
-        std::array<double, ShortRuns> inverses {};
+        std::array<double, ShortRuns + 3> inverses {};
         for (std::size_t i = 0; i < ShortRuns; ++i)
             inverses[i] = 1.0 / double(ShortRuns - i);
         return inverses;
     }();
-
-    // The least and the greatest of values from begin to end (not empty), four lanes at a time
-    // rather than one long chain of comparisons.
-    void extremes(
-        const double* values, std::size_t begin, std::size_t end, double& least, double& greatest)
-    {
-        double low[4], high[4];
-        for (double& x : low)
-            x = values[begin];
-        for (double& x : high)
-            x = values[begin];
-        std::size_t i = begin + 1;
-        for (; i + 4 <= end; i += 4) {
-            for (std::size_t q = 0; q < 4; ++q) {
-                low[q] = std::min(low[q], values[i + q]);
-                high[q] = std::max(high[q], values[i + q]);
-            }
-        }
-        for (; i < end; ++i) {
-            low[0] = std::min(low[0], values[i]);
-            high[0] = std::max(high[0], values[i]);
-        }
-        least = std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
-        greatest = std::max(std::max(high[0], high[1]), std::max(high[2], high[3]));
-    }
-
-    // The least of values[0] to values[count - 1], four lanes at a time; limit when none is below.
-    double leastOf(const double* values, std::size_t count, double limit)
-    {
-        double low[4] = { limit, limit, limit, limit };
-        std::size_t i = 0;
-        for (; i + 4 <= count; i += 4) {
-            for (std::size_t q = 0; q < 4; ++q)
-                low[q] = std::min(low[q], values[i + q]);
-        }
-        for (; i < count; ++i)
-            low[0] = std::min(low[0], values[i]);
-        return std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
-    }
-
-    // The squared steps that CIEDE2000 gives a small move of each channel near a colour: its
-    // lightness weight, and for a* and b* a chroma weight between those of chroma and hue (a*
-    // stretched by G near the greys as CIEDE2000 does).
-    void weighSteps(const double lab[3], double weights[3])
-    {
-        const double sl = lightnessWeight(lab[0]);
-        const double chroma = std::sqrt(lab[1] * lab[1] + lab[2] * lab[2]);
-        const double c2 = chroma * chroma;
-        const double c7 = c2 * c2 * c2 * chroma;
-        const double g = 0.5 * (1.0 - std::sqrt(c7 / (c7 + 6103515625.0)));
-        const double s = 1.0 + 0.03 * chroma;
-        weights[0] = 1.0 / (sl * sl);
-        weights[1] = (1.0 + g) * (1.0 + g) / (s * s);
-        weights[2] = 1.0 / (s * s);
-    }
 
 } // namespace
 
@@ -141,7 +90,9 @@ WIDEST void RunPlanner::workOutProducts(std::size_t first, std::size_t last, std
 {
     // Branch-free over the runs in order, their channels in arrays: the compiler widens it (the
     // square root too, this file being built without errno for it).
-    const std::size_t size = last > first ? last - first : 0;
+    // As many as the next multiple of four, which the prices' lanes ignore: no loop for the
+    // last few, no branch on how many.
+    const std::size_t size = ((last > first ? last - first : 0) + 3) & ~std::size_t(3);
     double* __restrict roots = m_roots.data();
     // The counts of the runs and their inverses, in the runs' order.
     const std::size_t offset = ShortRuns - (end - first);
@@ -168,35 +119,53 @@ WIDEST void RunPlanner::workOutProducts(std::size_t first, std::size_t last, std
     }
 }
 
-void RunPlanner::resetBoxes(std::size_t first, std::size_t cell)
+WIDEST void RunPlanner::takeIn(std::size_t cell)
 {
-    m_boxFirst = first;
-    m_boxCell = cell;
-    // All of them, a size the compiler knows: a few stores where a call would cost more than
-    // the few verdicts it clears.
-    std::fill_n(m_verdicts.data(), ShortRuns, static_cast<signed char>(Unknown));
+    // Every slot, a size the compiler knows: a few wide minima and maxima, no branch, where
+    // working out the one box asked for from its cells took a loop at most cells. The slot of
+    // the cell that comes in is then its own box.
+    const std::size_t slot = cell % RecentCells;
+    for (std::size_t c = 0; c < 3; ++c) {
+        const double value = m_channels[c][cell];
+        double* __restrict low = m_recent[c].data();
+        double* __restrict high = m_recent[3 + c].data();
+        for (std::size_t q = 0; q < RecentCells; ++q) {
+            low[q] = std::min(low[q], value);
+            high[q] = std::max(high[q], value);
+        }
+        low[slot] = high[slot] = value;
+    }
 }
 
-bool RunPlanner::boxHolds(
-    std::size_t begin, std::size_t end, const double windowLow[3], const double windowHigh[3])
+inline bool RunPlanner::boxHolds(std::size_t begin, std::size_t end) const
 {
-    signed char& verdict = m_verdicts[begin - m_boxFirst];
-    if (verdict != Unknown)
-        return verdict == Holds;
     const double inverse = Inverses[end - begin];
+    const std::size_t slot = begin % RecentCells;
     double mean[3], low[3], high[3];
-    for (std::size_t c = 0; c < 3; ++c)
+    for (std::size_t c = 0; c < 3; ++c) {
         mean[c] = (m_plain[c][end] - m_plain[c][begin]) * inverse;
-    // The run lies in the window, whose box holds its own: seen from the run's mean, the run's
-    // box reaches no farther than the window's, which most often settles it.
-    bool holds = boxWithin(mean, windowLow, windowHigh, m_boxCell);
-    if (!holds) {
-        for (std::size_t c = 0; c < 3; ++c)
-            extremes(m_channels[c].data(), begin, end, low[c], high[c]);
-        holds = boxWithin(mean, low, high, m_boxCell);
+        low[c] = m_recent[c][slot];
+        high[c] = m_recent[3 + c][slot];
     }
-    verdict = holds ? Holds : Fails;
-    return holds;
+    return boxWithin(mean, low, high, end - 1);
+}
+
+WIDEST void RunPlanner::weighChroma(std::size_t count)
+{
+    // For a* and b*, a chroma weight between those of chroma and hue (a* stretched by G near the
+    // greys as CIEDE2000 does): every cell, without a branch, so that the compiler widens it.
+    const double* __restrict a = m_channels[1].data();
+    const double* __restrict b = m_channels[2].data();
+    std::array<double, 3>* __restrict weights = m_weights.data();
+    for (std::size_t i = 0; i < count; ++i) {
+        const double chroma = std::sqrt(a[i] * a[i] + b[i] * b[i]);
+        const double c2 = chroma * chroma;
+        const double c7 = c2 * c2 * c2 * chroma;
+        const double g = 0.5 * (1.0 - std::sqrt(c7 / (c7 + 6103515625.0)));
+        const double s = 1.0 + 0.03 * chroma;
+        weights[i][1] = (1.0 + g) * (1.0 + g) / (s * s);
+        weights[i][2] = 1.0 / (s * s);
+    }
 }
 
 void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
@@ -204,8 +173,9 @@ void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
     const std::size_t n = labs.size();
     m_tolerance = tolerance;
     for (std::size_t c = 0; c < 3; ++c) {
-        m_plain[c].resize(n + 1);
-        m_squares[c].resize(n + 1);
+        // Read up to two past the end by workOutProducts.
+        m_plain[c].resize(n + 3);
+        m_squares[c].resize(n + 3);
         m_plain[c][0] = m_squares[c][0] = 0;
     }
     m_weights.resize(n);
@@ -215,17 +185,20 @@ void RunPlanner::prepare(std::span<const LabColour> labs, double tolerance)
     for (std::size_t i = 0; i < n; ++i) {
         m_points[i] = { labs[i].l, labs[i].a, labs[i].b };
         const double* lab = m_points[i].data();
-        double* weights = m_weights[i].data();
-        if (i > 0 && m_points[i] == m_points[i - 1])
-            m_weights[i] = m_weights[i - 1];
-        else
-            weighSteps(lab, weights);
+        // The lightness weight, as CIEDE2000's, once for a stretch of one lightness.
+        if (i > 0 && lab[0] == m_points[i - 1][0]) {
+            m_weights[i][0] = m_weights[i - 1][0];
+        } else {
+            const double sl = lightnessWeight(lab[0]);
+            m_weights[i][0] = 1.0 / (sl * sl);
+        }
         for (std::size_t c = 0; c < 3; ++c) {
             m_channels[c][i] = lab[c];
             m_plain[c][i + 1] = m_plain[c][i] + lab[c];
             m_squares[c][i + 1] = m_squares[c][i] + lab[c] * lab[c];
         }
     }
+    weighChroma(n);
 }
 
 void RunPlanner::plan(std::vector<std::size_t>& ends, double share)
@@ -255,16 +228,14 @@ void RunPlanner::planShares(
         // only while weight^2 x count x spread stays below the squared room left under the
         // best.
         squaredWeight[k] = weight[k] * weight[k];
-        m_cost[k].assign(n + 1, 0.0);
+        m_cost[k].assign(n + 4, 0.0); // read up to the next multiple of four by cheapestRun
         m_from[k].assign(n + 1, 0);
     }
     m_roots.resize(ShortRuns);
     m_prices.resize(ShortRuns);
-    m_verdicts.resize(ShortRuns);
-    for (auto& q : m_low)
-        q.clear(n);
-    for (auto& q : m_high)
-        q.clear(n);
+    for (auto& side : m_recent)
+        side.fill(0.0);
+    m_window.reset(m_channels[0].data(), m_channels[1].data(), m_channels[2].data(), n);
     std::size_t longest = 0; // where the longest run in view starts
     std::size_t flat = 0; // where the stretch of one colour ending at the cell starts
     for (std::size_t j = 1; j <= n; ++j) {
@@ -272,17 +243,12 @@ void RunPlanner::planShares(
         const std::size_t cell = j - 1;
         if (cell > 0 && m_points[cell] != m_points[cell - 1])
             flat = cell;
-        for (int c = 0; c < 3; ++c) {
-            m_low[c].push(m_points[cell][std::size_t(c)], cell, std::less_equal<>());
-            m_high[c].push(m_points[cell][std::size_t(c)], cell, std::greater_equal<>());
-        }
+        m_window.push();
+        takeIn(cell);
         double mean[3], low[3], high[3];
         double longestSpread = 0;
         for (;;) {
-            for (int c = 0; c < 3; ++c) {
-                low[c] = m_low[c].front(longest);
-                high[c] = m_high[c].front(longest);
-            }
+            m_window.box(longest, low, high);
             if (longest + 1 >= j)
                 break;
             longestSpread = spread(longest, j, mean, cell);
@@ -295,52 +261,49 @@ void RunPlanner::planShares(
         const std::size_t farthest = std::max(longest + 1, j > ShortRuns ? j - ShortRuns : 0);
         std::array<double, K> best;
         std::array<std::size_t, K> from;
+        const double longestRoot
+            = longest < cell ? std::sqrt(double(j - longest) * longestSpread) : 0.0;
         for (std::size_t k = 0; k < K; ++k) {
             const std::vector<double>& cost = m_cost[k];
             // The cell alone is always a run.
             best[k] = cost[cell] + RunCharacters;
             from[k] = cell;
             if (longest < cell) {
-                const double value = cost[longest] + RunCharacters
-                    + weight[k] * std::sqrt(double(j - longest) * longestSpread);
+                const double value = cost[longest] + RunCharacters + weight[k] * longestRoot;
                 if (value < best[k]) {
                     best[k] = value;
                     from[k] = longest;
                 }
             }
             // A stretch of one colour is always worth trying whole: it costs its tag alone.
-            if (flat < cell && flat > longest && cost[flat] + RunCharacters < best[k]) {
-                best[k] = cost[flat] + RunCharacters;
-                from[k] = flat;
-            }
+            // Taken without a branch, which the processor would often mistake.
+            const double whole = cost[flat] + RunCharacters;
+            const bool takesWhole = (flat < cell) & (flat > longest) & (whole < best[k]);
+            best[k] = takesWhole ? whole : best[k];
+            from[k] = takesWhole ? flat : from[k];
         }
         // A run is not cut inside a stretch of one colour: there a cell goes on with the runs
         // that ended at the cell before, or starts with the stretch. Every short run is priced
         // at once, without a branch the processor could mistake; then the cheapest ones are
-        // taken in turn until one's box holds, each box worked out once for both shares.
+        // taken in turn until one's box holds, that box kept up to date at every cell.
         const std::size_t nearest = std::min(cell, flat + 1);
         const std::size_t count = nearest > farthest ? nearest - farthest : 0;
         workOutProducts(farthest, nearest, j);
-        resetBoxes(farthest, cell);
         for (std::size_t k = 0; k < K; ++k) {
             double* prices = m_prices.data();
             const double* cost = m_cost[k].data() + farthest;
-            for (std::size_t r = 0; r < count; ++r)
-                prices[r] = cost[r] + RunCharacters + weight[k] * m_roots[r];
-            for (;;) {
-                // The cheapest below the best so far, the nearest first among equals.
-                const double least = leastOf(prices, count, best[k]);
-                if (!(least < best[k]))
-                    break;
-                std::size_t cheapest = count - 1;
-                while (prices[cheapest] != least)
-                    --cheapest;
-                if (boxHolds(farthest + cheapest, j, low, high)) {
+            std::size_t cheapest = 0;
+            double least = cheapestRun(
+                cost, m_roots.data(), weight[k], RunCharacters, prices, count, best[k], cheapest);
+            // The cheapest below the best so far, the nearest first among equals.
+            while (least < best[k]) {
+                if (boxHolds(farthest + cheapest, j)) {
                     best[k] = least;
                     from[k] = farthest + cheapest;
                     break;
                 }
                 prices[cheapest] = std::numeric_limits<double>::infinity();
+                least = cheapestOf(prices, count, best[k], cheapest);
             }
         }
         for (std::size_t k = 0; k < K; ++k) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/colourdifference.h"
+#include "convert/slidingbox.h"
 
 #include <array>
 #include <cstddef>
@@ -22,6 +23,8 @@ class RunPlanner {
 public:
     // The characters a run costs besides its cells: "[color=#RRGGBB]" and "[/color]".
     static constexpr double RunCharacters = 23.0;
+    // The cells whose short runs' boxes are kept: the longest short run's.
+    static constexpr std::size_t RecentCells = 24;
 
     // The end of each run, in order, into ends; the last is labs.size(). share scales the
     // weight of the difference: below 1, fewer and looser runs.
@@ -55,51 +58,19 @@ private:
     // The summed squared difference of the cells from begin to end to their mean, the steps
     // weighed as near the cell at, and that mean.
     double spread(std::size_t begin, std::size_t end, double mean[3], std::size_t at) const;
+    // The squared steps of a* and b* near each of the first count cells, into m_weights.
+    void weighChroma(std::size_t count);
     // The square root of count x spread of the runs from first (up to last) to end, into
     // m_roots.
     void workOutProducts(std::size_t first, std::size_t last, std::size_t end);
-    // Forgets the verdicts on the boxes of the short runs from first on to cell.
-    void resetBoxes(std::size_t first, std::size_t cell);
+    // The cell comes into the boxes of the short runs ending at it (m_recent).
+    void takeIn(std::size_t cell);
     // Whether the box of the short run from begin to end seems within the tolerance.
-    // windowLow and windowHigh: the box of a longer run that holds it.
-    bool boxHolds(
-        std::size_t begin, std::size_t end, const double windowLow[3], const double windowHigh[3]);
+    bool boxHolds(std::size_t begin, std::size_t end) const;
     // Whether every corner of a box seen from mean seems within the tolerance, the steps
     // weighed as near the cell at.
     bool boxWithin(
         const double mean[3], const double low[3], const double high[3], std::size_t at) const;
-
-    // The cells of a window whose values in one channel only rise (or only fall) from the
-    // front: its lowest (or highest) at the front once those before the window are dropped.
-    class Extreme {
-    public:
-        void clear(std::size_t capacity)
-        {
-            m_cells.resize(capacity);
-            m_values.resize(capacity);
-            m_head = m_tail = 0;
-        }
-        // The cell's value is kept beside it, spared a look-up in every comparison.
-        template <typename Keeps> void push(double value, std::size_t cell, Keeps keeps)
-        {
-            while (m_tail > m_head && !keeps(m_values[m_tail - 1], value))
-                --m_tail;
-            m_cells[m_tail] = cell;
-            m_values[m_tail++] = value;
-        }
-        // The extreme value of the cells from first on.
-        double front(std::size_t first)
-        {
-            while (m_cells[m_head] < first)
-                ++m_head;
-            return m_values[m_head];
-        }
-
-    private:
-        std::vector<std::size_t> m_cells;
-        std::vector<double> m_values;
-        std::size_t m_head = 0, m_tail = 0;
-    };
 
     double m_tolerance = 0;
     // Running sums of each channel and of its squares, from the first cell up to one; a channel
@@ -108,11 +79,9 @@ private:
     // The square root of count x spread of each short run ending at the cell.
     std::vector<double> m_roots;
     std::vector<double> m_prices; // each one's price at one share
-    // Whether the boxes of the short runs ending at m_boxCell, from m_boxFirst on, hold: each is
-    // worked out once for every share, when first asked.
-    enum : signed char { Unknown, Holds, Fails };
-    std::vector<signed char> m_verdicts;
-    std::size_t m_boxFirst = 0, m_boxCell = 0;
+    // The boxes of the short runs ending at the cell last taken in, each in the slot of its
+    // first cell modulo RecentCells: the lowest of each channel, then the highest.
+    std::array<std::array<double, RecentCells>, 6> m_recent;
     std::vector<std::array<double, 3>> m_weights;
     std::vector<std::array<double, 3>> m_points; // the cells' L*a*b*
     std::array<std::vector<double>, 3> m_channels; // the same, a channel to an array
@@ -120,8 +89,7 @@ private:
     // where the last run of that least total starts.
     std::array<std::vector<double>, 2> m_cost;
     std::array<std::vector<std::size_t>, 2> m_from;
-    // The cells of the longest run still in view, their lowest and highest in each channel.
-    Extreme m_low[3], m_high[3];
+    SlidingBox m_window; // the box of the longest run still in view
 };
 
 } // namespace mosaiq
