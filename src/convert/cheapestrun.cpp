@@ -1,17 +1,11 @@
 #include "convert/cheapestrun.h"
 
+#include "convert/widest.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
-
-// Built twice on x86-64, once for AVX2 where the processor has it, the same operations in both
-// (no fused multiply-add), so that the runs are the same on every machine.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define WIDEST __attribute__((target_clones("avx2", "default")))
-#else
-#define WIDEST
-#endif
 
 namespace mosaiq {
 
