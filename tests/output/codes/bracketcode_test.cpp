@@ -4,6 +4,7 @@
 #include "convert/taglayers.h"
 #include "output/codes/bracketcode.h"
 #include "output/codes/codefit.h"
+#include "support/fittedcode.h"
 
 #include <gtest/gtest.h>
 
@@ -151,21 +152,8 @@ TEST(CodeFit, nestedTagsFitTheLargestGridWhoseCodeFits)
         EXPECT_GT(measureCode(measure, more, SIZE_MAX).characters, limit);
 
         // What the run writes at that grid is what was measured, nested.
-        RunStart start = measure.start;
-        start.rows = double(fit.grid.rows);
-        RowInput input = measure.input;
-        input.columns = double(fit.grid.columns);
-        input.rows = start.rows;
-        FixedSettings settings(input, {});
-        struct : PageSink {
-            bool writeLine(std::string_view) override { return true; }
-        } page;
-        RandomGlyphs glyphs;
-        RowLoop loop(start, settings, page, glyphs);
-        BracketCode code(phpbb, fit.grid.rows, true, phpbb.forms);
-        loop.addSink(code);
-        loop.runToEnd();
-        EXPECT_EQ(code.characters(), fit.characters);
-        EXPECT_GT(readRow(code.rows()).deepest, 1u);
+        const std::string written = fittedCode(measure, fit.grid);
+        EXPECT_EQ(sizeIn(written, LimitUnit::Characters), fit.characters);
+        EXPECT_GT(readRow(written).deepest, 1u);
     }
 }

@@ -4,6 +4,7 @@
 #include "output/codes/codefit.h"
 #include "output/codes/codestats.h"
 #include "output/codes/postsplit.h"
+#include "support/fittedcode.h"
 
 #include <gtest/gtest.h>
 
@@ -278,19 +279,7 @@ TEST(CodeFit, choosesTheLargestProportionalGridWhoseCodeFits)
                 EXPECT_GT(measureCode(measure, more, SIZE_MAX).characters, limit);
             }
 
-            RunStart start = measure.start;
-            start.rows = double(fit.grid.rows);
-            RowInput input = measure.input;
-            input.columns = double(fit.grid.columns);
-            input.rows = start.rows;
-            FixedSettings settings(input, measure.style);
-            NullPage page;
-            RandomGlyphs random;
-            RowLoop loop(start, settings, page, random);
-            BracketCode code(*measure.dialect, fit.grid.rows);
-            loop.addSink(code);
-            loop.runToEnd();
-            EXPECT_EQ(sizeIn(code.takeCode(measure.style), LimitUnit::Characters), fit.characters);
+            EXPECT_EQ(sizeIn(fittedCode(measure, fit.grid), LimitUnit::Characters), fit.characters);
         }
         const FitResult none = fitGrid(measure, 20);
         EXPECT_FALSE(none.fits);
