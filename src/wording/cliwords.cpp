@@ -71,9 +71,10 @@ Forums (ces sorties ne sont plus celles de la fenêtre) :
                         s'imbriquent, une plage qui revient à la couleur d'une
                         balise encore ouverte la reprend au lieu d'ouvrir la
                         sienne ([color=A]aa[color=B]b[/color]aa[/color]), à
-                        8 niveaux au plus ; le code HTML, la page et les
-                        autres forums gardent une balise par plage, et en
-                        écrivent alors parfois plus qu'avec --merge seul ;
+                        8 niveaux au plus ; le code HTML et la page gardent
+                        alors une balise par plage, et en écrivent parfois
+                        plus qu'avec --merge seul (les autres forums, une
+                        balise par plage, jamais plus qu'avec --merge seul) ;
                         sans cette option, --merge écrit exactement ce qu'il
                         écrivait
   --fit LIMITE          la plus grande grille aux proportions de l'image dont le
