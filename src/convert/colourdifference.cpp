@@ -94,11 +94,16 @@ ColourValue colourOfLab(const LabColour& lab)
     int bytes[3];
     for (int i = 0; i < 3; ++i) {
         // The byte whose linear light is nearest, found in the table rather than by a power.
+        // The halving carries no branch: which half a colour falls in is not foreseeable, and
+        // a wrong guess costs more than the comparison. It ends where std::lower_bound does.
         const auto& table = linearOfByte();
-        const auto above = std::lower_bound(table.begin(), table.end(), linear[i]);
-        int byte = int(above - table.begin());
+        const double* base = table.data();
+        for (std::size_t n = table.size(); n > 1; n -= n / 2)
+            base = base[n / 2] < linear[i] ? base + n / 2 : base;
+        int byte = int(base - table.data()) + (*base < linear[i] ? 1 : 0);
         if (byte == 256
-            || (byte > 0 && linear[i] - table[std::size_t(byte - 1)] < *above - linear[i]))
+            || (byte > 0
+                && linear[i] - table[std::size_t(byte - 1)] < table[std::size_t(byte)] - linear[i]))
             --byte;
         bytes[i] = byte;
     }

@@ -22,10 +22,10 @@ namespace {
 
 } // namespace
 
-bool TagLayers::near(const LabColour& colour, const LabColour& cell) const
+bool TagLayers::near(const LabColour& colour, const LabColour& cell, double scale) const
 {
     const double l = colour.l - cell.l, a = colour.a - cell.a, b = colour.b - cell.b;
-    return l * l + a * a + b * b <= m_reach;
+    return l * l + a * a + b * b <= m_reach * scale;
 }
 
 double TagLayers::ownDifference(std::size_t r)
@@ -51,6 +51,7 @@ void TagLayers::open(std::size_t r)
     auto& run = m_fitter->m_runs[r];
     layer.runs.assign(1, r);
     layer.lab = m_fitter->knownLab(run.colour);
+    layer.first = m_fitter->m_labs[run.begin];
     layer.sum = {};
     addCells(layer.sum, m_fitter->m_labs, run.begin, run.end);
     layer.cells = run.end - run.begin;
@@ -58,7 +59,8 @@ void TagLayers::open(std::size_t r)
     run.nesting = static_cast<std::uint8_t>(m_open);
 }
 
-bool TagLayers::takeBack(std::size_t k, std::size_t r, std::size_t saved, std::ptrdiff_t& added)
+bool TagLayers::takeBack(
+    std::size_t k, std::size_t r, std::size_t saved, Reach reach, std::ptrdiff_t& added)
 {
     RowFitter& fitter = *m_fitter;
     Layer& layer = m_layers[k];
@@ -70,7 +72,7 @@ bool TagLayers::takeBack(std::size_t k, std::size_t r, std::size_t saved, std::p
 
     // The summed difference, a square root a cell, is worked out before the tolerance, whose
     // full difference costs far more: the characters saved are most often worth too little.
-    if (near(layer.lab, fitter.m_labs[run.begin])) {
+    if (reach.tag) {
         const double sum = difference(layer.lab, r, ownDifference(r) + worth * double(saved));
         if (sum >= 0 && fitter.holds(colour, layer.lab, run.begin, run.end, run.begin)) {
             run.colour = colour;
@@ -85,7 +87,7 @@ bool TagLayers::takeBack(std::size_t k, std::size_t r, std::size_t saved, std::p
 
     // The tag's cells and the run's in their mean, where it holds them all: the tag's colour is
     // seldom the best for cells that come back to it after others.
-    if (layer.cells + cells > MostRecoloured || k + 4 < m_open)
+    if (!reach.mean)
         return false;
     LabColour sum = layer.sum;
     addCells(sum, fitter.m_labs, run.begin, run.end);
@@ -95,8 +97,7 @@ bool TagLayers::takeBack(std::size_t k, std::size_t r, std::size_t saved, std::p
     // cells of each and the summed difference, against the mean itself (its colour is within a
     // rounding of it, its text at most 3 characters shorter), tell most before its colour is
     // worked out; the summed difference first, a square root a cell.
-    const std::size_t opener = runs[layer.runs.front()].begin;
-    if (!near(mean, fitter.m_labs[run.begin]) || !near(mean, fitter.m_labs[opener]))
+    if (!near(mean, fitter.m_labs[run.begin]) || !near(mean, layer.first))
         return false;
     const double limit = ownDifference(r) + layer.difference + worth * double(saved + 3);
     double total = difference(mean, r, limit);
@@ -107,7 +108,7 @@ bool TagLayers::takeBack(std::size_t k, std::size_t r, std::size_t saved, std::p
         total = part < 0 ? -1.0 : total + part;
     }
     if (total < 0 || !fitter.within(mean, fitter.m_labs[run.begin])
-        || !fitter.within(mean, fitter.m_labs[opener]))
+        || !fitter.within(mean, layer.first))
         return false;
     const ColourValue candidate = colourOfLab(mean);
     if (candidate == colour)
@@ -143,9 +144,19 @@ std::ptrdiff_t TagLayers::add(std::size_t r)
     const std::size_t own = Tags + colourTextLength(run.colour, m_fitter->m_forms);
     m_reach = 4.0 * m_fitter->m_nearEnough;
     m_ownDifference = -1.0;
+    const LabColour& cell = m_fitter->m_labs[run.begin];
+    const std::size_t cells = run.end - run.begin;
     for (std::size_t k = m_open; k-- > 0;) {
+        // Most runs are near no tag open and no mean they could share with one: they are told
+        // here, at the cost of a distance or two a tag. No colour is near both first cells when
+        // they are farther apart than twice near()'s reach (kept a little wider, for rounding).
+        const Layer& layer = m_layers[k];
+        Reach reach;
+        reach.tag = near(layer.lab, cell);
+        reach.mean = layer.cells + cells <= MostRecoloured && k + 4 >= m_open
+            && near(layer.first, cell, 4.0 * (1.0 + 1e-6));
         std::ptrdiff_t added = 0;
-        if (takeBack(k, r, own, added)) {
+        if ((reach.tag || reach.mean) && takeBack(k, r, own, reach, added)) {
             m_open = k + 1;
             run.nesting = static_cast<std::uint8_t>(m_open) | TakesBack;
             return added;

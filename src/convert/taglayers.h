@@ -45,17 +45,25 @@ private:
     struct Layer {
         std::vector<std::size_t> runs; // the fitter's runs shown in its colour, the first its own
         LabColour lab; // its colour's
+        LabColour first; // its first cell's
         LabColour sum; // its cells' L*a*b* summed
         std::size_t cells = 0;
         double difference = 0; // its cells' summed difference to its colour
     };
 
+    // Which ways a run may take back a tag, as far as near() tells.
+    struct Reach {
+        bool tag = false; // its first cell is near the tag's colour
+        bool mean = false; // the tag may take a new colour: its first cell and the run's are near
+    };
     // Whether run r takes back layer k, in its colour or a new one; the characters it adds then.
-    bool takeBack(std::size_t k, std::size_t r, std::size_t saved, std::ptrdiff_t& added);
+    bool takeBack(
+        std::size_t k, std::size_t r, std::size_t saved, Reach reach, std::ptrdiff_t& added);
     // Whether a cell is near enough a colour for the tolerance to be worth checking: CIEDE2000
     // is rarely more than twice the L*a*b* distance, and a run taken back or not is a choice,
     // the tolerance itself always checked in full. Most runs are far from most tags open.
-    bool near(const LabColour& colour, const LabColour& cell) const;
+    // scale: of the squared reach.
+    bool near(const LabColour& colour, const LabColour& cell, double scale = 1.0) const;
     // The summed difference of the cells of run r to the colour of L*a*b* lab; -1 beyond limit.
     double difference(const LabColour& lab, std::size_t r, double limit) const;
     // The summed difference of run r, being added, to its own colour; worked out once, when asked.
