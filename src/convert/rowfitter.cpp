@@ -10,8 +10,6 @@ namespace mosaiq {
 
 namespace {
 
-    // A run's tags besides its colour text: "[color=" and "]" and "[/color]".
-    constexpr std::size_t Tags = std::size_t(RunPlanner::RunCharacters) - 7;
     // The shares of the planner's weight on closeness a row is planned at: ShareStep to the
     // power of minus 0 to LeastStep (1 down to 1/256).
     constexpr double ShareStep = 4.0;
@@ -251,7 +249,7 @@ bool RowFitter::place(std::size_t limit)
             if (nested)
                 m_characters = std::size_t(std::ptrdiff_t(m_characters) + m_layers.add(r));
             else
-                m_characters += Tags + colourTextLength(m_runs[r].colour, m_forms);
+                m_characters += runCharacters(m_runs[r].colour);
         }
         rest -= Tags + m_shortestText;
         if (m_characters + rest / share > limit)
@@ -348,7 +346,7 @@ std::size_t RowFitter::greedyCharacters() const
 {
     std::size_t characters = 0;
     for (std::size_t start : m_greedyStarts)
-        characters += Tags + colourTextLength(m_cells[start], m_forms);
+        characters += runCharacters(m_cells[start]);
     return characters;
 }
 

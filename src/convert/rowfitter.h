@@ -45,6 +45,14 @@ public:
 private:
     friend class TagLayers;
 
+    // A run's tags besides its colour text: "[color=" and "]" and "[/color]".
+    static constexpr std::size_t Tags = std::size_t(RunPlanner::RunCharacters) - 7;
+    // The tag characters of a run in colour, its text included.
+    std::size_t runCharacters(ColourValue colour) const
+    {
+        return Tags + colourTextLength(colour, m_forms);
+    }
+
     // Whether a cell is within the tolerance of a colour.
     bool within(const LabColour& colour, const LabColour& cell) const;
     // Whether colour, of L*a*b* lab, is within the tolerance of the cells from begin to end,

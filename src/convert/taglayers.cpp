@@ -7,9 +7,6 @@ namespace mosaiq {
 
 namespace {
 
-    // A run's tags besides its colour text: "[color=" and "]" and "[/color]".
-    constexpr std::size_t Tags = std::size_t(RunPlanner::RunCharacters) - 7;
-
     void addCells(
         LabColour& sum, const std::vector<LabColour>& labs, std::size_t begin, std::size_t end)
     {
@@ -141,7 +138,7 @@ bool TagLayers::takeBack(
 std::ptrdiff_t TagLayers::add(std::size_t r)
 {
     auto& run = m_fitter->m_runs[r];
-    const std::size_t own = Tags + colourTextLength(run.colour, m_fitter->m_forms);
+    const std::size_t own = m_fitter->runCharacters(run.colour);
     m_reach = 4.0 * m_fitter->m_nearEnough;
     m_ownDifference = -1.0;
     const LabColour& cell = m_fitter->m_labs[run.begin];
