@@ -16,6 +16,7 @@ cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 mkdir -p "$build/crashes" "$build/logs"
 
 export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 
 # Shows a failed step whole (the report and its stack, without libFuzzer's progress lines) and
