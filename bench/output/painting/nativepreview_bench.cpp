@@ -1,7 +1,8 @@
 // What the native preview costs, piece by piece, on the pages of a 1920 x 1080 and a 4000 x 3000
 // picture at one cell per pixel: keeping the record during a run (the row loop with and without
 // it), making the layout when the page is shown, one frame of 705 x 445 pixels at 100 % at device
-// pixel ratios 1 and 2, and averaging the cells for "fit".
+// pixel ratios 1 and 2, the whole page in the strips of mosaiq-cli --png, and averaging the cells
+// for "fit".
 #include "output/painting/pagepainter.h"
 #include "support/benchpage.h"
 #include "support/offscreen.h"
@@ -10,6 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <map>
 
 using namespace mosaiq;
@@ -99,6 +101,27 @@ void frame(benchmark::State& state)
     }
 }
 
+// The whole page at 100 % as mosaiq-cli --png paints it on each of its threads: a strip of 118
+// lines at a time (two shares of the 1080p page's PNG), only the lines glyphs reach.
+void pngStrips(benchmark::State& state)
+{
+    const auto record = page(int(state.range(0)), int(state.range(1)), CellMode::Letter);
+    PagePainter painter(record);
+    painter.layout().measureRows(record->cellCount() + record->rowCount());
+    painter.prepareText(1.0);
+    const double viewWidth = painter.layout().pageWidth(0);
+    const QSizeF size = painter.textSize(1.0, viewWidth);
+    constexpr int Strip = 118;
+    QImage target(int(std::ceil(size.width())), Strip, QImage::Format_RGB32);
+    std::vector<char> inked;
+    for (auto _ : state) {
+        for (int top = 0; top < int(std::ceil(size.height())); top += Strip)
+            painter.paintText(target, QPointF(0, top), 1.0, viewWidth, &inked);
+        benchmark::DoNotOptimize(target.constBits()[0]);
+    }
+    state.SetItemsProcessed(state.iterations() * record->cellCount());
+}
+
 void average(benchmark::State& state)
 {
     const auto record = page(int(state.range(0)), int(state.range(1)), CellMode::Letter);
@@ -123,6 +146,7 @@ BENCHMARK(frame)
     ->Args({ 4000, 3000, 0, 1 })
     ->Args({ 4000, 3000, 0, 2 })
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(pngStrips)->Args({ 1920, 1080 })->Unit(benchmark::kMillisecond);
 BENCHMARK(average)->Args({ 1920, 1080, 2 })->Args({ 4000, 3000, 6 })->Unit(benchmark::kMillisecond);
 
 int main(int argc, char* argv[])
