@@ -19,14 +19,6 @@ namespace {
     // Glyphs may lean this many ems out of their cell; cells that far outside are painted too.
     constexpr double Overhang = 1.0;
 
-    // The integer at or below value, which lies well within 2^62 of zero: read for every
-    // glyph, where std::floor without SSE4.1 is a long sequence, and the same integer.
-    inline std::int64_t floorOf(double value)
-    {
-        const auto toward = std::int64_t(value); // toward zero
-        return toward - (double(toward) > value ? 1 : 0);
-    }
-
     // A device pixel edge, clamped far outside any image so that it fits an int.
     int edge(double value)
     {
@@ -133,7 +125,7 @@ void PagePainter::paintText(
                     return;
                 }
                 // The pen to the nearest quarter of a pixel, as the web engine puts it.
-                const std::int64_t quarters = floorOf(
+                const std::int64_t quarters = painting::floorOf(
                     std::clamp(deviceX(rowLeft + cellLeft), -1e9, 1e9) * PageFont::Phases + 0.5);
                 const std::int64_t pixel
                     = quarters / PageFont::Phases - (quarters % PageFont::Phases < 0 ? 1 : 0);

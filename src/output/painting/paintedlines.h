@@ -14,7 +14,8 @@
 #include <cwchar>
 
 // The page painter's own: the glyphs' masks blended onto an image's lines and the squares filled,
-// read by PagePainter alone, in a header so that they are built into its loop over the cells.
+// and the pens rounded, read by PagePainter alone, in a header so that they are built into its
+// loop over the cells.
 namespace mosaiq::painting {
 
 // The lines of an image, found once: QImage's own accessors check its sharing each time.
@@ -39,6 +40,14 @@ struct PaintedLines {
         return words;
     }
 };
+
+// The integer at or below value, which lies well within 2^62 of zero: read for every
+// glyph, where std::floor without SSE4.1 is a long sequence, and the same integer.
+inline std::int64_t floorOf(double value)
+{
+    const auto toward = std::int64_t(value); // toward zero
+    return toward - (double(toward) > value ? 1 : 0);
+}
 
 // under weighed by 255 - a and colour by a, in 255ths, rounded to the nearest level: the
 // same sum for every coverage, so that none needs a branch of its own (a = 0 keeps under,

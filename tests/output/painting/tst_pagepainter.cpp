@@ -3,6 +3,7 @@
 // each glyph's ink in its cell's colour, square cells solid, centred rows centred, and the page's
 // background around them.
 #include "output/painting/pagepainter.h"
+#include "output/painting/paintedlines.h"
 
 #include <QTest>
 
@@ -67,6 +68,7 @@ private slots:
     void gridsOfOneRowOrOneColumnPaintAnywhere_data();
     void gridsOfOneRowOrOneColumnPaintAnywhere();
     void glyphsSitToAQuarterOfAPixel();
+    void pensRoundDownToTheIntegerBelow();
     void aPartCutAcrossItsGlyphsIsThatPartOfTheWhole();
     void linesLeftUnpaintedAreTheBackgroundAlone();
     void aLetterCellFromAfarIsItsInkOverTheBackground();
@@ -240,6 +242,17 @@ void TestPagePainter::glyphsSitToAQuarterOfAPixel()
                     QStringLiteral("phase %1: %2 after %3").arg(phase).arg(centre).arg(previous)));
         previous = centre;
     }
+}
+
+// A pen left of the image, a fraction of a pixel into the negatives, is rounded down: rounded
+// toward zero, a glyph cut by the left edge moved a quarter to the right.
+void TestPagePainter::pensRoundDownToTheIntegerBelow()
+{
+    const double values[] = { 0.0, -0.0, 0.25, 0.999999, 1.0, -0.25, -0.5, -1.0, -1.0000001, -2.75,
+        7.5, 4e9 + 0.5, -4e9 - 0.5, -4e9 + 0.25 };
+    for (const double value : values)
+        QVERIFY2(painting::floorOf(value) == std::int64_t(std::floor(value)),
+            qPrintable(QString::number(value, 'g', 17)));
 }
 
 // The preview paints the part of the page in view: glyphs cut by its left and top edges, at
