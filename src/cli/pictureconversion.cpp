@@ -29,6 +29,11 @@ namespace mosaiq {
 
 namespace {
 
+    // The PNG comes from its painting threads a strip at a time, each strip about a megabyte:
+    // a thread that finds the disk writes a few strips behind goes on painting rather than
+    // wait for them.
+    constexpr int PngBlocksAhead = 4;
+
     // The page when another output took the standard output: made, and thrown away.
     class NoPage : public PageSink {
     public:
@@ -284,7 +289,7 @@ namespace {
             // A PNG that replaces a file has its disk writes started as it is written, as the
             // page has: the rename would otherwise wait for them all after the last strip.
             if (m_context.pageInBackground && m_pngOutput->replacesFile())
-                m_pngOutput->file().writeInBackground(true);
+                m_pngOutput->file().writeInBackground(true, PngBlocksAhead);
         }
         return true;
     }

@@ -15,9 +15,10 @@ namespace {
 
 } // namespace
 
-BackgroundWrites::BackgroundWrites(int descriptor, bool startWriteback)
+BackgroundWrites::BackgroundWrites(int descriptor, bool startWriteback, int ahead)
     : m_descriptor(descriptor)
     , m_startWriteback(startWriteback)
+    , m_ahead(std::size_t(std::max(ahead, 1)))
 {
     if (m_startWriteback)
         m_written = ::lseek(m_descriptor, 0, SEEK_CUR);
@@ -84,7 +85,7 @@ bool BackgroundWrites::finish()
     if (m_filling.size > 0 && !handOver())
         return false;
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return !m_full; });
+    m_changed.wait(lock, [this] { return m_waiting.empty(); });
     return m_error == 0;
 }
 
@@ -104,13 +105,18 @@ bool BackgroundWrites::handOver()
     }
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_full; });
+        m_changed.wait(lock, [this] { return m_waiting.size() < m_ahead; });
         if (m_error != 0) {
             m_filling.size = 0;
             return false;
         }
-        std::swap(m_writing, m_filling);
-        m_full = true;
+        m_waiting.push_back(std::move(m_filling));
+        m_filling = Block();
+        // A block already written is filled again rather than a new one made.
+        if (!m_spare.empty()) {
+            m_filling = std::move(m_spare.back());
+            m_spare.pop_back();
+        }
     }
     m_changed.notify_all();
     m_filling.size = 0;
@@ -135,23 +141,24 @@ void BackgroundWrites::work()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [this] { return m_full || m_stop; });
-        if (!m_full)
+        m_changed.wait(lock, [this] { return !m_waiting.empty() || m_stop; });
+        if (m_waiting.empty())
             return;
+        const Block& block = m_waiting.front();
         lock.unlock();
-        const int error = writeAll(m_writing);
+        const int error = writeAll(block);
         if (m_startWriteback && error == 0) {
             // Only a start: nothing waits for the disk, and a file system that cannot tell
             // leaves the block to its usual writeback.
-            ::sync_file_range(
-                m_descriptor, m_written, off_t(m_writing.size), SYNC_FILE_RANGE_WRITE);
-            m_written += (long long)m_writing.size;
+            ::sync_file_range(m_descriptor, m_written, off_t(block.size), SYNC_FILE_RANGE_WRITE);
+            m_written += (long long)block.size;
         }
-        m_writing.size = 0;
         lock.lock();
         if (m_error == 0)
             m_error = error;
-        m_full = false;
+        m_spare.push_back(std::move(m_waiting.front()));
+        m_spare.back().size = 0;
+        m_waiting.pop_front();
         m_changed.notify_all();
     }
 }

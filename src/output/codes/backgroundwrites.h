@@ -2,10 +2,12 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace mosaiq {
 
@@ -15,8 +17,10 @@ namespace mosaiq {
 class BackgroundWrites {
 public:
     // Writes to descriptor, which stays open and the caller's. With startWriteback, the thread
-    // also starts the disk writes of each block once the system has it (see PageFile).
-    explicit BackgroundWrites(int descriptor, bool startWriteback = false);
+    // also starts the disk writes of each block once the system has it (see PageFile). ahead:
+    // the blocks the caller may hand over before it waits for the thread, at least one; more
+    // for a caller whose bytes come in bursts larger than a block (the PNG's shares).
+    explicit BackgroundWrites(int descriptor, bool startWriteback = false, int ahead = 1);
     // Writes what was added, then stops the thread.
     ~BackgroundWrites();
     BackgroundWrites(const BackgroundWrites&) = delete;
@@ -53,12 +57,15 @@ private:
 
     int m_descriptor;
     bool m_startWriteback;
+    std::size_t m_ahead;
     long long m_written = 0; // the file offset of the thread's next block
     Block m_filling; // the caller's
-    Block m_writing; // the thread's while m_full
+    // Handed over and not written yet, in their order; the first is the thread's while it
+    // writes it, and stays first until written, so that its bytes stay as they are.
+    std::deque<Block> m_waiting;
+    std::vector<Block> m_spare; // written, for the caller to fill again
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    bool m_full = false;
     bool m_stop = false;
     int m_error = 0;
     std::thread m_thread;

@@ -114,12 +114,12 @@ bool PageFile::commitLent(std::size_t bytes)
     return true;
 }
 
-void PageFile::writeInBackground(bool startWriteback)
+void PageFile::writeInBackground(bool startWriteback, int ahead)
 {
     // What the stream holds goes first.
     if (!m_file || m_background || !flush())
         return;
-    m_background = std::make_unique<BackgroundWrites>(::fileno(m_file), startWriteback);
+    m_background = std::make_unique<BackgroundWrites>(::fileno(m_file), startWriteback, ahead);
 }
 
 bool PageFile::write(std::string_view bytes)

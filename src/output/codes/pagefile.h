@@ -44,7 +44,8 @@ public:
     // that nobody reads before it is complete. A file that will replace an existing one has
     // its disk writes started block by block (startWriteback): ext4 and btrfs force them when
     // the rename replaces the old file, which would then wait for them all after the last row.
-    void writeInBackground(bool startWriteback = false);
+    // ahead: the blocks of a megabyte the caller may be ahead of the disk writes before it waits.
+    void writeInBackground(bool startWriteback = false, int ahead = 1);
     bool inBackground() const { return m_background != nullptr; }
     // Writes bytes as they are, no line end.
     bool write(std::string_view bytes);

@@ -62,12 +62,14 @@ TEST(PageFile, reportsWhyItCouldNotWrite)
 TEST(PageFile, writtenInBackgroundHoldsTheSameBytesAndTellsAFullDisk)
 {
     const auto path = std::filesystem::temp_directory_path() / "mosaiq-pagefile-background.html";
-    // With its disk writes started as it goes too, as a file that replaces another is.
-    for (const bool startWriteback : { false, true }) {
+    // With its disk writes started as it goes too, as a file that replaces another is, and
+    // with the caller a few blocks ahead of the thread, as the PNG is.
+    for (const auto& [startWriteback, ahead] :
+        { std::pair { false, 1 }, { true, 1 }, { true, 3 } }) {
         PageFile file;
         ASSERT_TRUE(file.open(path.string()));
         EXPECT_TRUE(file.write("head "));
-        file.writeInBackground(startWriteback);
+        file.writeInBackground(startWriteback, ahead);
         // Lines of every length, across several blocks of the thread.
         std::string expected = "head ";
         for (int i = 0; i < 3000; ++i) {
@@ -87,21 +89,22 @@ TEST(PageFile, writtenInBackgroundHoldsTheSameBytesAndTellsAFullDisk)
 
     // A full disk fails the writes that follow and the close, with the system's reason, as
     // when the page is written on the caller's thread.
-    std::string reasons[2];
-    for (const bool background : { false, true }) {
+    std::string reasons[3];
+    for (const int background : { 0, 1, 4 }) {
         PageFile full;
         ASSERT_TRUE(full.open("/dev/full"));
         if (background)
-            full.writeInBackground(true);
+            full.writeInBackground(true, background);
         bool written = true;
         for (int i = 0; i < 100 && written; ++i)
             written = full.writeLine(std::string(100000, 'x'));
         EXPECT_FALSE(written && full.close());
         EXPECT_TRUE(full.failed());
-        reasons[background] = full.errorText();
+        reasons[std::min(background, 2)] = full.errorText();
     }
     EXPECT_FALSE(reasons[0].empty());
     EXPECT_EQ(reasons[1], reasons[0]);
+    EXPECT_EQ(reasons[2], reasons[0]);
 }
 
 namespace {
@@ -125,12 +128,13 @@ TEST(PageFile, rowsMadeInTheBackgroundPagesMemoryAreThePagesOfAPlainOne)
     for (const CellMode mode : { CellMode::Letter, CellMode::Square }) {
         for (const std::u32string characters : { U"o<\"", U"é" }) {
             for (const double columns : { 700.0, 40000.0 }) {
-                std::string pages[2], rows[2];
-                for (const bool background : { false, true }) {
+                // On the caller's thread, then in the background one block or three ahead.
+                std::string pages[3], rows[3];
+                for (const int background : { 0, 1, 3 }) {
                     PageFile file;
                     ASSERT_TRUE(file.open(path.string()));
                     if (background)
-                        file.writeInBackground();
+                        file.writeInBackground(false, background);
                     RunStart start;
                     start.rows = columns > 1000 ? 3 : 40;
                     const RowInput input { columns, start.rows, mode, characters, picture };
@@ -141,11 +145,13 @@ TEST(PageFile, rowsMadeInTheBackgroundPagesMemoryAreThePagesOfAPlainOne)
                     loop.addSink(copies);
                     ASSERT_EQ(loop.runToEnd(), LoopStep::Finished);
                     ASSERT_TRUE(file.close());
-                    pages[background] = readAll(path);
-                    rows[background] = std::move(copies.rows);
+                    pages[std::min(background, 2)] = readAll(path);
+                    rows[std::min(background, 2)] = std::move(copies.rows);
                 }
-                EXPECT_EQ(pages[1], pages[0]);
-                EXPECT_EQ(rows[1], rows[0]);
+                for (const int k : { 1, 2 }) {
+                    EXPECT_EQ(pages[k], pages[0]);
+                    EXPECT_EQ(rows[k], rows[0]);
+                }
                 EXPECT_GT(rows[0].size(), std::size_t(columns) * 30);
             }
         }
