@@ -4,6 +4,7 @@
 #include "output/preview/previewzoom.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -98,6 +99,22 @@ void PagePainter::paintText(
     const painting::PaintedLines pixels { target.bits(), target.bytesPerLine(), target.width(),
         target.height(), inked ? inked->data() : nullptr, m_background };
     const bool prepared = m_preparedScale > 0 && m_preparedScale == scale;
+    // With AVX2 the glyphs are blended a few dozen at a time, in their order; a row's before
+    // the next row's squares cover them.
+#if defined(__SSE2__)
+    const bool batched = painting::hasAvx2();
+#else
+    const bool batched = false;
+#endif
+    std::array<painting::PaintedLines::Glyph, 64> glyphs;
+    std::size_t pending = 0;
+    auto blendPending = [&] {
+#if defined(__SSE2__)
+        if (pending > 0)
+            painting::blendGlyphs(pixels, glyphs.data(), int(pending));
+#endif
+        pending = 0;
+    };
 
     for (std::int64_t row = lines.first; row < lines.end; ++row) {
         const std::span<const PageRecord::Cell> cells = record().rowCells(row);
@@ -131,10 +148,19 @@ void PagePainter::paintText(
                     = quarters / PageFont::Phases - (quarters % PageFont::Phases < 0 ? 1 : 0);
                 const PageFont::Mask& mask = m_font.mask(
                     PageRecord::byteOf(cell), pixelSize, int(quarters - pixel * PageFont::Phases));
-                if (mask.bits)
-                    painting::blendMask(pixels, mask, int(pixel) + mask.offset.x(),
-                        baseline + mask.offset.y(), colour);
+                if (!mask.bits)
+                    return;
+                const int glyphLeft = int(pixel) + mask.offset.x();
+                const int glyphTop = baseline + mask.offset.y();
+                if (!batched) {
+                    painting::blendMask(pixels, mask, glyphLeft, glyphTop, colour);
+                    return;
+                }
+                glyphs[pending++] = { &mask, glyphLeft, glyphTop, colour };
+                if (pending == glyphs.size())
+                    blendPending();
             });
+        blendPending();
     }
 }
 

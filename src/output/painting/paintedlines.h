@@ -27,6 +27,12 @@ struct PaintedLines {
     // marked here: the lines no glyph reaches are never touched.
     char* inked = nullptr;
     QRgb background = 0;
+    // A glyph to blend: its mask, where the mask's top left lies, its colour.
+    struct Glyph {
+        const PageFont::Mask* mask;
+        int left, top;
+        QRgb colour;
+    };
     QRgb* line(int y) const
     {
         auto* words = reinterpret_cast<QRgb*>(bits + y * stride);
@@ -154,39 +160,22 @@ inline bool hasAvx2()
 }
 #endif
 
-// Covers the pixels under mask, its top left at (left, top), with colour as far as the
-// glyph covers them. Eight or four pixels at a time where both the image and the mask go on
-// that far: the masks are a multiple of eight pixels wide, and their padding covers nothing,
-// so that only a glyph cut by the image's edges leaves a few pixels to be taken one by one.
-inline void blendMask(
-    const PaintedLines& target, const PageFont::Mask& mask, int left, int top, QRgb colour)
+// Covers the lines [y0, y1) of the pixels under mask, its top left at (left, top), from x
+// from to x1 with colour as far as the glyph covers them, four pixels at a time where both the
+// image and the mask go on that far, the few left one by one.
+inline void blendNarrow(const PaintedLines& target, const PageFont::Mask& mask, int left, int top,
+    int from, int y0, int y1, int x1, QRgb colour)
 {
-    const int x0 = std::max(0, left), y0 = std::max(0, top);
-    const int x1 = std::min(target.width, left + mask.width);
-    const int y1 = std::min(target.height, top + mask.height);
-    const uchar* maskBits = mask.bits;
-    const qsizetype maskStride = mask.stride;
-    const int width = mask.width;
-    // Where the narrower steps start: past the eights, if any.
-    int from = x0;
 #if defined(__SSE2__)
-    if (hasAvx2() && y0 < y1) {
-        const int eights = std::max(0, std::min(target.width - x0, width - (x0 - left)) / 8);
-        if (eights > 0) {
-            blendEights(target, mask, left, top, x0, y0, y1, eights, colour);
-            from += 8 * eights;
-            if (from >= x1)
-                return;
-        }
-    }
     const __m128i ink = _mm_unpacklo_epi8(_mm_set1_epi32(int(colour)), _mm_setzero_si128());
 #endif
     for (int y = y0; y < y1; ++y) {
-        const uchar* coverage = maskBits + (y - top) * maskStride + (from - left);
+        const uchar* coverage = mask.bits + (y - top) * mask.stride + (from - left);
         QRgb* out = target.line(y) + from;
         int x = from;
 #if defined(__SSE2__)
-        for (; x + 4 <= target.width && x - left + 4 <= width; x += 4, coverage += 4, out += 4) {
+        for (; x + 4 <= target.width && x - left + 4 <= mask.width;
+             x += 4, coverage += 4, out += 4) {
             std::uint32_t four;
             std::memcpy(&four, coverage, 4);
             if (four != 0)
@@ -199,6 +188,60 @@ inline void blendMask(
         }
     }
 }
+
+// Covers the pixels under mask, its top left at (left, top), with colour as far as the
+// glyph covers them. Eight or four pixels at a time where both the image and the mask go on
+// that far: the masks are a multiple of eight pixels wide, and their padding covers nothing,
+// so that only a glyph cut by the image's edges leaves a few pixels to be taken one by one.
+inline void blendMask(
+    const PaintedLines& target, const PageFont::Mask& mask, int left, int top, QRgb colour)
+{
+    const int x0 = std::max(0, left), y0 = std::max(0, top);
+    const int x1 = std::min(target.width, left + mask.width);
+    const int y1 = std::min(target.height, top + mask.height);
+    // Where the narrower steps start: past the eights, if any.
+    int from = x0;
+#if defined(__SSE2__)
+    if (hasAvx2() && y0 < y1) {
+        const int eights = std::max(0, std::min(target.width - x0, mask.width - (x0 - left)) / 8);
+        if (eights > 0) {
+            blendEights(target, mask, left, top, x0, y0, y1, eights, colour);
+            from += 8 * eights;
+            if (from >= x1)
+                return;
+        }
+    }
+#endif
+    blendNarrow(target, mask, left, top, from, y0, y1, x1, colour);
+}
+
+#if defined(__SSE2__)
+// blendMask() on count glyphs in their order, with AVX2: a call for a few dozen glyphs rather
+// than one each, and the eights' constants made once.
+[[gnu::target("avx2")]] inline void blendGlyphs(
+    const PaintedLines& target, const PaintedLines::Glyph* glyphs, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const PageFont::Mask& mask = *glyphs[i].mask;
+        const int left = glyphs[i].left, top = glyphs[i].top;
+        const int x0 = std::max(0, left), y0 = std::max(0, top);
+        const int x1 = std::min(target.width, left + mask.width);
+        const int y1 = std::min(target.height, top + mask.height);
+        int from = x0;
+        if (y0 < y1) {
+            const int eights
+                = std::max(0, std::min(target.width - x0, mask.width - (x0 - left)) / 8);
+            if (eights > 0) {
+                blendEights(target, mask, left, top, x0, y0, y1, eights, glyphs[i].colour);
+                from += 8 * eights;
+                if (from >= x1)
+                    continue;
+            }
+        }
+        blendNarrow(target, mask, left, top, from, y0, y1, x1, glyphs[i].colour);
+    }
+}
+#endif
 
 inline void fillRect(
     const PaintedLines& target, int left, int top, int right, int bottom, QRgb colour)
