@@ -145,9 +145,11 @@ void BackgroundWrites::work()
         if (m_waiting.empty())
             return;
         const Block& block = m_waiting.front();
+        // Past a failure, the blocks still waiting are dropped: the file ends where it failed.
+        const bool failed = m_error != 0;
         lock.unlock();
-        const int error = writeAll(block);
-        if (m_startWriteback && error == 0) {
+        const int error = failed ? 0 : writeAll(block);
+        if (m_startWriteback && !failed && error == 0) {
             // Only a start: nothing waits for the disk, and a file system that cannot tell
             // leaves the block to its usual writeback.
             ::sync_file_range(m_descriptor, m_written, off_t(block.size), SYNC_FILE_RANGE_WRITE);
