@@ -41,11 +41,11 @@ TEST(TagColours, aTagShowsTheColourMostOfItsCellsAgreeOnNotTheirMean)
         EXPECT_EQ(fitted.colours, std::vector<ColourValue>(cells.size(), grey)) << nested;
     }
 
-    // A tag taken back keeps one colour in all its runs: brown, one lighter brown, blue, then
-    // browns that take the first tag back. Every brown cell shows the brown of the most.
+    // A tag taken back keeps one colour in all its runs: browns, two a little lighter, blue,
+    // then browns that take the first tag back. Every brown cell shows the brown of the most.
     const ColourValue brown = makeColour(120, 100, 80), blue = makeColour(30, 60, 200);
-    std::vector<ColourValue> row(5, brown);
-    row.push_back(makeColour(126, 106, 86));
+    std::vector<ColourValue> row(4, brown);
+    row.insert(row.end(), 2, makeColour(124, 104, 84));
     row.push_back(blue);
     row.insert(row.end(), 4, brown);
     const Fitted fitted = fit(row, 4.0, { false, false, true });
