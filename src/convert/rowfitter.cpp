@@ -11,11 +11,9 @@ namespace mosaiq {
 namespace {
 
     // The shares of the planner's weight on closeness a row is planned at: ShareStep to the
-    // power of minus 0 to LeastStep (1 down to 1/256). A row that does not fit at one share
-    // takes the next: halving it, rather than quartering, leaves a row closer to the characters
-    // it may write, which on the frontier photos gives more cells at the same mean difference.
-    constexpr double ShareStep = 2.0;
-    constexpr int LeastStep = 8;
+    // power of minus 0 to LeastStep (1 down to 1/256).
+    constexpr double ShareStep = 4.0;
+    constexpr int LeastStep = 4;
     // The slots of the colours whose L*a*b* a fitter remembers: 2^KnownBits of them.
     constexpr int KnownBits = 12;
 

@@ -23,10 +23,10 @@ namespace {
     // tolerance, a tighter tolerance asks for closer runs, not only for each cell within it.
     constexpr double TradeWeight = 256.0;
     // A run is considered only while its box seen from its mean is within this share of the
-    // squared tolerance (about 0.7 of the tolerance): a run whose corners reach farther holds
+    // squared tolerance (about 0.77 of the tolerance): a run whose corners reach farther holds
     // cells that its estimate prices too kindly, and the cells are closer, for the same
-    // characters, in runs cut before them. Swept on the frontier photos (0.45 to 0.7 alike).
-    constexpr double BoxReach = 0.5;
+    // characters, in runs cut before them. Swept on the frontier photos (0.5 to 0.7 alike).
+    constexpr double BoxReach = 0.6;
     // The inverses of the short runs' counts, a division spared each.
     constexpr auto Inverses = [] {
         std::array<double, ShortRuns + 1> inverses {};

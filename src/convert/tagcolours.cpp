@@ -13,6 +13,8 @@ namespace {
     // Steps from the mean towards the least summed difference: most of the way is made in the
     // first two, and each costs a pass over the tag's cells.
     constexpr int Steps = 2;
+    // A step shorter than this (in L*a*b*, about a third of a byte of a channel) is the last.
+    constexpr double Settled = 0.1;
     // The distance below which a cell is taken as reached, so that a step never divides by zero.
     constexpr double Reached = 1e-3;
 
@@ -102,7 +104,11 @@ LabColour TagColours::median() const
             sum[1] += share * w[1] * s.lab.a;
             sum[2] += share * w[2] * s.lab.b;
         }
-        x = { sum[0] / weight[0], sum[1] / weight[1], sum[2] / weight[2] };
+        const LabColour next { sum[0] / weight[0], sum[1] / weight[1], sum[2] / weight[2] };
+        const double l = next.l - x.l, a = next.a - x.a, b = next.b - x.b;
+        x = next;
+        if (l * l + a * a + b * b < Settled * Settled)
+            break;
     }
     return x;
 }
