@@ -397,6 +397,7 @@ void RowFitter::fit(double tolerance, int fromStep)
     }
     findGreedyStarts();
     search(fromStep);
+    m_tagColours.settle(*this);
 }
 
 void RowFitter::apply(std::span<ColourValue> colours, std::vector<std::uint32_t>& starts,

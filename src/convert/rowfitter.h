@@ -4,6 +4,7 @@
 #include "convert/colourform.h"
 #include "convert/colourvalue.h"
 #include "convert/runplanner.h"
+#include "convert/tagcolours.h"
 #include "convert/taglayers.h"
 
 #include <array>
@@ -21,8 +22,9 @@ namespace mosaiq {
 // characters than groupRuns' runs at the same tolerance: it takes the closest runs that fit among
 // the weights on closeness tried, a step at a time from the one it is given, else groupRuns'
 // runs. Where the forms read nested colour tags, a run may take back a tag open around it (see
-// TagLayers), and the runs are counted as they are then written. What a fitter makes of a row
-// depends on nothing but the row, the tolerance and that step.
+// TagLayers), and the runs are counted as they are then written. Last, each tag's colour is
+// settled where its cells' summed difference is least (see TagColours). What a fitter makes of a
+// row depends on nothing but the row, the tolerance and that step.
 class RowFitter {
 public:
     explicit RowFitter(ColourForms forms = {});
@@ -44,6 +46,7 @@ public:
 
 private:
     friend class TagLayers;
+    friend class TagColours;
 
     // A run's tags besides its colour text: "[color=" and "]" and "[/color]".
     static constexpr std::size_t Tags = std::size_t(RunPlanner::RunCharacters) - 7;
@@ -127,6 +130,7 @@ private:
     std::span<const std::array<double, 3>> m_steps; // each cell's step weights, as planned
     std::vector<std::size_t> m_ends;
     TagLayers m_layers; // with nested tags, those open as the runs are placed
+    TagColours m_tagColours;
 };
 
 } // namespace mosaiq

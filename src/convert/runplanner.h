@@ -17,8 +17,8 @@ namespace mosaiq {
 // with the least total is found by dynamic programming. The weight grows as the square of the
 // tolerance shrinks, so that one number moves a row from few loose runs to many close ones while
 // the tolerance still bounds each cell. A run is only considered while its cells' box, seen from
-// their mean, seems within the tolerance: a close estimate, not a proof, which the caller checks
-// with the full difference.
+// their mean, seems well within the tolerance: a close estimate, not a proof, which the caller
+// checks with the full difference.
 class RunPlanner {
 public:
     // The characters a run costs besides its cells: "[color=#RRGGBB]" and "[/color]".
@@ -65,9 +65,9 @@ private:
     void workOutProducts(std::size_t first, std::size_t last, std::size_t end);
     // The cell comes into the boxes of the short runs ending at it (m_recent).
     void takeIn(std::size_t cell);
-    // Whether the box of the short run from begin to end seems within the tolerance.
+    // Whether the box of the short run from begin to end seems well within the tolerance.
     bool boxHolds(std::size_t begin, std::size_t end) const;
-    // Whether every corner of a box seen from mean seems within the tolerance, the steps
+    // Whether every corner of a box seen from mean seems well within the tolerance, the steps
     // weighed as near the cell at.
     bool boxWithin(
         const double mean[3], const double low[3], const double high[3], std::size_t at) const;
