@@ -59,8 +59,8 @@ Forums (ces sorties ne sont plus celles de la fenêtre) :
   --best-runs           avec --merge, plus de cellules par caractère au même
                         écart moyen : chaque ligne est coupée en plages là où
                         une balise de plus rapproche assez les couleurs, et
-                        chaque plage prend la couleur moyenne de ses cellules,
-                        sans qu'aucune cellule ne s'en écarte de plus de
+                        chaque plage prend la couleur la plus proche de toutes
+                        ses cellules, sans qu'aucune ne s'en écarte de plus de
                         TOLÉRANCE ; à TOLÉRANCE égale, aucune ligne n'a plus
                         de caractères de balises qu'avec --merge seul, et
                         l'écart moyen est d'ordinaire plus faible ; le code à
