@@ -42,6 +42,14 @@ inline double ciede2000SquaredCeiling(const LabColour& first, const LabColour& s
     return (l * l + 4.2 * a * a + 1.87 * b * b) * (1.0 + 1e-9);
 }
 
+// The squared distance of two colours in L*a*b*: no measure of what people see, but a quick
+// one of how far apart two colours are before CIEDE2000 is worked out.
+inline double labSquaredDistance(const LabColour& first, const LabColour& second)
+{
+    const double l = first.l - second.l, a = first.a - second.a, b = first.b - second.b;
+    return l * l + a * a + b * b;
+}
+
 // SL of CIEDE2000 for the mean lightness of two colours. The difference is never below
 // |L1 - L2| / SL: the chroma and hue terms with their rotation add up to a square, so a pair of
 // lightnesses alone can show that two colours are too far apart.

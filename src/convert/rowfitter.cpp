@@ -17,11 +17,6 @@ namespace {
     // The slots of the colours whose L*a*b* a fitter remembers: 2^KnownBits of them.
     constexpr int KnownBits = 12;
 
-    double squaredDistance(const LabColour& x, const LabColour& y)
-    {
-        return (x.l - y.l) * (x.l - y.l) + (x.a - y.a) * (x.a - y.a) + (x.b - y.b) * (x.b - y.b);
-    }
-
     // The two colours a run may take, best first: its cells' mean, then the centre of their box.
     std::array<LabColour, 2> runColourCandidates(
         const std::vector<LabColour>& labs, std::size_t begin, std::size_t end)
@@ -88,16 +83,11 @@ bool RowFitter::holds(ColourValue colour, const LabColour& lab, std::size_t begi
 double RowFitter::summedDifference(
     const LabColour& lab, std::size_t begin, std::size_t end, double limit) const
 {
-    // Each cell's difference as CIEDE2000 weighs a small step near it: close enough to weigh
-    // one colour against another, and a square root where CIEDE2000 takes four trigonometric
-    // calls. The tolerance itself is checked with the full difference.
+    // Each cell's step difference; the tolerance itself is checked with the full difference.
     const auto weights = m_steps;
     double sum = 0;
-    for (std::size_t i = begin; i < end && sum <= limit; ++i) {
-        const double l = lab.l - m_labs[i].l, a = lab.a - m_labs[i].a, b = lab.b - m_labs[i].b;
-        const auto& w = weights[i];
-        sum += std::sqrt(w[0] * l * l + w[1] * a * a + w[2] * b * b);
-    }
+    for (std::size_t i = begin; i < end && sum <= limit; ++i)
+        sum += RunPlanner::stepDifference(weights[i], lab, m_labs[i]);
     return sum <= limit ? sum : -1.0;
 }
 
@@ -152,7 +142,7 @@ ColourValue RowFitter::finalColour(ColourValue colour, const LabColour& lab, std
         }();
         const auto names = namedColours();
         for (std::size_t i = 0; i < names.size(); ++i) {
-            if (squaredDistance(nameLabs[i], mean) <= reach)
+            if (labSquaredDistance(nameLabs[i], mean) <= reach)
                 consider(names[i].colour);
         }
     }

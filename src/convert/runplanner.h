@@ -4,6 +4,7 @@
 #include "convert/slidingbox.h"
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <span>
 #include <vector>
@@ -46,6 +47,15 @@ public:
     // For each cell of the last row planned, the squared steps that CIEDE2000 gives a small
     // move of L*, a* and b* near it.
     std::span<const std::array<double, 3>> stepWeights() const { return m_weights; }
+    // The difference of colour from a cell, as CIEDE2000 weighs a small step near the cell
+    // (weights: its stepWeights()): close enough to weigh one colour against another, and a
+    // square root where CIEDE2000 takes four trigonometric calls.
+    static double stepDifference(
+        const std::array<double, 3>& weights, const LabColour& colour, const LabColour& cell)
+    {
+        const double l = colour.l - cell.l, a = colour.a - cell.a, b = colour.b - cell.b;
+        return std::sqrt(weights[0] * l * l + weights[1] * a * a + weights[2] * b * b);
+    }
 
     // The characters that a unit of summed difference is worth at a tolerance.
     static double differenceWeight(double tolerance);

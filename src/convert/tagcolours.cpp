@@ -2,9 +2,9 @@
 
 #include "convert/colourform.h"
 #include "convert/rowfitter.h"
+#include "convert/runplanner.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace mosaiq {
 
@@ -67,12 +67,9 @@ double TagColours::gain(const LabColour& from, const LabColour& to) const
 {
     double sum = 0;
     for (const Stretch& s : m_stretches) {
-        const auto& w = s.weights;
-        const double l = from.l - s.lab.l, a = from.a - s.lab.a, b = from.b - s.lab.b;
-        const double l2 = to.l - s.lab.l, a2 = to.a - s.lab.a, b2 = to.b - s.lab.b;
         sum += s.count
-            * (std::sqrt(w[0] * l * l + w[1] * a * a + w[2] * b * b)
-                - std::sqrt(w[0] * l2 * l2 + w[1] * a2 * a2 + w[2] * b2 * b2));
+            * (RunPlanner::stepDifference(s.weights, from, s.lab)
+                - RunPlanner::stepDifference(s.weights, to, s.lab));
     }
     return sum;
 }
@@ -92,10 +89,8 @@ LabColour TagColours::median() const
     for (int step = 0; step < Steps; ++step) {
         std::array<double, 3> sum {}, weight {};
         for (const Stretch& s : m_stretches) {
-            const double l = x.l - s.lab.l, a = x.a - s.lab.a, b = x.b - s.lab.b;
             const auto& w = s.weights;
-            const double distance
-                = std::max(Reached, std::sqrt(w[0] * l * l + w[1] * a * a + w[2] * b * b));
+            const double distance = std::max(Reached, RunPlanner::stepDifference(w, x, s.lab));
             const double share = s.count / distance;
             weight[0] += share * w[0];
             weight[1] += share * w[1];
@@ -105,9 +100,9 @@ LabColour TagColours::median() const
             sum[2] += share * w[2] * s.lab.b;
         }
         const LabColour next { sum[0] / weight[0], sum[1] / weight[1], sum[2] / weight[2] };
-        const double l = next.l - x.l, a = next.a - x.a, b = next.b - x.b;
+        const double moved = labSquaredDistance(next, x);
         x = next;
-        if (l * l + a * a + b * b < Settled * Settled)
+        if (moved < Settled * Settled)
             break;
     }
     return x;

@@ -21,8 +21,7 @@ namespace {
 
 bool TagLayers::near(const LabColour& colour, const LabColour& cell, double scale) const
 {
-    const double l = colour.l - cell.l, a = colour.a - cell.a, b = colour.b - cell.b;
-    return l * l + a * a + b * b <= m_reach * scale;
+    return labSquaredDistance(colour, cell) <= m_reach * scale;
 }
 
 double TagLayers::ownDifference(std::size_t r)

@@ -189,6 +189,19 @@ inline void blendNarrow(const PaintedLines& target, const PageFont::Mask& mask, 
     }
 }
 
+// Where a mask, its top left at (left, top), meets the image: its lines [y0, y1) and pixels
+// [x0, x1), and the whole eights of pixels from x0 that both the image and the mask go on for.
+struct MaskReach {
+    int x0, y0, x1, y1, eights;
+};
+inline MaskReach reachOf(const PaintedLines& target, const PageFont::Mask& mask, int left, int top)
+{
+    const int x0 = std::max(0, left), y0 = std::max(0, top);
+    return { x0, y0, std::min(target.width, left + mask.width),
+        std::min(target.height, top + mask.height),
+        std::max(0, std::min(target.width - x0, mask.width - (x0 - left)) / 8) };
+}
+
 // Covers the pixels under mask, its top left at (left, top), with colour as far as the
 // glyph covers them. Eight or four pixels at a time where both the image and the mask go on
 // that far: the masks are a multiple of eight pixels wide, and their padding covers nothing,
@@ -196,23 +209,18 @@ inline void blendNarrow(const PaintedLines& target, const PageFont::Mask& mask, 
 inline void blendMask(
     const PaintedLines& target, const PageFont::Mask& mask, int left, int top, QRgb colour)
 {
-    const int x0 = std::max(0, left), y0 = std::max(0, top);
-    const int x1 = std::min(target.width, left + mask.width);
-    const int y1 = std::min(target.height, top + mask.height);
+    const MaskReach reach = reachOf(target, mask, left, top);
     // Where the narrower steps start: past the eights, if any.
-    int from = x0;
+    int from = reach.x0;
 #if defined(__SSE2__)
-    if (hasAvx2() && y0 < y1) {
-        const int eights = std::max(0, std::min(target.width - x0, mask.width - (x0 - left)) / 8);
-        if (eights > 0) {
-            blendEights(target, mask, left, top, x0, y0, y1, eights, colour);
-            from += 8 * eights;
-            if (from >= x1)
-                return;
-        }
+    if (hasAvx2() && reach.y0 < reach.y1 && reach.eights > 0) {
+        blendEights(target, mask, left, top, reach.x0, reach.y0, reach.y1, reach.eights, colour);
+        from += 8 * reach.eights;
+        if (from >= reach.x1)
+            return;
     }
 #endif
-    blendNarrow(target, mask, left, top, from, y0, y1, x1, colour);
+    blendNarrow(target, mask, left, top, from, reach.y0, reach.y1, reach.x1, colour);
 }
 
 #if defined(__SSE2__)
@@ -224,21 +232,16 @@ inline void blendMask(
     for (int i = 0; i < count; ++i) {
         const PageFont::Mask& mask = *glyphs[i].mask;
         const int left = glyphs[i].left, top = glyphs[i].top;
-        const int x0 = std::max(0, left), y0 = std::max(0, top);
-        const int x1 = std::min(target.width, left + mask.width);
-        const int y1 = std::min(target.height, top + mask.height);
-        int from = x0;
-        if (y0 < y1) {
-            const int eights
-                = std::max(0, std::min(target.width - x0, mask.width - (x0 - left)) / 8);
-            if (eights > 0) {
-                blendEights(target, mask, left, top, x0, y0, y1, eights, glyphs[i].colour);
-                from += 8 * eights;
-                if (from >= x1)
-                    continue;
-            }
+        const MaskReach reach = reachOf(target, mask, left, top);
+        int from = reach.x0;
+        if (reach.y0 < reach.y1 && reach.eights > 0) {
+            blendEights(target, mask, left, top, reach.x0, reach.y0, reach.y1, reach.eights,
+                glyphs[i].colour);
+            from += 8 * reach.eights;
+            if (from >= reach.x1)
+                continue;
         }
-        blendNarrow(target, mask, left, top, from, y0, y1, x1, glyphs[i].colour);
+        blendNarrow(target, mask, left, top, from, reach.y0, reach.y1, reach.x1, glyphs[i].colour);
     }
 }
 #endif
