@@ -32,6 +32,12 @@ struct DifferenceBounds {
 DifferenceBounds ciede2000SquaredBounds(
     const LabColour& first, const LabColour& second, double lightnessWeight);
 
+// Close bounds of the square of ciede2000(first, second), for pairs the quick bounds leave
+// undecided: the hues worked out, the hue weight and the rotation read from a table by whole
+// degrees of their mean rather than from their trigonometry.
+DifferenceBounds ciede2000SquaredHueBounds(
+    const LabColour& first, const LabColour& second, double lightnessWeight);
+
 // A quicker and looser upper bound of the square of ciede2000(first, second), from the
 // differences of the channels alone: dL^2 + 1.866 (2.25 da^2 + db^2), the weights at least 1,
 // a* stretched at most 1.5 and the rotation term adding at most 86.6 % to the chroma and hue

@@ -28,6 +28,24 @@ namespace {
 
     constexpr char Hex[] = "0123456789ABCDEF";
 
+    // The bytes colourName() lets through to the list.
+    constexpr bool namedBytes(ColourValue colour)
+    {
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int byte = (colour >> shift) & 0xFF;
+            if (byte != 0 && byte != 128 && byte != 192 && byte != 255)
+                return false;
+        }
+        return true;
+    }
+    static_assert([] {
+        for (const auto& named : Names) {
+            if (!namedBytes(named.colour))
+                return false;
+        }
+        return true;
+    }());
+
 } // namespace
 
 std::span<const NamedColour> namedColours()
@@ -37,6 +55,9 @@ std::span<const NamedColour> namedColours()
 
 std::string_view colourName(ColourValue colour)
 {
+    // Every name's bytes are 0, 128, 192 or 255: most colours are told apart without the list.
+    if (!namedBytes(colour))
+        return {};
     for (const auto& named : Names) {
         if (named.colour == colour)
             return named.name;
@@ -81,8 +102,13 @@ std::size_t writeColourText(char* out, ColourValue colour, ColourForms forms)
 
 std::size_t colourTextLength(ColourValue colour, ColourForms forms)
 {
-    char text[7];
-    return writeColourText(text, colour, forms);
+    // writeColourText's choice, without writing the digits.
+    if (forms.names) {
+        const std::string_view name = colourName(colour);
+        if (!name.empty() && (!forms.shortHex || name.size() < 4 || !hasShortHex(colour)))
+            return name.size();
+    }
+    return forms.shortHex && hasShortHex(colour) ? 4 : 7;
 }
 
 } // namespace mosaiq

@@ -61,6 +61,11 @@ bool RowFitter::within(const LabColour& colour, const LabColour& cell) const
         return true;
     if (bounds.lower > m_nearEnough)
         return false;
+    const DifferenceBounds close = ciede2000SquaredHueBounds(colour, cell, weight);
+    if (close.upper <= m_nearEnough)
+        return true;
+    if (close.lower > m_nearEnough)
+        return false;
     return ciede2000(colour, cell) <= m_tolerance;
 }
 
