@@ -62,6 +62,42 @@ namespace {
         return h < 0.0 ? h + 360.0 : h;
     }
 
+    // atan(i / 256) in degrees, for i from 0 to 256.
+    const std::array<double, 257>& arctangentsByStep()
+    {
+        static const std::array<double, 257> table = [] {
+            std::array<double, 257> angles {};
+            for (std::size_t i = 0; i <= 256; ++i)
+                angles[i] = std::atan(double(i) / 256.0) * Degrees;
+            return angles;
+        }();
+        return table;
+    }
+    // How far nearHueDegrees() strays from hueDegrees() at most, in degrees: a straight line
+    // between steps of 1/256 strays from the arctangent by at most an eighth of its largest
+    // second derivative (0.65) times the squared step, 1.24e-6 radians or 7.1e-5 degrees.
+    constexpr double HueError = 1e-4;
+
+    // hueDegrees(b, a) within HueError, from the table: its quadrant from the signs as atan2
+    // takes it (so a hue never strays across 0 degrees), the angle within it from the lesser
+    // of |a| and |b| over the greater.
+    double nearHueDegrees(double b, double a)
+    {
+        if (a == 0.0 && b == 0.0)
+            return 0.0;
+        const double x = std::abs(a), y = std::abs(b);
+        const bool steep = y > x;
+        const double scaled = (steep ? x / y : y / x) * 256.0;
+        const auto step = std::min(std::size_t(scaled), std::size_t(255));
+        const auto& angles = arctangentsByStep();
+        const double angle
+            = angles[step] + (scaled - double(step)) * (angles[step + 1] - angles[step]);
+        double hue = steep ? 90.0 - angle : angle;
+        if (a < 0.0)
+            hue = 180.0 - hue;
+        return b < 0.0 ? 360.0 - hue : hue;
+    }
+
     // CIEDE2000's mean hue of two colours of chromas cp1 and cp2 (after G) and hues hp1, hp2.
     double meanHueOf(double cp1, double cp2, double hp1, double hp2)
     {
@@ -96,7 +132,9 @@ namespace {
     // Both terms at each whole degree of mean hue, 0 to 360. Between two degrees a term strays
     // from the straight line between them by at most an eighth of its largest second derivative
     // (per squared degree, 2.2e-3 for T, 4.7e-3 for the rotation's sine): 2.8e-4 and 5.9e-4,
-    // 2.4e-4 each as found at 400 points a degree. HueTermSlack covers both with room for rounding.
+    // 2.4e-4 each as found at 400 points a degree; a mean hue HueError off moves them by their
+    // slopes (0.042 and 0.036 a degree) times it, 4.2e-6 at most. HueTermSlack covers all that
+    // with room for rounding.
     struct HueTerms {
         double weight, rotation;
     };
@@ -200,9 +238,10 @@ DifferenceBounds ciede2000SquaredBounds(
 DifferenceBounds ciede2000SquaredHueBounds(
     const LabColour& first, const LabColour& second, double lightnessWeight)
 {
-    // As ciede2000() up to the hues; then delta H'^2 is what delta C'^2 leaves of the squared
-    // distance in the a'b' plane, with the sign of the hues' difference, and SH and the rotation
-    // lie between the table's values at the degrees on either side of the mean hue.
+    // As ciede2000() up to the hues, which are read from a table of arctangents; then delta H'^2
+    // is what delta C'^2 leaves of the squared distance in the a'b' plane, with the sign of the
+    // hues' difference, and T and the rotation's sine are read between the whole degrees on
+    // either side of the mean hue.
     const double pow25to7 = 6103515625.0; // 25^7
     const double c1 = std::sqrt(first.a * first.a + first.b * first.b);
     const double c2 = std::sqrt(second.a * second.a + second.b * second.b);
@@ -211,7 +250,16 @@ DifferenceBounds ciede2000SquaredHueBounds(
     const double a1 = (1.0 + g) * first.a, a2 = (1.0 + g) * second.a;
     const double cp1 = std::sqrt(a1 * a1 + first.b * first.b);
     const double cp2 = std::sqrt(a2 * a2 + second.b * second.b);
-    const double hp1 = hueDegrees(first.b, a1), hp2 = hueDegrees(second.b, a2);
+    double hp1 = nearHueDegrees(first.b, a1), hp2 = nearHueDegrees(second.b, a2);
+    double hueError = HueError;
+    // Where hues that near could take another branch than the true ones below, the true ones.
+    auto atEdge
+        = [](double value, double edge) { return std::abs(value - edge) <= 4.0 * HueError; };
+    if (cp1 * cp2 != 0.0 && (atEdge(std::abs(hp1 - hp2), 180.0) || atEdge(hp1 + hp2, 360.0))) {
+        hp1 = hueDegrees(first.b, a1);
+        hp2 = hueDegrees(second.b, a2);
+        hueError = 0.0;
+    }
     double deltaHue = 0.0;
     if (cp1 * cp2 != 0.0) {
         deltaHue = hp2 - hp1;
@@ -246,8 +294,13 @@ DifferenceBounds ciede2000SquaredHueBounds(
     const double c = deltaC / sc;
     // The rotation term is -S RC c delta H / SH: p is RC c delta H, its sign that of the hues'.
     const double p = rc * c * std::sqrt(squaredH) * (deltaHue < 0.0 ? -1.0 : 1.0);
-    const double rotationLeast = p >= 0.0 ? -mostS * p * mostInverse : -leastS * p * leastInverse;
-    const double rotationMost = p >= 0.0 ? -leastS * p * leastInverse : -mostS * p * mostInverse;
+    double rotationLeast = p >= 0.0 ? -mostS * p * mostInverse : -leastS * p * leastInverse;
+    double rotationMost = p >= 0.0 ? -leastS * p * leastInverse : -mostS * p * mostInverse;
+    if (std::abs(deltaHue) <= 2.0 * hueError) {
+        // The sign of the hues' difference is not known: either.
+        rotationMost = mostS * std::abs(p) * mostInverse;
+        rotationLeast = -rotationMost;
+    }
     const double lower = l * l + c * c + squaredH * leastInverse * leastInverse + rotationLeast;
     const double upper = l * l + c * c + squaredH * mostInverse * mostInverse + rotationMost;
     // Rounding: delta H'^2 found from the plane rather than from the sine strays from it by

@@ -33,8 +33,8 @@ DifferenceBounds ciede2000SquaredBounds(
     const LabColour& first, const LabColour& second, double lightnessWeight);
 
 // Close bounds of the square of ciede2000(first, second), for pairs the quick bounds leave
-// undecided: the hues worked out, the hue weight and the rotation read from a table by whole
-// degrees of their mean rather than from their trigonometry.
+// undecided: the hues, the hue weight and the rotation read from tables rather than from their
+// trigonometry.
 DifferenceBounds ciede2000SquaredHueBounds(
     const LabColour& first, const LabColour& second, double lightnessWeight);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <random>
 
@@ -37,6 +38,31 @@ TEST(ColourDifference, hueBoundsHoldTheDifferenceCloselyOnNearPairsGreysAndAcros
         // Close enough to tell nearly every near pair from a tolerance.
         if (i % 8 != 0) {
             ASSERT_LE(bounds.upper - bounds.lower, 0.05 * squared + 1e-3) << first << " " << second;
+        }
+    }
+}
+
+TEST(ColourDifference, hueBoundsHoldTheDifferenceOfHuesOppositeOrAcrossRed)
+{
+    // Hues half a turn apart, or whose sum is a whole turn, to within the rounding of a hue read
+    // from a table, where the mean hue and the sign of their difference turn on that rounding.
+    constexpr double Pi = 3.14159265358979323846;
+    for (double hue = 0.0; hue < 360.0; hue += 0.7) {
+        for (const double apart : { 180.0, 0.0 }) {
+            for (double off = -4e-4; off <= 4e-4; off += 5e-5) {
+                const double other = apart == 180.0 ? hue + 180.0 + off : 360.0 - hue + off;
+                for (const double chroma : { 0.3, 2.0, 9.0 }) {
+                    const LabColour a { 50.0, chroma * std::cos(hue * Pi / 180.0),
+                        chroma * std::sin(hue * Pi / 180.0) };
+                    const LabColour b { 50.5, 1.1 * chroma * std::cos(other * Pi / 180.0),
+                        1.1 * chroma * std::sin(other * Pi / 180.0) };
+                    const double squared = ciede2000(a, b) * ciede2000(a, b);
+                    const DifferenceBounds bounds
+                        = ciede2000SquaredHueBounds(a, b, lightnessWeight(50.25));
+                    ASSERT_LE(bounds.lower, squared) << hue << " " << other << " " << chroma;
+                    ASSERT_GE(bounds.upper, squared) << hue << " " << other << " " << chroma;
+                }
+            }
         }
     }
 }
