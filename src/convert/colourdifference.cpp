@@ -28,6 +28,27 @@ namespace {
         return table;
     }
 
+    // Where colourOfLab() starts looking for a linear light: for each of LightSteps equal steps
+    // of [0, 1], the first byte whose linear light is at least the step's start. No two bytes'
+    // linear lights are within a step of each other (the nearest, 0 and 1, are 3.0e-4 apart,
+    // a step 2.4e-4), so the byte sought is that one or the next.
+    constexpr std::size_t LightSteps = 4096;
+    const std::array<std::uint8_t, LightSteps>& firstByteOfStep()
+    {
+        static const std::array<std::uint8_t, LightSteps> table = [] {
+            std::array<std::uint8_t, LightSteps> bytes {};
+            const auto& linear = linearOfByte();
+            std::size_t byte = 0;
+            for (std::size_t step = 0; step < LightSteps; ++step) {
+                while (byte < 255 && linear[byte] < double(step) / double(LightSteps))
+                    ++byte;
+                bytes[step] = std::uint8_t(byte);
+            }
+            return bytes;
+        }();
+        return table;
+    }
+
     // The cube root of t for 0 < t < 8, to the last bits of a double: the library's own is a
     // third of the time of a whole merged row.
     double cubeRoot(double t)
@@ -180,15 +201,19 @@ ColourValue colourOfLab(const LabColour& lab)
         -0.9692660 * x + 1.8760108 * y + 0.0415560 * z,
         0.0556434 * x - 0.2040259 * y + 1.0572252 * z };
     int bytes[3];
+    const auto& table = linearOfByte();
+    const auto& firstBytes = firstByteOfStep();
     for (int i = 0; i < 3; ++i) {
-        // The byte whose linear light is nearest, found in the table rather than by a power.
-        // The halving carries no branch: which half a colour falls in is not foreseeable, and
-        // a wrong guess costs more than the comparison. It ends where std::lower_bound does.
-        const auto& table = linearOfByte();
-        const double* base = table.data();
-        for (std::size_t n = table.size(); n > 1; n -= n / 2)
-            base = base[n / 2] < linear[i] ? base + n / 2 : base;
-        int byte = int(base - table.data()) + (*base < linear[i] ? 1 : 0);
+        // The byte whose linear light is nearest, found in the table rather than by a power:
+        // the first at least as light (std::lower_bound's), from the first of its step of
+        // [0, 1] or the next, without a branch; the lights outside [0, 1] from the first step
+        // or the last (a NaN from the first, where lower_bound ends too).
+        const double scaled = linear[i] * double(LightSteps);
+        const std::size_t step = scaled >= double(LightSteps - 1)
+            ? LightSteps - 1
+            : (scaled > 0.0 ? std::size_t(scaled) : 0);
+        const std::size_t first = firstBytes[step];
+        int byte = int(first) + (table[first] < linear[i] ? 1 : 0);
         if (byte == 256
             || (byte > 0
                 && linear[i] - table[std::size_t(byte - 1)] < table[std::size_t(byte)] - linear[i]))
