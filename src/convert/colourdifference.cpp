@@ -229,110 +229,146 @@ double lightnessWeight(double meanLightness)
     return 1.0 + 0.015 * l50 / std::sqrt(20.0 + l50);
 }
 
+namespace {
+
+    // What both bounds take from a pair of colours, as ciede2000() works it out.
+    struct DifferenceParts {
+        double a1, a2, b1, b2; // a* after G, and b*
+        double cp1, cp2; // the chromas after G
+        double chromaHue; // delta C'^2 + delta H'^2: the squared distance in the a'b' plane
+        double meanCp, rc, sc;
+        double l, c; // delta L / SL, delta C' / SC
+    };
+
+    DifferenceParts partsOf(const LabColour& first, const LabColour& second, double lightnessWeight)
+    {
+        const double pow25to7 = 6103515625.0; // 25^7
+        const double c1 = std::sqrt(first.a * first.a + first.b * first.b);
+        const double c2 = std::sqrt(second.a * second.a + second.b * second.b);
+        const double meanC7 = power7((c1 + c2) / 2.0);
+        const double g = 0.5 * (1.0 - std::sqrt(meanC7 / (meanC7 + pow25to7)));
+        DifferenceParts parts;
+        parts.a1 = (1.0 + g) * first.a;
+        parts.a2 = (1.0 + g) * second.a;
+        parts.b1 = first.b;
+        parts.b2 = second.b;
+        const double deltaA = parts.a2 - parts.a1, deltaB = second.b - first.b;
+        parts.chromaHue = deltaA * deltaA + deltaB * deltaB;
+        parts.cp1 = std::sqrt(parts.a1 * parts.a1 + first.b * first.b);
+        parts.cp2 = std::sqrt(parts.a2 * parts.a2 + second.b * second.b);
+        parts.meanCp = (parts.cp1 + parts.cp2) / 2.0;
+        parts.sc = 1.0 + 0.045 * parts.meanCp;
+        const double meanCp7 = power7(parts.meanCp);
+        parts.rc = 2.0 * std::sqrt(meanCp7 / (meanCp7 + pow25to7));
+        parts.l = (second.l - first.l) / lightnessWeight;
+        parts.c = (parts.cp2 - parts.cp1) / parts.sc;
+        return parts;
+    }
+
+    DifferenceBounds quickBounds(const DifferenceParts& parts)
+    {
+        // delta C' and SC are those of the difference itself; delta H'^2 is what delta C'^2
+        // leaves of the squared distance in the a'b' plane. T of the hue weight lies between
+        // 0.362 (at a mean hue of 290 degrees) and 1.58, so SH lies between shLeast and SC; the
+        // rotation term adds or takes at most |RT| |c h|, |RT| being at most sin(60 degrees) RC,
+        // and |c h| at most (c^2 + h^2) / 2.
+        const double shLeast = 1.0 + 0.015 * parts.meanCp * 0.362;
+        const double deltaC = parts.cp2 - parts.cp1;
+        const double hMost = std::sqrt(std::max(0.0, parts.chromaHue - deltaC * deltaC)) / shLeast;
+        const double l = parts.l, c = parts.c, rc = parts.rc;
+        const double upper = l * l + c * c + hMost * hMost + 0.8661 * rc * std::abs(c) * hMost;
+        const double lower = l * l + (1.0 - 0.4331 * rc) * parts.chromaHue / (parts.sc * parts.sc);
+        return { lower * (1.0 - 2e-9), upper * (1.0 + 2e-9) };
+    }
+
+    DifferenceBounds hueBounds(const DifferenceParts& parts)
+    {
+        // The hues are read from a table of arctangents; delta H'^2 is what delta C'^2 leaves of
+        // the squared distance in the a'b' plane, with the sign of the hues' difference, and T
+        // and the rotation's sine are read between the whole degrees on either side of the mean
+        // hue.
+        const double cp1 = parts.cp1, cp2 = parts.cp2;
+        double hp1 = nearHueDegrees(parts.b1, parts.a1), hp2 = nearHueDegrees(parts.b2, parts.a2);
+        double hueError = HueError;
+        // Where hues that near could take another branch than the true ones below, the true ones.
+        auto atEdge
+            = [](double value, double edge) { return std::abs(value - edge) <= 4.0 * HueError; };
+        if (cp1 * cp2 != 0.0 && (atEdge(std::abs(hp1 - hp2), 180.0) || atEdge(hp1 + hp2, 360.0))) {
+            hp1 = hueDegrees(parts.b1, parts.a1);
+            hp2 = hueDegrees(parts.b2, parts.a2);
+            hueError = 0.0;
+        }
+        double deltaHue = 0.0;
+        if (cp1 * cp2 != 0.0) {
+            deltaHue = hp2 - hp1;
+            if (deltaHue > 180.0)
+                deltaHue -= 360.0;
+            else if (deltaHue < -180.0)
+                deltaHue += 360.0;
+        }
+        const double meanHue = meanHueOf(cp1, cp2, hp1, hp2);
+        const double clamped = std::clamp(meanHue, 0.0, 360.0);
+        const auto degree = std::min(std::size_t(clamped), std::size_t(359));
+        const double along = clamped - double(degree);
+        const auto& terms = hueTermsByDegree();
+        const HueTerms& low = terms[degree];
+        const HueTerms& high = terms[degree + 1];
+        const double t = low.weight + along * (high.weight - low.weight);
+        const double s = low.rotation + along * (high.rotation - low.rotation);
+        const double leastT = t - HueTermSlack, mostT = t + HueTermSlack;
+        const double leastS = std::max(0.0, s - HueTermSlack), mostS = s + HueTermSlack;
+
+        const double deltaC = cp2 - cp1;
+        const double squaredH = std::max(0.0, parts.chromaHue - deltaC * deltaC);
+        // 1 / SH at its least and most.
+        const double leastInverse = 1.0 / (1.0 + 0.015 * parts.meanCp * mostT);
+        const double mostInverse = 1.0 / (1.0 + 0.015 * parts.meanCp * std::max(0.0, leastT));
+        const double l = parts.l, c = parts.c;
+        // The rotation term is -S RC c delta H / SH: p is RC c delta H, its sign the hues'.
+        const double p = parts.rc * c * std::sqrt(squaredH) * (deltaHue < 0.0 ? -1.0 : 1.0);
+        double rotationLeast = p >= 0.0 ? -mostS * p * mostInverse : -leastS * p * leastInverse;
+        double rotationMost = p >= 0.0 ? -leastS * p * leastInverse : -mostS * p * mostInverse;
+        if (std::abs(deltaHue) <= 2.0 * hueError) {
+            // The sign of the hues' difference is not known: either.
+            rotationMost = mostS * std::abs(p) * mostInverse;
+            rotationLeast = -rotationMost;
+        }
+        const double lower = l * l + c * c + squaredH * leastInverse * leastInverse + rotationLeast;
+        const double upper = l * l + c * c + squaredH * mostInverse * mostInverse + rotationMost;
+        // Rounding: delta H'^2 found from the plane rather than from the sine strays from it by
+        // less than 1e-11 for any L*a*b* colours, its square root by less than 3.2e-6 where it
+        // is near zero, which the rotation term (S at most 0.87, RC at most 2) carries times |c|.
+        const double slack = 1e-5 * (1.0 + std::abs(c));
+        return { lower * (1.0 - 1e-7) - slack, upper * (1.0 + 1e-7) + slack };
+    }
+
+} // namespace
+
 DifferenceBounds ciede2000SquaredBounds(
     const LabColour& first, const LabColour& second, double lightnessWeight)
 {
-    const double pow25to7 = 6103515625.0; // 25^7
-    const double c1 = std::sqrt(first.a * first.a + first.b * first.b);
-    const double c2 = std::sqrt(second.a * second.a + second.b * second.b);
-    const double meanC7 = power7((c1 + c2) / 2.0);
-    const double g = 0.5 * (1.0 - std::sqrt(meanC7 / (meanC7 + pow25to7)));
-    const double a1 = (1.0 + g) * first.a, a2 = (1.0 + g) * second.a;
-    // delta C'^2 + delta H'^2 is the squared distance in the a'b' plane.
-    const double deltaA = a2 - a1, deltaB = second.b - first.b;
-    const double chromaHue = deltaA * deltaA + deltaB * deltaB;
-    // delta C' and SC are those of the difference itself; delta H'^2 is what delta C'^2 leaves
-    // of that squared distance. T of the hue weight lies between 0.362 (at a mean hue of 290
-    // degrees) and 1.58, so SH lies between shLeast and SC; the rotation term adds or takes at
-    // most |RT| |c h|, |RT| being at most sin(60 degrees) RC, and |c h| at most (c^2 + h^2) / 2.
-    const double cp1 = std::sqrt(a1 * a1 + first.b * first.b);
-    const double cp2 = std::sqrt(a2 * a2 + second.b * second.b);
-    const double meanCp = (cp1 + cp2) / 2.0;
-    const double sc = 1.0 + 0.045 * meanCp;
-    const double shLeast = 1.0 + 0.015 * meanCp * 0.362;
-    const double meanCp7 = power7(meanCp);
-    const double rc = 2.0 * std::sqrt(meanCp7 / (meanCp7 + pow25to7));
-    const double l = (second.l - first.l) / lightnessWeight;
-    const double c = (cp2 - cp1) / sc;
-    const double hMost = std::sqrt(std::max(0.0, chromaHue - (cp2 - cp1) * (cp2 - cp1))) / shLeast;
-    const double upper = l * l + c * c + hMost * hMost + 0.8661 * rc * std::abs(c) * hMost;
-    const double lower = l * l + (1.0 - 0.4331 * rc) * chromaHue / (sc * sc);
-    return { lower * (1.0 - 2e-9), upper * (1.0 + 2e-9) };
+    return quickBounds(partsOf(first, second, lightnessWeight));
 }
 
 DifferenceBounds ciede2000SquaredHueBounds(
     const LabColour& first, const LabColour& second, double lightnessWeight)
 {
-    // As ciede2000() up to the hues, which are read from a table of arctangents; then delta H'^2
-    // is what delta C'^2 leaves of the squared distance in the a'b' plane, with the sign of the
-    // hues' difference, and T and the rotation's sine are read between the whole degrees on
-    // either side of the mean hue.
-    const double pow25to7 = 6103515625.0; // 25^7
-    const double c1 = std::sqrt(first.a * first.a + first.b * first.b);
-    const double c2 = std::sqrt(second.a * second.a + second.b * second.b);
-    const double meanC7 = power7((c1 + c2) / 2.0);
-    const double g = 0.5 * (1.0 - std::sqrt(meanC7 / (meanC7 + pow25to7)));
-    const double a1 = (1.0 + g) * first.a, a2 = (1.0 + g) * second.a;
-    const double cp1 = std::sqrt(a1 * a1 + first.b * first.b);
-    const double cp2 = std::sqrt(a2 * a2 + second.b * second.b);
-    double hp1 = nearHueDegrees(first.b, a1), hp2 = nearHueDegrees(second.b, a2);
-    double hueError = HueError;
-    // Where hues that near could take another branch than the true ones below, the true ones.
-    auto atEdge
-        = [](double value, double edge) { return std::abs(value - edge) <= 4.0 * HueError; };
-    if (cp1 * cp2 != 0.0 && (atEdge(std::abs(hp1 - hp2), 180.0) || atEdge(hp1 + hp2, 360.0))) {
-        hp1 = hueDegrees(first.b, a1);
-        hp2 = hueDegrees(second.b, a2);
-        hueError = 0.0;
-    }
-    double deltaHue = 0.0;
-    if (cp1 * cp2 != 0.0) {
-        deltaHue = hp2 - hp1;
-        if (deltaHue > 180.0)
-            deltaHue -= 360.0;
-        else if (deltaHue < -180.0)
-            deltaHue += 360.0;
-    }
-    const double meanHue = meanHueOf(cp1, cp2, hp1, hp2);
-    const double clamped = std::clamp(meanHue, 0.0, 360.0);
-    const auto degree = std::min(std::size_t(clamped), std::size_t(359));
-    const double along = clamped - double(degree);
-    const auto& terms = hueTermsByDegree();
-    const HueTerms& low = terms[degree];
-    const HueTerms& high = terms[degree + 1];
-    const double t = low.weight + along * (high.weight - low.weight);
-    const double s = low.rotation + along * (high.rotation - low.rotation);
-    const double leastT = t - HueTermSlack, mostT = t + HueTermSlack;
-    const double leastS = std::max(0.0, s - HueTermSlack), mostS = s + HueTermSlack;
+    return hueBounds(partsOf(first, second, lightnessWeight));
+}
 
-    const double deltaA = a2 - a1, deltaB = second.b - first.b;
-    const double deltaC = cp2 - cp1;
-    const double squaredH = std::max(0.0, deltaA * deltaA + deltaB * deltaB - deltaC * deltaC);
-    const double meanCp = (cp1 + cp2) / 2.0;
-    const double meanCp7 = power7(meanCp);
-    const double rc = 2.0 * std::sqrt(meanCp7 / (meanCp7 + pow25to7));
-    const double sc = 1.0 + 0.045 * meanCp;
-    // 1 / SH at its least and most.
-    const double leastInverse = 1.0 / (1.0 + 0.015 * meanCp * mostT);
-    const double mostInverse = 1.0 / (1.0 + 0.015 * meanCp * std::max(0.0, leastT));
-    const double l = (second.l - first.l) / lightnessWeight;
-    const double c = deltaC / sc;
-    // The rotation term is -S RC c delta H / SH: p is RC c delta H, its sign that of the hues'.
-    const double p = rc * c * std::sqrt(squaredH) * (deltaHue < 0.0 ? -1.0 : 1.0);
-    double rotationLeast = p >= 0.0 ? -mostS * p * mostInverse : -leastS * p * leastInverse;
-    double rotationMost = p >= 0.0 ? -leastS * p * leastInverse : -mostS * p * mostInverse;
-    if (std::abs(deltaHue) <= 2.0 * hueError) {
-        // The sign of the hues' difference is not known: either.
-        rotationMost = mostS * std::abs(p) * mostInverse;
-        rotationLeast = -rotationMost;
-    }
-    const double lower = l * l + c * c + squaredH * leastInverse * leastInverse + rotationLeast;
-    const double upper = l * l + c * c + squaredH * mostInverse * mostInverse + rotationMost;
-    // Rounding: delta H'^2 found from the plane rather than from the sine strays from it by
-    // less than 1e-11 for any L*a*b* colours, its square root by less than 3.2e-6 where it is
-    // near zero, which the rotation term (S at most 0.87, RC at most 2) carries times |c|.
-    const double slack = 1e-5 * (1.0 + std::abs(c));
-    return { lower * (1.0 - 1e-7) - slack, upper * (1.0 + 1e-7) + slack };
+int ciede2000BoundsVerdict(const LabColour& first, const LabColour& second, double lightnessWeight,
+    double squaredTolerance)
+{
+    const DifferenceParts parts = partsOf(first, second, lightnessWeight);
+    const DifferenceBounds quick = quickBounds(parts);
+    if (quick.upper <= squaredTolerance)
+        return 1;
+    if (quick.lower > squaredTolerance)
+        return -1;
+    const DifferenceBounds close = hueBounds(parts);
+    if (close.upper <= squaredTolerance)
+        return 1;
+    return close.lower > squaredTolerance ? -1 : 0;
 }
 
 double ciede2000(const LabColour& first, const LabColour& second)

@@ -38,6 +38,11 @@ DifferenceBounds ciede2000SquaredBounds(
 DifferenceBounds ciede2000SquaredHueBounds(
     const LabColour& first, const LabColour& second, double lightnessWeight);
 
+// Whether ciede2000(first, second) is within a tolerance, from the quick bounds and then the
+// close ones, the work they share done once: 1 within, -1 beyond, 0 where neither tells.
+int ciede2000BoundsVerdict(const LabColour& first, const LabColour& second, double lightnessWeight,
+    double squaredTolerance);
+
 // A quicker and looser upper bound of the square of ciede2000(first, second), from the
 // differences of the channels alone: dL^2 + 1.866 (2.25 da^2 + db^2), the weights at least 1,
 // a* stretched at most 1.5 and the rotation term adding at most 86.6 % to the chroma and hue

@@ -49,24 +49,15 @@ RowFitter::RowFitter(ColourForms forms)
 bool RowFitter::within(const LabColour& colour, const LabColour& cell) const
 {
     // Near cells need no more than the channels' differences; the lightnesses alone tell most
-    // cells that are too far; bounds without trigonometry tell most of the others. The verdicts
-    // are the full difference's all the same.
+    // cells that are too far; bounds without trigonometry tell nearly all the others. The
+    // verdicts are the full difference's all the same.
     if (ciede2000SquaredCeiling(colour, cell) <= m_nearEnough)
         return true;
     const double weight = lightnessWeight((cell.l + colour.l) / 2.0);
     if (std::abs(cell.l - colour.l) > m_tolerance * weight * (1.0 + 1e-9))
         return false;
-    const DifferenceBounds bounds = ciede2000SquaredBounds(colour, cell, weight);
-    if (bounds.upper <= m_nearEnough)
-        return true;
-    if (bounds.lower > m_nearEnough)
-        return false;
-    const DifferenceBounds close = ciede2000SquaredHueBounds(colour, cell, weight);
-    if (close.upper <= m_nearEnough)
-        return true;
-    if (close.lower > m_nearEnough)
-        return false;
-    return ciede2000(colour, cell) <= m_tolerance;
+    const int verdict = ciede2000BoundsVerdict(colour, cell, weight, m_nearEnough);
+    return verdict != 0 ? verdict > 0 : ciede2000(colour, cell) <= m_tolerance;
 }
 
 bool RowFitter::holds(ColourValue colour, const LabColour& lab, std::size_t begin, std::size_t end,

@@ -9,7 +9,7 @@
 
 using namespace mosaiq;
 
-TEST(ColourDifference, hueBoundsHoldTheDifferenceCloselyOnNearPairsGreysAndAcrossRed)
+TEST(ColourDifference, hueBoundsAndVerdictsHoldTheDifferenceOnNearPairsGreysAndAcrossRed)
 {
     // Near pairs mostly, where the bounds are used; greys (no hue), reds and magentas (hues on
     // both sides of 0 degrees) and far pairs besides.
@@ -35,6 +35,13 @@ TEST(ColourDifference, hueBoundsHoldTheDifferenceCloselyOnNearPairsGreysAndAcros
             = ciede2000SquaredHueBounds(a, b, lightnessWeight((a.l + b.l) / 2.0));
         ASSERT_LE(bounds.lower, squared) << first << " " << second;
         ASSERT_GE(bounds.upper, squared) << first << " " << second;
+        for (const double tolerance : { 2.0, 5.0 }) {
+            const int verdict = ciede2000BoundsVerdict(
+                a, b, lightnessWeight((a.l + b.l) / 2.0), tolerance * tolerance);
+            if (verdict != 0) {
+                ASSERT_EQ(verdict > 0, ciede2000(a, b) <= tolerance) << first << " " << second;
+            }
+        }
         // Close enough to tell nearly every near pair from a tolerance.
         if (i % 8 != 0) {
             ASSERT_LE(bounds.upper - bounds.lower, 0.05 * squared + 1e-3) << first << " " << second;
