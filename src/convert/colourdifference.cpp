@@ -109,7 +109,7 @@ namespace {
         const double x = std::abs(a), y = std::abs(b);
         const bool steep = y > x;
         const double scaled = (steep ? x / y : y / x) * 256.0;
-        const auto step = std::min(std::size_t(scaled), std::size_t(255));
+        const std::size_t step = scaled < 255.0 ? std::size_t(scaled) : 255; // NaN too
         const auto& angles = arctangentsByStep();
         const double angle
             = angles[step] + (scaled - double(step)) * (angles[step + 1] - angles[step]);
@@ -307,7 +307,7 @@ namespace {
                 deltaHue += 360.0;
         }
         const double meanHue = meanHueOf(cp1, cp2, hp1, hp2);
-        const double clamped = std::clamp(meanHue, 0.0, 360.0);
+        const double clamped = meanHue >= 0.0 ? std::min(meanHue, 360.0) : 0.0; // NaN too
         const auto degree = std::min(std::size_t(clamped), std::size_t(359));
         const double along = clamped - double(degree);
         const auto& terms = hueTermsByDegree();
