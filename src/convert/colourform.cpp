@@ -79,14 +79,27 @@ ColourValue nearestShortHex(ColourValue colour)
     return makeColour(near(bits & 0xFF), near((bits >> 8) & 0xFF), near((bits >> 16) & 0xFF));
 }
 
+namespace {
+
+    // The name a colour is written as, or empty where it is written in digits: a name of four
+    // letters or more is no shorter than #RGB.
+    std::string_view writtenName(ColourValue colour, ColourForms forms)
+    {
+        if (!forms.names)
+            return {};
+        const std::string_view name = colourName(colour);
+        return !forms.shortHex || name.size() < 4 || !hasShortHex(colour) ? name
+                                                                          : std::string_view();
+    }
+
+} // namespace
+
 std::size_t writeColourText(char* out, ColourValue colour, ColourForms forms)
 {
-    if (forms.names) {
-        const std::string_view name = colourName(colour);
-        if (!name.empty() && (!forms.shortHex || name.size() < 4 || !hasShortHex(colour))) {
-            std::memcpy(out, name.data(), name.size());
-            return name.size();
-        }
+    const std::string_view name = writtenName(colour, forms);
+    if (!name.empty()) {
+        std::memcpy(out, name.data(), name.size());
+        return name.size();
     }
     out[0] = '#';
     if (forms.shortHex && hasShortHex(colour)) {
@@ -103,11 +116,8 @@ std::size_t writeColourText(char* out, ColourValue colour, ColourForms forms)
 std::size_t colourTextLength(ColourValue colour, ColourForms forms)
 {
     // writeColourText's choice, without writing the digits.
-    if (forms.names) {
-        const std::string_view name = colourName(colour);
-        if (!name.empty() && (!forms.shortHex || name.size() < 4 || !hasShortHex(colour)))
-            return name.size();
-    }
+    if (const std::size_t named = writtenName(colour, forms).size())
+        return named;
     return forms.shortHex && hasShortHex(colour) ? 4 : 7;
 }
 
