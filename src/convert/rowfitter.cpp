@@ -13,7 +13,7 @@ namespace {
     // The shares of the planner's weight on closeness a row is planned at: ShareStep to the
     // power of minus 0 to LeastStep (1 down to 1/256). A row that cannot afford one share takes
     // the next, looser one: halves rather than quarters leave it less short of the characters it
-    // could spend, for 1 to 3.5 % more cells at the same mean difference, and neighbouring rows
+    // could spend, for up to 3.5 % more cells at the same mean difference, and neighbouring rows
     // starting where theirs ended keep the extra plans few.
     constexpr double ShareStep = 2.0;
     constexpr int LeastStep = 8;
