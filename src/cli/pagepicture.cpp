@@ -77,7 +77,7 @@ bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bo
         = int(std::min<std::int64_t>(std::int64_t(perShare) * SharesPerStrip, m_height));
     const unsigned wanted = threads ? threads : std::max(1u, std::thread::hardware_concurrency());
     // The last strips are a share each, so that the threads run out of work nearly together
-    // rather than one packing a whole strip alone. Where the strips end changes no byte: the
+    // rather than one packing a whole strip alone. Where the strips end changes no line: the
     // shares stay where they are.
     const std::int64_t shareCount = (m_height + perShare - 1) / perShare;
     const std::int64_t single = std::min(shareCount, 2 * std::int64_t(wanted));

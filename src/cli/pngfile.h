@@ -28,8 +28,10 @@ public:
     bool begin(std::int64_t width, std::int64_t height);
     // Writes count lines of width words each, stride bytes apart. False on failure.
     bool writeLines(const std::uint8_t* first, std::int64_t stride, int count);
-    // Lines of a share: a fixed number for a given width, whatever the threads, so that the file
-    // is the same on every machine.
+    // Lines of a share: a fixed number for a given width, whatever the threads, so that every
+    // machine filters and cuts the lines the same way. The packed bytes are ISA-L's: nearly
+    // always the same too, but on several threads under load it has been seen to pack a share
+    // another way, once in a few hundred, reading back as the same lines.
     int linesPerShare() const;
     // Bytes that grow without being cleared: the pages of memory that are never written are
     // never touched, and a buffer used again costs no new memory.

@@ -1,8 +1,10 @@
 // The page saved as a PNG (--png) is painted and packed a strip at a time on several threads:
 // a page wide enough to take many strips, with glyphs leaning across their borders, reads back
 // through libpng as one whole painting of it, and the file is the same whatever the threads
-// (which end the picture with strips of their own sizes, five with single shares alone).
+// (which end the picture with strips of their own sizes, five with single shares alone): the same
+// lines, filtered the same way.
 #include "cli/pagepicture.h"
+#include "support/pnglines.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -91,7 +93,7 @@ void TestPagePicture::stripsOnThreadsMakeTheWholePainting()
     QVERIFY(!whole.isNull());
     QVERIFY(whole.width() > 15000);
     QTemporaryDir folder;
-    QByteArray first;
+    std::string first;
     for (const unsigned threads : { 1u, 2u, 3u, 5u }) {
         const QString path = folder.filePath(QString::number(threads) + ".png");
         PageFile file;
@@ -110,10 +112,12 @@ void TestPagePicture::stripsOnThreadsMakeTheWholePainting()
         }
         QFile saved(path);
         QVERIFY(saved.open(QIODevice::ReadOnly));
+        const std::string lines = testsupport::pngLines(saved.readAll().toStdString());
+        QVERIFY(!lines.empty());
         if (threads == 1)
-            first = saved.readAll();
+            first = lines;
         else
-            QVERIFY(saved.readAll() == first);
+            QVERIFY2(lines == first, qPrintable(QStringLiteral("%1 threads").arg(threads)));
     }
 }
 
