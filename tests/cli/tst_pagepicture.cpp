@@ -1,8 +1,8 @@
 // The page saved as a PNG (--png) is painted and packed a strip at a time on several threads:
 // a page wide enough to take many strips, with glyphs leaning across their borders, reads back
-// through libpng as one whole painting of it, and the file is the same whatever the threads
-// (which end the picture with strips of their own sizes, five with single shares alone): the same
-// lines, filtered the same way.
+// through libpng as one whole painting of it, and whatever the threads (which end the picture
+// with strips of their own sizes, five with single shares alone), the file holds the same lines,
+// filtered the same way.
 #include "cli/pagepicture.h"
 #include "support/pnglines.h"
 
