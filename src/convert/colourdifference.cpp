@@ -119,6 +119,17 @@ namespace {
         return b < 0.0 ? 360.0 - hue : hue;
     }
 
+    // h2' - h1' taken the short way round, in degrees: 0 where either chroma is 0.
+    double hueDifferenceOf(double cp1, double cp2, double hp1, double hp2)
+    {
+        if (cp1 * cp2 == 0.0)
+            return 0.0;
+        const double difference = hp2 - hp1;
+        if (difference > 180.0)
+            return difference - 360.0;
+        return difference < -180.0 ? difference + 360.0 : difference;
+    }
+
     // CIEDE2000's mean hue of two colours of chromas cp1 and cp2 (after G) and hues hp1, hp2.
     double meanHueOf(double cp1, double cp2, double hp1, double hp2)
     {
@@ -298,14 +309,7 @@ namespace {
             hp2 = hueDegrees(parts.b2, parts.a2);
             hueError = 0.0;
         }
-        double deltaHue = 0.0;
-        if (cp1 * cp2 != 0.0) {
-            deltaHue = hp2 - hp1;
-            if (deltaHue > 180.0)
-                deltaHue -= 360.0;
-            else if (deltaHue < -180.0)
-                deltaHue += 360.0;
-        }
+        const double deltaHue = hueDifferenceOf(cp1, cp2, hp1, hp2);
         const double meanHue = meanHueOf(cp1, cp2, hp1, hp2);
         const double clamped = meanHue >= 0.0 ? std::min(meanHue, 360.0) : 0.0; // NaN too
         const auto degree = std::min(std::size_t(clamped), std::size_t(359));
@@ -388,25 +392,12 @@ double ciede2000(const LabColour& first, const LabColour& second)
 
     const double deltaL = second.l - first.l;
     const double deltaC = cp2 - cp1;
-    double deltaHue = 0.0;
-    if (cp1 * cp2 != 0.0) {
-        deltaHue = hp2 - hp1;
-        if (deltaHue > 180.0)
-            deltaHue -= 360.0;
-        else if (deltaHue < -180.0)
-            deltaHue += 360.0;
-    }
+    const double deltaHue = hueDifferenceOf(cp1, cp2, hp1, hp2);
     const double deltaH = 2.0 * std::sqrt(cp1 * cp2) * std::sin(deltaHue / 2.0 / Degrees);
 
     const double meanL = (first.l + second.l) / 2.0;
     const double meanCp = (cp1 + cp2) / 2.0;
-    double meanHue = hp1 + hp2;
-    if (cp1 * cp2 != 0.0) {
-        if (std::abs(hp1 - hp2) <= 180.0)
-            meanHue /= 2.0;
-        else
-            meanHue = meanHue < 360.0 ? (meanHue + 360.0) / 2.0 : (meanHue - 360.0) / 2.0;
-    }
+    const double meanHue = meanHueOf(cp1, cp2, hp1, hp2);
     const double t = 1.0 - 0.17 * std::cos((meanHue - 30.0) / Degrees)
         + 0.24 * std::cos(2.0 * meanHue / Degrees)
         + 0.32 * std::cos((3.0 * meanHue + 6.0) / Degrees)
