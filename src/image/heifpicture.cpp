@@ -1,6 +1,7 @@
 #include "image/heifpicture.h"
 
 #include "image/colourconversion.h"
+#include "image/heifdemand.h"
 #include "image/picturememory.h"
 
 #include <libheif/heif.h>
@@ -14,6 +15,9 @@ namespace {
     // No side of a picture we accept is longer; libheif refuses larger ones before decoding.
     constexpr int MaxSide = 1 << 16;
     constexpr size_t MaxProfileBytes = 16 * 1024 * 1024;
+    // A grid's tiles cover its area once, with some overhang; an overlay's inputs lie within
+    // its canvas. A picture within the limit never needs this many pixels filled in all.
+    constexpr qint64 MaxDecodingPerPixel = 4;
 
     template <typename T, void (*Free)(T*)> struct Deleter {
         void operator()(T* p) const { Free(p); }
@@ -92,6 +96,17 @@ QImage readHeif(const QByteArray& file, qint64 maxPixels, PictureError& error, Q
         detail = QString::fromUtf8(reason.message);
         return QImage();
     };
+    const HeifDemand demand
+        = heifDemand(reinterpret_cast<const unsigned char*>(file.constData()), size_t(file.size()));
+    if (demand.endless) {
+        error = PictureError::Damaged;
+        return {};
+    }
+    if (demand.largestImage > maxPixels
+        || demand.costliestDecoding / MaxDecodingPerPixel > maxPixels) {
+        error = PictureError::TooLarge;
+        return {};
+    }
     Context context(heif_context_alloc());
     if (!context) {
         error = PictureError::TooLarge;

@@ -150,6 +150,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, BadPictureTest,
         BadCase { "lying-header.bmp", PictureError::Damaged },
         BadCase { "missing.bmp", PictureError::NotFound }, BadCase { "", PictureError::Folder },
         BadCase { "truncated.heic", PictureError::Damaged },
+        BadCase { "fuzz/fuzz_picture/heif-overlay-canvas-gigapixels", PictureError::TooLarge },
         BadCase { "version-2.tga", PictureError::NotAPicture },
         BadCase { "no-footer.tga", PictureError::NotAPicture }));
 
