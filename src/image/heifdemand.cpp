@@ -65,6 +65,106 @@ namespace {
         bool m_failed = false;
     };
 
+    // The bits of an HEVC parameter set, its emulation prevention bytes removed; past the end each
+    // reads 0 and the reader has failed.
+    class BitReader {
+    public:
+        BitReader(const unsigned char* nal, std::size_t size)
+        {
+            int zeros = 0;
+            for (std::size_t i = 0; i < size; ++i) {
+                if (zeros >= 2 && nal[i] == 3) {
+                    zeros = 0;
+                    continue;
+                }
+                zeros = nal[i] == 0 ? zeros + 1 : 0;
+                m_bytes.push_back(nal[i]);
+            }
+        }
+        std::uint64_t bits(int count)
+        {
+            std::uint64_t value = 0;
+            for (int i = 0; i < count; ++i, ++m_pos) {
+                if (m_pos >= m_bytes.size() * 8) {
+                    m_failed = true;
+                    return 0;
+                }
+                value = value << 1 | (m_bytes[m_pos / 8] >> (7 - m_pos % 8) & 1);
+            }
+            return value;
+        }
+        void skip(std::size_t count) { m_pos += count; }
+        // An unsigned Exp-Golomb number.
+        std::uint64_t golomb()
+        {
+            int zeros = 0;
+            while (bits(1) == 0 && !m_failed)
+                if (++zeros > 32)
+                    m_failed = true;
+            return m_failed ? 0 : (std::uint64_t(1) << zeros) - 1 + bits(zeros);
+        }
+        bool failed() const { return m_failed || m_pos > m_bytes.size() * 8; }
+
+    private:
+        std::vector<unsigned char> m_bytes;
+        std::size_t m_pos = 0;
+        bool m_failed = false;
+    };
+
+    struct Sides {
+        std::uint64_t width = 0, height = 0;
+    };
+
+    // The coded size an HEVC sequence parameter set (a NAL unit, its header included) gives.
+    Sides hevcCodedSides(const unsigned char* nal, std::size_t size)
+    {
+        if (size < 2)
+            return {};
+        BitReader reader(nal + 2, size - 2);
+        reader.skip(4);
+        const auto subLayers = int(reader.bits(3));
+        reader.skip(1);
+        reader.skip(88 + 8); // the general profile and level
+        bool profile[8] = {}, level[8] = {};
+        for (int i = 0; i < subLayers; ++i) {
+            profile[i] = reader.bits(1) != 0;
+            level[i] = reader.bits(1) != 0;
+        }
+        if (subLayers > 0)
+            reader.skip(std::size_t(2 * (8 - subLayers)));
+        for (int i = 0; i < subLayers; ++i)
+            reader.skip((profile[i] ? 88 : 0) + (level[i] ? 8 : 0));
+        reader.golomb(); // its number
+        if (reader.golomb() == 3) // 4:4:4, with a flag for separate planes
+            reader.skip(1);
+        const std::uint64_t width = reader.golomb(), height = reader.golomb();
+        return reader.failed() ? Sides {} : Sides { width, height };
+    }
+
+    // The largest coded size of the sequence parameter sets an hvcC box holds.
+    Sides hevcConfigurationSides(const unsigned char* body, std::size_t size)
+    {
+        constexpr unsigned SequenceParameterSet = 33;
+        Reader reader(body, size);
+        reader.skip(22);
+        const std::uint64_t arrays = reader.number(1);
+        Sides largest;
+        for (std::uint64_t a = 0; a < arrays && !reader.failed(); ++a) {
+            const auto type = unsigned(reader.number(1) & 0x3f);
+            const std::uint64_t units = reader.number(2);
+            for (std::uint64_t u = 0; u < units && !reader.failed(); ++u) {
+                const auto length = std::size_t(reader.number(2));
+                if (type == SequenceParameterSet && length <= reader.left()) {
+                    const Sides sides = hevcCodedSides(reader.here(), length);
+                    largest = { std::max(largest.width, sides.width),
+                        std::max(largest.height, sides.height) };
+                }
+                reader.skip(length);
+            }
+        }
+        return largest;
+    }
+
     struct Box {
         std::uint32_t type;
         const unsigned char* body;
@@ -97,9 +197,16 @@ namespace {
         std::uint64_t length;
     };
 
+    // The properties that tell an image's size: its own (ispe) and that of its coded stream.
+    struct Property {
+        enum class Kind { Other, Size, Coded } kind = Kind::Other;
+        Sides sides;
+    };
+
     struct Item {
         std::uint32_t type = 0;
         long long pixels = 0;
+        Sides size, coded;
         std::vector<std::uint32_t> inputs;
         int construction = -1; // where its data lies: 0 the file, 1 the idat box
         std::vector<Extent> extents;
@@ -116,9 +223,25 @@ namespace {
                     forEachBox(
                         box.body + 4, box.size - 4, [this](const Box& child) { readMeta(child); });
             });
-            for (const auto& [id, index] : m_sizeProperty)
-                if (index < m_properties.size())
-                    m_items[id].pixels = std::max(m_items[id].pixels, m_properties[index]);
+            for (const auto& [id, index] : m_associations) {
+                if (index >= m_properties.size()
+                    || m_properties[index].kind == Property::Kind::Other)
+                    continue;
+                const Property& property = m_properties[index];
+                Item& item = m_items[id];
+                Sides& sides = property.kind == Property::Kind::Size ? item.size : item.coded;
+                sides = { std::max(sides.width, property.sides.width),
+                    std::max(sides.height, property.sides.height) };
+                item.pixels
+                    = std::max(item.pixels, area(property.sides.width, property.sides.height));
+            }
+            // A stream codes a little more than the picture (whole blocks), never far more.
+            constexpr std::uint64_t Padding = 64;
+            for (const auto& [id, item] : m_items)
+                if (item.size.width > 0
+                    && (item.coded.width > item.size.width + Padding
+                        || item.coded.height > item.size.height + Padding))
+                    m_malformed = true;
             for (auto& [id, item] : m_items)
                 if (item.type == fourCc("grid") || item.type == fourCc("iovl"))
                     item.pixels = std::max(item.pixels, derivedPixels(item));
@@ -131,7 +254,7 @@ namespace {
                 result.largestImage = std::max(result.largestImage, item.pixels);
                 result.costliestDecoding = std::max(result.costliestDecoding, cost(id, 0));
             }
-            result.endless = m_endless;
+            result.malformed = m_malformed;
             return result;
         }
 
@@ -230,18 +353,21 @@ namespace {
             });
         }
 
-        // Each property's pixels if it is an image's size, by its place in the list.
+        // Each property, by its place in the list, with the sides it tells.
         void readProperties(const Box& box)
         {
-            forEachBox(box.body, box.size, [this](const Box& property) {
-                long long pixels = 0;
-                if (property.type == fourCc("ispe")) {
-                    Reader reader(property.body, property.size);
+            forEachBox(box.body, box.size, [this](const Box& entry) {
+                Property property;
+                if (entry.type == fourCc("ispe")) {
+                    Reader reader(entry.body, entry.size);
                     reader.skip(4);
                     const std::uint64_t width = reader.number(4), height = reader.number(4);
-                    pixels = area(width, height);
+                    property = { Property::Kind::Size, { width, height } };
+                } else if (entry.type == fourCc("hvcC")) {
+                    property
+                        = { Property::Kind::Coded, hevcConfigurationSides(entry.body, entry.size) };
                 }
-                m_properties.push_back(pixels);
+                m_properties.push_back(property);
             });
         }
 
@@ -259,7 +385,7 @@ namespace {
                         = (flags & 1) ? reader.number(2) & 0x7fff : reader.number(1) & 0x7f;
                     // Indices count from 1; 0 is "no property".
                     if (index > 0 && !reader.failed())
-                        m_sizeProperty.emplace_back(id, std::size_t(index - 1));
+                        m_associations.emplace_back(id, std::size_t(index - 1));
                 }
             }
         }
@@ -304,14 +430,14 @@ namespace {
         {
             if (const auto known = m_cost.find(id); known != m_cost.end()) {
                 if (known->second < 0)
-                    m_endless = true; // still being counted: it is made of itself
+                    m_malformed = true; // still being counted: it is made of itself
                 return std::max(0LL, known->second);
             }
             const auto found = m_items.find(id);
             if (found == m_items.end())
                 return 0;
             if (depth > MaxNesting) {
-                m_endless = true;
+                m_malformed = true;
                 return 0;
             }
             m_cost[id] = -1;
@@ -327,10 +453,10 @@ namespace {
         const unsigned char* m_idat = nullptr;
         std::size_t m_idatSize = 0;
         std::unordered_map<std::uint32_t, Item> m_items;
-        std::vector<long long> m_properties;
-        std::vector<std::pair<std::uint32_t, std::size_t>> m_sizeProperty;
+        std::vector<Property> m_properties;
+        std::vector<std::pair<std::uint32_t, std::size_t>> m_associations;
         std::unordered_map<std::uint32_t, long long> m_cost;
-        bool m_endless = false;
+        bool m_malformed = false;
     };
 
 } // namespace

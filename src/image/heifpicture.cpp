@@ -98,7 +98,7 @@ QImage readHeif(const QByteArray& file, qint64 maxPixels, PictureError& error, Q
     };
     const HeifDemand demand
         = heifDemand(reinterpret_cast<const unsigned char*>(file.constData()), size_t(file.size()));
-    if (demand.endless) {
+    if (demand.malformed) {
         error = PictureError::Damaged;
         return {};
     }

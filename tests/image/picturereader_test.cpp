@@ -151,6 +151,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, BadPictureTest,
         BadCase { "missing.bmp", PictureError::NotFound }, BadCase { "", PictureError::Folder },
         BadCase { "truncated.heic", PictureError::Damaged },
         BadCase { "fuzz/fuzz_picture/heif-overlay-canvas-gigapixels", PictureError::TooLarge },
+        BadCase { "coded-larger-than-said.heic", PictureError::Damaged },
         BadCase { "version-2.tga", PictureError::NotAPicture },
         BadCase { "no-footer.tga", PictureError::NotAPicture }));
 
