@@ -1,5 +1,7 @@
 #include "image/heifdemand.h"
 
+#include "image/codedsides.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <unordered_map>
@@ -18,6 +20,8 @@ namespace {
 
     // No picture is made of images nested deeper; a chain this long is a file built to be slow.
     constexpr int MaxNesting = 32;
+    // The bytes of a stream read for its parameters, which come before its pictures.
+    constexpr std::size_t StreamHead = 4096;
     // Sums saturate here, far above any limit and far below overflow.
     constexpr long long Saturated = 1LL << 60;
 
@@ -26,9 +30,13 @@ namespace {
         return std::min(Saturated, a + b);
     }
 
-    // Sides of at most 32 bits, so their product fits 64 unsigned bits.
+    // Saturated where a side has more than 32 bits, as a parameter set's may.
     long long area(std::uint64_t width, std::uint64_t height)
     {
+        if (width == 0 || height == 0)
+            return 0;
+        if (width >> 32 || height >> 32)
+            return Saturated;
         return (long long)std::min<std::uint64_t>(width * height, Saturated);
     }
 
@@ -65,106 +73,6 @@ namespace {
         bool m_failed = false;
     };
 
-    // The bits of an HEVC parameter set, its emulation prevention bytes removed; past the end each
-    // reads 0 and the reader has failed.
-    class BitReader {
-    public:
-        BitReader(const unsigned char* nal, std::size_t size)
-        {
-            int zeros = 0;
-            for (std::size_t i = 0; i < size; ++i) {
-                if (zeros >= 2 && nal[i] == 3) {
-                    zeros = 0;
-                    continue;
-                }
-                zeros = nal[i] == 0 ? zeros + 1 : 0;
-                m_bytes.push_back(nal[i]);
-            }
-        }
-        std::uint64_t bits(int count)
-        {
-            std::uint64_t value = 0;
-            for (int i = 0; i < count; ++i, ++m_pos) {
-                if (m_pos >= m_bytes.size() * 8) {
-                    m_failed = true;
-                    return 0;
-                }
-                value = value << 1 | (m_bytes[m_pos / 8] >> (7 - m_pos % 8) & 1);
-            }
-            return value;
-        }
-        void skip(std::size_t count) { m_pos += count; }
-        // An unsigned Exp-Golomb number.
-        std::uint64_t golomb()
-        {
-            int zeros = 0;
-            while (bits(1) == 0 && !m_failed)
-                if (++zeros > 32)
-                    m_failed = true;
-            return m_failed ? 0 : (std::uint64_t(1) << zeros) - 1 + bits(zeros);
-        }
-        bool failed() const { return m_failed || m_pos > m_bytes.size() * 8; }
-
-    private:
-        std::vector<unsigned char> m_bytes;
-        std::size_t m_pos = 0;
-        bool m_failed = false;
-    };
-
-    struct Sides {
-        std::uint64_t width = 0, height = 0;
-    };
-
-    // The coded size an HEVC sequence parameter set (a NAL unit, its header included) gives.
-    Sides hevcCodedSides(const unsigned char* nal, std::size_t size)
-    {
-        if (size < 2)
-            return {};
-        BitReader reader(nal + 2, size - 2);
-        reader.skip(4);
-        const auto subLayers = int(reader.bits(3));
-        reader.skip(1);
-        reader.skip(88 + 8); // the general profile and level
-        bool profile[8] = {}, level[8] = {};
-        for (int i = 0; i < subLayers; ++i) {
-            profile[i] = reader.bits(1) != 0;
-            level[i] = reader.bits(1) != 0;
-        }
-        if (subLayers > 0)
-            reader.skip(std::size_t(2 * (8 - subLayers)));
-        for (int i = 0; i < subLayers; ++i)
-            reader.skip((profile[i] ? 88 : 0) + (level[i] ? 8 : 0));
-        reader.golomb(); // its number
-        if (reader.golomb() == 3) // 4:4:4, with a flag for separate planes
-            reader.skip(1);
-        const std::uint64_t width = reader.golomb(), height = reader.golomb();
-        return reader.failed() ? Sides {} : Sides { width, height };
-    }
-
-    // The largest coded size of the sequence parameter sets an hvcC box holds.
-    Sides hevcConfigurationSides(const unsigned char* body, std::size_t size)
-    {
-        constexpr unsigned SequenceParameterSet = 33;
-        Reader reader(body, size);
-        reader.skip(22);
-        const std::uint64_t arrays = reader.number(1);
-        Sides largest;
-        for (std::uint64_t a = 0; a < arrays && !reader.failed(); ++a) {
-            const auto type = unsigned(reader.number(1) & 0x3f);
-            const std::uint64_t units = reader.number(2);
-            for (std::uint64_t u = 0; u < units && !reader.failed(); ++u) {
-                const auto length = std::size_t(reader.number(2));
-                if (type == SequenceParameterSet && length <= reader.left()) {
-                    const Sides sides = hevcCodedSides(reader.here(), length);
-                    largest = { std::max(largest.width, sides.width),
-                        std::max(largest.height, sides.height) };
-                }
-                reader.skip(length);
-            }
-        }
-        return largest;
-    }
-
     struct Box {
         std::uint32_t type;
         const unsigned char* body;
@@ -200,13 +108,20 @@ namespace {
     // The properties that tell an image's size: its own (ispe) and that of its coded stream.
     struct Property {
         enum class Kind { Other, Size, Coded } kind = Kind::Other;
-        Sides sides;
+        CodedSides sides;
+        unsigned lengthSize = 4; // of an HEVC stream's NAL units
     };
+
+    CodedSides larger(CodedSides a, CodedSides b)
+    {
+        return { std::max(a.width, b.width), std::max(a.height, b.height) };
+    }
 
     struct Item {
         std::uint32_t type = 0;
         long long pixels = 0;
-        Sides size, coded;
+        CodedSides size, coded;
+        unsigned lengthSize = 4;
         std::vector<std::uint32_t> inputs;
         int construction = -1; // where its data lies: 0 the file, 1 the idat box
         std::vector<Extent> extents;
@@ -229,11 +144,24 @@ namespace {
                     continue;
                 const Property& property = m_properties[index];
                 Item& item = m_items[id];
-                Sides& sides = property.kind == Property::Kind::Size ? item.size : item.coded;
-                sides = { std::max(sides.width, property.sides.width),
-                    std::max(sides.height, property.sides.height) };
-                item.pixels
-                    = std::max(item.pixels, area(property.sides.width, property.sides.height));
+                if (property.kind == Property::Kind::Size) {
+                    item.size = larger(item.size, property.sides);
+                } else {
+                    item.coded = larger(item.coded, property.sides);
+                    item.lengthSize = property.lengthSize;
+                }
+            }
+            // The decoders read the parameters in the stream too, after those of the property.
+            for (auto& [id, item] : m_items) {
+                if (item.type == fourCc("hvc1") || item.type == fourCc("av01")) {
+                    const std::vector<unsigned char> head = leadingBytes(item, StreamHead);
+                    item.coded = larger(item.coded,
+                        item.type == fourCc("av01")
+                            ? av1Sides(head.data(), head.size())
+                            : hevcStreamSides(head.data(), head.size(), item.lengthSize));
+                }
+                item.pixels = std::max(area(item.size.width, item.size.height),
+                    area(item.coded.width, item.coded.height));
             }
             // A stream codes a little more than the picture (whole blocks), never far more.
             constexpr std::uint64_t Padding = 64;
@@ -364,8 +292,12 @@ namespace {
                     const std::uint64_t width = reader.number(4), height = reader.number(4);
                     property = { Property::Kind::Size, { width, height } };
                 } else if (entry.type == fourCc("hvcC")) {
-                    property
-                        = { Property::Kind::Coded, hevcConfigurationSides(entry.body, entry.size) };
+                    property.kind = Property::Kind::Coded;
+                    property.sides
+                        = hevcConfigurationSides(entry.body, entry.size, property.lengthSize);
+                } else if (entry.type == fourCc("av1C") && entry.size > 4) {
+                    property.kind = Property::Kind::Coded;
+                    property.sides = av1Sides(entry.body + 4, entry.size - 4);
                 }
                 m_properties.push_back(property);
             });

@@ -78,6 +78,7 @@ struct Image {
     std::uint32_t width, height; // ispe for a coded image; the announced output for the others
     std::initializer_list<std::uint32_t> inputs;
     std::uint32_t codedWidth = 0, codedHeight = 0; // the stream's, when it has a parameter set
+    bool setInStream = false; // that set in the stream's first bytes rather than in hvcC
 };
 
 // A file of images, grids and overlays keeping their data in idat, as phones write grids.
@@ -97,13 +98,20 @@ std::string heifFile(std::initializer_list<Image> images)
                 + be(data.size(), 4);
             idat += data;
         } else {
-            // Its size among other properties, as files have them.
-            std::string coding(22, '\0');
-            if (image.codedWidth > 0) {
-                const std::string set = sequenceParameterSet(image.codedWidth, image.codedHeight);
+            // Its size among other properties, as files have them; NAL units after 4 bytes.
+            std::string coding = std::string(21, '\0') + be(0x0f, 1);
+            const std::string set = image.codedWidth > 0
+                ? sequenceParameterSet(image.codedWidth, image.codedHeight)
+                : std::string();
+            if (!set.empty() && !image.setInStream)
                 coding += be(1, 1) + be(0x80 | 33, 1) + be(1, 2) + be(set.size(), 2) + set;
-            } else {
+            else
                 coding += be(0, 1);
+            if (image.setInStream) {
+                const std::string data = be(set.size(), 4) + set + be(3, 4) + "\x26\x01\xaf";
+                locations += be(image.id, 2) + be(1, 2) + be(0, 2) + be(1, 2) + be(idat.size(), 4)
+                    + be(data.size(), 4);
+                idat += data;
             }
             properties += box("hvcC", coding)
                 + fullBox("ispe", be(image.width, 4) + be(image.height, 4))
@@ -169,6 +177,9 @@ TEST(HeifDemand, anImageMadeOfItselfOrCodedFarLargerThanItSaysIsMalformed)
     EXPECT_TRUE(lying.malformed);
     EXPECT_EQ(lying.largestImage, 16384LL * 16384);
     // Whole blocks past the picture's edges are how streams are coded.
+    const HeifDemand inStream
+        = demandOf(heifFile({ { 1, "hvc1", 64, 64, {}, 16384, 16384, true } }));
+    EXPECT_TRUE(inStream.malformed);
     const HeifDemand padded = demandOf(heifFile({ { 1, "hvc1", 4000, 3000, {}, 4000, 3008 } }));
     EXPECT_FALSE(padded.malformed);
     EXPECT_EQ(padded.largestImage, 4000LL * 3008);

@@ -152,6 +152,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, BadPictureTest,
         BadCase { "truncated.heic", PictureError::Damaged },
         BadCase { "fuzz/fuzz_picture/heif-overlay-canvas-gigapixels", PictureError::TooLarge },
         BadCase { "coded-larger-than-said.heic", PictureError::Damaged },
+        BadCase { "coded-larger-than-said.avif", PictureError::Damaged },
         BadCase { "version-2.tga", PictureError::NotAPicture },
         BadCase { "no-footer.tga", PictureError::NotAPicture }));
 

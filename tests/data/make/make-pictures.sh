@@ -99,15 +99,18 @@ convert seen.png -rotate 270 ppm:stored-6.ppm
 convert colours.png -depth 8 ppm:colours.ppm
 ./makeheif colours.ppm "$good/colours.avif" 1 avif
 head -c 600 "$good/colours.heic" >"$bad/truncated.heic"
-# One that says 64 x 64 and codes 2048 x 2048 (its size rewritten after encoding): libheif
+# Files that say 64 x 64 and code 2048 x 2048 (their size rewritten after encoding): libheif
 # decodes what the stream codes.
 python3 -c "
 import sys; sys.stdout.buffer.write(b'P6 2048 2048 255\\n' + bytes([51, 102, 153]) * (2048 * 2048))" >flat.ppm
 ./makeheif flat.ppm flat.heic 1
-python3 -c "
-d = bytearray(open('flat.heic', 'rb').read()); i = d.find(b'ispe') + 8
+./makeheif flat.ppm flat.avif 1 avif
+for kind in heic avif; do
+    python3 -c "
+d = bytearray(open('flat.$kind', 'rb').read()); i = d.find(b'ispe') + 8
 d[i:i + 8] = (64).to_bytes(4, 'big') * 2
-open('$bad/coded-larger-than-said.heic', 'wb').write(d)"
+open('$bad/coded-larger-than-said.$kind', 'wb').write(d)"
+done
 
 # GIFs: without the trailer, with bytes after it, animated (red, then blue).
 convert seen.png "$work/seen.gif"
