@@ -54,11 +54,6 @@ namespace {
         bool m_failed = false;
     };
 
-    CodedSides larger(CodedSides a, CodedSides b)
-    {
-        return { std::max(a.width, b.width), std::max(a.height, b.height) };
-    }
-
     std::uint64_t bigEndian(const unsigned char* data, unsigned bytes)
     {
         std::uint64_t value = 0;
@@ -135,6 +130,11 @@ namespace {
 
 } // namespace
 
+CodedSides largerSides(CodedSides a, CodedSides b)
+{
+    return { std::max(a.width, b.width), std::max(a.height, b.height) };
+}
+
 CodedSides hevcConfigurationSides(const unsigned char* body, std::size_t size, unsigned& lengthSize)
 {
     constexpr std::size_t Header = 23; // up to and with the count of arrays
@@ -154,7 +154,7 @@ CodedSides hevcConfigurationSides(const unsigned char* body, std::size_t size, u
             if (length > size - pos)
                 return largest;
             if (type == HevcSequenceParameterSet)
-                largest = larger(largest, hevcSequenceSides(body + pos, length));
+                largest = largerSides(largest, hevcSequenceSides(body + pos, length));
             pos += length;
         }
     }
@@ -169,7 +169,7 @@ CodedSides hevcStreamSides(const unsigned char* data, std::size_t size, unsigned
         pos += lengthSize;
         const auto available = std::size_t(std::min<std::uint64_t>(length, size - pos));
         if (available > 0 && (data[pos] >> 1 & 0x3f) == HevcSequenceParameterSet)
-            largest = larger(largest, hevcSequenceSides(data + pos, available));
+            largest = largerSides(largest, hevcSequenceSides(data + pos, available));
         if (length > size - pos)
             break;
         pos += std::size_t(length);
@@ -202,7 +202,7 @@ CodedSides av1Sides(const unsigned char* data, std::size_t size)
             break;
         const auto available = std::size_t(std::min<std::uint64_t>(length, size - pos));
         if (type == SequenceHeader)
-            largest = larger(largest, av1SequenceSides(data + pos, available));
+            largest = largerSides(largest, av1SequenceSides(data + pos, available));
         if (length > size - pos)
             break;
         pos += std::size_t(length);

@@ -12,6 +12,9 @@ struct CodedSides {
     std::uint64_t height = 0;
 };
 
+// Each side the larger of the two's.
+CodedSides largerSides(CodedSides a, CodedSides b);
+
 // From the body of an hvcC box: the largest of its sequence parameter sets, and in lengthSize
 // the bytes before each NAL unit of the stream (1, 2 or 4).
 CodedSides hevcConfigurationSides(

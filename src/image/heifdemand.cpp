@@ -112,11 +112,6 @@ namespace {
         unsigned lengthSize = 4; // of an HEVC stream's NAL units
     };
 
-    CodedSides larger(CodedSides a, CodedSides b)
-    {
-        return { std::max(a.width, b.width), std::max(a.height, b.height) };
-    }
-
     struct Item {
         std::uint32_t type = 0;
         long long pixels = 0;
@@ -145,9 +140,9 @@ namespace {
                 const Property& property = m_properties[index];
                 Item& item = m_items[id];
                 if (property.kind == Property::Kind::Size) {
-                    item.size = larger(item.size, property.sides);
+                    item.size = largerSides(item.size, property.sides);
                 } else {
-                    item.coded = larger(item.coded, property.sides);
+                    item.coded = largerSides(item.coded, property.sides);
                     item.lengthSize = property.lengthSize;
                 }
             }
@@ -155,7 +150,7 @@ namespace {
             for (auto& [id, item] : m_items) {
                 if (item.type == fourCc("hvc1") || item.type == fourCc("av01")) {
                     const std::vector<unsigned char> head = leadingBytes(item, StreamHead);
-                    item.coded = larger(item.coded,
+                    item.coded = largerSides(item.coded,
                         item.type == fourCc("av01")
                             ? av1Sides(head.data(), head.size())
                             : hevcStreamSides(head.data(), head.size(), item.lengthSize));
