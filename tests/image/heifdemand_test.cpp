@@ -176,10 +176,11 @@ TEST(HeifDemand, anImageMadeOfItselfOrCodedFarLargerThanItSaysIsMalformed)
     const HeifDemand lying = demandOf(heifFile({ { 1, "hvc1", 64, 64, {}, 16384, 16384 } }));
     EXPECT_TRUE(lying.malformed);
     EXPECT_EQ(lying.largestImage, 16384LL * 16384);
-    // Whole blocks past the picture's edges are how streams are coded.
+    // The same set among the stream's first units, which libde265 takes too.
     const HeifDemand inStream
         = demandOf(heifFile({ { 1, "hvc1", 64, 64, {}, 16384, 16384, true } }));
     EXPECT_TRUE(inStream.malformed);
+    // Whole blocks past the picture's edges are how streams are coded.
     const HeifDemand padded = demandOf(heifFile({ { 1, "hvc1", 4000, 3000, {}, 4000, 3008 } }));
     EXPECT_FALSE(padded.malformed);
     EXPECT_EQ(padded.largestImage, 4000LL * 3008);
