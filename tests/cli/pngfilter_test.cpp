@@ -1,13 +1,14 @@
 #include "cli/pngfilter.h"
+#include "support/pnglines.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
-#include <zlib.h>
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <set>
+#include <string>
+#include <string_view>
 #include <vector>
 
 using mosaiq::PngFilter;
@@ -30,20 +31,11 @@ std::vector<std::uint8_t> libpngFiltered(
     std::vector<std::uint8_t> file(size);
     if (!png_image_write_to_memory(&image, file.data(), &size, 0, rgb.data(), 0, nullptr))
         return {};
-    std::vector<std::uint8_t> stream;
-    for (std::size_t at = 8; at + 12 <= size;) {
-        const std::uint32_t length = std::uint32_t(file[at]) << 24
-            | std::uint32_t(file[at + 1]) << 16 | std::uint32_t(file[at + 2]) << 8 | file[at + 3];
-        if (std::memcmp(&file[at + 4], "IDAT", 4) == 0)
-            stream.insert(stream.end(), &file[at + 8], &file[at + 8 + length]);
-        at += 12 + length;
-    }
-    std::vector<std::uint8_t> filtered(std::size_t(3 * width + 1) * std::size_t(height));
-    uLongf filteredSize = filtered.size();
-    if (uncompress(filtered.data(), &filteredSize, stream.data(), stream.size()) != Z_OK
-        || filteredSize != filtered.size())
+    const std::string lines
+        = testsupport::pngLines(std::string_view(reinterpret_cast<const char*>(file.data()), size));
+    if (lines.size() != std::size_t(3 * width + 1) * std::size_t(height))
         return {};
-    return filtered;
+    return std::vector<std::uint8_t>(lines.begin(), lines.end());
 }
 
 } // namespace
