@@ -1,5 +1,7 @@
 #include "image/codedsides.h"
 
+#include "image/bytereader.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -53,14 +55,6 @@ namespace {
         std::size_t m_pos = 0;
         bool m_failed = false;
     };
-
-    std::uint64_t bigEndian(const unsigned char* data, unsigned bytes)
-    {
-        std::uint64_t value = 0;
-        for (unsigned i = 0; i < bytes; ++i)
-            value = value << 8 | data[i];
-        return value;
-    }
 
     constexpr unsigned HevcSequenceParameterSet = 33;
 
@@ -141,21 +135,21 @@ CodedSides hevcConfigurationSides(const unsigned char* body, std::size_t size, u
     lengthSize = 4;
     if (size < Header)
         return {};
-    lengthSize = (body[21] & 3) + 1;
+    ByteReader reader(body, size);
+    reader.skip(21);
+    lengthSize = unsigned(reader.number(1) & 3) + 1;
+    const std::uint64_t arrays = reader.number(1);
     CodedSides largest;
-    std::size_t pos = Header;
-    for (unsigned array = 0; array < body[22] && size - pos >= 3; ++array) {
-        const unsigned type = body[pos] & 0x3f;
-        const auto units = std::size_t(bigEndian(body + pos + 1, 2));
-        pos += 3;
-        for (std::size_t unit = 0; unit < units && size - pos >= 2; ++unit) {
-            const auto length = std::size_t(bigEndian(body + pos, 2));
-            pos += 2;
-            if (length > size - pos)
+    for (std::uint64_t array = 0; array < arrays && reader.left() >= 3; ++array) {
+        const auto type = unsigned(reader.number(1) & 0x3f);
+        const std::uint64_t units = reader.number(2);
+        for (std::uint64_t unit = 0; unit < units && reader.left() >= 2; ++unit) {
+            const auto length = std::size_t(reader.number(2));
+            if (length > reader.left())
                 return largest;
             if (type == HevcSequenceParameterSet)
-                largest = largerSides(largest, hevcSequenceSides(body + pos, length));
-            pos += length;
+                largest = largerSides(largest, hevcSequenceSides(reader.here(), length));
+            reader.skip(length);
         }
     }
     return largest;
@@ -163,16 +157,16 @@ CodedSides hevcConfigurationSides(const unsigned char* body, std::size_t size, u
 
 CodedSides hevcStreamSides(const unsigned char* data, std::size_t size, unsigned lengthSize)
 {
+    ByteReader reader(data, size);
     CodedSides largest;
-    for (std::size_t pos = 0; size - pos > lengthSize;) {
-        const std::uint64_t length = bigEndian(data + pos, lengthSize);
-        pos += lengthSize;
-        const auto available = std::size_t(std::min<std::uint64_t>(length, size - pos));
-        if (available > 0 && (data[pos] >> 1 & 0x3f) == HevcSequenceParameterSet)
-            largest = largerSides(largest, hevcSequenceSides(data + pos, available));
-        if (length > size - pos)
+    while (reader.left() > lengthSize) {
+        const std::uint64_t length = reader.number(lengthSize);
+        const auto available = std::size_t(std::min<std::uint64_t>(length, reader.left()));
+        if (available > 0 && (reader.here()[0] >> 1 & 0x3f) == HevcSequenceParameterSet)
+            largest = largerSides(largest, hevcSequenceSides(reader.here(), available));
+        if (length > reader.left())
             break;
-        pos += std::size_t(length);
+        reader.skip(std::size_t(length));
     }
     return largest;
 }
@@ -180,32 +174,31 @@ CodedSides hevcStreamSides(const unsigned char* data, std::size_t size, unsigned
 CodedSides av1Sides(const unsigned char* data, std::size_t size)
 {
     constexpr unsigned SequenceHeader = 1;
+    ByteReader reader(data, size);
     CodedSides largest;
-    for (std::size_t pos = 0; pos < size;) {
-        const unsigned header = data[pos++];
+    while (reader.left() > 0) {
+        const auto header = unsigned(reader.number(1));
         const unsigned type = header >> 3 & 15;
         if (header & 4) // an extension byte
-            ++pos;
-        std::uint64_t length = size > pos ? size - pos : 0; // without a size, the rest
+            reader.skip(1);
+        std::uint64_t length = reader.left(); // without a size, the rest
         if (header & 2) {
             length = 0;
             for (int i = 0; i < 8; ++i) { // LEB128
-                if (pos >= size)
+                const auto byte = unsigned(reader.number(1));
+                if (reader.failed())
                     return largest;
-                const unsigned byte = data[pos++];
                 length |= std::uint64_t(byte & 0x7f) << (7 * i);
                 if (!(byte & 0x80))
                     break;
             }
         }
-        if (pos > size)
-            break;
-        const auto available = std::size_t(std::min<std::uint64_t>(length, size - pos));
+        const auto available = std::size_t(std::min<std::uint64_t>(length, reader.left()));
         if (type == SequenceHeader)
-            largest = largerSides(largest, av1SequenceSides(data + pos, available));
-        if (length > size - pos)
+            largest = largerSides(largest, av1SequenceSides(reader.here(), available));
+        if (length > reader.left())
             break;
-        pos += std::size_t(length);
+        reader.skip(std::size_t(length));
     }
     return largest;
 }

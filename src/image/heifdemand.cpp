@@ -1,5 +1,6 @@
 #include "image/heifdemand.h"
 
+#include "image/bytereader.h"
 #include "image/codedsides.h"
 
 #include <algorithm>
@@ -40,39 +41,6 @@ namespace {
         return (long long)std::min<std::uint64_t>(width * height, Saturated);
     }
 
-    // Big-endian numbers read in order from a span of bytes; past its end each reads 0 and the
-    // span is spent, so a short box ends its reading without a check at every field.
-    class Reader {
-    public:
-        Reader(const unsigned char* data, std::size_t size)
-            : m_data(data)
-            , m_size(size)
-        {
-        }
-        std::uint64_t number(unsigned bytes)
-        {
-            if (bytes > 8 || bytes > m_size - m_pos) {
-                m_pos = m_size;
-                m_failed = true;
-                return 0;
-            }
-            std::uint64_t value = 0;
-            for (unsigned i = 0; i < bytes; ++i)
-                value = value << 8 | m_data[m_pos++];
-            return value;
-        }
-        void skip(std::size_t bytes) { m_pos = bytes > m_size - m_pos ? m_size : m_pos + bytes; }
-        bool failed() const { return m_failed; }
-        const unsigned char* here() const { return m_data + m_pos; }
-        std::size_t left() const { return m_size - m_pos; }
-
-    private:
-        const unsigned char* m_data;
-        std::size_t m_size;
-        std::size_t m_pos = 0;
-        bool m_failed = false;
-    };
-
     struct Box {
         std::uint32_t type;
         const unsigned char* body;
@@ -85,7 +53,7 @@ namespace {
     {
         std::size_t pos = 0;
         while (size - pos >= 8) {
-            Reader header(data + pos, size - pos);
+            ByteReader header(data + pos, size - pos);
             std::uint64_t length = header.number(4);
             const auto type = std::uint32_t(header.number(4));
             if (length == 1)
@@ -204,12 +172,12 @@ namespace {
 
         void readItemInfos(const Box& box)
         {
-            Reader reader(box.body, box.size);
+            ByteReader reader(box.body, box.size);
             const auto version = unsigned(reader.number(1));
             reader.skip(3);
             reader.skip(version == 0 ? 2 : 4);
             forEachBox(reader.here(), reader.left(), [this](const Box& entry) {
-                Reader infe(entry.body, entry.size);
+                ByteReader infe(entry.body, entry.size);
                 const auto infeVersion = unsigned(infe.number(1));
                 infe.skip(3);
                 if (entry.type != fourCc("infe") || infeVersion < 2)
@@ -224,7 +192,7 @@ namespace {
 
         void readLocations(const Box& box)
         {
-            Reader reader(box.body, box.size);
+            ByteReader reader(box.body, box.size);
             const auto version = unsigned(reader.number(1));
             reader.skip(3);
             const auto sizes = unsigned(reader.number(2));
@@ -254,14 +222,14 @@ namespace {
 
         void readReferences(const Box& box)
         {
-            Reader reader(box.body, box.size);
+            ByteReader reader(box.body, box.size);
             const auto version = unsigned(reader.number(1));
             reader.skip(3);
             const unsigned idSize = version == 0 ? 2 : 4;
             forEachBox(reader.here(), reader.left(), [&](const Box& reference) {
                 if (reference.type != fourCc("dimg"))
                     return;
-                Reader ids(reference.body, reference.size);
+                ByteReader ids(reference.body, reference.size);
                 const auto from = std::uint32_t(ids.number(idSize));
                 const std::uint64_t count = ids.number(2);
                 std::vector<std::uint32_t> inputs;
@@ -282,7 +250,7 @@ namespace {
             forEachBox(box.body, box.size, [this](const Box& entry) {
                 Property property;
                 if (entry.type == fourCc("ispe")) {
-                    Reader reader(entry.body, entry.size);
+                    ByteReader reader(entry.body, entry.size);
                     reader.skip(4);
                     const std::uint64_t width = reader.number(4), height = reader.number(4);
                     property = { Property::Kind::Size, { width, height } };
@@ -300,7 +268,7 @@ namespace {
 
         void readAssociations(const Box& box)
         {
-            Reader reader(box.body, box.size);
+            ByteReader reader(box.body, box.size);
             const auto version = unsigned(reader.number(1));
             const std::uint64_t flags = reader.number(3);
             const std::uint64_t count = reader.number(4);
@@ -344,7 +312,7 @@ namespace {
         long long derivedPixels(const Item& item) const
         {
             const std::vector<unsigned char> bytes = leadingBytes(item, 2 + 2 + 8 + 8);
-            Reader reader(bytes.data(), bytes.size());
+            ByteReader reader(bytes.data(), bytes.size());
             reader.skip(1);
             const unsigned sideSize = (reader.number(1) & 1) ? 4 : 2;
             // A grid's rows and columns, an overlay's fill colour.
