@@ -114,8 +114,10 @@ namespace {
                     item.lengthSize = property.lengthSize;
                 }
             }
-            // The decoders read the parameters in the stream too, after those of the property.
+            // A stream codes a little more than the picture (whole blocks), never far more.
+            constexpr std::uint64_t Padding = 64;
             for (auto& [id, item] : m_items) {
+                // The decoders read the parameters in the stream too, after the property's.
                 if (item.type == fourCc("hvc1") || item.type == fourCc("av01")) {
                     const std::vector<unsigned char> head = leadingBytes(item, StreamHead);
                     item.coded = largerSides(item.coded,
@@ -123,19 +125,15 @@ namespace {
                             ? av1Sides(head.data(), head.size())
                             : hevcStreamSides(head.data(), head.size(), item.lengthSize));
                 }
-                item.pixels = std::max(area(item.size.width, item.size.height),
-                    area(item.coded.width, item.coded.height));
-            }
-            // A stream codes a little more than the picture (whole blocks), never far more.
-            constexpr std::uint64_t Padding = 64;
-            for (const auto& [id, item] : m_items)
                 if (item.size.width > 0
                     && (item.coded.width > item.size.width + Padding
                         || item.coded.height > item.size.height + Padding))
                     m_malformed = true;
-            for (auto& [id, item] : m_items)
+                item.pixels = std::max(area(item.size.width, item.size.height),
+                    area(item.coded.width, item.coded.height));
                 if (item.type == fourCc("grid") || item.type == fourCc("iovl"))
                     item.pixels = std::max(item.pixels, derivedPixels(item));
+            }
         }
 
         HeifDemand demand()
