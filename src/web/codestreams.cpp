@@ -10,15 +10,20 @@ CodeStreams::CodeStreams(ChunkStream* html, ChunkStream* blog, const StyleFlags&
 {
 }
 
+void CodeStreams::open()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    if (m_html)
+        m_html->append(m_htmlTags.opening);
+    if (m_blog)
+        m_blog->append(m_blogTags.opening);
+}
+
 void CodeStreams::rowBuilt(const BuiltRow& row)
 {
-    if (!m_started) {
-        m_started = true;
-        if (m_html)
-            m_html->append(m_htmlTags.opening);
-        if (m_blog)
-            m_blog->append(m_blogTags.opening);
-    }
+    open();
     if (m_html)
         m_html->append(row.html);
     if (m_blog) {
@@ -29,13 +34,7 @@ void CodeStreams::rowBuilt(const BuiltRow& row)
 
 void CodeStreams::finish()
 {
-    if (!m_started) {
-        m_started = true;
-        if (m_html)
-            m_html->append(m_htmlTags.opening);
-        if (m_blog)
-            m_blog->append(m_blogTags.opening);
-    }
+    open();
     if (m_html) {
         m_html->append(m_htmlTags.closing);
         m_html->flush();

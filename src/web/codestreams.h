@@ -22,6 +22,9 @@ public:
     void skipOpening() { m_started = true; }
 
 private:
+    // The opening tags, once, before the first row or the closing tags.
+    void open();
+
     ChunkStream* m_html;
     ChunkStream* m_blog;
     CodeWrapping m_htmlTags;
