@@ -4,6 +4,7 @@
 
 #include "output/codes/forumdialect.h"
 #include "output/preview/previewchoice.h"
+#include "web/unreadpicture.h"
 #include "web/webconversion.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
@@ -227,6 +228,12 @@ EMSCRIPTEN_KEEPALIVE const char* mosaiq_words(int which)
     default:
         return cli::NotEnoughMemory;
     }
+}
+
+// Why the browser could not read a file whose first bytes (up to 64) are head.
+EMSCRIPTEN_KEEPALIVE const char* mosaiq_unread_words(const unsigned char* head, int size)
+{
+    return web::unreadPictureWords(head, std::size_t(std::max(size, 0)));
 }
 
 // The size fields halved (factor 0.5) or doubled (2) as the window does, in French figures.

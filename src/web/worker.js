@@ -121,6 +121,18 @@ async function loadModule() {
 const BandBytes = 4 * 1024 * 1024;
 let pictureNumber = 0;
 
+// Why the browser could not read file: a format it does not decode, named from the file's first
+// 64 bytes, or no picture at all.
+async function unreadWords(file) {
+    try {
+        const head = new Uint8Array(await file.slice(0, 64).arrayBuffer());
+        return mosaiq.cwrap('mosaiq_unread_words', 'string', ['array', 'number'])(head,
+            head.length);
+    } catch (error) {
+        return words.notPicture;
+    }
+}
+
 // helping: for the second worker, which holds only the pictures whose runs it may share; parts:
 // the workers that may share its run.
 // given: for the second worker, the rows the first handed over (handOver).
@@ -135,7 +147,7 @@ async function readPicture(file, helping = false, parts = 1, given = undefined) 
         bitmap = await createImageBitmap(file, { imageOrientation: 'from-image',
             premultiplyAlpha: 'none', colorSpaceConversion: 'default' });
     } catch (error) {
-        return { type: 'refused', message: words.notPicture };
+        return { type: 'refused', message: await unreadWords(file) };
     }
     const { width, height } = bitmap;
     const decoded = performance.now();

@@ -204,3 +204,24 @@ test('every text the page\'s scripts name comes from the engine\'s words', async
     assert.strictEqual(words.copiedPage,
         'Votre code est copier!\nVous n\'avez plus qu\'à le coller dans votre page.');
 });
+
+test('a file the browser could not read is named by its first bytes', async () => {
+    const mosaiq = await loadModule();
+    const words = (bytes) => mosaiq.cwrap('mosaiq_unread_words', 'string', ['array', 'number'])(
+        Uint8Array.from(bytes), bytes.length);
+    const ascii = (text) => [...text].map((c) => c.charCodeAt(0));
+    // An ISO file type box of its size, major brand and compatible brands.
+    const ftyp = (major, ...brands) => [0, 0, 0, 16 + 4 * brands.length, ...ascii('ftyp'),
+        ...ascii(major), 0, 0, 0, 0, ...brands.flatMap(ascii)];
+    const unknown = 'Ce n\'est pas une image dans un format connu.';
+    for (const [bytes, expected] of [
+        [ftyp('heic', 'mif1'), /HEIF/], [ftyp('mif1', 'miaf', 'heic'), /HEIF/],
+        [ftyp('avif', 'mif1', 'miaf'), unknown], [ftyp('mif1', 'avif'), unknown],
+        // A brand past the box's own size belongs to the next box.
+        [[...ftyp('mif1'), ...ascii('heic')], unknown],
+        [ascii('II*\0abcd'), /TIFF/], [ascii('MM\0*abcd'), /TIFF/],
+        [ascii('II*'), unknown], [ascii('pas une image'), unknown], [[], unknown]]) {
+        if (typeof expected === 'string') assert.strictEqual(words(bytes), expected);
+        else assert.match(words(bytes), expected);
+    }
+});

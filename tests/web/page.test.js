@@ -341,6 +341,11 @@ test('what the page refuses, in French, and it goes on working', async () => {
     assert.match(await status(), /image/i);
     await choose(Buffer.from('pas une image'), 'texte.png');
     assert.strictEqual(await status(), 'Ce n\'est pas une image dans un format connu.');
+    // Formats the window reads and this browser does not: named, with what to do.
+    for (const [file, format] of [['orientation-6.heic', /HEIF/], ['orientation-6.tif', /TIFF/]]) {
+        await choose(fs.readFileSync(path.join(root, 'tests/data/good', file)), file);
+        assert.match(await status(), format);
+    }
     // Wider than a canvas may be.
     await choose(png(testPixels(40000, 1, false), 40000, 1), 'large.png');
     assert.strictEqual(await status(), 'L\'image est trop grande pour être chargée.');
