@@ -6,7 +6,35 @@
 #include "cli/pictureconversion.h"
 #include "wording/cliwords.h"
 
+#include <array>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
 namespace mosaiq {
+
+namespace {
+
+    // Whether two output names lead to one file: the same regular file, whatever links or
+    // other names lead to it, or one place for a file still to be made. A device or a pipe is
+    // written as it is, so /dev/null may take several outputs.
+    bool sameFile(const std::string& first, const std::string& second)
+    {
+        FileIdentity a, b;
+        const bool hasA = fileIdentityOf(first, a), hasB = fileIdentityOf(second, b);
+        if (hasA || hasB)
+            return hasA && hasB && a == b;
+        std::error_code error;
+        if (std::filesystem::exists(first, error) || std::filesystem::exists(second, error))
+            return false;
+        const auto placeA = std::filesystem::weakly_canonical(first, error);
+        if (error)
+            return false;
+        const auto placeB = std::filesystem::weakly_canonical(second, error);
+        return !error && placeA == placeB;
+    }
+
+} // namespace
 
 int runCli(const CliOptions& options, std::FILE* out, std::FILE* err, const CliPictures& pictures)
 {
@@ -21,6 +49,25 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err, const CliP
     };
     const PictureOutputs outputs { options.pagePath, options.htmlCodePath, options.blogCodePath,
         options.pngPath };
+    // Each output is renamed into place when complete: two under one name would leave the
+    // last alone, the other lost without a word.
+    const std::array<std::pair<const char*, const std::string*>, 4> named { {
+        { "--page", &outputs.page },
+        { "--html-code", &outputs.htmlCode },
+        { "--blog-code", &outputs.blogCode },
+        { "--png", &outputs.png },
+    } };
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        for (std::size_t j = i + 1; j < named.size(); ++j) {
+            const std::string& path = *named[i].second;
+            const std::string& other = *named[j].second;
+            if (!path.empty() && path != "-" && !other.empty() && other != "-"
+                && sameFile(path, other)) {
+                context.say(cli::fileTakenTwice(path, named[i].first, named[j].first));
+                return ExitRefused;
+            }
+        }
+    }
     // The picture is read whole before any output is committed, so an output under its name
     // would silently put text art in place of the photo: a batch refuses it too.
     FileIdentity picture;

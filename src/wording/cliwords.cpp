@@ -157,6 +157,12 @@ std::string standardOutputTakenTwice(std::string_view first, std::string_view se
         first, " et ", second, " la demandent toutes deux." });
 }
 
+std::string fileTakenTwice(std::string_view path, std::string_view first, std::string_view second)
+{
+    return joined({ "Une seule sortie peut aller dans le fichier « ", path, " » : ", first, " et ",
+        second, " le demandent tous deux." });
+}
+
 std::string cannotReadPicture(std::string_view path, std::string_view reason)
 {
     return joined({ "Impossible de lire l'image « ", path, " » : ", reason });

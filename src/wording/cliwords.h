@@ -24,6 +24,8 @@ inline constexpr const char* NoPicture = "Aucune image indiquée (voir --help)."
 std::string cannotReadPicture(std::string_view path, std::string_view reason);
 // "Impossible d'écrire le fichier « path » : reason."
 std::string cannotWriteFile(std::string_view path, std::string_view reason);
+// Two outputs whose names lead to one file, so that one would be lost.
+std::string fileTakenTwice(std::string_view path, std::string_view first, std::string_view second);
 // An output that would replace the very picture it is made from.
 std::string outputIsThePicture(std::string_view path);
 // The same for the page on standard output.

@@ -133,3 +133,31 @@ TEST_F(CliTest, neverWritesOverItsOwnPicture)
     }
     EXPECT_FALSE(fs::exists(file("other.txt")));
 }
+
+TEST_F(CliTest, neverWritesTwoOutputsToOneFile)
+{
+    std::ofstream(file("kept.html")) << "earlier";
+    fs::create_hard_link(file("kept.html"), file("other-name.html"));
+    fs::create_symlink("kept.html", file("link.html"));
+    fs::create_directory(file("sub"));
+    for (const std::vector<std::string>& outputs :
+        { std::vector<std::string> {
+              "-o", file("new.html").string(), "--html-code", file("sub/../new.html").string() },
+            { "-o", file("link.html").string(), "--png", file("kept.html").string() },
+            { "--html-code", file("other-name.html").string(), "--blog-code",
+                file("kept.html").string() } }) {
+        std::vector<std::string> argv { FourColours };
+        argv.insert(argv.end(), outputs.begin(), outputs.end());
+        const Outcome o = run(argv);
+        EXPECT_EQ(o.exit, 2) << outputs[1];
+        EXPECT_NE(o.err.find("Une seule sortie peut aller dans le fichier"), std::string::npos)
+            << o.err;
+    }
+    EXPECT_EQ(readAll(file("kept.html")), "earlier");
+    EXPECT_FALSE(fs::exists(file("new.html")));
+    // A device takes as many outputs as are sent to it.
+    const Outcome o = run({ FourColours, "-o", "/dev/null", "--html-code", "/dev/null",
+        "--blog-code", file("code.blog").string() });
+    EXPECT_EQ(o.exit, 0) << o.err;
+    EXPECT_EQ(readAll(file("code.blog")), BlogCode);
+}
