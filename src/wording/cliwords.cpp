@@ -116,10 +116,10 @@ Plusieurs images :
   image illisible est signalée et sautée.
 
 Fichiers de sortie : « - » désigne la sortie standard, pour une seule sortie à
-la fois. Un lien est suivi et le fichier qu'il désigne est remplacé, le lien
-reste ; un fichier remplacé garde ses droits, et un fichier à plusieurs noms
-(liens physiques) est réécrit sur place une fois la sortie complète ; un
-périphérique ou un tube est écrit tel quel.
+la fois, et chaque sortie a son propre fichier. Un lien est suivi et le fichier
+qu'il désigne est remplacé, le lien reste ; un fichier remplacé garde ses
+droits, et un fichier à plusieurs noms (liens physiques) est réécrit sur place
+une fois la sortie complète ; un périphérique ou un tube est écrit tel quel.
 
 Codes de sortie : 0 réussi, 2 réglages refusés, 3 image illisible,
 4 fichier impossible à écrire, 5 mémoire insuffisante ; pour plusieurs images,
