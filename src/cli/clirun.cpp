@@ -15,6 +15,19 @@ namespace mosaiq {
 
 namespace {
 
+    // Where a file still to be made would be: through the links that lead there, dangling
+    // ones included, since the output follows them and makes the file they name.
+    std::filesystem::path placeOf(std::filesystem::path path, std::error_code& error)
+    {
+        for (int hops = 0; hops < 40 && std::filesystem::is_symlink(path, error); ++hops) {
+            std::filesystem::path target = std::filesystem::read_symlink(path, error);
+            if (error)
+                return {};
+            path = target.is_absolute() ? std::move(target) : path.parent_path() / target;
+        }
+        return std::filesystem::weakly_canonical(path, error);
+    }
+
     // Whether two output names lead to one file: the same regular file, whatever links or
     // other names lead to it, or one place for a file still to be made. A device or a pipe is
     // written as it is, so /dev/null may take several outputs.
@@ -27,10 +40,10 @@ namespace {
         std::error_code error;
         if (std::filesystem::exists(first, error) || std::filesystem::exists(second, error))
             return false;
-        const auto placeA = std::filesystem::weakly_canonical(first, error);
+        const auto placeA = placeOf(first, error);
         if (error)
             return false;
-        const auto placeB = std::filesystem::weakly_canonical(second, error);
+        const auto placeB = placeOf(second, error);
         return !error && placeA == placeB;
     }
 

@@ -140,12 +140,15 @@ TEST_F(CliTest, neverWritesTwoOutputsToOneFile)
     fs::create_hard_link(file("kept.html"), file("other-name.html"));
     fs::create_symlink("kept.html", file("link.html"));
     fs::create_directory(file("sub"));
+    fs::create_symlink("later.html", file("dangling.html"));
     for (const std::vector<std::string>& outputs :
         { std::vector<std::string> {
               "-o", file("new.html").string(), "--html-code", file("sub/../new.html").string() },
             { "-o", file("link.html").string(), "--png", file("kept.html").string() },
             { "--html-code", file("other-name.html").string(), "--blog-code",
-                file("kept.html").string() } }) {
+                file("kept.html").string() },
+            { "-o", file("dangling.html").string(), "--html-code",
+                file("later.html").string() } }) {
         std::vector<std::string> argv { FourColours };
         argv.insert(argv.end(), outputs.begin(), outputs.end());
         const Outcome o = run(argv);
@@ -155,6 +158,7 @@ TEST_F(CliTest, neverWritesTwoOutputsToOneFile)
     }
     EXPECT_EQ(readAll(file("kept.html")), "earlier");
     EXPECT_FALSE(fs::exists(file("new.html")));
+    EXPECT_FALSE(fs::exists(file("later.html")));
     // A device takes as many outputs as are sent to it.
     const Outcome o = run({ FourColours, "-o", "/dev/null", "--html-code", "/dev/null",
         "--blog-code", file("code.blog").string() });
