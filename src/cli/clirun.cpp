@@ -47,6 +47,50 @@ namespace {
         return !error && placeA == placeB;
     }
 
+    // Whether path would be one of the posts that --split writes beside the code at code: in
+    // its folder, under its name followed by a dot and a number.
+    bool isPostOf(const std::string& path, const std::string& code)
+    {
+        std::error_code error;
+        const std::filesystem::path place = placeOf(path, error);
+        if (error)
+            return false;
+        const std::filesystem::path codePlace = placeOf(code, error);
+        if (error || place.parent_path() != codePlace.parent_path())
+            return false;
+        const std::string name = place.filename().string();
+        const std::string stem = codePlace.filename().string() + '.';
+        return name.size() > stem.size() && name.starts_with(stem)
+            && name.find_first_not_of("0123456789", stem.size()) == std::string::npos;
+    }
+
+    // Why two outputs would go to one file, in French; empty when each has its own. Each output
+    // is renamed into place when complete: two under one name would leave the last alone, the
+    // other lost without a word.
+    std::string sharedOutputFile(const PictureOutputs& outputs, bool split)
+    {
+        const std::array<std::pair<const char*, const std::string*>, 4> named { {
+            { "--page", &outputs.page },
+            { "--html-code", &outputs.htmlCode },
+            { "--blog-code", &outputs.blogCode },
+            { "--png", &outputs.png },
+        } };
+        auto isFile = [](const std::string& path) { return !path.empty() && path != "-"; };
+        for (std::size_t i = 0; i < named.size(); ++i) {
+            const std::string& path = *named[i].second;
+            if (!isFile(path))
+                continue;
+            for (std::size_t j = i + 1; j < named.size(); ++j) {
+                if (isFile(*named[j].second) && sameFile(path, *named[j].second))
+                    return cli::fileTakenTwice(path, named[i].first, named[j].first);
+            }
+            if (split && &path != &outputs.blogCode && isFile(outputs.blogCode)
+                && isPostOf(path, outputs.blogCode))
+                return cli::fileTakenTwice(path, named[i].first, "--split");
+        }
+        return {};
+    }
+
 } // namespace
 
 int runCli(const CliOptions& options, std::FILE* out, std::FILE* err, const CliPictures& pictures)
@@ -62,24 +106,9 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err, const CliP
     };
     const PictureOutputs outputs { options.pagePath, options.htmlCodePath, options.blogCodePath,
         options.pngPath };
-    // Each output is renamed into place when complete: two under one name would leave the
-    // last alone, the other lost without a word.
-    const std::array<std::pair<const char*, const std::string*>, 4> named { {
-        { "--page", &outputs.page },
-        { "--html-code", &outputs.htmlCode },
-        { "--blog-code", &outputs.blogCode },
-        { "--png", &outputs.png },
-    } };
-    for (std::size_t i = 0; i < named.size(); ++i) {
-        for (std::size_t j = i + 1; j < named.size(); ++j) {
-            const std::string& path = *named[i].second;
-            const std::string& other = *named[j].second;
-            if (!path.empty() && path != "-" && !other.empty() && other != "-"
-                && sameFile(path, other)) {
-                context.say(cli::fileTakenTwice(path, named[i].first, named[j].first));
-                return ExitRefused;
-            }
-        }
+    if (const std::string clash = sharedOutputFile(outputs, options.split); !clash.empty()) {
+        context.say(clash);
+        return ExitRefused;
     }
     // The picture is read whole before any output is committed, so an output under its name
     // would silently put text art in place of the photo: a batch refuses it too.

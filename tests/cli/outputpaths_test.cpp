@@ -147,8 +147,9 @@ TEST_F(CliTest, neverWritesTwoOutputsToOneFile)
             { "-o", file("link.html").string(), "--png", file("kept.html").string() },
             { "--html-code", file("other-name.html").string(), "--blog-code",
                 file("kept.html").string() },
-            { "-o", file("dangling.html").string(), "--html-code",
-                file("later.html").string() } }) {
+            { "-o", file("dangling.html").string(), "--html-code", file("later.html").string() },
+            { "-o", file("sub/../code.txt.1").string(), "--blog-code", file("code.txt").string(),
+                "--dialect", "phpbb", "--split" } }) {
         std::vector<std::string> argv { FourColours };
         argv.insert(argv.end(), outputs.begin(), outputs.end());
         const Outcome o = run(argv);
@@ -159,6 +160,7 @@ TEST_F(CliTest, neverWritesTwoOutputsToOneFile)
     EXPECT_EQ(readAll(file("kept.html")), "earlier");
     EXPECT_FALSE(fs::exists(file("new.html")));
     EXPECT_FALSE(fs::exists(file("later.html")));
+    EXPECT_FALSE(fs::exists(file("code.txt")));
     // A device takes as many outputs as are sent to it.
     const Outcome o = run({ FourColours, "-o", "/dev/null", "--html-code", "/dev/null",
         "--blog-code", file("code.blog").string() });
