@@ -12,10 +12,10 @@ std::string webWordsJson();
 // A picture the browser could not read in a format that Mosaiq's window reads: browsers other
 // than Safari decode neither HEIF, as phones write their photos, nor TIFF.
 inline constexpr const char* HeifUnread
-    = "Ce navigateur ne sait pas lire les images HEIF (HEIC), comme celles des téléphones : "
-      "enregistrez-la en JPEG ou en PNG, puis choisissez ce fichier.";
-inline constexpr const char* TiffUnread = "Ce navigateur ne sait pas lire les images TIFF : "
-                                          "enregistrez-la en JPEG ou en PNG, puis choisissez ce "
-                                          "fichier.";
+    = "Ce navigateur ne lit pas les images HEIF (HEIC), le format des photos de nombreux "
+      "téléphones : enregistrez celle-ci en JPEG ou en PNG, puis choisissez ce fichier.";
+inline constexpr const char* TiffUnread
+    = "Ce navigateur ne lit pas les images TIFF : enregistrez celle-ci en JPEG ou en PNG, puis "
+      "choisissez ce fichier.";
 
 } // namespace mosaiq::web
