@@ -64,17 +64,24 @@ namespace {
             && name.find_first_not_of("0123456789", stem.size()) == std::string::npos;
     }
 
-    // Why two outputs would go to one file, in French; empty when each has its own. Each output
-    // is renamed into place when complete: two under one name would leave the last alone, the
-    // other lost without a word.
-    std::string sharedOutputFile(const PictureOutputs& outputs, bool split)
+    // Each output's name, beside the option that gives it.
+    std::array<std::pair<const char*, const std::string*>, 4> namedOutputs(
+        const PictureOutputs& outputs)
     {
-        const std::array<std::pair<const char*, const std::string*>, 4> named { {
+        return { {
             { "--page", &outputs.page },
             { "--html-code", &outputs.htmlCode },
             { "--blog-code", &outputs.blogCode },
             { "--png", &outputs.png },
         } };
+    }
+
+    // Why two outputs would go to one file, in French; empty when each has its own. Each output
+    // is renamed into place when complete: two under one name would leave the last alone, the
+    // other lost without a word.
+    std::string sharedOutputFile(const PictureOutputs& outputs, bool split)
+    {
+        const auto named = namedOutputs(outputs);
         auto isFile = [](const std::string& path) { return !path.empty() && path != "-"; };
         for (std::size_t i = 0; i < named.size(); ++i) {
             const std::string& path = *named[i].second;
@@ -114,11 +121,10 @@ int runCli(const CliOptions& options, std::FILE* out, std::FILE* err, const CliP
     // would silently put text art in place of the photo: a batch refuses it too.
     FileIdentity picture;
     if (fileIdentityOf(options.pictures.front(), picture)) {
-        for (const std::string& output :
-            { outputs.page, outputs.htmlCode, outputs.blogCode, outputs.png }) {
+        for (const auto& [option, output] : namedOutputs(outputs)) {
             FileIdentity id;
-            if (fileIdentityOf(output, id) && id == picture) {
-                context.say(cli::outputIsThePicture(output));
+            if (fileIdentityOf(*output, id) && id == picture) {
+                context.say(cli::outputIsThePicture(*output));
                 return ExitWrite;
             }
         }
