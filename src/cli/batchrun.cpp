@@ -4,6 +4,7 @@
 #include "cli/fileidentity.h"
 #include "cli/interruption.h"
 #include "cli/pictureconversion.h"
+#include "output/codes/outputtarget.h"
 #include "wording/batchwords.h"
 #include "wording/cliwords.h"
 #include "wording/filewords.h"
@@ -131,6 +132,14 @@ std::vector<BatchJob> planBatch(const std::vector<std::string>& pictures, const 
     std::set<FileIdentity> seen;
     std::set<std::string> taken;
     const std::string folder = dir.ends_with('/') ? dir : dir + "/";
+    // Where the folder takes "Photo" and "photo" for one name, so must the names given out.
+    const bool foldsCase = folderFoldsCase(dir);
+    auto key = [foldsCase](std::string name) {
+        if (foldsCase)
+            std::transform(name.begin(), name.end(), name.begin(),
+                [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+        return name;
+    };
     for (const std::string& picture : pictures) {
         BatchJob job;
         job.picture = picture;
@@ -142,9 +151,9 @@ std::vector<BatchJob> planBatch(const std::vector<std::string>& pictures, const 
         }
         const std::string name = fileNameOf(picture);
         std::string candidate = name;
-        for (int n = 2; taken.contains(candidate); ++n)
+        for (int n = 2; taken.contains(key(candidate)); ++n)
             candidate = numbered(name, n);
-        taken.insert(candidate);
+        taken.insert(key(candidate));
         job.outputBase = folder + candidate;
         jobs.push_back(job);
     }

@@ -141,26 +141,30 @@ TEST_F(CliTest, neverWritesTwoOutputsToOneFile)
     fs::create_symlink("kept.html", file("link.html"));
     fs::create_directory(file("sub"));
     fs::create_symlink("later.html", file("dangling.html"));
+    fs::create_directory_symlink("sub", file("linked"));
+    const std::string here = file("").string();
+    // Run in the test's folder, so that relative names spell the same new file another way.
     for (const std::vector<std::string>& outputs :
-        { std::vector<std::string> {
-              "-o", file("new.html").string(), "--html-code", file("sub/../new.html").string() },
-            { "-o", file("link.html").string(), "--png", file("kept.html").string() },
-            { "--html-code", file("other-name.html").string(), "--blog-code",
-                file("kept.html").string() },
-            { "-o", file("dangling.html").string(), "--html-code", file("later.html").string() },
-            { "-o", file("sub/../code.txt.1").string(), "--blog-code", file("code.txt").string(),
-                "--dialect", "phpbb", "--split" } }) {
+        { std::vector<std::string> { "-o", "same.txt", "--blog-code", "./same.txt" },
+            { "-o", "same.txt", "--html-code", here + "same.txt" },
+            { "-o", "new.html", "--html-code", "sub/../new.html" },
+            { "--png", "sub/new.png", "--html-code", "linked/new.png" },
+            { "-o", "linked/../new.html", "--html-code", here + "sub/../new.html" },
+            { "-o", "link.html", "--png", "kept.html" },
+            { "--html-code", "other-name.html", "--blog-code", here + "kept.html" },
+            { "-o", "dangling.html", "--html-code", "./later.html" },
+            { "-o", "sub/../code.txt.1", "--blog-code", "code.txt", "--dialect", "phpbb",
+                "--split" } }) {
         std::vector<std::string> argv { FourColours };
         argv.insert(argv.end(), outputs.begin(), outputs.end());
-        const Outcome o = run(argv);
-        EXPECT_EQ(o.exit, 2) << outputs[1];
+        const Outcome o = run(argv, "", "cd " + quoted(here) + " && ");
+        EXPECT_EQ(o.exit, 2) << outputs[1] << " " << outputs[3];
         EXPECT_NE(o.err.find("Une seule sortie peut aller dans le fichier"), std::string::npos)
             << o.err;
     }
+    for (const char* name : { "same.txt", "new.html", "sub/new.png", "later.html", "code.txt" })
+        EXPECT_FALSE(fs::exists(file(name))) << name;
     EXPECT_EQ(readAll(file("kept.html")), "earlier");
-    EXPECT_FALSE(fs::exists(file("new.html")));
-    EXPECT_FALSE(fs::exists(file("later.html")));
-    EXPECT_FALSE(fs::exists(file("code.txt")));
     // A device takes as many outputs as are sent to it.
     const Outcome o = run({ FourColours, "-o", "/dev/null", "--html-code", "/dev/null",
         "--blog-code", file("code.blog").string() });

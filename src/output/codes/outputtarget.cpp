@@ -24,6 +24,10 @@
 #define SYSFS_MAGIC 0x62656572
 #define DEVPTS_SUPER_MAGIC 0x1cd1
 #endif
+#if __has_include(<linux/fs.h>)
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
 
 namespace mosaiq {
 
@@ -70,6 +74,44 @@ namespace {
         }
         std::free(real);
         return inside;
+    }
+
+    // The kinds of file system that take "A" and "a" for one letter in every folder: FAT and
+    // VFAT, exFAT, NTFS (both drivers), SMB shares, HFS+.
+    constexpr unsigned long FoldingSystems[]
+        = { 0x4d44, 0x2011bab0, 0x5346544e, 0x7366746e, 0xff534d42, 0xfe534d42, 0x482b };
+
+    char foldedLetter(char c)
+    {
+        return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    }
+
+    bool sameFolded(std::string_view a, std::string_view b)
+    {
+        if (a.size() != b.size())
+            return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (foldedLetter(a[i]) != foldedLetter(b[i]))
+                return false;
+        }
+        return true;
+    }
+
+    // The folder as the system finds it: links, "." and ".." resolved. A folder that does not
+    // exist keeps its spelling, made absolute: nothing can be written there anyway.
+    std::string resolvedFolder(const std::string& folder)
+    {
+        if (char* real = ::realpath(folder.c_str(), nullptr)) {
+            std::string resolved(real);
+            std::free(real);
+            return resolved;
+        }
+        if (folder.starts_with('/'))
+            return folder;
+        char* current = ::getcwd(nullptr, 0);
+        std::string absolute = current ? std::string(current) + "/" + folder : folder;
+        std::free(current);
+        return absolute;
     }
 
     bool sameFile(const struct stat& file, int descriptor)
@@ -226,6 +268,69 @@ OutputTarget resolveOutputTarget(const std::string& path)
         return target;
     }
     return refused(OutputTarget::Problem::SystemError, ELOOP);
+}
+
+bool folderFoldsCase(const std::string& folder)
+{
+    struct statfs system;
+    if (::statfs(folder.c_str(), &system) == 0) {
+        for (unsigned long kind : FoldingSystems) {
+            if ((unsigned long)(system.f_type) == kind)
+                return true;
+        }
+    }
+#if defined(FS_IOC_GETFLAGS) && defined(FS_CASEFOLD_FL)
+    // ext4 and f2fs fold case in the folders marked so (chattr +F).
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        int flags = 0;
+        const bool folds = ::ioctl(descriptor, FS_IOC_GETFLAGS, &flags) == 0
+            && (unsigned(flags) & FS_CASEFOLD_FL) != 0;
+        ::close(descriptor);
+        return folds;
+    }
+#endif
+    return false;
+}
+
+OutputPlace outputPlaceOf(const std::string& path)
+{
+    OutputPlace place;
+    const OutputTarget target = resolveOutputTarget(path);
+    if (target.way != OutputTarget::Way::Replace && target.way != OutputTarget::Way::Refill)
+        return place;
+    place.file = true;
+    struct stat status;
+    if (target.exists && ::stat(target.path.c_str(), &status) == 0) {
+        place.exists = true;
+        place.device = status.st_dev;
+        place.inode = status.st_ino;
+    }
+    const std::size_t slash = target.path.find_last_of('/');
+    place.name = slash == std::string::npos ? target.path : target.path.substr(slash + 1);
+    place.folder = resolvedFolder(folderOf(target.path));
+    place.foldsCase = folderFoldsCase(place.folder);
+    return place;
+}
+
+bool OutputPlace::sameFileAs(const OutputPlace& other) const
+{
+    if (!file || !other.file)
+        return false;
+    if (exists || other.exists)
+        return exists && other.exists && device == other.device && inode == other.inode;
+    return folder == other.folder
+        && (name == other.name || (foldsCase && sameFolded(name, other.name)));
+}
+
+bool OutputPlace::isNumberedAfter(const OutputPlace& other) const
+{
+    if (!file || !other.file || folder != other.folder || name.size() <= other.name.size() + 1)
+        return false;
+    const std::string_view stem = std::string_view(name).substr(0, other.name.size());
+    const bool sameStem = stem == other.name || (foldsCase && sameFolded(stem, other.name));
+    return sameStem && name[other.name.size()] == '.'
+        && name.find_first_not_of("0123456789", other.name.size() + 1) == std::string::npos;
 }
 
 int createLikeTarget(const OutputTarget& target, bool temporary, std::string& name)

@@ -58,6 +58,32 @@ struct OutputTarget {
 // Decides how path is written. Looks at the file system, never changes it.
 OutputTarget resolveOutputTarget(const std::string& path);
 
+// Where the file an output name leads to lies, in the one spelling that every name of it shares:
+// its folder with links, "." and ".." resolved, and its own name. Two names that spell one new
+// file differently ("page.html", "./page.html", "$PWD/page.html", "sub/../page.html", a linked
+// folder, "PAGE.HTML" where the folder's file system ignores case) then agree, as do all the
+// names of an existing file. Looks at the file system, never changes it.
+struct OutputPlace {
+    bool file = false; // false for the standard output, a device, a pipe or a refused name
+    bool exists = false; // an existing regular file, known by device and inode
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    std::string folder; // absolute
+    std::string name;
+    bool foldsCase = false; // the folder's file system takes "A" and "a" for one letter
+
+    // Whether this and other are one file: writing both would keep only the last.
+    bool sameFileAs(const OutputPlace& other) const;
+    // Whether this is the file other's name followed by a dot and a number ("code.txt.2" beside
+    // "code.txt"), as posts are written beside their code.
+    bool isNumberedAfter(const OutputPlace& other) const;
+};
+OutputPlace outputPlaceOf(const std::string& path);
+
+// Whether the file system of folder takes names that differ only in the case of their letters
+// for one name (FAT, exFAT, NTFS, SMB shares, folders marked to fold case).
+bool folderFoldsCase(const std::string& folder);
+
 // Opens a new file for a Replace target with the target's permission bits, owner and group:
 // under a temporary name beside the target (name receives it), or, with temporary false, under
 // the target's own name, which must then be free. Returns the descriptor, or -1 with errno set.

@@ -49,3 +49,24 @@ TEST(OutputTarget, choosesAWayThatHarmsNothingTheNameLeadsTo)
         "aucun fichier n'est créé dans un dossier du système");
     fs::remove_all(dir);
 }
+
+// A folder whose file system ignores case takes "PAGE.html" and "page.html" for one new file, and
+// "CODE.TXT.2" for a post of "code.txt"; elsewhere they are three files.
+TEST(OutputTarget, namesDifferingInCaseAreOneFileWhereTheFolderIgnoresCase)
+{
+    OutputPlace upper, lower, post;
+    for (OutputPlace* place : { &upper, &lower, &post }) {
+        place->file = true;
+        place->folder = "/media/stick";
+    }
+    upper.name = "PAGE.html";
+    lower.name = "page.html";
+    post.name = "PAGE.HTML.2";
+    EXPECT_FALSE(upper.sameFileAs(lower));
+    EXPECT_FALSE(post.isNumberedAfter(lower));
+    upper.foldsCase = lower.foldsCase = post.foldsCase = true;
+    EXPECT_TRUE(upper.sameFileAs(lower));
+    EXPECT_TRUE(post.isNumberedAfter(lower));
+    lower.folder = "/media/other";
+    EXPECT_FALSE(upper.sameFileAs(lower));
+}
