@@ -1,5 +1,8 @@
 # The Debian package, built by CPack from the install rules (scripts/package.sh runs it).
 set(CPACK_GENERATOR DEB)
+# The package installs where the build was told it would be: mosaiq-cli knows its module's folder
+# from there when it cannot learn its own place.
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_PACKAGE_NAME mosaiq)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "L'équipe Mosaiq")

@@ -10,7 +10,7 @@ build="$root/build-package"
 "$root/scripts/install-deps.sh"
 
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DMOSAIQ_BENCH=OFF \
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DMOSAIQ_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr \
     -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \

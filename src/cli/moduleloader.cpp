@@ -42,8 +42,17 @@ std::string pictureModulePath()
 {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::filesystem::path folder = error ? std::filesystem::path(".") : program.parent_path();
+    return pictureModulePathOf(error ? std::string() : program.string());
+}
+
+std::string pictureModulePathOf(const std::string& program)
+{
+    // Never from the working folder, which is wherever the user stands.
+    if (program.empty() || !program.starts_with('/'))
+        return MOSAIQ_PICTURE_MODULE_INSTALLED;
+    const std::filesystem::path folder = std::filesystem::path(program).parent_path();
     const std::filesystem::path beside = folder / MOSAIQ_PICTURE_MODULE;
+    std::error_code error;
     if (std::filesystem::exists(beside, error))
         return beside.string();
     return (folder / MOSAIQ_PICTURE_MODULE_FROM_PROGRAM / MOSAIQ_PICTURE_MODULE)

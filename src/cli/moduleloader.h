@@ -16,6 +16,9 @@ struct ModuleLoad {
 // Where the running program's module of pictures lies: beside it in the build tree, else where
 // the install rules put it, found from the program's own place.
 std::string pictureModulePath();
+// The same for the program at program, an absolute path; where the program's place is unknown
+// (empty, as when /proc/self/exe cannot be read), the folder the install rules put it in.
+std::string pictureModulePathOf(const std::string& program);
 
 // Loads the module at path. Never fails the program: a missing module, or a missing library
 // that it needs, gives a message naming the Debian package to install.

@@ -97,3 +97,20 @@ TEST(PictureLoading, aMissingLibraryOrModuleIsNamedWithItsPackage)
     EXPECT_EQ(other.failure, load.failure);
     EXPECT_EQ(pictures.paintPage(nullptr, 1), nullptr);
 }
+
+// Where /proc/self/exe cannot be read (some containers), the module is sought where the install
+// rules put it, never in the folder the user happens to stand in.
+TEST(PictureLoading, aProgramThatCannotFindItselfSeeksTheModuleWhereItIsInstalled)
+{
+    const std::string installed = mosaiq::pictureModulePathOf("");
+    EXPECT_TRUE(installed.starts_with('/')) << installed;
+    EXPECT_TRUE(installed.ends_with("/mosaiq/mosaiq-cli-pictures.so")) << installed;
+    EXPECT_EQ(mosaiq::pictureModulePathOf("mosaiq-cli"), installed);
+    const fs::path program = MOSAIQ_CLI;
+    EXPECT_EQ(mosaiq::pictureModulePathOf(program.string()),
+        (program.parent_path() / "mosaiq-cli-pictures.so").string());
+    if (!fs::exists(installed)) {
+        const mosaiq::ModuleLoad load = mosaiq::loadPictureModule(installed);
+        EXPECT_NE(load.failure.find("« " + installed + " »"), std::string::npos) << load.failure;
+    }
+}
