@@ -1,6 +1,7 @@
 #include "cli/clioptions.h"
 
 #include "output/codes/forumdialect.h"
+#include "run/gridsize.h"
 #include "wording/batchwords.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
@@ -170,7 +171,7 @@ std::optional<ColourValue> parseWebColour(const std::string& text)
     return makeColour(parts[0], parts[1], parts[2]);
 }
 
-CliParse parseCliOptions(const std::vector<std::string>& arguments)
+CliParse parseCliOptions(const std::vector<std::string>& arguments, bool standardOutputIsTerminal)
 {
     CliParse parse;
     CliOptions& o = parse.options;
@@ -215,14 +216,15 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
             o.help = true;
         } else if (name == "--version") {
             o.version = true;
-        } else if (name == "--columns" || name == "--colonnes") {
+        } else if (name == "--columns" || name == "--colonnes" || name == "--rows"
+            || name == "--lignes") {
             if (!takeValue())
                 return parse;
-            o.columns = value;
-        } else if (name == "--rows" || name == "--lignes") {
-            if (!takeValue())
+            const bool rows = name == "--rows" || name == "--lignes";
+            parse.error = gridSizeRefusal(value, rows, name);
+            if (!parse.error.empty())
                 return parse;
-            o.rows = value;
+            (rows ? o.rows : o.columns) = readGridSize(value).plain;
         } else if (name == "--colours" || name == "--colors" || name == "--couleurs") {
             if (!takeValue())
                 return parse;
@@ -413,8 +415,12 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments)
     if (pageGiven && o.pagePath.empty())
         o.pagePath = "-";
     const std::vector<std::string> takers = standardOutputTakers(o);
-    // Without -o the page goes to the standard output, unless another output takes it.
-    if (!pageGiven && takers.empty())
+    // Without -o the page goes to the standard output, unless another output takes it; or,
+    // when that is a terminal, unless another output is named: a page poured onto a screen is
+    // no one's wish, and may be hundreds of megabytes.
+    const bool otherOutput
+        = !o.htmlCodePath.empty() || !o.blogCodePath.empty() || !o.pngPath.empty();
+    if (!pageGiven && takers.empty() && !(standardOutputIsTerminal && otherOutput))
         o.pagePath = "-";
     const ForumDialect& dialect = *findDialect(o.dialect);
     if (o.fitPost) {

@@ -25,8 +25,9 @@ struct CliOptions {
     std::string characters = "o"; // UTF-8
     StyleFlags style { false, false, true };
     ColourValue background = 0;
-    // "-": the standard output, where the page goes unless -o names a file or another output
-    // takes it; empty: not written.
+    // "-": the standard output, where the page goes unless -o names a file, another output
+    // takes it, or the standard output is a terminal and another output is named; empty: not
+    // written.
     std::string pagePath;
     std::string htmlCodePath;
     std::string blogCodePath;
@@ -68,8 +69,10 @@ struct CliParse {
     std::string error; // French; empty when the line was understood
 };
 
-// Reads the arguments after the program name.
-CliParse parseCliOptions(const std::vector<std::string>& arguments);
+// Reads the arguments after the program name; standardOutputIsTerminal says where the page
+// goes by default.
+CliParse parseCliOptions(
+    const std::vector<std::string>& arguments, bool standardOutputIsTerminal = false);
 
 // A tolerance of --merge: a decimal number from 0 to 100 ("," or "." before the decimals).
 std::optional<double> parseTolerance(const std::string& text);

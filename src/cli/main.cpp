@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <new>
 
+#include <unistd.h>
+
 int main(int argc, char* argv[])
 {
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    const mosaiq::CliParse parse = mosaiq::parseCliOptions(arguments);
+    const mosaiq::CliParse parse = mosaiq::parseCliOptions(arguments, ::isatty(STDOUT_FILENO) == 1);
     if (parse.options.help) {
         std::fputs(mosaiq::cli::HelpText, stdout);
         return 0;

@@ -3,9 +3,11 @@
 #include "convert/numbertext.h"
 #include "convert/samplegrid.h"
 #include "output/codes/codefit.h"
+#include "run/gridsize.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
 #include "wording/runmessages.h"
+#include "wording/webwords.h"
 
 #include <algorithm>
 
@@ -51,8 +53,20 @@ WebStep WebConversion::start()
     fields.glyphSource = s.glyphSource;
     fields.definedCharactersEmpty = s.characters.empty();
     // As mosaiq-cli: a budget chooses the size, so the fields are checked once it has.
-    if (s.fitLimit)
+    std::string columns = s.columns, rows = s.rows;
+    if (s.fitLimit) {
         fields.columns = fields.rows = "1";
+    } else if (!fields.picturePath.empty()) {
+        for (const bool down : { false, true }) {
+            std::string& size = down ? rows : columns;
+            const std::string refusal = gridSizeRefusal(size, down, web::sizeFieldName(down));
+            if (!refusal.empty())
+                return refuse(refusal);
+            size = readGridSize(size).plain;
+        }
+        fields.columns = columns;
+        fields.rows = rows;
+    }
     StartCheck check = checkStart(fields);
     if (check != StartCheck::Passed)
         return refuse(startCheckMessage(check));
@@ -66,7 +80,6 @@ WebStep WebConversion::start()
     m_input.mode = s.mode;
     m_input.definedCharacters = m_characters;
 
-    std::string columns = s.columns, rows = s.rows;
     if (s.fitLimit) {
         const CodeMeasure measure { m_start, m_input, m_dialect, s.style, m_randomAtStart };
         const FitResult fit = fitGrid(measure, *s.fitLimit);

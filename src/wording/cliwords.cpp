@@ -12,9 +12,9 @@ ou un article de blog : une cellule de la grille devient un caractère coloré
 comme l'image à cet endroit. Sans les options « Forums », produit la même page
 et les mêmes codes que la fenêtre de Mosaiq.
 
-Dimensions (lues comme dans la fenêtre : nombre en tête, point décimal) :
-  --columns TEXTE       caractères par ligne (défaut : largeur de l'image)
-  --rows TEXTE          nombre de lignes (défaut : hauteur de l'image)
+Dimensions (un nombre, au moins 1, décimales après une virgule ou un point) :
+  --columns NOMBRE      caractères par ligne (défaut : largeur de l'image)
+  --rows NOMBRE         nombre de lignes (défaut : hauteur de l'image)
 
 Rendu :
   --colours NOM         original, red, green, blue ou grey (défaut : original)
@@ -27,7 +27,8 @@ Rendu :
 
 Sorties :
   -o, --page FICHIER    la page HTML (défaut : la sortie standard, si aucune
-                        autre sortie ne la prend)
+                        autre sortie ne la prend ; sur un terminal, seulement
+                        si aucune autre sortie n'est demandée : -o - l'y écrit)
   --html-code FICHIER   le code HTML, tel que le volet « Code HTML »
   --blog-code FICHIER   le code pour blog, tel que le volet « Code SkyBlog »,
                         ou dans le dialecte de --dialect

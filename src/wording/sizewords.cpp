@@ -41,4 +41,16 @@ std::string scaleErrorWords(ScaleError error, std::string_view offending)
     return {};
 }
 
+std::string sizeNotANumberWords(std::string_view name, std::string_view text)
+{
+    return joined({ "Dimensions invalides : ", name, " « ", text,
+        " » n'est pas un nombre (par exemple 120, 37,5 ou 37.5)." });
+}
+
+std::string sizeMakesNoCellWords(std::string_view name, std::string_view text, bool rows)
+{
+    return joined({ "Dimensions invalides : ", name, " « ", text, " » ne donne aucune ",
+        rows ? "ligne" : "colonne", " ; il en faut au moins une." });
+}
+
 } // namespace mosaiq

@@ -11,4 +11,9 @@ namespace mosaiq {
 // text of the field that holds no number, empty when that field is blank.
 std::string scaleErrorWords(ScaleError error, std::string_view offending);
 
+// Why a size given to mosaiq-cli or typed in the page in the browser is refused: name is the
+// option or the field the user knows ("--columns"), text what was given.
+std::string sizeNotANumberWords(std::string_view name, std::string_view text);
+std::string sizeMakesNoCellWords(std::string_view name, std::string_view text, bool rows);
+
 } // namespace mosaiq

@@ -18,4 +18,12 @@ inline constexpr const char* TiffUnread
     = "Ce navigateur ne lit pas les images TIFF : enregistrez celle-ci en JPEG ou en PNG, puis "
       "choisissez ce fichier.";
 
+// The size fields, as a refused size names them.
+inline constexpr const char* ColumnsField = "la largeur";
+inline constexpr const char* RowsField = "la hauteur";
+inline const char* sizeFieldName(bool rows)
+{
+    return rows ? RowsField : ColumnsField;
+}
+
 } // namespace mosaiq::web

@@ -40,24 +40,42 @@ TEST_F(CliTest, writesBothCodesAsThePanesHoldThem)
         readAll(file("code.blog")), readAll(Data / "good" / "four-colours.centred.blog-code"));
 }
 
-TEST_F(CliTest, readsTheSizeFieldsLikeTheWindow)
+TEST_F(CliTest, readsSizesWithEitherSeparatorAndRefusesThoseThatMakeNoCell)
 {
-    // "1,5" is 1 and "2abc" is 2: one column of two rows.
-    const Outcome o = run({ FourColours, "--columns", "1,5", "--rows", "2abc", "--no-centre" });
+    // "1,5" is one column and a half, as "1.5": one cell sampled with a step of 1.5.
+    Outcome o = run({ FourColours, "--columns", "1,5", "--rows", " 2 ", "--no-centre" });
     EXPECT_EQ(o.exit, 0) << o.err;
     EXPECT_NE(
         o.out.find(
             "\r\n<font color=\"#00FF00\">o</font><br>\r\n<font color=\"#FFFFFF\">o</font><br>\r\n"),
         std::string::npos)
         << o.out;
+    for (const char* size : { "-5", "0.25", "12abc", "3,5,1" }) {
+        o = run({ FourColours, "--rows", size, "-o", file("page.html").string() });
+        EXPECT_EQ(o.exit, 2) << size;
+        EXPECT_EQ(o.err.rfind("Dimensions invalides : --rows « ", 0), 0u) << o.err;
+        EXPECT_TRUE(leftovers().empty()) << size;
+    }
 }
 
-TEST_F(CliTest, makesEmptyRowsForSizesBelowOne)
+TEST_F(CliTest, pageGoesToATerminalOnlyWhenNothingElseIsAskedOrItIsNamed)
 {
-    // Only an exact 0 is refused: a negative column count makes rows of no cell.
-    const Outcome o = run({ FourColours, "--columns", "-1e308", "--no-centre" });
+    // script gives the program a terminal for its standard output and copies what shows there.
+    auto onTerminal = [&](const std::string& options) {
+        const std::string command = std::string(MOSAIQ_CLI) + " " + quoted(FourColours) + " "
+            + options + " --html-code " + quoted(file("code.html").string());
+        const std::string line = "script -qec " + quoted(command) + " /dev/null >"
+            + quoted(file("shown").string()) + " 2>&1";
+        EXPECT_EQ(std::system(line.c_str()), 0) << line;
+        return readAll(file("shown"));
+    };
+    EXPECT_EQ(onTerminal(""), "");
+    EXPECT_NE(onTerminal("-o -").find("<HTML>"), std::string::npos);
+    EXPECT_TRUE(fs::exists(file("code.html")));
+    // Not a terminal: scripts keep the page they always had.
+    const Outcome o = run({ FourColours, "--html-code", file("code.html").string() });
     EXPECT_EQ(o.exit, 0) << o.err;
-    EXPECT_NE(o.out.find("7.5pt\">\r\n<br>\r\n<br>\r\n<br></FONT>"), std::string::npos) << o.out;
+    EXPECT_TRUE(o.out.starts_with("<HTML>"));
 }
 
 TEST_F(CliTest, writesThePageInWindows1252AndTheCodesInUtf8)
@@ -80,9 +98,13 @@ TEST_F(CliTest, refusesARunWithTheWindowsMessages)
     };
     const Case cases[] = {
         { { "" }, "Veuillez charger une image...\n" },
-        { { "", "--columns", "0" }, "Veuillez charger une image...\n" },
-        { { FourColours, "--columns", "abc" }, "Dimensions invalides\n" },
-        { { FourColours, "--rows", "" }, "Dimensions invalides\n" },
+        { { "", "--columns", "1" }, "Veuillez charger une image...\n" },
+        { { FourColours, "--colonnes", "0" },
+            "Dimensions invalides : --colonnes « 0 » ne donne aucune colonne ; il en faut au "
+            "moins une.\n" },
+        { { FourColours, "--rows", "" },
+            "Dimensions invalides : --rows «  » n'est pas un nombre (par exemple 120, 37,5 ou "
+            "37.5).\n" },
         { { FourColours, "--chars", "" }, "Définissez un caractères pour l'ASCII...\n" },
         { { FourColours, "--columns", "1E999" }, "Dimensions trop grandes\n" },
         { { FourColours, "--columns", "10001", "--rows", "10000" }, "Dimensions trop grandes\n" },

@@ -27,11 +27,11 @@ TEST(CliOptions, squareModeDrawsEightsLikeTheWindow)
 
 TEST(CliOptions, readsValuesInBothSpellings)
 {
-    const CliParse parse = parseCliOptions({ "--columns=37,5", "--rows", "1 2", "p.jpg",
+    const CliParse parse = parseCliOptions({ "--columns=37,5", "--rows", " 12", "p.jpg",
         "--background", "#FF8000", "--colours", "grey", "--bold", "--italic", "--no-centre" });
     ASSERT_EQ(parse.error, "");
-    EXPECT_EQ(*parse.options.columns, "37,5");
-    EXPECT_EQ(*parse.options.rows, "1 2");
+    EXPECT_EQ(*parse.options.columns, "37.5");
+    EXPECT_EQ(*parse.options.rows, "12");
     EXPECT_EQ(parse.options.background, makeColour(255, 128, 0));
     EXPECT_EQ(parse.options.treatment, ColourTreatment::BlackAndWhite);
     EXPECT_TRUE(

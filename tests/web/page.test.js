@@ -145,10 +145,10 @@ test('drag-and-drop, then the keyboard alone: Ctrl+D creates, arrows change tabs
     await page.waitForFunction(() => /chargée/.test(document.getElementById('status').textContent));
     await page.focus('#columns');
     await page.keyboard.press('Control+a');
-    await page.keyboard.type('12abc');
+    await page.keyboard.type('12,5');
     await page.keyboard.press('Control+d');
     await page.waitForFunction(() => /terminée/.test(document.getElementById('status').textContent));
-    const expected = cliOutputs(['--columns', '12abc']);
+    const expected = cliOutputs(['--columns', '12,5']);
     assert.ok((await download('#download-page')).equals(expected.page));
     await page.focus('#tab-preview');
     await page.keyboard.press('ArrowRight');
