@@ -131,9 +131,14 @@ function fitSpare(cells, share, held = 0) {
     }
 }
 
+// Once the browser has refused the module memory, none is made ready ahead: slabs held for a
+// run that may never come would leave the next run too little to finish.
+let memoryRefused = false;
+
 // cells: the picture's pixels; share, held: as fitSpare's.
 function prepareSpare(cells, share, held = 0) {
     fitSpare(cells, share, held);
+    if (memoryRefused) return;
     const picture = spare.picture;
     const needed = slabsFor(cells, share);
     if (needed < 0) return;

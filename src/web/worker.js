@@ -265,6 +265,7 @@ function blobStep() {
 // A failure of the module (its memory refused by the browser) leaves it unusable: a new one is
 // made, and the page goes on.
 async function memoryFailed() {
+    memoryRefused = true;
     outputs = newOutputs();
     dropPicture();
     // The slabs were the module's memory.

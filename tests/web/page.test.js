@@ -458,7 +458,9 @@ test('memory the browser refuses is said in French, and the next run works', asy
     await choose(large);
     await runToEnd();
     assert.strictEqual(await status(), 'Mémoire insuffisante : réduisez les dimensions.');
+    // The refusal stays shown until the new picture's reading is said: wait for it to be read.
     await choose(picture);
+    await page.waitForFunction(() => /chargée/.test(document.getElementById('status').textContent));
     await runToEnd();
     assert.match(await status(), /terminée/);
 });
