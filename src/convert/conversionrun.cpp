@@ -49,7 +49,9 @@ public:
     {
         if (m_random) {
             const char glyph = m_random->next();
-            m_drawn = Glyph { { glyph, 0, 0, 0 }, 1, glyph };
+            // One ASCII byte, both lengths 1 as they were made.
+            m_drawn.utf8[0] = glyph;
+            m_drawn.page[0] = glyph;
             return m_drawn;
         }
         if (++m_last == m_end)
@@ -227,8 +229,8 @@ template <bool Square> void ConversionRun::writeCells(std::int64_t cells)
 
 template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
 {
-    // Some glyph is not ASCII: the codes take its UTF-8 bytes, the page its Windows-1252 byte,
-    // so the row is written twice over, side by side.
+    // Some glyph is not ASCII: the codes take its UTF-8 bytes, the page its Windows-1252 byte
+    // or character reference, so the row is written twice over, side by side.
     char* out = m_rowData;
     char* page = m_pageRow.data();
     GlyphCycle glyphs = glyphCycle();
@@ -239,7 +241,7 @@ template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
         const Glyph& glyph = glyphs.next();
         if (m_keepCells)
             m_cellGlyphs[std::size_t(i)] = glyph;
-        std::memcpy(page, cell, length);
+        std::memcpy(page, cell, glyphAt);
         if constexpr (Square) {
             const std::uint64_t digits = webDigitsWord(m_colours[i]);
             std::memcpy(page + SquareBackground, &digits, 6);
@@ -247,14 +249,17 @@ template <bool Square> void ConversionRun::writeCellsGeneral(std::int64_t cells)
         } else {
             writeWebDigits(page + LetterColour, m_colours[i]);
         }
-        page[glyphAt] = glyph.page;
         std::memcpy(out, page, glyphAt);
         out += glyphAt;
+        page += glyphAt;
         std::memcpy(out, glyph.utf8, glyph.utf8Length);
         out += glyph.utf8Length;
+        std::memcpy(page, glyph.page, glyph.pageLength);
+        page += glyph.pageLength;
         std::memcpy(out, cell + glyphAt + 1, length - glyphAt - 1);
         out += length - glyphAt - 1;
-        page += length;
+        std::memcpy(page, cell + glyphAt + 1, length - glyphAt - 1);
+        page += length - glyphAt - 1;
     }
     m_rowLength = static_cast<std::size_t>(out - m_rowData);
     m_pageRowLength = static_cast<std::size_t>(page - m_pageRow.data());
@@ -317,7 +322,8 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     if (m_rowAscii) {
         square ? writeCells<true>(cells) : writeCells<false>(cells);
     } else {
-        m_pageRow.resize(static_cast<std::size_t>(cells) * cellBytes + html::RowEnd.size());
+        const std::size_t pageCellBytes = cellBytes - 4 + MostPageGlyph;
+        m_pageRow.resize(static_cast<std::size_t>(cells) * pageCellBytes + html::RowEnd.size());
         square ? writeCellsGeneral<true>(cells) : writeCellsGeneral<false>(cells);
         std::memcpy(m_pageRow.data() + m_pageRowLength, html::RowEnd.data(), html::RowEnd.size());
         m_pageRowLength += html::RowEnd.size();

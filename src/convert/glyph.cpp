@@ -61,14 +61,32 @@ char windows1252(char32_t c)
     return '?';
 }
 
+char32_t windows1252Character(std::uint8_t b)
+{
+    return b >= 0x80 && b < 0xA0 ? High1252[b - 0x80] : char32_t(b);
+}
+
 Glyph glyphFor(char32_t c)
 {
     Glyph glyph;
-    if (!isCharacter(c)) {
+    if (!isCharacter(c))
         c = 0xFFFD;
-        glyph.page = '?';
+    const char byte = windows1252(c);
+    if (byte != '?' || c == U'?') {
+        glyph.page[0] = byte;
     } else {
-        glyph.page = windows1252(c);
+        // "&#" and the code point's decimal digits, then ";".
+        char digits[8];
+        int count = 0;
+        for (char32_t rest = c; rest > 0; rest /= 10)
+            digits[count++] = char('0' + rest % 10);
+        char* out = glyph.page;
+        *out++ = '&';
+        *out++ = '#';
+        while (count > 0)
+            *out++ = digits[--count];
+        *out++ = ';';
+        glyph.pageLength = std::uint8_t(out - glyph.page);
     }
     auto* out = glyph.utf8;
     if (c < 0x80) {
@@ -91,6 +109,17 @@ Glyph glyphFor(char32_t c)
         glyph.utf8Length = 4;
     }
     return glyph;
+}
+
+char32_t Glyph::character() const
+{
+    const auto lead = static_cast<unsigned char>(utf8[0]);
+    if (utf8Length == 1)
+        return lead;
+    char32_t c = lead & (0x7F >> utf8Length);
+    for (int k = 1; k < utf8Length; ++k)
+        c = (c << 6) | (static_cast<unsigned char>(utf8[k]) & 0x3F);
+    return c;
 }
 
 std::u32string decodeUtf8(std::string_view text)

@@ -61,8 +61,10 @@ namespace {
 
     constexpr std::size_t MostOpening = 31 + 7 + 2 + 13 + 7 + 2;
     constexpr std::size_t MostClosing = 7 + 7;
-    // A run of one cell whose glyph is an entity, in square mode.
-    constexpr std::size_t MostPerCell = MostOpening + 6 + MostClosing;
+    // A run of one cell in square mode whose glyph is an entity ("&quot;") or, in the page, a
+    // character reference.
+    constexpr std::size_t MostPerCell
+        = MostOpening + std::max<std::size_t>(6, MostPageGlyph) + MostClosing;
 
 } // namespace
 
@@ -157,7 +159,7 @@ void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> gly
         for (std::size_t i = begin; i < end; ++i) {
             row.glyph(glyphs[i].utf8, glyphs[i].utf8Length);
             if (!m_ascii)
-                page.glyph(&glyphs[i].page, 1);
+                page.glyph(glyphs[i].page, glyphs[i].pageLength);
         }
         row.put(closing);
         if (!m_ascii)

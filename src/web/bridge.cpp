@@ -200,6 +200,22 @@ EMSCRIPTEN_KEEPALIVE double mosaiq_frame_cells(int square)
     return double(square ? WebSquareCells : WebLetterCells);
 }
 
+// What each glyph byte of the cells stands for, 256 code points; null when every byte stands for
+// its own Windows-1252 character (or no run has started), as the page reads the cells then.
+EMSCRIPTEN_KEEPALIVE const std::uint32_t* mosaiq_cell_characters()
+{
+    static std::array<std::uint32_t, 256> characters;
+    const std::array<char32_t, 256>* given = current ? current->cellCharacters() : nullptr;
+    if (!given)
+        return nullptr;
+    bool own = true;
+    for (int b = 0; b < 256; ++b) {
+        characters[std::size_t(b)] = (*given)[std::size_t(b)];
+        own = own && (*given)[std::size_t(b)] == windows1252Character(std::uint8_t(b));
+    }
+    return own ? nullptr : characters.data();
+}
+
 EMSCRIPTEN_KEEPALIVE int mosaiq_post_count()
 {
     return current ? int(current->postCount()) : 0;

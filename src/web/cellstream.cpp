@@ -11,7 +11,7 @@ void CellStream::rowBuilt(const BuiltRow& row)
         out[0] = char(colour & 0xFF);
         out[1] = char((colour >> 8) & 0xFF);
         out[2] = char((colour >> 16) & 0xFF);
-        out[3] = row.mode == CellMode::Square ? ' ' : row.glyphs[i].page;
+        out[3] = row.mode == CellMode::Square ? ' ' : char(m_slots.slotOf(row.glyphs[i]));
     }
     m_output.append(m_row);
 }

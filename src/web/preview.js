@@ -106,13 +106,14 @@ const MosaiqPreview = (() => {
             + `${10 * zoom}px Verdana, "DejaVu Sans", sans-serif`;
         g.textBaseline = 'top';
         const cw = CellWidth * zoom, ch = CellHeight * zoom;
+        const glyphs = settings.glyphs || Glyphs;
         return (y) => {
             for (let x = 0; x < across; ++x) {
                 const at = 4 * ((top + y) * columns + first + x);
                 g.fillStyle = `#${Hex[cells[at]]}${Hex[cells[at + 1]]}${Hex[cells[at + 2]]}`;
                 const px = x0 + x * cw, py = y0 + y * ch;
                 if (settings.square) g.fillRect(px, py, cw + 0.5, ch + 0.5);
-                else g.fillText(Glyphs[cells[at + 3]], px, py + zoom);
+                else g.fillText(glyphs[cells[at + 3]], px, py + zoom);
             }
         };
     }

@@ -110,7 +110,8 @@ WebStep WebConversion::start()
             *m_dialect, m_blog, s.style, keep, m_loop->rowCount());
         m_loop->addSink(*m_bracket);
     }
-    m_cellSink = std::make_unique<CellStream>(m_cells);
+    m_cellSink = std::make_unique<CellStream>(m_cells,
+        s.glyphSource == GlyphSource::Defined ? glyphsFor(m_characters) : std::vector<Glyph>());
     m_loop->addSink(*m_cellSink);
     return WebStep::Running;
 }

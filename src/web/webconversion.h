@@ -80,6 +80,11 @@ public:
     const std::string& message() const { return m_message; }
     // The posts the code was split into; 0 when it was not.
     std::size_t postCount() const { return m_postCount; }
+    // What each glyph byte of the cells stands for, once the run has started; null before.
+    const std::array<char32_t, 256>* cellCharacters() const
+    {
+        return m_cellSink ? &m_cellSink->characters() : nullptr;
+    }
 
 private:
     WebStep refuse(std::string message);

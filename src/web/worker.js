@@ -209,6 +209,10 @@ function sharedRun(part, parts) {
 // it is built.
 let run = 0;
 function finish(status, message) {
+    // The characters a cell's byte stands for where the page writes some as references.
+    const given = mosaiq ? mosaiq._mosaiq_cell_characters() >>> 0 : 0;
+    const characters = given ? Array.from(new Uint32Array(mosaiq.HEAPU8.buffer, given, 256))
+        : null;
     if (mosaiq) mosaiq._mosaiq_end();
     running = false;
     const cells = outputs.cells.subarray(0, outputs.cellBytes);
@@ -222,7 +226,7 @@ function finish(status, message) {
     performance.measure('mosaiq-between', { start: converting, duration: betweenTime });
     measure('conversion', converting);
     postMessage({ type: 'done', run, status, message, page, html, blog, posts, cells,
-        measures: takeMeasures() }, [cells.buffer]);
+        characters, measures: takeMeasures() }, [cells.buffer]);
     waiting = { run, gathered };
     // The cells' room went to the page: a new one for the next run, and the slabs it needs
     // besides the last run's, once the page has shown the outputs ('shown'): made now, they

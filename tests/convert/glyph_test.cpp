@@ -51,17 +51,30 @@ TEST(Glyph, pageByteIsWindows1252OrQuestionMark)
     EXPECT_EQ(windows1252(U'😀'), '?');
 }
 
-TEST(Glyph, keepsUnicodeForTheCodesAndReplacesWhatIsNoCharacter)
+TEST(Glyph, keepsUnicodeForTheCodesAndWritesAReferenceWhereThePageHasNoByte)
 {
-    const Glyph smile = glyphFor(U'😀');
-    EXPECT_EQ(std::string(smile.utf8, smile.utf8Length), "😀");
-    EXPECT_EQ(smile.page, '?');
-    const Glyph e = glyphFor(U'é');
-    EXPECT_EQ(std::string(e.utf8, e.utf8Length), "é");
-    EXPECT_EQ(e.page, '\xE9');
-    const Glyph lone = glyphFor(char32_t(0xD800));
-    EXPECT_EQ(std::string(lone.utf8, lone.utf8Length), "\xEF\xBF\xBD");
-    EXPECT_EQ(lone.page, '?');
+    struct Case {
+        char32_t c;
+        const char* utf8;
+        std::string_view page;
+    };
+    const Case cases[] = {
+        { U'é', "é", "\xE9" },
+        { U'€', "€", "\x80" },
+        { U'?', "?", "?" },
+        { U'♥', "♥", "&#9829;" },
+        { U'Ω', "Ω", "&#937;" },
+        { U'😀', "😀", "&#128512;" },
+        { char32_t(0x10FFFF), "\xF4\x8F\xBF\xBF", "&#1114111;" },
+        // Not a character: U+FFFD, in the codes and the page alike.
+        { char32_t(0xD800), "\xEF\xBF\xBD", "&#65533;" },
+    };
+    for (const Case& c : cases) {
+        const Glyph glyph = glyphFor(c.c);
+        EXPECT_EQ(std::string(glyph.utf8, glyph.utf8Length), c.utf8);
+        EXPECT_EQ(glyph.pageText(), c.page) << c.utf8;
+        EXPECT_EQ(glyph.character(), c.c == 0xD800 ? U'\uFFFD' : c.c);
+    }
 }
 
 TEST(Glyph, decodesUtf8ReplacingEachInvalidByte)

@@ -74,16 +74,24 @@ test('the module writes mosaiq-cli\'s bytes', async (t) => {
             if (c.fit) assert.strictEqual(got.message, expected.stderr.trim());
         });
     }
-    await t.test('the drawn preview gets each cell\'s colour and page byte', () => {
+    await t.test('the drawn preview gets each cell\'s colour and character', () => {
         const got = convert(mosaiq, rgba, width, height, { columns: '3', rows: '2',
-            characters: 'é€' });
+            characters: 'é€♥' });
         assert.strictEqual(got.cells.length, 3 * 2 * 4);
-        // The colours and bytes the page gives its cells, in order.
-        const page = [...got.page.toString('latin1').matchAll(/color="#(\w\w)(\w\w)(\w\w)">(.)/g)]
-            .flatMap((m) => [...m.slice(1, 4).map((h) => parseInt(h, 16)), m[4].charCodeAt(0)]);
-        assert.deepStrictEqual([...got.cells], page);
-        // The euro sign as its byte in Windows-1252.
-        assert.ok(got.cells.filter((b, i) => i % 4 === 3).includes(0x80));
+        // The colours and glyphs the page gives its cells, in order: a byte, or a reference to
+        // the character that the cell's byte stands for.
+        const page = [...got.page.toString('latin1')
+            .matchAll(/color="#(\w\w)(\w\w)(\w\w)">(&#(\d+);|.)/g)]
+            .map((m) => [...m.slice(1, 4).map((h) => parseInt(h, 16)),
+                m[5] ? Number(m[5]) : m[4].charCodeAt(0)]);
+        const cells = page.map((cell, i) => {
+            const byte = got.cells[4 * i + 3];
+            return [...got.cells.slice(4 * i, 4 * i + 3), cell[3] > 0xFF ? got.characters[byte]
+                : byte];
+        });
+        assert.deepStrictEqual(cells, page);
+        assert.ok(page.some((cell) => cell[3] === 0x2665), 'the heart, written as a reference');
+        assert.ok(page.some((cell) => cell[3] === 0x80), 'the euro sign, as its byte');
     });
     await t.test('a split makes several posts', () => {
         assert.ok(convert(mosaiq, rgba, width, height, cases[6].o).posts.length > 1);

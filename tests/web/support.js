@@ -104,6 +104,9 @@ function convert(mosaiq, rgba, width, height, o = {}) {
         message: mosaiq.UTF8ToString(mosaiq._mosaiq_message()),
         posts: chunks.post,
     };
+    const characters = mosaiq._mosaiq_cell_characters();
+    result.characters = characters
+        ? Array.from(new Uint32Array(mosaiq.HEAPU8.buffer, characters, 256)) : null;
     for (const name of ['page', 'html', 'blog', 'cells']) result[name] = Buffer.concat(chunks[name]);
     mosaiq._mosaiq_end();
     for (const room of rooms) mosaiq._free(room);

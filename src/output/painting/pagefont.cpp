@@ -18,18 +18,12 @@ namespace {
     constexpr double PagePixels = 10.0; // 7.5 points at 96 pixels to the inch
     constexpr double ToPage = PagePixels / DesignPixels;
 
-    // Windows-1252 from 0x80 to 0x9F; the holes are the C1 controls.
-    constexpr std::array<char16_t, 32> HighControls { 0x20AC, 0x0081, 0x201A, 0x0192, 0x201E,
-        0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161,
-        0x203A, 0x0153, 0x009D, 0x017E, 0x0178 };
-
-    // Whether the web engine draws byte b as a glyph of its own.
-    bool drawn(std::uint8_t b)
+    // Whether the web engine draws character c, kept at byte b, as a glyph of its own.
+    bool drawnCharacter(char32_t c, std::uint8_t b)
     {
-        const QChar c = pageCharacter(b);
-        return !isCollapsibleSpace(b) && c.category() != QChar::Other_Control
-            && c.category() != QChar::Other_Format;
+        const QChar::Category category = QChar::category(c);
+        return !isCollapsibleSpace(b) && category != QChar::Other_Control
+            && category != QChar::Other_Format;
     }
 
     QFont styledFont(const QString& family, const StyleFlags& style)
@@ -55,14 +49,29 @@ QString pageFamily()
     return QFontInfo(sans).family();
 }
 
-QChar pageCharacter(std::uint8_t b)
+PageFont::PageFont(
+    const QString& family, const StyleFlags& style, const std::array<char32_t, 256>& characters)
+    : m_font(styledFont(family, style))
+    , m_characters(characters)
 {
-    return b >= 0x80 && b < 0xA0 ? QChar(HighControls[b - 0x80]) : QChar(b);
 }
 
-PageFont::PageFont(const QString& family, const StyleFlags& style)
-    : m_font(styledFont(family, style))
+std::array<char32_t, 256> PageFont::windows1252Characters()
 {
+    std::array<char32_t, 256> characters;
+    for (int b = 0; b < 256; ++b)
+        characters[std::size_t(b)] = windows1252Character(std::uint8_t(b));
+    return characters;
+}
+
+QString PageFont::text(std::uint8_t b) const
+{
+    return QString::fromUcs4(&m_characters[b], 1);
+}
+
+bool PageFont::drawn(std::uint8_t b) const
+{
+    return drawnCharacter(m_characters[b], b);
 }
 
 GlyphMetrics PageFont::metrics() const
@@ -75,7 +84,7 @@ GlyphMetrics PageFont::metrics() const
     for (int b = 0; b < 256; ++b) {
         const auto byte = std::uint8_t(b);
         if (drawn(byte) || byte == ' ')
-            metrics.advance[b] = measures.horizontalAdvance(pageCharacter(byte)) * ToPage;
+            metrics.advance[b] = measures.horizontalAdvance(text(byte)) * ToPage;
     }
     metrics.advance['\t'] = metrics.advance[' '];
 
@@ -92,10 +101,13 @@ GlyphMetrics PageFont::metrics() const
 
     // Every cell is an element of its own, but the web engine shapes a line's text as one, so
     // neighbouring glyphs kern.
-    metrics.pairKerning = [measures, advance = metrics.advance](std::uint8_t a, std::uint8_t b) {
-        if (!drawn(a) || !drawn(b))
+    // The metrics may outlive the font: they keep what they read of it.
+    metrics.pairKerning = [measures, advance = metrics.advance, characters = m_characters](
+                              std::uint8_t a, std::uint8_t b) {
+        if (!drawnCharacter(characters[a], a) || !drawnCharacter(characters[b], b))
             return 0.0;
-        const QString pair = QString(pageCharacter(a)) + pageCharacter(b);
+        const QString pair
+            = QString::fromUcs4(&characters[a], 1) + QString::fromUcs4(&characters[b], 1);
         return measures.horizontalAdvance(pair) * ToPage - advance[a] - advance[b];
     };
     return metrics;
@@ -119,7 +131,7 @@ double PageFont::inkArea(std::uint8_t b) const
         painter.setRenderHint(QPainter::TextAntialiasing);
         painter.setFont(font);
         painter.setPen(Qt::white);
-        painter.drawText(QPointF(Em, 2 * Em), QString(pageCharacter(b)));
+        painter.drawText(QPointF(Em, 2 * Em), text(b));
     }
     double ink = 0;
     for (int y = 0; y < canvas.height(); ++y) {
@@ -160,8 +172,7 @@ const PageFont::Mask& PageFont::makeMask(std::uint8_t b, double pixelSize, int p
         painter.setRenderHint(QPainter::TextAntialiasing);
         painter.setFont(font);
         painter.setPen(Qt::white);
-        painter.drawText(
-            QPointF(pen.x() + double(phase) / Phases, pen.y()), QString(pageCharacter(b)));
+        painter.drawText(QPointF(pen.x() + double(phase) / Phases, pen.y()), text(b));
     }
     const QImage alpha = canvas.convertToFormat(QImage::Format_Alpha8);
     int left = alpha.width(), top = alpha.height(), right = -1, bottom = -1;

@@ -17,15 +17,16 @@ namespace mosaiq {
 // and neither falls back to a serif face.
 QString pageFamily();
 
-// The character the web engine reads for page byte b: the page declares no character set and
-// is read as Windows-1252. Bytes that code page leaves undefined read as the C1 controls.
-QChar pageCharacter(std::uint8_t b);
-
 // The page's font with its styles: its measures for the layout, and each glyph's coverage at a
-// given size, made once per size and per byte.
+// given size, made once per size and per byte, each byte standing for one character of the page
+// (PageRecord::characters).
 class PageFont {
 public:
-    PageFont(const QString& family, const StyleFlags& style);
+    // characters: what each byte stands for; by default the page's bytes as the web engine reads
+    // them (the page declares no character set and is read as Windows-1252).
+    PageFont(const QString& family, const StyleFlags& style,
+        const std::array<char32_t, 256>& characters = windows1252Characters());
+    static std::array<char32_t, 256> windows1252Characters();
 
     // Advances, line measures and kerning at 100 %.
     GlyphMetrics metrics() const;
@@ -64,8 +65,12 @@ public:
 
 private:
     const Mask& makeMask(std::uint8_t b, double pixelSize, int phase);
+    // Whether the web engine draws byte b's character as a glyph of its own.
+    bool drawn(std::uint8_t b) const;
+    QString text(std::uint8_t b) const;
 
     QFont m_font;
+    std::array<char32_t, 256> m_characters;
     double m_maskSize = 0;
     std::array<Mask, 256 * Phases> m_masks;
     std::array<bool, 256 * Phases> m_made {};

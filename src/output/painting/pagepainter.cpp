@@ -29,7 +29,7 @@ namespace {
 } // namespace
 
 PagePainter::PagePainter(std::shared_ptr<const PageRecord> record, const QString& family)
-    : m_font(family, record->style())
+    : m_font(family, record->style(), record->characters())
     , m_layout(record, m_font.metrics())
     , m_background(toRgb(record->background()))
 {

@@ -39,10 +39,8 @@ void PageRecord::rowBuilt(const BuiltRow& row)
     Row entry;
     if (cells > 0) {
         Cell* out = room(cells);
-        for (std::size_t i = 0; i < cells; ++i) {
-            out[i] = makeCell(row.colours[i], row.glyphs[i].page);
-            m_bytesUsed[byteOf(out[i])] = true;
-        }
+        for (std::size_t i = 0; i < cells; ++i)
+            out[i] = makeCell(row.colours[i], char(m_slots.slotOf(row.glyphs[i])));
         entry.block = std::uint32_t(m_blocks.size() - 1);
         entry.offset = std::uint32_t(out - m_blocks.back().get());
         entry.cells = std::uint32_t(cells);

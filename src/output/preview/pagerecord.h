@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/glyphslots.h"
 #include "convert/rowloop.h"
 
 #include <array>
@@ -11,7 +12,7 @@
 namespace mosaiq {
 
 // What the page shows, small enough to keep for pages of tens of millions of cells: four bytes a
-// cell (its colour and the byte the page holds for its glyph), a few bytes a row (its mode and
+// cell (its colour and a byte for its glyph, see GlyphSlots), a few bytes a row (its mode and
 // where its cells lie), the page's background and styles. It is built from the rows as the run
 // writes them, so a preview drawn from it shows the page as written, whatever the user changed
 // meanwhile. Cells live in blocks of about a million, so a page of any size is kept without
@@ -26,7 +27,9 @@ public:
     // The trailer was written: the page ends with one empty line more.
     void setComplete() { m_complete = true; }
 
-    // One cell: colour 0x00BBGGRR in the low 24 bits, the page byte of its glyph above.
+    // One cell: colour 0x00BBGGRR in the low 24 bits, the byte of its glyph above: the byte the
+    // page holds for a character of Windows-1252, another for a character the page writes as a
+    // reference (characterOf says which).
     using Cell = std::uint32_t;
     static ColourValue colourOf(Cell cell) { return ColourValue(cell & 0xFFFFFFu); }
     static std::uint8_t byteOf(Cell cell) { return std::uint8_t(cell >> 24); }
@@ -46,8 +49,10 @@ public:
     std::int64_t cellCount() const { return m_letterCells + m_squareCells; }
     // Cells in the longest row.
     std::int64_t widestRow() const { return m_widestRow; }
-    // Whether some cell holds page byte b.
-    bool usesByte(std::uint8_t b) const { return m_bytesUsed[b]; }
+    // Whether some cell holds byte b.
+    bool usesByte(std::uint8_t b) const { return m_slots.taken(b); }
+    // The character each byte stands for on this page.
+    const std::array<char32_t, 256>& characters() const { return m_slots.characters(); }
 
     // Row index (0 for the top row) < rowCount().
     CellMode rowMode(std::int64_t index) const { return m_rows[std::size_t(index)].mode; }
@@ -81,7 +86,7 @@ private:
     std::int64_t m_letterCells = 0;
     std::int64_t m_squareCells = 0;
     std::int64_t m_widestRow = 0;
-    std::array<bool, 256> m_bytesUsed {};
+    GlyphSlots m_slots;
 };
 
 } // namespace mosaiq

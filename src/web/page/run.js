@@ -82,6 +82,8 @@ function finishRun(m) {
     $('create').disabled = false;
     settleBlobs();
     outputs.finished = m.status === 'finished';
+    // What a cell's glyph byte stands for, where the page writes some characters as references.
+    if (m.characters) outputs.settings.glyphs = m.characters.map((c) => String.fromCodePoint(c));
     if (m.status === 'finished') {
         showProgress(100);
         // Each output is shown in a task of its own: the page answers between them. The codes'

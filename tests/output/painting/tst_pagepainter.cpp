@@ -72,6 +72,7 @@ private slots:
     void aPartCutAcrossItsGlyphsIsThatPartOfTheWhole();
     void linesLeftUnpaintedAreTheBackgroundAlone();
     void aLetterCellFromAfarIsItsInkOverTheBackground();
+    void aCharacterThePageWritesAsAReferenceIsDrawnAsItself();
 };
 
 void TestPagePainter::pointsAreTheCellColoursPixelForPixel_data()
@@ -335,6 +336,23 @@ void TestPagePainter::aLetterCellFromAfarIsItsInkOverTheBackground()
     const double drawn = light / pixels;
     QVERIFY2(std::abs(drawn - grey) < 0.25 * drawn,
         qPrintable(QStringLiteral("%1 from afar, %2 drawn").arg(grey).arg(drawn)));
+}
+
+// The page writes "♥" as "&#9829;", which the web engine shows as the heart: so must this
+// preview, not a "?" nor the control character whose byte the record lent it.
+void TestPagePainter::aCharacterThePageWritesAsAReferenceIsDrawnAsItself()
+{
+    auto paint = [](char32_t c) {
+        auto record = std::make_shared<PageRecord>(Background, StyleFlags {});
+        record->rowBuilt(
+            { 1, "", "", CellMode::Letter, Inks, std::vector<Glyph>(5, glyphFor(c)), {} });
+        PagePainter painter(record);
+        return painter.renderText(2);
+    };
+    const QImage heart = paint(U'♥'), question = paint(U'?'), control = paint(U'\x01');
+    QVERIFY(heart != question);
+    QVERIFY(heart != control);
+    QVERIFY(question != control);
 }
 
 QTEST_MAIN(TestPagePainter)

@@ -43,16 +43,21 @@ struct Lines : PageSink {
     }
 };
 
-// The colours and glyph bytes of a page row, read back from its text.
-std::vector<PageRecord::Cell> cellsOfLine(const std::string& line)
+// The colours and characters of a page row, read back from its text: a glyph is a Windows-1252
+// byte or a character reference.
+using ShownCell = std::pair<ColourValue, char32_t>;
+std::vector<ShownCell> cellsOfLine(const std::string& line)
 {
-    static const std::regex cell("<font color=\"#([0-9A-F]{2})([0-9A-F]{2})([0-9A-F]{2})\">(.)");
-    std::vector<PageRecord::Cell> cells;
+    static const std::regex cell(
+        "<font color=\"#([0-9A-F]{2})([0-9A-F]{2})([0-9A-F]{2})\">(&#([0-9]+);|.)");
+    std::vector<ShownCell> cells;
     for (auto it = std::sregex_iterator(line.begin(), line.end(), cell);
          it != std::sregex_iterator(); ++it) {
         const auto part = [&](int i) { return std::stoi((*it)[i].str(), nullptr, 16); };
-        cells.push_back(
-            PageRecord::makeCell(makeColour(part(1), part(2), part(3)), (*it)[4].str()[0]));
+        const char32_t character = (*it)[5].matched
+            ? char32_t(std::stoul((*it)[5].str()))
+            : windows1252Character(std::uint8_t((*it)[4].str()[0]));
+        cells.emplace_back(makeColour(part(1), part(2), part(3)), character);
     }
     return cells;
 }
@@ -92,7 +97,11 @@ TEST_P(PageRecordOfARun, holdsEachCellAsThePageWritesIt)
     for (int row = 0; row < 3; ++row) {
         const std::string& line = page.lines[std::size_t(row) + 1];
         const auto cells = record.rowCells(row);
-        EXPECT_EQ(std::vector(cells.begin(), cells.end()), cellsOfLine(line)) << "row " << row;
+        std::vector<ShownCell> shown;
+        for (PageRecord::Cell cell : cells)
+            shown.emplace_back(
+                PageRecord::colourOf(cell), record.characters()[PageRecord::byteOf(cell)]);
+        EXPECT_EQ(shown, cellsOfLine(line)) << "row " << row;
         EXPECT_EQ(record.rowMode(row) == CellMode::Square, line.rfind("<span", 0) == 0);
         for (PageRecord::Cell cell : cells)
             EXPECT_TRUE(record.usesByte(PageRecord::byteOf(cell)));
@@ -105,8 +114,11 @@ INSTANTIATE_TEST_SUITE_P(Runs, PageRecordOfARun,
         RunCase { "modeSwitchedMidRun", { CellMode::Letter, CellMode::Square, CellMode::Letter },
             { Colours }, U"o" },
         RunCase { "pictureChangedMidRun", { CellMode::Letter }, { Colours, Greys }, U"o" },
-        // "€" is a byte of the page's code page; "ő" and "你" are not and become "?".
-        RunCase { "charactersOutsideThePage", { CellMode::Square }, { Colours }, U"€ő你" }),
+        // "€" is a byte of the page's code page; "ő", "你" and "😀" are not: the page writes
+        // their references, and the record keeps each as itself, beside a "\x01" and a tab
+        // that keep their own bytes.
+        RunCase { "charactersOutsideThePage", { CellMode::Square }, { Colours }, U"€ő你" },
+        RunCase { "referencesBesideTheirBytes", { CellMode::Letter }, { Colours }, U"\x01\t😀ő" }),
     [](const testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
 
 TEST(PageRecord, keepsAnyShapeOfGridAtFourBytesACell)
