@@ -1,7 +1,7 @@
 #pragma once
 
 #include "convert/rowloop.h"
-#include "output/codes/pagefile.h"
+#include "output/files/pagefile.h"
 #include "output/preview/pagerecord.h"
 
 #include <cstdint>

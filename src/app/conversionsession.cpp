@@ -3,8 +3,8 @@
 #include "convert/numbertext.h"
 #include "image/picturechoice.h"
 #include "output/codes/codecollector.h"
-#include "output/codes/outputtarget.h"
-#include "output/codes/pagefile.h"
+#include "output/files/outputtarget.h"
+#include "output/files/pagefile.h"
 #include "wording/runmessages.h"
 #include "wording/windowwords.h"
 

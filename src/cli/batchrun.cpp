@@ -1,10 +1,10 @@
 #include "cli/batchrun.h"
 
 #include "cli/clirun.h"
-#include "cli/fileidentity.h"
 #include "cli/interruption.h"
 #include "cli/pictureconversion.h"
-#include "output/codes/outputtarget.h"
+#include "output/files/fileidentity.h"
+#include "output/files/outputtarget.h"
 #include "wording/batchwords.h"
 #include "wording/cliwords.h"
 #include "wording/filewords.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/loadedpicture.h"
-#include "cli/pageimage.h"
 #include "image/readingthreads.h"
+#include "output/png/pageimage.h"
 
 #include <memory>
 #include <mutex>

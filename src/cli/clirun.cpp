@@ -2,9 +2,9 @@
 
 #include "cli/batchrun.h"
 #include "cli/clipictures.h"
-#include "cli/fileidentity.h"
 #include "cli/pictureconversion.h"
-#include "output/codes/outputtarget.h"
+#include "output/files/fileidentity.h"
+#include "output/files/outputtarget.h"
 #include "wording/cliwords.h"
 
 #include <array>

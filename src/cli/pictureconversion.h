@@ -2,8 +2,8 @@
 
 #include "cli/clioptions.h"
 #include "cli/loadedpicture.h"
-#include "cli/pageimage.h"
 #include "convert/glyph.h"
+#include "output/png/pageimage.h"
 
 #include <cstdio>
 #include <functional>

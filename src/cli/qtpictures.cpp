@@ -1,7 +1,7 @@
 #include "cli/qtpictures.h"
 
-#include "cli/pagepicture.h"
 #include "image/picturereader.h"
+#include "output/painting/pagepicture.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "cli/pngfile.h"
+#include "output/png/pngfile.h"
 #include "support/clirunner.h"
 #include "support/pnglines.h"
 

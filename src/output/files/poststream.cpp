@@ -1,4 +1,4 @@
-#include "cli/poststream.h"
+#include "output/files/poststream.h"
 
 namespace mosaiq {
 

@@ -1,4 +1,4 @@
-#include "output/codes/backgroundwrites.h"
+#include "output/files/backgroundwrites.h"
 
 #include <algorithm>
 #include <cerrno>

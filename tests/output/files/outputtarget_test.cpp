@@ -1,4 +1,4 @@
-#include "output/codes/outputtarget.h"
+#include "output/files/outputtarget.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "convert/rowloop.h"
-#include "output/codes/backgroundwrites.h"
+#include "output/files/backgroundwrites.h"
 
 #include <cstdio>
 #include <memory>

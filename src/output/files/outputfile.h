@@ -1,7 +1,7 @@
 #pragma once
 
-#include "output/codes/outputtarget.h"
-#include "output/codes/pagefile.h"
+#include "output/files/outputtarget.h"
+#include "output/files/pagefile.h"
 
 #include <string>
 

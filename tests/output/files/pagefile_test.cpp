@@ -1,4 +1,4 @@
-#include "output/codes/pagefile.h"
+#include "output/files/pagefile.h"
 #include "support/noisepicture.h"
 
 #include <gtest/gtest.h>

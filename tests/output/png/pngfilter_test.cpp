@@ -1,4 +1,4 @@
-#include "cli/pngfilter.h"
+#include "output/png/pngfilter.h"
 #include "support/pnglines.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "cli/streamedcode.h"
+#include "output/files/streamedcode.h"
 
 namespace mosaiq {
 

@@ -3,7 +3,7 @@
 // through libpng as one whole painting of it, and whatever the threads (which end the picture
 // with strips of their own sizes, five with single shares alone), the file holds the same lines,
 // filtered the same way.
-#include "cli/pagepicture.h"
+#include "output/painting/pagepicture.h"
 #include "support/pnglines.h"
 
 #include <QFile>

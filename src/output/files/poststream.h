@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/outputfile.h"
 #include "output/codes/forumdialect.h"
+#include "output/files/outputfile.h"
 
 #include <cstddef>
 #include <cstdint>

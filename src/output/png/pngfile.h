@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/codes/pagefile.h"
+#include "output/files/pagefile.h"
 
 #include <atomic>
 #include <cstdint>

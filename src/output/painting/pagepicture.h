@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli/pageimage.h"
-#include "output/codes/pagefile.h"
+#include "output/files/pagefile.h"
 #include "output/painting/pagepainter.h"
+#include "output/png/pageimage.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "cli/pngfile.h"
+#include "output/png/pngfile.h"
 
-#include "cli/pngfilter.h"
+#include "output/png/pngfilter.h"
 
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>

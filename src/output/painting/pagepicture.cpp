@@ -1,7 +1,7 @@
-#include "cli/pagepicture.h"
+#include "output/painting/pagepicture.h"
 
-#include "cli/outputfile.h"
-#include "cli/pngfile.h"
+#include "output/files/outputfile.h"
+#include "output/png/pngfile.h"
 #include "wording/pngwords.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
-#include "cli/codewriter.h"
+#include "output/files/codewriter.h"
 
-#include "cli/poststream.h"
-#include "cli/streamedcode.h"
 #include "output/codes/blogcode.h"
 #include "output/codes/bracketcode.h"
+#include "output/files/poststream.h"
+#include "output/files/streamedcode.h"
 
 #include <new>
 

@@ -1,4 +1,4 @@
-#include "cli/outputfile.h"
+#include "output/files/outputfile.h"
 
 #include "wording/cliwords.h"
 #include "wording/filewords.h"

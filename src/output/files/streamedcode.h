@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/outputfile.h"
 #include "output/codes/blogcode.h"
+#include "output/files/outputfile.h"
 
 #include <string>
 #include <string_view>

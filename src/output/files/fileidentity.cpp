@@ -1,4 +1,4 @@
-#include "cli/fileidentity.h"
+#include "output/files/fileidentity.h"
 
 #include <sys/stat.h>
 
