@@ -2,11 +2,9 @@
 
 #include "image/colourconversion.h"
 #include "image/devicebytes.h"
-#include "jpeg/jpegmarkers.h"
+#include "jpeg/jpegwalk.h"
 
 #include <zlib.h>
-
-#include <map>
 
 namespace mosaiq {
 
@@ -15,39 +13,17 @@ namespace {
     // No colour profile in use is larger; a larger one is ignored rather than held.
     constexpr qint64 MaxProfileBytes = 16 * 1024 * 1024;
 
-    // Walks the markers of a JPEG to its end (EOI). Qt's reader pads a picture whose data stops
-    // early and only warns, so the walk is what tells a whole file from a cut one.
+    // Qt's reader pads a JPEG whose data stops early and only warns, so the walk is what tells a
+    // whole file from a cut one.
     void inspectJpeg(DeviceBytes& data, PictureFacts& facts)
     {
-        std::map<int, QByteArray> profileParts;
-        int profileCount = 0;
-        bool sawExif = false;
-        const bool whole = walkJpegMarkers(data, [&](int marker, qint64 body, qint64 length) {
-            if (marker == 0xE2 && length > 14
-                && data.bytes(body, 12) == QByteArray("ICC_PROFILE\0", 12)) {
-                const int sequence = data.at(body + 12);
-                const int count = data.at(body + 13);
-                if (sequence >= 1 && sequence <= count
-                    && (profileCount == 0 || count == profileCount)
-                    && !profileParts.count(sequence)) {
-                    profileCount = count;
-                    profileParts[sequence] = data.bytes(body + 14, length - 14);
-                }
-            } else if (marker == 0xE1 && !sawExif && length > 6
-                && data.bytes(body, 6) == QByteArray("Exif\0\0", 6)) {
-                sawExif = true;
-                facts.exifOrientation = exifOrientation(data.bytes(body, length));
-            } else if (marker == 0xEE && length >= 5 && data.bytes(body, 5) == "Adobe") {
-                facts.jpegAdobe = true;
-            } else if (isJpegFrameMarker(marker) && length >= 6) {
-                facts.jpegComponents = data.at(body + 5);
-            }
-        });
-        facts.cutShort = !whole;
-        if (whole && profileCount > 0 && int(profileParts.size()) == profileCount) {
-            for (const auto& part : profileParts)
-                facts.iccProfile += part.second;
-        }
+        const JpegWalk walk = walkJpeg(data);
+        facts.cutShort = walk.cutShort;
+        facts.exifOrientation = walk.exifOrientation;
+        facts.jpegComponents = walk.components;
+        facts.jpegAdobe = walk.adobe;
+        for (const JpegWalk::Span& part : walk.profileParts)
+            facts.iccProfile += data.bytes(part.start, part.length);
     }
 
     // The data of the GIF sub-blocks from start to end (past their terminator), unless larger

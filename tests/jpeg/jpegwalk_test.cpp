@@ -1,4 +1,5 @@
-// The walk through a JPEG's markers, on files put together byte by byte.
+// The walk through a JPEG's markers, which the plain JPEG reader and the picture reader share, on
+// files put together byte by byte.
 #include "jpeg/jpegwalk.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,12 @@ std::string exif(bool bigEndian, int orientation)
     auto u32 = [&](int v) { return bigEndian ? u16(0) + u16(v) : u16(v) + u16(0); };
     return std::string("Exif\0\0", 6) + (bigEndian ? "MM" : "II") + u16(42) + u32(8) + u16(1)
         + u16(0x0112) + u16(3) + u32(1) + u16(orientation) + u16(0) + u32(0);
+}
+
+// A part of an ICC profile: its number, the number of parts, its bytes.
+std::string profilePart(int number, int count, const std::string& bytes)
+{
+    return segment(0xE2, std::string("ICC_PROFILE\0", 12) + char(number) + char(count) + bytes);
 }
 
 mosaiq::JpegWalk walk(const std::string& file)
@@ -59,4 +66,39 @@ TEST(JpegWalk, readsOrientationComponentsAndProfilesAndTellsACutFile)
     // The data stops in the scan, or a segment runs past the end.
     EXPECT_TRUE(walk(Start + Frame + Scan).cutShort);
     EXPECT_TRUE(walk(Start + Frame.substr(0, 8)).cutShort);
+}
+
+TEST(JpegWalk, placesAProfilesPartsInTheirOrderOnlyWhenAllAreThere)
+{
+    const struct {
+        const char* name;
+        std::string segments;
+        bool seen;
+        std::string profile;
+    } cases[] = {
+        { "one part", profilePart(1, 1, "whole"), true, "whole" },
+        { "out of order", profilePart(3, 3, "C") + profilePart(1, 3, "A") + profilePart(2, 3, "B"),
+            true, "ABC" },
+        { "a number twice: the first",
+            profilePart(1, 2, "A") + profilePart(1, 2, "X") + profilePart(2, 2, "B"), true, "AB" },
+        { "a part counting otherwise is none of them",
+            profilePart(1, 2, "A") + profilePart(2, 3, "X") + profilePart(2, 2, "B"), true, "AB" },
+        { "a part missing", profilePart(1, 3, "A") + profilePart(3, 3, "C"), true, "" },
+        { "number 0", profilePart(0, 1, "A"), true, "" },
+        // A segment's body ends with it: the bytes after it are no part of its signature.
+        { "a signature running past its segment",
+            segment(0xE2, "ICC") + std::string("_PROFILE\0\x01\x01", 11), false, "" },
+    };
+    for (const auto& c : cases) {
+        for (const bool whole : { true, false }) {
+            const std::string file = Start + c.segments + Frame + Scan + (whole ? End : "");
+            const mosaiq::JpegWalk read = walk(file);
+            std::string profile;
+            for (const mosaiq::JpegWalk::Span& part : read.profileParts)
+                profile += file.substr(std::size_t(part.start), std::size_t(part.length));
+            EXPECT_EQ(read.profile, c.seen) << c.name;
+            // A cut file is refused: its profile is not read.
+            EXPECT_EQ(profile, whole ? c.profile : "") << c.name << (whole ? "" : ", cut");
+        }
+    }
 }
