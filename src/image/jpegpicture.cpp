@@ -3,13 +3,11 @@
 #include "image/bandpipeline.h"
 #include "image/colourconversion.h"
 #include "image/picturememory.h"
-#include "jpeg/jpegerrors.h"
+#include "jpeg/jpegdecode.h"
 #include "jpeg/rowplacement.h"
 
+#include <algorithm>
 #include <array>
-#include <csetjmp>
-#include <cstdio>
-#include <jpeglib.h>
 #include <optional>
 #include <vector>
 
@@ -22,11 +20,6 @@ namespace {
     // it (128 rows made the read a fifth slower). Turned, each row of the band goes down a
     // column: longer runs in each row of the picture write it faster than the cache saves.
     constexpr int UprightBandRows = 32, TurnedBandRows = 128;
-
-    struct Decode {
-        jpeg_decompress_struct info;
-        JpegErrors errors;
-    };
 
     // Pictures from this size on are finished on a helper thread while the next band decodes:
     // below it the thread would cost more than it saves.
@@ -46,31 +39,26 @@ namespace {
         std::optional<BandPipeline> pipeline {};
     };
 
-    // Returns false when libjpeg gave up on the data. Nothing here may need destroying when
-    // libjpeg jumps back: what outlives the jump lives in job.
-    bool run(Decode& decode, Job& job)
+    // Returns false when libjpeg gave up on the data.
+    bool run(JpegDecode& decode, Job& job)
     {
-        jpeg_decompress_struct& info = decode.info;
-        if (setjmp(decode.errors.jump))
+        if (!decode.readHeader(reinterpret_cast<const std::uint8_t*>(job.file.constData()),
+                std::size_t(job.file.size())))
             return false;
-        jpeg_create_decompress(&info);
-        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(job.file.constData()),
-            static_cast<unsigned long>(job.file.size()));
-        jpeg_read_header(&info, TRUE);
-        const bool cmyk = info.num_components == 4;
-        if ((cmyk && !job.conversion)
-            || (info.num_components != 1 && info.num_components != 3 && !cmyk)) {
+        const int components = decode.components();
+        const bool cmyk = components == 4;
+        if ((cmyk && !job.conversion) || (components != 1 && components != 3 && !cmyk)) {
             job.error = PictureError::NotAPicture;
             return true;
         }
-        if (qint64(info.image_width) * info.image_height > job.maxPixels) {
+        if (decode.storedPixels() > job.maxPixels) {
             job.error = PictureError::TooLarge;
             return true;
         }
         // CMYK and YCCK come as inks; the rest as the 0xAARRGGBB words of QImage, grey too.
-        info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
-        jpeg_start_decompress(&info);
-        const int width = int(info.output_width), height = int(info.output_height);
+        if (!decode.start(cmyk ? JCS_CMYK : JCS_EXT_BGRA))
+            return false;
+        const int width = decode.width(), height = decode.height();
         const bool turned = job.orientation >= 5;
         job.picture = allocatePicture(turned ? height : width, turned ? width : height);
         if (job.picture.isNull()) {
@@ -115,24 +103,19 @@ namespace {
         BandPipeline* pipeline
             = job.pipeline && job.pipeline->isRunning() ? &*job.pipeline : nullptr;
         int slot = 0;
-        while (info.output_scanline < info.output_height) {
+        while (decode.nextRow() < height) {
             if (pipeline)
                 pipeline->waitUntilFree(slot);
             uchar* target = cmyk ? job.inks[size_t(slot)].data() : job.bands[size_t(slot)].data();
-            const int first = int(info.output_scanline);
-            int count = 0;
-            while (count < bandRows && info.output_scanline < info.output_height) {
-                // Alone, each run of rows is converted while the cache still holds it.
-                const int start = count;
-                while (count < start + UprightBandRows && count < bandRows
-                    && info.output_scanline < info.output_height) {
-                    JSAMPROW row = target + count * stride;
-                    if (jpeg_read_scanlines(&info, &row, 1) != 1)
-                        return false;
-                    ++count;
-                }
+            const int first = decode.nextRow();
+            const int count = std::min(bandRows, height - first);
+            // Alone, each run of rows is converted while the cache still holds it.
+            for (int start = 0; start < count; start += UprightBandRows) {
+                const int rows = std::min(UprightBandRows, count - start);
+                if (!decode.readRows(target + start * stride, stride, rows))
+                    return false;
                 if (!pipeline)
-                    convertRows(slot, start, count - start);
+                    convertRows(slot, start, rows);
             }
             if (pipeline) {
                 pipeline->handOver(slot, first, count);
@@ -145,8 +128,7 @@ namespace {
             pipeline->waitUntilFree(slot);
             pipeline->waitUntilFree(slot ^ 1);
         }
-        jpeg_finish_decompress(&info);
-        return true;
+        return decode.finish();
     }
 
 } // namespace
@@ -156,12 +138,10 @@ QImage readJpeg(const QByteArray& file, int orientation, const ColourConversion*
 {
     if (orientation < 1 || orientation > 8)
         orientation = 1;
-    Decode decode {};
-    watchJpegErrors(decode.info, decode.errors);
+    JpegDecode decode;
     Job job { file, orientation, conversion, maxPixels, threads == ReadingThreads::WithHelper };
     const bool finished = run(decode, job);
     job.pipeline.reset(); // the helper stops before anything it writes to goes
-    jpeg_destroy_decompress(&decode.info);
     error = job.error;
     if (!finished || error != PictureError::None) {
         if (error == PictureError::None)

@@ -1,15 +1,13 @@
 #include "jpeg/plainjpeg.h"
 
-#include "jpeg/jpegerrors.h"
+#include "jpeg/jpegdecode.h"
 #include "jpeg/jpegwalk.h"
 #include "jpeg/pixelblock.h"
 #include "jpeg/rowplacement.h"
 
+#include <algorithm>
 #include <condition_variable>
-#include <csetjmp>
-#include <cstdio>
 #include <fcntl.h>
-#include <jpeglib.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <thread>
@@ -28,55 +26,39 @@ namespace {
     struct Decoder {
         std::vector<std::uint8_t> file;
         int orientation = 1;
-        jpeg_decompress_struct info {};
-        JpegErrors errors {};
+        JpegDecode decode;
         std::shared_ptr<PixelBlock> picture;
         std::vector<std::uint8_t> band;
-        bool created = false;
 
-        Decoder() { watchJpegErrors(info, errors); }
-        ~Decoder() { release(); }
         // Gives back all but the picture once its rows are decoded: the file's bytes need not
         // stay for the rest of a run.
         void release()
         {
-            if (created)
-                jpeg_destroy_decompress(&info);
-            created = false;
+            decode.close();
             std::vector<std::uint8_t>().swap(file);
             std::vector<std::uint8_t>().swap(band);
         }
-        Decoder(const Decoder&) = delete;
-        Decoder& operator=(const Decoder&) = delete;
     };
 
-    // Reads the header and makes the picture's memory. Returns false when libjpeg gave up on the
-    // data; else outcome says whether the rows may be decoded. Nothing here may need destroying
-    // when libjpeg jumps back: what outlives the jump lives in the decoder.
-    bool start(Decoder& d, std::int64_t maxPixels, PlainJpeg::Outcome& outcome)
+    // Reads the header and makes the picture's memory: Decoded when the rows may be decoded.
+    PlainJpeg::Outcome start(Decoder& d, std::int64_t maxPixels)
     {
-        if (setjmp(d.errors.jump))
-            return false;
-        jpeg_create_decompress(&d.info);
-        d.created = true;
-        jpeg_mem_src(&d.info, d.file.data(), static_cast<unsigned long>(d.file.size()));
-        jpeg_read_header(&d.info, TRUE);
-        outcome = PlainJpeg::Outcome::TooLarge;
-        if (d.info.num_components != 1 && d.info.num_components != 3) {
-            outcome = PlainJpeg::Outcome::NotPlain;
-            return true;
-        }
-        if (std::int64_t(d.info.image_width) * d.info.image_height > maxPixels)
-            return true;
-        d.info.out_color_space = JCS_EXT_BGRA; // the 0xAARRGGBB words the engine reads, grey too
-        jpeg_start_decompress(&d.info);
-        const int width = int(d.info.output_width), height = int(d.info.output_height);
+        JpegDecode& decode = d.decode;
+        if (!decode.readHeader(d.file.data(), d.file.size()))
+            return PlainJpeg::Outcome::Damaged;
+        if (decode.components() != 1 && decode.components() != 3)
+            return PlainJpeg::Outcome::NotPlain;
+        if (decode.storedPixels() > maxPixels)
+            return PlainJpeg::Outcome::TooLarge;
+        // The 0xAARRGGBB words the engine reads, grey too.
+        if (!decode.start(JCS_EXT_BGRA))
+            return PlainJpeg::Outcome::Damaged;
         const bool turned = d.orientation >= 5;
+        const int width = decode.width(), height = decode.height();
         d.picture = std::make_shared<PixelBlock>(turned ? height : width, turned ? width : height);
         if (d.picture->isNull())
-            return true;
-        outcome = PlainJpeg::Outcome::Decoded;
-        return true;
+            return PlainJpeg::Outcome::TooLarge;
+        return PlainJpeg::Outcome::Decoded;
     }
 
     // Decodes and places every row, telling rowsDone how many rows of the picture, from its top,
@@ -84,29 +66,22 @@ namespace {
     // sideways). Returns false when libjpeg gave up on the data.
     template <class RowsDone> bool decodeRows(Decoder& d, RowsDone&& rowsDone)
     {
-        if (setjmp(d.errors.jump))
-            return false;
-        jpeg_decompress_struct& info = d.info;
-        const int width = int(info.output_width), height = int(info.output_height);
+        JpegDecode& decode = d.decode;
+        const int width = decode.width(), height = decode.height();
         const bool turned = d.orientation >= 5;
         const std::ptrdiff_t stride = std::ptrdiff_t(width) * 4;
         const int bandRows = turned ? TurnedBandRows : UprightBandRows;
         d.band.assign(std::size_t(stride) * bandRows, 0xFF);
-        while (info.output_scanline < info.output_height) {
-            const int first = int(info.output_scanline);
-            int count = 0;
-            while (count < bandRows && info.output_scanline < info.output_height) {
-                JSAMPROW row = d.band.data() + count * stride;
-                if (jpeg_read_scanlines(&info, &row, 1) != 1)
-                    return false;
-                ++count;
-            }
+        while (decode.nextRow() < height) {
+            const int first = decode.nextRow();
+            const int count = std::min(bandRows, height - first);
+            if (!decode.readRows(d.band.data(), stride, count))
+                return false;
             placeRows(d.band.data(), stride, first, count, width, height, d.orientation,
                 d.picture->bits(), turned ? height : width);
             rowsDone(std::int64_t(first) + count);
         }
-        jpeg_finish_decompress(&info);
-        return true;
+        return decode.finish();
     }
 
     // An upright picture whose rows a thread of its own decodes while the engine reads those
@@ -205,8 +180,7 @@ PlainJpeg readPlainJpeg(const std::string& path, std::int64_t maxPixels, JpegRow
         || !isPlainJpeg(decoder->file.data(), decoder->file.size(), decoder->orientation))
         return {};
     PlainJpeg result;
-    if (!start(*decoder, maxPixels, result.outcome))
-        return { PlainJpeg::Outcome::Damaged, {}, {} };
+    result.outcome = start(*decoder, maxPixels);
     if (result.outcome != PlainJpeg::Outcome::Decoded)
         return result;
     // Rows come in the picture's order only when it is not turned or flipped upside down.
