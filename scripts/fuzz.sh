@@ -11,7 +11,8 @@ seconds="${1:-15}"
 build="$root/build-fuzz"
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DMOSAIQ_FUZZ=ON -DMOSAIQ_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-targets=(fuzz_numbertext fuzz_blogcode fuzz_conversion fuzz_mergedrows fuzz_picture)
+targets=(fuzz_numbertext fuzz_blogcode fuzz_conversion fuzz_mergedrows fuzz_websettings
+    fuzz_picture)
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 mkdir -p "$build/crashes" "$build/logs"
 

@@ -1,0 +1,122 @@
+// The browser's run, natively: what its bands, its memory and its refusals must keep, whatever
+// the module is built with. (The module itself, against mosaiq-cli, is tested under node.)
+#include "web/webconversion.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace mosaiq;
+
+namespace {
+
+// A picture of width x height whose every pixel differs from its neighbours.
+std::shared_ptr<const std::uint32_t[]> pattern(int width, int height)
+{
+    auto pixels = std::make_shared<std::uint32_t[]>(std::size_t(width) * std::size_t(height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)] = 0xFF000000u
+                | std::uint32_t((x * 37 + y * 11) % 256) << 16 | std::uint32_t((x * y) % 256) << 8
+                | std::uint32_t((y * 53) % 256);
+    return pixels;
+}
+
+struct Outputs {
+    std::array<std::string, 5> channels; // by WebChannel
+    std::vector<std::string> posts;
+    WebStep step = WebStep::Running;
+    std::string message;
+};
+
+// One run to its end, a few rows a step, as the page's script makes it; band part of parts when
+// parts > 1.
+Outputs run(const WebSettings& settings, int width, int height, int part = 0, int parts = 1,
+    double firstShare = 0, ChunkStream::Room room = {})
+{
+    Outputs o;
+    WebConversion conversion(
+        settings, pattern(width, height), width, height,
+        [&o](WebChannel channel, std::string_view bytes) {
+            if (channel == WebChannel::Post)
+                o.posts.emplace_back(bytes);
+            else
+                o.channels[std::size_t(channel)] += bytes;
+        },
+        std::move(room));
+    o.step = conversion.start();
+    if (o.step == WebStep::Running && parts > 1)
+        EXPECT_TRUE(conversion.share(part, parts, firstShare));
+    while (o.step == WebStep::Running)
+        o.step = conversion.step(7);
+    o.message = conversion.message();
+    return o;
+}
+
+} // namespace
+
+TEST(WebConversion, bandsJoinedInOrderGiveTheBytesOfOneRun)
+{
+    WebSettings settings;
+    settings.columns = "41";
+    settings.rows = "29";
+    settings.characters = "é€♥x";
+    const Outputs whole = run(settings, 41, 29);
+    ASSERT_EQ(whole.step, WebStep::Finished) << whole.message;
+    for (const auto& [parts, firstShare] : { std::pair { 2, 0.0 }, { 2, 0.45 }, { 3, 0.6 } }) {
+        std::array<std::string, 5> joined;
+        for (int part = 0; part < parts; ++part) {
+            const Outputs band = run(settings, 41, 29, part, parts, firstShare);
+            ASSERT_EQ(band.step, WebStep::Finished);
+            for (std::size_t channel = 0; channel < joined.size(); ++channel)
+                joined[channel] += band.channels[channel];
+        }
+        EXPECT_EQ(joined, whole.channels) << parts << " bands, the first " << firstShare;
+    }
+}
+
+// The page's script hands the module slabs to write into, and may run out of them midway.
+TEST(WebConversion, outputsAreTheSameBytesWhateverMemoryTheScriptGives)
+{
+    WebSettings settings;
+    settings.columns = "800";
+    settings.rows = "400";
+    settings.dialect = "smf";
+    settings.split = true;
+    const Outputs own = run(settings, 300, 200);
+    ASSERT_EQ(own.step, WebStep::Finished) << own.message;
+    ASSERT_GT(own.channels[0].size(), ChunkStream::RoomBytes);
+    for (const int slabs : { 1, 2, 100 }) {
+        std::vector<std::unique_ptr<char[]>> given;
+        const Outputs slabbed
+            = run(settings, 300, 200, 0, 1, 0, [&given, slabs](WebChannel) -> char* {
+                  if (int(given.size()) >= slabs)
+                      return nullptr;
+                  given.push_back(std::make_unique<char[]>(ChunkStream::RoomBytes));
+                  return given.back().get();
+              });
+        EXPECT_EQ(slabbed.channels, own.channels) << slabs << " slabs";
+        EXPECT_EQ(slabbed.posts, own.posts);
+    }
+    EXPECT_GT(own.posts.size(), 1u);
+}
+
+TEST(WebConversion, refusesInFrenchAndMakesNothing)
+{
+    WebSettings settings;
+    settings.columns = "-5";
+    Outputs o = run(settings, 4, 4);
+    EXPECT_EQ(o.step, WebStep::Refused);
+    EXPECT_EQ(o.message.rfind("Dimensions invalides : la largeur « -5 »", 0), 0u) << o.message;
+    settings.columns = "4";
+    settings.rows = "4";
+    settings.fitLimit = 3;
+    o = run(settings, 4, 4);
+    EXPECT_EQ(o.step, WebStep::Refused);
+    EXPECT_FALSE(o.message.empty());
+    for (const std::string& channel : o.channels)
+        EXPECT_TRUE(channel.empty());
+}
