@@ -6,6 +6,7 @@
 #include "app/linklabel.h"
 #include "app/modecheckbox.h"
 #include "app/picturebox.h"
+#include "convert/glyph.h"
 #include "image/outputsize.h"
 #include "image/picturechoice.h"
 #include "output/widgets/codemimedata.h"
@@ -83,7 +84,7 @@ void FrmHTML::selectSquareMode()
     m_OptText[0]->setEnabled(false);
     m_OptText[1]->setEnabled(false);
     m_OptText[1]->setChecked(true);
-    m_TxtRepeat->setText(QStringLiteral("8"));
+    m_TxtRepeat->setText(QString(QChar(SquareModeCharacter)));
     m_TxtRepeat->setEnabled(false);
 }
 

@@ -2,6 +2,7 @@
 
 #include "output/codes/forumdialect.h"
 #include "run/gridsize.h"
+#include "run/runchoices.h"
 #include "wording/batchwords.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
@@ -404,11 +405,7 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments, bool standar
     }
     if (randomGiven)
         o.glyphSource = GlyphSource::Random;
-    // As in the window, square mode draws every cell with "8" from the defined characters.
-    if (o.mode == CellMode::Square) {
-        o.glyphSource = GlyphSource::Defined;
-        o.characters.assign(1, '8');
-    }
+    takeSquareModeGlyphs(o.mode, o.glyphSource, o.characters);
     if (o.help || o.version)
         return parse;
     // "-o ''" has always meant the standard output.

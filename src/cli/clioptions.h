@@ -6,6 +6,7 @@
 #include "convert/htmldocument.h"
 #include "convert/palette.h"
 #include "output/codes/forumdialect.h"
+#include "run/runchoices.h"
 
 #include <cstddef>
 #include <optional>
@@ -61,7 +62,10 @@ struct CliOptions {
     bool batch() const { return !outputDir.empty(); }
     // Whether the bracket code is written from the cells rather than translated from the HTML
     // rows: always but for the documents' own blog code without merged runs.
-    bool bracketFromCells() const { return dialect != "blog" || mergeTolerance.has_value(); }
+    bool bracketFromCells() const
+    {
+        return bracketCodeFromCells(dialect, mergeTolerance.has_value());
+    }
 };
 
 struct CliParse {

@@ -11,6 +11,10 @@ namespace mosaiq {
 // Where the cells' characters come from.
 enum class GlyphSource : std::uint8_t { Random, Defined };
 
+// The defined character that the window's interlock puts in place when square mode is chosen,
+// and that mosaiq-cli and the page in the browser take in square mode alike.
+inline constexpr char SquareModeCharacter = '8';
+
 // The longest glyph in the page: a character reference up to U+10FFFF, "&#1114111;".
 inline constexpr std::size_t MostPageGlyph = 10;
 

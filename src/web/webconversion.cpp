@@ -4,6 +4,7 @@
 #include "convert/samplegrid.h"
 #include "output/codes/codefit.h"
 #include "run/gridsize.h"
+#include "run/runchoices.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
 #include "wording/runmessages.h"
@@ -25,11 +26,7 @@ WebConversion::WebConversion(const WebSettings& settings,
     , m_cells(WebChannel::Cells, output)
     , m_pageSink(m_page)
 {
-    // As in the window, square mode draws every cell with "8" from the defined characters.
-    if (m_settings.mode == CellMode::Square) {
-        m_settings.glyphSource = GlyphSource::Defined;
-        m_settings.characters = "8";
-    }
+    takeSquareModeGlyphs(m_settings.mode, m_settings.glyphSource, m_settings.characters);
     m_input.picture = PixelBuffer { m_pixels.get(), width, height, width };
 }
 
@@ -101,7 +98,7 @@ WebStep WebConversion::start()
     m_fixed = std::make_unique<FixedSettings>(m_input, s.style);
 
     m_loop = std::make_unique<RowLoop>(m_start, *m_fixed, m_pageSink, m_random);
-    const bool bracket = s.dialect != "blog" || s.mergeTolerance.has_value();
+    const bool bracket = bracketCodeFromCells(s.dialect, s.mergeTolerance.has_value());
     m_codes = std::make_unique<CodeStreams>(&m_html, bracket ? nullptr : &m_blog, s.style);
     m_loop->addSink(*m_codes);
     if (bracket) {

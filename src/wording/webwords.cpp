@@ -1,5 +1,6 @@
 #include "wording/webwords.h"
 
+#include "convert/glyph.h"
 #include "wording/joined.h"
 #include "wording/previewwords.h"
 #include "wording/windowwords.h"
@@ -17,6 +18,8 @@ namespace {
     {
         return {
             { "notReady", "Le moteur de conversion démarre, réessayez dans un instant." },
+            // Not a sentence: what square mode writes in the characters' field.
+            { "squareCharacters", std::string(1, SquareModeCharacter) },
             { "noEngine",
                 "Ce navigateur ne peut pas faire tourner le moteur de conversion (WebAssembly) : "
                 "essayez un navigateur plus récent." },

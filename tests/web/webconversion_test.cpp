@@ -25,6 +25,14 @@ std::shared_ptr<const std::uint32_t[]> pattern(int width, int height)
     return pixels;
 }
 
+WebSettings sized(std::string columns, std::string rows)
+{
+    WebSettings settings;
+    settings.columns = std::move(columns);
+    settings.rows = std::move(rows);
+    return settings;
+}
+
 struct Outputs {
     std::array<std::string, 5> channels; // by WebChannel
     std::vector<std::string> posts;
@@ -48,8 +56,9 @@ Outputs run(const WebSettings& settings, int width, int height, int part = 0, in
         },
         std::move(room));
     o.step = conversion.start();
-    if (o.step == WebStep::Running && parts > 1)
+    if (o.step == WebStep::Running && parts > 1) {
         EXPECT_TRUE(conversion.share(part, parts, firstShare));
+    }
     while (o.step == WebStep::Running)
         o.step = conversion.step(7);
     o.message = conversion.message();
@@ -60,9 +69,7 @@ Outputs run(const WebSettings& settings, int width, int height, int part = 0, in
 
 TEST(WebConversion, bandsJoinedInOrderGiveTheBytesOfOneRun)
 {
-    WebSettings settings;
-    settings.columns = "41";
-    settings.rows = "29";
+    WebSettings settings = sized("41", "29");
     settings.characters = "é€♥x";
     const Outputs whole = run(settings, 41, 29);
     ASSERT_EQ(whole.step, WebStep::Finished) << whole.message;
@@ -81,9 +88,7 @@ TEST(WebConversion, bandsJoinedInOrderGiveTheBytesOfOneRun)
 // The page's script hands the module slabs to write into, and may run out of them midway.
 TEST(WebConversion, outputsAreTheSameBytesWhateverMemoryTheScriptGives)
 {
-    WebSettings settings;
-    settings.columns = "800";
-    settings.rows = "400";
+    WebSettings settings = sized("800", "400");
     settings.dialect = "smf";
     settings.split = true;
     const Outputs own = run(settings, 300, 200);
@@ -106,15 +111,12 @@ TEST(WebConversion, outputsAreTheSameBytesWhateverMemoryTheScriptGives)
 
 TEST(WebConversion, refusesInFrenchAndMakesNothing)
 {
-    WebSettings settings;
-    settings.columns = "-5";
-    Outputs o = run(settings, 4, 4);
+    Outputs o = run(sized("-5", "1"), 4, 4);
     EXPECT_EQ(o.step, WebStep::Refused);
     EXPECT_EQ(o.message.rfind("Dimensions invalides : la largeur « -5 »", 0), 0u) << o.message;
-    settings.columns = "4";
-    settings.rows = "4";
-    settings.fitLimit = 3;
-    o = run(settings, 4, 4);
+    WebSettings budget = sized("4", "4");
+    budget.fitLimit = 3;
+    o = run(budget, 4, 4);
     EXPECT_EQ(o.step, WebStep::Refused);
     EXPECT_FALSE(o.message.empty());
     for (const std::string& channel : o.channels)

@@ -84,7 +84,7 @@ function wire() {
         $('square-mode').checked = true;
         $('letter-mode').checked = false;
         $('defined').checked = true;
-        $('characters').value = '8';
+        $('characters').value = Words.squareCharacters;
         for (const id of ['random', 'defined', 'characters']) $(id).disabled = true;
     });
     $('random').addEventListener('change', () => { $('characters').disabled = true; });
