@@ -14,6 +14,7 @@
 #include "output/files/streamedcode.h"
 #include "output/png/pngfile.h"
 #include "output/preview/pagerecord.h"
+#include "run/gridbudget.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
 #include "wording/picturewords.h"
@@ -221,19 +222,13 @@ namespace {
         m_rows = m_options.rows.value_or(std::to_string(m_loaded.pixels.height));
         if (const auto limit = m_options.fitLimit) {
             // The bracket code when it is written, else the HTML code.
-            const FitResult fit
-                = fitGrid(measureOf(m_outputs.blogCode.empty() ? nullptr : &m_dialect), *limit);
-            const char* unit
-                = m_options.fitUnit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters;
-            if (!fit.fits) {
-                m_context.say(cli::limitTooSmall(
-                    *limit, fit.grid.columns, fit.grid.rows, fit.characters, unit));
+            const BudgetGrid grid = gridForBudget(
+                measureOf(m_outputs.blogCode.empty() ? nullptr : &m_dialect), *limit);
+            m_context.say(grid.message);
+            if (!grid.fits)
                 return ExitRefused;
-            }
-            m_context.say(
-                cli::chosenGrid(fit.grid.columns, fit.grid.rows, fit.characters, *limit, unit));
-            m_columns = std::to_string(fit.grid.columns);
-            m_rows = std::to_string(fit.grid.rows);
+            m_columns = grid.columns;
+            m_rows = grid.rows;
         }
         m_fields.columns = m_columns;
         m_fields.rows = m_rows;
@@ -362,19 +357,14 @@ namespace {
         }
         // A code that cannot be cut into posts refuses the run whole.
         if (m_posts && m_posts->rowTooLong()) {
-            const std::int64_t fitting = columnsForPosts(measureOf(&m_dialect),
-                loopCount(m_input.columns), loop.rowCount(), m_dialect.postLimit);
-            m_context.say(cli::rowTooLongForPost(m_posts->rowTooLong(), m_dialect.postLimit,
-                m_dialect.unit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters,
-                m_dialect.name, fitting));
+            m_context.say(postRowRefusal(measureOf(&m_dialect), loopCount(m_input.columns),
+                loop.rowCount(), m_posts->rowTooLong(), false));
             return ExitRefused;
         }
         // So does a row longer than a message where each row is one.
         if (m_bracket && m_dialect.rowPerMessage && m_bracket->firstRowPastLimit() > 0) {
-            const std::int64_t fitting = columnsForPosts(measureOf(&m_dialect),
-                loopCount(m_input.columns), loop.rowCount(), m_dialect.postLimit + 2);
-            m_context.say(cli::rowTooLongForPost(m_bracket->firstRowPastLimit(),
-                m_dialect.postLimit, cli::UnitBytes, m_dialect.name, fitting));
+            m_context.say(postRowRefusal(measureOf(&m_dialect), loopCount(m_input.columns),
+                loop.rowCount(), m_bracket->firstRowPastLimit(), true));
             return ExitRefused;
         }
         // So does a picture too large to save.

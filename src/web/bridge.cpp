@@ -6,6 +6,7 @@
 #include "output/preview/previewchoice.h"
 #include "web/unreadpicture.h"
 #include "web/webconversion.h"
+#include "wording/budgetwords.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
 #include "wording/picturewords.h"
@@ -294,7 +295,7 @@ EMSCRIPTEN_KEEPALIVE const char* mosaiq_dialects()
         words += '\t';
         words += std::to_string(dialect.postLimit);
         words += '\t';
-        words += dialect.unit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters;
+        words += dialect.unit == LimitUnit::Bytes ? UnitBytes : UnitCharacters;
         words += '\n';
     }
     return words.c_str();

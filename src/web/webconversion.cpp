@@ -3,6 +3,7 @@
 #include "convert/numbertext.h"
 #include "convert/samplegrid.h"
 #include "output/codes/codefit.h"
+#include "run/gridbudget.h"
 #include "run/gridsize.h"
 #include "run/runchoices.h"
 #include "wording/cliwords.h"
@@ -79,13 +80,12 @@ WebStep WebConversion::start()
 
     if (s.fitLimit) {
         const CodeMeasure measure { m_start, m_input, m_dialect, s.style, m_randomAtStart };
-        const FitResult fit = fitGrid(measure, *s.fitLimit);
-        if (!fit.fits)
-            return refuse(
-                cli::limitTooSmall(*s.fitLimit, fit.grid.columns, fit.grid.rows, fit.characters));
-        m_message = cli::chosenGrid(fit.grid.columns, fit.grid.rows, fit.characters, *s.fitLimit);
-        columns = std::to_string(fit.grid.columns);
-        rows = std::to_string(fit.grid.rows);
+        BudgetGrid grid = gridForBudget(measure, *s.fitLimit);
+        if (!grid.fits)
+            return refuse(std::move(grid.message));
+        m_message = std::move(grid.message);
+        columns = std::move(grid.columns);
+        rows = std::move(grid.rows);
         fields.columns = columns;
         fields.rows = rows;
         check = checkStart(fields);
@@ -195,11 +195,8 @@ WebStep WebConversion::finish()
         if (posts.rowTooLong) {
             const CodeMeasure measure { m_start, m_input, m_dialect, m_settings.style,
                 m_randomAtStart };
-            const std::int64_t fitting = columnsForPosts(
-                measure, loopCount(m_input.columns), m_loop->rowCount(), m_dialect->postLimit);
-            return refuse(cli::rowTooLongForPost(posts.rowTooLong, m_dialect->postLimit,
-                m_dialect->unit == LimitUnit::Bytes ? cli::UnitBytes : cli::UnitCharacters,
-                m_dialect->name, fitting));
+            return refuse(postRowRefusal(
+                measure, loopCount(m_input.columns), m_loop->rowCount(), posts.rowTooLong, false));
         }
         m_postCount = posts.parts.size();
     }

@@ -32,15 +32,6 @@ inline constexpr const char* SplitNeedsFile
 // "--merge 10": the tolerance given apart, read as a picture.
 std::string mergeValueApart(std::string_view value);
 
-// "Grille choisie : 120 × 68 (59874 caractères sur 60000)."
-std::string chosenGrid(std::int64_t columns, std::int64_t rows, std::size_t characters,
-    std::size_t limit, std::string_view unit = "caractères");
-// Not even the smallest grid keeping the proportions fits the limit.
-std::string limitTooSmall(std::size_t limit, std::int64_t columns, std::int64_t rows,
-    std::size_t characters, std::string_view unit = "caractères");
-// A row is longer than a post on its own; columns is the most that would fit (0: none).
-std::string rowTooLongForPost(std::int64_t row, std::size_t limit, std::string_view unit,
-    std::string_view dialect, std::int64_t columns);
 // "Code partagé en 3 messages : code.txt.1 à code.txt.3."
 std::string codeSplit(std::size_t parts, std::string_view first, std::string_view last);
 
@@ -70,8 +61,5 @@ std::string unknownDither(std::string_view text);
 inline constexpr const char* DitherNeedsPalette
     = "--dither répartit les couleurs d'une palette : indiquez aussi --palette N ou --palette "
       "FICHIER.";
-
-inline constexpr const char* UnitCharacters = "caractères";
-inline constexpr const char* UnitBytes = "octets";
 
 } // namespace mosaiq::cli
