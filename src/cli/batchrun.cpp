@@ -8,6 +8,7 @@
 #include "wording/batchwords.h"
 #include "wording/cliwords.h"
 #include "wording/filewords.h"
+#include "wording/runmessages.h"
 
 #include <algorithm>
 #include <atomic>
@@ -240,7 +241,7 @@ int runBatch(const CliOptions& options, std::FILE* err, const CliPictures& pictu
         try {
             return convertPicture(options, job.picture, outputs, random, context);
         } catch (const std::bad_alloc&) {
-            say(cli::NotEnoughMemory);
+            say(NotEnoughMemory);
             return ExitMemory;
         }
     };

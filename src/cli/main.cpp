@@ -4,6 +4,7 @@
 #include "cli/interruption.h"
 #include "cli/moduleloader.h"
 #include "wording/cliwords.h"
+#include "wording/runmessages.h"
 
 #include <algorithm>
 #include <clocale>
@@ -58,7 +59,7 @@ int main(int argc, char* argv[])
     } catch (const std::bad_alloc&) {
         // The output files asked for were removed on the way out; only the page on standard
         // output may be cut short.
-        std::fprintf(stderr, "%s\n", mosaiq::cli::NotEnoughMemory);
+        std::fprintf(stderr, "%s\n", mosaiq::NotEnoughMemory);
         return mosaiq::ExitMemory;
     }
 }

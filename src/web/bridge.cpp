@@ -7,9 +7,8 @@
 #include "web/unreadpicture.h"
 #include "web/webconversion.h"
 #include "wording/budgetwords.h"
-#include "wording/cliwords.h"
-#include "wording/forumwords.h"
 #include "wording/picturewords.h"
+#include "wording/runmessages.h"
 #include "wording/sizewords.h"
 #include "wording/webwords.h"
 
@@ -243,7 +242,7 @@ EMSCRIPTEN_KEEPALIVE const char* mosaiq_words(int which)
     case 1:
         return pictureErrorWords(PictureError::TooLarge);
     default:
-        return cli::NotEnoughMemory;
+        return NotEnoughMemory;
     }
 }
 

@@ -6,8 +6,6 @@
 #include "run/gridbudget.h"
 #include "run/gridsize.h"
 #include "run/runchoices.h"
-#include "wording/cliwords.h"
-#include "wording/forumwords.h"
 #include "wording/runmessages.h"
 #include "wording/webwords.h"
 
@@ -177,7 +175,7 @@ WebStep WebConversion::step(std::int64_t rows)
         case LoopStep::Refused:
             return refuse(rowOutcomeMessage(m_loop->refusal()));
         case LoopStep::PageFailed:
-            return refuse(cli::NotEnoughMemory);
+            return refuse(NotEnoughMemory);
         }
     }
     m_page.flush();

@@ -30,6 +30,5 @@ std::string fileTakenTwice(std::string_view path, std::string_view first, std::s
 std::string outputIsThePicture(std::string_view path);
 // The same for the page on standard output.
 std::string cannotWriteStandardOutput(std::string_view reason);
-inline constexpr const char* NotEnoughMemory = "Mémoire insuffisante : réduisez les dimensions.";
 
 } // namespace mosaiq::cli

@@ -9,4 +9,7 @@ namespace mosaiq {
 const char* startCheckMessage(StartCheck check);
 const char* rowOutcomeMessage(RowOutcome outcome);
 
+// A run of mosaiq-cli or of the page in the browser that memory could not hold.
+inline constexpr const char* NotEnoughMemory = "Mémoire insuffisante : réduisez les dimensions.";
+
 } // namespace mosaiq
