@@ -66,6 +66,14 @@ char32_t windows1252Character(std::uint8_t b)
     return b >= 0x80 && b < 0xA0 ? High1252[b - 0x80] : char32_t(b);
 }
 
+std::array<char32_t, 256> windows1252Characters()
+{
+    std::array<char32_t, 256> characters;
+    for (int b = 0; b < 256; ++b)
+        characters[std::size_t(b)] = windows1252Character(std::uint8_t(b));
+    return characters;
+}
+
 Glyph glyphFor(char32_t c)
 {
     Glyph glyph;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -43,6 +44,8 @@ char windows1252(char32_t c);
 // The character of Windows-1252 byte b; the bytes that code page leaves undefined are the C1
 // controls of the same value, as the system's own conversion and browsers read them.
 char32_t windows1252Character(std::uint8_t b);
+// Every byte's, in order.
+std::array<char32_t, 256> windows1252Characters();
 
 // The code points of a UTF-8 text; each invalid byte becomes U+FFFD.
 std::u32string decodeUtf8(std::string_view text);

@@ -1,7 +1,5 @@
 #include "convert/glyphslots.h"
 
-#include <algorithm>
-
 namespace mosaiq {
 
 namespace {
@@ -34,9 +32,8 @@ namespace {
 } // namespace
 
 GlyphSlots::GlyphSlots()
+    : m_characters(windows1252Characters())
 {
-    for (int b = 0; b < 256; ++b)
-        m_characters[std::size_t(b)] = windows1252Character(std::uint8_t(b));
     m_ownByte.fill(true);
 }
 
@@ -48,7 +45,7 @@ std::uint8_t GlyphSlots::slotOfOther(const Glyph& glyph)
             return slot;
     }
     for (std::uint8_t b : FreeBytes) {
-        if (!m_taken[b] && b != ' ') {
+        if (!m_taken[b]) {
             m_taken[b] = true;
             m_ownByte[b] = false;
             m_characters[b] = c;

@@ -35,6 +35,8 @@ public:
     const std::array<char32_t, 256>& characters() const { return m_characters; }
     // Whether some glyph of the page took byte b.
     bool taken(std::uint8_t b) const { return m_taken[b]; }
+    // Whether every byte still stands for its own Windows-1252 character.
+    bool ownBytesOnly() const { return m_moved.empty(); }
 
 private:
     std::uint8_t slotOfOther(const Glyph& glyph);

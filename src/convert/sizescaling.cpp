@@ -59,7 +59,7 @@ NumberFormat NumberFormat::french()
     return format;
 }
 
-std::optional<double> readSizeNumber(std::string_view text, const NumberFormat& format)
+std::optional<std::string> plainSizeNumber(std::string_view text, const NumberFormat& format)
 {
     while (!text.empty() && isSpace(text.front()))
         text.remove_prefix(1);
@@ -80,8 +80,16 @@ std::optional<double> readSizeNumber(std::string_view text, const NumberFormat& 
         if (takeDigits(text, format, plain) == 0)
             return std::nullopt;
     }
+    if (!text.empty())
+        return std::nullopt;
+    return plain;
+}
+
+std::optional<double> readSizeNumber(std::string_view text, const NumberFormat& format)
+{
+    const std::optional<std::string> plain = plainSizeNumber(text, format);
     double value = 0.0;
-    if (!text.empty() || !readDecimal(plain, value) || !std::isfinite(value))
+    if (!plain || !readDecimal(*plain, value) || !std::isfinite(value))
         return std::nullopt;
     return value;
 }

@@ -33,9 +33,13 @@ struct ScaledNumbers {
     ScaleError error = ScaleError::None;
 };
 
-// The value of a size field written in format, spaces around it skipped: an optional sign,
-// digits, the decimal separator with digits after it, an exponent; no digit grouping. None
-// when the text is no such number or its value is not finite.
+// A size field written in format, spaces around it skipped: an optional sign, digits, the decimal
+// separator with digits after it, an exponent; no digit grouping. The same number in plain ASCII
+// ("-12.5e3"), whatever its value; none when the text is no such number.
+std::optional<std::string> plainSizeNumber(std::string_view text, const NumberFormat& format);
+
+// The value of a size field written in format, as plainSizeNumber reads it. None when the text
+// is no such number or its value is not finite.
 std::optional<double> readSizeNumber(std::string_view text, const NumberFormat& format);
 
 // Both sizes multiplied by factor (0.5 halves, 2 doubles) and written in format. A size is none

@@ -205,15 +205,11 @@ EMSCRIPTEN_KEEPALIVE double mosaiq_frame_cells(int square)
 EMSCRIPTEN_KEEPALIVE const std::uint32_t* mosaiq_cell_characters()
 {
     static std::array<std::uint32_t, 256> characters;
-    const std::array<char32_t, 256>* given = current ? current->cellCharacters() : nullptr;
-    if (!given)
+    const GlyphSlots* slots = current ? current->cellSlots() : nullptr;
+    if (!slots || slots->ownBytesOnly())
         return nullptr;
-    bool own = true;
-    for (int b = 0; b < 256; ++b) {
-        characters[std::size_t(b)] = (*given)[std::size_t(b)];
-        own = own && (*given)[std::size_t(b)] == windows1252Character(std::uint8_t(b));
-    }
-    return own ? nullptr : characters.data();
+    std::copy(slots->characters().begin(), slots->characters().end(), characters.begin());
+    return characters.data();
 }
 
 EMSCRIPTEN_KEEPALIVE int mosaiq_post_count()

@@ -26,7 +26,7 @@ public:
     bool wantsCells() const override { return true; }
     void rowBuilt(const BuiltRow& row) override;
     // What each glyph byte stands for.
-    const std::array<char32_t, 256>& characters() const { return m_slots.characters(); }
+    const GlyphSlots& slots() const { return m_slots; }
 
 private:
     ChunkStream& m_output;

@@ -81,10 +81,7 @@ public:
     // The posts the code was split into; 0 when it was not.
     std::size_t postCount() const { return m_postCount; }
     // What each glyph byte of the cells stands for, once the run has started; null before.
-    const std::array<char32_t, 256>* cellCharacters() const
-    {
-        return m_cellSink ? &m_cellSink->characters() : nullptr;
-    }
+    const GlyphSlots* cellSlots() const { return m_cellSink ? &m_cellSink->slots() : nullptr; }
 
 private:
     WebStep refuse(std::string message);

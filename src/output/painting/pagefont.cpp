@@ -56,14 +56,6 @@ PageFont::PageFont(
 {
 }
 
-std::array<char32_t, 256> PageFont::windows1252Characters()
-{
-    std::array<char32_t, 256> characters;
-    for (int b = 0; b < 256; ++b)
-        characters[std::size_t(b)] = windows1252Character(std::uint8_t(b));
-    return characters;
-}
-
 QString PageFont::text(std::uint8_t b) const
 {
     return QString::fromUcs4(&m_characters[b], 1);

@@ -26,7 +26,6 @@ public:
     // them (the page declares no character set and is read as Windows-1252).
     PageFont(const QString& family, const StyleFlags& style,
         const std::array<char32_t, 256>& characters = windows1252Characters());
-    static std::array<char32_t, 256> windows1252Characters();
 
     // Advances, line measures and kerning at 100 %.
     GlyphMetrics metrics() const;
