@@ -8,12 +8,11 @@
 #include "output/codes/bracketcode.h"
 #include "output/codes/codefit.h"
 #include "output/codes/codestats.h"
-#include "output/files/codewriter.h"
+#include "output/files/codefile.h"
 #include "output/files/outputfile.h"
-#include "output/files/poststream.h"
-#include "output/files/streamedcode.h"
 #include "output/png/pngfile.h"
 #include "output/preview/pagerecord.h"
+#include "run/codeoutputs.h"
 #include "run/gridbudget.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
@@ -128,11 +127,10 @@ namespace {
         PageFile m_streamPage;
         NoPage m_noPage;
         PageSink* m_page = &m_noPage;
-        std::optional<BracketCode> m_bracket;
-        std::optional<StreamedCode> m_htmlCode;
-        std::optional<StreamedCode> m_blogCode;
-        std::optional<PostStream> m_posts;
-        std::optional<CodeWriter> m_writer;
+        std::optional<CodeFile> m_htmlCode;
+        std::optional<CodeFile> m_blogCode;
+        std::optional<PostFiles> m_posts;
+        std::optional<CodeOutputs> m_codes;
         std::shared_ptr<PageRecord> m_record;
         std::optional<CodeStats> m_stats;
         std::unique_ptr<PageImage> m_pagePicture;
@@ -291,7 +289,7 @@ namespace {
 
     bool PictureConversion::codesFailed()
     {
-        return m_writer && m_writer->failed();
+        return m_codes && m_codes->failed();
     }
 
     int PictureConversion::run()
@@ -299,33 +297,21 @@ namespace {
         m_writing.emplace();
         const StyleFlags& style = m_options.style;
         if (!m_outputs.htmlCode.empty())
-            m_htmlCode.emplace(
-                m_outputs.htmlCode, htmlCodeWrapping(style.bold, style.italic, style.centred));
-        if (!m_outputs.blogCode.empty() && m_options.bracketFromCells()) {
-            // Only the row being written is kept: the writer takes it from there.
-            m_bracket.emplace(m_dialect, 0, false, m_start.colourForms);
-            const CodeWrapping tags { m_bracket->openingTags(style),
-                m_bracket->closingTags(style) };
-            m_blogCode.emplace(m_outputs.blogCode, tags);
-            // A chat that takes a row per message has nothing to split.
-            if (m_options.split && !m_dialect.rowPerMessage)
-                m_posts.emplace(m_outputs.blogCode, tags.opening, tags.closing, m_dialect.postLimit,
-                    m_dialect.unit);
-        } else if (!m_outputs.blogCode.empty()) {
-            m_blogCode.emplace(
-                m_outputs.blogCode, blogCodeWrapping(style.bold, style.italic, style.centred));
-        }
+            m_htmlCode.emplace(m_outputs.htmlCode);
+        if (!m_outputs.blogCode.empty())
+            m_blogCode.emplace(m_outputs.blogCode);
+        if (m_blogCode && m_options.split)
+            m_posts.emplace(m_outputs.blogCode);
         if (!openOutputs())
             return ExitWrite;
         FixedSettings settings(m_input, style);
         RowLoop loop(m_start, settings, *m_page, m_random);
-        if (m_bracket)
-            loop.addSink(*m_bracket);
         if (m_htmlCode || m_blogCode) {
-            m_writer.emplace(CodeWriter::Codes { m_htmlCode ? &*m_htmlCode : nullptr,
-                m_blogCode ? &*m_blogCode : nullptr, m_bracket ? &*m_bracket : nullptr,
-                m_posts ? &*m_posts : nullptr });
-            loop.addSink(*m_writer);
+            m_codes.emplace(
+                CodeOutputs::Sinks { m_htmlCode ? &*m_htmlCode : nullptr,
+                    m_blogCode ? &*m_blogCode : nullptr, m_posts ? &*m_posts : nullptr },
+                m_dialect, m_options.bracketFromCells(), style, m_start.colourForms);
+            loop.addSink(*m_codes);
         }
         // The picture of the page keeps four bytes a cell until it is painted.
         if (!m_outputs.png.empty()) {
@@ -341,30 +327,25 @@ namespace {
             result = loop.step();
         if (interrupted())
             return ExitInterrupted;
-        if (m_writer)
-            m_writer->finish();
         if (result == LoopStep::Refused) {
             m_context.say(rowOutcomeMessage(loop.refusal()));
             return ExitRefused;
         }
         if (result == LoopStep::PageFailed)
             return pageFailed();
+        if (m_codes)
+            m_codes->finish();
         if (m_posts && m_posts->failed())
             return writeFailed(m_posts->failureText());
         for (auto* code : { &m_blogCode, &m_htmlCode }) {
             if (*code && (*code)->failed())
                 return writeFailed((*code)->failureText());
         }
-        // A code that cannot be cut into posts refuses the run whole.
-        if (m_posts && m_posts->rowTooLong()) {
+        // A code that cannot be posted, a row longer than a post or a message, refuses the run
+        // whole.
+        if (m_codes && m_codes->rowTooLong()) {
             m_context.say(postRowRefusal(measureOf(&m_dialect), loopCount(m_input.columns),
-                loop.rowCount(), m_posts->rowTooLong(), false));
-            return ExitRefused;
-        }
-        // So does a row longer than a message where each row is one.
-        if (m_bracket && m_dialect.rowPerMessage && m_bracket->firstRowPastLimit() > 0) {
-            m_context.say(postRowRefusal(measureOf(&m_dialect), loopCount(m_input.columns),
-                loop.rowCount(), m_bracket->firstRowPastLimit(), true));
+                loop.rowCount(), m_codes->rowTooLong(), m_dialect.rowPerMessage));
             return ExitRefused;
         }
         // So does a picture too large to save.
@@ -407,8 +388,6 @@ namespace {
             if (*code && !(*code)->finish())
                 return writeFailed((*code)->failureText());
         }
-        if (m_posts && !m_posts->finish())
-            return writeFailed(m_posts->failureText());
         if (m_pagePicture) {
             std::string error;
             if (!m_pagePicture->write(m_pngOutput->file(), error, m_context.pngThreads, interrupted)
@@ -433,7 +412,7 @@ namespace {
             return writeFailed(m_pngOutput->failureText());
         if (m_stats)
             m_context.say(
-                statsText(*m_stats, m_blogCode ? m_blogCode->bytes() : 0, m_options.dialect));
+                statsText(*m_stats, m_codes ? m_codes->blogBytes() : 0, m_options.dialect));
         return ExitOk;
     }
 

@@ -36,20 +36,30 @@ bool ChunkStream::fill(std::string_view& bytes)
     return true;
 }
 
-void ChunkStream::append(std::string_view bytes)
+bool ChunkStream::append(std::string_view bytes)
 {
     if (m_room && fill(bytes))
-        return;
+        return true;
     if (bytes.size() >= DirectBytes && m_channel != WebChannel::Post) {
         flush();
         m_output(m_channel, bytes);
-        return;
+        return true;
     }
     if (m_held.capacity() < ChunkBytes)
         m_held.reserve(ChunkBytes + ChunkBytes / 4);
     m_held.append(bytes);
-    if (m_held.size() >= ChunkBytes)
+    if (m_held.size() >= ChunkBytes && m_channel != WebChannel::Post)
         flush();
+    return true;
+}
+
+bool ChunkStream::post(std::string_view opening, std::string_view rows, std::string_view closing)
+{
+    append(opening);
+    append(rows);
+    append(closing);
+    flush();
+    return true;
 }
 
 void ChunkStream::flush()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/codes/codesink.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -17,8 +19,9 @@ enum class WebChannel : int {
 };
 
 // Hands a stream on in chunks of about ChunkBytes: the page and the codes of a large photo are
-// hundreds of megabytes, which the module never holds whole.
-class ChunkStream {
+// hundreds of megabytes, which the module never holds whole. The posts' stream hands on each
+// post whole.
+class ChunkStream : public CodeSink, public PostSink {
 public:
     using Output = std::function<void(WebChannel, std::string_view)>;
     static constexpr std::size_t ChunkBytes = std::size_t(1) << 20;
@@ -34,7 +37,9 @@ public:
 
     ChunkStream(WebChannel channel, Output output, Room room = {});
 
-    void append(std::string_view bytes);
+    // Never fails: the page's script takes every chunk.
+    bool append(std::string_view bytes) override;
+    bool post(std::string_view opening, std::string_view rows, std::string_view closing) override;
     // Hands on what is held, if anything.
     void flush();
 

@@ -96,15 +96,11 @@ WebStep WebConversion::start()
     m_fixed = std::make_unique<FixedSettings>(m_input, s.style);
 
     m_loop = std::make_unique<RowLoop>(m_start, *m_fixed, m_pageSink, m_random);
-    const bool bracket = bracketCodeFromCells(s.dialect, s.mergeTolerance.has_value());
-    m_codes = std::make_unique<CodeStreams>(&m_html, bracket ? nullptr : &m_blog, s.style);
+    m_fromCells = bracketCodeFromCells(s.dialect, s.mergeTolerance.has_value());
+    m_codes = std::make_unique<CodeOutputs>(
+        CodeOutputs::Sinks { &m_html, &m_blog, s.split ? &m_posts : nullptr }, *m_dialect,
+        m_fromCells, s.style);
     m_loop->addSink(*m_codes);
-    if (bracket) {
-        const bool keep = s.split && m_dialect->postLimit > 0;
-        m_bracket = std::make_unique<BracketStream>(
-            *m_dialect, m_blog, s.style, keep, m_loop->rowCount());
-        m_loop->addSink(*m_bracket);
-    }
     m_cellSink = std::make_unique<CellStream>(m_cells,
         s.glyphSource == GlyphSource::Defined ? glyphsFor(m_characters) : std::vector<Glyph>());
     m_loop->addSink(*m_cellSink);
@@ -113,7 +109,7 @@ WebStep WebConversion::start()
 
 bool WebConversion::share(int part, int parts, double firstShare)
 {
-    if (!m_loop || m_stepped || m_bracket || m_settings.fitLimit || m_settings.mergeTolerance
+    if (!m_loop || m_stepped || m_fromCells || m_settings.fitLimit || m_settings.mergeTolerance
         || parts < 2 || part < 0 || part >= parts || m_loop->rowCount() < parts)
         return false;
     const std::int64_t rows = m_loop->rowCount();
@@ -188,16 +184,15 @@ WebStep WebConversion::finish()
     m_page.flush();
     m_cells.flush();
     m_codes->finish();
-    if (m_bracket) {
-        const PostSplit posts = m_bracket->finish(m_posts);
-        if (posts.rowTooLong) {
-            const CodeMeasure measure { m_start, m_input, m_dialect, m_settings.style,
-                m_randomAtStart };
-            return refuse(postRowRefusal(
-                measure, loopCount(m_input.columns), m_loop->rowCount(), posts.rowTooLong, false));
-        }
-        m_postCount = posts.parts.size();
+    m_html.flush();
+    m_blog.flush();
+    if (const std::int64_t row = m_codes->rowTooLong()) {
+        const CodeMeasure measure { m_start, m_input, m_dialect, m_settings.style,
+            m_randomAtStart };
+        return refuse(postRowRefusal(measure, loopCount(m_input.columns), m_loop->rowCount(), row,
+            m_dialect->rowPerMessage));
     }
+    m_postCount = m_codes->posts();
     return WebStep::Finished;
 }
 

@@ -3,10 +3,9 @@
 #include "convert/numbertext.h"
 #include "convert/rowloop.h"
 #include "output/codes/forumdialect.h"
-#include "web/bracketstream.h"
+#include "run/codeoutputs.h"
 #include "web/cellstream.h"
 #include "web/chunkstream.h"
-#include "web/codestreams.h"
 #include "web/pagestream.h"
 
 #include <cstdint>
@@ -102,8 +101,8 @@ private:
     ChunkStream m_posts;
     ChunkStream m_cells;
     PageStream m_pageSink;
-    std::unique_ptr<CodeStreams> m_codes;
-    std::unique_ptr<BracketStream> m_bracket;
+    std::unique_ptr<CodeOutputs> m_codes;
+    bool m_fromCells = false;
     std::unique_ptr<CellStream> m_cellSink;
     std::unique_ptr<RowLoop> m_loop;
     std::string m_message;

@@ -3,7 +3,7 @@
 #include "output/codes/codecollector.h"
 #include "output/codes/codefit.h"
 #include "output/codes/codestats.h"
-#include "output/codes/postsplit.h"
+#include "output/codes/postfill.h"
 #include "support/fittedcode.h"
 
 #include <gtest/gtest.h>
@@ -201,29 +201,66 @@ TEST(ForumCode, theBlogDialectWithoutMergingIsTheDocumentsBlogCode)
     }
 }
 
-TEST(PostSplit, partsFitAreWellFormedAndGiveTheRowsBack)
+namespace {
+
+class KeptPosts : public PostSink {
+public:
+    bool post(std::string_view opening, std::string_view rows, std::string_view closing) override
+    {
+        posts.push_back(std::string(opening) + std::string(rows) + std::string(closing));
+        return posts.size() < refuseAt;
+    }
+    std::vector<std::string> posts;
+    std::size_t refuseAt = std::size_t(-1);
+};
+
+// rows: the code's rows, each ending in CR LF.
+PostFill fillPosts(KeptPosts& kept, std::string_view rows, std::size_t limit,
+    LimitUnit unit = LimitUnit::Characters, std::string_view opening = "[b]",
+    std::string_view closing = "[/b]")
+{
+    PostFill fill(kept, std::string(opening), std::string(closing), limit, unit);
+    for (std::size_t at = 0; at < rows.size();) {
+        const std::size_t end = rows.find("\r\n", at) + 2;
+        if (!fill.addRow(rows.substr(at, end - at)))
+            return fill;
+        at = end;
+    }
+    fill.finish();
+    return fill;
+}
+
+} // namespace
+
+TEST(PostFill, postsFitAreWellFormedAndGiveTheRowsBack)
 {
     const std::string rows = "aaaa\r\nbb\r\ncccccc\r\nd\r\n\r\neeeee\r\n";
-    const std::vector<std::size_t> ends { 6, 10, 18, 21, 23, 30 };
     for (std::size_t limit : { 15u, 20u, 40u }) {
-        const PostSplit split
-            = splitIntoPosts(rows, ends, "[b]", "[/b]", limit, LimitUnit::Characters);
-        ASSERT_EQ(split.rowTooLong, 0) << limit;
+        KeptPosts kept;
+        const PostFill fill = fillPosts(kept, rows, limit);
+        ASSERT_EQ(fill.rowTooLong(), 0) << limit;
         std::string joined;
-        for (const std::string& part : split.parts) {
+        for (const std::string& part : kept.posts) {
             EXPECT_LE(part.size(), limit);
             ASSERT_TRUE(part.starts_with("[b]") && part.ends_with("[/b]")) << part;
             joined += part.substr(3, part.size() - 7);
         }
-        EXPECT_EQ(joined, rows) << limit;
-        EXPECT_EQ(split.parts.size(), limit == 15 ? 5u : limit == 20 ? 3u : 1u);
+        // A code that fits one post is not cut.
+        EXPECT_EQ(joined, limit == 40 ? "" : rows) << limit;
+        EXPECT_EQ(kept.posts.size(), limit == 15 ? 5u : limit == 20 ? 3u : 0u);
+        EXPECT_EQ(fill.parts(), kept.posts.size());
     }
     // "cccccc" and its line end take 8 characters, 15 with the tags.
-    EXPECT_EQ(splitIntoPosts(rows, ends, "[b]", "[/b]", 14, LimitUnit::Characters).rowTooLong, 3);
+    KeptPosts kept;
+    EXPECT_EQ(fillPosts(kept, rows, 14).rowTooLong(), 3);
     // "é" is one character but two bytes.
-    EXPECT_EQ(splitIntoPosts("é\r\n", std::vector<std::size_t> { 4 }, "", "", 3, LimitUnit::Bytes)
-                  .rowTooLong,
-        1);
+    EXPECT_EQ(fillPosts(kept, "é\r\n", 3, LimitUnit::Bytes, "", "").rowTooLong(), 1);
+    // A post that cannot be kept ends the cutting.
+    KeptPosts refusing;
+    refusing.refuseAt = 2;
+    const PostFill refused = fillPosts(refusing, rows, 15);
+    EXPECT_TRUE(refused.failed());
+    EXPECT_EQ(refusing.posts.size(), 2u);
 }
 
 TEST(CodeFit, findsTheLargestCountThatFitsInFewTries)
