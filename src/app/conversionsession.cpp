@@ -3,7 +3,6 @@
 #include "convert/numbertext.h"
 #include "image/picturechoice.h"
 #include "output/codes/codecollector.h"
-#include "output/files/outputtarget.h"
 #include "output/files/pagefile.h"
 #include "wording/runmessages.h"
 #include "wording/windowwords.h"
@@ -14,13 +13,9 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
-#include <cerrno>
 #include <new>
-#include <thread>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace mosaiq {
 
@@ -43,44 +38,6 @@ namespace {
             + std::to_string(status.st_size) + ':' + std::to_string(status.st_mtim.tv_sec) + '.'
             + std::to_string(status.st_mtim.tv_nsec) + ':' + std::to_string(status.st_ctim.tv_sec)
             + '.' + std::to_string(status.st_ctim.tv_nsec);
-    }
-
-    // An earlier page is removed rather than emptied: a file emptied and written again is written
-    // out whole as it closes (the file system guards a replaced file so), a pause of hundreds of
-    // milliseconds after the last row of a large page; a new file is not. Giving back the blocks
-    // of a large page takes as long again, so the last descriptor of the old one is closed on a
-    // thread of its own. The new file is made where the links lead, with the old one's
-    // permission bits, owner and group; a page that a new file would part from something (other
-    // names, a device, a foreign owner) is emptied and written in place instead, as always
-    // row by row.
-    bool openPage(PageFile& page, const QString& path)
-    {
-        const std::string name = QFile::encodeName(path).toStdString();
-        const OutputTarget target = resolveOutputTarget(name);
-        switch (target.way) {
-        case OutputTarget::Way::Refused:
-            page.refuse(target.reasonText());
-            return false;
-        case OutputTarget::Way::Replace: {
-            std::string created;
-            if (target.exists) {
-                const int earlier = ::open(target.path.c_str(), O_RDONLY | O_CLOEXEC);
-                ::unlink(target.path.c_str());
-                if (earlier >= 0)
-                    std::thread([earlier] { ::close(earlier); }).detach();
-            }
-            const int descriptor = createLikeTarget(target, false, created);
-            // Something made the name again meanwhile: it is written in place.
-            if (descriptor >= 0 || errno != EEXIST)
-                return page.adopt(descriptor);
-            break;
-        }
-        case OutputTarget::Way::StandardOutput:
-        case OutputTarget::Way::InPlace:
-        case OutputTarget::Way::Refill:
-            break;
-        }
-        return page.open(name);
     }
 
     // The window's options for each row, with the session's picture as it is at that row.
@@ -223,7 +180,7 @@ ConversionSession::RunEnd ConversionSession::writePage(
     RunStart start = request.start;
     start.rows = numericValue(fields.rows);
     PageFile page;
-    if (!openPage(page, m_previewFile))
+    if (!openPageInPlace(page, QFile::encodeName(m_previewFile).toStdString(), m_earlierPage))
         return { Ending::Refused, pageFileText(m_previewFile, page) };
     // Flushed row by row: the stop button shows the page while the run still holds it open.
     page.flushEachLine(true);

@@ -3,6 +3,7 @@
 #include "convert/rowloop.h"
 #include "image/picturereader.h"
 #include "output/codes/sharedcode.h"
+#include "output/files/pagefile.h"
 #include "output/preview/pagerecord.h"
 
 #include <QObject>
@@ -104,6 +105,7 @@ private:
     void setStopRequested(bool requested);
 
     QString m_previewFile;
+    EarlierPage m_earlierPage; // the page the last run replaced, given back meanwhile
     Picture m_picture;
     QString m_picturePath;
     std::string m_pictureStamp; // what the file was when it was read

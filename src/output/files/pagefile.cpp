@@ -1,10 +1,13 @@
 #include "output/files/pagefile.h"
 
+#include "output/files/outputtarget.h"
 #include "wording/filewords.h"
 
 #include <cerrno>
+#include <system_error>
 #include <utility>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace mosaiq {
@@ -189,6 +192,46 @@ bool PageFile::close()
 std::string PageFile::errorText() const
 {
     return m_reason.empty() ? fileErrorText(m_error) : m_reason;
+}
+
+void EarlierPage::release(int descriptor)
+{
+    if (m_closing.joinable())
+        m_closing.join();
+    try {
+        m_closing = std::jthread([descriptor] { ::close(descriptor); });
+    } catch (const std::system_error&) {
+        ::close(descriptor);
+    }
+}
+
+bool openPageInPlace(PageFile& page, const std::string& path, EarlierPage& earlier)
+{
+    const OutputTarget target = resolveOutputTarget(path);
+    switch (target.way) {
+    case OutputTarget::Way::Refused:
+        page.refuse(target.reasonText());
+        return false;
+    case OutputTarget::Way::Replace: {
+        if (target.exists) {
+            const int descriptor = ::open(target.path.c_str(), O_RDONLY | O_CLOEXEC);
+            ::unlink(target.path.c_str());
+            if (descriptor >= 0)
+                earlier.release(descriptor);
+        }
+        std::string created;
+        const int descriptor = createLikeTarget(target, false, created);
+        // Something made the name again meanwhile: it is written in place.
+        if (descriptor >= 0 || errno != EEXIST)
+            return page.adopt(descriptor);
+        break;
+    }
+    case OutputTarget::Way::StandardOutput:
+    case OutputTarget::Way::InPlace:
+    case OutputTarget::Way::Refill:
+        break;
+    }
+    return page.open(path);
 }
 
 } // namespace mosaiq

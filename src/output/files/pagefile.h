@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace mosaiq {
 
@@ -82,5 +83,26 @@ private:
     int m_error = 0;
     std::string m_reason; // when no errno value tells
 };
+
+// The file a page replaced, given back on a thread of its own: the blocks of a large page take
+// as long to give back as to write, which would pause the run that replaced it.
+class EarlierPage {
+public:
+    // Closes descriptor, the last of a removed file, once the one released before is closed.
+    void release(int descriptor);
+
+private:
+    std::jthread m_closing; // joined before the next, and when the owner goes
+};
+
+// Opens the page that the window writes in place row by row, at path as the output rules
+// resolve it (outputtarget). An earlier page is removed rather than emptied: a file emptied and
+// written again is written out whole as it closes (the file system guards a replaced file so), a
+// pause of hundreds of milliseconds after the last row of a large page; a new file is not. Its
+// last descriptor goes to earlier. The new file is made where the links lead, with the old one's
+// permission bits, owner and group; a page that a new file would part from something (other
+// names, a device, a foreign owner) is emptied and written in place instead. False on failure,
+// the page then telling why.
+bool openPageInPlace(PageFile& page, const std::string& path, EarlierPage& earlier);
 
 } // namespace mosaiq
