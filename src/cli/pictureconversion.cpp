@@ -14,6 +14,7 @@
 #include "output/preview/pagerecord.h"
 #include "run/codeoutputs.h"
 #include "run/gridbudget.h"
+#include "run/preparedrun.h"
 #include "wording/cliwords.h"
 #include "wording/forumwords.h"
 #include "wording/picturewords.h"
@@ -110,13 +111,10 @@ namespace {
         const ConversionContext& m_context;
         const ForumDialect& m_dialect;
 
-        StartFields m_fields;
         LoadedPicture m_loaded;
-        std::u32string m_characters;
+        std::shared_ptr<const std::u32string> m_characters; // what m_input views
         RunStart m_start;
         RowInput m_input;
-        std::string m_columns;
-        std::string m_rows;
         // Whatever measures a grid draws from copies of the generator as the run will start it.
         RandomGlyphs m_randomAtStart;
 
@@ -153,21 +151,13 @@ namespace {
                                         : cli::cannotWriteStandardOutput(m_streamPage.errorText()));
     }
 
-    // The window's checks, in its order. The sizes default to the picture's, known only once it
-    // is read: here they stand at 1, and the grid is checked again once chosen.
+    // The window's checks, in its order, before the picture is read.
     int PictureConversion::check()
     {
-        m_fields.picturePath = m_picture;
-        m_fields.columns = m_options.columns ? std::string_view(*m_options.columns) : "1";
-        m_fields.rows = m_options.rows ? std::string_view(*m_options.rows) : "1";
-        m_fields.glyphSource = m_options.glyphSource;
-        m_fields.definedCharactersEmpty = m_options.characters.empty();
-        const StartCheck check = checkStart(m_fields);
-        if (check != StartCheck::Passed && check != StartCheck::TooLarge) {
-            m_context.say(startCheckMessage(check));
-            return ExitRefused;
-        }
-        return ExitOk;
+        const std::string refusal = checkBeforePicture(m_options, m_picture);
+        if (!refusal.empty())
+            m_context.say(refusal);
+        return refusal.empty() ? ExitOk : ExitRefused;
     }
 
     int PictureConversion::read()
@@ -177,28 +167,9 @@ namespace {
             m_context.say(cli::cannotReadPicture(m_picture, m_loaded.failure));
             return m_loaded.error == PictureError::TooLarge ? ExitMemory : ExitPicture;
         }
-        m_start.glyphSource = m_options.glyphSource;
-        m_start.treatment = m_options.treatment;
-        m_start.background = m_options.background;
-        m_start.style = m_options.style;
-        m_start.mergeTolerance = m_options.mergeTolerance;
-        m_start.bestRuns = m_options.bestRuns;
-        if (m_options.bestRuns)
-            m_start.colourForms = m_dialect.forms;
-        m_characters = decodeUtf8(m_options.characters);
-        m_input.mode = m_options.mode;
-        m_input.definedCharacters = m_characters;
-        m_input.picture = m_loaded.pixels;
         // The palette is chosen from every pixel, so it waits for the whole picture.
         if (m_options.paletteCount && pictureWhole() != ExitOk)
             return ExitPicture;
-        if (m_options.paletteCount)
-            m_start.palette = std::make_shared<const std::vector<ColourValue>>(
-                choosePalette(m_input.picture, *m_options.paletteCount));
-        else if (!m_options.paletteColours.empty())
-            m_start.palette
-                = std::make_shared<const std::vector<ColourValue>>(m_options.paletteColours);
-        m_start.dither = m_options.dither;
         m_randomAtStart = m_random;
         return ExitOk;
     }
@@ -214,29 +185,21 @@ namespace {
         return ExitPicture;
     }
 
+    // The checks again with the picture's sizes, and the grid of a size budget, which measures
+    // the bracket code when it is written, else the HTML code.
     int PictureConversion::chooseGrid()
     {
-        m_columns = m_options.columns.value_or(std::to_string(m_loaded.pixels.width));
-        m_rows = m_options.rows.value_or(std::to_string(m_loaded.pixels.height));
-        if (const auto limit = m_options.fitLimit) {
-            // The bracket code when it is written, else the HTML code.
-            const BudgetGrid grid = gridForBudget(
-                measureOf(m_outputs.blogCode.empty() ? nullptr : &m_dialect), *limit);
-            m_context.say(grid.message);
-            if (!grid.fits)
-                return ExitRefused;
-            m_columns = grid.columns;
-            m_rows = grid.rows;
-        }
-        m_fields.columns = m_columns;
-        m_fields.rows = m_rows;
-        if (const StartCheck check = checkStart(m_fields); check != StartCheck::Passed) {
-            m_context.say(startCheckMessage(check));
+        PreparedRun run = prepareRun(m_options, { m_picture, m_loaded.pixels }, m_randomAtStart,
+            !m_outputs.blogCode.empty());
+        if (!run.message.empty())
+            m_context.say(run.message);
+        if (!run.refusal.empty()) {
+            m_context.say(run.refusal);
             return ExitRefused;
         }
-        m_start.rows = numericValue(m_rows);
-        m_input.columns = numericValue(m_columns);
-        m_input.rows = m_start.rows;
+        m_start = std::move(run.start);
+        m_input = run.input;
+        m_characters = std::move(run.characters);
         return ExitOk;
     }
 

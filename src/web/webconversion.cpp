@@ -5,7 +5,7 @@
 #include "output/codes/codefit.h"
 #include "run/gridbudget.h"
 #include "run/gridsize.h"
-#include "run/runchoices.h"
+#include "run/preparedrun.h"
 #include "wording/runmessages.h"
 #include "wording/webwords.h"
 
@@ -25,7 +25,6 @@ WebConversion::WebConversion(const WebSettings& settings,
     , m_cells(WebChannel::Cells, output)
     , m_pageSink(m_page)
 {
-    takeSquareModeGlyphs(m_settings.mode, m_settings.glyphSource, m_settings.characters);
     m_input.picture = PixelBuffer { m_pixels.get(), width, height, width };
 }
 
@@ -39,70 +38,44 @@ WebStep WebConversion::refuse(std::string message)
 WebStep WebConversion::start()
 {
     const WebSettings& s = m_settings;
-    m_dialect = findDialect(s.dialect);
-    if (!m_dialect)
-        m_dialect = &blogDialect();
-    StartFields fields;
-    fields.picturePath = m_input.picture.width > 0 ? "image" : "";
-    fields.columns = s.columns;
-    fields.rows = s.rows;
-    fields.glyphSource = s.glyphSource;
-    fields.definedCharactersEmpty = s.characters.empty();
-    // As mosaiq-cli: a budget chooses the size, so the fields are checked once it has.
-    std::string columns = s.columns, rows = s.rows;
+    const bool picture = m_input.picture.width > 0;
+    // The size fields are read as mosaiq-cli reads its sizes, under the names the page shows;
+    // not under a budget, which chooses the size.
+    RunOptions options = s;
     if (s.fitLimit) {
-        fields.columns = fields.rows = "1";
-    } else if (!fields.picturePath.empty()) {
+        options.columns.reset();
+        options.rows.reset();
+    } else if (picture) {
         for (const bool down : { false, true }) {
-            std::string& size = down ? rows : columns;
-            const std::string refusal = gridSizeRefusal(size, down, web::sizeFieldName(down));
+            std::optional<std::string>& size = down ? options.rows : options.columns;
+            if (!size)
+                continue;
+            const std::string refusal = gridSizeRefusal(*size, down, web::sizeFieldName(down));
             if (!refusal.empty())
                 return refuse(refusal);
-            size = readGridSize(size).plain;
+            size = readGridSize(*size).plain;
         }
-        fields.columns = columns;
-        fields.rows = rows;
     }
-    StartCheck check = checkStart(fields);
-    if (check != StartCheck::Passed)
-        return refuse(startCheckMessage(check));
-
-    m_start.glyphSource = s.glyphSource;
-    m_start.treatment = s.treatment;
-    m_start.background = s.background;
-    m_start.style = s.style;
-    m_start.mergeTolerance = s.mergeTolerance;
-    m_characters = decodeUtf8(s.characters);
-    m_input.mode = s.mode;
-    m_input.definedCharacters = m_characters;
-
-    if (s.fitLimit) {
-        const CodeMeasure measure { m_start, m_input, m_dialect, s.style, m_randomAtStart };
-        BudgetGrid grid = gridForBudget(measure, *s.fitLimit);
-        if (!grid.fits)
-            return refuse(std::move(grid.message));
-        m_message = std::move(grid.message);
-        columns = std::move(grid.columns);
-        rows = std::move(grid.rows);
-        fields.columns = columns;
-        fields.rows = rows;
-        check = checkStart(fields);
-        if (check != StartCheck::Passed)
-            return refuse(startCheckMessage(check));
-    }
-    m_start.rows = numericValue(rows);
-    m_input.columns = numericValue(columns);
-    m_input.rows = m_start.rows;
+    PreparedRun run
+        = prepareRun(options, { picture ? "image" : "", m_input.picture }, m_randomAtStart);
+    if (!run.refusal.empty())
+        return refuse(std::move(run.refusal));
+    m_message = std::move(run.message);
+    m_dialect = run.dialect;
+    m_start = std::move(run.start);
+    m_input = run.input;
+    m_characters = std::move(run.characters);
     m_fixed = std::make_unique<FixedSettings>(m_input, s.style);
 
     m_loop = std::make_unique<RowLoop>(m_start, *m_fixed, m_pageSink, m_random);
-    m_fromCells = bracketCodeFromCells(s.dialect, s.mergeTolerance.has_value());
+    m_fromCells = s.bracketFromCells();
     m_codes = std::make_unique<CodeOutputs>(
         CodeOutputs::Sinks { &m_html, &m_blog, s.split ? &m_posts : nullptr }, *m_dialect,
         m_fromCells, s.style);
     m_loop->addSink(*m_codes);
     m_cellSink = std::make_unique<CellStream>(m_cells,
-        s.glyphSource == GlyphSource::Defined ? glyphsFor(m_characters) : std::vector<Glyph>());
+        m_start.glyphSource == GlyphSource::Defined ? glyphsFor(*m_characters)
+                                                    : std::vector<Glyph>());
     m_loop->addSink(*m_cellSink);
     return WebStep::Running;
 }

@@ -4,6 +4,7 @@
 #include "convert/rowloop.h"
 #include "output/codes/forumdialect.h"
 #include "run/codeoutputs.h"
+#include "run/runoptions.h"
 #include "web/cellstream.h"
 #include "web/chunkstream.h"
 #include "web/pagestream.h"
@@ -17,21 +18,9 @@
 
 namespace mosaiq {
 
-// The options of a run in the browser: the window's, and mosaiq-cli's forum options.
-struct WebSettings {
-    std::string columns; // the size fields as the user typed them
-    std::string rows;
-    ColourTreatment treatment = ColourTreatment::SourceColours;
-    CellMode mode = CellMode::Letter;
-    GlyphSource glyphSource = GlyphSource::Defined;
-    std::string characters = "o"; // UTF-8
-    StyleFlags style { false, false, true };
-    ColourValue background = 0;
-    std::string dialect = "blog";
-    std::optional<double> mergeTolerance;
-    std::optional<std::size_t> fitLimit; // characters of the blog or forum code
-    bool split = false;
-};
+// The options of a run in the browser: the window's, and mosaiq-cli's forum options, taken by
+// the same rules; the size fields as the user typed them.
+using WebSettings = RunOptions;
 
 enum class WebStep : int {
     Running = 0,
@@ -88,7 +77,7 @@ private:
 
     WebSettings m_settings;
     std::shared_ptr<const std::uint32_t[]> m_pixels;
-    std::u32string m_characters;
+    std::shared_ptr<const std::u32string> m_characters; // what m_input views
     const ForumDialect* m_dialect = nullptr;
     RunStart m_start;
     RowInput m_input;

@@ -142,16 +142,6 @@ std::string unknownOption(std::string_view option)
     return joined({ "Option inconnue : ", option, " (voir --help)." });
 }
 
-std::string unknownColours(std::string_view name)
-{
-    return joined({ "Couleurs inconnues : « ", name, " » (original, red, green, blue ou grey)." });
-}
-
-std::string invalidBackground(std::string_view text)
-{
-    return joined({ "Couleur de fond invalide : « ", text, " » (attendu : #RRVVBB)." });
-}
-
 std::string standardOutputTakenTwice(std::string_view first, std::string_view second)
 {
     return joined({ "Une seule sortie à la fois peut aller sur la sortie standard (« - ») : ",

@@ -12,10 +12,6 @@ extern const char* const HelpText;
 std::string optionNeedsValue(std::string_view option);
 std::string optionTakesNoValue(std::string_view option);
 std::string unknownOption(std::string_view option);
-std::string unknownColours(std::string_view name);
-std::string invalidBackground(std::string_view text);
-inline constexpr const char* RandomAndCharacters
-    = "--random et --chars s'excluent : choisissez l'un des deux.";
 // Two outputs were given "-".
 std::string standardOutputTakenTwice(std::string_view first, std::string_view second);
 inline constexpr const char* NoPicture = "Aucune image indiquée (voir --help).";

@@ -10,22 +10,12 @@
 // What mosaiq-cli says about forum codes, merged runs, size budgets and posts, in French (UTF-8).
 namespace mosaiq::cli {
 
-// names: the dialects, already listed ("blog, phpbb, ...").
-std::string unknownDialect(std::string_view name, std::string_view names);
-std::string invalidTolerance(std::string_view text);
-std::string invalidLimit(std::string_view text);
 inline constexpr const char* DialectNeedsCode
     = "--dialect choisit le code écrit par --blog-code : indiquez aussi --blog-code FICHIER.";
 inline constexpr const char* FitNeedsCode
     = "--fit mesure un code : indiquez --blog-code FICHIER ou --html-code FICHIER.";
-inline constexpr const char* FitChoosesTheSize
-    = "--fit choisit lui-même la grille : retirez --columns et --rows.";
 inline constexpr const char* SplitNeedsCode
     = "--split partage le code écrit par --blog-code : indiquez aussi --blog-code FICHIER.";
-inline constexpr const char* BestRunsNeedMerge
-    = "--best-runs choisit les plages de --merge : indiquez aussi --merge[=TOLÉRANCE].";
-std::string splitNeedsLimit(std::string_view dialect);
-std::string fitPostNeedsLimit(std::string_view dialect);
 inline constexpr const char* SplitNeedsFile
     = "--split écrit ses messages à côté du fichier de --blog-code : indiquez un fichier plutôt "
       "que « - ».";
@@ -43,23 +33,5 @@ std::string statsReport(std::int64_t columns, std::int64_t rows, std::int64_t ce
 inline constexpr const char* StatsPage = "page";
 inline constexpr const char* StatsHtmlCode = "code HTML";
 std::string statsBracketCode(std::string_view dialect);
-
-// Chat dialects.
-std::string controlCharacterInChat(std::string_view dialect);
-inline constexpr const char* BacktickClosesFence
-    = "Le caractère « ` » fermerait le bloc de code de Discord : retirez-le de --chars.";
-std::string fitPostPerRow(std::string_view dialect);
-
-// Palettes and dithering.
-std::string invalidPaletteCount(std::string_view text);
-std::string cannotReadPalette(std::string_view path);
-std::string emptyPalette(std::string_view path);
-std::string notGimpPalette(std::string_view path, std::size_t line);
-std::string paletteOutOfRange(std::string_view path, std::size_t line);
-std::string paletteTooLarge(std::string_view path);
-std::string unknownDither(std::string_view text);
-inline constexpr const char* DitherNeedsPalette
-    = "--dither répartit les couleurs d'une palette : indiquez aussi --palette N ou --palette "
-      "FICHIER.";
 
 } // namespace mosaiq::cli

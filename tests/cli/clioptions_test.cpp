@@ -17,25 +17,17 @@ TEST(CliOptions, defaultsAreTheWindowsAtStartUp)
     EXPECT_EQ(parse.options.background, 0);
 }
 
-TEST(CliOptions, squareModeDrawsEightsLikeTheWindow)
-{
-    const CliParse parse = parseCliOptions({ "p.jpg", "--chars", "xy", "--square" });
-    EXPECT_EQ(parse.options.mode, CellMode::Square);
-    EXPECT_EQ(parse.options.characters, "8");
-    EXPECT_EQ(parse.options.glyphSource, GlyphSource::Defined);
-}
-
 TEST(CliOptions, readsValuesInBothSpellings)
 {
-    const CliParse parse = parseCliOptions({ "--columns=37,5", "--rows", " 12", "p.jpg",
-        "--background", "#FF8000", "--colours", "grey", "--bold", "--italic", "--no-centre" });
+    const CliParse parse = parseCliOptions(
+        { "--columns=37,5", "--rows", " 12", "p.jpg", "--square", "--merge", "--fond=#FF8000" });
     ASSERT_EQ(parse.error, "");
     EXPECT_EQ(*parse.options.columns, "37.5");
     EXPECT_EQ(*parse.options.rows, "12");
     EXPECT_EQ(parse.options.background, makeColour(255, 128, 0));
-    EXPECT_EQ(parse.options.treatment, ColourTreatment::BlackAndWhite);
-    EXPECT_TRUE(
-        parse.options.style.bold && parse.options.style.italic && !parse.options.style.centred);
+    // Read to the end: square mode's "8", a bare --merge's tolerance.
+    EXPECT_EQ(parse.options.characters, "8");
+    EXPECT_EQ(parse.options.mergeTolerance, 0.0);
 }
 
 TEST(CliOptions, refusesWhatItDoesNotUnderstandInFrench)
@@ -46,19 +38,12 @@ TEST(CliOptions, refusesWhatItDoesNotUnderstandInFrench)
         parseCliOptions({ "p.jpg", "--columns" }).error, "L'option --columns attend une valeur.");
     EXPECT_EQ(parseCliOptions({}).error, "Aucune image indiquée (voir --help).");
     EXPECT_NE(parseCliOptions({ "a.jpg", "b.jpg" }).error, "");
-    EXPECT_NE(parseCliOptions({ "p.jpg", "--random", "--chars", "x" }).error, "");
-    EXPECT_NE(parseCliOptions({ "p.jpg", "--colours", "purple" }).error, "");
-    EXPECT_NE(parseCliOptions({ "p.jpg", "--background", "#12345" }).error, "");
+    EXPECT_EQ(parseCliOptions({ "p.jpg", "--random", "--chars", "x" }).error,
+        "--random et --chars s'excluent : choisissez l'un des deux.");
+    EXPECT_EQ(parseCliOptions({ "p.jpg", "--merge", "--chars" }).error,
+        "L'option --chars attend une valeur.");
     EXPECT_NE(parseCliOptions({ "p.jpg", "--bold=yes" }).error, "");
     EXPECT_EQ(parseCliOptions({ "--help" }).error, "");
-}
-
-TEST(CliOptions, webColoursNeedSixHexadecimalDigits)
-{
-    EXPECT_EQ(parseWebColour("#0000ff"), makeColour(0, 0, 255));
-    EXPECT_EQ(parseWebColour("FFFFFF"), 0xFFFFFF);
-    EXPECT_FALSE(parseWebColour("#GG0000"));
-    EXPECT_FALSE(parseWebColour("#FFF"));
 }
 
 TEST(CliOptions, pngTakesAFileAloneAndNoneInABatch)
@@ -86,16 +71,6 @@ TEST(CliOptions, pngTakesAFileAloneAndNoneInABatch)
     EXPECT_TRUE(batch.png);
     EXPECT_EQ(batch.pictures, (std::vector<std::string> { "a.jpg", "b.jpg" }));
     EXPECT_EQ(parseCliOptions({ "p.jpg", "--png", "p.png", "--scale", "2" }).options.scale, 2);
-}
-
-TEST(CliOptions, bestRunsChooseTheRunsOfMerge)
-{
-    EXPECT_EQ(parseCliOptions({ "p.jpg", "--blog-code", "c.txt", "--best-runs" }).error,
-        "--best-runs choisit les plages de --merge : indiquez aussi --merge[=TOLÉRANCE].");
-    const CliParse parse
-        = parseCliOptions({ "p.jpg", "--blog-code", "c.txt", "--merge=3", "--best-runs" });
-    EXPECT_EQ(parse.error, "");
-    EXPECT_TRUE(parse.options.bestRuns);
 }
 
 // Each refusal names what the user has to write instead.

@@ -33,11 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             | std::uint32_t(in.next()) << 8 | in.next();
 
     WebSettings s;
-    s.columns = in.text(8);
-    s.rows = in.text(8);
+    const std::string columns = in.text(8), rows = in.text(8);
     // A grid the fuzzer can run many of in a second.
-    if (loopCount(numericValue(s.columns)) > 200 || loopCount(numericValue(s.rows)) > 200)
+    if (loopCount(numericValue(columns)) > 200 || loopCount(numericValue(rows)) > 200)
         return 0;
+    s.columns = columns;
+    s.rows = rows;
     s.treatment = ColourTreatment(in.next() % 5);
     s.mode = in.next() & 1 ? CellMode::Square : CellMode::Letter;
     s.glyphSource = in.next() & 1 ? GlyphSource::Random : GlyphSource::Defined;

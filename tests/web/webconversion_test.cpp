@@ -121,4 +121,12 @@ TEST(WebConversion, refusesInFrenchAndMakesNothing)
     EXPECT_FALSE(o.message.empty());
     for (const std::string& channel : o.channels)
         EXPECT_TRUE(channel.empty());
+    // What mosaiq-cli refuses, the page does too, in the same words.
+    WebSettings discord = sized("4", "4");
+    discord.dialect = "discord";
+    discord.characters = "a`";
+    o = run(discord, 4, 4);
+    EXPECT_EQ(o.step, WebStep::Refused);
+    EXPECT_EQ(o.message,
+        "Le caractère « ` » fermerait le bloc de code de Discord : retirez-le de --chars.");
 }
