@@ -4,19 +4,17 @@
 #include "cli/interruption.h"
 #include "cli/pictureconversion.h"
 #include "output/files/fileidentity.h"
+#include "output/files/outputnames.h"
 #include "output/files/outputtarget.h"
 #include "wording/batchwords.h"
 #include "wording/cliwords.h"
-#include "wording/filewords.h"
 #include "wording/runmessages.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <mutex>
 #include <new>
 #include <set>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -106,25 +104,6 @@ namespace {
         bool m_terminal;
     };
 
-    // The French reason why nothing can be written into dir, or empty when files can be.
-    std::string outputDirProblem(const std::string& dir)
-    {
-        struct stat status;
-        if (::stat(dir.c_str(), &status) != 0)
-            return errno == ENOENT ? cli::outputDirMissing(dir)
-                                   : cli::outputDirNotWritable(dir, fileErrorText(errno));
-        if (!S_ISDIR(status.st_mode))
-            return cli::outputDirNotAFolder(dir);
-        // Permissions alone do not tell (root, read-only mounts): try a file.
-        std::string probe = dir + "/.mosaiq-XXXXXX";
-        const int fd = ::mkstemp(probe.data());
-        if (fd < 0)
-            return cli::outputDirNotWritable(dir, fileErrorText(errno));
-        ::close(fd);
-        ::unlink(probe.c_str());
-        return {};
-    }
-
 } // namespace
 
 std::vector<BatchJob> planBatch(const std::vector<std::string>& pictures, const std::string& dir)
@@ -183,7 +162,7 @@ std::string pngPathOf(const BatchJob& job)
 
 int runBatch(const CliOptions& options, std::FILE* err, const CliPictures& pictures)
 {
-    if (const std::string problem = outputDirProblem(options.outputDir); !problem.empty()) {
+    if (const std::string problem = outputFolderProblem(options.outputDir); !problem.empty()) {
         std::fputs((problem + "\n").c_str(), err);
         return ExitWrite;
     }

@@ -41,19 +41,6 @@ namespace {
         bool writeLine(std::string_view) override { return true; }
     };
 
-    std::string statsText(const CodeStats& stats, std::size_t blogBytes, std::string_view dialect)
-    {
-        const double cells = double(std::max<std::int64_t>(1, stats.cells()));
-        std::vector<std::pair<std::string, double>> bytes {
-            { cli::StatsPage, double(stats.pageBytes()) / cells },
-            { cli::StatsHtmlCode, double(stats.htmlBytes()) / cells },
-        };
-        if (blogBytes > 0)
-            bytes.emplace_back(cli::statsBracketCode(dialect), double(blogBytes) / cells);
-        return cli::statsReport(stats.columns(), stats.rows(), stats.cells(), bytes,
-            stats.coloursUsed(), stats.meanDifference(), stats.percentile95());
-    }
-
     // One picture's conversion in its steps: the checks, the reading, the grid, the run, which
     // writes every output as the rows come, and the committing, which puts them under their
     // names once all are complete.

@@ -1,9 +1,12 @@
 #include "output/codes/codestats.h"
 
 #include "convert/colourdifference.h"
+#include "wording/forumwords.h"
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace mosaiq {
 
@@ -41,6 +44,19 @@ double CodeStats::percentile95() const
             return double(bin) / 100.0;
     }
     return 100.0;
+}
+
+std::string statsText(const CodeStats& stats, std::size_t blogBytes, std::string_view dialect)
+{
+    const double cells = double(std::max<std::int64_t>(1, stats.cells()));
+    std::vector<std::pair<std::string, double>> bytes {
+        { cli::StatsPage, double(stats.pageBytes()) / cells },
+        { cli::StatsHtmlCode, double(stats.htmlBytes()) / cells },
+    };
+    if (blogBytes > 0)
+        bytes.emplace_back(cli::statsBracketCode(dialect), double(blogBytes) / cells);
+    return cli::statsReport(stats.columns(), stats.rows(), stats.cells(), bytes,
+        stats.coloursUsed(), stats.meanDifference(), stats.percentile95());
 }
 
 } // namespace mosaiq

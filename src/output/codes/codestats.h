@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <unordered_set>
 
 namespace mosaiq {
@@ -33,5 +35,10 @@ private:
     double m_sum = 0;
     std::array<std::int64_t, Bins> m_histogram {};
 };
+
+// What --stats says of stats, in French: the grid, the bytes per cell of the page, the HTML code
+// and the bracket code of dialect (blogBytes, 0 when none was written), the colours and their
+// differences.
+std::string statsText(const CodeStats& stats, std::size_t blogBytes, std::string_view dialect);
 
 } // namespace mosaiq
