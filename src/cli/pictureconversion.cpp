@@ -8,8 +8,7 @@
 #include "output/codes/bracketcode.h"
 #include "output/codes/codefit.h"
 #include "output/codes/codestats.h"
-#include "output/files/codefile.h"
-#include "output/files/outputfile.h"
+#include "output/files/runfiles.h"
 #include "output/png/pngfile.h"
 #include "output/preview/pagerecord.h"
 #include "run/codeoutputs.h"
@@ -23,23 +22,10 @@
 
 #include <memory>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 namespace mosaiq {
 
 namespace {
-
-    // The PNG comes from its painting threads a strip at a time, each strip about a megabyte:
-    // a thread that finds the disk writes a few strips behind goes on painting rather than
-    // wait for them.
-    constexpr int PngBlocksAhead = 4;
-
-    // The page when another output took the standard output: made, and thrown away.
-    class NoPage : public PageSink {
-    public:
-        bool writeLine(std::string_view) override { return true; }
-    };
 
     // One picture's conversion in its steps: the checks, the reading, the grid, the run, which
     // writes every output as the rows come, and the committing, which puts them under their
@@ -81,10 +67,7 @@ namespace {
         int pictureWhole();
         int commit();
 
-        bool openOutputs();
         int writeFailed(const std::string& message);
-        int pageFailed();
-        bool codesFailed();
         CodeMeasure measureOf(const ForumDialect* code) const
         {
             return CodeMeasure { m_start, m_input, code, m_options.style, m_randomAtStart,
@@ -108,20 +91,11 @@ namespace {
         // Declared before the outputs, so that the signals wait until their temporary files
         // are gone.
         std::optional<WritingOutputs> m_writing;
-        std::unique_ptr<OutputFile> m_pageOutput;
-        PageFile m_streamPage;
-        NoPage m_noPage;
-        PageSink* m_page = &m_noPage;
-        std::optional<CodeFile> m_htmlCode;
-        std::optional<CodeFile> m_blogCode;
-        std::optional<PostFiles> m_posts;
+        std::optional<RunFiles> m_files;
         std::optional<CodeOutputs> m_codes;
         std::shared_ptr<PageRecord> m_record;
         std::optional<CodeStats> m_stats;
         std::unique_ptr<PageImage> m_pagePicture;
-        std::unique_ptr<OutputFile> m_pngOutput;
-        // Declared after the outputs it reads, so that it ends before they go.
-        std::jthread m_uncaching;
     };
 
     int PictureConversion::writeFailed(const std::string& message)
@@ -130,12 +104,6 @@ namespace {
             return ExitInterrupted;
         m_context.say(message);
         return ExitWrite;
-    }
-
-    int PictureConversion::pageFailed()
-    {
-        return writeFailed(m_pageOutput ? m_pageOutput->failureText()
-                                        : cli::cannotWriteStandardOutput(m_streamPage.errorText()));
     }
 
     // The window's checks, in its order, before the picture is read.
@@ -190,76 +158,20 @@ namespace {
         return ExitOk;
     }
 
-    // Every output file is opened before the first row, so that one that cannot be made
-    // refuses the run before any work.
-    bool PictureConversion::openOutputs()
-    {
-        if (m_outputs.page == "-") {
-            m_streamPage.attach(m_context.pageStream);
-            if (m_context.pageInBackground)
-                m_streamPage.writeInBackground();
-            m_page = &m_streamPage;
-        } else if (!m_outputs.page.empty()) {
-            m_pageOutput = std::make_unique<OutputFile>(m_outputs.page);
-            m_page = &m_pageOutput->file();
-            if (!m_pageOutput->open()) {
-                pageFailed();
-                return false;
-            }
-            if (m_context.pageInBackground)
-                m_pageOutput->file().writeInBackground(m_pageOutput->replacesFile());
-        }
-        for (auto* code : { &m_blogCode, &m_htmlCode }) {
-            if (*code && !(*code)->open()) {
-                writeFailed((*code)->failureText());
-                return false;
-            }
-        }
-        // The codes are written beside the page, so that the run's thread only makes them:
-        // each is then started on its disk as it goes when it replaces a file, as the page is.
-        if (m_context.pageInBackground) {
-            for (auto* code : { &m_blogCode, &m_htmlCode }) {
-                if (*code)
-                    (*code)->writeInBackground();
-            }
-        }
-        if (!m_outputs.png.empty()) {
-            m_pngOutput = std::make_unique<OutputFile>(m_outputs.png);
-            if (!m_pngOutput->open()) {
-                writeFailed(m_pngOutput->failureText());
-                return false;
-            }
-            // A PNG that replaces a file has its disk writes started as it is written, as the
-            // page has: the rename would otherwise wait for them all after the last strip.
-            if (m_context.pageInBackground && m_pngOutput->replacesFile())
-                m_pngOutput->file().writeInBackground(true, PngBlocksAhead);
-        }
-        return true;
-    }
-
-    bool PictureConversion::codesFailed()
-    {
-        return m_codes && m_codes->failed();
-    }
-
     int PictureConversion::run()
     {
         m_writing.emplace();
         const StyleFlags& style = m_options.style;
-        if (!m_outputs.htmlCode.empty())
-            m_htmlCode.emplace(m_outputs.htmlCode);
-        if (!m_outputs.blogCode.empty())
-            m_blogCode.emplace(m_outputs.blogCode);
-        if (m_blogCode && m_options.split)
-            m_posts.emplace(m_outputs.blogCode);
-        if (!openOutputs())
-            return ExitWrite;
+        m_files.emplace(RunFiles::Names { m_outputs.page, m_outputs.htmlCode, m_outputs.blogCode,
+                            m_options.split, m_outputs.png },
+            m_context.pageStream, m_context.pageInBackground);
+        if (!m_files->open())
+            return writeFailed(m_files->failureText());
         FixedSettings settings(m_input, style);
-        RowLoop loop(m_start, settings, *m_page, m_random);
-        if (m_htmlCode || m_blogCode) {
+        RowLoop loop(m_start, settings, m_files->page(), m_random);
+        if (m_files->htmlCode() || m_files->blogCode()) {
             m_codes.emplace(
-                CodeOutputs::Sinks { m_htmlCode ? &*m_htmlCode : nullptr,
-                    m_blogCode ? &*m_blogCode : nullptr, m_posts ? &*m_posts : nullptr },
+                CodeOutputs::Sinks { m_files->htmlCode(), m_files->blogCode(), m_files->posts() },
                 m_dialect, m_options.bracketFromCells(), style, m_start.colourForms);
             loop.addSink(*m_codes);
         }
@@ -273,7 +185,7 @@ namespace {
             loop.addSink(*m_stats);
         }
         LoopStep result = loop.step();
-        while (result == LoopStep::RowWritten && !codesFailed() && !interrupted())
+        while (result == LoopStep::RowWritten && !(m_codes && m_codes->failed()) && !interrupted())
             result = loop.step();
         if (interrupted())
             return ExitInterrupted;
@@ -282,15 +194,11 @@ namespace {
             return ExitRefused;
         }
         if (result == LoopStep::PageFailed)
-            return pageFailed();
+            return writeFailed(m_files->pageFailed());
         if (m_codes)
             m_codes->finish();
-        if (m_posts && m_posts->failed())
-            return writeFailed(m_posts->failureText());
-        for (auto* code : { &m_blogCode, &m_htmlCode }) {
-            if (*code && (*code)->failed())
-                return writeFailed((*code)->failureText());
-        }
+        if (m_files->codesFailed())
+            return writeFailed(m_files->failureText());
         // A code that cannot be posted, a row longer than a post or a message, refuses the run
         // whole.
         if (m_codes && m_codes->rowTooLong()) {
@@ -302,19 +210,8 @@ namespace {
         if (m_record) {
             m_record->setComplete();
             // The page is laid out for its picture on this thread alone: meanwhile another
-            // drops the cached copies of the files about to be replaced, which the renames
-            // would otherwise drop after the last strip.
-            if (m_context.pageInBackground) {
-                try {
-                    m_uncaching = std::jthread([this] {
-                        for (const OutputFile* output : { m_pageOutput.get(), m_pngOutput.get() })
-                            if (output)
-                                output->uncacheReplaced();
-                    });
-                } catch (const std::system_error&) {
-                    // No thread: the renames drop them.
-                }
-            }
+            // drops the cached copies of the files about to be replaced.
+            m_files->uncacheReplaced();
             m_pagePicture = m_context.paintPage(std::move(m_record), m_options.scale);
             if (!m_pagePicture)
                 return ExitWrite;
@@ -331,35 +228,19 @@ namespace {
     {
         // Everything is complete and closed before anything takes its name: a failure here
         // leaves the earlier outputs as they were.
-        if (m_page == &m_streamPage ? !m_streamPage.close()
-                                    : m_pageOutput && !m_pageOutput->file().close())
-            return pageFailed();
-        for (auto* code : { &m_blogCode, &m_htmlCode }) {
-            if (*code && !(*code)->finish())
-                return writeFailed((*code)->failureText());
-        }
+        if (!m_files->close())
+            return writeFailed(m_files->failureText());
         if (m_pagePicture) {
             std::string error;
-            if (!m_pagePicture->write(m_pngOutput->file(), error, m_context.pngThreads, interrupted)
-                || !m_pngOutput->file().close())
-                return writeFailed(
-                    m_pngOutput->failureText(error.empty() ? m_pngOutput->errorText() : error));
+            PageFile& png = *m_files->png();
+            if (!m_pagePicture->write(png, error, m_context.pngThreads, interrupted)
+                || !png.close())
+                return writeFailed(m_files->pngFailed(error));
         }
-        if (m_uncaching.joinable())
-            m_uncaching.join();
-        if (m_pageOutput && !m_pageOutput->commit())
-            return pageFailed();
-        if (m_blogCode && !m_blogCode->commit())
-            return writeFailed(m_blogCode->failureText());
-        if (m_posts && !m_posts->commit())
-            return writeFailed(m_posts->failureText());
-        if (m_posts && m_posts->parts() > 0)
-            m_context.say(cli::codeSplit(
-                m_posts->parts(), m_posts->partPath(1), m_posts->partPath(m_posts->parts())));
-        if (m_htmlCode && !m_htmlCode->commit())
-            return writeFailed(m_htmlCode->failureText());
-        if (m_pngOutput && !m_pngOutput->commit())
-            return writeFailed(m_pngOutput->failureText());
+        if (!m_files->commit())
+            return writeFailed(m_files->failureText());
+        if (const std::size_t posts = m_files->postCount())
+            m_context.say(cli::codeSplit(posts, m_files->postPath(1), m_files->postPath(posts)));
         if (m_stats)
             m_context.say(
                 statsText(*m_stats, m_codes ? m_codes->blogBytes() : 0, m_options.dialect));
