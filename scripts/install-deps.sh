@@ -9,6 +9,8 @@ packages=(
     libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     fonts-dejavu-core
+    # The glyphs' shapes, drawn from those fonts at build time (src/convert/generator).
+    libfreetype-dev
     # Qt's French texts, and the Wayland platform, as the installed program loads them.
     qt6-translations-l10n qt6-wayland
     # The Debian package and its checks (scripts/package.sh, scripts/test-package.sh, CTest).
