@@ -1,0 +1,353 @@
+#include "convert/shapematcher.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace mosaiq {
+
+namespace {
+
+    constexpr double Samples = ShapeSamples;
+    // Fits closer than this are equal: the sums behind them are of floats, whose last places
+    // would otherwise choose between a glyph and its complement, which draw a two-coloured cell
+    // alike. The glyph nearer by its split (then earlier in the table) is kept.
+    constexpr double SameError = 1e-6 * Samples;
+
+    int popcount(const std::array<std::uint64_t, ShapeSamples / 64>& bits)
+    {
+        int count = 0;
+        for (const std::uint64_t word : bits)
+            count += std::popcount(word);
+        return count;
+    }
+
+    // Which samples each pixel along a side of size pixels gives to which of count samples, and
+    // how much: pixel p spans [count p, count (p + 1)) and sample s spans [size s, size (s + 1)) in
+    // units of 1/count of a pixel, and each pair gives their overlap, so that a sample's weights
+    // add up to size, whatever the side.
+    template <typename Weight>
+    void sideWeights(std::vector<Weight>& weights, std::int32_t size, std::int32_t count)
+    {
+        weights.clear();
+        for (std::int32_t pixel = 0; pixel < size; ++pixel) {
+            const std::int64_t start = std::int64_t(count) * pixel, end = start + count;
+            for (std::int64_t sample = start / size; sample < count; ++sample) {
+                const std::int64_t from = std::max(start, sample * size);
+                const std::int64_t to = std::min(end, (sample + 1) * size);
+                if (to <= from)
+                    break;
+                weights.push_back({ pixel, std::int32_t(sample), float(to - from) });
+            }
+        }
+    }
+
+} // namespace
+
+ShapeMatcher::ShapeMatcher(ShapeSet set, std::optional<std::uint32_t> background, int shortlist)
+{
+    for (const GlyphShape& shape : glyphShapes()) {
+        if (!inSet(shape.sets, set))
+            continue;
+        Glyph glyph { shape.character, {}, 0, 0, 0, true };
+        for (std::size_t i = 0; i < ShapeSamples; ++i) {
+            const float coverage = float(shape.coverage[i]) / 255.0f;
+            m_coverage.push_back(coverage);
+            glyph.coverage += coverage;
+            glyph.coverageSquares += double(coverage) * coverage;
+            if (shape.coverage[i] >= 128)
+                glyph.ink[i / 64] |= std::uint64_t(1) << (i % 64);
+            glyph.full = glyph.full && shape.coverage[i] == 255;
+        }
+        // Zero for a glyph of even coverage (the space, the full block), which fits one colour.
+        const double spread = Samples * glyph.coverageSquares - glyph.coverage * glyph.coverage;
+        glyph.inverseSpread = spread > 1e-6 ? 1.0 / spread : 0.0;
+        if (m_glyphs.empty() || glyph.coverage > m_glyphs[m_fullest].coverage)
+            m_fullest = m_glyphs.size();
+        m_glyphs.push_back(glyph);
+    }
+    if (background) {
+        m_backgroundRgb = *background & 0xFFFFFF;
+        m_background = okLabFromRgb(m_backgroundRgb);
+    }
+    m_shortlistSize = std::clamp<std::size_t>(
+        std::size_t(std::max(shortlist, 1)), 1, std::max<std::size_t>(m_glyphs.size(), 1));
+    m_shortlist.resize(m_shortlistSize);
+    m_shortlistDistance.resize(m_shortlistSize);
+}
+
+void ShapeMatcher::prepareWeights(std::int32_t width, std::int32_t height)
+{
+    if (width == m_width && height == m_height)
+        return;
+    sideWeights(m_columnWeights, width, ShapeColumns);
+    sideWeights(m_rowWeights, height, ShapeRows);
+    m_rows.resize(std::size_t(height) * 3 * ShapeColumns);
+    m_width = width;
+    m_height = height;
+}
+
+// Averages the block's linear light onto the samples, across then down: each pixel is read once
+// per sample column it reaches.
+void ShapeMatcher::averageSamples(const std::uint32_t* pixels, std::ptrdiff_t stride)
+{
+    const std::array<float, 256>& linear = srgbToLinear();
+    std::fill(m_rows.begin(), m_rows.end(), 0.0f);
+    for (std::int32_t y = 0; y < m_height; ++y) {
+        const std::uint32_t* row = pixels + y * stride;
+        float* across = &m_rows[std::size_t(y) * 3 * ShapeColumns];
+        for (const Weight& weight : m_columnWeights) {
+            const std::uint32_t pixel = row[weight.pixel];
+            across[weight.sample] += weight.overlap * linear[(pixel >> 16) & 0xFF];
+            across[ShapeColumns + weight.sample] += weight.overlap * linear[(pixel >> 8) & 0xFF];
+            across[2 * ShapeColumns + weight.sample] += weight.overlap * linear[pixel & 0xFF];
+        }
+    }
+    for (auto& channel : m_linear)
+        channel.fill(0.0f);
+    for (const Weight& weight : m_rowWeights) {
+        const float* across = &m_rows[std::size_t(weight.pixel) * 3 * ShapeColumns];
+        for (std::size_t channel = 0; channel < 3; ++channel)
+            for (std::size_t column = 0; column < ShapeColumns; ++column)
+                m_linear[channel][std::size_t(weight.sample) * ShapeColumns + column]
+                    += weight.overlap * across[channel * ShapeColumns + column];
+    }
+    const float area = float(m_width) * float(m_height);
+    for (auto& channel : m_linear)
+        for (float& value : channel)
+            value /= area;
+}
+
+// The samples in OKLab, with their range and sums. A block smaller than the grid repeats its
+// pixels over several samples, which are converted once.
+void ShapeMatcher::convertSamples()
+{
+    const auto same = [this](std::size_t i, std::size_t j) {
+        return m_linear[0][i] == m_linear[0][j] && m_linear[1][i] == m_linear[1][j]
+            && m_linear[2][i] == m_linear[2][j];
+    };
+    for (std::size_t i = 0; i < ShapeSamples; ++i) {
+        std::size_t copy = i;
+        if (i % ShapeColumns != 0 && same(i, i - 1))
+            copy = i - 1;
+        else if (i >= ShapeColumns && same(i, i - ShapeColumns))
+            copy = i - ShapeColumns;
+        if (copy != i) {
+            for (auto& channel : m_samples)
+                channel[i] = channel[copy];
+            continue;
+        }
+        const OkLab c = okLabFromLinear(m_linear[0][i], m_linear[1][i], m_linear[2][i]);
+        m_samples[0][i] = c.l;
+        m_samples[1][i] = c.a;
+        m_samples[2][i] = c.b;
+    }
+    m_sumSquares = 0;
+    for (std::size_t channel = 0; channel < 3; ++channel) {
+        const auto& values = m_samples[channel];
+        const auto [low, high] = std::minmax_element(values.begin(), values.end());
+        m_low[channel] = *low;
+        m_high[channel] = *high;
+        double sum = 0;
+        for (const float value : values) {
+            sum += value;
+            m_sumSquares += double(value) * value;
+        }
+        m_sum[channel] = sum;
+    }
+}
+
+// The samples split in two by a few rounds of 2-means, begun from the two farthest apart along
+// the channel of widest range; the set bits are the lighter side's, or with a given background
+// the side farther from it, which must be ink.
+std::array<std::uint64_t, ShapeSamples / 64> ShapeMatcher::splitSamples() const
+{
+    std::size_t channel = 0;
+    for (std::size_t c = 1; c < 3; ++c)
+        if (m_high[c] - m_low[c] > m_high[channel] - m_low[channel])
+            channel = c;
+    const auto& along = m_samples[channel];
+    std::array<float, 3> low, high;
+    const std::size_t lowest
+        = std::size_t(std::min_element(along.begin(), along.end()) - along.begin());
+    const std::size_t highest
+        = std::size_t(std::max_element(along.begin(), along.end()) - along.begin());
+    for (std::size_t c = 0; c < 3; ++c) {
+        low[c] = m_samples[c][lowest];
+        high[c] = m_samples[c][highest];
+    }
+
+    std::array<std::uint64_t, ShapeSamples / 64> split {};
+    const auto distance = [this](std::size_t i, const std::array<float, 3>& centre) {
+        float d = 0;
+        for (std::size_t c = 0; c < 3; ++c)
+            d += (m_samples[c][i] - centre[c]) * (m_samples[c][i] - centre[c]);
+        return d;
+    };
+    for (int round = 0; round < 3; ++round) {
+        split = {};
+        std::array<double, 3> lowSum {}, highSum {};
+        int highCount = 0;
+        for (std::size_t i = 0; i < ShapeSamples; ++i) {
+            const bool isHigh = distance(i, high) < distance(i, low);
+            auto& sum = isHigh ? highSum : lowSum;
+            for (std::size_t c = 0; c < 3; ++c)
+                sum[c] += m_samples[c][i];
+            if (isHigh) {
+                split[i / 64] |= std::uint64_t(1) << (i % 64);
+                ++highCount;
+            }
+        }
+        if (highCount == 0 || highCount == ShapeSamples)
+            break;
+        for (std::size_t c = 0; c < 3; ++c) {
+            low[c] = float(lowSum[c] / (ShapeSamples - highCount));
+            high[c] = float(highSum[c] / highCount);
+        }
+    }
+    if (m_background) {
+        const std::array<float, 3> page { m_background->l, m_background->a, m_background->b };
+        float toLow = 0, toHigh = 0;
+        for (std::size_t c = 0; c < 3; ++c) {
+            toLow += (low[c] - page[c]) * (low[c] - page[c]);
+            toHigh += (high[c] - page[c]) * (high[c] - page[c]);
+        }
+        if (toLow > toHigh)
+            for (std::uint64_t& word : split)
+                word = ~word;
+    }
+    return split;
+}
+
+// The shortlist's glyphs, nearest first, those of the set's order first among equals. Without a
+// given background either side of the split may be the ink.
+void ShapeMatcher::shortlistBy(const std::array<std::uint64_t, ShapeSamples / 64>& split)
+{
+    std::size_t count = 0;
+    for (std::size_t g = 0; g < m_glyphs.size(); ++g) {
+        std::array<std::uint64_t, ShapeSamples / 64> differ;
+        for (std::size_t w = 0; w < differ.size(); ++w)
+            differ[w] = m_glyphs[g].ink[w] ^ split[w];
+        int distance = popcount(differ);
+        if (!m_background)
+            distance = std::min(distance, ShapeSamples - distance);
+        if (count == m_shortlistSize && distance >= m_shortlistDistance[count - 1])
+            continue;
+        std::size_t at = count < m_shortlistSize ? count++ : count - 1;
+        for (; at > 0 && m_shortlistDistance[at - 1] > distance; --at) {
+            m_shortlistDistance[at] = m_shortlistDistance[at - 1];
+            m_shortlist[at] = m_shortlist[at - 1];
+        }
+        m_shortlistDistance[at] = distance;
+        m_shortlist[at] = g;
+    }
+}
+
+// The least-squares colours of glyph g over the samples, sample i being background + coverage_i
+// (foreground - background) by channel, kept within the cell's range, and their squared error,
+// all from sums: only the products of coverage and samples are the glyph's own.
+ShapeMatcher::Fit ShapeMatcher::fit(std::size_t g) const
+{
+    const Glyph& glyph = m_glyphs[g];
+    const float* coverage = &m_coverage[g * ShapeSamples];
+    // Eight running sums each, added in a fixed order: vector units and plain code alike.
+    std::array<double, 3> inked;
+    for (std::size_t c = 0; c < 3; ++c) {
+        std::array<float, 8> lanes {};
+        const float* samples = m_samples[c].data();
+        for (std::size_t i = 0; i < ShapeSamples; i += 8)
+            for (std::size_t lane = 0; lane < 8; ++lane)
+                lanes[lane] += coverage[i + lane] * samples[i + lane];
+        inked[c] = double(((lanes[0] + lanes[1]) + (lanes[2] + lanes[3]))
+            + ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7])));
+    }
+
+    std::array<double, 3> background, difference;
+    if (m_background) {
+        background = { m_background->l, m_background->a, m_background->b };
+        for (std::size_t c = 0; c < 3; ++c)
+            difference[c] = glyph.coverageSquares > 0
+                ? (inked[c] - background[c] * glyph.coverage) / glyph.coverageSquares
+                : 0.0;
+    } else {
+        for (std::size_t c = 0; c < 3; ++c) {
+            difference[c] = (Samples * inked[c] - glyph.coverage * m_sum[c]) * glyph.inverseSpread;
+            background[c] = (m_sum[c] - glyph.coverage * difference[c]) / Samples;
+        }
+    }
+    // Least squares may overshoot where the glyph's coverage never reaches 0 or 1; colours the
+    // cell does not hold would show as a halo.
+    for (std::size_t c = 0; c < 3; ++c) {
+        const double foreground
+            = std::clamp(background[c] + difference[c], double(m_low[c]), double(m_high[c]));
+        if (!m_background)
+            background[c] = std::clamp(background[c], double(m_low[c]), double(m_high[c]));
+        difference[c] = foreground - background[c];
+    }
+
+    double error = m_sumSquares;
+    for (std::size_t c = 0; c < 3; ++c)
+        error += -2 * (background[c] * m_sum[c] + difference[c] * inked[c])
+            + Samples * background[c] * background[c]
+            + 2 * glyph.coverage * background[c] * difference[c]
+            + glyph.coverageSquares * difference[c] * difference[c];
+    const auto lab = [](const std::array<double, 3>& v) {
+        return OkLab { float(v[0]), float(v[1]), float(v[2]) };
+    };
+    std::array<double, 3> foreground;
+    for (std::size_t c = 0; c < 3; ++c)
+        foreground[c] = background[c] + difference[c];
+    return { std::max(error, 0.0), lab(foreground), lab(background) };
+}
+
+ShapeChoice ShapeMatcher::uniformChoice(std::uint32_t rgb)
+{
+    return { m_glyphs[m_fullest].character, rgb, m_background ? m_backgroundRgb : rgb, 0.0f };
+}
+
+ShapeChoice ShapeMatcher::match(
+    const std::uint32_t* pixels, std::int32_t width, std::int32_t height, std::ptrdiff_t stride)
+{
+    if (!pixels || width < 1 || height < 1 || m_glyphs.empty())
+        return {};
+    // A block of one colour, every cell when there are as many cells as pixels, costs a look.
+    const std::uint32_t first = pixels[0] & 0xFFFFFF;
+    bool uniform = true;
+    for (std::int32_t y = 0; y < height && uniform; ++y)
+        for (std::int32_t x = 0; x < width; ++x)
+            if (((pixels[y * stride + x] ^ first) & 0xFFFFFF) != 0) {
+                uniform = false;
+                break;
+            }
+    if (uniform && (!m_background || m_glyphs[m_fullest].full))
+        return uniformChoice(first);
+
+    prepareWeights(width, height);
+    averageSamples(pixels, stride);
+    convertSamples();
+    shortlistBy(splitSamples());
+
+    std::size_t best = m_shortlist[0];
+    Fit bestFit = fit(best);
+    for (std::size_t i = 1; i < m_shortlistSize; ++i) {
+        const Fit candidate = fit(m_shortlist[i]);
+        if (candidate.error < bestFit.error - SameError) {
+            best = m_shortlist[i];
+            bestFit = candidate;
+        }
+    }
+    // Over a page's background the fullest glyph is the only one that hides it; the split of a
+    // busy cell seldom looks like it.
+    if (m_background
+        && std::find(m_shortlist.begin(), m_shortlist.end(), m_fullest) == m_shortlist.end()) {
+        const Fit candidate = fit(m_fullest);
+        if (candidate.error < bestFit.error - SameError) {
+            best = m_fullest;
+            bestFit = candidate;
+        }
+    }
+    return { m_glyphs[best].character, rgbFromOkLab(bestFit.foreground),
+        m_background ? m_backgroundRgb : rgbFromOkLab(bestFit.background),
+        float(bestFit.error / Samples) };
+}
+
+} // namespace mosaiq
