@@ -1,7 +1,6 @@
 #include "convert/shapematcher.h"
 
 #include <algorithm>
-#include <bit>
 
 namespace mosaiq {
 
@@ -13,12 +12,33 @@ namespace {
     // alike. The glyph nearer by its split (then earlier in the table) is kept.
     constexpr double SameError = 1e-6 * Samples;
 
-    int popcount(const std::array<std::uint64_t, ShapeSamples / 64>& bits)
+    // The bits set in two words, counted by halves, then pairs, then bytes, without the
+    // processor's own count, which Debian's x86-64 baseline lacks: a library call a glyph.
+    inline std::uint32_t bitsSet(std::uint64_t a, std::uint64_t b)
     {
-        int count = 0;
-        for (const std::uint64_t word : bits)
-            count += std::popcount(word);
-        return count;
+        constexpr std::uint64_t Halves = 0x5555555555555555u, Pairs = 0x3333333333333333u,
+                                Nibbles = 0x0F0F0F0F0F0F0F0Fu;
+        a -= (a >> 1) & Halves;
+        b -= (b >> 1) & Halves;
+        a = (a & Pairs) + ((a >> 2) & Pairs);
+        b = (b & Pairs) + ((b >> 2) & Pairs);
+        std::uint64_t bytes = ((a + (a >> 4)) & Nibbles) + ((b + (b >> 4)) & Nibbles);
+        bytes += bytes >> 8;
+        bytes += bytes >> 16;
+        bytes += bytes >> 32;
+        return std::uint32_t(bytes & 0xFF);
+    }
+
+    // A sum of ShapeSamples floats in eight running sums added in a fixed order: vector units
+    // and plain code give the same bits.
+    template <typename Term> float laneSum(Term term)
+    {
+        std::array<float, 8> lanes {};
+        for (std::size_t i = 0; i < ShapeSamples; i += 8)
+            for (std::size_t lane = 0; lane < 8; ++lane)
+                lanes[lane] += term(i + lane);
+        return ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3]))
+            + ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
     }
 
     // Which samples each pixel along a side of size pixels gives to which of count samples, and
@@ -48,14 +68,15 @@ ShapeMatcher::ShapeMatcher(ShapeSet set, std::optional<std::uint32_t> background
     for (const GlyphShape& shape : glyphShapes()) {
         if (!inSet(shape.sets, set))
             continue;
-        Glyph glyph { shape.character, {}, 0, 0, 0, true };
+        Glyph glyph { shape.character, 0, 0, 0, true };
+        std::array<std::uint64_t, 2> ink {};
         for (std::size_t i = 0; i < ShapeSamples; ++i) {
             const float coverage = float(shape.coverage[i]) / 255.0f;
             m_coverage.push_back(coverage);
             glyph.coverage += coverage;
             glyph.coverageSquares += double(coverage) * coverage;
             if (shape.coverage[i] >= 128)
-                glyph.ink[i / 64] |= std::uint64_t(1) << (i % 64);
+                ink[i / 64] |= std::uint64_t(1) << (i % 64);
             glyph.full = glyph.full && shape.coverage[i] == 255;
         }
         // Zero for a glyph of even coverage (the space, the full block), which fits one colour.
@@ -64,7 +85,17 @@ ShapeMatcher::ShapeMatcher(ShapeSet set, std::optional<std::uint32_t> background
         if (m_glyphs.empty() || glyph.coverage > m_glyphs[m_fullest].coverage)
             m_fullest = m_glyphs.size();
         m_glyphs.push_back(glyph);
+        m_ink.push_back(ink[0]);
+        m_ink.push_back(ink[1]);
     }
+    // The first words, then the second.
+    std::vector<std::uint64_t> words(m_ink.size());
+    for (std::size_t g = 0; g < m_glyphs.size(); ++g) {
+        words[g] = m_ink[2 * g];
+        words[m_glyphs.size() + g] = m_ink[2 * g + 1];
+    }
+    m_ink = std::move(words);
+    m_distance.resize(m_glyphs.size());
     if (background) {
         m_backgroundRgb = *background & 0xFFFFFF;
         m_background = okLabFromRgb(m_backgroundRgb);
@@ -147,18 +178,14 @@ void ShapeMatcher::convertSamples()
         const auto [low, high] = std::minmax_element(values.begin(), values.end());
         m_low[channel] = *low;
         m_high[channel] = *high;
-        double sum = 0;
-        for (const float value : values) {
-            sum += value;
-            m_sumSquares += double(value) * value;
-        }
-        m_sum[channel] = sum;
+        m_sum[channel] = laneSum([&](std::size_t i) { return values[i]; });
+        m_sumSquares += laneSum([&](std::size_t i) { return values[i] * values[i]; });
     }
 }
 
 // The samples split in two by a few rounds of 2-means, begun from the two farthest apart along
-// the channel of widest range; the set bits are the lighter side's, or with a given background
-// the side farther from it, which must be ink.
+// the channel of widest range; the set bits are the side higher along it, or with a given
+// background the side farther from it, which must be ink.
 std::array<std::uint64_t, ShapeSamples / 64> ShapeMatcher::splitSamples() const
 {
     std::size_t channel = 0;
@@ -176,34 +203,36 @@ std::array<std::uint64_t, ShapeSamples / 64> ShapeMatcher::splitSamples() const
         high[c] = m_samples[c][highest];
     }
 
+    // A sample is nearer the high centre when its projection on the line between the centres
+    // passes their midpoint: one product a sample.
     std::array<std::uint64_t, ShapeSamples / 64> split {};
-    const auto distance = [this](std::size_t i, const std::array<float, 3>& centre) {
-        float d = 0;
-        for (std::size_t c = 0; c < 3; ++c)
-            d += (m_samples[c][i] - centre[c]) * (m_samples[c][i] - centre[c]);
-        return d;
-    };
+    std::array<float, ShapeSamples> side;
     for (int round = 0; round < 3; ++round) {
-        split = {};
-        std::array<double, 3> lowSum {}, highSum {};
-        int highCount = 0;
-        for (std::size_t i = 0; i < ShapeSamples; ++i) {
-            const bool isHigh = distance(i, high) < distance(i, low);
-            auto& sum = isHigh ? highSum : lowSum;
-            for (std::size_t c = 0; c < 3; ++c)
-                sum[c] += m_samples[c][i];
-            if (isHigh) {
-                split[i / 64] |= std::uint64_t(1) << (i % 64);
-                ++highCount;
-            }
+        std::array<float, 3> towards;
+        float midpoint = 0;
+        for (std::size_t c = 0; c < 3; ++c) {
+            towards[c] = high[c] - low[c];
+            midpoint += towards[c] * (high[c] + low[c]) * 0.5f;
         }
+        for (std::size_t i = 0; i < ShapeSamples; ++i)
+            side[i] = towards[0] * m_samples[0][i] + towards[1] * m_samples[1][i]
+                        + towards[2] * m_samples[2][i]
+                    > midpoint
+                ? 1.0f
+                : 0.0f;
+        const float highCount = laneSum([&](std::size_t i) { return side[i]; });
         if (highCount == 0 || highCount == ShapeSamples)
             break;
         for (std::size_t c = 0; c < 3; ++c) {
-            low[c] = float(lowSum[c] / (ShapeSamples - highCount));
-            high[c] = float(highSum[c] / highCount);
+            const float* samples = m_samples[c].data();
+            const double highSum = laneSum([&](std::size_t i) { return side[i] * samples[i]; });
+            high[c] = float(highSum / highCount);
+            low[c] = float((m_sum[c] - highSum) / (ShapeSamples - highCount));
         }
     }
+    for (std::size_t i = 0; i < ShapeSamples; ++i)
+        if (side[i] != 0)
+            split[i / 64] |= std::uint64_t(1) << (i % 64);
     if (m_background) {
         const std::array<float, 3> page { m_background->l, m_background->a, m_background->b };
         float toLow = 0, toHigh = 0;
@@ -222,14 +251,18 @@ std::array<std::uint64_t, ShapeSamples / 64> ShapeMatcher::splitSamples() const
 // given background either side of the split may be the ink.
 void ShapeMatcher::shortlistBy(const std::array<std::uint64_t, ShapeSamples / 64>& split)
 {
-    std::size_t count = 0;
-    for (std::size_t g = 0; g < m_glyphs.size(); ++g) {
-        std::array<std::uint64_t, ShapeSamples / 64> differ;
-        for (std::size_t w = 0; w < differ.size(); ++w)
-            differ[w] = m_glyphs[g].ink[w] ^ split[w];
-        int distance = popcount(differ);
-        if (!m_background)
+    const std::size_t glyphs = m_glyphs.size();
+    const std::uint64_t* first = m_ink.data();
+    const std::uint64_t* second = first + glyphs;
+    for (std::size_t g = 0; g < glyphs; ++g)
+        m_distance[g] = bitsSet(first[g] ^ split[0], second[g] ^ split[1]);
+    if (!m_background)
+        for (std::uint32_t& distance : m_distance)
             distance = std::min(distance, ShapeSamples - distance);
+
+    std::size_t count = 0;
+    for (std::size_t g = 0; g < glyphs; ++g) {
+        const std::uint32_t distance = m_distance[g];
         if (count == m_shortlistSize && distance >= m_shortlistDistance[count - 1])
             continue;
         std::size_t at = count < m_shortlistSize ? count++ : count - 1;
@@ -249,16 +282,10 @@ ShapeMatcher::Fit ShapeMatcher::fit(std::size_t g) const
 {
     const Glyph& glyph = m_glyphs[g];
     const float* coverage = &m_coverage[g * ShapeSamples];
-    // Eight running sums each, added in a fixed order: vector units and plain code alike.
     std::array<double, 3> inked;
     for (std::size_t c = 0; c < 3; ++c) {
-        std::array<float, 8> lanes {};
         const float* samples = m_samples[c].data();
-        for (std::size_t i = 0; i < ShapeSamples; i += 8)
-            for (std::size_t lane = 0; lane < 8; ++lane)
-                lanes[lane] += coverage[i + lane] * samples[i + lane];
-        inked[c] = double(((lanes[0] + lanes[1]) + (lanes[2] + lanes[3]))
-            + ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7])));
+        inked[c] = laneSum([&](std::size_t i) { return coverage[i] * samples[i]; });
     }
 
     std::array<double, 3> background, difference;

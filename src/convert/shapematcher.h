@@ -61,7 +61,6 @@ public:
 private:
     struct Glyph {
         char32_t character;
-        std::array<std::uint64_t, ShapeSamples / 64> ink; // samples at least half covered
         double coverage; // the coverages' sum, 0-1 each
         double coverageSquares; // the sum of their squares
         double inverseSpread; // 1 / (samples x coverageSquares - coverage^2); 0 when uniform
@@ -87,6 +86,9 @@ private:
 
     std::vector<Glyph> m_glyphs;
     std::vector<float> m_coverage; // ShapeSamples a glyph, 0-1, in m_glyphs' order
+    // The samples each glyph covers at least half, a bit each, in two words: all first words,
+    // then all second words, so that the distances to a split are one loop of vector units.
+    std::vector<std::uint64_t> m_ink;
     std::size_t m_fullest = 0; // the glyph with most ink
     std::optional<OkLab> m_background;
     std::uint32_t m_backgroundRgb = 0;
@@ -101,8 +103,9 @@ private:
     std::array<float, 3> m_low {}, m_high {}; // the samples' range by channel
     std::array<double, 3> m_sum {}; // the samples' sum by channel
     double m_sumSquares = 0; // their squared lengths' sum
+    std::vector<std::uint32_t> m_distance; // each glyph's to the split
     std::vector<std::size_t> m_shortlist;
-    std::vector<int> m_shortlistDistance;
+    std::vector<std::uint32_t> m_shortlistDistance;
 };
 
 } // namespace mosaiq
