@@ -1,5 +1,6 @@
 #include "run/preparedrun.h"
 
+#include "convert/gridproportions.h"
 #include "convert/numbertext.h"
 #include "run/gridbudget.h"
 #include "run/runchoices.h"
@@ -14,6 +15,13 @@ namespace {
     {
         takeSquareModeGlyphs(options.mode, options.glyphSource, options.characters);
         return options;
+    }
+
+    // The width over the height of a cell of the page the run writes, which a grid keeps the
+    // picture's proportions by. One figure for every glyph of the page's font.
+    double cellAspectOf(const RunOptions&)
+    {
+        return PageCellAspect;
     }
 
     StartFields fieldsOf(const RunOptions& options, std::string_view picturePath)
@@ -50,9 +58,18 @@ PreparedRun prepareRun(const RunOptions& given, const PictureFacts& picture,
     const RunOptions options = squared(given);
     run.dialect = findDialect(options.dialect);
 
-    // A budget chooses the size, so the sizes are checked once it has.
-    run.columns = options.columns.value_or(std::to_string(picture.pixels.width));
-    run.rows = options.rows.value_or(std::to_string(picture.pixels.height));
+    // A budget chooses the size, so the sizes are checked once it has. A side not given is the
+    // picture's, or with the other given, what keeps the picture's proportions on the page.
+    const std::int64_t width = picture.pixels.width, height = picture.pixels.height;
+    const double aspect = cellAspectOf(options);
+    run.columns = options.columns ? *options.columns
+        : options.rows
+        ? std::to_string(columnsForRows(width, height, numericValue(*options.rows), aspect))
+        : std::to_string(width);
+    run.rows = options.rows ? *options.rows
+        : options.columns
+        ? std::to_string(rowsForColumns(width, height, numericValue(*options.columns), aspect))
+        : std::to_string(height);
     StartFields fields = fieldsOf(options, picture.path);
     fields.columns = options.fitLimit ? "1" : std::string_view(run.columns);
     fields.rows = options.fitLimit ? "1" : std::string_view(run.rows);
@@ -83,7 +100,7 @@ PreparedRun prepareRun(const RunOptions& given, const PictureFacts& picture,
 
     if (options.fitLimit) {
         const CodeMeasure measure { start, run.input, budgetsBlogCode ? run.dialect : nullptr,
-            options.style, random, options.fitUnit };
+            options.style, random, options.fitUnit, aspect };
         BudgetGrid grid = gridForBudget(measure, *options.fitLimit);
         if (!grid.fits) {
             run.refusal = std::move(grid.message);

@@ -71,11 +71,14 @@ TEST_F(CliTest, fitsAPostOfTheForumWhereOneMoreColumnWouldNot)
             << o.err;
         const auto [columns, rows] = chosenGrid(o.err);
         ASSERT_GT(columns, 1) << o.err;
-        // One more column, the picture's proportions kept (2 to 1, the half rounded to even).
-        EXPECT_EQ(rows, int(std::nearbyint(columns / 2.0)));
+        // One more column, the picture's proportions kept on the page: 2 to 1, and cells about
+        // half as wide as high.
+        const auto rowsOf
+            = [](int c) { return std::max(1, int(std::floor(c * 0.5 * 0.5123 + 0.5))); };
+        EXPECT_EQ(rows, rowsOf(columns));
         arguments.insert(arguments.end(),
             { "--columns", std::to_string(columns + 1), "--rows",
-                std::to_string(int(std::nearbyint((columns + 1) / 2.0))) });
+                std::to_string(rowsOf(columns + 1)) });
         ASSERT_EQ(run(arguments).exit, 0);
         const std::string wider = readAll(file("code"));
         EXPECT_GT(c.bytes ? wider.size() : characters(wider), c.limit) << c.dialect;

@@ -135,15 +135,16 @@ TEST_F(CliTest, pngOfThePageHasTheSamePixelsAsBefore)
 {
     const std::string gradient = (Data / "good" / "gradient.gif").string();
     const std::vector<std::pair<std::string, std::vector<std::string>>> cases {
-        { "gradient-square-150-scale-2.png", { "--square", "--columns", "150", "--scale", "2" } },
-        { "gradient-letters-30.png", { "--columns", "30", "--no-centre" } },
+        { "gradient-square-150-scale-2.png",
+            { "--square", "--columns", "150", "--rows", "6", "--scale", "2" } },
+        { "gradient-letters-30.png", { "--columns", "30", "--rows", "6", "--no-centre" } },
         { "gradient-bold-italic-24-scale-2.png",
-            { "--columns", "24", "--bold", "--italic", "--chars",
+            { "--columns", "24", "--rows", "6", "--bold", "--italic", "--chars",
                 "Wg@j\xC3\x89"
                 "f/",
                 "--background", "#204060", "--scale", "2" } },
         { "gradient-italic-centred-20.png",
-            { "--columns", "20", "--italic", "--chars", "AVWTyjf" } },
+            { "--columns", "20", "--rows", "6", "--italic", "--chars", "AVWTyjf" } },
     };
     for (const auto& [before, options] : cases) {
         SCOPED_TRACE(before);

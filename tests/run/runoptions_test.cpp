@@ -176,23 +176,33 @@ std::vector<std::uint32_t> greyRamp(int width, int height)
 
 } // namespace
 
-// The sizes not given are the picture's; a budget chooses them, and says so.
-TEST(PreparedRun, theGridIsThePicturesOrTheOneABudgetChooses)
+// Without sizes the grid is the picture's; with one side, the other keeps the picture's
+// proportions on the page, whose cells are about half as wide as high; a budget chooses both,
+// and says so.
+TEST(PreparedRun, theGridIsThePicturesOrKeepsItsProportionsOrABudgetChoosesIt)
 {
     const std::vector<std::uint32_t> pixels = greyRamp(40, 30);
     const PictureFacts picture { "p.ppm", PixelBuffer { pixels.data(), 40, 30, 40 } };
-    RunOptions options;
-    options.columns = "20";
-    PreparedRun run = prepareRun(options, picture, RandomGlyphs());
-    ASSERT_EQ(run.refusal, "");
-    EXPECT_EQ(run.input.columns, 20);
-    EXPECT_EQ(run.input.rows, 30);
-    EXPECT_EQ(run.start.rows, 30);
-    EXPECT_EQ(std::u32string(run.input.definedCharacters), U"o");
+    struct Sizes {
+        std::optional<std::string> columns, rows;
+        double wantColumns, wantRows;
+    };
+    // 20 columns of a 4:3 picture: 20 x 0.75 x 0.512 = 7.7 rows; 8 rows: 8 / 0.75 / 0.512 = 20.8.
+    for (const Sizes& sizes : { Sizes { {}, {}, 40, 30 }, Sizes { "20", {}, 20, 8 },
+             Sizes { {}, "8", 21, 8 }, Sizes { "2.5", "9", 2.5, 9 } }) {
+        RunOptions options;
+        options.columns = sizes.columns;
+        options.rows = sizes.rows;
+        const PreparedRun run = prepareRun(options, picture, RandomGlyphs());
+        ASSERT_EQ(run.refusal, "");
+        EXPECT_EQ(run.input.columns, sizes.wantColumns);
+        EXPECT_EQ(run.input.rows, sizes.wantRows);
+        EXPECT_EQ(run.start.rows, sizes.wantRows);
+    }
 
-    options.columns.reset();
+    RunOptions options;
     options.fitLimit = 3000;
-    run = prepareRun(options, picture, RandomGlyphs());
+    PreparedRun run = prepareRun(options, picture, RandomGlyphs());
     ASSERT_EQ(run.refusal, "");
     EXPECT_EQ(run.message.rfind("Grille choisie : " + run.columns + " × " + run.rows, 0), 0u)
         << run.message;

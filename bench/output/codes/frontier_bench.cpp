@@ -147,7 +147,7 @@ double bytesPerCell(const QImage& image, const ForumDialect& dialect,
     std::optional<double> tolerance, bool best, bool palette = false)
 {
     static const std::u32string characters = U"o";
-    const GridSize grid = proportionalGrid(120, image.width(), image.height());
+    const GridSize grid = proportionalGrid(120, image.width(), image.height(), PageCellAspect);
     RunStart start;
     start.rows = double(grid.rows);
     start.mergeTolerance = tolerance;

@@ -33,10 +33,10 @@ namespace {
 
 } // namespace
 
-GridSize proportionalGrid(std::int64_t columns, std::int32_t width, std::int32_t height)
+GridSize proportionalGrid(
+    std::int64_t columns, std::int32_t width, std::int32_t height, double cellAspect)
 {
-    const double rows = width > 0 ? std::nearbyint(double(columns) * height / width) : 1.0;
-    return { columns, std::max<std::int64_t>(1, std::int64_t(rows)) };
+    return { columns, rowsForColumns(width, height, double(columns), cellAspect) };
 }
 
 CodeSize measureCode(
@@ -124,20 +124,21 @@ FitResult fitGrid(const CodeMeasure& measure, std::size_t limit)
         if (known == sizes.end())
             known = sizes
                         .emplace(columns,
-                            measureCode(measure, proportionalGrid(columns, width, height), limit)
+                            measureCode(measure,
+                                proportionalGrid(columns, width, height, measure.cellAspect), limit)
                                 .characters)
                         .first;
         return known->second;
     };
     FitResult result;
-    result.grid = proportionalGrid(1, width, height);
+    result.grid = proportionalGrid(1, width, height, measure.cellAspect);
     result.characters = sizeOf(1);
     if (result.characters > limit || width < 1)
         return result;
     const std::int64_t columns
         = largestFitting(width, [&](std::int64_t c) { return sizeOf(c) <= limit; });
     result.fits = true;
-    result.grid = proportionalGrid(columns, width, height);
+    result.grid = proportionalGrid(columns, width, height, measure.cellAspect);
     result.characters = sizeOf(columns);
     return result;
 }

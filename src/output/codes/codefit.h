@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/gridproportions.h"
 #include "convert/rowloop.h"
 #include "output/codes/forumdialect.h"
 
@@ -14,9 +15,10 @@ struct GridSize {
     std::int64_t rows = 0;
 };
 
-// The grid of columns that keeps the picture's proportions at one cell per pixel:
-// rows = nearest(columns x height / width), at least 1.
-GridSize proportionalGrid(std::int64_t columns, std::int32_t width, std::int32_t height);
+// The grid of columns that keeps the picture's proportions on a page whose cells are cellAspect
+// times as wide as high (rowsForColumns).
+GridSize proportionalGrid(
+    std::int64_t columns, std::int32_t width, std::int32_t height, double cellAspect);
 
 // A run whose code is measured for one grid after another.
 struct CodeMeasure {
@@ -29,6 +31,9 @@ struct CodeMeasure {
     RandomGlyphs random;
     // What a size counts: characters, or bytes for a forum that counts them.
     LimitUnit unit = LimitUnit::Characters;
+    // The width over the height of the page's cells, by which a grid keeps the picture's
+    // proportions.
+    double cellAspect = PageCellAspect;
 };
 
 struct CodeSize {

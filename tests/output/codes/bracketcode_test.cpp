@@ -144,6 +144,7 @@ TEST(CodeFit, nestedTagsFitTheLargestGridWhoseCodeFits)
     measure.start.colourForms = phpbb.forms;
     measure.input = { 0, 0, CellMode::Letter, U"o", { sand.data(), 60, 45, 60 } };
     measure.dialect = &phpbb;
+    measure.cellAspect = 1.0; // square cells: three rows for four columns
     for (std::size_t limit : { 2'500u, 12'000u }) {
         const FitResult fit = fitGrid(measure, limit);
         ASSERT_TRUE(fit.fits && fit.characters <= limit && fit.grid.columns < 60) << limit;

@@ -277,18 +277,6 @@ TEST(CodeFit, findsTheLargestCountThatFitsInFewTries)
     }
 }
 
-TEST(CodeFit, proportionalGridsRoundTheRowsToTheNearestWithTiesToEven)
-{
-    // A 40 x 30 picture has 3 rows for 4 columns: 1 column 0.75 rows, 2 columns 1.5, 6 columns
-    // 4.5, 7 columns 5.25.
-    for (auto [columns, rows] : { std::pair<std::int64_t, std::int64_t> { 1, 1 }, { 2, 2 },
-             { 6, 4 }, { 7, 5 }, { 40, 30 } })
-        EXPECT_EQ(proportionalGrid(columns, 40, 30).rows, rows) << columns;
-    // Never fewer than one row, even for a picture far wider than high or of no width.
-    EXPECT_EQ(proportionalGrid(3, 1000, 1).rows, 1);
-    EXPECT_EQ(proportionalGrid(3, 0, 10).rows, 1);
-}
-
 TEST(CodeFit, choosesTheLargestProportionalGridWhoseCodeFits)
 {
     // A 40 x 30 gradient, random glyphs and merged runs: the measure must not draw from the
@@ -302,6 +290,7 @@ TEST(CodeFit, choosesTheLargestProportionalGridWhoseCodeFits)
     measure.start.mergeTolerance = 3.0;
     measure.input.picture = { words.data(), 40, 30, 40 };
     measure.style = { false, false, true };
+    measure.cellAspect = 1.0; // square cells: the grid has the picture's pixel proportions
     for (const char* name : { "phpbb", "mybb" }) {
         measure.dialect = findDialect(name);
         for (std::size_t limit : { 300u, 2'000u, 9'000u, 1'000'000u }) {
