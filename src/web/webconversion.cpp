@@ -1,7 +1,8 @@
 #include "web/webconversion.h"
 
+#include "web/bandrows.h"
+
 #include "convert/numbertext.h"
-#include "convert/samplegrid.h"
 #include "output/codes/codefit.h"
 #include "run/gridbudget.h"
 #include "run/gridsize.h"
@@ -35,27 +36,34 @@ WebStep WebConversion::refuse(std::string message)
     return WebStep::Refused;
 }
 
+std::string readSizeFields(RunOptions& options, bool picture)
+{
+    if (options.fitLimit) {
+        options.columns.reset();
+        options.rows.reset();
+        return {};
+    }
+    if (!picture)
+        return {};
+    for (const bool down : { false, true }) {
+        std::optional<std::string>& size = down ? options.rows : options.columns;
+        if (!size)
+            continue;
+        std::string refusal = gridSizeRefusal(*size, down, web::sizeFieldName(down));
+        if (!refusal.empty())
+            return refusal;
+        size = readGridSize(*size).plain;
+    }
+    return {};
+}
+
 WebStep WebConversion::start()
 {
     const WebSettings& s = m_settings;
     const bool picture = m_input.picture.width > 0;
-    // The size fields are read as mosaiq-cli reads its sizes, under the names the page shows;
-    // not under a budget, which chooses the size.
     RunOptions options = s;
-    if (s.fitLimit) {
-        options.columns.reset();
-        options.rows.reset();
-    } else if (picture) {
-        for (const bool down : { false, true }) {
-            std::optional<std::string>& size = down ? options.rows : options.columns;
-            if (!size)
-                continue;
-            const std::string refusal = gridSizeRefusal(*size, down, web::sizeFieldName(down));
-            if (!refusal.empty())
-                return refuse(refusal);
-            size = readGridSize(*size).plain;
-        }
-    }
+    if (std::string refusal = readSizeFields(options, picture); !refusal.empty())
+        return refuse(std::move(refusal));
     PreparedRun run
         = prepareRun(options, { picture ? "image" : "", m_input.picture }, m_randomAtStart);
     if (!run.refusal.empty())
@@ -82,24 +90,15 @@ WebStep WebConversion::start()
 
 bool WebConversion::share(int part, int parts, double firstShare)
 {
-    if (!m_loop || m_stepped || m_fromCells || m_settings.fitLimit || m_settings.mergeTolerance
-        || parts < 2 || part < 0 || part >= parts || m_loop->rowCount() < parts)
+    if (!m_loop || m_stepped || !bandsPossible(m_settings, m_loop->rowCount(), part, parts))
         return false;
     const std::int64_t rows = m_loop->rowCount();
-    // The row where band k starts; each band has one at least.
-    auto boundary = [&](std::int64_t k) -> std::int64_t {
-        if (!(firstShare > 0 && firstShare < 1) || k == 0)
-            return rows * k / parts;
-        const std::int64_t second = std::clamp<std::int64_t>(
-            std::int64_t(double(rows) * firstShare), 1, rows - (parts - 1));
-        return second + (rows - second) * (k - 1) / (parts - 1);
-    };
     if (part > 0) {
-        m_loop->startAt(boundary(part));
+        m_loop->startAt(bandStart(rows, part, parts, firstShare));
         m_codes->skipOpening();
     }
     if (part < parts - 1)
-        m_partEnd = boundary(part + 1);
+        m_partEnd = bandStart(rows, part + 1, parts, firstShare);
     return true;
 }
 
@@ -108,16 +107,8 @@ std::pair<std::int64_t, std::int64_t> WebConversion::sampledRows() const
     const std::int64_t height = m_input.picture.height;
     if (!m_loop || height <= 0 || !m_pixels)
         return { 0, -1 };
-    // Rows are counted from 1 when sampled: the one before the band and the one after it are
-    // read too, at no cost, rather than hang on that count.
-    const std::int64_t first
-        = SampleGrid::coordinate(m_loop->rowsDone(), m_input.picture.height, m_input.rows);
-    const std::int64_t last = SampleGrid::coordinate(
-        m_partEnd.value_or(m_loop->rowCount()) + 1, m_input.picture.height, m_input.rows);
-    if (first == SampleGrid::Outside || last == SampleGrid::Outside || last < first)
-        return { 0, height - 1 };
-    return { std::clamp<std::int64_t>(first, 0, height - 1),
-        std::clamp<std::int64_t>(last, 0, height - 1) };
+    return rowsSampled(m_loop->rowsDone(), m_partEnd.value_or(m_loop->rowCount()),
+        m_input.picture.height, m_input.rows);
 }
 
 WebStep WebConversion::step(std::int64_t rows)

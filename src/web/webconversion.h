@@ -100,6 +100,12 @@ private:
     std::optional<std::int64_t> m_partEnd; // the row after a shared run's band, but the last
 };
 
+// Reads the size fields of options as mosaiq-cli reads its sizes, under the names the page shows
+// ("la largeur"), into the plain numbers a run takes; under a size budget, which chooses the size,
+// they are dropped. Without a picture they are left for the start checks. The French refusal of
+// a size, or empty.
+std::string readSizeFields(RunOptions& options, bool picture);
+
 // Flattens RGBA bytes (a canvas's, colours not premultiplied) on white into the engine's
 // 0xAARRGGBB words, as mosaiq-cli's reader flattens a transparent picture: in place, each
 // pixel's four bytes becoming its word, since a photo's copy would cost as much again.

@@ -1,12 +1,16 @@
-// Any settings the page's script may hand the browser's bridge, on a small random picture,
-// shared between bands or not, with the script's memory running out or not: the run is started,
-// stepped and ended without a fault, and a refused run says why.
+// Any settings the page's script may write into the browser's bridge (BridgeSettings, any
+// numbers, texts or none), on a small random picture, shared between bands or not, with the
+// script's memory running out or not: the run is started, stepped and ended without a fault, a
+// refused run says why, and a shared band samples the rows that bandRows() told beforehand.
 #include "convert/numbertext.h"
 #include "output/codes/forumdialect.h"
 #include "support/fuzzbytes.h"
+#include "web/bandrows.h"
+#include "web/bridgesettings.h"
 #include "web/webconversion.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,27 +36,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pixels[std::size_t(i)] = 0xFF000000u | std::uint32_t(in.next()) << 16
             | std::uint32_t(in.next()) << 8 | in.next();
 
-    WebSettings s;
-    const std::string columns = in.text(8), rows = in.text(8);
+    // The texts the script may write, or leave to the defaults (null).
+    const std::string columns = in.text(8), rows = in.text(8), characters = in.text(12);
+    const auto& dialects = forumDialects();
+    const std::string dialect
+        = in.next() % 8 == 0 ? in.text(8) : std::string(dialects[in.next() % dialects.size()].name);
+    const auto textOrNone
+        = [&in](const std::string& text) { return in.next() % 16 == 0 ? nullptr : text.c_str(); };
+    // A number of the struct: mostly small, sometimes any bits at all.
+    const auto number = [&in](int small) {
+        if (in.next() % 8 != 0)
+            return std::int32_t(in.next() % small);
+        std::int32_t any;
+        const std::uint8_t bytes[4] { in.next(), in.next(), in.next(), in.next() };
+        std::memcpy(&any, bytes, sizeof any);
+        return any;
+    };
+    BridgeSettings written = bridgeSettingsOf(WebSettings {});
+    written.columns = textOrNone(columns);
+    written.rows = textOrNone(rows);
+    written.characters = textOrNone(characters);
+    written.dialect = textOrNone(dialect);
+    written.treatment = number(6);
+    written.square = number(2);
+    written.random = number(2);
+    written.bold = number(2);
+    written.italic = number(2);
+    written.centred = number(2);
+    written.background = number(256) | number(256) << 8 | number(256) << 16;
+    written.split = number(2);
+    written.merge = in.next() & 1 ? double(in.next()) / 2.5 - 10 : -1;
+    written.fit = in.next() % 4 == 0 ? double(in.next()) * 40 + double(in.next() % 3) - 1 : 0;
+    const WebSettings s = webSettings(written);
     // A grid the fuzzer can run many of in a second.
     if (loopCount(numericValue(columns)) > 200 || loopCount(numericValue(rows)) > 200)
         return 0;
-    s.columns = columns;
-    s.rows = rows;
-    s.treatment = ColourTreatment(in.next() % 5);
-    s.mode = in.next() & 1 ? CellMode::Square : CellMode::Letter;
-    s.glyphSource = in.next() & 1 ? GlyphSource::Random : GlyphSource::Defined;
-    s.characters = in.text(12);
-    s.style = { bool(in.next() & 1), bool(in.next() & 1), bool(in.next() & 1) };
-    s.background = ColourValue(in.next() | in.next() << 8 | in.next() << 16);
-    const auto& dialects = forumDialects();
-    s.dialect
-        = in.next() % 8 == 0 ? in.text(8) : std::string(dialects[in.next() % dialects.size()].name);
-    if (in.next() & 1)
-        s.mergeTolerance = double(in.next()) / 2.5;
-    if (in.next() % 4 == 0)
-        s.fitLimit = std::size_t(in.next()) * 40 + 1;
-    s.split = in.next() & 1;
     const int parts = 1 + in.next() % 3;
     const int part = in.next() % parts;
     const int slabs = in.next() % 4;
@@ -72,10 +90,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(!conversion.message().empty());
         return 0;
     }
-    if (parts > 1)
-        conversion.share(part, parts);
+    const BandRows told = bandRows(s, width, height, part, parts);
+    const bool shared = parts > 1 && conversion.share(part, parts, FirstBandShare);
+    check(width * height == 0 || shared == (parts > 1 && told.banded));
     const auto [first, last] = conversion.sampledRows();
     check(width * height == 0 || last < first || (first >= 0 && last < height));
+    check(!shared || (first == told.first && last == told.last));
     while (step == WebStep::Running)
         step = conversion.step(rowsPerStep);
     check(step == WebStep::Finished || !conversion.message().empty());

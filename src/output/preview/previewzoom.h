@@ -18,6 +18,12 @@ struct PreviewZoom {
 inline constexpr std::array<double, 15> ZoomSteps { 0.25, 0.33, 0.5, 0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
     1.25, 1.5, 1.75, 2.0, 3.0, 4.0 };
 
+// A cell of the page at 100 % where a preview draws the cells without the font's own measures
+// (the page in the browser, past what its frame shows): Verdana 7.5 pt, 10 CSS pixels, lays a
+// letter about 7 pixels across and a line 12 down.
+inline constexpr double DrawnCellWidth = 7;
+inline constexpr double DrawnCellHeight = 12;
+
 // One step larger or smaller; the largest and "fit" stay as they are.
 PreviewZoom zoomedIn(PreviewZoom zoom);
 PreviewZoom zoomedOut(PreviewZoom zoom);

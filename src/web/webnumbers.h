@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+namespace mosaiq {
+
+// The most pixels of a picture in the module's memory, with the browser's decoded copy beside it
+// while it is read: the largest the browser's canvas and the module's 4 GB of memory take with
+// room for the outputs.
+inline constexpr double WebPixelLimit = 100'000'000;
+
+// Every number of the engine that the page's script works with, one JSON object that the worker
+// reads once from the module, so that none is copied into the script:
+//   "slabBytes": the memory the script hands a stream to write into (ChunkStream::RoomBytes);
+//   "cellBytes": a letter cell's bytes in the page, the HTML code and the blog code, with a
+//     one-byte glyph (what the script makes memory ready by);
+//   "channels": the number of each output's stream (WebChannel) by name, "page", "html",
+//     "blog", "post", "cells";
+//   "sharedToCells", "firstBandShare": the largest grid two workers share, and the first
+//     band's share of its rows (bandrows.h);
+//   "pixelLimit": WebPixelLimit; "frameCells": {"letter", "square"}, the most cells the preview
+//     frame shows;
+//   "preview": {"cellWidth", "cellHeight", "zoomSteps"}, the drawn preview's cell at 100 %, in
+//     CSS pixels, and its zoom factors (output/preview/previewzoom.h);
+//   "settings": the layout of BridgeSettings (bridgeSettingsLayout).
+std::string webNumbersJson();
+
+} // namespace mosaiq

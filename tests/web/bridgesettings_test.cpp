@@ -1,0 +1,94 @@
+// The settings as the page's script writes them into the module: every field reaches the
+// engine's settings, and a field the script leaves alone keeps the engine's default.
+#include "web/bridgesettings.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <regex>
+
+using namespace mosaiq;
+
+TEST(BridgeSettings, unwrittenFieldsKeepTheEnginesDefaults)
+{
+    const WebSettings defaults;
+    const WebSettings read = webSettings(bridgeSettingsOf(defaults));
+    EXPECT_EQ(read.characters, defaults.characters);
+    EXPECT_EQ(read.dialect, defaults.dialect);
+    EXPECT_EQ(read.treatment, defaults.treatment);
+    EXPECT_EQ(read.style.centred, defaults.style.centred);
+    EXPECT_EQ(read.mergeTolerance, defaults.mergeTolerance);
+    EXPECT_EQ(read.fitLimit, defaults.fitLimit);
+}
+
+TEST(BridgeSettings, everyFieldReachesTheEngine)
+{
+    WebSettings chosen;
+    chosen.columns = "12,5";
+    chosen.rows = "7";
+    chosen.treatment = ColourTreatment::BlackAndWhite;
+    chosen.mode = CellMode::Square;
+    chosen.glyphSource = GlyphSource::Random;
+    chosen.characters = "é€";
+    chosen.style = { true, true, false };
+    chosen.background = 0x123456;
+    chosen.dialect = "phpbb";
+    chosen.mergeTolerance = 0;
+    chosen.fitLimit = 9000;
+    chosen.split = true;
+    const WebSettings read = webSettings(bridgeSettingsOf(chosen));
+    EXPECT_EQ(std::tie(read.columns, read.rows, read.characters, read.dialect),
+        std::tie(chosen.columns, chosen.rows, chosen.characters, chosen.dialect));
+    EXPECT_EQ(std::tuple(read.treatment, read.mode, read.glyphSource, read.background, read.split),
+        std::tuple(
+            chosen.treatment, chosen.mode, chosen.glyphSource, chosen.background, chosen.split));
+    EXPECT_EQ(std::tuple(read.style.bold, read.style.italic, read.style.centred),
+        std::tuple(true, true, false));
+    EXPECT_EQ(read.mergeTolerance, chosen.mergeTolerance);
+    EXPECT_EQ(read.fitLimit, chosen.fitLimit);
+}
+
+TEST(BridgeSettings, numbersOutOfRangeAreTakenAsTheNearestOrAsNone)
+{
+    BridgeSettings given = bridgeSettingsOf(WebSettings {});
+    given.columns = nullptr;
+    given.treatment = 9;
+    given.background = -1;
+    given.merge = std::numeric_limits<double>::quiet_NaN();
+    given.fit = 1e300;
+    WebSettings read = webSettings(given);
+    EXPECT_FALSE(read.columns); // not given: the picture's, or what keeps its proportions
+    EXPECT_EQ(read.treatment, ColourTreatment::BlackAndWhite);
+    EXPECT_EQ(read.background, 0xFFFFFF);
+    EXPECT_FALSE(read.mergeTolerance);
+    EXPECT_TRUE(read.fitLimit);
+    given.treatment = -3;
+    given.fit = 0.5;
+    read = webSettings(given);
+    EXPECT_EQ(read.treatment, ColourTreatment::SourceColours);
+    EXPECT_FALSE(read.fitLimit);
+}
+
+// The script writes by the layout alone: every field of the struct in it, none overlapping.
+TEST(BridgeSettings, theLayoutNamesEveryByteOfTheStruct)
+{
+    const std::string layout = bridgeSettingsLayout();
+    const std::regex field("\"(\\w+)\": \\[\"(text|int|number)\", (\\d+)\\]");
+    std::size_t covered = 0, fields = 0, end = 0;
+    for (auto it = std::sregex_iterator(layout.begin(), layout.end(), field);
+         it != std::sregex_iterator(); ++it, ++fields) {
+        const std::string kind = (*it)[2];
+        const std::size_t offset = std::stoul((*it)[3]);
+        const std::size_t size = kind == "text" ? sizeof(const char*)
+            : kind == "int"                     ? sizeof(std::int32_t)
+                                                : 8;
+        EXPECT_GE(offset, end) << (*it)[1];
+        end = offset + size;
+        covered += size;
+    }
+    EXPECT_EQ(fields, 14u);
+    EXPECT_EQ(covered, sizeof(BridgeSettings));
+    EXPECT_NE(
+        layout.find("\"bytes\": " + std::to_string(sizeof(BridgeSettings))), std::string::npos);
+}
