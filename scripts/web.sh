@@ -15,22 +15,25 @@ fi
 nice cmake --build "$build" -j2 --target mosaiq-web
 
 # The site: the page's files as they are, and the worker's source (the module's script, then
-# the worker's two) as a string that the page turns into a Blob: from the disk, a worker may not be
-# started by its path.
+# the messages, the bridge and the worker's scripts) as a string that the page turns into a Blob:
+# from the disk, a worker may not be started by its path.
 site="$build/site"
 mkdir -p "$site"
 cp "$root/src/web/index.html" "$root/src/web/mosaiq.css" "$root/src/web/preview.js" "$site/"
-# The page's script, kept in small files by concern, joined in this order into one: each uses
-# what those before it define.
+# The page's script, kept in small files by concern, joined in this order into one after the
+# messages it shares with the workers: each uses what those before it define.
 page=(common workers run results controls)
-for part in "${page[@]}"; do cat "$root/src/web/page/$part.js"; done >"$site/page.js"
+for part in ../protocol "${page[@]}"; do cat "$root/src/web/page/$part.js"; done >"$site/page.js"
+# The worker's, joined after the module's script in the same way.
+worker=()
+for part in outputs picture thumbnail run main; do worker+=("$root/src/web/worker/$part.js"); done
 node -e '
 const fs = require("fs");
 const [out, ...parts] = process.argv.slice(1);
 const source = parts.map((part) => fs.readFileSync(part, "utf8")).join("\n");
 fs.writeFileSync(out, "window.MosaiqWorkerSource = " + JSON.stringify(source) + ";\n");
-' "$site/worker-source.js" "$build/src/web/mosaiq-web.js" "$root/src/web/gathered.js" \
-    "$root/src/web/rows.js" "$root/src/web/thumbnail.js" "$root/src/web/worker.js"
+' "$site/worker-source.js" "$build/src/web/mosaiq-web.js" "$root/src/web/protocol.js" \
+    "$root/src/web/engine.js" "${worker[@]}"
 # The page's texts, which live with the engine's words: asked of the module once, here.
 node -e '
 const [module, out] = process.argv.slice(1);

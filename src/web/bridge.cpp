@@ -3,9 +3,11 @@
 // each chunk reach the script as a view of the module's memory, copied once, never as a string.
 
 #include "output/codes/forumdialect.h"
-#include "output/preview/previewchoice.h"
+#include "web/bandrows.h"
+#include "web/bridgesettings.h"
 #include "web/unreadpicture.h"
 #include "web/webconversion.h"
+#include "web/webnumbers.h"
 #include "wording/budgetwords.h"
 #include "wording/picturewords.h"
 #include "wording/runmessages.h"
@@ -46,10 +48,10 @@ std::shared_ptr<std::uint32_t[]> adopted(void* block)
     return std::shared_ptr<std::uint32_t[]>(static_cast<std::uint32_t*>(block), std::free);
 }
 
-// The picture in the module's memory, and the browser's decoded copy beside it while it is read:
-// the largest the browser's canvas and the module's 4 GB of memory take with room for the
-// outputs.
-constexpr double WebPixelLimit = 100'000'000;
+// The settings the script writes before a start (mosaiq_settings), and the defaults their texts
+// point into until it writes its own.
+WebSettings defaults;
+BridgeSettings given;
 
 } // namespace
 
@@ -97,49 +99,68 @@ EMSCRIPTEN_KEEPALIVE void mosaiq_flatten_rows(double first, double count)
     heldFlat = heldPixels;
 }
 
+// The settings of the next start, WebSettings's defaults until the script writes its own into
+// them, field by field as bridgeSettingsLayout() (mosaiq_numbers) lays them out.
+EMSCRIPTEN_KEEPALIVE BridgeSettings* mosaiq_settings()
+{
+    defaults = WebSettings {};
+    given = bridgeSettingsOf(defaults);
+    return &given;
+}
+
 // Starts a conversion of width x height RGBA bytes: the picture held, or a block from malloc()
-// that the module takes over. background is 0x00BBGGRR; merge below 0: none; fit 0: none.
-// Returns a WebStep.
-EMSCRIPTEN_KEEPALIVE int mosaiq_start(std::uint8_t* rgba, int width, int height,
-    const char* columns, const char* rows, int treatment, int square, int random,
-    const char* characters, int bold, int italic, int centred, int background, const char* dialect,
-    double merge, double fit, int split)
+// that the module takes over, with settings (mosaiq_settings). Returns a WebStep.
+EMSCRIPTEN_KEEPALIVE int mosaiq_start(
+    std::uint8_t* rgba, int width, int height, const BridgeSettings* settings)
 {
     current.reset();
-    WebSettings settings;
-    settings.columns = columns;
-    settings.rows = rows;
-    settings.treatment = ColourTreatment(std::clamp(treatment, 0, 4));
-    settings.mode = square ? CellMode::Square : CellMode::Letter;
-    settings.glyphSource = random ? GlyphSource::Random : GlyphSource::Defined;
-    settings.characters = characters;
-    settings.style = StyleFlags { bold != 0, italic != 0, centred != 0 };
-    settings.background = ColourValue(background & 0xFFFFFF);
-    settings.dialect = dialect;
-    if (merge >= 0)
-        settings.mergeTolerance = merge;
-    if (fit >= 1)
-        settings.fitLimit = std::size_t(fit);
-    settings.split = split != 0;
+    const WebSettings chosen = settings ? webSettings(*settings) : WebSettings {};
     std::shared_ptr<const std::uint32_t[]> pixels;
     if (held && rgba == reinterpret_cast<std::uint8_t*>(held.get())) {
         flattenRgba(held.get() + heldFlat, heldPixels - heldFlat);
         heldFlat = heldPixels;
         pixels = held;
     } else if (rgba) {
-        auto given = adopted(rgba);
-        flattenRgba(given.get(), std::size_t(width) * std::size_t(height));
-        pixels = std::move(given);
+        auto adoptedPixels = adopted(rgba);
+        flattenRgba(adoptedPixels.get(), std::size_t(width) * std::size_t(height));
+        pixels = std::move(adoptedPixels);
     } else {
         width = height = 0;
     }
     current = std::make_unique<WebConversion>(
-        settings, std::move(pixels), width, height,
+        chosen, std::move(pixels), width, height,
         [](WebChannel channel, std::string_view bytes) {
             mosaiq_hand_chunk(int(channel), bytes.data(), bytes.size());
         },
         [](WebChannel channel) { return mosaiq_room(int(channel)); });
     return int(current->start());
+}
+
+// The first (last 0) or last (last 1) picture row that band part of parts of a run of settings
+// on a picture of width x height samples, with no run started (bandRows): the rows the page
+// must have read before the band's first step. -1 when the run is not shared (sharingParts,
+// bandsPossible), and needs the whole picture.
+EMSCRIPTEN_KEEPALIVE double mosaiq_band_row(
+    const BridgeSettings* settings, int width, int height, int part, int parts, int last)
+{
+    if (!settings)
+        return -1;
+    const BandRows band = bandRows(webSettings(*settings), width, height, part, parts);
+    if (!band.banded || sharingParts(double(band.cells), parts) != parts)
+        return -1;
+    return double(last ? band.last : band.first);
+}
+
+// The workers that share the run of a grid of cells, parts of them able to (sharingParts).
+EMSCRIPTEN_KEEPALIVE int mosaiq_sharing_parts(double cells, int parts)
+{
+    return sharingParts(cells, parts);
+}
+
+// The share of a run's rows that the part-th of parts workers makes (rowShare).
+EMSCRIPTEN_KEEPALIVE double mosaiq_row_share(int part, int parts)
+{
+    return rowShare(part, parts);
 }
 
 // Before the first step: this module makes the part-th of parts bands of the run's rows, another
@@ -177,27 +198,9 @@ EMSCRIPTEN_KEEPALIVE double mosaiq_row_count()
     return current ? double(current->rowCount()) : 0;
 }
 
-// The first (last 0) or last (last 1) row of the picture that the current run's rows sample, or
-// of a shared run, its band's: the rows the page must have read before the first step. -1
-// without a run.
-EMSCRIPTEN_KEEPALIVE double mosaiq_sampled_row(int last)
-{
-    if (!current)
-        return -1;
-    const auto [first, final] = current->sampledRows();
-    return double(last ? final : first);
-}
-
 EMSCRIPTEN_KEEPALIVE double mosaiq_column_count()
 {
     return current ? double(current->columnCount()) : 0;
-}
-
-// The most cells of a page that the preview frame shows, letter and square, as the window's
-// web engine was measured to (bench/output/widgets/webthreshold_bench).
-EMSCRIPTEN_KEEPALIVE double mosaiq_frame_cells(int square)
-{
-    return double(square ? WebSquareCells : WebLetterCells);
 }
 
 // What each glyph byte of the cells stands for, 256 code points; null when every byte stands for
@@ -223,9 +226,11 @@ EMSCRIPTEN_KEEPALIVE const char* mosaiq_message()
     return current ? current->message().c_str() : "";
 }
 
-EMSCRIPTEN_KEEPALIVE double mosaiq_pixel_limit()
+// The engine's numbers that the page's script works with, one JSON object (webNumbersJson).
+EMSCRIPTEN_KEEPALIVE const char* mosaiq_numbers()
 {
-    return WebPixelLimit;
+    words = webNumbersJson();
+    return words.c_str();
 }
 
 // The engine's words the page shows on its own: 0 a file that is no picture, 1 a picture too

@@ -1,18 +1,23 @@
 // The preview of a page too large for the frame: the page's script draws the visible part of
-// its cells on a canvas, in the page's font, at the zoom chosen.
+// its cells on a canvas, in the page's font, at the zoom chosen. Its cell and its zoom steps are
+// the engine's (output/preview/previewzoom.h), which the worker reads from the module and the
+// page hands on once (measure): the preview runs on the page, where no module is.
 'use strict';
 
 const MosaiqPreview = (() => {
-    // A cell of the page in Verdana 7.5 pt (10 px) as the browser lays it out: about 7 px
-    // across, 12 px down.
-    const CellWidth = 7, CellHeight = 12;
-    const Zooms = [0.05, 0.1, 0.25, 0.5, 0.75, 1, 1.5, 2, 3, 4];
+    // A cell of the page at 100 %, in CSS pixels, and the zoom factors.
+    let cellWidth = 0, cellHeight = 0, zoomSteps = [1];
     let cells = null, columns = 0, rows = 0, settings = null, zoom = 1;
     let generation = 0, whenDrawn = [];
     const Hex = Array.from({ length: 256 }, (_, v) => v.toString(16).padStart(2, '0'));
     const Glyphs = Array.from({ length: 256 },
         (_, b) => new TextDecoder('windows-1252').decode(new Uint8Array([b])));
     const area = () => document.getElementById('preview-drawn');
+
+    // numbers: the module's preview numbers ({ cellWidth, cellHeight, zoomSteps }).
+    function measure(numbers) {
+        ({ cellWidth, cellHeight, zoomSteps } = numbers);
+    }
 
     function clear() {
         cells = null;
@@ -36,8 +41,8 @@ const MosaiqPreview = (() => {
 
     function layout() {
         const sizer = document.getElementById('preview-sizer');
-        sizer.style.width = `${Math.ceil(columns * CellWidth * zoom)}px`;
-        sizer.style.height = `${Math.ceil(rows * CellHeight * zoom)}px`;
+        sizer.style.width = `${Math.ceil(columns * cellWidth * zoom)}px`;
+        sizer.style.height = `${Math.ceil(rows * cellHeight * zoom)}px`;
         document.getElementById('zoom-value').textContent
             = MosaiqWords.zoom.replace('%1', Math.round(zoom * 100));
         redraw();
@@ -53,12 +58,12 @@ const MosaiqPreview = (() => {
         canvas.height = Math.max(1, Math.round(height * ratio));
         canvas.style.width = `${width}px`;
         canvas.style.height = `${height}px`;
-        canvas.style.marginTop = `${-Math.ceil(rows * CellHeight * zoom)}px`;
+        canvas.style.marginTop = `${-Math.ceil(rows * cellHeight * zoom)}px`;
         const g = canvas.getContext('2d');
         g.setTransform(ratio, 0, 0, ratio, 0, 0);
         g.fillStyle = settings.backgroundCss;
         g.fillRect(0, 0, width, height);
-        const cw = CellWidth * zoom, ch = CellHeight * zoom;
+        const cw = cellWidth * zoom, ch = cellHeight * zoom;
         const first = Math.floor(view.scrollLeft / cw), top = Math.floor(view.scrollTop / ch);
         const across = Math.min(columns - first, Math.ceil(width / cw) + 1);
         const down = Math.min(rows - top, Math.ceil(height / ch) + 1);
@@ -105,7 +110,7 @@ const MosaiqPreview = (() => {
         g.font = `${settings.italic ? 'italic ' : ''}${settings.bold ? 'bold ' : ''}`
             + `${10 * zoom}px Verdana, "DejaVu Sans", sans-serif`;
         g.textBaseline = 'top';
-        const cw = CellWidth * zoom, ch = CellHeight * zoom;
+        const cw = cellWidth * zoom, ch = cellHeight * zoom;
         const glyphs = settings.glyphs || Glyphs;
         return (y) => {
             for (let x = 0; x < across; ++x) {
@@ -144,7 +149,7 @@ const MosaiqPreview = (() => {
     async function png(cells, columns, settings) {
         const rows = columns > 0 ? Math.floor(cells.length / 4 / columns) : 0;
         const pause = () => new Promise((resolve) => setTimeout(resolve));
-        let target = canvasOf(columns * CellWidth, rows * CellHeight);
+        let target = canvasOf(columns * cellWidth, rows * cellHeight);
         const small = !target;
         if (small) {
             target = canvasOf(columns, rows);
@@ -175,8 +180,8 @@ const MosaiqPreview = (() => {
     }
 
     function zoomBy(step) {
-        const i = Zooms.findIndex((z) => z >= zoom);
-        zoom = step === 0 ? 1 : Zooms[Math.max(0, Math.min(Zooms.length - 1, i + step))];
+        const i = zoomSteps.findIndex((z) => z >= zoom);
+        zoom = step === 0 ? 1 : zoomSteps[Math.max(0, Math.min(zoomSteps.length - 1, i + step))];
         layout();
     }
 
@@ -194,5 +199,5 @@ const MosaiqPreview = (() => {
     };
     if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', wire);
     else wire();
-    return { clear, show, redraw, png };
+    return { measure, clear, show, redraw, png };
 })();

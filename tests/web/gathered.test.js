@@ -5,9 +5,20 @@
 const test = require('node:test');
 const assert = require('node:assert');
 const path = require('node:path');
-const { root, fs } = require('./support.js');
+const { root, fs, loadModule, engineOf } = require('./support.js');
 
-const source = fs.readFileSync(path.join(root, 'src/web/gathered.js'), 'utf8');
+const source = fs.readFileSync(path.join(root, 'src/web/worker/outputs.js'), 'utf8');
+// The worker's script as it runs: its module and its flag of a run going on are the script's to
+// read, and the engine's numbers its bridge's.
+let numbers = null;
+async function outputsScript(mosaiq, names) {
+    numbers = numbers || engineOf(await loadModule()).numbers;
+    const w = new Function('running', 'mosaiq', 'bridge', `${source}
+        return { ${names}, spareChannel, blobChannel };`)(false, mosaiq, { numbers });
+    w.spareChannel.port1.unref();
+    w.blobChannel.port1.unref();
+    return w;
+}
 
 // The module's memory as the worker sees it: a heap, blocks taken from it and given back.
 function fakeModule() {
@@ -24,7 +35,7 @@ function write(w, mosaiq, g, bytes) {
         for (let chunk = bytes.subarray(from, from + n); chunk.length > 0;) {
             if (at === end) {
                 at = g.room();
-                end = at + w.SlabBytes;
+                end = at + numbers.slabBytes;
             }
             const part = chunk.subarray(0, end - at);
             mosaiq.HEAPU8.set(part, at);
@@ -38,12 +49,8 @@ const pattern = (bytes) => Buffer.alloc(bytes).map((_, i) => (i * 7 + (i >> 12))
 
 test('slabs made ready for a picture are taken first, and every byte comes back in order',
     async () => {
-        // The worker's module and its flag of a run going on are the script's to read.
         const mosaiq = fakeModule();
-        const w = new Function('running', 'mosaiq', `${source}
-            return { Gathered, prepareSpare, cellRoom, spare, SlabBytes, spareChannel };`)(
-            false, mosaiq);
-        w.spareChannel.port1.unref();
+        const w = await outputsScript(mosaiq, 'Gathered, prepareSpare, cellRoom, spare');
         const settled = () => new Promise((resolve) => setTimeout(resolve, 300));
         w.prepareSpare(4000 * 3000, 1); // outputs sent into Blobs as the run goes: nothing ready
         await settled();
@@ -57,7 +64,7 @@ test('slabs made ready for a picture are taken first, and every byte comes back 
         // Bytes of a pattern that repeats only every 251, in chunks of uneven sizes, past the
         // slabs made ready.
         const g = new w.Gathered('text/plain');
-        const given = pattern(5.5 * w.SlabBytes);
+        const given = pattern(5.5 * numbers.slabBytes);
         write(w, mosaiq, g, given);
         assert.strictEqual(g.slabs.filter((s) => ready.has(s)).length, 3);
         assert.strictEqual(g.size, given.length);
@@ -69,9 +76,9 @@ test('slabs made ready for a picture are taken first, and every byte comes back 
         assert.strictEqual(w.spare.slabs.length, 6);
         // Sent into Blobs as it goes from the second slab on: one slab taken again and again.
         const streamed = new w.Gathered('text/plain');
-        write(w, mosaiq, streamed, given.subarray(0, w.SlabBytes + 1));
+        write(w, mosaiq, streamed, given.subarray(0, numbers.slabBytes + 1));
         streamed.stream();
-        write(w, mosaiq, streamed, given.subarray(w.SlabBytes + 1));
+        write(w, mosaiq, streamed, given.subarray(numbers.slabBytes + 1));
         assert.strictEqual(streamed.slabs.length, 1);
         streamed.move();
         const sent = new Blob(streamed.parts);
@@ -81,9 +88,7 @@ test('slabs made ready for a picture are taken first, and every byte comes back 
 
 test('memory made ready is kept from picture to picture, fitted to each', async () => {
     const mosaiq = fakeModule();
-    const w = new Function('running', 'mosaiq', `${source}
-        return { prepareSpare, fitSpare, spare, spareChannel };`)(false, mosaiq);
-    w.spareChannel.port1.unref();
+    const w = await outputsScript(mosaiq, 'prepareSpare, fitSpare, spare');
     const settled = () => new Promise((resolve) => setTimeout(resolve, 300));
     w.prepareSpare(200000, 1);
     await settled();
@@ -112,12 +117,10 @@ test('each worker of a shared full HD run has slabs made ready for its whole ban
     // mosaiq-cli's outputs of a full HD photo (bench/web's), in bytes: the page, the codes.
     const outputs = [62214637, 62212337, 33179782];
     for (const share of [0.45, 0.55]) {
-        const w = new Function('running', 'mosaiq', `${source}
-            return { prepareSpare, spare, spareChannel, SlabBytes };`)(false, fakeModule());
-        w.spareChannel.port1.unref();
+        const w = await outputsScript(fakeModule(), 'prepareSpare, spare');
         w.prepareSpare(1920 * 1080, share);
         await new Promise((resolve) => setTimeout(resolve, 500));
-        const needed = outputs.reduce((n, bytes) => n + Math.ceil(bytes * share / w.SlabBytes), 0);
+        const needed = outputs.reduce((n, bytes) => n + Math.ceil(bytes * share / numbers.slabBytes), 0);
         assert.ok(w.spare.slabs.length >= needed, `${w.spare.slabs.length} for ${share}`);
         // Not much more: the slabs are held while the tab waits.
         assert.ok(w.spare.slabs.length <= needed + 1, `${w.spare.slabs.length} for ${share}`);

@@ -6,7 +6,7 @@ const assert = require('node:assert');
 const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
-const { cli, png, testPixels, loadModule, convert, fs } = require('./support.js');
+const { cli, png, testPixels, loadModule, convert, engineOf, fs } = require('./support.js');
 
 const width = 41, height = 29;
 const rgba = testPixels(width, height);
@@ -189,12 +189,10 @@ test('a stopped run leaves the header and the rows made so far', async () => {
     mosaiq.onChunk = (channel, address, size) => {
         if (channel === 0) chunks.push(Buffer.from(mosaiq.HEAPU8.slice(address, address + size)));
     };
-    const start = mosaiq.cwrap('mosaiq_start', 'number', Array(17).fill('number')
-        .map((type, i) => ([3, 4, 8, 13].includes(i) ? 'string' : type)));
     const address = mosaiq._malloc(rgba.length);
     mosaiq.HEAPU8.set(rgba, address);
-    assert.strictEqual(start(address, width, height, '41', '29', 0, 0, 0, 'o', 0, 0, 1, 0, 'blog',
-        -1, 0, 0), 0);
+    assert.strictEqual(engineOf(mosaiq).start({ address, width, height },
+        { columns: '41', rows: '29' }), 0);
     assert.strictEqual(mosaiq._mosaiq_step(4), 0);
     assert.strictEqual(mosaiq._mosaiq_rows_done(), 4);
     mosaiq._mosaiq_end();

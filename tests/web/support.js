@@ -1,9 +1,10 @@
 // What the web tests share: the module's factory, a PNG writer for pixels made here, and a run
-// of the module that gathers each output whole.
+// of the module, through the worker's bridge (src/web/engine.js), that gathers each output whole.
 'use strict';
 const fs = require('node:fs');
 const path = require('node:path');
 const zlib = require('node:zlib');
+const { engineOf } = require('../../src/web/engine.js');
 
 const root = path.resolve(__dirname, '../..');
 const moduleScript = process.env.MOSAIQ_WEB_MODULE
@@ -68,33 +69,27 @@ async function loadModule() {
     return create();
 }
 
-const Channels = ['page', 'html', 'blog', 'post', 'cells'];
-// The size of the slabs the worker hands the module to write the page and the codes into.
-const SlabBytes = Function(`return ${/const SlabBytes = ([^;]+);/
-    .exec(fs.readFileSync(path.join(root, 'src/web/gathered.js'), 'utf8'))[1]}`)();
-
 // Runs one conversion to its end, rows a few at a time as the page does; the outputs as
-// Buffers, the posts as a list. o.part of o.parts: the band of a run shared between workers,
-// the first o.firstShare of the rows.
+// Buffers, the posts as a list. o: the page's settings (a field left out, the engine's default;
+// the size fields, the picture's), and o.part of o.parts: the band of a run shared between
+// workers, the first o.firstShare of the rows.
 function convert(mosaiq, rgba, width, height, o = {}) {
-    const chunks = { page: [], html: [], blog: [], post: [], cells: [] };
+    const bridge = engineOf(mosaiq);
+    const { channels, slabBytes } = bridge.numbers;
+    const chunks = Object.fromEntries(Object.keys(channels).map((name) => [name, []]));
+    const named = Object.fromEntries(Object.entries(channels).map(([name, n]) => [n, name]));
     mosaiq.onChunk = (channel, address, size) =>
-        chunks[Channels[channel]].push(Buffer.from(mosaiq.HEAPU8.slice(address, address + size)));
+        chunks[named[channel]].push(Buffer.from(mosaiq.HEAPU8.slice(address, address + size)));
     // As the worker, slabs for the page and the codes, unless o.noRoom: the module's own chunks;
     // o.rooms of them at most, none after (a worker whose outputs went elsewhere).
     const rooms = [];
     mosaiq.onRoom = o.noRoom ? undefined : () => (rooms.length >= (o.rooms ?? Infinity) ? 0
-        : rooms[rooms.push(mosaiq._malloc(SlabBytes)) - 1]);
-    const start = mosaiq.cwrap('mosaiq_start', 'number', ['number', 'number', 'number', 'string',
-        'string', 'number', 'number', 'number', 'string', 'number', 'number', 'number', 'number',
-        'string', 'number', 'number', 'number']);
+        : rooms[rooms.push(mosaiq._malloc(slabBytes)) - 1]);
     // o.held: the address of a picture held by the module (mosaiq_hold_picture), rgba unused.
     const address = o.held ?? (rgba ? mosaiq._malloc(rgba.length) : 0);
     if (rgba && !o.held) mosaiq.HEAPU8.set(rgba, address);
-    let step = start(address, width, height, o.columns ?? String(width), o.rows ?? String(height),
-        o.treatment ?? 0, o.square ? 1 : 0, o.random ? 1 : 0, o.characters ?? 'o', o.bold ? 1 : 0,
-        o.italic ? 1 : 0, o.centred === false ? 0 : 1, o.background ?? 0, o.dialect ?? 'blog',
-        o.merge ?? -1, o.fit ?? 0, o.split ? 1 : 0);
+    let step = bridge.start({ address, width, height },
+        { columns: String(width), rows: String(height), ...o });
     const shared = step === 0 && o.parts ? mosaiq._mosaiq_share(o.part, o.parts,
         o.firstShare ?? 0) : 0;
     while (step === 0) step = mosaiq._mosaiq_step(o.rowsPerStep ?? 3);
@@ -113,4 +108,5 @@ function convert(mosaiq, rgba, width, height, o = {}) {
     return result;
 }
 
-module.exports = { root, cli, moduleScript, png, testPixels, loadModule, convert, fs };
+module.exports = { root, cli, moduleScript, png, testPixels, loadModule, convert, engineOf,
+    fs };

@@ -17,7 +17,7 @@ const bytes = (n) => fill(Words.bytes, frenchNumbers.format(n));
 let engine = null; // what the worker said when ready: words, limits, dialects
 let worker = null;
 // A second worker with its own module, where the machine has two cores: it holds the picture
-// too, and makes the second half of the rows of a large run (see the worker's ShareCells).
+// too, and makes the second half of the rows of a large run (the engine's sharedToCells).
 let helper = null;
 let helperLoaded = false;
 // The second worker still reads the picture: a run asked meanwhile waits for it (runAsked), so

@@ -40,7 +40,7 @@ function neededBlob(o, which) {
     if (!entry.asked && o.joined) {
         entry.asked = true;
         for (const part of o.joined)
-            o.workers[part].postMessage({ type: 'blob', run: o.bands[part].run, which });
+            post(o.workers[part], 'blob', { run: o.bands[part].run, which });
     }
     return entry;
 }
@@ -107,7 +107,8 @@ function showPage(cellBytes) {
     $('download-png').hidden = false;
     const s = outputs.settings;
     const cells = outputs.columns * outputs.rowCount;
-    const limit = s.square ? engine.frameCells.square : engine.frameCells.letter;
+    const { frameCells } = engine.numbers;
+    const limit = s.square ? frameCells.square : frameCells.letter;
     // The marks time the preview for bench/web.
     const shown = () => performance.mark('mosaiq-preview');
     if (cells <= limit) {

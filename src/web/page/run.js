@@ -16,7 +16,7 @@ function loadPicture(file) {
     $('thumbnail').hidden = true;
     say(Words.readingPicture);
     const parts = helper ? 2 : 1;
-    worker.postMessage({ type: 'picture', file, parts });
+    post(worker, 'picture', { file, parts });
     // The second worker has the picture from the first.
     helperLoaded = false;
     helperReading = Boolean(helper);
@@ -26,8 +26,7 @@ function loadPicture(file) {
 // keeps what was typed.
 function scaleSizes(factor) {
     if (!engine) return say(Words.notReady, true);
-    worker.postMessage({ type: 'scale', columns: $('columns').value, rows: $('rows').value,
-        factor });
+    post(worker, 'scale', { columns: $('columns').value, rows: $('rows').value, factor });
 }
 
 function onScaled(m) {
@@ -59,7 +58,7 @@ function create() {
     runAsked = () => {
         runAsked = null;
         o.workers = helperLoaded ? [worker, helper] : [worker];
-        o.workers.forEach((w, part) => w.postMessage({ type: 'convert', settings: s, part,
+        o.workers.forEach((w, part) => post(w, 'convert', { settings: s, part,
             parts: o.workers.length }));
     };
     if (!helperReading) runAsked();
@@ -73,7 +72,7 @@ function stop() {
         helperLoaded = false;
         runAsked();
     }
-    for (const w of outputs.workers) w.postMessage({ type: 'stop' });
+    for (const w of outputs.workers) post(w, 'stop');
 }
 
 function finishRun(m) {
@@ -105,6 +104,6 @@ function finishRun(m) {
     showProgress(0);
     // The workers make the next run's memory ready, and the thumbnail of a picture whose run was
     // asked the moment it was read, only now: their threads would slow the outputs shown.
-    setTimeout(() => [worker, helper].forEach((w) => w && w.postMessage({ type: 'shown',
-        number: pictureNumber })));
+    setTimeout(() => [worker, helper].forEach((w) => w && post(w, 'shown',
+        { number: pictureNumber })));
 }

@@ -17,8 +17,8 @@ function startHelper(url, name = 'second') {
     helper.url = url;
     // The first hands the second the rows of each picture it decoded.
     const channel = new MessageChannel();
-    worker.postMessage({ type: 'partner', port: channel.port1 }, [channel.port1]);
-    helper.postMessage({ type: 'partner', port: channel.port2 }, [channel.port2]);
+    post(worker, 'partner', { port: channel.port1 }, [channel.port1]);
+    post(helper, 'partner', { port: channel.port2 }, [channel.port2]);
 }
 
 function onHelper(m) {
@@ -108,6 +108,7 @@ function onWorker(m) {
         say(Words.noEngine, true);
     } else if (m.type === 'ready') {
         engine = m;
+        MosaiqPreview.measure(m.numbers.preview);
         const select = $('dialect');
         select.textContent = '';
         for (const d of m.dialects) select.add(new Option(d.name, d.name));
@@ -120,7 +121,7 @@ function onWorker(m) {
         // The worker draws the thumbnail once asked, in a task after this one, where no run was
         // asked meanwhile: a run asked the moment the picture is read goes first, and the
         // thumbnail is asked once its outputs are shown (finishRun).
-        setTimeout(() => running || worker.postMessage({ type: 'thumbnail', number: m.number }));
+        setTimeout(() => running || post(worker, 'thumbnail', { number: m.number }));
     } else if (m.type === 'thumbnail') {
         // A thumbnail of a picture read before the last comes too late: it is not shown.
         if (m.number !== pictureNumber) return;

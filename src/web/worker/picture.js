@@ -1,8 +1,93 @@
-// The worker's picture read back from its canvas into the module a band of rows at a time: whole
-// as it is read, or, for a picture whose run two workers may share, only the rows that a run needs,
-// the second worker's handed over to it by the first (joined between gathered.js and thumbnail.js
-// by scripts/web.sh; it reads worker.js's picture and starts its runs).
+// The worker's picture: decoded by the browser, then read back from its canvas into the module a
+// band of rows at a time: whole as it is read, or, for a picture whose run two workers may
+// share, only the rows that a run needs, the second worker's handed over to it by the first
+// (joined after outputs.js by scripts/web.sh; it reads main.js's module, bridge and state).
 'use strict';
+
+// The browser decodes the picture: EXIF orientation applied, colours in sRGB, the alpha as the
+// file has it (the module flattens it on white as mosaiq-cli does). Its pixels go into the
+// module's memory a band of rows at a time: a photo's whole copy would cost as much again.
+const BandBytes = 4 * 1024 * 1024;
+let pictureNumber = 0;
+
+// Why the browser could not read file: a format it does not decode, named from the file's first
+// 64 bytes, or no picture at all.
+async function unreadWords(file) {
+    try {
+        const head = new Uint8Array(await file.slice(0, 64).arrayBuffer());
+        return mosaiq.cwrap('mosaiq_unread_words', 'string', ['array', 'number'])(head,
+            head.length);
+    } catch (error) {
+        return words.notPicture;
+    }
+}
+
+// helping: for the second worker, which holds only the pictures whose runs it may share; parts:
+// the workers that may share its run.
+// given: for the second worker, the rows the first handed over (handOver).
+async function readPicture(file, helping = false, parts = 1, given = undefined) {
+    dropPicture();
+    pictureFile = null;
+    if (!mosaiq) return { type: 'refused', message: words.memory };
+    if (given !== undefined) return takeRows(file, given);
+    let bitmap;
+    const begin = performance.now();
+    try {
+        bitmap = await createImageBitmap(file, { imageOrientation: 'from-image',
+            premultiplyAlpha: 'none', colorSpaceConversion: 'default' });
+    } catch (error) {
+        return { type: 'refused', message: await unreadWords(file) };
+    }
+    const { width, height } = bitmap;
+    const decoded = performance.now();
+    measure('decode', begin, decoded);
+    fitSpare(width * height, bridge.rowShare(helping ? 1 : 0,
+        bridge.sharingParts(width * height, parts)), heldSlabs());
+    const { sharedToCells, pixelLimit } = bridge.numbers;
+    if (width * height > (helping ? sharedToCells : pixelLimit) || width > 32767
+        || height > 32767) {
+        dropSpare();
+        bitmap.close();
+        return { type: 'refused', message: words.tooLarge };
+    }
+    // A picture whose run two workers may share: each reads back only the rows its band
+    // samples, once the run is asked (readRows); its canvas is kept until then.
+    const lazy = (helping || parts > 1) && width * height <= sharedToCells;
+    let canvas;
+    try {
+        canvas = new OffscreenCanvas(width, height);
+        const context = canvas.getContext('2d', { colorSpace: 'srgb', willReadFrequently: true });
+        context.drawImage(bitmap, 0, 0);
+        // The browser draws it only when first read: now, so that a step reading ahead and a run
+        // asked then do not wait for the whole drawing.
+        if (lazy) context.getImageData(0, 0, 1, 1);
+        const kept = !helping && width * height <= sharedToCells ? bitmap : null;
+        const thumbnail = helping || kept ? null : thumbnailOf(bitmap);
+        if (!kept) bitmap.close();
+        const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
+        if (!address) {
+            bitmap.close();
+            return { type: 'refused', message: words.memory };
+        }
+        mosaiq._mosaiq_flatten_rows(0, 0);
+        picture = { address, width, height, canvas, context, read: new Uint8Array(height) };
+        canvas = null;
+        // Any other picture is read whole now, and its canvas let go.
+        if (!lazy) readRows(0, height - 1);
+        pictureFile = file;
+        measure('readback', decoded);
+        return { type: 'loaded', width, height, number: ++pictureNumber,
+            measures: takeMeasures(), kept, thumbnail };
+    } catch (error) {
+        bitmap.close();
+        dropPicture(); // not a picture half read
+        return { type: 'refused', message: words.tooLarge };
+    } finally {
+        // The canvas's pixels go now, not when the collector comes.
+        if (canvas) canvas.width = canvas.height = 1;
+    }
+}
+
 
 // The picture read lazily: rows first to last (of the picture) read back from its canvas into
 // the module, those not read yet, a band at a time; the canvas goes once all are read.
@@ -28,25 +113,19 @@ function readRows(first, last) {
     if (p.read.every(Boolean)) dropCanvas(p);
 }
 
-// The rows the run asked needs, read before it starts: a first start, its outputs dropped, tells
+// The rows the run asked needs, read before it starts: the module tells, from the settings alone,
 // whether it is shared and which rows its band samples; a run not shared needs them all, and a
 // size budget looks at the whole picture from its start. The first worker shares no run whose
 // second band samples rows above those it handed over (handOver), which the second lacks.
 // Whether the run may be shared here: this worker holds the rows its band samples.
 function readNeeded(s, part, parts) {
-    const kept = outputs;
-    outputs = null;
-    const band = (k) => (startRun(s, picture) === 0 && sharedRun(k, parts)
-        ? [mosaiq._mosaiq_sampled_row(0), mosaiq._mosaiq_sampled_row(1)] : null);
-    let rows = band(part);
+    let rows = bridge.bandRows(picture, s, part, parts);
     if (rows && part === 0 && handedFrom !== undefined) {
-        const second = band(1);
+        const second = bridge.bandRows(picture, s, 1, parts);
         if (!second || second[0] < handedFrom) rows = null;
     }
     const [first, last] = rows || [0, picture.height - 1];
     if (rows || part === 0) readRows(first, last);
-    mosaiq._mosaiq_end();
-    outputs = kept;
     return rows !== null && picture.read.subarray(first, last + 1).every(Boolean);
 }
 
@@ -61,7 +140,7 @@ function startReadingAhead(part, parts) {
     if (!p || !p.context) return;
     // A quarter of a band a step: a run asked meanwhile waits no more than that.
     const band = Math.max(1, Math.floor(BandBytes / 4 / (4 * p.width)));
-    const split = (p.height - 1) * (parts > 1 ? FirstShare : 1);
+    const split = (p.height - 1) * bridge.rowShare(0, parts);
     let y = part === 0 ? 0 : Math.max(0, Math.floor(split) - 1);
     const last = part === 0 ? Math.min(p.height - 1, Math.ceil(split) + 1) : p.height - 1;
     readAhead = () => {
@@ -110,14 +189,16 @@ let partner = null;
 let handedFrom;
 function announce(file, read, parts) {
     const p = picture;
-    const message = { type: 'picture', file, helping: true, parts };
-    if (read.type !== 'loaded' || !p || !p.context || p.width * p.height > ShareCells) {
-        partner.postMessage({ ...message, band: { message: read.message || words.tooLarge,
+    const message = { file, helping: true, parts };
+    if (read.type !== 'loaded' || !p || !p.context
+        || p.width * p.height > bridge.numbers.sharedToCells) {
+        post(partner, 'picture', { ...message, band: { message: read.message || words.tooLarge,
             large: read.type === 'loaded' } });
         return;
     }
-    handedFrom = Math.max(0, Math.floor((p.height - 1) * FirstShare) - HandedMargin);
-    partner.postMessage({ ...message, band: { width: p.width, height: p.height,
+    handedFrom = Math.max(0, Math.floor((p.height - 1) * bridge.rowShare(0, parts))
+        - HandedMargin);
+    post(partner, 'picture', { ...message, band: { width: p.width, height: p.height,
         first: handedFrom } });
 }
 function handOver() {
@@ -131,7 +212,7 @@ function handOver() {
     } catch (error) {
         // The second reads the picture from its file when a run needs it.
     }
-    partner.postMessage({ type: 'rows', pixels }, pixels ? [pixels] : []);
+    post(partner, 'rows', { pixels }, pixels ? [pixels] : []);
     measure('handover', begin);
 }
 
@@ -148,7 +229,8 @@ function takeRows(file, band) {
         return { type: 'refused', message: band.message, shed: Boolean(band.large) && !held };
     }
     const { width, height, first } = band;
-    fitSpare(width * height, rowShare(1, runParts(width * height, 2)), heldSlabs());
+    fitSpare(width * height, bridge.rowShare(1, bridge.sharingParts(width * height, 2)),
+        heldSlabs());
     const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
     if (!address) return { type: 'refused', message: words.memory };
     const p = { address, width, height, canvas: null, context: null, read: new Uint8Array(height) };

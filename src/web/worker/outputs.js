@@ -1,12 +1,12 @@
-// The worker's outputs as they come, kept until the page asks for them, and the memory made
-// ready for them before the run (joined between the module's script and worker.js by
-// scripts/web.sh).
+// The worker's outputs as they come, kept until the page asks for them, the memory made ready
+// for them before the run, and their Blobs built once the page asks (joined after engine.js by
+// scripts/web.sh; it reads main.js's module, bridge and state).
 'use strict';
 
 const ShownBytes = 64 * 1024;
 
 // An output as it comes: its first bytes kept for the page's pane, its bytes written by the module
-// straight into slabs of SlabBytes of its own memory that the worker hands it (room()), kept
+// straight into slabs of its own memory (of its slabBytes) that the worker hands it (room()), kept
 // there as they are: copied out during the run, they took as long as the module's own work. The
 // Blob the page downloads or copies is built from them only when the page asks for it (askBlob):
 // storing a photo's outputs in the browser costs more than the whole run, and most are never
@@ -14,8 +14,6 @@ const ShownBytes = 64 * 1024;
 // goes (stream()), each slab taken again once its bytes are in a Blob, so that a large photo's
 // hundreds of megabytes are never held twice, in the tab and in the browser's store.
 const HeldLimit = 160 * 1024 * 1024;
-// As the module's ChunkStream::RoomBytes.
-const SlabBytes = 8 * 1024 * 1024;
 
 // The module's memory from address on, for bytes bytes: a view made anew each time, the memory
 // being replaced as it grows.
@@ -23,7 +21,7 @@ const heapBytes = (address, bytes) => mosaiq.HEAPU8.subarray(address, address + 
 
 // A slab of the module's memory; an error when the module has none left.
 function newSlab() {
-    const address = mosaiq._malloc(SlabBytes) >>> 0;
+    const address = mosaiq._malloc(bridge.numbers.slabBytes) >>> 0;
     if (!address) throw new RangeError('no memory left for the outputs');
     return address;
 }
@@ -72,7 +70,7 @@ class Gathered {
     move() {
         if (this.slabs.length === 0) return false;
         const slab = this.slabs.shift();
-        const bytes = this.slabs.length === 0 ? this.filled : SlabBytes;
+        const bytes = this.slabs.length === 0 ? this.filled : bridge.numbers.slabBytes;
         if (bytes > 0) this.parts.push(new Blob([heapBytes(slab, bytes)]));
         spare.slabs.push(slab);
         return true;
@@ -91,10 +89,9 @@ function bound(gathered, done, parts) {
 // into the room of its cells; once a picture is read, it adds or lets go of slabs to fit the grid
 // the page proposes, the slabs of the last run's outputs counted (the next run takes them). All
 // in small steps between its messages; the run takes them before new ones. Not for a run that
-// will send its outputs into Blobs as it goes: there they would only add up.
-// A cell's bytes in each output with the default options: the page, the HTML code, the blog code
-// (a full HD photo's: 30.0, 30.0 and 16.0).
-const CellBytes = [30, 30, 16];
+// will send its outputs into Blobs as it goes: there they would only add up. The slabs are
+// counted by a letter cell's bytes in each output (the module's cellBytes; a full HD photo's
+// with the default options: 30.0, 30.0 and 16.0).
 const spare = { slabs: [], cells: null, picture: 0 };
 const spareChannel = new MessageChannel();
 let spareStep = () => {};
@@ -114,8 +111,9 @@ const TouchedPart = 1024 * 1024;
 // second worker's larger band took fresh slabs during the run, and their first writes doubled
 // its module's time.
 function slabsFor(cells, share) {
-    if (cells * CellBytes.reduce((sum, b) => sum + b) > HeldLimit) return -1;
-    return CellBytes.reduce((sum, b) => sum + Math.ceil(cells * b * share / SlabBytes), 0);
+    const { cellBytes, slabBytes } = bridge.numbers;
+    if (cells * cellBytes.reduce((sum, b) => sum + b) > HeldLimit) return -1;
+    return cellBytes.reduce((sum, b) => sum + Math.ceil(cells * b * share / slabBytes), 0);
 }
 
 // Lets go at once of what a run for cells, share of its rows made here, will not take, before
@@ -165,7 +163,7 @@ function prepareSpare(cells, share, held = 0) {
             }
             at = 0;
         }
-        const bytes = making.cells || heapBytes(making.slab, SlabBytes);
+        const bytes = making.cells || heapBytes(making.slab, bridge.numbers.slabBytes);
         touched(bytes.subarray(at, at += TouchedPart));
         if (at >= bytes.length) {
             if (making.cells) spare.cells = making.cells;
@@ -198,4 +196,74 @@ function cellRoom(bytes) {
     const room = spare.cells && spare.cells.length === bytes ? spare.cells : new Uint8Array(bytes);
     spare.cells = null;
     return room;
+}
+
+// A run's outputs as they come: the page and the codes kept in slabs (gathered, in the order of
+// the page's "which": the page, the HTML code, the blog code), the posts, the cells.
+function newOutputs() {
+    return {
+        gathered: [new Gathered('text/html;charset=windows-1252'),
+            new Gathered('text/plain;charset=utf-8'), new Gathered('text/plain;charset=utf-8')],
+        posts: [],
+        cells: new Uint8Array(0), // four bytes a cell, room made once the grid is known
+        cellBytes: 0,
+    };
+}
+
+// The output kept of the module's channel; undefined for the posts and the cells.
+function gatheredOf(channel) {
+    const { page, html, blog } = bridge.numbers.channels;
+    return outputs.gathered[[page, html, blog].indexOf(channel)];
+}
+
+// size bytes the module handed on channel from address (past 2 GB, a negative number).
+function handChunk(channel, address, size) {
+    if (!outputs) return;
+    const gathered = gatheredOf(channel);
+    if (gathered) return gathered.add(address >>> 0, size);
+    const bytes = heapBytes(address >>> 0, size);
+    if (channel === bridge.numbers.channels.post) {
+        outputs.posts.push(new Blob([bytes], { type: 'text/plain;charset=utf-8' }));
+        return;
+    }
+    if (outputs.cellBytes + size > outputs.cells.length) {
+        const cells = new Uint8Array(Math.max(2 * outputs.cells.length, outputs.cellBytes + size));
+        cells.set(outputs.cells.subarray(0, outputs.cellBytes));
+        outputs.cells = cells;
+    }
+    outputs.cells.set(bytes, outputs.cellBytes);
+    outputs.cellBytes += size;
+}
+
+// The last run's outputs, whose Blobs are built when the page asks for them.
+let waiting = null;
+// The slabs of the last run's outputs, which the next run takes.
+const heldSlabs = () => (waiting ? waiting.gathered.reduce((n, g) => n + g.slabs.length, 0) : 0);
+
+// An output's Blob, made from its slabs one at a time: the slabs so moved are let go at once,
+// and the worker reads its messages between the steps. Asked again, the same Blob. A new run
+// drops what is left of the last one's.
+const blobChannel = new MessageChannel();
+blobChannel.port1.onmessage = () => blobStep();
+const blobsAsked = [];
+let blobBegin = 0;
+function askBlob(ofRun, which) {
+    if (!waiting || waiting.run !== ofRun || blobsAsked.includes(which)) return;
+    blobsAsked.push(which);
+    if (blobsAsked.length === 1) blobStep();
+}
+function blobStep() {
+    if (blobsAsked.length === 0 || !waiting) return;
+    const which = blobsAsked[0];
+    const g = waiting.gathered[which];
+    if (!blobBegin) blobBegin = performance.now();
+    if (g.move() && g.slabs.length > 0) return blobChannel.port2.postMessage(0);
+    const blob = new Blob(g.parts, { type: g.type });
+    g.parts = [blob];
+    measure('blob', blobBegin);
+    blobBegin = 0;
+    post(self, 'blob', { run: waiting.run, which, blob, measures: takeMeasures() });
+    waiting.delivered = (waiting.delivered || 0) + 1;
+    blobsAsked.shift();
+    if (blobsAsked.length > 0) blobChannel.port2.postMessage(0);
 }

@@ -1,12 +1,12 @@
-// The thumbnail of the picture the worker read, for the page (joined between rows.js and
-// worker.js by scripts/web.sh; it reads worker.js's running and measures).
+// The thumbnail of the picture the worker read, for the page (joined after picture.js by
+// scripts/web.sh; it reads main.js's running and run.js's measures).
 'use strict';
 
 // The page's thumbnail, made small here: for the picture's file itself, the browser would keep
 // the whole decoded photo, a hundred megabytes for twelve million pixels.
 const ThumbnailSide = 480;
 // The thumbnail comes after the page has been told that the picture is read, in a message of
-// its own with the picture's number. A picture that a second worker may hold too (ShareCells)
+// its own with the picture's number. A picture that a second worker may hold too (sharedToCells)
 // keeps its decoded copy until then, and its thumbnail is drawn only once the page asks for it,
 // right after it has taken the picture read, or after a run asked at once; a larger one's is
 // drawn first and its copy let go before the module takes the pixels.
@@ -63,5 +63,5 @@ async function makeThumbnail() {
     const encoding = canvas.convertToBlob();
     measure('thumbnail-encode', begin);
     const thumbnail = await encoding;
-    postMessage({ type: 'thumbnail', number: due.number, thumbnail, measures: takeMeasures() });
+    post(self, 'thumbnail', { number: due.number, thumbnail, measures: takeMeasures() });
 }

@@ -1,0 +1,50 @@
+// The messages between the page and its workers, and between the two workers: the one place
+// that names each type and its fields. Every message is sent through post(), which refuses a
+// type or a field not named here, so that the sender and the receiver cannot part (joined first
+// into the page's script and into the worker's source by scripts/web.sh).
+'use strict';
+
+const Messages = Object.freeze({
+    // The page to a worker: a picture to read; the first worker to the second, with helping and
+    // band, the picture it decoded itself (band: the rows it hands over, or why there are none).
+    picture: ['file', 'parts', 'helping', 'band'],
+    // The page to each worker: its end of the channel between the two.
+    partner: ['port'],
+    // The first worker to the second: the rows handed over (an ArrayBuffer), or null.
+    rows: ['pixels'],
+    // The page to a worker: a run, this worker's band part of parts if it is shared; a stop.
+    convert: ['settings', 'part', 'parts'],
+    stop: [],
+    // The page to a worker: the size fields halved or doubled (factor); the worker's answer.
+    scale: ['columns', 'rows', 'factor'],
+    scaled: ['ok', 'message', 'asked', 'columns', 'rows'],
+    // The page to a worker: the thumbnail of picture number asked, or the outputs shown (the
+    // worker may make memory ready again); the worker to the page: the thumbnail.
+    thumbnail: ['number', 'thumbnail', 'measures'],
+    shown: ['number'],
+    // The page to a worker: the Blob of output which (0 the page, 1 the HTML code, 2 the blog
+    // code) of run; the worker to the page: that Blob.
+    blob: ['run', 'which', 'blob', 'measures'],
+    // A worker to the page: its module made (the engine's words, numbers and dialects), or not.
+    ready: ['words', 'numbers', 'dialects'],
+    failed: [],
+    // A worker to the page: the picture read, or why not (shed: the second worker's memory,
+    // made ready for a run it will not share, goes only with the worker).
+    loaded: ['width', 'height', 'number', 'measures'],
+    refused: ['message', 'shed'],
+    // A worker to the page: its run started, going, over (status "finished", "stopped",
+    // "refused", "memory" or "unshared": the second worker leaves the run to the first).
+    started: ['message', 'rowCount', 'columns', 'shared'],
+    progress: ['percent', 'rows', 'rowCount'],
+    done: ['run', 'status', 'message', 'page', 'html', 'blog', 'posts', 'cells', 'characters',
+        'measures'],
+});
+
+// Sends message type with fields (a "type" among them is its own) to target, a worker, a port
+// or the worker's own global; transfer as postMessage's.
+function post(target, type, fields = {}, transfer = []) {
+    const named = Messages[type];
+    const unnamed = Object.keys(fields).filter((name) => name !== 'type' && !named.includes(name));
+    if (!named || unnamed.length > 0) throw new TypeError(`message ${type}: ${unnamed}`);
+    target.postMessage({ ...fields, type }, transfer);
+}

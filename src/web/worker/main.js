@@ -1,0 +1,142 @@
+// The worker of the page: it reads the picture and runs the module, so that the page never
+// waits on either; this file holds its state, makes its module and answers its messages
+// (protocol.js). It is started from a Blob that holds the module's script followed by
+// protocol.js, engine.js and this folder's scripts (scripts/web.sh joins them, this one last):
+// pages opened from the disk may start no worker by its path.
+'use strict';
+
+let mosaiq = null;
+let bridge = null; // engineOf(mosaiq)
+let words = null;
+// The picture, held in the module's memory (mosaiq_hold_picture): { address, width, height };
+// its file, read again if the module has to be made again.
+let picture = null;
+let pictureFile = null;
+let running = false;
+let stopAsked = false;
+let outputs = null;
+let pictureRead = Promise.resolve();
+let asked = 0; // when the run was asked
+
+async function loadModule() {
+    mosaiq = await createMosaiq();
+    bridge = engineOf(mosaiq);
+    mosaiq.onChunk = (channel, address, size) => {
+        const begin = performance.now();
+        handChunk(channel, address, size);
+        chunkTime += performance.now() - begin;
+    };
+    // The page and the codes are written into the outputs' slabs; none for a run whose outputs
+    // are dropped (the run that warms the module up).
+    mosaiq.onRoom = (channel) => {
+        const gathered = outputs && gatheredOf(channel);
+        if (!gathered) return 0;
+        const begin = performance.now();
+        const slab = gathered.room();
+        chunkTime += performance.now() - begin;
+        return slab;
+    };
+    const text = (address) => mosaiq.UTF8ToString(address);
+    words = {
+        notPicture: text(mosaiq._mosaiq_words(0)),
+        tooLarge: text(mosaiq._mosaiq_words(1)),
+        memory: text(mosaiq._mosaiq_words(2)),
+    };
+    return {
+        words,
+        numbers: bridge.numbers,
+        dialects: text(mosaiq._mosaiq_dialects()).trim().split('\n').map((line) => {
+            const [name, limit, unit] = line.split('\t');
+            return { name, limit: Number(limit), unit };
+        }),
+    };
+}
+
+// The size fields halved or doubled by the module, as the window does it.
+function scale(m) {
+    if (!mosaiq) return { ok: false, message: words.memory };
+    const error = mosaiq.cwrap('mosaiq_scale_sizes', 'number', ['string', 'string', 'number'])(
+        m.columns, m.rows, m.factor);
+    const text = mosaiq.UTF8ToString(mosaiq._mosaiq_words_given());
+    // The window's line break, as the page's status shows it.
+    if (error !== 0) return { ok: false, message: text.replace(/\r\n/g, '\n') };
+    const [columns, rows] = text.split('\n');
+    return { ok: true, asked: { columns: m.columns, rows: m.rows, factor: m.factor }, columns,
+        rows };
+}
+
+const ready = loadModule().then((reply) => {
+    post(self, 'ready', reply);
+    // As the page opens, the memory is made ready for a full HD photo's run, shared when the
+    // page has a second worker.
+    prepareFor(1920 * 1080, ownPart, (navigator.hardwareConcurrency || 1) > 1 ? 2 : 1);
+    try {
+        warmUp();
+    } catch (error) {
+        // Only time lost: the first run makes the module afresh if it has to.
+        outputs = newOutputs();
+    }
+    // Held while the tab waits, about 90 MB a worker: made at once only where the browser says
+    // the device has 4 GB or more; elsewhere once a picture is read. The module's memory for a
+    // full HD picture too: the first write to it would otherwise cost a fresh page each time,
+    // as the picture is read.
+    if ((navigator.deviceMemory || 0) >= 4 && self.name !== 'lean') {
+        prepareSpare(prepared.cells, prepared.share);
+        const address = mosaiq._mosaiq_hold_picture(1920, 1080) >>> 0;
+        if (address) touched(mosaiq.HEAPU8.subarray(address, address + 4 * 1920 * 1080));
+        mosaiq._mosaiq_hold_picture(0, 0);
+    }
+}, () => post(self, 'failed'));
+
+// What the worker does with each message of the page, or of the other worker.
+const answers = {
+    blob: (m) => askBlob(m.run, m.which),
+    stop: () => {
+        stopAsked = true;
+    },
+    partner: (m) => {
+        partner = m.port;
+        partner.onmessage = onmessage;
+    },
+    picture: async (m) => {
+        dropThumbnail();
+        handedFrom = undefined;
+        const reading = readPicture(m.file, m.helping, m.parts, m.band);
+        pictureRead = reading.then((r) => r.filled);
+        const { kept, thumbnail, filled, ...read } = await reading;
+        const handing = partner && !m.helping && m.parts > 1;
+        if (handing) announce(m.file, read, m.parts);
+        post(self, read.type, read);
+        if (handing) handOver();
+        if (kept) thumbnailDue = { number: read.number, kept };
+        if (read.type !== 'loaded') return;
+        prepareFor(read.width * read.height, m.helping ? 1 : 0, m.parts);
+        prepareSpare(prepared.cells, prepared.share, heldSlabs());
+        startReadingAhead(m.helping ? 1 : 0, prepared.parts);
+        if (thumbnail) post(self, 'thumbnail', { number: read.number, thumbnail: await thumbnail });
+    },
+    rows: (m) => rowsComing && rowsComing(m.pixels),
+    thumbnail: (m) => thumbnailDue && thumbnailDue.number === m.number && makeThumbnail(),
+    shown: (m) => {
+        if (spareDue) {
+            spareDue = false;
+            prepareSpare(prepared.cells, prepared.share, heldSlabs());
+        }
+        answers.thumbnail(m);
+    },
+    scale: (m) => post(self, 'scaled', scale(m)),
+    convert: async (m) => {
+        if (running) return;
+        asked = performance.now();
+        running = true;
+        await pictureRead;
+        running = false;
+        convert(m.settings, m.part ?? 0, m.parts ?? 1);
+    },
+};
+
+onmessage = async (event) => {
+    await ready;
+    const answer = answers[event.data.type];
+    if (answer) answer(event.data);
+};

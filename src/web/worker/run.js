@@ -1,0 +1,211 @@
+// A run of the module in the worker: started with the page's settings, the rows made a slice at a
+// time between the worker's messages, its outputs handed to the page once it is over (joined
+// after thumbnail.js by scripts/web.sh; it reads main.js's module, bridge and state).
+'use strict';
+
+// The stages' times, as measures of the worker's timeline that go to the page with the outputs
+// (bench/web reads them there): the decode, the canvas's read-back (or its drawing, and a band's
+// rows read back once the run is asked), the module's own time, the chunks' hand-over, the Blobs
+// built as a large run goes and once it is over.
+function measure(name, start, end = performance.now()) {
+    performance.measure(`mosaiq-${name}`, { start, end });
+}
+function takeMeasures() {
+    const taken = performance.getEntriesByType('measure').map((m) => ({ name: m.name,
+        start: m.startTime + performance.timeOrigin, duration: m.duration }));
+    performance.clearMeasures();
+    return taken;
+}
+let converting = 0, chunkTime = 0, stepTime = 0, movedTime = 0, betweenTime = 0, yielded = 0;
+
+// This worker's band of the run going on: its first row, and the workers sharing the run.
+let band = { first: 0, parts: 1 };
+// This worker's part of a shared run: the page names its second worker (page/workers.js).
+const ownPart = self.name === 'second' || self.name === 'lean' ? 1 : 0;
+// What the memory made ready is for (prepareSpare): as the page opens, a full HD photo's run,
+// shared when the page has a second worker; share: this worker's rows of it. Set once the
+// module is made (main.js), which tells which runs are shared.
+let prepared = null;
+function prepareFor(cells, part, parts) {
+    const sharing = bridge.sharingParts(cells, parts);
+    prepared = { cells, parts: sharing, share: bridge.rowShare(part, sharing) };
+}
+
+// The outputs go to the page as soon as the run is over: each code's first bytes and size, the
+// posts and the cells (handed over, not copied); then, once the page asks, each output's Blob as
+// it is built.
+let run = 0;
+function finish(status, message) {
+    // The characters a cell's byte stands for where the page writes some as references.
+    const given = mosaiq ? mosaiq._mosaiq_cell_characters() >>> 0 : 0;
+    const characters = given ? Array.from(new Uint32Array(mosaiq.HEAPU8.buffer, given, 256))
+        : null;
+    if (mosaiq) mosaiq._mosaiq_end();
+    running = false;
+    const cells = outputs.cells.subarray(0, outputs.cellBytes);
+    const gathered = outputs.gathered;
+    const [page, html, blog] = gathered.map((g) => ({ start: g.start, size: g.size }));
+    const posts = outputs.posts;
+    outputs = newOutputs();
+    performance.measure('mosaiq-module', { start: converting, duration: stepTime - chunkTime });
+    performance.measure('mosaiq-chunks', { start: converting, duration: chunkTime });
+    performance.measure('mosaiq-moved', { start: converting, duration: movedTime });
+    performance.measure('mosaiq-between', { start: converting, duration: betweenTime });
+    measure('conversion', converting);
+    post(self, 'done', { run, status, message, page, html, blog, posts, cells, characters,
+        measures: takeMeasures() }, [cells.buffer]);
+    waiting = { run, gathered };
+    // The cells' room went to the page: a new one for the next run, and the slabs it needs
+    // besides the last run's, once the page has shown the outputs ('shown'): made now, they
+    // would take the cores that the other worker's band and the page need.
+    spareDue = true;
+}
+let spareDue = false;
+
+// A failure of the module (its memory refused by the browser) leaves it unusable: a new one is
+// made, and the page goes on.
+async function memoryFailed() {
+    memoryRefused = true;
+    outputs = newOutputs();
+    dropPicture();
+    // The slabs were the module's memory.
+    spare.slabs = [];
+    waiting = null;
+    running = false;
+    post(self, 'done', { status: 'memory', message: words.memory });
+    mosaiq = null;
+    try {
+        await loadModule();
+    } catch (error) {
+        // The next conversion reports it again.
+    }
+}
+
+const yieldChannel = new MessageChannel();
+yieldChannel.port1.onmessage = () => slice();
+let rowsPerSlice = 1;
+
+// Rows for about SliceTime milliseconds, then a pause for the messages (a stop) to come in: each
+// pause costs a round of the worker's loop, and a stop waits no more than a slice.
+const SliceTime = 40;
+function slice() {
+    if (yielded) betweenTime += performance.now() - yielded;
+    if (stopAsked) {
+        finish('stopped', '');
+        return;
+    }
+    let step;
+    try {
+        const begin = performance.now();
+        step = mosaiq._mosaiq_step(rowsPerSlice);
+        const spent = performance.now() - begin;
+        stepTime += spent;
+        rowsPerSlice = Math.max(1, Math.min(rowsPerSlice * 4,
+            Math.round(rowsPerSlice * SliceTime / Math.max(spent, 0.1))));
+    } catch (error) {
+        memoryFailed();
+        return;
+    }
+    if (step !== 0) {
+        finish(step === 1 ? 'finished' : 'refused', mosaiq.UTF8ToString(mosaiq._mosaiq_message()));
+        return;
+    }
+    // The rows of this worker's band.
+    const rows = mosaiq._mosaiq_rows_done() - band.first;
+    const rowCount = mosaiq._mosaiq_row_count();
+    const begin = performance.now();
+    bound(outputs.gathered, rows * band.parts / Math.max(rowCount, 1), band.parts);
+    movedTime += performance.now() - begin;
+    post(self, 'progress', { percent: mosaiq._mosaiq_percent(), rows, rowCount });
+    yielded = performance.now();
+    yieldChannel.port2.postMessage(0);
+}
+
+// part of parts: the band of rows this worker makes if the run is shared.
+async function convert(s, part, parts) {
+    if (!mosaiq) return post(self, 'done', { status: 'memory', message: words.memory });
+    running = true;
+    // A module made again after a failure holds no picture: it is read again from its file.
+    if (!picture && pictureFile) {
+        const read = await readPicture(pictureFile);
+        if (read.kept) read.kept.close();
+        if (read.type !== 'loaded') {
+            running = false;
+            post(self, 'done', { status: 'refused', message: read.message });
+            return;
+        }
+    }
+    ++run;
+    // The last run's outputs go: the page has let them go too. Their slabs, already given
+    // their pages by the system, take this run's bytes.
+    if (waiting) for (const g of waiting.gathered) spare.slabs.push(...g.slabs);
+    waiting = null;
+    blobsAsked.length = 0;
+    blobBegin = 0;
+    converting = performance.now();
+    measure('asked', asked, converting);
+    chunkTime = stepTime = movedTime = betweenTime = yielded = 0;
+    stopAsked = false;
+    rowsPerSlice = 1;
+    outputs = newOutputs();
+    let step, shareable = false;
+    try {
+        if (picture) {
+            const reading = performance.now();
+            shareable = readNeeded(s, part, parts);
+            measure('rows', reading);
+        }
+        if (part > 0 && !shareable) return unshared();
+        const begin = performance.now();
+        step = bridge.start(picture || { address: 0, width: 0, height: 0 }, s);
+        measure('start', begin);
+    } catch (error) {
+        memoryFailed();
+        return;
+    }
+    const message = mosaiq.UTF8ToString(mosaiq._mosaiq_message());
+    if (step !== 0) {
+        finish('refused', message);
+        return;
+    }
+    const rowCount = mosaiq._mosaiq_row_count(), columns = mosaiq._mosaiq_column_count();
+    const shared = shareable
+        && mosaiq._mosaiq_share(part, parts, bridge.numbers.firstBandShare) === 1;
+    if (part > 0 && !shared) return unshared();
+    band = { first: mosaiq._mosaiq_rows_done(), parts: shared ? parts : 1 };
+    try {
+        outputs.cells = cellRoom(4 * rowCount * columns);
+    } catch (error) {
+        // Refused at once: the cells' room grows as they come, as far as it can.
+    }
+    post(self, 'started', { message, rowCount, columns, shared });
+    slice();
+}
+
+// The second worker leaves the run asked to the first.
+function unshared() {
+    mosaiq._mosaiq_end();
+    dropSpare();
+    running = false;
+    post(self, 'done', { status: 'unshared' });
+}
+
+// A small run with the page's first options as soon as the module is made, its outputs
+// dropped: the browser compiles a module's functions fully only once they have run a while, and
+// the first photo's run would pay for it after the click.
+function warmUp() {
+    const side = 256;
+    const address = mosaiq._mosaiq_hold_picture(side, side) >>> 0;
+    if (!address) return;
+    const pixels = mosaiq.HEAPU8.subarray(address, address + 4 * side * side);
+    for (let i = 0; i < pixels.length; ++i) pixels[i] = i % 4 === 3 ? 255 : (i * 37) % 251;
+    mosaiq._mosaiq_flatten_held(side * side, 0);
+    const s = { columns: String(side), rows: String(side) };
+    outputs = null;
+    for (let step = bridge.start({ address, width: side, height: side }, s); step === 0;)
+        step = mosaiq._mosaiq_step(side);
+    mosaiq._mosaiq_end();
+    mosaiq._mosaiq_hold_picture(0, 0);
+    outputs = newOutputs();
+}
+
