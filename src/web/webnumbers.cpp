@@ -8,7 +8,7 @@
 #include "web/bridgesettings.h"
 #include "web/chunkstream.h"
 
-#include <sstream>
+#include <cstdio>
 
 namespace mosaiq {
 
@@ -16,23 +16,31 @@ std::string webNumbersJson()
 {
     // A letter cell with a one-byte glyph, as the page and the HTML code write it; the blog
     // code's is its translation.
-    const std::string cell = std::string(html::LetterOpen) + "#000000"
-        + std::string(html::AttributeEnd) + "o" + std::string(html::FontClose);
-    std::ostringstream json;
-    json << "{\"slabBytes\": " << ChunkStream::RoomBytes << ", \"cellBytes\": [" << cell.size()
-         << ", " << cell.size() << ", " << HtmlToBlogCode(cell).size() << "], \"channels\": "
-         << "{\"page\": " << int(WebChannel::Page) << ", \"html\": " << int(WebChannel::HtmlCode)
-         << ", \"blog\": " << int(WebChannel::BlogCode) << ", \"post\": " << int(WebChannel::Post)
-         << ", \"cells\": " << int(WebChannel::Cells) << "}, \"sharedToCells\": " << SharedToCells
-         << ", \"firstBandShare\": " << FirstBandShare << ", \"pixelLimit\": " << WebPixelLimit
-         << ", \"frameCells\": {\"letter\": " << WebLetterCells
-         << ", \"square\": " << WebSquareCells << "}, \"preview\": "
-         << "{\"cellWidth\": " << DrawnCellWidth << ", \"cellHeight\": " << DrawnCellHeight
-         << ", \"zoomSteps\": [";
-    for (std::size_t i = 0; i < ZoomSteps.size(); ++i)
-        json << (i > 0 ? ", " : "") << ZoomSteps[i];
-    json << "]}, \"settings\": " << bridgeSettingsLayout() << '}';
-    return json.str();
+    std::string cell(html::LetterOpen);
+    cell += "#000000";
+    cell += html::AttributeEnd;
+    cell += 'o';
+    cell += html::FontClose;
+    // One formatted text rather than a stream or a chain of appends: either weighs on the
+    // module more than all its other texts.
+    char text[1024];
+    int length = std::snprintf(text, sizeof text,
+        "{\"slabBytes\": %zu, \"cellBytes\": [%zu, %zu, %zu], \"channels\": {\"page\": %d, "
+        "\"html\": %d, \"blog\": %d, \"post\": %d, \"cells\": %d}, \"sharedToCells\": %.15g, "
+        "\"firstBandShare\": %.15g, \"pixelLimit\": %.15g, \"frameCells\": {\"letter\": %lld, "
+        "\"square\": %lld}, \"preview\": {\"cellWidth\": %.15g, \"cellHeight\": %.15g, "
+        "\"zoomSteps\": [",
+        ChunkStream::RoomBytes, cell.size(), cell.size(), HtmlToBlogCode(cell).size(),
+        int(WebChannel::Page), int(WebChannel::HtmlCode), int(WebChannel::BlogCode),
+        int(WebChannel::Post), int(WebChannel::Cells), SharedToCells, FirstBandShare, WebPixelLimit,
+        static_cast<long long>(WebLetterCells), static_cast<long long>(WebSquareCells),
+        DrawnCellWidth, DrawnCellHeight);
+    for (const double step : ZoomSteps) {
+        length += std::snprintf(text + length, sizeof text - std::size_t(length), "%s%.15g",
+            step == ZoomSteps.front() ? "" : ", ", step);
+    }
+    return std::string(text, std::size_t(length)) + "]}, \"settings\": " + bridgeSettingsLayout()
+        + '}';
 }
 
 } // namespace mosaiq

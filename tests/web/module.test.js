@@ -125,6 +125,37 @@ test('a run shared between workers gives, joined in order, the bytes of one', as
     }
 });
 
+test('a shared band needs only the picture rows the module tells, with no run started',
+    async () => {
+        const mosaiq = await loadModule();
+        const bridge = engineOf(mosaiq);
+        // A grid the page shares, finer than the picture's rows: they are sampled unevenly.
+        const [w, h] = [500, 377];
+        const settings = { columns: '500', rows: '500' };
+        assert.strictEqual(bridge.sharingParts(500 * 500, 2), 2);
+        const pixels = testPixels(w, h);
+        for (const part of [0, 1]) {
+            const band = { ...settings, part, parts: 2,
+                firstShare: bridge.numbers.firstBandShare };
+            const [first, last] = bridge.bandRows({ width: w, height: h }, settings, part, 2);
+            assert.ok(first > 0 || last < h - 1, `rows ${first} to ${last}`);
+            // The other rows hold what no picture holds.
+            const address = mosaiq._mosaiq_hold_picture(w, h);
+            mosaiq.HEAPU8.fill(0x5a, address, address + 4 * w * h);
+            mosaiq.HEAPU8.set(pixels.subarray(4 * w * first, 4 * w * (last + 1)),
+                address + 4 * w * first);
+            mosaiq._mosaiq_flatten_held(w * h, 0);
+            const got = convert(mosaiq, null, w, h, { ...band, held: address });
+            const expected = convert(mosaiq, pixels.slice(), w, h, band);
+            assert.strictEqual(got.shared, 1);
+            for (const name of ['page', 'cells'])
+                assert.ok(got[name].equals(expected[name]), `${name} of band ${part}`);
+        }
+        // A run that needs its whole picture is told so.
+        assert.strictEqual(bridge.bandRows({ width: w, height: h }, { ...settings, merge: 0 }, 0,
+            2), null);
+    });
+
 test('a held picture flattened a band at a time, one band without alpha, gives the same bytes',
     async () => {
         const mosaiq = await loadModule();
