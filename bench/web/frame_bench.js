@@ -2,7 +2,7 @@
 // growing grids made by the module, each loaded into a sandboxed frame as the page loads it
 // (a Blob read as Windows-1252), timed from the frame's address set to the frame loaded and the
 // next frame of the page painted. `node bench/web/frame_bench.js` after scripts/web.sh and
-// `npm ci` in tests/web. The page's limits come from mosaiq_frame_cells (src/web/bridge.cpp).
+// `npm ci` in tests/web. The page's limits are the module's frameCells (src/web/webnumbers.h).
 'use strict';
 const path = require('node:path');
 const { loadModule, convert, testPixels, root } = require('../../tests/web/support.js');

@@ -87,8 +87,8 @@ EMSCRIPTEN_KEEPALIVE void mosaiq_flatten_held(double pixels, int bgrx)
 }
 
 // Flattens count pixels of the held picture from pixel first, RGBA bytes the page has just copied
-// in: for a picture whose rows the page reads only once a run says which it samples
-// (mosaiq_sampled_row), in any order. From the first call on, the held picture's flattening is
+// in: for a picture whose rows the page reads only once the module says which a band samples
+// (mosaiq_band_row), in any order. From the first call on, the held picture's flattening is
 // the page's alone: no run flattens what is left of it, rows the page has not read yet.
 EMSCRIPTEN_KEEPALIVE void mosaiq_flatten_rows(double first, double count)
 {
