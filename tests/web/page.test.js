@@ -148,7 +148,8 @@ test('drag-and-drop, then the keyboard alone: Ctrl+D creates, arrows change tabs
     await page.keyboard.type('12,5');
     await page.keyboard.press('Control+d');
     await page.waitForFunction(() => /terminée/.test(document.getElementById('status').textContent));
-    const expected = cliOutputs(['--columns', '12,5']);
+    // The rows field keeps the picture's, which mosaiq-cli is told.
+    const expected = cliOutputs(['--columns', '12,5', '--rows', await page.inputValue('#rows')]);
     assert.ok((await download('#download-page')).equals(expected.page));
     await page.focus('#tab-preview');
     await page.keyboard.press('ArrowRight');
@@ -370,8 +371,8 @@ test('what the page refuses, in French, and it goes on working', async () => {
     await page.fill('#characters', '<script>[/color]');
     await page.selectOption('#dialect', 'phpbb');
     await runToEnd();
-    const expected = cliOutputs(['--columns', '20', '--chars', '<script>[/color]', '--dialect',
-        'phpbb']);
+    const expected = cliOutputs(['--columns', '20', '--rows', await page.inputValue('#rows'),
+        '--chars', '<script>[/color]', '--dialect', 'phpbb']);
     assert.ok((await download('#download-page')).equals(expected.page));
     await page.click('#tab-blog');
     assert.ok((await download('#download-blog')).equals(expected.blog));
