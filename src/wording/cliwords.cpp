@@ -9,12 +9,15 @@ const char* const HelpText = R"(Utilisation : mosaiq-cli IMAGE [options]
 
 Transforme une image (BMP, JPEG, GIF, PNG...) en texte coloré pour une page web
 ou un article de blog : une cellule de la grille devient un caractère coloré
-comme l'image à cet endroit. Sans les options « Forums », produit la même page
-et les mêmes codes que la fenêtre de Mosaiq.
+comme l'image à cet endroit. Pour la même grille et sans les options « Forums »,
+produit la même page et les mêmes codes que la fenêtre de Mosaiq.
 
 Dimensions (un nombre, au moins 1, décimales après une virgule ou un point) :
   --columns NOMBRE      caractères par ligne (défaut : largeur de l'image)
   --rows NOMBRE         nombre de lignes (défaut : hauteur de l'image)
+                        Une seule des deux donnée, l'autre garde les proportions
+                        de l'image sur la page (un caractère est environ deux
+                        fois plus haut que large).
 
 Rendu :
   --colours NOM         original, red, green, blue ou grey (défaut : original)
