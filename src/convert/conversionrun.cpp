@@ -90,9 +90,22 @@ StartCheck checkStart(const StartFields& fields)
 ConversionRun::ConversionRun(const RunStart& start, RandomGlyphs& random)
     : m_start(start)
     , m_random(random)
-    , m_header(headerLine(start.background, start.style))
+    , m_header(start.shapes ? shapesHeaderLine(start.background, start.style)
+                            : headerLine(start.background, start.style))
     , m_rowCount(loopCount(start.rows))
 {
+    if (start.shapes) {
+        m_shaped = std::make_unique<ShapedRows>(*start.shapes);
+        m_textFitted = start.shapes->textBackground.has_value();
+        const auto set = std::uint8_t(start.shapes->set);
+        for (const GlyphShape& shape : glyphShapes()) {
+            // A space between tags is folded into its neighbours' by HTML: a no-break space
+            // keeps the cell, in the page and wherever the codes are pasted.
+            if ((shape.sets & set) != 0)
+                m_shapeGlyphs.emplace_back(shape.character,
+                    glyphFor(shape.character == U' ' ? U'\u00A0' : shape.character));
+        }
+    }
     if (start.mergeTolerance)
         m_merged
             = std::make_unique<MergedRow>(*start.mergeTolerance, start.bestRuns, start.colourForms);
@@ -151,6 +164,11 @@ void ConversionRun::computeColours(const RowInput& input, std::int64_t cells, st
         m_colours[i] = line && x >= 0 && x < width ? PixelBuffer::fromArgb(line[x]) : InvalidColour;
     }
 
+    treat(m_colours);
+}
+
+void ConversionRun::treat(std::span<ColourValue> colours) const
+{
     if (m_start.treatment == ColourTreatment::SourceColours)
         return;
     const ChannelSwitches& channels = m_start.channels;
@@ -168,7 +186,7 @@ void ConversionRun::computeColours(const RowInput& input, std::int64_t cells, st
         break;
     }
     const bool grey = m_start.treatment == ColourTreatment::BlackAndWhite;
-    for (auto& colour : m_colours) {
+    for (auto& colour : colours) {
         const std::uint32_t bits = static_cast<std::uint32_t>(colour) & mask;
         const std::uint32_t level
             = m_greyOfSum[(bits & 0xFF) + ((bits >> 8) & 0xFF) + ((bits >> 16) & 0xFF)];
@@ -277,11 +295,16 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     if (input.columns == 0.0 || input.rows == 0.0)
         return RowOutcome::InvalidDimensions;
     const bool random = m_start.glyphSource == GlyphSource::Random;
-    if (!random && input.definedCharacters.empty())
+    if (!random && !m_shaped && input.definedCharacters.empty())
         return RowOutcome::NoDefinedCharacters;
     const std::int64_t cells = loopCount(input.columns);
     if (cells > MaxCellsPerRow || m_cellsDone + std::max<std::int64_t>(cells, 1) > MaxCellsPerRun)
         return RowOutcome::TooLarge;
+    if (m_shaped) {
+        buildShapedRow(input, cells, m_rowsDone + 1);
+        endRow(cells);
+        return RowOutcome::Written;
+    }
 
     if (!random)
         useDefinedCharacters(input.definedCharacters);
@@ -332,6 +355,73 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     m_rowLength += html::RowEnd.size();
     endRow(cells);
     return RowOutcome::Written;
+}
+
+const Glyph& ConversionRun::shapeGlyph(char32_t character) const
+{
+    const auto found = std::lower_bound(m_shapeGlyphs.begin(), m_shapeGlyphs.end(), character,
+        [](const auto& entry, char32_t c) { return entry.first < c; });
+    // The matcher answers only with glyphs of its set, and a black space for a block of no pixel.
+    if (found == m_shapeGlyphs.end() || found->first != character) {
+        static const Glyph noBreakSpace = glyphFor(U'\u00A0');
+        return noBreakSpace;
+    }
+    return found->second;
+}
+
+void ConversionRun::buildShapedRow(const RowInput& input, std::int64_t cells, std::int64_t y)
+{
+    const ShapedCells& shaped
+        = m_shaped->row(input.picture, input.columns, input.rows, cells, y, m_rowCount);
+    const auto count = std::size_t(cells);
+    m_colours.assign(shaped.foregrounds.begin(), shaped.foregrounds.end());
+    m_backgrounds.assign(shaped.backgrounds.begin(), shaped.backgrounds.end());
+    treat(m_colours);
+    treat(m_backgrounds);
+    m_cellGlyphs.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        m_cellGlyphs[i] = shapeGlyph(shaped.characters[i]);
+    if (m_textFitted) {
+        m_textColours.assign(shaped.textForegrounds.begin(), shaped.textForegrounds.end());
+        treat(m_textColours);
+        m_textGlyphs.resize(count);
+        for (std::size_t i = 0; i < count; ++i)
+            m_textGlyphs[i] = shapeGlyph(shaped.textCharacters[i]);
+    }
+
+    // Square mode's markup, a cell's two colours in place of its one: the codes take the glyph's
+    // UTF-8 bytes, the page its Windows-1252 byte or character reference.
+    m_rowAscii = false;
+    const std::size_t rowBytes = count * (html::SquareCellLength + 3) + html::RowEnd.size();
+    reserveRow(rowBytes);
+    m_rowData = m_row.get();
+    m_pageRow.resize(count * (html::SquareCellLength - 1 + MostPageGlyph) + html::RowEnd.size());
+    char* out = m_rowData;
+    char* page = m_pageRow.data();
+    constexpr std::size_t tail = html::SquareCellLength - SquareGlyph - 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Glyph& glyph = m_cellGlyphs[i];
+        std::memcpy(page, SquareTemplate, SquareGlyph);
+        const std::uint64_t background = webDigitsWord(m_backgrounds[i]);
+        const std::uint64_t ink = webDigitsWord(m_colours[i]);
+        std::memcpy(page + SquareBackground, &background, 6);
+        std::memcpy(page + SquareColour, &ink, 6);
+        std::memcpy(out, page, SquareGlyph);
+        out += SquareGlyph;
+        page += SquareGlyph;
+        std::memcpy(out, glyph.utf8, glyph.utf8Length);
+        out += glyph.utf8Length;
+        std::memcpy(page, glyph.page, glyph.pageLength);
+        page += glyph.pageLength;
+        std::memcpy(out, SquareTemplate + SquareGlyph + 1, tail);
+        out += tail;
+        std::memcpy(page, SquareTemplate + SquareGlyph + 1, tail);
+        page += tail;
+    }
+    std::memcpy(out, html::RowEnd.data(), html::RowEnd.size());
+    m_rowLength = std::size_t(out - m_rowData) + html::RowEnd.size();
+    std::memcpy(page, html::RowEnd.data(), html::RowEnd.size());
+    m_pageRowLength = std::size_t(page - m_pageRow.data()) + html::RowEnd.size();
 }
 
 void ConversionRun::skipRows(std::int64_t rows, const RowInput& input)

@@ -7,6 +7,7 @@
 #include "convert/palette.h"
 #include "convert/pixelbuffer.h"
 #include "convert/rowmemory.h"
+#include "convert/shapedrows.h"
 
 #include <array>
 #include <cstdint>
@@ -65,6 +66,10 @@ struct RunStart {
     // spread as dither says.
     std::shared_ptr<const std::vector<ColourValue>> palette;
     Dither dither = Dither::None;
+    // mosaiq-cli only: each cell's character, ink and background chosen by the shape of the
+    // picture in the block it covers (see ShapedRows), written in square mode's markup whatever
+    // the mode; the defined and random characters are not read. None: one sample a cell.
+    std::optional<ShapeOptions> shapes;
 };
 
 // The options a run reads again for each row: the user may change them between rows.
@@ -128,8 +133,25 @@ public:
             return m_beforePalette;
         return m_merged ? m_merged->sampledColours() : std::span<const ColourValue>(m_colours);
     }
-    // Its glyphs, one per cell; empty unless keepCells(true) or the run merges cells.
+    // Its glyphs, one per cell; empty unless keepCells(true), the run merges cells or chooses
+    // them by shape.
     std::span<const Glyph> cellGlyphs() const { return m_cellGlyphs; }
+    // When the run chooses cells by shape: each cell's background, and each cell's glyph and ink
+    // for the codes that colour only the text (the cells' own unless the run fits them again
+    // over a reader's background). Empty otherwise.
+    std::span<const ColourValue> cellBackgrounds() const { return m_backgrounds; }
+    std::span<const Glyph> textGlyphs() const
+    {
+        if (!m_shaped)
+            return {};
+        return m_textFitted ? std::span<const Glyph>(m_textGlyphs) : cellGlyphs();
+    }
+    std::span<const ColourValue> textColours() const
+    {
+        if (!m_shaped)
+            return {};
+        return m_textFitted ? std::span<const ColourValue>(m_textColours) : cellColours();
+    }
     // When the run merges cells, the first cell of each run of the row just built; the cells'
     // colours are then their runs'. Empty otherwise.
     std::span<const std::uint32_t> runStarts() const
@@ -150,6 +172,10 @@ private:
     // planned ahead.
     void sampleAhead(const RowInput& input, std::int64_t cells, std::int64_t y);
     void useDefinedCharacters(std::u32string_view text);
+    // The colour treatment on colours, in place.
+    void treat(std::span<ColourValue> colours) const;
+    void buildShapedRow(const RowInput& input, std::int64_t cells, std::int64_t y);
+    const Glyph& shapeGlyph(char32_t character) const;
     template <bool Square> void writeCells(std::int64_t cells);
     template <bool Square> void writeCellsGeneral(std::int64_t cells);
     class GlyphCycle;
@@ -181,6 +207,12 @@ private:
     std::unique_ptr<MergedRow> m_merged; // only when the run merges cells
     std::unique_ptr<PaletteMapper> m_palette; // only with a palette
     std::vector<ColourValue> m_beforePalette;
+    std::unique_ptr<ShapedRows> m_shaped; // only when cells are chosen by shape
+    std::vector<std::pair<char32_t, Glyph>> m_shapeGlyphs; // by character
+    std::vector<ColourValue> m_backgrounds;
+    bool m_textFitted = false;
+    std::vector<Glyph> m_textGlyphs;
+    std::vector<ColourValue> m_textColours;
     // The next rows' colours when sampled ahead, in order, and the input they were sampled with.
     struct SampledRow {
         std::vector<ColourValue> colours, beforePalette;

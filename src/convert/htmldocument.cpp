@@ -2,20 +2,35 @@
 
 namespace mosaiq {
 
+namespace {
+
+    std::string header(std::string_view start, std::string_view end, ColourValue background,
+        const StyleFlags& style)
+    {
+        std::string line;
+        line.reserve(256);
+        line += start;
+        line += DectoWebCol(background);
+        line += end;
+        if (style.bold)
+            line += "<b>";
+        if (style.italic)
+            line += "<i>";
+        if (style.centred)
+            line += "<center>";
+        return line;
+    }
+
+} // namespace
+
 std::string headerLine(ColourValue background, const StyleFlags& style)
 {
-    std::string line;
-    line.reserve(128);
-    line += html::PageHeadStart;
-    line += DectoWebCol(background);
-    line += html::PageHeadEnd;
-    if (style.bold)
-        line += "<b>";
-    if (style.italic)
-        line += "<i>";
-    if (style.centred)
-        line += "<center>";
-    return line;
+    return header(html::PageHeadStart, html::PageHeadEnd, background, style);
+}
+
+std::string shapesHeaderLine(ColourValue background, const StyleFlags& style)
+{
+    return header(html::ShapesHeadStart, html::ShapesHeadEnd, background, style);
 }
 
 std::string trailerLine(const StyleFlags& style)

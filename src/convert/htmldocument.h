@@ -31,6 +31,12 @@ namespace html {
     inline constexpr std::string_view AttributeEnd = "\">";
     inline constexpr std::string_view FontClose = "</font>";
     inline constexpr std::string_view SpanClose = "</span>";
+    inline constexpr std::string_view ShapesHeadStart
+        = "<HTML><HEAD><Title>apercu</title><style>span{display:inline-block;width:0.6021em;"
+          "vertical-align:top}</style></HEAD><Body bgcolor=\"";
+    inline constexpr std::string_view ShapesHeadEnd
+        = "\" style=\"font-family: 'DejaVu Sans Mono', 'Bitstream Vera Sans Mono', monospace; "
+          "font-size: 10px; line-height: 1.1641\">";
     inline constexpr std::size_t LetterCellLength = 30; // with a one-byte glyph
     inline constexpr std::size_t SquareCellLength = 77;
 } // namespace html
@@ -38,6 +44,13 @@ namespace html {
 // The first line of the page: its head with the background colour, then "<b>", "<i>" and
 // "<center>" for the styles chosen, in that order. No line end.
 std::string headerLine(ColourValue background, const StyleFlags& style);
+
+// The first line of a page whose cells are chosen by shape: the same, but in a monospace font,
+// DejaVu Sans Mono first (the font the shapes were drawn from), every cell as wide as its
+// advance whatever font draws the glyph (DejaVu Sans's braille is wider), and lines as high as
+// its ascender and descender, so that the cells' backgrounds tile the page as the glyphs were
+// measured.
+std::string shapesHeaderLine(ColourValue background, const StyleFlags& style);
 
 // The last line of the page: "</b>", "</i>", "</center>" for the styles chosen (same order as
 // the openers), then the page tail. No line end.

@@ -51,6 +51,12 @@ struct BuiltRow {
     // opening its own. Empty: each run has a tag of its own. Writers whose tags do not nest
     // ignore it: every cell's colour is still its run's.
     std::span<const std::uint8_t> runNesting = {};
+    // When the run chooses cells by shape: each cell's background (colours are then the inks),
+    // and the glyphs and inks that the codes colouring only the text write (fitted over the
+    // background their reader sees, or the cells' own). Empty otherwise, whatever was asked.
+    std::span<const ColourValue> backgrounds = {};
+    std::span<const Glyph> textGlyphs = {};
+    std::span<const ColourValue> textColours = {};
 };
 
 // Whatever else is made of the rows besides the page: the codes, a picture of the page.

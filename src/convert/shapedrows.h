@@ -1,0 +1,79 @@
+#pragma once
+
+#include "convert/colourvalue.h"
+#include "convert/glyphshapes.h"
+#include "convert/pixelbuffer.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace mosaiq {
+
+class ShapeMatcher;
+
+// How a run chooses its cells' characters and colours by the shape of the picture in each cell
+// (mosaiq-cli's --shapes) rather than by one sample.
+struct ShapeOptions {
+    ShapeSet set = ShapeSet::Ascii;
+    // Every cell's background, only its ink fitted over it: the page then shows what a forum that
+    // colours only the text shows. None: both colours are fitted for each cell.
+    std::optional<ColourValue> background;
+    // Each cell's glyph and ink fitted a second time over this background, for the codes whose
+    // destination colours only the text. None: those codes take the cells as they are.
+    std::optional<ColourValue> textBackground;
+    // The threads that match the rows, 0 for one per core; the cells are the same whatever it is.
+    int threads = 0;
+};
+
+// The cells of one row chosen by shape, one entry per cell; colours 0x00BBGGRR.
+struct ShapedCells {
+    std::vector<char32_t> characters;
+    std::vector<ColourValue> foregrounds;
+    std::vector<ColourValue> backgrounds;
+    // With ShapeOptions::textBackground: the second fit; else empty.
+    std::vector<char32_t> textCharacters;
+    std::vector<ColourValue> textForegrounds;
+};
+
+// The rows of a run chosen by shape. Each cell is matched (ShapeMatcher) on the block of pixels
+// it covers (SampleGrid::blockEdges), and the rows are matched a batch at a time, each row on
+// whichever thread takes it, while the run writes the rows before: a cell's choice depends on
+// its pixels alone, so the rows are the same whichever thread made them.
+class ShapedRows {
+public:
+    explicit ShapedRows(const ShapeOptions& options);
+    ~ShapedRows();
+
+    // Row y (from 1) of the grid of cells x rowCount blocks over picture, its sides divided into
+    // columns and rows (the run's steps, which may hold decimals). The rows after it, up to a
+    // batch, are matched with it; a later call for them finds them made, unless the picture or
+    // the grid changed. Waits for the rows of a picture still arriving. Valid until the next call.
+    const ShapedCells& row(const PixelBuffer& picture, double columns, double rows,
+        std::int64_t cells, std::int64_t y, std::int64_t rowCount);
+
+private:
+    struct Grid {
+        const std::uint32_t* pixels = nullptr;
+        std::int32_t width = 0, height = 0;
+        std::ptrdiff_t stride = 0;
+        double columns = 0, rows = 0;
+        std::int64_t cells = -1, rowCount = 0;
+        bool operator==(const Grid&) const = default;
+    };
+    void matchBatch(const PixelBuffer& picture, std::int64_t first, std::int64_t count);
+    void matchRow(std::size_t thread, const PixelBuffer& picture, std::int64_t y);
+
+    ShapeOptions m_options;
+    std::size_t m_threads;
+    // Two matchers a thread: the cells' own, and with textBackground the text's.
+    std::vector<std::unique_ptr<ShapeMatcher>> m_matchers;
+    Grid m_grid;
+    std::vector<std::int32_t> m_left, m_width, m_top, m_height; // the blocks' spans
+    std::vector<ShapedCells> m_batch;
+    std::int64_t m_first = 0; // the batch's first row (from 1); 0: none
+    std::int64_t m_count = 0;
+};
+
+} // namespace mosaiq
