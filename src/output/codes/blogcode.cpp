@@ -262,7 +262,9 @@ char* writeBlogCodeOfCells(char* out, const BuiltRow& row)
     const bool square = row.mode == CellMode::Square;
     const std::size_t step = square ? html::SquareCellLength : html::LetterCellLength;
     const std::size_t cells = row.colours.size();
-    if (!row.runStarts.empty() || row.html.size() != cells * step + html::RowEnd.size()
+    // A row chosen by shape has two colours a cell: only its HTML holds them.
+    if (!row.runStarts.empty() || !row.backgrounds.empty()
+        || row.html.size() != cells * step + html::RowEnd.size()
         || !row.html.ends_with(html::RowEnd))
         return nullptr;
     if (cells > 0 && !row.html.starts_with(square ? SquareOpening : LetterOpening))

@@ -33,8 +33,8 @@ char* writeBlogCode(char* out, std::string_view html);
 // Writes at out the blog code of a row as a run builds it when every cell has its own colour tag
 // and a glyph of one byte, straight from the cells' colours: the same bytes as writeBlogCode()
 // of row.html, at a fraction of the work. Returns the end of what it wrote, or nullptr (nothing
-// written) for any other row: merged cells, a glyph of several bytes. out has room for
-// mostBlogCodeBytes(row.html.size()).
+// written) for any other row: merged cells, cells chosen by shape, a glyph of several bytes. out
+// has room for mostBlogCodeBytes(row.html.size()).
 char* writeBlogCodeOfCells(char* out, const BuiltRow& row);
 
 // Writes at out the blog code of a row as a run builds it, from its cells where

@@ -34,21 +34,23 @@ bool BracketCode::standsAlone(const Glyph& glyph) const
     return glyph.utf8Length == 1 && m_dialect.standAlone.find(glyph.utf8[0]) != std::string::npos;
 }
 
-void BracketCode::openTag(ColourValue colour, bool square)
+void BracketCode::open(std::string_view tag, ColourValue colour)
 {
     // The tags end in "#": the colour's text follows it.
     char text[7];
     const std::size_t length = writeColourText(text, colour, m_forms);
     const std::string_view value
         = text[0] == '#' ? std::string_view(text + 1, length - 1) : std::string_view(text, length);
-    auto open = [&](std::string_view tag) {
-        m_row += text[0] == '#' ? tag : tag.substr(0, tag.size() - 1);
-        m_row += value;
-        m_row += ']';
-    };
+    m_row += text[0] == '#' ? tag : tag.substr(0, tag.size() - 1);
+    m_row += value;
+    m_row += ']';
+}
+
+void BracketCode::openTag(ColourValue colour, bool square)
+{
     if (square && !m_dialect.backgroundOpen.empty())
-        open(m_dialect.backgroundOpen);
-    open(m_dialect.colourOpen);
+        open(m_dialect.backgroundOpen, colour);
+    open(m_dialect.colourOpen, colour);
 }
 
 void BracketCode::closeTag(bool square)
@@ -163,10 +165,44 @@ void BracketCode::writeNestedRuns(const BuiltRow& row, bool square)
     closeTo(0, square);
 }
 
-void BracketCode::rowBuilt(const BuiltRow& row)
+void BracketCode::writeShapedRow(const BuiltRow& row)
 {
+    // Each cell in its two colours, as the blog code translated from the page's cells has them:
+    // square mode's tags around the glyph the shape chose. Every glyph is alone in its cell's
+    // tags, so none could spell a tag with its neighbours.
+    for (std::size_t i = 0; i < row.glyphs.size(); ++i) {
+        open(m_dialect.backgroundOpen, row.backgrounds[i]);
+        open(m_dialect.colourOpen, row.colours[i]);
+        appendGlyph(row.glyphs[i], false);
+        m_row += m_dialect.colourClose;
+        m_row += m_dialect.backgroundClose;
+    }
+}
+
+void BracketCode::rowBuilt(const BuiltRow& given)
+{
+    // A row chosen by shape: both colours where the dialect has a background tag, else the text
+    // alone, as fitted over the reader's background.
+    BuiltRow text;
+    const bool shaped = !given.backgrounds.empty();
+    const bool twoColours = shaped && m_dialect.kind == CodeKind::Bracket
+        && !m_dialect.backgroundOpen.empty() && given.runStarts.empty();
+    if (shaped && !twoColours) {
+        text = given;
+        text.mode = CellMode::Letter;
+        text.glyphs = given.textGlyphs;
+        text.colours = given.textColours;
+        text.backgrounds = {};
+    }
+    const BuiltRow& row = shaped && !twoColours ? text : given;
     const bool square = row.mode == CellMode::Square;
     m_row.clear();
+    if (twoColours) {
+        writeShapedRow(row);
+        m_row += LineEnd;
+        finishRow(row);
+        return;
+    }
     if (m_dialect.kind != CodeKind::Bracket) {
         writeChatRow(row);
         finishRow(row);

@@ -66,6 +66,10 @@ private:
     void writeNestedRuns(const BuiltRow& row, bool square);
     // Closes the innermost colour tags until depth are open.
     void closeTo(std::size_t depth, bool square);
+    // A row chosen by shape, each cell in its background and ink.
+    void writeShapedRow(const BuiltRow& row);
+    // tag (ending in "#") with colour's text.
+    void open(std::string_view tag, ColourValue colour);
     void openTag(ColourValue colour, bool square);
     void closeTag(bool square);
     bool standsAlone(const Glyph& glyph) const;
