@@ -5,6 +5,7 @@
 #include "run/gridbudget.h"
 #include "run/runchoices.h"
 #include "wording/runmessages.h"
+#include "wording/runoptionwords.h"
 
 namespace mosaiq {
 
@@ -18,10 +19,11 @@ namespace {
     }
 
     // The width over the height of a cell of the page the run writes, which a grid keeps the
-    // picture's proportions by. One figure for every glyph of the page's font.
-    double cellAspectOf(const RunOptions&)
+    // picture's proportions by: one figure for every glyph of the page's Verdana, or the cell of
+    // the monospace font that shapes are drawn in.
+    double cellAspectOf(const RunOptions& options)
     {
-        return PageCellAspect;
+        return options.shapes ? ShapeCellAspect : PageCellAspect;
     }
 
     StartFields fieldsOf(const RunOptions& options, std::string_view picturePath)
@@ -93,6 +95,16 @@ PreparedRun prepareRun(const RunOptions& given, const PictureFacts& picture,
     else if (!options.paletteColours.empty())
         start.palette = std::make_shared<const std::vector<ColourValue>>(options.paletteColours);
     start.dither = options.dither;
+    if (options.shapes) {
+        ShapeOptions& shapes = start.shapes.emplace();
+        shapes.set = *options.shapes;
+        if (options.foregroundOnly)
+            shapes.background = options.readerBackground;
+        else if (run.dialect->backgroundOpen.empty())
+            shapes.textBackground = options.readerBackground;
+        if (options.glyphSource == GlyphSource::Random || given.charactersGiven)
+            run.message = ShapesIgnoreCharacters;
+    }
     run.characters = std::make_shared<const std::u32string>(decodeUtf8(options.characters));
     run.input.mode = options.mode;
     run.input.definedCharacters = *run.characters;
@@ -106,7 +118,8 @@ PreparedRun prepareRun(const RunOptions& given, const PictureFacts& picture,
             run.refusal = std::move(grid.message);
             return run;
         }
-        run.message = std::move(grid.message);
+        run.message
+            = run.message.empty() ? std::move(grid.message) : grid.message + "\n" + run.message;
         run.columns = std::move(grid.columns);
         run.rows = std::move(grid.rows);
         fields.columns = run.columns;

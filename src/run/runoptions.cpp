@@ -57,6 +57,12 @@ namespace {
         { "--tramage", "--dither", OptionValue::Required },
         { "--stats", "--stats", OptionValue::None },
         { "--statistiques", "--stats", OptionValue::None },
+        { "--shapes", "--shapes", OptionValue::Required },
+        { "--formes", "--shapes", OptionValue::Required },
+        { "--reader-background", "--reader-background", OptionValue::Required },
+        { "--fond-lecteur", "--reader-background", OptionValue::Required },
+        { "--foreground-only", "--foreground-only", OptionValue::None },
+        { "--encre-seule", "--foreground-only", OptionValue::None },
     };
 
     const OptionName* findOption(std::string_view name)
@@ -188,6 +194,19 @@ namespace {
         return paletteTooLarge(value);
     }
 
+    std::optional<ShapeSet> readShapeSet(std::string_view value)
+    {
+        if (value == "ascii")
+            return ShapeSet::Ascii;
+        if (value == "blocks" || value == "blocs")
+            return ShapeSet::Blocks;
+        if (value == "braille")
+            return ShapeSet::Braille;
+        if (value == "all" || value == "tout" || value == "tous")
+            return ShapeSet::All;
+        return std::nullopt;
+    }
+
     std::string readTreatment(std::string_view value, ColourTreatment& treatment)
     {
         if (value == "original" || value == "origine")
@@ -295,6 +314,18 @@ std::string readRunOption(
             return unknownDither(value);
     } else if (meaning == "--stats") {
         o.stats = true;
+    } else if (meaning == "--shapes") {
+        o.shapes = readShapeSet(value);
+        if (!o.shapes)
+            return unknownShapes(value);
+    } else if (meaning == "--reader-background") {
+        const auto colour = readWebColour(value);
+        if (!colour)
+            return invalidReaderBackground(value);
+        o.readerBackground = *colour;
+        o.readerBackgroundGiven = true;
+    } else if (meaning == "--foreground-only") {
+        o.foregroundOnly = true;
     }
     return {};
 }
@@ -326,13 +357,26 @@ std::string runOptionsRefusal(const RunOptions& o)
         return DitherNeedsPalette;
     if (o.bestRuns && !o.mergeTolerance)
         return BestRunsNeedMerge;
+    if (o.shapes && o.mode == CellMode::Square)
+        return ShapesAndSquare;
+    if (o.shapes && o.mergeTolerance)
+        return ShapesAndMerge;
+    if (o.shapes && (o.paletteCount || !o.paletteColours.empty()))
+        return ShapesAndPalette;
+    if (!o.shapes && (o.readerBackgroundGiven || o.foregroundOnly))
+        return ReaderBackgroundNeedsShapes;
     if (o.fitPost && dialect->rowPerMessage)
         return fitPostPerRow(o.dialect);
-    if (dialect->kind != CodeKind::Bracket && defined && hasControlCharacter(o.characters))
+    // With shapes the characters are not read, but the ASCII set holds the backtick.
+    const bool characters = defined && !o.shapes;
+    if (dialect->kind != CodeKind::Bracket && characters && hasControlCharacter(o.characters))
         return controlCharacterInChat(o.dialect);
-    if (dialect->kind == CodeKind::Discord && defined
+    if (dialect->kind == CodeKind::Discord && characters
         && o.characters.find('`') != std::string::npos)
         return BacktickClosesFence;
+    if (dialect->kind == CodeKind::Discord && o.shapes
+        && inSet(std::uint8_t(*o.shapes), ShapeSet::Ascii))
+        return ShapesBacktickClosesFence;
     if (o.fitPost && dialect->postLimit == 0)
         return fitPostNeedsLimit(o.dialect);
     if (o.fitLimit && (o.columns || o.rows))

@@ -5,6 +5,7 @@
 #include "convert/glyph.h"
 #include "convert/htmldocument.h"
 #include "convert/palette.h"
+#include "convert/shapedrows.h"
 #include "output/codes/forumdialect.h"
 
 #include <cstddef>
@@ -44,6 +45,16 @@ struct RunOptions {
     std::optional<int> paletteCount;
     std::vector<ColourValue> paletteColours;
     Dither dither = Dither::None;
+    // Each cell's character and two colours chosen by the shape of the picture, from this set;
+    // none: one sample a cell.
+    std::optional<ShapeSet> shapes;
+    // The page a forum's reader sees behind the text, over which the codes that colour only the
+    // text fit their ink; a light forum page by default.
+    ColourValue readerBackground = makeColour(255, 255, 255);
+    bool readerBackgroundGiven = false;
+    // Every cell fitted as ink alone over readerBackground, in the page and the PNG too: they
+    // then show what such a forum shows.
+    bool foregroundOnly = false;
 
     // Whether the bracket code is written from the cells rather than translated from the HTML
     // rows: always but for the documents' own blog code without merged runs.

@@ -44,6 +44,29 @@ Sorties :
   -h, --help            cette aide
   --version             la version de mosaiq-cli
 
+Formes (ces sorties ne sont plus celles de la fenêtre) :
+  --shapes JEU          ascii, blocks, braille ou all : chaque cellule prend le
+                        caractère dont la forme suit le mieux l'image à cet
+                        endroit, avec deux couleurs, une encre et un fond, que
+                        la page, le code HTML et le code pour blog écrivent
+                        comme le mode carré ; la page les montre en DejaVu Sans
+                        Mono ; ascii se lit partout, blocks (demi-pavés, quarts,
+                        ombres) et braille demandent une police qui les a
+                        (DejaVu Sans Mono, DejaVu Sans) : sans elle, des cases
+                        vides ou décalées ; --chars et --random sont alors
+                        ignorés ; exclut --square, --merge et --palette ; si
+                        seul --columns ou --rows est donné, l'autre garde les
+                        proportions de l'image dans cette police
+  --reader-background #RRVVBB
+                        avec --shapes, le fond de la page d'un forum derrière
+                        le texte (défaut : #FFFFFF) : les codes qui ne
+                        colorent que le texte (les forums sans fond coloré,
+                        discord, irc, ansi) y ajustent le caractère et l'encre
+                        de chaque cellule ; --background reste celui de la page
+  --foreground-only     avec --shapes, chaque cellule n'a que son encre, ajustée
+                        sur le fond de --reader-background, dans la page et
+                        --png aussi : elles montrent ce que le forum montrera
+
 Forums (ces sorties ne sont plus celles de la fenêtre) :
   --dialect NOM         le code à crochets de --blog-code : blog (celui de la
                         fenêtre, défaut), phpbb, vbulletin, smf, xenforo, mybb

@@ -14,6 +14,16 @@ std::string invalidBackground(std::string_view text)
     return joined({ "Couleur de fond invalide : « ", text, " » (attendu : #RRVVBB)." });
 }
 
+std::string unknownShapes(std::string_view name)
+{
+    return joined({ "Jeu de formes inconnu : « ", name, " » (ascii, blocks, braille ou all)." });
+}
+
+std::string invalidReaderBackground(std::string_view text)
+{
+    return joined({ "Couleur de fond du lecteur invalide : « ", text, " » (attendu : #RRVVBB)." });
+}
+
 std::string unknownDialect(std::string_view name, std::string_view names)
 {
     return joined({ "Dialecte inconnu : « ", name, " » (", names, ")." });

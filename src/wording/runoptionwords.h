@@ -43,4 +43,26 @@ inline constexpr const char* DitherNeedsPalette
     = "--dither répartit les couleurs d'une palette : indiquez aussi --palette N ou --palette "
       "FICHIER.";
 
+// Characters chosen by the shape of the picture.
+std::string unknownShapes(std::string_view name);
+std::string invalidReaderBackground(std::string_view text);
+inline constexpr const char* ShapesAndSquare
+    = "--square et --shapes s'excluent : --shapes donne déjà à chaque case un fond et une "
+      "encre, et choisit son caractère.";
+inline constexpr const char* ShapesAndMerge
+    = "--merge ne fusionne pas encore les cases de --shapes : retirez l'un des deux.";
+inline constexpr const char* ShapesAndPalette
+    = "--palette et --dither ne s'appliquent pas encore aux deux couleurs des cases de --shapes : "
+      "retirez l'un des deux.";
+inline constexpr const char* ReaderBackgroundNeedsShapes
+    = "--reader-background et --foreground-only servent aux cases de --shapes : indiquez aussi "
+      "--shapes.";
+inline constexpr const char* ShapesBacktickClosesFence
+    = "Les caractères de --shapes ascii (et all) comprennent « ` », qui fermerait le bloc de "
+      "code de Discord : choisissez --shapes blocks ou braille.";
+// Shown, not refused: the run goes on without the characters.
+inline constexpr const char* ShapesIgnoreCharacters
+    = "Note : avec --shapes, la forme de l'image choisit les caractères ; --chars et --random "
+      "sont ignorés.";
+
 } // namespace mosaiq
