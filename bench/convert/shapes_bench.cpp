@@ -1,6 +1,8 @@
 // Cells per second of the shape matcher on one core, on engine_bench's 1920 x 1080 picture, at
-// one cell per pixel and at larger cells, beside square mode's row loop over the same grids; and
-// the mean error of the shortlist against fitting every glyph.
+// one cell per pixel and at larger cells, beside square mode's row loop over the same grids; the
+// mean error of the shortlist against fitting every glyph; and whole runs of 1920 x 1080 cells
+// with shapes, on one thread and on every core, beside square mode, over that picture and over
+// the same at 3840 x 2160.
 #include "convert/rowloop.h"
 #include "convert/shapematcher.h"
 
@@ -16,18 +18,26 @@ namespace {
 constexpr int Width = 1920, Height = 1080;
 
 // engine_bench's picture: gradients with noise in blue, so that no cell larger than a pixel is
-// of one colour.
-const std::vector<std::uint32_t>& photo()
+// of one colour; scale 2 is the same drawn at 3840 x 2160.
+std::vector<std::uint32_t> drawPhoto(int scale)
 {
-    static const std::vector<std::uint32_t> pixels = [] {
-        std::vector<std::uint32_t> words(std::size_t(Width) * Height);
-        std::mt19937 random(7);
-        for (int y = 0; y < Height; ++y)
-            for (int x = 0; x < Width; ++x)
-                words[std::size_t(y) * Width + x] = 0xFF000000u | ((x * 255 / Width) << 16)
-                    | ((y * 255 / Height) << 8) | (random() & 0xFF);
-        return words;
-    }();
+    const int width = Width * scale, height = Height * scale;
+    std::vector<std::uint32_t> words(std::size_t(width) * std::size_t(height));
+    std::mt19937 random(7);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            words[std::size_t(y) * std::size_t(width) + std::size_t(x)] = 0xFF000000u
+                | ((x * 255 / width) << 16) | ((y * 255 / height) << 8) | (random() & 0xFF);
+    return words;
+}
+
+const std::vector<std::uint32_t>& photo(int scale = 1)
+{
+    if (scale == 2) {
+        static const std::vector<std::uint32_t> large = drawPhoto(2);
+        return large;
+    }
+    static const std::vector<std::uint32_t> pixels = drawPhoto(1);
     return pixels;
 }
 
@@ -90,8 +100,50 @@ void squareMode(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * std::int64_t(columns) * std::int64_t(rows));
 }
 
+// A whole run of 1920 x 1080 cells through the row loop, page written, as mosaiq-cli makes it:
+// square mode, or cells chosen by shape (ShapedRows) on a number of threads. Args: the picture's
+// scale (1: 1920 x 1080, 2: 3840 x 2160), shapes (0: square mode, else the set's index + 1),
+// threads (0: one per core).
+void wholeRun(benchmark::State& state)
+{
+    const int scale = int(state.range(0));
+    const std::int64_t shapes = state.range(1);
+    RandomGlyphs random;
+    for (auto _ : state) {
+        RunStart start;
+        start.rows = Height;
+        if (shapes > 0) {
+            start.shapes.emplace();
+            start.shapes->set = Sets[shapes - 1];
+            start.shapes->threads = int(state.range(2));
+        }
+        RowInput input;
+        input.columns = Width;
+        input.rows = Height;
+        input.mode = shapes > 0 ? CellMode::Letter : CellMode::Square;
+        input.definedCharacters = U"8";
+        input.picture = { photo(scale).data(), Width * scale, Height * scale, Width * scale };
+        FixedSettings settings(input, {});
+        CountingPage page;
+        RowLoop loop(start, settings, page, random);
+        loop.runToEnd();
+    }
+    state.SetLabel(shapes > 0 ? SetNames[shapes - 1] : "square mode");
+    state.SetItemsProcessed(state.iterations() * std::int64_t(Width) * Height);
+}
+
 } // namespace
 
+BENCHMARK(wholeRun)
+    ->Args({ 1, 0, 0 })
+    ->Args({ 1, 4, 1 })
+    ->Args({ 1, 4, 0 })
+    ->Args({ 2, 0, 0 })
+    ->Args({ 2, 4, 1 })
+    ->Args({ 2, 4, 0 })
+    ->Args({ 2, 1, 0 })
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(squareMode)
     ->Args({ 1, 1 })
     ->Args({ 2, 4 })

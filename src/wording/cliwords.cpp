@@ -54,9 +54,9 @@ Formes (ces sorties ne sont plus celles de la fenêtre) :
                         ombres) et braille demandent une police qui les a
                         (DejaVu Sans Mono, DejaVu Sans) : sans elle, des cases
                         vides ou décalées ; --chars et --random sont alors
-                        ignorés ; exclut --square, --merge et --palette ; si
-                        seul --columns ou --rows est donné, l'autre garde les
-                        proportions de l'image dans cette police
+                        ignorés ; exclut --square, --merge, --palette et --png ;
+                        si seul --columns ou --rows est donné, l'autre garde
+                        les proportions de l'image dans cette police
   --reader-background #RRVVBB
                         avec --shapes, le fond de la page d'un forum derrière
                         le texte (défaut : #FFFFFF) : les codes qui ne
@@ -64,8 +64,8 @@ Formes (ces sorties ne sont plus celles de la fenêtre) :
                         discord, irc, ansi) y ajustent le caractère et l'encre
                         de chaque cellule ; --background reste celui de la page
   --foreground-only     avec --shapes, chaque cellule n'a que son encre, ajustée
-                        sur le fond de --reader-background, dans la page et
-                        --png aussi : elles montrent ce que le forum montrera
+                        sur le fond de --reader-background, dans la page aussi,
+                        qui montre alors ce que le forum montrera
 
 Forums (ces sorties ne sont plus celles de la fenêtre) :
   --dialect NOM         le code à crochets de --blog-code : blog (celui de la

@@ -54,3 +54,29 @@ TEST(SampleGrid, pointsTooFarForAnyPictureAreOutside)
     EXPECT_EQ(SampleGrid::coordinate(3, 2000000000, 1e-300), SampleGrid::Outside);
     EXPECT_EQ(SampleGrid::coordinate(1, 0, 0.0), SampleGrid::Outside); // -1/0 is -infinity
 }
+
+// The blocks of cells chosen by shape tile the side, each at least a pixel when the side has one.
+TEST(SampleGrid, blocksTileTheSideAndEachHoldsAPixel)
+{
+    struct Case {
+        std::int64_t cells;
+        std::int32_t size;
+        double count;
+        std::vector<std::int32_t> edges, spans;
+    };
+    const Case cases[] = {
+        { 4, 10, 4, { 0, 2, 5, 8 }, { 2, 3, 3, 2 } }, // 2.5, 5, 7.5: halves to even
+        { 3, 3, 3, { 0, 1, 2 }, { 1, 1, 1 } },
+        // More cells than pixels: a cell whose block would be empty takes its edge's pixel.
+        { 5, 2, 5, { 0, 0, 1, 1, 1 }, { 1, 1, 1, 1, 1 } },
+        // A count with decimals leaves the last cell past the side: it keeps the last pixel.
+        { 3, 10, 2.5, { 0, 4, 8 }, { 4, 4, 2 } },
+        { 2, 0, 2, { 0, 0 }, { 0, 0 } },
+    };
+    for (const Case& c : cases) {
+        std::vector<std::int32_t> edges, spans;
+        SampleGrid::blockEdges(edges, spans, c.cells, c.size, c.count);
+        EXPECT_EQ(edges, c.edges) << c.cells << " over " << c.size;
+        EXPECT_EQ(spans, c.spans) << c.cells << " over " << c.size;
+    }
+}

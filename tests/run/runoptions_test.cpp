@@ -128,6 +128,28 @@ TEST(RunOptions, eachRefusalNamesWhatToWriteInstead)
             "--palette FICHIER." },
         { { { "--tramage", "bruit" } }, "Tramage inconnu : « bruit » (ordered ou diffusion)." },
         { { { "--palette", "16" }, { "--dither", "ordonné" } }, "" },
+        { { { "--shapes", "emoji" } },
+            "Jeu de formes inconnu : « emoji » (ascii, blocks, braille ou all)." },
+        { { { "--formes", "blocs" }, { "--carre", {} } },
+            "--square et --shapes s'excluent : --shapes donne déjà à chaque case un fond et une "
+            "encre, et choisit son caractère." },
+        { { { "--shapes", "all" }, { "--merge", "4" } },
+            "--merge ne fusionne pas encore les cases de --shapes : retirez l'un des deux." },
+        { { { "--shapes", "ascii" }, { "--palette", "16" } },
+            "--palette et --dither ne s'appliquent pas encore aux deux couleurs des cases de "
+            "--shapes : retirez l'un des deux." },
+        { { { "--dialect", "discord" }, { "--shapes", "tout" } },
+            "Les caractères de --shapes ascii (et all) comprennent « ` », qui fermerait le bloc "
+            "de code de Discord : choisissez --shapes blocks ou braille." },
+        { { { "--reader-background", "#EEEEEE" } },
+            "--reader-background et --foreground-only servent aux cases de --shapes : indiquez "
+            "aussi --shapes." },
+        { { { "--shapes", "braille" }, { "--fond-lecteur", "#EEEEE" } },
+            "Couleur de fond du lecteur invalide : « #EEEEE » (attendu : #RRVVBB)." },
+        // The characters are the shapes' to choose: a note, not a refusal (PreparedRun below).
+        { { { "--shapes", "braille" }, { "--dialect", "discord" }, { "--chars", "a`" },
+              { "--encre-seule", {} } },
+            "" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(refusalOf(c.given), c.refusal) << c.given.front().first;
