@@ -16,7 +16,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 sets=(
-    "--columns 160"
+    "--columns 160 --rows 90"
     "--columns 120 --rows 60 --square --bold --italic"
     "--columns 90 --rows 45 --random --colours grey --no-centre"
     "--columns 100 --rows 50 --chars é♥x --background #336699"
@@ -26,7 +26,7 @@ sets=(
     "--columns 120 --rows 60 --dialect discord --split"
     "--fit post --dialect vbulletin"
     "--columns 80 --rows 40 --palette 16 --dither diffusion --stats"
-    "--rows 300 --dialect xenforo --split"
+    "--columns 1200 --rows 300 --dialect xenforo --split"
 )
 
 different=0
@@ -61,7 +61,7 @@ for side in old new; do
     cli=$old
     [ $side = new ] && cli=$new
     rm -rf "$work/batch-$side" && mkdir -p "$work/batch-$side"
-    "$cli" "${photos[@]}" --output-dir "$work/batch-$side" --jobs 4 --columns 120 --png --dialect mybb --split \
+    "$cli" "${photos[@]}" --output-dir "$work/batch-$side" --jobs 4 --columns 120 --rows 60 --png --dialect mybb --split \
         >"$work/batch-$side.log" 2>&1
 done
 if diff -r "$work/batch-old" "$work/batch-new" >/dev/null; then
