@@ -135,7 +135,21 @@ test('on one core the picture is read whole as it is chosen, and gives mosaiq-cl
         assert.ok((await download('#download-page')).equals(cliOutputs([]).page), 'page');
     });
 
-test('drag-and-drop, then the keyboard alone: Ctrl+D creates, arrows change tabs', async () => {
+// Presses Tab until the focus is on the element of id, at most ten times.
+async function tabTo(id) {
+    for (let i = 0; i < 10; ++i) {
+        if (await page.evaluate(() => document.activeElement.id) === id) return;
+        await page.keyboard.press('Tab');
+    }
+    assert.fail(`${id} is not in the Tab order`);
+}
+async function keyDownload(key) {
+    const [file] = await Promise.all([page.waitForEvent('download'), page.keyboard.press(key)]);
+    return fs.readFileSync(await file.path());
+}
+
+test('drag-and-drop, then the keyboard alone: Ctrl+D creates, the focus goes to Stop then to '
+    + 'the results, the downloads answer Enter and Space, arrows change tabs', async () => {
     await page.evaluate((bytes) => {
         const data = new DataTransfer();
         data.items.add(new File([new Uint8Array(bytes)], 'dropped.png', { type: 'image/png' }));
@@ -143,21 +157,45 @@ test('drag-and-drop, then the keyboard alone: Ctrl+D creates, arrows change tabs
             cancelable: true }));
     }, [...picture]);
     await page.waitForFunction(() => /chargée/.test(document.getElementById('status').textContent));
+    await page.evaluate(() => worker.addEventListener('message', (e) => {
+        if (e.data.type === 'started') window.focusDuring = document.activeElement.id;
+    }));
     await page.focus('#columns');
     await page.keyboard.press('Control+a');
     await page.keyboard.type('12,5');
     await page.keyboard.press('Control+d');
     await page.waitForFunction(() => /terminée/.test(document.getElementById('status').textContent));
+    assert.strictEqual(await page.evaluate(() => window.focusDuring), 'stop');
+    assert.strictEqual(await page.evaluate(() => document.activeElement.id), 'tab-preview');
     // The rows field keeps the picture's, which mosaiq-cli is told.
     const expected = cliOutputs(['--columns', '12,5', '--rows', await page.inputValue('#rows')]);
-    assert.ok((await download('#download-page')).equals(expected.page));
+    await tabTo('download-page');
+    assert.ok((await keyDownload('Enter')).equals(expected.page), 'page');
     await page.focus('#tab-preview');
     await page.keyboard.press('ArrowRight');
     await page.keyboard.press('ArrowRight');
+    await tabTo('download-html');
+    assert.ok((await keyDownload('Space')).equals(expected.html), 'HTML code');
+    await page.focus('#tab-html');
     await page.keyboard.press('ArrowLeft');
     assert.strictEqual(await page.evaluate(() => document.activeElement.id), 'tab-blog');
     assert.ok(await page.isVisible('#copy-blog'));
     assert.ok(!(await page.isVisible('#preview-frame')));
+    await tabTo('download-blog');
+    assert.ok((await keyDownload('Enter')).equals(expected.blog), 'blog code');
+});
+
+test('a name is given only where the element\'s role takes one', async () => {
+    // Elements whose own role may be named; any other needs a role of its own, and not one of
+    // those that forbid a name.
+    const named = await page.evaluate(() => [...document.querySelectorAll(
+        '[aria-label], [aria-labelledby]')].map((e) => [e.id, e.localName, e.getAttribute('role')]));
+    const namable = ['a', 'button', 'input', 'select', 'textarea', 'progress', 'iframe', 'img',
+        'section', 'form', 'fieldset', 'main', 'nav'];
+    const forbidding = ['generic', 'presentation', 'none', 'paragraph', 'code', 'caption'];
+    assert.ok(named.length > 5);
+    for (const [id, tag, role] of named)
+        assert.ok(role ? !forbidding.includes(role) : namable.includes(tag), `${id}: ${tag}`);
 });
 
 test('a page above the frame\'s size is drawn, zoomable; a stopped run keeps its rows',
@@ -318,10 +356,12 @@ test('a Blob is asked of the workers only when needed, and a download waits for 
     // The small page goes to the frame at once; the codes wait for a download or a copy.
     assert.deepStrictEqual(await page.evaluate(() => window.held.map((h) => h.which)), [0]);
     await page.click('#tab-html');
+    let early = false;
+    page.once('download', () => { early = true; });
     const [file] = await Promise.all([page.waitForEvent('download'), (async () => {
         await page.click('#download-html');
         await page.waitForTimeout(300);
-        assert.strictEqual(await page.getAttribute('#download-html', 'href'), null);
+        assert.ok(!early, 'no download before the Blob');
         assert.deepStrictEqual(await page.evaluate(() => window.held.map((h) => h.which)), [0, 1]);
         await page.evaluate(() => window.held.forEach((h) => h.release()));
     })()]);

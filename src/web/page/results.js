@@ -3,10 +3,8 @@
 function clearResults() {
     for (const url of urls) URL.revokeObjectURL(url);
     urls = [];
-    for (const id of ['download-page', 'download-png', 'download-blog', 'download-html']) {
+    for (const id of ['download-page', 'download-png', 'download-blog', 'download-html'])
         $(id).hidden = true;
-        $(id).removeAttribute('href');
-    }
     for (const id of ['code-blog', 'code-html', 'size-blog', 'size-html', 'posts'])
         $(id).textContent = '';
     $('preview-frame').hidden = true;
@@ -55,25 +53,24 @@ function blobOf(entry) {
     return entry.blob;
 }
 
-function showLink(link) {
-    link.removeAttribute('href');
-    link.hidden = false;
-}
-
-// A download link gets its address when clicked; clicked before its Blob has come, it waits
-// for it, then clicks again.
-function onDownload(e) {
-    const link = e.currentTarget;
-    if (link.href) return;
-    const which = { 'download-page': 0, 'download-html': 1, 'download-blog': 2 }[link.id];
+// A download is a button, in the Tab order like the others, that makes the output's address only
+// when pressed; pressed before its Blob has come, it waits for it.
+async function onDownload(e) {
+    const button = e.currentTarget;
+    const which = { 'download-page': 0, 'download-html': 1, 'download-blog': 2 }[button.id];
     const o = outputs;
     const entry = o && o.blobs && o.blobs[which];
-    if (entry && entry.parts) {
-        link.href = blobUrl(blobOf(entry));
-        return;
-    }
-    e.preventDefault();
-    if (entry) neededBlob(o, which).promise.then(() => outputs === o && link.click());
+    if (!entry) return;
+    if (!entry.parts) await neededBlob(o, which).promise;
+    if (outputs === o) save(blobOf(entry), button.dataset.name);
+}
+
+// Hands blob to the browser as a download named name.
+function save(blob, name) {
+    const link = document.createElement('a');
+    link.href = blobUrl(blob);
+    link.download = name;
+    link.click();
 }
 
 // An output as the worker gave it: { start, size } (its first bytes, for the pane).
@@ -84,7 +81,7 @@ function showCode(kind, output) {
         ? fill(Words.codeStart, bytes(output.start.length), bytes(output.size))
         : fill(Words.codeWhole, bytes(output.size));
     $(`code-${kind}`).textContent = text;
-    showLink($(`download-${kind}`));
+    $(`download-${kind}`).hidden = false;
 }
 
 function showPosts(posts) {
@@ -103,7 +100,7 @@ function showPosts(posts) {
 function showPage(cellBytes) {
     outputs.cells = cellBytes;
     const o = outputs;
-    showLink($('download-page'));
+    $('download-page').hidden = false;
     $('download-png').hidden = false;
     const s = outputs.settings;
     const cells = outputs.columns * outputs.rowCount;
@@ -139,10 +136,7 @@ async function downloadPng() {
         const image = await MosaiqPreview.png(o.cells, o.columns, o.settings);
         if (outputs !== o) return;
         if (!image) return say(Words.pngTooLarge, true);
-        const link = document.createElement('a');
-        link.href = blobUrl(image.blob);
-        link.download = 'mosaiq.png';
-        link.click();
+        save(image.blob, 'mosaiq.png');
         say(image.small ? Words.pngSmall : Words.pngWhole);
     } finally {
         $('download-png').disabled = false;

@@ -48,6 +48,9 @@ function create() {
     clearResults();
     showProgress(0);
     say(Words.running);
+    // "Créer" is disabled during the run, which would drop the focus to the document: it goes
+    // to Stop, the one thing to press meanwhile.
+    $('stop').focus();
     $('create').disabled = true;
     outputs.workers = [];
     outputs.bands = [];
@@ -102,6 +105,12 @@ function finishRun(m) {
         say(m.message, true);
     }
     showProgress(0);
+    // From Stop, where the run put it, the focus goes to the results, or to what was refused;
+    // elsewhere, the user moved it and it stays.
+    if ([$('stop'), $('create'), document.body].includes(document.activeElement)) {
+        const shown = m.status === 'finished' || (m.status === 'stopped' && m.page.size > 0);
+        (shown ? document.querySelector('[role=tab][aria-selected=true]') : $('status')).focus();
+    }
     // The workers make the next run's memory ready, and the thumbnail of a picture whose run was
     // asked the moment it was read, only now: their threads would slow the outputs shown.
     setTimeout(() => [worker, helper].forEach((w) => w && post(w, 'shown',
