@@ -25,9 +25,10 @@ const Messages = Object.freeze({
     // The page to a worker: the Blob of output which (0 the page, 1 the HTML code, 2 the blog
     // code) of run; the worker to the page: that Blob.
     blob: ['run', 'which', 'blob', 'measures'],
-    // A worker to the page: its module made (the engine's words, numbers and dialects), or not.
+    // A worker to the page: its module made (the engine's words, numbers and dialects), or not
+    // (refused: the site's security policy forbids WebAssembly, which the browser has).
     ready: ['words', 'numbers', 'dialects'],
-    failed: [],
+    failed: ['refused'],
     // A worker to the page: the picture read, or why not (shed: the second worker's memory,
     // made ready for a run it will not share, goes only with the worker).
     loaded: ['width', 'height', 'number', 'measures'],

@@ -23,6 +23,28 @@ namespace {
             { "noEngine",
                 "Ce navigateur ne peut pas faire tourner le moteur de conversion (WebAssembly) : "
                 "essayez un navigateur plus récent." },
+            // What the host of the site must allow, named as its security policy writes it.
+            { "wasmRefused",
+                "Ce site interdit au navigateur de faire tourner le moteur de conversion "
+                "(WebAssembly) : son hébergeur doit l'autoriser dans sa politique de sécurité "
+                "(Content-Security-Policy : script-src 'wasm-unsafe-eval')." },
+            { "noWorker",
+                "Le moteur de conversion n'a pas pu démarrer : le navigateur ou le site refuse "
+                "les workers créés depuis un Blob. Un site qui a une politique de sécurité doit "
+                "les autoriser (Content-Security-Policy : worker-src blob:)." },
+            { "engineSilent",
+                "Le moteur de conversion n'a pas démarré après %1 secondes : rechargez la page. "
+                "Si rien ne change, ce navigateur ne peut pas le faire tourner." },
+            { "pictureWaits", "L'image sera lue dès que le moteur de conversion sera prêt..." },
+            { "tooLargeToSave",
+                "Ce fichier fait %1 : ce navigateur ne peut pas l'enregistrer d'un bloc. "
+                "Réduisez les dimensions, ou ouvrez la page dans un navigateur qui enregistre "
+                "directement sur le disque." },
+            { "saving", "Enregistrement du fichier (%1)..." },
+            { "saved", "Fichier enregistré (%1)." },
+            { "saveFailed",
+                "Le fichier (%1) n'a pas pu être enregistré : vérifiez la place libre sur le "
+                "disque, puis réessayez." },
             { "reading", "L'image est en cours de lecture : un instant, puis créez la page." },
             { "readingPicture", "Lecture de l'image..." },
             { "busy",

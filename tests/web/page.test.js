@@ -6,6 +6,7 @@ const test = require('node:test');
 const assert = require('node:assert');
 const os = require('node:os');
 const path = require('node:path');
+const http = require('node:http');
 const { spawnSync } = require('node:child_process');
 const { chromium } = require('playwright-core');
 const { root, cli, png, testPixels, loadModule, engineOf, fs } = require('./support.js');
@@ -26,12 +27,37 @@ function cliOutputs(args) {
         blog: fs.readFileSync(out('blog.txt')) };
 }
 
+// The site served over http from 127.0.0.1, each answer with headers besides its type; resolves to
+// its address. Closed with the tests.
+const servers = [];
+function serve(headers = {}) {
+    const types = { html: 'text/html', css: 'text/css', js: 'text/javascript', png: 'image/png',
+        webmanifest: 'application/manifest+json' };
+    const server = http.createServer((request, response) => {
+        const name = new URL(request.url, 'http://here').pathname.slice(1) || 'index.html';
+        const file = path.join(site, path.normalize(name));
+        if (!file.startsWith(site) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+            response.writeHead(404);
+            return response.end();
+        }
+        response.writeHead(200, { 'Content-Type': types[path.extname(file).slice(1)] || '',
+            ...headers });
+        response.end(fs.readFileSync(file));
+    });
+    servers.push(server);
+    return new Promise((resolve) => server.listen(0, '127.0.0.1',
+        () => resolve(`http://127.0.0.1:${server.address().port}/`)));
+}
+
 let browser, context, page;
 test.before(async () => {
     browser = await chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
         headless: true, args: ['--no-sandbox'] });
 });
-test.after(async () => browser && browser.close());
+test.after(async () => {
+    for (const server of servers) server.close();
+    return browser && browser.close();
+});
 test.beforeEach(async () => {
     context = await browser.newContext({ acceptDownloads: true });
     await context.grantPermissions(['clipboard-read', 'clipboard-write']);
@@ -524,4 +550,93 @@ test('a browser that cannot run the module is told so in French', async () => {
     await page.goto(`file://${site}/index.html`);
     await page.waitForFunction(() => document.getElementById('status').textContent !== '');
     assert.match(await status(), /ne peut pas faire tourner le moteur/);
+});
+
+test('a site whose policy refuses workers or WebAssembly names what its host must allow',
+    async () => {
+        const refused = [[`script-src 'self' 'wasm-unsafe-eval'`, /worker-src blob:/],
+            [`script-src 'self'; worker-src blob:`, /script-src 'wasm-unsafe-eval'/]];
+        // Under a policy, the page's waits are the locators': a waited function is evaluated.
+        const said = (text) => page.locator('#status', { hasText: text }).waitFor();
+        for (const [policy, named] of refused) {
+            await page.goto(await serve({ 'Content-Security-Policy': policy }));
+            await said(named);
+            // A picture chosen then is not left waiting for an engine that will not come.
+            await page.setInputFiles('#picture-file', { name: 'picture.png',
+                mimeType: 'image/png', buffer: picture });
+            assert.match(await status(), named);
+        }
+        // What README.md tells a host to allow is enough.
+        await page.goto(await serve({ 'Content-Security-Policy': "default-src 'self'; "
+            + "script-src 'self' 'wasm-unsafe-eval'; worker-src blob:; img-src 'self' blob:; "
+            + 'frame-src blob:' }));
+        await page.locator('#dialect option[value=phpbb]').waitFor({ state: 'attached' });
+        await page.setInputFiles('#picture-file', { name: 'picture.png', mimeType: 'image/png',
+            buffer: picture });
+        await said(/chargée/);
+        await page.click('#create');
+        await said(/terminée/);
+        await page.locator('#thumbnail').waitFor();
+        await page.locator('#preview-frame').waitFor();
+    });
+
+test('an engine that never answers is said, not waited for', async () => {
+    await context.close();
+    context = await browser.newContext();
+    await context.addInitScript(() => Object.defineProperty(window, 'MosaiqWorkerSource',
+        { set() {}, get: () => '' }));
+    page = await context.newPage();
+    await page.clock.install();
+    await page.goto(`file://${site}/index.html`);
+    await page.clock.runFor(29000);
+    assert.strictEqual(await status(), '');
+    await page.clock.runFor(2000);
+    assert.match(await status(), /n'a pas démarré après 30 secondes/);
+});
+
+test('a picture chosen before the engine is ready is read once it is', async () => {
+    await context.close();
+    context = await browser.newContext({ acceptDownloads: true });
+    // The worker tells the page it is ready a second late.
+    await context.addInitScript(() => {
+        const patch = `const told = self.postMessage.bind(self);
+            self.postMessage = (m, t) => (m.type === 'ready' ? setTimeout(() => told(m, t), 1000)
+                : told(m, t));\n`;
+        let source = '';
+        Object.defineProperty(window, 'MosaiqWorkerSource', {
+            set(value) { source = patch + value; },
+            get() { return source; },
+        });
+    });
+    page = await context.newPage();
+    await page.goto(`file://${site}/index.html`);
+    await page.setInputFiles('#picture-file', { name: 'picture.png', mimeType: 'image/png',
+        buffer: picture });
+    assert.match(await status(), /sera lue dès que/);
+    await page.waitForFunction(() => /chargée/.test(document.getElementById('status').textContent));
+    await runToEnd();
+    assert.ok((await download('#download-page')).equals(cliOutputs([]).page));
+});
+
+test('a file past what a download may hold is streamed to a file picked, or refused with its '
+    + 'size', async () => {
+    await choose(picture);
+    await runToEnd();
+    const expected = cliOutputs([]);
+    await page.evaluate(() => {
+        largestDownload = 100;
+        window.written = [];
+        window.showSaveFilePicker = async () => ({ createWritable: async () => new WritableStream(
+            { write: (chunk) => window.written.push(...chunk) }) });
+    });
+    await page.click('#download-page');
+    await page.waitForFunction(() => /enregistré/.test(document.getElementById('status').textContent));
+    assert.ok(Buffer.from(await page.evaluate(() => window.written)).equals(expected.page));
+    await page.evaluate(() => delete window.showSaveFilePicker);
+    await page.click('#tab-html');
+    await page.click('#download-html');
+    assert.strictEqual(await status(), `Ce fichier fait ${expected.html.length
+        .toLocaleString('fr-FR')} octets : ce navigateur ne peut pas l'enregistrer d'un bloc. `
+        + 'Réduisez les dimensions, ou ouvrez la page dans un navigateur qui enregistre '
+        + 'directement sur le disque.');
 });

@@ -15,6 +15,9 @@ frenchNumbers.format(0);
 const bytes = (n) => fill(Words.bytes, frenchNumbers.format(n));
 
 let engine = null; // what the worker said when ready: words, limits, dialects
+// Why the engine will not start, once known; a picture chosen before it is ready, read once it is.
+let engineFailure = '';
+let pictureWaiting = null;
 let worker = null;
 // A second worker with its own module, where the machine has two cores: it holds the picture
 // too, and makes the second half of the rows of a large run (the engine's sharedToCells).
@@ -29,6 +32,11 @@ let pictureNumber = 0; // the worker's number of the last picture read
 let running = false;
 let outputs = null;
 let urls = [];
+
+// What the page says while the engine is not ready: that it starts, or why it never will.
+function notReady() {
+    say(engineFailure || Words.notReady, true);
+}
 
 function say(text, error = false) {
     $('status').textContent = text;

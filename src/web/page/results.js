@@ -60,10 +60,25 @@ async function onDownload(e) {
     const which = { 'download-page': 0, 'download-html': 1, 'download-blog': 2 }[button.id];
     const o = outputs;
     const entry = o && o.blobs && o.blobs[which];
-    if (!entry) return;
-    if (!entry.parts) await neededBlob(o, which).promise;
-    if (outputs === o) save(blobOf(entry), button.dataset.name);
+    if (!entry || !o.sizes) return;
+    const blob = async () => {
+        if (!entry.parts) await neededBlob(o, which).promise;
+        return blobOf(entry);
+    };
+    if (o.sizes[which] <= largestDownload) {
+        const whole = await blob();
+        if (outputs === o) save(whole, button.dataset.name);
+    } else {
+        await saveLarge(o.sizes[which], blob, button.dataset.name);
+    }
 }
+
+// The largest file handed to the browser as a download from a Blob's address. Such a download
+// has the browser hold the whole Blob: one browser keeps a Blob's bytes in memory, another
+// writes them to disk only while both have room, and past a gigabyte this fails on many
+// machines with no word to the page. Larger files are written to a file the user picks, where
+// the browser can stream to disk, and refused beforehand elsewhere.
+let largestDownload = 1 << 30;
 
 // Hands blob to the browser as a download named name.
 function save(blob, name) {
@@ -71,6 +86,25 @@ function save(blob, name) {
     link.href = blobUrl(blob);
     link.download = name;
     link.click();
+}
+
+// An output of size bytes past largestDownload, blob() its Blob when it comes, streamed into a
+// file the user picks (asked first, while the press still allows it), or refused.
+async function saveLarge(size, blob, name) {
+    if (!window.showSaveFilePicker) return say(fill(Words.tooLargeToSave, bytes(size)), true);
+    let file;
+    try {
+        file = await window.showSaveFilePicker({ suggestedName: name });
+    } catch (error) {
+        return; // the user closed the dialog
+    }
+    say(fill(Words.saving, bytes(size)));
+    try {
+        await (await blob()).stream().pipeTo(await file.createWritable());
+        say(fill(Words.saved, bytes(size)));
+    } catch (error) {
+        say(fill(Words.saveFailed, bytes(size)), true);
+    }
 }
 
 // An output as the worker gave it: { start, size } (its first bytes, for the pane).

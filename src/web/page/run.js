@@ -6,7 +6,9 @@ function loadPicture(file) {
         return;
     }
     if (!engine) {
-        say(Words.notReady, true);
+        if (engineFailure) return notReady();
+        pictureWaiting = file;
+        say(Words.pictureWaits);
         return;
     }
     reading = true;
@@ -25,7 +27,7 @@ function loadPicture(file) {
 // The module halves and doubles the fields, as the window does; a field typed into meanwhile
 // keeps what was typed.
 function scaleSizes(factor) {
-    if (!engine) return say(Words.notReady, true);
+    if (!engine) return notReady();
     post(worker, 'scale', { columns: $('columns').value, rows: $('rows').value, factor });
 }
 
@@ -39,7 +41,7 @@ function onScaled(m) {
 
 function create() {
     if (running) return;
-    if (!engine) return say(Words.notReady, true);
+    if (!engine) return notReady();
     if (reading) return say(Words.reading, true);
     running = true;
     performance.mark('mosaiq-create');
@@ -84,6 +86,7 @@ function finishRun(m) {
     $('create').disabled = false;
     settleBlobs();
     outputs.finished = m.status === 'finished';
+    outputs.sizes = [m.page, m.html, m.blog].map((output) => (output ? output.size : 0));
     // What a cell's glyph byte stands for, where the page writes some characters as references.
     if (m.characters) outputs.settings.glyphs = m.characters.map((c) => String.fromCodePoint(c));
     if (m.status === 'finished') {

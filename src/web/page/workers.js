@@ -1,12 +1,32 @@
 // The page's workers: the one that reads the picture and runs the module, and on two cores a
 // second that shares large runs; what each says, and the bands of a shared run joined.
 
+// The engine compiles in a second or two on a slow phone: a worker silent for this long will not
+// answer, and the page says so rather than "starts, try again" forever.
+const engineWait = 30;
+
 function startWorker() {
     const source = new Blob([window.MosaiqWorkerSource], { type: 'text/javascript' });
     const url = URL.createObjectURL(source);
-    worker = new Worker(url);
+    // A worker refused by the site's security policy throws in some browsers, and in others
+    // only fires its error event.
+    try {
+        worker = new Worker(url);
+    } catch (error) {
+        return engineFailed(Words.noWorker);
+    }
     worker.onmessage = (event) => onWorker(event.data);
+    worker.onerror = () => engine || engineFailed(Words.noWorker);
+    setTimeout(() => engine || engineFailed(fill(Words.engineSilent, engineWait)),
+        engineWait * 1000);
     if ((navigator.hardwareConcurrency || 1) > 1) startHelper(url);
+}
+
+function engineFailed(why) {
+    if (engineFailure) return;
+    engineFailure = why;
+    pictureWaiting = null;
+    say(why, true);
 }
 
 // name: 'lean' for a second worker that makes no memory ready before a picture it may share;
@@ -105,7 +125,7 @@ function onWorker(m) {
         performance.measure(name, { start: start - performance.timeOrigin, duration });
     if (m.type === 'loaded' || m.type === 'refused') reading = false;
     if (m.type === 'failed') {
-        say(Words.noEngine, true);
+        engineFailed(m.refused ? Words.wasmRefused : Words.noEngine);
     } else if (m.type === 'ready') {
         engine = m;
         MosaiqPreview.measure(m.numbers.preview);
@@ -113,6 +133,8 @@ function onWorker(m) {
         select.textContent = '';
         for (const d of m.dialects) select.add(new Option(d.name, d.name));
         updateInterlocks();
+        if (pictureWaiting) loadPicture(pictureWaiting);
+        pictureWaiting = null;
     } else if (m.type === 'loaded') {
         pictureNumber = m.number;
         $('columns').value = String(m.width);

@@ -86,7 +86,19 @@ const ready = loadModule().then((reply) => {
         if (address) touched(mosaiq.HEAPU8.subarray(address, address + 4 * 1920 * 1080));
         mosaiq._mosaiq_hold_picture(0, 0);
     }
-}, () => post(self, 'failed'));
+}, () => post(self, 'failed', { refused: webAssemblyRefused() }));
+
+// Whether the browser has WebAssembly and the site's security policy forbids it: the smallest
+// module, eight bytes that cannot be wrong, is then refused too.
+function webAssemblyRefused() {
+    if (typeof WebAssembly !== 'object') return false;
+    try {
+        new WebAssembly.Module(new Uint8Array([0, 0x61, 0x73, 0x6d, 1, 0, 0, 0]));
+        return false;
+    } catch (error) {
+        return true;
+    }
+}
 
 // What the worker does with each message of the page, or of the other worker.
 const answers = {
