@@ -34,6 +34,10 @@ const source = parts.map((part) => fs.readFileSync(part, "utf8")).join("\n");
 fs.writeFileSync(out, "window.MosaiqWorkerSource = " + JSON.stringify(source) + ";\n");
 ' "$site/worker-source.js" "$build/src/web/mosaiq-web.js" "$root/src/web/protocol.js" \
     "$root/src/web/engine.js" "${worker[@]}"
+# The sample photo, as a script that the page loads when asked: from the disk, a page may fetch
+# nothing. src/web/sample.jpg is docs/chelsea.jpg (Chelsea the cat, by Stefan van der Walt, CC0)
+# at 300 x 200, made with ImageMagick: convert -resize 300x200 -strip -quality 82.
+printf 'window.MosaiqSample = "%s";\n' "$(base64 -w0 "$root/src/web/sample.jpg")" >"$site/sample.js"
 # The page's texts, which live with the engine's words: asked of the module once, here.
 node -e '
 const [module, out] = process.argv.slice(1);

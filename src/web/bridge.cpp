@@ -2,6 +2,9 @@
 // rather than embind keeps the module small (no binding runtime, no type information) and lets
 // each chunk reach the script as a view of the module's memory, copied once, never as a string.
 
+#include "convert/gridproportions.h"
+#include "convert/numbertext.h"
+#include "convert/sizescaling.h"
 #include "output/codes/forumdialect.h"
 #include "web/bandrows.h"
 #include "web/bridgesettings.h"
@@ -271,6 +274,18 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_scale_sizes(const char* columns, const char* row
         words = scaleErrorWords(scaled.error, offending);
     }
     return int(scaled.error);
+}
+
+// The other size of a grid whose columns (rows 0) or rows (rows 1) are typed, that keeps a picture
+// of width x height pixels in its proportions on the page, as a run given that size alone makes
+// it (prepareRun); -1 when typed is no number, and the field is left as it is.
+EMSCRIPTEN_KEEPALIVE double mosaiq_other_size(const char* typed, int rows, int width, int height)
+{
+    if (!readSizeNumber(typed, NumberFormat::french()))
+        return -1;
+    const double given = numericValue(typed);
+    return double(rows ? columnsForRows(width, height, given, PageCellAspect)
+                       : rowsForColumns(width, height, given, PageCellAspect));
 }
 
 EMSCRIPTEN_KEEPALIVE const char* mosaiq_words_given()

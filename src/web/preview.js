@@ -9,6 +9,9 @@ const MosaiqPreview = (() => {
     let cellWidth = 0, cellHeight = 0, zoomSteps = [1];
     let cells = null, columns = 0, rows = 0, settings = null, zoom = 1;
     let generation = 0, whenDrawn = [];
+    // The page is fitted to the view once the view has a size (a preview shown while its tab is
+    // hidden has none yet).
+    let fitDue = false;
     const Hex = Array.from({ length: 256 }, (_, v) => v.toString(16).padStart(2, '0'));
     const Glyphs = Array.from({ length: 256 },
         (_, b) => new TextDecoder('windows-1252').decode(new Uint8Array([b])));
@@ -34,12 +37,26 @@ const MosaiqPreview = (() => {
         rows = columns > 0 ? Math.floor(total / 4 / columns) : 0;
         settings = runSettings;
         zoom = 1;
+        fitDue = true;
         area().hidden = false;
         document.getElementById('zoom-bar').hidden = false;
         layout();
     }
 
+    // The zoom that shows the whole page in the view, at most 100 %; below the smallest step
+    // where the page needs it, its cells then drawn a pixel or less each.
+    function fitted() {
+        const view = area();
+        const across = view.clientWidth / Math.max(1, columns * cellWidth);
+        const down = view.clientHeight / Math.max(1, rows * cellHeight);
+        return Math.min(1, across, down);
+    }
+
     function layout() {
+        if (fitDue && area().clientWidth > 0) {
+            fitDue = false;
+            zoom = fitted();
+        }
         const sizer = document.getElementById('preview-sizer');
         sizer.style.width = `${Math.ceil(columns * cellWidth * zoom)}px`;
         sizer.style.height = `${Math.ceil(rows * cellHeight * zoom)}px`;
@@ -50,6 +67,7 @@ const MosaiqPreview = (() => {
 
     function redraw() {
         if (!cells || area().hidden) return finished();
+        if (fitDue && area().clientWidth > 0) return layout();
         const view = area();
         const canvas = document.getElementById('preview-canvas');
         const ratio = window.devicePixelRatio || 1;
@@ -179,10 +197,62 @@ const MosaiqPreview = (() => {
         for (const callback of callbacks) callback();
     }
 
+    // The zoom to the next step up (step 1) or down (-1), from wherever a pinch left it.
     function zoomBy(step) {
-        const i = zoomSteps.findIndex((z) => z >= zoom);
-        zoom = step === 0 ? 1 : zoomSteps[Math.max(0, Math.min(zoomSteps.length - 1, i + step))];
+        const up = zoomSteps.find((z) => z > zoom * 1.001);
+        const down = [...zoomSteps].reverse().find((z) => z < zoom / 1.001);
+        zoomTo(step > 0 ? up ?? zoom : down ?? zoom);
+    }
+
+    // The zoom set to value within the steps' range, the point of the view at (x, y) CSS pixels
+    // (its centre by default) staying where it is.
+    function zoomTo(value, x = area().clientWidth / 2, y = area().clientHeight / 2) {
+        const view = area();
+        const before = zoom;
+        const least = Math.min(zoomSteps[0], fitted());
+        zoom = Math.max(least, Math.min(zoomSteps[zoomSteps.length - 1], value));
+        fitDue = false;
+        const left = (view.scrollLeft + x) * zoom / before - x;
+        const top = (view.scrollTop + y) * zoom / before - y;
         layout();
+        view.scrollLeft = left;
+        view.scrollTop = top;
+    }
+
+    // A pinch inside the view zooms the preview, not the page: two fingers on a touch screen,
+    // or a touchpad's, which the browser gives as a wheel with Ctrl held.
+    function wirePinch(view) {
+        view.addEventListener('wheel', (e) => {
+            if (!e.ctrlKey || !cells) return;
+            e.preventDefault();
+            const box = view.getBoundingClientRect();
+            zoomTo(zoom * Math.exp(-e.deltaY / 200), e.clientX - box.left, e.clientY - box.top);
+        }, { passive: false });
+        const touching = new Map();
+        let pinch = null;
+        const spread = () => {
+            const [a, b] = [...touching.values()];
+            return { distance: Math.hypot(a.x - b.x, a.y - b.y), x: (a.x + b.x) / 2,
+                y: (a.y + b.y) / 2 };
+        };
+        view.addEventListener('pointerdown', (e) => {
+            if (e.pointerType !== 'touch') return;
+            touching.set(e.pointerId, { x: e.clientX, y: e.clientY });
+            pinch = touching.size === 2 ? { ...spread(), zoom } : null;
+        });
+        view.addEventListener('pointermove', (e) => {
+            if (!touching.has(e.pointerId)) return;
+            touching.set(e.pointerId, { x: e.clientX, y: e.clientY });
+            if (!pinch || touching.size !== 2 || !cells) return;
+            const now = spread(), box = view.getBoundingClientRect();
+            zoomTo(pinch.zoom * now.distance / pinch.distance, now.x - box.left, now.y - box.top);
+        });
+        for (const type of ['pointerup', 'pointercancel']) {
+            view.addEventListener(type, (e) => {
+                touching.delete(e.pointerId);
+                pinch = null;
+            });
+        }
     }
 
     window.addEventListener('resize', () => redraw());
@@ -190,12 +260,14 @@ const MosaiqPreview = (() => {
         area().addEventListener('scroll', () => requestAnimationFrame(redraw));
         document.getElementById('zoom-in').addEventListener('click', () => zoomBy(1));
         document.getElementById('zoom-out').addEventListener('click', () => zoomBy(-1));
-        document.getElementById('zoom-actual').addEventListener('click', () => zoomBy(0));
+        document.getElementById('zoom-actual').addEventListener('click', () => zoomTo(1));
+        document.getElementById('zoom-fit').addEventListener('click', () => zoomTo(fitted()));
         area().addEventListener('keydown', (e) => {
             if (e.key === '+') zoomBy(1);
             else if (e.key === '-') zoomBy(-1);
-            else if (e.key === '0') zoomBy(0);
+            else if (e.key === '0') zoomTo(1);
         });
+        wirePinch(area());
     };
     if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', wire);
     else wire();

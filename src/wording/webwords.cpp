@@ -47,9 +47,14 @@ namespace {
                 "disque, puis réessayez." },
             { "reading", "L'image est en cours de lecture : un instant, puis créez la page." },
             { "readingPicture", "Lecture de l'image..." },
-            { "busy",
-                "Une conversion est en cours : arrêtez-la (Stop) avant de choisir une autre "
-                "image." },
+            { "pasteRefused",
+                "Le navigateur n'a pas donné accès au presse-papiers : collez l'image avec "
+                "Ctrl+V." },
+            { "noPictureCopied",
+                "Le presse-papiers ne contient pas d'image : copiez une image puis collez-la "
+                "ici." },
+            // The sample photo's name, as the page shows it once chosen.
+            { "sampleName", "photo-exemple.jpg" },
             { "textPasted",
                 "Le presse-papiers contient du texte, pas une image : copiez une image puis "
                 "collez-la ici." },

@@ -224,7 +224,8 @@ test('a name is given only where the element\'s role takes one', async () => {
         assert.ok(role ? !forbidding.includes(role) : namable.includes(tag), `${id}: ${tag}`);
 });
 
-test('a page above the frame\'s size is drawn, zoomable; a stopped run keeps its rows',
+test('a page above the frame\'s size is drawn fitted, zoomed and pinched inside its view; a '
+    + 'stopped run keeps its rows',
     async () => {
         const big = png(testPixels(300, 200, false), 300, 200);
         await choose(big);
@@ -238,9 +239,22 @@ test('a page above the frame\'s size is drawn, zoomable; a stopped run keeps its
             return d.some((v, i) => i % 4 !== 3 && v !== 0);
         });
         assert.ok(await painted());
+        // The whole page in the view at first.
+        const fits = () => page.evaluate(() => $('preview-sizer').offsetWidth
+            <= $('preview-drawn').clientWidth && $('preview-sizer').offsetHeight
+            <= $('preview-drawn').clientHeight);
+        assert.ok(await fits(), 'fitted');
+        // A pinch (a touchpad's comes as a wheel with Ctrl) zooms the preview, not the page.
+        const pinched = await page.evaluate(() => {
+            const view = $('preview-drawn'), box = view.getBoundingClientRect();
+            return !view.dispatchEvent(new WheelEvent('wheel', { ctrlKey: true, deltaY: -200,
+                clientX: box.left + 10, clientY: box.top + 10, cancelable: true, bubbles: true }));
+        });
+        assert.ok(pinched && !(await fits()), 'pinched');
         // The engine's steps, as the native preview's: the one below 100 %.
         const { zoomSteps } = engineOf(await loadModule()).numbers.preview;
         const below = zoomSteps[zoomSteps.indexOf(1) - 1];
+        await page.click('#zoom-actual');
         await page.click('#zoom-out');
         assert.strictEqual(await page.textContent('#zoom-value'),
             `Zoom : ${Math.round(below * 100)} %`);
@@ -449,14 +463,62 @@ test('what the page refuses, in French, and it goes on working', async () => {
         document.dispatchEvent(new ClipboardEvent('paste', { clipboardData: data }));
     });
     assert.match(await status(), /texte, pas une image/);
-    await page.fill('#columns', '3000');
-    await page.fill('#rows', '3000');
-    await page.click('#create');
-    await page.setInputFiles('#picture-file', { name: 'b.png', mimeType: 'image/png',
-        buffer: picture });
-    assert.match(await status(), /en cours/);
-    await page.click('#stop');
-    await page.waitForFunction(() => /arrêtée/.test(document.getElementById('status').textContent));
+});
+
+test('a new picture or "Créer" during a run stops it, leaving nothing of it, and starts anew',
+    async () => {
+        await choose(picture);
+        const long = async () => {
+            await page.fill('#columns', '3000');
+            await page.fill('#rows', '3000');
+            await page.click('#create');
+            await page.waitForFunction(() => Number($('progress').value) > 0);
+        };
+        await long();
+        await page.setInputFiles('#picture-file', { name: 'b.png', mimeType: 'image/png',
+            buffer: picture });
+        await page.waitForFunction(() => /chargée/.test($('status').textContent));
+        assert.ok(!(await page.isVisible('#download-page')), 'no page of the run stopped');
+        await long();
+        await page.fill('#columns', '20');
+        await page.fill('#rows', '10');
+        await runToEnd();
+        assert.match(await status(), /terminée/);
+        assert.ok((await download('#download-page')).equals(
+            cliOutputs(['--columns', '20', '--rows', '10']).page));
+    });
+
+test('"Garder les proportions": a size typed gives the other as mosaiq-cli keeps it', async () => {
+    await choose(picture);
+    await page.check('#keep-proportions');
+    await page.fill('#columns', '20');
+    const kept = (rows) => page.waitForFunction((r) => $('rows').value !== r, rows);
+    await kept(String(height));
+    await runToEnd();
+    const expected = cliOutputs(['--columns', '20']);
+    assert.ok((await download('#download-page')).equals(expected.page), 'columns typed');
+    const rows = await page.inputValue('#rows');
+    assert.ok(expected.page.toString('latin1').split('<br>').length > Number(rows));
+    await page.fill('#rows', '7');
+    await page.waitForFunction(() => $('columns').value !== '20');
+    await runToEnd();
+    assert.ok((await download('#download-page')).equals(cliOutputs(['--rows', '7']).page),
+        'rows typed');
+});
+
+test('the paste button and the sample photo each give a picture to convert', async () => {
+    await page.evaluate(async (bytes) => navigator.clipboard.write([new ClipboardItem(
+        { 'image/png': new Blob([new Uint8Array(bytes)], { type: 'image/png' }) })]), [...picture]);
+    await page.click('#paste');
+    await page.waitForFunction(() => /chargée/.test($('status').textContent));
+    assert.strictEqual(await status(), `Image chargée : ${width} × ${height} pixels.`);
+    await page.evaluate(() => navigator.clipboard.writeText('du texte'));
+    await page.click('#paste');
+    assert.match(await status(), /pas d'image/);
+    await page.click('#sample');
+    await page.waitForFunction(() => /chargée : 300/.test($('status').textContent));
+    await runToEnd();
+    assert.match(await status(), /terminée/);
 });
 
 test('the window\'s mode pair, and halving and doubling in French figures', async () => {

@@ -29,6 +29,12 @@ let helperReading = false;
 let runAsked = null;
 let reading = false;
 let pictureNumber = 0; // the worker's number of the last picture read
+let pictureSize = null; // { width, height } of the last picture read
+// The size field typed into last since the picture was read ('columns' or 'rows'): with
+// "Garder les proportions", the other is the engine's.
+let lastTyped = null;
+// What to do once the run being stopped has ended: a new picture or run asked meanwhile.
+let afterStop = null;
 let running = false;
 let outputs = null;
 let urls = [];

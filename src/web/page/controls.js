@@ -11,12 +11,15 @@ function updateInterlocks() {
 }
 
 function settings() {
+    const keep = $('keep-proportions').checked;
     const hex = $('background').value.slice(1);
     const red = parseInt(hex.slice(0, 2), 16), green = parseInt(hex.slice(2, 4), 16);
     const blue = parseInt(hex.slice(4, 6), 16);
     return {
-        columns: $('columns').value,
-        rows: $('rows').value,
+        // Keeping the proportions, the side not typed is left to the engine (null), which gives
+        // what the field shows.
+        columns: keep && lastTyped === 'rows' ? null : $('columns').value,
+        rows: keep && lastTyped === 'columns' ? null : $('rows').value,
         treatment: Number(document.querySelector('input[name=treatment]:checked').value),
         square: $('square-mode').checked,
         random: $('random').checked,
@@ -72,6 +75,19 @@ function wire() {
         if (file) loadPicture(file);
         else say(Words.textPasted, true);
     });
+    for (const id of ['columns', 'rows']) {
+        $(id).addEventListener('input', () => {
+            lastTyped = id;
+            keepProportions();
+        });
+    }
+    $('keep-proportions').addEventListener('change', () => {
+        lastTyped = lastTyped || 'columns';
+        keepProportions();
+    });
+    $('paste').hidden = !(navigator.clipboard && navigator.clipboard.read);
+    $('paste').addEventListener('click', pastePicture);
+    $('sample').addEventListener('click', samplePicture);
     $('halve').addEventListener('click', () => scaleSizes(0.5));
     $('double').addEventListener('click', () => scaleSizes(2));
     // The window's pair of mode boxes: a click leaves the clicked one checked and the other not.

@@ -1,10 +1,7 @@
 // A run: the picture read, the sizes scaled, the run asked of the workers, stopped, finished.
 
 function loadPicture(file) {
-    if (running) {
-        say(Words.busy, true);
-        return;
-    }
+    if (running) return supersede(() => loadPicture(file));
     if (!engine) {
         if (engineFailure) return notReady();
         pictureWaiting = file;
@@ -24,6 +21,35 @@ function loadPicture(file) {
     helperReading = Boolean(helper);
 }
 
+// The picture on the clipboard, by the page's button (Ctrl+V is the paste event's).
+async function pastePicture() {
+    let items;
+    try {
+        items = await navigator.clipboard.read();
+    } catch (error) {
+        return say(Words.pasteRefused, true);
+    }
+    for (const item of items) {
+        const type = item.types.find((t) => t.startsWith('image/'));
+        if (type) return loadPicture(new File([await item.getType(type)], '', { type }));
+    }
+    say(Words.noPictureCopied, true);
+}
+
+// The sample photo (sample.js, which scripts/web.sh writes), loaded only when asked: a page
+// opened from the disk may fetch nothing, but may load a script.
+function samplePicture() {
+    const chosen = () => {
+        const bytes = Uint8Array.from(atob(window.MosaiqSample), (c) => c.charCodeAt(0));
+        loadPicture(new File([bytes], Words.sampleName, { type: 'image/jpeg' }));
+    };
+    if (window.MosaiqSample) return chosen();
+    const script = document.createElement('script');
+    script.src = 'sample.js';
+    script.onload = chosen;
+    document.head.append(script);
+}
+
 // The module halves and doubles the fields, as the window does; a field typed into meanwhile
 // keeps what was typed.
 function scaleSizes(factor) {
@@ -36,11 +62,34 @@ function onScaled(m) {
     if ($('columns').value !== m.asked.columns || $('rows').value !== m.asked.rows) return;
     $('columns').value = m.columns;
     $('rows').value = m.rows;
+    lastTyped = null; // both scaled alike: neither is the other's
     say('');
 }
 
+// With "Garder les proportions", the size typed asks the engine for the other.
+function keepProportions() {
+    if (!$('keep-proportions').checked || !engine || !pictureSize || !lastTyped) return;
+    post(worker, 'proportion', { typed: $(lastTyped).value, rows: lastTyped === 'rows',
+        ...pictureSize });
+}
+
+function onProportioned(m) {
+    const typed = m.rows ? 'rows' : 'columns';
+    if (m.size < 0 || lastTyped !== typed || $(typed).value !== m.typed) return;
+    $(m.rows ? 'columns' : 'rows').value = String(m.size);
+}
+
+// A new picture or run asked during a run: the run is stopped, and leaves no output behind; then
+// next.
+function supersede(next) {
+    afterStop = next;
+    if (outputs.superseded) return;
+    outputs.superseded = true;
+    stop();
+}
+
 function create() {
-    if (running) return;
+    if (running) return supersede(create);
     if (!engine) return notReady();
     if (reading) return say(Words.reading, true);
     running = true;
@@ -84,6 +133,13 @@ function finishRun(m) {
     performance.mark('mosaiq-done');
     running = false;
     $('create').disabled = false;
+    if (outputs.superseded) {
+        clearResults();
+        showProgress(0);
+        const next = afterStop;
+        afterStop = null;
+        return next();
+    }
     settleBlobs();
     outputs.finished = m.status === 'finished';
     outputs.sizes = [m.page, m.html, m.blog].map((output) => (output ? output.size : 0));

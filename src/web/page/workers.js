@@ -137,6 +137,8 @@ function onWorker(m) {
         pictureWaiting = null;
     } else if (m.type === 'loaded') {
         pictureNumber = m.number;
+        pictureSize = { width: m.width, height: m.height };
+        lastTyped = null;
         $('columns').value = String(m.width);
         $('rows').value = String(m.height);
         say(fill(Words.pictureLoaded, m.width, m.height));
@@ -161,6 +163,8 @@ function onWorker(m) {
         if (m.message) say(`${Words.running}\n${m.message}`);
     } else if (m.type === 'scaled') {
         onScaled(m);
+    } else if (m.type === 'proportioned') {
+        onProportioned(m);
     } else {
         onBand(0, m);
     }

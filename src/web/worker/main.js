@@ -137,6 +137,10 @@ const answers = {
         answers.thumbnail(m);
     },
     scale: (m) => post(self, 'scaled', scale(m)),
+    proportion: (m) => post(self, 'proportioned', { typed: m.typed, rows: m.rows,
+        size: mosaiq ? mosaiq.cwrap('mosaiq_other_size', 'number',
+            ['string', 'number', 'number', 'number'])(m.typed, m.rows ? 1 : 0, m.width, m.height)
+            : -1 }),
     convert: async (m) => {
         if (running) return;
         asked = performance.now();
