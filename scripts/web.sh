@@ -22,7 +22,7 @@ mkdir -p "$site"
 cp "$root/src/web/index.html" "$root/src/web/mosaiq.css" "$root/src/web/preview.js" "$site/"
 # The page's script, kept in small files by concern, joined in this order into one after the
 # messages it shares with the workers: each uses what those before it define.
-page=(common workers run results controls)
+page=(common workers run results controls install)
 for part in ../protocol "${page[@]}"; do cat "$root/src/web/page/$part.js"; done >"$site/page.js"
 # The worker's, joined after the module's script in the same way.
 worker=()
@@ -47,4 +47,22 @@ require(module)().then((mosaiq) => {
     require("fs").writeFileSync(out, "window.MosaiqWords = " + words + ";\n");
 });
 ' "$build/src/web/mosaiq-web.js" "$site/words.js"
+# Installed from a secure origin: the manifest, the icons, and the service worker, told the site's
+# files and their version, a digest of them all, so that it keeps one version whole.
+cp "$root/src/web/manifest.webmanifest" "$site/"
+mkdir -p "$site/icons"
+cp "$root/data/icons/mosaiq.svg" "$site/icons/"
+for icon in 48x48:48 48x48@2:96 128x128:128 256x256:256 256x256@2:512; do
+    cp "$root/data/icons/${icon%:*}/mosaiq.png" "$site/icons/mosaiq-${icon#*:}.png"
+done
+files=(index.html mosaiq.css preview.js page.js words.js worker-source.js sample.js
+    manifest.webmanifest icons/mosaiq.svg icons/mosaiq-{48,96,128,256,512}.png)
+version="$(cd "$site" && cat "${files[@]}" | sha256sum | cut -c1-16)"
+{
+    printf 'const SiteVersion = "%s";
+' "$version"
+    printf 'const SiteFiles = ["./"%s];
+' "$(printf ', "%s"' "${files[@]}")"
+    cat "$root/src/web/sw.js"
+} >"$site/sw.js"
 echo "Site : $site/index.html"

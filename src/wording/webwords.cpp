@@ -35,6 +35,9 @@ namespace {
             { "engineSilent",
                 "Le moteur de conversion n'a pas démarré après %1 secondes : rechargez la page. "
                 "Si rien ne change, ce navigateur ne peut pas le faire tourner." },
+            { "updateReady",
+                "Une nouvelle version de Mosaiq est prête : elle servira dès que la page sera "
+                "rechargée." },
             { "pictureWaits", "L'image sera lue dès que le moteur de conversion sera prêt..." },
             { "tooLargeToSave",
                 "Ce fichier fait %1 : ce navigateur ne peut pas l'enregistrer d'un bloc. "

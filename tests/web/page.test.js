@@ -27,12 +27,13 @@ function cliOutputs(args) {
         blog: fs.readFileSync(out('blog.txt')) };
 }
 
-// The site served over http from 127.0.0.1, each answer with headers besides its type; resolves to
-// its address. Closed with the tests.
+// The site served over http from 127.0.0.1, each answer with headers besides its type, and the
+// files of changed (a name and its bytes, which the test may change meanwhile) in place of the
+// site's; resolves to its address. Closed with the tests.
 const servers = [];
-function serve(headers = {}) {
+function serve(headers = {}, changed = {}) {
     const types = { html: 'text/html', css: 'text/css', js: 'text/javascript', png: 'image/png',
-        webmanifest: 'application/manifest+json' };
+        svg: 'image/svg+xml', webmanifest: 'application/manifest+json' };
     const server = http.createServer((request, response) => {
         const name = new URL(request.url, 'http://here').pathname.slice(1) || 'index.html';
         const file = path.join(site, path.normalize(name));
@@ -42,7 +43,7 @@ function serve(headers = {}) {
         }
         response.writeHead(200, { 'Content-Type': types[path.extname(file).slice(1)] || '',
             ...headers });
-        response.end(fs.readFileSync(file));
+        response.end(changed[name] ?? fs.readFileSync(file));
     });
     servers.push(server);
     return new Promise((resolve) => server.listen(0, '127.0.0.1',
@@ -701,4 +702,38 @@ test('a file past what a download may hold is streamed to a file picked, or refu
         .toLocaleString('fr-FR')} octets : ce navigateur ne peut pas l'enregistrer d'un bloc. `
         + 'Réduisez les dimensions, ou ouvrez la page dans un navigateur qui enregistre '
         + 'directement sur le disque.');
+});
+
+test('visited once from 127.0.0.1, the site works offline; a new version is said when ready',
+    async () => {
+        const changed = {};
+        const address = await serve({}, changed);
+        await page.goto(address);
+        await page.waitForFunction(() => navigator.serviceWorker.controller);
+        await context.setOffline(true);
+        await page.reload();
+        await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);
+        await choose(picture);
+        await runToEnd();
+        assert.ok((await download('#download-page')).equals(cliOutputs([]).page));
+        // Back online, the host has a new version: the page says so, and keeps its own until
+        // the user reloads.
+        await context.setOffline(false);
+        changed['sw.js'] = `// another version\n${fs.readFileSync(path.join(site, 'sw.js'))}`;
+        assert.ok(!(await page.isVisible('#update')));
+        await page.evaluate(async () => (await navigator.serviceWorker.ready).update());
+        await page.waitForSelector('#update', { state: 'visible' });
+        assert.match(await page.textContent('#update'), /nouvelle version/);
+        await page.evaluate(() => { window.before = true; });
+        await page.click('#update-now');
+        await page.waitForFunction(() => !window.before
+            && document.getElementById('dialect').options.length > 1);
+        assert.ok(!(await page.isVisible('#update')), 'reloaded from the new version');
+    });
+
+test('opened from the disk, the page asks for no manifest and no service worker', async () => {
+    assert.strictEqual(await page.evaluate(() => document.querySelector('link[rel=manifest]')),
+        null);
+    assert.strictEqual(await page.evaluate(() => navigator.serviceWorker
+        && navigator.serviceWorker.controller), null);
 });
