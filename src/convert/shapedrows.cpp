@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <system_error>
 #include <thread>
 
 namespace mosaiq {
@@ -33,6 +34,10 @@ ShapedRows::ShapedRows(const ShapeOptions& options)
     , m_threads(options.threads > 0 ? std::size_t(options.threads)
                                     : std::max(1u, std::thread::hardware_concurrency()))
 {
+#ifdef __EMSCRIPTEN__
+    // The browser's module has no threads of its own: the page shares a run between workers.
+    m_threads = 1;
+#endif
     m_matchers.resize(2 * m_threads);
 }
 
@@ -78,10 +83,23 @@ void ShapedRows::matchBatch(const PixelBuffer& picture, std::int64_t first, std:
             matchRow(thread, picture, y);
     };
     const std::size_t helpers = std::min<std::size_t>(m_threads, std::size_t(count)) - 1;
-    std::vector<std::jthread> threads;
+    std::vector<std::thread> threads;
     threads.reserve(helpers);
-    for (std::size_t t = 1; t <= helpers; ++t)
-        threads.emplace_back(work, t);
+    // Joined however this thread leaves (std::jthread, which the browser's library lacks).
+    struct Joined {
+        std::vector<std::thread>& threads;
+        ~Joined()
+        {
+            for (std::thread& thread : threads)
+                thread.join();
+        }
+    } joined { threads };
+    try {
+        for (std::size_t t = 1; t <= helpers; ++t)
+            threads.emplace_back(work, t);
+    } catch (const std::system_error&) {
+        // Fewer threads: the others take their rows.
+    }
     work(0);
 }
 
