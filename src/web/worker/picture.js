@@ -113,8 +113,8 @@ async function decodeInModule(file, helping, parts, begin) {
         bytes = null;
         const reader = mosaiq._mosaiq_picture_head(data, size);
         if (reader === 0) return null;
-        const damaged = { type: 'refused', message: mosaiq.UTF8ToString(mosaiq._mosaiq_words(3)) };
-        if (reader !== 1) return damaged;
+        if (reader !== 1)
+            return { type: 'refused', message: mosaiq.UTF8ToString(mosaiq._mosaiq_words(3)) };
         const at = mosaiq._mosaiq_picture_size() >>> 2;
         const [width, height] = mosaiq.HEAP32.subarray(at, at + 2);
         fitSpare(width * height, bridge.rowShare(helping ? 1 : 0,
@@ -127,9 +127,11 @@ async function decodeInModule(file, helping, parts, begin) {
         }
         const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
         if (!address) return { type: 'refused', message: words.memory };
+        // A decode that fails (the data broken past what the head shows, or no memory for the
+        // decoder's own copy) is left to the browser, which says which of the two it was.
         if (!mosaiq._mosaiq_decode_held(data, size)) {
             mosaiq._mosaiq_hold_picture(0, 0);
-            return damaged;
+            return null;
         }
         picture = { address, width, height, canvas: null, context: null,
             read: new Uint8Array(height).fill(1), decoded: true };
