@@ -28,6 +28,20 @@ async function unreadWords(file) {
 // helping: for the second worker, which holds only the pictures whose runs it may share; parts:
 // the workers that may share its run.
 // given: for the second worker, the rows the first handed over (handOver).
+// Fits the memory made ready for the next run to a picture of width x height, whether decoded by
+// the browser or the module; false, that memory let go, for a picture too large for this worker.
+function fitsWorker(width, height, helping, parts) {
+    fitSpare(width * height, bridge.rowShare(helping ? 1 : 0,
+        bridge.sharingParts(width * height, parts)), heldSlabs());
+    const { sharedToCells, pixelLimit } = bridge.numbers;
+    if (width * height > (helping ? sharedToCells : pixelLimit) || width > 32767
+        || height > 32767) {
+        dropSpare();
+        return false;
+    }
+    return true;
+}
+
 async function readPicture(file, helping = false, parts = 1, given = undefined) {
     dropPicture();
     pictureFile = null;
@@ -46,17 +60,13 @@ async function readPicture(file, helping = false, parts = 1, given = undefined) 
     const { width, height } = bitmap;
     const decoded = performance.now();
     measure('decode', begin, decoded);
-    fitSpare(width * height, bridge.rowShare(helping ? 1 : 0,
-        bridge.sharingParts(width * height, parts)), heldSlabs());
-    const { sharedToCells, pixelLimit } = bridge.numbers;
-    if (width * height > (helping ? sharedToCells : pixelLimit) || width > 32767
-        || height > 32767) {
-        dropSpare();
+    if (!fitsWorker(width, height, helping, parts)) {
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
     }
     // A picture whose run two workers may share: each reads back only the rows its band
     // samples, once the run is asked (readRows); its canvas is kept until then.
+    const { sharedToCells } = bridge.numbers;
     const lazy = (helping || parts > 1) && width * height <= sharedToCells;
     let canvas;
     try {
@@ -117,14 +127,8 @@ async function decodeInModule(file, helping, parts, begin) {
             return { type: 'refused', message: mosaiq.UTF8ToString(mosaiq._mosaiq_words(3)) };
         const at = mosaiq._mosaiq_picture_size() >>> 2;
         const [width, height] = mosaiq.HEAP32.subarray(at, at + 2);
-        fitSpare(width * height, bridge.rowShare(helping ? 1 : 0,
-            bridge.sharingParts(width * height, parts)), heldSlabs());
-        const { sharedToCells, pixelLimit } = bridge.numbers;
-        if (width * height > (helping ? sharedToCells : pixelLimit) || width > 32767
-            || height > 32767) {
-            dropSpare();
+        if (!fitsWorker(width, height, helping, parts))
             return { type: 'refused', message: words.tooLarge };
-        }
         const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
         if (!address) return { type: 'refused', message: words.memory };
         // A decode that fails (the data broken past what the head shows, or no memory for the
