@@ -41,8 +41,7 @@ async function makeThumbnail() {
     const begin = performance.now();
     if (due.kept) {
         const canvas = thumbnailCanvas(due.kept);
-        // A picture the module decoded keeps only its file (decodeInModule).
-        const resizing = createImageBitmap(due.kept.file || due.kept, { resizeWidth: canvas.width,
+        const resizing = createImageBitmap(due.kept, { resizeWidth: canvas.width,
             resizeHeight: canvas.height, resizeQuality: 'medium' });
         due.kept.close();
         due.kept = null;
