@@ -515,7 +515,7 @@ test('the paste button and the sample photo each give a picture to convert', asy
     assert.strictEqual(await status(), `Image chargée : ${width} × ${height} pixels.`);
     await page.evaluate(() => navigator.clipboard.writeText('du texte'));
     await page.click('#paste');
-    assert.match(await status(), /pas d'image/);
+    await page.waitForFunction(() => /pas d'image/.test($('status').textContent));
     await page.click('#sample');
     await page.waitForFunction(() => /chargée : 300/.test($('status').textContent));
     await runToEnd();
