@@ -52,7 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(&any, bytes, sizeof any);
         return any;
     };
-    BridgeSettings written = bridgeSettingsOf(WebSettings {});
+    // The struct points into the settings' texts, which must outlive it.
+    const WebSettings defaults;
+    BridgeSettings written = bridgeSettingsOf(defaults);
     written.columns = textOrNone(columns);
     written.rows = textOrNone(rows);
     written.characters = textOrNone(characters);

@@ -39,7 +39,9 @@ TEST(BridgeSettings, everyFieldReachesTheEngine)
 
 TEST(BridgeSettings, numbersOutOfRangeAreTakenAsTheNearestOrAsNone)
 {
-    BridgeSettings given = bridgeSettingsOf(WebSettings {});
+    // The struct points into the settings' texts, which must outlive it.
+    const WebSettings defaults;
+    BridgeSettings given = bridgeSettingsOf(defaults);
     given.columns = nullptr;
     given.treatment = 9;
     given.background = -1;
