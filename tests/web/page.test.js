@@ -74,6 +74,19 @@ async function choose(buffer, name = 'picture.png') {
     await page.setInputFiles('#picture-file', { name, mimeType: 'image/png', buffer });
     await page.waitForFunction(() => !/Lecture/.test(document.getElementById('status').textContent));
 }
+// A new context whose workers run patch before their own source (the page starts them from the
+// source it is given as a text).
+async function contextWithWorkers(patch, options = {}) {
+    await context.close();
+    context = await browser.newContext(options);
+    await context.addInitScript((patch) => {
+        let source = '';
+        Object.defineProperty(window, 'MosaiqWorkerSource', {
+            set(value) { source = patch + value; },
+            get() { return source; },
+        });
+    }, patch);
+}
 async function runToEnd() {
     await page.click('#create');
     await page.waitForFunction(() => !document.getElementById('create').disabled);
@@ -575,16 +588,8 @@ test('the preview as a PNG: the page at 100 %, one pixel a cell past the canvas 
 test('memory the browser refuses is said in French, and the next run works', async () => {
     // The worker's memory may not grow: the module starts with 32 MB, which a
     // six-megapixel picture and its copy pass.
-    await context.close();
-    context = await browser.newContext();
-    await context.addInitScript(() => {
-        const patch = 'WebAssembly.Memory.prototype.grow = () => { throw new RangeError(); };\n';
-        let source = '';
-        Object.defineProperty(window, 'MosaiqWorkerSource', {
-            set(value) { source = patch + value; },
-            get() { return source; },
-        });
-    });
+    await contextWithWorkers(
+        'WebAssembly.Memory.prototype.grow = () => { throw new RangeError(); };\n');
     page = await context.newPage();
     await page.goto(`file://${site}/index.html`);
     await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);
@@ -600,15 +605,7 @@ test('memory the browser refuses is said in French, and the next run works', asy
 });
 
 test('a browser that cannot run the module is told so in French', async () => {
-    await context.close();
-    context = await browser.newContext();
-    await context.addInitScript(() => {
-        let source = '';
-        Object.defineProperty(window, 'MosaiqWorkerSource', {
-            set(value) { source = 'delete self.WebAssembly;\n' + value; },
-            get() { return source; },
-        });
-    });
+    await contextWithWorkers('delete self.WebAssembly;\n');
     page = await context.newPage();
     await page.goto(`file://${site}/index.html`);
     await page.waitForFunction(() => document.getElementById('status').textContent !== '');
@@ -658,19 +655,10 @@ test('an engine that never answers is said, not waited for', async () => {
 });
 
 test('a picture chosen before the engine is ready is read once it is', async () => {
-    await context.close();
-    context = await browser.newContext({ acceptDownloads: true });
     // The worker tells the page it is ready a second late.
-    await context.addInitScript(() => {
-        const patch = `const told = self.postMessage.bind(self);
-            self.postMessage = (m, t) => (m.type === 'ready' ? setTimeout(() => told(m, t), 1000)
-                : told(m, t));\n`;
-        let source = '';
-        Object.defineProperty(window, 'MosaiqWorkerSource', {
-            set(value) { source = patch + value; },
-            get() { return source; },
-        });
-    });
+    await contextWithWorkers(`const told = self.postMessage.bind(self);
+        self.postMessage = (m, t) => (m.type === 'ready' ? setTimeout(() => told(m, t), 1000)
+            : told(m, t));\n`, { acceptDownloads: true });
     page = await context.newPage();
     await page.goto(`file://${site}/index.html`);
     await page.setInputFiles('#picture-file', { name: 'picture.png', mimeType: 'image/png',
