@@ -102,13 +102,23 @@ ConversionRun::ConversionRun(const RunStart& start, RandomGlyphs& random)
             // A space between tags is folded into its neighbours' by HTML: a no-break space
             // keeps the cell, in the page and wherever the codes are pasted.
             if ((shape.sets & set) != 0)
-                m_shapeGlyphs.emplace_back(shape.character,
-                    glyphFor(shape.character == U' ' ? U'\u00A0' : shape.character));
+                addShapeGlyph(shape.character == U' ' ? U'\u00A0' : shape.character);
+        }
+        addShapeGlyph(U'\u00A0');
+    }
+    if (start.mergeTolerance) {
+        const auto merged = [&start] {
+            return std::make_unique<MergedRow>(
+                *start.mergeTolerance, start.bestRuns, start.colourForms);
+        };
+        m_merged = merged();
+        // A row chosen by shape has its inks', its backgrounds' and its text's runs.
+        if (m_shaped) {
+            m_mergedBackgrounds = merged();
+            if (m_textFitted)
+                m_mergedText = merged();
         }
     }
-    if (start.mergeTolerance)
-        m_merged
-            = std::make_unique<MergedRow>(*start.mergeTolerance, start.bestRuns, start.colourForms);
     if (start.palette)
         m_palette = std::make_unique<PaletteMapper>(*start.palette, start.dither);
     // With no channel on there is nothing to average: all three count, as in greyLevel.
@@ -357,16 +367,17 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     return RowOutcome::Written;
 }
 
-const Glyph& ConversionRun::shapeGlyph(char32_t character) const
+void ConversionRun::addShapeGlyph(char32_t character)
 {
-    const auto found = std::lower_bound(m_shapeGlyphs.begin(), m_shapeGlyphs.end(), character,
-        [](const auto& entry, char32_t c) { return entry.first < c; });
-    // The matcher answers only with glyphs of its set, and a black space for a block of no pixel.
-    if (found == m_shapeGlyphs.end() || found->first != character) {
-        static const Glyph noBreakSpace = glyphFor(U'\u00A0');
-        return noBreakSpace;
-    }
-    return found->second;
+    constexpr std::string_view tail(SquareTemplate + SquareGlyph + 1);
+    ShapeGlyph& entry = m_shapeGlyphs.emplace_back();
+    entry.glyph = glyphFor(character);
+    std::memcpy(entry.code.data(), entry.glyph.utf8, entry.glyph.utf8Length);
+    std::memcpy(entry.code.data() + entry.glyph.utf8Length, tail.data(), tail.size());
+    entry.codeLength = std::uint8_t(entry.glyph.utf8Length + tail.size());
+    std::memcpy(entry.page.data(), entry.glyph.page, entry.glyph.pageLength);
+    std::memcpy(entry.page.data() + entry.glyph.pageLength, tail.data(), tail.size());
+    entry.pageLength = std::uint8_t(entry.glyph.pageLength + tail.size());
 }
 
 void ConversionRun::buildShapedRow(const RowInput& input, std::int64_t cells, std::int64_t y)
@@ -378,45 +389,50 @@ void ConversionRun::buildShapedRow(const RowInput& input, std::int64_t cells, st
     m_backgrounds.assign(shaped.backgrounds.begin(), shaped.backgrounds.end());
     treat(m_colours);
     treat(m_backgrounds);
-    m_cellGlyphs.resize(count);
-    for (std::size_t i = 0; i < count; ++i)
-        m_cellGlyphs[i] = shapeGlyph(shaped.characters[i]);
+    m_cellGlyphs.resize(m_keepCells || m_merged ? count : 0);
+    for (std::size_t i = 0; i < m_cellGlyphs.size(); ++i)
+        m_cellGlyphs[i] = shapeGlyph(shaped.glyphs[i]);
     if (m_textFitted) {
         m_textColours.assign(shaped.textForegrounds.begin(), shaped.textForegrounds.end());
         treat(m_textColours);
         m_textGlyphs.resize(count);
         for (std::size_t i = 0; i < count; ++i)
-            m_textGlyphs[i] = shapeGlyph(shaped.textCharacters[i]);
+            m_textGlyphs[i] = shapeGlyph(shaped.textGlyphs[i]);
+    }
+    if (m_merged) {
+        if (m_mergedText)
+            m_mergedText->group(m_textColours);
+        m_merged->buildShaped(m_colours, m_backgrounds, m_cellGlyphs, *m_mergedBackgrounds);
+        return;
     }
 
     // Square mode's markup, a cell's two colours in place of its one: the codes take the glyph's
-    // UTF-8 bytes, the page its Windows-1252 byte or character reference.
+    // UTF-8 bytes, the page its Windows-1252 byte or character reference. Each cell's end is
+    // copied whole from its glyph's, over the bytes after it, which the next cell or the row's
+    // end write again: the rows have room for it.
     m_rowAscii = false;
-    const std::size_t rowBytes = count * (html::SquareCellLength + 3) + html::RowEnd.size();
-    reserveRow(rowBytes);
+    constexpr std::size_t Slack = sizeof(ShapeGlyph::code);
+    reserveRow(count * (html::SquareCellLength + 3) + html::RowEnd.size() + Slack);
     m_rowData = m_row.get();
-    m_pageRow.resize(count * (html::SquareCellLength - 1 + MostPageGlyph) + html::RowEnd.size());
+    m_pageRow.resize(
+        count * (html::SquareCellLength - 1 + MostPageGlyph) + html::RowEnd.size() + Slack);
     char* out = m_rowData;
     char* page = m_pageRow.data();
-    constexpr std::size_t tail = html::SquareCellLength - SquareGlyph - 1;
     for (std::size_t i = 0; i < count; ++i) {
-        const Glyph& glyph = m_cellGlyphs[i];
-        std::memcpy(page, SquareTemplate, SquareGlyph);
+        const ShapeGlyph& glyph
+            = m_shapeGlyphs[std::min<std::size_t>(shaped.glyphs[i], m_shapeGlyphs.size() - 1)];
         const std::uint64_t background = webDigitsWord(m_backgrounds[i]);
         const std::uint64_t ink = webDigitsWord(m_colours[i]);
+        std::memcpy(out, SquareTemplate, SquareGlyph);
+        std::memcpy(out + SquareBackground, &background, 6);
+        std::memcpy(out + SquareColour, &ink, 6);
+        std::memcpy(out + SquareGlyph, glyph.code.data(), Slack);
+        out += SquareGlyph + glyph.codeLength;
+        std::memcpy(page, SquareTemplate, SquareGlyph);
         std::memcpy(page + SquareBackground, &background, 6);
         std::memcpy(page + SquareColour, &ink, 6);
-        std::memcpy(out, page, SquareGlyph);
-        out += SquareGlyph;
-        page += SquareGlyph;
-        std::memcpy(out, glyph.utf8, glyph.utf8Length);
-        out += glyph.utf8Length;
-        std::memcpy(page, glyph.page, glyph.pageLength);
-        page += glyph.pageLength;
-        std::memcpy(out, SquareTemplate + SquareGlyph + 1, tail);
-        out += tail;
-        std::memcpy(page, SquareTemplate + SquareGlyph + 1, tail);
-        page += tail;
+        std::memcpy(page + SquareGlyph, glyph.page.data(), Slack);
+        page += SquareGlyph + glyph.pageLength;
     }
     std::memcpy(out, html::RowEnd.data(), html::RowEnd.size());
     m_rowLength = std::size_t(out - m_rowData) + html::RowEnd.size();

@@ -9,6 +9,7 @@
 #include "convert/rowmemory.h"
 #include "convert/shapedrows.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -133,8 +134,7 @@ public:
             return m_beforePalette;
         return m_merged ? m_merged->sampledColours() : std::span<const ColourValue>(m_colours);
     }
-    // Its glyphs, one per cell; empty unless keepCells(true), the run merges cells or chooses
-    // them by shape.
+    // Its glyphs, one per cell; empty unless keepCells(true) or the run merges cells.
     std::span<const Glyph> cellGlyphs() const { return m_cellGlyphs; }
     // When the run chooses cells by shape: each cell's background, and each cell's glyph and ink
     // for the codes that colour only the text (the cells' own unless the run fits them again
@@ -163,6 +163,25 @@ public:
     {
         return m_merged ? m_merged->runNesting() : std::span<const std::uint8_t>();
     }
+    // When the run merges cells chosen by shape, runStarts() are the inks' runs, and these the
+    // backgrounds' and those of textColours() with their nesting. Empty otherwise.
+    std::span<const std::uint32_t> backgroundRunStarts() const
+    {
+        return m_mergedBackgrounds ? m_mergedBackgrounds->runStarts()
+                                   : std::span<const std::uint32_t>();
+    }
+    std::span<const std::uint32_t> textRunStarts() const
+    {
+        if (!m_mergedBackgrounds)
+            return {};
+        return m_mergedText ? m_mergedText->runStarts() : runStarts();
+    }
+    std::span<const std::uint8_t> textRunNesting() const
+    {
+        if (!m_mergedBackgrounds)
+            return {};
+        return m_mergedText ? m_mergedText->runNesting() : runNesting();
+    }
 
 private:
     void computeColours(const RowInput& input, std::int64_t cells, std::int64_t y);
@@ -175,7 +194,12 @@ private:
     // The colour treatment on colours, in place.
     void treat(std::span<ColourValue> colours) const;
     void buildShapedRow(const RowInput& input, std::int64_t cells, std::int64_t y);
-    const Glyph& shapeGlyph(char32_t character) const;
+    void addShapeGlyph(char32_t character);
+    // The glyph of a place among the shape set's (ShapeChoice::glyph).
+    const Glyph& shapeGlyph(std::uint16_t place) const
+    {
+        return m_shapeGlyphs[std::min<std::size_t>(place, m_shapeGlyphs.size() - 1)].glyph;
+    }
     template <bool Square> void writeCells(std::int64_t cells);
     template <bool Square> void writeCellsGeneral(std::int64_t cells);
     class GlyphCycle;
@@ -205,10 +229,19 @@ private:
     bool m_keepCells = false;
     std::vector<Glyph> m_cellGlyphs;
     std::unique_ptr<MergedRow> m_merged; // only when the run merges cells
+    // Only when it merges cells chosen by shape; the text's only when fitted again.
+    std::unique_ptr<MergedRow> m_mergedBackgrounds, m_mergedText;
     std::unique_ptr<PaletteMapper> m_palette; // only with a palette
     std::vector<ColourValue> m_beforePalette;
     std::unique_ptr<ShapedRows> m_shaped; // only when cells are chosen by shape
-    std::vector<std::pair<char32_t, Glyph>> m_shapeGlyphs; // by character
+    // The shape set's glyphs in their places, then the no-break space of a block of no pixel,
+    // each with the end of its cell after the glyph ready to copy.
+    struct ShapeGlyph {
+        Glyph glyph;
+        std::array<char, 32> code {}, page {}; // the glyph, then "</font></span>"
+        std::uint8_t codeLength = 0, pageLength = 0;
+    };
+    std::vector<ShapeGlyph> m_shapeGlyphs;
     std::vector<ColourValue> m_backgrounds;
     bool m_textFitted = false;
     std::vector<Glyph> m_textGlyphs;

@@ -133,18 +133,27 @@ void MergedRow::planAhead(std::span<const ColourValue> colours, std::uint64_t af
         m_chooser->planAhead(colours, m_tolerance, after);
 }
 
-void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square)
+void MergedRow::group(std::span<ColourValue> colours)
 {
     m_sampled.assign(colours.begin(), colours.end());
     if (m_chooser)
         m_chooser->choose(colours, m_tolerance, m_starts, &m_nesting);
     else
         groupRuns(colours, m_tolerance, m_starts);
+}
+
+void MergedRow::prepare(std::span<const Glyph> glyphs)
+{
     m_ascii = true;
     for (const Glyph& glyph : glyphs)
         m_ascii = m_ascii && glyph.isAscii();
-
     reserve(glyphs.size() * MostPerCell + html::RowEnd.size());
+}
+
+void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square)
+{
+    group(colours);
+    prepare(glyphs);
     RawWriter row { m_row.get() }, page { m_pageRow.get() };
     const std::string_view closing = square ? "</font></span>" : html::FontClose;
     char openingBuffer[MostOpening];
@@ -171,6 +180,50 @@ void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> gly
         page.put(html::RowEnd);
         m_pageRowLength = std::size_t(page.out - m_pageRow.get());
     }
+}
+
+void MergedRow::buildShaped(std::span<ColourValue> inks, std::span<ColourValue> backgrounds,
+    std::span<const Glyph> glyphs, MergedRow& backgroundRuns)
+{
+    backgroundRuns.group(backgrounds);
+    group(inks);
+    prepare(glyphs);
+    RawWriter row { m_row.get() }, page { m_pageRow.get() };
+    const auto put = [&](std::string_view text) {
+        row.put(text);
+        if (!m_ascii)
+            page.put(text);
+    };
+    const auto putColour = [&](std::string_view tag, ColourValue colour) {
+        char text[7] = { '#' };
+        writeWebDigits(text + 1, colour);
+        put(tag);
+        put({ text, 7 });
+        put(html::AttributeEnd);
+    };
+    const std::span<const std::uint32_t> spans = backgroundRuns.m_starts;
+    std::size_t ink = 0; // the ink run after the one of the cell being written
+    for (std::size_t r = 0; r < spans.size(); ++r) {
+        const std::size_t end = r + 1 < spans.size() ? spans[r + 1] : glyphs.size();
+        putColour(html::SpanOpen, backgrounds[spans[r]]);
+        for (std::size_t i = spans[r]; i < end;) {
+            while (ink < m_starts.size() && m_starts[ink] <= i)
+                ++ink;
+            const std::size_t pieceEnd
+                = ink < m_starts.size() ? std::min<std::size_t>(m_starts[ink], end) : end;
+            putColour(html::LetterOpen, inks[i]);
+            for (; i < pieceEnd; ++i) {
+                row.glyph(glyphs[i].utf8, glyphs[i].utf8Length);
+                if (!m_ascii)
+                    page.glyph(glyphs[i].page, glyphs[i].pageLength);
+            }
+            put(html::FontClose);
+        }
+        put(html::SpanClose);
+    }
+    put(html::RowEnd);
+    m_rowLength = std::size_t(row.out - m_row.get());
+    m_pageRowLength = std::size_t(page.out - m_pageRow.get());
 }
 
 } // namespace mosaiq

@@ -57,6 +57,12 @@ struct BuiltRow {
     std::span<const ColourValue> backgrounds = {};
     std::span<const Glyph> textGlyphs = {};
     std::span<const ColourValue> textColours = {};
+    // When the run merges cells chosen by shape (runStarts are then the inks' runs): the first
+    // cell of each run of one background (backgrounds are then their runs'), and the runs of
+    // textColours, which are then their runs', with their nesting as runNesting has it.
+    std::span<const std::uint32_t> backgroundRunStarts = {};
+    std::span<const std::uint32_t> textRunStarts = {};
+    std::span<const std::uint8_t> textRunNesting = {};
 };
 
 // Whatever else is made of the rows besides the page: the codes, a picture of the page.

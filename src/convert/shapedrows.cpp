@@ -4,7 +4,6 @@
 #include "convert/shapematcher.h"
 
 #include <algorithm>
-#include <atomic>
 #include <system_error>
 #include <thread>
 
@@ -41,7 +40,10 @@ ShapedRows::ShapedRows(const ShapeOptions& options)
     m_matchers.resize(2 * m_threads);
 }
 
-ShapedRows::~ShapedRows() = default;
+ShapedRows::~ShapedRows()
+{
+    finishComing(nullptr);
+}
 
 const ShapedCells& ShapedRows::row(const PixelBuffer& picture, double columns, double rows,
     std::int64_t cells, std::int64_t y, std::int64_t rowCount)
@@ -49,58 +51,70 @@ const ShapedCells& ShapedRows::row(const PixelBuffer& picture, double columns, d
     const Grid grid { picture.pixels, picture.width, picture.height, picture.stride, columns, rows,
         cells, rowCount };
     if (!(grid == m_grid)) {
+        // The rows coming were matched on the grid before: they are dropped.
+        finishComing(nullptr);
+        m_coming.first = 0;
         m_grid = grid;
         SampleGrid::blockEdges(m_left, m_width, cells, picture.width, columns);
         SampleGrid::blockEdges(m_top, m_height, rowCount, picture.height, rows);
-        m_first = 0;
+        m_ready.first = 0;
     }
-    if (m_first == 0 || y < m_first || y >= m_first + m_count) {
+    if (!m_ready.holds(y)) {
         const std::int64_t perThread
             = std::max<std::int64_t>(1, CellsPerThread / std::max<std::int64_t>(cells, 1));
-        const std::int64_t count
-            = std::clamp<std::int64_t>(perThread * std::int64_t(m_threads), 1, rowCount - y + 1);
-        matchBatch(picture, y, std::max<std::int64_t>(count, 1));
+        const std::int64_t count = std::clamp<std::int64_t>(
+            perThread * std::int64_t(m_threads), 1, std::max<std::int64_t>(rowCount - y + 1, 1));
+        if (m_coming.first != y) {
+            finishComing(nullptr);
+            startComing(picture, y, count);
+        }
+        finishComing(&picture);
+        std::swap(m_ready, m_coming);
+        m_coming.first = 0;
+        // The next batch is matched by the helpers while the run writes this one; with one
+        // thread, when it is asked for.
+        const std::int64_t next = m_ready.first + m_ready.count;
+        if (m_threads > 1 && next <= rowCount)
+            startComing(picture, next, std::min(count, rowCount - next + 1));
     }
-    return m_batch[std::size_t(y - m_first)];
+    return m_ready.rows[std::size_t(y - m_ready.first)];
 }
 
-void ShapedRows::matchBatch(const PixelBuffer& picture, std::int64_t first, std::int64_t count)
+void ShapedRows::startComing(const PixelBuffer& picture, std::int64_t first, std::int64_t count)
 {
-    m_first = first;
-    m_count = count;
-    if (m_batch.size() < std::size_t(count))
-        m_batch.resize(std::size_t(count));
-    // A row of the grid past those planned (the window may add rows) has no block: it is matched
-    // on the last block.
-    const std::int64_t last = std::min(first + count - 1, std::int64_t(m_top.size()));
-    if (picture.arrival && last >= 1)
-        picture.arrival->waitFor(
-            m_top[std::size_t(last - 1)] + m_height[std::size_t(last - 1)] - 1);
-
-    std::atomic<std::int64_t> next { first };
-    auto work = [&](std::size_t thread) {
-        for (std::int64_t y = next++; y < first + count; y = next++)
-            matchRow(thread, picture, y);
-    };
+    m_coming.first = first;
+    m_coming.count = count;
+    if (m_coming.rows.size() < std::size_t(count))
+        m_coming.rows.resize(std::size_t(count));
+    m_next = first;
     const std::size_t helpers = std::min<std::size_t>(m_threads, std::size_t(count)) - 1;
-    std::vector<std::thread> threads;
-    threads.reserve(helpers);
-    // Joined however this thread leaves (std::jthread, which the browser's library lacks).
-    struct Joined {
-        std::vector<std::thread>& threads;
-        ~Joined()
-        {
-            for (std::thread& thread : threads)
-                thread.join();
-        }
-    } joined { threads };
+    m_helpers.reserve(helpers);
     try {
         for (std::size_t t = 1; t <= helpers; ++t)
-            threads.emplace_back(work, t);
+            m_helpers.emplace_back([this, t, copy = picture] { work(copy, t); });
     } catch (const std::system_error&) {
         // Fewer threads: the others take their rows.
     }
-    work(0);
+}
+
+void ShapedRows::finishComing(const PixelBuffer* picture)
+{
+    if (m_coming.first == 0)
+        return;
+    if (picture)
+        work(*picture, 0);
+    else
+        m_next = m_coming.first + m_coming.count;
+    for (std::thread& helper : m_helpers)
+        helper.join();
+    m_helpers.clear();
+}
+
+void ShapedRows::work(const PixelBuffer& picture, std::size_t thread)
+{
+    const std::int64_t end = m_coming.first + m_coming.count;
+    for (std::int64_t y = m_next++; y < end; y = m_next++)
+        matchRow(thread, picture, y);
 }
 
 void ShapedRows::matchRow(std::size_t thread, const PixelBuffer& picture, std::int64_t y)
@@ -117,30 +131,32 @@ void ShapedRows::matchRow(std::size_t thread, const PixelBuffer& picture, std::i
         textMatcher
             = std::make_unique<ShapeMatcher>(m_options.set, rgbOf(*m_options.textBackground));
 
-    ShapedCells& row = m_batch[std::size_t(y - m_first)];
+    ShapedCells& row = m_coming.rows[std::size_t(y - m_coming.first)];
     const auto cells = std::size_t(m_grid.cells);
-    row.characters.resize(cells);
+    row.glyphs.resize(cells);
     row.foregrounds.resize(cells);
     row.backgrounds.resize(cells);
-    row.textCharacters.resize(textMatcher ? cells : 0);
+    row.textGlyphs.resize(textMatcher ? cells : 0);
     row.textForegrounds.resize(textMatcher ? cells : 0);
     const std::size_t block
         = std::size_t(std::clamp<std::int64_t>(y, 1, std::int64_t(m_top.size())) - 1);
     const std::int32_t top = m_top.empty() ? 0 : m_top[block];
     const std::int32_t height = m_top.empty() || !picture.pixels ? 0 : m_height[block];
+    if (picture.arrival && height > 0)
+        picture.arrival->waitFor(top + height - 1);
     for (std::size_t i = 0; i < cells; ++i) {
         const std::uint32_t* pixels = picture.pixels
             ? picture.pixels + std::ptrdiff_t(top) * picture.stride + m_left[i]
             : nullptr;
         const std::int32_t width = m_width[i];
         const ShapeChoice choice = matcher->match(pixels, width, height, picture.stride);
-        row.characters[i] = choice.character;
+        row.glyphs[i] = choice.glyph;
         row.foregrounds[i] = colourOf(choice.foreground);
         row.backgrounds[i]
             = m_options.background ? *m_options.background : colourOf(choice.background);
         if (textMatcher) {
             const ShapeChoice text = textMatcher->match(pixels, width, height, picture.stride);
-            row.textCharacters[i] = text.character;
+            row.textGlyphs[i] = text.glyph;
             row.textForegrounds[i] = colourOf(text.foreground);
         }
     }

@@ -328,7 +328,8 @@ ShapeMatcher::Fit ShapeMatcher::fit(std::size_t g) const
 
 ShapeChoice ShapeMatcher::uniformChoice(std::uint32_t rgb)
 {
-    return { m_glyphs[m_fullest].character, rgb, m_background ? m_backgroundRgb : rgb, 0.0f };
+    return { m_glyphs[m_fullest].character, std::uint16_t(m_fullest), rgb,
+        m_background ? m_backgroundRgb : rgb, 0.0f };
 }
 
 ShapeChoice ShapeMatcher::match(
@@ -372,7 +373,7 @@ ShapeChoice ShapeMatcher::match(
             bestFit = candidate;
         }
     }
-    return { m_glyphs[best].character, rgbFromOkLab(bestFit.foreground),
+    return { m_glyphs[best].character, std::uint16_t(best), rgbFromOkLab(bestFit.foreground),
         m_background ? m_backgroundRgb : rgbFromOkLab(bestFit.background),
         float(bestFit.error / Samples) };
 }

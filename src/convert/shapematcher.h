@@ -13,7 +13,10 @@ namespace mosaiq {
 
 // One cell's character and its colours, chosen by the shape of the picture in the cell.
 struct ShapeChoice {
+    static constexpr std::uint16_t NoGlyph = 0xFFFF;
     char32_t character = U' ';
+    // Its place among the set's glyphs, in glyphShapes()' order; NoGlyph for a block of no pixel.
+    std::uint16_t glyph = NoGlyph;
     std::uint32_t foreground = 0; // 0xRRGGBB, the ink's
     std::uint32_t background = 0; // 0xRRGGBB
     // How far the glyph so drawn is from the cell: the mean squared OKLab distance over the

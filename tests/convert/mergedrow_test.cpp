@@ -139,3 +139,31 @@ TEST(MergedRuns, drawTheSameRandomGlyphsAsSeparateCells)
     EXPECT_EQ(glyphsOf(merged.row).size(), 40u);
     EXPECT_TRUE(separate.starts.empty());
 }
+
+// Cells chosen by shape share their runs' colours, not their characters: a background's span
+// holds the fonts of the inks in it, cut where it ends, and every glyph stays in its place.
+TEST(MergedRuns, cellsChosenByShapeShareTheirColoursKeepingTheirCharacters)
+{
+    const ColourValue a = makeColour(10, 20, 30), b = makeColour(200, 100, 0);
+    const ColourValue near = makeColour(11, 20, 30);
+    const std::vector<Glyph> glyphs = glyphsFor(U"ab<\u2588d");
+    const auto build = [&](std::vector<ColourValue> inks, std::vector<ColourValue> backgrounds) {
+        MergedRow row(2.0), backgroundRuns(2.0);
+        row.buildShaped(inks, backgrounds, glyphs, backgroundRuns);
+        return std::pair(std::string(row.row()), std::string(row.pageRow()));
+    };
+    const std::string spanA = "<span style=\"background-color: #0A141E\">";
+    const std::string spanB = "<span style=\"background-color: #C86400\">";
+    const std::string fontA = "<font color=\"#0A141E\">", fontB = "<font color=\"#C86400\">";
+    // Two colours, each cell's ink on the other's background: two runs of both.
+    const auto [two, twoPage] = build({ a, near, a, b, b }, { b, b, b, a, near });
+    EXPECT_EQ(
+        two, spanB + fontA + "ab&lt;</font></span>" + spanA + fontB + "\u2588d</font></span><br>");
+    EXPECT_EQ(twoPage,
+        spanB + fontA + "ab&lt;</font></span>" + spanA + fontB + "&#9608;d</font></span><br>");
+    // One background under two inks; an ink run crossing a background's end is cut there.
+    EXPECT_EQ(build({ a, a, b, b, b }, { b, b, b, b, b }).first,
+        spanB + fontA + "ab</font>" + fontB + "&lt;\u2588d</font></span><br>");
+    EXPECT_EQ(build({ a, a, a, a, a }, { b, b, b, a, a }).first,
+        spanB + fontA + "ab&lt;</font></span>" + spanA + fontA + "\u2588d</font></span><br>");
+}
