@@ -359,8 +359,6 @@ std::string runOptionsRefusal(const RunOptions& o)
         return BestRunsNeedMerge;
     if (o.shapes && o.mode == CellMode::Square)
         return ShapesAndSquare;
-    if (o.shapes && o.mergeTolerance)
-        return ShapesAndMerge;
     if (o.shapes && (o.paletteCount || !o.paletteColours.empty()))
         return ShapesAndPalette;
     if (!o.shapes && (o.readerBackgroundGiven || o.foregroundOnly))

@@ -49,8 +49,6 @@ std::string invalidReaderBackground(std::string_view text);
 inline constexpr const char* ShapesAndSquare
     = "--square et --shapes s'excluent : --shapes donne déjà à chaque case un fond et une "
       "encre, et choisit son caractère.";
-inline constexpr const char* ShapesAndMerge
-    = "--merge ne fusionne pas encore les cases de --shapes : retirez l'un des deux.";
 inline constexpr const char* ShapesAndPalette
     = "--palette et --dither ne s'appliquent pas encore aux deux couleurs des cases de --shapes : "
       "retirez l'un des deux.";

@@ -133,8 +133,7 @@ TEST(RunOptions, eachRefusalNamesWhatToWriteInstead)
         { { { "--formes", "blocs" }, { "--carre", {} } },
             "--square et --shapes s'excluent : --shapes donne déjà à chaque case un fond et une "
             "encre, et choisit son caractère." },
-        { { { "--shapes", "all" }, { "--merge", "4" } },
-            "--merge ne fusionne pas encore les cases de --shapes : retirez l'un des deux." },
+        { { { "--shapes", "all" }, { "--merge", "4" }, { "--best-runs", {} } }, "" },
         { { { "--shapes", "ascii" }, { "--palette", "16" } },
             "--palette et --dither ne s'appliquent pas encore aux deux couleurs des cases de "
             "--shapes : retirez l'un des deux." },

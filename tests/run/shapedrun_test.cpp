@@ -113,3 +113,32 @@ TEST(ShapedRun, theSameBytesOnEveryRunWhateverTheThreads)
         ++rows;
     EXPECT_EQ(rows, 7u);
 }
+
+// With --merge, neighbouring cells share their colours' tags; at a tolerance of 0 the best runs
+// are runs of equal colours too, and write the same bytes.
+TEST(ShapedRun, bestRunsAtNoToleranceWriteWhatMergedRunsWrite)
+{
+    // Blocks of 5 x 3 pixels, each of its own colour, under cells of 2 x 2: runs of equal cells
+    // and cells of two colours.
+    std::vector<std::uint32_t> pixels(160 * 48);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = 0xFF000000u | ((i % 160 / 5) * 0x2F1B07u + (i / 160 / 3) * 0x0B3D11u);
+    const PixelBuffer picture { pixels.data(), 160, 48, 160 };
+    RunOptions options;
+    options.columns = "80";
+    options.rows = "24";
+    options.shapes = ShapeSet::Ascii;
+    const Outputs cells = runShapes(options, picture);
+    for (const char* dialect : { "blog", "phpbb", "irc" }) {
+        options.dialect = dialect;
+        options.mergeTolerance = 0.0;
+        options.bestRuns = false;
+        const Outputs merged = runShapes(options, picture);
+        options.bestRuns = true;
+        const Outputs best = runShapes(options, picture);
+        EXPECT_EQ(merged.page, best.page) << dialect;
+        EXPECT_EQ(merged.html, best.html) << dialect;
+        EXPECT_EQ(merged.blog, best.blog) << dialect;
+        EXPECT_LT(merged.page.size(), cells.page.size() * 3 / 4) << dialect;
+    }
+}

@@ -168,15 +168,41 @@ void BracketCode::writeNestedRuns(const BuiltRow& row, bool square)
 void BracketCode::writeShapedRow(const BuiltRow& row)
 {
     // Each cell in its two colours, as the blog code translated from the page's cells has them:
-    // square mode's tags around the glyph the shape chose. Every glyph is alone in its cell's
-    // tags, so none could spell a tag with its neighbours.
+    // square mode's tags around the glyph the shape chose. Without merged runs every glyph is
+    // alone in its cell's tags, so none could spell a tag with its neighbours; with them a
+    // background's tag holds its run, and the ink's tags theirs, each cut where the background's
+    // ends, and a glyph that stands alone has tags of its own.
+    const auto& spans = row.backgroundRunStarts;
+    const auto& inks = row.runStarts;
+    const bool merged = !spans.empty();
+    std::size_t nextSpan = 0, nextInk = 0;
+    bool spanOpen = false, inkOpen = false, previousAlone = false;
     for (std::size_t i = 0; i < row.glyphs.size(); ++i) {
-        open(m_dialect.backgroundOpen, row.backgrounds[i]);
-        open(m_dialect.colourOpen, row.colours[i]);
+        const bool newSpan = !merged || (nextSpan < spans.size() && spans[nextSpan] == i);
+        nextSpan += newSpan && merged;
+        const bool newInk = !merged || (nextInk < inks.size() && inks[nextInk] == i);
+        nextInk += newInk && merged;
+        const bool alone = merged && standsAlone(row.glyphs[i]);
+        if (inkOpen && (newSpan || newInk || alone || previousAlone)) {
+            m_row += m_dialect.colourClose;
+            inkOpen = false;
+        }
+        if (spanOpen && newSpan) {
+            m_row += m_dialect.backgroundClose;
+            spanOpen = false;
+        }
+        if (!spanOpen)
+            open(m_dialect.backgroundOpen, row.backgrounds[i]);
+        if (!inkOpen)
+            open(m_dialect.colourOpen, row.colours[i]);
+        spanOpen = inkOpen = true;
         appendGlyph(row.glyphs[i], false);
-        m_row += m_dialect.colourClose;
-        m_row += m_dialect.backgroundClose;
+        previousAlone = alone;
     }
+    if (inkOpen)
+        m_row += m_dialect.colourClose;
+    if (spanOpen)
+        m_row += m_dialect.backgroundClose;
 }
 
 void BracketCode::rowBuilt(const BuiltRow& given)
@@ -185,14 +211,17 @@ void BracketCode::rowBuilt(const BuiltRow& given)
     // alone, as fitted over the reader's background.
     BuiltRow text;
     const bool shaped = !given.backgrounds.empty();
-    const bool twoColours = shaped && m_dialect.kind == CodeKind::Bracket
-        && !m_dialect.backgroundOpen.empty() && given.runStarts.empty();
+    const bool twoColours
+        = shaped && m_dialect.kind == CodeKind::Bracket && !m_dialect.backgroundOpen.empty();
     if (shaped && !twoColours) {
         text = given;
         text.mode = CellMode::Letter;
         text.glyphs = given.textGlyphs;
         text.colours = given.textColours;
         text.backgrounds = {};
+        text.runStarts = given.textRunStarts;
+        text.runNesting = given.textRunNesting;
+        text.backgroundRunStarts = {};
     }
     const BuiltRow& row = shaped && !twoColours ? text : given;
     const bool square = row.mode == CellMode::Square;
