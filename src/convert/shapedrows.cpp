@@ -12,8 +12,9 @@ namespace mosaiq {
 namespace {
 
     // Cells each thread matches in a batch: enough that starting the threads is lost in the
-    // matching (a cell takes about a microsecond), few enough that the rows written wait little.
-    constexpr std::int64_t CellsPerThread = 65536;
+    // matching, few enough that the rows of a batch, written while the next is matched, stay in
+    // the caches rather than in fresh pages (at one pixel a cell, the run's cost).
+    constexpr std::int64_t CellsPerThread = 16384;
 
     std::uint32_t rgbOf(ColourValue colour)
     {
