@@ -178,10 +178,11 @@ void BracketCode::writeShapedRow(const BuiltRow& row)
     std::size_t nextSpan = 0, nextInk = 0;
     bool spanOpen = false, inkOpen = false, previousAlone = false;
     for (std::size_t i = 0; i < row.glyphs.size(); ++i) {
-        const bool newSpan = !merged || (nextSpan < spans.size() && spans[nextSpan] == i);
-        nextSpan += newSpan && merged;
-        const bool newInk = !merged || (nextInk < inks.size() && inks[nextInk] == i);
-        nextInk += newInk && merged;
+        const bool spanStarts = nextSpan < spans.size() && spans[nextSpan] == i;
+        const bool inkStarts = nextInk < inks.size() && inks[nextInk] == i;
+        nextSpan += spanStarts ? 1 : 0;
+        nextInk += inkStarts ? 1 : 0;
+        const bool newSpan = !merged || spanStarts, newInk = !merged || inkStarts;
         const bool alone = merged && standsAlone(row.glyphs[i]);
         if (inkOpen && (newSpan || newInk || alone || previousAlone)) {
             m_row += m_dialect.colourClose;
