@@ -145,11 +145,26 @@ void ShapedRows::matchRow(std::size_t thread, const PixelBuffer& picture, std::i
     const std::int32_t height = m_top.empty() || !picture.pixels ? 0 : m_height[block];
     if (picture.arrival && height > 0)
         picture.arrival->waitFor(top + height - 1);
+    // At one pixel a cell, every cell is of one colour: asked of the matcher, the answers would
+    // cost as much as writing the row.
+    const bool pixelsFill = picture.pixels && height == 1 && matcher->fillsUniformBlocks()
+        && (!textMatcher || textMatcher->fillsUniformBlocks());
     for (std::size_t i = 0; i < cells; ++i) {
         const std::uint32_t* pixels = picture.pixels
             ? picture.pixels + std::ptrdiff_t(top) * picture.stride + m_left[i]
             : nullptr;
         const std::int32_t width = m_width[i];
+        if (pixelsFill && width == 1) {
+            const ColourValue colour = PixelBuffer::fromArgb(*pixels);
+            row.glyphs[i] = matcher->fullestGlyph();
+            row.foregrounds[i] = colour;
+            row.backgrounds[i] = m_options.background ? *m_options.background : colour;
+            if (textMatcher) {
+                row.textGlyphs[i] = textMatcher->fullestGlyph();
+                row.textForegrounds[i] = colour;
+            }
+            continue;
+        }
         const ShapeChoice choice = matcher->match(pixels, width, height, picture.stride);
         row.glyphs[i] = choice.glyph;
         row.foregrounds[i] = colourOf(choice.foreground);

@@ -58,6 +58,15 @@ public:
     ShapeChoice match(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
         std::ptrdiff_t stride);
 
+    // Whether match() gives a block of one colour the fullest glyph, in that colour (on the given
+    // background), which a caller may then write without asking: always, but over a background
+    // when the set has no full glyph. That glyph's place.
+    bool fillsUniformBlocks() const
+    {
+        return !m_glyphs.empty() && (!m_background || m_glyphs[m_fullest].full);
+    }
+    std::uint16_t fullestGlyph() const { return std::uint16_t(m_fullest); }
+
     // How many glyphs the set holds.
     std::size_t glyphCount() const { return m_glyphs.size(); }
 
