@@ -112,6 +112,14 @@ TEST(ShapedRun, theSameBytesOnEveryRunWhateverTheThreads)
          at = one.html.find("<br>", at + 1))
         ++rows;
     EXPECT_EQ(rows, 7u);
+
+    // Rows enough for several batches, each matched while the one before is written.
+    const NoisePicture large(600, 400);
+    options.columns = "300";
+    options.rows = "200";
+    const Outputs batches = runShapes(options, large.buffer, 1);
+    EXPECT_EQ(runShapes(options, large.buffer, 3).page, batches.page);
+    EXPECT_EQ(runShapes(options, large.buffer, 2).blog, batches.blog);
 }
 
 // With --merge, neighbouring cells share their colours' tags; at a tolerance of 0 the best runs
