@@ -54,9 +54,11 @@ Formes (ces sorties ne sont plus celles de la fenêtre) :
                         ombres) et braille demandent une police qui les a
                         (DejaVu Sans Mono, DejaVu Sans) : sans elle, des cases
                         vides ou décalées ; --chars et --random sont alors
-                        ignorés ; exclut --square, --merge, --palette et --png ;
-                        si seul --columns ou --rows est donné, l'autre garde
-                        les proportions de l'image dans cette police
+                        ignorés ; exclut --square, --merge et --palette ; --png
+                        peint chaque cellule, son fond puis son caractère dans
+                        son encre ; si seul --columns ou --rows est donné,
+                        l'autre garde les proportions de l'image dans cette
+                        police
   --reader-background #RRVVBB
                         avec --shapes, le fond de la page d'un forum derrière
                         le texte (défaut : #FFFFFF) : les codes qui ne
