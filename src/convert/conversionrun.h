@@ -8,6 +8,7 @@
 #include "convert/pixelbuffer.h"
 #include "convert/rowmemory.h"
 #include "convert/shapedrows.h"
+#include "convert/transparentcells.h"
 
 #include <array>
 #include <cstdint>
@@ -70,6 +71,9 @@ struct RunStart {
     // picture in the block it covers (see ShapedRows), written in square mode's markup whatever
     // the mode; the defined and random characters are not read. None: one sample a cell.
     std::optional<ShapeOptions> shapes;
+    // mosaiq-cli only: the cells the picture leaves transparent show background (see
+    // TransparentCells). Off: transparent pixels count as drawn on white.
+    bool transparentBackground = false;
 };
 
 // The options a run reads again for each row: the user may change them between rows.
@@ -122,7 +126,7 @@ public:
     std::string_view pageRow() const;
 
     // Whether each row's cell glyphs are kept for cellGlyphs(); off, the cells cost nothing more.
-    void keepCells(bool keep) { m_keepCells = keep; }
+    void keepCells(bool keep) { m_keepCells = keep || m_transparent; }
     // The colours of the row just built, treatment applied, one per cell.
     std::span<const ColourValue> cellColours() const { return m_colours; }
     // The colours as sampled: those of cellColours() but for merged cells, which show their
@@ -181,6 +185,9 @@ private:
     class GlyphCycle;
     GlyphCycle glyphCycle();
     void endRow(std::int64_t cells);
+    // With transparent cells in the row just written: the page keeps them in the background's
+    // colours, the codes' row takes a space for each.
+    void spaceTransparentCells(bool square);
     void reserveRow(std::size_t bytes);
 
     RunStart m_start;
@@ -213,6 +220,7 @@ private:
     bool m_textFitted = false;
     std::vector<Glyph> m_textGlyphs;
     std::vector<ColourValue> m_textColours;
+    std::unique_ptr<TransparentCells> m_transparent; // only when the run asks for them
     // The next rows' colours when sampled ahead, in order, and the input they were sampled with.
     struct SampledRow {
         std::vector<ColourValue> colours, beforePalette;

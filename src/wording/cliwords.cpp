@@ -27,6 +27,13 @@ Rendu :
   --bold, --italic      texte gras, italique
   --no-centre           ne pas centrer (centré par défaut)
   --background #RRVVBB  couleur de fond de la page (défaut : #000000)
+  --transparent background
+                        les cases dont la plupart des pixels sont transparents
+                        (moins qu'à moitié opaques) prennent le fond de la page
+                        dans la page et l'image de --png, et deviennent des
+                        espaces sans couleur dans le code HTML et le code pour
+                        blog ; sans elle, la transparence est peinte sur du
+                        blanc ; exclut --merge
 
 Sorties :
   -o, --page FICHIER    la page HTML (défaut : la sortie standard, si aucune
