@@ -156,6 +156,12 @@ public:
             return {};
         return m_textFitted ? std::span<const ColourValue>(m_textColours) : cellColours();
     }
+    // With transparentBackground, the cells of the row just built that the picture leaves
+    // transparent (see TransparentCells); empty when there is none.
+    std::span<const std::uint8_t> transparentCells() const
+    {
+        return m_transparent ? m_transparent->flags() : std::span<const std::uint8_t>();
+    }
     // When the run merges cells, the first cell of each run of the row just built; the cells'
     // colours are then their runs'. Empty otherwise.
     std::span<const std::uint32_t> runStarts() const

@@ -11,6 +11,7 @@ bool TransparentCells::mark(const PixelBuffer& picture, double columns, double r
     std::int64_t cells, std::int64_t y, std::int64_t rowCount)
 {
     m_flags.assign(std::size_t(std::max<std::int64_t>(cells, 0)), 0);
+    m_any = false;
     if (!picture.alpha || cells <= 0 || y < 1 || y > rowCount)
         return false;
     if (cells != m_cells || picture.width != m_pictureWidth || !(columns == m_columns)) {
@@ -47,6 +48,7 @@ bool TransparentCells::mark(const PixelBuffer& picture, double columns, double r
         m_flags[i] = std::uint8_t(2 * std::int64_t(m_clear[i]) > area ? 1 : 0);
         any = any || m_flags[i];
     }
+    m_any = any;
     return any;
 }
 

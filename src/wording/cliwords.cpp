@@ -31,9 +31,9 @@ Rendu :
                         les cases dont la plupart des pixels sont transparents
                         (moins qu'à moitié opaques) prennent le fond de la page
                         dans la page et l'image de --png, et deviennent des
-                        espaces sans couleur dans le code HTML et le code pour
-                        blog ; sans elle, la transparence est peinte sur du
-                        blanc ; exclut --merge
+                        espaces sans couleur dans les codes (HTML, blog, forums
+                        et messageries) ; sans elle, la transparence est peinte
+                        sur du blanc ; exclut --merge
 
 Sorties :
   -o, --page FICHIER    la page HTML (défaut : la sortie standard, si aucune

@@ -11,6 +11,14 @@ namespace {
 
     constexpr std::string_view LineEnd = "\r\n";
     constexpr std::string_view FullBlock = "\xE2\x96\x88"; // U+2588
+    // A cell the picture leaves transparent, without colour: in a forum, whose page folds spaces,
+    // a no-break space, as the HTML code writes it; in a chat's monospace lines, a space.
+    constexpr std::string_view NoBreakSpace = "\xC2\xA0";
+
+    bool transparentAt(const BuiltRow& row, std::size_t i)
+    {
+        return i < row.transparent.size() && row.transparent[i] != 0;
+    }
 
     bool isAsciiPunctuation(char c)
     {
@@ -80,6 +88,10 @@ void BracketCode::writeChatRow(const BuiltRow& row)
     int current = -1;
     ColourValue last = InvalidColour;
     for (std::size_t i = 0; i < row.glyphs.size(); ++i) {
+        if (transparentAt(row, i)) {
+            m_row += ' ';
+            continue;
+        }
         const ColourValue colour = row.colours[i];
         if (kind == CodeKind::Ansi) {
             if (i == 0 || colour != last) {
@@ -171,6 +183,10 @@ void BracketCode::writeShapedRow(const BuiltRow& row)
     // square mode's tags around the glyph the shape chose. Every glyph is alone in its cell's
     // tags, so none could spell a tag with its neighbours.
     for (std::size_t i = 0; i < row.glyphs.size(); ++i) {
+        if (transparentAt(row, i)) {
+            m_row += NoBreakSpace;
+            continue;
+        }
         open(m_dialect.backgroundOpen, row.backgrounds[i]);
         open(m_dialect.colourOpen, row.colours[i]);
         appendGlyph(row.glyphs[i], false);
@@ -225,6 +241,13 @@ void BracketCode::rowBuilt(const BuiltRow& given)
         if (!startsRun && nextStart < starts.size() && starts[nextStart] == i) {
             startsRun = true;
             ++nextStart;
+        }
+        if (transparentAt(row, i)) {
+            if (open)
+                closeTag(square);
+            open = previousAlone = false;
+            m_row += NoBreakSpace;
+            continue;
         }
         const Glyph& glyph = row.glyphs[i];
         const bool alone = standsAlone(glyph);
