@@ -392,8 +392,13 @@ void ConversionRun::buildShapedRow(const RowInput& input, std::int64_t cells, st
     const bool transparent = m_transparent
         && m_transparent->mark(input.picture, input.columns, input.rows, cells, y, m_rowCount);
     if (transparent) {
-        m_transparent->colour(m_colours, m_start.background);
-        m_transparent->colour(m_backgrounds, m_start.background);
+        // Over a forum's page (every cell's background given) such a cell shows that page, as
+        // its neighbours' backgrounds do; otherwise the page's own.
+        ColourValue ground = m_start.shapes->background.value_or(m_start.background);
+        if (m_start.shapes->background)
+            treat({ &ground, 1 });
+        m_transparent->colour(m_colours, ground);
+        m_transparent->colour(m_backgrounds, ground);
     }
     m_cellGlyphs.resize(count);
     for (std::size_t i = 0; i < count; ++i)

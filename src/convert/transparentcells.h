@@ -16,7 +16,8 @@ namespace mosaiq {
 // transparent when more than half of the pixels of its block (SampleGrid::blockEdges, the block
 // that shapes are matched over, in every mode) are less than half opaque: a cell on a logo's
 // antialiased edge goes with whichever it mostly shows. In the page such a cell takes the page's
-// background as its colours; in the codes, which have no background of their own, it is a space
+// background as its colours (with --foreground-only, the reader's, which every cell's background
+// then is); in the codes, which have no background of their own, it is a space
 // without colour tag (BuiltRow::transparent): a no-break space, which HTML does not fold into its
 // neighbours, in the HTML code and the forums' codes, a plain space in the chats'.
 class TransparentCells {

@@ -30,6 +30,7 @@ Rendu :
   --transparent background
                         les cases dont la plupart des pixels sont transparents
                         (moins qu'à moitié opaques) prennent le fond de la page
+                        (avec --foreground-only, celui de --reader-background)
                         dans la page et l'image de --png, et deviennent des
                         espaces sans couleur dans les codes (HTML, blog, forums
                         et messageries) ; sans elle, la transparence est peinte
