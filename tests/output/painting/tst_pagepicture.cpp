@@ -85,6 +85,7 @@ private slots:
     void stripsOnThreadsMakeTheWholePainting_data();
     void stripsOnThreadsMakeTheWholePainting();
     void shapesPaintEachCellsTwoColours();
+    void shapesInStripsMakeTheWholePainting();
 };
 
 void TestPagePicture::stripsOnThreadsMakeTheWholePainting_data()
@@ -223,6 +224,44 @@ void TestPagePicture::shapesPaintEachCellsTwoColours()
                 }
             }
         }
+    }
+}
+
+// A page of shapes wide enough for many strips, with glyphs that reach out of their cells: the
+// strips read back as one whole painting of it.
+void TestPagePicture::shapesInStripsMakeTheWholePainting()
+{
+    const std::u32string text = U"gj_|W\u2584\u2590\u2597\u28B5\u00A0Q";
+    auto record = std::make_shared<PageRecord>(makeColour(30, 60, 90), StyleFlags {});
+    for (int row = 0; row < 40; ++row) {
+        std::vector<ColourValue> colours, backgrounds;
+        std::vector<Glyph> glyphs;
+        for (int i = 0; i < 2600; ++i) {
+            const auto n = unsigned(row * 7919 + i * 104729);
+            colours.push_back(makeColour(int(n % 256), int(n / 256 % 256), int(n / 65536 % 256)));
+            backgrounds.push_back(makeColour(int(n / 7 % 256), int(n / 3 % 256), int(n % 97)));
+            glyphs.push_back(glyphFor(text[std::size_t(i + row) % text.size()]));
+        }
+        BuiltRow built { row + 1, "", "", CellMode::Letter, colours, glyphs, {} };
+        built.backgrounds = backgrounds;
+        record->rowBuilt(built);
+    }
+    record->setComplete();
+    ShapesPainter painter(record, 1);
+    QImage whole(int(painter.width()), int(painter.height()), QImage::Format_RGB32);
+    whole.fill(qRgb(30, 60, 90));
+    std::vector<char> inked;
+    painter.paint(whole, 0, inked);
+    QTemporaryDir folder;
+    const QString path = folder.filePath("shapes.png");
+    QVERIFY(writePicture(PagePicture(record, 1), path, 3));
+    const QImage read = readPng(path);
+    QCOMPARE(read.size(), whole.size());
+    for (int y = 0; y < whole.height(); ++y) {
+        if (std::memcmp(
+                read.constScanLine(y), whole.constScanLine(y), std::size_t(whole.width()) * 4)
+            != 0)
+            QFAIL(qPrintable(QStringLiteral("line %1 differs").arg(y)));
     }
 }
 
