@@ -14,10 +14,10 @@ namespace mosaiq {
 // What the page shows, small enough to keep for pages of tens of millions of cells: four bytes a
 // cell (its colour and a byte for its glyph, see GlyphSlots), four more for a cell chosen by shape
 // (its background), a few bytes a row (its mode and where its cells lie), the page's background
-// and styles. It is built from the rows as the run
-// writes them, so a preview drawn from it shows the page as written, whatever the user changed
-// meanwhile. Cells live in blocks of about a million, so a page of any size is kept without
-// copying it as it grows or guessing its size beforehand.
+// and styles. It is built from the rows as the run writes them, so a preview drawn from it shows
+// the page as written, whatever the user changed meanwhile. Cells live in blocks of about a
+// million, so a page of any size is kept without copying it as it grows or guessing its size
+// beforehand.
 class PageRecord : public RowSink {
 public:
     // background and style: what the page's header was written with.
