@@ -196,8 +196,6 @@ CliParse parseCliOptions(const std::vector<std::string>& arguments, bool standar
         parse.error = cli::JobsNeedOutputDir;
     else if (scaleGiven && !o.png)
         parse.error = cli::ScaleNeedsPng;
-    else if (o.png && o.shapes)
-        parse.error = cli::PngOfShapes;
     else if (const std::string refusal = runOptionsRefusal(o); !refusal.empty())
         parse.error = refusal;
     else if (takers.size() > 1)

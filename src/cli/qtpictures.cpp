@@ -48,9 +48,9 @@ LoadedPicture QtPictures::read(const std::string& path, ReadingThreads threads)
         loaded.failure = pictureErrorText(picture).toStdString();
         return loaded;
     }
-    auto image = std::make_shared<const QImage>(picture.image);
-    loaded.pixels = Picture { *image, PictureError::None, {} }.pixels();
-    loaded.owner = std::move(image);
+    auto kept = std::make_shared<const Picture>(picture);
+    loaded.pixels = kept->pixels();
+    loaded.owner = std::move(kept);
     return loaded;
 }
 

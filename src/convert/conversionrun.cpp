@@ -121,6 +121,11 @@ ConversionRun::ConversionRun(const RunStart& start, RandomGlyphs& random)
     }
     if (start.palette)
         m_palette = std::make_unique<PaletteMapper>(*start.palette, start.dither);
+    if (start.transparentBackground) {
+        // The codes' row is rewritten from the cells' glyphs.
+        m_transparent = std::make_unique<TransparentCells>();
+        m_keepCells = true;
+    }
     // With no channel on there is nothing to average: all three count, as in greyLevel.
     if (m_start.channels.count() == 0)
         m_start.channels = ChannelSwitches {};
@@ -329,6 +334,10 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
         m_aheadCount = 0;
     }
 
+    const bool transparent = m_transparent
+        && m_transparent->mark(input.picture, input.columns, input.rows, cells, y, m_rowCount);
+    if (transparent)
+        m_transparent->colour(m_colours, m_start.background);
     const bool square = input.mode == CellMode::Square;
     if (m_merged) {
         m_cellGlyphs.resize(static_cast<std::size_t>(cells));
@@ -346,7 +355,7 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     const std::size_t rowBytes = static_cast<std::size_t>(cells) * cellBytes + html::RowEnd.size();
     m_rowAscii = random || m_definedAscii;
     // Only a row that the page holds as the codes do can be built in the page's memory.
-    m_rowData = m_rowAscii && m_lender ? m_lender->rowMemory(rowBytes) : nullptr;
+    m_rowData = m_rowAscii && m_lender && !transparent ? m_lender->rowMemory(rowBytes) : nullptr;
     if (!m_rowData) {
         reserveRow(rowBytes);
         m_rowData = m_row.get();
@@ -363,6 +372,8 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
     }
     std::memcpy(m_rowData + m_rowLength, html::RowEnd.data(), html::RowEnd.size());
     m_rowLength += html::RowEnd.size();
+    if (transparent)
+        spaceTransparentCells(square);
     endRow(cells);
     return RowOutcome::Written;
 }
@@ -389,6 +400,17 @@ void ConversionRun::buildShapedRow(const RowInput& input, std::int64_t cells, st
     m_backgrounds.assign(shaped.backgrounds.begin(), shaped.backgrounds.end());
     treat(m_colours);
     treat(m_backgrounds);
+    const bool transparent = m_transparent
+        && m_transparent->mark(input.picture, input.columns, input.rows, cells, y, m_rowCount);
+    if (transparent) {
+        // Over a forum's page (every cell's background given) such a cell shows that page, as
+        // its neighbours' backgrounds do; otherwise the page's own.
+        ColourValue ground = m_start.shapes->background.value_or(m_start.background);
+        if (m_start.shapes->background)
+            treat({ &ground, 1 });
+        m_transparent->colour(m_colours, ground);
+        m_transparent->colour(m_backgrounds, ground);
+    }
     m_cellGlyphs.resize(m_keepCells || m_merged ? count : 0);
     for (std::size_t i = 0; i < m_cellGlyphs.size(); ++i)
         m_cellGlyphs[i] = shapeGlyph(shaped.glyphs[i]);
@@ -438,6 +460,20 @@ void ConversionRun::buildShapedRow(const RowInput& input, std::int64_t cells, st
     m_rowLength = std::size_t(out - m_rowData) + html::RowEnd.size();
     std::memcpy(page, html::RowEnd.data(), html::RowEnd.size());
     m_pageRowLength = std::size_t(page - m_pageRow.data()) + html::RowEnd.size();
+    if (transparent)
+        spaceTransparentCells(true);
+}
+
+void ConversionRun::spaceTransparentCells(bool square)
+{
+    if (m_rowAscii) {
+        // The page and the codes shared the row: the page keeps it as written.
+        m_pageRow.assign(m_rowData, m_rowLength);
+        m_pageRowLength = m_rowLength;
+        m_rowAscii = false;
+    }
+    const std::size_t cellLength = (square ? html::SquareCellLength : html::LetterCellLength) - 1;
+    m_rowLength = m_transparent->spaceCodeRow(m_rowData, m_rowLength, m_cellGlyphs, cellLength);
 }
 
 void ConversionRun::skipRows(std::int64_t rows, const RowInput& input)

@@ -8,6 +8,7 @@
 #include "convert/pixelbuffer.h"
 #include "convert/rowmemory.h"
 #include "convert/shapedrows.h"
+#include "convert/transparentcells.h"
 
 #include <algorithm>
 #include <array>
@@ -71,6 +72,9 @@ struct RunStart {
     // picture in the block it covers (see ShapedRows), written in square mode's markup whatever
     // the mode; the defined and random characters are not read. None: one sample a cell.
     std::optional<ShapeOptions> shapes;
+    // mosaiq-cli only: the cells the picture leaves transparent show background (see
+    // TransparentCells). Off: transparent pixels count as drawn on white.
+    bool transparentBackground = false;
 };
 
 // The options a run reads again for each row: the user may change them between rows.
@@ -123,7 +127,7 @@ public:
     std::string_view pageRow() const;
 
     // Whether each row's cell glyphs are kept for cellGlyphs(); off, the cells cost nothing more.
-    void keepCells(bool keep) { m_keepCells = keep; }
+    void keepCells(bool keep) { m_keepCells = keep || m_transparent; }
     // The colours of the row just built, treatment applied, one per cell.
     std::span<const ColourValue> cellColours() const { return m_colours; }
     // The colours as sampled: those of cellColours() but for merged cells, which show their
@@ -151,6 +155,12 @@ public:
         if (!m_shaped)
             return {};
         return m_textFitted ? std::span<const ColourValue>(m_textColours) : cellColours();
+    }
+    // With transparentBackground, the cells of the row just built that the picture leaves
+    // transparent (see TransparentCells); empty when there is none.
+    std::span<const std::uint8_t> transparentCells() const
+    {
+        return m_transparent ? m_transparent->flags() : std::span<const std::uint8_t>();
     }
     // When the run merges cells, the first cell of each run of the row just built; the cells'
     // colours are then their runs'. Empty otherwise.
@@ -205,6 +215,9 @@ private:
     class GlyphCycle;
     GlyphCycle glyphCycle();
     void endRow(std::int64_t cells);
+    // With transparent cells in the row just written: the page keeps them in the background's
+    // colours, the codes' row takes a space for each.
+    void spaceTransparentCells(bool square);
     void reserveRow(std::size_t bytes);
 
     RunStart m_start;
@@ -246,6 +259,7 @@ private:
     bool m_textFitted = false;
     std::vector<Glyph> m_textGlyphs;
     std::vector<ColourValue> m_textColours;
+    std::unique_ptr<TransparentCells> m_transparent; // only when the run asks for them
     // The next rows' colours when sampled ahead, in order, and the input they were sampled with.
     struct SampledRow {
         std::vector<ColourValue> colours, beforePalette;

@@ -37,6 +37,12 @@ namespace html {
     inline constexpr std::string_view ShapesHeadEnd
         = "\" style=\"font-family: 'DejaVu Sans Mono', 'Bitstream Vera Sans Mono', monospace; "
           "font-size: 10px; line-height: 1.1641\">";
+    // The cell that header gives a page of shapes, as the painting of --png takes it: 10 pixels
+    // to the em, a cell 0.6021 em wide and a line 1.1641 em high (the font's advance, and its
+    // ascender and descender, over its 2048 units), the baseline an ascender below the top.
+    inline constexpr double ShapesFontPixels = 10;
+    inline constexpr double ShapesCellEms = 0.6021;
+    inline constexpr double ShapesLineEms = 1.1641;
     inline constexpr std::size_t LetterCellLength = 30; // with a one-byte glyph
     inline constexpr std::size_t SquareCellLength = 77;
 } // namespace html

@@ -17,14 +17,19 @@ public:
     virtual bool complete() const = 0;
 };
 
-// A picture as the engine reads it: rows of 32-bit 0xAARRGGBB words (the alpha byte is ignored),
-// top row first. The engine never owns or loads pictures; whoever does hands it this view.
+// A picture as the engine reads it: rows of 32-bit 0xAARRGGBB words (the alpha byte is ignored:
+// transparent pixels come drawn on white), top row first, and for a picture with transparent
+// pixels their opacity, which only a run that asks for it reads (TransparentCells). The engine
+// never owns or loads pictures; whoever does hands it this view.
 struct PixelBuffer {
     const std::uint32_t* pixels = nullptr;
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::ptrdiff_t stride = 0; // words from one row to the next
     const RowArrival* arrival = nullptr; // while the rows still arrive; else all are there
+    // One byte a pixel, 0 transparent to 255 opaque; nullptr when every pixel is opaque.
+    const std::uint8_t* alpha = nullptr;
+    std::ptrdiff_t alphaStride = 0; // bytes from one row to the next
 
     static ColourValue fromArgb(std::uint32_t argb)
     {

@@ -42,7 +42,8 @@ LoopStep RowLoop::step()
     const BuiltRow row { m_run.rowsDone(), m_run.row(), m_run.pageRow(), input.mode,
         m_run.cellColours(), m_run.cellGlyphs(), m_run.runStarts(), m_run.sampledColours(),
         m_run.runNesting(), m_run.cellBackgrounds(), m_run.textGlyphs(), m_run.textColours(),
-        m_run.backgroundRunStarts(), m_run.textRunStarts(), m_run.textRunNesting() };
+        m_run.backgroundRunStarts(), m_run.textRunStarts(), m_run.textRunNesting(),
+        m_run.transparentCells() };
     for (RowSink* sink : m_sinks)
         sink->rowBuilt(row);
     m_percent = progressPercent(m_run.rowsDone(), input.rows);

@@ -63,6 +63,10 @@ struct BuiltRow {
     std::span<const std::uint32_t> backgroundRunStarts = {};
     std::span<const std::uint32_t> textRunStarts = {};
     std::span<const std::uint8_t> textRunNesting = {};
+    // With --transparent background: 1 for each cell the picture leaves transparent, which the
+    // codes write as a space without colour (its colours are the page's background). Empty when
+    // the row has none.
+    std::span<const std::uint8_t> transparent = {};
 };
 
 // Whatever else is made of the rows besides the page: the codes, a picture of the page.

@@ -33,6 +33,10 @@ PixelBuffer Picture::pixels() const
     buffer.width = image.width();
     buffer.height = image.height();
     buffer.stride = image.bytesPerLine() / 4;
+    if (!opacity.isNull()) {
+        buffer.alpha = opacity.constBits();
+        buffer.alphaStride = opacity.bytesPerLine();
+    }
     return buffer;
 }
 
@@ -50,8 +54,10 @@ namespace {
     // No picture we accept comes in a larger HEIF file, which is read whole.
     constexpr qint64 MaxHeifFileBytes = qint64(1) << 30;
 
-    // A transparent pixel shows what lies under it; a page has nothing under it, so white.
-    QImage flattenOnWhite(QImage image)
+    // A transparent pixel shows what lies under it; a page has nothing under it, so white. Each
+    // pixel's opacity is kept beside, when some pixel is not opaque, for the runs that show such
+    // cells as the page's background.
+    QImage flattenOnWhite(QImage image, QImage& opacity)
     {
         if (!image.hasAlphaChannel())
             return image.format() == QImage::Format_RGB32
@@ -65,6 +71,13 @@ namespace {
                 const int a = qAlpha(p);
                 if (a == 255)
                     continue;
+                if (opacity.isNull()) {
+                    opacity = QImage(image.size(), QImage::Format_Alpha8);
+                    if (opacity.isNull())
+                        return {};
+                    opacity.fill(255);
+                }
+                opacity.scanLine(y)[x] = uchar(a);
                 auto over = [a](int c) { return (c * a + 255 * (255 - a) + 127) / 255; };
                 line[x] = qRgb(over(qRed(p)), over(qGreen(p)), over(qBlue(p)));
             }
@@ -176,7 +189,7 @@ namespace {
     Picture finished(QImage image)
     {
         Picture picture;
-        picture.image = flattenOnWhite(std::move(image));
+        picture.image = flattenOnWhite(std::move(image), picture.opacity);
         if (picture.image.isNull())
             picture.error = PictureError::TooLarge; // the conversion could not get its memory
         return picture;

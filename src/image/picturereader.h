@@ -17,6 +17,8 @@ struct Picture {
     QImage image; // Format_RGB32 in sRGB, transparent areas painted on white
     PictureError error = PictureError::None;
     QString detail; // the reader's own words, for the message
+    // Format_Alpha8, each pixel's opacity; null when every pixel is opaque.
+    QImage opacity;
 
     bool isNull() const { return error != PictureError::None || image.isNull(); }
 

@@ -95,6 +95,7 @@ PreparedRun prepareRun(const RunOptions& given, const PictureFacts& picture,
     else if (!options.paletteColours.empty())
         start.palette = std::make_shared<const std::vector<ColourValue>>(options.paletteColours);
     start.dither = options.dither;
+    start.transparentBackground = options.transparentBackground;
     if (options.shapes) {
         ShapeOptions& shapes = start.shapes.emplace();
         shapes.set = *options.shapes;

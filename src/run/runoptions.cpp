@@ -63,6 +63,8 @@ namespace {
         { "--fond-lecteur", "--reader-background", OptionValue::Required },
         { "--foreground-only", "--foreground-only", OptionValue::None },
         { "--encre-seule", "--foreground-only", OptionValue::None },
+        { "--transparent", "--transparent", OptionValue::Required },
+        { "--transparence", "--transparent", OptionValue::Required },
     };
 
     const OptionName* findOption(std::string_view name)
@@ -326,6 +328,10 @@ std::string readRunOption(
         o.readerBackgroundGiven = true;
     } else if (meaning == "--foreground-only") {
         o.foregroundOnly = true;
+    } else if (meaning == "--transparent") {
+        if (value != "background" && value != "fond")
+            return unknownTransparent(value);
+        o.transparentBackground = true;
     }
     return {};
 }
@@ -359,6 +365,8 @@ std::string runOptionsRefusal(const RunOptions& o)
         return BestRunsNeedMerge;
     if (o.shapes && o.mode == CellMode::Square)
         return ShapesAndSquare;
+    if (o.transparentBackground && o.mergeTolerance)
+        return TransparentAndMerge;
     if (o.shapes && (o.paletteCount || !o.paletteColours.empty()))
         return ShapesAndPalette;
     if (!o.shapes && (o.readerBackgroundGiven || o.foregroundOnly))

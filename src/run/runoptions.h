@@ -55,6 +55,9 @@ struct RunOptions {
     // Every cell fitted as ink alone over readerBackground, in the page and the PNG too: they
     // then show what such a forum shows.
     bool foregroundOnly = false;
+    // The cells whose pixels are mostly transparent show the page's background (see
+    // TransparentCells); off, transparent pixels are read as drawn on white.
+    bool transparentBackground = false;
 
     // Whether the bracket code is written from the cells rather than translated from the HTML
     // rows: always but for the documents' own blog code without merged runs.

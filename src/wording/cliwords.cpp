@@ -27,6 +27,14 @@ Rendu :
   --bold, --italic      texte gras, italique
   --no-centre           ne pas centrer (centré par défaut)
   --background #RRVVBB  couleur de fond de la page (défaut : #000000)
+  --transparent background
+                        les cases dont la plupart des pixels sont transparents
+                        (moins qu'à moitié opaques) prennent le fond de la page
+                        (avec --foreground-only, celui de --reader-background)
+                        dans la page et l'image de --png, et deviennent des
+                        espaces sans couleur dans les codes (HTML, blog, forums
+                        et messageries) ; sans elle, la transparence est peinte
+                        sur du blanc ; exclut --merge
 
 Sorties :
   -o, --page FICHIER    la page HTML (défaut : la sortie standard, si aucune
@@ -54,10 +62,11 @@ Formes (ces sorties ne sont plus celles de la fenêtre) :
                         ombres) et braille demandent une police qui les a
                         (DejaVu Sans Mono, DejaVu Sans) : sans elle, des cases
                         vides ou décalées ; --chars et --random sont alors
-                        ignorés ; exclut --square, --palette et --png ; avec
-                        --merge, une plage partage ses couleurs (le fond, puis
-                        l'encre) et chaque case garde son caractère ; si seul
-                        --columns ou --rows est donné, l'autre garde les
+                        ignorés ; exclut --square et --palette ; avec --merge,
+                        une plage partage ses couleurs (le fond, puis l'encre)
+                        et chaque case garde son caractère ; --png peint chaque
+                        cellule, son fond puis son caractère dans son encre ; si
+                        seul --columns ou --rows est donné, l'autre garde les
                         proportions de l'image dans cette police
   --reader-background #RRVVBB
                         avec --shapes, le fond de la page d'un forum derrière

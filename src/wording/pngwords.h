@@ -10,9 +10,6 @@ namespace mosaiq::cli {
 std::string invalidScale(std::string_view text);
 inline constexpr const char* ScaleNeedsPng
     = "--scale règle l'image de --png : indiquez aussi --png FICHIER.";
-inline constexpr const char* PngOfShapes
-    = "--png ne sait pas encore peindre les cellules de --shapes (deux couleurs, DejaVu Sans "
-      "Mono) : retirez l'un des deux.";
 inline constexpr const char* PngNamedInBatch
     = "Avec --output-dir, --png s'écrit sans fichier : chaque image reçoit NOM.png.";
 // A PNG name right after --png in a batch.

@@ -19,6 +19,12 @@ std::string unknownShapes(std::string_view name)
     return joined({ "Jeu de formes inconnu : « ", name, " » (ascii, blocks, braille ou all)." });
 }
 
+std::string unknownTransparent(std::string_view value)
+{
+    return joined({ "Valeur inconnue pour --transparent : « ", value,
+        " » (background : les cases transparentes prennent le fond de la page)." });
+}
+
 std::string invalidReaderBackground(std::string_view text)
 {
     return joined({ "Couleur de fond du lecteur invalide : « ", text, " » (attendu : #RRVVBB)." });

@@ -63,4 +63,10 @@ inline constexpr const char* ShapesIgnoreCharacters
     = "Note : avec --shapes, la forme de l'image choisit les caractères ; --chars et --random "
       "sont ignorés.";
 
+// Transparent pixels.
+std::string unknownTransparent(std::string_view value);
+inline constexpr const char* TransparentAndMerge
+    = "--transparent ne s'applique pas encore aux cases fusionnées de --merge : retirez l'un des "
+      "deux.";
+
 } // namespace mosaiq

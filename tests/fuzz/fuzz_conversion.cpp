@@ -31,15 +31,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     start.rows = numericValue(rowsText);
     if (loopCount(start.rows) > 40)
         return 0;
+    // The red levels stand for the pixels' opacity too: the cells they leave transparent become
+    // spaces in the codes' rows, which must still read as the page's.
+    start.transparentBackground = in.next() & 1;
+    std::vector<std::uint8_t> alpha(pixels.size());
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        alpha[i] = std::uint8_t(pixels[i] >> 16);
     // Each row may see other sizes, another mode and other characters.
     struct ChangingSettings : RunSettings {
         FuzzBytes& in;
         const std::vector<std::uint32_t>& pixels;
+        const std::vector<std::uint8_t>& alpha;
         int width, height;
         std::u32string characters;
-        ChangingSettings(FuzzBytes& bytes, const std::vector<std::uint32_t>& p, int w, int h)
+        ChangingSettings(FuzzBytes& bytes, const std::vector<std::uint32_t>& p,
+            const std::vector<std::uint8_t>& a, int w, int h)
             : in(bytes)
             , pixels(p)
+            , alpha(a)
             , width(w)
             , height(h)
         {
@@ -55,13 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             characters = decodeUtf8(in.text(8));
             input.definedCharacters = characters;
             input.picture = { pixels.data(), width, height, width };
+            input.picture.alpha = alpha.data();
+            input.picture.alphaStride = width;
             return input;
         }
         StyleFlags closingStyle() override
         {
             return { bool(in.next() & 1), bool(in.next() & 1), bool(in.next() & 1) };
         }
-    } settings(in, pixels, width, height);
+    } settings(in, pixels, alpha, width, height);
     // Every row must keep the shape of its cells.
     struct Checks : PageSink, RowSink {
         std::string htmlRows, blogRows, cellRows;

@@ -11,6 +11,14 @@ namespace {
 
     constexpr std::string_view LineEnd = "\r\n";
     constexpr std::string_view FullBlock = "\xE2\x96\x88"; // U+2588
+    // A cell the picture leaves transparent, without colour: in a forum, whose page folds spaces,
+    // a no-break space, as the HTML code writes it; in a chat's monospace lines, a space.
+    constexpr std::string_view NoBreakSpace = "\xC2\xA0";
+
+    bool transparentAt(const BuiltRow& row, std::size_t i)
+    {
+        return i < row.transparent.size() && row.transparent[i] != 0;
+    }
 
     bool isAsciiPunctuation(char c)
     {
@@ -80,6 +88,10 @@ void BracketCode::writeChatRow(const BuiltRow& row)
     int current = -1;
     ColourValue last = InvalidColour;
     for (std::size_t i = 0; i < row.glyphs.size(); ++i) {
+        if (transparentAt(row, i)) {
+            m_row += ' ';
+            continue;
+        }
         const ColourValue colour = row.colours[i];
         if (kind == CodeKind::Ansi) {
             if (i == 0 || colour != last) {
@@ -178,6 +190,16 @@ void BracketCode::writeShapedRow(const BuiltRow& row)
     std::size_t nextSpan = 0, nextInk = 0;
     bool spanOpen = false, inkOpen = false, previousAlone = false;
     for (std::size_t i = 0; i < row.glyphs.size(); ++i) {
+        if (transparentAt(row, i)) {
+            // A cell the picture leaves transparent has no colour: the tags close before it.
+            if (inkOpen)
+                m_row += m_dialect.colourClose;
+            if (spanOpen)
+                m_row += m_dialect.backgroundClose;
+            spanOpen = inkOpen = previousAlone = false;
+            m_row += NoBreakSpace;
+            continue;
+        }
         const bool spanStarts = nextSpan < spans.size() && spans[nextSpan] == i;
         const bool inkStarts = nextInk < inks.size() && inks[nextInk] == i;
         nextSpan += spanStarts ? 1 : 0;
@@ -255,6 +277,13 @@ void BracketCode::rowBuilt(const BuiltRow& given)
         if (!startsRun && nextStart < starts.size() && starts[nextStart] == i) {
             startsRun = true;
             ++nextStart;
+        }
+        if (transparentAt(row, i)) {
+            if (open)
+                closeTag(square);
+            open = previousAlone = false;
+            m_row += NoBreakSpace;
+            continue;
         }
         const Glyph& glyph = row.glyphs[i];
         const bool alone = standsAlone(glyph);

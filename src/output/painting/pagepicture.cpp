@@ -27,6 +27,12 @@ PagePicture::PagePicture(std::shared_ptr<const PageRecord> record, int scale)
     : m_painter(std::move(record))
     , m_scale(scale)
 {
+    if (m_painter.record().shaped()) {
+        m_shapes.emplace(m_painter.shared(), scale);
+        m_width = m_shapes->width();
+        m_height = m_shapes->height();
+        return;
+    }
     const PageLayout& layout = m_painter.layout();
     layout.measureRows(std::numeric_limits<std::int64_t>::max());
     // As the preview at 100 %: as wide as the widest row, centred rows centred on it.
@@ -71,7 +77,10 @@ bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bo
         return false;
     }
     // The glyphs are made here, once: the threads below only read them.
-    m_painter.prepareText(m_scale);
+    if (m_shapes)
+        m_shapes->prepare();
+    else
+        m_painter.prepareText(m_scale);
     const int perShare = png.linesPerShare();
     const auto perStrip
         = int(std::min<std::int64_t>(std::int64_t(perShare) * SharesPerStrip, m_height));
@@ -132,8 +141,11 @@ bool PagePicture::write(PageFile& file, std::string& error, unsigned threads, bo
                 // the rows above land on the same pixels as in one whole picture; only the
                 // lines that glyphs reach: the others, nearly half of a page of text, are the
                 // background, packed without a look.
-                m_painter.paintText(
-                    image, QPointF(0, double(paintTop) / m_scale), 1.0, m_viewWidth, &inked);
+                if (m_shapes)
+                    m_shapes->paint(image, paintTop, inked);
+                else
+                    m_painter.paintText(
+                        image, QPointF(0, double(paintTop) / m_scale), 1.0, m_viewWidth, &inked);
                 auto lineOf = [&](std::int64_t y) {
                     return image.constBits() + (y - paintTop) * image.bytesPerLine();
                 };

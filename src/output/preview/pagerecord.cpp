@@ -37,10 +37,16 @@ void PageRecord::rowBuilt(const BuiltRow& row)
     // Both come from the same row; should they ever differ, the shorter one says what is known.
     const std::size_t cells = std::min(row.colours.size(), row.glyphs.size());
     Row entry;
+    entry.shaped = !row.backgrounds.empty() && row.backgrounds.size() >= cells;
+    m_shaped = m_shaped || entry.shaped;
     if (cells > 0) {
-        Cell* out = room(cells);
+        Cell* out = room(entry.shaped ? 2 * cells : cells);
         for (std::size_t i = 0; i < cells; ++i)
             out[i] = makeCell(row.colours[i], char(m_slots.slotOf(row.glyphs[i])));
+        if (entry.shaped) {
+            for (std::size_t i = 0; i < cells; ++i)
+                out[cells + i] = makeCell(row.backgrounds[i], 0);
+        }
         entry.block = std::uint32_t(m_blocks.size() - 1);
         entry.offset = std::uint32_t(out - m_blocks.back().get());
         entry.cells = std::uint32_t(cells);

@@ -12,11 +12,12 @@
 namespace mosaiq {
 
 // What the page shows, small enough to keep for pages of tens of millions of cells: four bytes a
-// cell (its colour and a byte for its glyph, see GlyphSlots), a few bytes a row (its mode and
-// where its cells lie), the page's background and styles. It is built from the rows as the run
-// writes them, so a preview drawn from it shows the page as written, whatever the user changed
-// meanwhile. Cells live in blocks of about a million, so a page of any size is kept without
-// copying it as it grows or guessing its size beforehand.
+// cell (its colour and a byte for its glyph, see GlyphSlots), four more for a cell chosen by shape
+// (its background), a few bytes a row (its mode and where its cells lie), the page's background
+// and styles. It is built from the rows as the run writes them, so a preview drawn from it shows
+// the page as written, whatever the user changed meanwhile. Cells live in blocks of about a
+// million, so a page of any size is kept without copying it as it grows or guessing its size
+// beforehand.
 class PageRecord : public RowSink {
 public:
     // background and style: what the page's header was written with.
@@ -46,6 +47,9 @@ public:
     std::int64_t rowCount() const { return std::int64_t(m_rows.size()); }
     std::int64_t letterCells() const { return m_letterCells; }
     std::int64_t squareCells() const { return m_squareCells; }
+    // Whether the cells were chosen by shape: each has a background of its own and the page is
+    // drawn in the shapes' monospace font (shapesHeaderLine).
+    bool shaped() const { return m_shaped; }
     std::int64_t cellCount() const { return m_letterCells + m_squareCells; }
     // Cells in the longest row.
     std::int64_t widestRow() const { return m_widestRow; }
@@ -63,6 +67,15 @@ public:
             return {};
         return { m_blocks[row.block].get() + row.offset, row.cells };
     }
+    // The backgrounds of a row of cells chosen by shape (colourOf each), one per cell; empty
+    // for the others.
+    std::span<const Cell> rowBackgrounds(std::int64_t index) const
+    {
+        const Row& row = m_rows[std::size_t(index)];
+        if (!row.shaped || row.cells == 0)
+            return {};
+        return { m_blocks[row.block].get() + row.offset + row.cells, row.cells };
+    }
 
     // Bytes held, for the benchmarks' accounts.
     std::size_t memoryBytes() const;
@@ -73,12 +86,14 @@ private:
         std::uint32_t offset = 0;
         std::uint32_t cells = 0;
         CellMode mode = CellMode::Letter;
+        bool shaped = false; // its backgrounds follow its cells
     };
     Cell* room(std::size_t cells);
 
     ColourValue m_background;
     StyleFlags m_style;
     bool m_complete = false;
+    bool m_shaped = false;
     std::vector<Row> m_rows;
     std::vector<std::unique_ptr<Cell[]>> m_blocks;
     std::vector<std::size_t> m_blockSizes;
