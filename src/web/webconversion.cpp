@@ -107,8 +107,11 @@ std::pair<std::int64_t, std::int64_t> WebConversion::sampledRows() const
     const std::int64_t height = m_input.picture.height;
     if (!m_loop || height <= 0 || !m_pixels)
         return { 0, -1 };
-    return rowsSampled(m_loop->rowsDone(), m_partEnd.value_or(m_loop->rowCount()),
-        m_input.picture.height, m_input.rows);
+    const std::int64_t end = m_partEnd.value_or(m_loop->rowCount());
+    if (m_start.shapes)
+        return rowsCovered(
+            m_loop->rowsDone(), end, m_input.picture.height, m_input.rows, m_loop->rowCount());
+    return rowsSampled(m_loop->rowsDone(), end, m_input.picture.height, m_input.rows);
 }
 
 WebStep WebConversion::step(std::int64_t rows)
