@@ -4,6 +4,7 @@
 #include "output/codes/blogcode.h"
 #include "output/preview/previewchoice.h"
 #include "output/preview/previewzoom.h"
+#include "run/runoptions.h"
 #include "web/bandrows.h"
 #include "web/bridgesettings.h"
 #include "web/chunkstream.h"
@@ -39,7 +40,14 @@ std::string webNumbersJson()
         length += std::snprintf(text + length, sizeof text - std::size_t(length), "%s%.15g",
             step == ZoomSteps.front() ? "" : ", ", step);
     }
-    return std::string(text, std::size_t(length)) + "]}, \"settings\": " + bridgeSettingsLayout()
+    // The shapes' sets by the names mosaiq-cli's --shapes takes, and the forum page that the
+    // reader's background stands for until the user picks another.
+    length += std::snprintf(text + length, sizeof text - std::size_t(length),
+        "]}, \"shapes\": {\"ascii\": %d, \"blocks\": %d, \"braille\": %d, \"all\": %d}, "
+        "\"readerBackground\": \"%s\"",
+        int(ShapeSet::Ascii), int(ShapeSet::Blocks), int(ShapeSet::Braille), int(ShapeSet::All),
+        DectoWebCol(RunOptions {}.readerBackground).c_str());
+    return std::string(text, std::size_t(length)) + ", \"settings\": " + bridgeSettingsLayout()
         + '}';
 }
 

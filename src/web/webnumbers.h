@@ -22,6 +22,9 @@ inline constexpr double WebPixelLimit = 100'000'000;
 //     frame shows;
 //   "preview": {"cellWidth", "cellHeight", "zoomSteps"}, the drawn preview's cell at 100 %, in
 //     CSS pixels, and its zoom factors (output/preview/previewzoom.h);
+//   "shapes": {"ascii", "blocks", "braille", "all"}, the ShapeSet of each name mosaiq-cli's
+//     --shapes takes; "readerBackground": the forum page's colour ("#FFFFFF") that the codes
+//     colouring only the text are fitted over unless another is given;
 //   "settings": the layout of BridgeSettings (bridgeSettingsLayout).
 std::string webNumbersJson();
 
