@@ -30,12 +30,14 @@ std::string webNumbersJson()
         "\"html\": %d, \"blog\": %d, \"post\": %d, \"cells\": %d}, \"sharedToCells\": %.15g, "
         "\"firstBandShare\": %.15g, \"pixelLimit\": %.15g, \"frameCells\": {\"letter\": %lld, "
         "\"square\": %lld}, \"preview\": {\"cellWidth\": %.15g, \"cellHeight\": %.15g, "
+        "\"shapes\": {\"cellWidth\": %.15g, \"cellHeight\": %.15g, \"baseline\": %.15g}, "
         "\"zoomSteps\": [",
         ChunkStream::RoomBytes, cell.size(), cell.size(), HtmlToBlogCode(cell).size(),
         int(WebChannel::Page), int(WebChannel::HtmlCode), int(WebChannel::BlogCode),
         int(WebChannel::Post), int(WebChannel::Cells), SharedToCells, FirstBandShare, WebPixelLimit,
         static_cast<long long>(WebLetterCells), static_cast<long long>(WebSquareCells),
-        DrawnCellWidth, DrawnCellHeight);
+        DrawnCellWidth, DrawnCellHeight, DrawnShapeCellWidth, DrawnShapeCellHeight,
+        DrawnShapeBaseline);
     for (const double step : ZoomSteps) {
         length += std::snprintf(text + length, sizeof text - std::size_t(length), "%s%.15g",
             step == ZoomSteps.front() ? "" : ", ", step);

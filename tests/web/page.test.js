@@ -560,6 +560,20 @@ test('"Formes" gives mosaiq-cli\'s shapes, two colours a cell or the text\'s alo
     const args = ['--shapes', 'braille', '--foreground-only', '--reader-background', '#336699',
         '--dialect', 'phpbb', '--columns', '24', '--rows', await page.inputValue('#rows')];
     await assertDownloads(cliOutputs(args));
+    // Past the frame's size, the page is drawn: each cell's ink and background are the page's.
+    await page.selectOption('#dialect', 'blog');
+    await page.uncheck('#foreground-only');
+    await page.fill('#columns', '150');
+    await page.fill('#rows', '90');
+    await runToEnd();
+    await page.click('#tab-preview');
+    assert.ok(await page.isVisible('#preview-canvas'));
+    const colours = [...cliOutputs(['--shapes', 'braille', '--columns', '150', '--rows', '90'])
+        .page.toString('latin1').matchAll(/background-color: #(\w{6})"><font color="#(\w{6})"/g)]
+        .map((m) => m[2] + m[1]).join();
+    assert.strictEqual(await page.evaluate(() => [...Array(outputs.cells.length / 8).keys()]
+        .map((i) => [0, 1, 2, 4, 5, 6].map((b) => outputs.cells[8 * i + b].toString(16)
+            .toUpperCase().padStart(2, '0')).join('')).join()), colours);
     // The run's rules are the module's, said in its words.
     await page.click('#square-mode');
     await runToEnd();
