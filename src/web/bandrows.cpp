@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <vector>
 
 namespace mosaiq {
 
@@ -42,6 +43,18 @@ std::pair<std::int64_t, std::int64_t> rowsSampled(
         std::clamp<std::int64_t>(last, 0, height - 1) };
 }
 
+std::pair<std::int64_t, std::int64_t> rowsCovered(std::int64_t from, std::int64_t end,
+    std::int32_t height, double gridRows, std::int64_t rowCount)
+{
+    if (from < 0 || end <= from || end > rowCount)
+        return { 0, height - 1 };
+    std::vector<std::int32_t> edges, spans;
+    SampleGrid::blockEdges(edges, spans, rowCount, height, gridRows);
+    const auto last = std::size_t(end - 1);
+    return { std::clamp<std::int64_t>(edges[std::size_t(from)], 0, height - 1),
+        std::clamp<std::int64_t>(std::int64_t(edges[last]) + spans[last] - 1, 0, height - 1) };
+}
+
 bool bandsPossible(const WebSettings& settings, std::int64_t rows, int part, int parts)
 {
     const bool merged = settings.mergeTolerance.has_value();
@@ -70,10 +83,12 @@ BandRows bandRows(const WebSettings& settings, std::int32_t width, std::int32_t 
     band.cells = double(rows) * double(columns);
     if (!bandsPossible(settings, rows, part, parts))
         return band;
+    const std::int64_t from = bandStart(rows, part, parts, firstShare);
     const std::int64_t end = part < parts - 1 ? bandStart(rows, part + 1, parts, firstShare) : rows;
     band.banded = true;
-    std::tie(band.first, band.last)
-        = rowsSampled(bandStart(rows, part, parts, firstShare), end, height, rowValue);
+    std::tie(band.first, band.last) = run.start.shapes
+        ? rowsCovered(from, end, height, rowValue, rows)
+        : rowsSampled(from, end, height, rowValue);
     return band;
 }
 

@@ -42,8 +42,16 @@ bool bandsPossible(const WebSettings& settings, std::int64_t rows, int part, int
 std::pair<std::int64_t, std::int64_t> rowsSampled(
     std::int64_t from, std::int64_t end, std::int32_t height, double gridRows);
 
-// Which picture rows band part of parts of a run samples, worked out from the settings alone,
-// with no run started: the rows the page must have read back before the band's first step.
+// The picture rows, within [0, height - 1], that the grid rows [from, end) of a grid of rowCount
+// rows (the rows' divisor gridRows) cover when their cells are chosen by shape: the whole blocks
+// of pixels they match (SampleGrid::blockEdges), which reach past the rows a sample reads. The
+// whole picture when the rows are not the grid's.
+std::pair<std::int64_t, std::int64_t> rowsCovered(std::int64_t from, std::int64_t end,
+    std::int32_t height, double gridRows, std::int64_t rowCount);
+
+// Which picture rows band part of parts of a run reads (samples, or covers with its cells'
+// blocks when they are chosen by shape), worked out from the settings alone, with no run
+// started: the rows the page must have read back before the band's first step.
 struct BandRows {
     bool banded = false; // bandsPossible: else the rows are the whole run's
     double cells = 0; // the grid's, whose sharingParts() says whether the page shares it

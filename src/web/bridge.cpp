@@ -278,14 +278,17 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_scale_sizes(const char* columns, const char* row
 
 // The other size of a grid whose columns (rows 0) or rows (rows 1) are typed, that keeps a picture
 // of width x height pixels in its proportions on the page, as a run given that size alone makes
-// it (prepareRun); -1 when typed is no number, and the field is left as it is.
-EMSCRIPTEN_KEEPALIVE double mosaiq_other_size(const char* typed, int rows, int width, int height)
+// it (prepareRun), its cells chosen by shape (shapes 1: the monospace font's cells) or not; -1
+// when typed is no number, and the field is left as it is.
+EMSCRIPTEN_KEEPALIVE double mosaiq_other_size(
+    const char* typed, int rows, int width, int height, int shapes)
 {
     if (!readSizeNumber(typed, NumberFormat::french()))
         return -1;
     const double given = numericValue(typed);
-    return double(rows ? columnsForRows(width, height, given, PageCellAspect)
-                       : rowsForColumns(width, height, given, PageCellAspect));
+    const double aspect = shapes ? ShapeCellAspect : PageCellAspect;
+    return double(rows ? columnsForRows(width, height, given, aspect)
+                       : rowsForColumns(width, height, given, aspect));
 }
 
 EMSCRIPTEN_KEEPALIVE const char* mosaiq_words_given()

@@ -28,6 +28,19 @@ WebSettings webSettings(const BridgeSettings& given)
     if (given.fit >= 1)
         settings.fitLimit = std::size_t(std::min(given.fit, 1e18));
     settings.split = given.split != 0;
+    // The sets mosaiq-cli's --shapes names; any other bits, which it cannot ask, are all of them.
+    if (given.shapes != 0) {
+        settings.shapes = ShapeSet::All;
+        for (const ShapeSet set : { ShapeSet::Ascii, ShapeSet::Blocks, ShapeSet::Braille })
+            if (given.shapes == std::int32_t(set))
+                settings.shapes = set;
+    }
+    settings.foregroundOnly = given.foregroundOnly != 0;
+    if (given.readerBackground >= 0) {
+        settings.readerBackground
+            = ColourValue(std::int32_t(std::min(given.readerBackground, 16777215.0)));
+        settings.readerBackgroundGiven = true;
+    }
     return settings;
 }
 
@@ -48,6 +61,10 @@ BridgeSettings bridgeSettingsOf(const WebSettings& settings)
     given.split = settings.split;
     given.merge = settings.mergeTolerance.value_or(-1);
     given.fit = settings.fitLimit ? double(*settings.fitLimit) : 0;
+    given.shapes = settings.shapes ? std::int32_t(*settings.shapes) : 0;
+    given.foregroundOnly = settings.foregroundOnly;
+    given.readerBackground
+        = settings.readerBackgroundGiven ? double(settings.readerBackground) : -1;
     return given;
 }
 
@@ -71,8 +88,11 @@ std::string bridgeSettingsLayout()
         { "centred", "int", offsetof(BridgeSettings, centred) },
         { "background", "int", offsetof(BridgeSettings, background) },
         { "split", "int", offsetof(BridgeSettings, split) },
+        { "shapes", "int", offsetof(BridgeSettings, shapes) },
+        { "foregroundOnly", "int", offsetof(BridgeSettings, foregroundOnly) },
         { "merge", "number", offsetof(BridgeSettings, merge) },
         { "fit", "number", offsetof(BridgeSettings, fit) },
+        { "readerBackground", "number", offsetof(BridgeSettings, readerBackground) },
     };
     std::string json = "{\"bytes\": " + std::to_string(sizeof(BridgeSettings)) + ", \"fields\": {";
     for (const Field& field : fields) {

@@ -26,8 +26,14 @@ struct BridgeSettings {
     std::int32_t centred;
     std::int32_t background; // 0x00BBGGRR, the top byte ignored
     std::int32_t split;
+    std::int32_t shapes; // a ShapeSet (mosaiq_numbers names them), 0 for none, others as all
+    std::int32_t foregroundOnly;
     double merge; // the merge tolerance, 0 to 100; below 0 or not a number: cells not merged
     double fit; // the size budget, characters; below 1 or not a number: none
+    // The forum page behind the codes that colour only the text, 0x00BBGGRR; below 0 or not a
+    // number: not given, the engine's. A number rather than an int keeps the struct without a
+    // hole on 32 and 64 bits alike.
+    double readerBackground;
 };
 
 // The engine's settings of what the script wrote.
@@ -38,7 +44,7 @@ BridgeSettings bridgeSettingsOf(const WebSettings& settings);
 
 // The struct's layout for the script, a JSON object: "bytes", its size, and "fields", each name
 // with its kind ("text": the address of a zero-ended UTF-8 text, four bytes; "int": four bytes,
-// signed; "number": a double, eight bytes) and offset: {"bytes": 56, "fields": {"columns":
+// signed; "number": a double, eight bytes) and offset: {"bytes": 80, "fields": {"columns":
 // ["text", 0], ...}}.
 std::string bridgeSettingsLayout();
 

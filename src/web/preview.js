@@ -5,9 +5,12 @@
 'use strict';
 
 const MosaiqPreview = (() => {
-    // A cell of the page at 100 %, in CSS pixels, and the zoom factors.
-    let cellWidth = 0, cellHeight = 0, zoomSteps = [1];
-    let cells = null, columns = 0, rows = 0, settings = null, zoom = 1;
+    // A cell of the page at 100 %, in CSS pixels (a page of letters', of shapes'), and the zoom
+    // factors.
+    let letterCell = null, shapeCell = null, zoomSteps = [1];
+    let cellWidth = 0, cellHeight = 0;
+    // The cells' bytes: four a cell, eight for shapes (their background after the ink).
+    let cells = null, stride = 4, columns = 0, rows = 0, settings = null, zoom = 1;
     let generation = 0, whenDrawn = [];
     // The page is fitted to the view once the view has a size (a preview shown while its tab is
     // hidden has none yet).
@@ -17,9 +20,16 @@ const MosaiqPreview = (() => {
         (_, b) => new TextDecoder('windows-1252').decode(new Uint8Array([b])));
     const area = () => document.getElementById('preview-drawn');
 
-    // numbers: the module's preview numbers ({ cellWidth, cellHeight, zoomSteps }).
+    // numbers: the module's preview numbers ({ cellWidth, cellHeight, shapes, zoomSteps }).
     function measure(numbers) {
-        ({ cellWidth, cellHeight, zoomSteps } = numbers);
+        ({ cellWidth, cellHeight, zoomSteps, shapes: shapeCell } = numbers);
+        letterCell = { cellWidth, cellHeight };
+    }
+
+    // The page's cell and the bytes of its cells for a run of runSettings.
+    function cellsOf(runSettings) {
+        ({ cellWidth, cellHeight } = runSettings.shapes ? shapeCell : letterCell);
+        stride = runSettings.shapes ? 8 : 4;
     }
 
     function clear() {
@@ -33,8 +43,9 @@ const MosaiqPreview = (() => {
         if (drawn) whenDrawn.push(drawn);
         cells = cellBytes;
         const total = cells.length;
+        cellsOf(runSettings);
         columns = columnCount;
-        rows = columns > 0 ? Math.floor(total / 4 / columns) : 0;
+        rows = columns > 0 ? Math.floor(total / stride / columns) : 0;
         settings = runSettings;
         zoom = 1;
         fitDue = true;
@@ -87,14 +98,18 @@ const MosaiqPreview = (() => {
         const down = Math.min(rows - top, Math.ceil(height / ch) + 1);
         const x0 = first * cw - view.scrollLeft, y0 = top * ch - view.scrollTop;
         if (cw < 3) {
-            // Cells too small for their letters: one pixel each, scaled.
+            // Cells too small for their letters: one pixel each, scaled; a shape's, halfway
+            // between its ink and its background.
             const image = new ImageData(Math.max(across, 1), Math.max(down, 1));
+            const shaped = stride === 8;
             for (let y = 0; y < down; ++y) {
                 for (let x = 0; x < across; ++x) {
-                    const from = 4 * ((top + y) * columns + first + x), to = 4 * (y * across + x);
-                    image.data[to] = cells[from];
-                    image.data[to + 1] = cells[from + 1];
-                    image.data[to + 2] = cells[from + 2];
+                    const from = stride * ((top + y) * columns + first + x);
+                    const to = 4 * (y * across + x);
+                    for (let c = 0; c < 3; ++c) {
+                        image.data[to + c] = shaped ? (cells[from + c] + cells[from + 4 + c]) >> 1
+                            : cells[from + c];
+                    }
                     image.data[to + 3] = 255;
                 }
             }
@@ -125,18 +140,27 @@ const MosaiqPreview = (() => {
     // column first of row top + y, across of them, the first at (x0, y0), in its font at zoom.
     function rowPainter(g, page, zoom, first, top, across, x0, y0) {
         const { cells, columns, settings } = page;
-        g.font = `${settings.italic ? 'italic ' : ''}${settings.bold ? 'bold ' : ''}`
-            + `${10 * zoom}px Verdana, "DejaVu Sans", sans-serif`;
-        g.textBaseline = 'top';
+        const shaped = Boolean(settings.shapes);
+        // The page's fonts: a page of shapes names its monospace font first.
+        g.font = `${settings.italic ? 'italic ' : ''}${settings.bold ? 'bold ' : ''}${10 * zoom}px `
+            + (shaped ? '"DejaVu Sans Mono", "Bitstream Vera Sans Mono", monospace'
+                : 'Verdana, "DejaVu Sans", sans-serif');
+        g.textBaseline = shaped ? 'alphabetic' : 'top';
         const cw = cellWidth * zoom, ch = cellHeight * zoom;
+        const down = shaped ? shapeCell.baseline * zoom : zoom;
         const glyphs = settings.glyphs || Glyphs;
+        const colour = (at) => `#${Hex[cells[at]]}${Hex[cells[at + 1]]}${Hex[cells[at + 2]]}`;
         return (y) => {
             for (let x = 0; x < across; ++x) {
-                const at = 4 * ((top + y) * columns + first + x);
-                g.fillStyle = `#${Hex[cells[at]]}${Hex[cells[at + 1]]}${Hex[cells[at + 2]]}`;
+                const at = stride * ((top + y) * columns + first + x);
                 const px = x0 + x * cw, py = y0 + y * ch;
+                if (shaped) {
+                    g.fillStyle = colour(at + 4);
+                    g.fillRect(px, py, cw + 0.5, ch + 0.5);
+                }
+                g.fillStyle = colour(at);
                 if (settings.square) g.fillRect(px, py, cw + 0.5, ch + 0.5);
-                else g.fillText(glyphs[cells[at + 3]], px, py + zoom);
+                else g.fillText(glyphs[cells[at + 3]], px, py + down);
             }
         };
     }
@@ -165,7 +189,8 @@ const MosaiqPreview = (() => {
     // { blob, small } (small: one pixel a cell), or null when even that is beyond the limits.
     // Drawn a few rows at a time, so the page answers meanwhile.
     async function png(cells, columns, settings) {
-        const rows = columns > 0 ? Math.floor(cells.length / 4 / columns) : 0;
+        cellsOf(settings);
+        const rows = columns > 0 ? Math.floor(cells.length / stride / columns) : 0;
         const pause = () => new Promise((resolve) => setTimeout(resolve));
         let target = canvasOf(columns * cellWidth, rows * cellHeight);
         const small = !target;

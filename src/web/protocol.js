@@ -20,9 +20,10 @@ const Messages = Object.freeze({
     scaled: ['ok', 'message', 'asked', 'columns', 'rows'],
     // The page to a worker: the size typed into the columns' field (rows false) or the rows'
     // (true), for a picture of width x height; the worker's answer: the other size that keeps
-    // the picture's proportions (size), -1 when typed is no number.
-    proportion: ['typed', 'rows', 'width', 'height'],
-    proportioned: ['typed', 'rows', 'size'],
+    // the picture's proportions (size), -1 when typed is no number; shapes: the cells chosen by
+    // shape, in the monospace font's proportions.
+    proportion: ['typed', 'rows', 'width', 'height', 'shapes'],
+    proportioned: ['typed', 'rows', 'shapes', 'size'],
     // The page to a worker: the thumbnail of picture number asked, or the outputs shown (the
     // worker may make memory ready again); the worker to the page: the thumbnail.
     thumbnail: ['number', 'thumbnail', 'measures'],

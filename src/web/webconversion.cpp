@@ -2,6 +2,7 @@
 
 #include "web/bandrows.h"
 
+#include "convert/glyphshapes.h"
 #include "convert/numbertext.h"
 #include "output/codes/codefit.h"
 #include "run/gridbudget.h"
@@ -81,9 +82,17 @@ WebStep WebConversion::start()
         CodeOutputs::Sinks { &m_html, &m_blog, s.split ? &m_posts : nullptr }, *m_dialect,
         m_fromCells, s.style);
     m_loop->addSink(*m_codes);
-    m_cellSink = std::make_unique<CellStream>(m_cells,
-        m_start.glyphSource == GlyphSource::Defined ? glyphsFor(*m_characters)
-                                                    : std::vector<Glyph>());
+    std::vector<Glyph> slotted;
+    if (m_start.shapes) {
+        // The set's glyphs as the run writes them, a space as a no-break space.
+        const auto set = std::uint8_t(m_start.shapes->set);
+        for (const GlyphShape& shape : glyphShapes())
+            if ((shape.sets & set) != 0)
+                slotted.push_back(glyphFor(shape.character == U' ' ? U'\u00A0' : shape.character));
+    } else if (m_start.glyphSource == GlyphSource::Defined) {
+        slotted = glyphsFor(*m_characters);
+    }
+    m_cellSink = std::make_unique<CellStream>(m_cells, slotted);
     m_loop->addSink(*m_cellSink);
     return WebStep::Running;
 }
@@ -107,8 +116,11 @@ std::pair<std::int64_t, std::int64_t> WebConversion::sampledRows() const
     const std::int64_t height = m_input.picture.height;
     if (!m_loop || height <= 0 || !m_pixels)
         return { 0, -1 };
-    return rowsSampled(m_loop->rowsDone(), m_partEnd.value_or(m_loop->rowCount()),
-        m_input.picture.height, m_input.rows);
+    const std::int64_t end = m_partEnd.value_or(m_loop->rowCount());
+    if (m_start.shapes)
+        return rowsCovered(
+            m_loop->rowsDone(), end, m_input.picture.height, m_input.rows, m_loop->rowCount());
+    return rowsSampled(m_loop->rowsDone(), end, m_input.picture.height, m_input.rows);
 }
 
 WebStep WebConversion::step(std::int64_t rows)

@@ -57,9 +57,10 @@ public:
     int percent() const { return m_loop ? m_loop->percent() : 0; }
     std::int64_t rowsDone() const { return m_loop ? m_loop->rowsDone() : 0; }
     std::int64_t rowCount() const { return m_loop ? m_loop->rowCount() : 0; }
-    // The first and last rows of the picture that the rows still to make sample (a shared run's:
-    // its band's), within the picture; the whole picture when unsure; last below first when
-    // the run has not started or has no picture.
+    // The first and last rows of the picture that the rows still to make sample, or cover with
+    // their cells' blocks when chosen by shape (a shared run's: its band's), within the picture;
+    // the whole picture when unsure; last below first when the run has not started or has no
+    // picture.
     std::pair<std::int64_t, std::int64_t> sampledRows() const;
     // The cells across, once the run has started.
     std::int64_t columnCount() const { return loopCount(m_input.columns); }

@@ -4,6 +4,7 @@
 #include "output/codes/blogcode.h"
 #include "output/preview/previewchoice.h"
 #include "output/preview/previewzoom.h"
+#include "run/runoptions.h"
 #include "web/bandrows.h"
 #include "web/bridgesettings.h"
 #include "web/chunkstream.h"
@@ -29,17 +30,26 @@ std::string webNumbersJson()
         "\"html\": %d, \"blog\": %d, \"post\": %d, \"cells\": %d}, \"sharedToCells\": %.15g, "
         "\"firstBandShare\": %.15g, \"pixelLimit\": %.15g, \"frameCells\": {\"letter\": %lld, "
         "\"square\": %lld}, \"preview\": {\"cellWidth\": %.15g, \"cellHeight\": %.15g, "
+        "\"shapes\": {\"cellWidth\": %.15g, \"cellHeight\": %.15g, \"baseline\": %.15g}, "
         "\"zoomSteps\": [",
         ChunkStream::RoomBytes, cell.size(), cell.size(), HtmlToBlogCode(cell).size(),
         int(WebChannel::Page), int(WebChannel::HtmlCode), int(WebChannel::BlogCode),
         int(WebChannel::Post), int(WebChannel::Cells), SharedToCells, FirstBandShare, WebPixelLimit,
         static_cast<long long>(WebLetterCells), static_cast<long long>(WebSquareCells),
-        DrawnCellWidth, DrawnCellHeight);
+        DrawnCellWidth, DrawnCellHeight, DrawnShapeCellWidth, DrawnShapeCellHeight,
+        DrawnShapeBaseline);
     for (const double step : ZoomSteps) {
         length += std::snprintf(text + length, sizeof text - std::size_t(length), "%s%.15g",
             step == ZoomSteps.front() ? "" : ", ", step);
     }
-    return std::string(text, std::size_t(length)) + "]}, \"settings\": " + bridgeSettingsLayout()
+    // The shapes' sets by the names mosaiq-cli's --shapes takes, and the forum page that the
+    // reader's background stands for until the user picks another.
+    length += std::snprintf(text + length, sizeof text - std::size_t(length),
+        "]}, \"shapes\": {\"ascii\": %d, \"blocks\": %d, \"braille\": %d, \"all\": %d}, "
+        "\"readerBackground\": \"%s\"",
+        int(ShapeSet::Ascii), int(ShapeSet::Blocks), int(ShapeSet::Braille), int(ShapeSet::All),
+        DectoWebCol(RunOptions {}.readerBackground).c_str());
+    return std::string(text, std::size_t(length)) + ", \"settings\": " + bridgeSettingsLayout()
         + '}';
 }
 

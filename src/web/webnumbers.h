@@ -20,8 +20,12 @@ inline constexpr double WebPixelLimit = 100'000'000;
 //     band's share of its rows (bandrows.h);
 //   "pixelLimit": WebPixelLimit; "frameCells": {"letter", "square"}, the most cells the preview
 //     frame shows;
-//   "preview": {"cellWidth", "cellHeight", "zoomSteps"}, the drawn preview's cell at 100 %, in
-//     CSS pixels, and its zoom factors (output/preview/previewzoom.h);
+//   "preview": {"cellWidth", "cellHeight", "shapes", "zoomSteps"}, the drawn preview's cell at
+//     100 %, in CSS pixels, that of a page of shapes ({"cellWidth", "cellHeight", "baseline"}),
+//     and its zoom factors (output/preview/previewzoom.h);
+//   "shapes": {"ascii", "blocks", "braille", "all"}, the ShapeSet of each name mosaiq-cli's
+//     --shapes takes; "readerBackground": the forum page's colour ("#FFFFFF") that the codes
+//     colouring only the text are fitted over unless another is given;
 //   "settings": the layout of BridgeSettings (bridgeSettingsLayout).
 std::string webNumbersJson();
 

@@ -1,7 +1,7 @@
 // Any settings the page's script may write into the browser's bridge (BridgeSettings, any
 // numbers, texts or none), on a small random picture, shared between bands or not, with the
 // script's memory running out or not: the run is started, stepped and ended without a fault, a
-// refused run says why, and a shared band samples the rows that bandRows() told beforehand.
+// refused run says why, and a shared band reads the rows that bandRows() told beforehand.
 #include "convert/numbertext.h"
 #include "output/codes/forumdialect.h"
 #include "support/fuzzbytes.h"
@@ -69,6 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     written.split = number(2);
     written.merge = in.next() & 1 ? double(in.next()) / 2.5 - 10 : -1;
     written.fit = in.next() % 4 == 0 ? double(in.next()) * 40 + double(in.next() % 3) - 1 : 0;
+    written.shapes = in.next() % 2 == 0 ? number(9) : 0;
+    written.foregroundOnly = number(2);
+    written.readerBackground = in.next() % 4 == 0 ? double(number(256) | number(256) << 16) : -1;
     const WebSettings s = webSettings(written);
     // A grid the fuzzer can run many of in a second.
     if (loopCount(numericValue(columns)) > 200 || loopCount(numericValue(rows)) > 200)

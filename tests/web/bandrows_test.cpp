@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <tuple>
+#include <vector>
 
 using namespace mosaiq;
 
@@ -34,7 +36,58 @@ std::pair<std::int64_t, std::int64_t> startedBand(
     return conversion.sampledRows();
 }
 
+// The page, HTML and blog code of band part of parts of a run on pixels.
+std::string bandOutputs(const WebSettings& settings, std::vector<std::uint32_t> pixels, int width,
+    int height, int part, int parts)
+{
+    std::shared_ptr<std::uint32_t[]> held(new std::uint32_t[pixels.size()]);
+    std::copy(pixels.begin(), pixels.end(), held.get());
+    std::string bytes;
+    WebConversion conversion(settings, std::move(held), width, height,
+        [&bytes](WebChannel channel, std::string_view chunk) {
+            if (channel != WebChannel::Cells)
+                bytes += std::to_string(int(channel)) + ':' + std::string(chunk);
+        });
+    EXPECT_EQ(conversion.start(), WebStep::Running) << conversion.message();
+    EXPECT_TRUE(conversion.share(part, parts, FirstBandShare));
+    WebStep step = WebStep::Running;
+    while (step == WebStep::Running)
+        step = conversion.step(1);
+    EXPECT_EQ(step, WebStep::Finished);
+    return bytes;
+}
+
 } // namespace
+
+// Cells chosen by shape match the whole block of pixels each covers, which reaches past the rows
+// a sample reads: a band made with only the rows it was told, the others garbage as in a
+// worker that has not read them, gives the band made from the whole picture.
+TEST(BandRows, aBandOfShapesHasEveryRowOfItsCellsBlocks)
+{
+    const int width = 40, height = 61;
+    std::vector<std::uint32_t> pixels(std::size_t(width * height));
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = 0xFF000000u | std::uint32_t(i * 2654435761u >> 8);
+    WebSettings ascii = sized("20", "7");
+    ascii.shapes = ShapeSet::Ascii;
+    WebSettings braille = sized("13", "9,5");
+    braille.shapes = ShapeSet::Braille;
+    braille.foregroundOnly = true;
+    for (const WebSettings& settings : { ascii, braille }) {
+        for (const int part : { 0, 1 }) {
+            const BandRows band = bandRows(settings, width, height, part, 2);
+            ASSERT_TRUE(band.banded);
+            std::vector<std::uint32_t> told = pixels;
+            for (int y = 0; y < height; ++y)
+                if (y < band.first || y > band.last)
+                    std::fill_n(told.begin() + y * width, width, 0xFF000000u | std::uint32_t(y));
+            EXPECT_EQ(bandOutputs(settings, told, width, height, part, 2),
+                bandOutputs(settings, pixels, width, height, part, 2))
+                << *settings.rows << " rows, band " << part << ": rows " << band.first << " to "
+                << band.last;
+        }
+    }
+}
 
 TEST(BandRows, areTheRowsTheStartedBandSamples)
 {

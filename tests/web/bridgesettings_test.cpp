@@ -25,6 +25,10 @@ TEST(BridgeSettings, everyFieldReachesTheEngine)
     chosen.mergeTolerance = 0;
     chosen.fitLimit = 9000;
     chosen.split = true;
+    chosen.shapes = ShapeSet::Braille;
+    chosen.foregroundOnly = true;
+    chosen.readerBackground = 0x0A0B0C;
+    chosen.readerBackgroundGiven = true;
     const WebSettings read = webSettings(bridgeSettingsOf(chosen));
     EXPECT_EQ(std::tie(read.columns, read.rows, read.characters, read.dialect),
         std::tie(chosen.columns, chosen.rows, chosen.characters, chosen.dialect));
@@ -35,6 +39,14 @@ TEST(BridgeSettings, everyFieldReachesTheEngine)
         std::tuple(true, true, false));
     EXPECT_EQ(read.mergeTolerance, chosen.mergeTolerance);
     EXPECT_EQ(read.fitLimit, chosen.fitLimit);
+    EXPECT_EQ(std::tuple(read.shapes, read.foregroundOnly, read.readerBackground,
+                  read.readerBackgroundGiven),
+        std::tuple(chosen.shapes, true, chosen.readerBackground, true));
+    // Left as the defaults are, the reader's background is not given: a run without shapes
+    // would refuse it.
+    const WebSettings plain = webSettings(bridgeSettingsOf(WebSettings {}));
+    EXPECT_EQ(
+        std::tuple(plain.shapes, plain.readerBackgroundGiven), std::tuple(std::nullopt, false));
 }
 
 TEST(BridgeSettings, numbersOutOfRangeAreTakenAsTheNearestOrAsNone)
@@ -58,6 +70,15 @@ TEST(BridgeSettings, numbersOutOfRangeAreTakenAsTheNearestOrAsNone)
     read = webSettings(given);
     EXPECT_EQ(read.treatment, ColourTreatment::SourceColours);
     EXPECT_FALSE(read.fitLimit);
+    // Sets mosaiq-cli cannot name are all of them; a colour past white is white.
+    for (const std::int32_t shapes : { 3, 8, -1, 0x101 }) {
+        given.shapes = shapes;
+        EXPECT_EQ(webSettings(given).shapes, ShapeSet::All) << shapes;
+    }
+    given.readerBackground = 1e12;
+    EXPECT_EQ(webSettings(given).readerBackground, 0xFFFFFF);
+    given.readerBackground = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(webSettings(given).readerBackgroundGiven);
 }
 
 // The script writes by the layout alone: every field of the struct in it, none overlapping.
@@ -77,7 +98,7 @@ TEST(BridgeSettings, theLayoutNamesEveryByteOfTheStruct)
         end = offset + size;
         covered += size;
     }
-    EXPECT_EQ(fields, 14u);
+    EXPECT_EQ(fields, 17u);
     EXPECT_EQ(covered, sizeof(BridgeSettings));
     EXPECT_NE(
         layout.find("\"bytes\": " + std::to_string(sizeof(BridgeSettings))), std::string::npos);

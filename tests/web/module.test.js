@@ -129,15 +129,17 @@ test('a shared band needs only the picture rows the module tells, with no run st
     async () => {
         const mosaiq = await loadModule();
         const bridge = engineOf(mosaiq);
-        // A grid the page shares, finer than the picture's rows: they are sampled unevenly.
+        // A grid the page shares, finer than the picture's rows: they are sampled unevenly; and
+        // coarser, its cells chosen by shape from the whole blocks they cover.
         const [w, h] = [500, 377];
         const settings = { columns: '500', rows: '500' };
         assert.strictEqual(bridge.sharingParts(500 * 500, 2), 2);
         const pixels = testPixels(w, h);
-        for (const part of [0, 1]) {
-            const band = { ...settings, part, parts: 2,
+        const shapes = { columns: '1000', rows: '251', shapes: bridge.numbers.shapes.all };
+        for (const [part, s] of [[0, settings], [1, settings], [0, shapes], [1, shapes]]) {
+            const band = { ...s, part, parts: 2,
                 firstShare: bridge.numbers.firstBandShare };
-            const [first, last] = bridge.bandRows({ width: w, height: h }, settings, part, 2);
+            const [first, last] = bridge.bandRows({ width: w, height: h }, s, part, 2);
             assert.ok(first > 0 || last < h - 1, `rows ${first} to ${last}`);
             // The other rows hold what no picture holds.
             const address = mosaiq._mosaiq_hold_picture(w, h);

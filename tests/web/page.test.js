@@ -520,6 +520,66 @@ test('"Garder les proportions": a size typed gives the other as mosaiq-cli keeps
         'rows typed');
 });
 
+test('"Formes" gives mosaiq-cli\'s shapes, two colours a cell or the text\'s alone, tiling in the '
+    + 'frame', async () => {
+    await choose(picture);
+    // Only with shapes are their two options the run's.
+    assert.ok(await page.isDisabled('#foreground-only') && await page.isDisabled('#reader-background'));
+    assert.strictEqual(await page.inputValue('#reader-background'), '#ffffff');
+    await page.selectOption('#shapes', 'blocks');
+    // The monospace font's cells keep the proportions with another count of rows.
+    await page.check('#keep-proportions');
+    await page.fill('#columns', '24');
+    await page.waitForFunction(() => $('rows').value !== String(30));
+    await runToEnd();
+    assert.match(await status(), /terminée/);
+    const blocks = cliOutputs(['--shapes', 'blocks', '--columns', '24']);
+    await assertDownloads(blocks);
+    assert.ok(await page.isHidden('#download-png'), 'no PNG of shapes, as mosaiq-cli has none');
+    assert.strictEqual(await page.inputValue('#rows'),
+        String(blocks.page.toString('latin1').match(/<\/span><br>/g).length));
+    // The frame shows the page in its own font: each row's cells abut, rows one under another.
+    await page.click('#tab-preview');
+    await page.waitForFunction(() => performance.getEntriesByName('mosaiq-preview').length > 0);
+    const frame = page.frame({ url: /^blob:/ });
+    const boxes = await frame.evaluate(() => [...document.querySelectorAll('span')].slice(0, 50)
+        .map((span) => { const b = span.getBoundingClientRect(); return [b.left, b.right, b.top, b.bottom]; }));
+    for (let i = 1; i < 24; ++i) {
+        assert.ok(Math.abs(boxes[i][0] - boxes[i - 1][1]) < 0.01, `cell ${i} of the first row`);
+        assert.strictEqual(boxes[i][2], boxes[0][2]);
+    }
+    assert.ok(Math.abs(boxes[24][2] - boxes[0][3]) < 0.51, 'the second row under the first');
+    assert.strictEqual(boxes[24][0], boxes[0][0]);
+
+    await page.uncheck('#keep-proportions');
+    await page.selectOption('#shapes', 'braille');
+    await page.check('#foreground-only');
+    await page.fill('#reader-background', '#336699');
+    await page.selectOption('#dialect', 'phpbb');
+    await runToEnd();
+    const args = ['--shapes', 'braille', '--foreground-only', '--reader-background', '#336699',
+        '--dialect', 'phpbb', '--columns', '24', '--rows', await page.inputValue('#rows')];
+    await assertDownloads(cliOutputs(args));
+    // Past the frame's size, the page is drawn: each cell's ink and background are the page's.
+    await page.selectOption('#dialect', 'blog');
+    await page.uncheck('#foreground-only');
+    await page.fill('#columns', '150');
+    await page.fill('#rows', '90');
+    await runToEnd();
+    await page.click('#tab-preview');
+    assert.ok(await page.isVisible('#preview-canvas'));
+    const colours = [...cliOutputs(['--shapes', 'braille', '--columns', '150', '--rows', '90'])
+        .page.toString('latin1').matchAll(/background-color: #(\w{6})"><font color="#(\w{6})"/g)]
+        .map((m) => m[2] + m[1]).join();
+    assert.strictEqual(await page.evaluate(() => [...Array(outputs.cells.length / 8).keys()]
+        .map((i) => [0, 1, 2, 4, 5, 6].map((b) => outputs.cells[8 * i + b].toString(16)
+            .toUpperCase().padStart(2, '0')).join('')).join()), colours);
+    // The run's rules are the module's, said in its words.
+    await page.click('#square-mode');
+    await runToEnd();
+    assert.match(await status(), /--square et --shapes s'excluent/);
+});
+
 test('the paste button and the sample photo each give a picture to convert', async () => {
     await page.evaluate(async (bytes) => navigator.clipboard.write([new ClipboardItem(
         { 'image/png': new Blob([new Uint8Array(bytes)], { type: 'image/png' }) })]), [...picture]);

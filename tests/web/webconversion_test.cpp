@@ -67,21 +67,28 @@ Outputs run(const WebSettings& settings, int width, int height, int part = 0, in
 
 } // namespace
 
+// The cells' glyph bytes too, those of characters the page writes as references (defined, or
+// shapes of braille and blocks) included: each band gives them the same bytes.
 TEST(WebConversion, bandsJoinedInOrderGiveTheBytesOfOneRun)
 {
-    WebSettings settings = sized("41", "29");
-    settings.characters = "é€♥x";
-    const Outputs whole = run(settings, 41, 29);
-    ASSERT_EQ(whole.step, WebStep::Finished) << whole.message;
-    for (const auto& [parts, firstShare] : { std::pair { 2, 0.0 }, { 2, 0.45 }, { 3, 0.6 } }) {
-        std::array<std::string, 5> joined;
-        for (int part = 0; part < parts; ++part) {
-            const Outputs band = run(settings, 41, 29, part, parts, firstShare);
-            ASSERT_EQ(band.step, WebStep::Finished);
-            for (std::size_t channel = 0; channel < joined.size(); ++channel)
-                joined[channel] += band.channels[channel];
+    WebSettings letters = sized("41", "29");
+    letters.characters = "é€♥x";
+    WebSettings shapes = sized("12", "9"); // blocks of several pixels, whose shapes differ
+    shapes.shapes = ShapeSet::Braille;
+    for (const WebSettings& settings : { letters, shapes }) {
+        const Outputs whole = run(settings, 41, 29);
+        ASSERT_EQ(whole.step, WebStep::Finished) << whole.message;
+        for (const auto& [parts, firstShare] : { std::pair { 2, 0.0 }, { 2, 0.45 }, { 3, 0.6 } }) {
+            std::array<std::string, 5> joined;
+            for (int part = 0; part < parts; ++part) {
+                const Outputs band = run(settings, 41, 29, part, parts, firstShare);
+                ASSERT_EQ(band.step, WebStep::Finished);
+                for (std::size_t channel = 0; channel < joined.size(); ++channel)
+                    joined[channel] += band.channels[channel];
+            }
+            EXPECT_EQ(joined, whole.channels) << parts << " bands, the first " << firstShare
+                                              << (settings.shapes ? ", shapes" : "");
         }
-        EXPECT_EQ(joined, whole.channels) << parts << " bands, the first " << firstShare;
     }
 }
 

@@ -23,6 +23,12 @@ inline constexpr std::array<double, 15> ZoomSteps { 0.25, 0.33, 0.5, 0.67, 0.75,
 // letter about 7 pixels across and a line 12 down.
 inline constexpr double DrawnCellWidth = 7;
 inline constexpr double DrawnCellHeight = 12;
+// The same for a page of cells chosen by shape, in DejaVu Sans Mono at 10 CSS pixels as its style
+// sets it (cells 0.6021 em wide, lines 1.1641 em high): the glyphs' baseline lies the font's
+// ascender (1901 of its 2048 units) below a cell's top.
+inline constexpr double DrawnShapeCellWidth = 6.021;
+inline constexpr double DrawnShapeCellHeight = 11.641;
+inline constexpr double DrawnShapeBaseline = 9.282;
 
 // One step larger or smaller; the largest and "fit" stay as they are.
 PreviewZoom zoomedIn(PreviewZoom zoom);

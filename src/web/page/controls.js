@@ -8,13 +8,24 @@ function updateInterlocks() {
     if ($('split').disabled) $('split').checked = false;
     $('tab-blog').textContent = $('dialect').value === 'blog' ? Words.blogTab
         : fill(Words.forumTab, $('dialect').value);
+    // What goes with the shapes is not the run's without them, which would refuse it.
+    for (const id of ['foreground-only', 'reader-background']) $(id).disabled = !shapesChosen();
+}
+
+// Whether "Formes" chooses the cells by shape ("none": one sample a cell, the letters).
+const shapesChosen = () => $('shapes').value !== 'none';
+
+// A colour input's "#rrggbb" as the engine's 0x00BBGGRR.
+function colourOf(input) {
+    const hex = input.value.slice(1);
+    const red = parseInt(hex.slice(0, 2), 16), green = parseInt(hex.slice(2, 4), 16);
+    const blue = parseInt(hex.slice(4, 6), 16);
+    return red | (green << 8) | (blue << 16);
 }
 
 function settings() {
     const keep = $('keep-proportions').checked;
-    const hex = $('background').value.slice(1);
-    const red = parseInt(hex.slice(0, 2), 16), green = parseInt(hex.slice(2, 4), 16);
-    const blue = parseInt(hex.slice(4, 6), 16);
+    const shapes = shapesChosen();
     return {
         // Keeping the proportions, the side not typed is left to the engine (null), which gives
         // what the field shows.
@@ -27,12 +38,16 @@ function settings() {
         bold: $('bold').checked,
         italic: $('italic').checked,
         centred: $('centred').checked,
-        background: red | (green << 8) | (blue << 16),
+        background: colourOf($('background')),
         backgroundCss: $('background').value,
         dialect: $('dialect').value,
         merge: $('merge').checked ? Math.min(100, Math.max(0, Number($('tolerance').value) || 0)) : -1,
         fit: $('fit').checked ? Math.max(1, Math.floor(Number($('fit-limit').value) || 1)) : 0,
         split: $('split').checked,
+        // The set by mosaiq-cli's name for it, which the module numbers.
+        shapes: shapes ? engine.numbers.shapes[$('shapes').value] : 0,
+        foregroundOnly: shapes && $('foreground-only').checked,
+        readerBackground: shapes ? colourOf($('reader-background')) : null,
     };
 }
 
@@ -105,7 +120,10 @@ function wire() {
     });
     $('random').addEventListener('change', () => { $('characters').disabled = true; });
     $('defined').addEventListener('change', () => { $('characters').disabled = false; });
-    for (const id of ['merge', 'fit', 'dialect']) $(id).addEventListener('change', updateInterlocks);
+    for (const id of ['merge', 'fit', 'dialect', 'shapes'])
+        $(id).addEventListener('change', updateInterlocks);
+    // The shapes' cells have the monospace font's proportions.
+    $('shapes').addEventListener('change', keepProportions);
     $('create').addEventListener('click', create);
     $('stop').addEventListener('click', stop);
     $('copy-html').addEventListener('click', () => copyCode('html'));

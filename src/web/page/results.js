@@ -134,12 +134,15 @@ function showPosts(posts) {
 function showPage(cellBytes) {
     outputs.cells = cellBytes;
     const o = outputs;
-    $('download-page').hidden = false;
-    $('download-png').hidden = false;
     const s = outputs.settings;
+    $('download-page').hidden = false;
+    // The picture of a page is drawn in the page's font, one colour a cell: not shapes, whose
+    // cells have two (mosaiq-cli's --png refuses them too).
+    $('download-png').hidden = Boolean(s.shapes);
     const cells = outputs.columns * outputs.rowCount;
     const { frameCells } = engine.numbers;
-    const limit = s.square ? frameCells.square : frameCells.letter;
+    // A page of shapes is written in square mode's markup, two colours a cell.
+    const limit = s.square || s.shapes ? frameCells.square : frameCells.letter;
     // The marks time the preview for bench/web.
     const shown = () => performance.mark('mosaiq-preview');
     if (cells <= limit) {

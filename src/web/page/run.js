@@ -70,12 +70,13 @@ function onScaled(m) {
 function keepProportions() {
     if (!$('keep-proportions').checked || !engine || !pictureSize || !lastTyped) return;
     post(worker, 'proportion', { typed: $(lastTyped).value, rows: lastTyped === 'rows',
-        ...pictureSize });
+        shapes: shapesChosen(), ...pictureSize });
 }
 
 function onProportioned(m) {
     const typed = m.rows ? 'rows' : 'columns';
-    if (m.size < 0 || lastTyped !== typed || $(typed).value !== m.typed) return;
+    if (m.size < 0 || lastTyped !== typed || $(typed).value !== m.typed
+        || m.shapes !== shapesChosen()) return;
     $(m.rows ? 'columns' : 'rows').value = String(m.size);
 }
 

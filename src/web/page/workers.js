@@ -129,6 +129,7 @@ function onWorker(m) {
     } else if (m.type === 'ready') {
         engine = m;
         MosaiqPreview.measure(m.numbers.preview);
+        $('reader-background').value = m.numbers.readerBackground.toLowerCase();
         const select = $('dialect');
         select.textContent = '';
         for (const d of m.dialects) select.add(new Option(d.name, d.name));

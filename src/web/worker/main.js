@@ -138,9 +138,9 @@ const answers = {
     },
     scale: (m) => post(self, 'scaled', scale(m)),
     proportion: (m) => post(self, 'proportioned', { typed: m.typed, rows: m.rows,
-        size: mosaiq ? mosaiq.cwrap('mosaiq_other_size', 'number',
-            ['string', 'number', 'number', 'number'])(m.typed, m.rows ? 1 : 0, m.width, m.height)
-            : -1 }),
+        shapes: m.shapes, size: mosaiq ? mosaiq.cwrap('mosaiq_other_size', 'number',
+            ['string', 'number', 'number', 'number', 'number'])(m.typed, m.rows ? 1 : 0, m.width,
+            m.height, m.shapes ? 1 : 0) : -1 }),
     convert: async (m) => {
         if (running) return;
         asked = performance.now();

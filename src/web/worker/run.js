@@ -174,7 +174,8 @@ async function convert(s, part, parts) {
     if (part > 0 && !shared) return unshared();
     band = { first: mosaiq._mosaiq_rows_done(), parts: shared ? parts : 1 };
     try {
-        outputs.cells = cellRoom(4 * rowCount * columns);
+        // Four bytes a cell, eight for shapes (CellStream).
+        outputs.cells = cellRoom((s.shapes ? 8 : 4) * rowCount * columns);
     } catch (error) {
         // Refused at once: the cells' room grows as they come, as far as it can.
     }
