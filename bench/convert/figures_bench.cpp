@@ -1,0 +1,335 @@
+// How much of a picture each character carries: mosaiq-cli's shape sets, square and letter mode
+// beside chafa (Debian's, installed by hand), on five photos of Debian's mate-backgrounds at
+// 100 x 50 and 200 x 100 cells. Each program runs as users run it, in its own process; its text
+// is read back into cells, which one renderer draws in DejaVu Sans Mono for both programs; the
+// drawing and the picture, both averaged onto 2 x 4 blocks a cell (the detail a cell could
+// carry), are compared by the SSIM of their luma and the mean CIEDE2000 of their colours.
+//
+// figures_bench [--srgb] [--pictures DIR] [PHOTO...]
+//   --srgb           blend the glyphs and average the blocks in sRGB-encoded values, as most
+//                    browsers blend text, rather than in linear light
+//   --chafa-option OPTION
+//                    give chafa OPTION too (once for each), as "--work=9" or
+//                    "--glyph-file=/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"
+//   --pictures DIR   also write each drawing at 100 x 50 cells as DIR/PHOTO-NAME.png, and the
+//                    picture stretched to the same size as DIR/PHOTO-picture.png
+//   PHOTO            a file of /usr/share/backgrounds/mate/nature/ (default: the five of
+//                    frontier_bench)
+#include "convert/figures/blockimage.h"
+#include "convert/figures/cellrenderer.h"
+#include "convert/figures/textgrid.h"
+#include "support/childrun.h"
+
+#include "convert/glyphshapes.h"
+
+#include <QImage>
+#include <QString>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <sys/stat.h>
+
+namespace {
+
+const std::string Photos = "/usr/share/backgrounds/mate/nature/";
+const std::string WorkDir = "/tmp/mosaiq-figures-bench";
+const std::vector<std::string> DefaultPhotos { "LadyBird.jpg", "Storm.jpg", "Garden.jpg",
+    "Aqua.jpg", "Dune.jpg" };
+
+// The page's background of mosaiq-cli (--background), behind letter mode's cells.
+constexpr std::uint32_t PageGround = 0x000000;
+// The background of a reader's page (--reader-background by default), behind every text that
+// colours only its characters: mosaiq-cli's --foreground-only and chafa's --fg-only (told it
+// with --bg), so that both fit their ink over the background they are drawn on.
+constexpr std::uint32_t ReaderGround = 0xFFFFFF;
+const std::string ReaderGroundText = "ffffff";
+constexpr std::uint32_t TerminalInk = 0x000000; // chafa's ink before its first colour
+
+// The cell of the PNG drawings: 12 x 23 pixels is within 1 % of the font's 0.517.
+constexpr int PictureCellWidth = 12, PictureCellHeight = 23;
+
+struct GridSize {
+    int columns, rows;
+};
+const std::vector<GridSize> Grids { { 100, 50 }, { 200, 100 } };
+const GridSize PictureGrid { 100, 50 };
+
+enum class Maker { Mosaiq, Chafa };
+
+// One way of making the text: who makes it, with which options.
+struct Contender {
+    Maker maker;
+    std::string name; // in the table and the PNG's file name
+    std::vector<std::string> options;
+    bool shapes; // counted for the program's best (square and letter mode are references)
+    bool foregroundOnly;
+};
+
+std::vector<Contender> contenders()
+{
+    std::vector<Contender> all { { Maker::Mosaiq, "mosaiq-letter", {}, false, false },
+        { Maker::Mosaiq, "mosaiq-square", { "--square" }, false, false } };
+    for (const bool foregroundOnly : { false, true }) {
+        for (const char* set : { "ascii", "blocks", "braille", "all" }) {
+            Contender c { Maker::Mosaiq, std::string("mosaiq-") + set, { "--shapes", set }, true,
+                foregroundOnly };
+            if (foregroundOnly) {
+                c.name += "-fg-only";
+                c.options.push_back("--foreground-only");
+            }
+            all.push_back(c);
+        }
+        // chafa's "all" less what no DejaVu font draws (the Symbols for Legacy Computing, the
+        // scan lines U+23BA-U+23BD), which the renderer would leave bare, and less the wide
+        // characters that its default leaves out too, each two cells of a terminal.
+        for (const char* set : { "block", "ascii", "all-legacy-wide-23ba..23bd" }) {
+            const std::string shortName = std::string(set).substr(0, std::string(set).find('-'));
+            Contender c { Maker::Chafa, "chafa-" + shortName, { "--symbols", set }, true,
+                foregroundOnly };
+            if (foregroundOnly) {
+                c.name += "-fg-only";
+                c.options.push_back("--fg-only");
+            }
+            all.push_back(c);
+        }
+    }
+    return all;
+}
+
+struct Figures {
+    double ssim = 0;
+    double difference = 0; // mean CIEDE2000
+    double pageBytes = 0; // per cell, mosaiq-cli's only
+    double codeBytes = 0; // per cell, its phpBB code
+    int missingCells = 0; // with a glyph neither font has
+    std::string error;
+};
+
+std::string fileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+double bytesPerCell(const std::string& path, const GridSize& grid)
+{
+    struct stat info { };
+    return ::stat(path.c_str(), &info) == 0 ? double(info.st_size) / (grid.columns * grid.rows)
+                                            : 0.0;
+}
+
+std::string chafaFontRatio()
+{
+    return std::to_string(mosaiq::ShapeFontAdvance) + "/"
+        + std::to_string(mosaiq::ShapeFontAscender + mosaiq::ShapeFontDescender);
+}
+
+// The text of a run, read into cells; its bytes into figures.
+TextReading runMosaiq(
+    const std::string& photo, const GridSize& grid, const Contender& c, Figures& figures)
+{
+    const std::string page = WorkDir + "/page.html", html = WorkDir + "/html-code.txt",
+                      code = WorkDir + "/phpbb-code.txt";
+    std::vector<std::string> argv { MOSAIQ_CLI, photo, "--columns", std::to_string(grid.columns),
+        "--rows", std::to_string(grid.rows), "-o", page, "--html-code", html, "--blog-code", code,
+        "--dialect", "phpbb" };
+    argv.insert(argv.end(), c.options.begin(), c.options.end());
+    if (!childrun::run(argv, "/dev/null", false).succeeded())
+        return { {}, "mosaiq-cli failed" };
+    figures.pageBytes = bytesPerCell(page, grid);
+    figures.codeBytes = bytesPerCell(code, grid);
+    return readHtmlCode(fileText(html), PageGround);
+}
+
+TextReading runChafa(const std::string& photo, const GridSize& grid, const Contender& c,
+    const std::vector<std::string>& extra)
+{
+    const std::string out = WorkDir + "/chafa.txt";
+    // --stretch: the picture fills the whole grid, as mosaiq-cli's does with both sides given.
+    std::vector<std::string> argv { "chafa", "--format", "symbols", "--size",
+        std::to_string(grid.columns) + "x" + std::to_string(grid.rows), "--stretch", "--font-ratio",
+        chafaFontRatio(), "--colors", "full", "--bg", ReaderGroundText };
+    argv.insert(argv.end(), c.options.begin(), c.options.end());
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    argv.push_back(photo);
+    if (!childrun::run(argv, out, true).succeeded())
+        return { {}, "chafa failed (apt-get install chafa)" };
+    return readAnsiText(fileText(out), TerminalInk, ReaderGround);
+}
+
+struct Measure {
+    const BlockImage& picture;
+    CellRenderer& renderer;
+    Light light;
+    std::string picturesDir; // empty: no PNG
+    std::string photoStem;
+    std::vector<std::string> chafaOptions;
+};
+
+Figures measure(const std::string& photo, const GridSize& grid, const Contender& c, Measure& m)
+{
+    Figures figures;
+    const TextReading reading = c.maker == Maker::Mosaiq ? runMosaiq(photo, grid, c, figures)
+                                                         : runChafa(photo, grid, c, m.chafaOptions);
+    if (!reading.grid) {
+        figures.error = reading.error;
+        return figures;
+    }
+    const TextGrid& cells = *reading.grid;
+    if (cells.columns != grid.columns || cells.rows != grid.rows) {
+        figures.error
+            = "a grid of " + std::to_string(cells.columns) + " x " + std::to_string(cells.rows);
+        return figures;
+    }
+    const BlockImage drawn = m.renderer.renderBlocks(cells, m.light);
+    figures.ssim = lumaSsim(m.picture, drawn);
+    figures.difference = meanCiede2000(m.picture, drawn);
+    figures.missingCells = m.renderer.lastMissingCells();
+    if (!m.picturesDir.empty() && grid.columns == PictureGrid.columns
+        && grid.rows == PictureGrid.rows)
+        m.renderer.renderImage(cells, PictureCellWidth, PictureCellHeight, m.light)
+            .save(
+                QString::fromStdString(m.picturesDir + "/" + m.photoStem + "-" + c.name + ".png"));
+    return figures;
+}
+
+// A program's best of its shape sets, by each measure on its own.
+struct Best {
+    double ssim = -1;
+    std::string ssimName;
+    double difference = std::numeric_limits<double>::infinity();
+    std::string differenceName;
+
+    void add(const Contender& c, const Figures& f)
+    {
+        if (!f.error.empty())
+            return;
+        if (f.ssim > ssim) {
+            ssim = f.ssim;
+            ssimName = c.name;
+        }
+        if (f.difference < difference) {
+            difference = f.difference;
+            differenceName = c.name;
+        }
+    }
+};
+
+void printRow(const Contender& c, const Figures& f)
+{
+    if (!f.error.empty()) {
+        std::printf("  %-24s %s\n", c.name.c_str(), f.error.c_str());
+        return;
+    }
+    std::printf("  %-24s %6.3f %8.2f", c.name.c_str(), f.ssim, f.difference);
+    if (c.maker == Maker::Mosaiq)
+        std::printf(" %9.1f %9.1f", f.pageBytes, f.codeBytes);
+    else
+        std::printf(" %9s %9s", "", "");
+    if (f.missingCells > 0)
+        std::printf("  %d cells without glyph", f.missingCells);
+    std::printf("\n");
+}
+
+// Whether Mosaiq's best is at least chafa's by both measures, and by how much.
+bool printVerdict(const char* what, const Best& mosaiq, const Best& chafa)
+{
+    const bool met = mosaiq.ssim >= chafa.ssim && mosaiq.difference <= chafa.difference;
+    std::printf("  %s: Mosaiq %.3f (%s) / %.2f (%s), chafa %.3f (%s) / %.2f (%s): %s (SSIM "
+                "%+.3f, ΔE %+.2f)\n",
+        what, mosaiq.ssim, mosaiq.ssimName.c_str(), mosaiq.difference,
+        mosaiq.differenceName.c_str(), chafa.ssim, chafa.ssimName.c_str(), chafa.difference,
+        chafa.differenceName.c_str(), met ? "at least as good" : "SHORT", mosaiq.ssim - chafa.ssim,
+        mosaiq.difference - chafa.difference);
+    return met;
+}
+
+std::string stemOf(const std::string& name)
+{
+    return name.substr(0, name.rfind('.'));
+}
+
+struct Options {
+    Light light = Light::Linear;
+    std::string picturesDir;
+    std::vector<std::string> chafaOptions;
+    std::vector<std::string> photos;
+};
+
+Options readOptions(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--srgb")
+            options.light = Light::Encoded;
+        else if (arg == "--pictures" && i + 1 < argc)
+            options.picturesDir = argv[++i];
+        else if (arg == "--chafa-option" && i + 1 < argc)
+            options.chafaOptions.push_back(argv[++i]);
+        else
+            options.photos.push_back(arg);
+    }
+    if (options.photos.empty())
+        options.photos = DefaultPhotos;
+    return options;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = readOptions(argc, argv);
+    ::mkdir(WorkDir.c_str(), 0755);
+    CellRenderer renderer(MOSAIQ_MONOSPACE_FONT, MOSAIQ_FALLBACK_FONT);
+    const std::vector<Contender> all = contenders();
+    std::printf("SSIM of the luma and mean ΔE00 over 2 x 4 blocks a cell, glyphs blended in %s; "
+                "bytes per cell of the page and the phpBB code\n",
+        options.light == Light::Linear ? "linear light" : "sRGB-encoded values");
+    int goals = 0, met = 0;
+    for (const std::string& name : options.photos) {
+        const std::string photo = Photos + name;
+        const QImage image(QString::fromStdString(photo));
+        if (image.isNull()) {
+            std::printf("%s is missing: apt-get install mate-backgrounds\n", photo.c_str());
+            return 1;
+        }
+        if (!options.picturesDir.empty())
+            image
+                .scaled(PictureGrid.columns * PictureCellWidth,
+                    PictureGrid.rows * PictureCellHeight, Qt::IgnoreAspectRatio,
+                    Qt::SmoothTransformation)
+                .save(QString::fromStdString(
+                    options.picturesDir + "/" + stemOf(name) + "-picture.png"));
+        for (const GridSize& grid : Grids) {
+            const BlockImage picture
+                = averagePicture(image, grid.columns * CellRenderer::BlockColumns,
+                    grid.rows * CellRenderer::BlockRows, options.light);
+            Measure m { picture, renderer, options.light, options.picturesDir, stemOf(name),
+                options.chafaOptions };
+            std::printf("\n%s (%d x %d), %d x %d cells\n  %-24s %6s %8s %9s %9s\n", name.c_str(),
+                image.width(), image.height(), grid.columns, grid.rows, "", "SSIM", "ΔE00",
+                "page B", "phpBB B");
+            Best mosaiqBest[2], chafaBest[2]; // with background, foreground only
+            for (const Contender& c : all) {
+                const Figures f = measure(photo, grid, c, m);
+                printRow(c, f);
+                if (c.shapes)
+                    (c.maker == Maker::Mosaiq ? mosaiqBest : chafaBest)[c.foregroundOnly].add(c, f);
+            }
+            met += printVerdict("with background", mosaiqBest[0], chafaBest[0]);
+            met += printVerdict("foreground only", mosaiqBest[1], chafaBest[1]);
+            goals += 2;
+        }
+    }
+    std::printf("\nMosaiq's best at least chafa's in %d of %d comparisons\n", met, goals);
+    if (!renderer.missingGlyphs().empty()) {
+        std::printf("characters neither DejaVu font has:");
+        for (const char32_t c : renderer.missingGlyphs())
+            std::printf(" U+%04X", unsigned(c));
+        std::printf("\n");
+    }
+    return 0;
+}
