@@ -237,8 +237,8 @@ void printRow(const Contender& c, const Figures& f)
 bool printVerdict(const char* what, const Best& mosaiq, const Best& chafa)
 {
     const bool met = mosaiq.ssim >= chafa.ssim && mosaiq.difference <= chafa.difference;
-    std::printf("  %s: Mosaiq %.3f (%s) / %.2f (%s), chafa %.3f (%s) / %.2f (%s): %s (SSIM "
-                "%+.3f, ΔE %+.2f)\n",
+    std::printf("  %s: Mosaiq %.4f (%s) / %.3f (%s), chafa %.4f (%s) / %.3f (%s): %s (SSIM "
+                "%+.4f, ΔE %+.3f)\n",
         what, mosaiq.ssim, mosaiq.ssimName.c_str(), mosaiq.difference,
         mosaiq.differenceName.c_str(), chafa.ssim, chafa.ssimName.c_str(), chafa.difference,
         chafa.differenceName.c_str(), met ? "at least as good" : "SHORT", mosaiq.ssim - chafa.ssim,
