@@ -159,20 +159,35 @@ TextReading runChafa(const std::string& photo, const GridSize& grid, const Conte
     return readAnsiText(fileText(out), TerminalInk, ReaderGround);
 }
 
-struct Measure {
-    const BlockImage& picture;
-    CellRenderer& renderer;
-    Light light;
+struct Options {
+    Light light = Light::Linear;
     std::string picturesDir; // empty: no PNG
-    std::string photoStem;
     std::vector<std::string> chafaOptions;
+    std::vector<std::string> photos;
 };
 
-Figures measure(const std::string& photo, const GridSize& grid, const Contender& c, Measure& m)
+// What every contender's measure on one photo at one grid shares.
+struct Measuring {
+    const Options& options;
+    CellRenderer& renderer;
+    std::string photo; // its path
+    GridSize grid;
+    BlockImage picture; // averaged onto the grid's blocks
+};
+
+std::string stemOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/') + 1;
+    return path.substr(slash, path.rfind('.') - slash);
+}
+
+Figures measure(const Contender& c, Measuring& m)
 {
     Figures figures;
-    const TextReading reading = c.maker == Maker::Mosaiq ? runMosaiq(photo, grid, c, figures)
-                                                         : runChafa(photo, grid, c, m.chafaOptions);
+    const GridSize& grid = m.grid;
+    const TextReading reading = c.maker == Maker::Mosaiq
+        ? runMosaiq(m.photo, grid, c, figures)
+        : runChafa(m.photo, grid, c, m.options.chafaOptions);
     if (!reading.grid) {
         figures.error = reading.error;
         return figures;
@@ -183,15 +198,15 @@ Figures measure(const std::string& photo, const GridSize& grid, const Contender&
             = "a grid of " + std::to_string(cells.columns) + " x " + std::to_string(cells.rows);
         return figures;
     }
-    const BlockImage drawn = m.renderer.renderBlocks(cells, m.light);
+    const BlockImage drawn = m.renderer.renderBlocks(cells, m.options.light);
     figures.ssim = lumaSsim(m.picture, drawn);
     figures.difference = meanCiede2000(m.picture, drawn);
     figures.missingCells = m.renderer.lastMissingCells();
-    if (!m.picturesDir.empty() && grid.columns == PictureGrid.columns
+    if (!m.options.picturesDir.empty() && grid.columns == PictureGrid.columns
         && grid.rows == PictureGrid.rows)
-        m.renderer.renderImage(cells, PictureCellWidth, PictureCellHeight, m.light)
-            .save(
-                QString::fromStdString(m.picturesDir + "/" + m.photoStem + "-" + c.name + ".png"));
+        m.renderer.renderImage(cells, PictureCellWidth, PictureCellHeight, m.options.light)
+            .save(QString::fromStdString(
+                m.options.picturesDir + "/" + stemOf(m.photo) + "-" + c.name + ".png"));
     return figures;
 }
 
@@ -246,18 +261,6 @@ bool printVerdict(const char* what, const Best& mosaiq, const Best& chafa)
     return met;
 }
 
-std::string stemOf(const std::string& name)
-{
-    return name.substr(0, name.rfind('.'));
-}
-
-struct Options {
-    Light light = Light::Linear;
-    std::string picturesDir;
-    std::vector<std::string> chafaOptions;
-    std::vector<std::string> photos;
-};
-
 Options readOptions(int argc, char** argv)
 {
     Options options;
@@ -277,6 +280,52 @@ Options readOptions(int argc, char** argv)
     return options;
 }
 
+// Each program's best with backgrounds and foreground only.
+struct Bests {
+    Best mosaiq[2], chafa[2]; // by foregroundOnly
+
+    void add(const Contender& c, const Figures& f)
+    {
+        if (c.shapes)
+            (c.maker == Maker::Mosaiq ? mosaiq : chafa)[c.foregroundOnly].add(c, f);
+    }
+};
+
+// The table of one photo at one grid and its two verdicts: how many were met.
+int measureGrid(Measuring& m, const QImage& image)
+{
+    std::printf("\n%s (%d x %d), %d x %d cells\n  %-24s %6s %8s %9s %9s\n", stemOf(m.photo).c_str(),
+        image.width(), image.height(), m.grid.columns, m.grid.rows, "", "SSIM", "ΔE00", "page B",
+        "phpBB B");
+    Bests bests;
+    for (const Contender& c : contenders()) {
+        const Figures f = measure(c, m);
+        printRow(c, f);
+        bests.add(c, f);
+    }
+    return int(printVerdict("with background", bests.mosaiq[0], bests.chafa[0]))
+        + int(printVerdict("foreground only", bests.mosaiq[1], bests.chafa[1]));
+}
+
+// The picture stretched to the PNG drawings' size, for the side-by-side pictures.
+void savePicture(const QImage& image, const Options& options, const std::string& photo)
+{
+    image
+        .scaled(PictureGrid.columns * PictureCellWidth, PictureGrid.rows * PictureCellHeight,
+            Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .save(QString::fromStdString(options.picturesDir + "/" + stemOf(photo) + "-picture.png"));
+}
+
+void printMissing(const CellRenderer& renderer)
+{
+    if (renderer.missingGlyphs().empty())
+        return;
+    std::printf("characters neither DejaVu font has:");
+    for (const char32_t c : renderer.missingGlyphs())
+        std::printf(" U+%04X", unsigned(c));
+    std::printf("\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -284,7 +333,6 @@ int main(int argc, char** argv)
     const Options options = readOptions(argc, argv);
     ::mkdir(WorkDir.c_str(), 0755);
     CellRenderer renderer(MOSAIQ_MONOSPACE_FONT, MOSAIQ_FALLBACK_FONT);
-    const std::vector<Contender> all = contenders();
     std::printf("SSIM of the luma and mean ΔE00 over 2 x 4 blocks a cell, glyphs blended in %s; "
                 "bytes per cell of the page and the phpBB code\n",
         options.light == Light::Linear ? "linear light" : "sRGB-encoded values");
@@ -297,39 +345,16 @@ int main(int argc, char** argv)
             return 1;
         }
         if (!options.picturesDir.empty())
-            image
-                .scaled(PictureGrid.columns * PictureCellWidth,
-                    PictureGrid.rows * PictureCellHeight, Qt::IgnoreAspectRatio,
-                    Qt::SmoothTransformation)
-                .save(QString::fromStdString(
-                    options.picturesDir + "/" + stemOf(name) + "-picture.png"));
+            savePicture(image, options, photo);
         for (const GridSize& grid : Grids) {
-            const BlockImage picture
-                = averagePicture(image, grid.columns * CellRenderer::BlockColumns,
-                    grid.rows * CellRenderer::BlockRows, options.light);
-            Measure m { picture, renderer, options.light, options.picturesDir, stemOf(name),
-                options.chafaOptions };
-            std::printf("\n%s (%d x %d), %d x %d cells\n  %-24s %6s %8s %9s %9s\n", name.c_str(),
-                image.width(), image.height(), grid.columns, grid.rows, "", "SSIM", "ΔE00",
-                "page B", "phpBB B");
-            Best mosaiqBest[2], chafaBest[2]; // with background, foreground only
-            for (const Contender& c : all) {
-                const Figures f = measure(photo, grid, c, m);
-                printRow(c, f);
-                if (c.shapes)
-                    (c.maker == Maker::Mosaiq ? mosaiqBest : chafaBest)[c.foregroundOnly].add(c, f);
-            }
-            met += printVerdict("with background", mosaiqBest[0], chafaBest[0]);
-            met += printVerdict("foreground only", mosaiqBest[1], chafaBest[1]);
+            Measuring m { options, renderer, photo, grid,
+                averagePicture(image, grid.columns * CellRenderer::BlockColumns,
+                    grid.rows * CellRenderer::BlockRows, options.light) };
+            met += measureGrid(m, image);
             goals += 2;
         }
     }
     std::printf("\nMosaiq's best at least chafa's in %d of %d comparisons\n", met, goals);
-    if (!renderer.missingGlyphs().empty()) {
-        std::printf("characters neither DejaVu font has:");
-        for (const char32_t c : renderer.missingGlyphs())
-            std::printf(" U+%04X", unsigned(c));
-        std::printf("\n");
-    }
+    printMissing(renderer);
     return 0;
 }
