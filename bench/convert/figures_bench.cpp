@@ -26,15 +26,16 @@
 #include <QString>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 const std::string Photos = "/usr/share/backgrounds/mate/nature/";
-const std::string WorkDir = "/tmp/mosaiq-figures-bench";
 const std::vector<std::string> DefaultPhotos { "LadyBird.jpg", "Storm.jpg", "Garden.jpg",
     "Aqua.jpg", "Dune.jpg" };
 
@@ -127,11 +128,11 @@ std::string chafaFontRatio()
 }
 
 // The text of a run, read into cells; its bytes into figures.
-TextReading runMosaiq(
-    const std::string& photo, const GridSize& grid, const Contender& c, Figures& figures)
+TextReading runMosaiq(const std::string& workDir, const std::string& photo, const GridSize& grid,
+    const Contender& c, Figures& figures)
 {
-    const std::string page = WorkDir + "/page.html", html = WorkDir + "/html-code.txt",
-                      code = WorkDir + "/phpbb-code.txt";
+    const std::string page = workDir + "/page.html", html = workDir + "/html-code.txt",
+                      code = workDir + "/phpbb-code.txt";
     std::vector<std::string> argv { MOSAIQ_CLI, photo, "--columns", std::to_string(grid.columns),
         "--rows", std::to_string(grid.rows), "-o", page, "--html-code", html, "--blog-code", code,
         "--dialect", "phpbb" };
@@ -143,10 +144,10 @@ TextReading runMosaiq(
     return readHtmlCode(fileText(html), PageGround);
 }
 
-TextReading runChafa(const std::string& photo, const GridSize& grid, const Contender& c,
-    const std::vector<std::string>& extra)
+TextReading runChafa(const std::string& workDir, const std::string& photo, const GridSize& grid,
+    const Contender& c, const std::vector<std::string>& extra)
 {
-    const std::string out = WorkDir + "/chafa.txt";
+    const std::string out = workDir + "/chafa.txt";
     // --stretch: the picture fills the whole grid, as mosaiq-cli's does with both sides given.
     std::vector<std::string> argv { "chafa", "--format", "symbols", "--size",
         std::to_string(grid.columns) + "x" + std::to_string(grid.rows), "--stretch", "--font-ratio",
@@ -164,6 +165,7 @@ struct Options {
     std::string picturesDir; // empty: no PNG
     std::vector<std::string> chafaOptions;
     std::vector<std::string> photos;
+    std::string workDir; // the runs' files, this process's own
 };
 
 // What every contender's measure on one photo at one grid shares.
@@ -186,8 +188,8 @@ Figures measure(const Contender& c, Measuring& m)
     Figures figures;
     const GridSize& grid = m.grid;
     const TextReading reading = c.maker == Maker::Mosaiq
-        ? runMosaiq(m.photo, grid, c, figures)
-        : runChafa(m.photo, grid, c, m.options.chafaOptions);
+        ? runMosaiq(m.options.workDir, m.photo, grid, c, figures)
+        : runChafa(m.options.workDir, m.photo, grid, c, m.options.chafaOptions);
     if (!reading.grid) {
         figures.error = reading.error;
         return figures;
@@ -277,6 +279,10 @@ Options readOptions(int argc, char** argv)
     }
     if (options.photos.empty())
         options.photos = DefaultPhotos;
+    // A folder of its own, so that two runs of the bench never read each other's files.
+    char workDir[] = "/tmp/mosaiq-figures-bench.XXXXXX";
+    if (::mkdtemp(workDir))
+        options.workDir = workDir;
     return options;
 }
 
@@ -331,7 +337,10 @@ void printMissing(const CellRenderer& renderer)
 int main(int argc, char** argv)
 {
     const Options options = readOptions(argc, argv);
-    ::mkdir(WorkDir.c_str(), 0755);
+    if (options.workDir.empty()) {
+        std::printf("cannot make a folder in /tmp\n");
+        return 1;
+    }
     CellRenderer renderer(MOSAIQ_MONOSPACE_FONT, MOSAIQ_FALLBACK_FONT);
     std::printf("SSIM of the luma and mean ΔE00 over 2 x 4 blocks a cell, glyphs blended in %s; "
                 "bytes per cell of the page and the phpBB code\n",
@@ -342,6 +351,7 @@ int main(int argc, char** argv)
         const QImage image(QString::fromStdString(photo));
         if (image.isNull()) {
             std::printf("%s is missing: apt-get install mate-backgrounds\n", photo.c_str());
+            std::filesystem::remove_all(options.workDir);
             return 1;
         }
         if (!options.picturesDir.empty())
@@ -356,5 +366,6 @@ int main(int argc, char** argv)
     }
     std::printf("\nMosaiq's best at least chafa's in %d of %d comparisons\n", met, goals);
     printMissing(renderer);
+    std::filesystem::remove_all(options.workDir);
     return 0;
 }
