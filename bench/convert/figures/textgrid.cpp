@@ -106,7 +106,6 @@ public:
             return { {}, m_error };
         return { std::move(m_grid), {} };
     }
-    void fail(std::string error) { m_error = std::move(error); }
 
 private:
     TextGrid m_grid;

@@ -39,7 +39,7 @@ TextReading readHtmlCode(std::string_view code, std::uint32_t pageGround);
 
 // A terminal's text in 24-bit colour, as chafa writes it: SGR 38;2 and 48;2 (ink and
 // background), 39 and 49 (the terminal's own), 0 (reset), 7 and 27 (inverse), the repeat of the
-// last character (CSI n b), other control sequences ignored; a line feed ends a row.
+// last character (CSI n b), other CSI sequences ignored; a line feed ends a row.
 // defaultInk and defaultGround are the terminal's colours (0xRRGGBB).
 TextReading readAnsiText(
     std::string_view text, std::uint32_t defaultInk, std::uint32_t defaultGround);
