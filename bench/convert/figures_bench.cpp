@@ -13,8 +13,8 @@
 //                    "--glyph-file=/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"
 //   --pictures DIR   also write each drawing at 100 x 50 cells as DIR/PHOTO-NAME.png, and the
 //                    picture stretched to the same size as DIR/PHOTO-picture.png
-//   PHOTO            a file of /usr/share/backgrounds/mate/nature/ (default: the five of
-//                    frontier_bench)
+//   PHOTO            a file of /usr/share/backgrounds/mate/nature/, or any picture by its
+//                    absolute path (default: the five of frontier_bench)
 #include "convert/figures/blockimage.h"
 #include "convert/figures/cellrenderer.h"
 #include "convert/figures/textgrid.h"
@@ -347,7 +347,7 @@ int main(int argc, char** argv)
         options.light == Light::Linear ? "linear light" : "sRGB-encoded values");
     int goals = 0, met = 0;
     for (const std::string& name : options.photos) {
-        const std::string photo = Photos + name;
+        const std::string photo = name.starts_with('/') ? name : Photos + name;
         const QImage image(QString::fromStdString(photo));
         if (image.isNull()) {
             std::printf("%s is missing: apt-get install mate-backgrounds\n", photo.c_str());
