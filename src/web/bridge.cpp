@@ -206,16 +206,26 @@ EMSCRIPTEN_KEEPALIVE double mosaiq_column_count()
     return current ? double(current->columnCount()) : 0;
 }
 
-// What each glyph byte of the cells stands for, 256 code points; null when every byte stands for
-// its own Windows-1252 character (or no run has started), as the page reads the cells then.
+// What each glyph byte of the cells stands for, mosaiq_cell_character_count() code points (256;
+// with shapes, one for each place in the set); null when every byte stands for its own
+// Windows-1252 character (or no run has started), as the page reads the cells then.
 EMSCRIPTEN_KEEPALIVE const std::uint32_t* mosaiq_cell_characters()
 {
     static std::array<std::uint32_t, 256> characters;
+    if (const auto* shaped = current ? current->shapeCharacters() : nullptr;
+        shaped && !shaped->empty())
+        return shaped->data();
     const GlyphSlots* slots = current ? current->cellSlots() : nullptr;
     if (!slots || slots->ownBytesOnly())
         return nullptr;
     std::copy(slots->characters().begin(), slots->characters().end(), characters.begin());
     return characters.data();
+}
+
+EMSCRIPTEN_KEEPALIVE int mosaiq_cell_character_count()
+{
+    const auto* shaped = current ? current->shapeCharacters() : nullptr;
+    return shaped && !shaped->empty() ? int(shaped->size()) : 256;
 }
 
 EMSCRIPTEN_KEEPALIVE int mosaiq_post_count()

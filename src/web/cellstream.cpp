@@ -2,6 +2,26 @@
 
 namespace mosaiq {
 
+CellStream::CellStream(ChunkStream& output, const std::vector<Glyph>& definedGlyphs,
+    const std::vector<Glyph>& shapeSet)
+    : m_output(output)
+{
+    for (const Glyph& glyph : definedGlyphs)
+        m_slots.slotOf(glyph);
+    m_shapeCharacters.reserve(shapeSet.size());
+    for (const Glyph& glyph : shapeSet) {
+        m_shapePlaces.emplace(glyph.character(), std::uint16_t(m_shapeCharacters.size()));
+        m_shapeCharacters.push_back(std::uint32_t(glyph.character()));
+    }
+}
+
+std::uint16_t CellStream::placeOf(const Glyph& glyph) const
+{
+    const auto found = m_shapePlaces.find(glyph.character());
+    // A run by shape writes only its set's glyphs; should another come, it is drawn as the first.
+    return found == m_shapePlaces.end() ? 0 : found->second;
+}
+
 void CellStream::rowBuilt(const BuiltRow& row)
 {
     const bool shaped = !row.backgrounds.empty();
@@ -15,11 +35,13 @@ void CellStream::rowBuilt(const BuiltRow& row)
     };
     for (std::size_t i = 0; i < row.colours.size(); ++i, out += bytes) {
         rgb(out, row.colours[i]);
-        out[3]
-            = row.mode == CellMode::Square && !shaped ? ' ' : char(m_slots.slotOf(row.glyphs[i]));
         if (shaped) {
+            const std::uint16_t place = placeOf(row.glyphs[i]);
+            out[3] = char(place & 0xFF);
             rgb(out + 4, row.backgrounds[i]);
-            out[7] = 0;
+            out[7] = char(place >> 8);
+        } else {
+            out[3] = row.mode == CellMode::Square ? ' ' : char(m_slots.slotOf(row.glyphs[i]));
         }
     }
     m_output.append(m_row);

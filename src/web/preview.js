@@ -160,7 +160,10 @@ const MosaiqPreview = (() => {
                 }
                 g.fillStyle = colour(at);
                 if (settings.square) g.fillRect(px, py, cw + 0.5, ch + 0.5);
-                else g.fillText(glyphs[cells[at + 3]], px, py + down);
+                else {
+                    const glyph = shaped ? cells[at + 3] | cells[at + 7] << 8 : cells[at + 3];
+                    g.fillText(glyphs[glyph], px, py + down);
+                }
             }
         };
     }
@@ -192,14 +195,24 @@ const MosaiqPreview = (() => {
         cellsOf(settings);
         const rows = columns > 0 ? Math.floor(cells.length / stride / columns) : 0;
         const pause = () => new Promise((resolve) => setTimeout(resolve));
-        let target = canvasOf(columns * cellWidth, rows * cellHeight);
+        // A shape's cell is a fraction of a pixel wide, as the page's monospace font has it.
+        let target = canvasOf(Math.round(columns * cellWidth), Math.round(rows * cellHeight));
         const small = !target;
         if (small) {
             target = canvasOf(columns, rows);
             if (!target) return null;
             const image = new ImageData(columns, rows);
-            image.data.set(cells.subarray(0, columns * rows * 4));
-            for (let at = 3; at < image.data.length; at += 4) image.data[at] = 255;
+            const shaped = stride === 8;
+            if (!shaped) image.data.set(cells.subarray(0, columns * rows * 4));
+            for (let at = 0, from = 0; at < image.data.length; at += 4, from += stride) {
+                // A shape's pixel is halfway between its ink and its background, as in the
+                // preview's overview.
+                if (shaped) {
+                    for (let c = 0; c < 3; ++c)
+                        image.data[at + c] = (cells[from + c] + cells[from + 4 + c]) >> 1;
+                }
+                image.data[at + 3] = 255;
+            }
             target.g.putImageData(image, 0, 0);
         } else {
             target.g.fillStyle = settings.backgroundCss;

@@ -83,16 +83,17 @@ WebStep WebConversion::start()
         m_fromCells, s.style);
     m_loop->addSink(*m_codes);
     std::vector<Glyph> slotted;
+    std::vector<Glyph> shapeSet;
     if (m_start.shapes) {
         // The set's glyphs as the run writes them, a space as a no-break space.
         const auto set = std::uint8_t(m_start.shapes->set);
         for (const GlyphShape& shape : glyphShapes())
             if ((shape.sets & set) != 0)
-                slotted.push_back(glyphFor(shape.character == U' ' ? U'\u00A0' : shape.character));
+                shapeSet.push_back(glyphFor(shape.character == U' ' ? U'\u00A0' : shape.character));
     } else if (m_start.glyphSource == GlyphSource::Defined) {
         slotted = glyphsFor(*m_characters);
     }
-    m_cellSink = std::make_unique<CellStream>(m_cells, slotted);
+    m_cellSink = std::make_unique<CellStream>(m_cells, slotted, shapeSet);
     m_loop->addSink(*m_cellSink);
     return WebStep::Running;
 }

@@ -71,6 +71,11 @@ public:
     std::size_t postCount() const { return m_postCount; }
     // What each glyph byte of the cells stands for, once the run has started; null before.
     const GlyphSlots* cellSlots() const { return m_cellSink ? &m_cellSink->slots() : nullptr; }
+    // The shapes' characters that the cells' glyph places stand for; empty without shapes.
+    const std::vector<std::uint32_t>* shapeCharacters() const
+    {
+        return m_cellSink ? &m_cellSink->shapeCharacters() : nullptr;
+    }
 
 private:
     WebStep refuse(std::string message);

@@ -93,6 +93,22 @@ test('the module writes mosaiq-cli\'s bytes', async (t) => {
         assert.ok(page.some((cell) => cell[3] === 0x2665), 'the heart, written as a reference');
         assert.ok(page.some((cell) => cell[3] === 0x80), 'the euro sign, as its byte');
     });
+    await t.test('the drawn preview gets each shaped cell\'s two colours and character', () => {
+        const [w, h] = [240, 160];
+        const got = convert(mosaiq, testPixels(w, h), w, h, { columns: '120', rows: '40',
+            shapes: engineOf(mosaiq).numbers.shapes.all });
+        const page = [...got.page.toString('latin1').matchAll(
+            /background-color: #(\w{6})"><font color="#(\w{6})">(&#(\d+);|.)/g)]
+            .map((m) => [m[2], m[1], m[4] ? Number(m[4]) : m[3].charCodeAt(0)].join());
+        const hex = (at) => [...got.cells.subarray(at, at + 3)]
+            .map((b) => b.toString(16).toUpperCase().padStart(2, '0')).join('');
+        const cells = page.map((_, i) => [hex(8 * i), hex(8 * i + 4),
+            got.characters[got.cells[8 * i + 3] | got.cells[8 * i + 7] << 8]].join());
+        assert.strictEqual(page.length, 120 * 40);
+        assert.deepStrictEqual(cells, page);
+        // The set has more characters than a byte tells apart, and the page uses them.
+        assert.ok(cells.some((_, i) => got.cells[8 * i + 7] > 0), 'a place past 255');
+    });
     await t.test('a split makes several posts', () => {
         assert.ok(convert(mosaiq, rgba, width, height, cases[6].o).posts.length > 1);
     });

@@ -643,6 +643,16 @@ test('the preview as a PNG: the page at 100 %, one pixel a cell past the canvas 
     await page.click('#download-png');
     await page.waitForFunction(() => /trop grand pour une image PNG/
         .test(document.getElementById('status').textContent));
+    // A page of shapes, whose cells are fractions of a pixel wide, is drawn whole too.
+    await page.evaluate(() => { window.canvasLimit = Infinity; });
+    const grid = [await page.inputValue('#columns'), await page.inputValue('#rows')];
+    await page.selectOption('#shapes', 'all');
+    await runToEnd();
+    const [across, down] = size(await download('#download-png'));
+    assert.ok(across > width * 6 && across < width * 6.1 && down > height * 11, `${across}×${down}`);
+    await page.selectOption('#shapes', 'none');
+    await page.fill('#columns', grid[0]);
+    await page.fill('#rows', grid[1]);
 });
 
 test('memory the browser refuses is said in French, and the next run works', async () => {

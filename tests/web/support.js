@@ -100,8 +100,9 @@ function convert(mosaiq, rgba, width, height, o = {}) {
         posts: chunks.post,
     };
     const characters = mosaiq._mosaiq_cell_characters();
+    const count = mosaiq._mosaiq_cell_character_count();
     result.characters = characters
-        ? Array.from(new Uint32Array(mosaiq.HEAPU8.buffer, characters, 256)) : null;
+        ? Array.from(new Uint32Array(mosaiq.HEAPU8.buffer, characters, count)) : null;
     for (const name of ['page', 'html', 'blog', 'cells']) result[name] = Buffer.concat(chunks[name]);
     mosaiq._mosaiq_end();
     for (const room of rooms) mosaiq._free(room);

@@ -136,9 +136,7 @@ function showPage(cellBytes) {
     const o = outputs;
     const s = outputs.settings;
     $('download-page').hidden = false;
-    // The picture of a page is drawn in the page's font, one colour a cell: not shapes, whose
-    // cells have two (mosaiq-cli's --png refuses them too).
-    $('download-png').hidden = Boolean(s.shapes);
+    $('download-png').hidden = false;
     const cells = outputs.columns * outputs.rowCount;
     const { frameCells } = engine.numbers;
     // A page of shapes is written in square mode's markup, two colours a cell.

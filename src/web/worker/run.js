@@ -38,8 +38,8 @@ let run = 0;
 function finish(status, message) {
     // The characters a cell's byte stands for where the page writes some as references.
     const given = mosaiq ? mosaiq._mosaiq_cell_characters() >>> 0 : 0;
-    const characters = given ? Array.from(new Uint32Array(mosaiq.HEAPU8.buffer, given, 256))
-        : null;
+    const characters = given ? Array.from(new Uint32Array(mosaiq.HEAPU8.buffer, given,
+        mosaiq._mosaiq_cell_character_count())) : null;
     if (mosaiq) mosaiq._mosaiq_end();
     running = false;
     const cells = outputs.cells.subarray(0, outputs.cellBytes);
