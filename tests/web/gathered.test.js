@@ -1,6 +1,6 @@
 // The worker's outputs kept in slabs of the module's memory made ready before the run: every byte
 // given back, in order, whether its slab was made ready or new, kept whole or sent into Blobs as
-// the run goes.
+// the run goes; or dropped, counted only.
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert');
@@ -84,6 +84,16 @@ test('slabs made ready for a picture are taken first, and every byte comes back 
         const sent = new Blob(streamed.parts);
         assert.ok(Buffer.from(await sent.arrayBuffer()).equals(given));
         assert.strictEqual(w.spare.slabs.length, 6);
+        // Dropped from the third slab on: only the first bytes and the size are kept, one slab
+        // written over and over, the one before it made ready again.
+        const dropped = new w.Gathered('text/plain');
+        write(w, mosaiq, dropped, given.subarray(0, 2 * numbers.slabBytes + 1));
+        dropped.drop();
+        write(w, mosaiq, dropped, given.subarray(2 * numbers.slabBytes + 1));
+        assert.strictEqual(dropped.slabs.length, 1);
+        assert.strictEqual(dropped.size, given.length);
+        assert.ok(Buffer.from(dropped.start).equals(given.subarray(0, 64 * 1024)));
+        assert.strictEqual(w.spare.slabs.length, 5);
     });
 
 test('memory made ready is kept from picture to picture, fitted to each', async () => {

@@ -29,6 +29,7 @@ async function loadModule() {
     // The page and the codes are written into the outputs' slabs; none for a run whose outputs
     // are dropped (the run that warms the module up).
     mosaiq.onRoom = (channel) => {
+        if (remaking) return channel === remaking.channel ? remaking.gathered.room() : 0;
         const gathered = outputs && gatheredOf(channel);
         if (!gathered) return 0;
         const begin = performance.now();
@@ -135,6 +136,11 @@ const answers = {
             prepareSpare(prepared.cells, prepared.share, heldSlabs());
         }
         answers.thumbnail(m);
+        // A page whose bytes were dropped is written again into its Blob now, a slice at a time,
+        // while the user looks at the outputs: asked only at the download's click, a photo's
+        // hundreds of megabytes kept it waiting seconds for the browser's store. Not the codes,
+        // which fewer users take whole.
+        if (waiting && waiting.remake) askBlob(waiting.run, 0);
     },
     scale: (m) => post(self, 'scaled', scale(m)),
     proportion: (m) => post(self, 'proportioned', { typed: m.typed, rows: m.rows,
