@@ -1,9 +1,10 @@
 // Lighthouse's scores of the page as a phone sees it over http, run by hand after scripts/web.sh
 // and `npm ci` in tests/web (which pins lighthouse beside playwright-core): `node
 // bench/web/lighthouse_bench.js [runs]` (3). The site is served from 127.0.0.1 as a static host
-// serves it (its texts gzipped when asked, as hosts do), to Debian's chromium, headless; Lighthouse's mobile settings, its simulated network
-// and processor. For each run, the performance, accessibility and best practices scores and the
-// page's main figures; then each audit that did not pass, with its score, for the last run.
+// serves it (its texts gzipped when asked, as hosts do), to Debian's chromium, headless, with
+// Lighthouse's mobile settings, its simulated network and processor. For each run, the
+// performance, accessibility and best practices scores and the page's main figures; then each
+// audit that did not pass, with its score, for the last run.
 'use strict';
 const fs = require('node:fs');
 const path = require('node:path');
