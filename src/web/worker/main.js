@@ -69,7 +69,7 @@ function scale(m) {
 const ready = loadModule().then((reply) => {
     post(self, 'ready', reply);
     // As the page opens, the memory is made ready for a full HD photo's run, shared when the
-    // page has a second worker.
+    // page has a second worker: its outputs are dropped (HeldLimit), so only for its picture.
     prepareFor(1920 * 1080, ownPart, (navigator.hardwareConcurrency || 1) > 1 ? 2 : 1);
     try {
         warmUp();
@@ -77,10 +77,9 @@ const ready = loadModule().then((reply) => {
         // Only time lost: the first run makes the module afresh if it has to.
         outputs = newOutputs();
     }
-    // Held while the tab waits, about 90 MB a worker: made at once only where the browser says
-    // the device has 4 GB or more; elsewhere once a picture is read. The module's memory for a
-    // full HD picture too: the first write to it would otherwise cost a fresh page each time,
-    // as the picture is read.
+    // Made at once only where the browser says the device has 4 GB or more; elsewhere once a
+    // picture is read. The module's memory for a full HD picture: the first write to it would
+    // otherwise cost a fresh page each time, as the picture is read.
     if ((navigator.deviceMemory || 0) >= 4 && self.name !== 'lean') {
         prepareSpare(prepared.cells, prepared.share);
         const address = mosaiq._mosaiq_hold_picture(1920, 1080) >>> 0;

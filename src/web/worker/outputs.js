@@ -14,8 +14,10 @@ const ShownBytes = 64 * 1024;
 // written again and again, only the first bytes and the size counted, and the output asked is
 // written again by the same run (remake()), its bytes sent into Blobs as they come (stream()).
 // Sent into Blobs during the run, a large photo's hundreds of megabytes took ten times the
-// module's own time, and as much memory in the browser's store, for outputs seldom downloaded.
-const HeldLimit = 160 * 1024 * 1024;
+// module's own time, and as much memory in the browser's store, for outputs seldom downloaded;
+// kept in slabs, a full HD photo's held 160 MB in the workers' modules, which never give memory
+// back. A grid whose page the frame shows, and somewhat larger ones, keep theirs.
+const HeldLimit = 32 * 1024 * 1024;
 
 // The module's memory from address on, for bytes bytes: a view made anew each time, the memory
 // being replaced as it grows.
@@ -100,14 +102,14 @@ function bound(gathered, done, parts) {
 }
 
 // Memory made ready while the page waits: the first write to each page of a new slab costs the
-// system a fresh page, most of a photo's run in the worker. As the page opens, the worker writes
-// into as many slabs as its share of a full HD photo's outputs (a cell a pixel) would fill, and
-// into the room of its cells; once a picture is read, it adds or lets go of slabs to fit the grid
+// system a fresh page, most of a photo's run in the worker. Once a picture is read, the worker
+// writes into the room of its cells and into as many slabs as its share of the grid's outputs
+// would fill; it adds or lets go of slabs to fit the grid
 // the page proposes, the slabs of the last run's outputs counted (the next run takes them). All
 // in small steps between its messages; the run takes them before new ones. Not for a run that
 // will send its outputs into Blobs as it goes: there they would only add up. The slabs are
-// counted by a letter cell's bytes in each output (the module's cellBytes; a full HD photo's
-// with the default options: 30.0, 30.0 and 16.0).
+// counted by a letter cell's bytes in each output (the module's cellBytes; a photo's with the
+// default options: 30.0, 30.0 and 16.0).
 const spare = { slabs: [], cells: null, picture: 0 };
 const spareChannel = new MessageChannel();
 let spareStep = () => {};
