@@ -10,7 +10,9 @@
 // the second read the picture and when each began the run; the longest task of the page (a
 // long-task observer); the preview's delay after the outputs; the peak memory (PSS) of the tab's renderer and of all this
 // benchmark's chromium processes; whether the page's download has the page's size and how long it
-// took from the click. MOSAIQ_BENCH_TRIES runs of each kind in the browser (3). Then the module's
+// took from the click, and all chromium's memory 3 s after it, the page idle. A size may name a
+// set of shapes, as in 1920x1080:blocks: mosaiq-cli's --shapes and the page's "Formes" then.
+// MOSAIQ_BENCH_TRIES runs of each kind in the browser (3). Then the module's
 // size, gzipped. MOSAIQ_BENCH_ONE_WORKER=1: the page with one worker; MOSAIQ_WEB_SITE: another
 // build's site (one that marks its stages).
 'use strict';
@@ -66,7 +68,8 @@ function chromiumPss() {
 const tries = Number(process.env.MOSAIQ_BENCH_TRIES || 3);
 const mb = (bytes) => `${(bytes / 1048576).toFixed(0)} Mo`;
 
-async function measure(browser, size) {
+async function measure(browser, asked) {
+    const [size, shapes] = asked.split(':');
     const [width, height] = size.split('x').map(Number);
     const photo = path.join(folder, `photo-${size}.jpg`);
     execFileSync('convert', [path.join(photos, 'Aqua.jpg'), '-resize', `${width}x${height}!`,
@@ -79,7 +82,8 @@ async function measure(browser, size) {
         for (const file of written) fs.rmSync(file, { force: true });
         const begin = process.hrtime.bigint();
         const run = spawnSync('/usr/bin/time', ['-f', '%e %U %S', cli, photo, '-o', written[0],
-            '--html-code', written[1], '--blog-code', written[2]], { encoding: 'utf8' });
+            '--html-code', written[1], '--blog-code', written[2],
+            ...(shapes ? ['--shapes', shapes] : [])], { encoding: 'utf8' });
         if (run.status !== 0) throw new Error(String(run.stderr));
         // GNU time's wall time counts in hundredths: the process's own, to the microsecond.
         const wall = Number(process.hrtime.bigint() - begin) / 1e6;
@@ -91,9 +95,9 @@ async function measure(browser, size) {
     for (const file of written) fs.rmSync(file);
 
     for (let attempt = 0; attempt < tries; ++attempt) {
-        const auto = await measureInBrowser(browser, photo, true);
-        const driven = await measureInBrowser(browser, photo, false);
-        report(size, native, pageBytes, auto, driven);
+        const auto = await measureInBrowser(browser, photo, true, shapes);
+        const driven = await measureInBrowser(browser, photo, false, shapes);
+        report(asked, native, pageBytes, auto, driven);
     }
 }
 
@@ -118,7 +122,7 @@ function chromiumCpu() {
 // start and size, each code and the page have their download link, the copies their outputs).
 // Otherwise playwright chooses the file, waits for the picture read, clicks and polls, as a
 // user's script would; the memory and the page's download are measured then.
-async function measureInBrowser(browser, photo, auto) {
+async function measureInBrowser(browser, photo, auto, shapes) {
     const context = await browser.newContext({ acceptDownloads: true });
     // MOSAIQ_BENCH_ONE_WORKER=1: the page as on a machine of one core, with one worker.
     if (process.env.MOSAIQ_BENCH_ONE_WORKER === '1') {
@@ -175,6 +179,7 @@ async function measureInBrowser(browser, photo, auto) {
     const page = await context.newPage();
     await page.goto(`file://${site}/index.html`);
     await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);
+    if (shapes) await page.selectOption('#shapes', shapes);
     await new Promise((resolve) => setTimeout(resolve, 500));
     const idle = chromiumPss();
     let peak = { all: 0, renderer: 0 };
@@ -246,6 +251,8 @@ async function measureInBrowser(browser, photo, auto) {
         result.downloaded = fs.statSync(await download.path()).size;
         clearInterval(sampler);
         result.downloadPeak = peak;
+        await new Promise((resolve) => setTimeout(resolve, 3000));
+        result.idleAfter = chromiumPss();
     }
     await context.close();
     return result;
@@ -284,7 +291,8 @@ function report(size, native, pageBytes, auto, driven) {
             mb(d.loaded.renderer)}, ${mb(d.loaded.all)})`);
     console.log(`  page downloaded: ${d.downloaded} bytes, ${
         d.downloaded === pageBytes ? 'as' : 'NOT as'} mosaiq-cli's ${pageBytes}, ${d.toDownload} ms`
-        + ' from the click to the download (its Blob built meanwhile)');
+        + ` from the click to the download (its Blob built meanwhile); all chromium idle 3 s`
+        + ` after: ${mb(d.idleAfter.all)}`);
 }
 
 (async () => {

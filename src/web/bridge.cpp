@@ -45,6 +45,9 @@ std::size_t heldPixels = 0;
 // The held picture's pixels flattened so far, from its first: the worker flattens each band as
 // it reads it, while its bytes are still in the cache.
 std::size_t heldFlat = 0;
+// The picture of the last run, kept past a new picture held (mosaiq_keep_picture): a large run's
+// outputs are written again from it when the page asks for them.
+std::shared_ptr<std::uint32_t[]> kept;
 
 std::shared_ptr<std::uint32_t[]> adopted(void* block)
 {
@@ -111,8 +114,8 @@ EMSCRIPTEN_KEEPALIVE BridgeSettings* mosaiq_settings()
     return &given;
 }
 
-// Starts a conversion of width x height RGBA bytes: the picture held, or a block from malloc()
-// that the module takes over, with settings (mosaiq_settings). Returns a WebStep.
+// Starts a conversion of width x height RGBA bytes: the picture held or kept, or a block from
+// malloc() that the module takes over, with settings (mosaiq_settings). Returns a WebStep.
 EMSCRIPTEN_KEEPALIVE int mosaiq_start(
     std::uint8_t* rgba, int width, int height, const BridgeSettings* settings)
 {
@@ -123,6 +126,8 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(
         flattenRgba(held.get() + heldFlat, heldPixels - heldFlat);
         heldFlat = heldPixels;
         pixels = held;
+    } else if (kept && rgba == reinterpret_cast<std::uint8_t*>(kept.get())) {
+        pixels = kept;
     } else if (rgba) {
         auto adoptedPixels = adopted(rgba);
         flattenRgba(adoptedPixels.get(), std::size_t(width) * std::size_t(height));
@@ -137,6 +142,16 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(
         },
         [](WebChannel channel) { return mosaiq_room(int(channel)); });
     return int(current->start());
+}
+
+// keep 1: the picture held, flattened by a start, is kept for the runs that write a run's outputs
+// again, whatever picture is held next; 0: let go. Its address stays the start's.
+EMSCRIPTEN_KEEPALIVE void mosaiq_keep_picture(int keep)
+{
+    if (keep)
+        kept = held;
+    else
+        kept.reset();
 }
 
 // The first (last 0) or last (last 1) picture row that band part of parts of a run of settings

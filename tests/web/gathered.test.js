@@ -1,6 +1,6 @@
 // The worker's outputs kept in slabs of the module's memory made ready before the run: every byte
 // given back, in order, whether its slab was made ready or new, kept whole or sent into Blobs as
-// the run goes.
+// the run goes; or dropped, counted only.
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert');
@@ -84,6 +84,16 @@ test('slabs made ready for a picture are taken first, and every byte comes back 
         const sent = new Blob(streamed.parts);
         assert.ok(Buffer.from(await sent.arrayBuffer()).equals(given));
         assert.strictEqual(w.spare.slabs.length, 6);
+        // Dropped from the third slab on: only the first bytes and the size are kept, one slab
+        // written over and over, the one before it made ready again.
+        const dropped = new w.Gathered('text/plain');
+        write(w, mosaiq, dropped, given.subarray(0, 2 * numbers.slabBytes + 1));
+        dropped.drop();
+        write(w, mosaiq, dropped, given.subarray(2 * numbers.slabBytes + 1));
+        assert.strictEqual(dropped.slabs.length, 1);
+        assert.strictEqual(dropped.size, given.length);
+        assert.ok(Buffer.from(dropped.start).equals(given.subarray(0, 64 * 1024)));
+        assert.strictEqual(w.spare.slabs.length, 5);
     });
 
 test('memory made ready is kept from picture to picture, fitted to each', async () => {
@@ -113,16 +123,23 @@ test('memory made ready is kept from picture to picture, fitted to each', async 
     assert.strictEqual(new Set(mosaiq.freed).size, 5);
 });
 
-test('each worker of a shared full HD run has slabs made ready for its whole band', async () => {
-    // mosaiq-cli's outputs of a full HD photo (bench/web's), in bytes: the page, the codes.
+test('each worker of a shared run has slabs made ready for its whole band; a full HD photo\'s '
+    + 'outputs are dropped, and none are', async () => {
+    // mosaiq-cli's outputs of a full HD photo (bench/web's), in bytes: the page, the codes; and
+    // a grid of a sixth of its cells.
     const outputs = [62214637, 62212337, 33179782];
+    const sixth = 1920 * 1080 / 6;
     for (const share of [0.45, 0.55]) {
         const w = await outputsScript(fakeModule(), 'prepareSpare, spare');
-        w.prepareSpare(1920 * 1080, share);
+        w.prepareSpare(sixth, share);
         await new Promise((resolve) => setTimeout(resolve, 500));
-        const needed = outputs.reduce((n, bytes) => n + Math.ceil(bytes * share / numbers.slabBytes), 0);
+        const needed = outputs.reduce((n, bytes) => n + Math.ceil(bytes / 6 * share
+            / numbers.slabBytes), 0);
         assert.ok(w.spare.slabs.length >= needed, `${w.spare.slabs.length} for ${share}`);
         // Not much more: the slabs are held while the tab waits.
         assert.ok(w.spare.slabs.length <= needed + 1, `${w.spare.slabs.length} for ${share}`);
+        w.prepareSpare(1920 * 1080, share);
+        await new Promise((resolve) => setTimeout(resolve, 300));
+        assert.deepStrictEqual([w.spare.slabs.length, w.spare.cells], [0, null]);
     }
 });

@@ -309,9 +309,14 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
         // rows alone.
         await page.fill('#columns', '2000');
         await page.fill('#rows', '2000');
+        // Stopped from inside the page at its first progress: the run outlasts no round trip of
+        // playwright's.
+        await page.evaluate(() => new MutationObserver((records, observer) => {
+            if (!running || $('percent').textContent === '0%') return;
+            observer.disconnect();
+            $('stop').click();
+        }).observe($('percent'), { childList: true, characterData: true, subtree: true }));
         await page.click('#create');
-        await page.waitForFunction(() => Number(document.getElementById('progress').value) > 0);
-        await page.click('#stop');
         await page.waitForFunction(() => /arrêtée/.test(document.getElementById('status').textContent));
         await page.click('#tab-preview');
         const stopped = await download('#download-page');
@@ -321,6 +326,18 @@ test('a large run shared by two workers gives mosaiq-cli\'s bytes; stopped, its 
         assert.ok(stopped.subarray(-6).equals(Buffer.from('<br>\r\n')));
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
+
+test('a run too large to keep its outputs writes them again when asked, from its own picture '
+    + 'even once another is chosen', async () => {
+    // 2.25 million cells: past the outputs a worker keeps, in both bands of the shared run.
+    await choose(picture);
+    await page.fill('#columns', '1500');
+    await page.fill('#rows', '1500');
+    await runToEnd();
+    assert.ok(await page.evaluate(() => outputs.shared), 'shared');
+    await choose(png(testPixels(30, 20, false), 30, 20), 'other.png');
+    await assertDownloads(cliOutputs(['--columns', '1500', '--rows', '1500']));
+});
 
 test('a run asked the moment the picture is read is shared; a smaller grid then reads the rest',
     async () => {

@@ -29,6 +29,7 @@ async function loadModule() {
     // The page and the codes are written into the outputs' slabs; none for a run whose outputs
     // are dropped (the run that warms the module up).
     mosaiq.onRoom = (channel) => {
+        if (remaking) return channel === remaking.channel ? remaking.gathered.room() : 0;
         const gathered = outputs && gatheredOf(channel);
         if (!gathered) return 0;
         const begin = performance.now();
@@ -68,7 +69,7 @@ function scale(m) {
 const ready = loadModule().then((reply) => {
     post(self, 'ready', reply);
     // As the page opens, the memory is made ready for a full HD photo's run, shared when the
-    // page has a second worker.
+    // page has a second worker: its outputs are dropped (HeldLimit), so only for its picture.
     prepareFor(1920 * 1080, ownPart, (navigator.hardwareConcurrency || 1) > 1 ? 2 : 1);
     try {
         warmUp();
@@ -76,14 +77,23 @@ const ready = loadModule().then((reply) => {
         // Only time lost: the first run makes the module afresh if it has to.
         outputs = newOutputs();
     }
-    // Held while the tab waits, about 90 MB a worker: made at once only where the browser says
-    // the device has 4 GB or more; elsewhere once a picture is read. The module's memory for a
-    // full HD picture too: the first write to it would otherwise cost a fresh page each time,
-    // as the picture is read.
+    // Made at once only where the browser says the device has 4 GB or more; elsewhere once a
+    // picture is read. The module's memory for a full HD picture and the slab each output is
+    // written over, given back to the module, which takes it again for them: the first write to
+    // it would otherwise cost a fresh page each time, as the picture is read and during the run
+    // (a quarter of the module's time in a full HD photo's).
     if ((navigator.deviceMemory || 0) >= 4 && self.name !== 'lean') {
         prepareSpare(prepared.cells, prepared.share);
         const address = mosaiq._mosaiq_hold_picture(1920, 1080) >>> 0;
         if (address) touched(mosaiq.HEAPU8.subarray(address, address + 4 * 1920 * 1080));
+        const slabs = [];
+        try {
+            for (let which = 0; which < 3; ++which) slabs.push(newSlab());
+        } catch (error) {
+            // The run takes fresh memory.
+        }
+        for (const slab of slabs) touched(heapBytes(slab, bridge.numbers.slabBytes));
+        for (const slab of slabs) mosaiq._free(slab);
         mosaiq._mosaiq_hold_picture(0, 0);
     }
 }, () => post(self, 'failed', { refused: webAssemblyRefused() }));
@@ -135,6 +145,11 @@ const answers = {
             prepareSpare(prepared.cells, prepared.share, heldSlabs());
         }
         answers.thumbnail(m);
+        // A page whose bytes were dropped is written again into its Blob now, a slice at a time,
+        // while the user looks at the outputs: asked only at the download's click, a photo's
+        // hundreds of megabytes kept it waiting seconds for the browser's store. Not the codes,
+        // which fewer users take whole.
+        if (waiting && waiting.remake) askBlob(waiting.run, 0);
     },
     scale: (m) => post(self, 'scaled', scale(m)),
     proportion: (m) => post(self, 'proportioned', { typed: m.typed, rows: m.rows,

@@ -10,10 +10,14 @@ const ShownBytes = 64 * 1024;
 // there as they are: copied out during the run, they took as long as the module's own work. The
 // Blob the page downloads or copies is built from them only when the page asks for it (askBlob):
 // storing a photo's outputs in the browser costs more than the whole run, and most are never
-// downloaded. But a run whose outputs will pass HeldLimit bytes sends its bytes into Blobs as it
-// goes (stream()), each slab taken again once its bytes are in a Blob, so that a large photo's
-// hundreds of megabytes are never held twice, in the tab and in the browser's store.
-const HeldLimit = 160 * 1024 * 1024;
+// downloaded. A run whose outputs will pass HeldLimit bytes keeps none (drop()): its one slab is
+// written again and again, only the first bytes and the size counted, and the output asked is
+// written again by the same run (remake()), its bytes sent into Blobs as they come (stream()).
+// Sent into Blobs during the run, a large photo's hundreds of megabytes took ten times the
+// module's own time, and as much memory in the browser's store, for outputs seldom downloaded;
+// kept in slabs, a full HD photo's held 160 MB in the workers' modules, which never give memory
+// back. A grid whose page the frame shows, and somewhat larger ones, keep theirs.
+const HeldLimit = 32 * 1024 * 1024;
 
 // The module's memory from address on, for bytes bytes: a view made anew each time, the memory
 // being replaced as it grows.
@@ -35,11 +39,17 @@ class Gathered {
         this.size = 0;
         this.start = new Uint8Array(0);
         this.streaming = false;
+        this.dropped = false;
     }
 
     // The slab the module fills next, once the last is full: one made ready if any; sending the
-    // outputs into Blobs as the run goes, the last one once its bytes are in a Blob.
+    // outputs into Blobs as the run goes, the last one once its bytes are in a Blob; dropping
+    // them, the last one again.
     room() {
+        if (this.dropped && this.slabs.length > 0) {
+            this.filled = 0;
+            return this.slabs[0];
+        }
         if (this.streaming) this.move();
         const slab = spare.slabs.pop() ?? newSlab();
         this.slabs.push(slab);
@@ -65,6 +75,14 @@ class Gathered {
         while (this.slabs.length > 1) this.move();
     }
 
+    // From now on the bytes are only counted: the slabs but the last are made ready for another
+    // output, and the last, whose bytes the module may still be writing, is written over.
+    drop() {
+        if (this.dropped) return;
+        this.dropped = true;
+        while (this.slabs.length > 1) spare.slabs.push(this.slabs.shift());
+    }
+
     // Moves the oldest slab's bytes into a Blob, the slab made ready for another output; whether
     // there was one.
     move() {
@@ -80,18 +98,18 @@ class Gathered {
 // done: the share of the rows made so far; parts: the workers sharing the run.
 function bound(gathered, done, parts) {
     const size = gathered.reduce((sum, g) => sum + g.size, 0);
-    if (size > HeldLimit / parts * done) for (const g of gathered) g.stream();
+    if (size > HeldLimit / parts * done) for (const g of gathered) g.drop();
 }
 
 // Memory made ready while the page waits: the first write to each page of a new slab costs the
-// system a fresh page, most of a photo's run in the worker. As the page opens, the worker writes
-// into as many slabs as its share of a full HD photo's outputs (a cell a pixel) would fill, and
-// into the room of its cells; once a picture is read, it adds or lets go of slabs to fit the grid
+// system a fresh page, most of a photo's run in the worker. Once a picture is read, the worker
+// writes into the room of its cells and into as many slabs as its share of the grid's outputs
+// would fill; it adds or lets go of slabs to fit the grid
 // the page proposes, the slabs of the last run's outputs counted (the next run takes them). All
 // in small steps between its messages; the run takes them before new ones. Not for a run that
 // will send its outputs into Blobs as it goes: there they would only add up. The slabs are
-// counted by a letter cell's bytes in each output (the module's cellBytes; a full HD photo's
-// with the default options: 30.0, 30.0 and 16.0).
+// counted by a letter cell's bytes in each output (the module's cellBytes; a photo's with the
+// default options: 30.0, 30.0 and 16.0).
 const spare = { slabs: [], cells: null, picture: 0 };
 const spareChannel = new MessageChannel();
 let spareStep = () => {};
@@ -218,6 +236,10 @@ function gatheredOf(channel) {
 
 // size bytes the module handed on channel from address (past 2 GB, a negative number).
 function handChunk(channel, address, size) {
+    if (remaking) {
+        if (channel === remaking.channel) remaking.gathered.add(address >>> 0, size);
+        return;
+    }
     if (!outputs) return;
     const gathered = gatheredOf(channel);
     if (gathered) return gathered.add(address >>> 0, size);
@@ -240,9 +262,10 @@ let waiting = null;
 // The slabs of the last run's outputs, which the next run takes.
 const heldSlabs = () => (waiting ? waiting.gathered.reduce((n, g) => n + g.slabs.length, 0) : 0);
 
-// An output's Blob, made from its slabs one at a time: the slabs so moved are let go at once,
-// and the worker reads its messages between the steps. Asked again, the same Blob. A new run
-// drops what is left of the last one's.
+// An output's Blob, made from its slabs one at a time, or written again a slice of rows at a time
+// when they were dropped: the slabs so moved are let go at once, and the worker reads its
+// messages between the steps. Asked again, the same Blob. A new run drops what is left of the
+// last one's.
 const blobChannel = new MessageChannel();
 blobChannel.port1.onmessage = () => blobStep();
 const blobsAsked = [];
@@ -257,7 +280,17 @@ function blobStep() {
     const which = blobsAsked[0];
     const g = waiting.gathered[which];
     if (!blobBegin) blobBegin = performance.now();
-    if (g.move() && g.slabs.length > 0) return blobChannel.port2.postMessage(0);
+    if (g.dropped) {
+        try {
+            if (remake(which)) return blobChannel.port2.postMessage(0);
+        } catch (error) {
+            remaking = null;
+            memoryFailed();
+            return;
+        }
+    } else if (g.move() && g.slabs.length > 0) {
+        return blobChannel.port2.postMessage(0);
+    }
     const blob = new Blob(g.parts, { type: g.type });
     g.parts = [blob];
     measure('blob', blobBegin);
@@ -266,4 +299,44 @@ function blobStep() {
     waiting.delivered = (waiting.delivered || 0) + 1;
     blobsAsked.shift();
     if (blobsAsked.length > 0) blobChannel.port2.postMessage(0);
+}
+
+// The output being written again (remake): its channel, its bytes sent into Blobs as they come,
+// the rows a step; null when none is.
+let remaking = null;
+const RemadeCells = 256 * 1024;
+
+// A new run ends the writing again of the last one's output, if any: its slabs are made ready.
+function dropRemake() {
+    if (remaking) spare.slabs.push(...remaking.gathered.slabs);
+    remaking = null;
+}
+
+// A step of output which of the last run written again, when its bytes were dropped: the same
+// settings on the same picture (which the module keeps past a new one, mosaiq_keep_picture) and
+// the same band give the same bytes; a stopped run's output is the start of the whole one's, up
+// to the size it had. Whether steps are left; at the end, the output holds its Blob.
+function remake(which) {
+    const r = waiting.remake;
+    const g = waiting.gathered[which];
+    if (!remaking) {
+        const { page, html, blog } = bridge.numbers.channels;
+        remaking = { channel: [page, html, blog][which], gathered: new Gathered(g.type) };
+        remaking.gathered.stream();
+        const started = bridge.start(r.picture, r.settings) === 0 && (r.parts === 1
+            || mosaiq._mosaiq_share(r.part, r.parts, bridge.numbers.firstBandShare) === 1);
+        remaking.rows = started
+            ? Math.max(1, Math.floor(RemadeCells / Math.max(1, mosaiq._mosaiq_column_count())))
+            : 0;
+    }
+    const made = remaking.gathered;
+    if (remaking.rows > 0 && made.size < g.size && mosaiq._mosaiq_step(remaking.rows) === 0)
+        return true;
+    mosaiq._mosaiq_end();
+    remaking = null;
+    while (made.move());
+    const blob = new Blob(made.parts, { type: g.type });
+    g.parts = [made.size > g.size ? blob.slice(0, g.size, g.type) : blob];
+    g.dropped = false;
+    return false;
 }

@@ -46,6 +46,9 @@ function finish(status, message) {
     const gathered = outputs.gathered;
     const [page, html, blog] = gathered.map((g) => ({ start: g.start, size: g.size }));
     const posts = outputs.posts;
+    // Dropped, an output is written again when asked: its slab is let go now.
+    const dropped = gathered.some((g) => g.dropped);
+    for (const g of gathered.filter((o) => o.dropped)) spare.slabs.push(...g.slabs.splice(0));
     outputs = newOutputs();
     performance.measure('mosaiq-module', { start: converting, duration: stepTime - chunkTime });
     performance.measure('mosaiq-chunks', { start: converting, duration: chunkTime });
@@ -54,13 +57,15 @@ function finish(status, message) {
     measure('conversion', converting);
     post(self, 'done', { run, status, message, page, html, blog, posts, cells, characters,
         measures: takeMeasures() }, [cells.buffer]);
-    waiting = { run, gathered };
+    waiting = { run, gathered, remake: dropped ? ran : null };
     // The cells' room went to the page: a new one for the next run, and the slabs it needs
     // besides the last run's, once the page has shown the outputs ('shown'): made now, they
     // would take the cores that the other worker's band and the page need.
     spareDue = true;
 }
 let spareDue = false;
+// The settings, band and picture of the run going on or last made.
+let ran = null;
 
 // A failure of the module (its memory refused by the browser) leaves it unusable: a new one is
 // made, and the page goes on.
@@ -136,6 +141,7 @@ async function convert(s, part, parts) {
         }
     }
     ++run;
+    dropRemake();
     // The last run's outputs go: the page has let them go too. Their slabs, already given
     // their pages by the system, take this run's bytes.
     if (waiting) for (const g of waiting.gathered) spare.slabs.push(...g.slabs);
@@ -173,6 +179,10 @@ async function convert(s, part, parts) {
         && mosaiq._mosaiq_share(part, parts, bridge.numbers.firstBandShare) === 1;
     if (part > 0 && !shared) return unshared();
     band = { first: mosaiq._mosaiq_rows_done(), parts: shared ? parts : 1 };
+    // What writes this run's outputs again, should they be dropped.
+    mosaiq._mosaiq_keep_picture(1);
+    const { address, width, height } = picture || { address: 0, width: 0, height: 0 };
+    ran = { settings: s, part, parts: band.parts, picture: { address, width, height } };
     try {
         // Four bytes a cell, eight for shapes (CellStream).
         outputs.cells = cellRoom((s.shapes ? 8 : 4) * rowCount * columns);
