@@ -1,5 +1,5 @@
 // Lighthouse's scores of the page as a phone sees it over http, run by hand after scripts/web.sh
-// and `npm ci` in tests/web (which pins lighthouse beside playwright-core): `node
+// and `npm ci` in bench/web (which pins lighthouse; the tests do not install it): `node
 // bench/web/lighthouse_bench.js [runs]` (3). The site is served from 127.0.0.1 as a static host
 // serves it (its texts gzipped when asked, as hosts do), to Debian's chromium, headless, with
 // Lighthouse's mobile settings, its simulated network and processor. For each run, the
@@ -12,7 +12,7 @@ const http = require('node:http');
 const zlib = require('node:zlib');
 
 const root = path.resolve(__dirname, '../..');
-const modules = path.join(root, 'tests/web/node_modules');
+const modules = path.join(__dirname, 'node_modules');
 const site = process.env.MOSAIQ_WEB_SITE || path.join(root, 'build-web/site');
 
 function serve() {
