@@ -11,6 +11,7 @@
 #include "web/unreadpicture.h"
 #include "web/webconversion.h"
 #include "web/webnumbers.h"
+#include "web/webpicture.h"
 #include "wording/budgetwords.h"
 #include "wording/picturewords.h"
 #include "wording/runmessages.h"
@@ -45,6 +46,7 @@ std::size_t heldPixels = 0;
 // The held picture's pixels flattened so far, from its first: the worker flattens each band as
 // it reads it, while its bytes are still in the cache.
 std::size_t heldFlat = 0;
+int headSize[2] = {};
 
 std::shared_ptr<std::uint32_t[]> adopted(void* block)
 {
@@ -87,6 +89,32 @@ EMSCRIPTEN_KEEPALIVE void mosaiq_flatten_held(double pixels, int bgrx)
     else
         flattenRgba(held.get() + heldFlat, count);
     heldFlat += count;
+}
+
+// Who reads the file whose bytes (size of them) the script copied to data: 0 the browser, 1 the
+// module, 2 nobody, the data being damaged (mosaiq_words(3)). For the module, the picture's
+// width and height are then the two ints at mosaiq_picture_size().
+EMSCRIPTEN_KEEPALIVE int mosaiq_picture_head(const std::uint8_t* data, double size)
+{
+    const WebPictureHead head = webPictureHead(data, std::size_t(std::max(size, 0.0)));
+    headSize[0] = head.width;
+    headSize[1] = head.height;
+    return int(head.reader);
+}
+EMSCRIPTEN_KEEPALIVE int* mosaiq_picture_size()
+{
+    return headSize;
+}
+
+// Decodes the file whose bytes the script copied to data into the held picture, which it made of
+// the size mosaiq_picture_head told (mosaiq_hold_picture), flattened as mosaiq-cli flattens it.
+// False when the data turned out damaged.
+EMSCRIPTEN_KEEPALIVE bool mosaiq_decode_held(const std::uint8_t* data, double size)
+{
+    if (!held)
+        return false;
+    heldFlat = heldPixels;
+    return decodeWebPicture(data, std::size_t(std::max(size, 0.0)), held.get());
 }
 
 // Flattens count pixels of the held picture from pixel first, RGBA bytes the page has just copied
@@ -245,6 +273,8 @@ EMSCRIPTEN_KEEPALIVE const char* mosaiq_words(int which)
         return pictureErrorWords(PictureError::NotAPicture);
     case 1:
         return pictureErrorWords(PictureError::TooLarge);
+    case 3:
+        return pictureErrorWords(PictureError::Damaged);
     default:
         return NotEnoughMemory;
     }

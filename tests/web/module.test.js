@@ -192,6 +192,43 @@ test('a held picture flattened a band at a time, one band without alpha, gives t
         }
     });
 
+// The pictures browsers decode otherwise than mosaiq-cli, decoded by the module as the worker
+// has it decode them: the page and both codes are mosaiq-cli's, byte for byte.
+test('a picture the module decodes gives mosaiq-cli\'s bytes', async (t) => {
+    const mosaiq = await loadModule();
+    const samples = path.join(__dirname, '../data');
+    for (const name of ['good/sixteen-bits.png', 'good/sixteen-bits-grey.png',
+        'good/srgb-by-gamma.png', 'good/indexed-transparent.png', 'good/gradient.gif',
+        'good/bitfields565.bmp', 'good/orientation-6.jpg', 'bad/truncated.jpg']) {
+        await t.test(name, () => {
+            const file = path.join(samples, name);
+            const run = spawnSync(cli, [file, '-o', path.join(folder, 'page.html'),
+                '--html-code', path.join(folder, 'html.txt'), '--blog-code',
+                path.join(folder, 'blog.txt')], { encoding: 'utf8' });
+            const bytes = fs.readFileSync(file);
+            const data = mosaiq._malloc(bytes.length);
+            mosaiq.HEAPU8.set(bytes, data);
+            const reader = mosaiq._mosaiq_picture_head(data, bytes.length);
+            if (run.status !== 0) {
+                assert.strictEqual(reader, 2, 'damaged');
+                assert.ok(run.stderr.includes(mosaiq.UTF8ToString(mosaiq._mosaiq_words(3))));
+                return mosaiq._free(data);
+            }
+            assert.strictEqual(reader, 1, 'the module\'s');
+            const size = mosaiq._mosaiq_picture_size() / 4;
+            const [width, height] = mosaiq.HEAP32.subarray(size, size + 2);
+            const held = mosaiq._mosaiq_hold_picture(width, height);
+            assert.ok(mosaiq._mosaiq_decode_held(data, bytes.length));
+            mosaiq._free(data);
+            const got = convert(mosaiq, null, width, height, { held });
+            const read = (out) => fs.readFileSync(path.join(folder, out));
+            assert.ok(got.page.equals(read('page.html')), 'page');
+            assert.ok(got.html.equals(read('html.txt')), 'HTML code');
+            assert.ok(got.blog.equals(read('blog.txt')), 'blog code');
+        });
+    }
+});
+
 test('refused runs say what mosaiq-cli says, and the module goes on', async () => {
     const mosaiq = await loadModule();
     // A refused size names the option there and the field here.
@@ -264,7 +301,9 @@ test('a file the browser could not read is named by its first bytes', async () =
         // A brand past the box's own size belongs to the next box.
         [[...ftyp('mif1'), ...ascii('heic')], unknown],
         [ascii('II*\0abcd'), /TIFF/], [ascii('MM\0*abcd'), /TIFF/],
-        [ascii('II*'), unknown], [ascii('pas une image'), unknown], [[], unknown]]) {
+        [ascii('II*'), unknown], [ascii('pas une image'), unknown], [[], unknown],
+        // A JPEG the browser gave up on, as one with a profile that the module leaves to it.
+        [[0xFF, 0xD8, 0xFF, 0xE2, 0, 0], /endommagée ou incomplète/]]) {
         if (typeof expected === 'string') assert.strictEqual(words(bytes), expected);
         else assert.match(words(bytes), expected);
     }
