@@ -647,9 +647,14 @@ test('the preview as a PNG: the page at 100 %, one pixel a cell past the canvas 
 
 test('memory the browser refuses is said in French, and the next run works', async () => {
     // The worker's memory may not grow: the module starts with 32 MB, which a
-    // six-megapixel picture and its copy pass.
-    await contextWithWorkers(
-        'WebAssembly.Memory.prototype.grow = () => { throw new RangeError(); };\n');
+    // six-megapixel picture and its copy pass. The module the worker makes again after the
+    // failure takes two seconds, as on a slow device, and the next picture comes meanwhile.
+    await contextWithWorkers(`WebAssembly.Memory.prototype.grow = () => { throw new RangeError(); };
+        const instantiate = WebAssembly.instantiate;
+        let made = 0;
+        WebAssembly.instantiate = (...args) => (made++ === 0 ? instantiate(...args)
+            : new Promise((resolve) => setTimeout(resolve, 2000)).then(() => instantiate(...args)));
+        `);
     page = await context.newPage();
     await page.goto(`file://${site}/index.html`);
     await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);

@@ -62,9 +62,17 @@ function finish(status, message) {
 }
 let spareDue = false;
 
-// A failure of the module (its memory refused by the browser) leaves it unusable: a new one is
-// made, and the page goes on.
-async function memoryFailed() {
+// A failure of the module (its memory refused by the browser, or an exception out of it) leaves
+// it unusable: it is thrown away and a new one made, and the page goes on.
+function memoryFailed() {
+    remakeModule();
+    post(self, 'done', { status: 'memory', message: words.memory });
+}
+
+// The module thrown away and made again. Making it takes a while, and the page may send a picture
+// or a run meanwhile: every message waits for it (moduleMade, main.js), where handled at once it
+// found no module, and the picture chosen just after a memory failure was refused as too large.
+function remakeModule() {
     memoryRefused = true;
     outputs = newOutputs();
     dropPicture();
@@ -72,13 +80,9 @@ async function memoryFailed() {
     spare.slabs = [];
     waiting = null;
     running = false;
-    post(self, 'done', { status: 'memory', message: words.memory });
     mosaiq = null;
-    try {
-        await loadModule();
-    } catch (error) {
-        // The next conversion reports it again.
-    }
+    // Should it fail, the next message finds no module and says so.
+    moduleMade = loadModule().catch(() => {});
 }
 
 const yieldChannel = new MessageChannel();
@@ -127,7 +131,12 @@ async function convert(s, part, parts) {
     running = true;
     // A module made again after a failure holds no picture: it is read again from its file.
     if (!picture && pictureFile) {
-        const read = await readPicture(pictureFile);
+        let read;
+        try {
+            read = await readPicture(pictureFile);
+        } catch (error) {
+            return memoryFailed();
+        }
         if (read.kept) read.kept.close();
         if (read.type !== 'loaded') {
             running = false;
