@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -260,7 +261,8 @@ WebPictureHead webPictureHead(const std::uint8_t* data, std::size_t size)
     return {};
 }
 
-bool decodeWebPicture(const std::uint8_t* data, std::size_t size, std::uint32_t* pixels)
+bool decodeWebPicture(
+    const std::uint8_t* data, std::size_t size, std::uint32_t* pixels, PictureOpacity* opacity)
 {
     const Bytes b { data, std::int64_t(size) };
     const WebPictureHead head = webPictureHead(data, size);
@@ -298,8 +300,47 @@ bool decodeWebPicture(const std::uint8_t* data, std::size_t size, std::uint32_t*
                 bytes[i] = std::uint8_t(((bytes[i] >> (8 - n)) * 255 + max / 2) / max);
         }
     }
+    if (opacity)
+        opacity->keep(pixels, 0, count);
     flattenRgba(pixels, count);
     return true;
+}
+
+void PictureOpacity::reset(std::size_t pixels)
+{
+    m_plane.reset();
+    m_pixels = pixels;
+    m_lost = false;
+}
+
+std::uint8_t* PictureOpacity::made()
+{
+    if (!m_plane) {
+        // malloc, not new: the module has no exceptions to say that memory was refused.
+        auto* bytes = static_cast<std::uint8_t*>(std::malloc(std::max<std::size_t>(m_pixels, 1)));
+        if (!bytes) {
+            m_lost = true;
+            return nullptr;
+        }
+        std::memset(bytes, 255, m_pixels);
+        m_plane = std::shared_ptr<std::uint8_t[]>(bytes, std::free);
+    }
+    return m_plane.get();
+}
+
+void PictureOpacity::keep(const std::uint32_t* rgba, std::size_t first, std::size_t count)
+{
+    count = first < m_pixels ? std::min(count, m_pixels - first) : 0;
+    std::size_t i = 0;
+    if (!m_plane) {
+        while (i < count && rgba[i] >> 24 == 255)
+            ++i;
+        if (i == count || m_lost || !made())
+            return;
+    }
+    std::uint8_t* out = m_plane.get() + first;
+    for (; i < count; ++i)
+        out[i] = std::uint8_t(rgba[i] >> 24);
 }
 
 } // namespace mosaiq

@@ -1,5 +1,6 @@
 // The browser's module reads the pictures it decodes itself as mosaiq-cli's reader does, word
-// for word; what needs a colour conversion is left to the browser, and a cut file is damaged.
+// for word, their opacity kept where that reader keeps it; what needs a colour conversion is left
+// to the browser, and a cut file is damaged.
 #include "image/picturelimit.h"
 #include "image/picturereader.h"
 #include "web/webpicture.h"
@@ -57,11 +58,11 @@ namespace {
             Case { "good/no-trailer.gif", Reader::Module },
             Case { "good/animated-cut-in-second-frame.gif", Reader::Module }));
 
-    // Every sample the module decodes comes out as mosaiq-cli's reader gives it, and every one
-    // it calls damaged, mosaiq-cli refuses as damaged.
+    // Every sample the module decodes comes out as mosaiq-cli's reader gives it, its opacity
+    // too, and every one it calls damaged, mosaiq-cli refuses as damaged.
     TEST(WebPicture, DecodesEverySampleAsMosaiqCliReadsIt)
     {
-        int decoded = 0;
+        int decoded = 0, transparent = 0;
         for (const char* folder : { "good", "bad" }) {
             const QDir dir(QStringLiteral(MOSAIQ_TEST_DATA "/") + QLatin1String(folder));
             for (const QString& name : dir.entryList(QDir::Files)) {
@@ -85,18 +86,29 @@ namespace {
                 ASSERT_EQ(head.width, expected.width);
                 ASSERT_EQ(head.height, expected.height);
                 std::vector<std::uint32_t> words(std::size_t(head.width) * head.height);
+                PictureOpacity opacity;
+                opacity.reset(words.size());
                 ASSERT_TRUE(decodeWebPicture(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                    std::size_t(bytes.size()), words.data()));
+                    std::size_t(bytes.size()), words.data(), &opacity));
+                ASSERT_EQ(opacity.plane() != nullptr, expected.alpha != nullptr);
                 for (int y = 0; y < head.height; ++y) {
                     const std::uint32_t* row
                         = expected.pixels + std::ptrdiff_t(y) * expected.stride;
                     ASSERT_TRUE(std::equal(row, row + head.width, words.data() + y * head.width))
                         << "row " << y;
+                    if (!expected.alpha)
+                        continue;
+                    const std::uint8_t* alpha = expected.alpha + y * expected.alphaStride;
+                    ASSERT_TRUE(std::equal(
+                        alpha, alpha + head.width, opacity.plane().get() + y * head.width))
+                        << "opacity of row " << y;
                 }
                 ++decoded;
+                transparent += expected.alpha != nullptr;
             }
         }
         EXPECT_GE(decoded, 20);
+        EXPECT_GE(transparent, 1);
     }
 
 } // namespace

@@ -132,7 +132,7 @@ const answers = {
         startReadingAhead(m.helping ? 1 : 0, prepared.parts);
         if (thumbnail) post(self, 'thumbnail', { number: read.number, thumbnail: await thumbnail });
     },
-    rows: (m) => rowsComing && rowsComing(m.pixels),
+    rows: (m) => rowsComing && rowsComing(m),
     thumbnail: (m) => thumbnailDue && thumbnailDue.number === m.number && makeThumbnail(),
     shown: (m) => {
         if (spareDue) {

@@ -166,7 +166,8 @@ function readRows(first, last) {
         const data = p.context.getImageData(0, y, p.width, rows, { colorSpace: 'srgb' }).data;
         mosaiq.HEAPU8.set(data, p.address + 4 * p.width * y);
         readBack(data);
-        // Flattened while its bytes are still in the cache, not all at once by the run.
+        // Flattened while its bytes are still in the cache, not all at once by the run; their
+        // opacity kept, where some pixel is not opaque.
         mosaiq._mosaiq_flatten_rows(p.width * y, p.width * rows);
         p.read.fill(1, y, y + rows);
         y += rows;
@@ -266,19 +267,25 @@ function handOver() {
     const p = picture;
     if (handedFrom === undefined || !p || !(p.context || p.decoded)) return;
     const begin = performance.now();
-    let pixels = null;
+    let pixels = null, opacity = null;
     try {
-        pixels = p.context ? p.context.getImageData(0, handedFrom, p.width, p.height - handedFrom,
-            { colorSpace: 'srgb' }).data.buffer : heldRgba(p, handedFrom);
+        if (p.context) {
+            pixels = p.context.getImageData(0, handedFrom, p.width, p.height - handedFrom,
+                { colorSpace: 'srgb' }).data.buffer;
+        } else {
+            ({ pixels, opacity } = heldRgba(p, handedFrom));
+        }
     } catch (error) {
         // The second reads the picture from its file when a run needs it.
+        pixels = opacity = null;
     }
-    post(partner, 'rows', { pixels }, pixels ? [pixels] : []);
+    post(partner, 'rows', { pixels, opacity }, [pixels, opacity].filter(Boolean));
     measure('handover', begin);
 }
 
 // The rows from first to the last of a picture the module decoded, as the RGBA bytes that the
-// second worker flattens: the engine's words, opaque, with red and blue swapped back.
+// second worker flattens: the engine's words, opaque, with red and blue swapped back (pixels);
+// and their opacity, null when the picture is opaque: the words are already flattened.
 function heldRgba(p, first) {
     const count = p.width * (p.height - first);
     const words = new Uint32Array(mosaiq.HEAPU8.buffer, p.address + 4 * p.width * first, count)
@@ -287,7 +294,10 @@ function heldRgba(p, first) {
         const word = words[i];
         words[i] = (word & 0xFF00FF00) | ((word >>> 16) & 0xFF) | ((word & 0xFF) << 16);
     }
-    return words.buffer;
+    const plane = mosaiq._mosaiq_held_opacity(0) >>> 0;
+    const opacity = plane ? mosaiq.HEAPU8.slice(plane + p.width * first,
+        plane + p.width * p.height).buffer : null;
+    return { pixels: words.buffer, opacity };
 }
 
 // The second worker's picture, its rows to come: the rows above them are never read. Its run
@@ -310,14 +320,18 @@ function takeRows(file, band) {
     const p = { address, width, height, canvas: null, context: null, read: new Uint8Array(height) };
     picture = p;
     pictureFile = file;
-    const filled = new Promise((resolve) => { rowsComing = resolve; }).then((pixels) => {
+    const filled = new Promise((resolve) => { rowsComing = resolve; }).then((rows) => {
         rowsComing = null;
         if (picture !== p) return;
+        const { pixels, opacity } = rows;
         if (!pixels) return dropPicture();
         const begin = performance.now();
         mosaiq.HEAPU8.set(new Uint8Array(pixels), address + 4 * width * first);
         readBack(new Uint8Array(pixels));
         mosaiq._mosaiq_flatten_rows(width * first, width * (height - first));
+        // Without the memory for it, the module refuses a run that would show transparent cells.
+        const plane = opacity ? mosaiq._mosaiq_held_opacity(1) >>> 0 : 0;
+        if (plane) mosaiq.HEAPU8.set(new Uint8Array(opacity), plane + width * first);
         p.read.fill(1, first);
         measure('readback', begin);
     });
