@@ -146,6 +146,12 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* mosaiq_held_opacity(int make)
     return make ? heldOpacity.made() : heldOpacity.plane().get();
 }
 
+// 1 when the held picture has pixels that are not opaque whose opacity the memory could not keep.
+EMSCRIPTEN_KEEPALIVE int mosaiq_opacity_lost()
+{
+    return heldOpacity.lost() ? 1 : 0;
+}
+
 // The settings of the next start, WebSettings's defaults until the script writes its own into
 // them, field by field as bridgeSettingsLayout() (mosaiq_numbers) lays them out.
 EMSCRIPTEN_KEEPALIVE BridgeSettings* mosaiq_settings()

@@ -287,6 +287,8 @@ function handOver() {
 // second worker flattens: the engine's words, opaque, with red and blue swapped back (pixels);
 // and their opacity, null when the picture is opaque: the words are already flattened.
 function heldRgba(p, first) {
+    // Rows whose opacity this module could not keep: the second reads the picture itself.
+    if (mosaiq._mosaiq_opacity_lost()) throw new RangeError('the picture\'s opacity was lost');
     const count = p.width * (p.height - first);
     const words = new Uint32Array(mosaiq.HEAPU8.buffer, p.address + 4 * p.width * first, count)
         .slice();

@@ -71,13 +71,15 @@ function memoryFailed() {
 
 // The module thrown away and made again. Making it takes a while, and the page may send a picture
 // or a run meanwhile: every message waits for it (moduleMade, main.js), where handled at once it
-// found no module, and the picture chosen just after a memory failure was refused as too large.
+// found no module, and the picture chosen just after a memory failure was refused for lack of
+// memory.
 function remakeModule() {
     memoryRefused = true;
     outputs = newOutputs();
     dropPicture();
-    // The slabs were the module's memory.
+    // The slabs were the module's memory; a preparation going on stops.
     spare.slabs = [];
+    ++spare.picture;
     waiting = null;
     running = false;
     mosaiq = null;
