@@ -132,6 +132,8 @@ test('a chosen picture gives mosaiq-cli\'s page and codes, shown, copied and dow
         // The small page is shown in the frame, read as Windows-1252, with no script.
         assert.ok(await page.isVisible('#preview-frame'));
         assert.strictEqual(await page.getAttribute('#preview-frame', 'sandbox'), '');
+        // The frame is shown as its page is asked; its page is there once loaded.
+        await page.waitForFunction(() => performance.getEntriesByName('mosaiq-preview').length > 0);
         const frame = page.frame({ url: /^blob:/ });
         assert.strictEqual(await frame.evaluate(() => document.characterSet), 'windows-1252');
         await page.click('#tab-html');
