@@ -21,14 +21,39 @@ packages=(
     xvfb xauth xdotool x11-apps imagemagick
     # Real photos for the forum benchmark (bench/cli/forum_bench.cpp).
     mate-backgrounds
-    # The page in the browser: its module (scripts/web.sh), its tests in a real browser, its zip.
-    emscripten chromium zip
+    # The page in the browser: its module (scripts/web.sh), its tests in a real browser, its zip;
+    # the module's decoders: stb_image, and libjpeg-turbo built from its source (dpkg-source).
+    emscripten chromium zip libstb-dev
     # GNU time: mosaiq-cli's processor time beside the page's (bench/web/web_bench.js).
     time
 )
 # The browser tests' npm packages (tests/web); a node already installed brings its own npm.
 if ! command -v npm >/dev/null; then
     packages+=(nodejs npm)
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+# scripts/web.sh builds libjpeg-turbo for the module from Debian's source package: the lists of
+# sources beside those of packages.
+sources=/etc/apt/sources.list.d/mosaiq-sources.sources
+if ! grep -rqs "deb-src" /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    $sudo tee "$sources" >/dev/null <<'LIST'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+LIST
+    $sudo apt-get update
 fi
 
 missing=()
@@ -40,10 +65,6 @@ if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
-fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
 $sudo apt-get install -y --no-install-recommends "${missing[@]}"

@@ -9,8 +9,25 @@ build="$root/build-web"
 export NODE_PATH="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    emcmake cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
+# The module decodes JPEG with the libjpeg-turbo that mosaiq-cli links, built from Debian's source
+# of it (apt-get source: scripts/install-deps.sh lists the sources) without its vector
+# instructions, whose islow decode gives the same bytes as its plain C.
+jpeg="$build/libjpeg-turbo"
+if [ ! -f "$jpeg/lib/libjpeg.a" ]; then
+    rm -rf "$jpeg" && mkdir -p "$jpeg/source" "$jpeg/include" "$jpeg/lib"
+    (cd "$jpeg/source" && apt-get source --download-only libjpeg-turbo >/dev/null 2>&1 \
+        && dpkg-source -x ./libjpeg-turbo_*.dsc tree >/dev/null)
+    # Its checks of type sizes fail under emscripten; a WebAssembly module's are those of 32 bits.
+    emcmake cmake -S "$jpeg/source/tree" -B "$jpeg/build" -DCMAKE_BUILD_TYPE=Release \
+        -DENABLE_SHARED=0 -DWITH_SIMD=0 -DWITH_TURBOJPEG=0 -DSIZE_T=4 -DUNSIGNED_LONG=4 \
+        "${launcher[@]/CXX/C}" >/dev/null
+    nice cmake --build "$jpeg/build" -j2 --target jpeg-static >/dev/null
+    cp "$jpeg/source/tree/"{jpeglib.h,jmorecfg.h,jerror.h} "$jpeg/build/jconfig.h" "$jpeg/include/"
+    cp "$jpeg/build/libjpeg.a" "$jpeg/lib/"
+fi
+if ! grep -qs "^JPEG_LIBRARY" "$build/CMakeCache.txt"; then
+    emcmake cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
+        -DJPEG_INCLUDE_DIR="$jpeg/include" -DJPEG_LIBRARY="$jpeg/lib/libjpeg.a" >/dev/null
 fi
 nice cmake --build "$build" -j2 --target mosaiq-web
 

@@ -1,6 +1,7 @@
 #include "image/colourconversion.h"
 
 #include "image/matrixconversion.h"
+#include "image/pngchunkcolours.h"
 
 #include <lcms2.h>
 
@@ -296,25 +297,15 @@ QByteArray ColourConversion::profileFromCodePoints(int primaries, int transfer)
 QByteArray ColourConversion::profileFromPngChunks(
     double gamma, const std::array<double, 8>& chromaticities)
 {
-    const std::array<double, 8> srgb { 0.3127, 0.3290, 0.64, 0.33, 0.30, 0.60, 0.15, 0.06 };
-    // Chromaticities outside the diagram say nothing; sRGB's are then assumed, as for none.
-    bool saidPrimaries = true, srgbPrimaries = true;
-    for (size_t i = 0; i < 8; ++i) {
-        saidPrimaries = saidPrimaries && chromaticities[i] > 0 && chromaticities[i] <= 1;
-        srgbPrimaries = srgbPrimaries && std::abs(chromaticities[i] - srgb[i]) < 0.005;
-    }
-    const std::array<double, 8>& used = saidPrimaries ? chromaticities : srgb;
-    // What writers put beside sRGB pixels (a 2.2 curve and sRGB's primaries), or nothing
-    // sensible: the picture is shown as it is, as viewers show it.
-    const bool saidGamma = gamma >= 0.2 && gamma <= 5;
-    const bool srgbGamma = !saidGamma || (gamma > 0.44 && gamma < 0.47);
-    if (srgbGamma && (!saidPrimaries || srgbPrimaries))
+    const PngChunkColours colours = pngChunkColours(gamma, chromaticities);
+    if (colours.asIs)
         return {};
+    const std::array<double, 8>& used = colours.chromaticities;
     Chromaticities chroma;
     chroma.white = { used[0], used[1], 1.0 };
     chroma.primaries
         = { { used[2], used[3], 1.0 }, { used[4], used[5], 1.0 }, { used[6], used[7], 1.0 } };
-    if (!saidGamma) // primaries alone: sRGB's curve, as for any picture that names none
+    if (!colours.saidGamma) // primaries alone: sRGB's curve, as for any picture that names none
         return profileOf(chroma, 4, { 2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045 });
     return profileOf(chroma, 1, { 1.0 / gamma, 0, 0, 0, 0 });
 }

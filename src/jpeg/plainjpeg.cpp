@@ -61,24 +61,26 @@ namespace {
         return PlainJpeg::Outcome::Decoded;
     }
 
-    // Decodes and places every row, telling rowsDone how many rows of the picture, from its top,
-    // are whole after each band (only meaningful for a picture not turned upside down or
-    // sideways). Returns false when libjpeg gave up on the data.
-    template <class RowsDone> bool decodeRows(Decoder& d, RowsDone&& rowsDone)
+    // Decodes and places every row of a started decode into bits (the turned picture's words),
+    // telling rowsDone how many rows of the picture, from its top, are whole after each band (only
+    // meaningful for a picture not turned upside down or sideways). Returns false when libjpeg
+    // gave up on the data.
+    template <class RowsDone>
+    bool decodeRows(JpegDecode& decode, int orientation, std::vector<std::uint8_t>& band,
+        std::uint32_t* bits, RowsDone&& rowsDone)
     {
-        JpegDecode& decode = d.decode;
         const int width = decode.width(), height = decode.height();
-        const bool turned = d.orientation >= 5;
+        const bool turned = orientation >= 5;
         const std::ptrdiff_t stride = std::ptrdiff_t(width) * 4;
         const int bandRows = turned ? TurnedBandRows : UprightBandRows;
-        d.band.assign(std::size_t(stride) * bandRows, 0xFF);
+        band.assign(std::size_t(stride) * bandRows, 0xFF);
         while (decode.nextRow() < height) {
             const int first = decode.nextRow();
             const int count = std::min(bandRows, height - first);
-            if (!decode.readRows(d.band.data(), stride, count))
+            if (!decode.readRows(band.data(), stride, count))
                 return false;
-            placeRows(d.band.data(), stride, first, count, width, height, d.orientation,
-                d.picture->bits(), turned ? height : width);
+            placeRows(band.data(), stride, first, count, width, height, orientation, bits,
+                turned ? height : width);
             rowsDone(std::int64_t(first) + count);
         }
         return decode.finish();
@@ -91,11 +93,13 @@ namespace {
         explicit ArrivingRows(std::unique_ptr<Decoder> decoder)
             : m_decoder(std::move(decoder))
             , m_thread([this] {
-                const bool whole = decodeRows(*m_decoder, [this](std::int64_t rows) {
-                    const std::lock_guard lock(m_mutex);
-                    m_rows = rows;
-                    m_changed.notify_all();
-                });
+                Decoder& d = *m_decoder;
+                const bool whole = decodeRows(
+                    d.decode, d.orientation, d.band, d.picture->bits(), [this](std::int64_t rows) {
+                        const std::lock_guard lock(m_mutex);
+                        m_rows = rows;
+                        m_changed.notify_all();
+                    });
                 m_decoder->release();
                 const std::lock_guard lock(m_mutex);
                 m_ended = true;
@@ -190,11 +194,39 @@ PlainJpeg readPlainJpeg(const std::string& path, std::int64_t maxPixels, JpegRow
         result.owner = std::move(arriving);
         return result;
     }
-    if (!decodeRows(*decoder, [](std::int64_t) {}))
+    if (!decodeRows(decoder->decode, decoder->orientation, decoder->band, decoder->picture->bits(),
+            [](std::int64_t) {}))
         return { PlainJpeg::Outcome::Damaged, {}, {} };
     result.pixels = decoder->picture->pixels();
     result.owner = decoder->picture;
     return result;
+}
+
+bool plainJpegSize(
+    const std::uint8_t* data, std::size_t size, int orientation, int& width, int& height)
+{
+    JpegDecode decode;
+    if (!decode.readHeader(data, size) || (decode.components() != 1 && decode.components() != 3))
+        return false;
+    // At full scale libjpeg decodes the size the frame stores.
+    decode.start(JCS_EXT_BGRA);
+    if (decode.width() <= 0 || decode.height() <= 0)
+        return false;
+    const bool turned = orientation >= 5;
+    width = turned ? decode.height() : decode.width();
+    height = turned ? decode.width() : decode.height();
+    return true;
+}
+
+bool decodePlainJpeg(
+    const std::uint8_t* data, std::size_t size, int orientation, std::uint32_t* bits)
+{
+    JpegDecode decode;
+    if (!decode.readHeader(data, size) || (decode.components() != 1 && decode.components() != 3)
+        || !decode.start(JCS_EXT_BGRA))
+        return false;
+    std::vector<std::uint8_t> band;
+    return decodeRows(decode, orientation, band, bits, [](std::int64_t) {});
 }
 
 } // namespace mosaiq

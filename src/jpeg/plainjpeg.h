@@ -40,4 +40,14 @@ bool isPlainJpeg(const std::uint8_t* data, std::size_t size, int& orientation);
 PlainJpeg readPlainJpeg(
     const std::string& path, std::int64_t maxPixels, JpegRows rows = JpegRows::Whole);
 
+// For a plain JPEG held in memory (isPlainJpeg), as the browser's module reads it: the size of
+// the picture turned as orientation (its EXIF orientation) says, from the header alone; false
+// when libjpeg gave up on the header.
+bool plainJpegSize(
+    const std::uint8_t* data, std::size_t size, int orientation, int& width, int& height);
+// Decodes it into bits, width x height 0xAARRGGBB words of that size, the same pixels as
+// readPlainJpeg. False when libjpeg gave up on the data; the words are then not all written.
+bool decodePlainJpeg(
+    const std::uint8_t* data, std::size_t size, int orientation, std::uint32_t* bits);
+
 } // namespace mosaiq

@@ -55,6 +55,18 @@ std::pair<std::int64_t, std::int64_t> rowsCovered(std::int64_t from, std::int64_
         std::clamp<std::int64_t>(std::int64_t(edges[last]) + spans[last] - 1, 0, height - 1) };
 }
 
+std::pair<std::int64_t, std::int64_t> rowsRead(bool shapes, bool transparent, std::int64_t from,
+    std::int64_t end, std::int32_t height, double gridRows, std::int64_t rowCount)
+{
+    if (shapes)
+        return rowsCovered(from, end, height, gridRows, rowCount);
+    const auto sampled = rowsSampled(from, end, height, gridRows);
+    if (!transparent)
+        return sampled;
+    const auto covered = rowsCovered(from, end, height, gridRows, rowCount);
+    return { std::min(sampled.first, covered.first), std::max(sampled.second, covered.second) };
+}
+
 bool bandsPossible(const WebSettings& settings, std::int64_t rows, int part, int parts)
 {
     const bool merged = settings.mergeTolerance.has_value();
@@ -86,9 +98,8 @@ BandRows bandRows(const WebSettings& settings, std::int32_t width, std::int32_t 
     const std::int64_t from = bandStart(rows, part, parts, firstShare);
     const std::int64_t end = part < parts - 1 ? bandStart(rows, part + 1, parts, firstShare) : rows;
     band.banded = true;
-    std::tie(band.first, band.last) = run.start.shapes
-        ? rowsCovered(from, end, height, rowValue, rows)
-        : rowsSampled(from, end, height, rowValue);
+    std::tie(band.first, band.last) = rowsRead(run.start.shapes.has_value(),
+        run.start.transparentBackground, from, end, height, rowValue, rows);
     return band;
 }
 

@@ -49,9 +49,14 @@ std::pair<std::int64_t, std::int64_t> rowsSampled(
 std::pair<std::int64_t, std::int64_t> rowsCovered(std::int64_t from, std::int64_t end,
     std::int32_t height, double gridRows, std::int64_t rowCount);
 
-// Which picture rows band part of parts of a run reads (samples, or covers with its cells'
-// blocks when they are chosen by shape), worked out from the settings alone, with no run
-// started: the rows the page must have read back before the band's first step.
+// The picture rows that the grid rows [from, end) read: those they sample, and the whole blocks
+// of pixels of their cells (rowsCovered) too when blocks count: cells chosen by shape (blocks
+// alone), or cells the picture may leave transparent, whose blocks' opacity decides.
+std::pair<std::int64_t, std::int64_t> rowsRead(bool shapes, bool transparent, std::int64_t from,
+    std::int64_t end, std::int32_t height, double gridRows, std::int64_t rowCount);
+
+// Which picture rows band part of parts of a run reads (rowsRead), worked out from the settings
+// alone, with no run started: the rows the page must have read back before the band's first step.
 struct BandRows {
     bool banded = false; // bandsPossible: else the rows are the whole run's
     double cells = 0; // the grid's, whose sharingParts() says whether the page shares it

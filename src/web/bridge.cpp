@@ -11,6 +11,7 @@
 #include "web/unreadpicture.h"
 #include "web/webconversion.h"
 #include "web/webnumbers.h"
+#include "web/webpicture.h"
 #include "wording/budgetwords.h"
 #include "wording/picturewords.h"
 #include "wording/runmessages.h"
@@ -36,6 +37,8 @@ EM_JS(char*, mosaiq_room, (int channel),
 namespace {
 
 std::unique_ptr<WebConversion> current;
+// Why mosaiq_start refused a run before making it.
+std::string refusal;
 std::string words;
 
 // The picture the page keeps in the module from run to run (mosaiq_hold_picture), so that the
@@ -45,9 +48,13 @@ std::size_t heldPixels = 0;
 // The held picture's pixels flattened so far, from its first: the worker flattens each band as
 // it reads it, while its bytes are still in the cache.
 std::size_t heldFlat = 0;
-// The picture of the last run, kept past a new picture held (mosaiq_keep_picture): a large run's
-// outputs are written again from it when the page asks for them.
+// Its opacity, kept as its pixels are flattened, when some pixel is not opaque.
+PictureOpacity heldOpacity;
+int headSize[2] = {};
+// The picture of the last run and its opacity, kept past a new picture held
+// (mosaiq_keep_picture): a large run's outputs are written again from them when the page asks.
 std::shared_ptr<std::uint32_t[]> kept;
+std::shared_ptr<std::uint8_t[]> keptOpacity;
 
 std::shared_ptr<std::uint32_t[]> adopted(void* block)
 {
@@ -70,6 +77,7 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* mosaiq_hold_picture(int width, int height)
     held.reset();
     heldPixels = std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0));
     heldFlat = 0;
+    heldOpacity.reset(heldPixels);
     void* block = std::malloc(std::max<std::size_t>(heldPixels, 1) * 4);
     if (!block)
         return nullptr;
@@ -85,11 +93,39 @@ EMSCRIPTEN_KEEPALIVE void mosaiq_flatten_held(double pixels, int bgrx)
     if (!held || pixels <= 0)
         return;
     const std::size_t count = std::min(std::size_t(pixels), heldPixels - heldFlat);
-    if (bgrx)
+    if (bgrx) {
         flattenBgrx(held.get() + heldFlat, count);
-    else
+    } else {
+        heldOpacity.keep(held.get() + heldFlat, heldFlat, count);
         flattenRgba(held.get() + heldFlat, count);
+    }
     heldFlat += count;
+}
+
+// Who reads the file whose bytes (size of them) the script copied to data: 0 the browser, 1 the
+// module, 2 nobody, the data being damaged (mosaiq_words(3)). For the module, the picture's
+// width and height are then the two ints at mosaiq_picture_size().
+EMSCRIPTEN_KEEPALIVE int mosaiq_picture_head(const std::uint8_t* data, double size)
+{
+    const WebPictureHead head = webPictureHead(data, std::size_t(std::max(size, 0.0)));
+    headSize[0] = head.width;
+    headSize[1] = head.height;
+    return int(head.reader);
+}
+EMSCRIPTEN_KEEPALIVE int* mosaiq_picture_size()
+{
+    return headSize;
+}
+
+// Decodes the file whose bytes the script copied to data into the held picture, which it made of
+// the size mosaiq_picture_head told (mosaiq_hold_picture), flattened as mosaiq-cli flattens it.
+// False when the data turned out damaged.
+EMSCRIPTEN_KEEPALIVE bool mosaiq_decode_held(const std::uint8_t* data, double size)
+{
+    if (!held)
+        return false;
+    heldFlat = heldPixels;
+    return decodeWebPicture(data, std::size_t(std::max(size, 0.0)), held.get(), &heldOpacity);
 }
 
 // Flattens count pixels of the held picture from pixel first, RGBA bytes the page has just copied
@@ -101,8 +137,23 @@ EMSCRIPTEN_KEEPALIVE void mosaiq_flatten_rows(double first, double count)
     if (!held || first < 0 || count < 0 || first >= double(heldPixels))
         return;
     const std::size_t from = std::size_t(first);
-    flattenRgba(held.get() + from, std::min(std::size_t(count), heldPixels - from));
+    const std::size_t pixels = std::min(std::size_t(count), heldPixels - from);
+    heldOpacity.keep(held.get() + from, from, pixels);
+    flattenRgba(held.get() + from, pixels);
     heldFlat = heldPixels;
+}
+
+// The held picture's opacity, a byte a pixel: null when every pixel is opaque, unless make asks
+// for it to be made, opaque, for bytes that the script copies in (null then when refused).
+EMSCRIPTEN_KEEPALIVE std::uint8_t* mosaiq_held_opacity(int make)
+{
+    return make ? heldOpacity.made() : heldOpacity.plane().get();
+}
+
+// 1 when the held picture has pixels that are not opaque whose opacity the memory could not keep.
+EMSCRIPTEN_KEEPALIVE int mosaiq_opacity_lost()
+{
+    return heldOpacity.lost() ? 1 : 0;
 }
 
 // The settings of the next start, WebSettings's defaults until the script writes its own into
@@ -121,17 +172,32 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(
 {
     current.reset();
     const WebSettings chosen = settings ? webSettings(*settings) : WebSettings {};
+    refusal.clear();
     std::shared_ptr<const std::uint32_t[]> pixels;
+    std::shared_ptr<const std::uint8_t[]> opacity;
     if (held && rgba == reinterpret_cast<std::uint8_t*>(held.get())) {
+        heldOpacity.keep(held.get() + heldFlat, heldFlat, heldPixels - heldFlat);
         flattenRgba(held.get() + heldFlat, heldPixels - heldFlat);
         heldFlat = heldPixels;
         pixels = held;
+        opacity = heldOpacity.plane();
+        // The cells it leaves transparent cannot be told without its opacity.
+        if (chosen.transparentBackground && heldOpacity.lost()) {
+            refusal = NotEnoughMemory;
+            return int(WebStep::Refused);
+        }
     } else if (kept && rgba == reinterpret_cast<std::uint8_t*>(kept.get())) {
         pixels = kept;
+        opacity = keptOpacity;
     } else if (rgba) {
         auto adoptedPixels = adopted(rgba);
-        flattenRgba(adoptedPixels.get(), std::size_t(width) * std::size_t(height));
+        const std::size_t count = std::size_t(width) * std::size_t(height);
+        PictureOpacity adoptedOpacity;
+        adoptedOpacity.reset(count);
+        adoptedOpacity.keep(adoptedPixels.get(), 0, count);
+        flattenRgba(adoptedPixels.get(), count);
         pixels = std::move(adoptedPixels);
+        opacity = adoptedOpacity.plane();
     } else {
         width = height = 0;
     }
@@ -140,7 +206,7 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(
         [](WebChannel channel, std::string_view bytes) {
             mosaiq_hand_chunk(int(channel), bytes.data(), bytes.size());
         },
-        [](WebChannel channel) { return mosaiq_room(int(channel)); });
+        [](WebChannel channel) { return mosaiq_room(int(channel)); }, std::move(opacity));
     return int(current->start());
 }
 
@@ -148,10 +214,13 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(
 // again, whatever picture is held next; 0: let go. Its address stays the start's.
 EMSCRIPTEN_KEEPALIVE void mosaiq_keep_picture(int keep)
 {
-    if (keep)
+    if (keep) {
         kept = held;
-    else
+        keptOpacity = heldOpacity.plane();
+    } else {
         kept.reset();
+        keptOpacity.reset();
+    }
 }
 
 // The first (last 0) or last (last 1) picture row that band part of parts of a run of settings
@@ -251,7 +320,7 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_post_count()
 // Why the conversion was refused, or what it says besides its outputs; "" for nothing.
 EMSCRIPTEN_KEEPALIVE const char* mosaiq_message()
 {
-    return current ? current->message().c_str() : "";
+    return current ? current->message().c_str() : refusal.c_str();
 }
 
 // The engine's numbers that the page's script works with, one JSON object (webNumbersJson).
@@ -270,6 +339,8 @@ EMSCRIPTEN_KEEPALIVE const char* mosaiq_words(int which)
         return pictureErrorWords(PictureError::NotAPicture);
     case 1:
         return pictureErrorWords(PictureError::TooLarge);
+    case 3:
+        return pictureErrorWords(PictureError::Damaged);
     default:
         return NotEnoughMemory;
     }

@@ -41,6 +41,7 @@ WebSettings webSettings(const BridgeSettings& given)
             = ColourValue(std::int32_t(std::min(given.readerBackground, 16777215.0)));
         settings.readerBackgroundGiven = true;
     }
+    settings.transparentBackground = given.transparent != 0 && !std::isnan(given.transparent);
     return settings;
 }
 
@@ -65,6 +66,7 @@ BridgeSettings bridgeSettingsOf(const WebSettings& settings)
     given.foregroundOnly = settings.foregroundOnly;
     given.readerBackground
         = settings.readerBackgroundGiven ? double(settings.readerBackground) : -1;
+    given.transparent = settings.transparentBackground ? 1 : 0;
     return given;
 }
 
@@ -93,6 +95,7 @@ std::string bridgeSettingsLayout()
         { "merge", "number", offsetof(BridgeSettings, merge) },
         { "fit", "number", offsetof(BridgeSettings, fit) },
         { "readerBackground", "number", offsetof(BridgeSettings, readerBackground) },
+        { "transparent", "number", offsetof(BridgeSettings, transparent) },
     };
     std::string json = "{\"bytes\": " + std::to_string(sizeof(BridgeSettings)) + ", \"fields\": {";
     for (const Field& field : fields) {

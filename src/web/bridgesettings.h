@@ -34,6 +34,9 @@ struct BridgeSettings {
     // number: not given, the engine's. A number rather than an int keeps the struct without a
     // hole on 32 and 64 bits alike.
     double readerBackground;
+    // Whether the cells the picture leaves transparent show the page's background: 0 or not a
+    // number for false, any other for true. A number, as an eleventh int would leave a hole.
+    double transparent;
 };
 
 // The engine's settings of what the script wrote.

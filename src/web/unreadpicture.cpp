@@ -41,6 +41,16 @@ namespace {
         return false;
     }
 
+    // A format every browser reads: one that it could not read is damaged, as mosaiq-cli says.
+    bool isCommon(const unsigned char* head, std::size_t size)
+    {
+        auto starts = [&](const char* magic, std::size_t length) {
+            return size >= length && std::memcmp(head, magic, length) == 0;
+        };
+        return starts("\xFF\xD8\xFF", 3) || starts("\x89PNG\r\n\x1A\n", 8) || starts("GIF8", 4)
+            || starts("BM", 2);
+    }
+
 } // namespace
 
 const char* unreadPictureWords(const unsigned char* head, std::size_t size)
@@ -49,6 +59,8 @@ const char* unreadPictureWords(const unsigned char* head, std::size_t size)
         return HeifUnread;
     if (isTiff(head, size))
         return TiffUnread;
+    if (isCommon(head, size))
+        return pictureErrorWords(PictureError::Damaged);
     return pictureErrorWords(PictureError::NotAPicture);
 }
 

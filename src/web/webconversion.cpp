@@ -17,9 +17,11 @@ namespace mosaiq {
 
 WebConversion::WebConversion(const WebSettings& settings,
     std::shared_ptr<const std::uint32_t[]> pixels, std::int32_t width, std::int32_t height,
-    ChunkStream::Output output, ChunkStream::Room room)
+    ChunkStream::Output output, ChunkStream::Room room,
+    std::shared_ptr<const std::uint8_t[]> opacity)
     : m_settings(settings)
     , m_pixels(std::move(pixels))
+    , m_opacity(std::move(opacity))
     , m_page(WebChannel::Page, output, room)
     , m_html(WebChannel::HtmlCode, output, room)
     , m_blog(WebChannel::BlogCode, output, room)
@@ -28,6 +30,10 @@ WebConversion::WebConversion(const WebSettings& settings,
     , m_pageSink(m_page)
 {
     m_input.picture = PixelBuffer { m_pixels.get(), width, height, width };
+    if (m_opacity) {
+        m_input.picture.alpha = m_opacity.get();
+        m_input.picture.alphaStride = width;
+    }
 }
 
 WebStep WebConversion::refuse(std::string message)
@@ -118,10 +124,8 @@ std::pair<std::int64_t, std::int64_t> WebConversion::sampledRows() const
     if (!m_loop || height <= 0 || !m_pixels)
         return { 0, -1 };
     const std::int64_t end = m_partEnd.value_or(m_loop->rowCount());
-    if (m_start.shapes)
-        return rowsCovered(
-            m_loop->rowsDone(), end, m_input.picture.height, m_input.rows, m_loop->rowCount());
-    return rowsSampled(m_loop->rowsDone(), end, m_input.picture.height, m_input.rows);
+    return rowsRead(m_start.shapes.has_value(), m_start.transparentBackground, m_loop->rowsDone(),
+        end, m_input.picture.height, m_input.rows, m_loop->rowCount());
 }
 
 WebStep WebConversion::step(std::int64_t rows)

@@ -35,10 +35,11 @@ enum class WebStep : int {
 class WebConversion {
 public:
     // pixels: 0xAARRGGBB words, row after row, already flattened on white; shared, since the
-    // page keeps its picture in the module from run to run.
+    // page keeps its picture in the module from run to run. opacity: a byte a pixel, row after
+    // row, for a picture with pixels that are not opaque; null for an opaque one.
     WebConversion(const WebSettings& settings, std::shared_ptr<const std::uint32_t[]> pixels,
         std::int32_t width, std::int32_t height, ChunkStream::Output output,
-        ChunkStream::Room room = {});
+        ChunkStream::Room room = {}, std::shared_ptr<const std::uint8_t[]> opacity = {});
 
     // The start checks, the grid of a size budget, then the page's header. Refused or Running.
     WebStep start();
@@ -83,6 +84,7 @@ private:
 
     WebSettings m_settings;
     std::shared_ptr<const std::uint32_t[]> m_pixels;
+    std::shared_ptr<const std::uint8_t[]> m_opacity;
     std::shared_ptr<const std::u32string> m_characters; // what m_input views
     const ForumDialect* m_dialect = nullptr;
     RunStart m_start;

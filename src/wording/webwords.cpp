@@ -66,6 +66,9 @@ namespace {
             { "running", "Conversion en cours..." },
             { "stopped", "Conversion arrêtée : la page garde les lignes créées, sans les codes." },
             { "done", "Conversion terminée." },
+            { "transparentHint",
+                "Fond transparent : les cases que l'image laisse transparentes prennent la couleur "
+                "du fond de la page, et restent des espaces sans couleur dans les codes." },
             { "copiedPage", joined({ window::CodeCopied, window::PasteInPage }) },
             { "copiedArticle", joined({ window::CodeCopied, window::PasteInArticle }) },
             { "copyRefused",

@@ -1,7 +1,8 @@
 // Any settings the page's script may write into the browser's bridge (BridgeSettings, any
-// numbers, texts or none), on a small random picture, shared between bands or not, with the
-// script's memory running out or not: the run is started, stepped and ended without a fault, a
-// refused run says why, and a shared band reads the rows that bandRows() told beforehand.
+// numbers, texts or none), on a small random picture, with an opacity or not, shared between bands
+// or not, with the script's memory running out or not: the run is started, stepped and ended
+// without a fault, a refused run says why, and a shared band reads the rows that bandRows() told
+// beforehand.
 #include "convert/numbertext.h"
 #include "output/codes/forumdialect.h"
 #include "support/fuzzbytes.h"
@@ -35,6 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < width * height; ++i)
         pixels[std::size_t(i)] = 0xFF000000u | std::uint32_t(in.next()) << 16
             | std::uint32_t(in.next()) << 8 | in.next();
+    std::shared_ptr<std::uint8_t[]> opacity;
+    if (in.next() % 2 == 0) {
+        opacity = std::make_shared<std::uint8_t[]>(std::size_t(width) * std::size_t(height) + 1);
+        for (int i = 0; i < width * height; ++i)
+            opacity[std::size_t(i)] = in.next();
+    }
 
     // The texts the script may write, or leave to the defaults (null).
     const std::string columns = in.text(8), rows = in.text(8), characters = in.text(12);
@@ -72,6 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     written.shapes = in.next() % 2 == 0 ? number(9) : 0;
     written.foregroundOnly = number(2);
     written.readerBackground = in.next() % 4 == 0 ? double(number(256) | number(256) << 16) : -1;
+    written.transparent = in.next() % 2 == 0 ? double(number(3)) : 0;
     const WebSettings s = webSettings(written);
     // A grid the fuzzer can run many of in a second.
     if (loopCount(numericValue(columns)) > 200 || loopCount(numericValue(rows)) > 200)
@@ -89,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 return nullptr;
             given.push_back(std::make_unique<char[]>(ChunkStream::RoomBytes));
             return given.back().get();
-        });
+        },
+        std::move(opacity));
     WebStep step = conversion.start();
     if (step == WebStep::Refused) {
         check(!conversion.message().empty());

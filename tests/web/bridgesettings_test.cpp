@@ -29,6 +29,7 @@ TEST(BridgeSettings, everyFieldReachesTheEngine)
     chosen.foregroundOnly = true;
     chosen.readerBackground = 0x0A0B0C;
     chosen.readerBackgroundGiven = true;
+    chosen.transparentBackground = true;
     const WebSettings read = webSettings(bridgeSettingsOf(chosen));
     EXPECT_EQ(std::tie(read.columns, read.rows, read.characters, read.dialect),
         std::tie(chosen.columns, chosen.rows, chosen.characters, chosen.dialect));
@@ -42,6 +43,7 @@ TEST(BridgeSettings, everyFieldReachesTheEngine)
     EXPECT_EQ(std::tuple(read.shapes, read.foregroundOnly, read.readerBackground,
                   read.readerBackgroundGiven),
         std::tuple(chosen.shapes, true, chosen.readerBackground, true));
+    EXPECT_TRUE(read.transparentBackground);
     // Left as the defaults are, the reader's background is not given: a run without shapes
     // would refuse it.
     const WebSettings plain = webSettings(bridgeSettingsOf(WebSettings {}));
@@ -79,6 +81,11 @@ TEST(BridgeSettings, numbersOutOfRangeAreTakenAsTheNearestOrAsNone)
     EXPECT_EQ(webSettings(given).readerBackground, 0xFFFFFF);
     given.readerBackground = std::numeric_limits<double>::quiet_NaN();
     EXPECT_FALSE(webSettings(given).readerBackgroundGiven);
+    // Transparent cells are asked by any number but 0, and not by what is no number.
+    for (const double transparent : { 0.0, -2.0, std::numeric_limits<double>::quiet_NaN() }) {
+        given.transparent = transparent;
+        EXPECT_EQ(webSettings(given).transparentBackground, transparent == -2.0) << transparent;
+    }
 }
 
 // The script writes by the layout alone: every field of the struct in it, none overlapping.
@@ -98,7 +105,7 @@ TEST(BridgeSettings, theLayoutNamesEveryByteOfTheStruct)
         end = offset + size;
         covered += size;
     }
-    EXPECT_EQ(fields, 17u);
+    EXPECT_EQ(fields, 18u);
     EXPECT_EQ(covered, sizeof(BridgeSettings));
     EXPECT_NE(
         layout.find("\"bytes\": " + std::to_string(sizeof(BridgeSettings))), std::string::npos);

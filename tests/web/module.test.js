@@ -56,6 +56,10 @@ const cases = [
       args: ['--columns', '1000', '--rows', '400'] },
     { name: 'a size budget', o: { fit: 9000, dialect: 'phpbb' },
       args: ['--fit', '9000', '--dialect', 'phpbb'], fit: true },
+    { name: 'cells left transparent show the page\'s background, in a grid of larger cells',
+      o: { transparent: true, background: 0x3366cc, columns: '20', rows: '9' },
+      args: ['--transparent', 'background', '--background', '#CC6633', '--columns', '20',
+          '--rows', '9'] },
 ];
 
 test('the module writes mosaiq-cli\'s bytes', async (t) => {
@@ -121,7 +125,8 @@ test('a run shared between workers gives, joined in order, the bytes of one', as
         [{ square: true, centred: false, treatment: 4, columns: '13', rows: '9' }, 2],
         [{ characters: 'é€<b>', rowsPerStep: 1 }, 2],
         // The first band's share given: 8 of 29 rows; and at least one row a band.
-        [{ firstShare: 0.3 }, 2, 8], [{ firstShare: 0.9, rows: '3' }, 3, 1]]) {
+        [{ firstShare: 0.3 }, 2, 8], [{ firstShare: 0.9, rows: '3' }, 3, 1],
+        [{ transparent: true, rows: '12' }, 2]]) {
         const whole = convert(mosaiq, rgba, width, height, o);
         const bands = [...Array(parts).keys()].map((part) => convert(mosaiq, rgba, width, height,
             { ...o, part, parts }));
@@ -152,7 +157,10 @@ test('a shared band needs only the picture rows the module tells, with no run st
         assert.strictEqual(bridge.sharingParts(500 * 500, 2), 2);
         const pixels = testPixels(w, h);
         const shapes = { columns: '1000', rows: '251', shapes: bridge.numbers.shapes.all };
-        for (const [part, s] of [[0, settings], [1, settings], [0, shapes], [1, shapes]]) {
+        // Cells the picture may leave transparent read their whole blocks' opacity too.
+        const transparent = { columns: '5000', rows: '60', transparent: true };
+        for (const [part, s] of [[0, settings], [1, settings], [0, shapes], [1, shapes],
+            [0, transparent], [1, transparent]]) {
             const band = { ...s, part, parts: 2,
                 firstShare: bridge.numbers.firstBandShare };
             const [first, last] = bridge.bandRows({ width: w, height: h }, s, part, 2);
@@ -200,13 +208,56 @@ test('a held picture flattened a band at a time, one band without alpha, gives t
             'the rest flattened');
         mosaiq._mosaiq_flatten_held(width, 0);
         assert.ok(lastRow().equals(flat), 'nothing flattened twice');
-        // The second run finds the picture flat and does not flatten it again.
-        for (const run of ['first', 'second']) {
-            const got = convert(mosaiq, null, width, height, { held: address });
+        // The second run finds the picture flat and does not flatten it again; the third shows
+        // the cells it leaves transparent, from the opacity its bands kept.
+        const transparent = convert(mosaiq, rgba, width, height, { transparent: true });
+        for (const [run, expected, o] of [['first', whole, {}], ['second', whole, {}],
+            ['transparent', transparent, { transparent: true }]]) {
+            const got = convert(mosaiq, null, width, height, { held: address, ...o });
             for (const name of ['page', 'html', 'blog', 'cells'])
-                assert.ok(got[name].equals(whole[name]), `${name}, ${run} run`);
+                assert.ok(got[name].equals(expected[name]), `${name}, ${run} run`);
         }
+        assert.ok(!transparent.page.equals(whole.page));
     });
+
+// The pictures browsers decode otherwise than mosaiq-cli, decoded by the module as the worker
+// has it decode them: the page and both codes are mosaiq-cli's, byte for byte.
+test('a picture the module decodes gives mosaiq-cli\'s bytes', async (t) => {
+    const mosaiq = await loadModule();
+    const samples = path.join(__dirname, '../data');
+    for (const [name, transparent] of [['good/sixteen-bits.png'], ['good/sixteen-bits-grey.png'],
+        ['good/srgb-by-gamma.png'], ['good/indexed-transparent.png'],
+        ['good/indexed-transparent.png', true], ['good/gradient.gif'], ['good/bitfields565.bmp'],
+        ['good/orientation-6.jpg'], ['bad/truncated.jpg']]) {
+        await t.test(`${name}${transparent ? ', its transparent cells shown' : ''}`, () => {
+            const file = path.join(samples, name);
+            const run = spawnSync(cli, [file, '-o', path.join(folder, 'page.html'),
+                '--html-code', path.join(folder, 'html.txt'), '--blog-code',
+                path.join(folder, 'blog.txt'), ...(transparent ? ['--transparent', 'fond'] : [])],
+            { encoding: 'utf8' });
+            const bytes = fs.readFileSync(file);
+            const data = mosaiq._malloc(bytes.length);
+            mosaiq.HEAPU8.set(bytes, data);
+            const reader = mosaiq._mosaiq_picture_head(data, bytes.length);
+            if (run.status !== 0) {
+                assert.strictEqual(reader, 2, 'damaged');
+                assert.ok(run.stderr.includes(mosaiq.UTF8ToString(mosaiq._mosaiq_words(3))));
+                return mosaiq._free(data);
+            }
+            assert.strictEqual(reader, 1, 'the module\'s');
+            const size = mosaiq._mosaiq_picture_size() / 4;
+            const [width, height] = mosaiq.HEAP32.subarray(size, size + 2);
+            const held = mosaiq._mosaiq_hold_picture(width, height);
+            assert.ok(mosaiq._mosaiq_decode_held(data, bytes.length));
+            mosaiq._free(data);
+            const got = convert(mosaiq, null, width, height, { held, transparent });
+            const read = (out) => fs.readFileSync(path.join(folder, out));
+            assert.ok(got.page.equals(read('page.html')), 'page');
+            assert.ok(got.html.equals(read('html.txt')), 'HTML code');
+            assert.ok(got.blog.equals(read('blog.txt')), 'blog code');
+        });
+    }
+});
 
 test('refused runs say what mosaiq-cli says, and the module goes on', async () => {
     const mosaiq = await loadModule();
@@ -280,7 +331,9 @@ test('a file the browser could not read is named by its first bytes', async () =
         // A brand past the box's own size belongs to the next box.
         [[...ftyp('mif1'), ...ascii('heic')], unknown],
         [ascii('II*\0abcd'), /TIFF/], [ascii('MM\0*abcd'), /TIFF/],
-        [ascii('II*'), unknown], [ascii('pas une image'), unknown], [[], unknown]]) {
+        [ascii('II*'), unknown], [ascii('pas une image'), unknown], [[], unknown],
+        // A JPEG the browser gave up on, as one with a profile that the module leaves to it.
+        [[0xFF, 0xD8, 0xFF, 0xE2, 0, 0], /endommagée ou incomplète/]]) {
         if (typeof expected === 'string') assert.strictEqual(words(bytes), expected);
         else assert.match(words(bytes), expected);
     }

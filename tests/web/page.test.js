@@ -18,9 +18,9 @@ const width = 48, height = 30;
 const picture = png(testPixels(width, height), width, height);
 fs.writeFileSync(path.join(folder, 'picture.png'), picture);
 
-function cliOutputs(args) {
+function cliOutputs(args, file = 'picture.png') {
     const out = (name) => path.join(folder, name);
-    const run = spawnSync(cli, [out('picture.png'), '-o', out('page.html'), '--html-code',
+    const run = spawnSync(cli, [out(file), '-o', out('page.html'), '--html-code',
         out('html.txt'), '--blog-code', out('blog.txt'), ...args]);
     assert.strictEqual(run.status, 0, String(run.stderr));
     return { page: fs.readFileSync(out('page.html')), html: fs.readFileSync(out('html.txt')),
@@ -132,6 +132,8 @@ test('a chosen picture gives mosaiq-cli\'s page and codes, shown, copied and dow
         // The small page is shown in the frame, read as Windows-1252, with no script.
         assert.ok(await page.isVisible('#preview-frame'));
         assert.strictEqual(await page.getAttribute('#preview-frame', 'sandbox'), '');
+        // The frame is shown as its page is asked; its page is there once loaded.
+        await page.waitForFunction(() => performance.getEntriesByName('mosaiq-preview').length > 0);
         const frame = page.frame({ url: /^blob:/ });
         assert.strictEqual(await frame.evaluate(() => document.characterSet), 'windows-1252');
         await page.click('#tab-html');
@@ -672,11 +674,42 @@ test('the preview as a PNG: the page at 100 %, one pixel a cell past the canvas 
     await page.fill('#rows', grid[1]);
 });
 
+test('"Transparence" shows the cells the picture leaves transparent as mosaiq-cli does',
+    async () => {
+        await choose(picture);
+        await page.check('#transparent');
+        await runToEnd();
+        assert.match(await status(), /terminée/);
+        await assertDownloads(cliOutputs(['--transparent', 'background']));
+        // A run two workers share: the second has the opacity of its rows from the first, which
+        // decoded the picture.
+        const large = png(testPixels(640, 400), 640, 400);
+        fs.writeFileSync(path.join(folder, 'large.png'), large);
+        await chooseAndCreateAtOnce(large);
+        assert.ok(await page.evaluate(() => outputs.shared), 'shared');
+        await page.click('#tab-preview');
+        await assertDownloads(cliOutputs(['--transparent', 'background'], 'large.png'));
+        // An opaque picture comes out as it does without the box.
+        const pixels = testPixels(width, height, false);
+        for (let i = 3; i < pixels.length; i += 4) pixels[i] = 255;
+        const opaque = png(pixels, width, height);
+        fs.writeFileSync(path.join(folder, 'opaque.png'), opaque);
+        await choose(opaque);
+        await runToEnd();
+        await page.click('#tab-preview');
+        await assertDownloads(cliOutputs([], 'opaque.png'));
+    });
+
 test('memory the browser refuses is said in French, and the next run works', async () => {
     // The worker's memory may not grow: the module starts with 32 MB, which a
-    // six-megapixel picture and its copy pass.
-    await contextWithWorkers(
-        'WebAssembly.Memory.prototype.grow = () => { throw new RangeError(); };\n');
+    // six-megapixel picture and its copy pass. The module the worker makes again after the
+    // failure takes two seconds, as on a slow device, and the next picture comes meanwhile.
+    await contextWithWorkers(`WebAssembly.Memory.prototype.grow = () => { throw new RangeError(); };
+        const instantiate = WebAssembly.instantiate;
+        let made = 0;
+        WebAssembly.instantiate = (...args) => (made++ === 0 ? instantiate(...args)
+            : new Promise((resolve) => setTimeout(resolve, 2000)).then(() => instantiate(...args)));
+        `);
     page = await context.newPage();
     await page.goto(`file://${site}/index.html`);
     await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);

@@ -48,6 +48,7 @@ function settings() {
         shapes: shapes ? engine.numbers.shapes[$('shapes').value] : 0,
         foregroundOnly: shapes && $('foreground-only').checked,
         readerBackground: shapes ? colourOf($('reader-background')) : null,
+        transparent: $('transparent').checked,
     };
 }
 
@@ -64,6 +65,7 @@ function selectTab(tab) {
 }
 
 function wire() {
+    $('transparent-label').title = Words.transparentHint;
     $('picture-file').addEventListener('change', (e) => {
         if (e.target.files.length > 0) loadPicture(e.target.files[0]);
         e.target.value = '';

@@ -123,7 +123,12 @@ const answers = {
     picture: async (m) => {
         dropThumbnail();
         handedFrom = undefined;
-        const reading = readPicture(m.file, m.helping, m.parts, m.band);
+        // An exception out of the module (its memory, refused in the middle of a decode) leaves
+        // it unusable, and must not leave the page waiting for the picture.
+        const reading = readPicture(m.file, m.helping, m.parts, m.band).catch(() => {
+            remakeModule();
+            return { type: 'refused', message: words.memory };
+        });
         pictureRead = reading.then((r) => r.filled);
         const { kept, thumbnail, filled, ...read } = await reading;
         const handing = partner && !m.helping && m.parts > 1;
@@ -137,7 +142,7 @@ const answers = {
         startReadingAhead(m.helping ? 1 : 0, prepared.parts);
         if (thumbnail) post(self, 'thumbnail', { number: read.number, thumbnail: await thumbnail });
     },
-    rows: (m) => rowsComing && rowsComing(m.pixels),
+    rows: (m) => rowsComing && rowsComing(m),
     thumbnail: (m) => thumbnailDue && thumbnailDue.number === m.number && makeThumbnail(),
     shown: (m) => {
         if (spareDue) {
@@ -166,8 +171,10 @@ const answers = {
     },
 };
 
+// The module that the messages wait for: the first, then one made again (remakeModule).
+let moduleMade = ready;
 onmessage = async (event) => {
-    await ready;
+    await moduleMade;
     const answer = answers[event.data.type];
     if (answer) answer(event.data);
 };

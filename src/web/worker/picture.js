@@ -4,9 +4,12 @@
 // (joined after outputs.js by scripts/web.sh; it reads main.js's module, bridge and state).
 'use strict';
 
-// The browser decodes the picture: EXIF orientation applied, colours in sRGB, the alpha as the
-// file has it (the module flattens it on white as mosaiq-cli does). Its pixels go into the
-// module's memory a band of rows at a time: a photo's whole copy would cost as much again.
+// The module decodes what browsers decode otherwise than mosaiq-cli (a 16-bit PNG, a PNG's gAMA
+// and cHRM chunks, JPEG by other decoders than libjpeg-turbo): PNG, GIF, BMP and a plain JPEG,
+// straight into the picture it holds (decodeInModule). The browser decodes the rest: EXIF
+// orientation applied, colours in sRGB, the alpha as the file has it (the module flattens it on
+// white as mosaiq-cli does). Its pixels go into the module's memory a band of rows at a time: a
+// photo's whole copy would cost as much again.
 const BandBytes = 4 * 1024 * 1024;
 let pictureNumber = 0;
 
@@ -25,13 +28,29 @@ async function unreadWords(file) {
 // helping: for the second worker, which holds only the pictures whose runs it may share; parts:
 // the workers that may share its run.
 // given: for the second worker, the rows the first handed over (handOver).
+// Fits the memory made ready for the next run to a picture of width x height, whether decoded by
+// the browser or the module; false, that memory let go, for a picture too large for this worker.
+function fitsWorker(width, height, helping, parts) {
+    fitSpare(width * height, bridge.rowShare(helping ? 1 : 0,
+        bridge.sharingParts(width * height, parts)), heldSlabs());
+    const { sharedToCells, pixelLimit } = bridge.numbers;
+    if (width * height > (helping ? sharedToCells : pixelLimit) || width > 32767
+        || height > 32767) {
+        dropSpare();
+        return false;
+    }
+    return true;
+}
+
 async function readPicture(file, helping = false, parts = 1, given = undefined) {
     dropPicture();
     pictureFile = null;
     if (!mosaiq) return { type: 'refused', message: words.memory };
     if (given !== undefined) return takeRows(file, given);
-    let bitmap;
     const begin = performance.now();
+    const own = await decodeInModule(file, helping, parts, begin);
+    if (own) return own;
+    let bitmap;
     try {
         bitmap = await createImageBitmap(file, { imageOrientation: 'from-image',
             premultiplyAlpha: 'none', colorSpaceConversion: 'default' });
@@ -41,17 +60,13 @@ async function readPicture(file, helping = false, parts = 1, given = undefined) 
     const { width, height } = bitmap;
     const decoded = performance.now();
     measure('decode', begin, decoded);
-    fitSpare(width * height, bridge.rowShare(helping ? 1 : 0,
-        bridge.sharingParts(width * height, parts)), heldSlabs());
-    const { sharedToCells, pixelLimit } = bridge.numbers;
-    if (width * height > (helping ? sharedToCells : pixelLimit) || width > 32767
-        || height > 32767) {
-        dropSpare();
+    if (!fitsWorker(width, height, helping, parts)) {
         bitmap.close();
         return { type: 'refused', message: words.tooLarge };
     }
     // A picture whose run two workers may share: each reads back only the rows its band
     // samples, once the run is asked (readRows); its canvas is kept until then.
+    const { sharedToCells } = bridge.numbers;
     const lazy = (helping || parts > 1) && width * height <= sharedToCells;
     let canvas;
     try {
@@ -89,6 +104,52 @@ async function readPicture(file, helping = false, parts = 1, given = undefined) 
 }
 
 
+// The picture decoded by the module when it reads its format, as mosaiq-cli reads it: whole and
+// flattened at once, so that no canvas is kept. Null when the browser decodes it.
+async function decodeInModule(file, helping, parts, begin) {
+    // The picture held before goes first: the file's bytes take its place meanwhile.
+    mosaiq._mosaiq_hold_picture(0, 0);
+    let bytes;
+    try {
+        bytes = new Uint8Array(await file.arrayBuffer());
+    } catch (error) {
+        return null;
+    }
+    const size = bytes.length;
+    const data = mosaiq._malloc(Math.max(size, 1)) >>> 0;
+    if (!data) return null;
+    try {
+        mosaiq.HEAPU8.set(bytes, data);
+        bytes = null;
+        const reader = mosaiq._mosaiq_picture_head(data, size);
+        if (reader === 0) return null;
+        if (reader !== 1)
+            return { type: 'refused', message: mosaiq.UTF8ToString(mosaiq._mosaiq_words(3)) };
+        const at = mosaiq._mosaiq_picture_size() >>> 2;
+        const [width, height] = mosaiq.HEAP32.subarray(at, at + 2);
+        if (!fitsWorker(width, height, helping, parts))
+            return { type: 'refused', message: words.tooLarge };
+        const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
+        if (!address) return { type: 'refused', message: words.memory };
+        // A decode that fails (the data broken past what the head shows, or no memory for the
+        // decoder's own copy) is left to the browser, which says which of the two it was.
+        if (!mosaiq._mosaiq_decode_held(data, size)) {
+            mosaiq._mosaiq_hold_picture(0, 0);
+            return null;
+        }
+        picture = { address, width, height, canvas: null, context: null,
+            read: new Uint8Array(height).fill(1), decoded: true };
+        pictureFile = file;
+        measure('decode', begin);
+        // Its thumbnail the browser decodes small from the file once the page asks for it.
+        const kept = helping ? null : { file, width, height, close() {} };
+        return { type: 'loaded', width, height, number: ++pictureNumber,
+            measures: takeMeasures(), kept, thumbnail: null };
+    } finally {
+        mosaiq._free(data);
+    }
+}
+
 // The picture read lazily: rows first to last (of the picture) read back from its canvas into
 // the module, those not read yet, a band at a time; the canvas goes once all are read.
 function readRows(first, last) {
@@ -105,7 +166,8 @@ function readRows(first, last) {
         const data = p.context.getImageData(0, y, p.width, rows, { colorSpace: 'srgb' }).data;
         mosaiq.HEAPU8.set(data, p.address + 4 * p.width * y);
         readBack(data);
-        // Flattened while its bytes are still in the cache, not all at once by the run.
+        // Flattened while its bytes are still in the cache, not all at once by the run; their
+        // opacity kept, where some pixel is not opaque.
         mosaiq._mosaiq_flatten_rows(p.width * y, p.width * rows);
         p.read.fill(1, y, y + rows);
         y += rows;
@@ -190,7 +252,7 @@ let handedFrom;
 function announce(file, read, parts) {
     const p = picture;
     const message = { file, helping: true, parts };
-    if (read.type !== 'loaded' || !p || !p.context
+    if (read.type !== 'loaded' || !p || !(p.context || p.decoded)
         || p.width * p.height > bridge.numbers.sharedToCells) {
         post(partner, 'picture', { ...message, band: { message: read.message || words.tooLarge,
             large: read.type === 'loaded' } });
@@ -203,17 +265,41 @@ function announce(file, read, parts) {
 }
 function handOver() {
     const p = picture;
-    if (handedFrom === undefined || !p || !p.context) return;
+    if (handedFrom === undefined || !p || !(p.context || p.decoded)) return;
     const begin = performance.now();
-    let pixels = null;
+    let pixels = null, opacity = null;
     try {
-        pixels = p.context.getImageData(0, handedFrom, p.width, p.height - handedFrom,
-            { colorSpace: 'srgb' }).data.buffer;
+        if (p.context) {
+            pixels = p.context.getImageData(0, handedFrom, p.width, p.height - handedFrom,
+                { colorSpace: 'srgb' }).data.buffer;
+        } else {
+            ({ pixels, opacity } = heldRgba(p, handedFrom));
+        }
     } catch (error) {
         // The second reads the picture from its file when a run needs it.
+        pixels = opacity = null;
     }
-    post(partner, 'rows', { pixels }, pixels ? [pixels] : []);
+    post(partner, 'rows', { pixels, opacity }, [pixels, opacity].filter(Boolean));
     measure('handover', begin);
+}
+
+// The rows from first to the last of a picture the module decoded, as the RGBA bytes that the
+// second worker flattens: the engine's words, opaque, with red and blue swapped back (pixels);
+// and their opacity, null when the picture is opaque: the words are already flattened.
+function heldRgba(p, first) {
+    // Rows whose opacity this module could not keep: the second reads the picture itself.
+    if (mosaiq._mosaiq_opacity_lost()) throw new RangeError('the picture\'s opacity was lost');
+    const count = p.width * (p.height - first);
+    const words = new Uint32Array(mosaiq.HEAPU8.buffer, p.address + 4 * p.width * first, count)
+        .slice();
+    for (let i = 0; i < count; ++i) {
+        const word = words[i];
+        words[i] = (word & 0xFF00FF00) | ((word >>> 16) & 0xFF) | ((word & 0xFF) << 16);
+    }
+    const plane = mosaiq._mosaiq_held_opacity(0) >>> 0;
+    const opacity = plane ? mosaiq.HEAPU8.slice(plane + p.width * first,
+        plane + p.width * p.height).buffer : null;
+    return { pixels: words.buffer, opacity };
 }
 
 // The second worker's picture, its rows to come: the rows above them are never read. Its run
@@ -236,14 +322,18 @@ function takeRows(file, band) {
     const p = { address, width, height, canvas: null, context: null, read: new Uint8Array(height) };
     picture = p;
     pictureFile = file;
-    const filled = new Promise((resolve) => { rowsComing = resolve; }).then((pixels) => {
+    const filled = new Promise((resolve) => { rowsComing = resolve; }).then((rows) => {
         rowsComing = null;
         if (picture !== p) return;
+        const { pixels, opacity } = rows;
         if (!pixels) return dropPicture();
         const begin = performance.now();
         mosaiq.HEAPU8.set(new Uint8Array(pixels), address + 4 * width * first);
         readBack(new Uint8Array(pixels));
         mosaiq._mosaiq_flatten_rows(width * first, width * (height - first));
+        // Without the memory for it, the module refuses a run that would show transparent cells.
+        const plane = opacity ? mosaiq._mosaiq_held_opacity(1) >>> 0 : 0;
+        if (plane) mosaiq.HEAPU8.set(new Uint8Array(opacity), plane + width * first);
         p.read.fill(1, first);
         measure('readback', begin);
     });

@@ -67,23 +67,29 @@ let spareDue = false;
 // The settings, band and picture of the run going on or last made.
 let ran = null;
 
-// A failure of the module (its memory refused by the browser) leaves it unusable: a new one is
-// made, and the page goes on.
-async function memoryFailed() {
+// A failure of the module (its memory refused by the browser, or an exception out of it) leaves
+// it unusable: it is thrown away and a new one made, and the page goes on.
+function memoryFailed() {
+    remakeModule();
+    post(self, 'done', { status: 'memory', message: words.memory });
+}
+
+// The module thrown away and made again. Making it takes a while, and the page may send a picture
+// or a run meanwhile: every message waits for it (moduleMade, main.js), where handled at once it
+// found no module, and the picture chosen just after a memory failure was refused for lack of
+// memory.
+function remakeModule() {
     memoryRefused = true;
     outputs = newOutputs();
     dropPicture();
-    // The slabs were the module's memory.
+    // The slabs were the module's memory; a preparation going on stops.
     spare.slabs = [];
+    ++spare.picture;
     waiting = null;
     running = false;
-    post(self, 'done', { status: 'memory', message: words.memory });
     mosaiq = null;
-    try {
-        await loadModule();
-    } catch (error) {
-        // The next conversion reports it again.
-    }
+    // Should it fail, the next message finds no module and says so.
+    moduleMade = loadModule().catch(() => {});
 }
 
 const yieldChannel = new MessageChannel();
@@ -132,7 +138,12 @@ async function convert(s, part, parts) {
     running = true;
     // A module made again after a failure holds no picture: it is read again from its file.
     if (!picture && pictureFile) {
-        const read = await readPicture(pictureFile);
+        let read;
+        try {
+            read = await readPicture(pictureFile);
+        } catch (error) {
+            return memoryFailed();
+        }
         if (read.kept) read.kept.close();
         if (read.type !== 'loaded') {
             running = false;

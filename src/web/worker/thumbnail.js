@@ -41,7 +41,8 @@ async function makeThumbnail() {
     const begin = performance.now();
     if (due.kept) {
         const canvas = thumbnailCanvas(due.kept);
-        const resizing = createImageBitmap(due.kept, { resizeWidth: canvas.width,
+        // A picture the module decoded keeps only its file (decodeInModule).
+        const resizing = createImageBitmap(due.kept.file || due.kept, { resizeWidth: canvas.width,
             resizeHeight: canvas.height, resizeQuality: 'medium' });
         due.kept.close();
         due.kept = null;

@@ -132,3 +132,15 @@ python3 "$here/bmp16.py" "$good"
 # TGA: one Qt's reader would turn upside down, one it would take for a cursor.
 convert seen.png -type truecolor -compress none "$bad/no-footer.tga"
 { cat "$bad/no-footer.tga"; printf '\0\0\0\0\0\0\0\0TRUEVISION-XFILE.\0'; } >"$bad/version-2.tga"
+
+# PNGs that browsers decode otherwise than mosaiq-cli, which the page's module decodes itself:
+# 16 bits a channel whose low bytes matter (colour with alpha, and grey), and a palette with
+# transparent entries.
+nodates() { convert -define png:exclude-chunk=bKGD,tIME,tEXt,zTXt,date "$@"; }
+nodates -size 48x24 gradient:'rgb(3,250,17)-rgb(251,9,130)' \( -size 24x48 gradient: -rotate 90 \) \
+    -alpha off -compose copy_opacity -composite -depth 16 "PNG64:$good/sixteen-bits.png"
+nodates -size 24x48 gradient:'gray(7)-gray(249)' -depth 16 -define png:color-type=0 \
+    "$good/sixteen-bits-grey.png"
+convert seen.png -transparent lime -channel A -fx 'i<4 ? 0.5 : a' +channel r.png -transparent red \
+    -delete 1 "$work/half.png"
+nodates "$work/half.png" "PNG8:$good/indexed-transparent.png"
