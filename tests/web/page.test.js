@@ -701,8 +701,8 @@ test('"Transparence" shows the cells the picture leaves transparent as mosaiq-cl
     });
 
 test('memory the browser refuses is said in French, and the next run works', async () => {
-    // The worker's memory may not grow: the module starts with 32 MB, which a
-    // six-megapixel picture and its copy pass. The module the worker makes again after the
+    // The worker's memory may not grow: the module starts with 32 MB, which holds a picture of
+    // four megapixels but not its run. The module the worker makes again after the
     // failure takes two seconds, as on a slow device, and the next picture comes meanwhile.
     await contextWithWorkers(`WebAssembly.Memory.prototype.grow = () => { throw new RangeError(); };
         const instantiate = WebAssembly.instantiate;
@@ -713,8 +713,9 @@ test('memory the browser refuses is said in French, and the next run works', asy
     page = await context.newPage();
     await page.goto(`file://${site}/index.html`);
     await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);
-    const large = png(testPixels(3000, 2000, false), 3000, 2000);
+    const large = png(testPixels(2400, 1600, false), 2400, 1600);
     await choose(large);
+    assert.match(await status(), /chargée/);
     await runToEnd();
     assert.strictEqual(await status(), 'Mémoire insuffisante : réduisez les dimensions.');
     // The refusal stays shown until the new picture's reading is said: wait for it to be read.
