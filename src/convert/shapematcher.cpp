@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 // The matcher's loops over the samples run eight floats at a time where the processor can, in
 // the same order of operations as four at a time (and no fused multiply-add, which would round
 // differently): the same bits either way.
@@ -214,13 +218,31 @@ MOSAIQ_WIDE_VECTORS void ShapeMatcher::convertSamples()
         // By lanes, which vector units run side by side: two floats equal are the same bits but
         // for zeros of either sign, whose pick is left to the plain search.
         std::array<float, 8> lows, highs;
-        std::copy_n(values.begin(), 8, lows.begin());
-        highs = lows;
+#if defined(__SSE2__)
+        // minps and maxps keep their first operand only when it is strictly less (greater).
+        __m128 low0 = _mm_loadu_ps(values.data()), low1 = _mm_loadu_ps(values.data() + 4);
+        __m128 high0 = low0, high1 = low1;
+        for (std::size_t i = 8; i < ShapeSamples; i += 8) {
+            const __m128 v0 = _mm_loadu_ps(values.data() + i);
+            const __m128 v1 = _mm_loadu_ps(values.data() + i + 4);
+            low0 = _mm_min_ps(v0, low0);
+            low1 = _mm_min_ps(v1, low1);
+            high0 = _mm_max_ps(v0, high0);
+            high1 = _mm_max_ps(v1, high1);
+        }
+        _mm_storeu_ps(lows.data(), low0);
+        _mm_storeu_ps(lows.data() + 4, low1);
+        _mm_storeu_ps(highs.data(), high0);
+        _mm_storeu_ps(highs.data() + 4, high1);
+#else
+        for (std::size_t lane = 0; lane < 8; ++lane)
+            lows[lane] = highs[lane] = values[lane];
         for (std::size_t i = 8; i < ShapeSamples; i += 8)
             for (std::size_t lane = 0; lane < 8; ++lane) {
                 lows[lane] = values[i + lane] < lows[lane] ? values[i + lane] : lows[lane];
                 highs[lane] = values[i + lane] > highs[lane] ? values[i + lane] : highs[lane];
             }
+#endif
         float low = *std::min_element(lows.begin(), lows.end());
         float high = *std::max_element(highs.begin(), highs.end());
         if (low == 0.0f || high == 0.0f) {
