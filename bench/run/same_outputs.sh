@@ -27,6 +27,12 @@ sets=(
     "--fit post --dialect vbulletin"
     "--columns 80 --rows 40 --palette 16 --dither diffusion --stats"
     "--columns 1200 --rows 300 --dialect xenforo --split"
+    "--columns 200 --rows 100 --shapes all"
+    "--columns 960 --rows 540 --shapes all --dialect phpbb"
+    "--columns 160 --rows 80 --shapes blocks --merge=6 --dialect phpbb"
+    "--columns 150 --rows 75 --shapes ascii --merge=4 --best-runs --dialect smf"
+    "--columns 120 --rows 60 --shapes braille --reader-background #FFFFFF --dialect discord"
+    "--columns 100 --rows 50 --shapes all --foreground-only --transparent background"
 )
 
 different=0

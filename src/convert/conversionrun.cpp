@@ -347,7 +347,8 @@ RowOutcome ConversionRun::buildRow(const RowInput& input)
         while (m_merged->plansAhead() && m_aheadCount < m_ahead.size()
             && y + std::int64_t(m_aheadCount) < m_rowCount)
             sampleAhead(input, cells, y + 1 + std::int64_t(m_aheadCount));
-        m_merged->build(m_colours, m_cellGlyphs, square);
+        m_merged->build(m_colours, m_cellGlyphs, square,
+            transparent ? m_transparent->flags() : std::span<const std::uint8_t>());
         endRow(cells);
         return RowOutcome::Written;
     }
@@ -422,9 +423,10 @@ void ConversionRun::buildShapedRow(const RowInput& input, std::int64_t cells, st
             m_textGlyphs[i] = shapeGlyph(shaped.textGlyphs[i]);
     }
     if (m_merged) {
+        const auto flags = transparent ? m_transparent->flags() : std::span<const std::uint8_t>();
         if (m_mergedText)
-            m_mergedText->group(m_textColours);
-        m_merged->buildShaped(m_colours, m_backgrounds, m_cellGlyphs, *m_mergedBackgrounds);
+            m_mergedText->group(m_textColours, flags);
+        m_merged->buildShaped(m_colours, m_backgrounds, m_cellGlyphs, *m_mergedBackgrounds, flags);
         return;
     }
 

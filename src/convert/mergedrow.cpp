@@ -133,27 +133,95 @@ void MergedRow::planAhead(std::span<const ColourValue> colours, std::uint64_t af
         m_chooser->planAhead(colours, m_tolerance, after);
 }
 
-void MergedRow::group(std::span<ColourValue> colours)
+namespace {
+
+    // Whether flags, one a cell of a row of cells, marks any.
+    bool anyTransparent(std::size_t cells, std::span<const std::uint8_t> flags)
+    {
+        return flags.size() == cells
+            && std::find_if(flags.begin(), flags.end(), [](std::uint8_t f) { return f != 0; })
+            != flags.end();
+    }
+
+    constexpr std::string_view NoBreakSpace = "\xC2\xA0";
+
+} // namespace
+
+void MergedRow::group(std::span<ColourValue> colours, std::span<const std::uint8_t> transparent)
 {
     m_sampled.assign(colours.begin(), colours.end());
-    if (m_chooser)
+    const bool cut = anyTransparent(colours.size(), transparent);
+    if (m_chooser) {
+        // The chooser plans whole rows, some of them ahead: its runs are cut afterwards, each
+        // cell still within the tolerance of its run's colour.
         m_chooser->choose(colours, m_tolerance, m_starts, &m_nesting);
-    else
+        if (cut)
+            cutAtTransparent(colours, transparent);
+        return;
+    }
+    if (!cut) {
         groupRuns(colours, m_tolerance, m_starts);
+        return;
+    }
+    // Each stretch of opaque cells is grouped alone, so that no run takes its colour from a
+    // cell the reader does not see.
+    std::vector<std::uint32_t> pieceStarts;
+    m_starts.clear();
+    for (std::size_t begin = 0; begin < colours.size();) {
+        const bool clear = transparent[begin] != 0;
+        std::size_t end = begin + 1;
+        while (end < colours.size() && (transparent[end] != 0) == clear)
+            ++end;
+        if (clear) {
+            m_starts.push_back(std::uint32_t(begin));
+            std::fill(colours.begin() + std::ptrdiff_t(begin),
+                colours.begin() + std::ptrdiff_t(end), colours[begin]);
+        } else {
+            groupRuns(colours.subspan(begin, end - begin), m_tolerance, pieceStarts);
+            for (const std::uint32_t start : pieceStarts)
+                m_starts.push_back(std::uint32_t(begin) + start);
+        }
+        begin = end;
+    }
 }
 
-void MergedRow::prepare(std::span<const Glyph> glyphs)
+void MergedRow::cutAtTransparent(
+    std::span<ColourValue> colours, std::span<const std::uint8_t> transparent)
+{
+    std::vector<std::uint32_t> cut;
+    cut.reserve(m_starts.size() + 2);
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        const bool starts = next < m_starts.size() && m_starts[next] == i;
+        next += starts ? 1 : 0;
+        const bool clear = transparent[i] != 0;
+        const bool edge = i == 0 || clear != (transparent[i - 1] != 0);
+        if (edge || (starts && !clear))
+            cut.push_back(std::uint32_t(i));
+        if (clear)
+            colours[i] = m_sampled[cut.back()];
+    }
+    m_starts = std::move(cut);
+    // The nesting was planned for the runs uncut: the tags are then written flat.
+    m_nesting.clear();
+}
+
+void MergedRow::prepare(std::span<const Glyph> glyphs, std::span<const std::uint8_t> transparent)
 {
     m_ascii = true;
     for (const Glyph& glyph : glyphs)
         m_ascii = m_ascii && glyph.isAscii();
+    // The codes' row then differs from the page's.
+    m_ascii = m_ascii && !anyTransparent(glyphs.size(), transparent);
     reserve(glyphs.size() * MostPerCell + html::RowEnd.size());
 }
 
-void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square)
+void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square,
+    std::span<const std::uint8_t> transparent)
 {
-    group(colours);
-    prepare(glyphs);
+    group(colours, transparent);
+    prepare(glyphs, transparent);
+    const bool cut = anyTransparent(glyphs.size(), transparent);
     RawWriter row { m_row.get() }, page { m_pageRow.get() };
     const std::string_view closing = square ? "</font></span>" : html::FontClose;
     char openingBuffer[MostOpening];
@@ -162,15 +230,21 @@ void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> gly
         const std::size_t begin = m_starts[r];
         const std::size_t end = r + 1 < runs ? m_starts[r + 1] : glyphs.size();
         const std::string_view open = opening(openingBuffer, colours[begin], square);
-        row.put(open);
+        const bool clear = cut && transparent[begin] != 0;
+        if (!clear)
+            row.put(open);
         if (!m_ascii)
             page.put(open);
         for (std::size_t i = begin; i < end; ++i) {
-            row.glyph(glyphs[i].utf8, glyphs[i].utf8Length);
+            if (clear)
+                row.put(NoBreakSpace);
+            else
+                row.glyph(glyphs[i].utf8, glyphs[i].utf8Length);
             if (!m_ascii)
                 page.glyph(glyphs[i].page, glyphs[i].pageLength);
         }
-        row.put(closing);
+        if (!clear)
+            row.put(closing);
         if (!m_ascii)
             page.put(closing);
     }
@@ -183,14 +257,19 @@ void MergedRow::build(std::span<ColourValue> colours, std::span<const Glyph> gly
 }
 
 void MergedRow::buildShaped(std::span<ColourValue> inks, std::span<ColourValue> backgrounds,
-    std::span<const Glyph> glyphs, MergedRow& backgroundRuns)
+    std::span<const Glyph> glyphs, MergedRow& backgroundRuns,
+    std::span<const std::uint8_t> transparent)
 {
-    backgroundRuns.group(backgrounds);
-    group(inks);
-    prepare(glyphs);
+    backgroundRuns.group(backgrounds, transparent);
+    group(inks, transparent);
+    prepare(glyphs, transparent);
+    const bool cut = anyTransparent(glyphs.size(), transparent);
     RawWriter row { m_row.get() }, page { m_pageRow.get() };
+    // The codes' row leaves out the tags of a transparent stretch, which the page keeps.
+    bool clear = false;
     const auto put = [&](std::string_view text) {
-        row.put(text);
+        if (!clear)
+            row.put(text);
         if (!m_ascii)
             page.put(text);
     };
@@ -205,6 +284,7 @@ void MergedRow::buildShaped(std::span<ColourValue> inks, std::span<ColourValue> 
     std::size_t ink = 0; // the ink run after the one of the cell being written
     for (std::size_t r = 0; r < spans.size(); ++r) {
         const std::size_t end = r + 1 < spans.size() ? spans[r + 1] : glyphs.size();
+        clear = cut && transparent[spans[r]] != 0;
         putColour(html::SpanOpen, backgrounds[spans[r]]);
         for (std::size_t i = spans[r]; i < end;) {
             while (ink < m_starts.size() && m_starts[ink] <= i)
@@ -213,7 +293,10 @@ void MergedRow::buildShaped(std::span<ColourValue> inks, std::span<ColourValue> 
                 = ink < m_starts.size() ? std::min<std::size_t>(m_starts[ink], end) : end;
             putColour(html::LetterOpen, inks[i]);
             for (; i < pieceEnd; ++i) {
-                row.glyph(glyphs[i].utf8, glyphs[i].utf8Length);
+                if (clear)
+                    row.put(NoBreakSpace);
+                else
+                    row.glyph(glyphs[i].utf8, glyphs[i].utf8Length);
                 if (!m_ascii)
                     page.glyph(glyphs[i].page, glyphs[i].pageLength);
             }
@@ -221,6 +304,7 @@ void MergedRow::buildShaped(std::span<ColourValue> inks, std::span<ColourValue> 
         }
         put(html::SpanClose);
     }
+    clear = false;
     put(html::RowEnd);
     m_rowLength = std::size_t(row.out - m_row.get());
     m_pageRowLength = std::size_t(page.out - m_pageRow.get());

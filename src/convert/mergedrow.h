@@ -34,15 +34,23 @@ public:
 
     // Groups the cells (see groupRuns) and writes the row, "<br>" included: as UTF-8 for the
     // codes and, when some glyph is beyond ASCII, in Windows-1252 for the page.
-    void build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square);
+    //
+    // transparent (empty, or a flag a cell): the cells the picture leaves transparent, coloured
+    // beforehand as the page's background. No run reaches over them: each stretch of them is a
+    // run of its own, which keeps that colour, and is written in the codes' row as no-break
+    // spaces without tag, in the page's as its glyphs in that colour, as a row without merged
+    // runs has them.
+    void build(std::span<ColourValue> colours, std::span<const Glyph> glyphs, bool square,
+        std::span<const std::uint8_t> transparent = {});
     // Groups the cells into runs as build() does, writing nothing: the runs of the colours that
     // only a row's text shows, or of a row's backgrounds (see buildShaped).
-    void group(std::span<ColourValue> colours);
+    void group(std::span<ColourValue> colours, std::span<const std::uint8_t> transparent = {});
     // A row chosen by shape, whose runs share their colours, not their glyphs: the inks grouped
     // here and the backgrounds by backgroundRuns, each background run one span around the font
     // tags of the ink runs in it, cut where it ends. Written as build() writes.
     void buildShaped(std::span<ColourValue> inks, std::span<ColourValue> backgrounds,
-        std::span<const Glyph> glyphs, MergedRow& backgroundRuns);
+        std::span<const Glyph> glyphs, MergedRow& backgroundRuns,
+        std::span<const std::uint8_t> transparent = {});
     // Whether the runs of rows are better planned ahead (see planAhead).
     bool plansAhead() const { return m_chooser != nullptr; }
     // The colours of the row that comes after rows after the next one built (1 or 2), whose runs
@@ -63,8 +71,11 @@ public:
 
 private:
     void reserve(std::size_t bytes);
-    // Whether every glyph is ASCII, into m_ascii, and room for a row of them.
-    void prepare(std::span<const Glyph> glyphs);
+    // Whether every glyph is ASCII, and no cell transparent, into m_ascii, and room for a row.
+    void prepare(std::span<const Glyph> glyphs, std::span<const std::uint8_t> transparent);
+    // Cuts the runs where a stretch of transparent cells begins or ends; those keep their colour.
+    void cutAtTransparent(
+        std::span<ColourValue> colours, std::span<const std::uint8_t> transparent);
 
     double m_tolerance;
     std::unique_ptr<RunChooser> m_chooser; // only with bestRuns

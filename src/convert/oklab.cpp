@@ -6,19 +6,43 @@ namespace mosaiq {
 
 namespace {
 
-    // The 8-bit value whose linear light is nearest to linear, by bisection of the same table the
-    // colours were read through: a colour read and written back is the colour itself.
+    // For each of Buckets slices of 0-1, the first byte whose linear light is at least the
+    // slice's start: the search for a value starts there, past every byte below it.
+    constexpr int Buckets = 4096;
+    const std::array<std::uint8_t, Buckets>& bucketStarts()
+    {
+        static const std::array<std::uint8_t, Buckets> starts = [] {
+            const std::array<float, 256>& table = srgbToLinear();
+            std::array<std::uint8_t, Buckets> first {};
+            std::size_t byte = 0;
+            for (int b = 0; b < Buckets; ++b) {
+                const float start = float(b) / float(Buckets);
+                while (byte < 255 && table[byte] < start)
+                    ++byte;
+                first[std::size_t(b)] = std::uint8_t(byte);
+            }
+            return first;
+        }();
+        return starts;
+    }
+
+    // The 8-bit value whose linear light is nearest to linear (0-1), the lower of two equally
+    // near, in the same table the colours were read through: a colour read and written back is
+    // the colour itself.
     std::uint32_t nearestByte(float linear)
     {
         const std::array<float, 256>& table = srgbToLinear();
-        const auto above = std::lower_bound(table.begin(), table.end(), linear);
-        if (above == table.begin())
+        // linear times a power of two is exact, so the slice starts at or below it.
+        const auto bucket = std::size_t(std::min(linear * float(Buckets), float(Buckets - 1)));
+        std::size_t above = bucketStarts()[bucket];
+        while (above < 256 && table[above] < linear)
+            ++above;
+        if (above == 0)
             return 0;
-        if (above == table.end())
+        if (above == 256)
             return 255;
-        const auto below = above - 1;
-        return std::uint32_t(
-            linear - *below <= *above - linear ? below - table.begin() : above - table.begin());
+        const std::size_t below = above - 1;
+        return std::uint32_t(linear - table[below] <= table[above] - linear ? below : above);
     }
 
 } // namespace

@@ -365,8 +365,6 @@ std::string runOptionsRefusal(const RunOptions& o)
         return BestRunsNeedMerge;
     if (o.shapes && o.mode == CellMode::Square)
         return ShapesAndSquare;
-    if (o.transparentBackground && o.mergeTolerance)
-        return TransparentAndMerge;
     if (o.shapes && (o.paletteCount || !o.paletteColours.empty()))
         return ShapesAndPalette;
     if (!o.shapes && (o.readerBackgroundGiven || o.foregroundOnly))

@@ -34,7 +34,8 @@ Rendu :
                         dans la page et l'image de --png, et deviennent des
                         espaces sans couleur dans les codes (HTML, blog, forums
                         et messageries) ; sans elle, la transparence est peinte
-                        sur du blanc ; exclut --merge
+                        sur du blanc ; avec --merge, elles coupent les
+                        suites de cases fusionnées
 
 Sorties :
   -o, --page FICHIER    la page HTML (défaut : la sortie standard, si aucune

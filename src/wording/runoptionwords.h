@@ -65,8 +65,5 @@ inline constexpr const char* ShapesIgnoreCharacters
 
 // Transparent pixels.
 std::string unknownTransparent(std::string_view value);
-inline constexpr const char* TransparentAndMerge
-    = "--transparent ne s'applique pas encore aux cases fusionnées de --merge : retirez l'un des "
-      "deux.";
 
 } // namespace mosaiq

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,73 @@ TEST_F(CliTest, transparentCellsShowThePageBackgroundAndAreSpacesInTheCodes)
             continue; // a letter's ink is thin
         }
         EXPECT_EQ(png.pixel(png.width() / 2, png.height() * 2 / 3), qRgb(255, 0, 0));
+    }
+}
+
+TEST_F(CliTest, transparentCellsCutMergedRunsInEveryMode)
+{
+    // Eight by six pixels, four by three cells: on the first row of cells, red, two cells clear,
+    // then the page's own navy, which must keep its tag; below, red throughout.
+    QImage picture(8, 6, QImage::Format_ARGB32);
+    picture.fill(qRgba(255, 0, 0, 255));
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 2; x < 6; ++x)
+            picture.setPixel(x, y, qRgba(0, 0, 0, 0));
+        for (int x = 6; x < 8; ++x)
+            picture.setPixel(x, y, qRgba(0, 0, 128, 255));
+    }
+    const std::string band = file("band.png").string();
+    ASSERT_TRUE(picture.save(QString::fromStdString(band)));
+
+    const std::vector<std::vector<std::string>> modes = { { "--chars", "o" }, { "--square" },
+        { "--shapes", "blocks" }, { "--shapes", "blocks", "--best-runs" } };
+    for (const auto& mode : modes) {
+        SCOPED_TRACE(mode.back());
+        for (const char* name : { "page.html", "code.html", "code.blog", "page.png" })
+            std::filesystem::remove(file(name));
+        std::vector<std::string> arguments = { band, "--columns", "4", "--rows", "3", "--no-centre",
+            "--background", "#000080", "--transparent", "background", "--merge=10", "-o",
+            file("page.html").string(), "--html-code", file("code.html").string(), "--blog-code",
+            file("code.blog").string(), "--png", file("page.png").string() };
+        arguments.insert(arguments.end(), mode.begin(), mode.end());
+        const Outcome o = run(arguments, "", NoDisplay);
+        ASSERT_EQ(o.exit, 0) << o.err;
+
+        const std::vector<std::string> html = rowsOf(readAll(file("code.html")), "<br>");
+        const std::vector<std::string> blog = rowsOf(readAll(file("code.blog")), "\r\n");
+        ASSERT_EQ(html.size(), 3u);
+        ASSERT_GE(blog.size(), 3u);
+        // The clear cells: two spaces without tag between two runs, the red one closed before.
+        const std::size_t spaces = html[0].find(NoBreakSpace + NoBreakSpace);
+        ASSERT_NE(spaces, std::string::npos) << html[0];
+        EXPECT_TRUE(html[0].substr(0, spaces).ends_with("</font>")
+            || html[0].substr(0, spaces).ends_with("</span>"))
+            << html[0];
+        EXPECT_EQ(html[0].substr(spaces + 4, 1), "<") << html[0];
+        // The opaque rows stay one run each; the blog code says what the HTML code says.
+        EXPECT_EQ(html[1], html[2]);
+        EXPECT_EQ(html[1].find("<font"), html[1].rfind("<font")) << html[1];
+        const std::size_t blogSpaces = blog[0].find(NoBreakSpace + NoBreakSpace);
+        ASSERT_NE(blogSpaces, std::string::npos) << blog[0];
+        EXPECT_EQ(blog[0].substr(blogSpaces + 4, 1), "[") << blog[0];
+        EXPECT_EQ(blog[1], blog[2]);
+
+        // The page keeps the clear cells, in its background: one tag of it more than the code.
+        const auto navies = [](const std::string& text) {
+            std::size_t count = 0;
+            for (std::size_t at = text.find("#000080"); at != std::string::npos;
+                 at = text.find("#000080", at + 1))
+                ++count;
+            return count;
+        };
+        const std::string page = readAll(file("page.html"));
+        const std::size_t pageRow = page.find("<br>");
+        const std::string pageFirst = page.substr(0, pageRow).substr(page.rfind('\n', pageRow) + 1);
+        EXPECT_GT(navies(pageFirst), navies(html[0])) << pageFirst;
+        const QImage png(QString::fromStdString(file("page.png").string()));
+        ASSERT_FALSE(png.isNull());
+        if (mode.front() != "--chars") // a letter's ink is thin
+            EXPECT_EQ(png.pixel(png.width() / 2, 10), qRgb(0, 0, 128));
     }
 }
 

@@ -143,9 +143,8 @@ TEST(RunOptions, eachRefusalNamesWhatToWriteInstead)
         { { { "--reader-background", "#EEEEEE" } },
             "--reader-background et --foreground-only servent aux cases de --shapes : indiquez "
             "aussi --shapes." },
-        { { { "--transparent", "background" }, { "--merge", "3" } },
-            "--transparent ne s'applique pas encore aux cases fusionnées de --merge : retirez "
-            "l'un des deux." },
+        // Transparent cells cut the merged runs: the pair is a run like any other.
+        { { { "--transparent", "background" }, { "--merge", "3" }, { "--best-runs", {} } }, "" },
         { { { "--shapes", "braille" }, { "--fond-lecteur", "#EEEEE" } },
             "Couleur de fond du lecteur invalide : « #EEEEE » (attendu : #RRVVBB)." },
         // The characters are the shapes' to choose: a note, not a refusal (PreparedRun below).

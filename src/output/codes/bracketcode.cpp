@@ -200,6 +200,11 @@ void BracketCode::writeShapedRow(const BuiltRow& row)
             m_row += NoBreakSpace;
             continue;
         }
+        // A stretch of transparent cells is a run of its own, whose start was passed over.
+        while (nextSpan < spans.size() && spans[nextSpan] < i)
+            ++nextSpan;
+        while (nextInk < inks.size() && inks[nextInk] < i)
+            ++nextInk;
         const bool spanStarts = nextSpan < spans.size() && spans[nextSpan] == i;
         const bool inkStarts = nextInk < inks.size() && inks[nextInk] == i;
         nextSpan += spanStarts ? 1 : 0;
