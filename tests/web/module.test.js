@@ -60,6 +60,10 @@ const cases = [
       o: { transparent: true, background: 0x3366cc, columns: '20', rows: '9' },
       args: ['--transparent', 'background', '--background', '#CC6633', '--columns', '20',
           '--rows', '9'] },
+    { name: 'transparent cells cut the merged runs of a forum code with shapes',
+      o: { transparent: true, merge: 6, dialect: 'phpbb', shapes: 'blocks' },
+      args: ['--transparent', 'background', '--merge=6', '--dialect', 'phpbb', '--shapes',
+          'blocks'] },
 ];
 
 test('the module writes mosaiq-cli\'s bytes', async (t) => {
@@ -68,7 +72,10 @@ test('the module writes mosaiq-cli\'s bytes', async (t) => {
         await t.test(c.name, () => {
             const expected = runCli(c.args);
             assert.strictEqual(expected.status, 0, expected.stderr);
-            const got = convert(mosaiq, rgba, width, height, c.o);
+            // A set of shapes is named by the module's number for it.
+            const o = typeof c.o.shapes === 'string'
+                ? { ...c.o, shapes: engineOf(mosaiq).numbers.shapes[c.o.shapes] } : c.o;
+            const got = convert(mosaiq, rgba, width, height, o);
             assert.strictEqual(got.step, 1, got.message);
             assert.ok(got.page.equals(expected.page), 'page');
             assert.ok(got.html.equals(expected.html), 'HTML code');
