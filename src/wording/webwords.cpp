@@ -75,6 +75,8 @@ namespace {
                 "Le navigateur a refusé la copie dans le presse-papiers : téléchargez le code, ou "
                 "copiez-le depuis le fichier." },
             { "nothingToCopy", "Aucun code à copier : créez d'abord une page." },
+            { "fileMaking", "Le fichier (%1) est en préparation…" },
+            { "fileReady", "Le fichier (%1) est prêt." },
             { "pngMaking", "L'image PNG de l'aperçu est en préparation…" },
             { "pngWhole", "L'image PNG de l'aperçu est prête." },
             { "pngSmall",

@@ -435,10 +435,12 @@ test('a Blob is asked of the workers only when needed, and a download waits for 
         await page.click('#download-html');
         await page.waitForTimeout(300);
         assert.ok(!early, 'no download before the Blob');
+        assert.match(await status(), /en préparation/);
         assert.deepStrictEqual(await page.evaluate(() => window.held.map((h) => h.which)), [0, 1]);
         await page.evaluate(() => window.held.forEach((h) => h.release()));
     })()]);
     assert.ok(fs.readFileSync(await file.path()).equals(cliOutputs([]).html));
+    assert.match(await status(), /est prêt/);
 });
 
 test('a thumbnail that comes after another file was chosen is not shown', async () => {

@@ -66,8 +66,13 @@ async function onDownload(e) {
         return blobOf(entry);
     };
     if (o.sizes[which] <= largestDownload) {
+        // A large run's outputs are written again when asked, which takes seconds.
+        const waits = !entry.parts;
+        if (waits) say(fill(Words.fileMaking, bytes(o.sizes[which])));
         const whole = await blob();
-        if (outputs === o) save(whole, button.dataset.name);
+        if (outputs !== o) return;
+        save(whole, button.dataset.name);
+        if (waits) say(fill(Words.fileReady, bytes(o.sizes[which])));
     } else {
         await saveLarge(o.sizes[which], blob, button.dataset.name);
     }
