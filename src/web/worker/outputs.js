@@ -334,6 +334,9 @@ function remake(which) {
         return true;
     mosaiq._mosaiq_end();
     remaking = null;
+    // Shorter than the run's output (the run written again was refused): never a cut file handed
+    // on as the whole one; the caller says the failure.
+    if (made.size < g.size) throw new RangeError('output written again is short');
     while (made.move());
     const blob = new Blob(made.parts, { type: g.type });
     g.parts = [made.size > g.size ? blob.slice(0, g.size, g.type) : blob];
