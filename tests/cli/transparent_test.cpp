@@ -35,6 +35,20 @@ std::vector<std::string> rowsOf(const std::string& code, const std::string& end)
     return rows;
 }
 
+// The arguments of a run of picture at four by three cells on a navy page, its transparent
+// cells shown, writing the page, both codes and the PNG into folder; then more.
+std::vector<std::string> transparentRun(const std::filesystem::path& folder,
+    const std::string& picture, const std::vector<std::string>& more)
+{
+    const auto file = [&](const char* name) { return folder / name; };
+    std::vector<std::string> arguments = { picture, "--columns", "4", "--rows", "3", "--no-centre",
+        "--background", "#000080", "--transparent", "background", "-o", file("page.html").string(),
+        "--html-code", file("code.html").string(), "--blog-code", file("code.blog").string(),
+        "--png", file("page.png").string() };
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+}
+
 } // namespace
 
 TEST_F(CliTest, transparentCellsShowThePageBackgroundAndAreSpacesInTheCodes)
@@ -53,12 +67,7 @@ TEST_F(CliTest, transparentCellsShowThePageBackgroundAndAreSpacesInTheCodes)
         = { {}, { "--square" }, { "--shapes", "blocks" } };
     for (const auto& mode : modes) {
         SCOPED_TRACE(mode.empty() ? "letters" : mode[0]);
-        std::vector<std::string> arguments = { logo, "--columns", "4", "--rows", "3", "--no-centre",
-            "--background", "#000080", "--transparent", "background", "-o",
-            file("page.html").string(), "--html-code", file("code.html").string(), "--blog-code",
-            file("code.blog").string(), "--png", file("page.png").string() };
-        arguments.insert(arguments.end(), mode.begin(), mode.end());
-        const Outcome o = run(arguments, "", NoDisplay);
+        const Outcome o = run(transparentRun(file(""), logo, mode), "", NoDisplay);
         ASSERT_EQ(o.exit, 0) << o.err;
 
         // The first row of cells covers the clear band: four spaces without a tag.
@@ -118,12 +127,9 @@ TEST_F(CliTest, transparentCellsCutMergedRunsInEveryMode)
         SCOPED_TRACE(mode.back());
         for (const char* name : { "page.html", "code.html", "code.blog", "page.png" })
             std::filesystem::remove(file(name));
-        std::vector<std::string> arguments = { band, "--columns", "4", "--rows", "3", "--no-centre",
-            "--background", "#000080", "--transparent", "background", "--merge=10", "-o",
-            file("page.html").string(), "--html-code", file("code.html").string(), "--blog-code",
-            file("code.blog").string(), "--png", file("page.png").string() };
-        arguments.insert(arguments.end(), mode.begin(), mode.end());
-        const Outcome o = run(arguments, "", NoDisplay);
+        std::vector<std::string> more = { "--merge=10" };
+        more.insert(more.end(), mode.begin(), mode.end());
+        const Outcome o = run(transparentRun(file(""), band, more), "", NoDisplay);
         ASSERT_EQ(o.exit, 0) << o.err;
 
         const std::vector<std::string> html = rowsOf(readAll(file("code.html")), "<br>");

@@ -61,6 +61,16 @@ QImage readPng(const QString& path)
     return pixels.convertToFormat(QImage::Format_RGB32);
 }
 
+// The first line where two pictures of one size differ, or -1.
+int firstLineApart(const QImage& a, const QImage& b)
+{
+    for (int y = 0; y < a.height(); ++y) {
+        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), std::size_t(a.width()) * 4) != 0)
+            return y;
+    }
+    return -1;
+}
+
 // Writes picture to path; false when it cannot.
 bool writePicture(PagePicture&& picture, const QString& path, unsigned threads)
 {
@@ -124,13 +134,8 @@ void TestPagePicture::stripsOnThreadsMakeTheWholePainting()
         QVERIFY(file.close());
         const QImage read = readPng(path);
         QCOMPARE(read.size(), whole.size());
-        for (int y = 0; y < whole.height(); ++y) {
-            if (std::memcmp(
-                    read.constScanLine(y), whole.constScanLine(y), std::size_t(whole.width()) * 4)
-                != 0)
-                QFAIL(qPrintable(
-                    QStringLiteral("line %1 differs, %2 thread(s)").arg(y).arg(threads)));
-        }
+        if (const int y = firstLineApart(read, whole); y >= 0)
+            QFAIL(qPrintable(QStringLiteral("line %1 differs, %2 thread(s)").arg(y).arg(threads)));
         QFile saved(path);
         QVERIFY(saved.open(QIODevice::ReadOnly));
         const std::string lines = testsupport::pngLines(saved.readAll().toStdString());
@@ -257,12 +262,8 @@ void TestPagePicture::shapesInStripsMakeTheWholePainting()
     QVERIFY(writePicture(PagePicture(record, 1), path, 3));
     const QImage read = readPng(path);
     QCOMPARE(read.size(), whole.size());
-    for (int y = 0; y < whole.height(); ++y) {
-        if (std::memcmp(
-                read.constScanLine(y), whole.constScanLine(y), std::size_t(whole.width()) * 4)
-            != 0)
-            QFAIL(qPrintable(QStringLiteral("line %1 differs").arg(y)));
-    }
+    if (const int y = firstLineApart(read, whole); y >= 0)
+        QFAIL(qPrintable(QStringLiteral("line %1 differs").arg(y)));
 }
 
 QTEST_MAIN(TestPagePicture)
