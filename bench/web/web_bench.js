@@ -14,7 +14,7 @@
 // set of shapes, as in 1920x1080:blocks: mosaiq-cli's --shapes and the page's "Formes" then.
 // MOSAIQ_BENCH_TRIES runs of each kind in the browser (3). Then the module's
 // size, gzipped. MOSAIQ_BENCH_ONE_WORKER=1: the page with one worker; MOSAIQ_WEB_SITE: another
-// build's site (one that marks its stages).
+// build's site (one that marks its stages); MOSAIQ_BENCH_TIMELINE=1: every stage in order.
 'use strict';
 const fs = require('node:fs');
 const os = require('node:os');
@@ -239,6 +239,9 @@ async function measureInBrowser(browser, photo, auto, shapes) {
                 mark('mosaiq-conversion'), mark('mosaiq-helper-conversion')]
                 .map((t) => t - mark('bench-clicked')),
             preview: mark('mosaiq-preview') - mark('mosaiq-delivered'),
+            timeline: performance.getEntries().filter((e) => /^(mosaiq|bench)-/.test(e.name))
+                .map((e) => [e.name, e.startTime - mark('bench-chosen'), e.duration])
+                .sort((a, b) => a[1] - b[1]),
         };
     });
     const result = { web, cpu, ...f, idle, loaded, ready };
@@ -277,6 +280,12 @@ function report(size, native, pageBytes, auto, driven) {
     const [asked, helperRead, ...begun] = f.fromClick.map(ms);
     console.log(`  from the click: run asked ${asked} ms (second worker's picture read ${helperRead}`
         + ` ms), begun in the workers ${begun.join(' / ')} ms`);
+    // MOSAIQ_BENCH_TIMELINE=1: every stage from the file chosen, start and length, ms.
+    if (process.env.MOSAIQ_BENCH_TIMELINE === '1') {
+        console.log(`  timeline: ${f.timeline.map(([name, start, length]) =>
+            `${name.replace(/^mosaiq-/, '')} ${ms(start)}${length ? `+${ms(length)}` : ''}`)
+            .join(', ')}`);
+    }
     // Where the longest task fell: the page's last mark before it.
     for (const [name, r] of [['clicked from the page', auto], ['driven', driven]]) {
         const before = r.marks.filter(([, t]) => t <= r.longest.startTime).pop();
