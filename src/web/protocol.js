@@ -11,8 +11,9 @@ const Messages = Object.freeze({
     // The page to each worker: its end of the channel between the two.
     partner: ['port'],
     // The first worker to the second: the rows handed over (an ArrayBuffer), or null; their
-    // opacity, a byte a pixel, when the module decoded them and they are not all opaque.
-    rows: ['pixels', 'opacity'],
+    // opacity, a byte a pixel, when the module decoded them and they are not all opaque; flat:
+    // the module's own flattened words, not the browser's RGBA bytes.
+    rows: ['pixels', 'opacity', 'flat'],
     // The page to a worker: a run, this worker's band part of parts if it is shared; a stop.
     convert: ['settings', 'part', 'parts'],
     stop: [],

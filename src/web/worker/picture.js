@@ -267,39 +267,36 @@ function handOver() {
     const p = picture;
     if (handedFrom === undefined || !p || !(p.context || p.decoded)) return;
     const begin = performance.now();
-    let pixels = null, opacity = null;
+    let pixels = null, opacity = null, flat = false;
     try {
         if (p.context) {
             pixels = p.context.getImageData(0, handedFrom, p.width, p.height - handedFrom,
                 { colorSpace: 'srgb' }).data.buffer;
         } else {
-            ({ pixels, opacity } = heldRgba(p, handedFrom));
+            ({ pixels, opacity } = heldWords(p, handedFrom));
+            flat = true;
         }
     } catch (error) {
         // The second reads the picture from its file when a run needs it.
         pixels = opacity = null;
     }
-    post(partner, 'rows', { pixels, opacity }, [pixels, opacity].filter(Boolean));
+    post(partner, 'rows', { pixels, opacity, flat }, [pixels, opacity].filter(Boolean));
     measure('handover', begin);
 }
 
-// The rows from first to the last of a picture the module decoded, as the RGBA bytes that the
-// second worker flattens: the engine's words, opaque, with red and blue swapped back (pixels);
-// and their opacity, null when the picture is opaque: the words are already flattened.
-function heldRgba(p, first) {
+// The rows from first to the last of a picture the module decoded, as the module holds them,
+// already flattened (pixels), which the second worker takes as they are: one copy each way,
+// where RGBA bytes cost both workers a pass over every pixel on the way to the run. Their
+// opacity, null when the picture is opaque.
+function heldWords(p, first) {
     // Rows whose opacity this module could not keep: the second reads the picture itself.
     if (mosaiq._mosaiq_opacity_lost()) throw new RangeError('the picture\'s opacity was lost');
-    const count = p.width * (p.height - first);
-    const words = new Uint32Array(mosaiq.HEAPU8.buffer, p.address + 4 * p.width * first, count)
-        .slice();
-    for (let i = 0; i < count; ++i) {
-        const word = words[i];
-        words[i] = (word & 0xFF00FF00) | ((word >>> 16) & 0xFF) | ((word & 0xFF) << 16);
-    }
+    const pixels = mosaiq.HEAPU8.slice(p.address + 4 * p.width * first,
+        p.address + 4 * p.width * p.height).buffer;
     const plane = mosaiq._mosaiq_held_opacity(0) >>> 0;
     const opacity = plane ? mosaiq.HEAPU8.slice(plane + p.width * first,
         plane + p.width * p.height).buffer : null;
-    return { pixels: words.buffer, opacity };
+    return { pixels, opacity };
 }
 
 // The second worker's picture, its rows to come: the rows above them are never read. Its run
@@ -325,12 +322,13 @@ function takeRows(file, band) {
     const filled = new Promise((resolve) => { rowsComing = resolve; }).then((rows) => {
         rowsComing = null;
         if (picture !== p) return;
-        const { pixels, opacity } = rows;
+        const { pixels, opacity, flat } = rows;
         if (!pixels) return dropPicture();
         const begin = performance.now();
         mosaiq.HEAPU8.set(new Uint8Array(pixels), address + 4 * width * first);
         readBack(new Uint8Array(pixels));
-        mosaiq._mosaiq_flatten_rows(width * first, width * (height - first));
+        // Rows that come flattened are only marked so: the run flattens none of the picture.
+        mosaiq._mosaiq_flatten_rows(width * first, flat ? 0 : width * (height - first));
         // Without the memory for it, the module refuses a run that would show transparent cells.
         const plane = opacity ? mosaiq._mosaiq_held_opacity(1) >>> 0 : 0;
         if (plane) mosaiq.HEAPU8.set(new Uint8Array(opacity), plane + width * first);
