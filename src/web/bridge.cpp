@@ -9,6 +9,7 @@
 #include "web/bandrows.h"
 #include "web/bridgesettings.h"
 #include "web/unreadpicture.h"
+#include "web/warmdecoders.h"
 #include "web/webconversion.h"
 #include "web/webnumbers.h"
 #include "web/webpicture.h"
@@ -100,6 +101,13 @@ EMSCRIPTEN_KEEPALIVE void mosaiq_flatten_held(double pixels, int bgrx)
         flattenRgba(held.get() + heldFlat, count);
     }
     heldFlat += count;
+}
+
+// The decoders run on the built-in pictures, times times each, as the module starts
+// (warmDecoders): how many of them it decoded.
+EMSCRIPTEN_KEEPALIVE int mosaiq_warm_decoders(int times)
+{
+    return warmDecoders(times);
 }
 
 // Who reads the file whose bytes (size of them) the script copied to data: 0 the browser, 1 the

@@ -3,6 +3,7 @@
 // to the browser, and a cut file is damaged.
 #include "image/picturelimit.h"
 #include "image/picturereader.h"
+#include "web/warmdecoders.h"
 #include "web/webpicture.h"
 
 #include <QDir>
@@ -109,6 +110,13 @@ namespace {
         }
         EXPECT_GE(decoded, 20);
         EXPECT_GE(transparent, 1);
+    }
+
+    // A built-in picture that the browser would decode, or that is damaged, warms nothing up.
+    TEST(WarmDecoders, DecodeEveryBuiltInPictureInTheModule)
+    {
+        EXPECT_EQ(warmPictures().size(), 3u);
+        EXPECT_EQ(warmDecoders(2), int(warmPictures().size()));
     }
 
 } // namespace

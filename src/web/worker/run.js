@@ -212,22 +212,28 @@ function unshared() {
     post(self, 'done', { status: 'unshared' });
 }
 
-// A small run with the page's first options as soon as the module is made, its outputs
-// dropped: the browser compiles a module's functions fully only once they have run a while, and
-// the first photo's run would pay for it after the click.
+// Small runs as soon as the module is made, their outputs dropped: the browser compiles a
+// module's functions fully only once they have run a while, and the first photo's decode and
+// run would pay for it after the click. The decoders on the module's own small photos; a run
+// with the page's first options, and with shapes at one pixel a cell and at several.
 function warmUp() {
+    mosaiq._mosaiq_warm_decoders(8);
     const side = 256;
     const address = mosaiq._mosaiq_hold_picture(side, side) >>> 0;
     if (!address) return;
     const pixels = mosaiq.HEAPU8.subarray(address, address + 4 * side * side);
     for (let i = 0; i < pixels.length; ++i) pixels[i] = i % 4 === 3 ? 255 : (i * 37) % 251;
     mosaiq._mosaiq_flatten_held(side * side, 0);
-    const s = { columns: String(side), rows: String(side) };
+    const { shapes } = bridge.numbers;
+    const runs = [{ columns: side, rows: side }, { columns: side, rows: side, shapes: shapes.blocks },
+        { columns: side / 4, rows: side / 8, shapes: shapes.all }];
     outputs = null;
-    for (let step = bridge.start({ address, width: side, height: side }, s); step === 0;)
-        step = mosaiq._mosaiq_step(side);
-    mosaiq._mosaiq_end();
+    for (const { columns, rows, shapes: set } of runs) {
+        const s = { columns: String(columns), rows: String(rows), shapes: set };
+        for (let step = bridge.start({ address, width: side, height: side }, s); step === 0;)
+            step = mosaiq._mosaiq_step(side);
+        mosaiq._mosaiq_end();
+    }
     mosaiq._mosaiq_hold_picture(0, 0);
     outputs = newOutputs();
 }
-
