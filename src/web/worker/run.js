@@ -225,7 +225,8 @@ function warmUp() {
     for (let i = 0; i < pixels.length; ++i) pixels[i] = i % 4 === 3 ? 255 : (i * 37) % 251;
     mosaiq._mosaiq_flatten_held(side * side, 0);
     const { shapes } = bridge.numbers;
-    const runs = [{ columns: side, rows: side }, { columns: side, rows: side, shapes: shapes.blocks },
+    const runs = [{ columns: side, rows: side },
+        { columns: side, rows: side, shapes: shapes.blocks },
         { columns: side / 4, rows: side / 8, shapes: shapes.all }];
     outputs = null;
     for (const { columns, rows, shapes: set } of runs) {
