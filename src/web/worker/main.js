@@ -71,8 +71,10 @@ const ready = loadModule().then((reply) => {
     // As the page opens, the memory is made ready for a full HD photo's run, shared when the
     // page has a second worker: its outputs are dropped (HeldLimit), so only for its picture.
     prepareFor(1920 * 1080, ownPart, (navigator.hardwareConcurrency || 1) > 1 ? 2 : 1);
+    const warming = performance.now();
     try {
         warmUp();
+        measure('warm-up', warming);
     } catch (error) {
         // Only time lost: the first run makes the module afresh if it has to.
         outputs = newOutputs();

@@ -227,7 +227,7 @@ function warmUp() {
     const { shapes } = bridge.numbers;
     const runs = [{ columns: side, rows: side },
         { columns: side, rows: side, shapes: shapes.blocks },
-        { columns: side / 4, rows: side / 8, shapes: shapes.all }];
+        { columns: side / 16, rows: side / 16, shapes: shapes.all }];
     outputs = null;
     for (const { columns, rows, shapes: set } of runs) {
         const s = { columns: String(columns), rows: String(rows), shapes: set };
