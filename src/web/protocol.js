@@ -30,7 +30,7 @@ const Messages = Object.freeze({
     thumbnail: ['number', 'thumbnail', 'measures'],
     shown: ['number'],
     // The page to a worker: the Blob of output which (0 the page, 1 the HTML code, 2 the blog
-    // code) of run; the worker to the page: that Blob.
+    // code) of run; the worker to the page: that Blob, null when the worker can no longer make it.
     blob: ['run', 'which', 'blob', 'measures'],
     // A worker to the page: its module made (the engine's words, numbers and dialects), or not
     // (refused: the site's security policy forbids WebAssembly, which the browser has).

@@ -411,6 +411,26 @@ test('a photo too large to share has an idle second worker replaced, not one hol
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
 
+test('an output asked once the worker has made its module again is said lost, not waited for',
+    async () => {
+        // Made again as after a failure, when the page asks it to.
+        await contextWithWorkers(`addEventListener('message',
+            (e) => e.data.type === 'test-remake' && remakeModule());`, { acceptDownloads: true });
+        page = await context.newPage();
+        await page.goto(`file://${site}/index.html`);
+        await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);
+        await choose(picture);
+        await runToEnd();
+        await page.evaluate(() => worker.postMessage({ type: 'test-remake' }));
+        await page.click('#tab-html');
+        await page.click('#download-html');
+        await page.waitForFunction(() => /ne peut plus/.test($('status').textContent));
+        assert.match(await status(), /^Le fichier \(.* octets\) ne peut plus être préparé/);
+        // The next run's outputs are made as ever.
+        await runToEnd();
+        assert.ok((await download('#download-html')).equals(cliOutputs([]).html));
+    });
+
 test('a Blob is asked of the workers only when needed, and a download waits for it', async () => {
     // The workers get the requests only when the test lets them.
     await page.evaluate(() => {

@@ -73,6 +73,7 @@ function onBand(part, m) {
         outputs.blobParts[part] = [];
         if (outputs.bands.filter(Boolean).length === outputs.workers.length) finishRun(joined());
     } else if (outputs.bands[part] && outputs.bands[part].run === m.run) {
+        if (!m.blob) return outputs.blobs[m.which].lost();
         outputs.blobParts[part][m.which] = m.blob;
         settleBlobs();
     }

@@ -270,10 +270,21 @@ const blobChannel = new MessageChannel();
 blobChannel.port1.onmessage = () => blobStep();
 const blobsAsked = [];
 let blobBegin = 0;
+// Asked of a run this worker no longer holds (its module made again since), the answer is null,
+// and the page says that the file can no longer be made, rather than waiting for it.
 function askBlob(ofRun, which) {
-    if (!waiting || waiting.run !== ofRun || blobsAsked.includes(which)) return;
+    if (!waiting || waiting.run !== ofRun) {
+        post(self, 'blob', { run: ofRun, which, blob: null });
+        return;
+    }
+    if (blobsAsked.includes(which)) return;
     blobsAsked.push(which);
     if (blobsAsked.length === 1) blobStep();
+}
+// Every output asked of the last run answered null: it cannot be written again.
+function blobsLost() {
+    for (const which of blobsAsked.splice(0))
+        post(self, 'blob', { run: waiting.run, which, blob: null });
 }
 function blobStep() {
     if (blobsAsked.length === 0 || !waiting) return;
@@ -284,8 +295,9 @@ function blobStep() {
         try {
             if (remake(which)) return blobChannel.port2.postMessage(0);
         } catch (error) {
+            // The module may be unusable: made again, it holds neither the run nor its picture.
             remaking = null;
-            memoryFailed();
+            remakeModule();
             return;
         }
     } else if (g.move() && g.slabs.length > 0) {
