@@ -42,6 +42,8 @@ function neededBlob(o, which) {
     const entry = o.blobs[which];
     if (!entry.asked && o.joined) {
         entry.asked = true;
+        // No worker is replaced with this ask on its way (replaceWorker).
+        idleSoon();
         for (const part of o.joined)
             post(o.workers[part], 'blob', { run: o.bands[part].run, which });
     }
