@@ -10,8 +10,9 @@
 // the second read the picture and when each began the run; the longest task of the page (a
 // long-task observer); the preview's delay after the outputs; the peak memory (PSS) of the tab's renderer and of all this
 // benchmark's chromium processes; whether the page's download has the page's size and how long it
-// took from the click, and all chromium's memory 3 s after it, the page idle. A size may name a
-// set of shapes, as in 1920x1080:blocks: mosaiq-cli's --shapes and the page's "Formes" then.
+// took from the click, and all chromium's memory 3 s and 10 s after it, the page idle (past the
+// page's idle delay, the workers grown by the run replaced). A size may name a set of shapes,
+// as in 1920x1080:blocks: mosaiq-cli's --shapes and the page's "Formes" then.
 // MOSAIQ_BENCH_TRIES runs of each kind in the browser (3). Then the module's
 // size, gzipped. MOSAIQ_BENCH_ONE_WORKER=1: the page with one worker; MOSAIQ_WEB_SITE: another
 // build's site (one that marks its stages); MOSAIQ_BENCH_TIMELINE=1: every stage in order.
@@ -256,6 +257,9 @@ async function measureInBrowser(browser, photo, auto, shapes) {
         result.downloadPeak = peak;
         await new Promise((resolve) => setTimeout(resolve, 3000));
         result.idleAfter = chromiumPss();
+        // Long enough for the page to have replaced the workers that grew during the run.
+        await new Promise((resolve) => setTimeout(resolve, 7000));
+        result.idleLater = chromiumPss();
     }
     await context.close();
     return result;
@@ -301,7 +305,7 @@ function report(size, native, pageBytes, auto, driven) {
     console.log(`  page downloaded: ${d.downloaded} bytes, ${
         d.downloaded === pageBytes ? 'as' : 'NOT as'} mosaiq-cli's ${pageBytes}, ${d.toDownload} ms`
         + ` from the click to the download (its Blob built meanwhile); all chromium idle 3 s`
-        + ` after: ${mb(d.idleAfter.all)}`);
+        + ` after: ${mb(d.idleAfter.all)}, 10 s after: ${mb(d.idleLater.all)}`);
 }
 
 (async () => {

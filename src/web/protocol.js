@@ -31,8 +31,16 @@ const Messages = Object.freeze({
     thumbnail: ['number', 'thumbnail', 'measures'],
     shown: ['number'],
     // The page to a worker: the Blob of output which (0 the page, 1 the HTML code, 2 the blog
-    // code) of run; the worker to the page: that Blob.
+    // code) of run; the worker to the page: that Blob, null when the worker can no longer make it.
     blob: ['run', 'which', 'blob', 'measures'],
+    // The page to a worker, idle: how far its module has grown past what it held once ready
+    // (grown, in bytes), and whether it is still making something (busy); the worker's answer.
+    idle: ['grown', 'busy'],
+    // The page to a new worker in place of one let go: the file of the picture the other held
+    // (null: none), read once a run needs it; and last, the last run the other made, that this
+    // one writes again when asked: { run, settings, part, parts, sizes (null for an output the
+    // page holds), file }.
+    takeOver: ['file', 'last'],
     // A worker to the page: its module made (the engine's words, numbers and dialects), or not
     // (refused: the site's security policy forbids WebAssembly, which the browser has).
     ready: ['words', 'numbers', 'dialects'],

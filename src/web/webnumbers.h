@@ -9,6 +9,12 @@ namespace mosaiq {
 // room for the outputs.
 inline constexpr double WebPixelLimit = 100'000'000;
 
+// How far a worker's module may have grown past the memory it holds once made and ready before
+// the page, idle after a run, replaces the worker by a new one: a WebAssembly module never gives
+// memory back. Past a full HD photo's run, which grows each worker by about 8 MB; a 12-megapixel
+// photo's grows the first by about 50 MB.
+inline constexpr double WebIdleGrowth = 32.0 * 1024 * 1024;
+
 // Every number of the engine that the page's script works with, one JSON object that the worker
 // reads once from the module, so that none is copied into the script:
 //   "slabBytes": the memory the script hands a stream to write into (ChunkStream::RoomBytes);
@@ -18,8 +24,8 @@ inline constexpr double WebPixelLimit = 100'000'000;
 //     "blog", "post", "cells";
 //   "sharedToCells", "firstBandShare": the largest grid two workers share, and the first
 //     band's share of its rows (bandrows.h);
-//   "pixelLimit": WebPixelLimit; "frameCells": {"letter", "square"}, the most cells the preview
-//     frame shows;
+//   "pixelLimit": WebPixelLimit; "idleGrowth": WebIdleGrowth; "frameCells": {"letter",
+//     "square"}, the most cells the preview frame shows;
 //   "preview": {"cellWidth", "cellHeight", "shapes", "zoomSteps"}, the drawn preview's cell at
 //     100 %, in CSS pixels, that of a page of shapes ({"cellWidth", "cellHeight", "baseline"}),
 //     and its zoom factors (output/preview/previewzoom.h);

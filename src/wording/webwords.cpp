@@ -77,6 +77,9 @@ namespace {
             { "nothingToCopy", "Aucun code à copier : créez d'abord une page." },
             { "fileMaking", "Le fichier (%1) est en préparation…" },
             { "fileReady", "Le fichier (%1) est prêt." },
+            { "fileLost",
+                "Le fichier (%1) ne peut plus être préparé : créez la page à nouveau, puis "
+                "téléchargez-le." },
             { "pngMaking", "L'image PNG de l'aperçu est en préparation…" },
             { "pngWhole", "L'image PNG de l'aperçu est prête." },
             { "pngSmall",

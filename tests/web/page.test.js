@@ -411,6 +411,57 @@ test('a photo too large to share has an idle second worker replaced, not one hol
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
 
+test('workers grown by a run are replaced once the page is idle; the outputs and the picture stay',
+    async () => {
+        const large = png(testPixels(640, 400, false), 640, 400);
+        fs.writeFileSync(path.join(folder, 'picture.png'), large);
+        // Any growth counts, and the page is idle after a fifth of a second.
+        await page.evaluate(() => {
+            engine.numbers.idleGrowth = 0;
+            idleDelay = 200;
+            window.first = [worker, helper];
+        });
+        await choose(large);
+        await page.waitForTimeout(600);
+        assert.ok(await page.evaluate(() => worker === first[0]), 'a picture read alone');
+        // Past the outputs a worker keeps, in both bands: each new worker writes its band again
+        // from the picture's file.
+        await page.fill('#columns', '1500');
+        await page.fill('#rows', '1500');
+        await runToEnd();
+        assert.ok(await page.evaluate(() => outputs.shared), 'shared');
+        await page.waitForFunction(() => worker !== first[0] && helper !== first[1]);
+        await assertDownloads(cliOutputs(['--columns', '1500', '--rows', '1500']));
+        // The next run reads the picture again in the new workers, and shares it.
+        await page.fill('#columns', '640');
+        await page.fill('#rows', '400');
+        await runToEnd();
+        assert.ok(await page.evaluate(() => outputs.shared), 'shared again');
+        await page.click('#tab-preview');
+        assert.ok((await download('#download-page')).equals(cliOutputs([]).page), 'next run');
+        fs.writeFileSync(path.join(folder, 'picture.png'), picture);
+    });
+
+test('an output asked once the worker has made its module again is said lost, not waited for',
+    async () => {
+        // Made again as after a failure, when the page asks it to.
+        await contextWithWorkers(`addEventListener('message',
+            (e) => e.data.type === 'test-remake' && remakeModule());`, { acceptDownloads: true });
+        page = await context.newPage();
+        await page.goto(`file://${site}/index.html`);
+        await page.waitForFunction(() => document.getElementById('dialect').options.length > 1);
+        await choose(picture);
+        await runToEnd();
+        await page.evaluate(() => worker.postMessage({ type: 'test-remake' }));
+        await page.click('#tab-html');
+        await page.click('#download-html');
+        await page.waitForFunction(() => /ne peut plus/.test($('status').textContent));
+        assert.match(await status(), /^Le fichier \(.* octets\) ne peut plus être préparé/);
+        // The next run's outputs are made as ever.
+        await runToEnd();
+        assert.ok((await download('#download-html')).equals(cliOutputs([]).html));
+    });
+
 test('a Blob is asked of the workers only when needed, and a download waits for it', async () => {
     // The workers get the requests only when the test lets them.
     await page.evaluate(() => {

@@ -29,6 +29,10 @@ let helperReading = false;
 let runAsked = null;
 let reading = false;
 let pictureNumber = 0; // the worker's number of the last picture read
+// The file of the picture being read, and of the last one read, which a worker that takes the
+// place of another reads again (replaceWorker).
+let pictureAsked = null;
+let pictureFile = null;
 let pictureSize = null; // { width, height } of the last picture read
 // The size field typed into last since the picture was read ('columns' or 'rows'): with
 // "Garder les proportions", the other is the engine's.

@@ -22,10 +22,15 @@ function blobUrl(blob) {
 // when they shared the run: a download or a copy waits for it.
 function awaitedBlob(which) {
     let resolve;
-    const entry = { which, asked: false, parts: null, blob: null };
+    const entry = { which, asked: false, parts: null, blob: null, gone: false };
     entry.promise = new Promise((r) => { resolve = r; });
     entry.arrived = (parts) => {
         entry.parts = parts;
+        resolve(entry);
+    };
+    // A worker could no longer make it (its module made again after a failure).
+    entry.lost = () => {
+        entry.gone = true;
         resolve(entry);
     };
     return entry;
@@ -37,6 +42,8 @@ function neededBlob(o, which) {
     const entry = o.blobs[which];
     if (!entry.asked && o.joined) {
         entry.asked = true;
+        // No worker is replaced with this ask on its way (replaceWorker).
+        idleSoon();
         for (const part of o.joined)
             post(o.workers[part], 'blob', { run: o.bands[part].run, which });
     }
@@ -63,18 +70,20 @@ async function onDownload(e) {
     if (!entry || !o.sizes) return;
     const blob = async () => {
         if (!entry.parts) await neededBlob(o, which).promise;
-        return blobOf(entry);
+        return entry.gone ? null : blobOf(entry);
     };
+    const lost = () => say(fill(Words.fileLost, bytes(o.sizes[which])), true);
     if (o.sizes[which] <= largestDownload) {
         // A large run's outputs are written again when asked, which takes seconds.
         const waits = !entry.parts;
         if (waits) say(fill(Words.fileMaking, bytes(o.sizes[which])));
         const whole = await blob();
         if (outputs !== o) return;
+        if (!whole) return lost();
         save(whole, button.dataset.name);
         if (waits) say(fill(Words.fileReady, bytes(o.sizes[which])));
     } else {
-        await saveLarge(o.sizes[which], blob, button.dataset.name);
+        await saveLarge(o.sizes[which], blob, button.dataset.name, lost);
     }
 }
 
@@ -93,9 +102,10 @@ function save(blob, name) {
     link.click();
 }
 
-// An output of size bytes past largestDownload, blob() its Blob when it comes, streamed into a
-// file the user picks (asked first, while the press still allows it), or refused.
-async function saveLarge(size, blob, name) {
+// An output of size bytes past largestDownload, blob() its Blob when it comes (null: lost(),
+// said), streamed into a file the user picks (asked first, while the press still allows it), or
+// refused.
+async function saveLarge(size, blob, name, lost) {
     if (!window.showSaveFilePicker) return say(fill(Words.tooLargeToSave, bytes(size)), true);
     let file;
     try {
@@ -105,7 +115,9 @@ async function saveLarge(size, blob, name) {
     }
     say(fill(Words.saving, bytes(size)));
     try {
-        await (await blob()).stream().pipeTo(await file.createWritable());
+        const whole = await blob();
+        if (!whole) return lost();
+        await whole.stream().pipeTo(await file.createWritable());
         say(fill(Words.saved, bytes(size)));
     } catch (error) {
         say(fill(Words.saveFailed, bytes(size)), true);
@@ -152,7 +164,7 @@ function showPage(cellBytes) {
         // The page's bytes stay the documents', which name no encoding; the frame reads them
         // as Windows-1252 from its content type, and no script of the page may run there.
         neededBlob(o, 0).promise.then((entry) => {
-            if (outputs !== o) return;
+            if (outputs !== o || entry.gone) return;
             const blob = blobOf(entry);
             $('preview-frame').onload = shown;
             $('preview-frame').src = blobUrl(blob);
@@ -186,8 +198,11 @@ async function downloadPng() {
 async function copyCode(kind) {
     const o = outputs;
     if (!o || !o.finished) return say(Words.nothingToCopy, true);
+    const which = kind === 'html' ? 1 : 2;
+    const entry = await neededBlob(o, which).promise;
+    if (entry.gone) return say(fill(Words.fileLost, bytes(o.sizes[which])), true);
     try {
-        const blob = blobOf(await neededBlob(o, kind === 'html' ? 1 : 2).promise);
+        const blob = blobOf(entry);
         await navigator.clipboard.writeText(await blob.text());
         say(kind === 'html' ? Words.copiedPage : Words.copiedArticle);
     } catch (error) {

@@ -9,6 +9,7 @@ function loadPicture(file) {
         return;
     }
     reading = true;
+    pictureAsked = file;
     pictureNumber = 0; // a thumbnail that comes now is an earlier picture's
     performance.mark('mosaiq-chosen');
     $('picture-name').textContent = file.name || '';
@@ -54,6 +55,7 @@ function samplePicture() {
 // keeps what was typed.
 function scaleSizes(factor) {
     if (!engine) return notReady();
+    idleSoon();
     post(worker, 'scale', { columns: $('columns').value, rows: $('rows').value, factor });
 }
 
@@ -69,6 +71,7 @@ function onScaled(m) {
 // With "Garder les proportions", the size typed asks the engine for the other.
 function keepProportions() {
     if (!$('keep-proportions').checked || !engine || !pictureSize || !lastTyped) return;
+    idleSoon();
     post(worker, 'proportion', { typed: $(lastTyped).value, rows: lastTyped === 'rows',
         shapes: shapesChosen(), ...pictureSize });
 }
@@ -96,7 +99,7 @@ function create() {
     running = true;
     performance.mark('mosaiq-create');
     const s = settings();
-    outputs = { settings: s, columns: 0, rowCount: 0 };
+    outputs = { settings: s, columns: 0, rowCount: 0, file: pictureFile };
     clearResults();
     showProgress(0);
     say(Words.running);

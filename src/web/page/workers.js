@@ -5,9 +5,12 @@
 // answer, and the page says so rather than "starts, try again" forever.
 const engineWait = 30;
 
+let workerUrl = null;
+
 function startWorker() {
     const source = new Blob([window.MosaiqWorkerSource], { type: 'text/javascript' });
     const url = URL.createObjectURL(source);
+    workerUrl = url;
     // A worker refused by the site's security policy throws in some browsers, and in others
     // only fires its error event.
     try {
@@ -15,11 +18,15 @@ function startWorker() {
     } catch (error) {
         return engineFailed(Words.noWorker);
     }
-    worker.onmessage = (event) => onWorker(event.data);
-    worker.onerror = () => engine || engineFailed(Words.noWorker);
+    listen(worker);
     setTimeout(() => engine || engineFailed(fill(Words.engineSilent, engineWait)),
         engineWait * 1000);
     if ((navigator.hardwareConcurrency || 1) > 1) startHelper(url);
+}
+
+function listen(first) {
+    first.onmessage = (event) => onWorker(event.data);
+    first.onerror = () => engine || engineFailed(Words.noWorker);
 }
 
 function engineFailed(why) {
@@ -35,7 +42,11 @@ function startHelper(url, name = 'second') {
     helper = new Worker(url, { name });
     helper.onmessage = (event) => onHelper(event.data);
     helper.url = url;
-    // The first hands the second the rows of each picture it decoded.
+    pair();
+}
+
+// The first hands the second the rows of each picture it decoded.
+function pair() {
     const channel = new MessageChannel();
     post(worker, 'partner', { port: channel.port1 }, [channel.port1]);
     post(helper, 'partner', { port: channel.port2 }, [channel.port2]);
@@ -45,6 +56,8 @@ function onHelper(m) {
     for (const { name, start, duration } of m.measures || [])
         performance.measure(name.replace('mosaiq-', 'mosaiq-helper-'),
             { start: start - performance.timeOrigin, duration });
+    if (m.type === 'idle') return onIdle(1, m);
+    if (m.type !== 'progress') idleSoon();
     if (m.type === 'loaded' || m.type === 'refused') {
         helperLoaded = m.type === 'loaded';
         // A second worker left out of a large photo's run holds the memory made ready for a
@@ -55,7 +68,10 @@ function onHelper(m) {
         }
         helperReading = false;
         if (runAsked) runAsked();
-    } else if (m.type === 'progress' || m.type === 'done' || m.type === 'blob') onBand(1, m);
+    } else if (m.type === 'progress' || m.type === 'done' || m.type === 'blob') {
+        if (m.type !== 'progress') idleDue = true;
+        onBand(1, m);
+    }
 }
 
 // What each worker of a run says: its progress, its outputs (a band of the rows when the run
@@ -73,6 +89,7 @@ function onBand(part, m) {
         outputs.blobParts[part] = [];
         if (outputs.bands.filter(Boolean).length === outputs.workers.length) finishRun(joined());
     } else if (outputs.bands[part] && outputs.bands[part].run === m.run) {
+        if (!m.blob) return outputs.blobs[m.which].lost();
         outputs.blobParts[part][m.which] = m.blob;
         settleBlobs();
     }
@@ -124,7 +141,11 @@ function onWorker(m) {
     // The worker's stages, in the page's timeline for bench/web.
     for (const { name, start, duration } of m.measures || [])
         performance.measure(name, { start: start - performance.timeOrigin, duration });
+    if (m.type === 'idle') return onIdle(0, m);
+    if (m.type !== 'progress') idleSoon();
     if (m.type === 'loaded' || m.type === 'refused') reading = false;
+    // A worker in place of another: the page is already set up.
+    if (m.type === 'ready' && engine) return;
     if (m.type === 'failed') {
         engineFailed(m.refused ? Words.wasmRefused : Words.noEngine);
     } else if (m.type === 'ready') {
@@ -138,6 +159,7 @@ function onWorker(m) {
         if (pictureWaiting) loadPicture(pictureWaiting);
         pictureWaiting = null;
     } else if (m.type === 'loaded') {
+        pictureFile = pictureAsked;
         pictureNumber = m.number;
         pictureSize = { width: m.width, height: m.height };
         lastTyped = null;
@@ -156,6 +178,7 @@ function onWorker(m) {
         thumbnail.src = URL.createObjectURL(m.thumbnail);
         thumbnail.hidden = false;
     } else if (m.type === 'refused') {
+        pictureFile = null;
         $('thumbnail').hidden = true;
         say(m.message, true);
     } else if (m.type === 'started') {
@@ -168,6 +191,91 @@ function onWorker(m) {
     } else if (m.type === 'proportioned') {
         onProportioned(m);
     } else {
+        if (m.type !== 'progress') idleDue = true;
         onBand(0, m);
     }
+}
+
+// A worker's module never gives back the memory it grew by: a large photo's run left the page's
+// workers holding a gigabyte and more. Once the page has been idle for idleDelay milliseconds
+// (no run, no picture being read, no output being made), a worker whose module grew past the
+// engine's idleGrowth is replaced by a new one. That one is handed the picture's file, read when
+// the next run needs it: read at once, its pixels would take back much of the memory just given
+// back, for a run that may never come. And it is handed what the last run needs to write again,
+// when asked, the outputs whose Blobs the page does not hold yet. A picture or a run asked
+// meanwhile waits for its module, as the first one's did.
+// A few seconds: past the moment a user takes to look at the outputs and press a download, whose
+// Blob the worker would otherwise make again from the picture read anew; short enough that the
+// memory goes back before the user leaves the page.
+let idleDelay = 5000;
+let idleTimer = 0;
+// Each wait for the page idle, and the workers' answers to its end: an answer to an earlier wait
+// is ignored, something having happened since.
+let idleRound = 0;
+let idleAnswers = null;
+// What grows a module is a run, or a large run's output written again: a picture read alone
+// leaves the workers as they are, its pixels ready for the run.
+let idleDue = false;
+
+function idleSoon() {
+    ++idleRound;
+    clearTimeout(idleTimer);
+    idleTimer = setTimeout(askIdle, idleDelay);
+}
+
+function askIdle() {
+    if (!idleDue || !engine || running || reading || helperReading) return;
+    idleAnswers = { round: idleRound, answers: [] };
+    post(worker, 'idle');
+    if (helper) post(helper, 'idle');
+}
+
+// part: 0 the first worker, 1 the second.
+function onIdle(part, m) {
+    if (!idleAnswers || idleAnswers.round !== idleRound) return;
+    const answers = idleAnswers.answers;
+    answers[part] = m;
+    if (!answers[0] || (helper && !answers[1])) return;
+    idleAnswers = null;
+    // A worker still making an output tells the page once it has: the wait begins again then.
+    if (running || reading || helperReading || answers.some((a) => a.busy)) return;
+    idleDue = false;
+    const grown = answers.map((a) => a.grown > engine.numbers.idleGrowth);
+    // The second holds only the rows that the first handed it, which a new first would not know:
+    // both go together.
+    if (grown[0]) replaceWorker(0);
+    if (helper && (grown[0] || grown[1])) replaceWorker(1);
+    if (helper && grown.some(Boolean)) pair();
+}
+
+// The first worker (part 0) or the second (1) replaced by a new one, told what the other held;
+// the two paired again after.
+function replaceWorker(part) {
+    const old = part === 0 ? worker : helper;
+    old.terminate();
+    const fresh = new Worker(workerUrl, part === 0 ? {} : { name: 'lean' });
+    if (part === 0) {
+        worker = fresh;
+        listen(worker);
+    } else {
+        helper = fresh;
+        helper.onmessage = (event) => onHelper(event.data);
+        helper.url = workerUrl;
+    }
+    const o = outputs;
+    const at = o && o.workers ? o.workers.indexOf(old) : -1;
+    let last = null;
+    if (at >= 0) {
+        o.workers[at] = fresh;
+        const band = o.bands[at];
+        if (o.joined && o.joined.includes(at) && band && band.page) {
+            // An output the page holds, whole or this band's part, is not made again.
+            const sizes = [band.page, band.html, band.blog].map((output, which) =>
+                (o.blobs[which].parts || o.blobParts[at][which] ? null : output.size));
+            last = { run: band.run, settings: o.settings, part: at, parts: o.shared ? 2 : 1,
+                sizes, file: o.file };
+        }
+    }
+    const holds = part === 0 || helperLoaded;
+    post(fresh, 'takeOver', { file: holds ? pictureFile : null, last });
 }

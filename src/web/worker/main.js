@@ -98,7 +98,13 @@ const ready = loadModule().then((reply) => {
         for (const slab of slabs) mosaiq._free(slab);
         mosaiq._mosaiq_hold_picture(0, 0);
     }
+    madeReady = mosaiq.HEAPU8.length;
 }, () => post(self, 'failed', { refused: webAssemblyRefused() }));
+
+// The module's memory once made and ready: what it grew past that, it never gives back, and the
+// page, idle, replaces a worker grown too far (page/workers.js).
+let madeReady = 0;
+const busy = () => running || blobsAsked.length > 0 || remaking !== null;
 
 // Whether the browser has WebAssembly and the site's security policy forbids it: the smallest
 // module, eight bytes that cannot be wrong, is then refused too.
@@ -115,6 +121,12 @@ function webAssemblyRefused() {
 // What the worker does with each message of the page, or of the other worker.
 const answers = {
     blob: (m) => askBlob(m.run, m.which),
+    idle: () => post(self, 'idle', { busy: busy(),
+        grown: mosaiq ? mosaiq.HEAPU8.length - madeReady : 0 }),
+    takeOver: (m) => {
+        pictureFile = m.file;
+        if (m.last) takeRun(m.last);
+    },
     stop: () => {
         stopAsked = true;
     },
@@ -123,6 +135,8 @@ const answers = {
         partner.onmessage = onmessage;
     },
     picture: async (m) => {
+        // Not while the picture of a run taken over is read (readRunPicture).
+        if (waiting && waiting.reading) await waiting.reading;
         dropThumbnail();
         handedFrom = undefined;
         // An exception out of the module (its memory, refused in the middle of a decode) leaves

@@ -270,22 +270,35 @@ const blobChannel = new MessageChannel();
 blobChannel.port1.onmessage = () => blobStep();
 const blobsAsked = [];
 let blobBegin = 0;
+// Asked of a run this worker no longer holds (its module made again since), the answer is null,
+// and the page says that the file can no longer be made, rather than waiting for it.
 function askBlob(ofRun, which) {
-    if (!waiting || waiting.run !== ofRun || blobsAsked.includes(which)) return;
+    if (!waiting || waiting.run !== ofRun) {
+        post(self, 'blob', { run: ofRun, which, blob: null });
+        return;
+    }
+    if (blobsAsked.includes(which)) return;
     blobsAsked.push(which);
     if (blobsAsked.length === 1) blobStep();
+}
+// Every output asked of the last run answered null: it cannot be written again.
+function blobsLost() {
+    for (const which of blobsAsked.splice(0))
+        post(self, 'blob', { run: waiting.run, which, blob: null });
 }
 function blobStep() {
     if (blobsAsked.length === 0 || !waiting) return;
     const which = blobsAsked[0];
     const g = waiting.gathered[which];
     if (!blobBegin) blobBegin = performance.now();
+    if (g.dropped && !waiting.remake.picture) return readRunPicture(waiting);
     if (g.dropped) {
         try {
             if (remake(which)) return blobChannel.port2.postMessage(0);
         } catch (error) {
+            // The module may be unusable: made again, it holds neither the run nor its picture.
             remaking = null;
-            memoryFailed();
+            remakeModule();
             return;
         }
     } else if (g.move() && g.slabs.length > 0) {
@@ -299,6 +312,54 @@ function blobStep() {
     waiting.delivered = (waiting.delivered || 0) + 1;
     blobsAsked.shift();
     if (blobsAsked.length > 0) blobChannel.port2.postMessage(0);
+}
+
+// The last run of the worker this one took the place of (takeOver; last: as the message's),
+// none of its outputs held here: each is written again when asked, from its picture read again.
+function takeRun(last) {
+    dropRemake();
+    run = last.run;
+    const gathered = newOutputs().gathered;
+    gathered.forEach((g, which) => {
+        g.size = last.sizes[which] ?? 0;
+        g.dropped = last.sizes[which] !== null;
+    });
+    const { settings, part, parts } = last;
+    waiting = { run, gathered, remake: { settings, part, parts, picture: null },
+        delivered: last.sizes.filter((size) => size === null).length, file: last.file,
+        reading: null };
+}
+
+// The picture of a run taken over (takeRun), read from its file once one of its outputs is
+// asked; kept in the module past the picture held for the next run (mosaiq_keep_picture), which
+// is read again from its own file when a run needs it. A run asked meanwhile waits for it.
+function readRunPicture(w) {
+    // A run asked meanwhile reads its own picture: the last run's outputs go.
+    if (w.reading || running) return;
+    const current = pictureFile;
+    w.reading = readPicture(w.file).catch(() => {
+        remakeModule();
+        return { type: 'refused' };
+    }).then((read) => {
+        if (read.kept) read.kept.close();
+        if (waiting !== w) return;
+        if (read.type !== 'loaded') {
+            // Its file can no longer be read (changed on the disk since): nor its outputs made.
+            blobsLost();
+            waiting = null;
+            return;
+        }
+        const { address, width, height } = picture;
+        w.remake.picture = { address, width, height };
+        mosaiq._mosaiq_keep_picture(1);
+        // The same file from the same message is the same object here.
+        if (current !== w.file) {
+            dropPicture();
+            pictureFile = current;
+        }
+        blobStep();
+    });
+    pictureRead = w.reading;
 }
 
 // The output being written again (remake): its channel, its bytes sent into Blobs as they come,

@@ -85,6 +85,7 @@ function remakeModule() {
     // The slabs were the module's memory; a preparation going on stops.
     spare.slabs = [];
     ++spare.picture;
+    if (waiting) blobsLost();
     waiting = null;
     running = false;
     mosaiq = null;
