@@ -1,25 +1,63 @@
 // The page's workers: the one that reads the picture and runs the module, and on two cores a
 // second that shares large runs; what each says, and the bands of a shared run joined.
 
-// The engine compiles in a second or two on a slow phone: a worker silent for this long will not
-// answer, and the page says so rather than "starts, try again" forever.
+// The engine compiles in a second or two on a slow phone: a page whose worker has said nothing
+// this long after it opened will not hear it, and says so rather than "starts, try again" forever.
 const engineWait = 30;
+// Where the workers are started from: worker.js, or a Blob URL of its source.
+let workerUrl = '';
 
-function startWorker() {
-    const source = new Blob([window.MosaiqWorkerSource], { type: 'text/javascript' });
-    const url = URL.createObjectURL(source);
+// The workers start once the page is painted: the first paint waits for nothing of theirs, and a
+// picture chosen meanwhile waits for the engine (pictureWaiting).
+function startEngine() {
+    setTimeout(() => engine || engineFailed(fill(Words.engineSilent, engineWait)),
+        engineWait * 1000);
+    requestAnimationFrame(() => setTimeout(
+        () => (/^https?:$/.test(location.protocol) ? startWorker('worker.js') : startFromBlob())));
+}
+
+// Over http the worker is started from its own file, which the browser fetches, parses and
+// caches away from the page. From the disk a worker may not be started by its path, and a host's
+// policy may refuse it: it then starts from a Blob of the same source, which worker-source.js
+// holds as a string.
+function startFromBlob() {
+    loadScript('worker-source.js', () => startWorker(URL.createObjectURL(
+        new Blob([window.MosaiqWorkerSource], { type: 'text/javascript' }))));
+}
+
+function startWorker(url) {
+    const fromFile = !url.startsWith('blob:');
+    const refused = () => {
+        worker = null;
+        return fromFile ? startFromBlob() : engineFailed(Words.noWorker);
+    };
     // A worker refused by the site's security policy throws in some browsers, and in others
     // only fires its error event.
     try {
         worker = new Worker(url);
     } catch (error) {
-        return engineFailed(Words.noWorker);
+        return refused();
     }
-    worker.onmessage = (event) => onWorker(event.data);
-    worker.onerror = () => engine || engineFailed(Words.noWorker);
-    setTimeout(() => engine || engineFailed(fill(Words.engineSilent, engineWait)),
-        engineWait * 1000);
-    if ((navigator.hardwareConcurrency || 1) > 1) startHelper(url);
+    workerUrl = url;
+    let heard = false;
+    worker.onmessage = (event) => {
+        heard = true;
+        onWorker(event.data);
+    };
+    // An error before the worker's first word: its script was refused, or could not be had.
+    const started = worker;
+    worker.onerror = () => {
+        if (worker !== started || heard) return;
+        started.terminate();
+        refused();
+    };
+}
+
+// The second worker starts once the first is ready and the page is idle (its start is a long
+// task for a slow phone's page), or at once when a picture comes first.
+let helperDue = false;
+function helperNow() {
+    if (helperDue && !helper) startHelper(workerUrl);
 }
 
 function engineFailed(why) {
@@ -134,6 +172,12 @@ function onWorker(m) {
         select.textContent = '';
         for (const d of m.dialects) select.add(new Option(d.name, d.name));
         updateInterlocks();
+        // The second worker's module compiles once the first's has, not beside it.
+        if ((navigator.hardwareConcurrency || 1) > 1) {
+            helperDue = true;
+            if (window.requestIdleCallback) requestIdleCallback(helperNow, { timeout: 1000 });
+            else setTimeout(helperNow);
+        }
         if (pictureWaiting) loadPicture(pictureWaiting);
         pictureWaiting = null;
     } else if (m.type === 'loaded') {
