@@ -784,6 +784,20 @@ test('an engine that never answers is said, not waited for', async () => {
     assert.match(await status(), /n'a pas démarré après 30 secondes/);
 });
 
+test('a page opened hidden, which paints nothing, starts its engine all the same', async () => {
+    await context.close();
+    context = await browser.newContext();
+    await context.addInitScript(() => {
+        Object.defineProperty(document, 'visibilityState', { get: () => 'hidden' });
+        PerformanceObserver.prototype.observe = () => {};
+        window.requestAnimationFrame = () => 0;
+    });
+    page = await context.newPage();
+    await page.goto(`file://${site}/index.html`);
+    await page.waitForFunction(() => document.getElementById('dialect').options.length > 1,
+        null, { polling: 100 });
+});
+
 test('a picture chosen before the engine is ready is read once it is', async () => {
     // The worker tells the page it is ready a second late.
     await contextWithWorkers(`const told = self.postMessage.bind(self);

@@ -7,13 +7,26 @@ const engineWait = 30;
 // Where the workers are started from: worker.js, or a Blob URL of its source.
 let workerUrl = '';
 
-// The workers start once the page is painted: the first paint waits for nothing of theirs, and a
-// picture chosen meanwhile waits for the engine (pictureWaiting).
+// The workers start once the page has been painted: starting them and compiling their module
+// would take a slow phone's processor from its first paint. A picture chosen meanwhile waits for
+// the engine (pictureWaiting). A page opened hidden paints nothing until shown: its workers
+// start at once.
 function startEngine() {
     setTimeout(() => engine || engineFailed(fill(Words.engineSilent, engineWait)),
         engineWait * 1000);
-    requestAnimationFrame(() => setTimeout(
-        () => (/^https?:$/.test(location.protocol) ? startWorker('worker.js') : startFromBlob())));
+    let started = false;
+    const start = () => {
+        if (started) return;
+        started = true;
+        if (/^https?:$/.test(location.protocol)) startWorker('worker.js');
+        else startFromBlob();
+    };
+    if (document.visibilityState === 'hidden') return start();
+    document.addEventListener('visibilitychange', start, { once: true });
+    // The paint's entry comes once the frame is shown; requestAnimationFrame, before it is drawn.
+    if ((PerformanceObserver.supportedEntryTypes || []).includes('paint'))
+        new PerformanceObserver(() => setTimeout(start)).observe({ type: 'paint', buffered: true });
+    else requestAnimationFrame(() => setTimeout(start));
 }
 
 // Over http the worker is started from its own file, which the browser fetches, parses and
@@ -180,6 +193,7 @@ function onWorker(m) {
         }
         if (pictureWaiting) loadPicture(pictureWaiting);
         pictureWaiting = null;
+        registerServiceWorker();
     } else if (m.type === 'loaded') {
         pictureNumber = m.number;
         pictureSize = { width: m.width, height: m.height };
