@@ -64,13 +64,24 @@ function startWorker(url) {
         started.terminate();
         refused();
     };
+    // From a Blob, which costs no download, the second worker compiles beside the first.
+    if (!fromFile) helperSoon(false);
 }
 
-// The second worker starts once the first is ready and the page is idle (its start is a long
-// task for a slow phone's page), or at once when a picture comes first.
+// Over http, the second worker starts once the first is ready and the page is idle, not beside
+// it: both would download worker.js at once on a slow network, and its start is a long task
+// for a slow phone's page. A picture chosen first starts it at once.
 let helperDue = false;
 function helperNow() {
     if (helperDue && !helper) startHelper(workerUrl);
+}
+
+// idle: once the page is idle, rather than at once.
+function helperSoon(idle) {
+    helperDue = (navigator.hardwareConcurrency || 1) > 1;
+    if (!idle) helperNow();
+    else if (window.requestIdleCallback) requestIdleCallback(helperNow, { timeout: 1000 });
+    else setTimeout(helperNow);
 }
 
 function engineFailed(why) {
@@ -185,12 +196,7 @@ function onWorker(m) {
         select.textContent = '';
         for (const d of m.dialects) select.add(new Option(d.name, d.name));
         updateInterlocks();
-        // The second worker's module compiles once the first's has, not beside it.
-        if ((navigator.hardwareConcurrency || 1) > 1) {
-            helperDue = true;
-            if (window.requestIdleCallback) requestIdleCallback(helperNow, { timeout: 1000 });
-            else setTimeout(helperNow);
-        }
+        helperSoon(true);
         if (pictureWaiting) loadPicture(pictureWaiting);
         pictureWaiting = null;
         registerServiceWorker();
