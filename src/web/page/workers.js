@@ -24,7 +24,7 @@ function startEngine() {
     if (document.visibilityState === 'hidden') return start();
     document.addEventListener('visibilitychange', start, { once: true });
     // The paint's entry comes once the frame is shown; requestAnimationFrame, before it is drawn.
-    if ((PerformanceObserver.supportedEntryTypes || []).includes('paint'))
+    if (((window.PerformanceObserver || {}).supportedEntryTypes || []).includes('paint'))
         new PerformanceObserver(() => setTimeout(start)).observe({ type: 'paint', buffered: true });
     else requestAnimationFrame(() => setTimeout(start));
 }
