@@ -70,7 +70,7 @@ function startWorker(url) {
 
 // Over http, the second worker starts once the first is ready and the page is idle, not beside
 // it: both would download worker.js at once on a slow network, and its start is a long task
-// for a slow phone's page. A picture chosen first starts it at once.
+// for a slow phone's page. A picture read before then starts it at once.
 let helperDue = false;
 function helperNow() {
     if (helperDue && !helper) startHelper(workerUrl);
