@@ -31,9 +31,10 @@ if ! grep -qs "^JPEG_LIBRARY" "$build/CMakeCache.txt"; then
 fi
 nice cmake --build "$build" -j2 --target mosaiq-web
 
-# The site: the page's files as they are, and the worker's source (the module's script, then
-# the messages, the bridge and the worker's scripts) as a string that the page turns into a Blob:
-# from the disk, a worker may not be started by its path.
+# The site: the page's files as they are, and the worker's (the module's script, then the
+# messages, the bridge and the worker's scripts) twice: as worker.js, which a page served over
+# http starts by its path, and as a string in worker-source.js, which the page turns into a Blob
+# where it may not (from the disk, or a host whose policy refuses it).
 site="$build/site"
 mkdir -p "$site"
 cp "$root/src/web/index.html" "$root/src/web/mosaiq.css" "$root/src/web/preview.js" "$site/"
@@ -46,11 +47,12 @@ worker=()
 for part in outputs picture thumbnail run main; do worker+=("$root/src/web/worker/$part.js"); done
 node -e '
 const fs = require("fs");
-const [out, ...parts] = process.argv.slice(1);
+const [file, string, ...parts] = process.argv.slice(1);
 const source = parts.map((part) => fs.readFileSync(part, "utf8")).join("\n");
-fs.writeFileSync(out, "window.MosaiqWorkerSource = " + JSON.stringify(source) + ";\n");
-' "$site/worker-source.js" "$build/src/web/mosaiq-web.js" "$root/src/web/protocol.js" \
-    "$root/src/web/engine.js" "${worker[@]}"
+fs.writeFileSync(file, source);
+fs.writeFileSync(string, "window.MosaiqWorkerSource = " + JSON.stringify(source) + ";\n");
+' "$site/worker.js" "$site/worker-source.js" "$build/src/web/mosaiq-web.js" \
+    "$root/src/web/protocol.js" "$root/src/web/engine.js" "${worker[@]}"
 # The sample photo, as a script that the page loads when asked: from the disk, a page may fetch
 # nothing. src/web/sample.jpg is docs/chelsea.jpg (Chelsea the cat, by Stefan van der Walt, CC0)
 # at 300 x 200, made with ImageMagick: convert -resize 300x200 -strip -quality 82.
@@ -72,7 +74,7 @@ cp "$root/data/icons/mosaiq.svg" "$site/icons/"
 for icon in 48x48:48 48x48@2:96 128x128:128 256x256:256 256x256@2:512; do
     cp "$root/data/icons/${icon%:*}/mosaiq.png" "$site/icons/mosaiq-${icon#*:}.png"
 done
-files=(index.html mosaiq.css preview.js page.js words.js worker-source.js sample.js
+files=(index.html mosaiq.css preview.js page.js words.js worker.js worker-source.js sample.js
     manifest.webmanifest icons/mosaiq.svg icons/mosaiq-{48,96,128,256,512}.png)
 version="$(cd "$site" && cat "${files[@]}" | sha256sum | cut -c1-16)"
 {

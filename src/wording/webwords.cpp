@@ -30,8 +30,8 @@ namespace {
                 "(Content-Security-Policy : script-src 'wasm-unsafe-eval')." },
             { "noWorker",
                 "Le moteur de conversion n'a pas pu démarrer : le navigateur ou le site refuse "
-                "les workers créés depuis un Blob. Un site qui a une politique de sécurité doit "
-                "les autoriser (Content-Security-Policy : worker-src blob:)." },
+                "ses workers. Un site qui a une politique de sécurité doit les autoriser "
+                "(Content-Security-Policy : worker-src 'self')." },
             { "engineSilent",
                 "Le moteur de conversion n'a pas démarré après %1 secondes : rechargez la page. "
                 "Si rien ne change, ce navigateur ne peut pas le faire tourner." },

@@ -48,6 +48,15 @@ function notReady() {
     say(engineFailure || Words.notReady, true);
 }
 
+// A script of the site, loaded when needed: a page opened from the disk may fetch nothing, but may
+// load a script.
+function loadScript(src, loaded) {
+    const script = document.createElement('script');
+    script.src = src;
+    script.onload = loaded;
+    document.head.append(script);
+}
+
 function say(text, error = false) {
     $('status').textContent = text;
     $('status').classList.toggle('error', error);

@@ -156,4 +156,4 @@ function wire() {
 }
 
 wire();
-startWorker();
+startEngine();

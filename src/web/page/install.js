@@ -18,13 +18,19 @@ function offerUpdate(waiting) {
     };
 }
 
-async function install() {
+function install() {
     if (!installable()) return;
     const manifest = document.createElement('link');
     manifest.rel = 'manifest';
     manifest.href = 'manifest.webmanifest';
     document.head.append(manifest);
     takeShared();
+}
+
+// Once the engine is ready (onWorker): the service worker's first install fetches the whole site,
+// which would otherwise share a slow network with the worker's file.
+async function registerServiceWorker() {
+    if (!installable()) return;
     let registration;
     try {
         registration = await navigator.serviceWorker.register('sw.js');

@@ -15,6 +15,7 @@ function loadPicture(file) {
     $('picture-name').textContent = file.name || '';
     $('thumbnail').hidden = true;
     say(Words.readingPicture);
+    helperNow();
     const parts = helper ? 2 : 1;
     post(worker, 'picture', { file, parts });
     // The second worker has the picture from the first.
@@ -37,18 +38,14 @@ async function pastePicture() {
     say(Words.noPictureCopied, true);
 }
 
-// The sample photo (sample.js, which scripts/web.sh writes), loaded only when asked: a page
-// opened from the disk may fetch nothing, but may load a script.
+// The sample photo (sample.js, which scripts/web.sh writes), loaded only when asked.
 function samplePicture() {
     const chosen = () => {
         const bytes = Uint8Array.from(atob(window.MosaiqSample), (c) => c.charCodeAt(0));
         loadPicture(new File([bytes], Words.sampleName, { type: 'image/jpeg' }));
     };
     if (window.MosaiqSample) return chosen();
-    const script = document.createElement('script');
-    script.src = 'sample.js';
-    script.onload = chosen;
-    document.head.append(script);
+    loadScript('sample.js', chosen);
 }
 
 // The module halves and doubles the fields, as the window does; a field typed into meanwhile

@@ -1,27 +1,87 @@
 // The page's workers: the one that reads the picture and runs the module, and on two cores a
 // second that shares large runs; what each says, and the bands of a shared run joined.
 
-// The engine compiles in a second or two on a slow phone: a worker silent for this long will not
-// answer, and the page says so rather than "starts, try again" forever.
+// The engine compiles in a second or two on a slow phone: a page whose worker has said nothing
+// this long after it opened will not hear it, and says so rather than "starts, try again" forever.
 const engineWait = 30;
+// Where the workers are started from: worker.js, or a Blob URL of its source.
+let workerUrl = '';
 
-let workerUrl = null;
+// The workers start once the page has been painted: starting them and compiling their module
+// would take a slow phone's processor from its first paint. A picture chosen meanwhile waits for
+// the engine (pictureWaiting). A page opened hidden paints nothing until shown: its workers
+// start at once.
+function startEngine() {
+    setTimeout(() => engine || engineFailed(fill(Words.engineSilent, engineWait)),
+        engineWait * 1000);
+    let started = false;
+    const start = () => {
+        if (started) return;
+        started = true;
+        if (/^https?:$/.test(location.protocol)) startWorker('worker.js');
+        else startFromBlob();
+    };
+    if (document.visibilityState === 'hidden') return start();
+    document.addEventListener('visibilitychange', start, { once: true });
+    // The paint's entry comes once the frame is shown; requestAnimationFrame, before it is drawn.
+    if (((window.PerformanceObserver || {}).supportedEntryTypes || []).includes('paint'))
+        new PerformanceObserver(() => setTimeout(start)).observe({ type: 'paint', buffered: true });
+    else requestAnimationFrame(() => setTimeout(start));
+}
 
-function startWorker() {
-    const source = new Blob([window.MosaiqWorkerSource], { type: 'text/javascript' });
-    const url = URL.createObjectURL(source);
-    workerUrl = url;
+// Over http the worker is started from its own file, which the browser fetches, parses and
+// caches away from the page. From the disk a worker may not be started by its path, and a host's
+// policy may refuse it: it then starts from a Blob of the same source, which worker-source.js
+// holds as a string.
+function startFromBlob() {
+    loadScript('worker-source.js', () => startWorker(URL.createObjectURL(
+        new Blob([window.MosaiqWorkerSource], { type: 'text/javascript' }))));
+}
+
+function startWorker(url) {
+    const fromFile = !url.startsWith('blob:');
+    const refused = () => {
+        worker = null;
+        return fromFile ? startFromBlob() : engineFailed(Words.noWorker);
+    };
     // A worker refused by the site's security policy throws in some browsers, and in others
     // only fires its error event.
     try {
         worker = new Worker(url);
     } catch (error) {
-        return engineFailed(Words.noWorker);
+        return refused();
     }
-    listen(worker);
-    setTimeout(() => engine || engineFailed(fill(Words.engineSilent, engineWait)),
-        engineWait * 1000);
-    if ((navigator.hardwareConcurrency || 1) > 1) startHelper(url);
+    workerUrl = url;
+    let heard = false;
+    worker.onmessage = (event) => {
+        heard = true;
+        onWorker(event.data);
+    };
+    // An error before the worker's first word: its script was refused, or could not be had.
+    const started = worker;
+    worker.onerror = () => {
+        if (worker !== started || heard) return;
+        started.terminate();
+        refused();
+    };
+    // From a Blob, which costs no download, the second worker compiles beside the first.
+    if (!fromFile) helperSoon(false);
+}
+
+// Over http, the second worker starts once the first is ready and the page is idle, not beside
+// it: both would download worker.js at once on a slow network, and its start is a long task
+// for a slow phone's page. A picture read before then starts it at once.
+let helperDue = false;
+function helperNow() {
+    if (helperDue && !helper) startHelper(workerUrl);
+}
+
+// idle: once the page is idle, rather than at once.
+function helperSoon(idle) {
+    helperDue = (navigator.hardwareConcurrency || 1) > 1;
+    if (!idle) helperNow();
+    else if (window.requestIdleCallback) requestIdleCallback(helperNow, { timeout: 1000 });
+    else setTimeout(helperNow);
 }
 
 function listen(first) {
@@ -156,8 +216,10 @@ function onWorker(m) {
         select.textContent = '';
         for (const d of m.dialects) select.add(new Option(d.name, d.name));
         updateInterlocks();
+        helperSoon(true);
         if (pictureWaiting) loadPicture(pictureWaiting);
         pictureWaiting = null;
+        registerServiceWorker();
     } else if (m.type === 'loaded') {
         pictureFile = pictureAsked;
         pictureNumber = m.number;

@@ -1,8 +1,8 @@
 // The worker of the page: it reads the picture and runs the module, so that the page never
 // waits on either; this file holds its state, makes its module and answers its messages
-// (protocol.js). It is started from a Blob that holds the module's script followed by
-// protocol.js, engine.js and this folder's scripts (scripts/web.sh joins them, this one last):
-// pages opened from the disk may start no worker by its path.
+// (protocol.js). Its script is the module's followed by protocol.js, engine.js and this folder's
+// scripts (scripts/web.sh joins them, this one last), started from worker.js, or from a Blob
+// where a page may start no worker by its path (from the disk).
 'use strict';
 
 let mosaiq = null;
