@@ -148,6 +148,7 @@ function showPosts(posts) {
     });
 }
 
+// cellBytes: the run's cells, or a shared run's bands of them (joinedCells).
 function showPage(cellBytes) {
     outputs.cells = cellBytes;
     const o = outputs;
@@ -171,7 +172,7 @@ function showPage(cellBytes) {
             $('preview-frame').hidden = false;
         });
     } else {
-        setTimeout(() => MosaiqPreview.show(cellBytes, outputs.columns, s,
+        setTimeout(() => outputs === o && MosaiqPreview.show(runCells(o), o.columns, s,
             () => requestAnimationFrame(shown)));
     }
 }
@@ -185,7 +186,7 @@ async function downloadPng() {
     $('download-png').disabled = true;
     say(Words.pngMaking);
     try {
-        const image = await MosaiqPreview.png(o.cells, o.columns, o.settings);
+        const image = await MosaiqPreview.png(runCells(o), o.columns, o.settings);
         if (outputs !== o) return;
         if (!image) return say(Words.pngTooLarge, true);
         save(image.blob, 'mosaiq.png');
