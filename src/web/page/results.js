@@ -148,7 +148,7 @@ function showPosts(posts) {
     });
 }
 
-// cellBytes: the run's cells, or a shared run's bands of them (joinedCells).
+// cellBytes: the run's cells, or a shared run's two bands of them (runCells).
 function showPage(cellBytes) {
     outputs.cells = cellBytes;
     const o = outputs;

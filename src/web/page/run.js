@@ -156,7 +156,7 @@ function finishRun(m) {
         later(() => showCode('blog', m.blog));
         later(() => showPosts(m.posts));
         later(() => performance.mark('mosaiq-delivered'));
-        later(() => showPage(m.cellBands || m.cells));
+        later(() => showPage(m.cells));
         say(m.message ? `${Words.done}\n${m.message}` : Words.done);
     } else if (m.status === 'stopped') {
         if (m.page.size > 0) showPage(m.cells);

@@ -73,7 +73,7 @@ function startWorker(url) {
 // for a slow phone's page. A picture read before then starts it at once.
 let helperDue = false;
 function helperNow() {
-    if (helperDue && !helper) startHelper(workerUrl);
+    if (helperDue && !helper) startHelper();
 }
 
 // idle: once the page is idle, rather than at once.
@@ -98,10 +98,9 @@ function engineFailed(why) {
 
 // name: 'lean' for a second worker that makes no memory ready before a picture it may share;
 // either name tells the worker that it makes the second band of a shared run.
-function startHelper(url, name = 'second') {
-    helper = new Worker(url, { name });
+function startHelper(name = 'second') {
+    helper = new Worker(workerUrl, { name });
     helper.onmessage = (event) => onHelper(event.data);
-    helper.url = url;
     pair();
 }
 
@@ -124,7 +123,7 @@ function onHelper(m) {
         // shared one, which its module cannot give back: a new one takes its place.
         if (m.shed) {
             helper.terminate();
-            startHelper(helper.url, 'lean');
+            startHelper('lean');
         }
         helperReading = false;
         if (runAsked) runAsked();
@@ -167,12 +166,13 @@ function joined() {
     const code = (a, b) => ({ size: a.size + b.size,
         start: a.start.length < a.size ? a.start : concat([a.start, b.start]) });
     return { ...first, page: code(first.page, second.page), html: code(first.html, second.html),
-        blog: code(first.blog, second.blog), cells: null, cellBands: [first.cells, second.cells] };
+        blog: code(first.blog, second.blog), cells: [first.cells, second.cells] };
 }
 
-// The run's cells of outputs o as one array: a shared run's bands are joined the first time the
-// drawn preview or the PNG needs them, a page the frame shows never. Joined as the run ended,
-// the copy held a full HD photo's codes back 15 ms, a 12 MP photo's 60.
+// The run's cells of outputs o as one array: a shared run's two bands (joined() hands them on
+// apart) are joined the first time the drawn preview or the PNG needs them, a page the frame
+// shows never. Joined as the run ended, the copy held a full HD photo's codes back 15 ms, a 12 MP
+// photo's 60.
 function runCells(o) {
     if (Array.isArray(o.cells)) o.cells = joinedCells(...o.cells);
     return o.cells;
@@ -314,23 +314,20 @@ function onIdle(part, m) {
     // both go together.
     if (grown[0]) replaceWorker(0);
     if (helper && (grown[0] || grown[1])) replaceWorker(1);
-    if (helper && grown.some(Boolean)) pair();
 }
 
 // The first worker (part 0) or the second (1) replaced by a new one, told what the other held;
-// the two paired again after.
+// a new second pairs with the first, new or not.
 function replaceWorker(part) {
     const old = part === 0 ? worker : helper;
     old.terminate();
-    const fresh = new Worker(workerUrl, part === 0 ? {} : { name: 'lean' });
     if (part === 0) {
-        worker = fresh;
+        worker = new Worker(workerUrl);
         listen(worker);
     } else {
-        helper = fresh;
-        helper.onmessage = (event) => onHelper(event.data);
-        helper.url = workerUrl;
+        startHelper('lean');
     }
+    const fresh = part === 0 ? worker : helper;
     const o = outputs;
     const at = o && o.workers ? o.workers.indexOf(old) : -1;
     let last = null;
