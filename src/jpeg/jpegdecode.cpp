@@ -51,6 +51,13 @@ bool JpegDecode::readRows(std::uint8_t* rows, std::ptrdiff_t stride, int count)
     });
 }
 
+bool JpegDecode::skipRows(int count)
+{
+    return guarded([&] {
+        return count <= 0 || jpeg_skip_scanlines(&m_info, JDIMENSION(count)) == JDIMENSION(count);
+    });
+}
+
 bool JpegDecode::finish()
 {
     return guarded([&] {

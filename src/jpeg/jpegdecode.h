@@ -44,6 +44,10 @@ public:
     // Decodes the next count rows, at most height() - nextRow(), into rows, a row every stride
     // bytes. False when libjpeg gave up on the data.
     bool readRows(std::uint8_t* rows, std::ptrdiff_t stride, int count);
+    // Passes over the next count rows, at most height() - nextRow(), without making their
+    // pixels: their data is still read, but neither transformed nor upsampled. False when
+    // libjpeg gave up on the data.
+    bool skipRows(int count);
     // Reads what follows the last row, to the end-of-image marker. False when libjpeg gave up on
     // it: the decode counts as damaged, as Qt's reader counts it.
     bool finish();

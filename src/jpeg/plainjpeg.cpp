@@ -218,6 +218,72 @@ bool plainJpegSize(
     return true;
 }
 
+struct PlainJpegBands::State {
+    JpegDecode decode;
+    int orientation = 1;
+    bool finished = false;
+    std::vector<std::uint8_t> band;
+};
+
+PlainJpegBands::PlainJpegBands()
+    : m_state(std::make_unique<State>())
+{
+}
+PlainJpegBands::~PlainJpegBands() = default;
+
+int PlainJpegBands::width() const
+{
+    return m_state->decode.width();
+}
+int PlainJpegBands::height() const
+{
+    return m_state->decode.height();
+}
+int PlainJpegBands::nextRow() const
+{
+    return m_state->decode.nextRow();
+}
+
+bool PlainJpegBands::start(const std::uint8_t* data, std::size_t size, int orientation)
+{
+    State& s = *m_state;
+    s.orientation = orientation;
+    s.finished = false;
+    return orientation >= 1 && orientation <= 2 && s.decode.readHeader(data, size)
+        && (s.decode.components() == 1 || s.decode.components() == 3)
+        && s.decode.start(JCS_EXT_BGRA);
+}
+
+bool PlainJpegBands::decodeTo(int first, int last, std::uint32_t* bits)
+{
+    State& s = *m_state;
+    const int width = this->width(), height = this->height();
+    last = std::min(last, height - 1);
+    if (nextRow() < first && !s.decode.skipRows(std::min(first, height) - nextRow()))
+        return false;
+    const std::ptrdiff_t stride = std::ptrdiff_t(width) * 4;
+    while (nextRow() <= last) {
+        const int row = nextRow();
+        const int count = std::min(UprightBandRows, last + 1 - row);
+        // Upright rows are the picture's words as they stand: decoded in place, not copied.
+        if (s.orientation == 1) {
+            if (!s.decode.readRows(
+                    reinterpret_cast<std::uint8_t*>(bits + std::ptrdiff_t(width) * row), stride,
+                    count))
+                return false;
+            continue;
+        }
+        s.band.resize(std::size_t(stride) * UprightBandRows);
+        if (!s.decode.readRows(s.band.data(), stride, count))
+            return false;
+        placeRows(s.band.data(), stride, row, count, width, height, s.orientation, bits, width);
+    }
+    if (nextRow() < height || s.finished)
+        return true;
+    s.finished = true;
+    return s.decode.finish();
+}
+
 bool decodePlainJpeg(
     const std::uint8_t* data, std::size_t size, int orientation, std::uint32_t* bits)
 {

@@ -50,4 +50,34 @@ bool plainJpegSize(
 bool decodePlainJpeg(
     const std::uint8_t* data, std::size_t size, int orientation, std::uint32_t* bits);
 
+// A plain JPEG held in memory (isPlainJpeg) whose rows come in the picture's order (EXIF
+// orientation 1 or 2), decoded a band at a time: two workers that share a photo's run each
+// decode their own band of it at once, the second passing over the rows above its band. The
+// same pixels as decodePlainJpeg's.
+class PlainJpegBands {
+public:
+    PlainJpegBands();
+    ~PlainJpegBands();
+    PlainJpegBands(const PlainJpegBands&) = delete;
+    PlainJpegBands& operator=(const PlainJpegBands&) = delete;
+
+    // Reads the header and starts the decode of the JPEG held in data, which must stay there
+    // until the decode is destroyed. False when libjpeg gave up on it, or its rows come in
+    // another order.
+    bool start(const std::uint8_t* data, std::size_t size, int orientation);
+    // Once started: the picture's size, and the row that comes next (height() when all are).
+    int width() const;
+    int height() const;
+    int nextRow() const;
+    // Decodes the rows up to last into bits (the picture's words), passing first over those
+    // above first that are not decoded yet; once the last row is there, reads on to the
+    // end-of-image marker. False when libjpeg gave up on the data, as readPlainJpeg then
+    // refuses the whole picture.
+    bool decodeTo(int first, int last, std::uint32_t* bits);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state; // libjpeg's header stays out of this one
+};
+
 } // namespace mosaiq

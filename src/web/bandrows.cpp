@@ -11,16 +11,20 @@
 
 namespace mosaiq {
 
-int sharingParts(double cells, int parts)
+int sharingParts(double cells, int parts, bool apart)
 {
-    return parts > 1 && cells >= SharedFromCells && cells <= SharedToCells ? parts : 1;
+    return parts > 1 && cells >= SharedFromCells
+            && cells <= (apart ? SharedApartToCells : SharedToCells)
+        ? parts
+        : 1;
 }
 
-double rowShare(int part, int parts)
+double rowShare(int part, int parts, bool apart)
 {
     if (parts < 2)
         return 1;
-    return part == 0 ? FirstBandShare : (1 - FirstBandShare) / (parts - 1);
+    const double first = firstShare(apart);
+    return part == 0 ? first : (1 - first) / (parts - 1);
 }
 
 std::int64_t bandStart(std::int64_t rows, int part, int parts, double firstShare)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "web/webconversion.h"
+#include "web/webnumbers.h"
 
 #include <cstdint>
 #include <utility>
@@ -12,18 +13,30 @@ namespace mosaiq {
 // past which a second picture in the second worker's memory costs more than it saves.
 inline constexpr double SharedFromCells = 250'000;
 inline constexpr double SharedToCells = 4'000'000;
+// Each worker may decode its own band of a picture (a plain JPEG): no rows go from one to the
+// other, and the second holds only its band's, so that grids of any size the page reads are
+// shared.
+inline constexpr double SharedApartToCells = WebPixelLimit;
 // The first worker's share of a shared run's rows: besides its band, it reads back its rows once
 // the run is asked (the second has them from it) and makes the page's header, and the page's
 // thread takes a part of its core.
 inline constexpr double FirstBandShare = 0.45;
+// The same for a picture each worker decodes a band of: the second passes over the rows above
+// its band, and decodes into memory the page made ready for neither.
+inline constexpr double FirstApartShare = 0.52;
+inline double firstShare(bool apart)
+{
+    return apart ? FirstApartShare : FirstBandShare;
+}
 
 // The workers that share the run of a grid of cells, parts of them able to: parts within
-// [SharedFromCells, SharedToCells], 1 outside.
-int sharingParts(double cells, int parts);
+// [SharedFromCells, SharedToCells] (SharedApartToCells for a picture each worker decodes a band
+// of, apart), 1 outside.
+int sharingParts(double cells, int parts, bool apart = false);
 
-// The share of a run's rows that the part-th of parts workers makes (FirstBandShare for the
+// The share of a run's rows that the part-th of parts workers makes (firstShare(apart) for the
 // first of several); 1 for a run not shared.
-double rowShare(int part, int parts);
+double rowShare(int part, int parts, bool apart = false);
 
 // The row (from 0) where band part of parts of a run of rows rows starts; each band has one row
 // at least when rows >= parts. firstShare: the first band's share of the rows, the others

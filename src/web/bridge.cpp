@@ -5,6 +5,8 @@
 #include "convert/gridproportions.h"
 #include "convert/numbertext.h"
 #include "convert/sizescaling.h"
+#include "jpeg/jpegwalk.h"
+#include "jpeg/plainjpeg.h"
 #include "output/codes/forumdialect.h"
 #include "web/bandrows.h"
 #include "web/bridgesettings.h"
@@ -51,7 +53,15 @@ std::size_t heldPixels = 0;
 std::size_t heldFlat = 0;
 // Its opacity, kept as its pixels are flattened, when some pixel is not opaque.
 PictureOpacity heldOpacity;
-int headSize[2] = {};
+// The size of the picture mosaiq_picture_head read, and whether it decodes in bands (1) or not.
+int headSize[3] = {};
+// A plain JPEG decoded into the held picture a band at a time (mosaiq_band_decode): the file's
+// bytes, which the decode reads until its end, and the decoder.
+struct BandDecode {
+    std::unique_ptr<std::uint8_t, decltype(&std::free)> file { nullptr, std::free };
+    PlainJpegBands bands;
+};
+std::unique_ptr<BandDecode> bandDecode;
 // The picture of the last run and its opacity, kept past a new picture held
 // (mosaiq_keep_picture): a large run's outputs are written again from them when the page asks.
 std::shared_ptr<std::uint32_t[]> kept;
@@ -75,6 +85,7 @@ extern "C" {
 // follow; null when the memory is refused. The picture held before is let go first.
 EMSCRIPTEN_KEEPALIVE std::uint8_t* mosaiq_hold_picture(int width, int height)
 {
+    bandDecode.reset();
     held.reset();
     heldPixels = std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0));
     heldFlat = 0;
@@ -112,12 +123,14 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_warm_decoders(int times)
 
 // Who reads the file whose bytes (size of them) the script copied to data: 0 the browser, 1 the
 // module, 2 nobody, the data being damaged (mosaiq_words(3)). For the module, the picture's
-// width and height are then the two ints at mosaiq_picture_size().
+// width and height are then the first two ints at mosaiq_picture_size(), and the third is 1 when
+// the picture decodes a band at a time (mosaiq_band_decode_begin).
 EMSCRIPTEN_KEEPALIVE int mosaiq_picture_head(const std::uint8_t* data, double size)
 {
     const WebPictureHead head = webPictureHead(data, std::size_t(std::max(size, 0.0)));
     headSize[0] = head.width;
     headSize[1] = head.height;
+    headSize[2] = head.bands ? 1 : 0;
     return int(head.reader);
 }
 EMSCRIPTEN_KEEPALIVE int* mosaiq_picture_size()
@@ -134,6 +147,42 @@ EMSCRIPTEN_KEEPALIVE bool mosaiq_decode_held(const std::uint8_t* data, double si
         return false;
     heldFlat = heldPixels;
     return decodeWebPicture(data, std::size_t(std::max(size, 0.0)), held.get(), &heldOpacity);
+}
+
+// Starts decoding a plain JPEG (one of mosaiq_picture_head's bands) into the held picture, made of
+// its size, a band at a time: the module takes data (size bytes from malloc) and frees it when
+// the decode ends or another picture is held. False when libjpeg gave up on the header.
+EMSCRIPTEN_KEEPALIVE bool mosaiq_band_decode_begin(std::uint8_t* data, double size)
+{
+    auto decode = std::make_unique<BandDecode>();
+    decode->file.reset(data);
+    const std::size_t bytes = std::size_t(std::max(size, 0.0));
+    if (!held || !decode->bands.start(data, bytes, walkJpeg(data, bytes).exifOrientation)
+        || std::size_t(decode->bands.width()) * std::size_t(decode->bands.height()) != heldPixels)
+        return false;
+    // A JPEG has no transparency to flatten.
+    heldFlat = heldPixels;
+    bandDecode = std::move(decode);
+    return true;
+}
+
+// Decodes the held picture's rows up to last, passing over those above first not decoded yet
+// (PlainJpegBands::decodeTo): 1 when they are there, 0 when the data turned out damaged (the
+// decode then ends), -1 when no decode goes on. The file's bytes go once the last row is there.
+EMSCRIPTEN_KEEPALIVE int mosaiq_band_decode(int first, int last)
+{
+    if (!bandDecode || !held)
+        return -1;
+    const bool whole = bandDecode->bands.decodeTo(first, last, held.get());
+    if (!whole || bandDecode->bands.nextRow() >= bandDecode->bands.height())
+        bandDecode.reset();
+    return whole ? 1 : 0;
+}
+
+// The row a band decode going on decodes next, -1 when none goes on.
+EMSCRIPTEN_KEEPALIVE int mosaiq_band_decode_row()
+{
+    return bandDecode ? bandDecode->bands.nextRow() : -1;
 }
 
 // Flattens count pixels of the held picture from pixel first, RGBA bytes the page has just copied
@@ -234,28 +283,31 @@ EMSCRIPTEN_KEEPALIVE void mosaiq_keep_picture(int keep)
 // The first (last 0) or last (last 1) picture row that band part of parts of a run of settings
 // on a picture of width x height samples, with no run started (bandRows): the rows the page
 // must have read before the band's first step. -1 when the run is not shared (sharingParts,
-// bandsPossible), and needs the whole picture.
+// bandsPossible; apart: each worker decodes its own band of the picture), and needs the whole
+// picture.
 EMSCRIPTEN_KEEPALIVE double mosaiq_band_row(
-    const BridgeSettings* settings, int width, int height, int part, int parts, int last)
+    const BridgeSettings* settings, int width, int height, int part, int parts, int last, int apart)
 {
     if (!settings)
         return -1;
-    const BandRows band = bandRows(webSettings(*settings), width, height, part, parts);
-    if (!band.banded || sharingParts(double(band.cells), parts) != parts)
+    const BandRows band
+        = bandRows(webSettings(*settings), width, height, part, parts, firstShare(apart != 0));
+    if (!band.banded || sharingParts(double(band.cells), parts, apart != 0) != parts)
         return -1;
     return double(last ? band.last : band.first);
 }
 
 // The workers that share the run of a grid of cells, parts of them able to (sharingParts).
-EMSCRIPTEN_KEEPALIVE int mosaiq_sharing_parts(double cells, int parts)
+EMSCRIPTEN_KEEPALIVE int mosaiq_sharing_parts(double cells, int parts, int apart)
 {
-    return sharingParts(cells, parts);
+    return sharingParts(cells, parts, apart != 0);
 }
 
-// The share of a run's rows that the part-th of parts workers makes (rowShare).
-EMSCRIPTEN_KEEPALIVE double mosaiq_row_share(int part, int parts)
+// The share of a run's rows that the part-th of parts workers makes (rowShare; apart: on a
+// picture each decodes its own band of).
+EMSCRIPTEN_KEEPALIVE double mosaiq_row_share(int part, int parts, int apart)
 {
-    return rowShare(part, parts);
+    return rowShare(part, parts, apart != 0);
 }
 
 // Before the first step: this module makes the part-th of parts bands of the run's rows, another

@@ -49,14 +49,18 @@ function engineOf(mosaiq) {
         // with no run started; null when the run is not shared and needs the whole picture.
         bandRows: (picture, settings, part, parts) => withSettings(settings, (s) => {
             const row = (last) => mosaiq._mosaiq_band_row(s, picture.width, picture.height,
-                part, parts, last);
+                part, parts, last, picture.apart ? 1 : 0);
             const first = row(0);
             return first < 0 ? null : [first, row(1)];
         }),
-        // The workers that share a grid of cells, parts of them able to; this one's share of its
-        // rows, part of parts.
-        sharingParts: (cells, parts) => mosaiq._mosaiq_sharing_parts(cells, parts),
-        rowShare: (part, parts) => mosaiq._mosaiq_row_share(part, parts),
+        // The workers that share a grid of cells, parts of them able to (apart: on a picture each
+        // decodes its own band of); this one's share of its rows, part of parts.
+        sharingParts: (cells, parts, apart = false) => mosaiq._mosaiq_sharing_parts(cells, parts,
+            apart ? 1 : 0),
+        rowShare: (part, parts, apart = false) => mosaiq._mosaiq_row_share(part, parts,
+            apart ? 1 : 0),
+        // The first band's share of a shared run's rows (apart as sharingParts's).
+        firstShare: (apart) => (apart ? numbers.firstApartShare : numbers.firstBandShare),
     };
 }
 

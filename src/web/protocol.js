@@ -5,9 +5,10 @@
 'use strict';
 
 const Messages = Object.freeze({
-    // The page to a worker: a picture to read; the first worker to the second, with helping and
-    // band, the picture it decoded itself (band: the rows it hands over, or why there are none).
-    picture: ['file', 'parts', 'helping', 'band'],
+    // The page to a worker: a picture to read, shapes whether cells are chosen by shape then; the
+    // first worker to the second, with helping and band, the picture it decodes itself (band: the
+    // rows it hands over, or those the second decodes itself, decode, or why there are none).
+    picture: ['file', 'parts', 'shapes', 'helping', 'band'],
     // The page to each worker: its end of the channel between the two.
     partner: ['port'],
     // The first worker to the second: the rows handed over (an ArrayBuffer), or null; their
@@ -38,8 +39,8 @@ const Messages = Object.freeze({
     idle: ['grown', 'busy'],
     // The page to a new worker in place of one let go: the file of the picture the other held
     // (null: none), read once a run needs it; and last, the last run the other made, that this
-    // one writes again when asked: { run, settings, part, parts, sizes (null for an output the
-    // page holds), file }.
+    // one writes again when asked: { run, settings, part, parts, firstShare, sizes (null for an
+    // output the page holds), file }.
     takeOver: ['file', 'last'],
     // A worker to the page: its module made (the engine's words, numbers and dialects), or not
     // (refused: the site's security policy forbids WebAssembly, which the browser has).
@@ -49,9 +50,10 @@ const Messages = Object.freeze({
     // made ready for a run it will not share, goes only with the worker).
     loaded: ['width', 'height', 'number', 'measures'],
     refused: ['message', 'shed'],
-    // A worker to the page: its run started, going, over (status "finished", "stopped",
+    // A worker to the page: its run started (shared, the first band's share of the rows, which a
+    // worker that writes the run again takes), going, over (status "finished", "stopped",
     // "refused", "memory" or "unshared": the second worker leaves the run to the first).
-    started: ['message', 'rowCount', 'columns', 'shared'],
+    started: ['message', 'rowCount', 'columns', 'shared', 'firstShare'],
     progress: ['percent', 'rows', 'rowCount'],
     done: ['run', 'status', 'message', 'page', 'html', 'blog', 'posts', 'cells', 'characters',
         'measures'],

@@ -28,15 +28,16 @@ std::string webNumbersJson()
     int length = std::snprintf(text, sizeof text,
         "{\"slabBytes\": %zu, \"cellBytes\": [%zu, %zu, %zu], \"channels\": {\"page\": %d, "
         "\"html\": %d, \"blog\": %d, \"post\": %d, \"cells\": %d}, \"sharedToCells\": %.15g, "
-        "\"firstBandShare\": %.15g, \"pixelLimit\": %.15g, \"idleGrowth\": %.15g, "
+        "\"firstBandShare\": %.15g, \"firstApartShare\": %.15g, \"pixelLimit\": %.15g, "
+        "\"idleGrowth\": %.15g, "
         "\"frameCells\": {\"letter\": %lld, \"square\": %lld}, \"preview\": {\"cellWidth\": "
         "%.15g, \"cellHeight\": %.15g, "
         "\"shapes\": {\"cellWidth\": %.15g, \"cellHeight\": %.15g, \"baseline\": %.15g}, "
         "\"zoomSteps\": [",
         ChunkStream::RoomBytes, cell.size(), cell.size(), HtmlToBlogCode(cell).size(),
         int(WebChannel::Page), int(WebChannel::HtmlCode), int(WebChannel::BlogCode),
-        int(WebChannel::Post), int(WebChannel::Cells), SharedToCells, FirstBandShare, WebPixelLimit,
-        WebIdleGrowth, static_cast<long long>(WebLetterCells),
+        int(WebChannel::Post), int(WebChannel::Cells), SharedToCells, FirstBandShare,
+        FirstApartShare, WebPixelLimit, WebIdleGrowth, static_cast<long long>(WebLetterCells),
         static_cast<long long>(WebSquareCells), DrawnCellWidth, DrawnCellHeight,
         DrawnShapeCellWidth, DrawnShapeCellHeight, DrawnShapeBaseline);
     for (const double step : ZoomSteps) {

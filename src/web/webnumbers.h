@@ -22,8 +22,9 @@ inline constexpr double WebIdleGrowth = 32.0 * 1024 * 1024;
 //     one-byte glyph (what the script makes memory ready by);
 //   "channels": the number of each output's stream (WebChannel) by name, "page", "html",
 //     "blog", "post", "cells";
-//   "sharedToCells", "firstBandShare": the largest grid two workers share, and the first
-//     band's share of its rows (bandrows.h);
+//   "sharedToCells", "firstBandShare", "firstApartShare": the largest grid two workers share,
+//     and the first band's share of its rows, on a picture each decodes a band of for the
+//     latter (bandrows.h);
 //   "pixelLimit": WebPixelLimit; "idleGrowth": WebIdleGrowth; "frameCells": {"letter",
 //     "square"}, the most cells the preview frame shows;
 //   "preview": {"cellWidth", "cellHeight", "shapes", "zoomSteps"}, the drawn preview's cell at

@@ -256,7 +256,9 @@ WebPictureHead webPictureHead(const std::uint8_t* data, std::size_t size)
         int width = 0, height = 0;
         if (!plainJpegSize(data, size, walk.exifOrientation, width, height))
             return { Reader::Damaged };
-        return module(width, height);
+        WebPictureHead head = module(width, height);
+        head.bands = walk.exifOrientation <= 2;
+        return head;
     }
     return {};
 }

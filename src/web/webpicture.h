@@ -22,6 +22,9 @@ struct WebPictureHead {
     // For the module: the picture's size as shown (a JPEG turned as its EXIF orientation says).
     int width = 0;
     int height = 0;
+    // For the module: a plain JPEG whose rows come in the picture's order, which two workers
+    // may decode a band each (PlainJpegBands).
+    bool bands = false;
 };
 
 // The opacity of a picture the module holds, flattened a band at a time: a byte a pixel, made

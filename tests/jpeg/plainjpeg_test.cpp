@@ -10,7 +10,10 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 using mosaiq::PlainJpeg;
@@ -75,6 +78,45 @@ void expectSameAsItArrives(const std::string& path, const PlainJpeg& whole)
     }
 }
 
+// The same file decoded in two bands by two decoders at split, the second passing over the rows
+// above its band, as two workers decode a photo they share: each row is the whole decode's, and
+// a decode that gave up makes the second band give up too (it reads the data to its end).
+void expectSameInBands(const std::string& path, const PlainJpeg& whole)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<std::uint8_t> file(
+        (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int orientation = 1;
+    if (!mosaiq::isPlainJpeg(file.data(), file.size(), orientation) || orientation > 2
+        || whole.outcome == PlainJpeg::Outcome::TooLarge)
+        return;
+    mosaiq::PlainJpegBands probe;
+    ASSERT_TRUE(probe.start(file.data(), file.size(), orientation));
+    const int width = probe.width(), height = probe.height();
+    for (const int split : { 0, 1, height / 2 + 1, height - 1 }) {
+        SCOPED_TRACE(split);
+        std::vector<std::uint32_t> bits(std::size_t(width) * std::size_t(height));
+        mosaiq::PlainJpegBands top, bottom;
+        const bool read = top.start(file.data(), file.size(), orientation)
+            && top.decodeTo(0, split - 1, bits.data())
+            && bottom.start(file.data(), file.size(), orientation)
+            && bottom.decodeTo(split, height - 1, bits.data());
+        if (whole.outcome != PlainJpeg::Outcome::Decoded) {
+            EXPECT_FALSE(read);
+            continue;
+        }
+        ASSERT_TRUE(read);
+        EXPECT_EQ(bottom.nextRow(), height);
+        const mosaiq::PixelBuffer theirs = whole.pixels;
+        for (int y = 0; y < height; ++y) {
+            ASSERT_EQ(std::memcmp(bits.data() + std::ptrdiff_t(y) * width,
+                          theirs.pixels + y * theirs.stride, std::size_t(width) * 4),
+                0)
+                << "row " << y;
+        }
+    }
+}
+
 } // namespace
 
 TEST(PlainJpeg, readsWhatItTakesAsThePictureReaderDoesAndLeavesTheRest)
@@ -97,6 +139,7 @@ TEST(PlainJpeg, readsWhatItTakesAsThePictureReaderDoesAndLeavesTheRest)
             decoded += plain.outcome == PlainJpeg::Outcome::Decoded;
             EXPECT_TRUE(sameAsReader(path, plain, mosaiq::readPictureNative(path)));
             expectSameAsItArrives(path, plain);
+            expectSameInBands(path, plain);
         }
     }
     // The eight turns and the grey photo without profile at least.
@@ -146,5 +189,6 @@ TEST(PlainJpeg, givesAPhotosRowsInOrderWhileItDecodesTheRest)
         path.string(), mosaiq::MaxPicturePixels, mosaiq::JpegRows::Arriving);
     EXPECT_NE(arriving.pixels.arrival, nullptr);
     expectSameAsItArrives(path.string(), whole);
+    expectSameInBands(path.string(), whole);
     fs::remove(path);
 }

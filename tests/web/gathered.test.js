@@ -8,13 +8,15 @@ const path = require('node:path');
 const { root, fs, loadModule, engineOf } = require('./support.js');
 
 const source = fs.readFileSync(path.join(root, 'src/web/worker/outputs.js'), 'utf8');
-// The worker's script as it runs: its module and its flag of a run going on are the script's to
-// read, and the engine's numbers its bridge's.
+// The worker's script as it runs: its module, its flag of a run going on, its part of a shared
+// run and whether the page chose shapes are the script's to read, and the engine's numbers its
+// bridge's.
 let numbers = null;
-async function outputsScript(mosaiq, names) {
+async function outputsScript(mosaiq, names, { shapes = false, part = 0 } = {}) {
     numbers = numbers || engineOf(await loadModule()).numbers;
-    const w = new Function('running', 'mosaiq', 'bridge', `${source}
-        return { ${names}, spareChannel, blobChannel };`)(false, mosaiq, { numbers });
+    const w = new Function('running', 'mosaiq', 'bridge', 'pictureShapes', 'ownPart', `${source}
+        return { ${names}, spareChannel, blobChannel };`)(false, mosaiq, { numbers }, shapes,
+        part);
     w.spareChannel.port1.unref();
     w.blobChannel.port1.unref();
     return w;
@@ -126,13 +128,14 @@ test('memory made ready is kept from picture to picture, fitted to each', async 
 });
 
 test('each worker of a shared run has slabs made ready for its whole band; a full HD photo\'s '
-    + 'outputs are dropped, and none are, only its cells\' room', async () => {
+    + 'outputs are dropped, and none are, only its cells\' room, which its run takes', async () => {
     // mosaiq-cli's outputs of a full HD photo (bench/web's), in bytes: the page, the codes; and
     // a grid of a sixth of its cells.
     const outputs = [62214637, 62212337, 33179782];
     const sixth = 1920 * 1080 / 6;
-    for (const share of [0.45, 0.55]) {
-        const w = await outputsScript(fakeModule(), 'prepareSpare, spare');
+    for (const [part, share, shapes] of [[0, 0.45, false], [1, 0.55, true]]) {
+        const w = await outputsScript(fakeModule(), 'prepareSpare, cellRoom, spare',
+            { shapes, part });
         w.prepareSpare(sixth, share);
         await new Promise((resolve) => setTimeout(resolve, 500));
         const needed = outputs.reduce((n, bytes) => n + Math.ceil(bytes / 6 * share
@@ -142,6 +145,11 @@ test('each worker of a shared run has slabs made ready for its whole band; a ful
         assert.ok(w.spare.slabs.length <= needed + 1, `${w.spare.slabs.length} for ${share}`);
         w.prepareSpare(1920 * 1080, share);
         await new Promise((resolve) => setTimeout(resolve, 300));
-        assert.deepStrictEqual([w.spare.slabs.length, w.spare.cells.length], [0, 4 * 1920 * 1080]);
+        assert.strictEqual(w.spare.slabs.length, 0);
+        // The first worker's cells from its band to the grid's end (the page joins the second
+        // band onto its own), the second's from its band on: eight bytes a cell with shapes.
+        const rows = part === 0 ? 1080 : 1080 - Math.floor(1080 * 0.45);
+        const room = w.spare.cells;
+        assert.strictEqual(w.cellRoom((shapes ? 8 : 4) * 1920 * rows), room);
     }
 });

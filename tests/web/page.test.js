@@ -379,6 +379,42 @@ test('a run asked the moment the picture is read is shared; a smaller grid then 
         fs.writeFileSync(path.join(folder, 'picture.png'), picture);
     });
 
+test('a JPEG whose bands the two workers decode each gives mosaiq-cli\'s bytes; damaged in the '
+    + 'second band, it is refused as mosaiq-cli refuses it', async () => {
+    const large = path.join(folder, 'large.png');
+    fs.writeFileSync(large, png(testPixels(700, 420, false), 700, 420));
+    const jpeg = path.join(folder, 'photo.jpg');
+    assert.strictEqual(spawnSync('convert', [large, '-quality', '90', jpeg]).status, 0);
+    const photo = fs.readFileSync(jpeg);
+    await chooseAndCreateAtOnce(photo);
+    assert.ok(await page.evaluate(() => outputs.shared), 'shared');
+    assert.deepStrictEqual(await page.evaluate(() => ['mosaiq-decode', 'mosaiq-helper-decode']
+        .map((name) => performance.getEntriesByName(name).length)), [1, 1]);
+    await assertDownloads(cliOutputs([], 'photo.jpg'));
+    // Three rows: the second band would sample rows above those the second worker decoded; the
+    // first decodes the rest of the picture and makes the run alone.
+    await page.fill('#columns', '90000');
+    await page.fill('#rows', '3');
+    await runToEnd();
+    assert.ok(!(await page.evaluate(() => outputs.shared)), 'not shared');
+    await page.click('#tab-html');
+    assert.ok((await download('#download-html')).equals(
+        cliOutputs(['--columns', '90000', '--rows', '3'], 'photo.jpg').html), 'whole picture');
+    // A marker among the last rows' data, where libjpeg gives up: read as its first rows decode,
+    // refused by the run.
+    let at = Math.floor(photo.length * 0.85);
+    while (photo[at - 1] === 0xFF) ++at;
+    const damaged = Buffer.concat([photo.subarray(0, at), Buffer.from([0xFF, 0xC0, 0, 2]),
+        photo.subarray(at)]);
+    fs.writeFileSync(path.join(folder, 'damaged.jpg'), damaged);
+    const refused = spawnSync(cli, [path.join(folder, 'damaged.jpg'), '-o',
+        path.join(folder, 'damaged.html')], { encoding: 'utf8' });
+    assert.match(refused.stderr, /endommagée ou incomplète/);
+    await choose(damaged, 'damaged.jpg');
+    await runToEnd();
+    assert.match(await status(), /endommagée ou incomplète/);
+});
+
 test('a photo too large to share has an idle second worker replaced, not one holding outputs',
     async () => {
         // Its module's memory, made ready for a shared run, goes only with the worker.

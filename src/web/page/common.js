@@ -20,7 +20,8 @@ let engineFailure = '';
 let pictureWaiting = null;
 let worker = null;
 // A second worker with its own module, where the machine has two cores: it holds the picture
-// too, and makes the second half of the rows of a large run (the engine's sharedToCells).
+// too, and makes the second band of the rows of a large run (up to the engine's sharedToCells,
+// or any size the page reads for a JPEG each worker decodes a band of).
 let helper = null;
 let helperLoaded = false;
 // The second worker still reads the picture: a run asked meanwhile waits for it (runAsked), so

@@ -17,7 +17,7 @@ function loadPicture(file) {
     say(Words.readingPicture);
     helperNow();
     const parts = helper ? 2 : 1;
-    post(worker, 'picture', { file, parts });
+    post(worker, 'picture', { file, parts, shapes: shapesChosen() });
     // The second worker has the picture from the first.
     helperLoaded = false;
     helperReading = Boolean(helper);

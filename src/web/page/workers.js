@@ -254,6 +254,7 @@ function onWorker(m) {
         outputs.columns = m.columns;
         outputs.rowCount = m.rowCount;
         outputs.shared = m.shared;
+        outputs.firstShare = m.firstShare;
         if (m.message) say(`${Words.running}\n${m.message}`);
     } else if (m.type === 'scaled') {
         onScaled(m);
@@ -339,7 +340,7 @@ function replaceWorker(part) {
             const sizes = [band.page, band.html, band.blog].map((output, which) =>
                 (o.blobs[which].parts || o.blobParts[at][which] ? null : output.size));
             last = { run: band.run, settings: o.settings, part: at, parts: o.shared ? 2 : 1,
-                sizes, file: o.file };
+                firstShare: o.firstShare, sizes, file: o.file };
         }
     }
     const holds = part === 0 || helperLoaded;

@@ -12,6 +12,9 @@ let words = null;
 // its file, read again if the module has to be made again.
 let picture = null;
 let pictureFile = null;
+// Whether the page chose shapes as the picture was read: a shaped cell takes twice a letter's
+// bytes, and the room made ready for the run's cells is sized by it.
+let pictureShapes = false;
 let running = false;
 let stopAsked = false;
 let outputs = null;
@@ -42,6 +45,7 @@ async function loadModule() {
         notPicture: text(mosaiq._mosaiq_words(0)),
         tooLarge: text(mosaiq._mosaiq_words(1)),
         memory: text(mosaiq._mosaiq_words(2)),
+        damaged: text(mosaiq._mosaiq_words(3)),
     };
     return {
         words,
@@ -139,6 +143,7 @@ const answers = {
         if (waiting && waiting.reading) await waiting.reading;
         dropThumbnail();
         handedFrom = undefined;
+        pictureShapes = Boolean(m.shapes);
         // An exception out of the module (its memory, refused in the middle of a decode) leaves
         // it unusable, and must not leave the page waiting for the picture.
         const reading = readPicture(m.file, m.helping, m.parts, m.band).catch(() => {
@@ -153,7 +158,8 @@ const answers = {
         if (handing) handOver();
         if (kept) thumbnailDue = { number: read.number, kept };
         if (read.type !== 'loaded') return;
-        prepareFor(read.width * read.height, m.helping ? 1 : 0, m.parts);
+        prepareFor(read.width * read.height, m.helping ? 1 : 0, m.parts,
+            Boolean(picture && picture.apart));
         prepareSpare(prepared.cells, prepared.share, heldSlabs());
         startReadingAhead(m.helping ? 1 : 0, prepared.parts);
         if (thumbnail) post(self, 'thumbnail', { number: read.number, thumbnail: await thumbnail });

@@ -140,7 +140,7 @@ function fitSpare(cells, share, held = 0) {
     const slabs = Math.max(0, slabsFor(cells, share));
     ++spare.picture; // a preparation going on stops
     for (const bytes of spare.slabs.splice(Math.max(0, slabs - held))) release(bytes);
-    if (spare.cells && spare.cells.length !== 4 * cells) {
+    if (spare.cells && spare.cells.length !== spareCellBytes(cells, share)) {
         release(spare.cells);
         spare.cells = null;
     }
@@ -172,7 +172,7 @@ function prepareSpare(cells, share, held = 0) {
         }
         if (!making) {
             try {
-                if (!spare.cells) making = { cells: new Uint8Array(4 * cells) };
+                if (!spare.cells) making = { cells: new Uint8Array(spareCellBytes(cells, share)) };
                 else if (spare.slabs.length < slabs) making = { slab: newSlab() };
                 else return;
             } catch (error) {
@@ -208,9 +208,23 @@ function release(bytes) {
     else if (ArrayBuffer.prototype.transfer) bytes.buffer.transfer(0);
 }
 
-// The room for a run's cells: the one made ready if it fits.
+// A run's cells: four bytes a cell, eight for shapes (CellStream).
+const cellBytesOf = (shapes) => (shapes ? 8 : 4);
+
+// The room made ready for the cells of a run of one cell a pixel on a picture of cells pixels,
+// share of its rows made here, with the cells chosen as the picture was read (pictureShapes):
+// the first worker's from its band to the grid's end, where the page joins the second band onto
+// its own (joinedCells); the second's, its band and a little more (bandStart rounds).
+function spareCellBytes(cells, share) {
+    return cellBytesOf(pictureShapes) * (ownPart === 0 ? cells
+        : Math.ceil(cells * Math.min(1, share * 1.02)));
+}
+
+// The room for a run's cells: the one made ready if it fits, without much to spare.
 function cellRoom(bytes) {
-    const room = spare.cells && spare.cells.length === bytes ? spare.cells : new Uint8Array(bytes);
+    const fits = spare.cells && spare.cells.length >= bytes
+        && spare.cells.length <= bytes * 1.05 + 65536;
+    const room = fits ? spare.cells : new Uint8Array(bytes);
     spare.cells = null;
     return room;
 }
@@ -323,8 +337,8 @@ function takeRun(last) {
         g.size = last.sizes[which] ?? 0;
         g.dropped = last.sizes[which] !== null;
     });
-    const { settings, part, parts } = last;
-    waiting = { run, gathered, remake: { settings, part, parts, picture: null },
+    const { settings, part, parts, firstShare } = last;
+    waiting = { run, gathered, remake: { settings, part, parts, firstShare, picture: null },
         delivered: last.sizes.filter((size) => size === null).length, file: last.file,
         reading: null };
 }
@@ -384,7 +398,7 @@ function remake(which) {
         remaking = { channel: [page, html, blog][which], gathered: new Gathered(g.type) };
         remaking.gathered.stream();
         const started = bridge.start(r.picture, r.settings) === 0 && (r.parts === 1
-            || mosaiq._mosaiq_share(r.part, r.parts, bridge.numbers.firstBandShare) === 1);
+            || mosaiq._mosaiq_share(r.part, r.parts, r.firstShare) === 1);
         remaking.rows = started
             ? Math.max(1, Math.floor(RemadeCells / Math.max(1, mosaiq._mosaiq_column_count())))
             : 0;

@@ -29,12 +29,13 @@ async function unreadWords(file) {
 // the workers that may share its run.
 // given: for the second worker, the rows the first handed over (handOver).
 // Fits the memory made ready for the next run to a picture of width x height, whether decoded by
-// the browser or the module; false, that memory let go, for a picture too large for this worker.
-function fitsWorker(width, height, helping, parts) {
+// the browser or the module (apart: each worker decoding its own band); false, that memory let
+// go, for a picture too large for this worker.
+function fitsWorker(width, height, helping, parts, apart = false) {
     fitSpare(width * height, bridge.rowShare(helping ? 1 : 0,
-        bridge.sharingParts(width * height, parts)), heldSlabs());
+        bridge.sharingParts(width * height, parts, apart), apart), heldSlabs());
     const { sharedToCells, pixelLimit } = bridge.numbers;
-    if (width * height > (helping ? sharedToCells : pixelLimit) || width > 32767
+    if (width * height > (helping && !apart ? sharedToCells : pixelLimit) || width > 32767
         || height > 32767) {
         dropSpare();
         return false;
@@ -116,21 +117,28 @@ async function decodeInModule(file, helping, parts, begin) {
         return null;
     }
     const size = bytes.length;
-    const data = mosaiq._malloc(Math.max(size, 1)) >>> 0;
+    let data = mosaiq._malloc(Math.max(size, 1)) >>> 0;
     if (!data) return null;
     try {
         mosaiq.HEAPU8.set(bytes, data);
         bytes = null;
         const reader = mosaiq._mosaiq_picture_head(data, size);
         if (reader === 0) return null;
-        if (reader !== 1)
-            return { type: 'refused', message: mosaiq.UTF8ToString(mosaiq._mosaiq_words(3)) };
+        if (reader !== 1) return { type: 'refused', message: words.damaged };
         const at = mosaiq._mosaiq_picture_size() >>> 2;
-        const [width, height] = mosaiq.HEAP32.subarray(at, at + 2);
-        if (!fitsWorker(width, height, helping, parts))
+        const [width, height, bands] = mosaiq.HEAP32.subarray(at, at + 3);
+        const apart = bands === 1 && !helping && parts > 1 && partner !== null
+            && bridge.sharingParts(width * height, parts, true) > 1;
+        if (!fitsWorker(width, height, helping, parts, apart))
             return { type: 'refused', message: words.tooLarge };
         const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
         if (!address) return { type: 'refused', message: words.memory };
+        if (apart) {
+            // The module takes the file's bytes, which its decode reads on.
+            const started = mosaiq._mosaiq_band_decode_begin(data, size);
+            data = 0;
+            return decodeApart(file, started, address, width, height, parts, begin);
+        }
         // A decode that fails (the data broken past what the head shows, or no memory for the
         // decoder's own copy) is left to the browser, which says which of the two it was.
         if (!mosaiq._mosaiq_decode_held(data, size)) {
@@ -146,14 +154,58 @@ async function decodeInModule(file, helping, parts, begin) {
         return { type: 'loaded', width, height, number: ++pictureNumber,
             measures: takeMeasures(), kept, thumbnail: null };
     } finally {
-        mosaiq._free(data);
+        if (data) mosaiq._free(data);
     }
+}
+
+// A plain JPEG whose run the two workers may share, each decoding its own band of it at the same
+// time (the module's PlainJpegBands), rather than the first decoding it whole and handing the
+// second its rows: the first its rows to a little past its band's end, the second from a little
+// above its band's start (handedFrom), passing over the rows above. The second is told at once.
+// No rows go from one worker to the other, so that a large photo's run is shared too. The first
+// decodes the rest when a run needs it, or ahead while the page waits (startReadingAhead).
+function decodeApart(file, started, address, width, height, parts, begin) {
+    const split = (height - 1) * bridge.rowShare(0, parts, true);
+    handedFrom = Math.max(0, Math.floor(split) - HandedMargin);
+    const p = { address, width, height, canvas: null, context: null,
+        read: new Uint8Array(height), decoded: true, apart: true, damaged: !started };
+    const message = { file, helping: true, parts, shapes: pictureShapes };
+    if (started) {
+        post(partner, 'picture', { ...message, band: { width, height, first: handedFrom,
+            decode: true } });
+        picture = p;
+        readRows(0, Math.ceil(split) + HandedMargin);
+    }
+    if (p.damaged) {
+        // As mosaiq-cli refuses a JPEG that libjpeg gave up on; the second drops its band.
+        if (started) post(partner, 'picture', { ...message, band: { message: words.damaged } });
+        handedFrom = undefined;
+        dropPicture();
+        mosaiq._mosaiq_hold_picture(0, 0);
+        return { type: 'refused', message: words.damaged };
+    }
+    pictureFile = file;
+    measure('decode', begin);
+    const kept = { file, width, height, close() {} };
+    return { type: 'loaded', width, height, number: ++pictureNumber, measures: takeMeasures(),
+        kept, thumbnail: null };
+}
+
+// Decodes the rows of picture p, decoded apart, up to last, on from where its decode stands:
+// never passing over a row, which would then be lost to this worker. A decode that gives up marks
+// the picture damaged.
+function decodeRows(p, last) {
+    const from = mosaiq._mosaiq_band_decode_row();
+    if (from < 0 || from > last) return;
+    if (mosaiq._mosaiq_band_decode(0, last) === 1) p.read.fill(1, from, last + 1);
+    else p.damaged = true;
 }
 
 // The picture read lazily: rows first to last (of the picture) read back from its canvas into
 // the module, those not read yet, a band at a time; the canvas goes once all are read.
 function readRows(first, last) {
     const p = picture;
+    if (p && p.apart) return decodeRows(p, Math.min(last, p.height - 1));
     if (!p || !p.context) return;
     const band = Math.max(1, Math.floor(BandBytes / (4 * p.width)));
     for (let y = Math.max(0, first); y <= Math.min(last, p.height - 1);) {
@@ -195,10 +247,23 @@ function readNeeded(s, part, parts) {
 // pixel, the grid the page proposes, read back a band at a time between the worker's messages:
 // the run asked then reads only those it still lacks.
 const aheadChannel = new MessageChannel();
+// The rows of a picture decoded apart that a step decodes ahead: a few milliseconds' worth.
+const AheadRows = 64;
 let readAhead = () => {};
 aheadChannel.port1.onmessage = () => readAhead();
 function startReadingAhead(part, parts) {
     const p = picture;
+    if (p && p.apart && part === 0) {
+        // The rest of a picture decoded apart, a few rows a step, for a run not shared.
+        readAhead = () => {
+            const from = mosaiq._mosaiq_band_decode_row();
+            if (picture !== p || running || p.damaged || from < 0) return;
+            readRows(from, from + AheadRows - 1);
+            aheadChannel.port2.postMessage(0);
+        };
+        aheadChannel.port2.postMessage(0);
+        return;
+    }
     if (!p || !p.context) return;
     // A quarter of a band a step: a run asked meanwhile waits no more than that.
     const band = Math.max(1, Math.floor(BandBytes / 4 / (4 * p.width)));
@@ -251,7 +316,8 @@ let partner = null;
 let handedFrom;
 function announce(file, read, parts) {
     const p = picture;
-    const message = { file, helping: true, parts };
+    if (p && p.apart) return; // told as its decode began
+    const message = { file, helping: true, parts, shapes: pictureShapes };
     if (read.type !== 'loaded' || !p || !(p.context || p.decoded)
         || p.width * p.height > bridge.numbers.sharedToCells) {
         post(partner, 'picture', { ...message, band: { message: read.message || words.tooLarge,
@@ -265,7 +331,7 @@ function announce(file, read, parts) {
 }
 function handOver() {
     const p = picture;
-    if (handedFrom === undefined || !p || !(p.context || p.decoded)) return;
+    if (handedFrom === undefined || !p || p.apart || !(p.context || p.decoded)) return;
     const begin = performance.now();
     let pixels = null, opacity = null, flat = false;
     try {
@@ -299,6 +365,27 @@ function heldWords(p, first) {
     return { pixels, opacity };
 }
 
+// The second worker's band of a picture decoded apart (decodeApart), from row first to the last,
+// decoded from its file while the first decodes its own. Without the file's bytes or the memory
+// for them, the run reads the picture from its file; a decode that gives up refuses the run.
+async function decodeOwnBand(file, p, first) {
+    const begin = performance.now();
+    let bytes;
+    try {
+        bytes = new Uint8Array(await file.arrayBuffer());
+    } catch (error) {
+        return picture === p && dropPicture();
+    }
+    const data = picture === p ? mosaiq._malloc(Math.max(bytes.length, 1)) >>> 0 : 0;
+    if (!data) return picture === p && dropPicture();
+    mosaiq.HEAPU8.set(bytes, data);
+    // The module takes the bytes, and passes over the rows above the band.
+    if (mosaiq._mosaiq_band_decode_begin(data, bytes.length)
+        && mosaiq._mosaiq_band_decode(first, p.height - 1) === 1) p.read.fill(1, first);
+    else p.damaged = true;
+    measure('decode', begin);
+}
+
 // The second worker's picture, its rows to come: the rows above them are never read. Its run
 // waits for them (filled); without them, it reads the picture from its file when a run needs it.
 // A picture it will not share: the memory made ready for its runs goes back to the system at once.
@@ -311,14 +398,19 @@ function takeRows(file, band) {
         const held = waiting && (waiting.delivered || 0) < waiting.gathered.length;
         return { type: 'refused', message: band.message, shed: Boolean(band.large) && !held };
     }
-    const { width, height, first } = band;
-    fitSpare(width * height, bridge.rowShare(1, bridge.sharingParts(width * height, 2)),
-        heldSlabs());
+    const { width, height, first, decode } = band;
+    fitSpare(width * height, bridge.rowShare(1, bridge.sharingParts(width * height, 2, decode),
+        decode), heldSlabs());
     const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
     if (!address) return { type: 'refused', message: words.memory };
-    const p = { address, width, height, canvas: null, context: null, read: new Uint8Array(height) };
+    const p = { address, width, height, canvas: null, context: null, read: new Uint8Array(height),
+        apart: Boolean(decode), decoded: Boolean(decode) };
     picture = p;
     pictureFile = file;
+    if (decode) {
+        return { type: 'loaded', width, height, number: ++pictureNumber,
+            filled: decodeOwnBand(file, p, first) };
+    }
     const filled = new Promise((resolve) => { rowsComing = resolve; }).then((rows) => {
         rowsComing = null;
         if (picture !== p) return;

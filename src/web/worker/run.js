@@ -26,9 +26,9 @@ const ownPart = self.name === 'second' || self.name === 'lean' ? 1 : 0;
 // shared when the page has a second worker; share: this worker's rows of it. Set once the
 // module is made (main.js), which tells which runs are shared.
 let prepared = null;
-function prepareFor(cells, part, parts) {
-    const sharing = bridge.sharingParts(cells, parts);
-    prepared = { cells, parts: sharing, share: bridge.rowShare(part, sharing) };
+function prepareFor(cells, part, parts, apart = false) {
+    const sharing = bridge.sharingParts(cells, parts, apart);
+    prepared = { cells, parts: sharing, share: bridge.rowShare(part, sharing, apart) };
 }
 
 // The outputs go to the page as soon as the run is over: each code's first bytes and size, the
@@ -173,6 +173,11 @@ async function convert(s, part, parts) {
             shareable = readNeeded(s, part, parts);
             measure('rows', reading);
         }
+        // A JPEG that libjpeg gave up on in rows decoded only now, as mosaiq-cli refuses it.
+        if (picture && picture.damaged) {
+            running = false;
+            return post(self, 'done', { status: 'refused', message: words.damaged });
+        }
         if (part > 0 && !shareable) return unshared();
         const begin = performance.now();
         step = bridge.start(picture || { address: 0, width: 0, height: 0 }, s);
@@ -187,21 +192,25 @@ async function convert(s, part, parts) {
         return;
     }
     const rowCount = mosaiq._mosaiq_row_count(), columns = mosaiq._mosaiq_column_count();
-    const shared = shareable
-        && mosaiq._mosaiq_share(part, parts, bridge.numbers.firstBandShare) === 1;
+    // The bands split as the picture was read: each worker decoded its own (decodeApart), or
+    // the first handed the second its rows.
+    const firstShare = bridge.firstShare(Boolean(picture && picture.apart));
+    const shared = shareable && mosaiq._mosaiq_share(part, parts, firstShare) === 1;
     if (part > 0 && !shared) return unshared();
     band = { first: mosaiq._mosaiq_rows_done(), parts: shared ? parts : 1 };
     // What writes this run's outputs again, should they be dropped.
     mosaiq._mosaiq_keep_picture(1);
     const { address, width, height } = picture || { address: 0, width: 0, height: 0 };
-    ran = { settings: s, part, parts: band.parts, picture: { address, width, height } };
+    ran = { settings: s, part, parts: band.parts, firstShare,
+        picture: { address, width, height } };
     try {
-        // Four bytes a cell, eight for shapes (CellStream).
-        outputs.cells = cellRoom((s.shapes ? 8 : 4) * rowCount * columns);
+        // From this worker's band to the last row: the first worker's room takes the second's
+        // band too once the page joins them (joinedCells).
+        outputs.cells = cellRoom(cellBytesOf(s.shapes) * (rowCount - band.first) * columns);
     } catch (error) {
         // Refused at once: the cells' room grows as they come, as far as it can.
     }
-    post(self, 'started', { message, rowCount, columns, shared });
+    post(self, 'started', { message, rowCount, columns, shared, firstShare });
     slice();
 }
 
