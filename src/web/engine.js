@@ -49,7 +49,7 @@ function engineOf(mosaiq) {
         // with no run started; null when the run is not shared and needs the whole picture.
         bandRows: (picture, settings, part, parts) => withSettings(settings, (s) => {
             const row = (last) => mosaiq._mosaiq_band_row(s, picture.width, picture.height,
-                part, parts, last, picture.apart ? 1 : 0);
+                part, parts, last, picture.bands ? 1 : 0);
             const first = row(0);
             return first < 0 ? null : [first, row(1)];
         }),

@@ -5,9 +5,10 @@
 'use strict';
 
 const Messages = Object.freeze({
-    // The page to a worker: a picture to read, shapes whether cells are chosen by shape then; the
-    // first worker to the second, with helping and band, the picture it decodes itself (band: the
-    // rows it hands over, or those the second decodes itself, decode, or why there are none).
+    // The page to a worker: a picture to read, shapes whether cells are chosen by shape then (to
+    // the second, helping: it decodes its band of a plain JPEG itself); the first worker to the
+    // second, with helping and band, any other picture it decoded (band: the rows it hands over,
+    // or why there are none).
     picture: ['file', 'parts', 'shapes', 'helping', 'band'],
     // The page to each worker: its end of the channel between the two.
     partner: ['port'],

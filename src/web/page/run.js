@@ -18,7 +18,9 @@ function loadPicture(file) {
     helperNow();
     const parts = helper ? 2 : 1;
     post(worker, 'picture', { file, parts, shapes: shapesChosen() });
-    // The second worker has the picture from the first.
+    // The second worker decodes its own band of a plain JPEG at once; any other picture, it has
+    // from the first.
+    if (helper) post(helper, 'picture', { file, parts, shapes: shapesChosen(), helping: true });
     helperLoaded = false;
     helperReading = Boolean(helper);
 }

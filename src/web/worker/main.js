@@ -15,6 +15,11 @@ let pictureFile = null;
 // Whether the page chose shapes as the picture was read: a shaped cell takes twice a letter's
 // bytes, and the room made ready for the run's cells is sized by it.
 let pictureShapes = false;
+// The pictures the worker was given so far: one read that a later one overtakes is left.
+let picturesAsked = 0;
+// How long after a picture is read the worker begins to make memory ready for its run, and to
+// read ahead the rows it will need: past a click as quick as the status's change.
+const PrepareDelay = 50;
 let running = false;
 let stopAsked = false;
 let outputs = null;
@@ -139,29 +144,47 @@ const answers = {
         partner.onmessage = onmessage;
     },
     picture: async (m) => {
+        const asked = ++picturesAsked;
         // Not while the picture of a run taken over is read (readRunPicture).
         if (waiting && waiting.reading) await waiting.reading;
-        dropThumbnail();
-        handedFrom = undefined;
         pictureShapes = Boolean(m.shapes);
         // An exception out of the module (its memory, refused in the middle of a decode) leaves
         // it unusable, and must not leave the page waiting for the picture.
-        const reading = readPicture(m.file, m.helping, m.parts, m.band).catch(() => {
+        const failed = () => {
             remakeModule();
             return { type: 'refused', message: words.memory };
-        });
+        };
+        // The page's own message to the second worker: a plain JPEG it decodes its band of;
+        // any other picture comes from the first.
+        let own = null;
+        if (m.helping && !m.band) {
+            own = await readOwnBand(m.file, m.parts, () => asked !== picturesAsked)
+                .catch(failed);
+            if (!own) return;
+        }
+        dropThumbnail();
+        handedFrom = undefined;
+        const reading = own ? Promise.resolve(own)
+            : readPicture(m.file, m.helping, m.parts, m.band).catch(failed);
         pictureRead = reading.then((r) => r.filled);
-        const { kept, thumbnail, filled, ...read } = await reading;
+        const { kept, thumbnail, filled, decodeNow, ...read } = await reading;
         const handing = partner && !m.helping && m.parts > 1;
         if (handing) announce(m.file, read, m.parts);
         post(self, read.type, read);
+        if (decodeNow) decodeNow();
         if (handing) handOver();
         if (kept) thumbnailDue = { number: read.number, kept };
         if (read.type !== 'loaded') return;
         prepareFor(read.width * read.height, m.helping ? 1 : 0, m.parts,
-            Boolean(picture && picture.apart));
-        prepareSpare(prepared.cells, prepared.share, heldSlabs());
-        startReadingAhead(m.helping ? 1 : 0, prepared.parts);
+            Boolean(picture && picture.bands));
+        // A run asked the moment the picture is read (a click as the status changes) finds the
+        // worker free: made ready at once, the memory's first steps held it back 10 to 20 ms.
+        const [held, runs] = [picture, run];
+        setTimeout(() => {
+            if (picture !== held || run !== runs || running) return;
+            prepareSpare(prepared.cells, prepared.share, heldSlabs());
+            startReadingAhead(m.helping ? 1 : 0, prepared.parts);
+        }, PrepareDelay);
         if (thumbnail) post(self, 'thumbnail', { number: read.number, thumbnail: await thumbnail });
     },
     rows: (m) => rowsComing && rowsComing(m),

@@ -146,7 +146,7 @@ async function decodeInModule(file, helping, parts, begin) {
             return null;
         }
         picture = { address, width, height, canvas: null, context: null,
-            read: new Uint8Array(height).fill(1), decoded: true };
+            read: new Uint8Array(height).fill(1), decoded: true, bands: bands === 1 };
         pictureFile = file;
         measure('decode', begin);
         // Its thumbnail the browser decodes small from the file once the page asks for it.
@@ -161,24 +161,23 @@ async function decodeInModule(file, helping, parts, begin) {
 // A plain JPEG whose run the two workers may share, each decoding its own band of it at the same
 // time (the module's PlainJpegBands), rather than the first decoding it whole and handing the
 // second its rows: the first its rows to a little past its band's end, the second from a little
-// above its band's start (handedFrom), passing over the rows above. The second is told at once.
-// No rows go from one worker to the other, so that a large photo's run is shared too. The first
-// decodes the rest when a run needs it, or ahead while the page waits (startReadingAhead).
+// above its band's start (apartFrom), passing over the rows above (readOwnBand: the page gives
+// it the file as it gives the first). No rows go from one worker to the other, so that a large
+// photo's run is shared too. The first decodes the rest when a run needs it, or ahead while the
+// page waits (startReadingAhead).
+const apartFrom = (height, parts) => Math.max(0, Math.floor((height - 1)
+    * bridge.rowShare(0, parts, true)) - HandedMargin);
 function decodeApart(file, started, address, width, height, parts, begin) {
-    const split = (height - 1) * bridge.rowShare(0, parts, true);
-    handedFrom = Math.max(0, Math.floor(split) - HandedMargin);
+    handedFrom = apartFrom(height, parts);
     const p = { address, width, height, canvas: null, context: null,
-        read: new Uint8Array(height), decoded: true, apart: true, damaged: !started };
-    const message = { file, helping: true, parts, shapes: pictureShapes };
+        read: new Uint8Array(height), decoded: true, apart: true, bands: true, damaged: !started };
     if (started) {
-        post(partner, 'picture', { ...message, band: { width, height, first: handedFrom,
-            decode: true } });
         picture = p;
-        readRows(0, Math.ceil(split) + HandedMargin);
+        readRows(0, handedFrom + 2 * HandedMargin + 1);
     }
     if (p.damaged) {
-        // As mosaiq-cli refuses a JPEG that libjpeg gave up on; the second drops its band.
-        if (started) post(partner, 'picture', { ...message, band: { message: words.damaged } });
+        // As mosaiq-cli refuses a JPEG that libjpeg gave up on; the second, told of the refusal
+        // (announce), drops its band.
         handedFrom = undefined;
         dropPicture();
         mosaiq._mosaiq_hold_picture(0, 0);
@@ -324,8 +323,8 @@ function announce(file, read, parts) {
             large: read.type === 'loaded' } });
         return;
     }
-    handedFrom = Math.max(0, Math.floor((p.height - 1) * bridge.rowShare(0, parts))
-        - HandedMargin);
+    handedFrom = Math.max(0, Math.floor((p.height - 1)
+        * bridge.rowShare(0, parts, Boolean(p.bands))) - HandedMargin);
     post(partner, 'picture', { ...message, band: { width: p.width, height: p.height,
         first: handedFrom } });
 }
@@ -365,25 +364,63 @@ function heldWords(p, first) {
     return { pixels, opacity };
 }
 
-// The second worker's band of a picture decoded apart (decodeApart), from row first to the last,
-// decoded from its file while the first decodes its own. Without the file's bytes or the memory
-// for them, the run reads the picture from its file; a decode that gives up refuses the run.
-async function decodeOwnBand(file, p, first) {
-    const begin = performance.now();
+// The second worker's own read of the picture that the page gives both workers at once: a plain
+// JPEG that the first decodes apart (decodeApart, the same rule here), its band decoded from
+// apartFrom to the last row. Said read before its band is decoded (decodeNow, once the page is
+// told), so that a run asked at once goes to both; the run waits for the band (filled). Null
+// for any other picture, which the first
+// hands it (announce), and when stale() says that a later picture came meanwhile. A file it
+// cannot read is refused: the page then asks the first alone, which holds the picture whole.
+async function readOwnBand(file, parts, stale) {
     let bytes;
     try {
+        const head = new Uint8Array(await file.slice(0, 2).arrayBuffer());
+        if (stale() || head[0] !== 0xFF || head[1] !== 0xD8) return null;
         bytes = new Uint8Array(await file.arrayBuffer());
     } catch (error) {
-        return picture === p && dropPicture();
+        return stale() ? null : { type: 'refused', message: words.notPicture };
     }
-    const data = picture === p ? mosaiq._malloc(Math.max(bytes.length, 1)) >>> 0 : 0;
-    if (!data) return picture === p && dropPicture();
-    mosaiq.HEAPU8.set(bytes, data);
-    // The module takes the bytes, and passes over the rows above the band.
-    if (mosaiq._mosaiq_band_decode_begin(data, bytes.length)
-        && mosaiq._mosaiq_band_decode(first, p.height - 1) === 1) p.read.fill(1, first);
-    else p.damaged = true;
-    measure('decode', begin);
+    if (stale() || partner === null || parts < 2) return null;
+    let data = mosaiq._malloc(Math.max(bytes.length, 1)) >>> 0;
+    if (!data) return { type: 'refused', message: words.memory };
+    try {
+        mosaiq.HEAPU8.set(bytes, data);
+        const reader = mosaiq._mosaiq_picture_head(data, bytes.length);
+        const at = mosaiq._mosaiq_picture_size() >>> 2;
+        const [width, height, bands] = mosaiq.HEAP32.subarray(at, at + 3);
+        if (reader !== 1 || bands !== 1 || bridge.sharingParts(width * height, parts, true) < 2)
+            return null;
+        dropPicture();
+        pictureFile = null;
+        if (!fitsWorker(width, height, true, parts, true))
+            return { type: 'refused', message: words.tooLarge };
+        const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
+        if (!address) return { type: 'refused', message: words.memory };
+        // The module takes the file's bytes, which its decode reads on.
+        const started = mosaiq._mosaiq_band_decode_begin(data, bytes.length);
+        data = 0;
+        const p = { address, width, height, canvas: null, context: null,
+            read: new Uint8Array(height), decoded: true, apart: true, bands: true,
+            damaged: !started };
+        picture = p;
+        pictureFile = file;
+        const first = apartFrom(height, parts);
+        let decodeNow;
+        const filled = new Promise((resolve) => {
+            decodeNow = () => {
+                const begin = performance.now();
+                if (picture === p && !p.damaged) {
+                    if (mosaiq._mosaiq_band_decode(first, height - 1) === 1) p.read.fill(1, first);
+                    else p.damaged = true;
+                }
+                measure('decode', begin);
+                resolve();
+            };
+        });
+        return { type: 'loaded', width, height, number: ++pictureNumber, filled, decodeNow };
+    } finally {
+        if (data) mosaiq._free(data);
+    }
 }
 
 // The second worker's picture, its rows to come: the rows above them are never read. Its run
@@ -398,19 +435,14 @@ function takeRows(file, band) {
         const held = waiting && (waiting.delivered || 0) < waiting.gathered.length;
         return { type: 'refused', message: band.message, shed: Boolean(band.large) && !held };
     }
-    const { width, height, first, decode } = band;
-    fitSpare(width * height, bridge.rowShare(1, bridge.sharingParts(width * height, 2, decode),
-        decode), heldSlabs());
+    const { width, height, first } = band;
+    fitSpare(width * height, bridge.rowShare(1, bridge.sharingParts(width * height, 2)),
+        heldSlabs());
     const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
     if (!address) return { type: 'refused', message: words.memory };
-    const p = { address, width, height, canvas: null, context: null, read: new Uint8Array(height),
-        apart: Boolean(decode), decoded: Boolean(decode) };
+    const p = { address, width, height, canvas: null, context: null, read: new Uint8Array(height) };
     picture = p;
     pictureFile = file;
-    if (decode) {
-        return { type: 'loaded', width, height, number: ++pictureNumber,
-            filled: decodeOwnBand(file, p, first) };
-    }
     const filled = new Promise((resolve) => { rowsComing = resolve; }).then((rows) => {
         rowsComing = null;
         if (picture !== p) return;

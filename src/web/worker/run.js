@@ -192,9 +192,10 @@ async function convert(s, part, parts) {
         return;
     }
     const rowCount = mosaiq._mosaiq_row_count(), columns = mosaiq._mosaiq_column_count();
-    // The bands split as the picture was read: each worker decoded its own (decodeApart), or
-    // the first handed the second its rows.
-    const firstShare = bridge.firstShare(Boolean(picture && picture.apart));
+    // The bands split as the picture is read: each worker decodes its own band of a plain JPEG
+    // (decodeApart), the first hands the second its rows of any other picture. Told from the
+    // file alone, so that a worker that read the picture whole splits it alike.
+    const firstShare = bridge.firstShare(Boolean(picture && picture.bands));
     const shared = shareable && mosaiq._mosaiq_share(part, parts, firstShare) === 1;
     if (part > 0 && !shared) return unshared();
     band = { first: mosaiq._mosaiq_rows_done(), parts: shared ? parts : 1 };
