@@ -16,6 +16,9 @@ const Messages = Object.freeze({
     // opacity, a byte a pixel, when the module decoded them and they are not all opaque; flat:
     // the module's own flattened words, not the browser's RGBA bytes.
     rows: ['pixels', 'opacity', 'flat'],
+    // The page to a worker: whether cells are chosen by shape from now on (the memory made
+    // ready for a run's cells is sized by it).
+    shapes: ['chosen'],
     // The page to a worker: a run, this worker's band part of parts if it is shared; a stop.
     convert: ['settings', 'part', 'parts'],
     stop: [],

@@ -124,8 +124,11 @@ function wire() {
     $('defined').addEventListener('change', () => { $('characters').disabled = false; });
     for (const id of ['merge', 'fit', 'dialect', 'shapes'])
         $(id).addEventListener('change', updateInterlocks);
-    // The shapes' cells have the monospace font's proportions.
+    // The shapes' cells have the monospace font's proportions, and twice a letter's bytes in the
+    // room each worker makes ready for a run's cells.
     $('shapes').addEventListener('change', keepProportions);
+    $('shapes').addEventListener('change', () => [worker, helper].forEach((w) => w
+        && post(w, 'shapes', { chosen: shapesChosen() })));
     $('create').addEventListener('click', create);
     $('stop').addEventListener('click', stop);
     $('copy-html').addEventListener('click', () => copyCode('html'));

@@ -20,6 +20,8 @@ let picturesAsked = 0;
 // How long after a picture is read the worker begins to make memory ready for its run, and to
 // read ahead the rows it will need: past a click as quick as the status's change.
 const PrepareDelay = 50;
+// The photo whose run the memory is made ready for as the page opens.
+const [ReadyWidth, ReadyHeight] = [1920, 1200];
 let running = false;
 let stopAsked = false;
 let outputs = null;
@@ -79,7 +81,9 @@ const ready = loadModule().then((reply) => {
     post(self, 'ready', reply);
     // As the page opens, the memory is made ready for a full HD photo's run, shared when the
     // page has a second worker: its outputs are dropped (HeldLimit), so only for its picture.
-    prepareFor(1920 * 1080, ownPart, (navigator.hardwareConcurrency || 1) > 1 ? 2 : 1);
+    // A 16:10 screen's: the room of its cells fits a 16:9 photo's too (cellRoom).
+    prepareFor(ReadyWidth * ReadyHeight, ownPart,
+        (navigator.hardwareConcurrency || 1) > 1 ? 2 : 1);
     const warming = performance.now();
     try {
         warmUp();
@@ -95,8 +99,9 @@ const ready = loadModule().then((reply) => {
     // (a quarter of the module's time in a full HD photo's).
     if ((navigator.deviceMemory || 0) >= 4 && self.name !== 'lean') {
         prepareSpare(prepared.cells, prepared.share);
-        const address = mosaiq._mosaiq_hold_picture(1920, 1080) >>> 0;
-        if (address) touched(mosaiq.HEAPU8.subarray(address, address + 4 * 1920 * 1080));
+        const address = mosaiq._mosaiq_hold_picture(ReadyWidth, ReadyHeight) >>> 0;
+        const bytes = 4 * ReadyWidth * ReadyHeight;
+        if (address) touched(mosaiq.HEAPU8.subarray(address, address + bytes));
         const slabs = [];
         try {
             for (let which = 0; which < 3; ++which) slabs.push(newSlab());
@@ -200,6 +205,13 @@ const answers = {
         // hundreds of megabytes kept it waiting seconds for the browser's store. Not the codes,
         // which fewer users take whole.
         if (waiting && waiting.remake) askBlob(waiting.run, 0);
+    },
+    shapes: (m) => {
+        pictureShapes = m.chosen;
+        // As the page opens, only where the memory was made ready then.
+        if (!running && prepared
+            && (picture || ((navigator.deviceMemory || 0) >= 4 && self.name !== 'lean')))
+            prepareSpare(prepared.cells, prepared.share, heldSlabs());
     },
     scale: (m) => post(self, 'scaled', scale(m)),
     proportion: (m) => post(self, 'proportioned', { typed: m.typed, rows: m.rows,

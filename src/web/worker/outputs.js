@@ -140,7 +140,7 @@ function fitSpare(cells, share, held = 0) {
     const slabs = Math.max(0, slabsFor(cells, share));
     ++spare.picture; // a preparation going on stops
     for (const bytes of spare.slabs.splice(Math.max(0, slabs - held))) release(bytes);
-    if (spare.cells && spare.cells.length !== spareCellBytes(cells, share)) {
+    if (spare.cells && !roomFits(spare.cells, spareCellBytes(cells, share))) {
         release(spare.cells);
         spare.cells = null;
     }
@@ -220,11 +220,13 @@ function spareCellBytes(cells, share) {
         : Math.ceil(cells * Math.min(1, share * 1.02)));
 }
 
-// The room for a run's cells: the one made ready if it fits, without much to spare.
+// Whether a room made ready takes bytes of cells without much to spare: the room goes to the
+// page with the cells.
+const roomFits = (room, bytes) => room.length >= bytes && room.length <= bytes * 1.25 + 65536;
+
+// The room for a run's cells: the one made ready if it fits.
 function cellRoom(bytes) {
-    const fits = spare.cells && spare.cells.length >= bytes
-        && spare.cells.length <= bytes * 1.05 + 65536;
-    const room = fits ? spare.cells : new Uint8Array(bytes);
+    const room = spare.cells && roomFits(spare.cells, bytes) ? spare.cells : new Uint8Array(bytes);
     spare.cells = null;
     return room;
 }
