@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 
 #include <cstring>
 #include <filesystem>
@@ -190,5 +191,16 @@ TEST(PlainJpeg, givesAPhotosRowsInOrderWhileItDecodesTheRest)
     EXPECT_NE(arriving.pixels.arrival, nullptr);
     expectSameAsItArrives(path.string(), whole);
     expectSameInBands(path.string(), whole);
+    // Progressive: the rows above a band are passed over after every scan is read.
+    QImageWriter writer(QString::fromStdString(path.string()), "jpeg");
+    writer.setQuality(90);
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(photo));
+    std::ifstream written(path, std::ios::binary);
+    const std::string bytes(
+        (std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+    ASSERT_NE(bytes.find("\xFF\xC2"), std::string::npos); // a progressive frame
+    expectSameInBands(
+        path.string(), mosaiq::readPlainJpeg(path.string(), mosaiq::MaxPicturePixels));
     fs::remove(path);
 }
