@@ -21,8 +21,8 @@ inline constexpr double SharedApartToCells = WebPixelLimit;
 // the run is asked (the second has them from it) and makes the page's header, and the page's
 // thread takes a part of its core.
 inline constexpr double FirstBandShare = 0.45;
-// The same for a picture each worker decodes a band of: the second passes over the rows above
-// its band, and decodes into memory the page made ready for neither.
+// The same for a picture each worker decodes a band of: the second also passes over the first
+// band's rows as it decodes its own, and the first reads nothing back, so the first takes more.
 inline constexpr double FirstApartShare = 0.52;
 inline double firstShare(bool apart)
 {
