@@ -127,8 +127,7 @@ async function decodeInModule(file, helping, parts, begin) {
         if (reader !== 1) return { type: 'refused', message: words.damaged };
         const at = mosaiq._mosaiq_picture_size() >>> 2;
         const [width, height, bands] = mosaiq.HEAP32.subarray(at, at + 3);
-        const apart = bands === 1 && !helping && parts > 1 && partner !== null
-            && bridge.sharingParts(width * height, parts, true) > 1;
+        const apart = !helping && decodesApart(bands, width, height, parts);
         if (!fitsWorker(width, height, helping, parts, apart))
             return { type: 'refused', message: words.tooLarge };
         const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
@@ -158,6 +157,17 @@ async function decodeInModule(file, helping, parts, begin) {
     }
 }
 
+// The rule both workers apply, each from the file's head (bands: mosaiq_picture_head's third
+// int): they must agree, the first leaving the second to read its band itself.
+const decodesApart = (bands, width, height, parts) => bands === 1 && parts > 1
+    && partner !== null && bridge.sharingParts(width * height, parts, true) > 1;
+const apartFrom = (height, parts) => Math.max(0, Math.floor((height - 1)
+    * bridge.rowShare(0, parts, true)) - HandedMargin);
+// The picture held for a decode apart, its rows read as they are decoded; started: whether the
+// module began the decode (mosaiq_band_decode_begin).
+const apartPicture = (address, width, height, started) => ({ address, width, height,
+    canvas: null, context: null, read: new Uint8Array(height), decoded: true, apart: true,
+    bands: true, damaged: !started });
 // A plain JPEG whose run the two workers may share, each decoding its own band of it at the same
 // time (the module's PlainJpegBands), rather than the first decoding it whole and handing the
 // second its rows: the first its rows to a little past its band's end, the second from a little
@@ -165,12 +175,9 @@ async function decodeInModule(file, helping, parts, begin) {
 // it the file as it gives the first). No rows go from one worker to the other, so that a large
 // photo's run is shared too. The first decodes the rest when a run needs it, or ahead while the
 // page waits (startReadingAhead).
-const apartFrom = (height, parts) => Math.max(0, Math.floor((height - 1)
-    * bridge.rowShare(0, parts, true)) - HandedMargin);
 function decodeApart(file, started, address, width, height, parts, begin) {
     handedFrom = apartFrom(height, parts);
-    const p = { address, width, height, canvas: null, context: null,
-        read: new Uint8Array(height), decoded: true, apart: true, bands: true, damaged: !started };
+    const p = apartPicture(address, width, height, started);
     if (started) {
         picture = p;
         readRows(0, handedFrom + 2 * HandedMargin + 1);
@@ -315,7 +322,7 @@ let partner = null;
 let handedFrom;
 function announce(file, read, parts) {
     const p = picture;
-    if (p && p.apart) return; // told as its decode began
+    if (p && p.apart) return; // the second reads its own band (readOwnBand)
     const message = { file, helping: true, parts, shapes: pictureShapes };
     if (read.type !== 'loaded' || !p || !(p.context || p.decoded)
         || p.width * p.height > bridge.numbers.sharedToCells) {
@@ -368,9 +375,9 @@ function heldWords(p, first) {
 // JPEG that the first decodes apart (decodeApart, the same rule here), its band decoded from
 // apartFrom to the last row. Said read before its band is decoded (decodeNow, once the page is
 // told), so that a run asked at once goes to both; the run waits for the band (filled). Null
-// for any other picture, which the first
-// hands it (announce), and when stale() says that a later picture came meanwhile. A file it
-// cannot read is refused: the page then asks the first alone, which holds the picture whole.
+// for any other picture, which the first hands it (announce), and when stale() says that a
+// later picture came meanwhile. A file it cannot read is refused: the page then asks the first
+// alone, which holds the picture whole.
 async function readOwnBand(file, parts, stale) {
     let bytes;
     try {
@@ -380,7 +387,7 @@ async function readOwnBand(file, parts, stale) {
     } catch (error) {
         return stale() ? null : { type: 'refused', message: words.notPicture };
     }
-    if (stale() || partner === null || parts < 2) return null;
+    if (stale()) return null;
     let data = mosaiq._malloc(Math.max(bytes.length, 1)) >>> 0;
     if (!data) return { type: 'refused', message: words.memory };
     try {
@@ -388,8 +395,7 @@ async function readOwnBand(file, parts, stale) {
         const reader = mosaiq._mosaiq_picture_head(data, bytes.length);
         const at = mosaiq._mosaiq_picture_size() >>> 2;
         const [width, height, bands] = mosaiq.HEAP32.subarray(at, at + 3);
-        if (reader !== 1 || bands !== 1 || bridge.sharingParts(width * height, parts, true) < 2)
-            return null;
+        if (reader !== 1 || !decodesApart(bands, width, height, parts)) return null;
         dropPicture();
         pictureFile = null;
         if (!fitsWorker(width, height, true, parts, true))
@@ -399,9 +405,7 @@ async function readOwnBand(file, parts, stale) {
         // The module takes the file's bytes, which its decode reads on.
         const started = mosaiq._mosaiq_band_decode_begin(data, bytes.length);
         data = 0;
-        const p = { address, width, height, canvas: null, context: null,
-            read: new Uint8Array(height), decoded: true, apart: true, bands: true,
-            damaged: !started };
+        const p = apartPicture(address, width, height, started);
         picture = p;
         pictureFile = file;
         const first = apartFrom(height, parts);
