@@ -29,7 +29,8 @@
 
 using namespace mosaiq;
 
-// The page's script takes each chunk as it comes: Module.onChunk(channel, address, bytes).
+// The page's script takes each chunk as it comes: Module.onChunk(channel, address, bytes), the
+// address 0 for bytes only counted (mosaiq_count_only).
 EM_JS(void, mosaiq_hand_chunk, (int channel, const char* data, std::size_t size),
     { Module["onChunk"](channel, data, size); });
 // The memory the page's script keeps a code in (ChunkStream::Room): Module.onRoom(channel), an
@@ -260,8 +261,8 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(
     }
     current = std::make_unique<WebConversion>(
         chosen, std::move(pixels), width, height,
-        [](WebChannel channel, std::string_view bytes) {
-            mosaiq_hand_chunk(int(channel), bytes.data(), bytes.size());
+        [](WebChannel channel, const char* bytes, std::size_t size) {
+            mosaiq_hand_chunk(int(channel), bytes, size);
         },
         [](WebChannel channel) { return mosaiq_room(int(channel)); }, std::move(opacity));
     return int(current->start());
@@ -322,6 +323,14 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_share(int part, int parts, double firstShare)
 EMSCRIPTEN_KEEPALIVE int mosaiq_step(double rows)
 {
     return current ? int(current->step(std::int64_t(rows))) : int(WebStep::Refused);
+}
+
+// Between steps: the current conversion's bytes on channel (the page, the HTML code or the blog
+// code) only counted from now on, the script having dropped them.
+EMSCRIPTEN_KEEPALIVE void mosaiq_count_only(int channel)
+{
+    if (current)
+        current->countOnly(WebChannel(channel));
 }
 
 // Ends the current conversion, stopped or done, and gives its memory back.

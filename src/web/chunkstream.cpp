@@ -38,11 +38,17 @@ bool ChunkStream::fill(std::string_view& bytes)
 
 bool ChunkStream::append(std::string_view bytes)
 {
+    if (m_counting) {
+        m_counted += bytes.size();
+        if (m_counted >= ChunkBytes)
+            flush();
+        return true;
+    }
     if (m_room && fill(bytes))
         return true;
     if (bytes.size() >= DirectBytes && m_channel != WebChannel::Post) {
         flush();
-        m_output(m_channel, bytes);
+        m_output(m_channel, bytes.data(), bytes.size());
         return true;
     }
     if (m_held.capacity() < ChunkBytes)
@@ -65,13 +71,27 @@ bool ChunkStream::post(std::string_view opening, std::string_view rows, std::str
 void ChunkStream::flush()
 {
     if (m_at != m_handed) {
-        m_output(m_channel, std::string_view(m_handed, std::size_t(m_at - m_handed)));
+        m_output(m_channel, m_handed, std::size_t(m_at - m_handed));
         m_handed = m_at;
+    }
+    if (m_counted > 0) {
+        m_output(m_channel, nullptr, m_counted);
+        m_counted = 0;
     }
     if (m_held.empty())
         return;
-    m_output(m_channel, m_held);
+    m_output(m_channel, m_held.data(), m_held.size());
     m_held.clear();
+}
+
+void ChunkStream::countOnly()
+{
+    if (m_channel == WebChannel::Post || m_counting)
+        return;
+    flush();
+    m_room = {};
+    m_handed = m_at = m_end = nullptr;
+    m_counting = true;
 }
 
 } // namespace mosaiq

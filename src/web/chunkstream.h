@@ -23,7 +23,8 @@ enum class WebChannel : int {
 // post whole.
 class ChunkStream : public CodeSink, public PostSink {
 public:
-    using Output = std::function<void(WebChannel, std::string_view)>;
+    // size bytes of the stream, from bytes on; bytes null once only counted (countOnly).
+    using Output = std::function<void(WebChannel, const char* bytes, std::size_t size)>;
     static constexpr std::size_t ChunkBytes = std::size_t(1) << 20;
     // Without the script's memory (Room), a piece this large goes on as it comes, with no copy
     // here: the script copies every chunk out of the module's memory anyway. Not for the posts,
@@ -40,8 +41,13 @@ public:
     // Never fails: the page's script takes every chunk.
     bool append(std::string_view bytes) override;
     bool post(std::string_view opening, std::string_view rows, std::string_view closing) override;
+    WebChannel channel() const { return m_channel; }
     // Hands on what is held, if anything.
     void flush();
+    // From now on the bytes are only counted, and handed on as sizes: the script drops a large
+    // run's outputs and writes the one asked for again, so that copying them would only cost a
+    // large photo's run a good part of its time, and its slabs' fresh memory.
+    void countOnly();
 
 private:
     // Fills the script's memory, taking bytes from the front of bytes; false when it has none to
@@ -56,6 +62,8 @@ private:
     char* m_handed = nullptr;
     char* m_at = nullptr;
     char* m_end = nullptr;
+    bool m_counting = false;
+    std::size_t m_counted = 0; // not handed on yet
 };
 
 } // namespace mosaiq

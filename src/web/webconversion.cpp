@@ -36,6 +36,13 @@ WebConversion::WebConversion(const WebSettings& settings,
     }
 }
 
+void WebConversion::countOnly(WebChannel channel)
+{
+    for (ChunkStream* stream : { &m_page, &m_html, &m_blog })
+        if (channel == stream->channel())
+            stream->countOnly();
+}
+
 WebStep WebConversion::refuse(std::string message)
 {
     m_message = std::move(message);

@@ -55,6 +55,10 @@ public:
     // less: all bands even. Whether it is shared.
     bool share(int part, int parts, double firstShare = 0);
 
+    // The page's or a code's bytes only counted from now on (ChunkStream::countOnly); no other
+    // channel is.
+    void countOnly(WebChannel channel);
+
     int percent() const { return m_loop ? m_loop->percent() : 0; }
     std::int64_t rowsDone() const { return m_loop ? m_loop->rowsDone() : 0; }
     std::int64_t rowCount() const { return m_loop ? m_loop->rowCount() : 0; }

@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<std::unique_ptr<char[]>> given;
     WebConversion conversion(
-        s, std::move(pixels), width, height, [](WebChannel, std::string_view) {},
+        s, std::move(pixels), width, height, [](WebChannel, const char*, std::size_t) {},
         slabs == 0 ? ChunkStream::Room {} : [&given, slabs](WebChannel) -> char* {
             if (int(given.size()) >= slabs)
                 return nullptr;

@@ -30,7 +30,7 @@ std::pair<std::int64_t, std::int64_t> startedBand(
 {
     auto pixels = std::make_shared<std::uint32_t[]>(std::size_t(width) * std::size_t(height));
     WebConversion conversion(
-        settings, std::move(pixels), width, height, [](WebChannel, std::string_view) {});
+        settings, std::move(pixels), width, height, [](WebChannel, const char*, std::size_t) {});
     EXPECT_EQ(conversion.start(), WebStep::Running) << conversion.message();
     EXPECT_TRUE(conversion.share(part, parts, firstShare));
     return conversion.sampledRows();
@@ -44,9 +44,9 @@ std::string bandOutputs(const WebSettings& settings, std::vector<std::uint32_t> 
     std::copy(pixels.begin(), pixels.end(), held.get());
     std::string bytes;
     WebConversion conversion(settings, std::move(held), width, height,
-        [&bytes](WebChannel channel, std::string_view chunk) {
+        [&bytes](WebChannel channel, const char* chunk, std::size_t size) {
             if (channel != WebChannel::Cells)
-                bytes += std::to_string(int(channel)) + ':' + std::string(chunk);
+                bytes += std::to_string(int(channel)) + ':' + std::string(chunk, size);
         });
     EXPECT_EQ(conversion.start(), WebStep::Running) << conversion.message();
     EXPECT_TRUE(conversion.share(part, parts, FirstBandShare));

@@ -25,9 +25,10 @@ async function outputsScript(mosaiq, names, { shapes = false, part = 0 } = {}) {
 // The module's memory as the worker sees it: a heap, blocks taken from it and given back.
 function fakeModule() {
     let next = 64;
-    const free = [];
-    return { HEAPU8: new Uint8Array(160 * 1024 * 1024), freed: free,
-        _malloc: (n) => free.pop() ?? ((next += n) - n), _free: (a) => free.push(a) };
+    const free = [], countedOnly = [];
+    return { HEAPU8: new Uint8Array(160 * 1024 * 1024), freed: free, countedOnly,
+        _malloc: (n) => free.pop() ?? ((next += n) - n), _free: (a) => free.push(a),
+        _mosaiq_count_only: (channel) => countedOnly.push(channel) };
 }
 
 // Writes bytes into g as the module does: into the slab it hands, the next once it is full.
@@ -90,7 +91,7 @@ test('slabs made ready for a picture are taken first, and every byte comes back 
         assert.strictEqual(w.spare.slabs.length, 6);
         // Dropped from the third slab on: only the first bytes and the size are kept, one slab
         // written over and over, the one before it made ready again.
-        const dropped = new w.Gathered('text/plain');
+        const dropped = new w.Gathered('text/plain', 7);
         write(w, mosaiq, dropped, given.subarray(0, 2 * numbers.slabBytes + 1));
         dropped.drop();
         write(w, mosaiq, dropped, given.subarray(2 * numbers.slabBytes + 1));
@@ -98,6 +99,13 @@ test('slabs made ready for a picture are taken first, and every byte comes back 
         assert.strictEqual(dropped.size, given.length);
         assert.ok(Buffer.from(dropped.start).equals(given.subarray(0, 64 * 1024)));
         assert.strictEqual(w.spare.slabs.length, 5);
+        // Then the module is told to only count its bytes, once: they come with no address.
+        dropped.count();
+        dropped.count();
+        assert.deepStrictEqual(mosaiq.countedOnly, [7]);
+        dropped.add(0, 1000);
+        assert.strictEqual(dropped.size, given.length + 1000);
+        assert.ok(Buffer.from(dropped.start).equals(given.subarray(0, 64 * 1024)));
     });
 
 test('memory made ready is kept from picture to picture, fitted to each', async () => {

@@ -35,6 +35,7 @@ WebSettings sized(std::string columns, std::string rows)
 
 struct Outputs {
     std::array<std::string, 5> channels; // by WebChannel
+    std::array<std::size_t, 5> counted {}; // bytes only counted (countOnly)
     std::vector<std::string> posts;
     WebStep step = WebStep::Running;
     std::string message;
@@ -48,11 +49,13 @@ Outputs run(const WebSettings& settings, int width, int height, int part = 0, in
     Outputs o;
     WebConversion conversion(
         settings, pattern(width, height), width, height,
-        [&o](WebChannel channel, std::string_view bytes) {
+        [&o](WebChannel channel, const char* bytes, std::size_t size) {
             if (channel == WebChannel::Post)
-                o.posts.emplace_back(bytes);
+                o.posts.emplace_back(bytes, size);
+            else if (bytes)
+                o.channels[std::size_t(channel)].append(bytes, size);
             else
-                o.channels[std::size_t(channel)] += bytes;
+                o.counted[std::size_t(channel)] += size;
         },
         std::move(room));
     o.step = conversion.start();
@@ -114,6 +117,47 @@ TEST(WebConversion, outputsAreTheSameBytesWhateverMemoryTheScriptGives)
         EXPECT_EQ(slabbed.posts, own.posts);
     }
     EXPECT_GT(own.posts.size(), 1u);
+
+    // Dropped by the script midway, a code's bytes are only counted from then on, in a room or
+    // not: what came before is the run's start, the sizes add up to the run's, the posts whole.
+    for (const bool rooms : { false, true }) {
+        Outputs counted;
+        std::vector<std::unique_ptr<char[]>> given;
+        WebConversion conversion(
+            settings, pattern(300, 200), 300, 200,
+            [&counted](WebChannel channel, const char* bytes, std::size_t size) {
+                if (channel == WebChannel::Post)
+                    counted.posts.emplace_back(bytes, size);
+                else if (bytes)
+                    counted.channels[std::size_t(channel)].append(bytes, size);
+                else
+                    counted.counted[std::size_t(channel)] += size;
+            },
+            rooms ? ChunkStream::Room([&given](WebChannel) {
+                given.push_back(std::make_unique<char[]>(ChunkStream::RoomBytes));
+                return given.back().get();
+            })
+                  : ChunkStream::Room {});
+        WebStep step = conversion.start();
+        for (int steps = 0; step == WebStep::Running; ++steps) {
+            if (steps == 20) {
+                conversion.countOnly(WebChannel::Page);
+                conversion.countOnly(WebChannel::BlogCode);
+                conversion.countOnly(WebChannel::Post);
+            }
+            step = conversion.step(3);
+        }
+        ASSERT_EQ(step, WebStep::Finished);
+        EXPECT_EQ(counted.channels[1], own.channels[1]);
+        EXPECT_EQ(counted.posts, own.posts);
+        for (const WebChannel channel : { WebChannel::Page, WebChannel::BlogCode }) {
+            const std::string& start = counted.channels[std::size_t(channel)];
+            EXPECT_GT(counted.counted[std::size_t(channel)], 0u);
+            EXPECT_EQ(start.size() + counted.counted[std::size_t(channel)],
+                own.channels[std::size_t(channel)].size());
+            EXPECT_EQ(own.channels[std::size_t(channel)].compare(0, start.size(), start), 0);
+        }
+    }
 }
 
 TEST(WebConversion, refusesInFrenchAndMakesNothing)

@@ -31,8 +31,10 @@ function newSlab() {
 }
 
 class Gathered {
-    constructor(type) {
+    // channel: the module's stream it gathers (bridge.numbers.channels).
+    constructor(type, channel) {
         this.type = type;
+        this.channel = channel;
         this.parts = []; // Blobs
         this.slabs = []; // addresses in the module's memory
         this.filled = 0; // bytes in the last slab
@@ -40,6 +42,7 @@ class Gathered {
         this.start = new Uint8Array(0);
         this.streaming = false;
         this.dropped = false;
+        this.counted = false;
     }
 
     // The slab the module fills next, once the last is full: one made ready if any; sending the
@@ -57,9 +60,10 @@ class Gathered {
         return slab;
     }
 
-    // size bytes that the module wrote into the last slab from address.
+    // size bytes that the module wrote into the last slab from address; address 0 for bytes
+    // only counted (count()).
     add(address, size) {
-        if (this.start.length < ShownBytes) {
+        if (address && this.start.length < ShownBytes) {
             const start = new Uint8Array(Math.min(ShownBytes, this.start.length + size));
             start.set(this.start);
             start.set(heapBytes(address, start.length - this.start.length), this.start.length);
@@ -83,6 +87,15 @@ class Gathered {
         while (this.slabs.length > 1) spare.slabs.push(this.slabs.shift());
     }
 
+    // Once dropped and its first bytes kept, the module only counts the bytes from now on,
+    // between its steps: written over its slab, a large photo's outputs cost its run a third of
+    // its time, and the first run the fresh memory of a slab per output.
+    count() {
+        if (!this.dropped || this.counted || this.start.length < ShownBytes) return;
+        mosaiq._mosaiq_count_only(this.channel);
+        this.counted = true;
+    }
+
     // Moves the oldest slab's bytes into a Blob, the slab made ready for another output; whether
     // there was one.
     move() {
@@ -99,6 +112,7 @@ class Gathered {
 function bound(gathered, done, parts) {
     const size = gathered.reduce((sum, g) => sum + g.size, 0);
     if (size > HeldLimit / parts * done) for (const g of gathered) g.drop();
+    for (const g of gathered) g.count();
 }
 
 // Memory made ready while the page waits: the first write to each page of a new slab costs the
@@ -235,9 +249,11 @@ function cellRoom(bytes) {
 // A run's outputs as they come: the page and the codes kept in slabs (gathered, in the order of
 // the page's "which": the page, the HTML code, the blog code), the posts, the cells.
 function newOutputs() {
+    const { page, html, blog } = bridge.numbers.channels;
     return {
-        gathered: [new Gathered('text/html;charset=windows-1252'),
-            new Gathered('text/plain;charset=utf-8'), new Gathered('text/plain;charset=utf-8')],
+        gathered: [new Gathered('text/html;charset=windows-1252', page),
+            new Gathered('text/plain;charset=utf-8', html),
+            new Gathered('text/plain;charset=utf-8', blog)],
         posts: [],
         cells: new Uint8Array(0), // four bytes a cell, room made once the grid is known
         cellBytes: 0,
@@ -398,7 +414,8 @@ function remake(which) {
     const g = waiting.gathered[which];
     if (!remaking) {
         const { page, html, blog } = bridge.numbers.channels;
-        remaking = { channel: [page, html, blog][which], gathered: new Gathered(g.type) };
+        const channel = [page, html, blog][which];
+        remaking = { channel, gathered: new Gathered(g.type, channel) };
         remaking.gathered.stream();
         const started = bridge.start(r.picture, r.settings) === 0 && (r.parts === 1
             || mosaiq._mosaiq_share(r.part, r.parts, r.firstShare) === 1);
