@@ -25,7 +25,8 @@ namespace {
     {
         return a.columns == b.columns && a.rows == b.rows && a.picture.pixels == b.picture.pixels
             && a.picture.width == b.picture.width && a.picture.height == b.picture.height
-            && a.picture.stride == b.picture.stride && a.picture.arrival == b.picture.arrival;
+            && a.picture.stride == b.picture.stride && a.picture.arrival == b.picture.arrival
+            && a.picture.firstRow == b.picture.firstRow;
     }
 
 } // namespace
@@ -169,10 +170,11 @@ void ConversionRun::computeColours(const RowInput& input, std::int64_t cells, st
     const std::int64_t sampleRow = SampleGrid::coordinate(y, picture.height, input.rows);
     m_colours.resize(static_cast<std::size_t>(cells));
 
-    const bool rowInside = sampleRow >= 0 && sampleRow < picture.height && picture.pixels;
+    const bool rowInside
+        = sampleRow >= picture.firstRow && sampleRow < picture.height && picture.pixels;
     if (rowInside && picture.arrival)
         picture.arrival->waitFor(sampleRow);
-    const std::uint32_t* line = rowInside ? picture.pixels + sampleRow * picture.stride : nullptr;
+    const std::uint32_t* line = rowInside ? picture.row(sampleRow) : nullptr;
     const std::int64_t width = picture.width;
     for (std::int64_t i = 0; i < cells; ++i) {
         const std::int64_t x = m_columns[i];

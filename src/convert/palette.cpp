@@ -101,9 +101,10 @@ std::vector<ColourValue> choosePalette(const PixelBuffer& picture, int count)
     std::vector<ColourValue> distinct;
     {
         std::unordered_set<ColourValue> seen;
-        for (std::int32_t y = 0; y < picture.height && seen.size() <= std::size_t(count); ++y)
+        for (std::int32_t y = picture.firstRow;
+             y < picture.height && seen.size() <= std::size_t(count); ++y)
             for (std::int32_t x = 0; x < picture.width; ++x)
-                seen.insert(PixelBuffer::fromArgb(picture.pixels[y * picture.stride + x]));
+                seen.insert(PixelBuffer::fromArgb(picture.row(y)[x]));
         if (seen.size() <= std::size_t(count)) {
             distinct.assign(seen.begin(), seen.end());
             std::sort(distinct.begin(), distinct.end());
@@ -114,9 +115,9 @@ std::vector<ColourValue> choosePalette(const PixelBuffer& picture, int count)
     const std::int32_t stepY = std::max(1, picture.height / 256);
     std::vector<ColourValue> samples;
     std::vector<LabColour> labs;
-    for (std::int32_t y = 0; y < picture.height; y += stepY)
+    for (std::int32_t y = picture.firstRow; y < picture.height; y += stepY)
         for (std::int32_t x = 0; x < picture.width; x += stepX) {
-            samples.push_back(PixelBuffer::fromArgb(picture.pixels[y * picture.stride + x]));
+            samples.push_back(PixelBuffer::fromArgb(picture.row(y)[x]));
             labs.push_back(labOf(samples.back()));
         }
 

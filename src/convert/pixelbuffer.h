@@ -30,6 +30,16 @@ struct PixelBuffer {
     // One byte a pixel, 0 transparent to 255 opaque; nullptr when every pixel is opaque.
     const std::uint8_t* alpha = nullptr;
     std::ptrdiff_t alphaStride = 0; // bytes from one row to the next
+    // The first row held, pixels and alpha starting with it: a band of a picture whose rows above
+    // the run never reads (a browser worker's share of a photo), kept without their memory.
+    std::int32_t firstRow = 0;
+
+    // Row y of the picture (firstRow or below), and its opacity where there is one.
+    const std::uint32_t* row(std::int64_t y) const { return pixels + (y - firstRow) * stride; }
+    const std::uint8_t* alphaRow(std::int64_t y) const
+    {
+        return alpha + (y - firstRow) * alphaStride;
+    }
 
     static ColourValue fromArgb(std::uint32_t argb)
     {

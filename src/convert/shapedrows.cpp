@@ -49,8 +49,8 @@ ShapedRows::~ShapedRows()
 const ShapedCells& ShapedRows::row(const PixelBuffer& picture, double columns, double rows,
     std::int64_t cells, std::int64_t y, std::int64_t rowCount)
 {
-    const Grid grid { picture.pixels, picture.width, picture.height, picture.stride, columns, rows,
-        cells, rowCount };
+    const Grid grid { picture.pixels, picture.width, picture.height, picture.stride,
+        picture.firstRow, columns, rows, cells, rowCount };
     if (!(grid == m_grid)) {
         // The rows coming were matched on the grid before: they are dropped.
         finishComing(nullptr);
@@ -150,9 +150,7 @@ void ShapedRows::matchRow(std::size_t thread, const PixelBuffer& picture, std::i
     const bool pixelsFill = picture.pixels && height == 1 && matcher->fillsUniformBlocks()
         && (!textMatcher || textMatcher->fillsUniformBlocks());
     for (std::size_t i = 0; i < cells; ++i) {
-        const std::uint32_t* pixels = picture.pixels
-            ? picture.pixels + std::ptrdiff_t(top) * picture.stride + m_left[i]
-            : nullptr;
+        const std::uint32_t* pixels = picture.pixels ? picture.row(top) + m_left[i] : nullptr;
         const std::int32_t width = m_width[i];
         if (pixelsFill && width == 1) {
             const ColourValue colour = PixelBuffer::fromArgb(*pixels);

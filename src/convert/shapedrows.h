@@ -64,6 +64,7 @@ private:
         const std::uint32_t* pixels = nullptr;
         std::int32_t width = 0, height = 0;
         std::ptrdiff_t stride = 0;
+        std::int32_t firstRow = 0;
         double columns = 0, rows = 0;
         std::int64_t cells = -1, rowCount = 0;
         bool operator==(const Grid&) const = default;

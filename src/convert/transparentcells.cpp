@@ -34,7 +34,7 @@ bool TransparentCells::mark(const PixelBuffer& picture, double columns, double r
         picture.arrival->waitFor(top + height - 1);
     m_clear.assign(std::size_t(cells), 0);
     for (std::int32_t line = top; line < top + height; ++line) {
-        const std::uint8_t* alpha = picture.alpha + std::ptrdiff_t(line) * picture.alphaStride;
+        const std::uint8_t* alpha = picture.alphaRow(line);
         for (std::size_t i = 0; i < std::size_t(cells); ++i) {
             std::int32_t clear = 0;
             for (std::int32_t x = m_left[i]; x < m_left[i] + m_width[i]; ++x)

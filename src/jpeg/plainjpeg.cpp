@@ -254,11 +254,12 @@ bool PlainJpegBands::start(const std::uint8_t* data, std::size_t size, int orien
         && s.decode.start(JCS_EXT_BGRA);
 }
 
-bool PlainJpegBands::decodeTo(int first, int last, std::uint32_t* bits)
+bool PlainJpegBands::decodeTo(int first, int last, std::uint32_t* bits, int bitsFirst)
 {
     State& s = *m_state;
     const int width = this->width(), height = this->height();
     last = std::min(last, height - 1);
+    first = std::max(first, bitsFirst);
     if (nextRow() < first && !s.decode.skipRows(std::min(first, height) - nextRow()))
         return false;
     const std::ptrdiff_t stride = std::ptrdiff_t(width) * 4;
@@ -267,16 +268,18 @@ bool PlainJpegBands::decodeTo(int first, int last, std::uint32_t* bits)
         const int count = std::min(UprightBandRows, last + 1 - row);
         // Upright rows are the picture's words as they stand: decoded in place, not copied.
         if (s.orientation == 1) {
-            if (!s.decode.readRows(
-                    reinterpret_cast<std::uint8_t*>(bits + std::ptrdiff_t(width) * row), stride,
-                    count))
+            if (!s.decode.readRows(reinterpret_cast<std::uint8_t*>(
+                                       bits + std::ptrdiff_t(width) * (row - bitsFirst)),
+                    stride, count))
                 return false;
             continue;
         }
         s.band.resize(std::size_t(stride) * UprightBandRows);
         if (!s.decode.readRows(s.band.data(), stride, count))
             return false;
-        placeRows(s.band.data(), stride, row, count, width, height, s.orientation, bits, width);
+        // Only upright or mirrored rows come here, each to its own row: the band's rows too.
+        placeRows(s.band.data(), stride, row - bitsFirst, count, width, height - bitsFirst,
+            s.orientation, bits, width);
     }
     if (nextRow() < height || s.finished)
         return true;

@@ -49,6 +49,9 @@ std::string words;
 // worker need not keep a copy of a photo's hundreds of megabytes besides.
 std::shared_ptr<std::uint32_t[]> held;
 std::size_t heldPixels = 0;
+// The held picture's size, and its first row held: a worker that decodes only its band of a photo
+// holds no rows above it (mosaiq_hold_band).
+int heldWidth = 0, heldHeight = 0, heldFirst = 0;
 // The held picture's pixels flattened so far, from its first: the worker flattens each band as
 // it reads it, while its bytes are still in the cache.
 std::size_t heldFlat = 0;
@@ -67,6 +70,7 @@ std::unique_ptr<BandDecode> bandDecode;
 // (mosaiq_keep_picture): a large run's outputs are written again from them when the page asks.
 std::shared_ptr<std::uint32_t[]> kept;
 std::shared_ptr<std::uint8_t[]> keptOpacity;
+int keptFirst = 0;
 
 std::shared_ptr<std::uint32_t[]> adopted(void* block)
 {
@@ -82,13 +86,17 @@ BridgeSettings given;
 
 extern "C" {
 
-// A block for a picture of width x height RGBA bytes, which the module keeps for the runs that
-// follow; null when the memory is refused. The picture held before is let go first.
-EMSCRIPTEN_KEEPALIVE std::uint8_t* mosaiq_hold_picture(int width, int height)
+// A block for the rows from first on of a picture of width x height RGBA bytes, which the
+// module keeps for the runs that follow; null when the memory is refused. The picture held
+// before is let go first.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* mosaiq_hold_band(int width, int height, int first)
 {
     bandDecode.reset();
     held.reset();
-    heldPixels = std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0));
+    heldWidth = std::max(width, 0);
+    heldHeight = std::max(height, 0);
+    heldFirst = std::clamp(first, 0, heldHeight);
+    heldPixels = std::size_t(heldWidth) * std::size_t(heldHeight - heldFirst);
     heldFlat = 0;
     heldOpacity.reset(heldPixels);
     void* block = std::malloc(std::max<std::size_t>(heldPixels, 1) * 4);
@@ -96,6 +104,12 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* mosaiq_hold_picture(int width, int height)
         return nullptr;
     held = adopted(block);
     return static_cast<std::uint8_t*>(block);
+}
+
+// The same for the whole picture.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* mosaiq_hold_picture(int width, int height)
+{
+    return mosaiq_hold_band(width, height, 0);
 }
 
 // Flattens the next pixels of the held picture, those after the ones already flattened: the page
@@ -159,7 +173,7 @@ EMSCRIPTEN_KEEPALIVE bool mosaiq_band_decode_begin(std::uint8_t* data, double si
     decode->file.reset(data);
     const std::size_t bytes = std::size_t(std::max(size, 0.0));
     if (!held || !decode->bands.start(data, bytes, walkJpeg(data, bytes).exifOrientation)
-        || std::size_t(decode->bands.width()) * std::size_t(decode->bands.height()) != heldPixels)
+        || decode->bands.width() != heldWidth || decode->bands.height() != heldHeight)
         return false;
     // A JPEG has no transparency to flatten.
     heldFlat = heldPixels;
@@ -174,7 +188,7 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_band_decode(int first, int last)
 {
     if (!bandDecode || !held)
         return -1;
-    const bool whole = bandDecode->bands.decodeTo(first, last, held.get());
+    const bool whole = bandDecode->bands.decodeTo(first, last, held.get(), heldFirst);
     if (!whole || bandDecode->bands.nextRow() >= bandDecode->bands.height())
         bandDecode.reset();
     return whole ? 1 : 0;
@@ -233,7 +247,9 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(
     refusal.clear();
     std::shared_ptr<const std::uint32_t[]> pixels;
     std::shared_ptr<const std::uint8_t[]> opacity;
+    int firstRow = 0;
     if (held && rgba == reinterpret_cast<std::uint8_t*>(held.get())) {
+        firstRow = heldFirst;
         heldOpacity.keep(held.get() + heldFlat, heldFlat, heldPixels - heldFlat);
         flattenRgba(held.get() + heldFlat, heldPixels - heldFlat);
         heldFlat = heldPixels;
@@ -245,6 +261,7 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(
             return int(WebStep::Refused);
         }
     } else if (kept && rgba == reinterpret_cast<std::uint8_t*>(kept.get())) {
+        firstRow = keptFirst;
         pixels = kept;
         opacity = keptOpacity;
     } else if (rgba) {
@@ -264,7 +281,7 @@ EMSCRIPTEN_KEEPALIVE int mosaiq_start(
         [](WebChannel channel, const char* bytes, std::size_t size) {
             mosaiq_hand_chunk(int(channel), bytes, size);
         },
-        [](WebChannel channel) { return mosaiq_room(int(channel)); }, std::move(opacity));
+        [](WebChannel channel) { return mosaiq_room(int(channel)); }, std::move(opacity), firstRow);
     return int(current->start());
 }
 
@@ -275,6 +292,7 @@ EMSCRIPTEN_KEEPALIVE void mosaiq_keep_picture(int keep)
     if (keep) {
         kept = held;
         keptOpacity = heldOpacity.plane();
+        keptFirst = heldFirst;
     } else {
         kept.reset();
         keptOpacity.reset();

@@ -18,7 +18,7 @@ namespace mosaiq {
 WebConversion::WebConversion(const WebSettings& settings,
     std::shared_ptr<const std::uint32_t[]> pixels, std::int32_t width, std::int32_t height,
     ChunkStream::Output output, ChunkStream::Room room,
-    std::shared_ptr<const std::uint8_t[]> opacity)
+    std::shared_ptr<const std::uint8_t[]> opacity, std::int32_t firstRow)
     : m_settings(settings)
     , m_pixels(std::move(pixels))
     , m_opacity(std::move(opacity))
@@ -30,6 +30,7 @@ WebConversion::WebConversion(const WebSettings& settings,
     , m_pageSink(m_page)
 {
     m_input.picture = PixelBuffer { m_pixels.get(), width, height, width };
+    m_input.picture.firstRow = firstRow;
     if (m_opacity) {
         m_input.picture.alpha = m_opacity.get();
         m_input.picture.alphaStride = width;
@@ -75,6 +76,9 @@ WebStep WebConversion::start()
 {
     const WebSettings& s = m_settings;
     const bool picture = m_input.picture.width > 0;
+    // A size budget measures the whole picture, which a band does not hold.
+    if (m_input.picture.firstRow > 0 && s.fitLimit)
+        return refuse(NotEnoughMemory);
     RunOptions options = s;
     if (std::string refusal = readSizeFields(options, picture); !refusal.empty())
         return refuse(std::move(refusal));
@@ -139,6 +143,10 @@ WebStep WebConversion::step(std::int64_t rows)
 {
     if (!m_loop)
         return WebStep::Refused;
+    // Never a row above a band's first read: those are not in its memory.
+    if (!m_stepped && m_input.picture.firstRow > 0
+        && sampledRows().first < m_input.picture.firstRow)
+        return refuse(NotEnoughMemory);
     m_stepped = true;
     std::int64_t until = m_loop->rowsDone() + std::max<std::int64_t>(rows, 1);
     if (m_partEnd) {

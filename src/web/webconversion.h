@@ -36,10 +36,13 @@ class WebConversion {
 public:
     // pixels: 0xAARRGGBB words, row after row, already flattened on white; shared, since the
     // page keeps its picture in the module from run to run. opacity: a byte a pixel, row after
-    // row, for a picture with pixels that are not opaque; null for an opaque one.
+    // row, for a picture with pixels that are not opaque; null for an opaque one. firstRow: the
+    // row pixels and opacity begin with, for a band of the picture that holds no rows above it
+    // (only a shared run's band that samples none of them may run on it).
     WebConversion(const WebSettings& settings, std::shared_ptr<const std::uint32_t[]> pixels,
         std::int32_t width, std::int32_t height, ChunkStream::Output output,
-        ChunkStream::Room room = {}, std::shared_ptr<const std::uint8_t[]> opacity = {});
+        ChunkStream::Room room = {}, std::shared_ptr<const std::uint8_t[]> opacity = {},
+        std::int32_t firstRow = 0);
 
     // The start checks, the grid of a size budget, then the page's header. Refused or Running.
     WebStep start();

@@ -2,6 +2,8 @@
 // the module is built with. (The module itself, against mosaiq-cli, is tested under node.)
 #include "web/webconversion.h"
 
+#include "web/bandrows.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -42,13 +44,17 @@ struct Outputs {
 };
 
 // One run to its end, a few rows a step, as the page's script makes it; band part of parts when
-// parts > 1.
+// parts > 1, on the picture's rows from held on only.
 Outputs run(const WebSettings& settings, int width, int height, int part = 0, int parts = 1,
-    double firstShare = 0, ChunkStream::Room room = {})
+    double firstShare = 0, ChunkStream::Room room = {}, int held = 0)
 {
     Outputs o;
+    std::shared_ptr<const std::uint32_t[]> pixels = pattern(width, height);
+    if (held > 0)
+        pixels = std::shared_ptr<const std::uint32_t[]>(
+            pixels, pixels.get() + std::ptrdiff_t(held) * width);
     WebConversion conversion(
-        settings, pattern(width, height), width, height,
+        settings, std::move(pixels), width, height,
         [&o](WebChannel channel, const char* bytes, std::size_t size) {
             if (channel == WebChannel::Post)
                 o.posts.emplace_back(bytes, size);
@@ -57,7 +63,7 @@ Outputs run(const WebSettings& settings, int width, int height, int part = 0, in
             else
                 o.counted[std::size_t(channel)] += size;
         },
-        std::move(room));
+        std::move(room), {}, held);
     o.step = conversion.start();
     if (o.step == WebStep::Running && parts > 1) {
         EXPECT_TRUE(conversion.share(part, parts, firstShare));
@@ -84,7 +90,14 @@ TEST(WebConversion, bandsJoinedInOrderGiveTheBytesOfOneRun)
         for (const auto& [parts, firstShare] : { std::pair { 2, 0.0 }, { 2, 0.45 }, { 3, 0.6 } }) {
             std::array<std::string, 5> joined;
             for (int part = 0; part < parts; ++part) {
-                const Outputs band = run(settings, 41, 29, part, parts, firstShare);
+                // Held from the first row it reads, as a worker that decodes its own band; from
+                // a row lower, refused rather than read outside its memory.
+                const int held = int(bandRows(settings, 41, 29, part, parts, firstShare).first);
+                if (held > 0) {
+                    EXPECT_EQ(run(settings, 41, 29, part, parts, firstShare, {}, held + 1).step,
+                        WebStep::Refused);
+                }
+                const Outputs band = run(settings, 41, 29, part, parts, firstShare, {}, held);
                 ASSERT_EQ(band.step, WebStep::Finished);
                 for (std::size_t channel = 0; channel < joined.size(); ++channel)
                     joined[channel] += band.channels[channel];

@@ -381,8 +381,13 @@ function heldWords(p, first) {
 async function readOwnBand(file, parts, stale) {
     let bytes;
     try {
-        const head = new Uint8Array(await file.slice(0, 2).arrayBuffer());
-        if (stale() || head[0] !== 0xFF || head[1] !== 0xD8) return null;
+        // A file said to be a JPEG is read whole at once: a read of its head first held the
+        // band's decode back by a round trip to the browser. Any other, only once its head
+        // shows a JPEG, not to read a large PNG for nothing.
+        if (file.type !== 'image/jpeg') {
+            const head = new Uint8Array(await file.slice(0, 2).arrayBuffer());
+            if (stale() || head[0] !== 0xFF || head[1] !== 0xD8) return null;
+        }
         bytes = new Uint8Array(await file.arrayBuffer());
     } catch (error) {
         return stale() ? null : { type: 'refused', message: words.notPicture };
@@ -400,7 +405,10 @@ async function readOwnBand(file, parts, stale) {
         pictureFile = null;
         if (!fitsWorker(width, height, true, parts, true))
             return { type: 'refused', message: words.tooLarge };
-        const address = mosaiq._mosaiq_hold_picture(width, height) >>> 0;
+        // Only its band's rows are held: a photo's rows above it would only take memory, and
+        // made the band's rows land past the memory made ready, on fresh pages.
+        const first = apartFrom(height, parts);
+        const address = mosaiq._mosaiq_hold_band(width, height, first) >>> 0;
         if (!address) return { type: 'refused', message: words.memory };
         // The module takes the file's bytes, which its decode reads on.
         const started = mosaiq._mosaiq_band_decode_begin(data, bytes.length);
@@ -408,7 +416,6 @@ async function readOwnBand(file, parts, stale) {
         const p = apartPicture(address, width, height, started);
         picture = p;
         pictureFile = file;
-        const first = apartFrom(height, parts);
         let decodeNow;
         const filled = new Promise((resolve) => {
             decodeNow = () => {
