@@ -65,7 +65,7 @@ test('slabs made ready for a picture are taken first, and every byte comes back 
         assert.strictEqual(w.spare.slabs.length, 3);
         const ready = new Set(w.spare.slabs);
         const cells = w.spare.cells;
-        assert.strictEqual(w.cellRoom(800000), cells);
+        assert.strictEqual(w.cellRoom(800000).buffer, cells.buffer);
         // Bytes of a pattern that repeats only every 251, in chunks of uneven sizes, past the
         // slabs made ready.
         const g = new w.Gathered('text/plain');
@@ -121,16 +121,21 @@ test('memory made ready is kept from picture to picture, fitted to each', async 
     w.prepareSpare(200000, 1, 1);
     await settled();
     assert.ok(w.spare.slabs.length === 2 && kept(2));
-    assert.strictEqual(w.spare.cells, cells);
+    assert.strictEqual(w.spare.cells.buffer, cells.buffer);
     // A larger grid (two slabs for the page, two for the HTML code, one for the blog code): those
     // kept, three more, and the cells' room of its size.
     w.prepareSpare(300000, 1);
     await settled();
     assert.ok(kept(2));
     assert.deepStrictEqual([w.spare.slabs.length, w.spare.cells.length], [5, 1200000]);
-    // A photo whose outputs go into Blobs as the run goes: all let go at once.
+    // A photo whose outputs go into Blobs as the run goes: the slabs let go at once, the cells'
+    // room grown where it lies, its pages already written kept, the rest written as it waits.
     w.fitSpare(4000 * 3000, 1);
-    assert.deepStrictEqual([w.spare.slabs.length, w.spare.cells], [0, null]);
+    assert.deepStrictEqual([w.spare.slabs.length, w.spare.cells.buffer, w.spare.ready],
+        [0, cells.buffer, 1200000]);
+    w.prepareSpare(4000 * 3000, 1);
+    for (let wait = 0; wait < 100 && w.spare.ready < 48000000; ++wait) await settled();
+    assert.deepStrictEqual([w.spare.cells.length, w.spare.ready], [48000000, 48000000]);
     // The slabs given back to the module, for the picture.
     assert.strictEqual(new Set(mosaiq.freed).size, 5);
 });
@@ -158,6 +163,6 @@ test('each worker of a shared run has slabs made ready for its whole band; a ful
         // band onto its own), the second's from its band on: eight bytes a cell with shapes.
         const rows = part === 0 ? 1080 : 1080 - Math.floor(1080 * 0.45);
         const room = w.spare.cells;
-        assert.strictEqual(w.cellRoom((shapes ? 8 : 4) * 1920 * rows), room);
+        assert.strictEqual(w.cellRoom((shapes ? 8 : 4) * 1920 * rows).buffer, room.buffer);
     }
 });
