@@ -43,6 +43,19 @@ struct Outputs {
     std::string message;
 };
 
+// What the page's script takes of a run, into o.
+ChunkStream::Output gatheredInto(Outputs& o)
+{
+    return [&o](WebChannel channel, const char* bytes, std::size_t size) {
+        if (channel == WebChannel::Post)
+            o.posts.emplace_back(bytes, size);
+        else if (bytes)
+            o.channels[std::size_t(channel)].append(bytes, size);
+        else
+            o.counted[std::size_t(channel)] += size;
+    };
+}
+
 // One run to its end, a few rows a step, as the page's script makes it; band part of parts when
 // parts > 1, on the picture's rows from held on only.
 Outputs run(const WebSettings& settings, int width, int height, int part = 0, int parts = 1,
@@ -54,16 +67,7 @@ Outputs run(const WebSettings& settings, int width, int height, int part = 0, in
         pixels = std::shared_ptr<const std::uint32_t[]>(
             pixels, pixels.get() + std::ptrdiff_t(held) * width);
     WebConversion conversion(
-        settings, std::move(pixels), width, height,
-        [&o](WebChannel channel, const char* bytes, std::size_t size) {
-            if (channel == WebChannel::Post)
-                o.posts.emplace_back(bytes, size);
-            else if (bytes)
-                o.channels[std::size_t(channel)].append(bytes, size);
-            else
-                o.counted[std::size_t(channel)] += size;
-        },
-        std::move(room), {}, held);
+        settings, std::move(pixels), width, height, gatheredInto(o), std::move(room), {}, held);
     o.step = conversion.start();
     if (o.step == WebStep::Running && parts > 1) {
         EXPECT_TRUE(conversion.share(part, parts, firstShare));
@@ -136,16 +140,7 @@ TEST(WebConversion, outputsAreTheSameBytesWhateverMemoryTheScriptGives)
     for (const bool rooms : { false, true }) {
         Outputs counted;
         std::vector<std::unique_ptr<char[]>> given;
-        WebConversion conversion(
-            settings, pattern(300, 200), 300, 200,
-            [&counted](WebChannel channel, const char* bytes, std::size_t size) {
-                if (channel == WebChannel::Post)
-                    counted.posts.emplace_back(bytes, size);
-                else if (bytes)
-                    counted.channels[std::size_t(channel)].append(bytes, size);
-                else
-                    counted.counted[std::size_t(channel)] += size;
-            },
+        WebConversion conversion(settings, pattern(300, 200), 300, 200, gatheredInto(counted),
             rooms ? ChunkStream::Room([&given](WebChannel) {
                 given.push_back(std::make_unique<char[]>(ChunkStream::RoomBytes));
                 return given.back().get();
