@@ -69,10 +69,11 @@ public:
     int width() const;
     int height() const;
     int nextRow() const;
-    // Decodes the rows up to last into bits (the picture's words from row bitsFirst on, the
-    // rows above not held: first must not be above it), passing first over those above first
-    // that are not decoded yet; once the last row is there, reads on to the end-of-image marker.
-    // False when libjpeg gave up on the data, as readPlainJpeg then refuses the whole picture.
+    // Decodes the rows up to last into bits, the picture's words from row bitsFirst on (no row
+    // above it is held: those are passed over, never decoded), passing first over those above
+    // first that are not decoded yet; once the last row is there, reads on to the end-of-image
+    // marker. False when libjpeg gave up on the data, as readPlainJpeg then refuses the whole
+    // picture.
     bool decodeTo(int first, int last, std::uint32_t* bits, int bitsFirst = 0);
 
 private:

@@ -154,13 +154,9 @@ function fitSpare(cells, share, held = 0) {
     const slabs = Math.max(0, slabsFor(cells, share));
     ++spare.picture; // a preparation going on stops
     for (const bytes of spare.slabs.splice(Math.max(0, slabs - held))) release(bytes);
-    const need = spareCellBytes(cells, share);
-    if (spare.cells && resizes(spare.cells, need)) {
-        spare.cells = resized(spare.cells, need);
-        spare.ready = Math.min(spare.ready, need);
-    } else if (spare.cells && !roomFits(spare.cells, need)) {
-        release(spare.cells);
-        spare.cells = null;
+    if (spare.cells) {
+        spare.cells = fitted(spare.cells, spareCellBytes(cells, share));
+        if (spare.cells) spare.ready = Math.min(spare.ready, spare.cells.length);
     }
 }
 
@@ -271,14 +267,19 @@ function resized(room, bytes) {
     return new Uint8Array(room.buffer, 0, bytes);
 }
 
-// The room for a run's cells: the one made ready, grown or shrunk to them, or if it fits.
+// room for bytes of cells: grown or shrunk to them, as it is if it fits, or let go (null).
+function fitted(room, bytes) {
+    if (resizes(room, bytes)) return resized(room, bytes);
+    if (roomFits(room, bytes)) return room;
+    release(room);
+    return null;
+}
+
+// The room for a run's cells: the one made ready, fitted to them, or a new one.
 function cellRoom(bytes) {
-    const room = spare.cells;
+    const room = spare.cells && fitted(spare.cells, bytes);
     spare.cells = null;
-    if (room && resizes(room, bytes)) return resized(room, bytes);
-    if (room && roomFits(room, bytes)) return room;
-    if (room) release(room);
-    return newRoom(bytes);
+    return room || newRoom(bytes);
 }
 
 // A run's outputs as they come: the page and the codes kept in slabs (gathered, in the order of
